@@ -1,0 +1,23 @@
+# Compiler settings shared by every target of our own. Qt's generated sources compile with the same flags.
+
+set(TESSARON_SAMPLES_DIR_DEFAULT "${PROJECT_SOURCE_DIR}/../shared/samples/ddd")
+if(DEFINED ENV{TESSARON_SAMPLES_DIR} AND NOT "$ENV{TESSARON_SAMPLES_DIR}" STREQUAL "")
+    set(TESSARON_SAMPLES_DIR_DEFAULT "$ENV{TESSARON_SAMPLES_DIR}")
+endif()
+set(TESSARON_SAMPLES_DIR "${TESSARON_SAMPLES_DIR_DEFAULT}" CACHE PATH
+    "Folder of real tachograph downloads read (never written) by the tests")
+
+if(TESSARON_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(tessaron_configure_target target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    target_compile_definitions(${target} PRIVATE
+        QT_NO_CAST_FROM_ASCII
+        QT_NO_CAST_TO_ASCII
+        QT_NO_URL_CAST_FROM_STRING
+        QT_NO_FOREACH
+        QT_USE_QSTRINGBUILDER)
+endfunction()

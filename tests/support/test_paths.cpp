@@ -1,0 +1,18 @@
+#include "test_paths.h"
+
+#include <QDir>
+
+namespace tessaron::test {
+
+QString samplesDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("TESSARON_SAMPLES_DIR");
+    return QDir::cleanPath(fromEnvironment.isEmpty() ? QStringLiteral(TESSARON_SAMPLES_DIR) : fromEnvironment);
+}
+
+QString samplePath(const QString &fileName)
+{
+    return QDir(samplesDir()).filePath(fileName);
+}
+
+} // namespace tessaron::test

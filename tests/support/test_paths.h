@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QString>
+
+namespace tessaron::test {
+
+// The folder of real tachograph downloads: the environment variable TESSARON_SAMPLES_DIR when set, else the
+// folder the build was configured with. Tests only read it.
+QString samplesDir();
+
+// The full path of one sample file, whether or not it exists.
+QString samplePath(const QString &fileName);
+
+} // namespace tessaron::test
+
+// Skips the calling test function, naming the path it tried, when a real sample file is absent.
+#define TESSARON_REQUIRE_SAMPLE(pathVariable, fileName)                                                                \
+    const QString pathVariable = tessaron::test::samplePath(fileName);                                                 \
+    if (!QFileInfo::exists(pathVariable))                                                                              \
+        QSKIP(qPrintable(QStringLiteral("real sample file not found: ") + pathVariable));

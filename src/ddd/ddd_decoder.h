@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ddd_report.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tessaron::ddd {
+
+// Decodes DDD files into reports. Static and stateless: safe to call from any thread.
+class Decoder
+{
+public:
+    Decoder() = delete;
+
+    // Reads and decodes the file. When it cannot be opened: an empty report (Unknown) and the file system's
+    // text in *error. When its head is not a DDD file: the decoded report and "Файл не похож на DDD: неизвестный
+    // заголовок" in *error. *error is written only on failure.
+    static DddReport decodeFile(const QString &path, QString *error = nullptr);
+
+    // The whole decoding sequence over bytes already read: detection, splitting, record decoders, ASN.1,
+    // metadata, inventories, analysis and structure text. Never fails; unknown data gives an Unknown report.
+    static DddReport decode(const QByteArray &bytes, const QString &filePath = {});
+
+    // Russian display name of a file type.
+    static QString typeName(DddFileType type);
+
+    // Record decoders over a report whose blocks are already split.
+    static void parseTachographData(DddReport &report);
+    static void parseDriverCardData(DddReport &report);
+
+    // Replaces the report's analysis with the driver activity analysis of its rows and sets totalDays to the
+    // number of analysed days. buildAnalysis is the decoding step; analyze the same for a reopened report.
+    static void buildAnalysis(DddReport &report);
+    static void analyze(DddReport &report);
+};
+
+} // namespace tessaron::ddd

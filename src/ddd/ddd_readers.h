@@ -4,6 +4,7 @@
 // length: a range that does not lie inside the data gives the documented empty result and reads nothing.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -29,5 +30,8 @@ QString readCalibrationText(const QByteArray &data, qsizetype offset, qsizetype 
 QString readWindows1251Text(const QByteArray &data, qsizetype offset, qsizetype length);
 QString readAsciiWithReplacement(const QByteArray &data, qsizetype offset, qsizetype length);
 QStringList printableStrings(const QByteArray &data);
+
+// Upper-case hexadecimal, two digits a byte, no separators (the "hexData" and "hex" row values).
+QString hexText(QByteArrayView bytes);
 
 } // namespace tessaron::ddd

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace tessaron::storage {
+
+// Begins a transaction on construction and rolls it back on destruction unless commit() succeeded. A
+// failed commit rolls back at once, so the connection never stays inside a transaction.
+class TransactionGuard
+{
+public:
+    explicit TransactionGuard(QSqlDatabase database);
+    ~TransactionGuard();
+    TransactionGuard(const TransactionGuard &) = delete;
+    TransactionGuard &operator=(const TransactionGuard &) = delete;
+
+    // False when the transaction could not begin; errorText() then says why.
+    bool isActive() const { return m_active; }
+    // Commits; on failure rolls back and keeps the driver's text in errorText().
+    bool commit();
+    void rollback();
+    QString errorText() const { return m_errorText; }
+
+private:
+    QSqlDatabase m_database;
+    bool m_active = false;
+    QString m_errorText;
+};
+
+} // namespace tessaron::storage

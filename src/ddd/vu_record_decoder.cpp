@@ -1,8 +1,14 @@
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
+#include "record_names.h"
 #include "vu_records.h"
 
+#include <QHash>
+#include <QSet>
 #include <QTimeZone>
+
+#include <algorithm>
+#include <numeric>
 
 namespace tessaron::ddd {
 
@@ -210,12 +216,384 @@ void appendVuIdentificationRow(DddReport &report, const QString &description, co
     report.vuIdentification.append(QVariantMap {{u"description"_s, description}, {u"value"_s, value}});
 }
 
-void decodeOverviewBlock(DddReport &, const DddBlock &)
-{ }
+namespace {
+
+constexpr qsizetype IdentificationOffset = 390;
+constexpr qsizetype IdentificationEnd = 422;
+constexpr qsizetype DownloadActivityLength = 58;
+constexpr qsizetype CompanyLockLength = 98;
+constexpr qsizetype ControlActivityLength = 31;
+
+quint8 byteAt(const QByteArray &data, qsizetype index)
+{
+    return static_cast<quint8>(data.constData()[index]);
+}
+
+QString hexOf(const QByteArray &data, qsizetype offset, qsizetype length)
+{
+    return hexText(QByteArrayView(data).sliced(offset, length));
+}
+
+QVariantMap timeRow(const QString &description, const QByteArray &data, qsizetype offset)
+{
+    return {
+        {u"description"_s, description},
+        {u"value"_s, vuTimeText(data, offset)},
+        {u"hexData"_s, hexOf(data, offset, 4)},
+    };
+}
+
+QVariantMap fieldRow(const QString &description, const QString &value)
+{
+    return {{u"description"_s, description}, {u"value"_s, value}};
+}
+
+QString slotCardText(quint8 cardType)
+{
+    return cardType == 0 ? u"No card inserted"_s : cardTypeName(cardType);
+}
+
+// A count byte at cursor and as many of its records as fit; the cursor ends behind the last one read.
+void readRecordList(const QByteArray &data, qsizetype &cursor, qsizetype recordLength, QVariantList &rows)
+{
+    const int count = byteAt(data, cursor);
+    ++cursor;
+    for (int i = 0; i < count && recordLength <= data.size() - cursor; ++i) {
+        rows.append(QVariantMap {{u"recordIndex"_s, i}, {u"hexData"_s, hexOf(data, cursor, recordLength)}});
+        cursor += recordLength;
+    }
+}
+
+} // namespace
+
+// VuOverview transfer block. Each group is read only when it lies wholly inside the effective length; the
+// cursor moves past a group only when it was read.
+void decodeOverviewBlock(DddReport &report, const DddBlock &block)
+{
+    const QByteArray data = QByteArray::fromRawData(block.data.constData(), effectiveLength(block.data));
+    const qsizetype len = data.size();
+
+    qsizetype cursor = IdentificationOffset;
+    if (len >= IdentificationEnd) {
+        report.vin = readFixedText(data, IdentificationOffset, 17);
+        report.vehicleRegistrationNation = countryName(byteAt(data, 407));
+        report.registrationNumber = readCalibrationText(data, 408, 14);
+        report.currentUsage.append(QVariantMap {
+            {u"description"_s, u"vehicleIdentification"_s},
+            {u"vin"_s, report.vin},
+            {u"vehicleRegistrationNation"_s, report.vehicleRegistrationNation},
+            {u"vehicleRegistrationNumber"_s, report.registrationNumber},
+            {u"hexData"_s, hexOf(data, IdentificationOffset, IdentificationEnd - IdentificationOffset)},
+        });
+        cursor = IdentificationEnd;
+    }
+    if (cursor <= len - 4) {
+        report.currentDateTime.append(timeRow(u"currentDateTime"_s, data, cursor));
+        cursor += 4;
+    }
+    if (cursor <= len - 8) {
+        report.downloadablePeriod.append(timeRow(u"minDownloadableTime"_s, data, cursor));
+        report.downloadablePeriod.append(timeRow(u"maxDownloadableTime"_s, data, cursor + 4));
+        cursor += 8;
+    }
+    if (cursor < len) {
+        const quint8 slotStatus = byteAt(data, cursor);
+        const QString slotsHex = hexOf(data, cursor, 1);
+        report.insertedCardType.append(QVariantMap {{u"description"_s, u"driverCardSlot"_s},
+            {u"value"_s, slotCardText(slotStatus & 0x0F)}, {u"hexData"_s, slotsHex}});
+        report.insertedCardType.append(QVariantMap {{u"description"_s, u"co-driverCardSlot"_s},
+            {u"value"_s, slotCardText(slotStatus >> 4)}, {u"hexData"_s, slotsHex}});
+        if (cursor + 1 <= len - DownloadActivityLength) {
+            const qsizetype activity = cursor + 1;
+            report.downloadActivity.append(timeRow(u"downloadingTime"_s, data, activity));
+            report.downloadActivity.append(fieldRow(u"cardType"_s, cardTypeName(byteAt(data, activity + 4))));
+            report.downloadActivity.append(
+                fieldRow(u"cardIssuingMemberState"_s, countryName(byteAt(data, activity + 5))));
+            report.downloadActivity.append(fieldRow(u"driverCardNumber"_s, readFixedText(data, activity + 6, 16)));
+            report.downloadActivity.append(
+                fieldRow(u"companyOrWorkshopName"_s, readCalibrationText(data, activity + 22, 36)));
+            cursor = activity + DownloadActivityLength;
+        } else {
+            cursor += 1;
+        }
+    }
+    if (cursor < len)
+        readRecordList(data, cursor, CompanyLockLength, report.companyLocks);
+    if (cursor < len)
+        readRecordList(data, cursor, ControlActivityLength, report.controlActivity);
+
+    report.vehicleIdentification = {
+        fieldRow(u"VIN номер"_s, report.vin),
+        fieldRow(u"Страна регистрации"_s, report.vehicleRegistrationNation),
+        fieldRow(u"Регистрационный номер"_s, report.registrationNumber),
+    };
+}
 
 } // namespace vu
 
-void Decoder::parseTachographData(DddReport &)
-{ }
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// The map a row variant holds, changed in place; null for a row that is not a map.
+QVariantMap *rowMap(QVariant &row)
+{
+    return row.metaType() == QMetaType::fromType<QVariantMap>() ? static_cast<QVariantMap *>(row.data()) : nullptr;
+}
+
+QString rowText(const QVariant &row, const QString &key)
+{
+    if (row.metaType() != QMetaType::fromType<QVariantMap>())
+        return {};
+    return static_cast<const QVariantMap *>(row.constData())->value(key).toString();
+}
+
+QVariant rowValue(const QVariant &row, const QString &key)
+{
+    if (row.metaType() != QMetaType::fromType<QVariantMap>())
+        return {};
+    return static_cast<const QVariantMap *>(row.constData())->value(key);
+}
+
+int intOf(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<int>())
+        return *static_cast<const int *>(value.constData());
+    return value.toInt();
+}
+
+// Sort key of a time text: rows whose time does not parse come first.
+struct TimeKey
+{
+    bool valid = false;
+    qint64 msecs = 0;
+
+    explicit TimeKey(const QDateTime &time)
+        : valid(time.isValid())
+        , msecs(valid ? time.toMSecsSinceEpoch() : 0)
+    { }
+    bool operator<(const TimeKey &other) const { return valid != other.valid ? !valid : msecs < other.msecs; }
+    bool operator==(const TimeKey &other) const { return valid == other.valid && msecs == other.msecs; }
+};
+
+template<typename Key> void sortRowsBy(QVariantList &rows, const QList<Key> &keys)
+{
+    QList<qsizetype> order(rows.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
+    QVariantList sorted;
+    sorted.reserve(rows.size());
+    for (qsizetype index : std::as_const(order))
+        sorted.append(std::move(rows[index]));
+    rows = std::move(sorted);
+}
+
+QList<TimeKey> timeKeys(const QVariantList &rows, const QString &key)
+{
+    QList<TimeKey> keys;
+    keys.reserve(rows.size());
+    for (const QVariant &row : rows)
+        keys.append(TimeKey(vu::parseVuDateTime(rowText(row, key))));
+    return keys;
+}
+
+// Days in time order, and each activity change with the date of its day.
+void orderDays(DddReport &report)
+{
+    sortRowsBy(report.dayInformation, timeKeys(report.dayInformation, u"timeReal"_s));
+
+    QHash<int, QString> dates;
+    for (const QVariant &row : std::as_const(report.dayInformation)) {
+        const QDateTime time = vu::parseVuDateTime(rowText(row, u"timeReal"_s));
+        if (time.isValid())
+            dates.insert(intOf(rowValue(row, u"dayNo"_s)), vu::formatVuDateTime(time, false));
+    }
+    const QString activityDate = u"activityDate"_s;
+    const QString dayNo = u"dayNo"_s;
+    for (QVariant &row : report.activityDaily) {
+        if (QVariantMap *map = rowMap(row))
+            map->insert(activityDate, dates.value(intOf(map->value(dayNo))));
+    }
+}
+
+struct CardRecordKey
+{
+    int dayNo;
+    TimeKey insertion;
+    bool coDriver;
+
+    bool operator<(const CardRecordKey &other) const
+    {
+        if (dayNo != other.dayNo)
+            return dayNo < other.dayNo;
+        if (!(insertion == other.insertion))
+            return insertion < other.insertion;
+        return !coDriver && other.coDriver;
+    }
+};
+
+// Card insertions in day, time and slot order, each once, numbered by the insertion day.
+void orderCardRecords(DddReport &report)
+{
+    QVariantList &rows = report.cardIwData;
+    const QList<TimeKey> insertions = timeKeys(rows, u"cardInsertionDate"_s);
+    QList<CardRecordKey> keys;
+    keys.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString slot = rowText(rows[i], u"cardSlot"_s);
+        const bool coDriver
+            = slot.contains(u"сопряж", Qt::CaseInsensitive) || slot.contains(u"co-driver", Qt::CaseInsensitive);
+        keys.append({intOf(rowValue(rows[i], u"dayNo"_s)), insertions[i], coDriver});
+    }
+    sortRowsBy(rows, keys);
+
+    QSet<QString> seen;
+    QVariantList unique;
+    unique.reserve(rows.size());
+    for (QVariant &row : rows) {
+        const QString key = rowText(row, u"cardHolderSurname"_s) % u'|' % rowText(row, u"cardHolderFirstNames"_s) % u'|'
+            % rowText(row, u"driverCardNumber"_s) % u'|' % rowText(row, u"cardInsertionDate"_s) % u'|'
+            % rowText(row, u"vehicleOdometerValueAtInsertion"_s);
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        unique.append(std::move(row));
+    }
+    rows = std::move(unique);
+
+    int counter = 0;
+    QDate previous;
+    const QString dayNo = u"dayNo"_s;
+    for (QVariant &row : rows) {
+        const QDate date = vu::parseVuDateTime(rowText(row, u"cardInsertionDate"_s)).date();
+        if (!date.isValid() || date != previous)
+            ++counter;
+        previous = date;
+        if (QVariantMap *map = rowMap(row))
+            map->insert(dayNo, counter);
+    }
+}
+
+void fillDataRange(DddReport &report)
+{
+    QDateTime earliest;
+    QDateTime latest;
+    const auto widen = [&](const QVariantList &rows, std::initializer_list<QString> keys) {
+        for (const QVariant &row : rows) {
+            for (const QString &key : keys)
+                vu::widenDateRange(earliest, latest, rowText(row, key));
+        }
+    };
+    widen(report.dayInformation, {u"timeReal"_s});
+    widen(report.tachoEvents, {u"eventBeginTime"_s, u"eventEndTime"_s});
+    widen(report.tachoFaults, {u"faultBeginTime"_s, u"faultEndTime"_s});
+    widen(report.calibrationData, {u"oldTimeValue"_s, u"newTimeValue"_s});
+    if (report.dataStartDate.isEmpty() && earliest.isValid())
+        report.dataStartDate = vu::formatVuDateTime(earliest, true);
+    if (report.dataEndDate.isEmpty() && latest.isValid())
+        report.dataEndDate = vu::formatVuDateTime(latest, true);
+}
+
+qint32 distinctDays(const QVariantList &rows, const QString &key, const QString &fallbackKey = {})
+{
+    QSet<qint64> days;
+    for (const QVariant &row : rows) {
+        QString text = rowText(row, key);
+        if (text.isEmpty() && !fallbackKey.isEmpty())
+            text = rowText(row, fallbackKey);
+        const QDateTime time = vu::parseVuDateTime(text);
+        if (time.isValid())
+            days.insert(time.date().toJulianDay());
+    }
+    return qint32(days.size());
+}
+
+// The distance covered over the downloaded days: the span of the positive midnight odometer readings.
+qint32 distanceKm(const QVariantList &days)
+{
+    int lowest = 0;
+    int highest = 0;
+    for (const QVariant &row : days) {
+        const int reading = intOf(rowValue(row, u"odometerValueMidnight"_s));
+        if (reading <= 0)
+            continue;
+        lowest = lowest == 0 ? reading : qMin(lowest, reading);
+        highest = qMax(highest, reading);
+    }
+    return highest - lowest;
+}
+
+// Speeds weighted by the valid seconds of each speed block.
+void fillSpeeds(DddReport &report)
+{
+    if (report.maxSpeed != 0 && report.averageSpeed != 0.0)
+        return;
+    const QString validCountKey = u"validSpeedCount"_s;
+    double sum = 0;
+    qint64 weight = 0;
+    int maxSpeed = 0;
+    for (const QVariant &row : std::as_const(report.detailedSpeed)) {
+        if (row.metaType() != QMetaType::fromType<QVariantMap>())
+            continue;
+        const auto &map = *static_cast<const QVariantMap *>(row.constData());
+        const QVariantList speeds = map.value(u"speedValues"_s).toList();
+        const auto validCount = map.constFind(validCountKey);
+        if (validCount == map.cend()) {
+            for (const QVariant &speed : speeds) {
+                sum += speed.toDouble();
+                ++weight;
+            }
+        } else {
+            const int count = intOf(*validCount);
+            if (count < 1 || count > speeds.size())
+                continue;
+            weight += count;
+            sum += count * map.value(u"averageSpeed"_s).toDouble();
+        }
+        for (const QVariant &speed : speeds)
+            maxSpeed = qMax(maxSpeed, intOf(speed));
+    }
+    report.maxSpeed = maxSpeed;
+    report.averageSpeed = weight > 0 ? sum / double(weight) : 0.0;
+}
+
+void finishTachographData(DddReport &report)
+{
+    orderDays(report);
+    orderCardRecords(report);
+    fillDataRange(report);
+    if (report.totalDays == 0)
+        report.totalDays = qint32(report.dayInformation.size());
+    if (report.totalOverSpeeding == 0)
+        report.totalOverSpeeding = qint32(report.overSpeedingEvents.size());
+    if (report.totalCalibrations == 0)
+        report.totalCalibrations = qint32(report.calibrationData.size());
+    if (!report.dayInformation.isEmpty())
+        report.totalDistanceKm = distanceKm(report.dayInformation);
+    report.daysWithFaults = distinctDays(report.tachoFaults, u"faultBeginTime"_s);
+    report.daysWithOverSpeeding = distinctDays(report.overSpeedingEvents, u"eventBeginTime1"_s, u"eventBeginTime"_s);
+    fillSpeeds(report);
+}
+
+} // namespace
+
+void Decoder::parseTachographData(DddReport &report)
+{
+    for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (block.fileNumber == u"7601") {
+            if (block.occurrence == 1)
+                vu::decodeOverviewBlock(report, block);
+        } else if (block.fileNumber == u"7602") {
+            vu::decodeActivityBlock(report, block);
+        } else if (block.fileNumber == u"7603") {
+            vu::decodeEventsAndFaultsBlock(report, block);
+        } else if (block.fileNumber == u"7604") {
+            vu::decodeDetailedSpeedBlock(report, block);
+        } else if (block.fileNumber == u"7605") {
+            vu::decodeTechnicalDataBlock(report, block);
+        }
+    }
+    finishTachographData(report);
+}
 
 } // namespace tessaron::ddd

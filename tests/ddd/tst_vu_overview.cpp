@@ -1,6 +1,8 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
+#include "ddd/record_names.h"
 #include "ddd/vu_records.h"
+#include "ddd/vu_sample_blocks.h"
 
 #include <QTest>
 #include <QTimeZone>
@@ -61,6 +63,9 @@ private slots:
     void cardNumberText_data();
     void cardNumberText();
     void nameField();
+
+    void realFile_data();
+    void realFile();
 };
 
 void TestVuOverview::effectiveLength_data()
@@ -214,6 +219,86 @@ void TestVuOverview::nameField()
     cursor = -3;
     QCOMPARE(vu::vuNameField(name, cursor), QString());
     QCOMPARE(cursor, qsizetype(36));
+}
+
+namespace {
+
+QString fieldValue(const QVariantList &rows, const QString &description)
+{
+    for (const QVariant &row : rows) {
+        if (row.toMap().value(u"description"_s).toString() == description)
+            return row.toMap().value(u"value"_s).toString();
+    }
+    return u"<missing>"_s;
+}
+
+// The instant of a facts file's ISO time and of a row's time text, so the test compares values, not forms.
+QDateTime expectedTime(const QJsonValue &value)
+{
+    return QDateTime::fromString(value.toString(), Qt::ISODate).toUTC();
+}
+
+QDateTime rowTime(const QVariantList &rows, const QString &description)
+{
+    return vu::parseVuDateTime(fieldValue(rows, description));
+}
+
+QString slotText(int cardType)
+{
+    return cardType == 0 ? u"No card inserted"_s : cardTypeName(quint8(cardType));
+}
+
+} // namespace
+
+void TestVuOverview::realFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("gen1 download") << u"vu-gen1-a"_s;
+    QTest::addRow("anonymised gen1 download") << u"vu-gen1-anon"_s;
+}
+
+void TestVuOverview::realFile()
+{
+    QFETCH(QString, name);
+    TESSARON_REQUIRE_VU_SAMPLE(sample, name);
+    DddReport &report = sample.report;
+    Decoder::parseTachographData(report);
+    const QJsonObject overview = sample.expected.value(u"vu"_s).toObject().value(u"overview"_s).toObject();
+
+    QCOMPARE(report.vin, overview.value(u"vin"_s).toString());
+    const QJsonObject registration = overview.value(u"registration"_s).toObject();
+    QCOMPARE(report.registrationNumber, registration.value(u"number"_s).toString());
+    QCOMPARE(report.vehicleRegistrationNation, countryName(quint8(registration.value(u"nation"_s).toInt())));
+    QCOMPARE(fieldValue(report.vehicleIdentification, u"VIN номер"_s), report.vin);
+    QCOMPARE(report.currentUsage.size(), 1);
+
+    QCOMPARE(
+        rowTime(report.currentDateTime, u"currentDateTime"_s), expectedTime(overview.value(u"current_datetime"_s)));
+    QCOMPARE(rowTime(report.downloadablePeriod, u"minDownloadableTime"_s),
+        expectedTime(overview.value(u"min_downloadable_time"_s)));
+    QCOMPARE(rowTime(report.downloadablePeriod, u"maxDownloadableTime"_s),
+        expectedTime(overview.value(u"max_downloadable_time"_s)));
+
+    const QJsonObject cardSlots = overview.value(u"card_slots"_s).toObject();
+    QCOMPARE(fieldValue(report.insertedCardType, u"driverCardSlot"_s), slotText(cardSlots.value(u"driver"_s).toInt()));
+    QCOMPARE(
+        fieldValue(report.insertedCardType, u"co-driverCardSlot"_s), slotText(cardSlots.value(u"codriver"_s).toInt()));
+    QCOMPARE(report.insertedCardType.first().toMap().value(u"hexData"_s).toString(),
+        u"%1"_s.arg(overview.value(u"card_slots_status"_s).toInt(), 2, 16, QLatin1Char('0')).toUpper());
+
+    const QJsonObject download = overview.value(u"download_activity"_s).toObject();
+    const QJsonObject card = download.value(u"card"_s).toObject();
+    QCOMPARE(
+        rowTime(report.downloadActivity, u"downloadingTime"_s), expectedTime(download.value(u"downloading_time"_s)));
+    QCOMPARE(fieldValue(report.downloadActivity, u"cardType"_s), cardTypeName(quint8(card.value(u"type"_s).toInt())));
+    QCOMPARE(fieldValue(report.downloadActivity, u"cardIssuingMemberState"_s),
+        countryName(quint8(card.value(u"nation"_s).toInt())));
+    QCOMPARE(fieldValue(report.downloadActivity, u"driverCardNumber"_s), card.value(u"number"_s).toString());
+    QCOMPARE(fieldValue(report.downloadActivity, u"companyOrWorkshopName"_s),
+        download.value(u"company_or_workshop_name"_s).toString());
+
+    QCOMPARE(report.companyLocks.size(), overview.value(u"company_locks"_s).toInt());
+    QCOMPARE(report.controlActivity.size(), overview.value(u"controls"_s).toInt());
 }
 
 QTEST_GUILESS_MAIN(TestVuOverview)

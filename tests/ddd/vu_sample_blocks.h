@@ -1,0 +1,54 @@
+#pragma once
+
+// Real vehicle-unit downloads for acceptance tests: the file cut into its transfer blocks where its expected
+// facts place them, so the record decoders are checked apart from the block splitter.
+
+#include "ddd/ddd_report.h"
+#include "support/test_paths.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tessaron::test {
+
+struct VuSample
+{
+    QJsonObject expected;
+    ddd::DddReport report; // blocks only, nothing decoded yet
+};
+
+// False when the sample or its facts are absent.
+inline bool loadVuSample(const QString &name, VuSample &sample)
+{
+    QFile file(samplePath(name + QStringLiteral(".ddd")));
+    QFile facts(samplePath(QStringLiteral("expected/") + name + QStringLiteral(".json")));
+    if (!file.open(QIODevice::ReadOnly) || !facts.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    sample.expected = QJsonDocument::fromJson(facts.readAll()).object();
+    sample.report = {};
+    sample.report.fileType = ddd::DddFileType::Tachograph;
+    QHash<QString, qint32> occurrences;
+    for (const QJsonValue &value : sample.expected.value(QStringLiteral("blocks")).toArray()) {
+        const QJsonObject entry = value.toObject();
+        ddd::DddBlock block;
+        block.fileNumber = entry.value(QStringLiteral("tag")).toString();
+        block.occurrence = ++occurrences[block.fileNumber];
+        block.offset = entry.value(QStringLiteral("offset")).toInt();
+        block.length = entry.value(QStringLiteral("length")).toInt();
+        block.data = bytes.mid(block.offset, block.length);
+        sample.report.blocks.append(block);
+    }
+    return !sample.report.blocks.isEmpty();
+}
+
+} // namespace tessaron::test
+
+// Skips the calling test function when the sample or its facts are absent.
+#define TESSARON_REQUIRE_VU_SAMPLE(sampleVariable, name)                                                               \
+    tessaron::test::VuSample sampleVariable;                                                                           \
+    if (!tessaron::test::loadVuSample(name, sampleVariable))                                                           \
+        QSKIP(qPrintable(QStringLiteral("real sample not found: ") + (name)));

@@ -1,7 +1,15 @@
 #include "ddd_decoder.h"
 
+#include "ddd_file_splitter.h"
+#include "ddd_report_passes.h"
+
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
 
 namespace tessaron::ddd {
 
@@ -15,7 +23,7 @@ DddReport Decoder::decodeFile(const QString &path, QString *error)
     }
     DddReport report = decode(file.readAll(), path);
     if (report.fileType == DddFileType::Unknown && error)
-        *error = QStringLiteral("Файл не похож на DDD: неизвестный заголовок");
+        *error = u"Файл не похож на DDD: неизвестный заголовок"_s;
     return report;
 }
 
@@ -23,8 +31,30 @@ DddReport Decoder::decode(const QByteArray &bytes, const QString &filePath)
 {
     DddReport report;
     report.filePath = filePath;
-    report.fileName = QFileInfo(filePath).fileName();
-    report.size = static_cast<qint32>(bytes.size());
+    report.fileName = filePath.isEmpty() ? QString() : QFileInfo(filePath).fileName();
+    report.size = qint32(qMin<qsizetype>(bytes.size(), std::numeric_limits<qint32>::max()));
+    report.sourceFingerprint = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    report.fileType = FileSplitter::detect(bytes);
+    report.blocks = FileSplitter::split(bytes, report.fileType);
+
+    switch (report.fileType) {
+    case DddFileType::DriverCard:
+        parseDriverCardData(report);
+        break;
+    case DddFileType::Tachograph:
+        parseTachographData(report);
+        break;
+    case DddFileType::Unknown:
+        break;
+    }
+
+    passes::runAsn1Pass(report);
+    passes::extractMetadata(report, bytes);
+    if (report.fileType == DddFileType::Tachograph)
+        passes::replaceVehicleIdentification(report);
+    passes::buildSectionInventories(report);
+    buildAnalysis(report);
+    passes::writeStructureText(report);
     return report;
 }
 
@@ -32,13 +62,13 @@ QString Decoder::typeName(DddFileType type)
 {
     switch (type) {
     case DddFileType::Unknown:
-        return QStringLiteral("Неизвестный формат");
+        return u"Неизвестный формат"_s;
     case DddFileType::DriverCard:
-        return QStringLiteral("Карта водителя");
+        return u"Карта водителя"_s;
     case DddFileType::Tachograph:
-        return QStringLiteral("Тахограф");
+        return u"Тахограф"_s;
     }
-    return QStringLiteral("Неизвестный формат");
+    return u"Неизвестный формат"_s;
 }
 
 } // namespace tessaron::ddd

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "sql_connection.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace tessaron::storage {
+
+// The calibration records ("Calibrations" in "CalibrationDB.db"). An older table is upgraded on opening by
+// adding every known column it lacks; its rows stay. Lives on one thread.
+class CalibrationRepository
+{
+public:
+    // Opens databasePath, or the default location when it is empty, and creates or upgrades the table. When
+    // the store cannot be opened or set up, isOpen() is false, lastError() says why and every call fails
+    // cleanly. A column that cannot be added leaves the store open with lastError() set.
+    explicit CalibrationRepository(const QString &databasePath = {});
+    ~CalibrationRepository();
+    CalibrationRepository(const CalibrationRepository &) = delete;
+    CalibrationRepository &operator=(const CalibrationRepository &) = delete;
+
+    bool isOpen() const;
+
+    // Every column of the table after "Id", in table order.
+    static QStringList columnNames();
+
+    // The successfully written records, newest WriteTimestamp first, as column name -> value, kept when
+    // VehicleRegistrationNumber contains the trimmed registrationFilter and CustomerName the trimmed
+    // customerFilter, both without regard to case (Cyrillic included); an empty filter keeps every row.
+    // Empty when the query fails.
+    QList<QVariantMap> searchSuccessfulCalibrations(
+        const QString &registrationFilter, const QString &customerFilter) const;
+
+    // The record as column name -> value; empty when there is none or on failure.
+    QVariantMap calibration(int id) const;
+
+    // True only when the record exists and was changed; a database error becomes lastError().
+    bool updateCustomerAndOrder(int id, const QString &customerName, int orderNumber);
+
+    // True only when the record existed and was removed; a database error becomes lastError().
+    bool deleteCalibration(int id);
+
+    // Inserts a record from column name -> value; every key must be one of columnNames(). RecordDateTime,
+    // when not given, is the local time now as "yyyy-MM-dd HH:mm:ss". Returns the new id, or -1 with
+    // lastError() set.
+    int insertCalibration(const QVariantMap &values);
+
+    // The text of the last failure; later successes do not clear it.
+    QString lastError() const { return m_lastError; }
+
+private:
+    bool createAndUpgradeTable();
+
+    SqlConnection m_connection;
+    mutable QString m_lastError;
+};
+
+} // namespace tessaron::storage

@@ -1,8 +1,149 @@
+#include "card_records.h"
 #include "ddd_decoder.h"
+#include "ddd_readers.h"
+
+#include <QStringList>
 
 namespace tessaron::ddd {
+namespace card {
+namespace {
 
-void Decoder::parseDriverCardData(DddReport &)
-{ }
+bool isPlausibleYear(int year)
+{
+    return year >= 2000 && year <= 2100;
+}
+
+} // namespace
+
+void appendFieldRow(QVariantList &list, const QString &description, const QVariant &value)
+{
+    static const QString descriptionKey = QStringLiteral("description");
+    static const QString valueKey = QStringLiteral("value");
+    list.append(QVariantMap {{descriptionKey, description}, {valueKey, value}});
+}
+
+void appendBlockRow(QVariantList &list, const DddBlock &block, const QString &description, const QStringList &fields)
+{
+    QVariantMap row {
+        {QStringLiteral("fileNumber"), block.fileNumber},
+        {QStringLiteral("name"), block.name},
+        {QStringLiteral("description"), description},
+        {QStringLiteral("length"), qint64(block.data.size())},
+        {QStringLiteral("decodedText"), fields.join(QStringLiteral(" | "))},
+        {QStringLiteral("hexData"), hexText(block.data)},
+    };
+    if (!fields.isEmpty())
+        row.insert(QStringLiteral("fields"), fields);
+    list.append(row);
+}
+
+QDateTime readCardTime(const QByteArray &data, qsizetype offset)
+{
+    if (offset < 0 || offset > data.size() - 4)
+        return {};
+    const QDateTime bigEndian = QDateTime::fromSecsSinceEpoch(readBe32(data, offset), Qt::UTC);
+    if (isPlausibleYear(bigEndian.date().year()))
+        return bigEndian;
+    const QDateTime littleEndian = QDateTime::fromSecsSinceEpoch(readLe32(data, offset), Qt::LocalTime);
+    if (isPlausibleYear(littleEndian.date().year()))
+        return littleEndian;
+    return {};
+}
+
+QDate readCardDate(const QByteArray &data, qsizetype offset)
+{
+    return readCardTime(data, offset).date();
+}
+
+QString formatRussianDate(QDate date)
+{
+    static const QStringList months = {
+        QStringLiteral("января"), QStringLiteral("февраля"), QStringLiteral("марта"), QStringLiteral("апреля"),
+        QStringLiteral("мая"), QStringLiteral("июня"), QStringLiteral("июля"), QStringLiteral("августа"),
+        QStringLiteral("сентября"), QStringLiteral("октября"), QStringLiteral("ноября"), QStringLiteral("декабря"),
+    };
+    if (!date.isValid())
+        return QStringLiteral("Invalid date");
+    return QStringLiteral("%1 %2 %3 г.").arg(date.day()).arg(months.at(date.month() - 1)).arg(date.year());
+}
+
+} // namespace card
+
+namespace {
+
+// The file identifier of a first-generation data block; 0 for anything else (signatures, second-generation
+// files, malformed numbers), which no decoder handles.
+uint dataFileId(const DddBlock &block)
+{
+    if (block.fileType != 0 || block.fileNumber.size() != 4)
+        return 0;
+    bool ok = false;
+    const uint id = block.fileNumber.toUInt(&ok, 16);
+    return ok ? id : 0;
+}
+
+} // namespace
+
+void Decoder::parseDriverCardData(DddReport &report)
+{
+    // Activities, events, faults, vehicles and places first; identification and the small files after them.
+    for (const DddBlock &block : std::as_const(report.blocks)) {
+        switch (dataFileId(block)) {
+        case 0x0502:
+            card::decodeEvents(report, block);
+            break;
+        case 0x0503:
+            card::decodeFaults(report, block);
+            break;
+        case 0x0504:
+            card::decodeActivities(report, block);
+            break;
+        case 0x0505:
+            card::decodeVehicles(report, block);
+            break;
+        case 0x0506:
+            card::decodePlaces(report, block);
+            break;
+        default:
+            break;
+        }
+    }
+    for (const DddBlock &block : std::as_const(report.blocks)) {
+        switch (dataFileId(block)) {
+        case 0x0002:
+            card::decodeIcc(report, block);
+            break;
+        case 0x0005:
+            card::decodeIc(report, block);
+            break;
+        case 0x0501:
+            card::decodeApplicationIdentification(report, block);
+            break;
+        case 0x0521:
+            card::decodeDrivingLicence(report, block);
+            break;
+        case 0x050E:
+            card::decodeCardDownload(report, block);
+            break;
+        case 0x0520:
+            card::decodeIdentification(report, block);
+            break;
+        case 0x0507:
+            card::decodeCurrentUsage(report, block);
+            break;
+        case 0x0508:
+            card::decodeControlActivity(report, block);
+            break;
+        case 0x0522:
+            card::decodeSpecificConditions(report, block);
+            break;
+        default:
+            break;
+        }
+    }
+    if (report.driverName.isEmpty())
+        report.driverName = QStringLiteral("%1 %2").arg(report.driverSurname, report.driverFirstName).trimmed();
+    card::sortActivityChanges(report.activityChanges);
+}
 
 } // namespace tessaron::ddd

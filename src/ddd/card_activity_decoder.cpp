@@ -1,0 +1,215 @@
+#include "byte_reader.h"
+#include "card_records.h"
+#include "ddd_readers.h"
+
+#include <QByteArrayView>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace tessaron::ddd::card {
+namespace {
+
+// The activity file: two 2-byte pointers (oldest and newest daily record, offsets into the ring that follows
+// them), then the ring of CardActivityDailyRecords.
+constexpr qsizetype PointersLength = 4;
+// CardActivityDailyRecord: previous length (2), own length (2), date (4), presence counter (2, BCD), distance
+// (2), then 2-byte ActivityChangeInfo words.
+constexpr qsizetype RecordHeaderLength = 12;
+constexpr qsizetype MinimumRecordLength = 14;
+constexpr int MinutesPerDay = 1440;
+
+const QString &minuteText(int minute)
+{
+    static const std::array<QString, MinutesPerDay> texts = [] {
+        std::array<QString, MinutesPerDay> result;
+        for (int i = 0; i < MinutesPerDay; ++i)
+            result[size_t(i)] = formatMinutes(i);
+        return result;
+    }();
+    return texts[size_t(minute)];
+}
+
+struct Keys
+{
+    // activities
+    QString previousRecordLength = QStringLiteral("activityPreviousRecordLength");
+    QString recordLength = QStringLiteral("activityRecordLength");
+    QString recordDate = QStringLiteral("activityRecordDate");
+    QString presenceCounter = QStringLiteral("activityDailyPresenceCounter");
+    QString dayDistance = QStringLiteral("activityDayDistance");
+    QString changeCount = QStringLiteral("activityChangeCount");
+    // activityChanges
+    QString presenceCounter1 = QStringLiteral("activityDailyPresenceCounter1");
+    QString slot = QStringLiteral("slot");
+    QString drivingStatus = QStringLiteral("drivingStatus");
+    QString cardStatus = QStringLiteral("cardStatus");
+    QString activity = QStringLiteral("activity");
+    QString time = QStringLiteral("time");
+    QString day = QStringLiteral("day");
+    QString minutes = QStringLiteral("minutes");
+    // charts
+    QString value = QStringLiteral("value");
+    // texts
+    QString driver = QStringLiteral("Driver");
+    QString coDriver = QStringLiteral("Co-Driver");
+    QString single = QStringLiteral("Single");
+    QString crew = QStringLiteral("Crew");
+    QString unknown = QStringLiteral("Unknown");
+    QString inserted = QStringLiteral("Inserted");
+    QString notInserted = QStringLiteral("Not Inserted");
+    std::array<QString, 4> activities = {
+        QStringLiteral("Rest"), QStringLiteral("Availability"), QStringLiteral("Work"), QStringLiteral("Drive")};
+};
+
+const Keys &keys()
+{
+    static const Keys instance;
+    return instance;
+}
+
+// One daily record whose length the walk has tested (even, at least 14, all inside the record view). False when
+// its date is not a plausible one, which ends the walk.
+bool decodeDailyRecord(DddReport &report, QByteArrayView record)
+{
+    const ByteReader reader(record);
+    const QString dateText = formatUnix(reader.u32BeAt(4).value_or(0));
+    if (dateText.isEmpty())
+        return false;
+    const Keys &k = keys();
+    const qsizetype length = record.size();
+    const QString counter = hexText(record.sliced(8, 2));
+    report.activities.append(QVariantMap {
+        {k.previousRecordLength, int(reader.u16BeAt(0).value_or(0))},
+        {k.recordLength, int(length)},
+        {k.recordDate, dateText.left(10)},
+        {k.presenceCounter, counter},
+        {k.dayDistance, int(reader.u16BeAt(10).value_or(0))},
+        {k.changeCount, int((length - RecordHeaderLength) / 2)},
+    });
+    const QVariant counterValue(counter);
+    for (qsizetype offset = RecordHeaderLength; offset <= length - 2; offset += 2) {
+        const quint8 first = reader.u8At(offset).value_or(0);
+        const int minute = (first & 0x07) * 256 + reader.u8At(offset + 1).value_or(0);
+        if (minute >= MinutesPerDay)
+            continue;
+        const bool isInserted = (first & 0x20) == 0;
+        const int activity = (first >> 3) & 0x03;
+        const QString &activityText = isInserted ? k.activities[size_t(activity)] : QString();
+        const QString &drivingStatus = !isInserted ? k.unknown : ((first & 0x40) ? k.crew : k.single);
+        report.activityChanges.append(QVariantMap {
+            {k.presenceCounter1, counterValue},
+            {k.slot, (first & 0x80) ? k.coDriver : k.driver},
+            {k.drivingStatus, drivingStatus},
+            {k.cardStatus, isInserted ? k.inserted : k.notInserted},
+            {k.activity, activityText},
+            {k.time, minuteText(minute)},
+            {k.day, counterValue},
+            {k.minutes, minute},
+        });
+        // Chart level: driving 3, work 2, availability 1, rest or no card 0.
+        const int level = isInserted ? activity : 0;
+        report.charts.append(QVariantMap {
+            {k.day, counterValue},
+            {k.time, minute},
+            {k.value, level},
+            {k.activity, isInserted ? activityText : k.unknown},
+        });
+    }
+    return true;
+}
+
+bool isWalkableLength(quint16 length, qsizetype room)
+{
+    return length >= MinimumRecordLength && length % 2 == 0 && length <= room;
+}
+
+// Records one after another from the start of the ring, for a file whose pointers cannot be trusted.
+void walkPlain(DddReport &report, QByteArrayView ring)
+{
+    const ByteReader reader(ring);
+    qsizetype position = 0;
+    while (position <= ring.size() - RecordHeaderLength) {
+        const quint16 length = reader.u16BeAt(position + 2).value_or(0);
+        if (!isWalkableLength(length, ring.size() - position)
+            || !decodeDailyRecord(report, ring.sliced(position, length)))
+            return;
+        position += length;
+    }
+}
+
+// From the oldest record to the newest, each record's length leading to the next; a record may continue at the
+// start of the ring. The records together never cover more than the ring, so a damaged chain ends.
+void walkRing(DddReport &report, QByteArrayView ring, qsizetype oldest, qsizetype newest)
+{
+    const qsizetype size = ring.size();
+    const ByteReader reader(ring);
+    const auto byteAt = [&reader, size](qsizetype position) { return reader.u8At(position % size).value_or(0); };
+    QByteArray joined;
+    qsizetype position = oldest;
+    qsizetype walked = 0;
+    for (;;) {
+        const auto length = static_cast<quint16>(byteAt(position + 2) << 8 | byteAt(position + 3));
+        if (!isWalkableLength(length, size - walked))
+            return;
+        QByteArrayView record;
+        if (length <= size - position) {
+            record = ring.sliced(position, length);
+        } else {
+            joined = ring.sliced(position).toByteArray();
+            joined.append(ring.first(length - (size - position)));
+            record = joined;
+        }
+        if (!decodeDailyRecord(report, record))
+            return;
+        walked += length;
+        if (position == newest)
+            return;
+        position = (position + length) % size;
+    }
+}
+
+} // namespace
+
+void decodeActivities(DddReport &report, const DddBlock &block)
+{
+    const QByteArray &data = block.data;
+    if (data.size() <= 15)
+        return;
+    const ByteReader reader(data);
+    const QByteArrayView ring = QByteArrayView(data).sliced(PointersLength);
+    const qsizetype oldest = reader.u16BeAt(0).value_or(0);
+    const qsizetype newest = reader.u16BeAt(2).value_or(0);
+    if (oldest < ring.size() && newest < ring.size())
+        walkRing(report, ring, oldest, newest);
+    else
+        walkPlain(report, ring);
+}
+
+void sortActivityChanges(QVariantList &changes)
+{
+    struct SortKey
+    {
+        int day;
+        int minutes;
+        qsizetype index;
+    };
+    const Keys &k = keys();
+    std::vector<SortKey> order;
+    order.reserve(size_t(changes.size()));
+    for (qsizetype i = 0; i < changes.size(); ++i) {
+        const QVariantMap row = changes.at(i).toMap();
+        order.push_back({row.value(k.day).toInt(), row.value(k.minutes).toInt(), i});
+    }
+    std::stable_sort(order.begin(), order.end(), [](const SortKey &a, const SortKey &b) {
+        return a.day != b.day ? a.day < b.day : a.minutes < b.minutes;
+    });
+    QVariantList sorted;
+    sorted.reserve(changes.size());
+    for (const SortKey &key : order)
+        sorted.append(changes.at(key.index));
+    changes = std::move(sorted);
+}
+
+} // namespace tessaron::ddd::card

@@ -59,8 +59,8 @@ struct Keys
     QString unknown = QStringLiteral("Unknown");
     QString inserted = QStringLiteral("Inserted");
     QString notInserted = QStringLiteral("Not Inserted");
-    std::array<QString, 4> activities = {
-        QStringLiteral("Rest"), QStringLiteral("Availability"), QStringLiteral("Work"), QStringLiteral("Drive")};
+    std::array<QString, 4> activities
+        = {QStringLiteral("Rest"), QStringLiteral("Availability"), QStringLiteral("Work"), QStringLiteral("Drive")};
 };
 
 const Keys &keys()
@@ -202,9 +202,8 @@ void sortActivityChanges(QVariantList &changes)
         const QVariantMap row = changes.at(i).toMap();
         order.push_back({row.value(k.day).toInt(), row.value(k.minutes).toInt(), i});
     }
-    std::stable_sort(order.begin(), order.end(), [](const SortKey &a, const SortKey &b) {
-        return a.day != b.day ? a.day < b.day : a.minutes < b.minutes;
-    });
+    std::stable_sort(order.begin(), order.end(),
+        [](const SortKey &a, const SortKey &b) { return a.day != b.day ? a.day < b.day : a.minutes < b.minutes; });
     QVariantList sorted;
     sorted.reserve(changes.size());
     for (const SortKey &key : order)

@@ -13,11 +13,6 @@ namespace {
 constexpr qsizetype EventRecordLength = 24;
 constexpr qsizetype MaximumEventRows = 1000;
 
-bool isKnownEventType(quint8 type)
-{
-    return type <= 0x0A || (type >= 0x10 && type <= 0x18) || (type >= 0x20 && type <= 0x25) || type >= 0x80;
-}
-
 QString eventTimeText(quint32 seconds)
 {
     if (seconds == 0)
@@ -43,7 +38,8 @@ void decodeEvents(DddReport &report, const DddBlock &block)
         const quint8 type = reader.u8At(offset).value_or(0);
         const quint32 begin = reader.u32BeAt(offset + 1).value_or(0);
         const quint32 end = reader.u32BeAt(offset + 5).value_or(0);
-        if (!isKnownEventType(type) || (type == 0 && begin == 0 && end == 0))
+        // A type this decoder has no name for is still an event the card recorded: it shows under its code.
+        if (type == 0 && begin == 0 && end == 0)
             continue;
         report.events.append(QVariantMap {
             {typeKey, eventName(type)},

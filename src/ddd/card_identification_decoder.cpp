@@ -1,5 +1,5 @@
-#include "card_records.h"
 #include "byte_reader.h"
+#include "card_records.h"
 #include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
@@ -66,7 +66,8 @@ QDate readBirthDate(const QByteArray &data)
     if (!bytes)
         return {};
     const ByteReader field(*bytes);
-    const QDate bcd(bcdValue(u8(field, 0)) * 100 + bcdValue(u8(field, 1)), bcdValue(u8(field, 2)), bcdValue(u8(field, 3)));
+    const QDate bcd(
+        bcdValue(u8(field, 0)) * 100 + bcdValue(u8(field, 1)), bcdValue(u8(field, 2)), bcdValue(u8(field, 3)));
     if (inAgeWindow(bcd) && bcd <= today)
         return bcd;
     return {};
@@ -92,7 +93,7 @@ void decodeIcc(DddReport &report, const DddBlock &block)
     QString approval(8, Qt::Uninitialized);
     for (qsizetype i = 0; i < approval.size(); ++i) {
         const quint8 byte = u8(reader, 9 + i);
-        approval[i] = byte == 0xC0 ? QChar(u'A') : (byte < 0x20 || byte > 0x7E ? QChar(u'?') : QChar(byte));
+        approval[i] = byte == 0xC0 ? QChar(u'A') : (byte < 0x20 || byte > 0x7E ? QChar(u'?') : QChar(char16_t(byte)));
     }
     appendFieldRow(rows, QStringLiteral("cardApprovalNumber"), approval);
     appendFieldRow(rows, QStringLiteral("cardPersonaliserID"), hexAt(reader, 17, 1));
@@ -192,7 +193,7 @@ void decodeIdentification(DddReport &report, const DddBlock &block)
         QString text(language->size(), Qt::Uninitialized);
         for (qsizetype i = 0; i < language->size(); ++i) {
             const auto byte = static_cast<quint8>(language->at(i));
-            text[i] = byte >= 0x20 && byte <= 0x7E ? QChar(byte) : QChar(u'?');
+            text[i] = byte >= 0x20 && byte <= 0x7E ? QChar(char16_t(byte)) : QChar(u'?');
         }
         appendFieldRow(rows, QStringLiteral("cardHolderPreferredLanguage"), text.trimmed());
     }

@@ -58,9 +58,18 @@ QDate readCardDate(const QByteArray &data, qsizetype offset)
 QString formatRussianDate(QDate date)
 {
     static const QStringList months = {
-        QStringLiteral("января"), QStringLiteral("февраля"), QStringLiteral("марта"), QStringLiteral("апреля"),
-        QStringLiteral("мая"), QStringLiteral("июня"), QStringLiteral("июля"), QStringLiteral("августа"),
-        QStringLiteral("сентября"), QStringLiteral("октября"), QStringLiteral("ноября"), QStringLiteral("декабря"),
+        QStringLiteral("января"),
+        QStringLiteral("февраля"),
+        QStringLiteral("марта"),
+        QStringLiteral("апреля"),
+        QStringLiteral("мая"),
+        QStringLiteral("июня"),
+        QStringLiteral("июля"),
+        QStringLiteral("августа"),
+        QStringLiteral("сентября"),
+        QStringLiteral("октября"),
+        QStringLiteral("ноября"),
+        QStringLiteral("декабря"),
     };
     if (!date.isValid())
         return QStringLiteral("Invalid date");

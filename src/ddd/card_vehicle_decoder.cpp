@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <array>
 
 namespace tessaron::ddd::card {
@@ -88,8 +89,7 @@ void decodeVehicles(DddReport &report, const DddBlock &block)
         return value == NoOdometer ? QVariant(noData) : QVariant(int(value));
     };
     const auto useTime = [&](quint32 seconds) { return isPresentTime(seconds) ? formatUnix(seconds) : noData; };
-    for (qsizetype offset = VehiclesStart; offset <= data.size() - VehicleRecordLength;
-         offset += VehicleRecordLength) {
+    for (qsizetype offset = VehiclesStart; offset <= data.size() - VehicleRecordLength; offset += VehicleRecordLength) {
         const quint32 odometerBegin = reader.u24BeAt(offset).value_or(0);
         const quint32 odometerEnd = reader.u24BeAt(offset + 3).value_or(0);
         const quint32 firstUse = reader.u32BeAt(offset + 6).value_or(0);
@@ -151,8 +151,10 @@ void decodeCurrentUsage(DddReport &report, const DddBlock &block)
     }
     if (const auto nation = reader.u8At(nationOffset))
         appendFieldRow(rows, QStringLiteral("vehicleRegistrationNation"), countryName(*nation));
+    // The registration number fills the 13 bytes after its code page; a shorter file gives what it holds.
     if (data.size() >= 15)
-        appendFieldRow(rows, QStringLiteral("vehicleRegistrationNumber"), readCalibrationText(data, 6, 9));
+        appendFieldRow(rows, QStringLiteral("vehicleRegistrationNumber"),
+            readCalibrationText(data, 6, std::min<qsizetype>(data.size() - 6, 13)));
 }
 
 void decodeControlActivity(DddReport &report, const DddBlock &block)
@@ -176,8 +178,8 @@ void decodeControlActivity(DddReport &report, const DddBlock &block)
     };
     if (!reader.hasRoom(4))
         return;
-    appendFieldRow(rows, QStringLiteral("controlTime"),
-        timeText(QStringLiteral("dd.MM.yyyy"), QStringLiteral("01.01.1970")));
+    appendFieldRow(
+        rows, QStringLiteral("controlTime"), timeText(QStringLiteral("dd.MM.yyyy"), QStringLiteral("01.01.1970")));
     if (const auto cardType = reader.readU8())
         appendFieldRow(rows, QStringLiteral("cardType"), cardTypeName(*cardType));
     else

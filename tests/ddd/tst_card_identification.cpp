@@ -1,0 +1,490 @@
+// The driver card's identification files: EF ICC and EF IC, application identification, driving licence, card
+// download and card identification, decoded from synthetic elementary files.
+
+#include "ddd/card_records.h"
+#include "ddd/code_page_text.h"
+#include "ddd/ddd_decoder.h"
+#include "ddd/ddd_readers.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+#include <ctime>
+
+using namespace tessaron::ddd;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void setTimeZone(const char *zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QByteArray be32(quint32 value)
+{
+    QByteArray bytes;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(char((value >> shift) & 0xFF));
+    return bytes;
+}
+
+quint32 secondsOf(int year, int month, int day, int hour = 0)
+{
+    return quint32(QDateTime(QDate(year, month, day), QTime(hour, 0), QTimeZone::utc()).toSecsSinceEpoch());
+}
+
+// A name field: code page, then the text padded with blanks to 35 bytes.
+QByteArray nameField(quint8 codePage, const QByteArray &text)
+{
+    return char(codePage) + text.leftJustified(35, ' ', true);
+}
+
+struct Identification
+{
+    QByteArray cardNumber = "E53014218T000001";
+    QByteArray authority = nameField(1, "MADRID");
+    quint32 issue = secondsOf(2018, 10, 3);
+    quint32 validityBegin = secondsOf(2018, 10, 5);
+    quint32 expiry = secondsOf(2023, 10, 5);
+    QByteArray surname = nameField(1, "PRIETO RUIZ");
+    QByteArray firstNames = nameField(1, "DAVID");
+    QByteArray birthDate = QByteArray::fromHex("19781218");
+    QByteArray language = "es";
+
+    // Card identification and holder identification, 143 bytes.
+    QByteArray bytes() const
+    {
+        return char(0x0F) + cardNumber + authority + be32(issue) + be32(validityBegin) + be32(expiry) + surname
+            + firstNames + birthDate + language;
+    }
+};
+
+DddBlock block(const char *fileNumber, const QByteArray &data, int fileType = 0)
+{
+    DddBlock result;
+    result.fileNumber = QString::fromLatin1(fileNumber);
+    result.name = u"test"_s;
+    result.data = data;
+    result.length = qint32(data.size());
+    result.fileType = fileType;
+    return result;
+}
+
+DddReport decodeBlocks(const QList<DddBlock> &blocks)
+{
+    DddReport report;
+    report.fileType = DddFileType::DriverCard;
+    report.blocks = blocks;
+    Decoder::parseDriverCardData(report);
+    return report;
+}
+
+QString fieldValue(const QVariantList &rows, const QString &description)
+{
+    for (const QVariant &row : rows) {
+        const QVariantMap map = row.toMap();
+        if (map.value(u"description"_s).toString() == description)
+            return map.value(u"value"_s).toString();
+    }
+    return u"<missing>"_s;
+}
+
+QStringList descriptions(const QVariantList &rows)
+{
+    QStringList result;
+    for (const QVariant &row : rows)
+        result.append(row.toMap().value(u"description"_s).toString());
+    return result;
+}
+
+} // namespace
+
+class TestCardIdentification : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        setTimeZone("UTC");
+        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
+    }
+    void cleanup()
+    {
+        setCurrentDateTimeForTesting({});
+        setTimeZone("UTC");
+    }
+
+    void cardTimes_data();
+    void cardTimes();
+    void littleEndianRescueReadsLocalTime();
+    void codePageText_data();
+    void codePageText();
+    void identificationFieldsAtFixedOffsets_data();
+    void identificationFieldsAtFixedOffsets();
+    void birthDate_data();
+    void birthDate();
+    void shortIdentification();
+    void twoIdentificationFiles();
+    void driverNameFromParts_data();
+    void driverNameFromParts();
+    void icc();
+    void iccTooShort();
+    void ic();
+    void applicationIdentification();
+    void drivingLicence();
+    void drivingLicenceTooShort();
+    void cardDownload();
+    void signatureBlocksNeverDecoded();
+};
+
+// A 2006 time read in 2026 must not turn into 2038: the big-endian reading wins whenever it is plausible.
+void TestCardIdentification::cardTimes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QDate>("expected");
+    QTest::addRow("2006 stays 2006") << be32(secondsOf(2006, 2, 8)) << QDate(2006, 2, 8);
+    QTest::addRow("end of day in UTC") << be32(secondsOf(2024, 12, 31) + 86399) << QDate(2024, 12, 31);
+    QTest::addRow("zero") << be32(0) << QDate();
+    QTest::addRow("all ones") << QByteArray(4, '\xFF') << QDate();
+    QTest::addRow("three bytes") << QByteArray(3, '\x50') << QDate();
+}
+
+void TestCardIdentification::cardTimes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QDate, expected);
+    QCOMPARE(card::readCardDate(bytes, 0), expected);
+    QCOMPARE(card::readCardDate(bytes, -1), QDate());
+}
+
+void TestCardIdentification::littleEndianRescueReadsLocalTime()
+{
+    setTimeZone("Asia/Tokyo");
+    // A low byte below 0x38 makes the big-endian reading fall before 2000.
+    const quint32 seconds = secondsOf(2024, 3, 5, 20) & ~0xFFu;
+    QByteArray bytes = be32(seconds);
+    std::reverse(bytes.begin(), bytes.end());
+    QCOMPARE(card::readCardDate(bytes, 0), QDate(2024, 3, 6));
+}
+
+void TestCardIdentification::codePageText_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("1, Latin-1") << 1
+                                << QByteArray("MI\xD1"
+                                              "ANO MORENO")
+                                << u"MIÑANO MORENO"_s;
+    QTest::addRow("2, Latin-2") << 2
+                                << QByteArray("\xA3\xF3"
+                                              "d\xBC")
+                                << u"Łódź"_s;
+    QTest::addRow("5, Cyrillic") << 5 << QByteArray("\xB8\xD2\xD0\xDD\xDE\xD2") << u"Иванов"_s;
+    QTest::addRow("7, Greek") << 7 << QByteArray("\xC1\xE8\xDE\xED\xE1") << u"Αθήνα"_s;
+    QTest::addRow("16, Romanian") << 16
+                                  << QByteArray("\xAA"
+                                                "tefan")
+                                  << u"Ștefan"_s;
+    QTest::addRow("85, KOI8-R") << 85 << QByteArray("\xF0\xC5\xD4\xD2\xCF\xD7") << u"Петров"_s;
+    QTest::addRow("86, KOI8-U") << 86 << QByteArray("\xA4") << u"є"_s;
+    QTest::addRow("0, ASCII kept") << 0 << QByteArray("DGT  ") << u"DGT"_s;
+    QTest::addRow("255, no text") << 255 << QByteArray("\xFF\xFF\xFF") << QString();
+    QTest::addRow("padding and controls") << 1
+                                          << QByteArray("  A\x01"
+                                                        "B\0\0",
+                                                 7)
+                                          << u"A B"_s;
+}
+
+void TestCardIdentification::codePageText()
+{
+    QFETCH(int, codePage);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, expected);
+    QCOMPARE(decodeCodePageText(text, quint8(codePage)), expected);
+    const QByteArray field = char(codePage) + text;
+    QCOMPARE(readCodePageText(field, 0, text.size()), expected);
+    QCOMPARE(readCodePageText(field, 0, text.size() + 1), QString());
+    QCOMPARE(readCodePageText(field, -1, 1), QString());
+}
+
+// Every field sits at its published offset whatever the code page before a name says; the three names read in
+// their own code pages.
+void TestCardIdentification::identificationFieldsAtFixedOffsets_data()
+{
+    QTest::addColumn<QByteArray>("authority");
+    QTest::addColumn<QByteArray>("surname");
+    QTest::addColumn<QByteArray>("firstNames");
+    QTest::addColumn<QString>("expectedAuthority");
+    QTest::addColumn<QString>("expectedSurname");
+    QTest::addColumn<QString>("expectedFirstNames");
+    QTest::addRow("code page 1") << nameField(1, "D.G. TRANSPORTES")
+                                 << nameField(1,
+                                        "MI\xD1"
+                                        "ANO")
+                                 << nameField(1, "DIEGO") << u"D.G. TRANSPORTES"_s << u"MIÑANO"_s << u"DIEGO"_s;
+    QTest::addRow("code page 2") << nameField(2, "KRAK\xD3W") << nameField(2, "\xA3UKASZEWICZ")
+                                 << nameField(2, "Pawe\xB3") << u"KRAKÓW"_s << u"ŁUKASZEWICZ"_s << u"Paweł"_s;
+    QTest::addRow("code page 5") << nameField(5, "\xBD\xC2\xC6") << nameField(5, "\xB8\xD2\xD0\xDD\xDE\xD2")
+                                 << nameField(5, "\xC1\xD5\xE0\xD3\xD5\xD9") << u"НТЦ"_s << u"Иванов"_s << u"Сергей"_s;
+    QTest::addRow("mixed code pages") << nameField(0, "MADRID") << nameField(5, "\xB8\xD2\xD0\xDD\xDE\xD2")
+                                      << nameField(1, "JOS\xC9") << u"MADRID"_s << u"Иванов"_s << u"JOSÉ"_s;
+}
+
+void TestCardIdentification::identificationFieldsAtFixedOffsets()
+{
+    QFETCH(QByteArray, authority);
+    QFETCH(QByteArray, surname);
+    QFETCH(QByteArray, firstNames);
+    QFETCH(QString, expectedAuthority);
+    QFETCH(QString, expectedSurname);
+    QFETCH(QString, expectedFirstNames);
+    Identification identification;
+    identification.authority = authority;
+    identification.surname = surname;
+    identification.firstNames = firstNames;
+    identification.issue = secondsOf(2006, 2, 8);
+    identification.validityBegin = secondsOf(2006, 2, 7);
+    identification.expiry = secondsOf(2011, 2, 7);
+    identification.birthDate = QByteArray::fromHex("19471230");
+    const DddReport report = decodeBlocks({block("0520", identification.bytes())});
+
+    const QVariantList &rows = report.cardIdentification;
+    QCOMPARE(descriptions(rows),
+        QStringList({u"cardIssuingMemberState"_s, u"cardNumber"_s, u"cardIssuingAuthorityName"_s, u"cardIssueDate"_s,
+            u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderSurname"_s, u"cardHolderFirstNames"_s,
+            u"cardHolderBirthDate"_s, u"cardHolderPreferredLanguage"_s}));
+    QCOMPARE(fieldValue(rows, u"cardNumber"_s), u"E53014218T000001"_s);
+    QCOMPARE(fieldValue(rows, u"cardIssuingAuthorityName"_s), expectedAuthority);
+    QCOMPARE(fieldValue(rows, u"cardIssueDate"_s), u"8 февраля 2006 г."_s);
+    QCOMPARE(fieldValue(rows, u"cardValidityBegin"_s), u"7 февраля 2006 г."_s);
+    QCOMPARE(fieldValue(rows, u"cardExpiryDate"_s), u"7 февраля 2011 г."_s);
+    QCOMPARE(fieldValue(rows, u"cardHolderSurname"_s), expectedSurname);
+    QCOMPARE(fieldValue(rows, u"cardHolderFirstNames"_s), expectedFirstNames);
+    QCOMPARE(fieldValue(rows, u"cardHolderBirthDate"_s), u"30 декабря 1947 г."_s);
+    QCOMPARE(fieldValue(rows, u"cardHolderPreferredLanguage"_s), u"es"_s);
+
+    QCOMPARE(report.cardNumber, u"E53014218T000001"_s);
+    QCOMPARE(report.driverSurname, expectedSurname);
+    QCOMPARE(report.driverFirstName, expectedFirstNames);
+    QCOMPARE(report.driverName, expectedSurname + u' ' + expectedFirstNames);
+    QCOMPARE(report.birthDate, u"30 декабря 1947 г."_s);
+    QCOMPARE(report.expiryDate, u"7 февраля 2011 г."_s);
+}
+
+// Today is 1 March 2026: a holder is 15 to 100 years old. Nothing outside that gives a date.
+void TestCardIdentification::birthDate_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("packed BCD") << QByteArray::fromHex("19850615") << u"15 июня 1985 г."_s;
+    QTest::addRow("all zero") << QByteArray::fromHex("00000000") << QString();
+    QTest::addRow("all ones") << QByteArray::fromHex("FFFFFFFF") << QString();
+    QTest::addRow("month 13") << QByteArray::fromHex("19851301") << QString();
+    QTest::addRow("too young") << QByteArray::fromHex("20120101") << QString();
+    QTest::addRow("oldest in the window") << QByteArray::fromHex("19260101") << u"1 января 1926 г."_s;
+    QTest::addRow("older than the window") << QByteArray::fromHex("19251231") << QString();
+    QTest::addRow("time reading first") << be32(secondsOf(2005, 6, 1)) << u"1 июня 2005 г."_s;
+}
+
+void TestCardIdentification::birthDate()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    Identification identification;
+    identification.birthDate = bytes;
+    const DddReport report = decodeBlocks({block("0520", identification.bytes())});
+    QCOMPARE(fieldValue(report.cardIdentification, u"cardHolderBirthDate"_s), expected);
+    QCOMPARE(report.birthDate, expected);
+}
+
+void TestCardIdentification::shortIdentification()
+{
+    // Cut inside the first names: dates still give their rows, the birth date is left empty.
+    const DddReport report = decodeBlocks({block("0520", Identification().bytes().left(120))});
+    QCOMPARE(descriptions(report.cardIdentification),
+        QStringList({u"cardIssuingMemberState"_s, u"cardNumber"_s, u"cardIssuingAuthorityName"_s, u"cardIssueDate"_s,
+            u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderSurname"_s, u"cardHolderBirthDate"_s}));
+    QCOMPARE(fieldValue(report.cardIdentification, u"cardHolderBirthDate"_s), QString());
+    QCOMPARE(report.birthDate, QString());
+    QCOMPARE(report.driverName, u"PRIETO RUIZ"_s);
+
+    const DddReport empty = decodeBlocks({block("0520", {})});
+    QCOMPARE(descriptions(empty.cardIdentification),
+        QStringList({u"cardIssueDate"_s, u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderBirthDate"_s}));
+    QCOMPARE(fieldValue(empty.cardIdentification, u"cardIssueDate"_s), u"Invalid date"_s);
+}
+
+void TestCardIdentification::twoIdentificationFiles()
+{
+    Identification first;
+    Identification second;
+    second.cardNumber = "E99999999X000002";
+    second.surname = nameField(1, "OTHER");
+    second.birthDate = QByteArray::fromHex("19600101");
+    second.expiry = secondsOf(2030, 1, 1);
+    const DddReport report = decodeBlocks({block("0520", first.bytes()), block("0520", second.bytes())});
+    QCOMPARE(report.cardIdentification.size(), 20);
+    QCOMPARE(report.cardNumber, u"E99999999X000002"_s);
+    QCOMPARE(report.driverSurname, u"PRIETO RUIZ"_s);
+    QCOMPARE(report.birthDate, u"18 декабря 1978 г."_s);
+    QCOMPARE(report.expiryDate, u"5 октября 2023 г."_s);
+}
+
+void TestCardIdentification::driverNameFromParts_data()
+{
+    QTest::addColumn<QByteArray>("surname");
+    QTest::addColumn<QByteArray>("firstNames");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("both") << QByteArray("PRIETO") << QByteArray("DAVID") << u"PRIETO DAVID"_s;
+    QTest::addRow("no surname") << QByteArray() << QByteArray("DAVID") << u"DAVID"_s;
+    QTest::addRow("no first names") << QByteArray("PRIETO") << QByteArray() << u"PRIETO"_s;
+}
+
+void TestCardIdentification::driverNameFromParts()
+{
+    QFETCH(QByteArray, surname);
+    QFETCH(QByteArray, firstNames);
+    QFETCH(QString, expected);
+    Identification identification;
+    identification.surname = nameField(1, surname);
+    identification.firstNames = nameField(1, firstNames);
+    QCOMPARE(decodeBlocks({block("0520", identification.bytes())}).driverName, expected);
+
+    DddReport named;
+    named.driverName = u"Kept"_s;
+    named.blocks = {block("0520", identification.bytes())};
+    Decoder::parseDriverCardData(named);
+    QCOMPARE(named.driverName, u"Kept"_s);
+}
+
+void TestCardIdentification::icc()
+{
+    QByteArray data = QByteArray::fromHex("00"
+                                          "01000000"
+                                          "1018"
+                                          "01"
+                                          "38");
+    data += QByteArray("\xC0"
+                       "BC\x01"
+                       "EFGH",
+        8);
+    data += QByteArray::fromHex("15") + QByteArray("AB\0CD", 5) + QByteArray::fromHex("1537");
+    QCOMPARE(data.size(), 25);
+    const DddReport report = decodeBlocks({block("0002", data)});
+    const QVariantList &rows = report.cardIcc;
+    QCOMPARE(descriptions(rows),
+        QStringList({u"clockstop"_s, u"serialNumber"_s, u"monthYear"_s, u"type"_s, u"manufacturerCode"_s,
+            u"cardApprovalNumber"_s, u"cardPersonaliserID"_s, u"embedderIcAssemblerID"_s, u"icIdentifier"_s}));
+    QCOMPARE(fieldValue(rows, u"serialNumber"_s), u"1"_s);
+    // October 2018, packed BCD (a decimal reading would give "1624").
+    QCOMPARE(fieldValue(rows, u"monthYear"_s), u"1018"_s);
+    QCOMPARE(fieldValue(rows, u"type"_s), u"Driver Card"_s);
+    QCOMPARE(fieldValue(rows, u"manufacturerCode"_s), u"56"_s);
+    QCOMPARE(fieldValue(rows, u"cardApprovalNumber"_s), u"ABC?EFGH"_s);
+    QCOMPARE(fieldValue(rows, u"cardPersonaliserID"_s), u"15"_s);
+    QCOMPARE(fieldValue(rows, u"embedderIcAssemblerID"_s), u"AB CD"_s);
+    QCOMPARE(fieldValue(rows, u"icIdentifier"_s), u"1537"_s);
+}
+
+void TestCardIdentification::iccTooShort()
+{
+    const DddReport report = decodeBlocks({block("0002", QByteArray("xxTEXT\x01", 7) + QByteArray(17, '\0'))});
+    QCOMPARE(report.cardIcc.size(), 1);
+    const QVariantMap row = report.cardIcc.first().toMap();
+    QCOMPARE(row.value(u"description"_s).toString(), u"ICC"_s);
+    QCOMPARE(row.value(u"length"_s).toLongLong(), 24);
+    QCOMPARE(row.value(u"decodedText"_s).toString(), u"xxTEXT"_s);
+    QCOMPARE(row.value(u"fileNumber"_s).toString(), u"0002"_s);
+}
+
+void TestCardIdentification::ic()
+{
+    const DddReport report = decodeBlocks({block("0005", QByteArray::fromHex("0a1b2c3d4e5f6071"))});
+    QCOMPARE(fieldValue(report.cardIc, u"icSerialNumber"_s), u"0A1B2C3D"_s);
+    QCOMPARE(fieldValue(report.cardIc, u"icManufacturingReferences"_s), u"4E5F6071"_s);
+    const DddReport shortIc = decodeBlocks({block("0005", QByteArray::fromHex("0a1b2c3d4e5f60"))});
+    QCOMPARE(shortIc.cardIc.first().toMap().value(u"description"_s).toString(), u"IC"_s);
+}
+
+void TestCardIdentification::applicationIdentification()
+{
+    const QByteArray data = QByteArray::fromHex("01"
+                                                "0101"
+                                                "0C"
+                                                "18"
+                                                "35D0"
+                                                "00C8"
+                                                "70");
+    const DddReport report = decodeBlocks({block("0501", data)});
+    const QVariantList &rows = report.applicationIdentification;
+    QCOMPARE(fieldValue(rows, u"typeOfTachographCardID"_s), u"Driver Card"_s);
+    QCOMPARE(fieldValue(rows, u"cardStructureVersion"_s), u"0101"_s);
+    QCOMPARE(fieldValue(rows, u"noOfEventsPerType"_s), u"12"_s);
+    QCOMPARE(fieldValue(rows, u"noOfFaultsPerType"_s), u"24"_s);
+    QCOMPARE(fieldValue(rows, u"activityStructureLength"_s), u"13776"_s);
+    QCOMPARE(fieldValue(rows, u"noOfCardVehicleRecords"_s), u"200"_s);
+    QCOMPARE(fieldValue(rows, u"noOfCardPlaceRecords"_s), u"112"_s);
+    QVERIFY(decodeBlocks({block("0501", data.left(9))}).applicationIdentification.isEmpty());
+}
+
+void TestCardIdentification::drivingLicence()
+{
+    // The issuing authority is a name in its own code page; the number is NUL-padded.
+    const QByteArray data = nameField(2,
+                                "\xA3\xF3"
+                                "d\xBC")
+        + char(0x2B) + QByteArray("4713555899\0\0\0\0\0\0", 16);
+    const DddReport report = decodeBlocks({block("0521", data)});
+    QCOMPARE(report.drivingLicenceIssuingAuthority, u"Łódź"_s);
+    QCOMPARE(report.drivingLicenceIssuingNation, u"Российская Федерация"_s);
+    QCOMPARE(report.drivingLicenceNumber, u"4713555899"_s);
+    QCOMPARE(report.drivingLicence.size(), 3);
+    const QVariantMap first = report.drivingLicence.first().toMap();
+    QCOMPARE(first.value(u"description"_s).toString(), u"drivingLicenceIssuingAuthority"_s);
+    QCOMPARE(first.value(u"decodedText"_s).toString(), u"Łódź"_s);
+    QCOMPARE(first.value(u"hexData"_s).toString(), QString::fromLatin1(data.toHex().toUpper()));
+    QCOMPARE(descriptions(report.asn1Fields),
+        QStringList(
+            {u"drivingLicenceIssuingAuthority"_s, u"drivingLicenceIssuingNation"_s, u"drivingLicenceNumber"_s}));
+}
+
+void TestCardIdentification::drivingLicenceTooShort()
+{
+    DddReport report;
+    report.drivingLicenceNumber = u"earlier"_s;
+    report.blocks = {block("0521", QByteArray(52, 'A'))};
+    Decoder::parseDriverCardData(report);
+    QVERIFY(report.drivingLicence.isEmpty());
+    QCOMPARE(report.drivingLicenceNumber, u"earlier"_s);
+}
+
+void TestCardIdentification::cardDownload()
+{
+    const DddReport report = decodeBlocks({block("050E", be32(secondsOf(2023, 4, 28, 11)))});
+    QCOMPARE(report.lastCardDownload, u"28.04.2023 11:00:00"_s);
+    QCOMPARE(report.lastCardDownloadString, report.lastCardDownload);
+    QCOMPARE(fieldValue(report.cardDownload, u"lastCardDownload"_s), u"28.04.2023 11:00:00"_s);
+
+    const DddReport shortBlock = decodeBlocks({block("050E", QByteArray(2, '\x01'))});
+    QCOMPARE(fieldValue(shortBlock.cardDownload, u"lastCardDownload"_s), QString());
+}
+
+// Signatures (type 1), second-generation files (2, 3) and other appendix bytes are never read as data.
+void TestCardIdentification::signatureBlocksNeverDecoded()
+{
+    const QByteArray identification = Identification().bytes();
+    const DddReport report = decodeBlocks({block("0520", identification, 1), block("0520", identification, 2),
+        block("0520", identification, 3), block("0520", identification, 0x81), block("0501", QByteArray(128, 1), 1)});
+    QVERIFY(report.cardIdentification.isEmpty());
+    QVERIFY(report.applicationIdentification.isEmpty());
+    QVERIFY(report.cardNumber.isEmpty());
+    QVERIFY(report.driverName.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCardIdentification)
+#include "tst_card_identification.moc"

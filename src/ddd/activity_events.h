@@ -1,0 +1,73 @@
+#pragma once
+
+// Internal to the activity analyzer: activity-change rows as events grouped into days, and the small readers
+// that classify a row. Nothing here keeps state; everything takes rows by const reference.
+
+#include <QList>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace tessaron::ddd::activity {
+
+inline constexpr int minutesPerDay = 1440;
+
+enum class ActivityKind { Driving, Available, Work, Rest, Unknown };
+
+// One activity-change row.
+struct Event
+{
+    QVariantMap record;
+    QString dayKey; // never empty
+    int minute = 0; // 0..1439 whenever hasTime; a row without a readable time keeps what its "minutes" said
+    bool hasTime = false;
+
+    // Read once from record and dayKey, because the sorts and every rule of the analysis ask again and again.
+    int dayOrder = 0;
+    ActivityKind kind = ActivityKind::Unknown;
+    bool cardInserted = false;
+};
+
+// One day: the events that share a day key, and the counters the analysis fills.
+struct DayData
+{
+    QString dayKey;
+    QList<Event> events; // in-day order
+    int workMinutes = 0;
+    int restMinutes = 0;
+    int availableMinutes = 0;
+    int unknownMinutes = 0;
+    int drivingMinutes = 0;
+    int workActivityMinutes = 0;
+    int restActivityMinutes = 0;
+    int workStart = -1; // -1 while the day has no card interval
+    int workEnd = -1;
+    int manualInputCount = 0;
+    int specificConditionCount = 0;
+};
+
+// One event per row, in row order; no row is skipped.
+QList<Event> makeEvents(const QVariantList &rows);
+
+// Sorts the events by day (order key, then day text, then minute), makes one day per distinct day text in that
+// order and sorts each day's events (timed before untimed, then by minute). Neither sort is stable.
+QList<DayData> groupDays(QList<Event> events);
+
+// A day key as decimal, failing that as hexadecimal; a key that is neither sorts last (INT_MAX).
+int dayOrderKey(const QString &key);
+
+// The time of day of "hh:mm" or of a text holding " hh:mm" (a date and time); 0 and *ok false otherwise.
+int parseMinutes(const QString &text, bool *ok);
+
+ActivityKind activityKind(const QVariantMap &record);
+
+// A driver card was inserted when the change was recorded.
+bool inserted(const QVariantMap &record);
+
+// The record was entered by hand ("manualInputFlag", else "manualInput").
+bool isManualRecord(const QVariantMap &record);
+
+// The text of a key; a missing key reads as the empty text, an integer as its decimal digits.
+QString textOf(const QVariantMap &record, const QString &key);
+
+} // namespace tessaron::ddd::activity

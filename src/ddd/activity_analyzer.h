@@ -17,8 +17,8 @@ public:
     // read by key, a missing key as an empty value, so odd rows yield zero figures, never a failure. Without
     // activity changes every key is still present with zero values (and an empty "classification"), while
     // "conditions" still summarises cardIwData and specificConditions.
-    static QVariantMap analyze(const QVariantList &activityChanges, const QVariantList &cardIwData,
-                               const QVariantList &specificConditions);
+    static QVariantMap analyze(
+        const QVariantList &activityChanges, const QVariantList &cardIwData, const QVariantList &specificConditions);
 };
 
 } // namespace tessaron::ddd

@@ -33,7 +33,11 @@ constexpr KindStem kindStems[] = {
 };
 
 constexpr const char16_t *insertedTexts[] = {
-    u"Inserted", u"Inserted Card", u"Карта вставлена", u"Вставлена", u"Вставлена карта",
+    u"Inserted",
+    u"Inserted Card",
+    u"Карта вставлена",
+    u"Вставлена",
+    u"Вставлена карта",
 };
 
 constexpr const char16_t *notInsertedStems[] = {u"not inserted", u"не встав", u"not-inserted"};

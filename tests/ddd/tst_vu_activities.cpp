@@ -2,6 +2,7 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/vu_records.h"
 #include "ddd/vu_sample_blocks.h"
+#include "ddd/vu_test_blocks.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -11,6 +12,47 @@
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::vu::activityWord;
+using tessaron::test::vu::CardRecord;
+using tessaron::test::vu::DayBlock;
+using tessaron::test::vu::PlaceRecord;
+using tessaron::test::vu::seconds;
+
+namespace {
+
+DddReport decodeDays(const QList<QByteArray> &blocks)
+{
+    DddReport report;
+    report.fileType = DddFileType::Tachograph;
+    int occurrence = 0;
+    for (const QByteArray &data : blocks)
+        report.blocks.append(tessaron::test::vu::block(u"7602"_s, ++occurrence, data));
+    Decoder::parseTachographData(report);
+    return report;
+}
+
+// Decodes one block alone, without the finishing steps that renumber card records.
+DddReport decodeDay(const QByteArray &data, int occurrence = 1)
+{
+    DddReport report;
+    vu::decodeActivityBlock(report, tessaron::test::vu::block(u"7602"_s, occurrence, data));
+    return report;
+}
+
+QVariantMap row(const QVariantList &rows, qsizetype index)
+{
+    return rows.value(index).toMap();
+}
+
+QStringList column(const QVariantList &rows, const QString &key)
+{
+    QStringList values;
+    for (const QVariant &entry : rows)
+        values.append(entry.toMap().value(key).toString());
+    return values;
+}
+
+} // namespace
 
 class TestVuActivities : public QObject
 {
@@ -25,9 +67,397 @@ private slots:
     }
     void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
 
+    void day();
+    void cardRecordAtItsPublishedOffsets_data();
+    void cardRecordAtItsPublishedOffsets();
+    void cardRecordWithoutPublishedLayout();
+    void moreThan120Changes();
+    void activityCountSearchedWhenCardCountRejected();
+    void cardCountHighBit();
+    void implausibleDayDate();
+    void eightByteBlock();
+    void effectiveLengthBoundary();
+    void placeCountPastTheEffectiveLength();
+    void everyPlaceOfTheCount();
+    void placeTexts_data();
+    void placeTexts();
+    void daysOutOfOrder();
+    void cardRecordsDeduplicatedAndRenumbered();
+
     void realFile_data();
     void realFile();
 };
+
+void TestVuActivities::day()
+{
+    DayBlock day;
+    day.cards = {CardRecord()};
+    day.activities
+        = {activityWord(false, false, false, 2, 0), 0xD83C, 0x85A0, activityWord(false, false, true, 0, 1439)};
+    day.places = {PlaceRecord()};
+    const DddReport report = decodeDay(day.bytes(), 3);
+
+    QCOMPARE(report.dayInformation.size(), 1);
+    const QVariantMap info = row(report.dayInformation, 0);
+    QCOMPARE(info.value(u"dayNo"_s), QVariant(3));
+    QCOMPARE(info.value(u"timeReal"_s).toString(), u"31.07.2022 23:59:59"_s);
+    QCOMPARE(info.value(u"odometerValueMidnight"_s), QVariant(265563));
+    QCOMPARE(info.value(u"hexData"_s).toString(), u"62E7177F040D5B"_s);
+
+    // 0x85A0 is minute 1440 and skipped.
+    QCOMPARE(report.activityDaily.size(), 3);
+    QCOMPARE(report.activityChanges.size(), 3);
+    const QVariantMap daily = row(report.activityDaily, 1);
+    QCOMPARE(daily.value(u"dayNo"_s), QVariant(3));
+    QCOMPARE(daily.value(u"day"_s), QVariant(3));
+    QCOMPARE(daily.value(u"slot"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(daily.value(u"drivingStatus"_s).toString(), u"Экипаж"_s);
+    QCOMPARE(daily.value(u"cardStatus"_s).toString(), u"Вставлена"_s);
+    QCOMPARE(daily.value(u"activity"_s).toString(), u"Вождение"_s);
+    QCOMPARE(daily.value(u"timeOfChange"_s).toString(), u"01:00"_s);
+    QCOMPARE(daily.value(u"minutes"_s), QVariant(60));
+    const QVariantMap change = row(report.activityChanges, 1);
+    QCOMPARE(change.value(u"cardStatus"_s).toString(), u"Inserted"_s);
+    QCOMPARE(change.value(u"activity"_s).toString(), u"Drive"_s);
+    QCOMPARE(change.value(u"activityDailyPresenceCounter1"_s), QVariant(3));
+    QCOMPARE(change.value(u"time"_s).toString(), u"01:00"_s);
+    QCOMPARE(change.value(u"slot"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(
+        column(report.activityDaily, u"activity"_s), (QStringList {u"Работа"_s, u"Вождение"_s, u"Перерыв/отдых"_s}));
+    QCOMPARE(column(report.activityChanges, u"cardStatus"_s),
+        (QStringList {u"Inserted"_s, u"Inserted"_s, u"Not Inserted"_s}));
+    QCOMPARE(column(report.activityDaily, u"timeOfChange"_s), (QStringList {u"00:00"_s, u"01:00"_s, u"23:59"_s}));
+
+    QCOMPARE(report.cardIwData.size(), 1);
+    QCOMPARE(row(report.cardIwData, 0).value(u"dayNo"_s), QVariant(3));
+
+    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+    const QVariantMap place = row(report.placeDailyWorkPeriod, 0);
+    QCOMPARE(place.value(u"dayNo"_s), QVariant(3));
+    QCOMPARE(place.value(u"cardType"_s).toString(), u"Driver Card"_s);
+    QCOMPARE(place.value(u"cardIssuingMemberState"_s).toString(), u"0X0F"_s);
+    QCOMPARE(place.value(u"driverCardNumber"_s).toString(), u"E51372045G000001"_s);
+    QCOMPARE(place.value(u"entryTime"_s).toString(), u"31.07.2022 3:45:20"_s);
+    QCOMPARE(place.value(u"entryTypeDailyWorkPeriod"_s).toString(), u"Start"_s);
+    QCOMPARE(place.value(u"dailyWorkPeriodCountry"_s).toString(), u"0X0F"_s);
+    QCOMPARE(place.value(u"dailyWorkPeriodRegion"_s).toString(), u"REGION 0X0E"_s);
+    QCOMPARE(place.value(u"vehicleOdometerValue"_s), QVariant(265549));
+    QCOMPARE(place.value(u"hexData"_s).toString(), QString::fromLatin1(PlaceRecord().bytes().toHex().toUpper()));
+}
+
+// A record of the published layout is read at its offsets whatever its code page; the type byte of a control
+// or company card no longer shifts every later field by one.
+void TestVuActivities::cardRecordAtItsPublishedOffsets_data()
+{
+    QTest::addColumn<char>("codePage");
+    QTest::addColumn<QByteArray>("surname");
+    QTest::addColumn<QByteArray>("firstNames");
+    QTest::addColumn<int>("cardType");
+    QTest::addColumn<QString>("expectedSurname");
+    QTest::addColumn<QString>("expectedFirstNames");
+    QTest::addColumn<QString>("expectedType");
+
+    QTest::addRow("Latin names, code page 1") << char(0x01) << QByteArray("ORTEGA SANCHEZ") << QByteArray("JUAN JESUS")
+                                              << 1 << u"ORTEGA SANCHEZ"_s << u"JUAN JESUS"_s << u"Водитель"_s;
+    QTest::addRow("Cyrillic names, workshop card")
+        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0") << 2 << u"Иванов"_s
+        << u"Петр"_s << u"Мастерская"_s;
+    QTest::addRow("Cyrillic names, control card")
+        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0").leftJustified(35, 'X')
+        << 3 << u"Иванов"_s << (u"Петр"_s + QString(31, u'X')) << u"Водитель"_s;
+    QTest::addRow("names ending in NUL padding") << char(0x01) << QByteArray("SMITH\0\0\0\0\0\0GARBAGE", 18)
+                                                 << QByteArray("JOHN") << 4 << u"SMITH"_s << u"JOHN"_s << u"Водитель"_s;
+}
+
+void TestVuActivities::cardRecordAtItsPublishedOffsets()
+{
+    QFETCH(char, codePage);
+    QFETCH(QByteArray, surname);
+    QFETCH(QByteArray, firstNames);
+    QFETCH(int, cardType);
+    QFETCH(QString, expectedSurname);
+    QFETCH(QString, expectedFirstNames);
+    QFETCH(QString, expectedType);
+
+    CardRecord card;
+    card.codePage = codePage;
+    card.surname = surname;
+    card.firstNames = firstNames;
+    card.cardType = quint8(cardType);
+    card.nation = 0x2B;
+    card.slot = 1;
+    card.previousNation = 0x05;
+    card.manualInput = 0;
+    DayBlock day;
+    day.cards = {card};
+    const DddReport report = decodeDay(day.bytes(), 2);
+
+    QCOMPARE(report.cardIwData.size(), 1);
+    const QVariantMap record = row(report.cardIwData, 0);
+    QCOMPARE(record.value(u"dayNo"_s), QVariant(2));
+    QCOMPARE(record.value(u"blockNumber"_s), QVariant(0));
+    QCOMPARE(record.value(u"recordInBlock"_s), QVariant(0));
+    QCOMPARE(record.value(u"hexData"_s).toString(), QString::fromLatin1(card.bytes().toHex().toUpper()));
+    QCOMPARE(record.value(u"cardHolderSurname"_s).toString(), expectedSurname);
+    QCOMPARE(record.value(u"cardHolderFirstNames"_s).toString(), expectedFirstNames);
+    QCOMPARE(record.value(u"cardType"_s).toString(), expectedType);
+    QCOMPARE(record.value(u"cardIssuingMemberState"_s).toString(), u"Российская Федерация"_s);
+    QCOMPARE(record.value(u"driverCardNumber"_s).toString(), u"E51372045G000001"_s);
+    QCOMPARE(record.value(u"cardExpiryDate"_s).toString(), u"05.03.2023"_s);
+    QCOMPARE(record.value(u"cardInsertionDate"_s).toString(), u"30.07.2022 14:45:38"_s);
+    QCOMPARE(record.value(u"vehicleOdometerValueAtInsertion"_s), QVariant(265382));
+    QCOMPARE(record.value(u"cardSlot"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(record.value(u"cardSlotNumber"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(record.value(u"cardWithdrawalTime"_s).toString(), u"31.07.2022 3:45:20"_s);
+    QCOMPARE(record.value(u"vehicleOdometerValueAtWithdrawal"_s), QVariant(265549));
+    QCOMPARE(record.value(u"prevVehicleRegistrationNation"_s).toString(), u"Азербайджан"_s);
+    QCOMPARE(record.value(u"prevVehicleRegistrationNumber"_s).toString(), u"5104JNL"_s);
+    QCOMPARE(record.value(u"prevCardWithdrawalTime"_s).toString(), u"29.07.2022 15:44:40"_s);
+    QCOMPARE(record.value(u"manualInputFlag"_s).toString(), u"Нет"_s);
+}
+
+// No card type byte where the layout puts it: the record is taken apart by its separators.
+void TestVuActivities::cardRecordWithoutPublishedLayout()
+{
+    QByteArray record(129, '\0');
+    record[12] = 2;
+    record[13] = 0x2B;
+    record.replace(14, 16, "RUD0000093346301");
+    DayBlock day;
+    QByteArray bytes = day.bytes();
+    bytes[10] = 1;
+    bytes.insert(11, record);
+    const DddReport report = decodeDay(bytes);
+
+    QCOMPARE(report.cardIwData.size(), 1);
+    const QVariantMap row = report.cardIwData.first().toMap();
+    QVERIFY(!row.contains(u"cardHolderSurname"_s));
+    QVERIFY(!row.contains(u"cardHolderFirstNames"_s));
+    QCOMPARE(row.value(u"cardType"_s).toString(), u"Мастерская"_s);
+    QCOMPARE(row.value(u"cardIssuingMemberState"_s).toString(), u"Российская Федерация"_s);
+    QCOMPARE(row.value(u"driverCardNumber"_s).toString(), u"RUD0000093346301"_s);
+    QCOMPARE(row.value(u"cardExpiryDate"_s).toString(), u"01.01.0001 0:00:00"_s);
+    QCOMPARE(report.activityDaily.size(), 2);
+}
+
+// A day with more than 120 changes keeps every one of them: the count is read where the layout puts it.
+void TestVuActivities::moreThan120Changes()
+{
+    for (int count : {121, 136, 1440}) {
+        DayBlock day;
+        day.activities.clear();
+        for (int minute = 0; minute < count; ++minute)
+            day.activities.append(activityWord(minute % 2, false, false, minute % 4, minute));
+        day.places = {PlaceRecord()};
+        const DddReport report = decodeDay(day.bytes());
+        QCOMPARE(report.activityDaily.size(), count);
+        QCOMPARE(row(report.activityDaily, count - 1).value(u"minutes"_s), QVariant(count - 1));
+        QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+    }
+}
+
+// A card count of 101 is refused; the activity count is then searched for from the count word on.
+void TestVuActivities::activityCountSearchedWhenCardCountRejected()
+{
+    DayBlock day;
+    QByteArray bytes = day.bytes();
+    bytes[10] = 0x65;
+    const DddReport report = decodeDay(bytes);
+    QVERIFY(report.cardIwData.isEmpty());
+    QCOMPARE(report.activityDaily.size(), 2);
+    QCOMPARE(column(report.activityDaily, u"slot"_s), (QStringList {u"Водитель"_s, u"Сопряжённый водитель"_s}));
+}
+
+void TestVuActivities::cardCountHighBit()
+{
+    DayBlock day;
+    day.cards = {CardRecord(), CardRecord()};
+    QByteArray bytes = day.bytes();
+    bytes[9] = 0x20;
+    const DddReport report = decodeDay(bytes);
+    QCOMPARE(report.cardIwData.size(), 2);
+    QCOMPARE(report.activityDaily.size(), 2);
+}
+
+void TestVuActivities::implausibleDayDate()
+{
+    DayBlock day;
+    day.date = 0;
+    day.cards = {CardRecord()};
+    const DddReport report = decodeDay(day.bytes(), 4);
+    QVERIFY(report.dayInformation.isEmpty());
+    QCOMPARE(report.cardIwData.size(), 1);
+    QCOMPARE(report.activityDaily.size(), 2);
+    QCOMPARE(row(report.activityDaily, 0).value(u"dayNo"_s), QVariant(4));
+}
+
+// Too short for a day header: the card count is taken at offset 2.
+void TestVuActivities::eightByteBlock()
+{
+    const DddReport report = decodeDay(QByteArray::fromHex("760200000001D83C"));
+    QVERIFY(report.dayInformation.isEmpty());
+    QCOMPARE(report.activityDaily.size(), 1);
+    QCOMPARE(row(report.activityDaily, 0).value(u"minutes"_s), QVariant(60));
+}
+
+void TestVuActivities::effectiveLengthBoundary()
+{
+    DayBlock day;
+    day.signatureBytes.clear();
+    const QByteArray unsigned129 = day.bytes().leftJustified(129, '\0');
+    QCOMPARE(decodeDay(unsigned129).dayInformation.size(), 1);
+    QCOMPARE(decodeDay(unsigned129).activityDaily.size(), 2);
+
+    const DddReport signed130 = decodeDay(unsigned129 + '\0');
+    QVERIFY(signed130.dayInformation.isEmpty());
+    QVERIFY(signed130.activityDaily.isEmpty());
+}
+
+// The changes end the effective length: the signature behind them is never read as a place count.
+void TestVuActivities::placeCountPastTheEffectiveLength()
+{
+    DayBlock day;
+    day.signatureBytes.clear();
+    QByteArray bytes = day.bytes();
+    bytes.chop(3); // place count and the specific-condition count
+    const QByteArray fakeSignature = QByteArray('\x01' + PlaceRecord().bytes()).leftJustified(128, '\x01');
+    const DddReport report = decodeDay(bytes + fakeSignature);
+    QCOMPARE(report.activityDaily.size(), 2);
+    QVERIFY(report.placeDailyWorkPeriod.isEmpty());
+}
+
+void TestVuActivities::everyPlaceOfTheCount()
+{
+    PlaceRecord second;
+    second.entryType = 0;
+    second.entryTime = seconds(2022, 7, 31, 18, 55, 17);
+    second.number = "E50956355Q000001";
+    PlaceRecord implausible;
+    implausible.cardType = 0;
+    DayBlock day;
+    day.places = {PlaceRecord(), implausible, second};
+    DddReport report = decodeDay(day.bytes());
+    QCOMPARE(column(report.placeDailyWorkPeriod, u"driverCardNumber"_s),
+        (QStringList {u"E51372045G000001"_s, u"E50956355Q000001"_s}));
+    QCOMPARE(
+        column(report.placeDailyWorkPeriod, u"entryTypeDailyWorkPeriod"_s), (QStringList {u"Start"_s, u"Begin"_s}));
+
+    // A count of three with room for one record.
+    day.places = {PlaceRecord()};
+    QByteArray bytes = day.bytes();
+    bytes[bytes.size() - 128 - 2 - 28 - 1] = 3;
+    report = decodeDay(bytes);
+    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+}
+
+void TestVuActivities::placeTexts_data()
+{
+    QTest::addColumn<int>("cardType");
+    QTest::addColumn<QByteArray>("number");
+    QTest::addColumn<quint32>("entryTime");
+    QTest::addColumn<int>("entryType");
+    QTest::addColumn<int>("region");
+    QTest::addColumn<QString>("expectedEntryType");
+    QTest::addColumn<QString>("expectedRegion");
+
+    const quint32 time = seconds(2022, 7, 31, 3, 45, 20);
+    QTest::addRow("complete, no region") << 1 << QByteArray("E51372045G000001") << time << 3 << 0 << u"Complete"_s
+                                         << u"No information available"_s;
+    QTest::addRow("intermediate, Moscow region")
+        << 5 << QByteArray("E51372045G000001") << time << 4 << 0x2B << u"Intermediate"_s << u"Moscow Region"_s;
+    QTest::addRow("unknown entry type and region")
+        << 1 << QByteArray("E51372045G000001") << time << 0x0A << 0x1F << u"UNKNOWN (0X0A)"_s << u"REGION 0X1F"_s;
+    QTest::addRow("card type 0 suppressed")
+        << 0 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("card type 6 suppressed")
+        << 6 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("four-character number suppressed")
+        << 1 << QByteArray("E513") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("control byte in the number suppressed") << 1
+                                                           << QByteArray("E5137\x01"
+                                                                         "2045G00001")
+                                                           << time << 0 << 0 << QString() << QString();
+    QTest::addRow("unreadable entry time suppressed")
+        << 1 << QByteArray("E51372045G000001") << 0u << 0 << 0 << QString() << QString();
+}
+
+void TestVuActivities::placeTexts()
+{
+    QFETCH(int, cardType);
+    QFETCH(QByteArray, number);
+    QFETCH(quint32, entryTime);
+    QFETCH(int, entryType);
+    QFETCH(int, region);
+    QFETCH(QString, expectedEntryType);
+    QFETCH(QString, expectedRegion);
+
+    PlaceRecord place;
+    place.cardType = quint8(cardType);
+    place.number = number;
+    place.entryTime = entryTime;
+    place.entryType = quint8(entryType);
+    place.region = quint8(region);
+    DayBlock day;
+    day.places = {place};
+    const DddReport report = decodeDay(day.bytes());
+    if (expectedEntryType.isEmpty()) {
+        QVERIFY(report.placeDailyWorkPeriod.isEmpty());
+        return;
+    }
+    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"entryTypeDailyWorkPeriod"_s).toString(), expectedEntryType);
+    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"dailyWorkPeriodRegion"_s).toString(), expectedRegion);
+}
+
+void TestVuActivities::daysOutOfOrder()
+{
+    QList<QByteArray> blocks;
+    for (int dayOfMonth : {2, 3, 1}) {
+        DayBlock day;
+        day.date = seconds(2022, 8, dayOfMonth, 23, 59, 59);
+        day.activities = {activityWord(false, false, false, 3, dayOfMonth)};
+        blocks.append(day.bytes());
+    }
+    const DddReport report = decodeDays(blocks);
+    QCOMPARE(column(report.dayInformation, u"timeReal"_s),
+        (QStringList {u"01.08.2022 23:59:59"_s, u"02.08.2022 23:59:59"_s, u"03.08.2022 23:59:59"_s}));
+    QCOMPARE(column(report.dayInformation, u"dayNo"_s), (QStringList {u"3"_s, u"1"_s, u"2"_s}));
+    QCOMPARE(column(report.activityDaily, u"activityDate"_s),
+        (QStringList {u"02.08.2022"_s, u"03.08.2022"_s, u"01.08.2022"_s}));
+    QCOMPARE(column(report.activityDaily, u"minutes"_s), (QStringList {u"2"_s, u"3"_s, u"1"_s}));
+    QCOMPARE(report.dataStartDate, u"01.08.2022 23:59:59"_s);
+    QCOMPARE(report.dataEndDate, u"03.08.2022 23:59:59"_s);
+}
+
+// A card session spanning midnight shows in both days' blocks; it is kept once. Rows are numbered by the day
+// of insertion, and on one day a co-driver's insertion follows the driver's of the same time.
+void TestVuActivities::cardRecordsDeduplicatedAndRenumbered()
+{
+    CardRecord overnight;
+    overnight.insertion = seconds(2022, 7, 31, 18, 55, 17);
+    overnight.number = "E50956355Q000001";
+    CardRecord coDriver = overnight;
+    coDriver.slot = 1;
+    coDriver.number = "E11111111Q000001";
+    CardRecord morning;
+    morning.insertion = seconds(2022, 7, 31, 6, 0, 0);
+    CardRecord nextDay;
+    nextDay.insertion = seconds(2022, 8, 1, 7, 0, 0);
+
+    DayBlock first;
+    first.cards = {coDriver, overnight, morning};
+    DayBlock second;
+    second.date = seconds(2022, 8, 1, 23, 59, 59);
+    second.cards = {overnight, nextDay};
+    const DddReport report = decodeDays({first.bytes(), second.bytes()});
+
+    QCOMPARE(column(report.cardIwData, u"cardInsertionDate"_s),
+        (QStringList {
+            u"31.07.2022 6:00:00"_s, u"31.07.2022 18:55:17"_s, u"31.07.2022 18:55:17"_s, u"01.08.2022 7:00:00"_s}));
+    QCOMPARE(column(report.cardIwData, u"driverCardNumber"_s),
+        (QStringList {u"E51372045G000001"_s, u"E50956355Q000001"_s, u"E11111111Q000001"_s, u"E51372045G000001"_s}));
+    QCOMPARE(column(report.cardIwData, u"dayNo"_s), (QStringList {u"1"_s, u"1"_s, u"1"_s, u"2"_s}));
+}
 
 void TestVuActivities::realFile_data()
 {

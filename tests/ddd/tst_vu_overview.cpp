@@ -3,6 +3,7 @@
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
 #include "ddd/vu_sample_blocks.h"
+#include "ddd/vu_test_blocks.h"
 
 #include <QTest>
 #include <QTimeZone>
@@ -63,6 +64,20 @@ private slots:
     void cardNumberText_data();
     void cardNumberText();
     void nameField();
+
+    void overview();
+    void countOverrunsTheBlock();
+    void shortOverview_data();
+    void shortOverview();
+    void onlyFirstOverview();
+    void emptySlots();
+
+    void averageSpeedWeightedByValidSeconds_data();
+    void averageSpeedWeightedByValidSeconds();
+    void speedsKeptWhenBothSet();
+    void distanceCovered_data();
+    void distanceCovered();
+    void countsAndDataRange();
 
     void realFile_data();
     void realFile();
@@ -249,6 +264,268 @@ QString slotText(int cardType)
 }
 
 } // namespace
+
+namespace {
+
+DddReport decodeBlocks(const QList<QByteArray> &blocks, const QString &fileNumber = u"7601"_s)
+{
+    DddReport report;
+    report.fileType = DddFileType::Tachograph;
+    int occurrence = 0;
+    for (const QByteArray &data : blocks)
+        report.blocks.append(tessaron::test::vu::block(fileNumber, ++occurrence, data));
+    Decoder::parseTachographData(report);
+    return report;
+}
+
+QStringList descriptions(const QVariantList &rows)
+{
+    QStringList result;
+    for (const QVariant &row : rows)
+        result.append(row.toMap().value(u"description"_s).toString());
+    return result;
+}
+
+} // namespace
+
+void TestVuOverview::overview()
+{
+    const tessaron::test::vu::OverviewBlock block;
+    const DddReport report = decodeBlocks({block.bytes()});
+
+    QCOMPARE(report.vin, u"WDB9634031L123456"_s);
+    QCOMPARE(report.vehicleRegistrationNation, u"Российская Федерация"_s);
+    QCOMPARE(report.registrationNumber, u"A123BC77"_s);
+    QCOMPARE(report.vehicleIdentification.size(), 3);
+    QCOMPARE(fieldValue(report.vehicleIdentification, u"Страна регистрации"_s), u"Российская Федерация"_s);
+    QCOMPARE(fieldValue(report.vehicleIdentification, u"Регистрационный номер"_s), u"A123BC77"_s);
+
+    QCOMPARE(report.currentUsage.size(), 1);
+    const QVariantMap usage = report.currentUsage.first().toMap();
+    QCOMPARE(usage.value(u"description"_s).toString(), u"vehicleIdentification"_s);
+    QCOMPARE(usage.value(u"vehicleRegistrationNumber"_s).toString(), u"A123BC77"_s);
+    QCOMPARE(usage.value(u"hexData"_s).toString().size(), 64);
+    QVERIFY(usage.value(u"hexData"_s).toString().startsWith(u"574442"_s));
+
+    QCOMPARE(fieldValue(report.currentDateTime, u"currentDateTime"_s), u"07.09.2022 10:09:25"_s);
+    QCOMPARE(report.currentDateTime.first().toMap().value(u"hexData"_s).toString(), u"63186DD5"_s);
+    QCOMPARE(
+        descriptions(report.downloadablePeriod), (QStringList {u"minDownloadableTime"_s, u"maxDownloadableTime"_s}));
+    QCOMPARE(fieldValue(report.downloadablePeriod, u"minDownloadableTime"_s), u"04.08.2021 0:00:00"_s);
+    QCOMPARE(fieldValue(report.downloadablePeriod, u"maxDownloadableTime"_s), u"07.09.2022 0:00:00"_s);
+
+    QCOMPARE(fieldValue(report.insertedCardType, u"driverCardSlot"_s), u"Driver Card"_s);
+    QCOMPARE(fieldValue(report.insertedCardType, u"co-driverCardSlot"_s), u"Control Card"_s);
+    for (const QVariant &row : report.insertedCardType)
+        QCOMPARE(row.toMap().value(u"hexData"_s).toString(), u"31"_s);
+
+    QCOMPARE(descriptions(report.downloadActivity),
+        (QStringList {u"downloadingTime"_s, u"cardType"_s, u"cardIssuingMemberState"_s, u"driverCardNumber"_s,
+            u"companyOrWorkshopName"_s}));
+    QCOMPARE(fieldValue(report.downloadActivity, u"downloadingTime"_s), u"30.08.2022 17:30:16"_s);
+    QCOMPARE(fieldValue(report.downloadActivity, u"cardType"_s), u"Company Card"_s);
+    QCOMPARE(fieldValue(report.downloadActivity, u"driverCardNumber"_s), u"RUC0000012345678"_s);
+    QCOMPARE(fieldValue(report.downloadActivity, u"companyOrWorkshopName"_s), u"TRANSKOM"_s);
+    QVERIFY(!report.downloadActivity.at(1).toMap().contains(u"hexData"_s));
+
+    QCOMPARE(report.companyLocks.size(), 1);
+    QCOMPARE(report.companyLocks.first().toMap().value(u"recordIndex"_s), QVariant(0));
+    QCOMPARE(report.companyLocks.first().toMap().value(u"hexData"_s).toString(), u"4C"_s.repeated(98));
+    QVERIFY(report.controlActivity.isEmpty());
+}
+
+// Five company locks announced, room for two: the control activities are read right behind the second.
+void TestVuOverview::countOverrunsTheBlock()
+{
+    tessaron::test::vu::OverviewBlock block;
+    block.companyLockCount = 5;
+    block.companyLockRecords = 2;
+    block.controlCount = 1;
+    block.controlRecords = 1;
+    const DddReport report = decodeBlocks({block.bytes()});
+
+    QCOMPARE(report.companyLocks.size(), 2);
+    QCOMPARE(report.companyLocks.at(0).toMap().value(u"recordIndex"_s), QVariant(0));
+    QCOMPARE(report.companyLocks.at(1).toMap().value(u"recordIndex"_s), QVariant(1));
+    QCOMPARE(report.companyLocks.at(1).toMap().value(u"hexData"_s).toString(), u"4D"_s.repeated(98));
+    QCOMPARE(report.controlActivity.size(), 1);
+    QCOMPARE(report.controlActivity.first().toMap().value(u"hexData"_s).toString(), u"43"_s.repeated(31));
+}
+
+void TestVuOverview::shortOverview_data()
+{
+    QTest::addColumn<int>("effectiveLength");
+    QTest::addColumn<QString>("vin");
+    QTest::addColumn<int>("timeRows");
+    QTest::addColumn<int>("periodRows");
+    QTest::addColumn<int>("slotRows");
+
+    QTest::addRow("identification only") << 422 << u"WDB9634031L123456"_s << 0 << 0 << 0;
+    QTest::addRow("up to the current time") << 426 << u"WDB9634031L123456"_s << 1 << 0 << 0;
+    QTest::addRow("up to the slots") << 435 << u"WDB9634031L123456"_s << 1 << 2 << 2;
+    // Without the identification every later group is read from offset 390.
+    QTest::addRow("identification cut") << 421 << QString() << 1 << 2 << 2;
+}
+
+void TestVuOverview::shortOverview()
+{
+    QFETCH(int, effectiveLength);
+    QFETCH(QString, vin);
+    QFETCH(int, timeRows);
+    QFETCH(int, periodRows);
+    QFETCH(int, slotRows);
+
+    const QByteArray full = tessaron::test::vu::OverviewBlock().bytes();
+    const DddReport report = decodeBlocks({full.left(effectiveLength) + tessaron::test::vu::signature()});
+    QCOMPARE(report.vin, vin);
+    QCOMPARE(report.currentUsage.size(), vin.isEmpty() ? 0 : 1);
+    QCOMPARE(report.currentDateTime.size(), timeRows);
+    QCOMPARE(report.downloadablePeriod.size(), periodRows);
+    QCOMPARE(report.insertedCardType.size(), slotRows);
+    QVERIFY(report.downloadActivity.isEmpty());
+    QCOMPARE(descriptions(report.vehicleIdentification),
+        (QStringList {u"VIN номер"_s, u"Страна регистрации"_s, u"Регистрационный номер"_s}));
+    if (vin.isEmpty()) // the current time comes from the first VIN bytes
+        QCOMPARE(report.currentDateTime.first().toMap().value(u"hexData"_s).toString(), u"57444239"_s);
+}
+
+void TestVuOverview::onlyFirstOverview()
+{
+    tessaron::test::vu::OverviewBlock second;
+    second.vin = "XTA210930Y2765432";
+    const DddReport report = decodeBlocks({tessaron::test::vu::OverviewBlock().bytes(), second.bytes()});
+    QCOMPARE(report.vin, u"WDB9634031L123456"_s);
+    QCOMPARE(report.currentDateTime.size(), 1);
+    QCOMPARE(report.companyLocks.size(), 1);
+}
+
+void TestVuOverview::emptySlots()
+{
+    tessaron::test::vu::OverviewBlock block;
+    block.slotStatus = 0x00;
+    const DddReport report = decodeBlocks({block.bytes()});
+    QCOMPARE(fieldValue(report.insertedCardType, u"driverCardSlot"_s), u"No card inserted"_s);
+    QCOMPARE(fieldValue(report.insertedCardType, u"co-driverCardSlot"_s), u"No card inserted"_s);
+    QCOMPARE(report.insertedCardType.last().toMap().value(u"hexData"_s).toString(), u"00"_s);
+}
+
+namespace {
+
+QVariantMap speedRow(const QVariantList &speeds, const QVariant &validCount, double average)
+{
+    QVariantMap row {{u"speedValues"_s, speeds}, {u"averageSpeed"_s, average}};
+    if (validCount.isValid())
+        row.insert(u"validSpeedCount"_s, validCount);
+    return row;
+}
+
+QVariantList speedList(std::initializer_list<int> values)
+{
+    QVariantList list;
+    for (int value : values)
+        list.append(value);
+    return list;
+}
+
+} // namespace
+
+void TestVuOverview::averageSpeedWeightedByValidSeconds_data()
+{
+    QTest::addColumn<QVariantList>("rows");
+    QTest::addColumn<double>("average");
+    QTest::addColumn<int>("maximum");
+
+    QTest::addRow("none") << QVariantList() << 0.0 << 0;
+    // 1 second at 50 and 3 at 90: the mean of the seconds, not of the blocks or of the last count.
+    QTest::addRow("weights add up") << QVariantList {speedRow(speedList({50, 0, 0}), 1, 50.0),
+        speedRow(speedList({80, 90, 100}), 3, 90.0)}
+                                    << 80.0 << 100;
+    QTest::addRow("row without a count counts each listed speed")
+        << QVariantList {speedRow(speedList({10, 20}), {}, 0.0), speedRow(speedList({60}), 1, 60.0)} << 30.0 << 60;
+    QTest::addRow("count above the list adds nothing")
+        << QVariantList {speedRow(speedList({200}), 2, 200.0), speedRow(speedList({40}), 1, 40.0)} << 40.0 << 40;
+    QTest::addRow("count 0 adds nothing") << QVariantList {speedRow(speedList({0, 0}), 0, 0.0)} << 0.0 << 0;
+}
+
+void TestVuOverview::averageSpeedWeightedByValidSeconds()
+{
+    QFETCH(QVariantList, rows);
+    QFETCH(double, average);
+    QFETCH(int, maximum);
+
+    DddReport report;
+    report.detailedSpeed = rows;
+    report.averageSpeed = 12.0; // one of the two still 0: both are written
+    Decoder::parseTachographData(report);
+    QCOMPARE(report.averageSpeed, average);
+    QCOMPARE(report.maxSpeed, maximum);
+}
+
+void TestVuOverview::speedsKeptWhenBothSet()
+{
+    DddReport report;
+    report.detailedSpeed = {speedRow(speedList({80}), 1, 80.0)};
+    report.averageSpeed = 12.5;
+    report.maxSpeed = 99;
+    Decoder::parseTachographData(report);
+    QCOMPARE(report.averageSpeed, 12.5);
+    QCOMPARE(report.maxSpeed, 99);
+}
+
+void TestVuOverview::distanceCovered_data()
+{
+    QTest::addColumn<QList<int>>("readings");
+    QTest::addColumn<int>("distance");
+    QTest::addRow("a month") << QList<int> {265563, 265653, 265653, 266569} << 1006;
+    QTest::addRow("unset readings ignored") << QList<int> {0, 371532, 0, 372055} << 523;
+    QTest::addRow("one reading") << QList<int> {371532} << 0;
+    QTest::addRow("no reading") << QList<int> {0, 0} << 0;
+}
+
+void TestVuOverview::distanceCovered()
+{
+    QFETCH(QList<int>, readings);
+    QFETCH(int, distance);
+    DddReport report;
+    report.totalDistanceKm = 77;
+    int dayNo = 0;
+    for (int reading : readings) {
+        report.dayInformation.append(QVariantMap {{u"dayNo"_s, ++dayNo},
+            {u"timeReal"_s, u"0%1.08.2022 23:59:59"_s.arg(dayNo)}, {u"odometerValueMidnight"_s, reading}});
+    }
+    Decoder::parseTachographData(report);
+    QCOMPARE(report.totalDistanceKm, distance);
+}
+
+void TestVuOverview::countsAndDataRange()
+{
+    DddReport report;
+    report.totalCalibrations = 5; // already set: kept
+    report.dataEndDate = u"kept"_s;
+    report.tachoFaults = {
+        QVariantMap {{u"faultBeginTime"_s, u"03.08.2022 1:00:00"_s}, {u"faultEndTime"_s, u"03.08.2022 2:00:00"_s}},
+        QVariantMap {{u"faultBeginTime"_s, u"03.08.2022 23:00:00"_s}},
+        QVariantMap {{u"faultBeginTime"_s, u"05.08.2022 9:00:00"_s}},
+        QVariantMap {{u"faultBeginTime"_s, QString()}},
+    };
+    report.tachoEvents = {QVariantMap {{u"eventBeginTime"_s, u"20.07.2021 6:30:00"_s}}};
+    report.overSpeedingEvents = {
+        QVariantMap {{u"eventBeginTime1"_s, u"01.08.2022 10:00:00"_s}},
+        QVariantMap {{u"eventBeginTime"_s, u"02.08.2022 10:00:00"_s}},
+        QVariantMap {{u"eventBeginTime1"_s, u"01.08.2022 12:00:00"_s}},
+    };
+    report.calibrationData = {QVariantMap {{u"newTimeValue"_s, u"09.09.2022"_s}}};
+    Decoder::parseTachographData(report);
+
+    QCOMPARE(report.daysWithFaults, 2);
+    QCOMPARE(report.daysWithOverSpeeding, 2);
+    QCOMPARE(report.totalOverSpeeding, 3);
+    QCOMPARE(report.totalCalibrations, 5);
+    QCOMPARE(report.totalDays, 0);
+    QCOMPARE(report.totalDistanceKm, 0);
+    QCOMPARE(report.dataStartDate, u"20.07.2021 6:30:00"_s);
+    QCOMPARE(report.dataEndDate, u"kept"_s);
+}
 
 void TestVuOverview::realFile_data()
 {

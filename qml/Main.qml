@@ -1,18 +1,123 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Tessaron
 
 ApplicationWindow {
     id: window
 
+    // The DDD viewer page. Until it exists this stays null and the command "Расшифровка .ddd" is disabled;
+    // the page's own change sets it to a Component that creates it.
+    property Component dddPageComponent: null
+
+    readonly property alias pageStack: pageStack
+
+    function openDddPage() {
+        if (!dddPageComponent)
+            return false;
+        // The DDD page shares no serial port: it opens without pausing device monitoring.
+        pageStack.push(dddPageComponent);
+        return true;
+    }
+
+    function openSettingsPage() {
+        pageStack.push(settingsPageComponent);
+        return true;
+    }
+
     width: 1280
     height: 800
+    minimumWidth: 800
+    minimumHeight: 560
     visible: true
-    title: "Tessaron"
+    title: "Tessaron " + Qt.application.version
+
+    Action {
+        id: dddCommand
+
+        objectName: "dddCommand"
+        text: "Расшифровка .ddd"
+        enabled: window.dddPageComponent !== null
+        onTriggered: window.openDddPage()
+    }
+
+    Action {
+        id: settingsCommand
+
+        objectName: "settingsCommand"
+        text: "Настройки"
+        onTriggered: window.openSettingsPage()
+    }
+
+    Action {
+        id: quitCommand
+
+        objectName: "quitCommand"
+        text: "Выход"
+        onTriggered: app.quit()
+    }
+
+    menuBar: MenuBar {
+        Menu {
+            title: "Файл"
+
+            MenuItem {
+                action: dddCommand
+            }
+
+            MenuSeparator {}
+
+            MenuItem {
+                action: quitCommand
+            }
+        }
+
+        Menu {
+            title: "Сервис"
+
+            MenuItem {
+                action: settingsCommand
+            }
+        }
+    }
+
+    Component {
+        id: settingsPageComponent
+
+        SettingsPage {}
+    }
+
+    Component {
+        id: mainMenuComponent
+
+        PageFrame {
+            id: mainMenuPage
+
+            objectName: "mainMenuPage"
+            pageTitle: "Главное меню"
+
+            Repeater {
+                model: [dddCommand, settingsCommand, quitCommand]
+
+                delegate: Button {
+                    required property var modelData
+
+                    objectName: modelData.objectName + "Button"
+                    Layout.preferredWidth: Math.round(360 * mainMenuPage.uiScale)
+                    Layout.preferredHeight: Math.round(56 * mainMenuPage.uiScale)
+                    Layout.alignment: Qt.AlignHCenter
+                    action: modelData
+                    font.pixelSize: Math.round(mainMenuPage.uiFontSize * 1.15)
+                }
+            }
+        }
+    }
 
     StackView {
         id: pageStack
 
+        objectName: "pageStack"
         anchors.fill: parent
+        initialItem: mainMenuComponent
     }
 }

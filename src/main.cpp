@@ -1,7 +1,10 @@
+#include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "ui/theme_manager.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
@@ -9,9 +12,19 @@ Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Verholt"));
+    QApplication::setApplicationName(QStringLiteral("Tessaron"));
+    QApplication::setApplicationVersion(QStringLiteral("2.5.0.192"));
+
+    using tessaron::ui::ThemeManager;
+    ThemeManager::apply(ThemeManager::load(ThemeManager::settingsFilePath()));
+
+    // Declared before the engine, so the engine, and every binding to the controller, is gone first.
+    tessaron::qml::QmlAppController controller;
 
     QQmlApplicationEngine engine;
     tessaron::qml::configureEngine(engine);
+    engine.rootContext()->setContextProperty(QStringLiteral("app"), &controller);
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);

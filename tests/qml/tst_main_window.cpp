@@ -1,9 +1,16 @@
+#include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "ui/theme_manager.h"
 
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
@@ -17,31 +24,147 @@ void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &m
         s_messages.append(message);
 }
 
+QQuickItem *findItem(QObject *root, const QString &objectName)
+{
+    return root->findChild<QQuickItem *>(objectName);
+}
+
+QQuickItem *currentPage(QQuickItem *stack)
+{
+    return stack->property("currentItem").value<QQuickItem *>();
+}
+
+bool clickItem(QQuickWindow *window, QQuickItem *item)
+{
+    if (!item || !item->isVisible() || !item->isEnabled())
+        return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
+}
+
+// Waits until the stack has settled on a page of that name.
+bool waitForPage(QQuickItem *stack, const QString &objectName)
+{
+    return QTest::qWaitFor(
+        [stack, &objectName] {
+            QQuickItem *page = currentPage(stack);
+            return page && page->objectName() == objectName && !stack->property("busy").toBool();
+        },
+        5000);
+}
+
 } // namespace
 
+// The application started as the entry point starts it: theme, controller as "app", Main.qml. Any warning
+// while the window loads or is used fails the test.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void loadsWithoutWarnings()
+    void init()
     {
         s_messages.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(collectMessage);
-        {
-            QQmlApplicationEngine engine;
-            tessaron::qml::configureEngine(engine);
-            engine.load(tessaron::qml::mainQmlUrl);
-            QCOMPARE(engine.rootObjects().size(), 1);
-            auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-            QVERIFY(window);
-            QVERIFY(window->isVisible());
-        }
-        qInstallMessageHandler(previous);
+        m_previousHandler = qInstallMessageHandler(collectMessage);
+        m_controller = std::make_unique<tessaron::qml::QmlAppController>();
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        tessaron::qml::configureEngine(*m_engine);
+        m_engine->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
+        m_engine->load(tessaron::qml::mainQmlUrl);
+    }
+
+    void cleanup()
+    {
+        m_engine.reset();
+        m_controller.reset();
+        qInstallMessageHandler(m_previousHandler);
         QVERIFY2(s_messages.isEmpty(), qPrintable(s_messages.join(u'\n')));
     }
+
+    void startsOnTheMainMenu()
+    {
+        QCOMPARE(m_engine->rootObjects().size(), 1);
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(stack);
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QCOMPARE(stack->property("depth").toInt(), 1);
+
+        for (const QString &name : {QStringLiteral("dddCommandButton"), QStringLiteral("settingsCommandButton"),
+                 QStringLiteral("quitCommandButton")})
+            QVERIFY2(findItem(window, name), qPrintable(name));
+        QCOMPARE(findItem(window, QStringLiteral("settingsCommandButton"))->property("text").toString(),
+            QStringLiteral("Настройки"));
+        QCOMPARE(findItem(window, QStringLiteral("dddCommandButton"))->property("text").toString(),
+            QStringLiteral("Расшифровка .ddd"));
+        QCOMPARE(findItem(window, QStringLiteral("quitCommandButton"))->property("text").toString(),
+            QStringLiteral("Выход"));
+
+        const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/main_window.png");
+        QVERIFY(window->grabWindow().save(shot));
+    }
+
+    void settingsPageOpensFromTheMenuAndGoesBack()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("settingsCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("settingsPage")));
+        QCOMPARE(stack->property("depth").toInt(), 2);
+        QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
+
+        const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page.png");
+        QVERIFY(window->grabWindow().save(shot));
+
+        QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QCOMPARE(stack->property("depth").toInt(), 1);
+    }
+
+    void dddCommandWaitsForItsPageAndPushesItWithoutPausing()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QQuickItem *button = findItem(window, QStringLiteral("dddCommandButton"));
+        QCOMPARE(button->isEnabled(), false);
+
+        QQmlComponent page(m_engine.get());
+        page.setData("import Tessaron\nPageFrame { objectName: \"dddPageStandIn\"; pageTitle: \"DDD\" }\n", QUrl());
+        QVERIFY2(page.isReady(), qPrintable(page.errorString()));
+        QVERIFY(window->setProperty("dddPageComponent", QVariant::fromValue(&page)));
+        QTRY_VERIFY(button->isEnabled());
+
+        QVERIFY(clickItem(window, button));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPageStandIn")));
+        QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
+        QCOMPARE(m_controller->isDeviceMonitoringPaused(), false);
+        QMetaObject::invokeMethod(stack, "clear");
+        QVERIFY(window->setProperty("dddPageComponent", QVariant::fromValue<QQmlComponent *>(nullptr)));
+    }
+
+private:
+    QtMessageHandler m_previousHandler = nullptr;
+    std::unique_ptr<tessaron::qml::QmlAppController> m_controller;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
 };
 
-QTEST_MAIN(TestMainWindow)
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral("2.5.0.192"));
+    tessaron::ui::ThemeManager::apply(tessaron::ui::Theme());
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_main_window.moc"

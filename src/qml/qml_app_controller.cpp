@@ -1,0 +1,44 @@
+#include "qml_app_controller.h"
+
+#include "qml_ddd_controller.h"
+
+#include <QCoreApplication>
+
+namespace tessaron::qml {
+
+QmlAppController::QmlAppController(QObject *parent)
+    : QObject(parent)
+{
+    m_ddd.reset(new QmlDddController(this));
+}
+
+QmlAppController::~QmlAppController()
+{
+    m_ddd.reset();
+}
+
+QObject *QmlAppController::ddd() const
+{
+    return m_ddd.get();
+}
+
+void QmlAppController::pauseDeviceMonitoring()
+{
+    ++m_monitoringPauseCount;
+    m_monitoringPaused = true;
+}
+
+void QmlAppController::resumeDeviceMonitoring()
+{
+    if (m_monitoringPauseCount > 0)
+        --m_monitoringPauseCount;
+    if (m_monitoringPauseCount == 0 && m_monitoringPaused)
+        m_monitoringPaused = false;
+}
+
+void QmlAppController::quit()
+{
+    QCoreApplication::quit();
+}
+
+} // namespace tessaron::qml

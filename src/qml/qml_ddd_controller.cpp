@@ -1,0 +1,175 @@
+#include "qml_ddd_controller.h"
+
+#include "ddd/ddd_decoder.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <atomic>
+
+namespace tessaron::qml {
+
+namespace {
+
+const QString s_statusChoose = QStringLiteral("Выберите файл .ddd");
+const QString s_statusDecoding = QStringLiteral("Разбор файла .ddd...");
+const QString s_statusDone = QStringLiteral("Разбор завершён");
+const QString s_statusFailed = QStringLiteral("Ошибка разбора");
+
+std::atomic<QmlDddController::DecodeFunction> s_decodeFunction {nullptr};
+
+ddd::DddReport decode(const QString &path, QString *error)
+{
+    const QmlDddController::DecodeFunction function = s_decodeFunction.load();
+    return function ? function(path, error) : ddd::Decoder::decodeFile(path, error);
+}
+
+} // namespace
+
+void QmlDddController::setDecodeFunctionForTesting(DecodeFunction function)
+{
+    s_decodeFunction.store(function);
+}
+
+QmlDddController::QmlDddController(QObject *parent)
+    : QObject(parent)
+    , m_statusText(s_statusChoose)
+{ }
+
+QmlDddController::~QmlDddController()
+{
+    if (m_worker) {
+        m_worker->quit();
+        m_worker->wait();
+        delete m_worker;
+        m_worker = nullptr;
+    }
+}
+
+bool QmlDddController::chooseAndOpenFile()
+{
+    const QString startFolder = m_filePath.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+        : QFileInfo(m_filePath).absolutePath();
+    const QString chosen = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
+        QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
+    if (chosen.isEmpty())
+        return false;
+    return openFile(chosen);
+}
+
+bool QmlDddController::openFile(const QString &filePath)
+{
+    if (m_busy || (m_worker && m_worker->isRunning()))
+        return false;
+
+    clear();
+    m_busy = true;
+    m_statusText = s_statusDecoding;
+    Q_EMIT stateChanged();
+
+    QString path = filePath.trimmed();
+    const QUrl url(path, QUrl::TolerantMode);
+    if (url.isValid() && url.isLocalFile())
+        path = url.toLocalFile();
+
+    QString refusal;
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        refusal = QStringLiteral("Файл не выбран");
+    else if (!info.exists())
+        refusal = QStringLiteral("Файл не найден: %1").arg(path);
+    else if (!info.isFile())
+        refusal = QStringLiteral("Выбранный путь не является файлом: %1").arg(path);
+    if (!refusal.isEmpty()) {
+        m_busy = false;
+        m_lastError = refusal;
+        m_statusText = s_statusFailed;
+        Q_EMIT stateChanged();
+        return false;
+    }
+
+    QThread *thread = QThread::create([controller = this, path] {
+        QString error;
+        ddd::DddReport report = decode(path, &error);
+        QMetaObject::invokeMethod(
+            controller, [controller, report = std::move(report), error]() { controller->deliverResult(report, error); },
+            Qt::QueuedConnection);
+    });
+    m_worker = thread;
+    connect(thread, &QThread::finished, this, [this, thread] { workerFinished(thread); });
+    thread->start(QThread::InheritPriority);
+    return true;
+}
+
+bool QmlDddController::openDocument(const QUrl &url)
+{
+    return openFile(url.isLocalFile() ? url.toLocalFile() : url.toString());
+}
+
+void QmlDddController::clear()
+{
+    if (m_busy)
+        return;
+    clearState();
+    Q_EMIT stateChanged();
+}
+
+void QmlDddController::clearState()
+{
+    m_busy = false;
+    m_fileName.clear();
+    m_filePath.clear();
+    m_fileType.clear();
+    m_fileSize = 0;
+    m_lastError.clear();
+    m_summary.clear();
+    m_blocks.clear();
+#define TESSARON_QML_DDD_CLEAR_DATASET(name) m_##name.clear();
+    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_CLEAR_DATASET)
+#undef TESSARON_QML_DDD_CLEAR_DATASET
+    m_analysis.clear();
+    m_report = ddd::DddReport();
+    m_structureText.clear();
+    m_statusText = s_statusChoose;
+}
+
+void QmlDddController::setReport(const ddd::DddReport &report)
+{
+    m_fileName = report.fileName;
+    m_filePath = report.filePath;
+    m_fileType = ddd::Decoder::typeName(report.fileType);
+    m_fileSize = report.size;
+    m_summary = report.summary();
+    m_blocks = report.blockRows();
+#define TESSARON_QML_DDD_COPY_DATASET(name) m_##name = report.name;
+    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_COPY_DATASET)
+#undef TESSARON_QML_DDD_COPY_DATASET
+    m_analysis = report.analysis;
+    m_report = report;
+    m_structureText = report.structureText;
+}
+
+void QmlDddController::deliverResult(const ddd::DddReport &report, const QString &error)
+{
+    m_busy = false;
+    if (report.fileType == ddd::DddFileType::Unknown) {
+        m_lastError = error.isEmpty() ? QStringLiteral("Не удалось определить формат DDD") : error;
+        m_statusText = s_statusFailed;
+    } else {
+        setReport(report);
+        m_statusText = s_statusDone;
+    }
+    Q_EMIT stateChanged();
+}
+
+void QmlDddController::workerFinished(QThread *thread)
+{
+    if (m_worker == thread)
+        m_worker = nullptr;
+    thread->deleteLater();
+}
+
+} // namespace tessaron::qml

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "ddd/ddd_datasets.h"
+#include "ddd/ddd_report.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+#include <QVariantMap>
+
+class QThread;
+
+// One read-only QML list property per dataset, expanded from the report's one dataset list. moc expands it only
+// because it can see ddd/ddd_datasets.h through the target's include path; a missing path would silently drop
+// the 38 properties, which the controller's test catches by comparing the property list with allDatasets.
+#define TESSARON_QML_DDD_DATASET_PROPERTY(name) Q_PROPERTY(QVariantList name READ name NOTIFY stateChanged)
+#define TESSARON_QML_DDD_DATASET_GETTER(name)                                                                          \
+    QVariantList name() const                                                                                          \
+    {                                                                                                                  \
+        return m_##name;                                                                                               \
+    }
+#define TESSARON_QML_DDD_DATASET_MEMBER(name) QVariantList m_##name;
+
+namespace tessaron::qml {
+
+// The DDD viewer as QML sees it (app.ddd): opens a DDD file, decodes it on a worker thread of its own and
+// publishes the decoded report as read-only properties, one per dataset. At most one decode runs at a time;
+// a request made while one runs is refused silently (false, nothing changes).
+class QmlDddController : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(bool busy READ isBusy NOTIFY stateChanged)
+    Q_PROPERTY(QString fileName READ fileName NOTIFY stateChanged)
+    Q_PROPERTY(QString filePath READ filePath NOTIFY stateChanged)
+    Q_PROPERTY(QString fileType READ fileType NOTIFY stateChanged)
+    Q_PROPERTY(int fileSize READ fileSize NOTIFY stateChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY stateChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY stateChanged)
+    Q_PROPERTY(QVariantMap summary READ summary NOTIFY stateChanged)
+    Q_PROPERTY(QVariantList blocks READ blocks NOTIFY stateChanged)
+    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_PROPERTY)
+    Q_PROPERTY(QVariantMap analysis READ analysis NOTIFY stateChanged)
+    Q_PROPERTY(QVariantList savedReports READ savedReports NOTIFY savedReportsChanged)
+    Q_PROPERTY(QString structureText READ structureText NOTIFY stateChanged)
+
+public:
+    // The decode step a worker runs. Tests swap it to hold a decode in flight; null restores the real one.
+    using DecodeFunction = ddd::DddReport (*)(const QString &path, QString *error);
+    static void setDecodeFunctionForTesting(DecodeFunction function);
+
+    explicit QmlDddController(QObject *parent = nullptr);
+    // Waits, without a time limit, for a decode in flight; its result is then dropped.
+    ~QmlDddController() override;
+
+    bool isBusy() const { return m_busy; }
+    QString fileName() const { return m_fileName; }
+    QString filePath() const { return m_filePath; }
+    QString fileType() const { return m_fileType; }
+    int fileSize() const { return m_fileSize; }
+    QString statusText() const { return m_statusText; }
+    QString lastError() const { return m_lastError; }
+    QVariantMap summary() const { return m_summary; }
+    QVariantList blocks() const { return m_blocks; }
+    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_GETTER)
+    QVariantMap analysis() const { return m_analysis; }
+    QVariantList savedReports() const { return m_savedReports; }
+    QString structureText() const { return m_structureText; }
+
+    // Shows the opening dialog; false when it was cancelled or the chosen file could not be opened.
+    Q_INVOKABLE bool chooseAndOpenFile();
+    // Starts decoding the file (a path or a local-file URL text). True when the decode has started; false when
+    // one is running (nothing changes) or the path is refused (lastError says why; the shown report is gone).
+    Q_INVOKABLE bool openFile(const QString &filePath);
+    Q_INVOKABLE bool openDocument(const QUrl &url);
+    // Empties everything but savedReports; ignored while a decode runs.
+    Q_INVOKABLE void clear();
+
+    // Publishes a report without touching busy, statusText or lastError and without a signal: callers set
+    // the status and emit stateChanged once.
+    void setReport(const ddd::DddReport &report);
+    // The shown report, whole: the source for saving and export.
+    const ddd::DddReport &report() const { return m_report; }
+
+Q_SIGNALS:
+    void stateChanged();
+    void savedReportsChanged();
+    void duplicateReportDetected(qlonglong existingReportId);
+
+private:
+    void clearState();
+    void deliverResult(const ddd::DddReport &report, const QString &error);
+    void workerFinished(QThread *thread);
+
+    bool m_busy = false;
+    QString m_fileName;
+    QString m_filePath;
+    QString m_fileType;
+    int m_fileSize = 0;
+    QString m_statusText;
+    QString m_lastError;
+    QThread *m_worker = nullptr;
+    QVariantMap m_summary;
+    QVariantList m_blocks;
+    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_MEMBER)
+    QVariantMap m_analysis;
+    QVariantList m_savedReports;
+    QString m_structureText;
+    ddd::DddReport m_report;
+};
+
+} // namespace tessaron::qml

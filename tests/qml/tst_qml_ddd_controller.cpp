@@ -1,0 +1,406 @@
+#include "ddd/ddd_decoder.h"
+#include "qml/qml_ddd_controller.h"
+#include "support/test_paths.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMetaProperty>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+
+using tessaron::ddd::DddFileType;
+using tessaron::ddd::DddReport;
+using tessaron::qml::QmlDddController;
+
+namespace {
+
+// A decode that waits until the test lets it go, so a decode can be held in flight.
+QSemaphore s_decodeStarted;
+QSemaphore s_decodeRelease;
+std::atomic_bool s_decodeReturned {false};
+
+DddReport syntheticReport(const QString &path)
+{
+    DddReport report;
+    report.filePath = path;
+    report.fileName = QFileInfo(path).fileName();
+    report.fileType = DddFileType::DriverCard;
+    report.size = 1234;
+    report.structureText = QStringLiteral("structure");
+    report.analysis = {{QStringLiteral("workingHours"), QVariantList {1, 2}}};
+    report.blocks.append({QStringLiteral("0501"), QStringLiteral("block"), 1, 0, 4, 0, 0, QByteArray("abcd"), 0});
+    for (const auto &entry : tessaron::ddd::allDatasets)
+        (report.*entry.member).append(QVariantMap {{QStringLiteral("dataset"), QString(entry.name)}});
+    return report;
+}
+
+DddReport heldDecode(const QString &path, QString *)
+{
+    s_decodeReturned = false;
+    s_decodeStarted.release();
+    s_decodeRelease.acquire();
+    DddReport report = syntheticReport(path);
+    s_decodeReturned = true;
+    return report;
+}
+
+DddReport instantSyntheticDecode(const QString &path, QString *)
+{
+    return syntheticReport(path);
+}
+
+QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)
+{
+    return controller.property(QByteArray(name.data(), name.size()).constData()).toList();
+}
+
+// Waits for the decode's result: the stateChanged that ends busy.
+bool waitForResult(QmlDddController &controller)
+{
+    return QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 20000);
+}
+
+void expectEmpty(const QmlDddController &controller)
+{
+    QCOMPARE(controller.fileName(), QString());
+    QCOMPARE(controller.filePath(), QString());
+    QCOMPARE(controller.fileType(), QString());
+    QCOMPARE(controller.fileSize(), 0);
+    QVERIFY(controller.summary().isEmpty());
+    QVERIFY(controller.blocks().isEmpty());
+    QVERIFY(controller.analysis().isEmpty());
+    QCOMPARE(controller.structureText(), QString());
+    QCOMPARE(controller.report().fileType, DddFileType::Unknown);
+    for (const auto &entry : tessaron::ddd::allDatasets)
+        QVERIFY2(datasetRows(controller, entry.name).isEmpty(), qPrintable(QString(entry.name)));
+}
+
+} // namespace
+
+class TestQmlDddController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        QmlDddController::setDecodeFunctionForTesting(nullptr);
+        s_decodeStarted.acquire(s_decodeStarted.available());
+        s_decodeRelease.acquire(s_decodeRelease.available());
+    }
+
+    void propertiesAreTheViewersInterfaceInOrder()
+    {
+        QStringList expected {QStringLiteral("busy"), QStringLiteral("fileName"), QStringLiteral("filePath"),
+            QStringLiteral("fileType"), QStringLiteral("fileSize"), QStringLiteral("statusText"),
+            QStringLiteral("lastError"), QStringLiteral("summary"), QStringLiteral("blocks")};
+        for (const auto &entry : tessaron::ddd::allDatasets)
+            expected.append(QString(entry.name));
+        expected << QStringLiteral("analysis") << QStringLiteral("savedReports") << QStringLiteral("structureText");
+
+        const QMetaObject &meta = QmlDddController::staticMetaObject;
+        QStringList actual;
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+            const QMetaProperty property = meta.property(i);
+            actual.append(QString::fromLatin1(property.name()));
+            QVERIFY2(!property.isWritable(), property.name());
+            QVERIFY2(property.hasNotifySignal(), property.name());
+            const QByteArray notify = property.notifySignal().name();
+            QCOMPARE(notify,
+                actual.last() == u"savedReports" ? QByteArray("savedReportsChanged") : QByteArray("stateChanged"));
+        }
+        QCOMPARE(actual, expected);
+        for (const auto &entry : tessaron::ddd::allDatasets) {
+            const int index = meta.indexOfProperty(QString(entry.name).toLatin1().constData());
+            QCOMPARE(meta.property(index).metaType(), QMetaType::fromType<QVariantList>());
+        }
+    }
+
+    void startsEmptyAndSilent()
+    {
+        QmlDddController controller;
+        QCOMPARE(controller.statusText(), QStringLiteral("Выберите файл .ddd"));
+        QCOMPARE(controller.isBusy(), false);
+        QCOMPARE(controller.lastError(), QString());
+        expectEmpty(controller);
+    }
+
+    void refusesPathsBeforeDecoding_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("expectedError");
+
+        const QString folder = QDir::tempPath();
+        const QString missing = folder + QStringLiteral("/tessaron-no-such-file.ddd");
+        QTest::addRow("empty path") << QString() << QStringLiteral("Файл не выбран");
+        QTest::addRow("blank path") << QStringLiteral(" \t ") << QStringLiteral("Файл не выбран");
+        QTest::addRow("missing file") << missing << QStringLiteral("Файл не найден: ") + missing;
+        QTest::addRow("missing file as url")
+            << QUrl::fromLocalFile(missing).toString() << QStringLiteral("Файл не найден: ") + missing;
+        QTest::addRow("folder") << folder << QStringLiteral("Выбранный путь не является файлом: ") + folder;
+        QTest::addRow("folder with blanks around") << QStringLiteral("  ") + folder + QStringLiteral(" ")
+                                                   << QStringLiteral("Выбранный путь не является файлом: ") + folder;
+    }
+
+    void refusesPathsBeforeDecoding()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, expectedError);
+
+        QmlDddController controller;
+        controller.setReport(syntheticReport(QStringLiteral("/shown/before.ddd")));
+        QSignalSpy spy(&controller, &QmlDddController::stateChanged);
+
+        QCOMPARE(controller.openFile(argument), false);
+        QCOMPARE(spy.count(), 3); // cleared, busy, refused
+        QCOMPARE(controller.lastError(), expectedError);
+        QCOMPARE(controller.statusText(), QStringLiteral("Ошибка разбора"));
+        QCOMPARE(controller.isBusy(), false);
+        expectEmpty(controller);
+    }
+
+    void unknownFileEndsFailedWithTheDecodersText()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("notes.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("these are plain words, not a tachograph download\n");
+        file.close();
+
+        QmlDddController controller;
+        QSignalSpy spy(&controller, &QmlDddController::stateChanged);
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(spy.count(), 3);
+        QCOMPARE(controller.lastError(), QStringLiteral("Файл не похож на DDD: неизвестный заголовок"));
+        QCOMPARE(controller.statusText(), QStringLiteral("Ошибка разбора"));
+        expectEmpty(controller);
+    }
+
+    void unreadableFileEndsFailedWithTheFileSystemsText()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("locked.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+        if (file.open(QIODevice::ReadOnly))
+            QSKIP("this user reads files without read permission");
+
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QVERIFY(!controller.lastError().isEmpty());
+        QVERIFY(controller.lastError() != u"Не удалось определить формат DDD");
+        QCOMPARE(controller.statusText(), QStringLiteral("Ошибка разбора"));
+    }
+
+    void decodesARealFileByPathAndUrl_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<bool>("asUrl");
+        QTest::addColumn<QString>("expectedType");
+
+        QTest::addRow("vehicle unit by path") << QStringLiteral("vu-gen1-a.ddd") << false << QStringLiteral("Тахограф");
+        QTest::addRow("vehicle unit by url") << QStringLiteral("vu-gen1-a.ddd") << true << QStringLiteral("Тахограф");
+        QTest::addRow("driver card by path")
+            << QStringLiteral("card-gen1-a.ddd") << false << QStringLiteral("Карта водителя");
+        QTest::addRow("driver card by url")
+            << QStringLiteral("card-gen1-a.ddd") << true << QStringLiteral("Карта водителя");
+    }
+
+    void decodesARealFileByPathAndUrl()
+    {
+        QFETCH(QString, sample);
+        QFETCH(bool, asUrl);
+        QFETCH(QString, expectedType);
+        TESSARON_REQUIRE_SAMPLE(path, sample);
+
+        QString referenceError;
+        const DddReport reference = tessaron::ddd::Decoder::decodeFile(path, &referenceError);
+
+        QmlDddController controller;
+        QList<QThread *> signalThreads;
+        connect(&controller, &QmlDddController::stateChanged, this,
+            [&signalThreads] { signalThreads.append(QThread::currentThread()); });
+        const QString argument = asUrl ? QUrl::fromLocalFile(path).toString() : path;
+        QVERIFY(controller.openFile(argument));
+        QCOMPARE(controller.isBusy(), true);
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор файла .ddd..."));
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(signalThreads.size(), 3);
+        for (QThread *thread : std::as_const(signalThreads))
+            QCOMPARE(thread, QCoreApplication::instance()->thread());
+
+        if (reference.fileType == DddFileType::Unknown) {
+            QCOMPARE(controller.lastError(), referenceError);
+            QSKIP("the decoder on this build does not recognise this file yet");
+        }
+        QCOMPARE(controller.fileType(), expectedType);
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(controller.filePath(), path);
+        QCOMPARE(controller.fileName(), sample);
+        QCOMPARE(controller.fileSize(), int(QFileInfo(path).size()));
+        QCOMPARE(controller.summary(), reference.summary());
+        QCOMPARE(controller.blocks(), reference.blockRows());
+        QCOMPARE(controller.analysis(), reference.analysis);
+        QCOMPARE(controller.structureText(), reference.structureText);
+        for (const auto &entry : tessaron::ddd::allDatasets)
+            QCOMPARE(datasetRows(controller, entry.name), reference.*entry.member);
+    }
+
+    void publishesEveryDatasetOfTheDecodedReport()
+    {
+        QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("card.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
+        QCOMPARE(controller.fileType(), QStringLiteral("Карта водителя"));
+        QCOMPARE(controller.fileSize(), 1234);
+        QCOMPARE(controller.structureText(), QStringLiteral("structure"));
+        QCOMPARE(controller.analysis().value(QStringLiteral("workingHours")).toList().size(), 2);
+        const DddReport expected = syntheticReport(path);
+        QCOMPARE(controller.summary(), expected.summary());
+        QCOMPARE(controller.blocks(), expected.blockRows());
+        QCOMPARE(controller.report().blocks.size(), 1);
+        for (const auto &entry : tessaron::ddd::allDatasets) {
+            const QVariantList rows = datasetRows(controller, entry.name);
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows.constFirst().toMap().value(QStringLiteral("dataset")).toString(), QString(entry.name));
+        }
+
+        // A second file replaces the finished worker.
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
+
+        controller.clear();
+        QCOMPARE(controller.statusText(), QStringLiteral("Выберите файл .ddd"));
+        expectEmpty(controller);
+    }
+
+    void refusesASecondOpenWhileBusy()
+    {
+        QmlDddController::setDecodeFunctionForTesting(heldDecode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("held.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        QmlDddController controller;
+        QSignalSpy spy(&controller, &QmlDddController::stateChanged);
+        QVERIFY(controller.openFile(path));
+        QCOMPARE(spy.count(), 2); // cleared, then busy: both before the decode
+        QVERIFY(s_decodeStarted.tryAcquire(1, 10000));
+
+        QCOMPARE(controller.openFile(path), false);
+        QCOMPARE(controller.openFile(QString()), false);
+        controller.clear();
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(controller.isBusy(), true);
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор файла .ddd..."));
+        QCOMPARE(controller.lastError(), QString());
+
+        s_decodeRelease.release();
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(spy.count(), 3);
+        QCOMPARE(controller.fileName(), QStringLiteral("held.ddd"));
+    }
+
+    void destructionWaitsForTheDecodeInFlight()
+    {
+        QmlDddController::setDecodeFunctionForTesting(heldDecode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("held.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        auto *controller = new QmlDddController;
+        QVERIFY(controller->openFile(path));
+        QVERIFY(s_decodeStarted.tryAcquire(1, 10000));
+
+        QThread *releaser = QThread::create([] {
+            QThread::msleep(200);
+            s_decodeRelease.release();
+        });
+        releaser->start();
+        delete controller;
+        QVERIFY(s_decodeReturned.load());
+        releaser->wait();
+        delete releaser;
+        // The queued result had no receiver left: nothing may arrive now.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void fileDialogCancelKeepsTheShownReport()
+    {
+        QTemporaryDir dir;
+        QmlDddController controller;
+        controller.setReport(syntheticReport(dir.filePath(QStringLiteral("report.ddd"))));
+        QString title;
+        QStringList filters;
+        QString folder;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            folder = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        QSignalSpy spy(&controller, &QmlDddController::stateChanged);
+        QCOMPARE(controller.chooseAndOpenFile(), false);
+        QCOMPARE(title, QStringLiteral("Выберите файл DDD"));
+        QCOMPARE(filters, (QStringList {QStringLiteral("Файлы DDD (*.ddd *.DDD)"), QStringLiteral("Все файлы (*)")}));
+        QCOMPARE(folder, QDir(dir.path()).absolutePath());
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(controller.fileName(), QStringLiteral("report.ddd"));
+    }
+
+    void fileDialogChoiceIsOpened()
+    {
+        QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("chosen.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        QmlDddController controller;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->selectFile(path);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        QVERIFY(controller.chooseAndOpenFile());
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(controller.filePath(), path);
+    }
+};
+
+QTEST_MAIN(TestQmlDddController)
+
+#include "tst_qml_ddd_controller.moc"

@@ -1,5 +1,6 @@
 #include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "storage/app_paths.h"
 #include "ui/theme_manager.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
 
     using tessaron::ui::ThemeManager;
     ThemeManager::apply(ThemeManager::load(ThemeManager::settingsFilePath()));
+    tessaron::storage::AppPaths::ensureDirectories();
 
     // Declared before the engine, so the engine, and every binding to the controller, is gone first.
     tessaron::qml::QmlAppController controller;

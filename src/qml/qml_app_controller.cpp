@@ -1,6 +1,7 @@
 #include "qml_app_controller.h"
 
 #include "qml_ddd_controller.h"
+#include "qml_settings_controller.h"
 
 #include <QCoreApplication>
 
@@ -9,12 +10,19 @@ namespace tessaron::qml {
 QmlAppController::QmlAppController(QObject *parent)
     : QObject(parent)
 {
+    m_settings.reset(new QmlSettingsController(this));
     m_ddd.reset(new QmlDddController(this));
 }
 
 QmlAppController::~QmlAppController()
 {
     m_ddd.reset();
+    m_settings.reset();
+}
+
+QObject *QmlAppController::settings() const
+{
+    return m_settings.get();
 }
 
 QObject *QmlAppController::ddd() const

@@ -7,6 +7,7 @@
 namespace tessaron::qml {
 
 class QmlDddController;
+class QmlSettingsController;
 
 // The one object QML is given (the context property "app"): it owns the page controllers, which QML reaches
 // as its constant properties, and counts the pauses of device monitoring.
@@ -14,6 +15,7 @@ class QmlAppController : public QObject
 {
     Q_OBJECT
 
+    Q_PROPERTY(QObject *settings READ settings CONSTANT)
     Q_PROPERTY(QObject *ddd READ ddd CONSTANT)
 
 public:
@@ -21,7 +23,9 @@ public:
     // Deletes the page controllers in reverse order of creation; each ends its own work first.
     ~QmlAppController() override;
 
+    QObject *settings() const;
     QObject *ddd() const;
+    QmlSettingsController *settingsController() const { return m_settings.get(); }
     QmlDddController *dddController() const { return m_ddd.get(); }
 
     // Device monitoring shares the serial port with the calibration and download pages, which pause it while
@@ -37,6 +41,7 @@ public:
     Q_INVOKABLE void quit();
 
 private:
+    std::unique_ptr<QmlSettingsController> m_settings;
     std::unique_ptr<QmlDddController> m_ddd;
     int m_monitoringPauseCount = 0;
     bool m_monitoringPaused = false;

@@ -1,5 +1,7 @@
 #include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "storage/app_paths.h"
+#include "support/temp_app_paths.h"
 #include "ui/theme_manager.h"
 
 #include <QQmlApplicationEngine>
@@ -24,9 +26,24 @@ void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &m
         s_messages.append(message);
 }
 
-QQuickItem *findItem(QObject *root, const QString &objectName)
+// Searches the visual tree, where pages and delegates live whatever their QObject parent.
+QQuickItem *findItem(QQuickItem *root, const QString &objectName)
 {
-    return root->findChild<QQuickItem *>(objectName);
+    if (!root)
+        return nullptr;
+    if (root->objectName() == objectName)
+        return root;
+    const QList<QQuickItem *> children = root->childItems();
+    for (QQuickItem *child : children) {
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+QQuickItem *findItem(QQuickWindow *window, const QString &objectName)
+{
+    return findItem(window->contentItem(), objectName);
 }
 
 QQuickItem *currentPage(QQuickItem *stack)
@@ -67,6 +84,8 @@ private Q_SLOTS:
     {
         s_messages.clear();
         m_previousHandler = qInstallMessageHandler(collectMessage);
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        tessaron::storage::AppPaths::ensureDirectories();
         m_controller = std::make_unique<tessaron::qml::QmlAppController>();
         m_engine = std::make_unique<QQmlApplicationEngine>();
         tessaron::qml::configureEngine(*m_engine);
@@ -78,6 +97,7 @@ private Q_SLOTS:
     {
         m_engine.reset();
         m_controller.reset();
+        m_paths.reset();
         qInstallMessageHandler(m_previousHandler);
         QVERIFY2(s_messages.isEmpty(), qPrintable(s_messages.join(u'\n')));
     }
@@ -153,6 +173,7 @@ private Q_SLOTS:
 
 private:
     QtMessageHandler m_previousHandler = nullptr;
+    std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
     std::unique_ptr<tessaron::qml::QmlAppController> m_controller;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
 };

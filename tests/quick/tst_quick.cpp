@@ -1,4 +1,7 @@
+#include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "storage/app_paths.h"
+#include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 
 #include <QQmlContext>
@@ -6,8 +9,12 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
+#include <memory>
+
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
+// Gives every suite what the application gives its QML: the application controller as "app", here over
+// folders in a temporary place; and the folder of the real sample files as "samplesDir".
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -15,9 +22,25 @@ class QuickTestSetup : public QObject
 public Q_SLOTS:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
+        if (!m_app) {
+            m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+            tessaron::storage::AppPaths::ensureDirectories();
+            m_app = std::make_unique<tessaron::qml::QmlAppController>();
+        }
         tessaron::qml::configureEngine(*engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("app"), m_app.get());
         engine->rootContext()->setContextProperty(QStringLiteral("samplesDir"), tessaron::test::samplesDir());
     }
+
+    void cleanupTestCase()
+    {
+        m_app.reset();
+        m_paths.reset();
+    }
+
+private:
+    std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
+    std::unique_ptr<tessaron::qml::QmlAppController> m_app;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tessaron_quick, QuickTestSetup)

@@ -1,0 +1,257 @@
+#include "qml_settings_controller.h"
+
+#include "storage/app_paths.h"
+#include "storage/customer_repository.h"
+#include "storage/master_repository.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QPrinterInfo>
+#include <QUrl>
+
+namespace tessaron::qml {
+
+namespace keys = storage::settings;
+
+QStringList QmlSettingsController::systemPrinterNames()
+{
+    return QPrinterInfo::availablePrinterNames();
+}
+
+QmlSettingsController::QmlSettingsController(QObject *parent)
+    : QmlSettingsController(&QmlSettingsController::systemPrinterNames, parent)
+{ }
+
+QmlSettingsController::QmlSettingsController(PrinterSource printerSource, QObject *parent)
+    : QObject(parent)
+    , m_printerSource(std::move(printerSource))
+    , m_settings(std::make_unique<storage::SettingsRepository>())
+{
+    readSettings();
+    refreshPrinters();
+    refreshMasters();
+    refreshCustomers();
+    m_lastError.clear();
+}
+
+QmlSettingsController::~QmlSettingsController() = default;
+
+void QmlSettingsController::setText(QString &member, const QString &value)
+{
+    if (member == value)
+        return;
+    member = value;
+    Q_EMIT changed();
+}
+
+void QmlSettingsController::setWorkshopMark(const QString &value)
+{
+    setText(m_workshopMark, value);
+}
+
+void QmlSettingsController::setWorkshopName(const QString &value)
+{
+    setText(m_workshopName, value);
+}
+
+void QmlSettingsController::setWorkshopPost(const QString &value)
+{
+    setText(m_workshopPost, value);
+}
+
+void QmlSettingsController::setWorkshopCity(const QString &value)
+{
+    setText(m_workshopCity, value);
+}
+
+void QmlSettingsController::setWorkshopStreet(const QString &value)
+{
+    setText(m_workshopStreet, value);
+}
+
+void QmlSettingsController::setWorkshopPhone(const QString &value)
+{
+    setText(m_workshopPhone, value);
+}
+
+void QmlSettingsController::setPrinterAct(const QString &value)
+{
+    setText(m_printerAct, value);
+}
+
+void QmlSettingsController::setPrinterLabel(const QString &value)
+{
+    setText(m_printerLabel, value);
+}
+
+void QmlSettingsController::setLogEnabled(bool enabled)
+{
+    if (m_logEnabled == enabled)
+        return;
+    m_logEnabled = enabled;
+    Q_EMIT changed();
+}
+
+void QmlSettingsController::loadSettings(bool refreshLists)
+{
+    readSettings();
+    if (refreshLists) {
+        refreshPrinters();
+        refreshMasters();
+        refreshCustomers();
+        Q_EMIT mastersChanged();
+        Q_EMIT customersChanged();
+    }
+    m_lastError.clear();
+    Q_EMIT changed();
+}
+
+void QmlSettingsController::readSettings()
+{
+    const storage::SettingsRepository &store = *m_settings;
+    m_workshopMark = store.value(keys::sectionWorkshop, keys::workshopMark);
+    m_workshopName = store.value(keys::sectionWorkshop, keys::workshopName);
+    m_workshopPost = store.value(keys::sectionWorkshop, keys::workshopPost);
+    m_workshopCity = store.value(keys::sectionWorkshop, keys::workshopCity);
+    m_workshopStreet = store.value(keys::sectionWorkshop, keys::workshopStreet);
+    m_workshopPhone = store.value(keys::sectionWorkshop, keys::workshopPhone);
+    m_printerAct = store.value(keys::sectionMain, keys::printerAct, keys::defaultPrinterName);
+    m_printerLabel = store.value(keys::sectionMain, keys::printerLabel, keys::defaultPrinterName);
+    m_logEnabled = store.boolValue(keys::sectionProgram, keys::logEnable, true);
+    m_theme = ui::ThemeManager::load(ui::ThemeManager::settingsFilePath());
+}
+
+void QmlSettingsController::refreshPrinters()
+{
+    QStringList printers {keys::defaultPrinterName};
+    const QStringList system = m_printerSource ? m_printerSource() : QStringList();
+    for (const QString &name : system) {
+        if (name.trimmed().isEmpty() || printers.contains(name))
+            continue;
+        if (name.contains(QStringLiteral("OneNote"), Qt::CaseInsensitive))
+            continue;
+        printers.append(name);
+    }
+    m_printers = printers;
+}
+
+void QmlSettingsController::refreshMasters()
+{
+    QVariantList rows;
+    if (storage::MasterRepository *repository = masterRepository()) {
+        const QList<storage::Master> masters = repository->masters();
+        for (const storage::Master &master : masters)
+            rows.append(QVariantMap {{QStringLiteral("id"), master.id}, {QStringLiteral("fullName"), master.fullName}});
+    }
+    m_masters = rows;
+}
+
+void QmlSettingsController::refreshCustomers()
+{
+    QVariantList rows;
+    if (storage::CustomerRepository *repository = customerRepository()) {
+        const QList<storage::Customer> customers = repository->customers();
+        for (const storage::Customer &customer : customers)
+            rows.append(QVariantMap {{QStringLiteral("id"), customer.id}, {QStringLiteral("name"), customer.name},
+                {QStringLiteral("address"), customer.address}, {QStringLiteral("phone"), customer.phone}});
+    }
+    m_customers = rows;
+}
+
+storage::MasterRepository *QmlSettingsController::masterRepository()
+{
+    if (!m_masterRepository)
+        m_masterRepository = std::make_unique<storage::MasterRepository>();
+    return m_masterRepository.get();
+}
+
+storage::CustomerRepository *QmlSettingsController::customerRepository()
+{
+    if (!m_customerRepository)
+        m_customerRepository = std::make_unique<storage::CustomerRepository>();
+    return m_customerRepository.get();
+}
+
+bool QmlSettingsController::fail(const QString &text)
+{
+    m_lastError = text;
+    Q_EMIT changed();
+    return false;
+}
+
+bool QmlSettingsController::save()
+{
+    struct Mandatory
+    {
+        const QString &value;
+        QString refusal;
+    };
+    const Mandatory mandatory[] = {
+        {m_workshopMark, QStringLiteral("Укажите клеймо мастерской")},
+        {m_workshopName, QStringLiteral("Укажите название мастерской")},
+        {m_workshopPost, QStringLiteral("Укажите почтовый индекс мастерской")},
+        {m_workshopCity, QStringLiteral("Укажите город мастерской")},
+        {m_workshopStreet, QStringLiteral("Укажите улицу и дом мастерской")},
+        {m_workshopPhone, QStringLiteral("Укажите телефон мастерской")},
+    };
+    for (const Mandatory &field : mandatory) {
+        if (field.value.trimmed().isEmpty())
+            return fail(field.refusal);
+    }
+
+    m_workshopMark = m_workshopMark.trimmed();
+    m_workshopName = m_workshopName.trimmed();
+    m_workshopPost = m_workshopPost.trimmed();
+    m_workshopCity = m_workshopCity.trimmed();
+    m_workshopStreet = m_workshopStreet.trimmed();
+    m_workshopPhone = m_workshopPhone.trimmed();
+
+    storage::SettingsRepository &store = *m_settings;
+    const bool written = store.isOpen() && store.setString(keys::sectionWorkshop, keys::workshopMark, m_workshopMark)
+        && store.setString(keys::sectionWorkshop, keys::workshopName, m_workshopName)
+        && store.setString(keys::sectionWorkshop, keys::workshopPost, m_workshopPost)
+        && store.setString(keys::sectionWorkshop, keys::workshopCity, m_workshopCity)
+        && store.setString(keys::sectionWorkshop, keys::workshopStreet, m_workshopStreet)
+        && store.setString(keys::sectionWorkshop, keys::workshopPhone, m_workshopPhone)
+        && store.setString(keys::sectionMain, keys::printerAct, m_printerAct)
+        && store.setString(keys::sectionMain, keys::printerLabel, m_printerLabel)
+        && store.setBool(keys::sectionProgram, keys::logEnable, m_logEnabled);
+    if (!written)
+        return fail(QStringLiteral("Не удалось сохранить настройки: %1").arg(store.lastError()));
+
+    m_lastError.clear();
+    Q_EMIT changed();
+    return true;
+}
+
+bool QmlSettingsController::addMaster(const QString &fullName)
+{
+    storage::MasterRepository *repository = masterRepository();
+    if (repository->addMaster(fullName) < 0)
+        return fail(repository->lastError());
+    refreshMasters();
+    Q_EMIT mastersChanged();
+    return true;
+}
+
+bool QmlSettingsController::addCustomer(const QString &name, const QString &address, const QString &phone)
+{
+    storage::CustomerRepository *repository = customerRepository();
+    if (repository->addCustomer(name, address, phone) < 0)
+        return fail(repository->lastError());
+    refreshCustomers();
+    Q_EMIT customersChanged();
+    return true;
+}
+
+bool QmlSettingsController::openLogFolder()
+{
+    const QString folder = storage::AppPaths::logDirectory();
+    if (!QDir().mkpath(folder) || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        return fail(QStringLiteral("Не удалось открыть папку журнала: %1").arg(QDir::toNativeSeparators(folder)));
+    return true;
+}
+
+} // namespace tessaron::qml

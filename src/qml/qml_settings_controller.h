@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ui/theme_manager.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+
+namespace tessaron::storage {
+class CustomerRepository;
+class MasterRepository;
+class SettingsRepository;
+} // namespace tessaron::storage
+
+namespace tessaron::qml {
+
+// The settings as QML sees them (app.settings): the workshop's details, the printers for certificates and
+// stickers, the log switch and the directories of masters and customers. Edits stay in the controller until
+// save() writes them to the settings database.
+class QmlSettingsController : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(QString workshopMark READ workshopMark WRITE setWorkshopMark NOTIFY changed)
+    Q_PROPERTY(QString workshopName READ workshopName WRITE setWorkshopName NOTIFY changed)
+    Q_PROPERTY(QString workshopPost READ workshopPost WRITE setWorkshopPost NOTIFY changed)
+    Q_PROPERTY(QString workshopCity READ workshopCity WRITE setWorkshopCity NOTIFY changed)
+    Q_PROPERTY(QString workshopStreet READ workshopStreet WRITE setWorkshopStreet NOTIFY changed)
+    Q_PROPERTY(QString workshopPhone READ workshopPhone WRITE setWorkshopPhone NOTIFY changed)
+    Q_PROPERTY(QString printerAct READ printerAct WRITE setPrinterAct NOTIFY changed)
+    Q_PROPERTY(QString printerLabel READ printerLabel WRITE setPrinterLabel NOTIFY changed)
+    Q_PROPERTY(bool logEnabled READ isLogEnabled WRITE setLogEnabled NOTIFY changed)
+    Q_PROPERTY(QStringList printers READ printers NOTIFY changed)
+    Q_PROPERTY(QVariantList masters READ masters NOTIFY mastersChanged)
+    Q_PROPERTY(QVariantList customers READ customers NOTIFY customersChanged)
+    Q_PROPERTY(double uiScale READ uiScale NOTIFY changed)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
+
+public:
+    // Names of the system's printers, in the system's order.
+    using PrinterSource = std::function<QStringList()>;
+    static QStringList systemPrinterNames();
+
+    // Opens the settings database for the controller's life and loads everything, the lists included.
+    explicit QmlSettingsController(QObject *parent = nullptr);
+    QmlSettingsController(PrinterSource printerSource, QObject *parent = nullptr);
+    ~QmlSettingsController() override;
+
+    QString workshopMark() const { return m_workshopMark; }
+    QString workshopName() const { return m_workshopName; }
+    QString workshopPost() const { return m_workshopPost; }
+    QString workshopCity() const { return m_workshopCity; }
+    QString workshopStreet() const { return m_workshopStreet; }
+    QString workshopPhone() const { return m_workshopPhone; }
+    QString printerAct() const { return m_printerAct; }
+    QString printerLabel() const { return m_printerLabel; }
+    bool isLogEnabled() const { return m_logEnabled; }
+    // "По умолчанию" (the system's default printer) first, then the system's printers; OneNote's virtual
+    // printers are left out, because they cannot print a certificate or sticker.
+    QStringList printers() const { return m_printers; }
+    // Maps with "id" and "fullName".
+    QVariantList masters() const { return m_masters; }
+    // Maps with "id", "name", "address" and "phone".
+    QVariantList customers() const { return m_customers; }
+    double uiScale() const { return m_theme.scale; }
+    QString lastError() const { return m_lastError; }
+
+    void setWorkshopMark(const QString &value);
+    void setWorkshopName(const QString &value);
+    void setWorkshopPost(const QString &value);
+    void setWorkshopCity(const QString &value);
+    void setWorkshopStreet(const QString &value);
+    void setWorkshopPhone(const QString &value);
+    void setPrinterAct(const QString &value);
+    void setPrinterLabel(const QString &value);
+    void setLogEnabled(bool enabled);
+
+    // Reloads every setting from the settings database and the theme from Settings.ini, dropping unsaved
+    // edits; with refreshLists also the printers, masters and customers. Clears lastError, emits changed().
+    Q_INVOKABLE void loadSettings(bool refreshLists);
+    // Refuses, writing nothing, while one of the six workshop details is blank; otherwise writes every setting
+    // (workshop details trimmed) and switches the log as the settings say. False with lastError set when
+    // refused or when the database fails.
+    Q_INVOKABLE bool save();
+    // Adds to the directory and refreshes the list; false with lastError set on failure.
+    Q_INVOKABLE bool addMaster(const QString &fullName);
+    Q_INVOKABLE bool addCustomer(const QString &name, const QString &address, const QString &phone);
+    // Creates the log folder when it is missing and opens it in the system's file browser.
+    Q_INVOKABLE bool openLogFolder();
+
+Q_SIGNALS:
+    void changed();
+    void mastersChanged();
+    void customersChanged();
+    void syncChanged();
+
+private:
+    void setText(QString &member, const QString &value);
+    void readSettings();
+    void refreshPrinters();
+    void refreshMasters();
+    void refreshCustomers();
+    storage::MasterRepository *masterRepository();
+    storage::CustomerRepository *customerRepository();
+    bool fail(const QString &text);
+
+    PrinterSource m_printerSource;
+    std::unique_ptr<storage::SettingsRepository> m_settings;
+    std::unique_ptr<storage::MasterRepository> m_masterRepository;
+    std::unique_ptr<storage::CustomerRepository> m_customerRepository;
+
+    QString m_workshopMark;
+    QString m_workshopName;
+    QString m_workshopPost;
+    QString m_workshopCity;
+    QString m_workshopStreet;
+    QString m_workshopPhone;
+    QString m_printerAct;
+    QString m_printerLabel;
+    bool m_logEnabled = true;
+    ui::Theme m_theme;
+    QStringList m_printers;
+    QVariantList m_masters;
+    QVariantList m_customers;
+    QString m_lastError;
+};
+
+} // namespace tessaron::qml

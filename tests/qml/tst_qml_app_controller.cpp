@@ -1,0 +1,102 @@
+#include "qml/qml_app_controller.h"
+#include "qml/qml_ddd_controller.h"
+#include "qml/qml_settings_controller.h"
+#include "storage/app_paths.h"
+#include "support/temp_app_paths.h"
+
+#include <QMetaProperty>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using tessaron::qml::QmlAppController;
+
+class TestQmlAppController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        tessaron::storage::AppPaths::ensureDirectories();
+    }
+
+    void cleanup() { m_paths.reset(); }
+
+    void pageControllersAreConstantProperties()
+    {
+        QmlAppController app;
+        const QMetaObject &meta = QmlAppController::staticMetaObject;
+        for (const char *name : {"settings", "ddd"}) {
+            const QMetaProperty property = meta.property(meta.indexOfProperty(name));
+            QVERIFY2(property.isValid(), name);
+            QVERIFY2(property.isConstant(), name);
+            QVERIFY2(!property.isWritable(), name);
+            QCOMPARE(property.metaType(), QMetaType::fromType<QObject *>());
+        }
+        QVERIFY(qobject_cast<tessaron::qml::QmlSettingsController *>(app.property("settings").value<QObject *>()));
+        QVERIFY(qobject_cast<tessaron::qml::QmlDddController *>(app.property("ddd").value<QObject *>()));
+        QCOMPARE(app.settingsController()->parent(), &app);
+        QCOMPARE(app.dddController()->parent(), &app);
+    }
+
+    void deletesPageControllersInReverseOrder()
+    {
+        QStringList destroyed;
+        {
+            QmlAppController app;
+            connect(app.settingsController(), &QObject::destroyed, this,
+                [&destroyed] { destroyed.append(QStringLiteral("settings")); });
+            connect(app.dddController(), &QObject::destroyed, this,
+                [&destroyed] { destroyed.append(QStringLiteral("ddd")); });
+        }
+        QCOMPARE(destroyed, (QStringList {QStringLiteral("ddd"), QStringLiteral("settings")}));
+    }
+
+    void pausesAreCountedAndOnlyResumeReachesQml()
+    {
+        const QMetaObject &meta = QmlAppController::staticMetaObject;
+        QVERIFY(meta.indexOfMethod("resumeDeviceMonitoring()") >= 0);
+        QVERIFY(meta.indexOfMethod("quit()") >= 0);
+        QCOMPARE(meta.indexOfMethod("pauseDeviceMonitoring()"), -1);
+
+        QmlAppController app;
+        app.resumeDeviceMonitoring(); // no pause outstanding: nothing changes
+        QCOMPARE(app.deviceMonitoringPauseCount(), 0);
+        QCOMPARE(app.isDeviceMonitoringPaused(), false);
+
+        app.pauseDeviceMonitoring();
+        app.pauseDeviceMonitoring();
+        QCOMPARE(app.deviceMonitoringPauseCount(), 2);
+        QCOMPARE(app.isDeviceMonitoringPaused(), true);
+
+        QVERIFY(QMetaObject::invokeMethod(&app, "resumeDeviceMonitoring"));
+        QCOMPARE(app.deviceMonitoringPauseCount(), 1);
+        QCOMPARE(app.isDeviceMonitoringPaused(), true);
+
+        app.resumeDeviceMonitoring();
+        QCOMPARE(app.deviceMonitoringPauseCount(), 0);
+        QCOMPARE(app.isDeviceMonitoringPaused(), false);
+
+        app.resumeDeviceMonitoring();
+        QCOMPARE(app.deviceMonitoringPauseCount(), 0);
+        QCOMPARE(app.isDeviceMonitoringPaused(), false);
+    }
+
+    void quitEndsTheEventLoop()
+    {
+        QmlAppController app;
+        QTimer::singleShot(0, &app, [&app] { QMetaObject::invokeMethod(&app, "quit"); });
+        QTimer::singleShot(10000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+private:
+    std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
+};
+
+QTEST_MAIN(TestQmlAppController)
+
+#include "tst_qml_app_controller.moc"

@@ -1,0 +1,262 @@
+#include "qml/qml_settings_controller.h"
+#include "storage/app_paths.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
+#include "support/temp_app_paths.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+using tessaron::qml::QmlSettingsController;
+namespace keys = tessaron::storage::settings;
+
+namespace {
+
+QStringList noPrinters()
+{
+    return {};
+}
+
+// A complete set of workshop details.
+void fillWorkshop(QmlSettingsController &controller)
+{
+    controller.setWorkshopMark(QStringLiteral("RU-0042"));
+    controller.setWorkshopName(QStringLiteral("ООО «Тахосервис»"));
+    controller.setWorkshopPost(QStringLiteral("190000"));
+    controller.setWorkshopCity(QStringLiteral("Санкт-Петербург"));
+    controller.setWorkshopStreet(QStringLiteral("ул. Заводская, 5"));
+    controller.setWorkshopPhone(QStringLiteral("+7 812 000-00-00"));
+}
+
+QString stored(const QString &section, const QString &key)
+{
+    tessaron::storage::SettingsRepository repository;
+    return repository.value(section, key, QStringLiteral("<absent>"));
+}
+
+// Receives the URLs the controller asks the desktop to open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestQmlSettingsController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        QVERIFY(m_paths->isValid());
+        tessaron::storage::AppPaths::ensureDirectories(); // as the entry point does before any store opens
+    }
+
+    void cleanup() { m_paths.reset(); }
+
+    void startsFromTheStoredDefaults()
+    {
+        QmlSettingsController controller(noPrinters);
+        QCOMPARE(controller.printerAct(), QStringLiteral("По умолчанию"));
+        QCOMPARE(controller.printerLabel(), QStringLiteral("По умолчанию"));
+        QCOMPARE(controller.workshopName(), QString());
+        QCOMPARE(controller.isLogEnabled(), true);
+        QCOMPARE(controller.printers(), QStringList {QStringLiteral("По умолчанию")});
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(controller.uiScale(), 1.0);
+    }
+
+    void saveRefusesABlankWorkshopDetail_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QString>("message");
+
+        QTest::addRow("stamp mark") << QByteArray("workshopMark") << QStringLiteral("Укажите клеймо мастерской");
+        QTest::addRow("name") << QByteArray("workshopName") << QStringLiteral("Укажите название мастерской");
+        QTest::addRow("postal code") << QByteArray("workshopPost")
+                                     << QStringLiteral("Укажите почтовый индекс мастерской");
+        QTest::addRow("city") << QByteArray("workshopCity") << QStringLiteral("Укажите город мастерской");
+        QTest::addRow("street") << QByteArray("workshopStreet") << QStringLiteral("Укажите улицу и дом мастерской");
+        QTest::addRow("phone") << QByteArray("workshopPhone") << QStringLiteral("Укажите телефон мастерской");
+    }
+
+    void saveRefusesABlankWorkshopDetail()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QString, message);
+
+        QmlSettingsController controller(noPrinters);
+        fillWorkshop(controller);
+        controller.setPrinterAct(QStringLiteral("Brother QL"));
+        controller.setLogEnabled(false);
+        QVERIFY(controller.setProperty(property.constData(), QStringLiteral("  \t")));
+        QSignalSpy changed(&controller, &QmlSettingsController::changed);
+
+        QCOMPARE(controller.save(), false);
+        QCOMPARE(controller.lastError(), message);
+        QCOMPARE(changed.count(), 1);
+
+        // Nothing of the refused save reached the database.
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopMark), QString());
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopPhone), QString());
+        QCOMPARE(stored(keys::sectionMain, keys::printerAct), QStringLiteral("По умолчанию"));
+        QCOMPARE(stored(keys::sectionProgram, keys::logEnable), QStringLiteral("true"));
+    }
+
+    void saveWritesEverySettingTrimmed()
+    {
+        QmlSettingsController controller(noPrinters);
+        QVERIFY(!controller.save()); // leaves an error the successful save must clear
+        fillWorkshop(controller);
+        controller.setWorkshopCity(QStringLiteral("  Санкт-Петербург "));
+        controller.setPrinterAct(QStringLiteral("HP LaserJet"));
+        controller.setPrinterLabel(QStringLiteral("Brother QL-800"));
+        controller.setLogEnabled(false);
+        QSignalSpy changed(&controller, &QmlSettingsController::changed);
+
+        QVERIFY(controller.save());
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(controller.workshopCity(), QStringLiteral("Санкт-Петербург"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopMark), QStringLiteral("RU-0042"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopName), QStringLiteral("ООО «Тахосервис»"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopPost), QStringLiteral("190000"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopCity), QStringLiteral("Санкт-Петербург"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopStreet), QStringLiteral("ул. Заводская, 5"));
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopPhone), QStringLiteral("+7 812 000-00-00"));
+        QCOMPARE(stored(keys::sectionMain, keys::printerAct), QStringLiteral("HP LaserJet"));
+        QCOMPARE(stored(keys::sectionMain, keys::printerLabel), QStringLiteral("Brother QL-800"));
+        QCOMPARE(stored(keys::sectionProgram, keys::logEnable), QStringLiteral("false"));
+
+        // A fresh controller reads back what was saved.
+        QmlSettingsController reread(noPrinters);
+        QCOMPARE(reread.workshopStreet(), QStringLiteral("ул. Заводская, 5"));
+        QCOMPARE(reread.printerLabel(), QStringLiteral("Brother QL-800"));
+        QCOMPARE(reread.isLogEnabled(), false);
+    }
+
+    void saveReportsAStoreThatCannotOpen()
+    {
+        QVERIFY(QDir().mkpath(tessaron::storage::AppPaths::database(QStringLiteral("SettingsDB.db"))));
+        QmlSettingsController controller(noPrinters);
+        fillWorkshop(controller);
+        QCOMPARE(controller.save(), false);
+        QVERIFY2(controller.lastError().startsWith(QStringLiteral("Не удалось сохранить настройки: ")),
+            qPrintable(controller.lastError()));
+        QVERIFY(controller.lastError().size() > QStringLiteral("Не удалось сохранить настройки: ").size());
+    }
+
+    void loadSettingsDropsUnsavedEditsAndClearsTheError()
+    {
+        QmlSettingsController controller(noPrinters);
+        controller.setWorkshopName(QStringLiteral("не сохранено"));
+        QVERIFY(!controller.save());
+        QVERIFY(!controller.lastError().isEmpty());
+        QSignalSpy changed(&controller, &QmlSettingsController::changed);
+        QSignalSpy masters(&controller, &QmlSettingsController::mastersChanged);
+
+        controller.loadSettings(false);
+        QCOMPARE(controller.workshopName(), QString());
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(masters.count(), 0);
+
+        controller.loadSettings(true);
+        QCOMPARE(masters.count(), 1);
+    }
+
+    void printersLeaveOneNoteOut()
+    {
+        QStringList system {QStringLiteral("OneNote (Desktop)"), QStringLiteral("HP LaserJet 400"),
+            QStringLiteral("Send To OneNote 2016"), QStringLiteral("Brother QL-800"),
+            QStringLiteral("onenote for windows 10"), QString()};
+        QmlSettingsController controller([&system] { return system; });
+        QCOMPARE(controller.printers(),
+            (QStringList {
+                QStringLiteral("По умолчанию"), QStringLiteral("HP LaserJet 400"), QStringLiteral("Brother QL-800")}));
+
+        system = {QStringLiteral("Canon")};
+        QSignalSpy changed(&controller, &QmlSettingsController::changed);
+        controller.loadSettings(true);
+        QCOMPARE(controller.printers(), (QStringList {QStringLiteral("По умолчанию"), QStringLiteral("Canon")}));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void addMasterAndCustomerRefreshTheirLists()
+    {
+        QmlSettingsController controller(noPrinters);
+        QSignalSpy masters(&controller, &QmlSettingsController::mastersChanged);
+        QSignalSpy customers(&controller, &QmlSettingsController::customersChanged);
+
+        QVERIFY(controller.addMaster(QStringLiteral("Иванов Иван Иванович")));
+        QCOMPARE(masters.count(), 1);
+        QCOMPARE(controller.masters().size(), 1);
+        QCOMPARE(controller.masters().constFirst().toMap().value(QStringLiteral("fullName")).toString(),
+            QStringLiteral("Иванов Иван Иванович"));
+
+        QVERIFY(controller.addCustomer(
+            QStringLiteral("ООО «Перевозчик»"), QStringLiteral("Москва"), QStringLiteral("+7 495 000-00-00")));
+        QCOMPARE(customers.count(), 1);
+        const QVariantMap customer = controller.customers().constFirst().toMap();
+        QCOMPARE(customer.value(QStringLiteral("name")).toString(), QStringLiteral("ООО «Перевозчик»"));
+        QCOMPARE(customer.value(QStringLiteral("address")).toString(), QStringLiteral("Москва"));
+        QCOMPARE(customer.value(QStringLiteral("phone")).toString(), QStringLiteral("+7 495 000-00-00"));
+
+        // Another controller sees them in the databases.
+        QmlSettingsController other(noPrinters);
+        QCOMPARE(other.masters().size(), 1);
+        QCOMPARE(other.customers().size(), 1);
+    }
+
+    void addRefusalsLeaveTheListsAndSayWhy()
+    {
+        QmlSettingsController controller(noPrinters);
+        QSignalSpy masters(&controller, &QmlSettingsController::mastersChanged);
+        QSignalSpy customers(&controller, &QmlSettingsController::customersChanged);
+        QSignalSpy changed(&controller, &QmlSettingsController::changed);
+
+        QCOMPARE(controller.addMaster(QStringLiteral("   ")), false);
+        QVERIFY(!controller.lastError().isEmpty());
+        QCOMPARE(controller.addCustomer(QString(), QStringLiteral("Москва"), QString()), false);
+        QVERIFY(!controller.lastError().isEmpty());
+        QCOMPARE(masters.count(), 0);
+        QCOMPARE(customers.count(), 0);
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(controller.masters().isEmpty());
+        QVERIFY(controller.customers().isEmpty());
+    }
+
+    void openLogFolderCreatesAndOpensIt()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QmlSettingsController controller(noPrinters);
+        const bool opened = controller.openLogFolder();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+        QVERIFY(opened);
+        const QString folder = QDir(m_paths->programDirectory()).filePath(QStringLiteral("Logs"));
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(catcher.urls, QList<QUrl> {QUrl::fromLocalFile(folder)});
+    }
+
+private:
+    std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
+};
+
+QTEST_MAIN(TestQmlSettingsController)
+
+#include "tst_qml_settings_controller.moc"

@@ -1,0 +1,112 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Tessaron
+
+TestCase {
+    id: testCase
+
+    name: "SettingsPage"
+    when: windowShown
+    visible: true
+    width: 1000
+    height: 700
+
+    readonly property QtObject settings: app.settings
+
+    Component {
+        id: pageComponent
+
+        SettingsPage {}
+    }
+
+    StackView {
+        id: stack
+
+        anchors.fill: parent
+    }
+
+    function fillWorkshop() {
+        settings.workshopMark = "RU-0042";
+        settings.workshopName = "ООО «Тахосервис»";
+        settings.workshopPost = "190000";
+        settings.workshopCity = "Санкт-Петербург";
+        settings.workshopStreet = "ул. Заводская, 5";
+        settings.workshopPhone = "+7 812 000-00-00";
+    }
+
+    function openPage() {
+        const page = stack.push(pageComponent, {}, StackView.Immediate);
+        waitForRendering(page);
+        return page;
+    }
+
+    function cleanup() {
+        stack.clear();
+        settings.loadSettings(true);
+    }
+
+    function test_fieldsShowTheSettings() {
+        const page = openPage();
+        compare(page.objectName, "settingsPage");
+        compare(page.pageTitle, "Настройки");
+        fillWorkshop();
+        compare(findChild(page, "workshopMarkField").text, "RU-0042");
+        compare(findChild(page, "workshopNameField").text, "ООО «Тахосервис»");
+        compare(findChild(page, "workshopPhoneField").text, "+7 812 000-00-00");
+    }
+
+    function test_typingReachesTheController() {
+        const page = openPage();
+        settings.workshopCity = "";
+        const field = findChild(page, "workshopCityField");
+        mouseClick(field);
+        keyClick(Qt.Key_A);
+        keyClick(Qt.Key_B);
+        compare(settings.workshopCity, "ab");
+    }
+
+    function test_saveRefusalShowsInRedAndSuccessInGrey() {
+        const page = openPage();
+        settings.workshopPhone = "";
+        page.saveSettings();
+        const footLine = findChild(page, "footLine");
+        compare(footLine.text, "Укажите клеймо мастерской");
+        compare(footLine.color, Qt.color("#b00020"));
+
+        fillWorkshop();
+        mouseClick(findChild(page, "saveButton"));
+        compare(settings.lastError, "");
+        compare(footLine.text, "Настройки сохранены");
+        compare(footLine.color, Qt.color("#606060"));
+    }
+
+    function test_printersOfferTheDefaultFirst() {
+        const page = openPage();
+        findChild(page, "settingsTabs").currentIndex = 1;
+        for (const name of ["printerActBox", "printerLabelBox"]) {
+            const box = findChild(page, name);
+            verify(box.count >= 1, name);
+            compare(box.textAt(0), "По умолчанию");
+            compare(box.currentIndex, 0, name + " shows the stored choice");
+        }
+        const box = findChild(page, "printerActBox");
+        settings.printerAct = "Принтер, которого нет";
+        compare(box.currentIndex, -1);
+        compare(box.displayText, "Принтер, которого нет (нет в системе)");
+    }
+
+    function test_programTabHoldsTheLogCommands() {
+        const page = openPage();
+        findChild(page, "settingsTabs").currentIndex = 2;
+        const logSwitch = findChild(page, "logSwitch");
+        const openButton = findChild(page, "openLogFolderButton");
+        verify(openButton);
+        compare(openButton.text, "Открыть папку журнала");
+        tryCompare(logSwitch, "visible", true);
+        compare(logSwitch.checked, settings.logEnabled);
+        const before = settings.logEnabled;
+        mouseClick(logSwitch);
+        compare(settings.logEnabled, !before);
+    }
+}

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QSqlError>
-#include <QTimeZone>
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -59,11 +58,15 @@ QString currentSqlTimestamp()
 
 QDateTime dateTimeFromSql(const QVariant &value)
 {
-    QDateTime stamp = QDateTime::fromString(value.toString(), u"yyyy-MM-dd HH:mm:ss"_s);
-    if (!stamp.isValid())
+    // Date and time are read apart: a whole-text parse would take local time and break in its gaps.
+    const QString text = value.toString();
+    if (text.size() != 19 || text.at(10) != u' ')
         return {};
-    stamp.setTimeZone(QTimeZone::utc());
-    return stamp;
+    const QDate date = QDate::fromString(text.left(10), u"yyyy-MM-dd"_s);
+    const QTime time = QTime::fromString(text.mid(11), u"HH:mm:ss"_s);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace tessaron::storage

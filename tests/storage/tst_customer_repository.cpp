@@ -2,6 +2,7 @@
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;

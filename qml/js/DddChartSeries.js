@@ -1,0 +1,734 @@
+.pragma library
+
+// Chart kinds (chartType) and drawing styles (visualizationType).
+var ChartActivity = 0;
+var ChartSpeed = 1;
+var ChartDistance = 2;
+var ChartEvents = 3;
+var ChartFaults = 4;
+var ChartOdometer = 5;
+var ChartPlaces = 6;
+var ChartCalibrations = 7;
+var ChartWorkTime = 8;
+
+var StyleAuto = 0;
+var StyleBars = 1;
+var StyleLine = 2;
+var StylePoints = 3;
+var StyleArea = 4;
+var StylePie = 5;
+
+var defaultColor = "#1877c9";
+var otherSliceColor = "#9e9e9e";
+var palette = ["#1877c9", "#2e9d54", "#e0a21b", "#4d9de0", "#a14bc4"];
+var driveColor = "#1877c9";
+var workColor = "#2e9d54";
+var availableColor = "#e0a21b";
+var restColor = "#4d9de0";
+var noCardColor = "#a8a8a8";
+var otherActivityColor = "#777777";
+
+var minimumBuckets = 180;
+var maximumBuckets = 1200;
+var pixelsPerBucket = 1.6;
+var maximumPieSlices = 12;
+
+function t(english, ru, en) {
+    return english ? en : ru;
+}
+
+function isBlank(value) {
+    return value === undefined || value === null || String(value).length === 0;
+}
+
+// A number from a value that may be text with a decimal comma; NaN when it is none.
+function numberOf(value) {
+    if (value === undefined || value === null)
+        return NaN;
+    if (typeof value === "number")
+        return value;
+    if (typeof value === "boolean")
+        return NaN;
+    var text = String(value).trim();
+    if (text.length === 0)
+        return NaN;
+    return Number(text.split(",").join("."));
+}
+
+function isWholeNumber(text) {
+    return /^[0-9]+$/.test(text);
+}
+
+// --- Day lanes of the activity chart -------------------------------------------------------------------
+
+function dayKeyOrEmpty(row) {
+    if (!row)
+        return "";
+    if (!isBlank(row.day))
+        return String(row.day);
+    if (!isBlank(row.dayNo))
+        return String(row.dayNo);
+    if (!isBlank(row.activityDailyPresenceCounter1))
+        return String(row.activityDailyPresenceCounter1);
+    return "";
+}
+
+function dayKey(row) {
+    var key = dayKeyOrEmpty(row);
+    return key.length > 0 ? key : "0";
+}
+
+// Minute of the day of an activity row: "minutes", else the "HH:MM" of "time" or "timeOfChange", else 0.
+function minuteOf(row) {
+    if (!row)
+        return 0;
+    var minutes = numberOf(row.minutes);
+    if (isFinite(minutes))
+        return minutes;
+    var texts = [row.time, row.timeOfChange];
+    for (var i = 0; i < texts.length; ++i) {
+        if (isBlank(texts[i]))
+            continue;
+        var match = /^\s*(\d+):(\d+)/.exec(String(texts[i]));
+        if (match)
+            return Number(match[1]) * 60 + Number(match[2]);
+    }
+    return 0;
+}
+
+// Day keys that are whole numbers go by their value, so day 9 comes before day 10; other keys follow them,
+// in locale-aware text order.
+function compareDayKeys(a, b) {
+    var aNumber = isWholeNumber(a);
+    var bNumber = isWholeNumber(b);
+    if (aNumber && bNumber) {
+        var difference = Number(a) - Number(b);
+        if (difference !== 0)
+            return difference;
+        return a.localeCompare(b);
+    }
+    if (aNumber !== bNumber)
+        return aNumber ? -1 : 1;
+    return a.localeCompare(b);
+}
+
+function activityColor(row) {
+    var activity = row && !isBlank(row.activity) ? String(row.activity).toLowerCase() : "";
+    if (activity.indexOf("drive") >= 0 || activity.indexOf("вож") >= 0)
+        return driveColor;
+    if (activity.indexOf("work") >= 0 || activity.indexOf("работ") >= 0)
+        return workColor;
+    if (activity.indexOf("avail") >= 0 || activity.indexOf("готов") >= 0 || activity.indexOf("доступ") >= 0)
+        return availableColor;
+    if (activity.indexOf("rest") >= 0 || activity.indexOf("отдых") >= 0 || activity.indexOf("перерыв") >= 0)
+        return restColor;
+    var status = row && !isBlank(row.cardStatus) ? String(row.cardStatus).toLowerCase() : "";
+    if (status.indexOf("not") >= 0 || status.indexOf("не") >= 0)
+        return noCardColor;
+    return otherActivityColor;
+}
+
+function clampMinute(minute) {
+    return Math.max(0, Math.min(1440, minute));
+}
+
+// One lane per day, in day order: {key, segments: [{start, end, color}]} with minutes 0..1440. A row paints
+// up to the next row of its day; the last row of a day paints one minute.
+function dayLanes(rows) {
+    var byDay = {};
+    var keys = [];
+    var count = rows ? rows.length : 0;
+    for (var i = 0; i < count; ++i) {
+        var key = dayKey(rows[i]);
+        if (!byDay.hasOwnProperty(key)) {
+            byDay[key] = [];
+            keys.push(key);
+        }
+        byDay[key].push({ minute: minuteOf(rows[i]), position: i, color: activityColor(rows[i]) });
+    }
+    keys.sort(compareDayKeys);
+    var lanes = [];
+    for (var k = 0; k < keys.length; ++k) {
+        var entries = byDay[keys[k]];
+        entries.sort(function (a, b) { return a.minute - b.minute || a.position - b.position; });
+        var segments = [];
+        for (var j = 0; j < entries.length; ++j) {
+            var start = clampMinute(entries[j].minute);
+            var end = j + 1 < entries.length ? clampMinute(entries[j + 1].minute) : clampMinute(start + 1);
+            segments.push({ start: start, end: end, color: entries[j].color });
+        }
+        lanes.push({ key: keys[k], segments: segments });
+    }
+    return lanes;
+}
+
+// --- Numeric series -------------------------------------------------------------------------------------
+
+function makePoint(label, value, color) {
+    var text = isBlank(label) ? "—" : String(label);
+    return { label: text, value: value < 0 ? 0 : value, color: color || defaultColor };
+}
+
+function pushPoint(points, label, value, color) {
+    var number = numberOf(value);
+    if (!isFinite(number))
+        return;
+    points.push(makePoint(label, number, color));
+}
+
+// Counts per key. Keys that are whole numbers without leading zeros come first in ascending order, all
+// others after them in order of first appearance.
+function groupedCounts(keys, color) {
+    var counts = {};
+    var order = [];
+    for (var i = 0; i < keys.length; ++i) {
+        var key = isBlank(keys[i]) ? "—" : String(keys[i]);
+        if (!counts.hasOwnProperty(key)) {
+            counts[key] = 0;
+            order.push(key);
+        }
+        counts[key] += 1;
+    }
+    var numeric = [];
+    var others = [];
+    for (var j = 0; j < order.length; ++j) {
+        if (/^(0|[1-9][0-9]*)$/.test(order[j]))
+            numeric.push(order[j]);
+        else
+            others.push(order[j]);
+    }
+    numeric.sort(function (a, b) { return Number(a) - Number(b); });
+    var points = [];
+    var sorted = numeric.concat(others);
+    for (var k = 0; k < sorted.length; ++k)
+        points.push(makePoint(sorted[k], counts[sorted[k]], color));
+    return points;
+}
+
+function positionLabel(value, position) {
+    return isBlank(value) ? String(position + 1) : String(value);
+}
+
+function activitySeries(rows, style) {
+    var keys = [];
+    for (var i = 0; i < rows.length; ++i) {
+        if (style === StylePie) {
+            keys.push(rows[i] ? rows[i].activity : "");
+        } else {
+            var key = dayKeyOrEmpty(rows[i]);
+            keys.push(key.length > 0 ? key : String(i + 1));
+        }
+    }
+    return groupedCounts(keys);
+}
+
+// Odometer values of the day rows in time order; rows without a time go last, by their day number.
+function orderedDayRows(dayRows) {
+    var entries = [];
+    for (var i = 0; i < dayRows.length; ++i) {
+        var time = parseDateTime(dayRows[i] ? dayRows[i].timeReal : "");
+        var dayNumber = numberOf(dayRows[i] ? dayRows[i].dayNo : undefined);
+        entries.push({ row: dayRows[i], position: i, time: time, dayNo: isFinite(dayNumber) ? dayNumber : Infinity });
+    }
+    entries.sort(function (a, b) {
+        var aTimed = isFinite(a.time);
+        var bTimed = isFinite(b.time);
+        if (aTimed !== bTimed)
+            return aTimed ? -1 : 1;
+        if (aTimed && a.time !== b.time)
+            return a.time - b.time;
+        if (!aTimed && a.dayNo !== b.dayNo)
+            return a.dayNo < b.dayNo ? -1 : 1;
+        return a.position - b.position;
+    });
+    return entries;
+}
+
+function distanceSeries(vehicleRows, dayRows) {
+    var points = [];
+    for (var i = 0; i < vehicleRows.length; ++i) {
+        var row = vehicleRows[i] || {};
+        var begin = numberOf(row.vehicleOdometerBegin);
+        var end = numberOf(row.vehicleOdometerEnd);
+        if (isFinite(begin) && isFinite(end) && end >= begin)
+            points.push(makePoint(positionLabel(row.vehicleRegistrationNumber1, i), end - begin));
+    }
+    if (points.length > 0)
+        return points;
+    var previous = NaN;
+    var ordered = orderedDayRows(dayRows);
+    for (var j = 0; j < ordered.length; ++j) {
+        var day = ordered[j].row || {};
+        var reading = numberOf(day.odometerValueMidnight);
+        if (!(reading > 0))
+            continue;
+        if (isFinite(previous) && reading >= previous) {
+            var label = !isBlank(day.dayNo) ? day.dayNo : positionLabel(day.timeReal, ordered[j].position);
+            points.push(makePoint(label, reading - previous));
+        }
+        previous = reading;
+    }
+    return points;
+}
+
+function countSeries(rows, key, english, color) {
+    var keys = [];
+    for (var i = 0; i < rows.length; ++i) {
+        var row = rows[i] || {};
+        var value = row[key];
+        if (english && !isBlank(row[key + "English"]))
+            value = row[key + "English"];
+        keys.push(value);
+    }
+    return groupedCounts(keys, color);
+}
+
+function odometerSeries(dayRows) {
+    var points = [];
+    for (var i = 0; i < dayRows.length; ++i) {
+        var row = dayRows[i] || {};
+        pushPoint(points, positionLabel(row.dayNo, i), row.odometerValueMidnight);
+    }
+    return points;
+}
+
+function placeSeries(placeRows) {
+    var keys = [];
+    for (var i = 0; i < placeRows.length; ++i) {
+        var row = placeRows[i] || {};
+        var country = !isBlank(row.dailyWorkPeriodCountry) ? row.dailyWorkPeriodCountry
+                                                           : (!isBlank(row.country) ? row.country : "—");
+        var region = !isBlank(row.dailyWorkPeriodRegion) ? row.dailyWorkPeriodRegion
+                                                         : (!isBlank(row.region) ? row.region : "—");
+        keys.push(country + " / " + region);
+    }
+    return groupedCounts(keys, workColor);
+}
+
+function calibrationSeries(calibrationRows, english) {
+    var parameters = [
+        ["W", "W", "wVehicleCharacteristicConstant"],
+        ["K", "K", "kConstantOfRecordingEquipment"],
+        ["L", "L", "iTyreCircumference"],
+        ["Разрешённая скорость", "Authorised speed", "authorisedSpeed"],
+        ["Старый одометр", "Old odometer", "oldOdometerValue"],
+        ["Новый одометр", "New odometer", "newOdometerValue"]
+    ];
+    var points = [];
+    for (var i = 0; i < calibrationRows.length; ++i) {
+        var row = calibrationRows[i] || {};
+        for (var p = 0; p < parameters.length; ++p)
+            pushPoint(points, t(english, parameters[p][0], parameters[p][1]), row[parameters[p][2]], availableColor);
+    }
+    return points;
+}
+
+function workTimeSeries(workingRows) {
+    var points = [];
+    for (var i = 0; i < workingRows.length; ++i) {
+        var row = workingRows[i] || {};
+        var label = !isBlank(row.dayNumber) ? row.dayNumber : positionLabel(row.dayKey, i);
+        pushPoint(points, label, row.workMinutes, workColor);
+    }
+    return points;
+}
+
+function listOf(value) {
+    return value && value.length !== undefined ? value : [];
+}
+
+// The points {label, value, color} of every chart but the speed chart. `data` holds the row lists by the
+// chart's property names (activityRows, vehicleRows, ...).
+function numericSeries(chartType, style, data, english) {
+    switch (chartType) {
+    case ChartActivity:
+        return activitySeries(listOf(data.activityRows), style);
+    case ChartDistance:
+        return distanceSeries(listOf(data.vehicleRows), listOf(data.dayRows));
+    case ChartEvents:
+        return countSeries(listOf(data.eventRows), "eventType", english, "#a14bc4");
+    case ChartFaults:
+        return countSeries(listOf(data.faultRows), "faultType", english, "#d05b51");
+    case ChartOdometer:
+        return odometerSeries(listOf(data.dayRows));
+    case ChartPlaces:
+        return placeSeries(listOf(data.placeRows));
+    case ChartCalibrations:
+        return calibrationSeries(listOf(data.calibrationRows), english);
+    case ChartWorkTime:
+        return workTimeSeries(listOf(data.workingRows));
+    }
+    return [];
+}
+
+// --- Detailed speed ------------------------------------------------------------------------------------
+
+// "dd.MM.yyyy H:mm:ss" (hours with one or two digits) read as UTC, in milliseconds; NaN when it is none.
+function parseDateTime(text) {
+    if (isBlank(text))
+        return NaN;
+    var match = /^\s*(\d{1,2})\.(\d{1,2})\.(\d{4})\s+(\d{1,2}):(\d{2}):(\d{2})\s*$/.exec(String(text));
+    if (!match)
+        return NaN;
+    var day = Number(match[1]);
+    var month = Number(match[2]);
+    var year = Number(match[3]);
+    var hours = Number(match[4]);
+    var minutes = Number(match[5]);
+    var seconds = Number(match[6]);
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hours > 23 || minutes > 59 || seconds > 59)
+        return NaN;
+    var time = Date.UTC(year, month - 1, day, hours, minutes, seconds);
+    var check = new Date(time);
+    if (check.getUTCDate() !== day || check.getUTCMonth() !== month - 1)
+        return NaN;
+    return time;
+}
+
+function twoDigits(value) {
+    return value < 10 ? "0" + value : String(value);
+}
+
+// "dd.MM.yyyy HH:mm" of a UTC time in milliseconds.
+function formatDateTime(time) {
+    if (!isFinite(time))
+        return "";
+    var date = new Date(time);
+    return twoDigits(date.getUTCDate()) + "." + twoDigits(date.getUTCMonth() + 1) + "." + date.getUTCFullYear() + " "
+        + twoDigits(date.getUTCHours()) + ":" + twoDigits(date.getUTCMinutes());
+}
+
+// The raw speed values of a detailed-speed row: "speedValues", else "speedsPerSecond"; a text is a JSON
+// array when it starts with "[", else a list split on commas, semicolons and white space.
+function rawSpeedValues(row) {
+    var source = row ? row.speedValues : undefined;
+    if (isBlank(source))
+        source = row ? row.speedsPerSecond : undefined;
+    if (isBlank(source))
+        return [];
+    if (typeof source === "string") {
+        var text = source.trim();
+        if (text.charAt(0) === "[") {
+            try {
+                var parsed = JSON.parse(text);
+                return parsed && parsed.length !== undefined ? parsed : [];
+            } catch (error) {
+                return [];
+            }
+        }
+        return text.split(/[,;\s]+/);
+    }
+    if (source.length !== undefined)
+        return source;
+    return [source];
+}
+
+function validSpeedValues(row) {
+    var raw = rawSpeedValues(row);
+    var values = [];
+    for (var i = 0; i < raw.length; ++i) {
+        var value = numberOf(raw[i]);
+        if (isFinite(value))
+            values.push(value);
+    }
+    return values;
+}
+
+function sampleCount(row, validValues) {
+    var declared = row ? numberOf(row.validSpeedCount) : NaN;
+    if (isFinite(declared) && declared >= 0)
+        return declared;
+    if (validValues.length > 0)
+        return validValues.length;
+    return isFinite(numberOf(row ? row.averageSpeed : undefined)) ? 1 : 0;
+}
+
+function bucketCountFor(width, zoom) {
+    var count = Math.floor(width * zoom / pixelsPerBucket);
+    return Math.max(minimumBuckets, Math.min(maximumBuckets, count));
+}
+
+// The detailed speed as at most bucketCountFor(width, zoom) buckets, each {label, value (average), min, max,
+// time, color}, in time order. Built once per change of rows, width, zoom or chart; drawing reads the result.
+function speedSeries(rows, width, zoom) {
+    var list = listOf(rows);
+    var blocks = [];
+    var total = 0;
+    for (var i = 0; i < list.length; ++i) {
+        var values = validSpeedValues(list[i]);
+        total += sampleCount(list[i], values);
+        blocks.push({
+            position: i,
+            start: parseDateTime(list[i] ? list[i].speedBlockBeginDate : ""),
+            values: values,
+            average: numberOf(list[i] ? list[i].averageSpeed : undefined)
+        });
+    }
+    blocks.sort(function (a, b) {
+        var aDated = isFinite(a.start);
+        var bDated = isFinite(b.start);
+        if (aDated !== bDated)
+            return aDated ? -1 : 1;
+        if (aDated && a.start !== b.start)
+            return a.start - b.start;
+        return a.position - b.position;
+    });
+
+    var pending = [];
+    for (var b = 0; b < blocks.length; ++b) {
+        var block = blocks[b];
+        if (block.values.length > 0) {
+            for (var v = 0; v < block.values.length; ++v)
+                pending.push({ value: block.values[v], time: block.start + v * 1000 });
+        } else if (isFinite(block.average)) {
+            pending.push({ value: block.average, time: block.start });
+        }
+    }
+    // Rows may declare fewer samples than they list (seconds without a valid speed are listed as 0): sizing the
+    // buckets by what is really added keeps the series within the bucket count.
+    var bucketCount = bucketCountFor(width, zoom);
+    var bucketSize = Math.max(1, Math.ceil(Math.max(total, pending.length) / bucketCount));
+    var points = [];
+    var bucket = null;
+    for (var p = 0; p < pending.length; ++p) {
+        var sample = pending[p];
+        var value = sample.value < 0 ? 0 : sample.value;
+        if (!bucket)
+            bucket = { sum: 0, count: 0, min: value, max: value, time: sample.time };
+        bucket.sum += value;
+        bucket.count += 1;
+        bucket.min = Math.min(bucket.min, value);
+        bucket.max = Math.max(bucket.max, value);
+        if (bucket.count >= bucketSize || p === pending.length - 1) {
+            points.push({
+                label: isFinite(bucket.time) ? formatDateTime(bucket.time) : "—",
+                value: bucket.sum / bucket.count,
+                min: bucket.min,
+                max: bucket.max,
+                time: bucket.time,
+                color: defaultColor
+            });
+            bucket = null;
+        }
+    }
+    return { points: points, sampleCount: total, bucketCount: bucketCount, bucketSize: bucketSize };
+}
+
+// --- Drawing geometry ------------------------------------------------------------------------------------
+
+// The slices of a pie: none when the total is 0 or less; beyond 12 points the 11 largest and "Other".
+function pieSlices(points, english) {
+    var total = 0;
+    for (var i = 0; i < points.length; ++i)
+        total += points[i].value;
+    if (!(total > 0))
+        return [];
+    var slices = points.slice();
+    if (slices.length > maximumPieSlices) {
+        slices.sort(function (a, b) { return b.value - a.value; });
+        var rest = 0;
+        for (var r = maximumPieSlices - 1; r < slices.length; ++r)
+            rest += slices[r].value;
+        slices = slices.slice(0, maximumPieSlices - 1);
+        slices.push({ label: t(english, "Остальные", "Other"), value: rest, color: otherSliceColor });
+    }
+    var result = [];
+    var angle = -Math.PI / 2;
+    for (var s = 0; s < slices.length; ++s) {
+        var sweep = slices[s].value / total * 2 * Math.PI;
+        result.push({
+            label: slices[s].label,
+            value: slices[s].value,
+            color: slices[s].color || palette[s % palette.length],
+            startAngle: angle,
+            endAngle: angle + sweep
+        });
+        angle += sweep;
+    }
+    return result;
+}
+
+// The top of the value axis: the largest value, at least 1; for speed the largest bucket maximum rounded up
+// to a multiple of 10, at least 20.
+function scaleMaximum(points, isSpeed) {
+    var maximum = 0;
+    for (var i = 0; i < points.length; ++i) {
+        var value = isSpeed && points[i].max !== undefined ? points[i].max : points[i].value;
+        if (value > maximum)
+            maximum = value;
+    }
+    if (isSpeed)
+        return Math.max(20, Math.ceil(maximum / 10) * 10);
+    return Math.max(1, maximum);
+}
+
+// Indexes of the points that get an X label: every step-th one and always the last.
+function labelIndexes(pointCount, maximumLabels) {
+    var indexes = [];
+    if (pointCount <= 0)
+        return indexes;
+    var labels = Math.max(2, maximumLabels);
+    var step = Math.max(1, Math.ceil((pointCount - 1) / (labels - 1)));
+    for (var i = 0; i < pointCount; i += step)
+        indexes.push(i);
+    if (indexes[indexes.length - 1] !== pointCount - 1)
+        indexes.push(pointCount - 1);
+    return indexes;
+}
+
+function speedLabelCount(plotWidth, uiScale) {
+    return Math.max(3, Math.min(8, Math.floor(plotWidth / Math.max(90, 110 * uiScale))));
+}
+
+// "HH:mm" of a speed bucket, preceded by "dd.MM " when the series spans more than one date.
+function speedLabel(time, spansDates) {
+    if (!isFinite(time))
+        return "—";
+    var date = new Date(time);
+    var clock = twoDigits(date.getUTCHours()) + ":" + twoDigits(date.getUTCMinutes());
+    if (!spansDates)
+        return clock;
+    return twoDigits(date.getUTCDate()) + "." + twoDigits(date.getUTCMonth() + 1) + " " + clock;
+}
+
+function spansDates(points) {
+    if (points.length < 2)
+        return false;
+    var first = points[0].time;
+    var last = points[points.length - 1].time;
+    if (!isFinite(first) || !isFinite(last))
+        return false;
+    return Math.floor(first / 86400000) !== Math.floor(last / 86400000);
+}
+
+// Labels longer than the given length are cut with "…".
+function cutLabel(text, length) {
+    var value = String(text);
+    return value.length > length ? value.slice(0, length) + "…" : value;
+}
+
+// The drawing form a style resolves to for a chart: "lanes", "pie", "bars", "line", "points" or "area".
+function drawingForm(chartType, style) {
+    switch (style) {
+    case StyleBars:
+        return "bars";
+    case StyleLine:
+        return "line";
+    case StylePoints:
+        return "points";
+    case StyleArea:
+        return "area";
+    case StylePie:
+        return "pie";
+    }
+    if (chartType === ChartActivity)
+        return "lanes";
+    if (chartType === ChartSpeed || chartType === ChartOdometer)
+        return "line";
+    return "bars";
+}
+
+// Plot margins {left, top, right, bottom} in pixels.
+function margins(chartType, style, uiScale) {
+    var bottom = 70;
+    if (chartType === ChartSpeed)
+        bottom = 74;
+    else if (chartType === ChartActivity && style === StyleAuto)
+        bottom = 52;
+    else if (chartType === ChartWorkTime)
+        bottom = 58;
+    return { left: 88 * uiScale, top: 20 * uiScale, right: 18 * uiScale, bottom: bottom * uiScale };
+}
+
+function laneHeight(plotHeight, dayCount) {
+    if (dayCount <= 0)
+        return 22;
+    return Math.max(22, Math.min(48, plotHeight / dayCount));
+}
+
+// --- Texts -------------------------------------------------------------------------------------------------
+
+function title(chartType, english) {
+    var titles = [
+        ["График активности по дням", "Activity by day"],
+        ["График детальной скорости", "Detailed speed"],
+        ["Пробег по данным одометра", "Mileage from odometer data"],
+        ["События", "Events"],
+        ["Неисправности", "Faults"],
+        ["Одометр по дням", "Odometer by day"],
+        ["Посещённые места", "Visited places"],
+        ["Параметры калибровки", "Calibration parameters"],
+        ["Рабочее время по дням", "Work time by day"]
+    ];
+    var entry = titles[chartType] || titles[0];
+    return t(english, entry[0], entry[1]);
+}
+
+// Legend entries {label, color}.
+function legend(chartType, english) {
+    var drive = { label: t(english, "Вождение", "Driving"), color: driveColor };
+    var work = { label: t(english, "Работа", "Work"), color: workColor };
+    var ready = { label: t(english, "Готовность", "Availability"), color: availableColor };
+    var rest = { label: t(english, "Отдых", "Rest"), color: restColor };
+    switch (chartType) {
+    case ChartActivity:
+        return [drive, work, ready, rest, { label: t(english, "Не вставлена карта", "No card inserted"), color: noCardColor }];
+    case ChartSpeed:
+        return [{ label: t(english, "Скорость, км/ч", "Speed, km/h"), color: defaultColor }];
+    case ChartDistance:
+        return [{ label: t(english, "Пробег, км", "Distance, km"), color: defaultColor }];
+    case ChartEvents:
+        return [{ label: t(english, "События", "Events"), color: "#a14bc4" }];
+    case ChartFaults:
+        return [{ label: t(english, "Неисправности", "Faults"), color: "#d05b51" }];
+    case ChartOdometer:
+        return [{ label: t(english, "Одометр, км", "Odometer, km"), color: defaultColor }];
+    case ChartPlaces:
+        return [{ label: t(english, "Количество посещений", "Visit count"), color: defaultColor }];
+    case ChartCalibrations:
+        return [{ label: t(english, "Значения параметров", "Parameter values"), color: defaultColor }];
+    case ChartWorkTime:
+        return [work, rest, ready, drive];
+    }
+    return [];
+}
+
+// Axis captions {x, y}; x is empty where the chart shows none.
+function axisCaptions(chartType, style, english) {
+    var auto = style === StyleAuto;
+    var captions = [
+        [auto ? t(english, "Время суток", "Time of day") : t(english, "День", "Day"),
+         auto ? t(english, "День", "Day") : t(english, "Количество записей активности", "Activity record count")],
+        [t(english, "Дата и время", "Date and time"), t(english, "Скорость, км/ч", "Speed, km/h")],
+        [t(english, "Дата / транспортное средство", "Date / vehicle"), t(english, "Пробег, км", "Distance, km")],
+        [t(english, "Тип события", "Event type"), t(english, "Количество событий", "Event count")],
+        [t(english, "Тип неисправности", "Fault type"), t(english, "Количество неисправностей", "Fault count")],
+        [t(english, "День", "Day"), t(english, "Показание одометра, км", "Odometer, km")],
+        [t(english, "Место", "Place"), t(english, "Количество посещений", "Visit count")],
+        [t(english, "Параметр", "Parameter"), t(english, "Значение параметра", "Parameter value")],
+        [t(english, "Продолжительность, мин", "Duration, min"), t(english, "День", "Day")]
+    ];
+    var entry = captions[chartType] || captions[0];
+    var showX = chartType === ChartActivity || chartType === ChartSpeed || chartType === ChartOdometer
+        || chartType === ChartWorkTime;
+    return { x: showX ? entry[0] : "", y: entry[1] };
+}
+
+function emptyText(chartType, english) {
+    if (chartType === ChartSpeed)
+        return t(english, "В файле нет данных детальной скорости", "This file has no detailed speed data");
+    return t(english, "Недостаточно данных для графика", "Not enough data for chart");
+}
+
+function maximumZoom(chartType) {
+    return chartType === ChartSpeed ? 20.0 : 3.0;
+}
+
+function zoomStep(chartType) {
+    return chartType === ChartSpeed ? 0.5 : 0.25;
+}
+
+// The zoom kept when the chart changes: leaving the speed chart brings a deep zoom back within 3.
+function zoomAfterChartChange(chartType, zoom) {
+    return chartType !== ChartSpeed && zoom > 3.0 ? 3.0 : zoom;
+}

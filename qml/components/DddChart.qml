@@ -1,0 +1,306 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Tessaron
+
+// One of the nine charts of a decoded report, drawn on a canvas in one of six styles, with zoom. The canvas
+// covers only the visible part of the zoomed content, so a deep zoom costs no memory.
+Item {
+    id: chart
+
+    property int chartType: 0
+    property int visualizationType: 0
+    property var activityRows: []
+    property var speedRows: []
+    property var vehicleRows: []
+    property var eventRows: []
+    property var faultRows: []
+    property var dayRows: []
+    property var placeRows: []
+    property var calibrationRows: []
+    property var workingRows: []
+    property real uiScale: 1.0
+    property int uiFontSize: 16
+    property bool english: false
+    property bool compactLandscape: false
+    property real zoomFactor: 1.0
+    readonly property real maximumZoom: DddChartSeries.maximumZoom(chartType)
+
+    // The detailed speed, bucketed: rebuilt only after a pause in the changes of its inputs, drawn from here.
+    property var speedSeries: null
+    readonly property int speedSampleCount: speedSeries ? speedSeries.sampleCount : 0
+    readonly property bool speedSeriesPending: speedRebuild.running
+
+    readonly property bool isSpeed: chartType === DddChartSeries.ChartSpeed
+    readonly property string form: DddChartSeries.drawingForm(chartType, visualizationType)
+    readonly property var series: isSpeed ? (speedSeries ? speedSeries.points : [])
+                                          : DddChartSeries.numericSeries(chartType, visualizationType, chart, english)
+    readonly property var lanes: form === "lanes" ? DddChartSeries.dayLanes(activityRows || []) : []
+    readonly property int itemCount: {
+        switch (chartType) {
+        case DddChartSeries.ChartActivity:
+            return count(activityRows);
+        case DddChartSeries.ChartSpeed:
+            return speedSampleCount;
+        case DddChartSeries.ChartDistance:
+            return series.length;
+        case DddChartSeries.ChartEvents:
+            return count(eventRows);
+        case DddChartSeries.ChartFaults:
+            return count(faultRows);
+        case DddChartSeries.ChartOdometer:
+            return count(dayRows);
+        case DddChartSeries.ChartPlaces:
+            return count(placeRows);
+        case DddChartSeries.ChartCalibrations:
+            return count(calibrationRows);
+        case DddChartSeries.ChartWorkTime:
+            return count(workingRows);
+        }
+        return 0;
+    }
+    readonly property alias canvas: canvas
+
+    function count(rows) {
+        return rows && rows.length !== undefined ? rows.length : 0;
+    }
+
+    function t(ru, en) {
+        return english ? en : ru;
+    }
+
+    function scheduleSpeedRebuild() {
+        if (isSpeed)
+            speedRebuild.restart();
+    }
+
+    function rebuildSpeedSeries() {
+        var rows = speedRows || [];
+        var buckets = DddChartSeries.bucketCountFor(area.width, zoomFactor);
+        if (speedSeries && speedSeries.rows === rows && speedSeries.bucketCount === buckets)
+            return;
+        var built = DddChartSeries.speedSeries(rows, area.width, zoomFactor);
+        built.rows = rows;
+        speedSeries = built;
+    }
+
+    function repaint() {
+        canvas.requestPaint();
+    }
+
+    onSpeedRowsChanged: scheduleSpeedRebuild()
+    onZoomFactorChanged: {
+        scheduleSpeedRebuild();
+        repaint();
+    }
+    onChartTypeChanged: {
+        zoomFactor = DddChartSeries.zoomAfterChartChange(chartType, zoomFactor);
+        scheduleSpeedRebuild();
+        repaint();
+    }
+    onSeriesChanged: repaint()
+    onLanesChanged: repaint()
+    onFormChanged: repaint()
+    onEnglishChanged: repaint()
+    Component.onCompleted: scheduleSpeedRebuild()
+
+    Timer {
+        id: speedRebuild
+
+        interval: 180
+        repeat: false
+        onTriggered: chart.rebuildSpeedSeries()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 6 * chart.uiScale
+
+        Text {
+            Layout.fillWidth: true
+            text: DddChartSeries.title(chart.chartType, chart.english)
+            textFormat: Text.PlainText
+            font.pixelSize: chart.uiFontSize + 2
+            font.bold: true
+            color: "#333333"
+            elide: Text.ElideRight
+        }
+
+        Flow {
+            Layout.fillWidth: true
+            spacing: 12 * chart.uiScale
+
+            Repeater {
+                model: DddChartSeries.legend(chart.chartType, chart.english)
+
+                Row {
+                    required property var modelData
+
+                    spacing: 4 * chart.uiScale
+
+                    Rectangle {
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 12 * chart.uiScale
+                        height: width
+                        color: parent.modelData.color
+                    }
+
+                    Text {
+                        text: parent.modelData.label
+                        textFormat: Text.PlainText
+                        font.pixelSize: chart.uiFontSize
+                        color: "#333333"
+                    }
+                }
+            }
+
+            Text {
+                text: chart.t("Элементов: %1", "Items: %1").replace("%1", chart.itemCount)
+                textFormat: Text.PlainText
+                font.pixelSize: chart.uiFontSize
+                color: "#555555"
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8 * chart.uiScale
+
+            Label {
+                text: chart.t("Масштаб:", "Zoom:")
+                font.pixelSize: chart.uiFontSize
+            }
+
+            Slider {
+                id: zoomSlider
+
+                Layout.preferredWidth: 220 * chart.uiScale
+                from: 1.0
+                to: chart.maximumZoom
+                stepSize: chart.isSpeed ? 0.5 : 0.25
+                snapMode: Slider.SnapAlways
+                value: chart.zoomFactor
+                onMoved: chart.zoomFactor = value
+            }
+
+            Label {
+                text: chart.zoomFactor.toFixed(2) + "×"
+                font.pixelSize: chart.uiFontSize
+            }
+
+            Button {
+                text: chart.t("Сбросить", "Reset")
+                font.pixelSize: chart.uiFontSize
+                onClicked: chart.zoomFactor = 1.0
+            }
+
+            Label {
+                Layout.fillWidth: true
+                visible: chart.zoomFactor > 1.0
+                text: chart.t("Используйте горизонтальную прокрутку", "Use horizontal scrolling")
+                font.pixelSize: chart.uiFontSize
+                color: "#555555"
+                elide: Text.ElideRight
+            }
+        }
+
+        Rectangle {
+            id: area
+
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: 160 * chart.uiScale
+            color: "#ffffff"
+            border.color: "#dddddd"
+            clip: true
+
+            onWidthChanged: {
+                chart.scheduleSpeedRebuild();
+                chart.repaint();
+            }
+            onHeightChanged: chart.repaint()
+
+            Flickable {
+                id: flick
+
+                anchors.fill: parent
+                anchors.margins: 1
+                anchors.bottomMargin: horizontalBar.visible ? horizontalBar.height + 1 : 1
+                contentWidth: width * chart.zoomFactor
+                contentHeight: DddChartPainter.contentHeight({
+                    form: chart.form, chartType: chart.chartType, style: chart.visualizationType,
+                    uiScale: chart.uiScale, viewHeight: height, lanes: chart.lanes
+                })
+                boundsBehavior: Flickable.StopAtBounds
+                clip: true
+                visible: chart.itemCount > 0
+                onContentXChanged: chart.repaint()
+                onContentYChanged: chart.repaint()
+
+                ScrollBar.vertical: ScrollBar {
+                    policy: flick.contentHeight > flick.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                }
+
+                Canvas {
+                    id: canvas
+
+                    x: flick.contentX
+                    y: flick.contentY
+                    width: flick.width
+                    height: flick.height
+                    renderStrategy: Canvas.Cooperative
+                    onWidthChanged: requestPaint()
+                    onHeightChanged: requestPaint()
+                    onPaint: {
+                        var ctx = getContext("2d");
+                        DddChartPainter.paint(ctx, width, height, {
+                            width: flick.contentWidth,
+                            height: flick.contentHeight,
+                            viewHeight: flick.height,
+                            offsetX: flick.contentX,
+                            offsetY: flick.contentY,
+                            chartType: chart.chartType,
+                            style: chart.visualizationType,
+                            form: chart.form,
+                            uiScale: chart.uiScale,
+                            uiFontSize: chart.uiFontSize,
+                            english: chart.english,
+                            compact: chart.compactLandscape,
+                            lanes: chart.lanes,
+                            points: chart.series
+                        });
+                    }
+                }
+            }
+
+            ScrollBar {
+                id: horizontalBar
+
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                orientation: Qt.Horizontal
+                visible: flick.visible && flick.contentWidth > flick.width + 0.5
+                policy: ScrollBar.AlwaysOn
+                size: flick.visibleArea.widthRatio
+                position: flick.visibleArea.xPosition
+                onPositionChanged: {
+                    if (pressed)
+                        flick.contentX = position * flick.contentWidth;
+                }
+            }
+
+            Text {
+                anchors.centerIn: parent
+                width: parent.width - 24
+                visible: chart.itemCount === 0 && !(chart.isSpeed && chart.speedSeriesPending)
+                text: DddChartSeries.emptyText(chart.chartType, chart.english)
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                font.pixelSize: chart.uiFontSize
+                color: "#777777"
+            }
+        }
+    }
+}

@@ -1,0 +1,130 @@
+import QtQuick
+import QtTest
+import Tessaron
+
+TestCase {
+    id: testCase
+
+    name: "DddDatasetView"
+    when: windowShown
+    visible: true
+    width: 900
+    height: 500
+
+    Component {
+        id: viewComponent
+
+        DddDatasetView {
+            width: 800
+            height: 400
+        }
+    }
+
+    SignalSpy {
+        id: doubleClickSpy
+
+        signalName: "rowDoubleClicked"
+    }
+
+    function createView(properties) {
+        var view = createTemporaryObject(viewComponent, testCase, properties);
+        verify(view);
+        waitForRendering(view);
+        return view;
+    }
+
+    function textItems(item, found) {
+        var result = found || [];
+        if (item.hasOwnProperty("textFormat") && item.hasOwnProperty("text") && item.visible)
+            result.push(item);
+        for (var i = 0; i < item.children.length; ++i)
+            textItems(item.children[i], result);
+        if (item.contentItem && item.contentItem !== item && item.contentItem.children)
+            textItems(item.contentItem, result);
+        return result;
+    }
+
+    function textItem(view, text) {
+        var items = textItems(view);
+        for (var i = 0; i < items.length; ++i) {
+            if (items[i].text === text)
+                return items[i];
+        }
+        return null;
+    }
+
+    function test_cellsShowFileTextsAsPlainText() {
+        var hostile = "<img src=\"file:///etc/passwd\"><b>Иванов</b>";
+        var view = createView({
+            rows: [{ cardHolderSurname: hostile, description: "<i>x</i>" }],
+            columns: [["cardHolderSurname", "Фамилия", 300], ["description", "Поле", 300], ["missing", "Нет", 100]]
+        });
+        var cell = textItem(view, hostile);
+        verify(cell, "the name is shown as its characters");
+        compare(cell.textFormat, Text.PlainText);
+        verify(textItem(view, "<i>x</i>"), "an unknown field name stays as written");
+        verify(textItem(view, "—"), "a missing key shows a dash");
+        var items = textItems(view);
+        for (var i = 0; i < items.length; ++i)
+            compare(items[i].textFormat, Text.PlainText, "plain: " + items[i].text);
+    }
+
+    function test_headerTitles() {
+        var view = createView({ rows: [], columns: [["vuManufacturerName"], ["value", "Значение", 200]], english: true });
+        verify(textItem(view, "Tachograph manufacturer"), "a column without title shows the label of its key");
+        verify(textItem(view, "Значение"));
+        verify(textItem(view, "No data"));
+        view.columns = [];
+        verify(textItem(view, "No columns configured"));
+        view.english = false;
+        verify(textItem(view, "Столбцы не настроены"));
+    }
+
+    function test_lastColumnFillsTheView() {
+        var view = createView({ rows: [{ a: 1 }], columns: [["a", "A", 100], ["b", "B", 100]] });
+        compare(view.columnWidths, [100, 700]);
+        view.fillLastColumn = false;
+        compare(view.columnWidths, [100, 100]);
+    }
+
+    function test_draggingStopsAtTheFloorAndResetsWithTheDataset() {
+        var view = createView({ rows: [{ a: "x", b: "y" }], columns: [["a", "A", 200], ["b", "B", 200]],
+                                fillLastColumn: false });
+        var handleX = 200 - 8;
+        var handleY = view.headerHeight / 2;
+        mouseDrag(view, handleX, handleY, 60, 0);
+        fuzzyCompare(view.columnWidths[0], 260, 2);
+        mouseDrag(view, view.columnWidths[0] - 8, handleY, -400, 0);
+        compare(view.columnWidths[0], 56, "a column never gets narrower than 56 pixels at scale 1");
+        verify(view.resizedWidths.length > 0);
+
+        view.columns = [["a", "A", 200], ["b", "B", 200]];
+        compare(view.resizedWidths, [], "a new dataset drops the dragged widths");
+        compare(view.columnWidths[0], 200);
+    }
+
+    function test_draggedFloorScales() {
+        var view = createView({ rows: [], columns: [["a", "A", 200]], uiScale: 1.5, fillLastColumn: false });
+        mouseDrag(view, 300 - 10, view.headerHeight / 2, -400, 0);
+        compare(view.columnWidths[0], 84);
+    }
+
+    function test_doubleClickGivesTheRow() {
+        var rows = [{ fileNumber: "0501", name: "A" }, { fileNumber: "0502", name: "B" }];
+        var view = createView({ rows: rows, columns: [["fileNumber", "Файл", 90], ["name", "Раздел", 280]] });
+        doubleClickSpy.target = view;
+        doubleClickSpy.clear();
+        mouseDoubleClickSequence(view, 40, view.headerHeight + view.rowHeight * 1.5);
+        compare(doubleClickSpy.count, 1);
+        compare(doubleClickSpy.signalArguments[0][0].fileNumber, "0502");
+    }
+
+    function test_manyRowsKeepFewDelegates() {
+        var rows = [];
+        for (var i = 0; i < 5000; ++i)
+            rows.push({ n: i });
+        var view = createView({ rows: rows, columns: [["n", "N", 100]] });
+        verify(view.listView.count === 5000);
+        verify(view.listView.contentItem.children.length < 60, "delegates: " + view.listView.contentItem.children.length);
+    }
+}

@@ -134,6 +134,8 @@ Item {
                 model: DddChartSeries.legend(chart.chartType, chart.english)
 
                 Row {
+                    id: legendEntry
+
                     required property var modelData
 
                     spacing: 4 * chart.uiScale
@@ -142,11 +144,11 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 12 * chart.uiScale
                         height: width
-                        color: parent.modelData.color
+                        color: legendEntry.modelData.color
                     }
 
                     Text {
-                        text: parent.modelData.label
+                        text: legendEntry.modelData.label
                         textFormat: Text.PlainText
                         font.pixelSize: chart.uiFontSize
                         color: "#333333"

@@ -291,6 +291,24 @@ var workingHoursColumns = [
     ["specificConditionCount", "Особые условия", "Special conditions", 150]
 ];
 
+// The controller's lists the page reads: every listed dataset and the sources of the charts.
+var controllerLists = (function () {
+    var keys = [];
+    var add = function (key) {
+        if (keys.indexOf(key) < 0)
+            keys.push(key);
+    };
+    for (var i = 0; i < cardDatasets.length; ++i)
+        add(cardDatasets[i].key);
+    for (var j = 0; j < tachographDatasets.length; ++j)
+        add(tachographDatasets[j].key);
+    var chartSources = ["activityDaily", "activityChanges", "detailedSpeed", "vehicles", "tachoEvents", "events",
+                        "tachoFaults", "faults", "dayInformation", "places", "placeDailyWorkPeriod", "calibrationData"];
+    for (var k = 0; k < chartSources.length; ++k)
+        add(chartSources[k]);
+    return keys;
+})();
+
 function countOf(list) {
     return list && list.length !== undefined ? list.length : 0;
 }

@@ -1,0 +1,86 @@
+import QtQml
+
+// Stands in for app.ddd in the page's fast suites: the same properties, one coarse stateChanged signal, and
+// a record of the calls the page makes.
+QtObject {
+    id: fake
+
+    property bool busy: false
+    property string fileName: ""
+    property string filePath: ""
+    property string fileType: ""
+    property int fileSize: 0
+    property string statusText: "Выберите файл .ddd"
+    property string lastError: ""
+    property var summary: ({})
+    property var blocks: []
+    property var analysis: ({})
+    property var savedReports: []
+    property string structureText: ""
+
+    property var events: []
+    property var faults: []
+    property var activities: []
+    property var activityChanges: []
+    property var vehicles: []
+    property var places: []
+    property var charts: []
+    property var asn1Fields: []
+    property var sections: []
+    property var tachoChildSections: []
+    property var dayInformation: []
+    property var cardIwData: []
+    property var tachoEvents: []
+    property var tachoFaults: []
+    property var overSpeedingEvents: []
+    property var detailedSpeed: []
+    property var calibrationData: []
+    property var vehicleIdentification: []
+    property var vuIdentification: []
+    property var sensorPaired: []
+    property var activityDaily: []
+    property var placeDailyWorkPeriod: []
+    property var specificConditions: []
+    property var downloadActivity: []
+    property var currentDateTime: []
+    property var downloadablePeriod: []
+    property var insertedCardType: []
+    property var companyLocks: []
+    property var controlActivity: []
+    property var overSpeedingControl: []
+    property var currentUsage: []
+    property var timeAdjustments: []
+    property var cardIcc: []
+    property var cardIc: []
+    property var applicationIdentification: []
+    property var cardIdentification: []
+    property var cardDownload: []
+    property var drivingLicence: []
+
+    property var calls: []
+
+    signal stateChanged()
+    signal savedReportsChanged()
+    signal duplicateReportDetected(var existingReportId)
+
+    // Sets the given properties and announces them as the real controller does, with one stateChanged.
+    function publish(values) {
+        for (var key in values)
+            fake[key] = values[key];
+        stateChanged();
+    }
+
+    function chooseAndOpenFile() {
+        calls.push("chooseAndOpenFile");
+        return false;
+    }
+
+    function openFile(path) {
+        calls.push("openFile " + path);
+        return true;
+    }
+
+    function clear() {
+        calls.push("clear");
+    }
+}

@@ -1,0 +1,295 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Tessaron
+
+// The DDD page against a stand-in controller: what it lists, shows and calls.
+TestCase {
+    id: testCase
+
+    name: "DddPage"
+    when: windowShown
+    visible: true
+    width: 1280
+    height: 900
+
+    Component {
+        id: fakeControllerComponent
+
+        FakeDddController {}
+    }
+
+    Component {
+        id: fakeAppComponent
+
+        QtObject {
+            property QtObject ddd: null
+            property int resumeCount: 0
+
+            function resumeDeviceMonitoring() {
+                resumeCount += 1;
+            }
+        }
+    }
+
+    Component {
+        id: pageComponent
+
+        DddPage {}
+    }
+
+    Component {
+        id: placeholderComponent
+
+        Item {}
+    }
+
+    StackView {
+        id: stack
+
+        anchors.fill: parent
+    }
+
+    property QtObject fakeApp: null
+    property QtObject ddd: null
+
+    function init() {
+        ddd = createTemporaryObject(fakeControllerComponent, testCase);
+        fakeApp = createTemporaryObject(fakeAppComponent, testCase, { ddd: ddd });
+        stack.push(placeholderComponent, {}, StackView.Immediate);
+        stack.push(pageComponent, { app: fakeApp }, StackView.Immediate);
+        verify(stack.currentItem);
+        waitForRendering(stack.currentItem);
+    }
+
+    function cleanup() {
+        stack.clear(StackView.Immediate);
+    }
+
+    function page() {
+        return stack.currentItem;
+    }
+
+    function child(name) {
+        var item = findChild(page(), name);
+        verify(item, name);
+        return item;
+    }
+
+    function publishCard(extra) {
+        var values = {
+            fileName: "card.ddd", filePath: "/data/card.ddd", fileType: "Карта водителя", fileSize: 26635,
+            statusText: "Разбор завершён",
+            summary: { fileName: "card.ddd", fileType: "Карта водителя", cardNumber: "E53014218T000001",
+                       driverSurname: "Иванов", expiryDate: "15 июня 2030 г.", eventCount: 0, faultCount: 6 },
+            sections: [{ fileNumber: "0501", name: "Идентификация приложения", fileType: 0, payloadHex: "0102" },
+                       { fileNumber: "0502", name: "События", fileType: 0, payloadHex: "" }],
+            cardIcc: [{ description: "clockstop", value: "01" }],
+            faults: [{ faultType: "Сбой карты", faultBeginTime: "01.02.2023 10:00:00" }]
+        };
+        for (var key in extra)
+            values[key] = extra[key];
+        ddd.publish(values);
+    }
+
+    function publishTachograph() {
+        ddd.publish({
+            fileName: "vu.ddd", filePath: "/data/vu.ddd", fileType: "Тахограф", fileSize: 103348,
+            statusText: "Разбор завершён", sections: [], cardIcc: [], faults: [],
+            summary: { fileName: "vu.ddd", fileType: "Тахограф", vin: "LZYTCTE60F1047099", registrationNumber: "5104JNL" },
+            tachoChildSections: [{ fileNumber: "7601", name: "VehicleIdentification" }],
+            vuIdentification: [{ description: "vuManufacturerName", value: "Maker" }]
+        });
+    }
+
+    function textItems(item, found) {
+        var result = found || [];
+        if (item.hasOwnProperty("textFormat") && typeof item.text === "string")
+            result.push(item);
+        var children = item.children || [];
+        for (var i = 0; i < children.length; ++i)
+            textItems(children[i], result);
+        if (item.contentItem && item.contentItem !== item && children.indexOf(item.contentItem) < 0)
+            textItems(item.contentItem, result);
+        return result;
+    }
+
+    function visibleText(text) {
+        var items = textItems(page());
+        for (var i = 0; i < items.length; ++i) {
+            if (items[i].text === text && items[i].visible)
+                return items[i];
+        }
+        return null;
+    }
+
+    function test_withoutAReportOnlyTheHintShows() {
+        verify(!child("dataArea").visible);
+        verify(!child("fileBox").visible);
+        verify(!child("statusBar").visible, "no report, no error, no decode");
+        verify(child("hint").visible);
+        compare(page().pageTitle, "Расшифровка .ddd");
+    }
+
+    function test_cardDatasetsAndTheFileBox() {
+        publishCard({});
+        verify(child("dataArea").visible);
+        verify(!child("hint").visible);
+        compare(page().navigationNames, ["Содержание файла", "ICC", "Данные событий", "Данные неисправностей", "Анализ"],
+                "events are listed because the card holds EF 0502; the analysis comes last");
+        verify(visibleText("Номер карты:"));
+        verify(visibleText("E53014218T000001"));
+        verify(visibleText("6 / 0") === null);
+        verify(visibleText("0 / 6"));
+        verify(visibleText("Разбор завершён"));
+    }
+
+    function test_selectionIsKeptByKind() {
+        publishCard({});
+        page().selectSection(3);
+        compare(page().selectedSection, "faults");
+        publishCard({ applicationIdentification: [{ description: "cardStructureVersion", value: "0100" }] });
+        compare(page().navigationNames[4], "Данные неисправностей");
+        compare(page().sectionIndex, 4, "the faults stay selected although a dataset was listed before them");
+        compare(child("datasetView").rows[0].faultType, "Сбой карты");
+
+        page().selectSection(page().datasets.length);
+        compare(child("sectionStack").currentIndex, 1);
+        publishTachograph();
+        compare(page().sectionIndex, 0, "another file type starts at its first section");
+        compare(child("sectionStack").currentIndex, 0);
+        compare(page().navigationNames, ["Содержание файла", "Идентификация тахографа", "Анализ"]);
+    }
+
+    function test_controllerTextsArePlain() {
+        var markup = "<img src=\"file:///x.png\"><b>bold</b>";
+        publishCard({
+            fileName: markup + ".ddd", lastError: "Ошибка: " + markup,
+            summary: { fileName: markup, driverSurname: markup, cardNumber: markup, expiryDate: markup },
+            sections: [{ fileNumber: "0501", name: markup, fileType: 0 }],
+            cardIcc: [{ description: markup, value: markup }],
+            analysis: { compliance: { violations: [markup], warnings: [markup], recommendations: [] },
+                        efficiency: { totalWorkTime: markup }, workingHours: [{ dayNumber: markup }] }
+        });
+        var seen = 0;
+        var sections = page().datasets.length + 2;
+        for (var section = 0; section < sections; ++section) {
+            page().selectSection(section);
+            waitForRendering(page());
+            var items = textItems(page());
+            for (var i = 0; i < items.length; ++i) {
+                if (items[i].text.indexOf("<img") < 0)
+                    continue;
+                seen += 1;
+                compare(items[i].textFormat, Text.PlainText, "plain: " + items[i].text);
+            }
+        }
+        verify(seen >= 8, "markup texts found: " + seen);
+        verify(visibleText("Ошибка: " + markup), "the error is shown as its characters");
+    }
+
+    function test_statusBarTranslatesControllerTexts() {
+        ddd.publish({ lastError: "Файл не найден: /data/Файл.ddd", statusText: "Ошибка разбора" });
+        verify(child("statusBar").visible);
+        compare(child("statusLabel").text, "Файл не найден: /data/Файл.ddd");
+        compare(child("statusLabel").color, "#a00000");
+        page().english = true;
+        compare(child("statusLabel").text, "File not found: /data/Файл.ddd");
+        compare(page().pageTitle, "DDD decoder");
+        ddd.publish({ lastError: "", busy: true, statusText: "Разбор файла .ddd..." });
+        compare(child("statusLabel").text, "Decoding .ddd file...");
+        compare(child("statusLabel").color, "#276327");
+        verify(child("busyBar").visible);
+    }
+
+    function test_buttonsCallTheController() {
+        var open = child("openButton");
+        var process = child("processButton");
+        var clear = child("clearButton");
+        var charts = child("chartsButton");
+        verify(open.enabled);
+        verify(!process.enabled, "nothing to process yet");
+        verify(!charts.enabled);
+        mouseClick(open);
+        publishCard({});
+        verify(process.enabled);
+        mouseClick(process);
+        mouseClick(charts);
+        compare(page().selectedSection, "#charts");
+        compare(child("sectionStack").currentIndex, 2);
+        mouseClick(clear);
+        compare(ddd.calls, ["chooseAndOpenFile", "openFile /data/card.ddd", "clear"]);
+
+        ddd.publish({ busy: true });
+        verify(!open.enabled);
+        verify(!process.enabled);
+        verify(!clear.enabled);
+    }
+
+    function test_fileContentsRowOpensItsHex() {
+        publishCard({});
+        var view = child("datasetView");
+        mouseDoubleClickSequence(view, 40, view.headerHeight + view.rowHeight / 2);
+        var dialog = child("hexDialog");
+        tryVerify(function () { return dialog.opened; });
+        compare(page().hexDialogTitle, "0501 — Идентификация приложения");
+        compare(page().hexDialogText.slice(0, 15), "00000000  01 02");
+        dialog.close();
+
+        page().selectSection(1);
+        mouseDoubleClickSequence(view, 40, view.headerHeight + view.rowHeight / 2);
+        wait(50);
+        verify(!dialog.opened, "only the file contents open the hex view");
+    }
+
+    function test_backResumesMonitoring() {
+        page().backRequested();
+        compare(stack.depth, 1);
+        compare(fakeApp.resumeCount, 1);
+
+        stack.push(pageComponent, { app: fakeApp, resumeMonitoringOnClose: false }, StackView.Immediate);
+        page().backRequested();
+        compare(stack.depth, 1);
+        compare(fakeApp.resumeCount, 1, "opened by the download preview: monitoring stays as it is");
+    }
+
+    function test_activityLanesRunInDayOrder() {
+        var changes = [];
+        var days = [10, 9, 2, 11];
+        for (var i = 0; i < days.length; ++i)
+            changes.push({ day: days[i], dayNo: days[i], minutes: 60, time: "01:00", activity: "Drive", cardStatus: "Inserted" });
+        ddd.publish({ fileName: "vu.ddd", fileType: "Тахограф", activityChanges: changes, activityDaily: [] });
+        page().selectSection(page().datasets.length + 1);
+        var chart = child("chart");
+        var keys = [];
+        for (var lane = 0; lane < chart.lanes.length; ++lane)
+            keys.push(chart.lanes[lane].key);
+        compare(keys, ["2", "9", "10", "11"]);
+    }
+
+    function test_switchingSectionsKeepsTheSpeedSeries() {
+        var speed = [];
+        for (var minute = 0; minute < 600; ++minute) {
+            var values = [];
+            for (var second = 0; second < 60; ++second)
+                values.push(second);
+            speed.push({ speedBlockBeginDate: "01.08.2022 " + Math.floor(minute / 60) + ":" + (minute % 60 < 10 ? "0" : "")
+                             + (minute % 60) + ":00", speedValues: values, validSpeedCount: 60, averageSpeed: 29.5 });
+        }
+        ddd.publish({ fileName: "vu.ddd", fileType: "Тахограф", detailedSpeed: speed,
+                      tachoChildSections: [{ fileNumber: "7604", name: "VUDetailedSpeedData" }] });
+        page().selectSection(page().datasets.length + 1);
+        page().selectedChartMetric = 1;
+        var chart = child("chart");
+        tryVerify(function () { return chart.speedSeries !== null; }, 3000);
+        var built = chart.speedSeries;
+        compare(chart.speedSampleCount, 36000);
+
+        page().selectSection(0);
+        waitForRendering(page());
+        page().selectSection(page().datasets.length);
+        page().selectSection(page().datasets.length + 1);
+        wait(400);
+        verify(chart.speedSeries === built, "the series was not built again");
+    }
+}

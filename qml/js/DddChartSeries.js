@@ -133,7 +133,8 @@ function clampMinute(minute) {
 }
 
 // One lane per day, in day order: {key, segments: [{start, end, color}]} with minutes 0..1440. A row paints
-// up to the next row of its day; the last row of a day paints one minute.
+// up to the next row of its day; the last row of a day holds until the day ends, as its activity does (a day
+// of one record, rest or no card, is a full lane and not a one-minute mark).
 function dayLanes(rows) {
     var byDay = {};
     var keys = [];
@@ -154,7 +155,7 @@ function dayLanes(rows) {
         var segments = [];
         for (var j = 0; j < entries.length; ++j) {
             var start = clampMinute(entries[j].minute);
-            var end = j + 1 < entries.length ? clampMinute(entries[j + 1].minute) : clampMinute(start + 1);
+            var end = j + 1 < entries.length ? clampMinute(entries[j + 1].minute) : 1440;
             segments.push({ start: start, end: end, color: entries[j].color });
         }
         lanes.push({ key: keys[k], segments: segments });

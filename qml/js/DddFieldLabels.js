@@ -143,8 +143,81 @@ var labels = {
     // Further names the decoders write into description fields.
     "driverCardNumber": ["Номер карты водителя", "Driver card number"],
     "ICC": ["ICC", "ICC"],
-    "IC": ["IC", "IC"]
+    "IC": ["IC", "IC"],
+
+    // Section names of card files and transfer blocks, as the file splitter writes them.
+    "Идентификация приложения": ["Идентификация приложения", "Application identification"],
+    "События": ["События", "Events"],
+    "Неисправности": ["Неисправности", "Faults"],
+    "Активность водителя": ["Активность водителя", "Driver activity"],
+    "Использованные ТС": ["Использованные ТС", "Vehicles used"],
+    "Места": ["Места", "Places"],
+    "Текущее использование": ["Текущее использование", "Current usage"],
+    "Контрольная активность": ["Контрольная активность", "Control activity"],
+    "Загрузка карты": ["Загрузка карты", "Card download"],
+    "Идентификация карты": ["Идентификация карты", "Card identification"],
+    "Водительское удостоверение": ["Водительское удостоверение", "Driving licence"],
+    "Особые условия": ["Особые условия", "Specific conditions"],
+    "Использованные тахографы": ["Использованные тахографы", "Vehicle units used"],
+    "Места GNSS": ["Места GNSS", "GNSS places"],
+    "Сертификат карты": ["Сертификат карты", "Card certificate"],
+    "Сертификат подписи карты": ["Сертификат подписи карты", "Card signature certificate"],
+    "Сертификат удостоверяющего центра": ["Сертификат удостоверяющего центра", "Certification authority certificate"],
+    "Связующий сертификат": ["Связующий сертификат", "Link certificate"],
+    "Неразобранные данные": ["Неразобранные данные", "Unparsed data"],
+    "Обзор": ["Обзор", "Overview"],
+    "Активность": ["Активность", "Activities"],
+    "События и неисправности": ["События и неисправности", "Events and faults"],
+    "Детальная скорость": ["Детальная скорость", "Detailed speed"],
+    "Технические данные": ["Технические данные", "Technical data"],
+
+    // Record arrays of second-generation transfer blocks.
+    "ActivityChangeInfo": ["Изменения активности", "Activity changes"],
+    "OdometerValueMidnight": ["Одометр на полночь", "Odometer at midnight"],
+    "DateOfDayDownloaded": ["Дата загруженного дня", "Date of day downloaded"],
+    "SpecificConditionRecord": ["Запись особого условия", "Specific condition record"],
+    "VehicleIdentificationNumber": ["Идентификационный номер ТС (VIN)", "Vehicle identification number (VIN)"],
+    "VehicleRegistrationNumber": ["Регистрационный номер ТС", "Vehicle registration number"],
+    "VehicleRegistrationIdentification": ["Регистрация ТС", "Vehicle registration"],
+    "VuCalibrationRecord": ["Запись калибровки", "Calibration record"],
+    "VuCardIWRecord": ["Запись вставки и извлечения карты", "Card insertion and withdrawal record"],
+    "VuCardRecord": ["Запись карты", "Card record"],
+    "VuCertificate": ["Сертификат тахографа", "Tachograph certificate"],
+    "VuCompanyLocksRecord": ["Запись блокировки компании", "Company lock record"],
+    "VuControlActivityRecord": ["Запись контрольной активности", "Control activity record"],
+    "VuDetailedSpeedBlock": ["Блок детальной скорости", "Detailed speed block"],
+    "VuDownloadablePeriod": ["Загружаемый период", "Downloadable period"],
+    "VuDownloadActivityData": ["Данные загрузки активности", "Activity download data"],
+    "VuEventRecord": ["Запись события", "Event record"],
+    "VuGNSSADRecord": ["Запись GNSS при непрерывном вождении", "GNSS accumulated driving record"],
+    "VuITSConsentRecord": ["Согласие на передачу данных ITS", "ITS consent record"],
+    "VuFaultRecord": ["Запись неисправности", "Fault record"],
+    "VuIdentification": ["Идентификация тахографа", "Tachograph identification"],
+    "VuOverSpeedingControlData": ["Контроль превышения скорости", "Overspeeding control"],
+    "VuOverSpeedingEventRecord": ["Запись превышения скорости", "Overspeeding event record"],
+    "VuPlaceDailyWorkPeriodRecord": ["Запись места рабочего периода", "Work period place record"],
+    "VuTimeAdjustmentGNSSRecord": ["Корректировка времени по GNSS", "GNSS time adjustment record"],
+    "VuTimeAdjustmentRecord": ["Запись корректировки времени", "Time adjustment record"],
+    "VuPowerSupplyInterruptionRecord": ["Перерыв электропитания", "Power supply interruption record"],
+    "SensorPairedRecord": ["Запись сопряжения датчика", "Sensor pairing record"],
+    "SensorExternalGNSSCoupledRecord": ["Сопряжение внешнего GNSS", "External GNSS coupling record"],
+    "VuBorderCrossingRecord": ["Пересечение границы", "Border crossing record"],
+    "VuLoadUnloadRecord": ["Погрузка и разгрузка", "Load and unload record"]
 };
+
+// Section names carry their kind after the file's name ("События (подпись)") or name a file by its number.
+var nameSuffixes = [
+    [" (поколение 2, подпись)", " (generation 2, signature)"],
+    [" (поколение 2, версия 2)", " (generation 2, version 2)"],
+    [" (поколение 2)", " (generation 2)"],
+    [" (подпись)", " (signature)"]
+];
+
+var numberedNames = [
+    [/^Файл ([0-9A-F]{4})$/, "Файл $1", "File $1"],
+    [/^Блок (76[0-9A-F]{2})$/, "Блок $1", "Block $1"],
+    [/^RecordType (0x[0-9a-fA-F]+)$/, "Тип записи $1", "Record type $1"]
+];
 
 // The label of a field name in the chosen language; a name without a label is made readable instead.
 function fieldLabel(name, english) {
@@ -152,6 +225,19 @@ function fieldLabel(name, english) {
     var entry = labels.hasOwnProperty(text) ? labels[text] : null;
     if (entry)
         return english ? entry[1] : entry[0];
+    for (var i = 0; i < nameSuffixes.length; ++i) {
+        var suffix = nameSuffixes[i][0];
+        var base = text.slice(0, text.length - suffix.length);
+        if (text.length > suffix.length && text.slice(-suffix.length) === suffix && labels.hasOwnProperty(base))
+            return fieldLabel(base, english) + (english ? nameSuffixes[i][1] : suffix);
+    }
+    var typed = /^(.+) \(тип (\d+)\)$/.exec(text);
+    if (typed)
+        return fieldLabel(typed[1], english) + (english ? " (type " + typed[2] + ")" : " (тип " + typed[2] + ")");
+    for (var n = 0; n < numberedNames.length; ++n) {
+        if (numberedNames[n][0].test(text))
+            return text.replace(numberedNames[n][0], english ? numberedNames[n][2] : numberedNames[n][1]);
+    }
     return readableName(text, english);
 }
 

@@ -42,6 +42,17 @@ PageFrame {
     readonly property var currentDataset: sectionIndex < datasets.length ? datasets[sectionIndex] : null
     readonly property var workingHours: DddPageText.list(analysis, "workingHours")
 
+    // The height left for the data area below the bars and the file box, so that it fills a scrolling page too.
+    readonly property real roomForData: {
+        var used = 2 * contentMargin;
+        var above = [busyBar, statusBar, fileBox];
+        for (var i = 0; i < above.length; ++i) {
+            if (above[i].visible)
+                used += above[i].height + contentSpacing;
+        }
+        return (contentItem ? contentItem.height : availableHeight) - used;
+    }
+
     function t(ru, en) {
         return english ? en : ru;
     }
@@ -149,7 +160,9 @@ PageFrame {
 
                 RowLayout {
                     Layout.alignment: Qt.AlignHCenter
+                    Layout.fillWidth: false
                     Layout.preferredWidth: footerPane.narrow ? buttonGrid.width : buttonGrid.width * 0.75
+                    Layout.maximumWidth: Layout.preferredWidth
 
                     Button {
                         objectName: "clearButton"
@@ -164,6 +177,8 @@ PageFrame {
     }
 
     RowLayout {
+        id: busyBar
+
         objectName: "busyBar"
         Layout.fillWidth: true
         visible: page.busy
@@ -182,6 +197,8 @@ PageFrame {
     }
 
     Rectangle {
+        id: statusBar
+
         objectName: "statusBar"
         Layout.fillWidth: true
         Layout.preferredHeight: statusLabel.implicitHeight + Math.round(16 * page.uiScale)
@@ -206,6 +223,8 @@ PageFrame {
     }
 
     GroupBox {
+        id: fileBox
+
         objectName: "fileBox"
         Layout.fillWidth: true
         visible: page.hasReport
@@ -254,7 +273,7 @@ PageFrame {
         objectName: "dataArea"
         Layout.fillWidth: true
         Layout.fillHeight: true
-        Layout.preferredHeight: Math.max(300, 360 * page.uiScale)
+        Layout.preferredHeight: Math.max(Math.max(300, 360 * page.uiScale), page.roomForData)
         Layout.minimumHeight: Math.max(300, 360 * page.uiScale)
         visible: page.hasReport
         spacing: page.contentSpacing

@@ -60,7 +60,6 @@ QtObject {
     property var calls: []
 
     signal stateChanged()
-    signal savedReportsChanged()
     signal duplicateReportDetected(var existingReportId)
 
     // Sets the given properties and announces them as the real controller does, with one stateChanged.

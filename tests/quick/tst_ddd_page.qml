@@ -107,9 +107,12 @@ TestCase {
         if (item.hasOwnProperty("textFormat") && typeof item.text === "string")
             result.push(item);
         var children = item.children || [];
-        for (var i = 0; i < children.length; ++i)
+        var walkedContent = false;
+        for (var i = 0; i < children.length; ++i) {
+            walkedContent = walkedContent || children[i] === item.contentItem;
             textItems(children[i], result);
-        if (item.contentItem && item.contentItem !== item && children.indexOf(item.contentItem) < 0)
+        }
+        if (item.contentItem && item.contentItem !== item && !walkedContent)
             textItems(item.contentItem, result);
         return result;
     }
@@ -229,6 +232,7 @@ TestCase {
     function test_fileContentsRowOpensItsHex() {
         publishCard({});
         var view = child("datasetView");
+        waitForRendering(view);
         mouseDoubleClickSequence(view, 40, view.headerHeight + view.rowHeight / 2);
         var dialog = child("hexDialog");
         tryVerify(function () { return dialog.opened; });
@@ -246,10 +250,12 @@ TestCase {
         page().backRequested();
         compare(stack.depth, 1);
         compare(fakeApp.resumeCount, 1);
+        tryVerify(function () { return !stack.busy; });
 
         stack.push(pageComponent, { app: fakeApp, resumeMonitoringOnClose: false }, StackView.Immediate);
         page().backRequested();
         compare(stack.depth, 1);
+        tryVerify(function () { return !stack.busy; });
         compare(fakeApp.resumeCount, 1, "opened by the download preview: monitoring stays as it is");
     }
 

@@ -203,9 +203,11 @@ TestCase {
         compare(lanes[1].segments[0].end, 510);
         compare(lanes[1].segments[0].color, "#4d9de0");
         compare(lanes[1].segments[1].start, 510);
-        compare(lanes[1].segments[1].end, 511, "the last change of a day paints one minute");
+        compare(lanes[1].segments[1].end, 1440, "the last change of a day holds until the day ends");
         compare(lanes[0].segments[0].end, 1440);
         compare(lanes[3].segments[0].color, "#a8a8a8");
+        compare(lanes[3].segments[0].start, 0);
+        compare(lanes[3].segments[0].end, 1440, "a day of one record fills its lane");
     }
 
     function test_activityColors_data() {

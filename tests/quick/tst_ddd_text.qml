@@ -15,6 +15,16 @@ TestCase {
             { tag: "section name spelt as decoded", name: "VUOverSpedingEventData", english: true,
               label: "Overspeeding events" },
             { tag: "written label", name: "sensorPairingDateFirst", english: false, label: "Первое сопряжение датчика" },
+            { tag: "card file name", name: "Использованные ТС", english: true, label: "Vehicles used" },
+            { tag: "signature of a card file", name: "Идентификация карты (подпись)", english: true,
+              label: "Card identification (signature)" },
+            { tag: "second generation signature, Russian", name: "События (поколение 2, подпись)", english: false,
+              label: "События (поколение 2, подпись)" },
+            { tag: "other type byte", name: "Места (тип 7)", english: true, label: "Places (type 7)" },
+            { tag: "transfer block", name: "Технические данные (поколение 2)", english: true,
+              label: "Technical data (generation 2)" },
+            { tag: "file by number", name: "Файл C209", english: true, label: "File C209" },
+            { tag: "record array", name: "RecordType 0x2a", english: true, label: "Record type 0x2a" },
             { tag: "unknown name, Russian", name: "someOdd_fieldName", english: false, label: "some Odd field Name" },
             { tag: "unknown name, English", name: "someOdd_fieldName", english: true, label: "Some Odd field Name" }
         ];

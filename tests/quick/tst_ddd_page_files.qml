@@ -1,0 +1,139 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Tessaron
+
+// The DDD page on the real controller with real downloads (from the samples folder, skipped without it). Each
+// file's tables, analysis and charts are grabbed to PNG files in the working folder of the test, the build
+// folder, to be looked at.
+TestCase {
+    id: testCase
+
+    name: "DddPageFiles"
+    when: windowShown
+    visible: true
+    width: 1280
+    height: 900
+
+    Component {
+        id: pageComponent
+
+        DddPage {}
+    }
+
+    StackView {
+        id: stack
+
+        anchors.fill: parent
+    }
+
+    function initTestCase() {
+        if (typeof app === "undefined" || !app || !app.ddd)
+            skip("the runner gives no application controller");
+    }
+
+    function cleanup() {
+        stack.clear(StackView.Immediate);
+        if (app && app.ddd)
+            app.ddd.clear();
+    }
+
+    function samplePath(name) {
+        if (typeof samplesDir === "undefined" || samplesDir.length === 0)
+            skip("no samples folder (TESSARON_SAMPLES_DIR)");
+        return samplesDir + "/" + name;
+    }
+
+    function openSample(name) {
+        var path = samplePath(name);
+        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        verify(page);
+        compare(page.controller, app.ddd);
+        verify(app.ddd.openFile(path), "decoding starts: " + path);
+        tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
+        compare(app.ddd.lastError, "");
+        compare(app.ddd.statusText, "Разбор завершён");
+        waitForRendering(page);
+        return page;
+    }
+
+    function shoot(page, fileName) {
+        waitForRendering(page);
+        wait(50);
+        var image = grabImage(page);
+        image.save(fileName);
+    }
+
+    function chart(page) {
+        var item = findChild(page, "chart");
+        verify(item);
+        return item;
+    }
+
+    function walkEverySection(page, prefix) {
+        var count = page.datasets.length;
+        for (var section = 0; section < count; ++section) {
+            page.selectSection(section);
+            compare(page.stackIndex, 0);
+            shoot(page, prefix + "_table_" + page.datasets[section].key + ".png");
+        }
+        page.selectSection(count);
+        compare(page.stackIndex, 1);
+        shoot(page, prefix + "_analysis.png");
+
+        page.selectSection(count + 1);
+        compare(page.stackIndex, 2);
+        var item = chart(page);
+        for (var metric = 0; metric < 9; ++metric) {
+            page.selectedChartMetric = metric;
+            if (metric === 1 && item.speedRows.length > 0)
+                tryVerify(function () { return item.speedSeries !== null && !item.speedSeriesPending; }, 10000);
+            shoot(page, prefix + "_chart_" + metric + ".png");
+        }
+        page.selectedChartMetric = 0;
+        page.selectedChartStyle = 5;
+        shoot(page, prefix + "_chart_0_pie.png");
+        page.selectedChartStyle = 0;
+        page.english = true;
+        page.selectSection(0);
+        shoot(page, prefix + "_english.png");
+    }
+
+    function test_cardFile() {
+        var page = openSample("card-gen1-a.ddd");
+        verify(!page.isTachograph);
+        compare(page.navigationNames[0], "Содержание файла");
+        compare(page.navigationNames[page.navigationNames.length - 1], "Анализ");
+        verify(page.navigationNames.indexOf("Идентификация карты") > 0);
+        verify(findChild(page, "fileBox").visible);
+        walkEverySection(page, "ddd_page_card");
+    }
+
+    function test_vehicleUnitFile() {
+        var page = openSample("vu-gen1-a.ddd");
+        verify(page.isTachograph);
+        compare(page.navigationNames[0], "Содержание файла");
+        verify(page.navigationNames.indexOf("Данные событий") < 0, "no driver-card sections for a vehicle unit");
+        walkEverySection(page, "ddd_page_vu");
+    }
+
+    function test_monthOfDetailedSpeedIsBucketedOnce() {
+        var page = openSample("vu-gen1-a.ddd");
+        if (app.ddd.detailedSpeed.length === 0)
+            skip("the detailed speed of vehicle units is not decoded yet");
+        page.selectSection(page.datasets.length + 1);
+        page.selectedChartMetric = 1;
+        var item = chart(page);
+        tryVerify(function () { return item.speedSeries !== null && !item.speedSeriesPending; }, 10000);
+        var built = item.speedSeries;
+        compare(item.speedSampleCount, 86400);
+        verify(built.points.length <= built.bucketCount);
+
+        page.selectSection(0);
+        page.selectSection(page.datasets.length);
+        page.selectSection(page.datasets.length + 1);
+        page.selectedChartStyle = 1;
+        wait(400);
+        verify(item.speedSeries === built, "switching sections and styles reuses the bucketed series");
+    }
+}

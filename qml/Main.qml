@@ -8,7 +8,7 @@ ApplicationWindow {
 
     // The DDD viewer page. Until it exists this stays null and the command "Расшифровка .ddd" is disabled;
     // the page's own change sets it to a Component that creates it.
-    property Component dddPageComponent: null
+    property Component dddPageComponent: Component { DddPage {} }
 
     readonly property alias pageStack: pageStack
 

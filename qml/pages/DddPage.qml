@@ -81,6 +81,7 @@ PageFrame {
         hexDialog.open();
     }
 
+    objectName: "dddPage"
     pageTitle: t("Расшифровка .ddd", "DDD decoder")
     controller: app ? app.ddd : null
     contentScrollable: Window.window ? Window.window.visibility !== Window.Maximized

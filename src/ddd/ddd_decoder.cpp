@@ -2,8 +2,8 @@
 
 #include "ddd_file_splitter.h"
 #include "ddd_report_passes.h"
+#include "sha256.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -33,7 +33,7 @@ DddReport Decoder::decode(const QByteArray &bytes, const QString &filePath)
     report.filePath = filePath;
     report.fileName = filePath.isEmpty() ? QString() : QFileInfo(filePath).fileName();
     report.size = qint32(qMin<qsizetype>(bytes.size(), std::numeric_limits<qint32>::max()));
-    report.sourceFingerprint = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    report.sourceFingerprint = QString::fromLatin1(Sha256::hash(bytes).toHex());
     report.fileType = FileSplitter::detect(bytes);
     report.blocks = FileSplitter::split(bytes, report.fileType);
 

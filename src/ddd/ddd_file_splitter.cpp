@@ -151,11 +151,11 @@ public:
     bool recordArray(bool &isSignature)
     {
         const qsizetype start = m_reader.position();
+        if (!m_reader.hasRoom(Gen2ArrayHeaderLength))
+            return false;
         const auto type = m_reader.readU8();
         const auto size = m_reader.readU16Be();
         const auto count = m_reader.readU16Be();
-        if (!type || !size || !count)
-            return false;
         if (*size != 0 && qsizetype(*count) > m_reader.remaining() / *size)
             return false;
         m_reader.skip(qsizetype(*size) * *count);

@@ -5,7 +5,9 @@
 #include <QSet>
 #include <QTimeZone>
 
+#include <array>
 #include <atomic>
+#include <cstring>
 #include <optional>
 
 namespace tessaron::ddd {
@@ -196,19 +198,27 @@ QString readAsciiWithReplacement(const QByteArray &data, qsizetype offset, qsize
 
 QStringList printableStrings(const QByteArray &data)
 {
+    // Speeds of 32 to 126 km/h are printable bytes, so a detailed-speed block alone yields thousands of runs:
+    // duplicates are found on views into the data before any text is made.
     QStringList result;
-    QSet<QString> seen;
+    QSet<QByteArrayView> seen;
+    const char *bytes = data.constData();
     const qsizetype size = data.size();
     qsizetype runStart = 0;
     for (qsizetype i = 0; i <= size; ++i) {
-        const bool printable = i < size && byteAt(data, i) >= 0x20 && byteAt(data, i) <= 0x7E;
-        if (printable)
+        if (i < size && quint8(bytes[i]) >= 0x20 && quint8(bytes[i]) <= 0x7E)
             continue;
         if (i - runStart >= 4) {
-            QString text = QString::fromLatin1(data.constData() + runStart, i - runStart).trimmed();
+            qsizetype first = runStart;
+            qsizetype last = i;
+            while (first < last && bytes[first] == ' ')
+                ++first;
+            while (last > first && bytes[last - 1] == ' ')
+                --last;
+            const QByteArrayView text(bytes + first, last - first);
             if (!text.isEmpty() && !seen.contains(text)) {
                 seen.insert(text);
-                result.append(std::move(text));
+                result.append(QString::fromLatin1(text));
             }
         }
         runStart = i + 1;
@@ -218,13 +228,19 @@ QStringList printableStrings(const QByteArray &data)
 
 QString hexText(QByteArrayView bytes)
 {
-    static constexpr char16_t Digits[] = u"0123456789ABCDEF";
+    // Both digits of a byte in one step: inventories turn whole files into hex.
+    static const std::array<std::array<char16_t, 2>, 256> pairs = [] {
+        constexpr char16_t digits[] = u"0123456789ABCDEF";
+        std::array<std::array<char16_t, 2>, 256> table {};
+        for (int byte = 0; byte < 256; ++byte)
+            table[byte] = {digits[byte >> 4], digits[byte & 0x0F]};
+        return table;
+    }();
     QString text(bytes.size() * 2, Qt::Uninitialized);
-    QChar *out = text.data();
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    const auto *in = reinterpret_cast<const quint8 *>(bytes.data());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<quint8>(bytes[i]);
-        out[2 * i] = QChar(Digits[byte >> 4]);
-        out[2 * i + 1] = QChar(Digits[byte & 0x0F]);
+        std::memcpy(out + 2 * i, pairs[in[i]].data(), sizeof(char16_t) * 2);
     }
     return text;
 }

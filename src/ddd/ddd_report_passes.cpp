@@ -267,23 +267,21 @@ void buildSectionInventories(DddReport &report)
 
 void writeStructureText(DddReport &report)
 {
-    QString text = u"%1, %2 байт, блоков: %3\n"_s.arg(Decoder::typeName(report.fileType))
-                       .arg(report.size)
-                       .arg(report.blocks.size());
+    const auto number = [](qint64 value) { return QString::number(value); };
+    QString text = Decoder::typeName(report.fileType) + u", "_s + number(report.size) + u" байт, блоков: "_s
+        + number(report.blocks.size()) + u'\n';
     for (const DddBlock &block : std::as_const(report.blocks)) {
-        text
-            += u"%1 %2 — смещение %3, длина %4"_s.arg(block.fileNumber, block.name).arg(block.offset).arg(block.length);
+        text += block.fileNumber + u' ' + block.name + u" — смещение "_s + number(block.offset) + u", длина "_s
+            + number(block.length);
         if (report.fileType == DddFileType::DriverCard)
-            text += u", тип %1"_s.arg(block.fileType);
+            text += u", тип "_s + number(block.fileType);
         text += u'\n';
         if (report.fileType != DddFileType::Tachograph)
             continue;
         for (const RecordGroup &group : FileSplitter::recordGroups(block)) {
-            text += u"    %1 — смещение %2, длина %3, записей %4 × %5\n"_s.arg(group.name)
-                        .arg(block.offset + group.offset)
-                        .arg(group.length)
-                        .arg(group.recordCount)
-                        .arg(group.recordLength);
+            text += u"    "_s + group.name + u" — смещение "_s + number(block.offset + group.offset) + u", длина "_s
+                + number(group.length) + u", записей "_s + number(group.recordCount) + u" × "_s
+                + number(group.recordLength) + u'\n';
         }
     }
     report.structureText = text;

@@ -97,14 +97,6 @@ int intervalMinutes(int from, int to)
     return int(difference < 0 ? difference + minutesPerDay : difference);
 }
 
-bool isUnknownActivity(const QVariantMap &record)
-{
-    static const QString activityKey = QStringLiteral("activity");
-    const QString activity = activity::textOf(record, activityKey).trimmed();
-    return activity.isEmpty() || activity.compare(u"Unknown", Qt::CaseInsensitive) == 0
-        || activity.compare(u"Неизвестно", Qt::CaseInsensitive) == 0;
-}
-
 bool areConsecutive(const DayData &earlier, const DayData &later)
 {
     return qint64(later.events.constFirst().dayOrder) - qint64(earlier.events.constFirst().dayOrder) == 1;
@@ -168,7 +160,7 @@ void accountDay(DayData &day, Measures &m)
             }
         } else {
             addMinutes(day.restMinutes, d);
-            if (isUnknownActivity(event.record))
+            if (event.unknownActivity)
                 addMinutes(day.unknownMinutes, d);
 
             addMinutes(restRun, d);
@@ -202,9 +194,9 @@ void accountDay(DayData &day, Measures &m)
     }
 
     for (const Event &event : events) {
-        if (activity::isManualRecord(event.record))
+        if (event.manual)
             ++day.manualInputCount;
-        if (activity::isFerryOrTrain(event.record))
+        if (event.ferryOrTrain)
             ++day.specificConditionCount;
         if (event.cardInserted && (event.minute < nightBefore || event.minute > nightAfter))
             m.hasSplitRest = true;

@@ -1,6 +1,5 @@
 #include "activity_conditions.h"
 
-#include "activity_events.h"
 #include "ddd_readers.h"
 
 #include <QStringList>
@@ -16,37 +15,28 @@ constexpr const char16_t *ferryTrainWords[] = {u"паром", u"поезд", u"f
 
 } // namespace
 
-QString conditionName(const QVariantMap &row)
+QString conditionName(const RowFields &row)
 {
-    static const QString typeTextKeys[] = {
-        QStringLiteral("specificConditionType"),
-        QStringLiteral("conditionType"),
-        QStringLiteral("type"),
-    };
-    for (const QString &key : typeTextKeys) {
-        QString name = textOf(row, key);
+    for (const QVariant *value : {row.specificConditionType, row.conditionType, row.type}) {
+        QString name = textOf(value);
         if (!name.isEmpty())
             return name;
     }
     return {};
 }
 
-bool isFerryOrTrain(const QVariantMap &row)
+bool isFerryOrTrain(const RowFields &row)
 {
     const QString name = conditionName(row);
-    for (const char16_t *word : ferryTrainWords) {
-        if (name.contains(QStringView(word), Qt::CaseInsensitive))
-            return true;
+    if (!name.isEmpty()) {
+        for (const char16_t *word : ferryTrainWords) {
+            if (name.contains(QStringView(word), Qt::CaseInsensitive))
+                return true;
+        }
     }
 
-    static const QString codeKeys[] = {
-        QStringLiteral("specificConditionType"),
-        QStringLiteral("conditionCode"),
-        QStringLiteral("type"),
-    };
-    for (const QString &key : codeKeys) {
-        const auto value = row.constFind(key);
-        if (value == row.constEnd())
+    for (const QVariant *value : {row.specificConditionType, row.conditionCode, row.type}) {
+        if (!value)
             continue;
         bool ok = false;
         const int code = value->toInt(&ok);
@@ -58,13 +48,10 @@ bool isFerryOrTrain(const QVariantMap &row)
 
 QVariantMap analyzeConditions(const QVariantList &cardIwData, const QVariantList &specificConditions)
 {
-    static const QString entryTimeKey = QStringLiteral("entryTime");
-    static const QString timeKey = QStringLiteral("time");
-
     QVariantList manualRecords;
     for (const QVariant &row : cardIwData) {
         const QVariantMap record = row.toMap();
-        if (isManualRecord(record))
+        if (isManualRecord(RowFields(record)))
             manualRecords.append(record);
     }
 
@@ -74,17 +61,18 @@ QVariantMap analyzeConditions(const QVariantList &cardIwData, const QVariantList
     int openStart = -1;
     for (const QVariant &row : specificConditions) {
         const QVariantMap record = row.toMap();
-        if (!isFerryOrTrain(record))
+        const RowFields fields(record);
+        if (!isFerryOrTrain(fields))
             continue;
         ferryTrainConditions.append(record);
 
-        const QString name = conditionName(record).toLower();
+        const QString name = conditionName(fields).toLower();
         const bool isBegin = name.contains(u"начало") || name.contains(u"begin");
         const bool isEnd = name.contains(u"оконч") || name.contains(u"end");
 
-        QString timeText = textOf(record, entryTimeKey);
+        QString timeText = textOf(fields.entryTime);
         if (timeText.isEmpty())
-            timeText = textOf(record, timeKey);
+            timeText = textOf(fields.time);
         bool ok = false;
         const int minute = parseMinutes(timeText, &ok);
         if (!ok)

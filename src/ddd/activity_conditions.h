@@ -3,6 +3,8 @@
 // Internal to the activity analyzer: the manual card insertion/withdrawal records and the specific conditions
 // (out of scope, ferry/train crossings) as the analysis reports them under "conditions".
 
+#include "activity_events.h"
+
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -14,9 +16,9 @@ namespace tessaron::ddd::activity {
 QVariantMap analyzeConditions(const QVariantList &cardIwData, const QVariantList &specificConditions);
 
 // The condition text of a row ("specificConditionType", "conditionType" or "type"); empty when it has none.
-QString conditionName(const QVariantMap &row);
+QString conditionName(const RowFields &row);
 
 // The row is a ferry/train crossing, by its words or by the codes 3 and 4.
-bool isFerryOrTrain(const QVariantMap &row);
+bool isFerryOrTrain(const RowFields &row);
 
 } // namespace tessaron::ddd::activity

@@ -1,7 +1,10 @@
 #include "activity_events.h"
 
+#include "activity_conditions.h"
+
 #include <QRegularExpression>
 #include <QTime>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <climits>
@@ -47,6 +50,65 @@ bool isAsciiDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+ActivityKind activityKindOf(const QString &text)
+{
+    const QString activity = text.trimmed();
+    for (const KindStem &entry : kindStems) {
+        if (activity.contains(QStringView(entry.stem), Qt::CaseInsensitive))
+            return entry.kind;
+    }
+    return ActivityKind::Unknown;
+}
+
+bool isUnknownActivityText(const QString &text)
+{
+    const QString activity = text.trimmed();
+    return activity.isEmpty() || activity.compare(u"Unknown", Qt::CaseInsensitive) == 0
+        || activity.compare(u"Неизвестно", Qt::CaseInsensitive) == 0;
+}
+
+bool isInsertedText(const QString &text)
+{
+    const QString status = text.trimmed();
+    if (status.isEmpty())
+        return false;
+    for (const char16_t *stem : notInsertedStems) {
+        if (status.contains(QStringView(stem), Qt::CaseInsensitive))
+            return false;
+    }
+    for (const char16_t *inserted : insertedTexts) {
+        if (status.compare(QStringView(inserted), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The answers for the last few distinct texts.
+template<typename T> class TextMemo
+{
+public:
+    T value(const QString &text, T (*compute)(const QString &))
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.text == text)
+                return entry.value;
+        }
+        const T computed = compute(text);
+        if (m_entries.size() < capacity)
+            m_entries.append({text, computed});
+        return computed;
+    }
+
+private:
+    static constexpr qsizetype capacity = 16;
+    struct Entry
+    {
+        QString text;
+        T value;
+    };
+    QVarLengthArray<Entry, capacity> m_entries;
+};
+
 bool eventDayLess(const Event &a, const Event &b)
 {
     if (a.dayOrder != b.dayOrder)
@@ -66,44 +128,116 @@ bool inDayLess(const Event &a, const Event &b)
 
 } // namespace
 
-QString textOf(const QVariantMap &record, const QString &key)
+RowFields::RowFields(const QVariantMap &row)
 {
-    return record.value(key).toString();
+    for (auto it = row.constBegin(); it != row.constEnd(); ++it) {
+        const QStringView key = it.key();
+        const QVariant *value = &it.value();
+        switch (key.size()) {
+        case 3:
+            if (key == u"day")
+                day = value;
+            break;
+        case 4:
+            if (key == u"time")
+                time = value;
+            else if (key == u"type")
+                type = value;
+            break;
+        case 6:
+            if (key == u"dayKey")
+                dayKey = value;
+            break;
+        case 7:
+            if (key == u"minutes")
+                minutes = value;
+            break;
+        case 8:
+            if (key == u"activity")
+                activity = value;
+            break;
+        case 9:
+            if (key == u"entryTime")
+                entryTime = value;
+            break;
+        case 10:
+            if (key == u"cardStatus")
+                cardStatus = value;
+            break;
+        case 11:
+            if (key == u"manualInput")
+                manualInput = value;
+            break;
+        case 13:
+            if (key == u"conditionType")
+                conditionType = value;
+            else if (key == u"conditionCode")
+                conditionCode = value;
+            break;
+        case 15:
+            if (key == u"manualInputFlag")
+                manualInputFlag = value;
+            break;
+        case 21:
+            if (key == u"specificConditionType")
+                specificConditionType = value;
+            break;
+        case 29:
+            if (key == u"activityDailyPresenceCounter1")
+                presenceCounter = value;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+QString textOf(const QVariant *value)
+{
+    return value ? value->toString() : QString();
 }
 
 QList<Event> makeEvents(const QVariantList &rows)
 {
-    static const QString counterKey = QStringLiteral("activityDailyPresenceCounter1");
-    static const QString dayKeyKey = QStringLiteral("dayKey");
-    static const QString dayKey = QStringLiteral("day");
-    static const QString timeKey = QStringLiteral("time");
-    static const QString minutesKey = QStringLiteral("minutes");
+    // Decoded rows repeat a handful of activity and status texts and run day by day: classify each text once.
+    TextMemo<ActivityKind> kinds;
+    TextMemo<bool> unknownActivities;
+    TextMemo<bool> insertedStates;
+    QString lastDayKey;
+    int lastDayOrder = 0;
 
     QList<Event> events;
     events.reserve(rows.size());
     for (const QVariant &row : rows) {
         Event event;
         event.record = row.toMap();
-        event.dayKey = textOf(event.record, counterKey);
+        const RowFields fields(event.record);
+
+        event.dayKey = textOf(fields.presenceCounter);
         if (event.dayKey.isEmpty())
-            event.dayKey = textOf(event.record, event.record.contains(dayKeyKey) ? dayKeyKey : dayKey);
+            event.dayKey = textOf(fields.dayKey ? fields.dayKey : fields.day);
         if (event.dayKey.isEmpty())
             event.dayKey = QStringLiteral("0");
 
         bool ok = false;
-        event.minute = parseMinutes(textOf(event.record, timeKey), &ok);
+        event.minute = parseMinutes(textOf(fields.time), &ok);
         event.hasTime = ok;
-        if (!ok) {
-            const auto minutes = event.record.constFind(minutesKey);
-            if (minutes != event.record.constEnd()) {
-                event.minute = minutes->toInt();
-                event.hasTime = event.minute >= 0 && event.minute < minutesPerDay;
-            }
+        if (!ok && fields.minutes) {
+            event.minute = fields.minutes->toInt();
+            event.hasTime = event.minute >= 0 && event.minute < minutesPerDay;
         }
 
-        event.dayOrder = dayOrderKey(event.dayKey);
-        event.kind = activityKind(event.record);
-        event.cardInserted = inserted(event.record);
+        if (lastDayKey.isNull() || event.dayKey != lastDayKey) {
+            lastDayKey = event.dayKey;
+            lastDayOrder = dayOrderKey(event.dayKey);
+        }
+        event.dayOrder = lastDayOrder;
+        const QString activityText = textOf(fields.activity);
+        event.kind = kinds.value(activityText, activityKindOf);
+        event.unknownActivity = unknownActivities.value(activityText, isUnknownActivityText);
+        event.cardInserted = insertedStates.value(textOf(fields.cardStatus), isInsertedText);
+        event.manual = isManualRecord(fields);
+        event.ferryOrTrain = isFerryOrTrain(fields);
         events.append(std::move(event));
     }
     return events;
@@ -165,43 +299,28 @@ int parseMinutes(const QString &text, bool *ok)
     return *ok ? time.hour() * 60 + time.minute() : 0;
 }
 
-ActivityKind activityKind(const QVariantMap &record)
+ActivityKind activityKind(const RowFields &row)
 {
-    static const QString activityKey = QStringLiteral("activity");
-    const QString activity = textOf(record, activityKey).trimmed();
-    for (const KindStem &entry : kindStems) {
-        if (activity.contains(QStringView(entry.stem), Qt::CaseInsensitive))
-            return entry.kind;
-    }
-    return ActivityKind::Unknown;
+    return activityKindOf(textOf(row.activity));
 }
 
-bool inserted(const QVariantMap &record)
+bool isUnknownActivity(const RowFields &row)
 {
-    static const QString cardStatusKey = QStringLiteral("cardStatus");
-    const QString status = textOf(record, cardStatusKey).trimmed();
-    if (status.isEmpty())
-        return false;
-    for (const char16_t *stem : notInsertedStems) {
-        if (status.contains(QStringView(stem), Qt::CaseInsensitive))
-            return false;
-    }
-    for (const char16_t *text : insertedTexts) {
-        if (status.compare(QStringView(text), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return isUnknownActivityText(textOf(row.activity));
 }
 
-bool isManualRecord(const QVariantMap &record)
+bool inserted(const RowFields &row)
 {
-    static const QString flagKey = QStringLiteral("manualInputFlag");
-    static const QString manualKey = QStringLiteral("manualInput");
-    const QString flag = textOf(record, flagKey).trimmed();
+    return isInsertedText(textOf(row.cardStatus));
+}
+
+bool isManualRecord(const RowFields &row)
+{
+    const QString flag = textOf(row.manualInputFlag).trimmed();
     if (!flag.isEmpty() && flag != QStringView(u"0") && flag.compare(u"Нет", Qt::CaseInsensitive) != 0
         && flag.compare(u"No", Qt::CaseInsensitive) != 0)
         return true;
-    return record.value(manualKey).toBool();
+    return row.manualInput && row.manualInput->toBool();
 }
 
 } // namespace tessaron::ddd::activity

@@ -14,6 +14,32 @@ inline constexpr int minutesPerDay = 1440;
 
 enum class ActivityKind { Driving, Available, Work, Rest, Unknown };
 
+// The values of the keys the analysis reads, found in one walk over a row: every lookup in a map walks down
+// its tree, and the analysis reads a dozen keys of each of thousands of rows. Null where the row lacks the key;
+// the row must outlive the fields.
+struct RowFields
+{
+    explicit RowFields(const QVariantMap &row);
+
+    const QVariant *presenceCounter = nullptr; // "activityDailyPresenceCounter1"
+    const QVariant *dayKey = nullptr;
+    const QVariant *day = nullptr;
+    const QVariant *time = nullptr;
+    const QVariant *minutes = nullptr;
+    const QVariant *activity = nullptr;
+    const QVariant *cardStatus = nullptr;
+    const QVariant *manualInputFlag = nullptr;
+    const QVariant *manualInput = nullptr;
+    const QVariant *specificConditionType = nullptr;
+    const QVariant *conditionType = nullptr;
+    const QVariant *type = nullptr;
+    const QVariant *conditionCode = nullptr;
+    const QVariant *entryTime = nullptr;
+};
+
+// The text of a value; a missing key reads as the empty text, an integer as its decimal digits.
+QString textOf(const QVariant *value);
+
 // One activity-change row.
 struct Event
 {
@@ -22,10 +48,13 @@ struct Event
     int minute = 0; // 0..1439 whenever hasTime; a row without a readable time keeps what its "minutes" said
     bool hasTime = false;
 
-    // Read once from record and dayKey, because the sorts and every rule of the analysis ask again and again.
+    // Read once from the record, because the sorts and the rules of the analysis ask again and again.
     int dayOrder = 0;
     ActivityKind kind = ActivityKind::Unknown;
     bool cardInserted = false;
+    bool unknownActivity = false; // no activity text, or one that says it is unknown
+    bool manual = false;
+    bool ferryOrTrain = false;
 };
 
 // One day: the events that share a day key, and the counters the analysis fills.
@@ -59,15 +88,15 @@ int dayOrderKey(const QString &key);
 // The time of day of "hh:mm" or of a text holding " hh:mm" (a date and time); 0 and *ok false otherwise.
 int parseMinutes(const QString &text, bool *ok);
 
-ActivityKind activityKind(const QVariantMap &record);
+ActivityKind activityKind(const RowFields &row);
+
+// The activity text is empty, "Unknown" or "Неизвестно".
+bool isUnknownActivity(const RowFields &row);
 
 // A driver card was inserted when the change was recorded.
-bool inserted(const QVariantMap &record);
+bool inserted(const RowFields &row);
 
 // The record was entered by hand ("manualInputFlag", else "manualInput").
-bool isManualRecord(const QVariantMap &record);
-
-// The text of a key; a missing key reads as the empty text, an integer as its decimal digits.
-QString textOf(const QVariantMap &record, const QString &key);
+bool isManualRecord(const RowFields &row);
 
 } // namespace tessaron::ddd::activity

@@ -1,3 +1,4 @@
+#include "logging/application_logger.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
 #include "storage/app_paths.h"
@@ -20,16 +21,22 @@ int main(int argc, char *argv[])
     using tessaron::ui::ThemeManager;
     ThemeManager::apply(ThemeManager::load(ThemeManager::settingsFilePath()));
     tessaron::storage::AppPaths::ensureDirectories();
+    tessaron::logging::ApplicationLogger::initialize();
 
-    // Declared before the engine, so the engine, and every binding to the controller, is gone first.
-    tessaron::qml::QmlAppController controller;
+    int exitCode = 0;
+    {
+        // Declared before the engine, so the engine, and every binding to the controller, is gone first.
+        tessaron::qml::QmlAppController controller;
 
-    QQmlApplicationEngine engine;
-    tessaron::qml::configureEngine(engine);
-    engine.rootContext()->setContextProperty(QStringLiteral("app"), &controller);
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
-        Qt::QueuedConnection);
-    engine.load(tessaron::qml::mainQmlUrl);
-    return application.exec();
+        QQmlApplicationEngine engine;
+        tessaron::qml::configureEngine(engine);
+        engine.rootContext()->setContextProperty(QStringLiteral("app"), &controller);
+        QObject::connect(
+            &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
+            Qt::QueuedConnection);
+        engine.load(tessaron::qml::mainQmlUrl);
+        exitCode = application.exec();
+    }
+    tessaron::logging::ApplicationLogger::shutdown();
+    return exitCode;
 }

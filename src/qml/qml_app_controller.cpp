@@ -3,6 +3,8 @@
 #include "qml_ddd_controller.h"
 #include "qml_settings_controller.h"
 
+#include "logging/application_logger.h"
+
 #include <QCoreApplication>
 
 namespace tessaron::qml {
@@ -12,6 +14,13 @@ QmlAppController::QmlAppController(QObject *parent)
 {
     m_settings.reset(new QmlSettingsController(this));
     m_ddd.reset(new QmlDddController(this));
+
+    using logging::ApplicationLogger;
+    ApplicationLogger::setEnabled(m_settings->isLogEnabled());
+    ApplicationLogger::write(logging::Level::Info, QStringLiteral("app"),
+        QStringLiteral("%1 %2 started")
+            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()),
+        QStringLiteral("startup"));
 }
 
 QmlAppController::~QmlAppController()

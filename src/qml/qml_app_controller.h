@@ -19,6 +19,7 @@ class QmlAppController : public QObject
     Q_PROPERTY(QObject *ddd READ ddd CONSTANT)
 
 public:
+    // Creates the page controllers and switches the log on or off as the settings say.
     explicit QmlAppController(QObject *parent = nullptr);
     // Deletes the page controllers in reverse order of creation; each ends its own work first.
     ~QmlAppController() override;

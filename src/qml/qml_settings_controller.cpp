@@ -1,5 +1,6 @@
 #include "qml_settings_controller.h"
 
+#include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/customer_repository.h"
 #include "storage/master_repository.h"
@@ -221,6 +222,7 @@ bool QmlSettingsController::save()
     if (!written)
         return fail(QStringLiteral("Не удалось сохранить настройки: %1").arg(store.lastError()));
 
+    logging::ApplicationLogger::setEnabled(m_logEnabled);
     m_lastError.clear();
     Q_EMIT changed();
     return true;

@@ -1,7 +1,10 @@
+#include "logging/application_logger.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_ddd_controller.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
 #include "support/temp_app_paths.h"
 
 #include <QMetaProperty>
@@ -23,7 +26,39 @@ private Q_SLOTS:
         tessaron::storage::AppPaths::ensureDirectories();
     }
 
-    void cleanup() { m_paths.reset(); }
+    void cleanup()
+    {
+        tessaron::logging::ApplicationLogger::shutdown();
+        tessaron::logging::ApplicationLogger::setEnabled(true);
+        m_paths.reset();
+    }
+
+    void switchesTheLogAsTheSettingsSay_data()
+    {
+        QTest::addColumn<bool>("logEnabled");
+        QTest::addRow("log on") << true;
+        QTest::addRow("log off") << false;
+    }
+
+    void switchesTheLogAsTheSettingsSay()
+    {
+        QFETCH(bool, logEnabled);
+        using tessaron::logging::ApplicationLogger;
+        namespace keys = tessaron::storage::settings;
+        {
+            tessaron::storage::SettingsRepository settings;
+            QVERIFY(settings.setBool(keys::sectionProgram, keys::logEnable, logEnabled));
+        }
+        ApplicationLogger::setEnabled(!logEnabled);
+        ApplicationLogger::initialize(m_paths->filePath(QStringLiteral("Logs")));
+        {
+            QmlAppController app;
+            QCOMPARE(ApplicationLogger::isEnabled(), logEnabled);
+        }
+        QFile log(ApplicationLogger::filePath());
+        const QByteArray written = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        QCOMPARE(written.contains("started"), logEnabled);
+    }
 
     void pageControllersAreConstantProperties()
     {

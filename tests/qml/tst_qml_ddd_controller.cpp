@@ -216,6 +216,14 @@ private Q_SLOTS:
             << QStringLiteral("card-gen1-a.ddd") << false << QStringLiteral("Карта водителя");
         QTest::addRow("driver card by url")
             << QStringLiteral("card-gen1-a.ddd") << true << QStringLiteral("Карта водителя");
+        QTest::addRow("anonymised vehicle unit")
+            << QStringLiteral("vu-gen1-anon.ddd") << false << QStringLiteral("Тахограф");
+        QTest::addRow("card of 2007") << QStringLiteral("card-gen1-2007.ddd") << false
+                                      << QStringLiteral("Карта водителя");
+        QTest::addRow("card of two generations")
+            << QStringLiteral("card-gen2-anon.ddd") << false << QStringLiteral("Карта водителя");
+        QTest::addRow("card with non-EU security")
+            << QStringLiteral("card-nonstandard.ddd") << false << QStringLiteral("Карта водителя");
     }
 
     void decodesARealFileByPathAndUrl()
@@ -257,6 +265,46 @@ private Q_SLOTS:
         QCOMPARE(controller.structureText(), reference.structureText);
         for (const auto &entry : tessaron::ddd::allDatasets)
             QCOMPARE(datasetRows(controller, entry.name), reference.*entry.member);
+    }
+
+    void openDocumentTakesLocalFilesAndRefusesOtherUrls_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<QString>("expectedError");
+
+        const QString missing = QDir::tempPath() + QStringLiteral("/tessaron no such file.ddd");
+        QTest::addRow("local file with a blank in its name")
+            << QUrl::fromLocalFile(missing) << QStringLiteral("Файл не найден: ") + missing;
+        QTest::addRow("document provider url") << QUrl(QStringLiteral("content://downloads/42"))
+                                               << QStringLiteral("Файл не найден: content://downloads/42");
+        QTest::addRow("empty url") << QUrl() << QStringLiteral("Файл не выбран");
+    }
+
+    void openDocumentTakesLocalFilesAndRefusesOtherUrls()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(QString, expectedError);
+
+        QmlDddController controller;
+        QCOMPARE(controller.openDocument(url), false);
+        QCOMPARE(controller.lastError(), expectedError);
+        QCOMPARE(controller.statusText(), QStringLiteral("Ошибка разбора"));
+    }
+
+    void openDocumentDecodesALocalFile()
+    {
+        QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("с пробелом.ddd"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        QmlDddController controller;
+        QVERIFY(controller.openDocument(QUrl::fromLocalFile(path)));
+        QVERIFY(waitForResult(controller));
+        QCOMPARE(controller.filePath(), path);
+        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
     }
 
     void publishesEveryDatasetOfTheDecodedReport()

@@ -1,3 +1,4 @@
+#include "logging/application_logger.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
 #include "storage/settings_keys.h"
@@ -65,7 +66,11 @@ private Q_SLOTS:
         tessaron::storage::AppPaths::ensureDirectories(); // as the entry point does before any store opens
     }
 
-    void cleanup() { m_paths.reset(); }
+    void cleanup()
+    {
+        tessaron::logging::ApplicationLogger::setEnabled(true);
+        m_paths.reset();
+    }
 
     void startsFromTheStoredDefaults()
     {
@@ -114,6 +119,7 @@ private Q_SLOTS:
         QCOMPARE(stored(keys::sectionWorkshop, keys::workshopPhone), QString());
         QCOMPARE(stored(keys::sectionMain, keys::printerAct), QStringLiteral("По умолчанию"));
         QCOMPARE(stored(keys::sectionProgram, keys::logEnable), QStringLiteral("true"));
+        QCOMPARE(tessaron::logging::ApplicationLogger::isEnabled(), true);
     }
 
     void saveWritesEverySettingTrimmed()
@@ -140,6 +146,7 @@ private Q_SLOTS:
         QCOMPARE(stored(keys::sectionMain, keys::printerAct), QStringLiteral("HP LaserJet"));
         QCOMPARE(stored(keys::sectionMain, keys::printerLabel), QStringLiteral("Brother QL-800"));
         QCOMPARE(stored(keys::sectionProgram, keys::logEnable), QStringLiteral("false"));
+        QCOMPARE(tessaron::logging::ApplicationLogger::isEnabled(), false);
 
         // A fresh controller reads back what was saved.
         QmlSettingsController reread(noPrinters);

@@ -201,6 +201,13 @@ TestCase {
         compare(DddPageText.stackIndex(4, 3), 2);
     }
 
+    function test_pageNeverReadsThePerSecondChartRows() {
+        // A month of vehicle-unit speed is 86 400 rows in "charts"; the page converts only what it shows.
+        compare(DddPageText.controllerLists.indexOf("charts"), -1);
+        verify(DddPageText.controllerLists.indexOf("detailedSpeed") >= 0);
+        verify(DddPageText.controllerLists.indexOf("activityDaily") >= 0);
+    }
+
     function test_localizedColumnsKeepLiteralTitles() {
         var columns = DddPageText.localizedColumns([["vehicleIdentificationNumber", "VIN", null, 205],
                                                     ["tyreSize", "Размер шин", "Tyre size", 150]], true);

@@ -275,7 +275,7 @@ TestCase {
 
     function test_switchingSectionsKeepsTheSpeedSeries() {
         var speed = [];
-        for (var minute = 0; minute < 600; ++minute) {
+        for (var minute = 0; minute < 1440; ++minute) {
             var values = [];
             for (var second = 0; second < 60; ++second)
                 values.push(second);
@@ -289,7 +289,7 @@ TestCase {
         var chart = child("chart");
         tryVerify(function () { return chart.speedSeries !== null; }, 3000);
         var built = chart.speedSeries;
-        compare(chart.speedSampleCount, 36000);
+        compare(chart.speedSampleCount, 86400);
 
         page().selectSection(0);
         waitForRendering(page());

@@ -327,6 +327,8 @@ private slots:
         const QVariantMap cardAnalysis = analyzeRows(cardDay(u"1"_s, {{60, Act::NoCard}, {180, Act::Work}}));
         QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 120);
         QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownTime"_s).toString(), u"02:00"_s);
+        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"workStart"_s).toString(), QString());
+        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"workEnd"_s).toString(), QString());
         const QVariantMap vuAnalysis = analyzeRows(vuDay(1, {{60, Act::NoCard}, {180, Act::Work}}));
         QCOMPARE(dayEntry(vuAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 0);
         QCOMPARE(dayEntry(vuAnalysis, 0).value(u"restMinutes"_s).toInt(), 120);
@@ -643,16 +645,18 @@ private slots:
         QTest::addColumn<double>("utilization");
         QTest::addColumn<double>("drivingEfficiency");
         QTest::addColumn<QStringList>("recommendations");
+        QTest::addColumn<QString>("cardlessTime");
 
-        QTest::addRow("only time without the card")
-            << vuDay(1, {{480, Act::NoCard}, {600, Act::NoCard}}) << 0.0 << 0.0 << QStringList {lowEfficiency};
-        QTest::addRow("all card time available")
-            << workday(1, 480, 580, Act::Available) << 100.0 << 0.0 << QStringList {highLoad, lowEfficiency};
+        QTest::addRow("only time without the card") << vuDay(1, {{480, Act::NoCard}, {600, Act::NoCard}}) << 0.0 << 0.0
+                                                    << QStringList {lowEfficiency} << u"02:00"_s;
+        QTest::addRow("all card time available") << workday(1, 480, 580, Act::Available) << 100.0 << 0.0
+                                                 << QStringList {highLoad, lowEfficiency} << u"00:00"_s;
         QTest::addRow("40 of 100 card minutes available, as much without the card")
             << vuDay(1, {{480, Act::Available}, {520, Act::Drive}, {580, Act::NoCard}, {680, Act::NoCard}}) << 50.0
-            << 60.0 << QStringList();
+            << 60.0 << QStringList() << u"01:40"_s;
         QTest::addRow("400 card and 100 cardless minutes")
-            << vuDay(1, {{360, Act::Work}, {760, Act::NoCard}, {860, Act::NoCard}}) << 80.0 << 100.0 << QStringList();
+            << vuDay(1, {{360, Act::Work}, {760, Act::NoCard}, {860, Act::NoCard}}) << 80.0 << 100.0 << QStringList()
+            << u"01:40"_s;
     }
 
     void efficiency()
@@ -661,11 +665,13 @@ private slots:
         QFETCH(double, utilization);
         QFETCH(double, drivingEfficiency);
         QFETCH(QStringList, recommendations);
+        QFETCH(QString, cardlessTime);
 
         const QVariantMap analysis = analyzeRows(rows);
         QCOMPARE(group(analysis, u"efficiency"_s).value(u"utilizationRate"_s).toDouble(), utilization);
         QCOMPARE(group(analysis, u"efficiency"_s).value(u"drivingEfficiency"_s).toDouble(), drivingEfficiency);
         QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), recommendations);
+        QCOMPARE(text(analysis, u"efficiency"_s, u"totalRestTime"_s), cardlessTime);
     }
 
     void classificationSumsTheDays()

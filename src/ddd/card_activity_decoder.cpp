@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <vector>
 
 namespace tessaron::ddd::card {
@@ -69,9 +70,25 @@ const Keys &keys()
     return instance;
 }
 
+// A row whose keys are added in ascending order: each lands at the end without a key comparison. Keys out of
+// order still land in place, only slower.
+class SortedRow
+{
+public:
+    SortedRow &add(const QString &key, QVariant value)
+    {
+        m_entries.emplace_hint(m_entries.end(), key, std::move(value));
+        return *this;
+    }
+    QVariant take() { return QVariantMap(std::move(m_entries)); }
+
+private:
+    std::map<QString, QVariant> m_entries;
+};
+
 // One daily record whose length the walk has tested (even, at least 14, all inside the record view). False when
 // its date is not a plausible one, which ends the walk.
-bool decodeDailyRecord(DddReport &report, QByteArrayView record)
+bool decodeDailyRecord(DddReport &report, QByteArrayView record, ActivityChangeKeys &changeKeys)
 {
     const ByteReader reader(record);
     const QString dateText = formatUnix(reader.u32BeAt(4).value_or(0));
@@ -80,15 +97,16 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record)
     const Keys &k = keys();
     const qsizetype length = record.size();
     const QString counter = hexText(record.sliced(8, 2));
-    report.activities.append(QVariantMap {
-        {k.previousRecordLength, int(reader.u16BeAt(0).value_or(0))},
-        {k.recordLength, int(length)},
-        {k.recordDate, dateText.left(10)},
-        {k.presenceCounter, counter},
-        {k.dayDistance, int(reader.u16BeAt(10).value_or(0))},
-        {k.changeCount, int((length - RecordHeaderLength) / 2)},
-    });
+    report.activities.append(SortedRow()
+                                 .add(k.changeCount, int((length - RecordHeaderLength) / 2))
+                                 .add(k.presenceCounter, counter)
+                                 .add(k.dayDistance, int(reader.u16BeAt(10).value_or(0)))
+                                 .add(k.previousRecordLength, int(reader.u16BeAt(0).value_or(0)))
+                                 .add(k.recordDate, dateText.left(10))
+                                 .add(k.recordLength, int(length))
+                                 .take());
     const QVariant counterValue(counter);
+    const int day = counter.toInt();
     for (qsizetype offset = RecordHeaderLength; offset <= length - 2; offset += 2) {
         const quint8 first = reader.u8At(offset).value_or(0);
         const int minute = (first & 0x07) * 256 + reader.u8At(offset + 1).value_or(0);
@@ -98,24 +116,25 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record)
         const int activity = (first >> 3) & 0x03;
         const QString &activityText = isInserted ? k.activities[size_t(activity)] : QString();
         const QString &drivingStatus = !isInserted ? k.unknown : ((first & 0x40) ? k.crew : k.single);
-        report.activityChanges.append(QVariantMap {
-            {k.presenceCounter1, counterValue},
-            {k.slot, (first & 0x80) ? k.coDriver : k.driver},
-            {k.drivingStatus, drivingStatus},
-            {k.cardStatus, isInserted ? k.inserted : k.notInserted},
-            {k.activity, activityText},
-            {k.time, minuteText(minute)},
-            {k.day, counterValue},
-            {k.minutes, minute},
-        });
+        report.activityChanges.append(SortedRow()
+                                          .add(k.activity, activityText)
+                                          .add(k.presenceCounter1, counterValue)
+                                          .add(k.cardStatus, isInserted ? k.inserted : k.notInserted)
+                                          .add(k.day, counterValue)
+                                          .add(k.drivingStatus, drivingStatus)
+                                          .add(k.minutes, minute)
+                                          .add(k.slot, (first & 0x80) ? k.coDriver : k.driver)
+                                          .add(k.time, minuteText(minute))
+                                          .take());
+        changeKeys.push_back({day, minute});
         // Chart level: driving 3, work 2, availability 1, rest or no card 0.
         const int level = isInserted ? activity : 0;
-        report.charts.append(QVariantMap {
-            {k.day, counterValue},
-            {k.time, minute},
-            {k.value, level},
-            {k.activity, isInserted ? activityText : k.unknown},
-        });
+        report.charts.append(SortedRow()
+                                 .add(k.activity, isInserted ? activityText : k.unknown)
+                                 .add(k.day, counterValue)
+                                 .add(k.time, minute)
+                                 .add(k.value, level)
+                                 .take());
     }
     return true;
 }
@@ -126,14 +145,14 @@ bool isWalkableLength(quint16 length, qsizetype room)
 }
 
 // Records one after another from the start of the ring, for a file whose pointers cannot be trusted.
-void walkPlain(DddReport &report, QByteArrayView ring)
+void walkPlain(DddReport &report, QByteArrayView ring, ActivityChangeKeys &changeKeys)
 {
     const ByteReader reader(ring);
     qsizetype position = 0;
     while (position <= ring.size() - RecordHeaderLength) {
         const quint16 length = reader.u16BeAt(position + 2).value_or(0);
         if (!isWalkableLength(length, ring.size() - position)
-            || !decodeDailyRecord(report, ring.sliced(position, length)))
+            || !decodeDailyRecord(report, ring.sliced(position, length), changeKeys))
             return;
         position += length;
     }
@@ -141,7 +160,8 @@ void walkPlain(DddReport &report, QByteArrayView ring)
 
 // From the oldest record to the newest, each record's length leading to the next; a record may continue at the
 // start of the ring. The records together never cover more than the ring, so a damaged chain ends.
-void walkRing(DddReport &report, QByteArrayView ring, qsizetype oldest, qsizetype newest)
+void walkRing(
+    DddReport &report, QByteArrayView ring, qsizetype oldest, qsizetype newest, ActivityChangeKeys &changeKeys)
 {
     const qsizetype size = ring.size();
     const ByteReader reader(ring);
@@ -161,7 +181,7 @@ void walkRing(DddReport &report, QByteArrayView ring, qsizetype oldest, qsizetyp
             joined.append(ring.first(length - (size - position)));
             record = joined;
         }
-        if (!decodeDailyRecord(report, record))
+        if (!decodeDailyRecord(report, record, changeKeys))
             return;
         walked += length;
         if (position == newest)
@@ -172,7 +192,7 @@ void walkRing(DddReport &report, QByteArrayView ring, qsizetype oldest, qsizetyp
 
 } // namespace
 
-void decodeActivities(DddReport &report, const DddBlock &block)
+void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKeys &changeKeys)
 {
     const QByteArray &data = block.data;
     if (data.size() <= 15)
@@ -182,32 +202,37 @@ void decodeActivities(DddReport &report, const DddBlock &block)
     const qsizetype oldest = reader.u16BeAt(0).value_or(0);
     const qsizetype newest = reader.u16BeAt(2).value_or(0);
     if (oldest < ring.size() && newest < ring.size())
-        walkRing(report, ring, oldest, newest);
+        walkRing(report, ring, oldest, newest, changeKeys);
     else
-        walkPlain(report, ring);
+        walkPlain(report, ring, changeKeys);
 }
 
-void sortActivityChanges(QVariantList &changes)
+void sortActivityChanges(QVariantList &changes, const ActivityChangeKeys &changeKeys)
 {
-    struct SortKey
+    struct Entry
     {
-        int day;
-        int minutes;
+        ActivityChangeKey key;
         qsizetype index;
     };
+    const bool keysMatch = changeKeys.size() == size_t(changes.size());
     const Keys &k = keys();
-    std::vector<SortKey> order;
+    std::vector<Entry> order;
     order.reserve(size_t(changes.size()));
     for (qsizetype i = 0; i < changes.size(); ++i) {
-        const QVariantMap row = changes.at(i).toMap();
-        order.push_back({row.value(k.day).toInt(), row.value(k.minutes).toInt(), i});
+        if (keysMatch) {
+            order.push_back({changeKeys[size_t(i)], i});
+        } else {
+            const QVariantMap row = changes.at(i).toMap();
+            order.push_back({{row.value(k.day).toInt(), row.value(k.minutes).toInt()}, i});
+        }
     }
-    std::stable_sort(order.begin(), order.end(),
-        [](const SortKey &a, const SortKey &b) { return a.day != b.day ? a.day < b.day : a.minutes < b.minutes; });
+    std::stable_sort(order.begin(), order.end(), [](const Entry &a, const Entry &b) {
+        return a.key.day != b.key.day ? a.key.day < b.key.day : a.key.minutes < b.key.minutes;
+    });
     QVariantList sorted;
     sorted.reserve(changes.size());
-    for (const SortKey &key : order)
-        sorted.append(changes.at(key.index));
+    for (const Entry &entry : order)
+        sorted.append(changes.at(entry.index));
     changes = std::move(sorted);
 }
 

@@ -95,6 +95,7 @@ uint dataFileId(const DddBlock &block)
 
 void Decoder::parseDriverCardData(DddReport &report)
 {
+    card::ActivityChangeKeys changeKeys;
     // Activities, events, faults, vehicles and places first; identification and the small files after them.
     for (const DddBlock &block : std::as_const(report.blocks)) {
         switch (dataFileId(block)) {
@@ -105,7 +106,7 @@ void Decoder::parseDriverCardData(DddReport &report)
             card::decodeFaults(report, block);
             break;
         case 0x0504:
-            card::decodeActivities(report, block);
+            card::decodeActivities(report, block, changeKeys);
             break;
         case 0x0505:
             card::decodeVehicles(report, block);
@@ -152,7 +153,7 @@ void Decoder::parseDriverCardData(DddReport &report)
     }
     if (report.driverName.isEmpty())
         report.driverName = QStringLiteral("%1 %2").arg(report.driverSurname, report.driverFirstName).trimmed();
-    card::sortActivityChanges(report.activityChanges);
+    card::sortActivityChanges(report.activityChanges, changeKeys);
 }
 
 } // namespace tessaron::ddd

@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <vector>
+
 namespace tessaron::ddd::card {
 
 // {"description", "value"}.
@@ -37,9 +39,20 @@ void decodeDrivingLicence(DddReport &report, const DddBlock &block); // 0521
 void decodeCardDownload(DddReport &report, const DddBlock &block); // 050E
 void decodeIdentification(DddReport &report, const DddBlock &block); // 0520
 
-// Activity file, 0504, and the order in which activity changes leave the decoder.
-void decodeActivities(DddReport &report, const DddBlock &block);
-void sortActivityChanges(QVariantList &changes);
+// Day (the presence counter as a number, 0 when it is not one) and minute of each activity change row, kept
+// beside the rows while they are decoded so that sorting them reads no map.
+struct ActivityChangeKey
+{
+    int day = 0;
+    int minutes = 0;
+};
+using ActivityChangeKeys = std::vector<ActivityChangeKey>;
+
+// Activity file, 0504: appends rows, and one key per activityChanges row to keys.
+void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKeys &keys);
+// Sorts the rows by day, then minute (stable). keys holds one entry per row; when it does not, the keys are read
+// from the rows themselves.
+void sortActivityChanges(QVariantList &changes, const ActivityChangeKeys &keys);
 
 // Events, faults, vehicles, places, current usage, control activity and specific conditions.
 void decodeEvents(DddReport &report, const DddBlock &block); // 0502

@@ -142,6 +142,10 @@ private Q_SLOTS:
 
         const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page.png");
         QVERIFY(window->grabWindow().save(shot));
+        QVERIFY(findItem(currentPage(stack), QStringLiteral("settingsTabs"))->setProperty("currentIndex", 2));
+        QTRY_VERIFY(findItem(currentPage(stack), QStringLiteral("logSwitch"))->isVisible());
+        QVERIFY(window->grabWindow().save(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page_program.png")));
 
         QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));

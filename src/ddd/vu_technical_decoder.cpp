@@ -1,11 +1,329 @@
 #include "vu_records.h"
 
+#include "byte_reader.h"
+#include "ddd_readers.h"
+#include "record_names.h"
+
+#include <QRegularExpression>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
 namespace tessaron::ddd::vu {
 
-void decodeDetailedSpeedBlock(DddReport &, const DddBlock &)
-{ }
+namespace {
 
-void decodeTechnicalDataBlock(DddReport &, const DddBlock &)
-{ }
+constexpr qsizetype SpeedBlockSize = 64; // VuDetailedSpeedBlock: begin time and sixty one-second speeds
+constexpr int SpeedsPerBlock = 60;
+constexpr quint8 NoSpeed = 0xFF;
+
+constexpr qsizetype VuIdentificationSize = 116;
+constexpr qsizetype SensorPairedSize = 20;
+constexpr qsizetype CalibrationRecordSize = 167; // VuCalibrationRecord
+constexpr qsizetype ShortFormLimit = 117; // a block this short carries no VU identification
+
+// The decimal texts of every byte value, made once: speed texts are needed 86,400 times for a month.
+const std::array<QString, 256> &byteTexts()
+{
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> result;
+        for (int i = 0; i < 256; ++i)
+            result[i] = QString::number(i);
+        return result;
+    }();
+    return texts;
+}
+
+// One chart row per second of speed. Rows of the same block occurrence, second and speed are equal, so each
+// distinct row is built once and shared by every second it describes.
+class ChartRows
+{
+public:
+    explicit ChartRows(int day)
+        : m_day(day)
+    { }
+
+    QVariant row(int second, int speed)
+    {
+        int &index = m_index[second * 256 + speed];
+        if (index < 0) {
+            index = int(m_rows.size());
+            m_rows.append(QVariant(build(second, speed)));
+        }
+        return m_rows.at(index);
+    }
+
+private:
+    QVariantMap build(int second, int speed) const
+    {
+        static const QString dayKey = u"day"_s;
+        static const QString timeKey = u"time"_s;
+        static const QString valueKey = u"value"_s;
+        static const QString activityKey = u"activity"_s;
+        static const std::array<QString, 256> activities = [] {
+            std::array<QString, 256> result;
+            for (int i = 0; i < 256; ++i)
+                result[i] = u"Скорость %1 км/ч"_s.arg(i);
+            return result;
+        }();
+        QVariantMap map;
+        map.insert(dayKey, m_day);
+        map.insert(timeKey, second);
+        map.insert(valueKey, speed);
+        map.insert(activityKey, activities[speed]);
+        return map;
+    }
+
+    int m_day;
+    std::vector<int> m_index = std::vector<int>(SpeedsPerBlock * 256, -1);
+    QVariantList m_rows;
+};
+
+// One speed of a second: 0xFF marks a second without a valid speed, shown as 0.
+int speedValue(char raw)
+{
+    return quint8(raw) == NoSpeed ? 0 : quint8(raw);
+}
+
+QVariantMap detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArrayView wholeBlock)
+{
+    static const QString beginKey = u"speedBlockBeginDate"_s;
+    static const QString valuesKey = u"speedValues"_s;
+    static const QString perSecondKey = u"speedsPerSecond"_s;
+    static const QString validKey = u"validSpeedCount"_s;
+    static const QString maxKey = u"maxSpeed"_s;
+    static const QString averageKey = u"averageSpeed"_s;
+    static const QString hexKey = u"hex"_s;
+    const auto &texts = byteTexts();
+
+    QVariantList values;
+    values.reserve(speeds.size());
+    QString perSecond;
+    perSecond.reserve(speeds.size() * 5);
+    int valid = 0;
+    int sum = 0;
+    int max = 0;
+    for (const char raw : speeds) {
+        const int speed = speedValue(raw);
+        values.append(speed);
+        if (!perSecond.isEmpty())
+            perSecond.append(u", ");
+        perSecond.append(texts[speed]);
+        if (quint8(raw) != NoSpeed) {
+            ++valid;
+            sum += speed;
+            max = std::max(max, speed);
+        }
+    }
+    QVariantMap row;
+    row.insert(beginKey, formatUnixCSharp(beginSeconds, false));
+    row.insert(valuesKey, values);
+    row.insert(perSecondKey, perSecond);
+    row.insert(validKey, valid);
+    row.insert(maxKey, max);
+    row.insert(averageKey, valid > 0 ? double(sum) / valid : 0.0);
+    row.insert(hexKey, hexText(wholeBlock));
+    return row;
+}
+
+// "Unknown (0x%1)" with the code as two hex digits, the whole text upper-cased.
+QString unknownCodeText(quint8 code)
+{
+    return u"Unknown (0x%1)"_s.arg(uint(code), 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// Two BCD bytes (month, year) as four digits: 0x03 0x19 gives "0319".
+QString bcdPairText(quint8 month, quint8 year)
+{
+    const auto bcd = [](quint8 b) { return QString::number((b >> 4) * 10 + (b & 0x0F)).rightJustified(2, u'0'); };
+    return u"%1%2"_s.arg(bcd(month), bcd(year));
+}
+
+// VuIdentification, 116 bytes at start: name and address (code page and 35 characters each), part number 16,
+// ExtendedSerialNumber 8, software version 4 and installation date 4, manufacturing date 4, approval number 8.
+void appendVuIdentificationRows(DddReport &report, const QByteArray &data, qsizetype start)
+{
+    const ByteReader reader(data);
+    const auto byteAt = [&](qsizetype offset) { return reader.u8At(start + offset).value_or(0); };
+
+    appendVuIdentificationRow(report, u"vuManufacturerName"_s, readCalibrationText(data, start + 1, 35));
+    appendVuIdentificationRow(report, u"vuManufacturerAddress"_s, readCalibrationText(data, start + 37, 35));
+    appendVuIdentificationRow(report, u"vuPartNumber"_s, readWindows1251Text(data, start + 72, 16).trimmed());
+    appendVuIdentificationRow(report, u"vuSerialNumber"_s, QString::number(reader.u32BeAt(start + 88).value_or(0)));
+    appendVuIdentificationRow(report, u"monthYear"_s, bcdPairText(byteAt(92), byteAt(93)));
+    const quint8 type = byteAt(94);
+    appendVuIdentificationRow(report, u"type"_s,
+                              type == 6                      ? u"Vehicle Unit"_s
+                                  : type == 0 || type == 0x43 ? QString()
+                                                              : unknownCodeText(type));
+    appendVuIdentificationRow(report, u"manufacturerCode"_s, QString::number(byteAt(95)));
+    appendVuIdentificationRow(report, u"vuSoftwareVersion"_s, readAsciiWithReplacement(data, start + 96, 4));
+    appendVuIdentificationRow(report, u"vuSoftInstallationDate"_s, vuTimeText(data, start + 100));
+    appendVuIdentificationRow(report, u"vuManufacturingDate"_s, vuTimeText(data, start + 104).left(10));
+    appendVuIdentificationRow(report, u"vuApprovalNumber"_s, readCalibrationText(data, start + 108, 8));
+}
+
+// SensorPaired, 20 bytes at start: ExtendedSerialNumber 8, approval number 8, first pairing date 4.
+void appendSensorRows(DddReport &report, const QByteArray &data, qsizetype start)
+{
+    const ByteReader reader(data);
+    const auto byteAt = [&](qsizetype offset) { return reader.u8At(start + offset).value_or(0); };
+    const auto append = [&](const QString &description, const QVariant &value) {
+        report.sensorPaired.append(QVariantMap {{u"description"_s, description}, {u"value"_s, value}});
+    };
+
+    append(u"sensorSerialNumber"_s, QString::number(reader.u32BeAt(start).value_or(0)));
+    append(u"monthYear"_s, bcdPairText(byteAt(4), byteAt(5)));
+    const quint8 type = byteAt(6);
+    append(u"type"_s, type == 0 ? u"Reserved"_s : type == 1 ? u"Motion Sensor"_s : unknownCodeText(type));
+    append(u"manufacturerCode"_s, QString::number(byteAt(7)));
+    const QString approval = readFixedText(data, start + 8, 8);
+    report.sensorPaired.append(QVariantMap {
+        {u"description"_s, u"sensorApprovalNumber"_s},
+        {u"value"_s, approval},
+        {u"semanticValue"_s, approval},
+    });
+    QString pairing = formatUnixCSharp(reader.u32BeAt(start + 16).value_or(0), true);
+    if (pairing.isEmpty())
+        pairing = u"01.01.1970 0:00:00"_s;
+    report.sensorPaired.append(QVariantMap {
+        {u"description"_s, u"sensorPairingDateFirst"_s},
+        {u"value"_s, pairing},
+        {u"hexData"_s, hexText(QByteArrayView(data).sliced(start, SensorPairedSize))},
+    });
+}
+
+// VuCalibrationRecord, 167 bytes: purpose 1; workshop name 36 and address 36 (code page and 35 characters);
+// workshop FullCardNumber 18 (type, nation, 16 characters); card expiry 4; VIN 17; registration 15 (nation,
+// code page, 13 characters); W, K and L 2 each; tyre size 15; authorised speed 1; old and new odometer 3 each;
+// old time, new time and next calibration date 4 each.
+QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
+{
+    const ByteReader reader(QByteArrayView(data).sliced(start, CalibrationRecordSize));
+    const auto byteAt = [&](qsizetype offset) { return reader.u8At(offset).value_or(0); };
+    const auto number16 = [&](qsizetype offset) { return QString::number(reader.u16BeAt(offset).value_or(0)); };
+    const auto odometer = [&](qsizetype offset) {
+        const quint32 value = reader.u24BeAt(offset).value_or(0);
+        return QString::number(value == 0xFFFFFF ? 0 : value); // not set
+    };
+    const auto timeText = [&](qsizetype offset) { return formatUnixCSharp(reader.u32BeAt(offset).value_or(0), false); };
+
+    const CalibrationPurposeNames purpose = calibrationPurposeName(byteAt(0));
+    QString registration = readCalibrationText(data, start + 114, 13);
+    if (registration.isEmpty())
+        registration = u"?????????????"_s;
+    return {
+        {u"calibrationPurpose"_s, purpose.russian},
+        {u"calibrationPurposeEnglish"_s, purpose.english},
+        {u"workshopName"_s, readCalibrationText(data, start + 2, 35)},
+        {u"workshopAddress"_s, readCalibrationText(data, start + 38, 35)},
+        {u"workshopCardNumber"_s, readFixedText(data, start + 75, 16)},
+        {u"workshopCardExpiryDate"_s, timeText(91)},
+        {u"vehicleIdentificationNumber"_s, readFixedText(data, start + 95, 17)},
+        {u"vehicleRegistrationNation"_s, countryName(byteAt(112))},
+        {u"vehicleRegistrationNumber"_s, registration},
+        {u"wVehicleCharacteristicConstant"_s, number16(127)},
+        {u"kConstantOfRecordingEquipment"_s, number16(129)},
+        {u"iTyreCircumference"_s, number16(131)},
+        {u"tyreSize"_s, readFixedText(data, start + 133, 15)},
+        {u"authorisedSpeed"_s, QString::number(byteAt(148))},
+        {u"oldOdometerValue"_s, odometer(149)},
+        {u"newOdometerValue"_s, odometer(152)},
+        {u"oldTimeValue"_s, timeText(155)},
+        {u"newTimeValue"_s, timeText(159)},
+        {u"nextCalibrationDate"_s, timeText(163)},
+        {u"hexData"_s, hexText(reader.bytes())},
+    };
+}
+
+bool isCalibrationPurpose(quint8 purpose)
+{
+    return purpose >= 1 && purpose <= 5;
+}
+
+// The offsets of the calibration records of the area that starts at areaStart. A well-formed block carries the
+// record count there, right before its records: when the count's records fit and each has a plausible purpose,
+// those are the records. Otherwise the first record is searched for by the head of a workshop name in the
+// Cyrillic code page (a name beginning with "О" or "ИП"), and records follow it while their purposes are
+// plausible.
+QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype areaStart, qsizetype end)
+{
+    const ByteReader reader(QByteArrayView(data).first(end));
+    const auto byteAt = [&](qsizetype offset) { return reader.u8At(offset).value_or(0); };
+    QList<qsizetype> offsets;
+
+    const int count = byteAt(areaStart);
+    const qsizetype first = areaStart + 1;
+    if (count > 0 && first <= end && (end - first) / CalibrationRecordSize >= count) {
+        for (int i = 0; i < count; ++i)
+            offsets.append(first + i * CalibrationRecordSize);
+        const bool plausible = std::all_of(offsets.cbegin(), offsets.cend(),
+                                           [&](qsizetype offset) { return isCalibrationPurpose(byteAt(offset)); });
+        if (plausible)
+            return offsets;
+        offsets.clear();
+    }
+
+    const auto recordFits = [&](qsizetype offset) { return offset < end && end - offset >= CalibrationRecordSize; };
+    qsizetype q = areaStart;
+    for (; recordFits(q); ++q) {
+        const bool cyrillicName = byteAt(q + 2) == 0xBE || (byteAt(q + 2) == 0xB8 && byteAt(q + 3) == 0xBF);
+        if (isCalibrationPurpose(byteAt(q)) && byteAt(q + 1) == 0x05 && cyrillicName)
+            break;
+    }
+    for (; recordFits(q) && isCalibrationPurpose(byteAt(q)); q += CalibrationRecordSize)
+        offsets.append(q);
+    return offsets;
+}
+
+} // namespace
+
+void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
+{
+    const QByteArray &data = block.data;
+    ByteReader reader(QByteArrayView(data).first(effectiveLength(data)));
+    if (!reader.seek(2))
+        return;
+    const int count = reader.readU16Be().value_or(0);
+    const int blocks = int(std::min<qsizetype>(count, reader.remaining() / SpeedBlockSize));
+    if (blocks == 0)
+        return;
+
+    report.detailedSpeed.reserve(report.detailedSpeed.size() + blocks);
+    report.charts.reserve(report.charts.size() + qsizetype(blocks) * SpeedsPerBlock);
+    ChartRows charts(block.occurrence);
+    for (int i = 0; i < blocks; ++i) {
+        auto speedBlock = reader.subReader(SpeedBlockSize);
+        if (!speedBlock)
+            break;
+        const quint32 begin = speedBlock->readU32Be().value_or(0);
+        const QByteArrayView speeds = speedBlock->readBytes(SpeedsPerBlock).value_or(QByteArrayView());
+        report.detailedSpeed.append(detailedSpeedRow(begin, speeds, speedBlock->bytes()));
+        int second = 0;
+        for (const char raw : speeds)
+            report.charts.append(charts.row(second++, speedValue(raw)));
+    }
+}
+
+void decodeTechnicalDataBlock(DddReport &report, const DddBlock &block)
+{
+    const QByteArray &data = block.data;
+    const qsizetype end = effectiveLength(data);
+    qsizetype sensorStart = 2;
+    if (end > ShortFormLimit) {
+        appendVuIdentificationRows(report, data, 2);
+        sensorStart = 2 + VuIdentificationSize;
+    }
+    if (end - sensorStart < SensorPairedSize)
+        return;
+    appendSensorRows(report, data, sensorStart);
+
+    for (const qsizetype offset : calibrationRecordOffsets(data, sensorStart + SensorPairedSize, end))
+        report.calibrationData.append(calibrationRow(data, offset));
+}
 
 } // namespace tessaron::ddd::vu

@@ -1,0 +1,422 @@
+#include "ddd/ddd_decoder.h"
+#include "ddd/ddd_readers.h"
+#include "ddd/record_names.h"
+#include "ddd/vu_records.h"
+#include "support/test_paths.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimeZone>
+
+#include <ctime>
+
+using namespace Qt::StringLiterals;
+using namespace tessaron::ddd;
+
+namespace {
+
+constexpr quint32 Begin = 1659225600; // 31.07.2022 0:00:00 UTC
+constexpr quint32 End = 1659229200; // 31.07.2022 1:00:00 UTC
+
+void appendBe32(QByteArray &bytes, quint32 value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(char((value >> shift) & 0xFF));
+}
+
+QByteArray concat(std::initializer_list<QByteArrayView> parts)
+{
+    QByteArray bytes;
+    for (const QByteArrayView part : parts)
+        bytes.append(part);
+    return bytes;
+}
+
+QByteArray u8(int value)
+{
+    return QByteArray(1, char(value));
+}
+
+// A FullCardNumber: card type, issuing nation, 16 characters.
+QByteArray cardNumber(quint8 type, quint8 nation, QByteArrayView number)
+{
+    QByteArray bytes;
+    bytes.append(char(type));
+    bytes.append(char(nation));
+    bytes.append(number.toByteArray().left(16).leftJustified(16, ' '));
+    return bytes;
+}
+
+QByteArray faultRecord(quint8 type, quint8 purpose, const QByteArray &driverCard = QByteArray(18, '\0'))
+{
+    QByteArray r;
+    r.append(char(type));
+    r.append(char(purpose));
+    appendBe32(r, Begin);
+    appendBe32(r, End);
+    r.append(driverCard);
+    r.append(QByteArray(54, '\0'));
+    Q_ASSERT(r.size() == 82);
+    return r;
+}
+
+QByteArray eventRecord(quint8 type, quint8 purpose, quint32 begin = Begin,
+                       const QByteArray &driverCard = QByteArray(18, '\0'), quint8 similar = 0)
+{
+    QByteArray r;
+    r.append(char(type));
+    r.append(char(purpose));
+    appendBe32(r, begin);
+    appendBe32(r, End);
+    r.append(driverCard);
+    r.append(QByteArray(54, '\0'));
+    r.append(char(similar));
+    Q_ASSERT(r.size() == 83);
+    return r;
+}
+
+QByteArray overspeedControl(quint32 last = 0, quint32 firstSince = Begin, quint8 number = 6)
+{
+    QByteArray r;
+    appendBe32(r, last);
+    appendBe32(r, firstSince);
+    r.append(char(number));
+    return r;
+}
+
+QByteArray overspeedingRecord(quint8 maxSpeed, quint8 averageSpeed)
+{
+    QByteArray r;
+    r.append(char(0x07));
+    r.append(char(0x01));
+    appendBe32(r, Begin);
+    appendBe32(r, End);
+    r.append(char(maxSpeed));
+    r.append(char(averageSpeed));
+    r.append(cardNumber(0x01, 0x2B, "RUD0000012345678"));
+    r.append(char(0)); // similar events
+    Q_ASSERT(r.size() == 31);
+    return r;
+}
+
+// A name or address field: code page 1 and 35 characters.
+QByteArray nameField(QByteArrayView text)
+{
+    return concat({"\x01", text.toByteArray().left(35).leftJustified(35, ' ')});
+}
+
+QByteArray timeAdjustmentRecord(QByteArrayView name, QByteArrayView address, const QByteArray &card)
+{
+    QByteArray r;
+    appendBe32(r, Begin);
+    appendBe32(r, End);
+    r.append(nameField(name));
+    r.append(nameField(address));
+    r.append(card);
+    Q_ASSERT(r.size() == 98);
+    return r;
+}
+
+// A 7603 block: the tag, the sections as given and a signature of 128 bytes that is never read as records.
+DddBlock eventsBlock(const QByteArray &sections)
+{
+    DddBlock block;
+    block.fileNumber = u"7603"_s;
+    block.occurrence = 1;
+    block.data = concat({"\x76\x03", sections, QByteArray(128, char(0xA5))});
+    block.length = qint32(block.data.size());
+    return block;
+}
+
+DddReport decoded(const QByteArray &sections)
+{
+    DddReport report;
+    vu::decodeEventsAndFaultsBlock(report, eventsBlock(sections));
+    return report;
+}
+
+QString utcText(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(u"dd.MM.yyyy H:mm:ss"_s);
+}
+
+QJsonObject expectedFacts(const QString &sampleName)
+{
+    QFile file(tessaron::test::samplePath(u"expected/"_s + QString(sampleName).replace(u".ddd"_s, u".json"_s)));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QList<DddBlock> blocksOf(const DddReport &report, const QString &fileNumber)
+{
+    QList<DddBlock> result;
+    for (const DddBlock &block : report.blocks) {
+        if (block.fileNumber == fileNumber)
+            result.append(block);
+    }
+    return result;
+}
+
+} // namespace
+
+class TestVuEvents : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc()));
+    }
+
+    void cleanupTestCase() { setCurrentDateTimeForTesting(QDateTime()); }
+
+    void faultRowsGoToBothLists()
+    {
+        const QByteArray card = cardNumber(0x01, 0x2B, "RUD0000012345678");
+        const DddReport report = decoded(concat({u8(1), faultRecord(0x35, 0x00, card), u8(0), overspeedControl()}));
+
+        QCOMPARE(report.tachoFaults.size(), 1);
+        QCOMPARE(report.faults, report.tachoFaults);
+        const QVariantMap row = report.tachoFaults.constFirst().toMap();
+        QCOMPARE(row.value(u"faultType"_s).toString(), faultName(0x35));
+        QCOMPARE(row.value(u"faultTypeEnglish"_s).toString(), vuFaultTypeEnglish(0x35));
+        QCOMPARE(row.value(u"faultRecordPurpose"_s).toString(), u"Одно из 10 последних событий"_s);
+        QCOMPARE(row.value(u"faultRecordPurposeEnglish"_s).toString(), u"Reserved for future use"_s);
+        QCOMPARE(row.value(u"faultBeginTime"_s).toString(), utcText(Begin));
+        QCOMPARE(row.value(u"faultEndTime"_s).toString(), utcText(End));
+        QCOMPARE(row.value(u"cardNumberDriverSlotBegin"_s).toString(), u"+RUD0000012345678"_s);
+        QCOMPARE(row.value(u"cardNumberCoDriverSlotEnd"_s).toString(), u" "_s);
+        QCOMPARE(row.value(u"hex"_s).toString(), hexText(faultRecord(0x35, 0x00, card)));
+    }
+
+    void eventRowsGoToBothLists()
+    {
+        const QByteArray card = cardNumber(0x01, 0x0F, "E530142180000010");
+        const QByteArray record = eventRecord(0x05, 0x01, 0, card, 3);
+        const DddReport report = decoded(concat({u8(0), u8(1), record, overspeedControl()}));
+
+        QCOMPARE(report.tachoEvents.size(), 1);
+        QCOMPARE(report.events, report.tachoEvents);
+        const QVariantMap row = report.tachoEvents.constFirst().toMap();
+        QCOMPARE(row.value(u"eventType"_s).toString(), u"Вставка карты во время движения"_s);
+        QCOMPARE(row.value(u"eventTypeEnglish"_s).toString(), u"General event - Card insertion while driving"_s);
+        QCOMPARE(row.value(u"eventRecordPurpose"_s).toString(), recordPurposeName(0x01));
+        QCOMPARE(row.value(u"eventRecordPurposeEnglish"_s).toString(), vuEventPurposeEnglish(0x01));
+        QCOMPARE(row.value(u"eventBeginTime"_s).toString(), QString()); // a stored 0
+        QCOMPARE(row.value(u"eventEndTime"_s).toString(), utcText(End));
+        // The card type and a nation byte outside the printable range drop out of the number.
+        QCOMPARE(row.value(u"cardNumberDriverSlotBegin"_s).toString(), u"E530142180000010"_s);
+        QCOMPARE(row.value(u"cardNumberDriverSlotBegin1"_s).toString(), u"E530142180000010"_s);
+        QCOMPARE(row.value(u"cardNumberCoDriverSlotBegin1"_s).toString(), u" "_s);
+        QCOMPARE(row.value(u"similarEventsNumber"_s).toInt(), 3);
+        QCOMPARE(row.value(u"hex"_s).toString(), hexText(record));
+    }
+
+    // Each case ends with an overspeed control whose three rows show where the cursor stood.
+    void countsLargerThanTheRoom_data()
+    {
+        QTest::addColumn<QByteArray>("sections");
+        QTest::addColumn<int>("faults");
+        QTest::addColumn<int>("events");
+        QTest::addColumn<int>("overspeeding");
+        QTest::addColumn<bool>("controlRead");
+
+        const QByteArray fault = faultRecord(0x35, 0);
+        const QByteArray event = eventRecord(0x08, 0);
+        const QByteArray control = overspeedControl();
+        const QByteArray overspeeding = overspeedingRecord(95, 70);
+        QTest::addRow("no faults, no events") << concat({u8(0), u8(0), control, u8(0)}) << 0 << 0 << 0 << true;
+        QTest::addRow("fault count 3, room for 2")
+                << concat({u8(3), fault, fault, u8(0), control, u8(0), u8(0)}) << 2 << 0 << 0 << true;
+        QTest::addRow("fault count 1, no room: events read after the count")
+                << concat({u8(1), u8(0), control, u8(0)}) << 0 << 0 << 0 << true;
+        QTest::addRow("event count 3, room for 2")
+                << concat({u8(0), u8(3), event, event, control, u8(0), u8(0)}) << 0 << 2 << 0 << true;
+        QTest::addRow("event count 255, room for 1") << concat({u8(0), u8(255), event, control}) << 0 << 1 << 0 << true;
+        QTest::addRow("overspeeding count 2, room for 1")
+                << concat({u8(0), u8(0), control, u8(2), overspeeding}) << 0 << 0 << 0 << true;
+        QTest::addRow("overspeeding count 2, room for 2")
+                << concat({u8(0), u8(0), control, u8(2), overspeeding, overspeeding}) << 0 << 0 << 2 << true;
+        QTest::addRow("overspeed control of 8 bytes") << concat({u8(0), u8(0), control.left(8)}) << 0 << 0 << 0 << false;
+        QTest::addRow("overspeed control of 9 bytes") << concat({u8(0), u8(0), control}) << 0 << 0 << 0 << true;
+        QTest::addRow("nothing after the tag") << QByteArray() << 0 << 0 << 0 << false;
+    }
+
+    void countsLargerThanTheRoom()
+    {
+        QFETCH(QByteArray, sections);
+        QFETCH(int, faults);
+        QFETCH(int, events);
+        QFETCH(int, overspeeding);
+        QFETCH(bool, controlRead);
+
+        const DddReport report = decoded(sections);
+        QCOMPARE(report.tachoFaults.size(), faults);
+        QCOMPARE(report.faults.size(), faults);
+        QCOMPARE(report.tachoEvents.size(), events);
+        QCOMPARE(report.overSpeedingEvents.size(), overspeeding);
+        QCOMPARE(report.timeAdjustments.size(), 0);
+        if (!controlRead) {
+            QVERIFY(report.overSpeedingControl.isEmpty());
+            return;
+        }
+        QCOMPARE(report.overSpeedingControl.size(), 3);
+        const QVariantMap last = report.overSpeedingControl.at(0).toMap();
+        QCOMPARE(last.value(u"description"_s).toString(), u"lastOverspeedControlTime"_s);
+        QCOMPARE(last.value(u"value"_s).toString(), u"01.01.1970 0:00:00"_s);
+        QCOMPARE(last.value(u"hex"_s).toString(), u"00000000"_s);
+        const QVariantMap first = report.overSpeedingControl.at(1).toMap();
+        QCOMPARE(first.value(u"description"_s).toString(), u"firstOverspeedSince"_s);
+        QCOMPARE(first.value(u"value"_s).toString(), utcText(Begin));
+        const QVariantMap number = report.overSpeedingControl.at(2).toMap();
+        QCOMPARE(number.value(u"description"_s).toString(), u"numberOfOverspeedSince"_s);
+        QCOMPARE(number.value(u"value"_s).toInt(), 6);
+        QCOMPARE(number.value(u"hex"_s).toString(), u"06"_s);
+    }
+
+    void recordsNeverReachIntoTheSignature()
+    {
+        // The fault's bytes are only complete when the signature is counted in.
+        DddBlock block = eventsBlock(QByteArray());
+        block.data = concat({"\x76\x03\x01", faultRecord(0x35, 0).left(40), QByteArray(128, '\0')});
+        DddReport report;
+        vu::decodeEventsAndFaultsBlock(report, block);
+        QVERIFY(report.tachoFaults.isEmpty());
+        QVERIFY(report.tachoEvents.isEmpty());
+    }
+
+    void overspeedingRow()
+    {
+        const QByteArray record = overspeedingRecord(0x5F, 0x46);
+        const DddReport report = decoded(concat({u8(0), u8(0), overspeedControl(), u8(1), record, u8(0)}));
+
+        QCOMPARE(report.overSpeedingEvents.size(), 1);
+        const QVariantMap row = report.overSpeedingEvents.constFirst().toMap();
+        QCOMPARE(row.value(u"eventType1"_s).toString(), u"Превышение скорости"_s);
+        QCOMPARE(row.value(u"eventRecordPurpose1"_s).toString(), recordPurposeName(1));
+        QCOMPARE(row.value(u"eventBeginTime1"_s).toString(), utcText(Begin));
+        QCOMPARE(row.value(u"eventEndTime1"_s).toString(), utcText(End));
+        QCOMPARE(row.value(u"maxSpeedValue"_s).toInt(), 95);
+        QCOMPARE(row.value(u"averageSpeedValue"_s).toInt(), 70);
+        QCOMPARE(row.value(u"cardNumberDriverSlotBegin11"_s).toString(), u"RUD0000012345678"_s);
+        QCOMPARE(row.value(u"hex"_s).toString(), hexText(record));
+    }
+
+    void timeAdjustmentFieldsAtTheirPlaces()
+    {
+        // Name and address fill all 35 characters, so a field read one byte off loses or gains a character.
+        const QByteArray name = "WORKSHOP OF THE NORTHERN DISTRICT 7";
+        const QByteArray address = "LONG STREET 12, 123456 NORTHERN CTY";
+        const QByteArray card = cardNumber(0x02, 0x2B, "RUM0000098765432");
+        const QByteArray record = timeAdjustmentRecord(name, address, card);
+        const DddReport report = decoded(concat({u8(0), u8(0), overspeedControl(), u8(0), u8(1), record}));
+
+        QCOMPARE(report.timeAdjustments.size(), 1);
+        const QVariantMap row = report.timeAdjustments.constFirst().toMap();
+        QCOMPARE(row.value(u"oldTimeValue"_s).toString(), utcText(Begin));
+        QCOMPARE(row.value(u"newTimeValue"_s).toString(), utcText(End));
+        QCOMPARE(row.value(u"workshopName"_s).toString(), QString::fromLatin1(name));
+        QCOMPARE(row.value(u"workshopAddress"_s).toString(), QString::fromLatin1(address));
+        QCOMPARE(row.value(u"workshopCardNumber"_s).toString(), u"RUM0000098765432"_s);
+        QCOMPARE(row.value(u"hexData"_s).toString(), hexText(record));
+    }
+
+    void timeAdjustmentCountLargerThanTheRoom()
+    {
+        const QByteArray record = timeAdjustmentRecord("A", "B", cardNumber(2, 0x2B, "X"));
+        const DddReport report = decoded(concat({u8(0), u8(0), overspeedControl(), u8(0), u8(2), record}));
+        QVERIFY(report.timeAdjustments.isEmpty());
+    }
+
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addRow("vu-gen1-a") << u"vu-gen1-a.ddd"_s;
+        QTest::addRow("vu-gen1-anon") << u"vu-gen1-anon.ddd"_s;
+    }
+
+    void realFiles()
+    {
+        QFETCH(QString, sample);
+        TESSARON_REQUIRE_SAMPLE(path, sample);
+        const QJsonObject facts = expectedFacts(sample).value(u"vu"_s).toObject().value(u"events_faults"_s).toObject();
+        QVERIFY(!facts.isEmpty());
+
+        const DddReport report = Decoder::decodeFile(path);
+        QCOMPARE(blocksOf(report, u"7603"_s).size(), 1);
+        QCOMPARE(report.tachoFaults.size(), facts.value(u"faults"_s).toInt());
+        QCOMPARE(report.faults.size(), facts.value(u"faults"_s).toInt());
+        QCOMPARE(report.tachoEvents.size(), facts.value(u"events"_s).toInt());
+        QCOMPARE(report.events.size(), facts.value(u"events"_s).toInt());
+        QCOMPARE(report.overSpeedingEvents.size(), facts.value(u"overspeeding_events"_s).toInt());
+        QCOMPARE(report.timeAdjustments.size(), facts.value(u"time_adjustments"_s).toInt());
+
+        const QJsonObject control = facts.value(u"overspeed_control"_s).toObject();
+        QCOMPARE(report.overSpeedingControl.size(), 3);
+        const auto controlTime = [](const QJsonValue &value) {
+            return value.isNull() ? QString()
+                                  : QDateTime::fromString(value.toString(), Qt::ISODate)
+                                            .toUTC()
+                                            .toString(u"dd.MM.yyyy H:mm:ss"_s);
+        };
+        QCOMPARE(report.overSpeedingControl.at(0).toMap().value(u"value"_s).toString(),
+                 controlTime(control.value(u"last_control"_s)));
+        QCOMPARE(report.overSpeedingControl.at(1).toMap().value(u"value"_s).toString(),
+                 controlTime(control.value(u"first_since"_s)));
+        QCOMPARE(report.overSpeedingControl.at(2).toMap().value(u"value"_s).toInt(),
+                 control.value(u"number_since"_s).toInt());
+
+        for (const QVariant &row : report.timeAdjustments) {
+            const QString card = row.toMap().value(u"workshopCardNumber"_s).toString();
+            QCOMPARE(card.size(), 16);
+            QVERIFY2(std::all_of(card.cbegin(), card.cend(), [](QChar c) { return c.unicode() >= 0x20; }),
+                     qPrintable(card));
+        }
+    }
+
+    // Cut and corrupted copies of the real block must decode without reading outside their bytes.
+    void hostileCopiesOfRealBlocks()
+    {
+        TESSARON_REQUIRE_SAMPLE(path, u"vu-gen1-anon.ddd"_s);
+        const QList<DddBlock> blocks = blocksOf(Decoder::decodeFile(path), u"7603"_s);
+        QCOMPARE(blocks.size(), 1);
+        const DddBlock original = blocks.constFirst();
+        const qsizetype size = original.data.size();
+
+        QList<qsizetype> cuts;
+        for (qsizetype boundary : {qsizetype(0), qsizetype(2), qsizetype(4), size - 128, size}) {
+            for (qsizetype delta = -16; delta <= 16; ++delta)
+                cuts.append(boundary + delta);
+        }
+        QRandomGenerator random(7603);
+        for (int i = 0; i < 300; ++i)
+            cuts.append(random.bounded(size + 1));
+        for (const qsizetype cut : std::as_const(cuts)) {
+            if (cut < 0 || cut > size)
+                continue;
+            DddBlock block = original;
+            block.data = original.data.left(cut);
+            DddReport report;
+            vu::decodeEventsAndFaultsBlock(report, block);
+            QVERIFY(report.tachoEvents.size() <= 38);
+        }
+        for (int i = 0; i < 300; ++i) {
+            DddBlock block = original;
+            for (int flip = 0; flip < 4; ++flip)
+                block.data[random.bounded(size)] = char(random.bounded(256));
+            DddReport report;
+            vu::decodeEventsAndFaultsBlock(report, block);
+            QVERIFY(report.tachoEvents.size() <= 255);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVuEvents)
+#include "tst_vu_events.moc"

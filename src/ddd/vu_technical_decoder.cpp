@@ -4,11 +4,12 @@
 #include "ddd_readers.h"
 #include "record_names.h"
 
-#include <QRegularExpression>
+#include <QDate>
 #include <QVariantMap>
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -26,16 +27,86 @@ constexpr qsizetype SensorPairedSize = 20;
 constexpr qsizetype CalibrationRecordSize = 167; // VuCalibrationRecord
 constexpr qsizetype ShortFormLimit = 117; // a block this short carries no VU identification
 
-// The decimal texts of every byte value, made once: speed texts are needed 86,400 times for a month.
-const std::array<QString, 256> &byteTexts()
+// Keys and values made once: a month of detailed speed builds 1,440 speed rows and 86,400 chart rows.
+struct SpeedTables
 {
-    static const std::array<QString, 256> texts = [] {
-        std::array<QString, 256> result;
-        for (int i = 0; i < 256; ++i)
-            result[i] = QString::number(i);
-        return result;
-    }();
-    return texts;
+    QString activityKey = u"activity"_s;
+    QString dayKey = u"day"_s;
+    QString timeKey = u"time"_s;
+    QString valueKey = u"value"_s;
+    QString averageKey = u"averageSpeed"_s;
+    QString hexKey = u"hex"_s;
+    QString maxKey = u"maxSpeed"_s;
+    QString beginKey = u"speedBlockBeginDate"_s;
+    QString valuesKey = u"speedValues"_s;
+    QString perSecondKey = u"speedsPerSecond"_s;
+    QString validKey = u"validSpeedCount"_s;
+    std::array<QVariant, 256> numbers;
+    std::array<QVariant, 256> activities;
+
+    SpeedTables()
+    {
+        for (int i = 0; i < 256; ++i) {
+            numbers[i] = i;
+            activities[i] = u"Скорость %1 км/ч"_s.arg(i);
+        }
+    }
+};
+
+const SpeedTables &speedTables()
+{
+    static const SpeedTables tables;
+    return tables;
+}
+
+// A row map from entries given in ascending key order, so that each lands at the end without a search.
+class SortedRow
+{
+public:
+    void append(const QString &key, const QVariant &value) { m_entries.emplace_hint(m_entries.end(), key, value); }
+    QVariant take() { return QVariant(QVariantMap(std::move(m_entries))); }
+
+private:
+    std::map<QString, QVariant> m_entries;
+};
+
+// formatUnixCSharp(seconds, false) without the cost of QDateTime formatting, which would dominate a month of speed
+// blocks: "dd.MM.yyyy H:mm:ss" of the UTC instant, empty for 0 and for the values above 0xF0000000 that mark no
+// time.
+QString utcTimeText(quint32 seconds)
+{
+    if (seconds == 0 || seconds > 0xF0000000u)
+        return {};
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QDate::fromJulianDay(QDate(1970, 1, 1).toJulianDay() + seconds / 86400).getDate(&year, &month, &day);
+    const quint32 secondOfDay = seconds % 86400;
+    const int hour = int(secondOfDay / 3600);
+    const int minute = int(secondOfDay / 60 % 60);
+    const int second = int(secondOfDay % 60);
+
+    std::array<char16_t, 19> text {};
+    qsizetype length = 0;
+    const auto two = [&](int value) {
+        text[length++] = char16_t(u'0' + value / 10);
+        text[length++] = char16_t(u'0' + value % 10);
+    };
+    two(day);
+    text[length++] = u'.';
+    two(month);
+    text[length++] = u'.';
+    two(year / 100);
+    two(year % 100);
+    text[length++] = u' ';
+    if (hour >= 10)
+        text[length++] = char16_t(u'0' + hour / 10);
+    text[length++] = char16_t(u'0' + hour % 10);
+    text[length++] = u':';
+    two(minute);
+    text[length++] = u':';
+    two(second);
+    return QString(reinterpret_cast<const QChar *>(text.data()), length);
 }
 
 // One chart row per second of speed. Rows of the same block occurrence, second and speed are equal, so each
@@ -52,30 +123,21 @@ public:
         int &index = m_index[second * 256 + speed];
         if (index < 0) {
             index = int(m_rows.size());
-            m_rows.append(QVariant(build(second, speed)));
+            m_rows.append(build(second, speed));
         }
         return m_rows.at(index);
     }
 
 private:
-    QVariantMap build(int second, int speed) const
+    QVariant build(int second, int speed) const
     {
-        static const QString dayKey = u"day"_s;
-        static const QString timeKey = u"time"_s;
-        static const QString valueKey = u"value"_s;
-        static const QString activityKey = u"activity"_s;
-        static const std::array<QString, 256> activities = [] {
-            std::array<QString, 256> result;
-            for (int i = 0; i < 256; ++i)
-                result[i] = u"Скорость %1 км/ч"_s.arg(i);
-            return result;
-        }();
-        QVariantMap map;
-        map.insert(dayKey, m_day);
-        map.insert(timeKey, second);
-        map.insert(valueKey, speed);
-        map.insert(activityKey, activities[speed]);
-        return map;
+        const SpeedTables &tables = speedTables();
+        SortedRow row;
+        row.append(tables.activityKey, tables.activities[speed]);
+        row.append(tables.dayKey, m_day);
+        row.append(tables.timeKey, tables.numbers[second]);
+        row.append(tables.valueKey, tables.numbers[speed]);
+        return row.take();
     }
 
     int m_day;
@@ -89,45 +151,49 @@ int speedValue(char raw)
     return quint8(raw) == NoSpeed ? 0 : quint8(raw);
 }
 
-QVariantMap detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArrayView wholeBlock)
+QVariant detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArrayView wholeBlock)
 {
-    static const QString beginKey = u"speedBlockBeginDate"_s;
-    static const QString valuesKey = u"speedValues"_s;
-    static const QString perSecondKey = u"speedsPerSecond"_s;
-    static const QString validKey = u"validSpeedCount"_s;
-    static const QString maxKey = u"maxSpeed"_s;
-    static const QString averageKey = u"averageSpeed"_s;
-    static const QString hexKey = u"hex"_s;
-    const auto &texts = byteTexts();
+    const SpeedTables &tables = speedTables();
+    const auto digits = [](int speed) { return speed >= 100 ? 3 : speed >= 10 ? 2 : 1; };
+    qsizetype textLength = 2 * (speeds.size() - 1);
+    for (const char raw : speeds)
+        textLength += digits(speedValue(raw));
+    QString perSecond(std::max<qsizetype>(textLength, 0), Qt::Uninitialized);
+    QChar *out = perSecond.data();
 
     QVariantList values;
     values.reserve(speeds.size());
-    QString perSecond;
-    perSecond.reserve(speeds.size() * 5);
     int valid = 0;
     int sum = 0;
     int max = 0;
     for (const char raw : speeds) {
         const int speed = speedValue(raw);
-        values.append(speed);
-        if (!perSecond.isEmpty())
-            perSecond.append(u", ");
-        perSecond.append(texts[speed]);
+        values.emplaceBack(tables.numbers[speed]);
+        if (out != perSecond.data()) {
+            *out++ = u',';
+            *out++ = u' ';
+        }
+        if (speed >= 100)
+            *out++ = QChar(u'0' + speed / 100);
+        if (speed >= 10)
+            *out++ = QChar(u'0' + speed / 10 % 10);
+        *out++ = QChar(u'0' + speed % 10);
         if (quint8(raw) != NoSpeed) {
             ++valid;
             sum += speed;
             max = std::max(max, speed);
         }
     }
-    QVariantMap row;
-    row.insert(beginKey, formatUnixCSharp(beginSeconds, false));
-    row.insert(valuesKey, values);
-    row.insert(perSecondKey, perSecond);
-    row.insert(validKey, valid);
-    row.insert(maxKey, max);
-    row.insert(averageKey, valid > 0 ? double(sum) / valid : 0.0);
-    row.insert(hexKey, hexText(wholeBlock));
-    return row;
+
+    SortedRow row;
+    row.append(tables.averageKey, valid > 0 ? double(sum) / valid : 0.0);
+    row.append(tables.hexKey, hexText(wholeBlock));
+    row.append(tables.maxKey, tables.numbers[max]);
+    row.append(tables.beginKey, utcTimeText(beginSeconds));
+    row.append(tables.valuesKey, values);
+    row.append(tables.perSecondKey, perSecond);
+    row.append(tables.validKey, valid);
+    return row.take();
 }
 
 // "Unknown (0x%1)" with the code as two hex digits, the whole text upper-cased.
@@ -157,9 +223,9 @@ void appendVuIdentificationRows(DddReport &report, const QByteArray &data, qsize
     appendVuIdentificationRow(report, u"monthYear"_s, bcdPairText(byteAt(92), byteAt(93)));
     const quint8 type = byteAt(94);
     appendVuIdentificationRow(report, u"type"_s,
-                              type == 6                      ? u"Vehicle Unit"_s
-                                  : type == 0 || type == 0x43 ? QString()
-                                                              : unknownCodeText(type));
+        type == 6                       ? u"Vehicle Unit"_s
+            : type == 0 || type == 0x43 ? QString()
+                                        : unknownCodeText(type));
     appendVuIdentificationRow(report, u"manufacturerCode"_s, QString::number(byteAt(95)));
     appendVuIdentificationRow(report, u"vuSoftwareVersion"_s, readAsciiWithReplacement(data, start + 96, 4));
     appendVuIdentificationRow(report, u"vuSoftInstallationDate"_s, vuTimeText(data, start + 100));
@@ -261,8 +327,8 @@ QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype area
     if (count > 0 && first <= end && (end - first) / CalibrationRecordSize >= count) {
         for (int i = 0; i < count; ++i)
             offsets.append(first + i * CalibrationRecordSize);
-        const bool plausible = std::all_of(offsets.cbegin(), offsets.cend(),
-                                           [&](qsizetype offset) { return isCalibrationPurpose(byteAt(offset)); });
+        const bool plausible = std::all_of(
+            offsets.cbegin(), offsets.cend(), [&](qsizetype offset) { return isCalibrationPurpose(byteAt(offset)); });
         if (plausible)
             return offsets;
         offsets.clear();
@@ -293,18 +359,23 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
     if (blocks == 0)
         return;
 
+    const QByteArrayView speedBlocks = reader.readBytes(qsizetype(blocks) * SpeedBlockSize).value_or(QByteArrayView());
+
+    // The speed rows first, then the chart rows: building each list in one run keeps its memory together.
     report.detailedSpeed.reserve(report.detailedSpeed.size() + blocks);
-    report.charts.reserve(report.charts.size() + qsizetype(blocks) * SpeedsPerBlock);
-    ChartRows charts(block.occurrence);
-    for (int i = 0; i < blocks; ++i) {
-        auto speedBlock = reader.subReader(SpeedBlockSize);
-        if (!speedBlock)
-            break;
+    ByteReader rows(speedBlocks);
+    while (auto speedBlock = rows.subReader(SpeedBlockSize)) {
         const quint32 begin = speedBlock->readU32Be().value_or(0);
         const QByteArrayView speeds = speedBlock->readBytes(SpeedsPerBlock).value_or(QByteArrayView());
         report.detailedSpeed.append(detailedSpeedRow(begin, speeds, speedBlock->bytes()));
+    }
+
+    report.charts.reserve(report.charts.size() + qsizetype(blocks) * SpeedsPerBlock);
+    ChartRows charts(block.occurrence);
+    ByteReader seconds(speedBlocks);
+    while (auto speedBlock = seconds.subReader(SpeedBlockSize)) {
         int second = 0;
-        for (const char raw : speeds)
+        for (const char raw : speedBlock->bytes().sliced(4))
             report.charts.append(charts.row(second++, speedValue(raw)));
     }
 }

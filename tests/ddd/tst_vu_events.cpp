@@ -3,8 +3,8 @@
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
 #include "support/test_paths.h"
+#include "vu_sample_blocks.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -144,35 +144,6 @@ QString utcText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(u"dd.MM.yyyy H:mm:ss"_s);
 }
 
-QJsonObject expectedFacts(const QString &sampleName)
-{
-    QFile file(tessaron::test::samplePath(u"expected/"_s + QString(sampleName).replace(u".ddd"_s, u".json"_s)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-// The transfer block of that tag, cut from the real file where its expected facts place it.
-DddBlock realBlock(const QString &path, const QJsonObject &facts, const QString &tag)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    for (const QJsonValue &value : facts.value(u"blocks"_s).toArray()) {
-        const QJsonObject entry = value.toObject();
-        if (entry.value(u"tag"_s).toString() != tag)
-            continue;
-        DddBlock block;
-        block.fileNumber = tag;
-        block.occurrence = 1;
-        block.data = bytes.mid(entry.value(u"offset"_s).toInt(), entry.value(u"length"_s).toInt());
-        block.length = qint32(block.data.size());
-        return block;
-    }
-    return {};
-}
-
 // Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
 // the signature boundary) and every fifth one between.
 QList<qsizetype> cutLengths(qsizetype size)
@@ -183,6 +154,16 @@ QList<qsizetype> cutLengths(qsizetype size)
             lengths.append(length);
     }
     return lengths;
+}
+
+// The first block of that number in a real sample, or an empty block.
+DddBlock blockOf(const tessaron::test::VuSample &sample, const QString &fileNumber)
+{
+    for (const DddBlock &block : sample.report.blocks) {
+        if (block.fileNumber == fileNumber)
+            return block;
+    }
+    return {};
 }
 
 } // namespace
@@ -363,18 +344,17 @@ private Q_SLOTS:
     void realFiles_data()
     {
         QTest::addColumn<QString>("sample");
-        QTest::addRow("vu-gen1-a") << u"vu-gen1-a.ddd"_s;
-        QTest::addRow("vu-gen1-anon") << u"vu-gen1-anon.ddd"_s;
+        QTest::addRow("vu-gen1-a") << u"vu-gen1-a"_s;
+        QTest::addRow("vu-gen1-anon") << u"vu-gen1-anon"_s;
     }
 
     void realFiles()
     {
         QFETCH(QString, sample);
-        TESSARON_REQUIRE_SAMPLE(path, sample);
-        const QJsonObject allFacts = expectedFacts(sample);
-        const QJsonObject facts = allFacts.value(u"vu"_s).toObject().value(u"events_faults"_s).toObject();
+        TESSARON_REQUIRE_VU_SAMPLE(vuSample, sample);
+        const QJsonObject facts = vuSample.expected.value(u"vu"_s).toObject().value(u"events_faults"_s).toObject();
         QVERIFY(!facts.isEmpty());
-        const DddBlock block = realBlock(path, allFacts, u"7603"_s);
+        const DddBlock block = blockOf(vuSample, u"7603"_s);
         QVERIFY(!block.data.isEmpty());
 
         DddReport report;
@@ -406,13 +386,23 @@ private Q_SLOTS:
             QVERIFY2(
                 std::all_of(card.cbegin(), card.cend(), [](QChar c) { return c.unicode() >= 0x20; }), qPrintable(card));
         }
+
+        // The whole decoding of the file, splitter and walk included, gives the same rows.
+        const DddReport whole = Decoder::decodeFile(tessaron::test::samplePath(sample + u".ddd"_s));
+        QCOMPARE(whole.tachoFaults, report.tachoFaults);
+        QCOMPARE(whole.faults, report.faults);
+        QCOMPARE(whole.tachoEvents, report.tachoEvents);
+        QCOMPARE(whole.events, report.events);
+        QCOMPARE(whole.overSpeedingControl, report.overSpeedingControl);
+        QCOMPARE(whole.overSpeedingEvents, report.overSpeedingEvents);
+        QCOMPARE(whole.timeAdjustments, report.timeAdjustments);
     }
 
     // Cut and corrupted copies of the real block must decode without reading outside their bytes.
     void hostileCopiesOfRealBlocks()
     {
-        TESSARON_REQUIRE_SAMPLE(path, u"vu-gen1-anon.ddd"_s);
-        const DddBlock original = realBlock(path, expectedFacts(u"vu-gen1-anon.ddd"_s), u"7603"_s);
+        TESSARON_REQUIRE_VU_SAMPLE(vuSample, u"vu-gen1-anon"_s);
+        const DddBlock original = blockOf(vuSample, u"7603"_s);
         const qsizetype size = original.data.size();
         QVERIFY(size > 0);
 

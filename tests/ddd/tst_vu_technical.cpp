@@ -3,8 +3,8 @@
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
 #include "support/test_paths.h"
+#include "vu_sample_blocks.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -182,14 +182,6 @@ QString descriptionValue(const QVariantList &rows, const QString &description)
     return u"<missing>"_s;
 }
 
-QJsonObject expectedFacts(const QString &sampleName)
-{
-    QFile file(tessaron::test::samplePath(u"expected/"_s + QString(sampleName).replace(u".ddd"_s, u".json"_s)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
 // An ISO-8601 UTC time of the expected facts as a row's time text; null is the empty text.
 QString factTime(const QJsonValue &value)
 {
@@ -203,27 +195,6 @@ QString monthYearText(const QJsonValue &value)
     return value.toString().remove(u'/');
 }
 
-// The transfer block of that tag, cut from the real file where its expected facts place it.
-DddBlock realBlock(const QString &path, const QJsonObject &facts, const QString &tag)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    for (const QJsonValue &value : facts.value(u"blocks"_s).toArray()) {
-        const QJsonObject entry = value.toObject();
-        if (entry.value(u"tag"_s).toString() != tag)
-            continue;
-        DddBlock block;
-        block.fileNumber = tag;
-        block.occurrence = 1;
-        block.data = bytes.mid(entry.value(u"offset"_s).toInt(), entry.value(u"length"_s).toInt());
-        block.length = qint32(block.data.size());
-        return block;
-    }
-    return {};
-}
-
 // Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
 // the signature boundary) and every fifth one between.
 QList<qsizetype> cutLengths(qsizetype size)
@@ -234,6 +205,16 @@ QList<qsizetype> cutLengths(qsizetype size)
             lengths.append(length);
     }
     return lengths;
+}
+
+// The first block of that number in a real sample, or an empty block.
+DddBlock blockOf(const tessaron::test::VuSample &sample, const QString &fileNumber)
+{
+    for (const DddBlock &block : sample.report.blocks) {
+        if (block.fileNumber == fileNumber)
+            return block;
+    }
+    return {};
 }
 
 } // namespace
@@ -604,20 +585,19 @@ private Q_SLOTS:
     void realFiles_data()
     {
         QTest::addColumn<QString>("sample");
-        QTest::addRow("vu-gen1-a") << u"vu-gen1-a.ddd"_s;
-        QTest::addRow("vu-gen1-anon") << u"vu-gen1-anon.ddd"_s;
+        QTest::addRow("vu-gen1-a") << u"vu-gen1-a"_s;
+        QTest::addRow("vu-gen1-anon") << u"vu-gen1-anon"_s;
     }
 
     void realFiles()
     {
         QFETCH(QString, sample);
-        TESSARON_REQUIRE_SAMPLE(path, sample);
-        const QJsonObject facts = expectedFacts(sample);
-        const QJsonObject vuFacts = facts.value(u"vu"_s).toObject();
+        TESSARON_REQUIRE_VU_SAMPLE(vuSample, sample);
+        const QJsonObject vuFacts = vuSample.expected.value(u"vu"_s).toObject();
         QVERIFY(!vuFacts.isEmpty());
         DddReport report;
-        vu::decodeDetailedSpeedBlock(report, realBlock(path, facts, u"7604"_s));
-        vu::decodeTechnicalDataBlock(report, realBlock(path, facts, u"7605"_s));
+        vu::decodeDetailedSpeedBlock(report, blockOf(vuSample, u"7604"_s));
+        vu::decodeTechnicalDataBlock(report, blockOf(vuSample, u"7605"_s));
 
         const QJsonObject speed = vuFacts.value(u"detailed_speed"_s).toObject();
         const int blocks = speed.value(u"blocks"_s).toInt();
@@ -693,6 +673,14 @@ private Q_SLOTS:
             QCOMPARE(text(u"newTimeValue"_s), factTime(expected.value(u"new_time"_s)));
             QCOMPARE(text(u"nextCalibrationDate"_s), factTime(expected.value(u"next_calibration_date"_s)));
         }
+
+        // The whole decoding of the file, splitter and walk included, gives the same rows.
+        const DddReport whole = Decoder::decodeFile(tessaron::test::samplePath(sample + u".ddd"_s));
+        QCOMPARE(whole.detailedSpeed, report.detailedSpeed);
+        QCOMPARE(whole.charts, report.charts);
+        QCOMPARE(whole.vuIdentification, report.vuIdentification);
+        QCOMPARE(whole.sensorPaired, report.sensorPaired);
+        QCOMPARE(whole.calibrationData, report.calibrationData);
     }
 
     // Cut and corrupted copies of the real blocks must decode without reading outside their bytes.
@@ -706,8 +694,8 @@ private Q_SLOTS:
     void hostileCopiesOfRealBlocks()
     {
         QFETCH(QString, fileNumber);
-        TESSARON_REQUIRE_SAMPLE(path, u"vu-gen1-anon.ddd"_s);
-        DddBlock original = realBlock(path, expectedFacts(u"vu-gen1-anon.ddd"_s), fileNumber);
+        TESSARON_REQUIRE_VU_SAMPLE(vuSample, u"vu-gen1-anon"_s);
+        DddBlock original = blockOf(vuSample, fileNumber);
         QVERIFY(original.data.size() > 200);
         // Twelve minutes of speed keep every structure of the block and let each cut be tried.
         if (fileNumber == u"7604"_s)

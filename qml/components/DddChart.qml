@@ -69,8 +69,9 @@ Item {
         return english ? en : ru;
     }
 
+    // Reads chartType itself: in onChartTypeChanged the isSpeed binding may not have been updated yet.
     function scheduleSpeedRebuild() {
-        if (isSpeed)
+        if (chartType === DddChartSeries.ChartSpeed)
             speedRebuild.restart();
     }
 

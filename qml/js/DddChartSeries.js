@@ -707,7 +707,8 @@ function axisCaptions(chartType, style, english) {
         [t(english, "День", "Day"), t(english, "Показание одометра, км", "Odometer, km")],
         [t(english, "Место", "Place"), t(english, "Количество посещений", "Visit count")],
         [t(english, "Параметр", "Parameter"), t(english, "Значение параметра", "Parameter value")],
-        [t(english, "Продолжительность, мин", "Duration, min"), t(english, "День", "Day")]
+        // Work time is drawn as one bar per day: the days run along X and the minutes up Y.
+        [t(english, "День", "Day"), t(english, "Продолжительность, мин", "Duration, min")]
     ];
     var entry = captions[chartType] || captions[0];
     var showX = chartType === ChartActivity || chartType === ChartSpeed || chartType === ChartOdometer

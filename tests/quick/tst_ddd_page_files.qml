@@ -80,6 +80,9 @@ TestCase {
         page.selectSection(count);
         compare(page.stackIndex, 1);
         shoot(page, prefix + "_analysis.png");
+        var analysisView = findChild(page, "analysisView");
+        analysisView.contentY = Math.max(0, analysisView.contentHeight - analysisView.height);
+        shoot(page, prefix + "_analysis_end.png");
 
         page.selectSection(count + 1);
         compare(page.stackIndex, 2);

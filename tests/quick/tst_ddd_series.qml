@@ -248,6 +248,8 @@ TestCase {
         compare(DddChartSeries.axisCaptions(0, 0, false).x, "Время суток");
         compare(DddChartSeries.axisCaptions(0, 1, true).y, "Activity record count");
         compare(DddChartSeries.axisCaptions(3, 0, false).x, "", "event charts have no X caption");
+        compare(DddChartSeries.axisCaptions(8, 0, false).x, "День", "work time bars stand on their days");
+        compare(DddChartSeries.axisCaptions(8, 0, true).y, "Duration, min");
         compare(DddChartSeries.zoomAfterChartChange(0, 12), 3);
         compare(DddChartSeries.zoomAfterChartChange(1, 12), 12);
     }

@@ -3,6 +3,7 @@
 #include "vu_records.h"
 
 #include <array>
+#include <map>
 
 namespace tessaron::ddd::vu {
 
@@ -217,7 +218,37 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
     report.cardIwData.append(row);
 }
 
-void appendActivity(DddReport &report, int dayNo, quint8 first, quint8 second)
+// A row from fields listed in ascending key order: one key comparison per field instead of a search each.
+QVariantMap sortedRow(std::initializer_list<std::pair<QString, QVariant>> fields)
+{
+    std::map<QString, QVariant> row;
+    for (const auto &[key, value] : fields)
+        row.emplace_hint(row.end(), key, value);
+    return QVariantMap(std::move(row));
+}
+
+// "HH:MM" of a minute of the day, as formatMinutes writes it, without its formatting machinery.
+QString minuteText(int minute)
+{
+    QString text(5, Qt::Uninitialized);
+    QChar *out = text.data();
+    const int hours = minute / 60;
+    const int minutes = minute % 60;
+    out[0] = QChar(char16_t(u'0' + hours / 10));
+    out[1] = QChar(char16_t(u'0' + hours % 10));
+    out[2] = QLatin1Char(':');
+    out[3] = QChar(char16_t(u'0' + minutes / 10));
+    out[4] = QChar(char16_t(u'0' + minutes % 10));
+    return text;
+}
+
+QString staticText(QStringView text)
+{
+    return QString::fromRawData(text.data(), text.size());
+}
+
+// ActivityChangeInfo, 2 bytes: slot, driving status, card status, activity and the minute of the day.
+void appendActivity(DddReport &report, int dayNo, const QString &activityDate, quint8 first, quint8 second)
 {
     const int minute = (first & 0x07) * 256 + second;
     if (minute >= MinutesPerDay)
@@ -231,29 +262,30 @@ void appendActivity(DddReport &report, int dayNo, quint8 first, quint8 second)
 
     const QString slot = coDriver ? u"Сопряжённый водитель"_s : u"Водитель"_s;
     const QString drivingStatus = crew ? u"Экипаж"_s : u"Одиночный режим"_s;
-    const QString time = formatMinutes(minute);
-    report.activityDaily.append(QVariantMap {
-        {u"dayNo"_s, dayNo},
-        {u"day"_s, dayNo},
-        {u"slot"_s, slot},
-        {u"drivingStatus"_s, drivingStatus},
+    const QString time = minuteText(minute);
+    report.activityDaily.append(sortedRow({
+        {u"activity"_s, staticText(activities[activity])},
+        {u"activityDate"_s, activityDate},
         {u"cardStatus"_s, notInserted ? u"Не вставлена"_s : u"Вставлена"_s},
-        {u"activity"_s, QString::fromRawData(activities[activity].data(), activities[activity].size())},
-        {u"timeOfChange"_s, time},
-        {u"minutes"_s, minute},
-    });
-    report.activityChanges.append(QVariantMap {
-        {u"dayNo"_s, dayNo},
         {u"day"_s, dayNo},
-        {u"slot"_s, slot},
+        {u"dayNo"_s, dayNo},
         {u"drivingStatus"_s, drivingStatus},
-        {u"cardStatus"_s, notInserted ? u"Not Inserted"_s : u"Inserted"_s},
-        {u"activity"_s, QString::fromRawData(activitiesEnglish[activity].data(), activitiesEnglish[activity].size())},
-        {u"timeOfChange"_s, time},
         {u"minutes"_s, minute},
+        {u"slot"_s, slot},
+        {u"timeOfChange"_s, time},
+    }));
+    report.activityChanges.append(sortedRow({
+        {u"activity"_s, staticText(activitiesEnglish[activity])},
         {u"activityDailyPresenceCounter1"_s, dayNo},
+        {u"cardStatus"_s, notInserted ? u"Not Inserted"_s : u"Inserted"_s},
+        {u"day"_s, dayNo},
+        {u"dayNo"_s, dayNo},
+        {u"drivingStatus"_s, drivingStatus},
+        {u"minutes"_s, minute},
+        {u"slot"_s, slot},
         {u"time"_s, time},
-    });
+        {u"timeOfChange"_s, time},
+    }));
 }
 
 // VuPlaceDailyWorkPeriodRecord, 28 bytes: full card number, entry time, entry type, country, region, odometer.
@@ -312,6 +344,7 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
     const int dayNo = block.occurrence;
 
     qsizetype countPosition = 2;
+    QString activityDate;
     if (len >= 9) {
         const QString timeReal = vuTimeText(data, 2);
         const QDateTime day = parseVuDateTime(timeReal);
@@ -322,6 +355,7 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
                 {u"odometerValueMidnight"_s, odometerValue(data, 6)},
                 {u"hexData"_s, hexOf(data, 2, 7)},
             });
+            activityDate = formatVuDateTime(day, false);
         }
         countPosition = 9;
     }
@@ -346,7 +380,7 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
         const int count = (byteAt(data, countAt) << 8) | byteAt(data, countAt + 1);
         const qsizetype first = countAt + 2;
         for (int j = 0; j < count; ++j)
-            appendActivity(report, dayNo, byteAt(data, first + 2 * j), byteAt(data, first + 2 * j + 1));
+            appendActivity(report, dayNo, activityDate, byteAt(data, first + 2 * j), byteAt(data, first + 2 * j + 1));
         placePosition = first + 2 * qsizetype(count);
     }
 

@@ -411,8 +411,14 @@ void orderDays(DddReport &report)
     const QString activityDate = u"activityDate"_s;
     const QString dayNo = u"dayNo"_s;
     for (QVariant &row : report.activityDaily) {
-        if (QVariantMap *map = rowMap(row))
-            map->insert(activityDate, dates.value(intOf(map->value(dayNo))));
+        QVariantMap *map = rowMap(row);
+        if (!map)
+            continue;
+        const QString date = dates.value(intOf(map->value(dayNo)));
+        if (const auto it = map->find(activityDate); it != map->end())
+            it.value() = date;
+        else
+            map->insert(activityDate, date);
     }
 }
 

@@ -6,8 +6,7 @@ import Tessaron
 ApplicationWindow {
     id: window
 
-    // The DDD viewer page. Until it exists this stays null and the command "Расшифровка .ddd" is disabled;
-    // the page's own change sets it to a Component that creates it.
+    // The DDD viewer page; the command "Расшифровка .ddd" is disabled while this is null.
     property Component dddPageComponent: Component { DddPage {} }
 
     readonly property alias pageStack: pageStack

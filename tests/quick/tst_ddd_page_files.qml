@@ -120,6 +120,17 @@ TestCase {
         walkEverySection(page, "ddd_page_vu");
     }
 
+    function test_failedOpenShowsTheControllersText() {
+        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        verify(!app.ddd.openFile("/nonexistent/folder/file.ddd"));
+        var label = findChild(page, "statusLabel");
+        verify(findChild(page, "statusBar").visible);
+        compare(label.text, "Файл не найден: /nonexistent/folder/file.ddd");
+        page.english = true;
+        compare(label.text, "File not found: /nonexistent/folder/file.ddd");
+        verify(!findChild(page, "dataArea").visible);
+    }
+
     function test_monthOfDetailedSpeedIsBucketedOnce() {
         var page = openSample("vu-gen1-a.ddd");
         if (app.ddd.detailedSpeed.length === 0)

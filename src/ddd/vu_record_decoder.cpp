@@ -529,12 +529,14 @@ qint32 distanceKm(const QVariantList &days)
     return highest - lowest;
 }
 
-// Speeds weighted by the valid seconds of each speed block.
+// Speeds weighted by the valid seconds of each speed block. A speed row's own maxSpeed is the largest of its
+// listed speeds; only a row without one has its list scanned.
 void fillSpeeds(DddReport &report)
 {
     if (report.maxSpeed != 0 && report.averageSpeed != 0.0)
         return;
     const QString validCountKey = u"validSpeedCount"_s;
+    const QString maxSpeedKey = u"maxSpeed"_s;
     double sum = 0;
     qint64 weight = 0;
     int maxSpeed = 0;
@@ -556,8 +558,12 @@ void fillSpeeds(DddReport &report)
             weight += count;
             sum += count * map.value(u"averageSpeed"_s).toDouble();
         }
-        for (const QVariant &speed : speeds)
-            maxSpeed = qMax(maxSpeed, intOf(speed));
+        if (const auto rowMaximum = map.constFind(maxSpeedKey); rowMaximum != map.cend()) {
+            maxSpeed = qMax(maxSpeed, intOf(*rowMaximum));
+        } else {
+            for (const QVariant &speed : speeds)
+                maxSpeed = qMax(maxSpeed, intOf(speed));
+        }
     }
     report.maxSpeed = maxSpeed;
     report.averageSpeed = weight > 0 ? sum / double(weight) : 0.0;

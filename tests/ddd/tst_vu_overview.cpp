@@ -444,6 +444,9 @@ void TestVuOverview::averageSpeedWeightedByValidSeconds_data()
         << QVariantList {speedRow(speedList({10, 20}), {}, 0.0), speedRow(speedList({60}), 1, 60.0)} << 30.0 << 60;
     QTest::addRow("count above the list adds nothing")
         << QVariantList {speedRow(speedList({200}), 2, 200.0), speedRow(speedList({40}), 1, 40.0)} << 40.0 << 40;
+    QVariantMap decoded = speedRow(speedList({0, 30, 0}), 1, 30.0);
+    decoded.insert(u"maxSpeed"_s, 30);
+    QTest::addRow("row carrying its maximum") << QVariantList {decoded} << 30.0 << 30;
     QTest::addRow("count 0 adds nothing") << QVariantList {speedRow(speedList({0, 0}), 0, 0.0)} << 0.0 << 0;
 }
 

@@ -7,12 +7,20 @@
 #include "support/test_paths.h"
 
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <functional>
 #include <set>
+#include <vector>
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
@@ -26,11 +34,14 @@ QByteArray readSample(const QString &path)
 }
 
 // Invariants that hold whatever the bytes: one chart point per activity change, the event and fault caps.
-void checkReport(const DddReport &report)
+// Empty when they hold.
+QString violation(const DddReport &report)
 {
-    QCOMPARE(report.charts.size(), report.activityChanges.size());
-    QVERIFY(report.events.size() <= 1000);
-    QVERIFY(report.faults.size() <= 1000);
+    if (report.charts.size() != report.activityChanges.size())
+        return u"chart points and activity changes differ"_s;
+    if (report.events.size() > 1000 || report.faults.size() > 1000)
+        return u"more than 1000 events or faults"_s;
+    return {};
 }
 
 bool sameBlock(const DddBlock &a, const DddBlock &b)
@@ -38,8 +49,17 @@ bool sameBlock(const DddBlock &a, const DddBlock &b)
     return a.offset == b.offset && a.fileNumber == b.fileNumber && a.fileType == b.fileType && a.data == b.data;
 }
 
+// A damaged copy of a download: cut to `length` bytes, then `flips` applied (position, bit mask).
+struct Damage
+{
+    qsizetype length = 0;
+    std::vector<std::pair<qsizetype, char>> flips;
+    bool whole = false; // through the whole decoding sequence, not only the record decoders
+};
+
 // A download and its blocks. A damaged copy splits into the same blocks but for a few; only those are new to
-// the record decoders, so only those are decoded (the whole sequence runs on a sample of the copies).
+// the record decoders, so only those are decoded (the whole sequence runs on a sample of the copies). The
+// copies decode in parallel: the decoder keeps no state.
 class Sample
 {
 public:
@@ -51,8 +71,39 @@ public:
     const QByteArray &bytes() const { return m_bytes; }
     const QList<DddBlock> &blocks() const { return m_blocks; }
 
-    void decodeChangedBlocks(const QByteArray &damaged) const
+    // The first broken invariant over all copies, with the copy's number; empty when every copy held.
+    QString decodeAll(const std::vector<Damage> &damages) const
     {
+        std::atomic_size_t next = 0;
+        QMutex mutex;
+        QString failure;
+        QThreadPool pool;
+        const int workers = qMax(1, QThread::idealThreadCount());
+        pool.setMaxThreadCount(workers);
+        for (int worker = 0; worker < workers; ++worker) {
+            pool.start([&] {
+                for (size_t i = next++; i < damages.size(); i = next++) {
+                    const QString broken = decode(damages[i]);
+                    if (!broken.isEmpty()) {
+                        QMutexLocker locker(&mutex);
+                        if (failure.isEmpty())
+                            failure = u"copy %1: %2"_s.arg(i).arg(broken);
+                    }
+                }
+            });
+        }
+        pool.waitForDone();
+        return failure;
+    }
+
+private:
+    QString decode(const Damage &damage) const
+    {
+        QByteArray damaged = m_bytes.left(damage.length);
+        for (const auto &[position, mask] : damage.flips)
+            damaged[position] = char(damaged.at(position) ^ mask);
+        if (damage.whole)
+            return violation(Decoder::decode(damaged));
         DddReport report;
         report.fileType = DddFileType::DriverCard;
         for (const DddBlock &block : FileSplitter::split(damaged, DddFileType::DriverCard)) {
@@ -62,12 +113,9 @@ public:
                 report.blocks.append(block);
         }
         Decoder::parseDriverCardData(report);
-        checkReport(report);
+        return violation(report);
     }
 
-    static void decodeWhole(const QByteArray &damaged) { checkReport(Decoder::decode(damaged)); }
-
-private:
     QByteArray m_bytes;
     QList<DddBlock> m_blocks;
 };
@@ -82,6 +130,7 @@ private slots:
     void initTestCase()
     {
         qputenv("TZ", "UTC");
+        tzset();
         setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
     }
     void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
@@ -118,18 +167,15 @@ void TestCardRobustness::cutAtBlockBoundaries()
         boundaries.insert(block.offset + 5 + block.data.size());
     }
     QVERIFY(boundaries.size() > 10);
+    std::vector<Damage> damages;
     for (const qsizetype boundary : boundaries) {
         for (qsizetype delta = -16; delta <= 16; ++delta) {
             const qsizetype length = boundary + delta;
-            if (length < 0 || length >= file.bytes().size())
-                continue;
-            const QByteArray cut = file.bytes().left(length);
-            if (delta == 0)
-                Sample::decodeWhole(cut);
-            else
-                file.decodeChangedBlocks(cut);
+            if (length >= 0 && length < file.bytes().size())
+                damages.push_back({length, {}, delta == 0});
         }
     }
+    QCOMPARE(file.decodeAll(damages), QString());
 }
 
 void TestCardRobustness::cutAtRandomLengths()
@@ -139,13 +185,10 @@ void TestCardRobustness::cutAtRandomLengths()
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const Sample file(readSample(path));
     QRandomGenerator random(seed);
-    for (int i = 0; i < 500; ++i) {
-        const QByteArray cut = file.bytes().left(random.bounded(file.bytes().size()));
-        if (i % 50 == 0)
-            Sample::decodeWhole(cut);
-        else
-            file.decodeChangedBlocks(cut);
-    }
+    std::vector<Damage> damages;
+    for (int i = 0; i < 500; ++i)
+        damages.push_back({random.bounded(file.bytes().size()), {}, i % 50 == 0});
+    QCOMPARE(file.decodeAll(damages), QString());
 }
 
 void TestCardRobustness::randomByteFlips()
@@ -155,29 +198,25 @@ void TestCardRobustness::randomByteFlips()
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const Sample file(readSample(path));
     QRandomGenerator random(seed);
-    for (int i = 0; i < 200; ++i) {
-        // Mostly inside one block's data, so that the block stays in place; every twentieth copy anywhere.
+    std::vector<Damage> damages;
+    for (int i = 0; i < 150; ++i) {
+        // Mostly inside one block's data, so that the block stays in place; every tenth copy anywhere.
+        Damage damage {file.bytes().size(), {}, i % 10 == 0};
         qsizetype from = 0;
         qsizetype size = file.bytes().size();
-        const bool anywhere = i % 20 == 0;
-        if (!anywhere) {
+        if (!damage.whole) {
             const DddBlock &block = file.blocks().at(random.bounded(file.blocks().size()));
             if (block.data.isEmpty())
                 continue;
             from = block.offset + 5;
             size = block.data.size();
         }
-        QByteArray damaged = file.bytes();
         const int flips = 1 + random.bounded(16);
-        for (int flip = 0; flip < flips; ++flip) {
-            const qsizetype at = from + random.bounded(size);
-            damaged[at] = char(damaged.at(at) ^ (1 << random.bounded(8)));
-        }
-        if (anywhere)
-            Sample::decodeWhole(damaged);
-        else
-            file.decodeChangedBlocks(damaged);
+        for (int flip = 0; flip < flips; ++flip)
+            damage.flips.push_back({from + random.bounded(size), char(1 << random.bounded(8))});
+        damages.push_back(std::move(damage));
     }
+    QCOMPARE(file.decodeAll(damages), QString());
 }
 
 // Pointers anywhere in and around the ring, with the ring's bytes left as they are.
@@ -193,15 +232,18 @@ void TestCardRobustness::randomActivityPointers()
     const qsizetype pointers = activities->offset + 5;
     const int ring = int(activities->data.size()) - 4;
     QRandomGenerator random(seed);
-    for (int i = 0; i < 100; ++i) {
-        QByteArray damaged = file.bytes();
+    std::vector<Damage> damages;
+    for (int i = 0; i < 60; ++i) {
+        Damage damage {file.bytes().size(), {}, false};
         for (qsizetype at = pointers; at < pointers + 4; at += 2) {
+            // The flip that turns the stored pointer into a random one.
             const int pointer = random.bounded(ring + 32);
-            damaged[at] = char(pointer >> 8);
-            damaged[at + 1] = char(pointer & 0xFF);
+            damage.flips.push_back({at, char(file.bytes().at(at) ^ char(pointer >> 8))});
+            damage.flips.push_back({at + 1, char(file.bytes().at(at + 1) ^ char(pointer & 0xFF))});
         }
-        file.decodeChangedBlocks(damaged);
+        damages.push_back(std::move(damage));
     }
+    QCOMPARE(file.decodeAll(damages), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCardRobustness)

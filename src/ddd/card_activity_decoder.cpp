@@ -214,31 +214,44 @@ void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKe
 
 void sortActivityChanges(QVariantList &changes, const ActivityChangeKeys &changeKeys)
 {
-    struct Entry
-    {
-        ActivityChangeKey key;
-        qsizetype index;
-    };
-    const bool keysMatch = changeKeys.size() == size_t(changes.size());
-    const Keys &k = keys();
-    std::vector<Entry> order;
-    order.reserve(size_t(changes.size()));
-    for (qsizetype i = 0; i < changes.size(); ++i) {
-        if (keysMatch) {
-            order.push_back({changeKeys[size_t(i)], i});
-        } else {
-            const QVariantMap row = changes.at(i).toMap();
-            order.push_back({{row.value(k.day).toInt(), row.value(k.minutes).toInt()}, i});
+    const size_t count = size_t(changes.size());
+    ActivityChangeKeys rowKeys;
+    if (changeKeys.size() != count) {
+        const Keys &k = keys();
+        rowKeys.reserve(count);
+        for (const QVariant &change : std::as_const(changes)) {
+            const QVariantMap row = change.toMap();
+            rowKeys.push_back({row.value(k.day).toInt(), row.value(k.minutes).toInt()});
         }
     }
-    std::stable_sort(order.begin(), order.end(), [](const Entry &a, const Entry &b) {
-        return a.key.day != b.key.day ? a.key.day < b.key.day : a.key.minutes < b.key.minutes;
-    });
-    QVariantList sorted;
-    sorted.reserve(changes.size());
-    for (const Entry &entry : order)
-        sorted.append(changes.at(entry.index));
-    changes = std::move(sorted);
+    const ActivityChangeKeys &sortKeys = changeKeys.size() == count ? changeKeys : rowKeys;
+    const auto before = [&sortKeys](size_t a, size_t b) {
+        return sortKeys[a].day != sortKeys[b].day ? sortKeys[a].day < sortKeys[b].day
+                                                  : sortKeys[a].minutes < sortKeys[b].minutes;
+    };
+    std::vector<size_t> order(count);
+    for (size_t i = 0; i < count; ++i)
+        order[i] = i;
+    // A ring read oldest first is mostly in order already.
+    if (std::is_sorted(order.cbegin(), order.cend(), before))
+        return;
+    std::stable_sort(order.begin(), order.end(), before);
+    // Row i takes the row at order[i], cycle by cycle, without a second list.
+    QVariant *rows = changes.data();
+    std::vector<bool> placed(count, false);
+    for (size_t start = 0; start < count; ++start) {
+        if (placed[start] || order[start] == start)
+            continue;
+        QVariant first = std::move(rows[start]);
+        size_t at = start;
+        while (order[at] != start) {
+            rows[at] = std::move(rows[order[at]]);
+            placed[at] = true;
+            at = order[at];
+        }
+        rows[at] = std::move(first);
+        placed[at] = true;
+    }
 }
 
 } // namespace tessaron::ddd::card

@@ -118,7 +118,8 @@ public:
         : m_day(day)
     { }
 
-    QVariant row(int second, int speed)
+    // Valid until the next call, which may add a row.
+    const QVariant &row(int second, int speed)
     {
         int &index = m_index[second * 256 + speed];
         if (index < 0) {

@@ -210,15 +210,18 @@ bool QmlSettingsController::save()
     m_workshopPhone = m_workshopPhone.trimmed();
 
     storage::SettingsRepository &store = *m_settings;
-    const bool written = store.isOpen() && store.setString(keys::sectionWorkshop, keys::workshopMark, m_workshopMark)
-        && store.setString(keys::sectionWorkshop, keys::workshopName, m_workshopName)
-        && store.setString(keys::sectionWorkshop, keys::workshopPost, m_workshopPost)
-        && store.setString(keys::sectionWorkshop, keys::workshopCity, m_workshopCity)
-        && store.setString(keys::sectionWorkshop, keys::workshopStreet, m_workshopStreet)
-        && store.setString(keys::sectionWorkshop, keys::workshopPhone, m_workshopPhone)
-        && store.setString(keys::sectionMain, keys::printerAct, m_printerAct)
-        && store.setString(keys::sectionMain, keys::printerLabel, m_printerLabel)
-        && store.setBool(keys::sectionProgram, keys::logEnable, m_logEnabled);
+    const bool written = store.isOpen()
+        && store.setValues({
+            {keys::sectionWorkshop, keys::workshopMark, m_workshopMark},
+            {keys::sectionWorkshop, keys::workshopName, m_workshopName},
+            {keys::sectionWorkshop, keys::workshopPost, m_workshopPost},
+            {keys::sectionWorkshop, keys::workshopCity, m_workshopCity},
+            {keys::sectionWorkshop, keys::workshopStreet, m_workshopStreet},
+            {keys::sectionWorkshop, keys::workshopPhone, m_workshopPhone},
+            {keys::sectionMain, keys::printerAct, m_printerAct},
+            {keys::sectionMain, keys::printerLabel, m_printerLabel},
+            {keys::sectionProgram, keys::logEnable, m_logEnabled},
+        });
     if (!written)
         return fail(QStringLiteral("Не удалось сохранить настройки: %1").arg(store.lastError()));
 

@@ -138,6 +138,38 @@ bool SettingsRepository::setBool(const QString &section, const QString &key, boo
     return store(section, key, value ? u"true"_s : u"false"_s, settings::typeBool);
 }
 
+bool SettingsRepository::setValues(const QList<SettingValue> &values)
+{
+    if (!isOpen())
+        return false;
+    TransactionGuard transaction(m_connection.database());
+    if (!transaction.isActive()) {
+        fail(transaction.errorText());
+        return false;
+    }
+    for (const SettingValue &setting : values) {
+        bool stored = false;
+        switch (setting.value.typeId()) {
+        case QMetaType::Bool:
+            stored = setBool(setting.section, setting.key, setting.value.toBool());
+            break;
+        case QMetaType::Int:
+            stored = setInt(setting.section, setting.key, setting.value.toInt());
+            break;
+        default:
+            stored = setString(setting.section, setting.key, setting.value.toString());
+            break;
+        }
+        if (!stored)
+            return false;
+    }
+    if (!transaction.commit()) {
+        fail(transaction.errorText());
+        return false;
+    }
+    return true;
+}
+
 bool SettingsRepository::store(
     const QString &section, const QString &key, const QString &value, const QString &valueType)
 {

@@ -2,9 +2,19 @@
 
 #include "sql_connection.h"
 
+#include <QList>
 #include <QString>
+#include <QVariant>
 
 namespace tessaron::storage {
+
+// One setting of a batch write; a bool value is stored as "Bool", an int as "Int", anything else as text.
+struct SettingValue
+{
+    QString section;
+    QString key;
+    QVariant value;
+};
 
 // Typed settings by section and key in the "Settings" table of the settings database. Missing keys are
 // seeded from settings::defaults() when the store opens; a key the user already has is never overwritten.
@@ -34,6 +44,10 @@ public:
     bool setString(const QString &section, const QString &key, const QString &value);
     bool setInt(const QString &section, const QString &key, int value);
     bool setBool(const QString &section, const QString &key, bool value);
+
+    // Stores every value in one transaction: all of them, or, when one fails, none (the stored settings stay
+    // as they were). False, with lastError() set, on failure.
+    bool setValues(const QList<SettingValue> &values);
 
     // The text of the last failure; later successes do not clear it.
     QString lastError() const { return m_lastError; }

@@ -3,6 +3,7 @@
 #include "storage/app_paths.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 
 #include <QDesktopServices>
@@ -153,6 +154,30 @@ private Q_SLOTS:
         QCOMPARE(reread.workshopStreet(), QStringLiteral("ул. Заводская, 5"));
         QCOMPARE(reread.printerLabel(), QStringLiteral("Brother QL-800"));
         QCOMPARE(reread.isLogEnabled(), false);
+    }
+
+    void saveFailingPartwayKeepsEveryStoredSetting()
+    {
+        {
+            QmlSettingsController controller(noPrinters);
+            fillWorkshop(controller);
+            QVERIFY(controller.save());
+        }
+        // The database refuses the eighth of the nine writes, after the workshop keys have gone through.
+        const tessaron::test::SqliteProbe probe(tessaron::storage::AppPaths::database(QStringLiteral("SettingsDB.db")));
+        QVERIFY(
+            probe.execute(QStringLiteral("CREATE TRIGGER refuse_label BEFORE UPDATE ON Settings "
+                                         "WHEN NEW.Key = 'PrinterLabel' BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+
+        QmlSettingsController controller(noPrinters);
+        fillWorkshop(controller);
+        controller.setWorkshopName(QStringLiteral("ООО «Новое имя»"));
+        controller.setPrinterLabel(QStringLiteral("Brother QL-800"));
+        QCOMPARE(controller.save(), false);
+        QVERIFY2(controller.lastError().contains(QStringLiteral("disk full")), qPrintable(controller.lastError()));
+
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopName), QStringLiteral("ООО «Тахосервис»"));
+        QCOMPARE(stored(keys::sectionMain, keys::printerLabel), QStringLiteral("По умолчанию"));
     }
 
     void saveReportsAStoreThatCannotOpen()

@@ -31,6 +31,8 @@ var russianValues = {
     "availability": "Доступность",
     "work": "Работа",
     "driving": "Вождение",
+    // Card activity rows say "Drive"; without it the Russian table would show one activity in English.
+    "drive": "Вождение",
     "unknown": "Неизвестно",
     "vehicle unit": "Тахограф",
     "begin": "Начало",

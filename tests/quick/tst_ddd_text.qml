@@ -62,6 +62,8 @@ TestCase {
               text: "Неизвестно (0X1A)" },
             { tag: "English value in Russian", row: { cardStatus: " Not Inserted " }, key: "cardStatus", english: false,
               text: "Не вставлена" },
+            { tag: "card activity Drive in Russian", row: { activity: "Drive" }, key: "activity", english: false,
+              text: "Вождение" },
             { tag: "invalid date", row: { cardExpiryDate: "Invalid date" }, key: "cardExpiryDate", english: false,
               text: "Некорректная дата" },
             { tag: "English twin", row: { eventType: "Превышение скорости", eventTypeEnglish: "Over speeding" },

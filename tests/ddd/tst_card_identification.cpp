@@ -2,10 +2,12 @@
 // download and card identification, decoded from synthetic elementary files.
 
 #include "ddd/card_records.h"
+#include "ddd/code_page_tables.h"
 #include "ddd/code_page_text.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
 
+#include <QStringDecoder>
 #include <QTest>
 #include <QTimeZone>
 
@@ -122,6 +124,8 @@ private slots:
     void littleEndianRescueReadsLocalTime();
     void codePageText_data();
     void codePageText();
+    void codePageTablesAgreeWithThePlatform_data();
+    void codePageTablesAgreeWithThePlatform();
     void identificationFieldsAtFixedOffsets_data();
     void identificationFieldsAtFixedOffsets();
     void birthDate_data();
@@ -210,6 +214,34 @@ void TestCardIdentification::codePageText()
     QCOMPARE(readCodePageText(field, 0, text.size()), expected);
     QCOMPARE(readCodePageText(field, 0, text.size() + 1), QString());
     QCOMPARE(readCodePageText(field, -1, 1), QString());
+}
+
+void TestCardIdentification::codePageTablesAgreeWithThePlatform_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QByteArray>("converterName");
+    for (const int part : {2, 3, 4, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16})
+        QTest::addRow("ISO-8859-%d", part) << part << QByteArray("ISO-8859-") + QByteArray::number(part);
+    QTest::addRow("KOI8-R") << 85 << QByteArray("KOI8-R");
+    QTest::addRow("KOI8-U") << 86 << QByteArray("KOI8-U");
+}
+
+// The written-out tables must say what the published character sets say; where this platform's converters
+// know a set, they are the reference.
+void TestCardIdentification::codePageTablesAgreeWithThePlatform()
+{
+    QFETCH(int, codePage);
+    QFETCH(QByteArray, converterName);
+    QStringDecoder decoder(converterName.constData(), QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        QSKIP("this platform has no converter for the set");
+    const CodePageHighHalf *table = codePageHighHalf(quint8(codePage));
+    QVERIFY(table);
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const QString expected = decoder.decode(QByteArray(1, char(byte)));
+        QCOMPARE(expected.size(), 1);
+        QCOMPARE(QChar((*table)[byte - 0x80]), expected.at(0));
+    }
 }
 
 // Every field sits at its published offset whatever the code page before a name says; the three names read in

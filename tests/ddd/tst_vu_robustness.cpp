@@ -50,7 +50,11 @@ struct Sample
     qsizetype days = 0;
 };
 
-bool loadSample(const QString &name, Sample &sample)
+// A second of detailed speed is a row: the speed block of a real file decodes into 86,400 of them, far too
+// many to repeat for every cut under the sanitizers. With shortSpeed the block keeps its first twelve minutes
+// (its count set to match), so cuts fall evenly over all blocks; the speed decoder meets every cut of its own
+// block in its own tests.
+bool loadSample(const QString &name, Sample &sample, bool shortSpeed)
 {
     tessaron::test::VuSample vuSample;
     QFile file(tessaron::test::samplePath(name + u".ddd"_s));
@@ -58,6 +62,22 @@ bool loadSample(const QString &name, Sample &sample)
         return false;
     sample.bytes = file.readAll();
     sample.knownBlocks = vuSample.report.blocks;
+    if (shortSpeed) {
+        constexpr int Minutes = 12;
+        qint32 shift = 0;
+        for (DddBlock &block : sample.knownBlocks) {
+            block.offset -= shift;
+            if (block.fileNumber != u"7604"_s || block.length < 4 + 64 * Minutes + 128)
+                continue;
+            QByteArray shortened = block.data.left(4 + 64 * Minutes) + block.data.right(128);
+            shortened[2] = 0;
+            shortened[3] = char(Minutes);
+            sample.bytes.replace(block.offset, block.length, shortened);
+            shift += block.length - qint32(shortened.size());
+            block.data = shortened;
+            block.length = qint32(shortened.size());
+        }
+    }
     for (const DddBlock &block : FileSplitter::split(sample.bytes, DddFileType::Tachograph))
         sample.splitBlocks.insert(block.offset, block.data);
     sample.days = vuSample.expected.value(u"vu"_s).toObject().value(u"activity_days"_s).toArray().size();
@@ -83,7 +103,7 @@ qsizetype decodeBlocks(QList<DddBlock> blocks)
 }
 
 // The blocks the splitter cuts from damaged bytes that differ from the intact file's.
-void decodeChangedBlocks(const Sample &sample, const QByteArray &bytes)
+QList<DddBlock> changedBlocks(const Sample &sample, const QByteArray &bytes)
 {
     QList<DddBlock> changed;
     for (const DddBlock &block : FileSplitter::split(bytes, FileSplitter::detect(bytes))) {
@@ -91,7 +111,7 @@ void decodeChangedBlocks(const Sample &sample, const QByteArray &bytes)
         if (intact == sample.splitBlocks.cend() || *intact != block.data)
             changed.append(block);
     }
-    QVERIFY(decodeBlocks(changed) <= sample.days);
+    return changed;
 }
 
 void addSampleRows()
@@ -109,13 +129,14 @@ void TestVuRobustness::cuts_data()
 }
 
 // At every block boundary ±16 bytes and at 500 seeded random lengths: the cut block as the splitter gives it
-// and as it lies in the file, clipped.
+// and, when that differs, as it lies in the file, clipped; and the whole sequence on a few cuts.
 void TestVuRobustness::cuts()
 {
     QFETCH(QString, name);
     Sample sample;
-    if (!loadSample(name, sample))
+    if (!loadSample(name, sample, true))
         QSKIP("real sample not found");
+    QCOMPARE(sample.splitBlocks.size(), sample.knownBlocks.size());
 
     QList<qsizetype> lengths;
     for (const DddBlock &block : std::as_const(sample.knownBlocks)) {
@@ -131,14 +152,18 @@ void TestVuRobustness::cuts()
 
     for (qsizetype length : std::as_const(lengths)) {
         const QByteArray cut = sample.bytes.left(length);
-        decodeChangedBlocks(sample, cut);
+        QList<DddBlock> blocks = changedBlocks(sample, cut);
         for (DddBlock block : std::as_const(sample.knownBlocks)) {
-            if (block.offset < length && length < block.offset + block.length) {
-                block.data = cut.mid(block.offset);
-                block.length = qint32(block.data.size());
-                decodeBlocks({block});
-            }
+            if (block.offset >= length || length >= block.offset + block.length)
+                continue;
+            block.data = cut.mid(block.offset);
+            block.length = qint32(block.data.size());
+            const bool split = std::any_of(blocks.cbegin(), blocks.cend(),
+                [&block](const DddBlock &other) { return other.offset == block.offset && other.data == block.data; });
+            if (!split)
+                blocks.append(block);
         }
+        QVERIFY(decodeBlocks(blocks) <= sample.days);
         if (QTest::currentTestFailed())
             QFAIL(qPrintable(u"cut at %1 bytes"_s.arg(length)));
     }
@@ -160,7 +185,7 @@ void TestVuRobustness::corruptBlocks()
 {
     QFETCH(QString, name);
     Sample sample;
-    if (!loadSample(name, sample))
+    if (!loadSample(name, sample, false))
         QSKIP("real sample not found");
 
     QRandomGenerator random(777);
@@ -188,16 +213,16 @@ void TestVuRobustness::corruptFiles()
 {
     QFETCH(QString, name);
     Sample sample;
-    if (!loadSample(name, sample))
+    if (!loadSample(name, sample, false))
         QSKIP("real sample not found");
 
     QRandomGenerator random(4242);
-    for (int variant = 0; variant < 24; ++variant) {
+    for (int variant = 0; variant < 12; ++variant) {
         QByteArray bytes = sample.bytes;
         const int writes = variant % 2 == 0 ? 4 : 400;
         for (int i = 0; i < writes; ++i)
             bytes[random.bounded(bytes.size())] = char(random.bounded(256));
-        decodeChangedBlocks(sample, bytes);
+        QVERIFY(decodeBlocks(changedBlocks(sample, bytes)) <= sample.days);
         if (variant % 6 == 0)
             Decoder::decode(bytes);
         if (QTest::currentTestFailed())

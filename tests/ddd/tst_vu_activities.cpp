@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QTest>
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <ctime>
 
@@ -71,6 +72,7 @@ private slots:
     void cardRecordAtItsPublishedOffsets_data();
     void cardRecordAtItsPublishedOffsets();
     void cardRecordWithoutPublishedLayout();
+    void cardTimeStoredLittleEndian();
     void moreThan120Changes();
     void activityCountSearchedWhenCardCountRejected();
     void cardCountHighBit();
@@ -238,6 +240,24 @@ void TestVuActivities::cardRecordWithoutPublishedLayout()
     QCOMPARE(row.value(u"driverCardNumber"_s).toString(), u"RUD0000093346301"_s);
     QCOMPARE(row.value(u"cardExpiryDate"_s).toString(), u"01.01.0001 0:00:00"_s);
     QCOMPARE(report.activityDaily.size(), 2);
+}
+
+// A card time whose stored order gives no plausible year is read the other way round, in UTC whatever the zone;
+// one plausible both ways keeps the stored order although the other lies nearer to "now".
+void TestVuActivities::cardTimeStoredLittleEndian()
+{
+    qputenv("TZ", "MSK-3");
+    tzset();
+    CardRecord card;
+    card.insertion = qbswap(seconds(2022, 7, 30, 14, 45, 38)); // the builder writes it most significant first
+    card.withdrawal = 0x4F000060; // 2012 stored, 2021 the other way
+    DayBlock day;
+    day.cards = {card};
+    const DddReport report = decodeDay(day.bytes());
+    qputenv("TZ", "UTC");
+    tzset();
+    QCOMPARE(row(report.cardIwData, 0).value(u"cardInsertionDate"_s).toString(), u"30.07.2022 14:45:38"_s);
+    QCOMPARE(row(report.cardIwData, 0).value(u"cardWithdrawalTime"_s).toString(), u"01.01.2012 6:42:40"_s);
 }
 
 // A day with more than 120 changes keeps every one of them: the count is read where the layout puts it.
@@ -530,6 +550,15 @@ void TestVuActivities::realFile()
     QVERIFY(vu::parseVuDateTime(report.dataStartDate).date()
         <= QDate::fromString(days.first().toObject().value(u"date"_s).toString(), Qt::ISODate));
     QVERIFY(vu::parseVuDateTime(report.dataEndDate) >= previous);
+
+    // The whole decoding sequence, with its own splitting, gives the same rows.
+    const DddReport whole = Decoder::decodeFile(tessaron::test::samplePath(name + u".ddd"_s));
+    QCOMPARE(whole.dayInformation, report.dayInformation);
+    QCOMPARE(whole.activityDaily, report.activityDaily);
+    QCOMPARE(whole.activityChanges, report.activityChanges);
+    QCOMPARE(whole.cardIwData, report.cardIwData);
+    QCOMPARE(whole.placeDailyWorkPeriod, report.placeDailyWorkPeriod);
+    QCOMPARE(whole.totalDistanceKm, report.totalDistanceKm);
 }
 
 QTEST_GUILESS_MAIN(TestVuActivities)

@@ -579,6 +579,18 @@ void TestVuOverview::realFile()
 
     QCOMPARE(report.companyLocks.size(), overview.value(u"company_locks"_s).toInt());
     QCOMPARE(report.controlActivity.size(), overview.value(u"controls"_s).toInt());
+
+    // The whole decoding sequence, with its own splitting, gives the same.
+    const DddReport whole = Decoder::decodeFile(tessaron::test::samplePath(name + u".ddd"_s));
+    QCOMPARE(whole.vin, report.vin);
+    QCOMPARE(whole.registrationNumber, report.registrationNumber);
+    QCOMPARE(whole.vehicleRegistrationNation, report.vehicleRegistrationNation);
+    QCOMPARE(whole.currentDateTime, report.currentDateTime);
+    QCOMPARE(whole.downloadablePeriod, report.downloadablePeriod);
+    QCOMPARE(whole.insertedCardType, report.insertedCardType);
+    QCOMPARE(whole.downloadActivity, report.downloadActivity);
+    QCOMPARE(whole.companyLocks, report.companyLocks);
+    QCOMPARE(whole.currentUsage, report.currentUsage);
 }
 
 QTEST_GUILESS_MAIN(TestVuOverview)

@@ -1,3 +1,4 @@
+#include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
 #include "vu_records.h"
@@ -98,6 +99,16 @@ QString runText(const QByteArray &data, qsizetype start, qsizetype length)
     return length > 0 ? readCalibrationText(data, start, length).trimmed() : QString();
 }
 
+// A Name of the published layout: its code-page byte, then up to 35 characters that end at a NUL.
+QString nameText(const QByteArray &record, qsizetype codePageOffset)
+{
+    const qsizetype start = codePageOffset + 1;
+    if (codePageOffset < 0 || start > record.size())
+        return {};
+    const qsizetype length = runLength(record, start, 35, QByteArrayView("\0", 1));
+    return decodeCodePageText(QByteArrayView(record).sliced(start, length), byteAt(record, codePageOffset));
+}
+
 // The fields from the card expiry date on, read at the cursor in their fixed order. A field that does not fit
 // is skipped and the next is tried at the same place. A record of the published layout always carries the
 // previous vehicle's nation; a searched one takes a code-page byte 0x05 there for the start of the number.
@@ -167,8 +178,8 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
     const bool publishedLayout = record.size() == CardRecordLength && byteAt(record, CardTypeOffset) >= 1
         && byteAt(record, CardTypeOffset) <= 5;
     if (publishedLayout) {
-        row.insert(u"cardHolderSurname"_s, runText(record, 1, runLength(record, 1, 35, QByteArrayView("\0", 1))));
-        row.insert(u"cardHolderFirstNames"_s, runText(record, 37, runLength(record, 37, 35, QByteArrayView("\0", 1))));
+        row.insert(u"cardHolderSurname"_s, nameText(record, 0));
+        row.insert(u"cardHolderFirstNames"_s, nameText(record, 36));
         row.insert(u"cardType"_s, cardTypeText(byteAt(record, CardTypeOffset)));
         row.insert(u"cardIssuingMemberState"_s, countryName(byteAt(record, CardTypeOffset + 1)));
         row.insert(u"driverCardNumber"_s, readCalibrationText(record, CardTypeOffset + 2, 16));

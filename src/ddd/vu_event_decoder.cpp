@@ -1,6 +1,7 @@
 #include "vu_records.h"
 
 #include "byte_reader.h"
+#include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
 
@@ -168,8 +169,8 @@ QVariantMap timeAdjustmentRow(const Record &r)
     return {
         {u"oldTimeValue"_s, r.timeText(0)},
         {u"newTimeValue"_s, r.timeText(4)},
-        {u"workshopName"_s, readCalibrationText(r.data, r.start + 9, 35)},
-        {u"workshopAddress"_s, readCalibrationText(r.data, r.start + 45, 35)},
+        {u"workshopName"_s, readCodePageText(r.data, r.start + 8, 35)},
+        {u"workshopAddress"_s, readCodePageText(r.data, r.start + 44, 35)},
         {u"workshopCardNumber"_s, readFixedText(r.data, r.start + 82, 16)},
         {u"hexData"_s, r.hex()},
     };

@@ -1,3 +1,4 @@
+#include "code_page_text.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
 #include "record_names.h"
@@ -277,7 +278,7 @@ void decodeOverviewBlock(DddReport &report, const DddBlock &block)
     if (len >= IdentificationEnd) {
         report.vin = readFixedText(data, IdentificationOffset, 17);
         report.vehicleRegistrationNation = countryName(byteAt(data, 407));
-        report.registrationNumber = readCalibrationText(data, 408, 14);
+        report.registrationNumber = readCodePageText(data, 408, 13);
         report.currentUsage.append(QVariantMap {
             {u"description"_s, u"vehicleIdentification"_s},
             {u"vin"_s, report.vin},
@@ -311,7 +312,7 @@ void decodeOverviewBlock(DddReport &report, const DddBlock &block)
                 fieldRow(u"cardIssuingMemberState"_s, countryName(byteAt(data, activity + 5))));
             report.downloadActivity.append(fieldRow(u"driverCardNumber"_s, readFixedText(data, activity + 6, 16)));
             report.downloadActivity.append(
-                fieldRow(u"companyOrWorkshopName"_s, readCalibrationText(data, activity + 22, 36)));
+                fieldRow(u"companyOrWorkshopName"_s, readCodePageText(data, activity + 22, 35)));
             cursor = activity + DownloadActivityLength;
         } else {
             cursor += 1;

@@ -1,6 +1,7 @@
 #include "vu_records.h"
 
 #include "byte_reader.h"
+#include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
 
@@ -217,8 +218,8 @@ void appendVuIdentificationRows(DddReport &report, const QByteArray &data, qsize
     const ByteReader reader(data);
     const auto byteAt = [&](qsizetype offset) { return reader.u8At(start + offset).value_or(0); };
 
-    appendVuIdentificationRow(report, u"vuManufacturerName"_s, readCalibrationText(data, start + 1, 35));
-    appendVuIdentificationRow(report, u"vuManufacturerAddress"_s, readCalibrationText(data, start + 37, 35));
+    appendVuIdentificationRow(report, u"vuManufacturerName"_s, readCodePageText(data, start, 35));
+    appendVuIdentificationRow(report, u"vuManufacturerAddress"_s, readCodePageText(data, start + 36, 35));
     appendVuIdentificationRow(report, u"vuPartNumber"_s, readWindows1251Text(data, start + 72, 16).trimmed());
     appendVuIdentificationRow(report, u"vuSerialNumber"_s, QString::number(reader.u32BeAt(start + 88).value_or(0)));
     appendVuIdentificationRow(report, u"monthYear"_s, bcdPairText(byteAt(92), byteAt(93)));
@@ -280,14 +281,14 @@ QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
     const auto timeText = [&](qsizetype offset) { return formatUnixCSharp(reader.u32BeAt(offset).value_or(0), false); };
 
     const CalibrationPurposeNames purpose = calibrationPurposeName(byteAt(0));
-    QString registration = readCalibrationText(data, start + 114, 13);
+    QString registration = readCodePageText(data, start + 113, 13);
     if (registration.isEmpty())
         registration = u"?????????????"_s;
     return {
         {u"calibrationPurpose"_s, purpose.russian},
         {u"calibrationPurposeEnglish"_s, purpose.english},
-        {u"workshopName"_s, readCalibrationText(data, start + 2, 35)},
-        {u"workshopAddress"_s, readCalibrationText(data, start + 38, 35)},
+        {u"workshopName"_s, readCodePageText(data, start + 1, 35)},
+        {u"workshopAddress"_s, readCodePageText(data, start + 37, 35)},
         {u"workshopCardNumber"_s, readFixedText(data, start + 75, 16)},
         {u"workshopCardExpiryDate"_s, timeText(91)},
         {u"vehicleIdentificationNumber"_s, readFixedText(data, start + 95, 17)},

@@ -167,6 +167,11 @@ void TestVuActivities::cardRecordAtItsPublishedOffsets_data()
     QTest::addRow("Cyrillic names, control card")
         << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0").leftJustified(35, 'X')
         << 3 << u"Иванов"_s << (u"Петр"_s + QString(31, u'X')) << u"Водитель"_s;
+    QTest::addRow("Latin-1 letters, code page 1")
+        << char(0x01)
+        << QByteArray("NU\xd1"
+                      "EZ")
+        << QByteArray("JOS\xc9") << 1 << u"NUÑEZ"_s << u"JOSÉ"_s << u"Водитель"_s;
     QTest::addRow("names ending in NUL padding") << char(0x01) << QByteArray("SMITH\0\0\0\0\0\0GARBAGE", 18)
                                                  << QByteArray("JOHN") << 4 << u"SMITH"_s << u"JOHN"_s << u"Водитель"_s;
 }

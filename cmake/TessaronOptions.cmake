@@ -13,6 +13,12 @@ if(TESSARON_SANITIZE)
 endif()
 
 function(tessaron_configure_target target)
+    # Sources are globbed: when a new header appears, CMake configures again and rewrites the target's moc
+    # settings, but the Ninja rule that runs moc does not depend on them, so moc would skip the new header and
+    # the link fail. Configuring is rare; dropping the rule's stamp then makes moc look again (it only
+    # regenerates what changed).
+    get_target_property(target_binary_dir ${target} BINARY_DIR)
+    file(REMOVE "${target_binary_dir}/${target}_autogen/timestamp")
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
     target_compile_definitions(${target} PRIVATE
         QT_NO_CAST_FROM_ASCII

@@ -4,6 +4,7 @@
 #include "record_names.h"
 
 #include <QByteArrayView>
+#include <QTimeZone>
 
 namespace tessaron::ddd::card {
 namespace {
@@ -17,7 +18,7 @@ QString eventTimeText(quint32 seconds)
 {
     if (seconds == 0)
         return QStringLiteral("01.01.1970 00:00:00");
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ddd_readers.h"
 
 #include <QStringList>
+#include <QTimeZone>
 
 namespace tessaron::ddd {
 namespace card {
@@ -41,10 +42,10 @@ QDateTime readCardTime(const QByteArray &data, qsizetype offset)
 {
     if (offset < 0 || offset > data.size() - 4)
         return {};
-    const QDateTime bigEndian = QDateTime::fromSecsSinceEpoch(readBe32(data, offset), Qt::UTC);
+    const QDateTime bigEndian = QDateTime::fromSecsSinceEpoch(readBe32(data, offset), QTimeZone::utc());
     if (isPlausibleYear(bigEndian.date().year()))
         return bigEndian;
-    const QDateTime littleEndian = QDateTime::fromSecsSinceEpoch(readLe32(data, offset), Qt::LocalTime);
+    const QDateTime littleEndian = QDateTime::fromSecsSinceEpoch(readLe32(data, offset));
     if (isPlausibleYear(littleEndian.date().year()))
         return littleEndian;
     return {};

@@ -4,6 +4,7 @@
 #include "record_names.h"
 
 #include <QByteArrayView>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <array>
@@ -47,7 +48,7 @@ bool isBlankRegistration(QByteArrayView number)
 
 QDateTime localTime(quint32 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toLocalTime();
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toLocalTime();
 }
 
 // A card time shown in local time: the big-endian reading when its local year is plausible, else the little-endian
@@ -220,7 +221,7 @@ void decodeSpecificConditions(DddReport &report, const DddBlock &block)
         const quint32 seconds = reader.u32BeAt(offset).value_or(0);
         if (!isPresentTime(seconds))
             continue;
-        const QDateTime entry = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        const QDateTime entry = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
         if (!isPlausibleYear(entry.date().year()))
             continue;
         const quint8 type = reader.u8At(offset + 4).value_or(0);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSqlError>
+#include <QTimeZone>
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -66,7 +67,7 @@ QDateTime dateTimeFromSql(const QVariant &value)
     const QTime time = QTime::fromString(text.mid(11), u"HH:mm:ss"_s);
     if (!date.isValid() || !time.isValid())
         return {};
-    return QDateTime(date, time, Qt::UTC);
+    return QDateTime(date, time, QTimeZone::utc());
 }
 
 } // namespace tessaron::storage

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <ctime>
 
@@ -86,7 +87,7 @@ void TestSqlConnection::timestampsHaveTheDatabaseForm()
     QCOMPARE(now.size(), database.size());
     const QDateTime parsed = tessaron::storage::dateTimeFromSql(now);
     QVERIFY(parsed.isValid());
-    QCOMPARE(parsed.timeSpec(), Qt::UTC);
+    QCOMPARE(parsed.timeZone(), QTimeZone::utc());
     QVERIFY(qAbs(parsed.secsTo(QDateTime::currentDateTimeUtc())) < 5);
     QVERIFY(!tessaron::storage::dateTimeFromSql(u"01.02.2024"_s).isValid());
     QVERIFY(!tessaron::storage::dateTimeFromSql(QVariant()).isValid());
@@ -98,7 +99,7 @@ void TestSqlConnection::timestampsHaveTheDatabaseForm()
     const QDateTime gap = tessaron::storage::dateTimeFromSql(u"2024-03-31 02:30:00"_s);
     qputenv("TZ", zone);
     tzset();
-    QCOMPARE(gap, QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::UTC));
+    QCOMPARE(gap, QDateTime(QDate(2024, 3, 31), QTime(2, 30), QTimeZone::utc()));
 }
 
 void TestSqlConnection::transactionRollsBackUnlessCommitted()

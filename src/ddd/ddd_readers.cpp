@@ -1,5 +1,6 @@
 #include "ddd_readers.h"
 
+#include <QDate>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
@@ -51,6 +52,48 @@ std::optional<QDateTime> utcOfSeconds(quint32 seconds, int minYear)
     return utc;
 }
 
+// "dd.MM.yyyy HH:mm:ss" (hour without its leading zero unless twoDigitHour) of the UTC instant, written
+// directly: QDateTime's formatting dominated decoding files with thousands of dated records. Empty exactly where
+// utcOfSeconds gives nothing.
+QString utcText(quint32 seconds, int minYear, bool twoDigitHour)
+{
+    if (seconds == 0 || seconds > LastValidSeconds)
+        return {};
+    constexpr qint64 UnixEpochJulianDay = 2440588;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QDate::fromJulianDay(UnixEpochJulianDay + seconds / 86400).getDate(&year, &month, &day);
+    if (year < minYear || year > MaxPlausibleYear)
+        return {};
+    const quint32 secondOfDay = seconds % 86400;
+    const int hour = int(secondOfDay / 3600);
+    const int minute = int(secondOfDay / 60 % 60);
+    const int second = int(secondOfDay % 60);
+
+    std::array<char16_t, 19> text {};
+    qsizetype length = 0;
+    const auto two = [&](int value) {
+        text[size_t(length++)] = char16_t(u'0' + value / 10);
+        text[size_t(length++)] = char16_t(u'0' + value % 10);
+    };
+    two(day);
+    text[size_t(length++)] = u'.';
+    two(month);
+    text[size_t(length++)] = u'.';
+    two(year / 100);
+    two(year % 100);
+    text[size_t(length++)] = u' ';
+    if (twoDigitHour || hour >= 10)
+        text[size_t(length++)] = char16_t(u'0' + hour / 10);
+    text[size_t(length++)] = char16_t(u'0' + hour % 10);
+    text[size_t(length++)] = u':';
+    two(minute);
+    text[size_t(length++)] = u':';
+    two(second);
+    return QString(reinterpret_cast<const QChar *>(text.data()), length);
+}
+
 } // namespace
 
 QDateTime currentDateTime()
@@ -86,17 +129,17 @@ quint32 readLe32(const QByteArray &data, qsizetype offset)
 
 QString formatUnix(quint32 seconds)
 {
-    const auto utc = utcOfSeconds(seconds, MinPlausibleYear);
-    return utc ? utc->toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString();
+    return utcText(seconds, MinPlausibleYear, true);
 }
 
 QString formatUnixCSharp(quint32 seconds, bool toLocal)
 {
+    if (!toLocal)
+        return utcText(seconds, 1970, false);
     const auto utc = utcOfSeconds(seconds, 1970);
     if (!utc)
         return {};
-    const QDateTime shown = toLocal ? utc->toLocalTime() : *utc;
-    return shown.toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+    return utc->toLocalTime().toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
 }
 
 // Every 4-byte time of these files is stored most significant byte first, so the big-endian reading wins
@@ -117,7 +160,13 @@ QString formatUnixUniversalCSharp(const QByteArray &data, qsizetype offset, cons
 QString formatMinutes(int minutes)
 {
     const int value = qMax(0, minutes);
-    return QStringLiteral("%1:%2").arg(value / 60, 2, 10, QLatin1Char('0')).arg(value % 60, 2, 10, QLatin1Char('0'));
+    const int hours = value / 60;
+    if (hours >= 100)
+        return QStringLiteral("%1:%2").arg(hours).arg(value % 60, 2, 10, QLatin1Char('0'));
+    // The common case written directly: the analysis formats thousands of durations.
+    const std::array<char16_t, 5> text {char16_t(u'0' + hours / 10), char16_t(u'0' + hours % 10), u':',
+        char16_t(u'0' + value % 60 / 10), char16_t(u'0' + value % 10)};
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
 }
 
 QString readFixedText(const QByteArray &data, qsizetype offset, qsizetype length)

@@ -71,45 +71,6 @@ private:
     std::map<QString, QVariant> m_entries;
 };
 
-// formatUnixCSharp(seconds, false) without the cost of QDateTime formatting, which would dominate a month of speed
-// blocks: "dd.MM.yyyy H:mm:ss" of the UTC instant, empty for 0 and for the values above 0xF0000000 that mark no
-// time.
-QString utcTimeText(quint32 seconds)
-{
-    if (seconds == 0 || seconds > 0xF0000000u)
-        return {};
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    QDate::fromJulianDay(QDate(1970, 1, 1).toJulianDay() + seconds / 86400).getDate(&year, &month, &day);
-    const quint32 secondOfDay = seconds % 86400;
-    const int hour = int(secondOfDay / 3600);
-    const int minute = int(secondOfDay / 60 % 60);
-    const int second = int(secondOfDay % 60);
-
-    std::array<char16_t, 19> text {};
-    qsizetype length = 0;
-    const auto two = [&](int value) {
-        text[length++] = char16_t(u'0' + value / 10);
-        text[length++] = char16_t(u'0' + value % 10);
-    };
-    two(day);
-    text[length++] = u'.';
-    two(month);
-    text[length++] = u'.';
-    two(year / 100);
-    two(year % 100);
-    text[length++] = u' ';
-    if (hour >= 10)
-        text[length++] = char16_t(u'0' + hour / 10);
-    text[length++] = char16_t(u'0' + hour % 10);
-    text[length++] = u':';
-    two(minute);
-    text[length++] = u':';
-    two(second);
-    return QString(reinterpret_cast<const QChar *>(text.data()), length);
-}
-
 // One chart row per second of speed. Rows of the same block occurrence, second and speed are equal, so each
 // distinct row is built once and shared by every second it describes.
 class ChartRows
@@ -191,7 +152,7 @@ QVariant detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArra
     row.append(tables.averageKey, valid > 0 ? double(sum) / valid : 0.0);
     row.append(tables.hexKey, hexText(wholeBlock));
     row.append(tables.maxKey, tables.numbers[max]);
-    row.append(tables.beginKey, utcTimeText(beginSeconds));
+    row.append(tables.beginKey, formatUnixCSharp(beginSeconds, false));
     row.append(tables.valuesKey, values);
     row.append(tables.perSecondKey, perSecond);
     row.append(tables.validKey, valid);

@@ -1,8 +1,10 @@
 #include "ddd/ddd_readers.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <ctime>
 
 using namespace tessaron::ddd;
@@ -87,6 +89,26 @@ private slots:
         QFETCH(QString, text);
         setTimeZone("Europe/Moscow"); // never shifts a UTC text
         QCOMPARE(tessaron::ddd::formatUnix(seconds), text);
+    }
+
+    // The texts are written directly; QDateTime's own formatting is the reference over a spread of instants.
+    void utcTextsMatchDateTimeFormatting()
+    {
+        setTimeZone("Europe/Moscow");
+        QRandomGenerator random(4);
+        for (int i = 0; i < 20000; ++i) {
+            const quint32 seconds = i < 10000 ? random.bounded(0xF0000000u) + 1 : 946684800u + quint32(i) * 86399u;
+            const QDateTime utc = QDateTime::fromSecsSinceEpoch(qint64(seconds), QTimeZone::utc());
+            const bool plausible = utc.date().year() >= 2000;
+            QCOMPARE(
+                tessaron::ddd::formatUnix(seconds), plausible ? utc.toString(u"dd.MM.yyyy HH:mm:ss"_s) : QString());
+            QCOMPARE(tessaron::ddd::formatUnixCSharp(seconds, false), utc.toString(u"dd.MM.yyyy H:mm:ss"_s));
+        }
+        for (int minutes = -1; minutes < 200 * 60; minutes += 7) {
+            const int value = std::max(0, minutes);
+            QCOMPARE(tessaron::ddd::formatMinutes(minutes),
+                u"%1:%2"_s.arg(value / 60, 2, 10, QLatin1Char('0')).arg(value % 60, 2, 10, QLatin1Char('0')));
+        }
     }
 
     void formatUnixCSharp_data()

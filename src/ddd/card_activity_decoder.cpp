@@ -1,12 +1,12 @@
 #include "byte_reader.h"
 #include "card_records.h"
 #include "ddd_readers.h"
+#include "row_template.h"
 
 #include <QByteArrayView>
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <vector>
 
 namespace tessaron::ddd::card {
@@ -70,21 +70,27 @@ const Keys &keys()
     return instance;
 }
 
-// A row whose keys are added in ascending order: each lands at the end without a key comparison. Keys out of
-// order still land in place, only slower.
-class SortedRow
+struct RowShapes
 {
-public:
-    SortedRow &add(const QString &key, QVariant value)
-    {
-        m_entries.emplace_hint(m_entries.end(), key, std::move(value));
-        return *this;
-    }
-    QVariant take() { return QVariantMap(std::move(m_entries)); }
-
-private:
-    std::map<QString, QVariant> m_entries;
+    RowTemplate activity;
+    RowTemplate change;
+    RowTemplate chart;
 };
+
+const RowShapes &rowShapes()
+{
+    static const RowShapes shapes = [] {
+        const Keys &k = keys();
+        return RowShapes {
+            RowTemplate {
+                k.changeCount, k.presenceCounter, k.dayDistance, k.previousRecordLength, k.recordDate, k.recordLength},
+            RowTemplate {
+                k.activity, k.presenceCounter1, k.cardStatus, k.day, k.drivingStatus, k.minutes, k.slot, k.time},
+            RowTemplate {k.activity, k.day, k.time, k.value},
+        };
+    }();
+    return shapes;
+}
 
 // One daily record whose length the walk has tested (even, at least 14, all inside the record view). False when
 // its date is not a plausible one, which ends the walk.
@@ -97,14 +103,9 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record, ActivityChangeK
     const Keys &k = keys();
     const qsizetype length = record.size();
     const QString counter = hexText(record.sliced(8, 2));
-    report.activities.append(SortedRow()
-                                 .add(k.changeCount, int((length - RecordHeaderLength) / 2))
-                                 .add(k.presenceCounter, counter)
-                                 .add(k.dayDistance, int(reader.u16BeAt(10).value_or(0)))
-                                 .add(k.previousRecordLength, int(reader.u16BeAt(0).value_or(0)))
-                                 .add(k.recordDate, dateText.left(10))
-                                 .add(k.recordLength, int(length))
-                                 .take());
+    const RowShapes &shapes = rowShapes();
+    report.activities.append(shapes.activity.row({int((length - RecordHeaderLength) / 2), counter,
+        int(reader.u16BeAt(10).value_or(0)), int(reader.u16BeAt(0).value_or(0)), dateText.left(10), int(length)}));
     const QVariant counterValue(counter);
     const int day = counter.toInt();
     for (qsizetype offset = RecordHeaderLength; offset <= length - 2; offset += 2) {
@@ -116,25 +117,13 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record, ActivityChangeK
         const int activity = (first >> 3) & 0x03;
         const QString &activityText = isInserted ? k.activities[size_t(activity)] : QString();
         const QString &drivingStatus = !isInserted ? k.unknown : ((first & 0x40) ? k.crew : k.single);
-        report.activityChanges.append(SortedRow()
-                                          .add(k.activity, activityText)
-                                          .add(k.presenceCounter1, counterValue)
-                                          .add(k.cardStatus, isInserted ? k.inserted : k.notInserted)
-                                          .add(k.day, counterValue)
-                                          .add(k.drivingStatus, drivingStatus)
-                                          .add(k.minutes, minute)
-                                          .add(k.slot, (first & 0x80) ? k.coDriver : k.driver)
-                                          .add(k.time, minuteText(minute))
-                                          .take());
+        report.activityChanges.append(
+            shapes.change.row({activityText, counterValue, isInserted ? k.inserted : k.notInserted, counterValue,
+                drivingStatus, minute, (first & 0x80) ? k.coDriver : k.driver, minuteText(minute)}));
         changeKeys.push_back({day, minute});
         // Chart level: driving 3, work 2, availability 1, rest or no card 0.
         const int level = isInserted ? activity : 0;
-        report.charts.append(SortedRow()
-                                 .add(k.activity, isInserted ? activityText : k.unknown)
-                                 .add(k.day, counterValue)
-                                 .add(k.time, minute)
-                                 .add(k.value, level)
-                                 .take());
+        report.charts.append(shapes.chart.row({isInserted ? activityText : k.unknown, counterValue, minute, level}));
     }
     return true;
 }

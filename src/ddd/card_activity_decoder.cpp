@@ -104,8 +104,8 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record, ActivityChangeK
     const qsizetype length = record.size();
     const QString counter = hexText(record.sliced(8, 2));
     const RowShapes &shapes = rowShapes();
-    report.activities.append(shapes.activity.row({int((length - RecordHeaderLength) / 2), counter,
-        int(reader.u16BeAt(10).value_or(0)), int(reader.u16BeAt(0).value_or(0)), dateText.left(10), int(length)}));
+    report.activities.append(shapes.activity.row(int((length - RecordHeaderLength) / 2), counter,
+        int(reader.u16BeAt(10).value_or(0)), int(reader.u16BeAt(0).value_or(0)), dateText.left(10), int(length)));
     const QVariant counterValue(counter);
     const int day = counter.toInt();
     for (qsizetype offset = RecordHeaderLength; offset <= length - 2; offset += 2) {
@@ -118,12 +118,12 @@ bool decodeDailyRecord(DddReport &report, QByteArrayView record, ActivityChangeK
         const QString &activityText = isInserted ? k.activities[size_t(activity)] : QString();
         const QString &drivingStatus = !isInserted ? k.unknown : ((first & 0x40) ? k.crew : k.single);
         report.activityChanges.append(
-            shapes.change.row({activityText, counterValue, isInserted ? k.inserted : k.notInserted, counterValue,
-                drivingStatus, minute, (first & 0x80) ? k.coDriver : k.driver, minuteText(minute)}));
+            shapes.change.row(activityText, counterValue, isInserted ? k.inserted : k.notInserted, counterValue,
+                drivingStatus, minute, (first & 0x80) ? k.coDriver : k.driver, minuteText(minute)));
         changeKeys.push_back({day, minute});
         // Chart level: driving 3, work 2, availability 1, rest or no card 0.
         const int level = isInserted ? activity : 0;
-        report.charts.append(shapes.chart.row({isInserted ? activityText : k.unknown, counterValue, minute, level}));
+        report.charts.append(shapes.chart.row(isInserted ? activityText : k.unknown, counterValue, minute, level));
     }
     return true;
 }

@@ -7,13 +7,13 @@ namespace tessaron::ddd {
 RowTemplate::RowTemplate(std::initializer_list<QString> keys)
 {
     for (const QString &key : keys)
-        m_shape.insert(key, QVariant());
-    Q_ASSERT(m_shape.size() == qsizetype(keys.size()));
+        m_shape.emplace(key, QVariant());
+    Q_ASSERT(m_shape.size() == keys.size());
     m_valueIndex.reserve(keys.size());
-    for (auto it = m_shape.keyBegin(); it != m_shape.keyEnd(); ++it) {
+    for (const auto &[shapeKey, value] : m_shape) {
         qsizetype index = 0;
         for (const QString &key : keys) {
-            if (key == *it)
+            if (key == shapeKey)
                 break;
             ++index;
         }
@@ -21,15 +21,15 @@ RowTemplate::RowTemplate(std::initializer_list<QString> keys)
     }
 }
 
-QVariantMap RowTemplate::row(std::initializer_list<QVariant> values) const
+QVariantMap RowTemplate::fill(QVariant *values, qsizetype count) const
 {
-    Q_ASSERT(qsizetype(values.size()) == size());
-    QVariantMap row = m_shape;
-    const QVariant *given = values.begin();
+    Q_ASSERT(count == size());
+    Q_UNUSED(count);
+    std::map<QString, QVariant> row = m_shape;
     auto index = m_valueIndex.cbegin();
-    for (auto it = row.begin(); it != row.end(); ++it, ++index) // begin() makes the row's own copy
-        it.value() = given[*index];
-    return row;
+    for (auto &entry : row)
+        entry.second = std::move(values[*index++]);
+    return QVariantMap(std::move(row));
 }
 
 } // namespace tessaron::ddd

@@ -1,10 +1,10 @@
 #include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
+#include "row_template.h"
 #include "vu_records.h"
 
 #include <array>
-#include <map>
 
 namespace tessaron::ddd::vu {
 
@@ -229,15 +229,6 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
     report.cardIwData.append(row);
 }
 
-// A row from fields listed in ascending key order: one key comparison per field instead of a search each.
-QVariantMap sortedRow(std::initializer_list<std::pair<QString, QVariant>> fields)
-{
-    std::map<QString, QVariant> row;
-    for (const auto &[key, value] : fields)
-        row.emplace_hint(row.end(), key, value);
-    return QVariantMap(std::move(row));
-}
-
 // "HH:MM" of a minute of the day, as formatMinutes writes it, without its formatting machinery.
 QString minuteText(int minute)
 {
@@ -274,29 +265,14 @@ void appendActivity(DddReport &report, int dayNo, const QString &activityDate, q
     const QString slot = coDriver ? u"Сопряжённый водитель"_s : u"Водитель"_s;
     const QString drivingStatus = crew ? u"Экипаж"_s : u"Одиночный режим"_s;
     const QString time = minuteText(minute);
-    report.activityDaily.append(sortedRow({
-        {u"activity"_s, staticText(activities[activity])},
-        {u"activityDate"_s, activityDate},
-        {u"cardStatus"_s, notInserted ? u"Не вставлена"_s : u"Вставлена"_s},
-        {u"day"_s, dayNo},
-        {u"dayNo"_s, dayNo},
-        {u"drivingStatus"_s, drivingStatus},
-        {u"minutes"_s, minute},
-        {u"slot"_s, slot},
-        {u"timeOfChange"_s, time},
-    }));
-    report.activityChanges.append(sortedRow({
-        {u"activity"_s, staticText(activitiesEnglish[activity])},
-        {u"activityDailyPresenceCounter1"_s, dayNo},
-        {u"cardStatus"_s, notInserted ? u"Not Inserted"_s : u"Inserted"_s},
-        {u"day"_s, dayNo},
-        {u"dayNo"_s, dayNo},
-        {u"drivingStatus"_s, drivingStatus},
-        {u"minutes"_s, minute},
-        {u"slot"_s, slot},
-        {u"time"_s, time},
-        {u"timeOfChange"_s, time},
-    }));
+    static const RowTemplate dailyRow {u"activity"_s, u"activityDate"_s, u"cardStatus"_s, u"day"_s, u"dayNo"_s,
+        u"drivingStatus"_s, u"minutes"_s, u"slot"_s, u"timeOfChange"_s};
+    static const RowTemplate changeRow {u"activity"_s, u"activityDailyPresenceCounter1"_s, u"cardStatus"_s, u"day"_s,
+        u"dayNo"_s, u"drivingStatus"_s, u"minutes"_s, u"slot"_s, u"time"_s, u"timeOfChange"_s};
+    report.activityDaily.append(dailyRow.row(staticText(activities[activity]), activityDate,
+        notInserted ? u"Не вставлена"_s : u"Вставлена"_s, dayNo, dayNo, drivingStatus, minute, slot, time));
+    report.activityChanges.append(changeRow.row(staticText(activitiesEnglish[activity]), dayNo,
+        notInserted ? u"Not Inserted"_s : u"Inserted"_s, dayNo, dayNo, drivingStatus, minute, slot, time, time));
 }
 
 // VuPlaceDailyWorkPeriodRecord, 28 bytes: full card number, entry time, entry type, country, region, odometer.

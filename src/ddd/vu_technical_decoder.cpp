@@ -4,13 +4,13 @@
 #include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
+#include "row_template.h"
 
 #include <QDate>
 #include <QVariantMap>
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +44,8 @@ struct SpeedTables
     QString validKey = u"validSpeedCount"_s;
     std::array<QVariant, 256> numbers;
     std::array<QVariant, 256> activities;
+    RowTemplate chartRow {activityKey, dayKey, timeKey, valueKey};
+    RowTemplate speedRow {averageKey, hexKey, maxKey, beginKey, valuesKey, perSecondKey, validKey};
 
     SpeedTables()
     {
@@ -59,17 +61,6 @@ const SpeedTables &speedTables()
     static const SpeedTables tables;
     return tables;
 }
-
-// A row map from entries given in ascending key order, so that each lands at the end without a search.
-class SortedRow
-{
-public:
-    void append(const QString &key, const QVariant &value) { m_entries.emplace_hint(m_entries.end(), key, value); }
-    QVariant take() { return QVariant(QVariantMap(std::move(m_entries))); }
-
-private:
-    std::map<QString, QVariant> m_entries;
-};
 
 // One chart row per second of speed. Rows of the same block occurrence, second and speed are equal, so each
 // distinct row is built once and shared by every second it describes.
@@ -95,12 +86,7 @@ private:
     QVariant build(int second, int speed) const
     {
         const SpeedTables &tables = speedTables();
-        SortedRow row;
-        row.append(tables.activityKey, tables.activities[speed]);
-        row.append(tables.dayKey, m_day);
-        row.append(tables.timeKey, tables.numbers[second]);
-        row.append(tables.valueKey, tables.numbers[speed]);
-        return row.take();
+        return tables.chartRow.row(tables.activities[speed], m_day, tables.numbers[second], tables.numbers[speed]);
     }
 
     int m_day;
@@ -148,15 +134,8 @@ QVariant detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArra
         }
     }
 
-    SortedRow row;
-    row.append(tables.averageKey, valid > 0 ? double(sum) / valid : 0.0);
-    row.append(tables.hexKey, hexText(wholeBlock));
-    row.append(tables.maxKey, tables.numbers[max]);
-    row.append(tables.beginKey, formatUnixCSharp(beginSeconds, false));
-    row.append(tables.valuesKey, values);
-    row.append(tables.perSecondKey, perSecond);
-    row.append(tables.validKey, valid);
-    return row.take();
+    return tables.speedRow.row(valid > 0 ? double(sum) / valid : 0.0, hexText(wholeBlock), tables.numbers[max],
+        formatUnixCSharp(beginSeconds, false), values, perSecond, valid);
 }
 
 // "Unknown (0x%1)" with the code as two hex digits, the whole text upper-cased.

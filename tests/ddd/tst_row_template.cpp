@@ -37,9 +37,9 @@ private slots:
         QVariantMap expected;
         for (qsizetype i = 0; i < keys.size(); ++i)
             expected.insert(keys[i], values[i]);
-        const QVariantMap row = keys.size() == 1 ? shape.row({values[0]})
-            : keys.size() == 3                   ? shape.row({values[0], values[1], values[2]})
-                                                 : shape.row({values[0], values[1], values[2], values[3]});
+        const QVariantMap row = keys.size() == 1 ? shape.row(values[0])
+            : keys.size() == 3                   ? shape.row(values[0], values[1], values[2])
+                                                 : shape.row(values[0], values[1], values[2], values[3]);
         QCOMPARE(row, expected);
         QCOMPARE(row.keys(), expected.keys());
     }
@@ -48,11 +48,11 @@ private slots:
     void rowsDoNotShareValues()
     {
         const RowTemplate shape {u"b"_s, u"a"_s};
-        const QVariantMap first = shape.row({1, 2});
-        const QVariantMap second = shape.row({3, 4});
+        const QVariantMap first = shape.row(1, 2);
+        const QVariantMap second = shape.row(3, 4);
         QCOMPARE(first, (QVariantMap {{u"a"_s, 2}, {u"b"_s, 1}}));
         QCOMPARE(second, (QVariantMap {{u"a"_s, 4}, {u"b"_s, 3}}));
-        QCOMPARE(shape.row({QVariant(), QVariant()}), (QVariantMap {{u"a"_s, QVariant()}, {u"b"_s, QVariant()}}));
+        QCOMPARE(shape.row(QVariant(), QVariant()), (QVariantMap {{u"a"_s, QVariant()}, {u"b"_s, QVariant()}}));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "activity_events.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
+#include "row_template.h"
 
 #include <QStringList>
 
@@ -291,27 +292,34 @@ void measureTotals(const QList<DayData> &days, Measures &m)
 
 QVariantMap workingHoursEntry(const DayData &day)
 {
-    const bool hasCardTime = day.workStart >= 0;
-    return {
-        {QStringLiteral("dayNumber"), day.dayKey},
-        {QStringLiteral("dayKey"), day.dayKey},
-        {QStringLiteral("workTime"), formatMinutes(day.workMinutes)},
-        {QStringLiteral("restTime"), formatMinutes(day.restMinutes)},
-        {QStringLiteral("availableTime"), formatMinutes(day.availableMinutes)},
-        {QStringLiteral("unknownTime"), formatMinutes(day.unknownMinutes)},
-        {QStringLiteral("workStart"), hasCardTime ? formatMinutes(day.workStart) : QString()},
-        {QStringLiteral("workEnd"), hasCardTime ? formatMinutes(day.workEnd) : QString()},
-        {QStringLiteral("activityChangesCount"), qint64(day.events.size())},
-        {QStringLiteral("workMinutes"), day.workMinutes},
-        {QStringLiteral("restMinutes"), day.restMinutes},
-        {QStringLiteral("availableMinutes"), day.availableMinutes},
-        {QStringLiteral("unknownMinutes"), day.unknownMinutes},
-        {QStringLiteral("drivingMinutes"), day.drivingMinutes},
-        {QStringLiteral("workActivityMinutes"), day.workActivityMinutes},
-        {QStringLiteral("restActivityMinutes"), day.restActivityMinutes},
-        {QStringLiteral("manualInputCount"), day.manualInputCount},
-        {QStringLiteral("specificConditionCount"), day.specificConditionCount},
+    // One entry a day, months of days a card: keys made once.
+    static const RowTemplate entry {
+        QStringLiteral("dayNumber"),
+        QStringLiteral("dayKey"),
+        QStringLiteral("workTime"),
+        QStringLiteral("restTime"),
+        QStringLiteral("availableTime"),
+        QStringLiteral("unknownTime"),
+        QStringLiteral("workStart"),
+        QStringLiteral("workEnd"),
+        QStringLiteral("activityChangesCount"),
+        QStringLiteral("workMinutes"),
+        QStringLiteral("restMinutes"),
+        QStringLiteral("availableMinutes"),
+        QStringLiteral("unknownMinutes"),
+        QStringLiteral("drivingMinutes"),
+        QStringLiteral("workActivityMinutes"),
+        QStringLiteral("restActivityMinutes"),
+        QStringLiteral("manualInputCount"),
+        QStringLiteral("specificConditionCount"),
     };
+    const bool hasCardTime = day.workStart >= 0;
+    return entry.row(day.dayKey, day.dayKey, formatMinutes(day.workMinutes), formatMinutes(day.restMinutes),
+        formatMinutes(day.availableMinutes), formatMinutes(day.unknownMinutes),
+        hasCardTime ? formatMinutes(day.workStart) : QString(), hasCardTime ? formatMinutes(day.workEnd) : QString(),
+        qint64(day.events.size()), day.workMinutes, day.restMinutes, day.availableMinutes, day.unknownMinutes,
+        day.drivingMinutes, day.workActivityMinutes, day.restActivityMinutes, day.manualInputCount,
+        day.specificConditionCount);
 }
 
 QString lowEfficiencyText()

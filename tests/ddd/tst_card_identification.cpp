@@ -6,36 +6,28 @@
 #include "ddd/code_page_text.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
+#include "support/card_test_blocks.h"
+#include "support/ddd_file_builder.h"
+#include "support/ddd_test_rows.h"
+#include "support/time_zone_pin.h"
 
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
-
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::be32;
+using tessaron::test::cardBlock;
+using tessaron::test::decodeCardBlocks;
+using tessaron::test::descriptions;
+using tessaron::test::fieldValue;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::setTimeZone;
+using tessaron::test::unixTime;
 
 namespace {
-
-void setTimeZone(const char *zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
-QByteArray be32(quint32 value)
-{
-    QByteArray bytes;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-    return bytes;
-}
-
-quint32 secondsOf(int year, int month, int day, int hour = 0)
-{
-    return quint32(QDateTime(QDate(year, month, day), QTime(hour, 0), QTimeZone::utc()).toSecsSinceEpoch());
-}
 
 // A name field: code page, then the text padded with blanks to 35 bytes.
 QByteArray nameField(quint8 codePage, const QByteArray &text)
@@ -47,9 +39,9 @@ struct Identification
 {
     QByteArray cardNumber = "E53014218T000001";
     QByteArray authority = nameField(1, "MADRID");
-    quint32 issue = secondsOf(2018, 10, 3);
-    quint32 validityBegin = secondsOf(2018, 10, 5);
-    quint32 expiry = secondsOf(2023, 10, 5);
+    quint32 issue = unixTime(2018, 10, 3);
+    quint32 validityBegin = unixTime(2018, 10, 5);
+    quint32 expiry = unixTime(2023, 10, 5);
     QByteArray surname = nameField(1, "PRIETO RUIZ");
     QByteArray firstNames = nameField(1, "DAVID");
     QByteArray birthDate = QByteArray::fromHex("19781218");
@@ -63,44 +55,6 @@ struct Identification
     }
 };
 
-DddBlock block(const char *fileNumber, const QByteArray &data, int fileType = 0)
-{
-    DddBlock result;
-    result.fileNumber = QString::fromLatin1(fileNumber);
-    result.name = u"test"_s;
-    result.data = data;
-    result.length = qint32(data.size());
-    result.fileType = fileType;
-    return result;
-}
-
-DddReport decodeBlocks(const QList<DddBlock> &blocks)
-{
-    DddReport report;
-    report.fileType = DddFileType::DriverCard;
-    report.blocks = blocks;
-    Decoder::parseDriverCardData(report);
-    return report;
-}
-
-QString fieldValue(const QVariantList &rows, const QString &description)
-{
-    for (const QVariant &row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(u"description"_s).toString() == description)
-            return map.value(u"value"_s).toString();
-    }
-    return u"<missing>"_s;
-}
-
-QStringList descriptions(const QVariantList &rows)
-{
-    QStringList result;
-    for (const QVariant &row : rows)
-        result.append(row.toMap().value(u"description"_s).toString());
-    return result;
-}
-
 } // namespace
 
 class TestCardIdentification : public QObject
@@ -108,16 +62,8 @@ class TestCardIdentification : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        setTimeZone("UTC");
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanup()
-    {
-        setCurrentDateTimeForTesting({});
-        setTimeZone("UTC");
-    }
+    void init() { pinTimeZoneAndClock(); }
+    void cleanup() { releaseTimeZoneAndClock(); }
 
     void cardTimes_data();
     void cardTimes();
@@ -149,8 +95,8 @@ void TestCardIdentification::cardTimes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QDate>("expected");
-    QTest::addRow("2006 stays 2006") << be32(secondsOf(2006, 2, 8)) << QDate(2006, 2, 8);
-    QTest::addRow("end of day in UTC") << be32(secondsOf(2024, 12, 31) + 86399) << QDate(2024, 12, 31);
+    QTest::addRow("2006 stays 2006") << be32(unixTime(2006, 2, 8)) << QDate(2006, 2, 8);
+    QTest::addRow("end of day in UTC") << be32(unixTime(2024, 12, 31) + 86399) << QDate(2024, 12, 31);
     QTest::addRow("zero") << be32(0) << QDate();
     QTest::addRow("all ones") << QByteArray(4, '\xFF') << QDate();
     QTest::addRow("three bytes") << QByteArray(3, '\x50') << QDate();
@@ -168,7 +114,7 @@ void TestCardIdentification::littleEndianRescueReadsLocalTime()
 {
     setTimeZone("Asia/Tokyo");
     // A low byte below 0x38 makes the big-endian reading fall before 2000.
-    const quint32 seconds = secondsOf(2024, 3, 5, 20) & ~0xFFu;
+    const quint32 seconds = unixTime(2024, 3, 5, 20) & ~0xFFu;
     QByteArray bytes = be32(seconds);
     std::reverse(bytes.begin(), bytes.end());
     QCOMPARE(card::readCardDate(bytes, 0), QDate(2024, 3, 6));
@@ -279,11 +225,11 @@ void TestCardIdentification::identificationFieldsAtFixedOffsets()
     identification.authority = authority;
     identification.surname = surname;
     identification.firstNames = firstNames;
-    identification.issue = secondsOf(2006, 2, 8);
-    identification.validityBegin = secondsOf(2006, 2, 7);
-    identification.expiry = secondsOf(2011, 2, 7);
+    identification.issue = unixTime(2006, 2, 8);
+    identification.validityBegin = unixTime(2006, 2, 7);
+    identification.expiry = unixTime(2011, 2, 7);
     identification.birthDate = QByteArray::fromHex("19471230");
-    const DddReport report = decodeBlocks({block("0520", identification.bytes())});
+    const DddReport report = decodeCardBlocks({cardBlock("0520", identification.bytes())});
 
     const QVariantList &rows = report.cardIdentification;
     QCOMPARE(descriptions(rows),
@@ -320,7 +266,7 @@ void TestCardIdentification::birthDate_data()
     QTest::addRow("too young") << QByteArray::fromHex("20120101") << QString();
     QTest::addRow("oldest in the window") << QByteArray::fromHex("19260101") << u"1 января 1926 г."_s;
     QTest::addRow("older than the window") << QByteArray::fromHex("19251231") << QString();
-    QTest::addRow("time reading first") << be32(secondsOf(2005, 6, 1)) << u"1 июня 2005 г."_s;
+    QTest::addRow("time reading first") << be32(unixTime(2005, 6, 1)) << u"1 июня 2005 г."_s;
 }
 
 void TestCardIdentification::birthDate()
@@ -329,7 +275,7 @@ void TestCardIdentification::birthDate()
     QFETCH(QString, expected);
     Identification identification;
     identification.birthDate = bytes;
-    const DddReport report = decodeBlocks({block("0520", identification.bytes())});
+    const DddReport report = decodeCardBlocks({cardBlock("0520", identification.bytes())});
     QCOMPARE(fieldValue(report.cardIdentification, u"cardHolderBirthDate"_s), expected);
     QCOMPARE(report.birthDate, expected);
 }
@@ -337,7 +283,7 @@ void TestCardIdentification::birthDate()
 void TestCardIdentification::shortIdentification()
 {
     // Cut inside the first names: dates still give their rows, the birth date is left empty.
-    const DddReport report = decodeBlocks({block("0520", Identification().bytes().left(120))});
+    const DddReport report = decodeCardBlocks({cardBlock("0520", Identification().bytes().left(120))});
     QCOMPARE(descriptions(report.cardIdentification),
         QStringList({u"cardIssuingMemberState"_s, u"cardNumber"_s, u"cardIssuingAuthorityName"_s, u"cardIssueDate"_s,
             u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderSurname"_s, u"cardHolderBirthDate"_s}));
@@ -345,7 +291,7 @@ void TestCardIdentification::shortIdentification()
     QCOMPARE(report.birthDate, QString());
     QCOMPARE(report.driverName, u"PRIETO RUIZ"_s);
 
-    const DddReport empty = decodeBlocks({block("0520", {})});
+    const DddReport empty = decodeCardBlocks({cardBlock("0520", {})});
     QCOMPARE(descriptions(empty.cardIdentification),
         QStringList({u"cardIssueDate"_s, u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderBirthDate"_s}));
     QCOMPARE(fieldValue(empty.cardIdentification, u"cardIssueDate"_s), u"Invalid date"_s);
@@ -358,8 +304,8 @@ void TestCardIdentification::twoIdentificationFiles()
     second.cardNumber = "E99999999X000002";
     second.surname = nameField(1, "OTHER");
     second.birthDate = QByteArray::fromHex("19600101");
-    second.expiry = secondsOf(2030, 1, 1);
-    const DddReport report = decodeBlocks({block("0520", first.bytes()), block("0520", second.bytes())});
+    second.expiry = unixTime(2030, 1, 1);
+    const DddReport report = decodeCardBlocks({cardBlock("0520", first.bytes()), cardBlock("0520", second.bytes())});
     QCOMPARE(report.cardIdentification.size(), 20);
     QCOMPARE(report.cardNumber, u"E99999999X000002"_s);
     QCOMPARE(report.driverSurname, u"PRIETO RUIZ"_s);
@@ -385,11 +331,11 @@ void TestCardIdentification::driverNameFromParts()
     Identification identification;
     identification.surname = nameField(1, surname);
     identification.firstNames = nameField(1, firstNames);
-    QCOMPARE(decodeBlocks({block("0520", identification.bytes())}).driverName, expected);
+    QCOMPARE(decodeCardBlocks({cardBlock("0520", identification.bytes())}).driverName, expected);
 
     DddReport named;
     named.driverName = u"Kept"_s;
-    named.blocks = {block("0520", identification.bytes())};
+    named.blocks = {cardBlock("0520", identification.bytes())};
     Decoder::parseDriverCardData(named);
     QCOMPARE(named.driverName, u"Kept"_s);
 }
@@ -407,7 +353,7 @@ void TestCardIdentification::icc()
         8);
     data += QByteArray::fromHex("15") + QByteArray("AB\0CD", 5) + QByteArray::fromHex("1537");
     QCOMPARE(data.size(), 25);
-    const DddReport report = decodeBlocks({block("0002", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0002", data)});
     const QVariantList &rows = report.cardIcc;
     QCOMPARE(descriptions(rows),
         QStringList({u"clockstop"_s, u"serialNumber"_s, u"monthYear"_s, u"type"_s, u"manufacturerCode"_s,
@@ -425,7 +371,7 @@ void TestCardIdentification::icc()
 
 void TestCardIdentification::iccTooShort()
 {
-    const DddReport report = decodeBlocks({block("0002", QByteArray("xxTEXT\x01", 7) + QByteArray(17, '\0'))});
+    const DddReport report = decodeCardBlocks({cardBlock("0002", QByteArray("xxTEXT\x01", 7) + QByteArray(17, '\0'))});
     QCOMPARE(report.cardIcc.size(), 1);
     const QVariantMap row = report.cardIcc.first().toMap();
     QCOMPARE(row.value(u"description"_s).toString(), u"ICC"_s);
@@ -436,10 +382,10 @@ void TestCardIdentification::iccTooShort()
 
 void TestCardIdentification::ic()
 {
-    const DddReport report = decodeBlocks({block("0005", QByteArray::fromHex("0a1b2c3d4e5f6071"))});
+    const DddReport report = decodeCardBlocks({cardBlock("0005", QByteArray::fromHex("0a1b2c3d4e5f6071"))});
     QCOMPARE(fieldValue(report.cardIc, u"icSerialNumber"_s), u"0A1B2C3D"_s);
     QCOMPARE(fieldValue(report.cardIc, u"icManufacturingReferences"_s), u"4E5F6071"_s);
-    const DddReport shortIc = decodeBlocks({block("0005", QByteArray::fromHex("0a1b2c3d4e5f60"))});
+    const DddReport shortIc = decodeCardBlocks({cardBlock("0005", QByteArray::fromHex("0a1b2c3d4e5f60"))});
     QCOMPARE(shortIc.cardIc.first().toMap().value(u"description"_s).toString(), u"IC"_s);
 }
 
@@ -452,7 +398,7 @@ void TestCardIdentification::applicationIdentification()
                                                 "35D0"
                                                 "00C8"
                                                 "70");
-    const DddReport report = decodeBlocks({block("0501", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0501", data)});
     const QVariantList &rows = report.applicationIdentification;
     QCOMPARE(fieldValue(rows, u"typeOfTachographCardID"_s), u"Driver Card"_s);
     QCOMPARE(fieldValue(rows, u"cardStructureVersion"_s), u"0101"_s);
@@ -461,7 +407,7 @@ void TestCardIdentification::applicationIdentification()
     QCOMPARE(fieldValue(rows, u"activityStructureLength"_s), u"13776"_s);
     QCOMPARE(fieldValue(rows, u"noOfCardVehicleRecords"_s), u"200"_s);
     QCOMPARE(fieldValue(rows, u"noOfCardPlaceRecords"_s), u"112"_s);
-    QVERIFY(decodeBlocks({block("0501", data.left(9))}).applicationIdentification.isEmpty());
+    QVERIFY(decodeCardBlocks({cardBlock("0501", data.left(9))}).applicationIdentification.isEmpty());
 }
 
 void TestCardIdentification::drivingLicence()
@@ -471,7 +417,7 @@ void TestCardIdentification::drivingLicence()
                                 "\xA3\xF3"
                                 "d\xBC")
         + char(0x2B) + QByteArray("4713555899\0\0\0\0\0\0", 16);
-    const DddReport report = decodeBlocks({block("0521", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0521", data)});
     QCOMPARE(report.drivingLicenceIssuingAuthority, u"Łódź"_s);
     QCOMPARE(report.drivingLicenceIssuingNation, u"Российская Федерация"_s);
     QCOMPARE(report.drivingLicenceNumber, u"4713555899"_s);
@@ -489,7 +435,7 @@ void TestCardIdentification::drivingLicenceTooShort()
 {
     DddReport report;
     report.drivingLicenceNumber = u"earlier"_s;
-    report.blocks = {block("0521", QByteArray(52, 'A'))};
+    report.blocks = {cardBlock("0521", QByteArray(52, 'A'))};
     Decoder::parseDriverCardData(report);
     QVERIFY(report.drivingLicence.isEmpty());
     QCOMPARE(report.drivingLicenceNumber, u"earlier"_s);
@@ -497,12 +443,12 @@ void TestCardIdentification::drivingLicenceTooShort()
 
 void TestCardIdentification::cardDownload()
 {
-    const DddReport report = decodeBlocks({block("050E", be32(secondsOf(2023, 4, 28, 11)))});
+    const DddReport report = decodeCardBlocks({cardBlock("050E", be32(unixTime(2023, 4, 28, 11)))});
     QCOMPARE(report.lastCardDownload, u"28.04.2023 11:00:00"_s);
     QCOMPARE(report.lastCardDownloadString, report.lastCardDownload);
     QCOMPARE(fieldValue(report.cardDownload, u"lastCardDownload"_s), u"28.04.2023 11:00:00"_s);
 
-    const DddReport shortBlock = decodeBlocks({block("050E", QByteArray(2, '\x01'))});
+    const DddReport shortBlock = decodeCardBlocks({cardBlock("050E", QByteArray(2, '\x01'))});
     QCOMPARE(fieldValue(shortBlock.cardDownload, u"lastCardDownload"_s), QString());
 }
 
@@ -510,8 +456,9 @@ void TestCardIdentification::cardDownload()
 void TestCardIdentification::signatureBlocksNeverDecoded()
 {
     const QByteArray identification = Identification().bytes();
-    const DddReport report = decodeBlocks({block("0520", identification, 1), block("0520", identification, 2),
-        block("0520", identification, 3), block("0520", identification, 0x81), block("0501", QByteArray(128, 1), 1)});
+    const DddReport report = decodeCardBlocks({cardBlock("0520", identification, 1),
+        cardBlock("0520", identification, 2), cardBlock("0520", identification, 3),
+        cardBlock("0520", identification, 0x81), cardBlock("0501", QByteArray(128, 1), 1)});
     QVERIFY(report.cardIdentification.isEmpty());
     QVERIFY(report.applicationIdentification.isEmpty());
     QVERIFY(report.cardNumber.isEmpty());

@@ -3,46 +3,34 @@
 
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
+#include "support/card_test_blocks.h"
+#include "support/ddd_file_builder.h"
+#include "support/ddd_test_rows.h"
+#include "support/time_zone_pin.h"
 
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
-
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::be32;
+using tessaron::test::beBytes;
+using tessaron::test::cardBlock;
+using tessaron::test::decodeCardBlocks;
+using tessaron::test::descriptions;
+using tessaron::test::fieldValue;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::setTimeZone;
+using tessaron::test::unixTime;
 
 namespace {
-
-void setTimeZone(const char *zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
-QByteArray beBytes(quint32 value, int width)
-{
-    QByteArray bytes;
-    for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-    return bytes;
-}
-
-QByteArray be32(quint32 value)
-{
-    return beBytes(value, 4);
-}
 
 QByteArray le32(quint32 value)
 {
     QByteArray bytes = be32(value);
     std::reverse(bytes.begin(), bytes.end());
     return bytes;
-}
-
-quint32 secondsOf(int year, int month, int day, int hour = 0, int minute = 0)
-{
-    return quint32(QDateTime(QDate(year, month, day), QTime(hour, minute), QTimeZone::utc()).toSecsSinceEpoch());
 }
 
 // Registration: nation, code page, 13 bytes of number.
@@ -66,42 +54,6 @@ QByteArray vehicleRecord(quint32 odometerBegin, quint32 odometerEnd, quint32 fir
         + registration(0x2B, number) + beBytes(counter, 2);
 }
 
-DddBlock block(const char *fileNumber, const QByteArray &data, int fileType = 0)
-{
-    DddBlock result;
-    result.fileNumber = QString::fromLatin1(fileNumber);
-    result.data = data;
-    result.fileType = fileType;
-    return result;
-}
-
-DddReport decodeBlocks(const QList<DddBlock> &blocks)
-{
-    DddReport report;
-    report.fileType = DddFileType::DriverCard;
-    report.blocks = blocks;
-    Decoder::parseDriverCardData(report);
-    return report;
-}
-
-QString fieldValue(const QVariantList &rows, const QString &description)
-{
-    for (const QVariant &row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(u"description"_s).toString() == description)
-            return map.value(u"value"_s).toString();
-    }
-    return u"<missing>"_s;
-}
-
-QStringList descriptions(const QVariantList &rows)
-{
-    QStringList result;
-    for (const QVariant &row : rows)
-        result.append(row.toMap().value(u"description"_s).toString());
-    return result;
-}
-
 } // namespace
 
 class TestCardRecords : public QObject
@@ -109,16 +61,8 @@ class TestCardRecords : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        setTimeZone("UTC");
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanup()
-    {
-        setCurrentDateTimeForTesting({});
-        setTimeZone("UTC");
-    }
+    void init() { pinTimeZoneAndClock(); }
+    void cleanup() { releaseTimeZoneAndClock(); }
 
     void events_data();
     void events();
@@ -142,7 +86,7 @@ void TestCardRecords::events_data()
 {
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<int>("rows");
-    const QByteArray time = be32(secondsOf(2024, 3, 5, 10));
+    const QByteArray time = be32(unixTime(2024, 3, 5, 10));
     QTest::addRow("all zero") << eventRecord(0, be32(0), be32(0)) << 0;
     QTest::addRow("type 0 with an end time") << eventRecord(0, be32(0), time) << 1;
     QTest::addRow("general event") << eventRecord(0x05, time, time) << 1;
@@ -157,14 +101,14 @@ void TestCardRecords::events()
 {
     QFETCH(QByteArray, record);
     QFETCH(int, rows);
-    QCOMPARE(decodeBlocks({block("0502", record)}).events.size(), rows);
+    QCOMPARE(decodeCardBlocks({cardBlock("0502", record)}).events.size(), rows);
 }
 
 void TestCardRecords::eventRow()
 {
-    const QByteArray data = eventRecord(0x1C, be32(0), be32(secondsOf(2024, 3, 5, 9, 5)), "  \xC0\xC1 77")
-        + eventRecord(0x07, be32(secondsOf(2024, 3, 5)), be32(secondsOf(2024, 3, 6))).left(20);
-    const DddReport report = decodeBlocks({block("0502", data)});
+    const QByteArray data = eventRecord(0x1C, be32(0), be32(unixTime(2024, 3, 5, 9, 5)), "  \xC0\xC1 77")
+        + eventRecord(0x07, be32(unixTime(2024, 3, 5)), be32(unixTime(2024, 3, 6))).left(20);
+    const DddReport report = decodeCardBlocks({cardBlock("0502", data)});
     QCOMPARE(report.events.size(), 1);
     const QVariantMap row = report.events.first().toMap();
     QCOMPARE(row.value(u"eventType"_s).toString(), u"НЕИЗВЕСТНОЕ СОБЫТИЕ (0X1C)"_s);
@@ -179,29 +123,29 @@ void TestCardRecords::eventCapAcrossTwoFiles()
 {
     QByteArray file;
     for (int i = 0; i < 700; ++i)
-        file += eventRecord(0x01, be32(secondsOf(2024, 1, 1) + quint32(i)), be32(secondsOf(2024, 1, 2)));
-    const DddReport report = decodeBlocks({block("0502", file), block("0502", file)});
+        file += eventRecord(0x01, be32(unixTime(2024, 1, 1) + quint32(i)), be32(unixTime(2024, 1, 2)));
+    const DddReport report = decodeCardBlocks({cardBlock("0502", file), cardBlock("0502", file)});
     QCOMPARE(report.events.size(), 1000);
     QCOMPARE(report.events.last().toMap().value(u"eventBeginTime"_s).toString(), u"01.01.2024 0:04:59"_s);
 
     QByteArray faults;
     for (int i = 0; i < 700; ++i)
-        faults += eventRecord(0x35, be32(secondsOf(2024, 1, 1)), be32(secondsOf(2024, 1, 2)));
-    QCOMPARE(decodeBlocks({block("0503", faults), block("0503", faults)}).faults.size(), 1000);
+        faults += eventRecord(0x35, be32(unixTime(2024, 1, 1)), be32(unixTime(2024, 1, 2)));
+    QCOMPARE(decodeCardBlocks({cardBlock("0503", faults), cardBlock("0503", faults)}).faults.size(), 1000);
 }
 
 void TestCardRecords::faults_data()
 {
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<QString>("begin");
-    const QByteArray end = be32(secondsOf(2024, 3, 6));
-    QTest::addRow("big-endian, UTC") << eventRecord(0x35, be32(secondsOf(2024, 3, 5, 10)), end)
+    const QByteArray end = be32(unixTime(2024, 3, 6));
+    QTest::addRow("big-endian, UTC") << eventRecord(0x35, be32(unixTime(2024, 3, 5, 10)), end)
                                      << u"05.03.2024 10:00:00"_s;
     // Big-endian reading before 2000: the little-endian one, in local time (UTC+3).
     QTest::addRow("little-endian rescue, local")
-        << eventRecord(0x35, le32(secondsOf(2024, 3, 5, 10) & ~0xFFu), end) << u"05.03.2024 12:59:28"_s;
+        << eventRecord(0x35, le32(unixTime(2024, 3, 5, 10) & ~0xFFu), end) << u"05.03.2024 12:59:28"_s;
     QTest::addRow("no plausible begin") << eventRecord(0x35, be32(0), end) << QString();
-    QTest::addRow("type 0") << eventRecord(0, be32(secondsOf(2024, 3, 5)), end) << QString();
+    QTest::addRow("type 0") << eventRecord(0, be32(unixTime(2024, 3, 5)), end) << QString();
 }
 
 void TestCardRecords::faults()
@@ -209,7 +153,7 @@ void TestCardRecords::faults()
     QFETCH(QByteArray, record);
     QFETCH(QString, begin);
     setTimeZone("Europe/Moscow");
-    const DddReport report = decodeBlocks({block("0503", record)});
+    const DddReport report = decodeCardBlocks({cardBlock("0503", record)});
     QCOMPARE(report.faults.size(), begin.isEmpty() ? 0 : 1);
     if (begin.isEmpty())
         return;
@@ -224,10 +168,10 @@ void TestCardRecords::faults()
 void TestCardRecords::vehicles()
 {
     const QByteArray data = beBytes(0x00A8, 2) + vehicleRecord(0, 0, 0, 0, QByteArray(13, '\0'), 0)
-        + vehicleRecord(147, 244, secondsOf(2021, 12, 28, 13), secondsOf(2021, 12, 28, 23), "TEST77", 42)
+        + vehicleRecord(147, 244, unixTime(2021, 12, 28, 13), unixTime(2021, 12, 28, 23), "TEST77", 42)
         + vehicleRecord(0xFFFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, QByteArray(13, '\xFF'), 0xFFFF)
         + vehicleRecord(0, 0, 0, 0, "\xB0\xB1", 0) + QByteArray(30, '\x11');
-    const DddReport report = decodeBlocks({block("0505", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0505", data)});
     QCOMPARE(report.vehicles.size(), 3);
     const QVariantMap used = report.vehicles.at(0).toMap();
     QCOMPARE(used.value(u"vehicleOdometerBegin"_s), QVariant(147));
@@ -244,15 +188,15 @@ void TestCardRecords::vehicles()
     QCOMPARE(unset.value(u"vuDataBlockCounter"_s).toString(), u"65535"_s);
     QCOMPARE(report.vehicles.at(2).toMap().value(u"vehicleRegistrationNumber1"_s).toString(), u"АБ"_s);
 
-    QVERIFY(decodeBlocks({block("0505", data.left(32))}).vehicles.isEmpty());
+    QVERIFY(decodeCardBlocks({cardBlock("0505", data.left(32))}).vehicles.isEmpty());
 }
 
 void TestCardRecords::places()
 {
-    const QByteArray data = QByteArray(1, '\x02') + be32(secondsOf(2022, 2, 17, 6))
-        + QByteArray::fromHex("002B2B0186A0") + be32(secondsOf(2022, 2, 17, 18)) + QByteArray::fromHex("012B00FFFFFF")
-        + be32(0) + QByteArray::fromHex("002B000186A0") + QByteArray(9, '\x22');
-    const DddReport report = decodeBlocks({block("0506", data)});
+    const QByteArray data = QByteArray(1, '\x02') + be32(unixTime(2022, 2, 17, 6)) + QByteArray::fromHex("002B2B0186A0")
+        + be32(unixTime(2022, 2, 17, 18)) + QByteArray::fromHex("012B00FFFFFF") + be32(0)
+        + QByteArray::fromHex("002B000186A0") + QByteArray(9, '\x22');
+    const DddReport report = decodeCardBlocks({cardBlock("0506", data)});
     QCOMPARE(report.places.size(), 2);
     const QVariantMap begin = report.places.at(0).toMap();
     QCOMPARE(begin.value(u"entryTime"_s).toString(), u"17.02.2022 06:00:00"_s);
@@ -263,7 +207,7 @@ void TestCardRecords::places()
     const QVariantMap end = report.places.at(1).toMap();
     QCOMPARE(end.value(u"entryTypeDailyWorkPeriod"_s).toString(), u"End"_s);
     QCOMPARE(end.value(u"vehicleOdometerValue"_s).toString(), u"Нет данных"_s);
-    QVERIFY(decodeBlocks({block("0506", data.left(10))}).places.isEmpty());
+    QVERIFY(decodeCardBlocks({cardBlock("0506", data.left(10))}).places.isEmpty());
 }
 
 void TestCardRecords::currentUsage_data()
@@ -271,7 +215,7 @@ void TestCardRecords::currentUsage_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("number");
-    const QByteArray usage = be32(secondsOf(2023, 4, 28, 11, 15)) + registration(0x2B, "3412LFB-99999");
+    const QByteArray usage = be32(unixTime(2023, 4, 28, 11, 15)) + registration(0x2B, "3412LFB-99999");
     const QStringList all = {u"sessionOpenTime"_s, u"vehicleRegistrationNation"_s, u"vehicleRegistrationNumber"_s};
     // The number fills all 13 bytes after its code page.
     QTest::addRow("whole file") << usage << all << u"3412LFB-99999"_s;
@@ -286,7 +230,7 @@ void TestCardRecords::currentUsage()
     QFETCH(QByteArray, data);
     QFETCH(QStringList, rows);
     QFETCH(QString, number);
-    const DddReport report = decodeBlocks({block("0507", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0507", data)});
     QCOMPARE(descriptions(report.currentUsage), rows);
     if (rows.first() == u"sessionOpenTime"_s)
         QCOMPARE(fieldValue(report.currentUsage, u"sessionOpenTime"_s), u"28.04.2023 11:15:00"_s);
@@ -294,7 +238,7 @@ void TestCardRecords::currentUsage()
         QCOMPARE(fieldValue(report.currentUsage, u"vehicleRegistrationNation"_s), u"Российская Федерация"_s);
     if (!number.isEmpty())
         QCOMPARE(fieldValue(report.currentUsage, u"vehicleRegistrationNumber"_s), number);
-    QCOMPARE(fieldValue(decodeBlocks({block("0507", QByteArray(6, '\0'))}).currentUsage, u"sessionOpenTime"_s),
+    QCOMPARE(fieldValue(decodeCardBlocks({cardBlock("0507", QByteArray(6, '\0'))}).currentUsage, u"sessionOpenTime"_s),
         u"Invalid timestamp"_s);
 }
 
@@ -302,11 +246,11 @@ void TestCardRecords::currentUsage()
 void TestCardRecords::controlActivity()
 {
     setTimeZone("Europe/Moscow");
-    const QByteArray data = QByteArray(1, '\x02') + be32(secondsOf(2006, 2, 8, 22)) + QByteArray::fromHex("032B")
-        + QByteArray("RUC0000012345600") + registration(0x2B, "A123BC77") + be32(secondsOf(2006, 1, 1, 21))
-        + be32(secondsOf(2006, 2, 8, 12));
+    const QByteArray data = QByteArray(1, '\x02') + be32(unixTime(2006, 2, 8, 22)) + QByteArray::fromHex("032B")
+        + QByteArray("RUC0000012345600") + registration(0x2B, "A123BC77") + be32(unixTime(2006, 1, 1, 21))
+        + be32(unixTime(2006, 2, 8, 12));
     QCOMPARE(data.size(), 46);
-    const DddReport report = decodeBlocks({block("0508", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0508", data)});
     const QVariantList &rows = report.controlActivity;
     QCOMPARE(descriptions(rows),
         QStringList({u"controlType"_s, u"controlTime"_s, u"cardType"_s, u"cardIssuingMemberState"_s, u"cardNumber"_s,
@@ -330,7 +274,7 @@ void TestCardRecords::controlTimes_data()
     QTest::addRow("zero") << be32(0) << u"01.01.1970"_s << QString();
     QTest::addRow("all ones") << be32(0xFFFFFFFF) << u"01.01.1970"_s << QString();
     QTest::addRow("little-endian rescue")
-        << le32(secondsOf(2024, 3, 5, 10) & ~0xFFu) << u"05.03.2024"_s << u"05.03.2024 9:59:28"_s;
+        << le32(unixTime(2024, 3, 5, 10) & ~0xFFu) << u"05.03.2024"_s << u"05.03.2024 9:59:28"_s;
     QTest::addRow("neither plausible") << be32(0x01000000) << u"01.01.1970"_s << QString();
 }
 
@@ -340,7 +284,7 @@ void TestCardRecords::controlTimes()
     QFETCH(QString, controlTime);
     QFETCH(QString, periodText);
     const QByteArray data = QByteArray(1, '\0') + time + QByteArray(33, '\0') + time + time;
-    const DddReport report = decodeBlocks({block("0508", data)});
+    const DddReport report = decodeCardBlocks({cardBlock("0508", data)});
     QCOMPARE(fieldValue(report.controlActivity, u"controlTime"_s), controlTime);
     QCOMPARE(fieldValue(report.controlActivity, u"controlDownloadPeriodBegin"_s), periodText);
     QCOMPARE(fieldValue(report.controlActivity, u"controlDownloadPeriodEnd"_s), periodText);
@@ -348,21 +292,21 @@ void TestCardRecords::controlTimes()
 
 void TestCardRecords::shortControlActivity()
 {
-    const DddReport one = decodeBlocks({block("0508", QByteArray(1, '\x07'))});
+    const DddReport one = decodeCardBlocks({cardBlock("0508", QByteArray(1, '\x07'))});
     QCOMPARE(descriptions(one.controlActivity), QStringList({u"controlType"_s}));
     QCOMPARE(fieldValue(one.controlActivity, u"controlType"_s), u"Unknown (0x07)"_s);
-    const DddReport cut = decodeBlocks({block("0508", QByteArray(44, '\0'))});
+    const DddReport cut = decodeCardBlocks({cardBlock("0508", QByteArray(44, '\0'))});
     QCOMPARE(descriptions(cut.controlActivity).size(), 8);
-    QVERIFY(decodeBlocks({block("0508", {})}).controlActivity.isEmpty());
+    QVERIFY(decodeCardBlocks({cardBlock("0508", {})}).controlActivity.isEmpty());
 }
 
 // Entry times show in UTC like every other card time.
 void TestCardRecords::specificConditions()
 {
-    const QByteArray data = be32(secondsOf(2024, 3, 5, 10)) + QByteArray(1, '\x03') + be32(0) + QByteArray(1, '\x01')
-        + be32(0xFFFFFFFF) + QByteArray(1, '\x01') + be32(secondsOf(1999, 12, 31)) + QByteArray(1, '\x01')
-        + be32(secondsOf(2024, 3, 6)) + QByteArray(1, '\x1C') + QByteArray(4, '\x01');
-    const DddReport report = decodeBlocks({block("0522", data)});
+    const QByteArray data = be32(unixTime(2024, 3, 5, 10)) + QByteArray(1, '\x03') + be32(0) + QByteArray(1, '\x01')
+        + be32(0xFFFFFFFF) + QByteArray(1, '\x01') + be32(unixTime(1999, 12, 31)) + QByteArray(1, '\x01')
+        + be32(unixTime(2024, 3, 6)) + QByteArray(1, '\x1C') + QByteArray(4, '\x01');
+    const DddReport report = decodeCardBlocks({cardBlock("0522", data)});
     QCOMPARE(report.specificConditions.size(), 2);
     const QVariantMap row = report.specificConditions.first().toMap();
     QCOMPARE(row.value(u"entryTime"_s).toString(), u"05.03.2024 10:00:00"_s);
@@ -376,17 +320,17 @@ void TestCardRecords::specificConditions()
 // Signatures and second-generation files carry the same numbers; none of them is read as data.
 void TestCardRecords::onlyDataBlocksAreDecoded()
 {
-    const QByteArray events = eventRecord(0x05, be32(secondsOf(2024, 3, 5)), be32(secondsOf(2024, 3, 5)));
-    const QByteArray conditions = be32(secondsOf(2024, 3, 5)) + QByteArray(1, '\x01');
+    const QByteArray events = eventRecord(0x05, be32(unixTime(2024, 3, 5)), be32(unixTime(2024, 3, 5)));
+    const QByteArray conditions = be32(unixTime(2024, 3, 5)) + QByteArray(1, '\x01');
     QList<DddBlock> blocks;
     for (const int type : {1, 2, 3, 0x81}) {
-        blocks.append(block("0502", events, type));
-        blocks.append(block("0522", conditions, type));
-        blocks.append(block("0508", QByteArray(46, '\0'), type));
-        blocks.append(block("0507", QByteArray(19, '\0'), type));
+        blocks.append(cardBlock("0502", events, type));
+        blocks.append(cardBlock("0522", conditions, type));
+        blocks.append(cardBlock("0508", QByteArray(46, '\0'), type));
+        blocks.append(cardBlock("0507", QByteArray(19, '\0'), type));
     }
-    blocks.append(block("C100", QByteArray(194, '\x01')));
-    const DddReport report = decodeBlocks(blocks);
+    blocks.append(cardBlock("C100", QByteArray(194, '\x01')));
+    const DddReport report = decodeCardBlocks(blocks);
     QVERIFY(report.events.isEmpty());
     QVERIFY(report.specificConditions.isEmpty());
     QVERIFY(report.controlActivity.isEmpty());

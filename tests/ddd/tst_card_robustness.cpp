@@ -5,6 +5,7 @@
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
 #include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 
 #include <QFile>
 #include <QMutex>
@@ -17,13 +18,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <functional>
 #include <set>
 #include <vector>
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
 
@@ -127,13 +129,8 @@ class TestCardRobustness : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
+    void initTestCase() { pinTimeZoneAndClock(); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     void cutAtBlockBoundaries_data() { addSampleRows(); }
     void cutAtBlockBoundaries();

@@ -4,7 +4,9 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
+#include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -14,10 +16,12 @@
 #include <QTimeZone>
 
 #include <algorithm>
-#include <ctime>
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::fieldValue;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
 
@@ -47,16 +51,6 @@ QString russianDate(QDate date)
     return u"%1 %2 %3 г."_s.arg(date.day()).arg(months.at(date.month() - 1)).arg(date.year());
 }
 
-QString fieldValue(const QVariantList &rows, const QString &description)
-{
-    for (const QVariant &row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(u"description"_s).toString() == description)
-            return map.value(u"value"_s).toString();
-    }
-    return u"<missing>"_s;
-}
-
 QString activityText(int activity)
 {
     static const QStringList texts = {u"Rest"_s, u"Availability"_s, u"Work"_s, u"Drive"_s};
@@ -77,13 +71,8 @@ class TestCardSamples : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
+    void initTestCase() { pinTimeZoneAndClock(); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     void identification_data();
     void identification();

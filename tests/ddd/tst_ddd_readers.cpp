@@ -1,14 +1,17 @@
 #include "ddd/ddd_readers.h"
+#include "support/time_zone_pin.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
 
 #include <algorithm>
-#include <ctime>
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::setTimeZone;
 
 namespace {
 
@@ -20,12 +23,6 @@ QByteArray bytes(std::initializer_list<int> values)
     return data;
 }
 
-void setTimeZone(const char *zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
 } // namespace
 
 class TestDddReaders : public QObject
@@ -33,12 +30,8 @@ class TestDddReaders : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        setTimeZone("UTC");
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanup() { setCurrentDateTimeForTesting({}); }
+    void init() { pinTimeZoneAndClock(); }
+    void cleanup() { releaseTimeZoneAndClock(); }
 
     void injectableClock()
     {

@@ -3,6 +3,7 @@
 #include "ddd/vu_records.h"
 #include "ddd/vu_sample_blocks.h"
 #include "ddd/vu_test_blocks.h"
+#include "support/time_zone_pin.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -13,6 +14,8 @@
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 using tessaron::test::vu::activityWord;
 using tessaron::test::vu::CardRecord;
 using tessaron::test::vu::DayBlock;
@@ -60,13 +63,8 @@ class TestVuActivities : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
+    void initTestCase() { pinTimeZoneAndClock(); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     void day();
     void cardRecordAtItsPublishedOffsets_data();

@@ -3,6 +3,7 @@
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
 #include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 #include "vu_sample_blocks.h"
 
 #include <QJsonArray>
@@ -12,10 +13,12 @@
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
-
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
+using tessaron::test::blockOf;
+using tessaron::test::cutLengths;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
 
@@ -144,28 +147,6 @@ QString utcText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(u"dd.MM.yyyy H:mm:ss"_s);
 }
 
-// Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
-// the signature boundary) and every fifth one between.
-QList<qsizetype> cutLengths(qsizetype size)
-{
-    QList<qsizetype> lengths;
-    for (qsizetype length = 0; length <= size; ++length) {
-        if (length < 300 || size - length < 300 || length % 5 == 0)
-            lengths.append(length);
-    }
-    return lengths;
-}
-
-// The first block of that number in a real sample, or an empty block.
-DddBlock blockOf(const tessaron::test::VuSample &sample, const QString &fileNumber)
-{
-    for (const DddBlock &block : sample.report.blocks) {
-        if (block.fileNumber == fileNumber)
-            return block;
-    }
-    return {};
-}
-
 } // namespace
 
 class TestVuEvents : public QObject
@@ -173,14 +154,8 @@ class TestVuEvents : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc()));
-    }
-
-    void cleanupTestCase() { setCurrentDateTimeForTesting(QDateTime()); }
+    void initTestCase() { pinTimeZoneAndClock("UTC", QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc())); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     void faultRowsGoToBothLists()
     {

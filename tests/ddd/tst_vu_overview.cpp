@@ -4,54 +4,30 @@
 #include "ddd/vu_records.h"
 #include "ddd/vu_sample_blocks.h"
 #include "ddd/vu_test_blocks.h"
+#include "support/ddd_file_builder.h"
+#include "support/ddd_test_rows.h"
+#include "support/time_zone_pin.h"
 
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
-
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void setTimeZone(const char *zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
-QByteArray be32(quint32 value)
-{
-    QByteArray bytes;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-    return bytes;
-}
-
-quint32 secondsOf(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    return quint32(
-        QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc()).toSecsSinceEpoch());
-}
-
-} // namespace
+using tessaron::test::be32;
+using tessaron::test::descriptions;
+using tessaron::test::fieldValue;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::setTimeZone;
+using tessaron::test::unixTime;
 
 class TestVuOverview : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        setTimeZone("UTC");
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanup()
-    {
-        setCurrentDateTimeForTesting({});
-        setTimeZone("UTC");
-    }
+    void init() { pinTimeZoneAndClock(); }
+    void cleanup() { releaseTimeZoneAndClock(); }
 
     void effectiveLength_data();
     void effectiveLength();
@@ -106,11 +82,11 @@ void TestVuOverview::timeText_data()
     QTest::addColumn<qsizetype>("offset");
     QTest::addColumn<QString>("expected");
 
-    const QByteArray download = be32(secondsOf(2022, 9, 7, 10, 9, 25));
+    const QByteArray download = be32(unixTime(2022, 9, 7, 10, 9, 25));
     QTest::addRow("big-endian download time") << download << qsizetype(0) << u"07.09.2022 10:09:25"_s;
     QTest::addRow("hour without leading zero")
-        << be32(secondsOf(2022, 9, 7, 0, 0, 0)) << qsizetype(0) << u"07.09.2022 0:00:00"_s;
-    QTest::addRow("last second of 2100") << be32(secondsOf(2100, 12, 31, 23, 59, 59)) << qsizetype(0)
+        << be32(unixTime(2022, 9, 7, 0, 0, 0)) << qsizetype(0) << u"07.09.2022 0:00:00"_s;
+    QTest::addRow("last second of 2100") << be32(unixTime(2100, 12, 31, 23, 59, 59)) << qsizetype(0)
                                          << u"31.12.2100 23:59:59"_s;
     QTest::addRow("at the end of the data")
         << (QByteArray("xx") + download) << qsizetype(2) << u"07.09.2022 10:09:25"_s;
@@ -140,7 +116,7 @@ void TestVuOverview::littleEndianRescueReadsLocalTime()
     setTimeZone("MSK-3");
     QCOMPARE(vu::vuTimeText(QByteArray::fromHex("10004A5F"), 0), u"29.08.2020 10:13:20"_s);
     // The big-endian reading stays UTC whatever the zone.
-    QCOMPARE(vu::vuTimeText(be32(secondsOf(2022, 9, 7, 10, 9, 25)), 0), u"07.09.2022 10:09:25"_s);
+    QCOMPARE(vu::vuTimeText(be32(unixTime(2022, 9, 7, 10, 9, 25)), 0), u"07.09.2022 10:09:25"_s);
 }
 
 void TestVuOverview::parseDateTime_data()
@@ -238,15 +214,6 @@ void TestVuOverview::nameField()
 
 namespace {
 
-QString fieldValue(const QVariantList &rows, const QString &description)
-{
-    for (const QVariant &row : rows) {
-        if (row.toMap().value(u"description"_s).toString() == description)
-            return row.toMap().value(u"value"_s).toString();
-    }
-    return u"<missing>"_s;
-}
-
 // The instant of a facts file's ISO time and of a row's time text, so the test compares values, not forms.
 QDateTime expectedTime(const QJsonValue &value)
 {
@@ -276,14 +243,6 @@ DddReport decodeBlocks(const QList<QByteArray> &blocks, const QString &fileNumbe
         report.blocks.append(tessaron::test::vu::block(fileNumber, ++occurrence, data));
     Decoder::parseTachographData(report);
     return report;
-}
-
-QStringList descriptions(const QVariantList &rows)
-{
-    QStringList result;
-    for (const QVariant &row : rows)
-        result.append(row.toMap().value(u"description"_s).toString());
-    return result;
 }
 
 } // namespace

@@ -2,18 +2,20 @@
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
 #include "ddd/vu_sample_blocks.h"
+#include "support/time_zone_pin.h"
 
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
 #include <memory>
 #include <vector>
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 
 // Real vehicle-unit downloads cut short and corrupted must decode without a crash, a hang or a read outside
 // their buffers; run under the sanitizers this is where such a read shows. A block that a cut or a corruption
@@ -24,13 +26,8 @@ class TestVuRobustness : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("TZ", "Europe/Moscow");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    }
-    void cleanupTestCase() { setCurrentDateTimeForTesting({}); }
+    void initTestCase() { pinTimeZoneAndClock("Europe/Moscow"); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     void cuts_data();
     void cuts();

@@ -2,7 +2,9 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
+#include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 #include "vu_sample_blocks.h"
 
 #include <QJsonArray>
@@ -12,10 +14,13 @@
 #include <QTest>
 #include <QTimeZone>
 
-#include <ctime>
-
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
+using tessaron::test::blockOf;
+using tessaron::test::cutLengths;
+using tessaron::test::fieldValue;
+using tessaron::test::pinTimeZoneAndClock;
+using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
 
@@ -172,16 +177,6 @@ QByteArray technicalBody(int count, const QList<QByteArray> &records)
     return body;
 }
 
-QString descriptionValue(const QVariantList &rows, const QString &description)
-{
-    for (const QVariant &row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(u"description"_s).toString() == description)
-            return map.value(u"value"_s).toString();
-    }
-    return u"<missing>"_s;
-}
-
 // An ISO-8601 UTC time of the expected facts as a row's time text; null is the empty text.
 QString factTime(const QJsonValue &value)
 {
@@ -195,28 +190,6 @@ QString monthYearText(const QJsonValue &value)
     return value.toString().remove(u'/');
 }
 
-// Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
-// the signature boundary) and every fifth one between.
-QList<qsizetype> cutLengths(qsizetype size)
-{
-    QList<qsizetype> lengths;
-    for (qsizetype length = 0; length <= size; ++length) {
-        if (length < 300 || size - length < 300 || length % 5 == 0)
-            lengths.append(length);
-    }
-    return lengths;
-}
-
-// The first block of that number in a real sample, or an empty block.
-DddBlock blockOf(const tessaron::test::VuSample &sample, const QString &fileNumber)
-{
-    for (const DddBlock &block : sample.report.blocks) {
-        if (block.fileNumber == fileNumber)
-            return block;
-    }
-    return {};
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Calibration)
@@ -226,14 +199,8 @@ class TestVuTechnical : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("TZ", "UTC");
-        tzset();
-        setCurrentDateTimeForTesting(QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc()));
-    }
-
-    void cleanupTestCase() { setCurrentDateTimeForTesting(QDateTime()); }
+    void initTestCase() { pinTimeZoneAndClock("UTC", QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc())); }
+    void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
     // ---- detailed speed ----
 
@@ -434,7 +401,7 @@ private Q_SLOTS:
     {
         DddReport report;
         vu::decodeTechnicalDataBlock(report, transferBlock(u"7605"_s, sensorPaired(1, 0)));
-        QCOMPARE(descriptionValue(report.sensorPaired, u"sensorPairingDateFirst"_s), u"01.01.1970 0:00:00"_s);
+        QCOMPARE(fieldValue(report.sensorPaired, u"sensorPairingDateFirst"_s), u"01.01.1970 0:00:00"_s);
     }
 
     void shortBlockHasNoIdentification_data()
@@ -465,7 +432,7 @@ private Q_SLOTS:
         QCOMPARE(report.vuIdentification.size(), identificationRows);
         QCOMPARE(report.sensorPaired.size(), sensorRows);
         if (sensorRows > 0)
-            QCOMPARE(descriptionValue(report.sensorPaired, u"sensorSerialNumber"_s), u"13120935"_s);
+            QCOMPARE(fieldValue(report.sensorPaired, u"sensorSerialNumber"_s), u"13120935"_s);
         QVERIFY(report.calibrationData.isEmpty());
     }
 
@@ -617,7 +584,7 @@ private Q_SLOTS:
         const QJsonObject technical = vuFacts.value(u"technical"_s).toObject();
         const QJsonObject serial = technical.value(u"serial_number"_s).toObject();
         const auto identification
-            = [&](const QString &description) { return descriptionValue(report.vuIdentification, description); };
+            = [&](const QString &description) { return fieldValue(report.vuIdentification, description); };
         QCOMPARE(identification(u"vuManufacturerName"_s), technical.value(u"manufacturer_name"_s).toString());
         QCOMPARE(identification(u"vuManufacturerAddress"_s), technical.value(u"manufacturer_address"_s).toString());
         QCOMPARE(identification(u"vuPartNumber"_s), technical.value(u"part_number"_s).toString());
@@ -633,7 +600,7 @@ private Q_SLOTS:
         const QJsonObject sensor = technical.value(u"sensor"_s).toObject();
         const QJsonObject sensorSerial = sensor.value(u"serial_number"_s).toObject();
         const auto sensorValue
-            = [&](const QString &description) { return descriptionValue(report.sensorPaired, description); };
+            = [&](const QString &description) { return fieldValue(report.sensorPaired, description); };
         QCOMPARE(
             sensorValue(u"sensorSerialNumber"_s), QString::number(sensorSerial.value(u"serial_number"_s).toInteger()));
         QCOMPARE(sensorValue(u"monthYear"_s), monthYearText(sensorSerial.value(u"month_year"_s)));

@@ -45,6 +45,28 @@ inline bool loadVuSample(const QString &name, VuSample &sample)
     return !sample.report.blocks.isEmpty();
 }
 
+// The first block of that number in a sample, or an empty block.
+inline ddd::DddBlock blockOf(const VuSample &sample, const QString &fileNumber)
+{
+    for (const ddd::DddBlock &block : sample.report.blocks) {
+        if (block.fileNumber == fileNumber)
+            return block;
+    }
+    return {};
+}
+
+// Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
+// the signature boundary) and every fifth one between.
+inline QList<qsizetype> cutLengths(qsizetype size)
+{
+    QList<qsizetype> lengths;
+    for (qsizetype length = 0; length <= size; ++length) {
+        if (length < 300 || size - length < 300 || length % 5 == 0)
+            lengths.append(length);
+    }
+    return lengths;
+}
+
 } // namespace tessaron::test
 
 // Skips the calling test function when the sample or its facts are absent.

@@ -49,6 +49,19 @@ quint32 unixTime(int year, int month, int day, int hour, int minute, int second)
         QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc()).toSecsSinceEpoch());
 }
 
+QByteArray beBytes(quint32 value, int width)
+{
+    QByteArray bytes;
+    for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
+        bytes.append(char((value >> shift) & 0xFF));
+    return bytes;
+}
+
+QByteArray be32(quint32 value)
+{
+    return beBytes(value, 4);
+}
+
 ByteWriter &ByteWriter::u8(quint32 value)
 {
     m_data.append(char(value & 0xFF));

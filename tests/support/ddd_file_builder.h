@@ -12,6 +12,10 @@ namespace tessaron::test {
 // Seconds since 1970-01-01 00:00 UTC of a UTC date and time.
 quint32 unixTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
+// value as width big-endian bytes (width 1 to 4).
+QByteArray beBytes(quint32 value, int width);
+QByteArray be32(quint32 value);
+
 // Composes big-endian records. Texts are padded (or cut) to their field width.
 class ByteWriter
 {

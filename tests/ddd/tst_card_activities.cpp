@@ -2,6 +2,7 @@
 
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_readers.h"
+#include "support/ddd_file_builder.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -13,20 +14,14 @@
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::be32;
+using tessaron::test::beBytes;
 
 namespace {
 
 QByteArray be16(quint16 value)
 {
-    QByteArray bytes;
-    bytes.append(char(value >> 8));
-    bytes.append(char(value & 0xFF));
-    return bytes;
-}
-
-QByteArray be32(quint32 value)
-{
-    return be16(quint16(value >> 16)) + be16(quint16(value & 0xFFFF));
+    return beBytes(value, 2);
 }
 
 quint32 dayOf(int day)

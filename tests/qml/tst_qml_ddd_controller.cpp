@@ -55,6 +55,13 @@ DddReport instantSyntheticDecode(const QString &path, QString *)
     return syntheticReport(path);
 }
 
+// Writes a file of that content at path; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &content = {})
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)
 {
     return controller.property(QByteArray(name.data(), name.size()).constData()).toList();
@@ -169,10 +176,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("notes.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("these are plain words, not a tachograph download\n");
-        file.close();
+        QVERIFY(writeFile(path, "these are plain words, not a tachograph download\n"));
 
         QmlDddController controller;
         QSignalSpy spy(&controller, &QmlDddController::stateChanged);
@@ -188,10 +192,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("locked.ddd"));
+        QVERIFY(writeFile(path, "x"));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-        file.close();
         QVERIFY(file.setPermissions(QFileDevice::Permissions()));
         if (file.open(QIODevice::ReadOnly))
             QSKIP("this user reads files without read permission");
@@ -296,9 +298,7 @@ private Q_SLOTS:
         QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("с пробелом.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(writeFile(path));
 
         QmlDddController controller;
         QVERIFY(controller.openDocument(QUrl::fromLocalFile(path)));
@@ -312,9 +312,7 @@ private Q_SLOTS:
         QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("card.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(writeFile(path));
 
         QmlDddController controller;
         QVERIFY(controller.openFile(path));
@@ -349,9 +347,7 @@ private Q_SLOTS:
         QmlDddController::setDecodeFunctionForTesting(heldDecode);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("held.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(writeFile(path));
 
         QmlDddController controller;
         QSignalSpy spy(&controller, &QmlDddController::stateChanged);
@@ -378,9 +374,7 @@ private Q_SLOTS:
         QmlDddController::setDecodeFunctionForTesting(heldDecode);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("held.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(writeFile(path));
 
         auto *controller = new QmlDddController;
         QVERIFY(controller->openFile(path));
@@ -431,9 +425,7 @@ private Q_SLOTS:
         QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("chosen.ddd"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(writeFile(path));
 
         QmlDddController controller;
         QTimer::singleShot(0, this, [&] {

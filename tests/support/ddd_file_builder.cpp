@@ -312,17 +312,10 @@ QByteArray VuFileBuilder::faultRecord(const VuFaultRecord &r)
 
 QByteArray VuFileBuilder::eventRecord(const VuEventRecord &r)
 {
-    return ByteWriter()
-        .u8(r.type)
-        .u8(r.purpose)
-        .u32(r.begin)
-        .u32(r.end)
-        .bytes(card(r.driverBegin))
-        .bytes(card(r.coDriverBegin))
-        .bytes(card(r.driverEnd))
-        .bytes(card(r.coDriverEnd))
-        .u8(r.similarEvents)
-        .data();
+    // An event record is a fault record and then the count of similar events.
+    const VuFaultRecord head {
+        r.type, r.purpose, r.begin, r.end, r.driverBegin, r.coDriverBegin, r.driverEnd, r.coDriverEnd};
+    return ByteWriter().bytes(faultRecord(head)).u8(r.similarEvents).data();
 }
 
 QByteArray VuFileBuilder::overspeedingEvent(const VuOverspeedingEvent &e)

@@ -16,7 +16,7 @@
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
 using tessaron::test::blockOf;
-using tessaron::test::cutLengths;
+using tessaron::test::checkCutsAndFlips;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
 
@@ -389,22 +389,7 @@ private Q_SLOTS:
             QCOMPARE(report.faults.size(), report.tachoFaults.size());
             QVERIFY(report.overSpeedingControl.size() == 0 || report.overSpeedingControl.size() == 3);
         };
-        for (const qsizetype cut : cutLengths(size)) {
-            DddBlock block = original;
-            block.data = original.data.left(cut);
-            decode(block);
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"cut at %1"_s.arg(cut)));
-        }
-        QRandomGenerator random(7603);
-        for (int i = 0; i < 200; ++i) {
-            DddBlock block = original;
-            for (int flip = 0; flip < 4; ++flip)
-                block.data[random.bounded(size)] = char(random.bounded(256));
-            decode(block);
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"flip trial %1"_s.arg(i)));
-        }
+        checkCutsAndFlips(original, 7603, decode);
     }
 };
 

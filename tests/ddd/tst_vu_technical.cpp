@@ -17,7 +17,7 @@
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
 using tessaron::test::blockOf;
-using tessaron::test::cutLengths;
+using tessaron::test::checkCutsAndFlips;
 using tessaron::test::fieldValue;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
@@ -728,7 +728,6 @@ private Q_SLOTS:
         // Twelve minutes of speed keep every structure of the block and let each cut be tried.
         if (fileNumber == u"7604"_s)
             original.data = original.data.left(4 + 12 * 64) + original.data.right(128);
-        const qsizetype size = original.data.size();
 
         const auto decode = [](const DddBlock &block) {
             DddReport report;
@@ -738,22 +737,7 @@ private Q_SLOTS:
             QCOMPARE(report.charts.size(), report.detailedSpeed.size() * 60);
             QCOMPARE_LE(report.calibrationData.size(), 255);
         };
-        for (const qsizetype cut : cutLengths(size)) {
-            DddBlock block = original;
-            block.data = original.data.left(cut);
-            decode(block);
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"cut at %1"_s.arg(cut)));
-        }
-        QRandomGenerator random(fileNumber.toUInt());
-        for (int i = 0; i < 200; ++i) {
-            DddBlock block = original;
-            for (int flip = 0; flip < 4; ++flip)
-                block.data[random.bounded(size)] = char(random.bounded(256));
-            decode(block);
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"flip trial %1"_s.arg(i)));
-        }
+        checkCutsAndFlips(original, fileNumber.toUInt(), decode);
     }
 };
 

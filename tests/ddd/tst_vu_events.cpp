@@ -2,6 +2,8 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
+#include "support/ddd_file_builder.h"
+#include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 #include "vu_sample_blocks.h"
@@ -15,21 +17,17 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
+using tessaron::test::be32;
 using tessaron::test::blockOf;
 using tessaron::test::checkCutsAndFlips;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::utcText;
 
 namespace {
 
 constexpr quint32 Begin = 1659225600; // 31.07.2022 0:00:00 UTC
 constexpr quint32 End = 1659229200; // 31.07.2022 1:00:00 UTC
-
-void appendBe32(QByteArray &bytes, quint32 value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-}
 
 QByteArray concat(std::initializer_list<QByteArrayView> parts)
 {
@@ -59,8 +57,8 @@ QByteArray faultRecord(quint8 type, quint8 purpose, const QByteArray &driverCard
     QByteArray r;
     r.append(char(type));
     r.append(char(purpose));
-    appendBe32(r, Begin);
-    appendBe32(r, End);
+    r += be32(Begin);
+    r += be32(End);
     r.append(driverCard);
     r.append(QByteArray(54, '\0'));
     Q_ASSERT(r.size() == 82);
@@ -73,8 +71,8 @@ QByteArray eventRecord(quint8 type, quint8 purpose, quint32 begin = Begin,
     QByteArray r;
     r.append(char(type));
     r.append(char(purpose));
-    appendBe32(r, begin);
-    appendBe32(r, End);
+    r += be32(begin);
+    r += be32(End);
     r.append(driverCard);
     r.append(QByteArray(54, '\0'));
     r.append(char(similar));
@@ -85,8 +83,8 @@ QByteArray eventRecord(quint8 type, quint8 purpose, quint32 begin = Begin,
 QByteArray overspeedControl(quint32 last = 0, quint32 firstSince = Begin, quint8 number = 6)
 {
     QByteArray r;
-    appendBe32(r, last);
-    appendBe32(r, firstSince);
+    r += be32(last);
+    r += be32(firstSince);
     r.append(char(number));
     return r;
 }
@@ -96,8 +94,8 @@ QByteArray overspeedingRecord(quint8 maxSpeed, quint8 averageSpeed)
     QByteArray r;
     r.append(char(0x07));
     r.append(char(0x01));
-    appendBe32(r, Begin);
-    appendBe32(r, End);
+    r += be32(Begin);
+    r += be32(End);
     r.append(char(maxSpeed));
     r.append(char(averageSpeed));
     r.append(cardNumber(0x01, 0x2B, "RUD0000012345678"));
@@ -115,8 +113,8 @@ QByteArray nameField(QByteArrayView text)
 QByteArray timeAdjustmentRecord(QByteArrayView name, QByteArrayView address, const QByteArray &card)
 {
     QByteArray r;
-    appendBe32(r, Begin);
-    appendBe32(r, End);
+    r += be32(Begin);
+    r += be32(End);
     r.append(nameField(name));
     r.append(nameField(address));
     r.append(card);
@@ -140,11 +138,6 @@ DddReport decoded(const QByteArray &sections)
     DddReport report;
     vu::decodeEventsAndFaultsBlock(report, eventsBlock(sections));
     return report;
-}
-
-QString utcText(quint32 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(u"dd.MM.yyyy H:mm:ss"_s);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
+#include "support/ddd_file_builder.h"
 #include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
@@ -16,11 +17,13 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
+using tessaron::test::be32;
 using tessaron::test::blockOf;
 using tessaron::test::checkCutsAndFlips;
 using tessaron::test::fieldValue;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::utcText;
 
 namespace {
 
@@ -44,12 +47,6 @@ void appendBe24(QByteArray &bytes, quint32 value)
         bytes.append(char((value >> shift) & 0xFF));
 }
 
-void appendBe32(QByteArray &bytes, quint32 value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-}
-
 QByteArray padded(QByteArrayView text, qsizetype size, char fill = ' ')
 {
     return text.toByteArray().left(size).leftJustified(size, fill);
@@ -59,11 +56,6 @@ QByteArray padded(QByteArrayView text, qsizetype size, char fill = ' ')
 QByteArray nameField(QByteArrayView text, quint8 codePage = 1)
 {
     return char(codePage) + padded(text, 35);
-}
-
-QString utcText(quint32 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(u"dd.MM.yyyy H:mm:ss"_s);
 }
 
 DddBlock transferBlock(const QString &fileNumber, const QByteArray &body, int occurrence = 1)
@@ -79,7 +71,7 @@ DddBlock transferBlock(const QString &fileNumber, const QByteArray &body, int oc
 QByteArray speedBlock(quint32 begin, QByteArrayView speeds)
 {
     QByteArray bytes;
-    appendBe32(bytes, begin);
+    bytes += be32(begin);
     bytes.append(padded(speeds, 60, char(0xFF)));
     return bytes;
 }
@@ -97,13 +89,13 @@ QByteArray vuIdentification(quint8 type)
 {
     QByteArray bytes = nameField("Continental Automotive GmbH") + nameField("H.-Hertz-Str.45 78052 VS-Villingen");
     bytes.append(padded("1381.7550303002", 16));
-    appendBe32(bytes, 596586);
+    bytes += be32(596586);
     bytes.append("\x05\x20", 2); // May 2020
     bytes.append(char(type));
     bytes.append(char(0xA1));
     bytes.append("3037");
-    appendBe32(bytes, Installed);
-    appendBe32(bytes, Manufactured);
+    bytes += be32(Installed);
+    bytes += be32(Manufactured);
     bytes.append(padded("e1-84", 8));
     Q_ASSERT(bytes.size() == 116);
     return bytes;
@@ -112,12 +104,12 @@ QByteArray vuIdentification(quint8 type)
 QByteArray sensorPaired(quint8 type, quint32 pairing = Paired)
 {
     QByteArray bytes;
-    appendBe32(bytes, 13120935);
+    bytes += be32(13120935);
     bytes.append("\x04\x15", 2);
     bytes.append(char(type));
     bytes.append(char(0xA1));
     bytes.append(padded("SENSOR01", 8)); // all eight bytes used: the pairing date follows at once
-    appendBe32(bytes, pairing);
+    bytes += be32(pairing);
     Q_ASSERT(bytes.size() == 20);
     return bytes;
 }
@@ -149,7 +141,7 @@ QByteArray calibrationRecord(const Calibration &c)
     bytes.append(char(2));
     bytes.append(char(c.cardNation));
     bytes.append("EB86731296000005");
-    appendBe32(bytes, CardExpiry);
+    bytes += be32(CardExpiry);
     bytes.append("LZYTCTE60F1047099");
     bytes.append(char(c.registrationNation));
     bytes.append(char(1));
@@ -161,9 +153,9 @@ QByteArray calibrationRecord(const Calibration &c)
     bytes.append(char(c.speed));
     appendBe24(bytes, c.oldOdometer);
     appendBe24(bytes, c.newOdometer);
-    appendBe32(bytes, OldTime);
-    appendBe32(bytes, 0xFFFFFFFF);
-    appendBe32(bytes, NextCalibration);
+    bytes += be32(OldTime);
+    bytes += be32(0xFFFFFFFF);
+    bytes += be32(NextCalibration);
     Q_ASSERT(bytes.size() == 167);
     return bytes;
 }

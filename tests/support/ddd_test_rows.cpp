@@ -1,5 +1,7 @@
 #include "ddd_test_rows.h"
 
+#include <QDateTime>
+#include <QTimeZone>
 #include <QVariantMap>
 
 namespace tessaron::test {
@@ -20,6 +22,11 @@ QStringList descriptions(const QVariantList &rows)
     for (const QVariant &row : rows)
         result.append(row.toMap().value(QStringLiteral("description")).toString());
     return result;
+}
+
+QString utcText(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
 }
 
 } // namespace tessaron::test

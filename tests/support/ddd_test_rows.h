@@ -14,4 +14,7 @@ QString fieldValue(const QVariantList &rows, const QString &description);
 // Every row's description, in row order.
 QStringList descriptions(const QVariantList &rows);
 
+// The text a row gives a stored count of seconds shown in UTC, "dd.MM.yyyy H:mm:ss", computed through Qt.
+QString utcText(quint32 seconds);
+
 } // namespace tessaron::test

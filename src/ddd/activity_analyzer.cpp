@@ -24,6 +24,9 @@ constexpr int shortBreakBound = 15;
 constexpr int longBreakBound = 30;
 constexpr int workSessionBound = 240;
 constexpr int continuousDrivingLimit = 270;
+constexpr int drivingBreak = 45; // the break that ends a driving run
+constexpr int drivingBreakFirstPart = 15; // or a break of 15 followed by one of 30
+constexpr int drivingBreakSecondPart = 30;
 constexpr int dailyDrivingLimit = 540; // also the daily card time above which overtime counts
 constexpr int weeklyDrivingLimit = 3360;
 constexpr int twoWeekDrivingLimit = 5400;
@@ -103,21 +106,75 @@ bool areConsecutive(const DayData &earlier, const DayData &later)
     return qint64(later.events.constFirst().dayOrder) - qint64(earlier.events.constFirst().dayOrder) == 1;
 }
 
+// Calls visit(event, minutes, next) for every interval of the day: from each change to the next, and from the
+// last change to midnight, since an activity holds until the next change and a day's record ends at 24:00.
+// next is null for that last interval. A day that already ran past midnight (an untimed change read as the
+// next morning) gets no time after its last change.
+template<typename Visit> void forEachInterval(const DayData &day, Visit visit)
+{
+    const QList<Event> &events = day.events;
+    qint64 position = clockMinute(events.constFirst().minute);
+    for (qsizetype i = 0; i + 1 < events.size(); ++i) {
+        const int d = intervalMinutes(events.at(i).minute, events.at(i + 1).minute);
+        visit(events.at(i), d, &events.at(i + 1));
+        position += d;
+    }
+    if (position < minutesPerDay)
+        visit(events.constLast(), int(minutesPerDay - position), static_cast<const Event *>(nullptr));
+}
+
+// Continuous driving as the driving-time rules count it: driving adds to the run, other work neither adds to
+// it nor ends it, and a break (rest with the card, or time without it, taken as a whole) ends it when it lasts
+// 45 minutes, or 30 after an earlier break of 15 in the same run. The run goes on over midnight into a
+// consecutive day.
+struct DrivingRun
+{
+    qint64 driving = 0;
+    qint64 pause = 0;
+    bool pauseEndedRun = false;
+    bool firstPartTaken = false; // a break of 15 minutes or more already lies in this run
+
+    void reset() { *this = DrivingRun(); }
+
+    void add(const Event &event, int d, Measures &m)
+    {
+        const bool isBreak = !event.cardInserted || event.kind == ActivityKind::Rest;
+        if (isBreak) {
+            pause += d;
+            if (!pauseEndedRun && (pause >= drivingBreak || (firstPartTaken && pause >= drivingBreakSecondPart))) {
+                driving = 0;
+                firstPartTaken = false;
+                pauseEndedRun = true;
+            }
+            return;
+        }
+        if (pause > 0) {
+            if (!pauseEndedRun && pause >= drivingBreakFirstPart)
+                firstPartTaken = true;
+            pause = 0;
+            pauseEndedRun = false;
+        }
+        if (event.kind == ActivityKind::Driving) {
+            driving += d;
+            m.maxContinuousDriving = std::max(m.maxContinuousDriving, driving);
+        }
+    }
+};
+
 // Fills the day's counters and adds the day's runs to the measures: card and cardless time, activity kinds,
 // too short breaks and too long card runs, continuous driving, short and long breaks, work sessions and breaks.
-void accountDay(DayData &day, Measures &m)
+// A run still open at midnight is judged by none of the break and session rules.
+void accountDay(DayData &day, DrivingRun &drivingRun, Measures &m)
 {
     int restRun = 0;
     int workRun = 0;
-    int drivingRun = 0;
     int session = 0;
     int pause = 0;
 
-    const QList<Event> &events = day.events;
-    for (qsizetype i = 0; i + 1 < events.size(); ++i) {
-        const Event &event = events.at(i);
-        const Event &next = events.at(i + 1);
-        const int d = intervalMinutes(event.minute, next.minute);
+    forEachInterval(day, [&](const Event &event, int d, const Event *next) {
+        const bool cardNext = next && next->cardInserted;
+        const bool cardlessNext = next && !next->cardInserted;
+        drivingRun.add(event, d, m);
 
         if (event.cardInserted) {
             addMinutes(day.workMinutes, d);
@@ -139,22 +196,15 @@ void accountDay(DayData &day, Measures &m)
             }
             if (day.workStart < 0)
                 day.workStart = clockMinute(event.minute);
-            day.workEnd = clockMinute(next.minute);
+            day.workEnd = next ? clockMinute(next->minute) : minutesPerDay;
 
             addMinutes(workRun, d);
             restRun = 0;
-            if (workRun > workSessionBound && !next.cardInserted)
+            if (workRun > workSessionBound && cardlessNext)
                 m.tooLongWorkSessions.append(formatMinutes(workRun));
 
-            if (event.kind == ActivityKind::Driving) {
-                addMinutes(drivingRun, d);
-                m.maxContinuousDriving = std::max<qint64>(m.maxContinuousDriving, drivingRun);
-            } else {
-                drivingRun = 0;
-            }
-
             addMinutes(session, d);
-            if (!next.cardInserted) {
+            if (cardlessNext) {
                 m.workSessionSum += session;
                 ++m.workSessionCount;
                 session = 0;
@@ -166,12 +216,10 @@ void accountDay(DayData &day, Measures &m)
 
             addMinutes(restRun, d);
             workRun = 0;
-            if (restRun < shortBreakBound && next.cardInserted)
+            if (restRun < shortBreakBound && cardNext)
                 m.tooShortBreaks.append(formatMinutes(restRun));
 
-            drivingRun = 0;
-
-            if (next.cardInserted) {
+            if (cardNext) {
                 if (d >= shortBreakBound && d <= longBreakBound) {
                     m.shortBreaks.append(formatMinutes(d));
                     m.totalShortBreakMinutes += d;
@@ -182,19 +230,19 @@ void accountDay(DayData &day, Measures &m)
             }
 
             addMinutes(pause, d);
-            if (next.cardInserted) {
+            if (cardNext) {
                 m.breakSum += pause;
                 ++m.breakCount;
                 pause = 0;
             }
         }
-    }
+    });
     if (session > 0) {
         m.workSessionSum += session;
         ++m.workSessionCount;
     }
 
-    for (const Event &event : events) {
+    for (const Event &event : std::as_const(day.events)) {
         if (event.manual)
             ++day.manualInputCount;
         if (event.ferryOrTrain)
@@ -246,17 +294,16 @@ qint64 longestCardlessStretch(const QList<DayData> &days, qsizetype dayCount)
     qint64 longest = 0;
     qint64 lastCardEnd = -1;
     for (qsizetype j = 0; j < dayCount; ++j) {
-        const QList<Event> &events = days.at(j).events;
-        qint64 position = qint64(j) * minutesPerDay + clockMinute(events.constFirst().minute);
-        for (qsizetype i = 0; i + 1 < events.size(); ++i) {
-            const int d = intervalMinutes(events.at(i).minute, events.at(i + 1).minute);
-            if (events.at(i).cardInserted) {
+        const DayData &day = days.at(j);
+        qint64 position = qint64(j) * minutesPerDay + clockMinute(day.events.constFirst().minute);
+        forEachInterval(day, [&](const Event &event, int d, const Event *) {
+            if (event.cardInserted) {
                 if (lastCardEnd >= 0 && position > lastCardEnd)
                     longest = std::max(longest, position - lastCardEnd);
                 lastCardEnd = std::max(lastCardEnd, position + d);
             }
             position += d;
-        }
+        });
     }
     return longest;
 }
@@ -546,8 +593,12 @@ QVariantMap ActivityAnalyzer::analyze(
 
     QList<DayData> days = activity::groupDays(activity::makeEvents(activityChanges));
     Measures measures;
-    for (DayData &day : days)
-        accountDay(day, measures);
+    DrivingRun drivingRun;
+    for (qsizetype k = 0; k < days.size(); ++k) {
+        if (k > 0 && !areConsecutive(days.at(k - 1), days.at(k)))
+            drivingRun.reset();
+        accountDay(days[k], drivingRun, measures);
+    }
     measureDailyRest(days, measures);
     measureWeeklyRest(days, measures);
     measureTotals(days, measures);

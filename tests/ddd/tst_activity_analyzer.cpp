@@ -260,7 +260,7 @@ private slots:
         QCOMPARE(group(analysis, u"conditions"_s).size(), 8);
     }
 
-    // One day: driving with the card from 07:00, the card withdrawn at 17:00.
+    // One day: driving with the card from 07:00, the card withdrawn at 17:00 and out until midnight.
     void tenHoursOfDriving_data()
     {
         QTest::addColumn<QVariantList>("rows");
@@ -287,38 +287,61 @@ private slots:
         QCOMPARE(number(analysis, u"compliance"_s, u"weeklyRestScore"_s), 100);
         QCOMPARE(number(analysis, u"compliance"_s, u"overallScore"_s), 73);
         QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), false);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"utilizationRate"_s).toDouble(), 100.0);
+        QCOMPARE(group(analysis, u"efficiency"_s).value(u"utilizationRate"_s).toDouble(), 600 * 100.0 / 1020);
         QCOMPARE(group(analysis, u"efficiency"_s).value(u"drivingEfficiency"_s).toDouble(), 100.0);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), QStringList {highLoad});
+        QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), QStringList());
         QCOMPARE(text(analysis, u"efficiency"_s, u"averageWorkSession"_s), u"10:00"_s);
         QCOMPARE(group(analysis, u"efficiency"_s).value(u"sessionCount"_s).toLongLong(), 1);
 
         const QVariantMap day = dayEntry(analysis, 0);
         QCOMPARE(day.value(u"workTime"_s).toString(), u"10:00"_s);
-        QCOMPARE(day.value(u"restTime"_s).toString(), u"00:00"_s);
+        QCOMPARE(day.value(u"restTime"_s).toString(), u"07:00"_s);
         QCOMPARE(day.value(u"workStart"_s).toString(), u"07:00"_s);
         QCOMPARE(day.value(u"workEnd"_s).toString(), u"17:00"_s);
         QCOMPARE(day.value(u"drivingMinutes"_s).toInt(), 600);
         QCOMPARE(day.value(u"activityChangesCount"_s).toLongLong(), 2);
     }
 
-    void oneChangeDay()
+    // An activity holds until the next change, and the last one of a day until midnight.
+    void lastChangeLastsUntilMidnight_data()
     {
-        QVariantMap change = vuChange(4, 480, Act::Drive);
-        change.insert(u"manualInputFlag"_s, u"Да"_s);
-        const QVariantMap analysis = analyzeRows({change});
-        const QVariantMap day = dayEntry(analysis, 0);
-        QCOMPARE(day.value(u"activityChangesCount"_s).toLongLong(), 1);
+        QTest::addColumn<QVariantList>("rows");
+        QTest::addColumn<QString>("counter");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("workStart");
+        QTest::addColumn<QString>("workEnd");
+
+        QTest::addRow("rest with the card from 08:00")
+            << vuDay(4, {{480, Act::Rest}}) << u"restActivityMinutes"_s << 960 << u"08:00"_s << u"24:00"_s;
+        QTest::addRow("driving from 08:00")
+            << vuDay(4, {{480, Act::Drive}}) << u"drivingMinutes"_s << 960 << u"08:00"_s << u"24:00"_s;
+        QTest::addRow("no card from 08:00")
+            << cardDay(u"4"_s, {{480, Act::NoCard}}) << u"unknownMinutes"_s << 960 << QString() << QString();
+        QTest::addRow("every change at 00:00") << vuDay(4, {{0, Act::NoCard}, {0, Act::Work}})
+                                               << u"workActivityMinutes"_s << 1440 << u"00:00"_s << u"24:00"_s;
+        QTest::addRow("work, then the card out at 22:00") << vuDay(4, {{1200, Act::Work}, {1320, Act::NoCard}})
+                                                          << u"restMinutes"_s << 120 << u"20:00"_s << u"22:00"_s;
+    }
+
+    void lastChangeLastsUntilMidnight()
+    {
+        QFETCH(QVariantList, rows);
+        QFETCH(QString, counter);
+        QFETCH(int, minutes);
+        QFETCH(QString, workStart);
+        QFETCH(QString, workEnd);
+
+        QVariantMap first = rows.first().toMap();
+        first.insert(u"manualInputFlag"_s, u"Да"_s);
+        rows.first() = first;
+        const QVariantMap day = dayEntry(analyzeRows(rows), 0);
+        QCOMPARE(day.value(counter).toInt(), minutes);
+        QCOMPARE(day.value(u"workMinutes"_s).toInt() + day.value(u"restMinutes"_s).toInt(),
+            1440 - rows.first().toMap().value(u"minutes"_s).toInt());
+        QCOMPARE(day.value(u"workStart"_s).toString(), workStart);
+        QCOMPARE(day.value(u"workEnd"_s).toString(), workEnd);
+        QCOMPARE(day.value(u"activityChangesCount"_s).toLongLong(), rows.size());
         QCOMPARE(day.value(u"manualInputCount"_s).toInt(), 1);
-        for (const QString &key : {u"workMinutes"_s, u"restMinutes"_s, u"availableMinutes"_s, u"unknownMinutes"_s,
-                 u"drivingMinutes"_s, u"workActivityMinutes"_s, u"restActivityMinutes"_s})
-            QCOMPARE(day.value(key).toInt(), 0);
-        QCOMPARE(day.value(u"workStart"_s).toString(), QString());
-        QCOMPARE(day.value(u"workEnd"_s).toString(), QString());
-        QCOMPARE(day.value(u"dayNumber"_s).toString(), u"4"_s);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), QStringList {lowEfficiency});
-        QCOMPARE(number(analysis, u"compliance"_s, u"overallScore"_s), 100);
-        QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), true);
     }
 
     void cardlessTimeWithoutActivity()
@@ -327,8 +350,6 @@ private slots:
         const QVariantMap cardAnalysis = analyzeRows(cardDay(u"1"_s, {{60, Act::NoCard}, {180, Act::Work}}));
         QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 120);
         QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownTime"_s).toString(), u"02:00"_s);
-        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"workStart"_s).toString(), QString());
-        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"workEnd"_s).toString(), QString());
         const QVariantMap vuAnalysis = analyzeRows(vuDay(1, {{60, Act::NoCard}, {180, Act::Work}}));
         QCOMPARE(dayEntry(vuAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 0);
         QCOMPARE(dayEntry(vuAnalysis, 0).value(u"restMinutes"_s).toInt(), 120);
@@ -385,16 +406,16 @@ private slots:
 
     void averageBreakAndWorkSession()
     {
-        // Card runs of 60, 90 (across a change of activity) and one of 30 still open at the day's end; breaks
-        // of 20 and of 10 + 30.
+        // Card runs of 60, 90 (across a change of activity) and one of 750 running on to midnight; breaks of 20
+        // and of 10 + 30.
         const QVariantMap analysis = analyzeRows(cardDay(u"1"_s,
             {{480, Act::Drive}, {540, Act::NoCard}, {560, Act::Work}, {600, Act::Drive}, {650, Act::NoCard},
                 {660, Act::NoCard}, {690, Act::Drive}, {720, Act::Work}}));
         const QVariantMap efficiency = group(analysis, u"efficiency"_s);
         QCOMPARE(efficiency.value(u"sessionCount"_s).toLongLong(), 3);
-        QCOMPARE(efficiency.value(u"averageWorkSession"_s).toString(), u"01:00"_s);
+        QCOMPARE(efficiency.value(u"averageWorkSession"_s).toString(), u"05:00"_s);
         QCOMPARE(efficiency.value(u"averageBreak"_s).toString(), u"00:30"_s);
-        QCOMPARE(efficiency.value(u"totalWorkTime"_s).toString(), u"03:00"_s);
+        QCOMPARE(efficiency.value(u"totalWorkTime"_s).toString(), u"15:00"_s);
         QCOMPARE(efficiency.value(u"totalRestTime"_s).toString(), u"01:00"_s);
     }
 
@@ -410,8 +431,8 @@ private slots:
         QTest::addRow("250 minutes across a change of activity")
             << vuDay(1, {{480, Act::Work}, {600, Act::Drive}, {730, Act::NoCard}}) << QStringList {u"04:10"_s}
             << u"04:10"_s;
-        QTest::addRow("250 minutes still open at the day's end")
-            << vuDay(1, {{480, Act::Work}, {730, Act::Drive}}) << QStringList() << u"04:10"_s;
+        QTest::addRow("a run still open at midnight is not judged")
+            << vuDay(1, {{480, Act::Work}, {730, Act::Drive}}) << QStringList() << u"16:00"_s;
     }
 
     void workSessions()
@@ -433,13 +454,29 @@ private slots:
 
         QTest::addRow("270 minutes") << workday(1, 360, 630, Act::Drive) << u"04:30"_s;
         QTest::addRow("271 minutes") << workday(1, 360, 631, Act::Drive) << u"04:31"_s;
-        QTest::addRow("200, work 10, 100")
-            << vuDay(1, {{360, Act::Drive}, {560, Act::Work}, {570, Act::Drive}, {670, Act::NoCard}}) << u"03:20"_s;
-        QTest::addRow("200, card out 30, 100")
-            << vuDay(1, {{360, Act::Drive}, {560, Act::NoCard}, {590, Act::Drive}, {690, Act::NoCard}}) << u"03:20"_s;
-        QVariantList acrossMidnight = vuDay(1, {{1260, Act::Drive}, {1439, Act::Drive}});
-        acrossMidnight += vuDay(2, {{0, Act::Drive}, {180, Act::NoCard}});
-        QTest::addRow("runs are not carried into the next day") << acrossMidnight << u"03:00"_s;
+        QTest::addRow("work neither adds nor ends: 200, work 10, 100")
+            << vuDay(1, {{360, Act::Drive}, {560, Act::Work}, {570, Act::Drive}, {670, Act::NoCard}}) << u"05:00"_s;
+        QTest::addRow("270, a 44-minute break, 10")
+            << vuDay(1, {{360, Act::Drive}, {630, Act::NoCard}, {674, Act::Drive}, {684, Act::NoCard}}) << u"04:40"_s;
+        QTest::addRow("270, a 45-minute break, 10")
+            << vuDay(1, {{360, Act::Drive}, {630, Act::NoCard}, {675, Act::Drive}, {685, Act::NoCard}}) << u"04:30"_s;
+        QTest::addRow("200, a break of 15, 60, a break of 30, 60") << vuDay(1,
+            {{360, Act::Drive}, {560, Act::NoCard}, {575, Act::Drive}, {635, Act::NoCard}, {665, Act::Drive},
+                {725, Act::NoCard}}) << u"04:20"_s;
+        QTest::addRow("200, a break of 30, 60, a break of 15, 60") << vuDay(1,
+            {{360, Act::Drive}, {560, Act::NoCard}, {590, Act::Drive}, {650, Act::NoCard}, {665, Act::Drive},
+                {725, Act::NoCard}}) << u"05:20"_s;
+        QTest::addRow("a break of rest with the card and time without it") << vuDay(
+            1, {{360, Act::Drive}, {600, Act::Rest}, {625, Act::NoCard}, {645, Act::Drive}, {705, Act::NoCard}})
+                                                                           << u"04:00"_s;
+        QTest::addRow("a rest of 44 split by work is no break") << vuDay(1,
+            {{360, Act::Drive}, {600, Act::Rest}, {622, Act::Work}, {623, Act::Rest}, {645, Act::Drive},
+                {705, Act::NoCard}}) << u"05:00"_s;
+        QVariantList acrossMidnight = vuDay(1, {{1260, Act::Drive}});
+        QTest::addRow("21:00 to 03:00 on consecutive days")
+            << acrossMidnight + vuDay(2, {{0, Act::Drive}, {180, Act::NoCard}}) << u"06:00"_s;
+        QTest::addRow("21:00 to 24:00 and 00:00 to 03:00 two days apart")
+            << acrossMidnight + vuDay(3, {{0, Act::Drive}, {180, Act::NoCard}}) << u"03:00"_s;
     }
 
     void continuousDriving()
@@ -580,7 +617,7 @@ private slots:
         QTest::addColumn<QString>("biWeekly");
         QTest::addColumn<QStringList>("violations");
 
-        // Driving in runs of at most 200 minutes with 40-minute breaks, so no run is too long.
+        // Driving in runs of at most 200 minutes with 45-minute breaks, so no run is too long.
         const auto drivingDay = [](int dayNo, int minutes) {
             QVariantList rows;
             int clock = 360;
@@ -588,7 +625,7 @@ private slots:
                 rows.append(vuChange(dayNo, clock, Act::Drive));
                 clock += std::min(left, 200);
                 rows.append(vuChange(dayNo, clock, Act::NoCard));
-                clock += 40;
+                clock += 45;
             }
             return rows;
         };
@@ -648,15 +685,14 @@ private slots:
         QTest::addColumn<QString>("cardlessTime");
 
         QTest::addRow("only time without the card") << vuDay(1, {{480, Act::NoCard}, {600, Act::NoCard}}) << 0.0 << 0.0
-                                                    << QStringList {lowEfficiency} << u"02:00"_s;
-        QTest::addRow("all card time available") << workday(1, 480, 580, Act::Available) << 100.0 << 0.0
-                                                 << QStringList {highLoad, lowEfficiency} << u"00:00"_s;
+                                                    << QStringList {lowEfficiency} << u"16:00"_s;
+        QTest::addRow("all card time available")
+            << vuDay(1, {{0, Act::Available}}) << 100.0 << 0.0 << QStringList {highLoad, lowEfficiency} << u"00:00"_s;
         QTest::addRow("40 of 100 card minutes available, as much without the card")
-            << vuDay(1, {{480, Act::Available}, {520, Act::Drive}, {580, Act::NoCard}, {680, Act::NoCard}}) << 50.0
-            << 60.0 << QStringList() << u"01:40"_s;
+            << vuDay(1, {{1240, Act::NoCard}, {1340, Act::Available}, {1380, Act::Drive}}) << 50.0 << 60.0
+            << QStringList() << u"01:40"_s;
         QTest::addRow("400 card and 100 cardless minutes")
-            << vuDay(1, {{360, Act::Work}, {760, Act::NoCard}, {860, Act::NoCard}}) << 80.0 << 100.0 << QStringList()
-            << u"01:40"_s;
+            << vuDay(1, {{940, Act::Work}, {1340, Act::NoCard}}) << 80.0 << 100.0 << QStringList() << u"01:40"_s;
     }
 
     void efficiency()
@@ -681,10 +717,10 @@ private slots:
                 {530, Act::Drive}});
         rows += cardDay(u"2"_s, {{300, Act::Drive}, {350, Act::NoCard}, {360, Act::Rest}});
         const QVariantMap classification = group(analyzeRows(rows), u"classification"_s);
-        QCOMPARE(classification.value(u"drivingMinutes"_s).toInt(), 150);
+        QCOMPARE(classification.value(u"drivingMinutes"_s).toInt(), 1060);
         QCOMPARE(classification.value(u"workMinutes"_s).toInt(), 50);
         QCOMPARE(classification.value(u"availabilityMinutes"_s).toInt(), 20);
-        QCOMPARE(classification.value(u"restMinutes"_s).toInt(), 30);
+        QCOMPARE(classification.value(u"restMinutes"_s).toInt(), 1110);
         QCOMPARE(classification.value(u"unknownMinutes"_s).toInt(), 40);
         QCOMPARE(classification.value(u"cardRestMinutes"_s).toInt(), 40);
         QCOMPARE(classification.value(u"manualInputCount"_s).toInt(), 0);

@@ -97,7 +97,8 @@ private slots:
     }
 
     // A card change at the given time, then a cardless one at 23:00: the day's work starts at the first
-    // change when its time reads, else at its "minutes"; without either it sorts last and no card time remains.
+    // change when its time reads, else at its "minutes"; without either it sorts last, after the card is out,
+    // and keeps card time only when its minutes name a time after 23:00.
     void timeOfChange_data()
     {
         QTest::addColumn<QVariant>("time");
@@ -119,7 +120,8 @@ private slots:
         QTest::addRow("non-numeric minutes read as midnight") << none << QVariant(u"abc"_s) << u"00:00"_s;
         QTest::addRow("neither time nor minutes") << QVariant(u"soon"_s) << none << QString();
         QTest::addRow("minutes beyond the day are no time") << none << QVariant(1500) << QString();
-        QTest::addRow("negative minutes are no time") << none << QVariant(-1) << QString();
+        QTest::addRow("negative minutes are no time: 23:59, lasting until midnight")
+            << none << QVariant(-1) << u"23:59"_s;
     }
 
     void timeOfChange()
@@ -214,7 +216,7 @@ private slots:
         change.insert(u"cardStatus"_s, status);
         const QVariantMap day = dayEntry(analyzeRows({change, cardChange(u"1"_s, 540, Act::NoCard)}), 0);
         QCOMPARE(day.value(u"workMinutes"_s).toInt(), expectedInserted ? 60 : 0);
-        QCOMPARE(day.value(u"restMinutes"_s).toInt(), expectedInserted ? 0 : 60);
+        QCOMPARE(day.value(u"restMinutes"_s).toInt(), expectedInserted ? 900 : 960);
     }
 
     void manualRecord_data()

@@ -4,6 +4,7 @@
 #include "support/test_paths.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,9 +40,36 @@ int expectedActivityDays(const QString &sampleName)
     return days;
 }
 
-bool isClockText(const QString &text)
+// The minute of "hh:mm", 24:00 included; -1 for any other text.
+int clockMinutes(const QString &text)
 {
-    return text.size() == 5 && text.at(2) == u':' && text.left(2).toInt() < 24 && text.mid(3).toInt() < 60;
+    bool hoursOk = false;
+    bool minutesOk = false;
+    const int hours = text.left(2).toInt(&hoursOk);
+    const int minutes = text.mid(3).toInt(&minutesOk);
+    if (text.size() != 5 || text.at(2) != u':' || !hoursOk || !minutesOk || minutes >= 60)
+        return -1;
+    const int total = hours * 60 + minutes;
+    return total <= 1440 ? total : -1;
+}
+
+// The first minute of every day whose changes all carry a readable time, by day key.
+QHash<QString, int> firstMinutesOfTimedDays(const QVariantList &activityChanges)
+{
+    QHash<QString, int> first;
+    QSet<QString> untimed;
+    for (const QVariant &value : activityChanges) {
+        const QVariantMap row = value.toMap();
+        const QString key = row.value(u"activityDailyPresenceCounter1"_s).toString();
+        const int minute = clockMinutes(row.value(u"time"_s).toString());
+        if (minute < 0 || minute >= 1440)
+            untimed.insert(key);
+        else
+            first[key] = std::min(first.value(key, minute), minute);
+    }
+    for (const QString &key : untimed)
+        first.remove(key);
+    return first;
 }
 
 } // namespace
@@ -78,12 +106,18 @@ private slots:
         QCOMPARE(report.totalDays, days.size());
         QCOMPARE(days.size(), expectedActivityDays(sampleName));
 
+        // Every activity lasts until the next change and the last one until midnight, so a day whose changes
+        // all carry a time is accounted from its first change to 24:00.
+        const QHash<QString, int> firstMinutes = firstMinutesOfTimedDays(report.activityChanges);
+        QVERIFY(!firstMinutes.isEmpty());
         qint64 changes = 0;
         for (const QVariant &entry : days) {
             const QVariantMap day = entry.toMap();
             changes += day.value(u"activityChangesCount"_s).toLongLong();
             const int cardTime = day.value(u"workMinutes"_s).toInt();
-            QVERIFY(cardTime + day.value(u"restMinutes"_s).toInt() < 1440);
+            const auto first = firstMinutes.constFind(day.value(u"dayKey"_s).toString());
+            if (first != firstMinutes.cend())
+                QCOMPARE(cardTime + day.value(u"restMinutes"_s).toInt(), 1440 - first.value());
             QVERIFY(day.value(u"drivingMinutes"_s).toInt() + day.value(u"workActivityMinutes"_s).toInt()
                     + day.value(u"availableMinutes"_s).toInt() + day.value(u"restActivityMinutes"_s).toInt()
                 <= cardTime);
@@ -91,7 +125,7 @@ private slots:
             const QString start = day.value(u"workStart"_s).toString();
             const QString end = day.value(u"workEnd"_s).toString();
             QCOMPARE(start.isEmpty(), end.isEmpty());
-            QVERIFY(start.isEmpty() || (isClockText(start) && isClockText(end)));
+            QVERIFY(start.isEmpty() || (clockMinutes(start) >= 0 && clockMinutes(end) >= 0));
         }
         QCOMPARE(changes, report.activityChanges.size());
 

@@ -112,6 +112,33 @@ TestCase {
         walkEverySection(page, "ddd_page_card");
     }
 
+    // The daily table and the activity chart tell one story: every day is accounted from its first change to
+    // midnight, as its lane is drawn, and its driving is the lane's driving.
+    function test_dailyTableAgreesWithTheChart() {
+        var page = openSample("card-gen1-a.ddd");
+        var table = findChild(page, "workingHoursView");
+        verify(table);
+        var days = {};
+        for (var i = 0; i < table.rows.length; ++i)
+            days[table.rows[i].dayKey] = table.rows[i];
+        var lanes = DddChartSeries.dayLanes(app.ddd.activityChanges);
+        compare(lanes.length, table.rows.length);
+        for (var k = 0; k < lanes.length; ++k) {
+            var day = days[lanes[k].key];
+            verify(day, "a table row for day " + lanes[k].key);
+            var drawn = 0;
+            var driving = 0;
+            for (var j = 0; j < lanes[k].segments.length; ++j) {
+                var segment = lanes[k].segments[j];
+                drawn += segment.end - segment.start;
+                if (segment.color === DddChartSeries.driveColor)
+                    driving += segment.end - segment.start;
+            }
+            compare(day.workMinutes + day.restMinutes, drawn, "day " + lanes[k].key);
+            compare(day.drivingMinutes, driving, "driving of day " + lanes[k].key);
+        }
+    }
+
     function test_vehicleUnitFile() {
         var page = openSample("vu-gen1-a.ddd");
         verify(page.isTachograph);

@@ -7,7 +7,7 @@ import QtQuick.Layouts
 PageFrame {
     id: page
 
-    readonly property QtObject settings: app ? app.settings : null
+    property QtObject settings: app ? app.settings : null
     // The page's own message; the controller's lastError takes its place in the foot line while it is set.
     property string localMessage: ""
 

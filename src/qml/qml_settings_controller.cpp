@@ -34,7 +34,7 @@ QmlSettingsController::QmlSettingsController(PrinterSource printerSource, QObjec
     refreshPrinters();
     refreshMasters();
     refreshCustomers();
-    m_lastError.clear();
+    m_lastError = storeProblem();
 }
 
 QmlSettingsController::~QmlSettingsController() = default;
@@ -105,8 +105,38 @@ void QmlSettingsController::loadSettings(bool refreshLists)
         Q_EMIT mastersChanged();
         Q_EMIT customersChanged();
     }
-    m_lastError.clear();
+    m_lastError = storeProblem();
     Q_EMIT changed();
+}
+
+QString QmlSettingsController::storeProblem()
+{
+    struct Store
+    {
+        bool isOpen;
+        bool isReadOnly;
+        QString error;
+        QString cannotOpen;
+        QString readOnly;
+    };
+    const Store stores[] = {
+        {m_settings->isOpen(), m_settings->isReadOnly(), m_settings->lastError(),
+            QStringLiteral("Не удалось открыть базу настроек: %1"),
+            QStringLiteral("Настройки доступны только для чтения: %1")},
+        {masterRepository()->isOpen(), masterRepository()->isReadOnly(), masterRepository()->lastError(),
+            QStringLiteral("Не удалось открыть справочник мастеров: %1"),
+            QStringLiteral("Справочник мастеров доступен только для чтения: %1")},
+        {customerRepository()->isOpen(), customerRepository()->isReadOnly(), customerRepository()->lastError(),
+            QStringLiteral("Не удалось открыть справочник клиентов: %1"),
+            QStringLiteral("Справочник клиентов доступен только для чтения: %1")},
+    };
+    for (const Store &store : stores) {
+        if (!store.isOpen)
+            return store.cannotOpen.arg(store.error);
+        if (store.isReadOnly)
+            return store.readOnly.arg(store.error);
+    }
+    return {};
 }
 
 void QmlSettingsController::readSettings()
@@ -237,7 +267,9 @@ bool QmlSettingsController::addMaster(const QString &fullName)
     if (repository->addMaster(fullName) < 0)
         return fail(repository->lastError());
     refreshMasters();
+    m_lastError.clear();
     Q_EMIT mastersChanged();
+    Q_EMIT changed();
     return true;
 }
 
@@ -247,7 +279,9 @@ bool QmlSettingsController::addCustomer(const QString &name, const QString &addr
     if (repository->addCustomer(name, address, phone) < 0)
         return fail(repository->lastError());
     refreshCustomers();
+    m_lastError.clear();
     Q_EMIT customersChanged();
+    Q_EMIT changed();
     return true;
 }
 

@@ -45,7 +45,8 @@ public:
     using PrinterSource = std::function<QStringList()>;
     static QStringList systemPrinterNames();
 
-    // Opens the settings database for the controller's life and loads everything, the lists included.
+    // Opens the settings database for the controller's life and loads everything, the lists included;
+    // lastError tells of a store that could not be opened or is read-only.
     explicit QmlSettingsController(QObject *parent = nullptr);
     QmlSettingsController(PrinterSource printerSource, QObject *parent = nullptr);
     ~QmlSettingsController() override;
@@ -80,13 +81,14 @@ public:
     void setLogEnabled(bool enabled);
 
     // Reloads every setting from the settings database and the theme from Settings.ini, dropping unsaved
-    // edits; with refreshLists also the printers, masters and customers. Clears lastError, emits changed().
+    // edits; with refreshLists also the printers, masters and customers. lastError then tells of a store that
+    // could not be opened or is read-only, and is empty otherwise; emits changed().
     Q_INVOKABLE void loadSettings(bool refreshLists);
     // Refuses, writing nothing, while one of the six workshop details is blank; otherwise writes every setting
     // (workshop details trimmed) and switches the log as the settings say. False with lastError set when
     // refused or when the database fails.
     Q_INVOKABLE bool save();
-    // Adds to the directory and refreshes the list; false with lastError set on failure.
+    // Adds to the directory and refreshes the list, clearing lastError; false with lastError set on failure.
     Q_INVOKABLE bool addMaster(const QString &fullName);
     Q_INVOKABLE bool addCustomer(const QString &name, const QString &address, const QString &phone);
     // Creates the log folder when it is missing and opens it in the system's file browser.
@@ -107,6 +109,9 @@ private:
     storage::MasterRepository *masterRepository();
     storage::CustomerRepository *customerRepository();
     bool fail(const QString &text);
+    // What the technician must be told about the stores: the first one that could not be opened or is
+    // read-only, in Russian with the driver's text; empty when all can be written.
+    QString storeProblem();
 
     PrinterSource m_printerSource;
     std::unique_ptr<storage::SettingsRepository> m_settings;

@@ -68,8 +68,9 @@ CalibrationRepository::CalibrationRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    if (!createAndUpgradeTable())
-        m_connection.close();
+    const bool ready = createAndUpgradeTable();
+    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Calibrations"_s); !error.isEmpty())
+        m_lastError = error;
 }
 
 CalibrationRepository::~CalibrationRepository() = default;

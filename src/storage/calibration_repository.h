@@ -15,7 +15,7 @@ class CalibrationRepository
 {
 public:
     // Opens databasePath, or the default location when it is empty, and creates or upgrades the table. When
-    // the store cannot be opened or set up, isOpen() is false, lastError() says why and every call fails
+    // the store cannot be opened or read, isOpen() is false, lastError() says why and every call fails
     // cleanly. A column that cannot be added leaves the store open with lastError() set.
     explicit CalibrationRepository(const QString &databasePath = {});
     ~CalibrationRepository();
@@ -23,6 +23,9 @@ public:
     CalibrationRepository &operator=(const CalibrationRepository &) = delete;
 
     bool isOpen() const;
+    // Open for reading only: the file, its folder or its disk refuses writes. lastError() says why, and every
+    // write fails with the driver's text.
+    bool isReadOnly() const { return m_connection.isReadOnly(); }
 
     // Every column of the table after "Id", in table order.
     static QStringList columnNames();

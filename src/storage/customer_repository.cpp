@@ -36,18 +36,20 @@ CustomerRepository::CustomerRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    QSqlQuery query(m_connection.database());
-    if (!query.exec(u"CREATE TABLE IF NOT EXISTS Customers ("
-                    "Id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                    "CustomerName TEXT NOT NULL, "
-                    "Address TEXT, "
-                    "Phone TEXT, "
-                    "CreatedAt DATETIME DEFAULT CURRENT_TIMESTAMP, "
-                    "IsActive INTEGER DEFAULT 1)"_s)) {
-        m_lastError = query.lastError().text();
-        query = QSqlQuery();
-        m_connection.close();
+    QString setUpError;
+    {
+        QSqlQuery query(m_connection.database());
+        if (!query.exec(u"CREATE TABLE IF NOT EXISTS Customers ("
+                        "Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "CustomerName TEXT NOT NULL, "
+                        "Address TEXT, "
+                        "Phone TEXT, "
+                        "CreatedAt DATETIME DEFAULT CURRENT_TIMESTAMP, "
+                        "IsActive INTEGER DEFAULT 1)"_s))
+            setUpError = query.lastError().text();
     }
+    if (const QString error = m_connection.settle(setUpError, u"Customers"_s); !error.isEmpty())
+        m_lastError = error;
 }
 
 CustomerRepository::~CustomerRepository() = default;

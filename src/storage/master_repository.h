@@ -13,13 +13,16 @@ class MasterRepository
 {
 public:
     // Opens databasePath, or the default location when it is empty, and creates the table. When the store
-    // cannot be opened or set up, isOpen() is false, lastError() says why and every call fails cleanly.
+    // cannot be opened or read, isOpen() is false, lastError() says why and every call fails cleanly.
     explicit MasterRepository(const QString &databasePath = {});
     ~MasterRepository();
     MasterRepository(const MasterRepository &) = delete;
     MasterRepository &operator=(const MasterRepository &) = delete;
 
     bool isOpen() const;
+    // Open for reading only: the file, its folder or its disk refuses writes. lastError() says why, and every
+    // write fails with the driver's text.
+    bool isReadOnly() const { return m_connection.isReadOnly(); }
 
     // Adds an active master under the trimmed name. Returns the new id, or -1 with lastError() set when the
     // name is blank or the statement fails.

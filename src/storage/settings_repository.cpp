@@ -26,8 +26,10 @@ SettingsRepository::SettingsRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    if (!createSchema() || !seedDefaults())
-        m_connection.close();
+    // A store that can be read but not written keeps showing what it holds; the seeding's failure is its error.
+    const bool ready = createSchema() && seedDefaults();
+    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Settings"_s); !error.isEmpty())
+        m_lastError = error;
 }
 
 SettingsRepository::~SettingsRepository() = default;

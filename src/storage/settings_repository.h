@@ -23,13 +23,16 @@ class SettingsRepository
 {
 public:
     // Opens databasePath, or "SettingsDB.db" in the database folder when it is empty. When the store cannot
-    // be opened or set up, isOpen() is false, lastError() says why and every call fails cleanly.
+    // be opened or read, isOpen() is false, lastError() says why and every call fails cleanly.
     explicit SettingsRepository(const QString &databasePath = {});
     ~SettingsRepository();
     SettingsRepository(const SettingsRepository &) = delete;
     SettingsRepository &operator=(const SettingsRepository &) = delete;
 
     bool isOpen() const;
+    // Open for reading only: the file, its folder or its disk refuses writes. lastError() says why, and every
+    // write fails with the driver's text.
+    bool isReadOnly() const { return m_connection.isReadOnly(); }
 
     // The stored text, or defaultValue when the store is not open, the query fails or the key is absent.
     QString value(const QString &section, const QString &key, const QString &defaultValue = {}) const;

@@ -1,13 +1,30 @@
 #include "sql_connection.h"
 
+#include "logging/application_logger.h"
+
 #include <QDateTime>
+#include <QDir>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QTimeZone>
 #include <QUuid>
+
+#include <atomic>
 
 using namespace Qt::StringLiterals;
 
 namespace tessaron::storage {
+
+namespace {
+
+std::atomic<bool> s_openReadOnly = false;
+
+} // namespace
+
+void SqlConnection::setOpenReadOnly(bool readOnly)
+{
+    s_openReadOnly = readOnly;
+}
 
 SqlConnection::SqlConnection(const QString &prefix, const QString &path)
     : m_name(prefix + u'_' + QUuid::createUuid().toString(QUuid::WithoutBraces))
@@ -15,10 +32,13 @@ SqlConnection::SqlConnection(const QString &prefix, const QString &path)
 {
     QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
     database.setDatabaseName(path);
+    if (s_openReadOnly)
+        database.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
     if (!database.open()) {
         m_openError = database.lastError().text();
         if (m_openError.isEmpty())
             m_openError = u"Не удалось открыть базу данных: %1"_s.arg(path);
+        logFailure(u"cannot be opened"_s, m_openError);
     }
 }
 
@@ -43,6 +63,50 @@ void SqlConnection::close()
     QSqlDatabase database = QSqlDatabase::database(m_name, false);
     if (database.isOpen())
         database.close();
+}
+
+QString SqlConnection::settle(const QString &setUpError, const QString &probeTable)
+{
+    if (!isOpen())
+        return m_accessError;
+    const QString refusal = setUpError.isEmpty() ? writeProbeError() : setUpError;
+    if (refusal.isEmpty())
+        return m_accessError;
+    QSqlQuery probe(database());
+    if (probe.exec(u"SELECT 1 FROM "_s + quoteIdentifier(probeTable) + u" LIMIT 1"_s)) {
+        m_readOnly = true;
+        m_accessError = refusal;
+        logFailure(u"is read-only"_s, refusal);
+        return m_accessError;
+    }
+    m_accessError = refusal;
+    logFailure(u"cannot be read"_s, refusal);
+    probe = QSqlQuery();
+    close();
+    return m_accessError;
+}
+
+// Starts a write and takes it back. A store that another connection is writing right now is not read-only:
+// a busy or locked answer counts as writable.
+QString SqlConnection::writeProbeError() const
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    if (!query.exec(u"BEGIN IMMEDIATE"_s)) {
+        const QString code = query.lastError().nativeErrorCode();
+        return code == u"5"_s || code == u"6"_s ? QString() : query.lastError().text();
+    }
+    QString error;
+    if (!query.exec(u"CREATE TABLE tessaron_write_probe (x)"_s))
+        error = query.lastError().text();
+    query.exec(u"ROLLBACK"_s);
+    return error;
+}
+
+void SqlConnection::logFailure(const QString &what, const QString &text) const
+{
+    logging::ApplicationLogger::write(logging::Level::Warning, u"storage"_s,
+        u"Database %1 %2: %3"_s.arg(QDir::toNativeSeparators(m_path), what, text), u"open"_s);
 }
 
 QString quoteIdentifier(const QString &name)

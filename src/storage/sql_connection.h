@@ -33,10 +33,32 @@ public:
     // registered until the destructor.
     void close();
 
+    // Decides, once the owner has set up its tables, how the store goes on. setUpError is the driver's text of
+    // the set-up step that failed, empty when it succeeded. A store whose set-up succeeded and that can start a
+    // write (tried in a transaction that is rolled back, so the file stays as it was) is writable. Otherwise,
+    // when probeTable can still be read, it stays open for reading: isReadOnly() is true and accessError()
+    // holds the driver's text, which every write will also fail with. Otherwise it is closed, with the text in
+    // accessError(). Each failure is logged (category "storage") with the file and the driver's text.
+    // Returns accessError().
+    QString settle(const QString &setUpError, const QString &probeTable);
+    // Open for reading only: the file, its folder or its disk refuses writes (see settle()).
+    bool isReadOnly() const { return m_readOnly; }
+    // Why the store is read-only or was closed after opening; empty otherwise.
+    QString accessError() const { return m_accessError; }
+
+    // Connections made while this is on open their files for reading only, as SQLite opens a file on a
+    // read-only disk: for tests, which cannot make a disk read-only for a process running as root.
+    static void setOpenReadOnly(bool readOnly);
+
 private:
+    QString writeProbeError() const;
+    void logFailure(const QString &what, const QString &text) const;
+
     QString m_name;
     QString m_path;
     QString m_openError;
+    QString m_accessError;
+    bool m_readOnly = false;
 };
 
 // A run-time identifier for an SQL statement: in double quotes, inner double quotes doubled.

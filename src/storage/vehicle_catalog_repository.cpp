@@ -31,8 +31,9 @@ VehicleCatalogRepository::VehicleCatalogRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    if (!createSchema())
-        m_connection.close();
+    const bool ready = createSchema();
+    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Models"_s); !error.isEmpty())
+        m_lastError = error;
 }
 
 VehicleCatalogRepository::~VehicleCatalogRepository() = default;

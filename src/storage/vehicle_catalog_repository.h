@@ -15,13 +15,16 @@ class VehicleCatalogRepository
 {
 public:
     // Opens databasePath, or the default location when it is empty, and creates the tables. When the store
-    // cannot be opened or set up, isOpen() is false, lastError() says why and every call fails cleanly.
+    // cannot be opened or read, isOpen() is false, lastError() says why and every call fails cleanly.
     explicit VehicleCatalogRepository(const QString &databasePath = {});
     ~VehicleCatalogRepository();
     VehicleCatalogRepository(const VehicleCatalogRepository &) = delete;
     VehicleCatalogRepository &operator=(const VehicleCatalogRepository &) = delete;
 
     bool isOpen() const;
+    // Open for reading only: the file, its folder or its disk refuses writes. lastError() says why, and every
+    // write fails with the driver's text.
+    bool isReadOnly() const { return m_connection.isReadOnly(); }
 
     // Every manufacturer, ordered by name without regard to case. Empty on failure (lastError() set).
     QList<Manufacturer> manufacturers() const;

@@ -17,18 +17,20 @@ VehicleConfigurationRepository::VehicleConfigurationRepository(const QString &da
         m_lastError = m_connection.openError();
         return;
     }
-    QSqlQuery query(m_connection.database());
-    if (!query.exec(u"CREATE TABLE IF NOT EXISTS VehicleConfigurations ("
-                    "Id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                    "Manufacturer TEXT NOT NULL COLLATE NOCASE, "
-                    "Model TEXT NOT NULL COLLATE NOCASE, "
-                    "ParametersJson TEXT NOT NULL, "
-                    "UpdatedAt TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP, "
-                    "UNIQUE(Manufacturer, Model))"_s)) {
-        m_lastError = query.lastError().text();
-        query = QSqlQuery();
-        m_connection.close();
+    QString setUpError;
+    {
+        QSqlQuery query(m_connection.database());
+        if (!query.exec(u"CREATE TABLE IF NOT EXISTS VehicleConfigurations ("
+                        "Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "Manufacturer TEXT NOT NULL COLLATE NOCASE, "
+                        "Model TEXT NOT NULL COLLATE NOCASE, "
+                        "ParametersJson TEXT NOT NULL, "
+                        "UpdatedAt TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP, "
+                        "UNIQUE(Manufacturer, Model))"_s))
+            setUpError = query.lastError().text();
     }
+    if (const QString error = m_connection.settle(setUpError, u"VehicleConfigurations"_s); !error.isEmpty())
+        m_lastError = error;
 }
 
 VehicleConfigurationRepository::~VehicleConfigurationRepository() = default;

@@ -15,7 +15,7 @@ public:
     static inline const QString fileName = QStringLiteral("VehicleConfigurations.db");
 
     // Opens databasePath, or fileName in the database folder when it is empty, and creates the table. When
-    // the store cannot be opened or set up, isOpen() is false, lastError() says why and every call fails
+    // the store cannot be opened or read, isOpen() is false, lastError() says why and every call fails
     // cleanly.
     explicit VehicleConfigurationRepository(const QString &databasePath = {});
     ~VehicleConfigurationRepository();
@@ -23,6 +23,9 @@ public:
     VehicleConfigurationRepository &operator=(const VehicleConfigurationRepository &) = delete;
 
     bool isOpen() const;
+    // Open for reading only: the file, its folder or its disk refuses writes. lastError() says why, and every
+    // write fails with the driver's text.
+    bool isReadOnly() const { return m_connection.isReadOnly(); }
 
     // Stores the parameters under the trimmed manufacturer and model, replacing an earlier set and stamping
     // UpdatedAt. False, with lastError() set, when a name is blank or the statement fails.

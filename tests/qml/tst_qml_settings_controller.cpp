@@ -3,11 +3,13 @@
 #include "storage/app_paths.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -33,6 +35,12 @@ void fillWorkshop(QmlSettingsController &controller)
     controller.setWorkshopCity(QStringLiteral("Санкт-Петербург"));
     controller.setWorkshopStreet(QStringLiteral("ул. Заводская, 5"));
     controller.setWorkshopPhone(QStringLiteral("+7 812 000-00-00"));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString stored(const QString &section, const QString &key)
@@ -69,6 +77,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        tessaron::storage::SqlConnection::setOpenReadOnly(false);
+        tessaron::logging::ApplicationLogger::shutdown();
         tessaron::logging::ApplicationLogger::setEnabled(true);
         m_paths.reset();
     }
@@ -191,6 +201,52 @@ private Q_SLOTS:
         QVERIFY(controller.lastError().size() > QStringLiteral("Не удалось сохранить настройки: ").size());
     }
 
+    // Settings on a disk that refuses writes: what they hold shows, the technician is told from the start and
+    // on every reload, and a save is refused with the driver's text, leaving the file as it was.
+    void readOnlySettingsShowWhatTheyHold()
+    {
+        {
+            QmlSettingsController controller(noPrinters);
+            fillWorkshop(controller);
+            controller.setLogEnabled(false);
+            QVERIFY(controller.save());
+        }
+        tessaron::logging::ApplicationLogger::initialize(m_paths->filePath(QStringLiteral("Logs")));
+        tessaron::logging::ApplicationLogger::setEnabled(true); // the save above switched it off
+        const QString path = tessaron::storage::AppPaths::database(QStringLiteral("SettingsDB.db"));
+        const QByteArray before = fileBytes(path);
+        tessaron::storage::SqlConnection::setOpenReadOnly(true);
+
+        QmlSettingsController controller(noPrinters);
+        const QString told = QStringLiteral("Настройки доступны только для чтения: ");
+        QVERIFY2(controller.lastError().startsWith(told), qPrintable(controller.lastError()));
+        QVERIFY(controller.lastError().contains(QStringLiteral("readonly")));
+        QCOMPARE(controller.workshopName(), QStringLiteral("ООО «Тахосервис»"));
+        QCOMPARE(controller.isLogEnabled(), false);
+        controller.loadSettings(true);
+        QVERIFY(controller.lastError().startsWith(told));
+
+        controller.setWorkshopName(QStringLiteral("ООО «Новое имя»"));
+        QCOMPARE(controller.save(), false);
+        QVERIFY2(controller.lastError().startsWith(QStringLiteral("Не удалось сохранить настройки: ")),
+            qPrintable(controller.lastError()));
+        QCOMPARE(fileBytes(path), before);
+        const QByteArray log = fileBytes(tessaron::logging::ApplicationLogger::filePath());
+        QVERIFY2(log.contains("\"category\":\"storage\"") && log.contains("SettingsDB.db"), log.constData());
+    }
+
+    void damagedSettingsAreToldAndLeftAlone()
+    {
+        const QString path = tessaron::storage::AppPaths::database(QStringLiteral("SettingsDB.db"));
+        const QByteArray before = tessaron::test::writeCorruptFile(path);
+        QmlSettingsController controller(noPrinters);
+        QVERIFY2(controller.lastError().startsWith(QStringLiteral("Не удалось открыть базу настроек: ")),
+            qPrintable(controller.lastError()));
+        fillWorkshop(controller);
+        QCOMPARE(controller.save(), false);
+        QCOMPARE(fileBytes(path), before);
+    }
+
     void loadSettingsDropsUnsavedEditsAndClearsTheError()
     {
         QmlSettingsController controller(noPrinters);
@@ -233,7 +289,9 @@ private Q_SLOTS:
         QSignalSpy masters(&controller, &QmlSettingsController::mastersChanged);
         QSignalSpy customers(&controller, &QmlSettingsController::customersChanged);
 
+        QVERIFY(!controller.save());
         QVERIFY(controller.addMaster(QStringLiteral("Иванов Иван Иванович")));
+        QCOMPARE(controller.lastError(), QString()); // a success after a failed save tells of no failure
         QCOMPARE(masters.count(), 1);
         QCOMPARE(controller.masters().size(), 1);
         QCOMPARE(controller.masters().constFirst().toMap().value(QStringLiteral("fullName")).toString(),

@@ -1,6 +1,8 @@
 #include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/sql_connection.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 
@@ -14,7 +16,8 @@
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 // Gives every suite what the application gives its QML: the application controller as "app", here over
-// folders in a temporary place; and the folder of the real sample files as "samplesDir".
+// folders in a temporary place; a settings controller over the same stores opened read-only as
+// "readOnlySettings"; and the folder of the real sample files as "samplesDir".
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -26,14 +29,20 @@ public Q_SLOTS:
             m_paths = std::make_unique<tessaron::test::TempAppPaths>();
             tessaron::storage::AppPaths::ensureDirectories();
             m_app = std::make_unique<tessaron::qml::QmlAppController>();
+            // The same stores as the application's, opened as on a disk that refuses writes.
+            tessaron::storage::SqlConnection::setOpenReadOnly(true);
+            m_readOnlySettings = std::make_unique<tessaron::qml::QmlSettingsController>();
+            tessaron::storage::SqlConnection::setOpenReadOnly(false);
         }
         tessaron::qml::configureEngine(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("app"), m_app.get());
         engine->rootContext()->setContextProperty(QStringLiteral("samplesDir"), tessaron::test::samplesDir());
+        engine->rootContext()->setContextProperty(QStringLiteral("readOnlySettings"), m_readOnlySettings.get());
     }
 
     void cleanupTestCase()
     {
+        m_readOnlySettings.reset();
         m_app.reset();
         m_paths.reset();
     }
@@ -41,6 +50,7 @@ public Q_SLOTS:
 private:
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
     std::unique_ptr<tessaron::qml::QmlAppController> m_app;
+    std::unique_ptr<tessaron::qml::QmlSettingsController> m_readOnlySettings;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tessaron_quick, QuickTestSetup)

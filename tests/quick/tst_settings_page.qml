@@ -81,6 +81,19 @@ TestCase {
         compare(footLine.color, Qt.color("#606060"));
     }
 
+    // Settings that cannot be written are shown, and the page says so in red from the moment it opens.
+    function test_readOnlyStoreIsToldOnOpening() {
+        const page = stack.push(pageComponent, { settings: readOnlySettings }, StackView.Immediate);
+        waitForRendering(page);
+        const footLine = findChild(page, "footLine");
+        verify(footLine.text.startsWith("Настройки доступны только для чтения: "), footLine.text);
+        compare(footLine.color, Qt.color("#b00020"));
+        grabImage(page).save("settings_page_read_only.png");
+        verify(!readOnlySettings.save());
+        verify(footLine.text.startsWith("Укажите") || footLine.text.startsWith("Не удалось сохранить настройки: "),
+               footLine.text);
+    }
+
     function test_printersOfferTheDefaultFirst() {
         const page = openPage();
         findChild(page, "settingsTabs").currentIndex = 1;

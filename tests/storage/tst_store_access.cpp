@@ -1,0 +1,241 @@
+#include "storage/calibration_repository.h"
+#include "storage/customer_repository.h"
+#include "storage/master_repository.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
+#include "storage/vehicle_catalog_repository.h"
+#include "storage/vehicle_configuration_repository.h"
+#include "support/sqlite_probe.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using namespace tessaron::storage;
+
+namespace {
+
+// What a store did when it was opened at a path and, if asked, written to.
+struct Outcome
+{
+    bool open = false;
+    bool readOnly = false;
+    QString openError;
+    bool wrote = false;
+    QString writeError;
+    bool readBack = false; // what the first, writable run wrote reads back
+};
+
+using StoreRun = std::function<Outcome(const QString &path, bool write)>;
+
+template<typename Repository, typename Write, typename Read> StoreRun storeRun(Write write, Read read)
+{
+    return [write, read](const QString &path, bool doWrite) {
+        Repository repository(path);
+        Outcome outcome;
+        outcome.open = repository.isOpen();
+        outcome.readOnly = repository.isReadOnly();
+        outcome.openError = repository.lastError();
+        if (doWrite) {
+            outcome.wrote = write(repository);
+            outcome.writeError = repository.lastError();
+        }
+        outcome.readBack = read(repository);
+        return outcome;
+    };
+}
+
+struct Store
+{
+    const char *name;
+    StoreRun run;
+};
+
+QList<Store> stores()
+{
+    return {
+        {"settings",
+            storeRun<SettingsRepository>(
+                [](SettingsRepository &r) {
+                    return r.setString(settings::sectionWorkshop, settings::workshopName, u"Тахосервис"_s);
+                },
+                [](const SettingsRepository &r) {
+                    return r.value(settings::sectionWorkshop, settings::workshopName) == u"Тахосервис"_s;
+                })},
+        {"masters",
+            storeRun<MasterRepository>([](MasterRepository &r) { return r.addMaster(u"Иванов И. И."_s) > 0; },
+                [](const MasterRepository &r) { return r.masters().size() == 1; })},
+        {"customers",
+            storeRun<CustomerRepository>(
+                [](CustomerRepository &r) { return r.addCustomer(u"ООО «Груз»"_s, {}, {}) > 0; },
+                [](const CustomerRepository &r) { return r.customers().size() == 1; })},
+        {"calibrations",
+            storeRun<CalibrationRepository>(
+                [](CalibrationRepository &r) {
+                    return r.insertCalibration({{u"CustomerName"_s, u"ООО «Груз»"_s}}) > 0;
+                },
+                [](const CalibrationRepository &r) { return !r.calibration(1).isEmpty(); })},
+        {"vehicle catalogue",
+            storeRun<VehicleCatalogRepository>(
+                [](VehicleCatalogRepository &r) { return r.addManufacturer(u"КАМАЗ"_s) > 0; },
+                [](const VehicleCatalogRepository &r) { return r.manufacturers().size() == 1; })},
+        {"vehicle configurations",
+            storeRun<VehicleConfigurationRepository>(
+                [](VehicleConfigurationRepository &r) { return r.saveConfiguration(u"КАМАЗ"_s, u"5490"_s, u"{}"_s); },
+                [](const VehicleConfigurationRepository &r) {
+                    return r.parametersJson(u"КАМАЗ"_s, u"5490"_s) == u"{}"_s;
+                })},
+    };
+}
+
+QByteArray sha256(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A small tmpfs of its own, unmounted again by the destructor: a disk the test can fill or make read-only.
+class SmallDisk
+{
+public:
+    SmallDisk()
+    {
+        m_mounted = m_folder.isValid()
+            && run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=512k"_s, u"tmpfs"_s, m_folder.path()});
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            run(u"umount"_s, {m_folder.path()});
+    }
+    bool isMounted() const { return m_mounted; }
+    QString filePath(const QString &name) const { return m_folder.filePath(name); }
+
+    // Writes a filler file until the disk refuses another byte.
+    void fill() const
+    {
+        QFile filler(filePath(u"filler"_s));
+        if (!filler.open(QIODevice::WriteOnly))
+            return;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) { }
+        const QByteArray byte(1, 'x');
+        while (filler.write(byte) == 1 && filler.flush()) { }
+    }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+// Stores whose file can be read but not written keep showing what they hold, refuse every write with the
+// driver's text and say why from the start; stores whose file is no database are not opened and not touched.
+class TestStoreAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { SqlConnection::setOpenReadOnly(false); }
+
+    void readOnlyOrFullDiskKeepsReading_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<bool>("fullDisk");
+        const QList<Store> all = stores();
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            QTest::addRow("%s, read-only", all.at(i).name) << int(i) << false;
+            QTest::addRow("%s, full disk", all.at(i).name) << int(i) << true;
+        }
+    }
+
+    void readOnlyOrFullDiskKeepsReading()
+    {
+        QFETCH(int, store);
+        QFETCH(bool, fullDisk);
+        const StoreRun storeRun = stores().at(store).run;
+
+        SmallDisk disk;
+        QTemporaryDir plainFolder;
+        if (fullDisk && !disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const QString path = fullDisk ? disk.filePath(u"store.db"_s) : plainFolder.filePath(u"store.db"_s);
+
+        const Outcome first = storeRun(path, true);
+        QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
+        QVERIFY(first.readBack);
+
+        if (fullDisk)
+            disk.fill();
+        else
+            SqlConnection::setOpenReadOnly(true);
+        const QByteArray before = sha256(path);
+        const Outcome second = storeRun(path, true);
+        QVERIFY2(second.open, qPrintable(second.openError));
+        QVERIFY(second.readOnly);
+        QVERIFY(!second.openError.isEmpty());
+        QVERIFY(second.readBack);
+        QVERIFY(!second.wrote);
+        QVERIFY(!second.writeError.isEmpty());
+        if (!fullDisk) {
+            QVERIFY2(second.openError.contains(u"readonly"_s), qPrintable(second.openError));
+            QVERIFY2(second.writeError.contains(u"readonly"_s), qPrintable(second.writeError));
+        }
+        QCOMPARE(sha256(path), before);
+    }
+
+    void damagedFileIsLeftAlone_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<bool>("truncated");
+        const QList<Store> all = stores();
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            QTest::addRow("%s, a text file", all.at(i).name) << int(i) << false;
+            QTest::addRow("%s, truncated", all.at(i).name) << int(i) << true;
+        }
+    }
+
+    void damagedFileIsLeftAlone()
+    {
+        QFETCH(int, store);
+        QFETCH(bool, truncated);
+        const StoreRun storeRun = stores().at(store).run;
+
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"store.db"_s);
+        if (truncated) {
+            QVERIFY(storeRun(path, true).wrote);
+            QFile file(path);
+            QVERIFY(file.resize(100));
+        } else {
+            tessaron::test::writeCorruptFile(path);
+        }
+        const QByteArray before = sha256(path);
+        const Outcome outcome = storeRun(path, true);
+        QVERIFY(!outcome.open);
+        QVERIFY(!outcome.openError.isEmpty());
+        QVERIFY(!outcome.wrote);
+        QCOMPARE(sha256(path), before);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {u"store.db"_s});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreAccess)
+#include "tst_store_access.moc"

@@ -45,6 +45,14 @@ void SqlConnection::close()
         database.close();
 }
 
+QVariantMap rowFromRecord(const QSqlRecord &record)
+{
+    QVariantMap row;
+    for (int i = 0; i < record.count(); ++i)
+        row.insert(record.fieldName(i), record.value(i));
+    return row;
+}
+
 QString quoteIdentifier(const QString &name)
 {
     QString quoted = name;

@@ -53,8 +53,7 @@ CertificateRepository::CertificateRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    if (!initialize())
-        m_connection.close();
+    initialize();
 }
 
 CertificateRepository::~CertificateRepository() = default;
@@ -92,6 +91,9 @@ bool CertificateRepository::initialize()
 
 bool CertificateRepository::run(QSqlQuery &query, const QString &sql, const QList<QVariant> &values) const
 {
+    // A closed connection has no statement error of its own: the reason it could not open stays the last error.
+    if (!m_connection.isOpen())
+        return false;
     if (!query.prepare(sql)) {
         m_lastError = query.lastError().text();
         return false;

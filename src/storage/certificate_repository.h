@@ -22,7 +22,9 @@ class CertificateRepository
 public:
     // Makes sure the application folders exist, opens databasePath (the default "CertificateDB.db" when empty)
     // and creates the table and its indexes when missing; an existing table is used as it is. When the file
-    // cannot be opened or set up, testConnection() is false, lastError() says why and every call fails.
+    // cannot be opened, testConnection() is false, lastError() keeps the driver's text and every call fails.
+    // When it opens but the table cannot be set up (a file that is no database), lastError() says why and every
+    // statement fails with the driver's text.
     explicit CertificateRepository(const QString &databasePath = {});
     ~CertificateRepository();
     CertificateRepository(const CertificateRepository &) = delete;
@@ -65,6 +67,7 @@ public:
     QList<QVariantMap> certificatesByDateRange(const QDateTime &from, const QDateTime &to) const;
 
 private:
+    // Creates the table and its three indexes, stopping at the first failure.
     bool initialize();
     // Prepares sql on the connection, binds values in order and executes; a failure becomes lastError().
     bool run(QSqlQuery &query, const QString &sql, const QList<QVariant> &values) const;

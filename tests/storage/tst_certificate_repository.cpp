@@ -1,10 +1,10 @@
 #include "storage/certificate_repository.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
+#include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -235,9 +235,7 @@ void TestCertificateRepository::unusableFileFailsCleanly()
     QVERIFY2(repository.lastError().contains(corrupt ? u"not a database"_s : u"unable to open"_s),
         qPrintable(repository.lastError()));
     if (corrupt) {
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), content);
+        QCOMPARE(tessaron::test::readFile(m_path), content);
     }
 
     // Another repository on a sound file works beside it.

@@ -1,6 +1,7 @@
 #include "storage/certificate_field.h"
 #include "storage/certificate_xml_storage.h"
 #include "support/temp_app_paths.h"
+#include "support/test_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@ using namespace Qt::StringLiterals;
 using tessaron::storage::CertificateField;
 using tessaron::storage::certificateFieldName;
 using tessaron::storage::CertificateXmlStorage;
+using tessaron::test::readFile;
+using tessaron::test::writeFile;
 
 namespace {
 
@@ -27,18 +30,6 @@ QVariantMap goldenRecord()
     record.insert(u"CustomerAddress"_s, QVariant());
     record.insert(u"Note"_s, u" Эксплуатация только на территории РФ. "_s);
     return record;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -180,7 +171,7 @@ void TestCertificateXmlStorage::partialRecordWritesEveryElementInOrder()
     const QString path = storage.saveCertificate({{u"WorkshopPhone"_s, u"+7 900"_s}, {u"OrderNumber"_s, 5}});
     QVERIFY(!path.isEmpty());
 
-    const QString xml = QString::fromUtf8(readAll(path));
+    const QString xml = QString::fromUtf8(readFile(path));
     QVERIFY2(xml.startsWith(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CertificateData>\n"_s), qPrintable(xml));
     QStringList elements;
     static const QRegularExpression element(
@@ -211,7 +202,7 @@ void TestCertificateXmlStorage::unreadableFileFails()
     QFETCH(QString, errorPart);
     const CertificateXmlStorage storage(m_folder);
     const QString path = QDir(m_folder).filePath(u"bad.xml"_s);
-    QVERIFY(writeAll(path, content));
+    QVERIFY(writeFile(path, content));
     QVERIFY(storage.appendChecksum(u"bad.xml"_s, CertificateXmlStorage::checksum({})));
 
     QString error;
@@ -232,8 +223,8 @@ void TestCertificateXmlStorage::characterXmlCannotCarryKeepsEarlierFile()
     QVariantMap record = goldenRecord();
     const QString path = storage.saveCertificate(record);
     QVERIFY(!path.isEmpty());
-    const QByteArray file = readAll(path);
-    const QByteArray ledger = readAll(storage.checksumsPath());
+    const QByteArray file = readFile(path);
+    const QByteArray ledger = readFile(storage.checksumsPath());
 
     record.insert(u"TachographSkzi"_s, u"SKZI\u0001 from the device"_s);
     QString checksum = u"untouched"_s;
@@ -241,8 +232,8 @@ void TestCertificateXmlStorage::characterXmlCannotCarryKeepsEarlierFile()
     QCOMPARE(storage.saveCertificate(record, &checksum, &error), QString());
     QVERIFY2(error.contains(u"TachographSkzi"_s), qPrintable(error));
     QCOMPARE(checksum, u"untouched"_s);
-    QCOMPARE(readAll(path), file);
-    QCOMPARE(readAll(storage.checksumsPath()), ledger);
+    QCOMPARE(readFile(path), file);
+    QCOMPARE(readFile(storage.checksumsPath()), ledger);
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList {QFileInfo(path).fileName(), u"checksums.txt"_s}));
 }
 
@@ -252,7 +243,7 @@ void TestCertificateXmlStorage::ledgerReading()
     QVERIFY(storage.allChecksums().isEmpty());
     QVERIFY(!storage.isCertificateExists(QString()));
 
-    QVERIFY(writeAll(storage.checksumsPath(),
+    QVERIFY(writeFile(storage.checksumsPath(),
         "aaa|first.xml\n"
         "no separator\n"
         "two|separa|tors\n"
@@ -273,7 +264,7 @@ void TestCertificateXmlStorage::ledgerReading()
 
     QVERIFY(storage.appendChecksum(u"new.xml"_s, u"ddd"_s));
     QCOMPARE(storage.allChecksums().value(u"ddd"_s), u"new.xml"_s);
-    QVERIFY(readAll(storage.checksumsPath()).endsWith("ccc|\nddd|new.xml\n"));
+    QVERIFY(readFile(storage.checksumsPath()).endsWith("ccc|\nddd|new.xml\n"));
 }
 
 void TestCertificateXmlStorage::failedLedgerAppendLeavesTheFile()
@@ -307,10 +298,10 @@ void TestCertificateXmlStorage::integrity()
     QString error;
     QVERIFY(storage.verifyCertificateIntegrity(path, &error));
 
-    QByteArray content = readAll(path);
+    QByteArray content = readFile(path);
     QVERIFY(!content.contains("123456"));
     content.replace("<VehicleOdometr>13 поле<", "<VehicleOdometr>13 полe<");
-    QVERIFY(writeAll(path, content));
+    QVERIFY(writeFile(path, content));
     QVERIFY(!storage.verifyCertificateIntegrity(path, &error));
     QVERIFY2(error.isEmpty(), qPrintable(error));
 

@@ -45,14 +45,6 @@ constexpr std::array columns = {
     Column {u"WriteTimestamp", u"DATETIME", u"DATETIME"},
 };
 
-QVariantMap rowOf(const QSqlRecord &record)
-{
-    QVariantMap row;
-    for (int i = 0; i < record.count(); ++i)
-        row.insert(record.fieldName(i), record.value(i));
-    return row;
-}
-
 bool isDuplicateColumn(const QSqlError &error)
 {
     return error.databaseText().contains(u"duplicate column name"_s, Qt::CaseInsensitive);
@@ -126,7 +118,7 @@ QList<QVariantMap> CalibrationRepository::searchSuccessfulCalibrations(
     const QString registration = registrationFilter.trimmed();
     const QString customer = customerFilter.trimmed();
     while (query.next()) {
-        QVariantMap row = rowOf(query.record());
+        QVariantMap row = rowFromRecord(query.record());
         if (!registration.isEmpty()
             && !row.value(u"VehicleRegistrationNumber"_s).toString().contains(registration, Qt::CaseInsensitive))
             continue;
@@ -150,7 +142,7 @@ QVariantMap CalibrationRepository::calibration(int id) const
     }
     if (!query.next())
         return {};
-    return rowOf(query.record());
+    return rowFromRecord(query.record());
 }
 
 bool CalibrationRepository::updateCustomerAndOrder(int id, const QString &customerName, int orderNumber)

@@ -109,6 +109,14 @@ void SqlConnection::logFailure(const QString &what, const QString &text) const
         u"Database %1 %2: %3"_s.arg(QDir::toNativeSeparators(m_path), what, text), u"open"_s);
 }
 
+QVariantMap rowFromRecord(const QSqlRecord &record)
+{
+    QVariantMap row;
+    for (int i = 0; i < record.count(); ++i)
+        row.insert(record.fieldName(i), record.value(i));
+    return row;
+}
+
 QString quoteIdentifier(const QString &name)
 {
     QString quoted = name;

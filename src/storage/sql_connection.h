@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
 
 namespace tessaron::storage {
 
@@ -60,6 +62,9 @@ private:
     QString m_accessError;
     bool m_readOnly = false;
 };
+
+// One result row as column name -> the driver's value, every column of the row.
+QVariantMap rowFromRecord(const QSqlRecord &record);
 
 // A run-time identifier for an SQL statement: in double quotes, inner double quotes doubled.
 QString quoteIdentifier(const QString &name);

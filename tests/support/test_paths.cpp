@@ -1,6 +1,7 @@
 #include "test_paths.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace tessaron::test {
 
@@ -13,6 +14,18 @@ QString samplesDir()
 QString samplePath(const QString &fileName)
 {
     return QDir(samplesDir()).filePath(fileName);
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace tessaron::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFileInfo>
 #include <QString>
 
@@ -11,6 +12,12 @@ QString samplesDir();
 
 // The full path of one sample file, whether or not it exists.
 QString samplePath(const QString &fileName);
+
+// Writes a file of that content at path, replacing any; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &content = {});
+
+// The whole content of the file at path; empty when it cannot be read.
+QByteArray readFile(const QString &path);
 
 } // namespace tessaron::test
 

@@ -1,0 +1,220 @@
+#include "certificate_xml_storage.h"
+
+#include "app_paths.h"
+#include "certificate_field.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::storage {
+
+namespace {
+
+// Mixed into every checksum so that a ledger line cannot be forged by hashing a file's values alone. Ledgers
+// already written verify only with this exact text: it must never change.
+constexpr QStringView checksumSalt = u"Tq7#Lm2!Xv9$Rk4@Pz6%Hn8&W";
+static_assert(checksumSalt.size() == 25);
+
+const QString rootElement = u"CertificateData"_s;
+const QString ledgerSeparator = u"|"_s;
+
+// Writes the element as QXmlStreamWriter::writeTextElement does, except that each carriage return goes out as a
+// character reference: a literal one would reach a reader as a line feed (XML folds line ends), and the value
+// read back would no longer match the checksum of the value written.
+void writeTextElement(QXmlStreamWriter &writer, const QString &name, const QString &text)
+{
+    writer.writeStartElement(name);
+    const QStringList parts = text.split(u'\r');
+    writer.writeCharacters(parts.first());
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        writer.writeEntityReference(u"#13"_s);
+        writer.writeCharacters(parts.at(i));
+    }
+    writer.writeEndElement();
+}
+
+} // namespace
+
+CertificateXmlStorage::CertificateXmlStorage(const QString &folder)
+    : m_folder(folder.isEmpty() ? QDir(AppPaths::data()).filePath(u"XML"_s) : folder)
+{
+    QDir().mkpath(m_folder);
+}
+
+QString CertificateXmlStorage::checksumsPath() const
+{
+    return QDir(m_folder).filePath(u"checksums.txt"_s);
+}
+
+QStringList CertificateXmlStorage::fieldNames()
+{
+    return certificateFieldNames();
+}
+
+QString CertificateXmlStorage::sanitizeFileName(const QString &name)
+{
+    QString result = name;
+    for (const QChar c : QStringView(u"<>:\"/\\|?*"))
+        result.replace(c, u'_');
+    return result;
+}
+
+QString CertificateXmlStorage::fileName(const QVariantMap &record)
+{
+    const QString serialKey = certificateFieldName(CertificateField::TachographSerialNumber);
+    const QString dateKey = certificateFieldName(CertificateField::OrderDate);
+    const QString serial = record.contains(serialKey) ? record.value(serialKey).toString() : u"unknown"_s;
+    QString date = record.contains(dateKey) ? record.value(dateKey).toString() : u"nodate"_s;
+    date = sanitizeFileName(date).replace(u' ', u'_');
+    return sanitizeFileName(serial) + u'_' + date + u".xml"_s;
+}
+
+QString CertificateXmlStorage::checksum(const QVariantMap &record)
+{
+    QStringList texts;
+    texts.reserve(qsizetype(certificateFields.size()) + 1);
+    for (const CertificateField field : certificateFields)
+        texts.append(certificateFieldText(record, field));
+    texts.append(checksumSalt.toString());
+    const QByteArray digest = QCryptographicHash::hash(texts.join(u'|').toUtf8(), QCryptographicHash::Sha256);
+    return QString::fromLatin1(digest.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+bool CertificateXmlStorage::appendChecksum(const QString &fileName, const QString &checksum, QString *error) const
+{
+    QFile ledger(checksumsPath());
+    if (!ledger.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        if (error)
+            *error = ledger.errorString();
+        return false;
+    }
+    const QByteArray line = (checksum + ledgerSeparator + fileName + u'\n').toUtf8();
+    if (ledger.write(line) != line.size() || !ledger.flush()) {
+        if (error)
+            *error = ledger.errorString();
+        return false;
+    }
+    return true;
+}
+
+QList<QPair<QString, QString>> CertificateXmlStorage::ledgerEntries() const
+{
+    QList<QPair<QString, QString>> entries;
+    QFile ledger(checksumsPath());
+    if (!ledger.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    QTextStream stream(&ledger);
+    QString line;
+    while (stream.readLineInto(&line)) {
+        const QStringList parts = line.split(ledgerSeparator);
+        if (parts.size() == 2)
+            entries.append({parts.at(0), parts.at(1)});
+    }
+    return entries;
+}
+
+QMap<QString, QString> CertificateXmlStorage::allChecksums() const
+{
+    QMap<QString, QString> checksums;
+    for (const auto &[checksum, fileName] : ledgerEntries())
+        checksums.insert(checksum, fileName);
+    return checksums;
+}
+
+bool CertificateXmlStorage::isCertificateExists(const QString &checksum) const
+{
+    return allChecksums().contains(checksum);
+}
+
+QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QString *checksum, QString *error) const
+{
+    const QString name = fileName(record);
+    const QString path = QDir(m_folder).filePath(name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+
+    QXmlStreamWriter writer(&file);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement(rootElement);
+    for (const CertificateField field : certificateFields) {
+        writeTextElement(writer, certificateFieldName(field), certificateFieldText(record, field));
+        // The writer drops a character XML cannot carry and only raises its error flag; committing then would
+        // keep a file whose content no longer matches the checksum of the record.
+        if (writer.hasError()) {
+            file.cancelWriting();
+            if (error) {
+                *error
+                    = u"Не удалось записать поле %1 сертификата: значение содержит символы, недопустимые в XML"_s.arg(
+                        certificateFieldName(field));
+            }
+            return {};
+        }
+    }
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    if (writer.hasError() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+
+    const QString sum = CertificateXmlStorage::checksum(record);
+    if (!appendChecksum(name, sum, error))
+        return {};
+    if (checksum)
+        *checksum = sum;
+    return path;
+}
+
+QVariantMap CertificateXmlStorage::loadCertificate(const QString &filePath, QString *error) const
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+    QVariantMap record;
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() != rootElement) {
+            const QString name = reader.name().toString();
+            record.insert(name, reader.readElementText());
+        }
+    }
+    if (reader.hasError()) {
+        if (error)
+            *error = reader.errorString();
+        return {};
+    }
+    return record;
+}
+
+bool CertificateXmlStorage::verifyCertificateIntegrity(const QString &filePath, QString *error) const
+{
+    const QVariantMap record = loadCertificate(filePath, error);
+    if (record.isEmpty())
+        return false;
+    const QString computed = checksum(record);
+    const QString name = QFileInfo(filePath).fileName();
+    for (const auto &[sum, fileName] : ledgerEntries()) {
+        if (fileName == name && sum == computed)
+            return true;
+    }
+    return false;
+}
+
+} // namespace tessaron::storage

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace tessaron::storage {
+
+// Keeps one XML file per issued certificate in a folder of its own, with the append-only ledger
+// "checksums.txt" beside the files: one line "checksum|file name" per save, never rewritten. The ledger tells
+// whether a certificate with the same content was saved before, and whether a file still holds what was saved.
+// The synchronisation copies the folder and its ledger as plain files, so both formats are fixed.
+//
+// A small value object for one thread; nothing is locked against other processes. Error pointers may be null
+// and are written only on failure.
+class CertificateXmlStorage
+{
+public:
+    // Keeps its files in folder, or in Data/XML of the user's data folder when folder is empty, and creates the
+    // folder with its parents. A folder that cannot be created is not reported: the first save fails instead.
+    explicit CertificateXmlStorage(const QString &folder = {});
+
+    QString folderPath() const { return m_folder; }
+    // The ledger: folderPath()/checksums.txt.
+    QString checksumsPath() const;
+
+    // The 30 keys of the certificate field set in field-set order (see certificate_field.h).
+    static QStringList fieldNames();
+
+    // name with each of < > : " / \ | ? * replaced by "_".
+    static QString sanitizeFileName(const QString &name);
+
+    // The file name a record is saved under: "<serial>_<date>.xml" from TachographSerialNumber ("unknown" when
+    // the key is absent) and OrderDate ("nodate" when absent, spaces also replaced), both through
+    // sanitizeFileName. A second record with the same serial and date replaces the first one's file.
+    static QString fileName(const QVariantMap &record);
+
+    // The salted checksum of the record's 30 field values: 43 characters of URL-safe Base64 without padding.
+    // Keys outside the field set do not count; any change of a value, white space included, does.
+    static QString checksum(const QVariantMap &record);
+
+    // Appends the ledger line "checksum|fileName". False with the file's error text when the ledger cannot be
+    // opened or written.
+    bool appendChecksum(const QString &fileName, const QString &checksum, QString *error = nullptr) const;
+
+    // The ledger as checksum -> file name; where one checksum stands on several lines the last one wins. Lines
+    // that do not split into exactly two parts at "|" are skipped. Empty, without error, when the ledger
+    // cannot be read.
+    QMap<QString, QString> allChecksums() const;
+
+    // Whether the ledger holds the checksum (exact, case-sensitive).
+    bool isCertificateExists(const QString &checksum) const;
+
+    // Writes the record's XML file (all 30 fields, in field-set order, through an atomic save) and appends its
+    // ledger line. Returns the file's full path and, through checksum, the record's checksum. On failure
+    // returns the empty text: when the file cannot be written the earlier file of that name stays untouched
+    // and no ledger line is written; a value holding a character XML cannot carry is such a failure, named
+    // in the error. When only the ledger append fails, the new file stands without its line.
+    QString saveCertificate(const QVariantMap &record, QString *checksum = nullptr, QString *error = nullptr) const;
+
+    // Reads an XML file back as element name -> text: every element below the root, whatever its name, so
+    // keys outside the field set come through and missing ones stay absent. Empty, with the file's or the XML
+    // reader's error text, when the file cannot be read, is malformed or an element has child elements.
+    QVariantMap loadCertificate(const QString &filePath, QString *error = nullptr) const;
+
+    // True when the ledger holds a line for the file's bare name whose checksum equals the checksum of the
+    // file's content, in whatever order the lines stand. False without error text for an altered file or a
+    // file without ledger line; false with the load error when the file cannot be read.
+    bool verifyCertificateIntegrity(const QString &filePath, QString *error = nullptr) const;
+
+private:
+    // Every ledger line that splits into exactly two parts, as (checksum, file name), in file order.
+    QList<QPair<QString, QString>> ledgerEntries() const;
+
+    QString m_folder;
+};
+
+} // namespace tessaron::storage

@@ -1,5 +1,6 @@
 #include "ddd/ddd_decoder.h"
 #include "qml/qml_ddd_controller.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 using tessaron::ddd::DddFileType;
 using tessaron::ddd::DddReport;
 using tessaron::qml::QmlDddController;
+using tessaron::test::writeFile;
 
 namespace {
 
@@ -53,13 +55,6 @@ DddReport heldDecode(const QString &path, QString *)
 DddReport instantSyntheticDecode(const QString &path, QString *)
 {
     return syntheticReport(path);
-}
-
-// Writes a file of that content at path; false when it cannot.
-bool writeFile(const QString &path, const QByteArray &content = {})
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)

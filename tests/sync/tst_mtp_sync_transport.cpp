@@ -1,9 +1,9 @@
 #include "platform/mtp_device_finder.h"
+#include "support/test_files.h"
 #include "sync/mtp_sync_transport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +12,8 @@ using namespace Qt::StringLiterals;
 using tessaron::platform::MtpDeviceFinder;
 using tessaron::sync::MtpSyncTransport;
 using tessaron::sync::MtpTimings;
+using tessaron::test::fileBytes;
+using tessaron::test::writeFile;
 
 namespace {
 
@@ -22,26 +24,13 @@ const QString kNotFound
 const QString kNoDeviceReminder
     = u"MTP: MTP-устройства пока не подключены. Разблокируйте Honor и оставьте USB в режиме «Передача файлов»."_s;
 
-bool makeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(content) == content.size();
-}
-
 // A path ending in "/" is a folder, any other a file holding its own path, so that copies of a name differ.
 bool makeTree(const QString &root, const QStringList &paths)
 {
     bool made = QDir().mkpath(root);
     for (const QString &path : paths)
-        made = made && (path.endsWith(u'/') ? QDir(root).mkpath(path) : makeFile(root + u'/' + path, path.toUtf8()));
+        made = made && (path.endsWith(u'/') ? QDir(root).mkpath(path) : writeFile(root + u'/' + path, path.toUtf8()));
     return made;
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Files that upload wrote for name (the temporary-name pattern) with the given content.
@@ -52,7 +41,7 @@ int uploadedCopies(const QString &folder, const QString &name, const QByteArray 
             QRegularExpression::escape(name)));
     int copies = 0;
     for (const QString &entry : QDir(folder).entryList(QDir::Files))
-        copies += pattern.match(entry).hasMatch() && contentOf(folder + u'/' + entry) == content ? 1 : 0;
+        copies += pattern.match(entry).hasMatch() && fileBytes(folder + u'/' + entry) == content ? 1 : 0;
     return copies;
 }
 
@@ -193,21 +182,21 @@ void TestMtpSyncTransport::transfers()
     QVERIFY(makeTree(root,
         {u"A/TessaronSyncMTP/both"_s, u"A/TessaronSyncMTP/Host_1.txt"_s, u"B/TessaronSyncMTP/both"_s,
             u"B/TessaronSyncMTP/Request_ID.tspak"_s}));
-    QVERIFY(makeFile(second + u"/empty"_s, {}));
+    QVERIFY(writeFile(second + u"/empty"_s, {}));
     QByteArray payload(2 * 65536 + 123, Qt::Uninitialized); // more than two chunks
     for (qsizetype i = 0; i < payload.size(); ++i)
         payload[i] = char(i * 7);
     const QString local = dir.filePath(u"local.bin"_s);
-    QVERIFY(makeFile(local, payload));
+    QVERIFY(writeFile(local, payload));
     MtpSyncTransport transport(kOneRound);
     QString error;
     QVERIFY(openOn(transport, root, &error));
 
     const QString downloaded = dir.filePath(u"downloaded"_s);
     QVERIFY(transport.download(u"both"_s, downloaded, &error));
-    QCOMPARE(contentOf(downloaded), "A/TessaronSyncMTP/both");
+    QCOMPARE(fileBytes(downloaded), "A/TessaronSyncMTP/both");
     QVERIFY(transport.upload(local, u"Host_1.txt"_s, &error));
-    QCOMPARE(contentOf(first + u"/Host_1.txt"_s), "A/TessaronSyncMTP/Host_1.txt");
+    QCOMPARE(fileBytes(first + u"/Host_1.txt"_s), "A/TessaronSyncMTP/Host_1.txt");
     QCOMPARE(uploadedCopies(first, u"Host_1.txt"_s, payload), 1);
     QVERIFY(transport.upload(local, u"Response_ID.tspak"_s, &error));
     QCOMPARE(uploadedCopies(second, u"Response_ID.tspak"_s, payload), 1);

@@ -113,7 +113,11 @@ std::optional<QString> replySessionId(const QString &name)
 
 MtpSyncTransport::MtpSyncTransport(const MtpTimings &timings)
     : m_timings(timings)
-{ }
+{
+    // A round must take time and a window must have a length, or the wait would never end or divide by zero.
+    m_timings.pollInterval = std::max(1, m_timings.pollInterval);
+    m_timings.reminderInterval = std::max(1, m_timings.reminderInterval);
+}
 
 MtpSyncTransport::~MtpSyncTransport()
 {

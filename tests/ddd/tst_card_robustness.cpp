@@ -4,6 +4,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
@@ -24,16 +25,11 @@
 
 using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
+using tessaron::test::fileBytes;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
-
-QByteArray readSample(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Invariants that hold whatever the bytes: one chart point per activity change, the event and fault caps.
 // Empty when they hold.
@@ -157,7 +153,7 @@ void TestCardRobustness::cutAtBlockBoundaries()
 {
     QFETCH(QString, sample);
     TESSARON_REQUIRE_SAMPLE(path, sample);
-    const Sample file(readSample(path));
+    const Sample file(fileBytes(path));
     std::set<qsizetype> boundaries;
     for (const DddBlock &block : file.blocks()) {
         boundaries.insert(block.offset);
@@ -180,7 +176,7 @@ void TestCardRobustness::cutAtRandomLengths()
     QFETCH(QString, sample);
     QFETCH(quint32, seed);
     TESSARON_REQUIRE_SAMPLE(path, sample);
-    const Sample file(readSample(path));
+    const Sample file(fileBytes(path));
     QRandomGenerator random(seed);
     std::vector<Damage> damages;
     for (int i = 0; i < 500; ++i)
@@ -193,7 +189,7 @@ void TestCardRobustness::randomByteFlips()
     QFETCH(QString, sample);
     QFETCH(quint32, seed);
     TESSARON_REQUIRE_SAMPLE(path, sample);
-    const Sample file(readSample(path));
+    const Sample file(fileBytes(path));
     QRandomGenerator random(seed);
     std::vector<Damage> damages;
     for (int i = 0; i < 150; ++i) {
@@ -222,7 +218,7 @@ void TestCardRobustness::randomActivityPointers()
     QFETCH(QString, sample);
     QFETCH(quint32, seed);
     TESSARON_REQUIRE_SAMPLE(path, sample);
-    const Sample file(readSample(path));
+    const Sample file(fileBytes(path));
     const auto activities = std::find_if(file.blocks().cbegin(), file.blocks().cend(),
         [](const DddBlock &block) { return block.fileNumber == u"0504"_s && block.fileType == 0; });
     QVERIFY(activities != file.blocks().cend());

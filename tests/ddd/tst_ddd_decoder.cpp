@@ -2,6 +2,7 @@
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
 #include "support/ddd_file_builder.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 #include <QCryptographicHash>
@@ -48,12 +49,6 @@ QStringList groupNames(const QList<RecordGroup> &groups)
     for (const RecordGroup &group : groups)
         names.append(group.name);
     return names;
-}
-
-QByteArray readSample(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A second-generation certificate shape: 7F21 { 5F29 profile, 42 authority, 5F4C authorisation, 7F49 { 06 oid,
@@ -271,8 +266,8 @@ private slots:
         QFETCH(QString, name);
         TESSARON_REQUIRE_SAMPLE(path, name + u".ddd"_s);
         const QString expectedPath = samplePath(u"expected/"_s + name + u".json"_s);
-        const QJsonObject expected = QJsonDocument::fromJson(readSample(expectedPath)).object();
-        const QByteArray bytes = readSample(path);
+        const QJsonObject expected = QJsonDocument::fromJson(fileBytes(expectedPath)).object();
+        const QByteArray bytes = fileBytes(path);
 
         QString error = u"untouched"_s;
         const DddReport report = Decoder::decodeFile(path, &error);

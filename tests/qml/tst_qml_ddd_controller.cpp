@@ -1,5 +1,6 @@
 #include "ddd/ddd_decoder.h"
 #include "qml/qml_ddd_controller.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 #include "storage/database_catalog.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@ using namespace Qt::StringLiterals;
 using tessaron::storage::AppPaths;
 using tessaron::storage::DatabaseCatalog;
 using tessaron::storage::KnownDatabase;
+using tessaron::test::fileBytes;
 using tessaron::test::SqliteProbe;
 
 namespace {
@@ -23,12 +25,6 @@ void writeFormerDatabase(const QString &path, const QString &marker)
     const SqliteProbe probe(path);
     QVERIFY(probe.execute(u"CREATE TABLE DriverCardReports (ReportId INTEGER PRIMARY KEY, FileName TEXT)"_s));
     QVERIFY(probe.execute(u"INSERT INTO DriverCardReports (FileName) VALUES (?)"_s, {marker}));
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString reportsTarget()
@@ -91,7 +87,7 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
     for (const QString &location : locations) {
         const QString path = folders.value(location) + u"/driver_cards.db"_s;
         writeFormerDatabase(path, location);
-        before.insert(path, contentOf(path));
+        before.insert(path, fileBytes(path));
     }
 
     QString error;
@@ -100,7 +96,7 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
     QCOMPARE(
         SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), expectedMarker);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(contentOf(it.key()), it.value());
+        QCOMPARE(fileBytes(it.key()), it.value());
     QStringList left = QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     left.removeAll(u"driver_cards.db"_s);
     QCOMPARE(left, QStringList {u"ReportsDB.db"_s});
@@ -119,7 +115,7 @@ void TestDatabaseCatalog::corruptFormerFileLeavesNothingBehind()
     QVERIFY2(error.contains(u"повреждена"_s), qPrintable(error));
     QVERIFY(!QFileInfo::exists(reportsTarget()));
     QCOMPARE(QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
-    QCOMPARE(contentOf(former), bytes);
+    QCOMPARE(fileBytes(former), bytes);
 
     // A later start tries again and fails the same way, still without leftovers.
     QVERIFY(!DatabaseCatalog::prepareReportsDatabase(nullptr));
@@ -144,12 +140,12 @@ void TestDatabaseCatalog::existingTargetIsLeftAlone()
     tessaron::test::TempAppPaths paths;
     writeFormerDatabase(AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s, u"former"_s);
     writeFormerDatabase(reportsTarget(), u"current"_s);
-    const QByteArray target = contentOf(reportsTarget());
+    const QByteArray target = fileBytes(reportsTarget());
 
     QString error = u"untouched"_s;
     QVERIFY(DatabaseCatalog::prepareReportsDatabase(&error));
     QCOMPARE(error, u"untouched"_s);
-    QCOMPARE(contentOf(reportsTarget()), target);
+    QCOMPARE(fileBytes(reportsTarget()), target);
 }
 
 void TestDatabaseCatalog::folderThatCannotBeMadeIsReported()

@@ -6,10 +6,10 @@
 #include "storage/sql_connection.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -35,12 +35,6 @@ void fillWorkshop(QmlSettingsController &controller)
     controller.setWorkshopCity(QStringLiteral("Санкт-Петербург"));
     controller.setWorkshopStreet(QStringLiteral("ул. Заводская, 5"));
     controller.setWorkshopPhone(QStringLiteral("+7 812 000-00-00"));
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString stored(const QString &section, const QString &key)
@@ -214,7 +208,7 @@ private Q_SLOTS:
         tessaron::logging::ApplicationLogger::initialize(m_paths->filePath(QStringLiteral("Logs")));
         tessaron::logging::ApplicationLogger::setEnabled(true); // the save above switched it off
         const QString path = tessaron::storage::AppPaths::database(QStringLiteral("SettingsDB.db"));
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = tessaron::test::fileBytes(path);
         tessaron::storage::SqlConnection::setOpenReadOnly(true);
 
         QmlSettingsController controller(noPrinters);
@@ -230,8 +224,8 @@ private Q_SLOTS:
         QCOMPARE(controller.save(), false);
         QVERIFY2(controller.lastError().startsWith(QStringLiteral("Не удалось сохранить настройки: ")),
             qPrintable(controller.lastError()));
-        QCOMPARE(fileBytes(path), before);
-        const QByteArray log = fileBytes(tessaron::logging::ApplicationLogger::filePath());
+        QCOMPARE(tessaron::test::fileBytes(path), before);
+        const QByteArray log = tessaron::test::fileBytes(tessaron::logging::ApplicationLogger::filePath());
         QVERIFY2(log.contains("\"category\":\"storage\"") && log.contains("SettingsDB.db"), log.constData());
     }
 
@@ -244,7 +238,7 @@ private Q_SLOTS:
             qPrintable(controller.lastError()));
         fillWorkshop(controller);
         QCOMPARE(controller.save(), false);
-        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(tessaron::test::fileBytes(path), before);
     }
 
     void loadSettingsDropsUnsavedEditsAndClearsTheError()

@@ -3,6 +3,7 @@
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QTest>
@@ -158,7 +159,7 @@ void TestCertificateRepository::unusableFileFailsCleanly()
     // The driver's own text, whether the file never opened or its statements fail.
     QVERIFY2(repository.lastError().contains(corrupt ? u"not a database"_s : u"unable to open"_s),
         qPrintable(repository.lastError()));
-    QCOMPARE(tessaron::test::readFile(path), content);
+    QCOMPARE(tessaron::test::fileBytes(path), content);
 }
 
 QTEST_GUILESS_MAIN(TestCertificateRepository)

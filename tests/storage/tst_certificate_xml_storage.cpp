@@ -2,6 +2,7 @@
 #include "storage/certificate_xml_storage.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -9,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 using tessaron::storage::CertificateXmlStorage;
-using tessaron::test::readFile;
+using tessaron::test::fileBytes;
 using tessaron::test::writeFile;
 
 namespace {
@@ -98,7 +99,7 @@ void TestCertificateXmlStorage::writtenFileReadsBackExactly()
 
     // A partial record still gives all 30 elements, in field-set order, the missing ones empty.
     const QVariantMap partial = {{u"WorkshopPhone"_s, u"+7 900"_s}, {u"OrderNumber"_s, 5}};
-    const QString xml = QString::fromUtf8(readFile(storage.saveCertificate(partial)));
+    const QString xml = QString::fromUtf8(fileBytes(storage.saveCertificate(partial)));
     QVERIFY2(xml.startsWith(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CertificateData>\n"_s), qPrintable(xml));
     static const QRegularExpression element(u"^    <(\\w+)>([^<]*)</\\1>$"_s, QRegularExpression::MultilineOption);
     QStringList elements;
@@ -153,8 +154,8 @@ void TestCertificateXmlStorage::characterXmlCannotCarryKeepsEarlierFile()
     const CertificateXmlStorage storage(paths.path());
     QVariantMap record = goldenRecord();
     const QString path = storage.saveCertificate(record);
-    const QByteArray file = readFile(path);
-    const QByteArray ledger = readFile(storage.checksumsPath());
+    const QByteArray file = fileBytes(path);
+    const QByteArray ledger = fileBytes(storage.checksumsPath());
 
     record.insert(u"TachographSkzi"_s, u"SKZI\u0001 from the device"_s);
     QString checksum = u"untouched"_s;
@@ -162,8 +163,8 @@ void TestCertificateXmlStorage::characterXmlCannotCarryKeepsEarlierFile()
     QCOMPARE(storage.saveCertificate(record, &checksum, &error), QString());
     QVERIFY2(error.contains(u"TachographSkzi"_s), qPrintable(error));
     QCOMPARE(checksum, u"untouched"_s);
-    QCOMPARE(readFile(path), file);
-    QCOMPARE(readFile(storage.checksumsPath()), ledger);
+    QCOMPARE(fileBytes(path), file);
+    QCOMPARE(fileBytes(storage.checksumsPath()), ledger);
 }
 
 void TestCertificateXmlStorage::ledger()
@@ -177,7 +178,7 @@ void TestCertificateXmlStorage::ledger()
     const QMap<QString, QString> expected = {{u"aaa"_s, u"later.xml"_s}, {QString(), u"empty.xml"_s},
         {u"bbb"_s, u"Сертификат.xml"_s}, {u"ccc"_s, u"new.xml"_s}};
     QCOMPARE(storage.allChecksums(), expected);
-    QVERIFY(readFile(storage.checksumsPath()).endsWith("later.xml\nccc|new.xml\n"));
+    QVERIFY(fileBytes(storage.checksumsPath()).endsWith("later.xml\nccc|new.xml\n"));
     QVERIFY(storage.isCertificateExists(u"bbb"_s));
     QVERIFY(!storage.isCertificateExists(u"BBB"_s));
 
@@ -210,7 +211,7 @@ void TestCertificateXmlStorage::integrity()
     QString error;
     QVERIFY(storage.verifyCertificateIntegrity(path, &error));
 
-    QByteArray content = readFile(path);
+    QByteArray content = fileBytes(path);
     QVERIFY(writeFile(path, content.replace("<VehicleOdometr>13 поле<", "<VehicleOdometr>13 полe<")));
     QVERIFY(!storage.verifyCertificateIntegrity(path, &error));
     QVERIFY(QFile::remove(storage.checksumsPath()));

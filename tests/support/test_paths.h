@@ -13,12 +13,6 @@ QString samplesDir();
 // The full path of one sample file, whether or not it exists.
 QString samplePath(const QString &fileName);
 
-// Writes a file of that content at path, replacing any; false when it cannot.
-bool writeFile(const QString &path, const QByteArray &content = {});
-
-// The whole content of the file at path; empty when it cannot be read.
-QByteArray readFile(const QString &path);
-
 } // namespace tessaron::test
 
 // Skips the calling test function, naming the path it tried, when a real sample file is absent.

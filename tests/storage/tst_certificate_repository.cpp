@@ -1,9 +1,9 @@
 #include "storage/certificate_repository.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
-#include "support/test_files.h"
 
 #include <QDir>
 #include <QTest>

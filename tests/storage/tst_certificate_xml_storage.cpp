@@ -1,8 +1,8 @@
 #include "storage/certificate_field.h"
 #include "storage/certificate_xml_storage.h"
 #include "support/temp_app_paths.h"
-#include "support/test_paths.h"
 #include "support/test_files.h"
+#include "support/test_paths.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -12,22 +12,6 @@ namespace tessaron::ddd {
 
 namespace {
 
-QVariantMap asn1IdentityMap(const Asn1Identity &identity)
-{
-    return {
-        {u"version"_s, identity.version},
-        {u"vin"_s, identity.vin},
-        {u"registrationNumber"_s, identity.registrationNumber},
-        {u"vehicleFirstUseDate"_s, identity.vehicleFirstUseDate},
-        {u"driverSurname"_s, identity.driverSurname},
-        {u"driverFirstName"_s, identity.driverFirstName},
-        {u"cardNumber"_s, identity.cardNumber},
-        {u"dataStartDate"_s, identity.dataStartDate},
-        {u"dataEndDate"_s, identity.dataEndDate},
-        {u"cardWithdrawalTime"_s, identity.cardWithdrawalTime},
-    };
-}
-
 QString generationText(const QSet<int> &generations)
 {
     QStringList parts;
@@ -97,6 +81,22 @@ qint32 count(const QVariantList &rows)
 }
 
 } // namespace
+
+QVariantMap asn1IdentityMap(const Asn1Identity &identity)
+{
+    return {
+        {u"version"_s, identity.version},
+        {u"vin"_s, identity.vin},
+        {u"registrationNumber"_s, identity.registrationNumber},
+        {u"vehicleFirstUseDate"_s, identity.vehicleFirstUseDate},
+        {u"driverSurname"_s, identity.driverSurname},
+        {u"driverFirstName"_s, identity.driverFirstName},
+        {u"cardNumber"_s, identity.cardNumber},
+        {u"dataStartDate"_s, identity.dataStartDate},
+        {u"dataEndDate"_s, identity.dataEndDate},
+        {u"cardWithdrawalTime"_s, identity.cardWithdrawalTime},
+    };
+}
 
 QVariantMap DddReport::summary() const
 {

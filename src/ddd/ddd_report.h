@@ -105,6 +105,9 @@ struct DddReport
     QVariantList blockRows() const;
 };
 
+// The identity as a map of its field names, as the summary and the report database carry it.
+QVariantMap asn1IdentityMap(const Asn1Identity &identity);
+
 // The dataset table: name -> member, in the report's dataset order.
 struct DddDataset
 {

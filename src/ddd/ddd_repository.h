@@ -1,0 +1,100 @@
+#pragma once
+
+#include "ddd_report.h"
+
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace tessaron::storage {
+class SqlConnection;
+}
+
+namespace tessaron::ddd {
+
+struct TypedTable;
+
+// Decoded DDD reports in ReportsDB.db. A report is one header row (DriverCardReports or TachographReports,
+// numbered independently, so a report is named by its id together with its type), typed child rows for the
+// older readers, every dataset row as JSON in DddRows, its sections in DddSections and one JSON object of
+// its scalar fields and analysis in DddReportMeta. The JSON is compact with members in ascending key order:
+// the synchronisation merge reads these tables too.
+//
+// Owns one named connection; used on the thread that made it. Failures are results: -1, false or an empty
+// value, with the driver's text in lastError(), which no later success clears.
+class DddRepository
+{
+public:
+    // Opens path, or the catalogue's reports database (moving an earlier one into place) when path is empty,
+    // and creates and upgrades the schema. When the catalogue or the open fails, isOpen() is false, no
+    // connection exists and lastError() says why; every operation then fails at once without touching a file.
+    explicit DddRepository(const QString &path = {});
+    ~DddRepository();
+    DddRepository(const DddRepository &) = delete;
+    DddRepository &operator=(const DddRepository &) = delete;
+
+    bool isOpen() const;
+    QString lastError() const { return m_lastError; }
+
+    // Stores the whole report in one transaction and returns its new id; -1 when nothing was stored (lastError
+    // unchanged when the database is not open). A Tachograph report is stored as a tachograph report, every
+    // other type as a driver card. Saving the same report twice stores it twice.
+    qint64 save(const DddReport &report);
+
+    // The stored report rebuilt: header fields, meta, all 38 datasets (typed tables for a dataset that has no
+    // JSON rows), blocks from the stored sections and a one-line structure note; the analysis is recomputed
+    // when none was stored. Type Unknown when no such report is stored (or type is neither DriverCard nor
+    // Tachograph).
+    DddReport loadReport(qint64 reportId, DddFileType type) const;
+    // The loaded report as the viewer reads it: its summary with "reportId", "analysis" and 30 of the datasets;
+    // an empty map when loadReport finds nothing.
+    QVariantMap load(qint64 reportId, DddFileType type) const;
+    // One dataset's rows from DddRows in row order; rows that are not JSON objects are skipped.
+    QVariantList loadRows(qint64 reportId, DddFileType type, const QString &dataset) const;
+    // All rows of one typed child table for the report, each column under its name and under the name with a
+    // lower-case first letter; empty when the table is missing.
+    QVariantList loadLegacyRows(qint64 reportId, const QString &table) const;
+    // Replaces the report's dataset of that name with rows; any other name changes nothing.
+    static void appendRows(DddReport &report, const QString &dataset, const QVariantList &rows);
+
+    // Every stored report of both kinds as maps (reportId, reportDate, keyValue, description, eventCount,
+    // faultCount, reportType as display text), newest first; undated entries last; equal dates by the higher
+    // id. Empty when the database is not open or the query fails (then lastError says why).
+    QVariantList listReports() const;
+
+    // The highest id of a stored report of the same type whose fingerprint equals the report's, or, where
+    // either fingerprint is missing, whose file path equals the report's non-empty path; 0 when none, -1 on
+    // error ("DDD report database is not open" also for a report of type Unknown).
+    qint64 findDuplicateReport(const DddReport &report) const;
+
+    // Deletes the report with its rows, sections, meta and (by cascade) typed child rows, all or nothing.
+    // True also when no such report was stored; false when not open (lastError unchanged) or on failure.
+    bool remove(qint64 reportId, DddFileType type);
+
+private:
+    void setError(const QString &text) const;
+    bool exec(const QString &sql) const;
+    bool initialize();
+    bool ensureColumn(const QString &table, const QString &column, const QString &type);
+
+    qint64 saveDriverCard(const DddReport &report);
+    qint64 saveTachograph(const DddReport &report);
+    qint64 saveInTransaction(const DddReport &report, DddFileType storedType);
+    qint64 insertDriverCardHeader(const DddReport &report) const;
+    qint64 insertTachographHeader(const DddReport &report) const;
+    bool saveTypedRows(qint64 reportId, const DddReport &report, const TypedTable &table) const;
+    bool saveTachographChildren(qint64 reportId, const DddReport &report) const;
+    bool saveRows(qint64 reportId, DddFileType type, const QString &dataset, const QVariantList &rows) const;
+    bool saveSections(qint64 reportId, DddFileType type, const DddReport &report) const;
+
+    bool loadHeader(DddReport &report, qint64 reportId) const;
+    void loadMeta(DddReport &report, qint64 reportId) const;
+    void loadSections(DddReport &report, qint64 reportId) const;
+
+    std::unique_ptr<storage::SqlConnection> m_connection;
+    mutable QString m_lastError;
+};
+
+} // namespace tessaron::ddd

@@ -1,0 +1,46 @@
+#pragma once
+
+// Shared pieces of tessaron_core_bench. Each measured area is one function in a file of its own, listed in the
+// area table of tessaron_core_bench.cpp.
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace tessaron::bench {
+
+struct Measurement
+{
+    double best = 0; // milliseconds
+    double mean = 0;
+};
+
+// Runs work repeat times and times each run.
+template<typename Work> Measurement measure(int repeat, Work work)
+{
+    std::vector<double> milliseconds;
+    for (int run = 0; run < repeat; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        milliseconds.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    Measurement result;
+    result.best = *std::min_element(milliseconds.begin(), milliseconds.end());
+    for (double value : milliseconds)
+        result.mean += value / double(milliseconds.size());
+    return result;
+}
+
+inline void print(const char *what, int repeat, const Measurement &measurement)
+{
+    std::printf("%-64s runs %3d  best %9.2f ms  mean %9.2f ms\n", what, repeat, measurement.best, measurement.mean);
+}
+
+// Area "database": the report database on the vehicle-unit download given (files.first()). 0 on success.
+int benchReportDatabase(const QStringList &files, int repeat);
+
+} // namespace tessaron::bench

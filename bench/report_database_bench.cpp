@@ -58,9 +58,8 @@ bool saveAndLoad(const QString &folder, const QString &path, int repeat)
         static_cast<long long>(report.charts.size()), static_cast<long long>(report.detailedSpeed.size()),
         double(QFileInfo(file).size() - emptySize) / 1e6 / repeat);
     qsizetype charts = 0;
-    print("loadReport", repeat, measure(repeat, [&] {
-        charts = repository.loadReport(id, DddFileType::Tachograph).charts.size();
-    }));
+    print("loadReport", repeat,
+        measure(repeat, [&] { charts = repository.loadReport(id, DddFileType::Tachograph).charts.size(); }));
     return charts == report.charts.size();
 }
 

@@ -243,6 +243,16 @@ bool DddRepository::exec(const QString &sql) const
     return false;
 }
 
+bool DddRepository::execBound(QSqlQuery &query, const QVariantList &values) const
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values.at(i));
+    if (query.exec())
+        return true;
+    setError(query.lastError().text());
+    return false;
+}
+
 bool DddRepository::initialize()
 {
     const QStringList statements = schemaStatements();
@@ -339,12 +349,8 @@ qint64 DddRepository::findDuplicateReport(const DddReport &report) const
         u"SELECT ReportId FROM (SELECT ReportId, %1 AS Fingerprint, %2 AS Path FROM DddReportMeta "
         "WHERE ReportType = ? AND json_valid(Json) AND json_type(Json) = 'object') WHERE %3 "
         "ORDER BY ReportId DESC LIMIT 1"_s.arg(metaText(u"sourceFingerprint"_s), metaText(u"filePath"_s), fileMatch));
-    for (const QVariant &value : std::as_const(values))
-        query.addBindValue(value);
-    if (!query.exec()) {
-        setError(query.lastError().text());
+    if (!execBound(query, values))
         return -1;
-    }
     return query.next() ? query.value(0).toLongLong() : 0;
 }
 
@@ -368,13 +374,9 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
     for (const QString &statement : statements) {
         QSqlQuery query(m_connection->database());
         query.prepare(statement);
-        query.addBindValue(reportId);
-        if (statement.count(u'?') > 1)
-            query.addBindValue(storedReportType(type));
-        if (!query.exec()) {
-            setError(query.lastError().text());
+        const QVariantList values {reportId, storedReportType(type)};
+        if (!execBound(query, values.mid(0, statement.count(u'?'))))
             return false;
-        }
     }
     if (!transaction.commit()) {
         setError(transaction.errorText());

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QSqlQuery;
+
 namespace tessaron::storage {
 class SqlConnection;
 }
@@ -76,6 +78,8 @@ public:
 private:
     void setError(const QString &text) const;
     bool exec(const QString &sql) const;
+    // Binds values in order and executes the prepared query; on failure its text becomes the last error.
+    bool execBound(QSqlQuery &query, const QVariantList &values) const;
     bool initialize();
     bool ensureColumn(const QString &table, const QString &column, const QString &type);
 

@@ -291,13 +291,8 @@ QVariantList DddRepository::loadRows(qint64 reportId, DddFileType type, const QS
     query.setForwardOnly(true);
     query.prepare(u"SELECT Json FROM DddRows WHERE ReportId = ? AND ReportType = ? AND Dataset = ? "
                   "ORDER BY RowIndex"_s);
-    query.addBindValue(reportId);
-    query.addBindValue(storedReportType(type));
-    query.addBindValue(dataset);
-    if (!query.exec()) {
-        setError(query.lastError().text());
+    if (!execBound(query, {reportId, storedReportType(type), dataset}))
         return {};
-    }
     // Equal rows (a vehicle unit's repeated chart points) are parsed once and share one map again.
     QHash<QString, QVariant> parsed;
     QVariantList rows;
@@ -328,11 +323,8 @@ QVariantList DddRepository::loadLegacyRows(qint64 reportId, const QString &table
     QSqlQuery query(m_connection->database());
     query.setForwardOnly(true);
     query.prepare(u"SELECT * FROM %1 WHERE ReportId = ?"_s.arg(storage::quoteIdentifier(table)));
-    query.addBindValue(reportId);
-    if (!query.exec()) {
-        setError(query.lastError().text());
+    if (!execBound(query, {reportId}))
         return {};
-    }
     const QSqlRecord record = query.record();
     QVariantList rows;
     while (query.next()) {

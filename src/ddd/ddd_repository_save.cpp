@@ -358,13 +358,7 @@ qint64 DddRepository::insertDriverCardHeader(const DddReport &report) const
         efficiency.value(u"totalRestMinutes"_s, 0),
         drivenDistance(report),
     };
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        setError(query.lastError().text());
-        return -1;
-    }
-    return query.lastInsertId().toLongLong();
+    return execBound(query, values) ? query.lastInsertId().toLongLong() : -1;
 }
 
 qint64 DddRepository::insertTachographHeader(const DddReport &report) const
@@ -392,13 +386,7 @@ qint64 DddRepository::insertTachographHeader(const DddReport &report) const
         report.daysWithFaults,
         report.nextCalibrationDate,
     };
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        setError(query.lastError().text());
-        return -1;
-    }
-    return query.lastInsertId().toLongLong();
+    return execBound(query, values) ? query.lastInsertId().toLongLong() : -1;
 }
 
 bool DddRepository::saveTypedRows(qint64 reportId, const DddReport &report, const TypedTable &table) const
@@ -475,12 +463,8 @@ bool DddRepository::saveSections(qint64 reportId, DddFileType type, const DddRep
     {
         QSqlQuery query(m_connection->database());
         query.prepare(u"DELETE FROM DddSections WHERE ReportId = ? AND ReportType = ?"_s);
-        query.addBindValue(reportId);
-        query.addBindValue(reportType);
-        if (!query.exec()) {
-            setError(query.lastError().text());
+        if (!execBound(query, {reportId, reportType}))
             return false;
-        }
     }
     if (!report.sections.isEmpty()) {
         static const QStringList keys {u"fileNumber"_s, u"name"_s, u"occurrence"_s, u"offset"_s, u"length"_s,
@@ -508,14 +492,7 @@ bool DddRepository::saveSections(qint64 reportId, DddFileType type, const DddRep
     }
     QSqlQuery query(m_connection->database());
     query.prepare(u"INSERT OR REPLACE INTO DddReportMeta (ReportId, ReportType, Json) VALUES (?, ?, ?)"_s);
-    query.addBindValue(reportId);
-    query.addBindValue(reportType);
-    query.addBindValue(QString::fromUtf8(compactJson(reportMeta(report))));
-    if (!query.exec()) {
-        setError(query.lastError().text());
-        return false;
-    }
-    return true;
+    return execBound(query, {reportId, reportType, QString::fromUtf8(compactJson(reportMeta(report)))});
 }
 
 } // namespace tessaron::ddd

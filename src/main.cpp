@@ -3,6 +3,7 @@
 #include "qml/qml_engine_setup.h"
 #include "storage/app_paths.h"
 #include "ui/theme_manager.h"
+#include "ui/translation_loader.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
@@ -22,6 +23,11 @@ int main(int argc, char *argv[])
     ThemeManager::apply(ThemeManager::load(ThemeManager::settingsFilePath()));
     tessaron::storage::AppPaths::ensureDirectories();
     tessaron::logging::ApplicationLogger::initialize();
+    using tessaron::ui::TranslationLoader;
+    QString translationError;
+    if (!TranslationLoader::installQtTranslations(TranslationLoader::qtTranslationsFolder(), &translationError))
+        tessaron::logging::ApplicationLogger::write(
+            tessaron::logging::Level::Warning, QStringLiteral("app"), translationError, QStringLiteral("startup"));
 
     int exitCode = 0;
     {

@@ -10,6 +10,12 @@ ApplicationWindow {
     property Component dddPageComponent: Component { DddPage {} }
 
     readonly property alias pageStack: pageStack
+    // The menu speaks the language of the page shown.
+    readonly property bool english: pageStack.currentItem !== null && pageStack.currentItem.english === true
+
+    function t(ru, en) {
+        return english ? en : ru;
+    }
 
     function openDddPage() {
         if (!dddPageComponent)
@@ -26,8 +32,9 @@ ApplicationWindow {
 
     width: 1280
     height: 800
-    minimumWidth: 800
-    minimumHeight: 560
+    // A small laptop screen less the task bar: every page is laid out to stay whole from here up.
+    minimumWidth: 1024
+    minimumHeight: 640
     visible: true
     title: "Tessaron " + Qt.application.version
 
@@ -35,7 +42,7 @@ ApplicationWindow {
         id: dddCommand
 
         objectName: "dddCommand"
-        text: "Расшифровка .ddd"
+        text: window.t("Расшифровка .ddd", "DDD decoder")
         enabled: window.dddPageComponent !== null
         onTriggered: window.openDddPage()
     }
@@ -44,7 +51,7 @@ ApplicationWindow {
         id: settingsCommand
 
         objectName: "settingsCommand"
-        text: "Настройки"
+        text: window.t("Настройки", "Settings")
         onTriggered: window.openSettingsPage()
     }
 
@@ -52,13 +59,13 @@ ApplicationWindow {
         id: quitCommand
 
         objectName: "quitCommand"
-        text: "Выход"
+        text: window.t("Выход", "Exit")
         onTriggered: app.quit()
     }
 
     menuBar: MenuBar {
         Menu {
-            title: "Файл"
+            title: window.t("Файл", "File")
 
             MenuItem {
                 action: dddCommand
@@ -72,7 +79,7 @@ ApplicationWindow {
         }
 
         Menu {
-            title: "Сервис"
+            title: window.t("Сервис", "Tools")
 
             MenuItem {
                 action: settingsCommand

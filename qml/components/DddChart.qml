@@ -118,6 +118,7 @@ Item {
         spacing: 6 * chart.uiScale
 
         Text {
+            objectName: "chartTitle"
             Layout.fillWidth: true
             text: DddChartSeries.title(chart.chartType, chart.english)
             textFormat: Text.PlainText

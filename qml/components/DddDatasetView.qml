@@ -15,17 +15,33 @@ Rectangle {
     property bool fillLastColumn: true
     property int uiFontSize: 16
     property var resizedWidths: []
+    // How far the header is drawn below the table's top, so that it stays in sight while an outer view scrolls
+    // the table's top away; it never covers the last row.
+    property real headerShift: 0
 
     readonly property var columnWidths: DddTable.columnWidths(columns, resizedWidths, uiScale, width, fillLastColumn)
     readonly property real tableWidth: DddTable.totalWidth(columnWidths)
     readonly property real headerHeight: Math.max(32, 34 * uiScale)
     readonly property real rowHeight: Math.max(34, 38 * uiScale)
     readonly property int rowCount: rows && rows.length !== undefined ? rows.length : 0
+    // The height that shows every row without scrolling.
+    readonly property real naturalHeight: headerHeight + Math.max(1, rowCount) * rowHeight
+                                          + (horizontalBar.visible ? horizontalBar.height : 0) + 2
     readonly property alias listView: list
+    property alias contentX: horizontal.contentX
 
     signal rowDoubleClicked(var row)
 
-    onColumnsChanged: resizedWidths = []
+    // Back to the first row and the first column.
+    function resetScroll() {
+        horizontal.contentX = 0;
+        list.positionViewAtBeginning();
+    }
+
+    onColumnsChanged: {
+        resizedWidths = [];
+        resetScroll();
+    }
 
     color: "#ffffff"
     border.color: "#dddddd"
@@ -46,6 +62,9 @@ Rectangle {
         Row {
             id: header
 
+            objectName: "tableHeader"
+            y: Math.max(0, Math.min(view.headerShift, view.height - view.headerHeight - view.rowHeight))
+            z: 1
             height: view.headerHeight
 
             Repeater {
@@ -61,18 +80,16 @@ Rectangle {
                     height: header.height
                     color: "#4d4d4d"
 
-                    Text {
+                    ElidedLabel {
                         anchors.fill: parent
                         anchors.leftMargin: 6
                         anchors.rightMargin: handle.width
                         text: DddTable.columnTitle(headerCell.modelData, view.english)
-                        textFormat: Text.PlainText
                         color: "#ffffff"
                         font.bold: true
                         font.pixelSize: view.uiFontSize
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        elide: Text.ElideRight
                     }
 
                     Rectangle {
@@ -138,7 +155,7 @@ Rectangle {
                     Repeater {
                         model: view.columns
 
-                        Text {
+                        ElidedLabel {
                             required property var modelData
                             required property int index
 
@@ -146,9 +163,7 @@ Rectangle {
                             height: rowItem.height
                             leftPadding: 6
                             rightPadding: 6
-                            clip: true
                             text: DddTable.cellText(rowItem.modelData, modelData[0], view.english)
-                            textFormat: Text.PlainText
                             color: view.textColor
                             font.pixelSize: view.uiFontSize
                             verticalAlignment: Text.AlignVCenter

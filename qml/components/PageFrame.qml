@@ -12,6 +12,8 @@ Page {
     property QtObject app: AppContext.controller
     // The page's own controller (the DDD page sets app.ddd).
     property QtObject controller: null
+    // The page's language where it offers English: the shell's own texts (back, the menu) follow it.
+    property bool english: false
     property bool showHeader: true
     property real contentMargin: Math.round(16 * uiScale)
     property real contentSpacing: Math.round(10 * uiScale)
@@ -50,7 +52,7 @@ Page {
 
             ToolButton {
                 objectName: "backButton"
-                text: "‹ Назад"
+                text: frame.english ? "‹ Back" : "‹ Назад"
                 font.pixelSize: frame.uiFontSize
                 visible: frame.navigationStack !== null && frame.navigationStack !== undefined
                          && frame.navigationStack.depth > 1

@@ -1,5 +1,7 @@
 .pragma library
 
+.import "DddFieldLabels.js" as FieldLabels
+
 // Texts the controller writes, in English; the page shows them so when its language is English.
 var exactTranslations = {
     "Разбор завершён": "Decoding complete",
@@ -397,6 +399,15 @@ function stackIndex(sectionIndex, datasetCount) {
 
 // --- File box -------------------------------------------------------------------------------------------
 
+// Tells one shown report from the next (a cleared page counts as one too): a new one resets the page's scroll
+// positions and chart choice.
+function reportIdentity(controller, summary) {
+    if (!controller)
+        return "";
+    return JSON.stringify([controller.filePath, controller.fileName, controller.fileType, controller.fileSize,
+                           summary || {}]);
+}
+
 function present(value) {
     return value !== undefined && value !== null && String(value).length > 0;
 }
@@ -567,12 +578,13 @@ function hexDump(hexText, english) {
     return lines.join("\n");
 }
 
-function hexTitle(row) {
+// The title line of the hex view: the block's file number and its section name as the section list shows it.
+function hexTitle(row, english) {
     if (!row)
         return "";
     var title = present(row.fileNumber) ? String(row.fileNumber) : "";
     if (present(row.name))
-        title += " — " + row.name;
+        title += " — " + FieldLabels.fieldLabel(String(row.name), english);
     return title;
 }
 

@@ -8,12 +8,13 @@ import Tessaron
 PageFrame {
     id: page
 
-    property bool english: false
     property bool resumeMonitoringOnClose: true
     property int selectedChartMetric: 0
     property int selectedChartStyle: 0
-    property string hexDialogTitle: ""
-    property string hexDialogText: ""
+    // The file-contents row whose block the hex view shows; its title and text follow the page's language.
+    property var hexDialogRow: null
+    readonly property string hexDialogTitle: DddPageText.hexTitle(hexDialogRow, english)
+    readonly property string hexDialogText: hexDialogRow ? DddPageText.hexDump(DddPageText.blockHex(hexDialogRow), english) : ""
 
     // The selected section by kind (a dataset's key, "#analysis" or "#charts"), so the selection does not jump
     // when the number of listed datasets changes.
@@ -23,6 +24,8 @@ PageFrame {
     property var rows: ({})
     property var summary: ({})
     property var analysis: ({})
+    // What the shown report is; when it changes, the views start over at their first row and first chart.
+    property string reportIdentity: ""
 
     readonly property bool busy: controller ? controller.busy : false
     readonly property string statusText: controller ? controller.statusText : ""
@@ -73,11 +76,24 @@ PageFrame {
         rows = lists;
         summary = controller && controller.summary ? controller.summary : {};
         analysis = controller && controller.analysis ? controller.analysis : {};
+        var identity = DddPageText.reportIdentity(controller, summary);
+        if (identity !== reportIdentity) {
+            reportIdentity = identity;
+            startOver();
+        }
+    }
+
+    // A new report is shown from its beginning: the first chart in its first style, tables and the analysis
+    // scrolled back to their first row and column.
+    function startOver() {
+        selectedChartMetric = 0;
+        selectedChartStyle = 0;
+        datasetView.resetScroll();
+        analysisView.resetScroll();
     }
 
     function showBlockHex(row) {
-        hexDialogTitle = DddPageText.hexTitle(row);
-        hexDialogText = DddPageText.hexDump(DddPageText.blockHex(row), english);
+        hexDialogRow = row;
         hexDialog.open();
     }
 
@@ -115,6 +131,16 @@ PageFrame {
         }
     }
 
+    // A footer command: the buttons of a row share its width equally, whatever their texts.
+    component FooterButton: Button {
+        Layout.fillWidth: true
+        Layout.preferredWidth: 1
+        Layout.minimumWidth: 0
+    }
+
+    // The main commands in a grid of four columns (three on a narrow page), wrapping to further rows as
+    // commands are added; the closing commands in a centred row below. Widths flow only from the page down,
+    // never from the buttons' texts up, so the footer is never wider than the page.
     footerComponent: Component {
         Pane {
             id: footerPane
@@ -122,37 +148,38 @@ PageFrame {
             readonly property bool narrow: page.width < 1150
 
             padding: Math.round(8 * page.uiScale)
+            contentWidth: availableWidth
+            contentHeight: footerColumn.implicitHeight
 
-            ColumnLayout {
-                anchors.fill: parent
+            Column {
+                id: footerColumn
+
+                width: footerPane.availableWidth
                 spacing: Math.round(6 * page.uiScale)
 
                 GridLayout {
-                    id: buttonGrid
-
-                    Layout.fillWidth: true
+                    objectName: "footerGrid"
+                    width: parent.width
                     columns: footerPane.narrow ? 3 : 4
                     columnSpacing: Math.round(8 * page.uiScale)
+                    rowSpacing: footerColumn.spacing
 
-                    Button {
+                    FooterButton {
                         objectName: "openButton"
-                        Layout.fillWidth: true
                         text: page.t("Открыть .ddd", "Open .ddd")
                         enabled: !page.busy
                         onClicked: page.controller.chooseAndOpenFile()
                     }
 
-                    Button {
+                    FooterButton {
                         objectName: "processButton"
-                        Layout.fillWidth: true
                         text: page.t("Обработать", "Process")
                         enabled: page.controller !== null && page.controller.fileName.length > 0 && !page.busy
                         onClicked: page.controller.openFile(page.controller.filePath)
                     }
 
-                    Button {
+                    FooterButton {
                         objectName: "chartsButton"
-                        Layout.fillWidth: true
                         text: page.t("Графики", "Charts")
                         enabled: page.hasReport
                         onClicked: page.selectSection(page.datasets.length + 1)
@@ -160,14 +187,13 @@ PageFrame {
                 }
 
                 RowLayout {
-                    Layout.alignment: Qt.AlignHCenter
-                    Layout.fillWidth: false
-                    Layout.preferredWidth: footerPane.narrow ? buttonGrid.width : buttonGrid.width * 0.75
-                    Layout.maximumWidth: Layout.preferredWidth
+                    objectName: "footerClosingRow"
+                    x: (parent.width - width) / 2
+                    width: footerPane.narrow ? parent.width : Math.round(parent.width * 0.75)
+                    spacing: Math.round(8 * page.uiScale)
 
-                    Button {
+                    FooterButton {
                         objectName: "clearButton"
-                        Layout.fillWidth: true
                         text: page.t("Очистить", "Clear")
                         enabled: !page.busy
                         onClicked: page.controller.clear()
@@ -258,12 +284,10 @@ PageFrame {
                         color: "#555555"
                     }
 
-                    Label {
+                    ElidedLabel {
                         Layout.fillWidth: true
                         text: fileRow.modelData[1]
-                        textFormat: Text.PlainText
                         font.bold: true
-                        elide: Text.ElideRight
                     }
                 }
             }
@@ -303,14 +327,12 @@ PageFrame {
                 color: selected ? "#dceaf7" : (index % 2 === 0 ? "#ffffff" : "#f7f7f7")
                 border.color: selected ? "#4c8fc9" : "#dddddd"
 
-                Label {
+                ElidedLabel {
                     anchors.fill: parent
                     anchors.leftMargin: Math.round(10 * page.uiScale)
                     anchors.rightMargin: Math.round(6 * page.uiScale)
                     verticalAlignment: Text.AlignVCenter
                     text: sectionRow.modelData
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
                     font.bold: sectionRow.selected
                 }
 
@@ -328,6 +350,8 @@ PageFrame {
             currentIndex: page.stackIndex
 
             DddDatasetView {
+                id: datasetView
+
                 objectName: "datasetView"
                 rows: page.currentDataset ? page.rows[page.currentDataset.key] || [] : []
                 columns: page.currentDataset ? DddPageText.localizedColumns(page.currentDataset.columns, page.english) : []
@@ -340,274 +364,37 @@ PageFrame {
                 }
             }
 
-            Flickable {
+            DddAnalysisView {
                 id: analysisView
 
                 objectName: "analysisView"
-                clip: true
-                contentWidth: width
-                contentHeight: analysisColumn.implicitHeight
-                boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar {}
-
-                ColumnLayout {
-                    id: analysisColumn
-
-                    readonly property var compliance: DddPageText.group(page.analysis, "compliance")
-                    readonly property int overallScore: Number(compliance.overallScore) || 0
-
-                    width: analysisView.width - Math.round(12 * page.uiScale)
-                    spacing: page.contentSpacing
-
-                    Label {
-                        text: page.t("Сводный анализ режима труда и отдыха", "Summary of working and rest time")
-                        textFormat: Text.PlainText
-                        font.bold: true
-                        font.pixelSize: Math.round(page.uiFontSize * 1.15)
-                    }
-
-                    GridLayout {
-                        Layout.fillWidth: true
-                        columns: 4
-                        columnSpacing: Math.round(8 * page.uiScale)
-                        rowSpacing: Math.round(8 * page.uiScale)
-
-                        Repeater {
-                            model: DddPageText.analysisTiles(page.analysis, page.english)
-
-                            delegate: Rectangle {
-                                id: tile
-
-                                required property var modelData
-
-                                Layout.fillWidth: true
-                                Layout.preferredWidth: 1
-                                implicitHeight: tileColumn.implicitHeight + Math.round(16 * page.uiScale)
-                                color: "#f7f9fb"
-                                border.color: "#dddddd"
-                                radius: 4
-
-                                ColumnLayout {
-                                    id: tileColumn
-
-                                    anchors.fill: parent
-                                    anchors.margins: Math.round(8 * page.uiScale)
-                                    spacing: 2
-
-                                    Label {
-                                        Layout.fillWidth: true
-                                        text: tile.modelData.label
-                                        textFormat: Text.PlainText
-                                        color: "#555555"
-                                        elide: Text.ElideRight
-                                    }
-
-                                    Label {
-                                        Layout.fillWidth: true
-                                        text: tile.modelData.value
-                                        textFormat: Text.PlainText
-                                        font.bold: true
-                                        font.pixelSize: Math.round(page.uiFontSize * 1.2)
-                                        elide: Text.ElideRight
-                                    }
-                                }
-                            }
-                        }
-                    }
-
-                    Rectangle {
-                        objectName: "complianceBox"
-                        Layout.fillWidth: true
-                        implicitHeight: complianceColumn.implicitHeight + Math.round(20 * page.uiScale)
-                        border.color: DddPageText.scoreColor(analysisColumn.overallScore)
-                        border.width: 2
-                        radius: 4
-
-                        ColumnLayout {
-                            id: complianceColumn
-
-                            anchors.fill: parent
-                            anchors.margins: Math.round(10 * page.uiScale)
-                            spacing: 4
-
-                            RowLayout {
-                                Label {
-                                    text: page.t("Соблюдение режима", "Compliance")
-                                    textFormat: Text.PlainText
-                                }
-
-                                Label {
-                                    text: analysisColumn.overallScore + " / 100"
-                                    textFormat: Text.PlainText
-                                    font.bold: true
-                                    color: DddPageText.scoreColor(analysisColumn.overallScore)
-                                }
-                            }
-
-                            RowLayout {
-                                Label {
-                                    text: page.t("Дневное вождение", "Daily driving")
-                                    textFormat: Text.PlainText
-                                }
-
-                                Label {
-                                    text: (Number(analysisColumn.compliance.dailyDrivingScore) || 0) + " / 100"
-                                    textFormat: Text.PlainText
-                                    font.bold: true
-                                }
-                            }
-
-                            Label {
-                                text: analysisColumn.compliance.isCompliant === true
-                                      ? page.t("Нарушений не выявлено", "No violations found")
-                                      : page.t("Требуется внимание", "Attention required")
-                                textFormat: Text.PlainText
-                                color: analysisColumn.compliance.isCompliant === true ? "#2e7d32" : "#b00020"
-                                font.bold: true
-                            }
-                        }
-                    }
-
-                    Label {
-                        text: page.t("Распределение времени", "Time classification")
-                        textFormat: Text.PlainText
-                        font.bold: true
-                    }
-
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: Math.round(8 * page.uiScale)
-
-                        Repeater {
-                            model: DddPageText.classificationTiles(page.analysis, page.english)
-
-                            delegate: Rectangle {
-                                id: classTile
-
-                                required property var modelData
-
-                                Layout.fillWidth: true
-                                Layout.preferredWidth: 1
-                                implicitHeight: classColumn.implicitHeight + Math.round(16 * page.uiScale)
-                                color: "#ffffff"
-                                border.color: modelData.color
-                                radius: 4
-
-                                ColumnLayout {
-                                    id: classColumn
-
-                                    anchors.fill: parent
-                                    anchors.margins: Math.round(8 * page.uiScale)
-                                    spacing: 2
-
-                                    Label {
-                                        text: classTile.modelData.label
-                                        textFormat: Text.PlainText
-                                        color: "#555555"
-                                    }
-
-                                    Label {
-                                        text: classTile.modelData.value
-                                        textFormat: Text.PlainText
-                                        font.bold: true
-                                        font.pixelSize: Math.round(page.uiFontSize * 1.2)
-                                        color: classTile.modelData.color
-                                    }
-                                }
-                            }
-                        }
-                    }
-
-                    DddDatasetView {
-                        objectName: "workingHoursView"
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: Math.min(Math.max(140 * page.uiScale, headerHeight + rowCount * rowHeight + 16),
-                                                         360 * page.uiScale)
-                        rows: page.workingHours
-                        columns: DddPageText.localizedColumns(DddPageText.workingHoursColumns, page.english)
-                        fillLastColumn: false
-                        uiScale: page.uiScale
-                        uiFontSize: page.uiFontSize
-                        english: page.english
-                    }
-
-                    RowLayout {
-                        Layout.fillWidth: true
-                        Layout.bottomMargin: Math.round(8 * page.uiScale)
-                        spacing: Math.round(8 * page.uiScale)
-
-                        Repeater {
-                            model: [
-                                { ru: "Нарушения", en: "Violations", key: "violations", color: "#b00020", fill: "#fdf0f1" },
-                                { ru: "Предупреждения", en: "Warnings", key: "warnings", color: "#a06000", fill: "#fdf6e9" },
-                                { ru: "Рекомендации", en: "Recommendations", key: "recommendations", color: "#1f5f99",
-                                  fill: "#eef5fb" }
-                            ]
-
-                            delegate: Rectangle {
-                                id: panel
-
-                                required property var modelData
-
-                                readonly property var items: DddPageText.list(analysisColumn.compliance, modelData.key)
-
-                                Layout.fillWidth: true
-                                Layout.preferredWidth: 1
-                                Layout.alignment: Qt.AlignTop
-                                implicitHeight: panelColumn.implicitHeight + Math.round(16 * page.uiScale)
-                                color: modelData.fill
-                                border.color: modelData.color
-                                radius: 4
-
-                                ColumnLayout {
-                                    id: panelColumn
-
-                                    anchors.fill: parent
-                                    anchors.margins: Math.round(8 * page.uiScale)
-                                    spacing: 4
-
-                                    Label {
-                                        text: page.t(panel.modelData.ru, panel.modelData.en) + " (" + panel.items.length + ")"
-                                        textFormat: Text.PlainText
-                                        font.bold: true
-                                        color: panel.modelData.color
-                                    }
-
-                                    Repeater {
-                                        model: DddPageText.messageLines(panel.items, page.english)
-
-                                        delegate: Label {
-                                            required property string modelData
-
-                                            Layout.fillWidth: true
-                                            text: modelData
-                                            textFormat: Text.PlainText
-                                            wrapMode: Text.Wrap
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
+                analysis: page.analysis
+                english: page.english
+                uiScale: page.uiScale
+                uiFontSize: page.uiFontSize
+                spacing: page.contentSpacing
             }
 
             ColumnLayout {
                 objectName: "chartsView"
                 spacing: page.contentSpacing
 
+                // The boxes give up width before the row would widen the page.
                 RowLayout {
+                    Layout.fillWidth: true
                     spacing: Math.round(8 * page.uiScale)
 
                     Label {
                         text: page.t("Показатель:", "Metric:")
                     }
 
-                    ComboBox {
+                    ChoiceBox {
                         objectName: "metricBox"
+                        Layout.fillWidth: true
                         Layout.preferredWidth: Math.round(230 * page.uiScale)
+                        Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartMetrics, page.english)
-                        currentIndex: page.selectedChartMetric
+                        selectedIndex: page.selectedChartMetric
                         onActivated: function (index) { page.selectedChartMetric = index; }
                     }
 
@@ -615,12 +402,18 @@ PageFrame {
                         text: page.t("Вид:", "View:")
                     }
 
-                    ComboBox {
+                    ChoiceBox {
                         objectName: "styleBox"
+                        Layout.fillWidth: true
                         Layout.preferredWidth: Math.round(170 * page.uiScale)
+                        Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartStyles, page.english)
-                        currentIndex: page.selectedChartStyle
+                        selectedIndex: page.selectedChartStyle
                         onActivated: function (index) { page.selectedChartStyle = index; }
+                    }
+
+                    Item {
+                        Layout.fillWidth: true
                     }
                 }
 

@@ -127,4 +127,25 @@ TestCase {
         verify(view.listView.count === 5000);
         verify(view.listView.contentItem.children.length < 60, "delegates: " + view.listView.contentItem.children.length);
     }
+
+    function test_cutTextsEndInAnEllipsisAndShowWholeOnHover() {
+        var longText = "Идентификация транспортного средства";
+        var view = createView({ rows: [{ a: longText, b: "1" }], columns: [["a", "Запись, байт", 120], ["b", "Б", 100]],
+                                fillLastColumn: false });
+        var cell = textItem(view, longText);
+        var header = textItem(view, "Запись, байт");
+        var shortCell = textItem(view, "1");
+        verify(cell.truncated && header.truncated, "both are narrower than their texts");
+        verify(!shortCell.truncated);
+        compare(cell.elide, Text.ElideRight);
+        compare(header.elide, Text.ElideRight);
+        var cuts = [cell, header];
+        for (var i = 0; i < cuts.length; ++i) {
+            mouseMove(cuts[i], 20, cuts[i].height / 2);
+            tryVerify(function () { return cuts[i].tipShown; }, 2000, "the whole text on hover: " + cuts[i].text);
+        }
+        mouseMove(shortCell, 10, shortCell.height / 2);
+        wait(600);
+        verify(!shortCell.tipShown, "a text that fits needs no tip");
+    }
 }

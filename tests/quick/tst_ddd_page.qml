@@ -298,4 +298,63 @@ TestCase {
         wait(400);
         verify(chart.speedSeries === built, "the series was not built again");
     }
+
+    function pickFrom(box, index) {
+        mouseClick(box);
+        tryVerify(function () { return box.popup.opened; });
+        box.popup.contentItem.positionViewAtIndex(index, ListView.Contain);
+        waitForRendering(box.popup.contentItem);
+        mouseClick(box.popup.contentItem.itemAtIndex(index));
+        tryVerify(function () { return !box.popup.visible; });
+    }
+
+    function test_newReportStartsTheChartsOver() {
+        publishCard({ analysis: { workingHours: [{ dayNumber: 1, workMinutes: 90 }] } });
+        mouseClick(child("chartsButton"));
+        var metricBox = child("metricBox");
+        var chart = child("chart");
+        pickFrom(metricBox, 8);
+        pickFrom(child("styleBox"), 5);
+        page().english = true;
+        compare(metricBox.currentIndex, 8, "the other language's names keep the choice");
+        compare(child("styleBox").currentIndex, 5);
+        compare(child("chartTitle").text, "Work time by day");
+        page().english = false;
+
+        publishTachograph();
+        mouseClick(child("chartsButton"));
+        compare([page().selectedChartMetric, metricBox.currentIndex, chart.chartType], [0, 0, 0]);
+        compare([page().selectedChartStyle, child("styleBox").currentIndex, chart.visualizationType], [0, 0, 0]);
+        compare(metricBox.displayText, "Активность");
+        compare(child("chartTitle").text, "График активности по дням");
+    }
+
+    function test_analysisTableKeepsItsHeaderAndStartsOverWithANewReport() {
+        var days = [];
+        for (var day = 1; day <= 40; ++day)
+            days.push({ dayNumber: day, workTime: "01:00", restTime: "23:00", workStart: "08:00", workEnd: "09:00" });
+        publishCard({ analysis: { workingHours: days } });
+        page().selectSection(page().datasets.length);
+        var view = child("analysisView");
+        var table = child("workingHoursView");
+        waitForRendering(view);
+        fuzzyCompare(table.height, view.height, 1, "forty days fill the view's height and no more");
+
+        view.contentY = table.y + 2 * table.rowHeight;
+        compare(findChild(table, "tableHeader").mapToItem(view, 0, 0).y, 0, "the header stays at the view's top");
+        table.contentX = 200;
+        table.listView.contentY = table.listView.originY + 5 * table.rowHeight;
+
+        publishCard({ fileName: "other.ddd", filePath: "/data/other.ddd", analysis: { workingHours: days } });
+        compare(view.contentY, 0);
+        compare(table.contentX, 0, "the day column is in sight again");
+        compare(table.listView.contentY, table.listView.originY);
+    }
+
+    function test_shellTextsFollowTheLanguage() {
+        var back = child("backButton");
+        compare(back.text, "‹ Назад");
+        page().english = true;
+        compare(back.text, "‹ Back");
+    }
 }

@@ -248,8 +248,12 @@ TestCase {
         compare(DddPageText.blockHex({ payloadHex: "0A0B", data: { hex: "FF" } }), "0A0B");
         compare(DddPageText.blockHex({ data: { hex: "FF" } }), "FF");
         compare(DddPageText.blockHex({}), "");
-        compare(DddPageText.hexTitle({ fileNumber: "0501", name: "Идентификация приложения" }),
+        compare(DddPageText.hexTitle({ fileNumber: "0501", name: "Идентификация приложения" }, false),
                 "0501 — Идентификация приложения");
+        compare(DddPageText.hexTitle({ fileNumber: "7601", name: "VUCertificate" }, false),
+                "7601 — Сертификат тахографа", "named as in the section list");
+        compare(DddPageText.hexTitle({ fileNumber: "7601", name: "VUCertificate" }, true),
+                "7601 — Tachograph certificate");
     }
 
     function test_fileBoxRows() {

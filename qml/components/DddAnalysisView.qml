@@ -108,14 +108,19 @@ Flickable {
             border.width: 2
             radius: 4
 
-            ColumnLayout {
+            // One line where the width allows, leaving the height to the table of days.
+            Flow {
                 id: complianceColumn
 
-                anchors.fill: parent
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
                 anchors.margins: Math.round(10 * view.uiScale)
-                spacing: 4
+                spacing: Math.round(24 * view.uiScale)
 
-                RowLayout {
+                Row {
+                    spacing: Math.round(6 * view.uiScale)
+
                     Label {
                         text: view.t("Соблюдение режима", "Compliance")
                         textFormat: Text.PlainText
@@ -129,7 +134,9 @@ Flickable {
                     }
                 }
 
-                RowLayout {
+                Row {
+                    spacing: Math.round(6 * view.uiScale)
+
                     Label {
                         text: view.t("Дневное вождение", "Daily driving")
                         textFormat: Text.PlainText

@@ -1,7 +1,9 @@
 #include "qml/qml_app_controller.h"
+#include "qml/qml_ddd_controller.h"
 #include "qml/qml_engine_setup.h"
 #include "storage/app_paths.h"
 #include "support/temp_app_paths.h"
+#include "support/test_paths.h"
 #include "ui/theme_manager.h"
 
 #include <QQmlApplicationEngine>
@@ -36,6 +38,21 @@ QQuickItem *findItem(QQuickItem *root, const QString &objectName)
     const QList<QQuickItem *> children = root->childItems();
     for (QQuickItem *child : children) {
         if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+// A visible item showing that text (a menu title, a menu entry).
+QQuickItem *findItemWithText(QQuickItem *root, const QString &text)
+{
+    if (!root || !root->isVisible())
+        return nullptr;
+    if (root->property("text").toString() == text)
+        return root;
+    const QList<QQuickItem *> children = root->childItems();
+    for (QQuickItem *child : children) {
+        if (QQuickItem *found = findItemWithText(child, text))
             return found;
     }
     return nullptr;
@@ -165,6 +182,50 @@ private Q_SLOTS:
         QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
         QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
         QCOMPARE(m_controller->isDeviceMonitoringPaused(), false);
+        QMetaObject::invokeMethod(stack, "clear");
+    }
+
+    // The real window at the smallest size it allows and at a common one, a vehicle-unit download on the
+    // analysis; then in English with the File menu open: menu, back command and page in one language.
+    void dddPageInTheWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addRow("1024x640") << QSize(1024, 640);
+        QTest::addRow("1280x800") << QSize(1280, 800);
+    }
+
+    void dddPageInTheWindow()
+    {
+        QFETCH(QSize, size);
+        TESSARON_REQUIRE_SAMPLE(path, QStringLiteral("vu-gen1-a.ddd"));
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->minimumSize(), QSize(1024, 640));
+        window->resize(size);
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        QVERIFY(ddd->openFile(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!ddd->isBusy(), 60000);
+        QQuickItem *page = currentPage(stack);
+        const int analysis = page->property("datasets").toList().size();
+        QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, analysis)));
+        const QString prefix = QCoreApplication::applicationDirPath()
+            + QStringLiteral("/main_window_ddd_%1x%2").arg(size.width()).arg(size.height());
+        QVERIFY(QTest::qWaitFor([window, &prefix] { return window->grabWindow().save(prefix + u".png"); }));
+
+        QVERIFY(page->setProperty("english", true));
+        QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("File"))));
+        QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("DDD decoder")));
+        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Exit")));
+        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Tools")));
+        QCOMPARE(findItem(page, QStringLiteral("backButton"))->property("text").toString(), QStringLiteral("‹ Back"));
+        QTest::qWait(100);
+        QVERIFY(window->grabWindow().save(prefix + u"_english_menu.png"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        ddd->clear();
         QMetaObject::invokeMethod(stack, "clear");
     }
 

@@ -24,7 +24,22 @@ TestCase {
     StackView {
         id: stack
 
-        anchors.fill: parent
+        width: testCase.width
+        height: testCase.height
+    }
+
+    Component {
+        id: scaledAppComponent
+
+        QtObject {
+            property QtObject ddd: app.ddd
+            property QtObject settings: QtObject {
+                property real uiScale: 1.25
+            }
+
+            function resumeDeviceMonitoring() {
+            }
+        }
     }
 
     function initTestCase() {
@@ -34,6 +49,8 @@ TestCase {
 
     function cleanup() {
         stack.clear(StackView.Immediate);
+        stack.width = testCase.width;
+        stack.height = testCase.height;
         if (app && app.ddd)
             app.ddd.clear();
     }
@@ -44,9 +61,9 @@ TestCase {
         return samplesDir + "/" + name;
     }
 
-    function openSample(name) {
+    function openSample(name, properties) {
         var path = samplePath(name);
-        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        var page = stack.push(pageComponent, properties || {}, StackView.Immediate);
         verify(page);
         compare(page.controller, app.ddd);
         verify(app.ddd.openFile(path), "decoding starts: " + path);
@@ -176,5 +193,79 @@ TestCase {
         page.selectedChartStyle = 1;
         wait(400);
         verify(item.speedSeries === built, "switching sections and styles reuses the bucketed series");
+    }
+
+    // The page at the smallest window the program allows and at a common one, at both interface scales, with a
+    // vehicle-unit download: nothing is wider than the page and every footer button shows its whole text.
+    function test_pageAtWindowSizes_data() {
+        return [
+            { tag: "1024x640", width: 1024, height: 640, scale: 1.0 },
+            { tag: "1024x640_scale_1.25", width: 1024, height: 640, scale: 1.25 },
+            { tag: "1280x800", width: 1280, height: 800, scale: 1.0 },
+            { tag: "1280x800_scale_1.25", width: 1280, height: 800, scale: 1.25 }
+        ];
+    }
+
+    function test_pageAtWindowSizes(data) {
+        stack.width = data.width;
+        stack.height = data.height;
+        var properties = data.scale !== 1.0 ? { app: createTemporaryObject(scaledAppComponent, testCase) } : {};
+        var page = openSample("vu-gen1-a.ddd", properties);
+        compare(page.uiScale, data.scale);
+        var prefix = "ddd_page_" + data.tag;
+        shoot(page, prefix + "_contents.png");
+        var dataArea = findChild(page, "dataArea");
+        verify(dataArea.width <= page.width - 2 * page.contentMargin + 0.5, "content width " + dataArea.width);
+        var buttons = ["openButton", "processButton", "chartsButton", "clearButton"];
+        for (var i = 0; i < buttons.length; ++i) {
+            var button = findChild(page, buttons[i]);
+            var right = button.mapToItem(page, button.width, 0).x;
+            verify(right <= page.width + 0.5, buttons[i] + " ends at " + right);
+            verify(button.width >= button.implicitWidth, buttons[i] + " shows its whole text");
+        }
+
+        page.selectSection(page.datasets.length);
+        shoot(page, prefix + "_analysis.png");
+        var analysisView = findChild(page, "analysisView");
+        var table = findChild(page, "workingHoursView");
+        analysisView.contentY = table.y + table.rowHeight;
+        shoot(page, prefix + "_analysis_table.png");
+        page.selectSection(page.datasets.length + 1);
+        shoot(page, prefix + "_charts.png");
+    }
+
+    // Work time chosen on a card, then a vehicle unit opened: its charts start at the activity chart, and the
+    // selector, the title and the drawing agree.
+    function test_chartAfterSwitchingFiles() {
+        var page = openSample("card-gen1-a.ddd");
+        page.selectSection(page.datasets.length + 1);
+        page.selectedChartMetric = 8;
+        shoot(page, "ddd_page_chart_before_switch.png");
+        verify(app.ddd.openFile(samplePath("vu-gen1-a.ddd")));
+        tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
+        page.selectSection(page.datasets.length + 1);
+        var item = chart(page);
+        compare([findChild(page, "metricBox").currentIndex, item.chartType], [0, 0]);
+        compare(findChild(item, "chartTitle").text, "График активности по дням");
+        shoot(page, "ddd_page_chart_after_switch.png");
+    }
+
+    // The vehicle unit's events at the smallest window: long texts end in "…"; hovering shows one whole.
+    function test_longTextsElide() {
+        stack.width = 1024;
+        stack.height = 640;
+        var page = openSample("vu-gen1-a.ddd");
+        page.selectSection(page.datasets.map(function (dataset) { return dataset.key; }).indexOf("tachoEvents"));
+        var view = findChild(page, "datasetView");
+        waitForRendering(view);
+        var cells = view.listView.itemAtIndex(0).children[0].children;
+        var cell = null;
+        for (var i = 0; i < cells.length && !cell; ++i)
+            cell = cells[i].truncated && cells[i].x + cells[i].width < view.width ? cells[i] : null;
+        verify(cell, "a cut text in sight");
+        mouseMove(cell, cell.width / 2, cell.height / 2);
+        tryVerify(function () { return cell.tipShown; }, 2000);
+        shoot(page, "ddd_page_table_eliding.png");
+        mouseMove(page, 1, 1);
     }
 }

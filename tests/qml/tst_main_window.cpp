@@ -28,34 +28,31 @@ void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &m
         s_messages.append(message);
 }
 
-// Searches the visual tree, where pages and delegates live whatever their QObject parent.
-QQuickItem *findItem(QQuickItem *root, const QString &objectName)
+// Searches the visual tree, where pages, delegates and open menus live whatever their QObject parent.
+template<typename Match> QQuickItem *findItemWhere(QQuickItem *root, const Match &match)
 {
     if (!root)
         return nullptr;
-    if (root->objectName() == objectName)
+    if (match(root))
         return root;
     const QList<QQuickItem *> children = root->childItems();
     for (QQuickItem *child : children) {
-        if (QQuickItem *found = findItem(child, objectName))
+        if (QQuickItem *found = findItemWhere(child, match))
             return found;
     }
     return nullptr;
 }
 
+QQuickItem *findItem(QQuickItem *root, const QString &objectName)
+{
+    return findItemWhere(root, [&objectName](QQuickItem *item) { return item->objectName() == objectName; });
+}
+
 // A visible item showing that text (a menu title, a menu entry).
 QQuickItem *findItemWithText(QQuickItem *root, const QString &text)
 {
-    if (!root || !root->isVisible())
-        return nullptr;
-    if (root->property("text").toString() == text)
-        return root;
-    const QList<QQuickItem *> children = root->childItems();
-    for (QQuickItem *child : children) {
-        if (QQuickItem *found = findItemWithText(child, text))
-            return found;
-    }
-    return nullptr;
+    return findItemWhere(
+        root, [&text](QQuickItem *item) { return item->isVisible() && item->property("text").toString() == text; });
 }
 
 QQuickItem *findItem(QQuickWindow *window, const QString &objectName)

@@ -213,6 +213,13 @@ private Q_SLOTS:
             + QStringLiteral("/main_window_ddd_%1x%2").arg(size.width()).arg(size.height());
         QVERIFY(QTest::qWaitFor([window, &prefix] { return window->grabWindow().save(prefix + u".png"); }));
 
+        // The footer follows the window: every button inside it and wide enough for its text.
+        for (const char *name : {"openButton", "processButton", "chartsButton", "clearButton"}) {
+            QQuickItem *button = findItem(page, QString::fromLatin1(name));
+            QVERIFY2(button->mapToScene(QPointF(button->width(), 0)).x() <= size.width(), name);
+            QVERIFY2(button->width() >= button->implicitWidth(), name);
+        }
+
         QVERIFY(page->setProperty("english", true));
         QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("File"))));
         QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("DDD decoder")));

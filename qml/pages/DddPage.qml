@@ -14,7 +14,8 @@ PageFrame {
     // The file-contents row whose block the hex view shows; its title and text follow the page's language.
     property var hexDialogRow: null
     readonly property string hexDialogTitle: DddPageText.hexTitle(hexDialogRow, english)
-    readonly property string hexDialogText: hexDialogRow ? DddPageText.hexDump(DddPageText.blockHex(hexDialogRow), english) : ""
+    readonly property string hexDialogText: hexDialogRow ? DddPageText.hexDump(DddPageText.blockHex(hexDialogRow), english)
+                                                         : ""
 
     // The selected section by kind (a dataset's key, "#analysis" or "#charts"), so the selection does not jump
     // when the number of listed datasets changes.
@@ -158,7 +159,6 @@ PageFrame {
                 spacing: Math.round(6 * page.uiScale)
 
                 GridLayout {
-                    objectName: "footerGrid"
                     width: parent.width
                     columns: footerPane.narrow ? 3 : 4
                     columnSpacing: Math.round(8 * page.uiScale)
@@ -187,7 +187,6 @@ PageFrame {
                 }
 
                 RowLayout {
-                    objectName: "footerClosingRow"
                     x: (parent.width - width) / 2
                     width: footerPane.narrow ? parent.width : Math.round(parent.width * 0.75)
                     spacing: Math.round(8 * page.uiScale)

@@ -272,9 +272,9 @@ PageFrame {
 
                     required property var modelData
 
+                    // As wide as its text where there is room, so a long data period is not cut beside short values.
                     Layout.columnSpan: 2
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 1
                     spacing: Math.round(8 * page.uiScale)
 
                     Label {

@@ -42,5 +42,7 @@ inline void print(const char *what, int repeat, const Measurement &measurement)
 
 // Area "database": the report database on the vehicle-unit download given (files.first()). 0 on success.
 int benchReportDatabase(const QStringList &files, int repeat);
+// Area "pdf": the DDD PDF report of each download given. 0 on success.
+int benchPdfReport(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

@@ -12,8 +12,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 using namespace Qt::StringLiterals;
 
 namespace tessaron::bench {
@@ -28,13 +26,6 @@ qsizetype pageCount(const QString &path)
         return 0;
     static const QRegularExpression pageObject(u"/Type\\s*/Page(?!s)"_s);
     return QString::fromLatin1(file.readAll()).count(pageObject);
-}
-
-long peakResidentKilobytes()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace

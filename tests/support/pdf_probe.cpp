@@ -1,6 +1,5 @@
 #include "support/pdf_probe.h"
 
-#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QProcess>
@@ -22,27 +21,16 @@ QByteArray runPoppler(const QString &tool, QStringList arguments, const QByteArr
         return {};
     process.write(pdf);
     process.closeWriteChannel();
-    QByteArray output;
-    while (process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(60000);
-        output += process.readAllStandardOutput();
-    }
-    output += process.readAllStandardOutput();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? output : QByteArray();
-}
-
-QByteArray pagePng(const QByteArray &pdf, int page, int dpi)
-{
-    const QString number = QString::number(page);
-    return runPoppler(u"pdftoppm"_s,
-        {u"-png"_s, u"-singlefile"_s, u"-r"_s, QString::number(dpi), u"-f"_s, number, u"-l"_s, number}, pdf);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput();
 }
 
 } // namespace
 
 QStringList pdfPageTexts(const QByteArray &pdf)
 {
-    // pdftotext ends every page with a form feed; stdout as the output file is "-" after the input.
+    // Input and output both "-"; pdftotext ends every page with a form feed.
     QStringList pages
         = QString::fromUtf8(runPoppler(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, u"-"_s}, pdf)).split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
@@ -60,14 +48,11 @@ QString pdfInfoValue(const QByteArray &pdf, const QString &field)
 
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
 {
-    return QImage::fromData(pagePng(pdf, page, dpi), "PNG");
-}
-
-bool writePdfPagePng(const QByteArray &pdf, int page, const QString &pngPath)
-{
-    const QByteArray png = pagePng(pdf, page, 100);
-    QFile file(pngPath);
-    return !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
+    const QString number = QString::number(page);
+    return QImage::fromData(
+        runPoppler(u"pdftoppm"_s,
+            {u"-png"_s, u"-singlefile"_s, u"-r"_s, QString::number(dpi), u"-f"_s, number, u"-l"_s, number}, pdf),
+        "PNG");
 }
 
 PdfCanvas::PdfCanvas()

@@ -21,8 +21,6 @@ QStringList pdfPageTexts(const QByteArray &pdf);
 QString pdfInfoValue(const QByteArray &pdf, const QString &field);
 // One page (from 1) rendered at dpi; a null image when poppler fails.
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi);
-// The same page written as a PNG file; false when poppler fails.
-bool writePdfPagePng(const QByteArray &pdf, int page, const QString &pngPath);
 
 // An A4 PDF in memory at 72 dpi without margins, with a report painter set up as the report writer sets it.
 class PdfCanvas

@@ -3,20 +3,15 @@
 // Shared pieces of tessaron_core_bench. Each measured area is one function in a file of its own, listed in the
 // area table of tessaron_core_bench.cpp.
 
+#include "bench_timing.h"
+
 #include <QElapsedTimer>
 #include <QStringList>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace tessaron::bench {
-
-struct Measurement
-{
-    double best = 0; // milliseconds
-    double mean = 0;
-};
 
 // Runs work repeat times and times each run.
 template<typename Work> Measurement measure(int repeat, Work work)
@@ -28,11 +23,7 @@ template<typename Work> Measurement measure(int repeat, Work work)
         work();
         milliseconds.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    Measurement result;
-    result.best = *std::min_element(milliseconds.begin(), milliseconds.end());
-    for (double value : milliseconds)
-        result.mean += value / double(milliseconds.size());
-    return result;
+    return summarise(milliseconds);
 }
 
 inline void print(const char *what, int repeat, const Measurement &measurement)
@@ -42,5 +33,7 @@ inline void print(const char *what, int repeat, const Measurement &measurement)
 
 // Area "database": the report database on the vehicle-unit download given (files.first()). 0 on success.
 int benchReportDatabase(const QStringList &files, int repeat);
+// Area "pdf": the DDD PDF report of each download given. 0 on success.
+int benchPdfReport(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

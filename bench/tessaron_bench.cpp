@@ -3,14 +3,13 @@
 // the throughput. With --repeat 1 one run is one whole process, comparable with other tools under
 // /usr/bin/time. --write-synthetic-month PATH writes a month-long synthetic vehicle-unit download first.
 
+#include "bench_timing.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd_file_builder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,13 +32,6 @@ bool writeSyntheticMonth(const QString &path)
     const QByteArray bytes = tessaron::test::VuFileBuilder::typicalDownload(30, 1440);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-long peakResidentKilobytes()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -85,14 +77,11 @@ int main(int argc, char **argv)
             size = report.size;
             rows = report.charts.size();
         }
-        const double best = *std::min_element(milliseconds.begin(), milliseconds.end());
-        double mean = 0;
-        for (double value : milliseconds)
-            mean += value / double(milliseconds.size());
+        const auto [best, mean] = tessaron::bench::summarise(milliseconds);
         std::printf("%-28s %9lld bytes  runs %4d  best %8.2f ms  mean %8.2f ms  %8.1f MB/s  chart rows %lld\n",
             qPrintable(QFileInfo(path).fileName()), static_cast<long long>(size), repeat, best, mean,
             double(size) / 1e6 / (best / 1e3), static_cast<long long>(rows));
     }
-    std::printf("peak resident memory %ld KB\n", peakResidentKilobytes());
+    std::printf("peak resident memory %ld KB\n", tessaron::bench::peakResidentKilobytes());
     return 0;
 }

@@ -3,7 +3,7 @@
 
 #include "core_bench.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstring>
 
@@ -17,6 +17,7 @@ struct Area
 
 constexpr Area areas[] = {
     {"database", tessaron::bench::benchReportDatabase},
+    {"pdf", tessaron::bench::benchPdfReport},
 };
 
 int usage()
@@ -32,7 +33,10 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication application(argc, argv);
+    // The PDF report takes its fonts from the platform's font database; the offscreen platform needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     int repeat = 5;
     QString only;
     QStringList files;

@@ -1,0 +1,249 @@
+// The charts of the DDD PDF report: rows of the decoded datasets and the analysis's days turned into chart
+// points.
+
+#include "ddd/ddd_report.h"
+#include "documents/ddd_report_renderer_p.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMap>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::documents {
+
+namespace {
+
+using ddd::DddReport;
+
+constexpr qsizetype maximumSpeedPoints = 800;
+
+// A text with a decimal comma or point as a finite number.
+bool readNumber(const QString &text, double *number)
+{
+    QString normalised = text.trimmed();
+    if (normalised.isEmpty())
+        return false;
+    normalised.replace(u',', u'.');
+    bool ok = false;
+    const double value = normalised.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return false;
+    *number = value;
+    return true;
+}
+
+ChartPoint plainPoint(const QString &label, double value)
+{
+    return {label, value, 0.0, value};
+}
+
+// The rows of the first dataset that has any.
+const QVariantList &firstFilled(const QVariantList &preferred, const QVariantList &fallback)
+{
+    return preferred.isEmpty() ? fallback : preferred;
+}
+
+// Candidate speed values of one detailed speed row: its list, a JSON array text or a separated text.
+QVariantList speedCandidates(const QVariantMap &row)
+{
+    QVariant value = row.value(u"speedValues"_s);
+    if (!value.isValid() || value.isNull() || (!isList(value) && value.toString().isEmpty()))
+        value = row.value(u"speedsPerSecond"_s);
+    if (isList(value))
+        return value.toList();
+
+    const QString text = value.toString().trimmed();
+    QVariantList candidates;
+    if (text.startsWith(u'[')) {
+        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+        if (document.isArray())
+            candidates = document.array().toVariantList();
+    }
+    if (candidates.isEmpty()) {
+        static const QRegularExpression separators(u"[,;\\s]+"_s);
+        const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
+        for (const QString &part : parts)
+            candidates.append(part);
+    }
+    return candidates;
+}
+
+struct ChartKind
+{
+    QString key;
+    QString title;
+    QString valueAxis;
+    QString categoryAxis;
+    bool line = false;
+    std::function<QList<ChartPoint>(const DddReport &)> points;
+};
+
+const QList<ChartKind> &chartKinds()
+{
+    static const QList<ChartKind> kinds = {
+        {u"activity"_s, u"Изменения активности по дням"_s, u"Записей"_s, u"День"_s, false,
+            [](const DddReport &report) {
+                return categoryCounts(firstFilled(report.activityDaily, report.activityChanges),
+                    {"dayNo"_L1, "day"_L1, "activityDailyPresenceCounter1"_L1});
+            }},
+        {u"speed"_s, u"Детальная скорость"_s, u"Скорость, км/ч"_s, u"Секунды от начала блока"_s, true,
+            [](const DddReport &report) { return speedBuckets(speedSamples(report)); }},
+        {u"mileage"_s, u"Пробег по автомобилям"_s, u"Пробег, км"_s, u"Транспортное средство"_s, false,
+            [](const DddReport &report) { return mileagePoints(report.vehicles); }},
+        {u"events"_s, u"События"_s, u"Количество"_s, u"Тип события"_s, false,
+            [](const DddReport &report) {
+                return categoryCounts(
+                    firstFilled(report.tachoEvents, report.events), {"eventType"_L1, "eventType1"_L1});
+            }},
+        {u"faults"_s, u"Неисправности"_s, u"Количество"_s, u"Тип неисправности"_s, false,
+            [](const DddReport &report) {
+                return categoryCounts(
+                    firstFilled(report.tachoFaults, report.faults), {"faultType"_L1, "faultType1"_L1});
+            }},
+        {u"odometer"_s, u"Показания одометра по дням"_s, u"Показание, км"_s, u"День"_s, true,
+            [](const DddReport &report) { return odometerPoints(report.dayInformation); }},
+        {u"places"_s, u"Посещённые места"_s, u"Количество"_s, u"Страна / регион"_s, false,
+            [](const DddReport &report) {
+                return categoryCounts(firstFilled(report.places, report.placeDailyWorkPeriod),
+                    {"dailyWorkPeriodCountry"_L1, "country"_L1, "dailyWorkPeriodRegion"_L1, "region"_L1});
+            }},
+        {u"calibration"_s, u"Калибровки"_s, u"Количество"_s, u"Дата / назначение"_s, false,
+            [](const DddReport &report) {
+                return categoryCounts(report.calibrationData, {"nextCalibrationDate"_L1, "calibrationPurpose"_L1});
+            }},
+        {u"workingTime"_s, u"Рабочее время по дням"_s, u"Часы"_s, u"День"_s, false,
+            [](const DddReport &report) {
+                return workingTimePoints(report.analysis.value(u"workingHours"_s).toList());
+            }},
+    };
+    return kinds;
+}
+
+} // namespace
+
+double numericValue(const QVariantMap &row, const KeyNames &keys, double fallback)
+{
+    for (const QLatin1StringView key : keys) {
+        double number = 0.0;
+        if (readNumber(row.value(key).toString(), &number))
+            return number;
+    }
+    return fallback;
+}
+
+QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys)
+{
+    // QString's ordering compares UTF-16 code units, so the map is already in label order.
+    QMap<QString, int> counts;
+    for (const QVariant &row : rows) {
+        QString label = rowValue(row.toMap(), keys).trimmed();
+        if (label.isEmpty())
+            label = u"—"_s;
+        ++counts[label];
+    }
+    QList<ChartPoint> points;
+    points.reserve(counts.size());
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        points.append(plainPoint(it.key(), it.value()));
+    return points;
+}
+
+QList<double> speedSamples(const DddReport &report)
+{
+    QList<double> speeds;
+    for (const QVariant &row : report.detailedSpeed) {
+        const QVariantList candidates = speedCandidates(row.toMap());
+        for (const QVariant &candidate : candidates) {
+            double speed = 0.0;
+            if (readNumber(candidate.toString(), &speed) && speed >= 0.0)
+                speeds.append(speed);
+        }
+    }
+    return speeds;
+}
+
+QList<ChartPoint> speedBuckets(const QList<double> &speeds)
+{
+    const qsizetype n = speeds.size();
+    const qsizetype step = std::max<qsizetype>((n + maximumSpeedPoints - 1) / maximumSpeedPoints, 1);
+    QList<ChartPoint> points;
+    for (qsizetype i = 0; i < n; i += step) {
+        const qsizetype end = std::min(i + step, n);
+        double sum = 0.0;
+        double smallest = speeds.at(i);
+        double largest = 0.0;
+        for (qsizetype k = i; k < end; ++k) {
+            sum += speeds.at(k);
+            smallest = std::min(smallest, speeds.at(k));
+            largest = std::max(largest, speeds.at(k));
+        }
+        points.append({QString::number(i), sum / double(end - i), smallest, largest});
+    }
+    return points;
+}
+
+QList<ChartPoint> mileagePoints(const QVariantList &vehicles)
+{
+    // A row needs both readings: the card leaves an unset begin reading as a text, and its end reading alone is
+    // no distance.
+    constexpr double missing = std::numeric_limits<double>::quiet_NaN();
+    QList<ChartPoint> points;
+    for (const QVariant &value : vehicles) {
+        const QVariantMap row = value.toMap();
+        const double begin = numericValue(row, {"vehicleOdometerBegin"_L1, "odometerBegin"_L1}, missing);
+        const double end = numericValue(row, {"vehicleOdometerEnd"_L1, "odometerEnd"_L1}, missing);
+        if (std::isnan(begin) || std::isnan(end) || !(end > begin))
+            continue;
+        points.append(
+            plainPoint(rowValue(row, {"vehicleRegistrationNumber1"_L1, "vehicleRegistrationNumber"_L1}), end - begin));
+    }
+    return points;
+}
+
+QList<ChartPoint> odometerPoints(const QVariantList &dayInformation)
+{
+    QList<ChartPoint> points;
+    for (const QVariant &value : dayInformation) {
+        const QVariantMap row = value.toMap();
+        const double reading
+            = numericValue(row, {"odometerValueMidnight"_L1, "odometerValue"_L1, "vehicleOdometerValue"_L1}, -1.0);
+        if (reading >= 0.0)
+            points.append({rowValue(row, {"dayNo"_L1, "dayNumber"_L1}), reading, reading, reading});
+    }
+    return points;
+}
+
+QList<ChartPoint> workingTimePoints(const QVariantList &workingHours)
+{
+    static const QRegularExpression hoursAndMinutes(u"(\\d{1,3}):(\\d{2})"_s);
+    QList<ChartPoint> points;
+    points.reserve(workingHours.size());
+    for (const QVariant &value : workingHours) {
+        const QVariantMap entry = value.toMap();
+        const QRegularExpressionMatch match = hoursAndMinutes.match(rowValue(entry, {"workTime"_L1}));
+        const double hours
+            = match.hasMatch() ? match.captured(1).toDouble() + match.captured(2).toDouble() / 60.0 : 0.0;
+        points.append(plainPoint(rowValue(entry, {"dayNumber"_L1, "day"_L1}), hours));
+    }
+    return points;
+}
+
+void addRequestedCharts(ReportPainter &painter, const DddReport &report, const QVariantMap &options)
+{
+    const QStringList requested = optionList(options, u"graphs"_s);
+    if (requested.isEmpty())
+        return;
+    for (const ChartKind &kind : chartKinds()) {
+        if (requested.contains(kind.key))
+            painter.chart(kind.title, kind.valueAxis, kind.categoryAxis, kind.points(report), kind.line);
+    }
+}
+
+} // namespace tessaron::documents

@@ -1,0 +1,78 @@
+#include "support/pdf_probe.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QProcess>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::test {
+
+namespace {
+
+// Runs a poppler tool with the PDF on standard input ("-"); its standard output, empty on failure.
+QByteArray runPoppler(const QString &tool, QStringList arguments, const QByteArray &pdf)
+{
+    QProcess process;
+    arguments.append(u"-"_s);
+    process.start(tool, arguments);
+    if (!process.waitForStarted())
+        return {};
+    process.write(pdf);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput();
+}
+
+} // namespace
+
+QStringList pdfPageTexts(const QByteArray &pdf)
+{
+    // Input and output both "-"; pdftotext ends every page with a form feed.
+    QStringList pages
+        = QString::fromUtf8(runPoppler(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, u"-"_s}, pdf)).split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+QString pdfInfoValue(const QByteArray &pdf, const QString &field)
+{
+    const QString info = QString::fromUtf8(runPoppler(u"pdfinfo"_s, {}, pdf));
+    const QRegularExpression line(
+        u"^"_s + QRegularExpression::escape(field) + u":\\s*(.*)$"_s, QRegularExpression::MultilineOption);
+    return line.match(info).captured(1).trimmed();
+}
+
+QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
+{
+    const QString number = QString::number(page);
+    return QImage::fromData(
+        runPoppler(u"pdftoppm"_s,
+            {u"-png"_s, u"-singlefile"_s, u"-r"_s, QString::number(dpi), u"-f"_s, number, u"-l"_s, number}, pdf),
+        "PNG");
+}
+
+PdfCanvas::PdfCanvas()
+    : m_writer(&m_buffer)
+{
+    m_buffer.open(QIODevice::WriteOnly);
+    m_writer.setResolution(72);
+    m_writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
+    m_painter.begin(&m_writer);
+    m_reportPainter.painter = &m_painter;
+    m_reportPainter.device = &m_writer;
+    m_reportPainter.pageWidth = m_writer.width();
+    m_reportPainter.pageHeight = m_writer.height();
+}
+
+QByteArray PdfCanvas::finish()
+{
+    m_painter.end();
+    return m_buffer.data();
+}
+
+} // namespace tessaron::test

@@ -1,0 +1,41 @@
+#pragma once
+
+// Reading PDFs back with poppler (pdftotext, pdfinfo, pdftoppm from poppler-utils), and a PDF held in memory to
+// draw report blocks on.
+
+#include "documents/report_painter.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QString>
+#include <QStringList>
+
+namespace tessaron::test {
+
+// The text poppler reads on each page, in page order.
+QStringList pdfPageTexts(const QByteArray &pdf);
+// One field of pdfinfo ("Title", "Creator", "Pages"), trimmed; empty when absent.
+QString pdfInfoValue(const QByteArray &pdf, const QString &field);
+// One page (from 1) rendered at dpi; a null image when poppler fails.
+QImage pdfPageImage(const QByteArray &pdf, int page, int dpi);
+
+// An A4 PDF in memory at 72 dpi without margins, with a report painter set up as the report writer sets it.
+class PdfCanvas
+{
+public:
+    PdfCanvas();
+    documents::ReportPainter &painter() { return m_reportPainter; }
+    // Ends the painter; the finished PDF.
+    QByteArray finish();
+
+private:
+    QBuffer m_buffer;
+    QPdfWriter m_writer;
+    QPainter m_painter;
+    documents::ReportPainter m_reportPainter;
+};
+
+} // namespace tessaron::test

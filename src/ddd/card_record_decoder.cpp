@@ -1,6 +1,7 @@
 #include "card_records.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
+#include "decode_stop.h"
 
 #include <QStringList>
 #include <QTimeZone>
@@ -99,6 +100,8 @@ void Decoder::parseDriverCardData(DddReport &report)
     card::ActivityChangeKeys changeKeys;
     // Activities, events, faults, vehicles and places first; identification and the small files after them.
     for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (stopRequested())
+            return;
         switch (dataFileId(block)) {
         case 0x0502:
             card::decodeEvents(report, block);

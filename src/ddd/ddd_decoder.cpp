@@ -2,10 +2,12 @@
 
 #include "ddd_file_splitter.h"
 #include "ddd_report_passes.h"
+#include "decode_stop.h"
 #include "sha256.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <limits>
 
@@ -13,29 +15,50 @@ using namespace Qt::StringLiterals;
 
 namespace tessaron::ddd {
 
-DddReport Decoder::decodeFile(const QString &path, QString *error)
+DddReport Decoder::decodeFile(const QString &path, QString *error, const std::atomic<bool> *stop)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [error](const QString &text) {
         if (error)
-            *error = file.errorString();
-        return {};
-    }
-    DddReport report = decode(file.readAll(), path);
-    if (report.fileType == DddFileType::Unknown && error)
+            *error = text;
+        return DddReport();
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(u"Не удалось открыть файл %1: %2"_s.arg(path, file.errorString()));
+    const auto tooLarge = [&fail](qint64 size) {
+        const double megabytes = double(size) / (1024.0 * 1024.0);
+        return fail(
+            u"Файл слишком большой для файла .ddd: %1 МБ"_s.arg(QLocale(QLocale::Russian).toString(megabytes, 'f', 1)));
+    };
+    // The size is known before reading for a regular file; a device or pipe is read up to one byte past the
+    // bound at most.
+    if (!file.isSequential() && file.size() > MaxFileSize)
+        return tooLarge(file.size());
+    const QByteArray bytes = file.isSequential() ? file.read(MaxFileSize + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(u"Не удалось прочитать файл %1: %2"_s.arg(path, file.errorString()));
+    if (bytes.size() > MaxFileSize)
+        return tooLarge(bytes.size());
+    if (bytes.isEmpty())
+        return fail(u"Файл пуст"_s);
+    DddReport report = decode(bytes, path, stop);
+    if (report.fileType == DddFileType::Unknown && !(stop && stop->load()) && error)
         *error = u"Файл не похож на DDD: неизвестный заголовок"_s;
     return report;
 }
 
-DddReport Decoder::decode(const QByteArray &bytes, const QString &filePath)
+DddReport Decoder::decode(const QByteArray &bytes, const QString &filePath, const std::atomic<bool> *stop)
 {
+    const StopScope stopScope(stop);
     DddReport report;
     report.filePath = filePath;
     report.fileName = filePath.isEmpty() ? QString() : QFileInfo(filePath).fileName();
     report.size = qint32(qMin<qsizetype>(bytes.size(), std::numeric_limits<qint32>::max()));
     report.sourceFingerprint = QString::fromLatin1(Sha256::hash(bytes).toHex());
     report.fileType = FileSplitter::detect(bytes);
-    report.blocks = FileSplitter::split(bytes, report.fileType);
+    report.blocks = FileSplitter::split(bytes, report.fileType, &report.truncatedBlock);
+    if (stopRequested())
+        return {};
 
     switch (report.fileType) {
     case DddFileType::DriverCard:
@@ -48,14 +71,18 @@ DddReport Decoder::decode(const QByteArray &bytes, const QString &filePath)
         break;
     }
 
+    if (stopRequested())
+        return {};
     passes::runAsn1Pass(report);
     passes::extractMetadata(report, bytes);
     if (report.fileType == DddFileType::Tachograph)
         passes::replaceVehicleIdentification(report);
     passes::buildSectionInventories(report);
+    if (stopRequested())
+        return {};
     buildAnalysis(report);
     passes::writeStructureText(report);
-    return report;
+    return stopRequested() ? DddReport() : report;
 }
 
 QString Decoder::typeName(DddFileType type)

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 namespace tessaron::ddd {
 
 // Decodes DDD files into reports. Static and stateless: safe to call from any thread.
@@ -13,14 +15,21 @@ class Decoder
 public:
     Decoder() = delete;
 
-    // Reads and decodes the file. When it cannot be opened: an empty report (Unknown) and the file system's
-    // text in *error. When its head is not a DDD file: the decoded report and "Файл не похож на DDD: неизвестный
-    // заголовок" in *error. *error is written only on failure.
-    static DddReport decodeFile(const QString &path, QString *error = nullptr);
+    // A real download is well under 2 MB; larger files are refused before they are read.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+    // Reads and decodes the file. When it cannot be opened or read, is empty or larger than MaxFileSize: an
+    // empty report (Unknown) and a Russian text in *error. When its head is not a DDD file: the decoded report
+    // and "Файл не похож на DDD: неизвестный заголовок" in *error. *error is written only on failure. A decode
+    // stopped through *stop returns an empty report and no error text.
+    static DddReport decodeFile(const QString &path, QString *error = nullptr, const std::atomic<bool> *stop = nullptr);
 
     // The whole decoding sequence over bytes already read: detection, splitting, record decoders, ASN.1,
     // metadata, inventories, analysis and structure text. Never fails; unknown data gives an Unknown report.
-    static DddReport decode(const QByteArray &bytes, const QString &filePath = {});
+    // *stop, when given, is checked between blocks and in the long row loops; once it is set the decode ends
+    // soon with an empty report.
+    static DddReport decode(
+        const QByteArray &bytes, const QString &filePath = {}, const std::atomic<bool> *stop = nullptr);
 
     // Russian display name of a file type.
     static QString typeName(DddFileType type);

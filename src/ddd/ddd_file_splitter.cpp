@@ -3,6 +3,7 @@
 #include "byte_reader.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <limits>
 
@@ -121,11 +122,14 @@ public:
     qsizetype position() const { return m_reader.position(); }
     bool atEnd() const { return m_reader.atEnd(); }
 
+    // True when a walk failed because a group claimed more bytes than the data holds.
+    bool ranOut() const { return m_ranOut; }
+
     bool fixed(QLatin1StringView name, qsizetype length)
     {
         const qsizetype start = m_reader.position();
         if (!m_reader.skip(length))
-            return false;
+            return runOut();
         add(name, start, 1, length);
         return true;
     }
@@ -140,7 +144,7 @@ public:
             count = m_reader.readU16Be();
         if (!count || qsizetype(*count) > m_reader.remaining() / recordLength) {
             m_reader.seek(start);
-            return false;
+            return runOut();
         }
         m_reader.skip(qsizetype(*count) * recordLength);
         add(name, start, qint32(*count), recordLength);
@@ -152,12 +156,12 @@ public:
     {
         const qsizetype start = m_reader.position();
         if (!m_reader.hasRoom(Gen2ArrayHeaderLength))
-            return false;
+            return runOut();
         const auto type = m_reader.readU8();
         const auto size = m_reader.readU16Be();
         const auto count = m_reader.readU16Be();
         if (*size != 0 && qsizetype(*count) > m_reader.remaining() / *size)
-            return false;
+            return runOut();
         m_reader.skip(qsizetype(*size) * *count);
         isSignature = *type == Gen2SignatureRecordType;
         if (m_groups) {
@@ -171,15 +175,22 @@ public:
         return true;
     }
 
-    // True when the next bytes open another transfer response.
-    bool atNextTransfer() const
+    // True when the next bytes open another transfer response of at least that generation.
+    bool atNextTransfer(int minimumGeneration = 1) const
     {
         const auto tag = m_reader.u8At(m_reader.position());
         const auto parameter = m_reader.u8At(m_reader.position() + 1);
-        return tag && parameter && *tag == TransferTag && FileSplitter::transferGeneration(*parameter) != 0;
+        return tag && parameter && *tag == TransferTag
+            && FileSplitter::transferGeneration(*parameter) >= minimumGeneration;
     }
 
 private:
+    bool runOut()
+    {
+        m_ranOut = true;
+        return false;
+    }
+
     void add(QLatin1StringView name, qsizetype start, qint32 count, qsizetype recordLength)
     {
         if (m_groups)
@@ -188,6 +199,7 @@ private:
 
     ByteReader m_reader;
     QList<RecordGroup> *m_groups;
+    bool m_ranOut = false;
 };
 
 // First generation: every length follows from the layout and the record counts.
@@ -218,15 +230,17 @@ bool walkFirstGeneration(GroupWalker &w, quint8 parameter)
     }
 }
 
-// Second generation: record arrays up to and including the signature array, or up to the next transfer
-// response or the end of the data when the signature is missing.
+// Second generation: record arrays up to and including the signature array that closes the response, or up to
+// the next transfer response or the end of the data when the signature is missing. A day of the activities
+// response carries its own signature array followed by the next day's arrays, so a signature closes the
+// response only when a second-generation transfer tag or the end of the data follows it.
 bool walkSecondGeneration(GroupWalker &w)
 {
     while (!w.atEnd() && !w.atNextTransfer()) {
         bool isSignature = false;
         if (!w.recordArray(isSignature))
             return false;
-        if (isSignature)
+        if (isSignature && (w.atEnd() || w.atNextTransfer(2)))
             break;
     }
     return true;
@@ -250,6 +264,15 @@ bool isCardFileId(quint16 fileId)
     return fileId == 0x0002 || fileId == 0x0005 || (fileId & 0xFF00) == 0x0500 || (fileId & 0xFF00) == 0xC100;
 }
 
+// Elementary files a download may carry: the chip files, the application files (second generation version 2
+// added files up to 052B, the range leaves room for more) and certificates, including the 0xC2xx certificates
+// of cards issued outside the Union.
+bool isKnownCardFileId(quint16 fileId)
+{
+    return fileId == 0x0002 || fileId == 0x0005 || (fileId >= 0x0501 && fileId <= 0x053F)
+        || (fileId >= 0xC100 && fileId <= 0xC2FF);
+}
+
 qint32 clampedSize(qsizetype size)
 {
     return qint32(qMin<qsizetype>(size, std::numeric_limits<qint32>::max()));
@@ -268,34 +291,43 @@ DddBlock rawBlock(const QByteArray &bytes, qsizetype offset)
     return block;
 }
 
-void splitCard(const QByteArray &bytes, QList<DddBlock> &blocks)
+// A card holds one copy of each elementary file per application folder (the type byte tells the folder and
+// whether it is the signature), so an unknown or repeated file ends the chain: the rest is "RAW". Without
+// that, a file of repeated empty headers would split into a block per five bytes.
+void splitCard(const QByteArray &bytes, QList<DddBlock> &blocks, QString *truncatedBlock)
 {
     ByteReader reader(bytes);
+    QSet<quint32> seen;
     while (!reader.atEnd()) {
         const qsizetype offset = reader.position();
-        if (!reader.hasRoom(CardHeaderLength)) {
+        const auto fileId = reader.u16BeAt(offset);
+        const auto type = reader.u8At(offset + 2);
+        if (!reader.hasRoom(CardHeaderLength) || !isKnownCardFileId(*fileId)
+            || seen.contains((quint32(*fileId) << 8) | *type)) {
             blocks.append(rawBlock(bytes, offset));
             break;
         }
-        const quint16 fileId = *reader.readU16Be();
-        const quint8 type = *reader.readU8();
+        seen.insert((quint32(*fileId) << 8) | *type);
+        reader.skip(3);
         const quint16 length = *reader.readU16Be();
         const qsizetype taken = qMin<qsizetype>(length, reader.remaining());
+        if (taken < length && truncatedBlock)
+            *truncatedBlock = hex4(*fileId);
         DddBlock block;
-        block.fileNumber = hex4(fileId);
-        block.name = FileSplitter::cardFileName(fileId, type);
+        block.fileNumber = hex4(*fileId);
+        block.name = FileSplitter::cardFileName(*fileId, *type);
         block.offset = clampedSize(offset);
         block.data = bytes.sliced(reader.position(), taken);
         block.length = clampedSize(taken);
         block.recordCount = 1;
         block.recordLength = block.length;
-        block.fileType = type;
+        block.fileType = *type;
         blocks.append(std::move(block));
         reader.skip(taken);
     }
 }
 
-void splitVehicleUnit(const QByteArray &bytes, QList<DddBlock> &blocks)
+void splitVehicleUnit(const QByteArray &bytes, QList<DddBlock> &blocks, QString *truncatedBlock)
 {
     qsizetype offset = 0;
     while (offset < bytes.size()) {
@@ -305,6 +337,8 @@ void splitVehicleUnit(const QByteArray &bytes, QList<DddBlock> &blocks)
         const auto tag = head.u8At(0);
         const auto parameter = head.u8At(1);
         if (!tag || !parameter || *tag != TransferTag || !walkTransfer(probe, *parameter)) {
+            if (probe.ranOut() && truncatedBlock)
+                *truncatedBlock = hex4(quint16((TransferTag << 8) | *parameter));
             blocks.append(rawBlock(bytes, offset));
             break;
         }
@@ -351,15 +385,15 @@ DddFileType FileSplitter::detect(QByteArrayView bytes)
     return DddFileType::Unknown;
 }
 
-QList<DddBlock> FileSplitter::split(const QByteArray &bytes, DddFileType type)
+QList<DddBlock> FileSplitter::split(const QByteArray &bytes, DddFileType type, QString *truncatedBlock)
 {
     QList<DddBlock> blocks;
     switch (type) {
     case DddFileType::DriverCard:
-        splitCard(bytes, blocks);
+        splitCard(bytes, blocks, truncatedBlock);
         break;
     case DddFileType::Tachograph:
-        splitVehicleUnit(bytes, blocks);
+        splitVehicleUnit(bytes, blocks, truncatedBlock);
         break;
     case DddFileType::Unknown:
         if (!bytes.isEmpty())

@@ -32,8 +32,9 @@ public:
     static DddFileType detect(QByteArrayView bytes);
 
     // The blocks in file order with their occurrences counted; together they hold every byte of the file.
-    // An Unknown file gives one "RAW" block (none when it is empty).
-    static QList<DddBlock> split(const QByteArray &bytes, DddFileType type);
+    // An Unknown file gives one "RAW" block (none when it is empty). *truncatedBlock, when given, receives the
+    // fileNumber of a block that claims more bytes than the file holds (written only then).
+    static QList<DddBlock> split(const QByteArray &bytes, DddFileType type, QString *truncatedBlock = nullptr);
 
     // The record groups of a vehicle-unit block, ending with its signature; empty for a card file, a "RAW"
     // block, or a block whose groups do not fit in its data.

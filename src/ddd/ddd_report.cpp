@@ -30,11 +30,10 @@ QString formatNoteOf(const DddReport &report)
     if (report.fileType == DddFileType::Unknown)
         return u"Формат файла не распознан"_s;
     QSet<int> generations;
-    qint64 rawBytes = 0;
     for (const DddBlock &block : report.blocks) {
-        if (block.fileNumber == u"RAW") {
-            rawBytes += block.length;
-        } else if (report.fileType == DddFileType::DriverCard) {
+        if (block.fileNumber == u"RAW")
+            continue;
+        if (report.fileType == DddFileType::DriverCard) {
             generations.insert(block.fileType == 2 || block.fileType == 3 ? 2 : 1);
         } else if (const auto parameter
             = block.data.size() > 1 ? std::optional<quint8>(quint8(block.data.at(1))) : std::nullopt) {
@@ -45,7 +44,7 @@ QString formatNoteOf(const DddReport &report)
     QString note = Decoder::typeName(report.fileType);
     if (!generations.isEmpty())
         note += u": "_s + generationText(generations);
-    if (rawBytes > 0)
+    if (const qint64 rawBytes = report.unsplitByteCount(); rawBytes > 0)
         note += u"; не разобрано байт: %1"_s.arg(rawBytes);
     return note;
 }
@@ -96,6 +95,16 @@ QVariantMap asn1IdentityMap(const Asn1Identity &identity)
         {u"dataEndDate"_s, identity.dataEndDate},
         {u"cardWithdrawalTime"_s, identity.cardWithdrawalTime},
     };
+}
+
+qint64 DddReport::unsplitByteCount() const
+{
+    qint64 bytes = 0;
+    for (const DddBlock &block : blocks) {
+        if (block.fileNumber == u"RAW")
+            bytes += block.length;
+    }
+    return bytes;
 }
 
 QVariantMap DddReport::summary() const

@@ -98,6 +98,12 @@ struct DddReport
     Asn1Identity asn1Identity;
     QVariantMap analysis;
 
+    // The fileNumber of a block that claims more bytes than the file holds; empty for a file that is whole.
+    QString truncatedBlock;
+
+    // Bytes the splitter could not cut into blocks (the "RAW" blocks).
+    qint64 unsplitByteCount() const;
+
     // Never empty: every key the viewer and the summary readers look up, with neutral values where the file
     // gave none.
     QVariantMap summary() const;

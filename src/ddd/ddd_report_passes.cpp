@@ -5,6 +5,7 @@
 #include "ddd_decoder.h"
 #include "ddd_file_splitter.h"
 #include "ddd_readers.h"
+#include "decode_stop.h"
 
 #include <QByteArrayView>
 
@@ -15,6 +16,11 @@ namespace tessaron::ddd::passes {
 namespace {
 
 constexpr qsizetype MaxAsn1Rows = 4096;
+// The inventories and the structure text describe the file; bounded, they never outgrow it, whatever a crafted
+// file of tiny record arrays or huge blocks holds. Real downloads stay far below every bound.
+constexpr qsizetype MaxSectionHexBytes = 64 * 1024;
+constexpr qsizetype MaxChildSections = 4096;
+constexpr qsizetype MaxStructureLines = 4096;
 constexpr qsizetype VinLength = 17;
 constexpr qsizetype CardNumberLength = 16;
 constexpr qsizetype OverviewVinOffset = 390;
@@ -145,6 +151,15 @@ QString firstVinIn(const QByteArray &bytes)
     return {};
 }
 
+// The hex of the bytes, cut after MaxSectionHexBytes with a note of the whole length.
+QString boundedHex(QByteArrayView bytes)
+{
+    if (bytes.size() <= MaxSectionHexBytes)
+        return hexText(bytes);
+    return hexText(bytes.first(MaxSectionHexBytes))
+        + u" … (показано %1 байт из %2)"_s.arg(MaxSectionHexBytes).arg(bytes.size());
+}
+
 QVariantMap groupRecord(const RecordGroup &group, qint32 blockOffset)
 {
     return {
@@ -233,11 +248,15 @@ void buildSectionInventories(DddReport &report)
     report.tachoChildSections.clear();
     report.sections.reserve(report.blocks.size());
     for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (stopRequested())
+            return;
         const QList<RecordGroup> groups
             = report.fileType == DddFileType::Tachograph ? FileSplitter::recordGroups(block) : QList<RecordGroup>();
         QVariantList records;
         records.reserve(groups.size());
         for (const RecordGroup &group : groups) {
+            if (report.tachoChildSections.size() >= MaxChildSections)
+                break;
             records.append(groupRecord(group, block.offset));
             report.tachoChildSections.append(QVariantMap {
                 {u"fileNumber"_s, block.fileNumber},
@@ -247,7 +266,7 @@ void buildSectionInventories(DddReport &report)
                 {u"recordLength"_s, group.recordLength},
                 {u"offset"_s, block.offset + group.offset},
                 {u"length"_s, group.length},
-                {u"payloadHex"_s, hexText(QByteArrayView(block.data).sliced(group.offset, group.length))},
+                {u"payloadHex"_s, boundedHex(QByteArrayView(block.data).sliced(group.offset, group.length))},
             });
         }
         report.sections.append(QVariantMap {
@@ -258,7 +277,7 @@ void buildSectionInventories(DddReport &report)
             {u"length"_s, block.length},
             {u"recordCount"_s, block.recordCount},
             {u"recordLength"_s, block.recordLength},
-            {u"payloadHex"_s, hexText(block.data)},
+            {u"payloadHex"_s, boundedHex(block.data)},
             {u"records"_s, records},
             {u"fileType"_s, block.fileType},
         });
@@ -270,20 +289,30 @@ void writeStructureText(DddReport &report)
     const auto number = [](qint64 value) { return QString::number(value); };
     QString text = Decoder::typeName(report.fileType) + u", "_s + number(report.size) + u" байт, блоков: "_s
         + number(report.blocks.size()) + u'\n';
+    qsizetype lines = 1;
+    const auto full = [&lines] { return lines >= MaxStructureLines || stopRequested(); };
     for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (full())
+            break;
         text += block.fileNumber + u' ' + block.name + u" — смещение "_s + number(block.offset) + u", длина "_s
             + number(block.length);
         if (report.fileType == DddFileType::DriverCard)
             text += u", тип "_s + number(block.fileType);
         text += u'\n';
+        ++lines;
         if (report.fileType != DddFileType::Tachograph)
             continue;
         for (const RecordGroup &group : FileSplitter::recordGroups(block)) {
+            if (full())
+                break;
             text += u"    "_s + group.name + u" — смещение "_s + number(block.offset + group.offset) + u", длина "_s
                 + number(group.length) + u", записей "_s + number(group.recordCount) + u" × "_s
                 + number(group.recordLength) + u'\n';
+            ++lines;
         }
     }
+    if (lines >= MaxStructureLines)
+        text += u"… (структура обрезана: показано строк %1)\n"_s.arg(lines);
     report.structureText = text;
 }
 

@@ -1,6 +1,7 @@
 #include "code_page_text.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
+#include "decode_stop.h"
 #include "record_names.h"
 #include "vu_records.h"
 
@@ -593,6 +594,8 @@ void finishTachographData(DddReport &report)
 void Decoder::parseTachographData(DddReport &report)
 {
     for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (stopRequested())
+            return;
         if (block.fileNumber == u"7601") {
             if (block.occurrence == 1)
                 vu::decodeOverviewBlock(report, block);

@@ -3,6 +3,7 @@
 #include "byte_reader.h"
 #include "code_page_text.h"
 #include "ddd_readers.h"
+#include "decode_stop.h"
 #include "record_names.h"
 #include "row_template.h"
 
@@ -307,6 +308,8 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
     report.detailedSpeed.reserve(report.detailedSpeed.size() + blocks);
     ByteReader rows(speedBlocks);
     while (auto speedBlock = rows.subReader(SpeedBlockSize)) {
+        if (stopRequested())
+            return;
         const quint32 begin = speedBlock->readU32Be().value_or(0);
         const QByteArrayView speeds = speedBlock->readBytes(SpeedsPerBlock).value_or(QByteArrayView());
         report.detailedSpeed.append(detailedSpeedRow(begin, speeds, speedBlock->bytes()));
@@ -316,6 +319,8 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
     ChartRows charts(block.occurrence);
     ByteReader seconds(speedBlocks);
     while (auto speedBlock = seconds.subReader(SpeedBlockSize)) {
+        if (stopRequested())
+            return;
         int second = 0;
         for (const char raw : speedBlock->bytes().sliced(4))
             report.charts.append(charts.row(second++, speedValue(raw)));

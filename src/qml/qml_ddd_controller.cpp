@@ -8,6 +8,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <filesystem>
+#include <system_error>
 
 namespace tessaron::qml {
 
@@ -20,10 +22,40 @@ const QString s_statusFailed = QStringLiteral("Ошибка разбора");
 
 std::atomic<QmlDddController::DecodeFunction> s_decodeFunction {nullptr};
 
-ddd::DddReport decode(const QString &path, QString *error)
+// Runs on the worker thread. Any exception (a std::bad_alloc on a file that does not fit in memory) ends
+// the decode as a failure instead of ending the program.
+ddd::DddReport decode(const QString &path, QString *error, const std::atomic<bool> *stop)
 {
     const QmlDddController::DecodeFunction function = s_decodeFunction.load();
-    return function ? function(path, error) : ddd::Decoder::decodeFile(path, error);
+    try {
+        return function ? function(path, error, stop) : ddd::Decoder::decodeFile(path, error, stop);
+    } catch (const std::bad_alloc &) {
+        *error = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
+    } catch (const std::exception &exception) {
+        *error = QStringLiteral("Не удалось разобрать файл: %1").arg(QString::fromLocal8Bit(exception.what()));
+    } catch (...) {
+        *error = QStringLiteral("Не удалось разобрать файл: внутренняя ошибка");
+    }
+    return {};
+}
+
+// A path the file system cannot resolve because its links lead round in a circle.
+bool isLinkLoop(const QString &path)
+{
+    std::error_code code;
+    const auto status = std::filesystem::status(std::filesystem::path(path.toStdU16String()), code);
+    Q_UNUSED(status);
+    return code == std::errc::too_many_symbolic_link_levels;
+}
+
+// The status of a decoded report: a damaged file is never called decoded.
+QString decodedStatus(const ddd::DddReport &report)
+{
+    if (!report.truncatedBlock.isEmpty())
+        return QStringLiteral("Файл обрезан: блок %1 короче заявленного").arg(report.truncatedBlock);
+    if (const qint64 unsplit = report.unsplitByteCount(); unsplit > 0)
+        return QStringLiteral("Разбор завершён с ошибками: не разобрано %1 байт из %2").arg(unsplit).arg(report.size);
+    return s_statusDone;
 }
 
 } // namespace
@@ -41,7 +73,8 @@ QmlDddController::QmlDddController(QObject *parent)
 QmlDddController::~QmlDddController()
 {
     if (m_worker) {
-        m_worker->quit();
+        // A thread made by QThread::create runs no event loop that quit() could end: the decode itself stops.
+        m_stopDecode = true;
         m_worker->wait();
         delete m_worker;
         m_worker = nullptr;
@@ -79,6 +112,8 @@ bool QmlDddController::openFile(const QString &filePath)
     const QFileInfo info(path);
     if (path.isEmpty())
         refusal = QStringLiteral("Файл не выбран");
+    else if (!info.exists() && isLinkLoop(path))
+        refusal = QStringLiteral("Путь не удаётся прочитать (ссылки ведут по кругу): %1").arg(path);
     else if (!info.exists())
         refusal = QStringLiteral("Файл не найден: %1").arg(path);
     else if (!info.isFile())
@@ -91,9 +126,10 @@ bool QmlDddController::openFile(const QString &filePath)
         return false;
     }
 
-    QThread *thread = QThread::create([controller = this, path] {
+    m_stopDecode = false;
+    QThread *thread = QThread::create([controller = this, path, stop = &m_stopDecode] {
         QString error;
-        ddd::DddReport report = decode(path, &error);
+        ddd::DddReport report = decode(path, &error, stop);
         QMetaObject::invokeMethod(
             controller, [controller, report = std::move(report), error]() { controller->deliverResult(report, error); },
             Qt::QueuedConnection);
@@ -124,6 +160,7 @@ void QmlDddController::clearState()
     m_filePath.clear();
     m_fileType.clear();
     m_fileSize = 0;
+    m_statusWarning = false;
     m_lastError.clear();
     m_summary.clear();
     m_blocks.clear();
@@ -160,7 +197,8 @@ void QmlDddController::deliverResult(const ddd::DddReport &report, const QString
         m_statusText = s_statusFailed;
     } else {
         setReport(report);
-        m_statusText = s_statusDone;
+        m_statusText = decodedStatus(report);
+        m_statusWarning = m_statusText != s_statusDone;
     }
     Q_EMIT stateChanged();
 }

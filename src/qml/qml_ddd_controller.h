@@ -9,6 +9,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <atomic>
+
 class QThread;
 
 // One read-only QML list property per dataset, expanded from the report's one dataset list. moc expands it only
@@ -44,14 +46,16 @@ class QmlDddController : public QObject
     Q_PROPERTY(QVariantMap analysis READ analysis NOTIFY stateChanged)
     Q_PROPERTY(QVariantList savedReports READ savedReports NOTIFY savedReportsChanged)
     Q_PROPERTY(QString structureText READ structureText NOTIFY stateChanged)
+    Q_PROPERTY(bool statusWarning READ statusWarning NOTIFY stateChanged)
 
 public:
     // The decode step a worker runs. Tests swap it to hold a decode in flight; null restores the real one.
-    using DecodeFunction = ddd::DddReport (*)(const QString &path, QString *error);
+    using DecodeFunction = ddd::DddReport (*)(const QString &path, QString *error, const std::atomic<bool> *stop);
     static void setDecodeFunctionForTesting(DecodeFunction function);
 
     explicit QmlDddController(QObject *parent = nullptr);
-    // Waits, without a time limit, for a decode in flight; its result is then dropped.
+    // Asks a decode in flight to stop and waits for it (it ends within a fraction of a second); its result is
+    // dropped.
     ~QmlDddController() override;
 
     bool isBusy() const { return m_busy; }
@@ -60,6 +64,8 @@ public:
     QString fileType() const { return m_fileType; }
     int fileSize() const { return m_fileSize; }
     QString statusText() const { return m_statusText; }
+    // True when the shown report was decoded from a damaged file: bytes left unsplit or a block cut short.
+    bool statusWarning() const { return m_statusWarning; }
     QString lastError() const { return m_lastError; }
     QVariantMap summary() const { return m_summary; }
     QVariantList blocks() const { return m_blocks; }
@@ -99,8 +105,10 @@ private:
     QString m_fileType;
     int m_fileSize = 0;
     QString m_statusText;
+    bool m_statusWarning = false;
     QString m_lastError;
     QThread *m_worker = nullptr;
+    std::atomic<bool> m_stopDecode {false};
     QVariantMap m_summary;
     QVariantList m_blocks;
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_MEMBER)

@@ -42,7 +42,7 @@ DddReport syntheticReport(const QString &path)
     return report;
 }
 
-DddReport heldDecode(const QString &path, QString *)
+DddReport heldDecode(const QString &path, QString *, const std::atomic<bool> *)
 {
     s_decodeReturned = false;
     s_decodeStarted.release();
@@ -52,7 +52,7 @@ DddReport heldDecode(const QString &path, QString *)
     return report;
 }
 
-DddReport instantSyntheticDecode(const QString &path, QString *)
+DddReport instantSyntheticDecode(const QString &path, QString *, const std::atomic<bool> *)
 {
     return syntheticReport(path);
 }
@@ -104,7 +104,8 @@ private Q_SLOTS:
             QStringLiteral("lastError"), QStringLiteral("summary"), QStringLiteral("blocks")};
         for (const auto &entry : tessaron::ddd::allDatasets)
             expected.append(QString(entry.name));
-        expected << QStringLiteral("analysis") << QStringLiteral("savedReports") << QStringLiteral("structureText");
+        expected << QStringLiteral("analysis") << QStringLiteral("savedReports") << QStringLiteral("structureText")
+                 << QStringLiteral("statusWarning");
 
         const QMetaObject &meta = QmlDddController::staticMetaObject;
         QStringList actual;

@@ -192,8 +192,8 @@ void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKe
     const qsizetype newest = reader.u16BeAt(2).value_or(0);
     // At most one change per two bytes of the ring: reserving once spares the lists their regrowth.
     const qsizetype mostChanges = ring.size() / 2;
-    report.activityChanges.reserve(report.activityChanges.size() + mostChanges);
-    report.charts.reserve(report.charts.size() + mostChanges);
+    reserveMore(report.activityChanges, mostChanges);
+    reserveMore(report.charts, mostChanges);
     changeKeys.reserve(changeKeys.size() + size_t(mostChanges));
     if (oldest < ring.size() && newest < ring.size())
         walkRing(report, ring, oldest, newest, changeKeys);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace tessaron::ddd {
 
 // "Now" for every rule that compares a time with the present. Tests pin it; by default it is the system clock.
@@ -45,5 +47,14 @@ QStringList printableStrings(const QByteArray &data);
 
 // Upper-case hexadecimal, two digits a byte, no separators (the "hexData" and "hex" row values).
 QString hexText(QByteArrayView bytes);
+
+// Room for extra more rows in a list that grows block by block. QList::reserve reallocates to exactly the size
+// asked and copies every row, so reserving exactly per block would make a file of many blocks quadratic; the
+// capacity grows at least twofold instead.
+template<typename List> void reserveMore(List &list, qsizetype extra)
+{
+    if (list.capacity() - list.size() < extra)
+        list.reserve(std::max(list.size() + extra, 2 * list.size()));
+}
 
 } // namespace tessaron::ddd

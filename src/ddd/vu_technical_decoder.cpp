@@ -305,7 +305,7 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
     const QByteArrayView speedBlocks = reader.readBytes(qsizetype(blocks) * SpeedBlockSize).value_or(QByteArrayView());
 
     // The speed rows first, then the chart rows: building each list in one run keeps its memory together.
-    report.detailedSpeed.reserve(report.detailedSpeed.size() + blocks);
+    reserveMore(report.detailedSpeed, blocks);
     ByteReader rows(speedBlocks);
     while (auto speedBlock = rows.subReader(SpeedBlockSize)) {
         if (stopRequested())
@@ -315,7 +315,7 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
         report.detailedSpeed.append(detailedSpeedRow(begin, speeds, speedBlock->bytes()));
     }
 
-    report.charts.reserve(report.charts.size() + qsizetype(blocks) * SpeedsPerBlock);
+    reserveMore(report.charts, qsizetype(blocks) * SpeedsPerBlock);
     ChartRows charts(block.occurrence);
     ByteReader seconds(speedBlocks);
     while (auto speedBlock = seconds.subReader(SpeedBlockSize)) {

@@ -294,4 +294,13 @@ QString hexText(QByteArrayView bytes)
     return text;
 }
 
+QString shownHexText(QByteArrayView bytes)
+{
+    constexpr qsizetype MaxShownBytes = 64 * 1024;
+    if (bytes.size() <= MaxShownBytes)
+        return hexText(bytes);
+    return hexText(bytes.first(MaxShownBytes))
+        + QStringLiteral(" … (показано %1 байт из %2)").arg(MaxShownBytes).arg(bytes.size());
+}
+
 } // namespace tessaron::ddd

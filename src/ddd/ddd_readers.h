@@ -48,6 +48,10 @@ QStringList printableStrings(const QByteArray &data);
 // Upper-case hexadecimal, two digits a byte, no separators (the "hexData" and "hex" row values).
 QString hexText(QByteArrayView bytes);
 
+// hexText of at most the first 64 KiB, then a note of the whole length: the viewer's hex of a block or section,
+// which must not outgrow the file however large a block is.
+QString shownHexText(QByteArrayView bytes);
+
 // Room for extra more rows in a list that grows block by block. QList::reserve reallocates to exactly the size
 // asked and copies every row, so reserving exactly per block would make a file of many blocks quadratic; the
 // capacity grows at least twofold instead.

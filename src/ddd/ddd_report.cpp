@@ -179,7 +179,7 @@ QVariantList DddReport::blockRows() const
     QVariantList rows;
     rows.reserve(blocks.size());
     for (const DddBlock &block : blocks) {
-        const QString payloadHex = hexText(block.data);
+        const QString payloadHex = shownHexText(block.data);
         rows.append(QVariantMap {
             {u"fileNumber"_s, block.fileNumber},
             {u"name"_s, block.name},

@@ -18,7 +18,6 @@ namespace {
 constexpr qsizetype MaxAsn1Rows = 4096;
 // The inventories and the structure text describe the file; bounded, they never outgrow it, whatever a crafted
 // file of tiny record arrays or huge blocks holds. Real downloads stay far below every bound.
-constexpr qsizetype MaxSectionHexBytes = 64 * 1024;
 constexpr qsizetype MaxChildSections = 4096;
 constexpr qsizetype MaxStructureLines = 4096;
 constexpr qsizetype VinLength = 17;
@@ -151,15 +150,6 @@ QString firstVinIn(const QByteArray &bytes)
     return {};
 }
 
-// The hex of the bytes, cut after MaxSectionHexBytes with a note of the whole length.
-QString boundedHex(QByteArrayView bytes)
-{
-    if (bytes.size() <= MaxSectionHexBytes)
-        return hexText(bytes);
-    return hexText(bytes.first(MaxSectionHexBytes))
-        + u" … (показано %1 байт из %2)"_s.arg(MaxSectionHexBytes).arg(bytes.size());
-}
-
 QVariantMap groupRecord(const RecordGroup &group, qint32 blockOffset)
 {
     return {
@@ -266,7 +256,7 @@ void buildSectionInventories(DddReport &report)
                 {u"recordLength"_s, group.recordLength},
                 {u"offset"_s, block.offset + group.offset},
                 {u"length"_s, group.length},
-                {u"payloadHex"_s, boundedHex(QByteArrayView(block.data).sliced(group.offset, group.length))},
+                {u"payloadHex"_s, shownHexText(QByteArrayView(block.data).sliced(group.offset, group.length))},
             });
         }
         report.sections.append(QVariantMap {
@@ -277,7 +267,7 @@ void buildSectionInventories(DddReport &report)
             {u"length"_s, block.length},
             {u"recordCount"_s, block.recordCount},
             {u"recordLength"_s, block.recordLength},
-            {u"payloadHex"_s, boundedHex(block.data)},
+            {u"payloadHex"_s, shownHexText(block.data)},
             {u"records"_s, records},
             {u"fileType"_s, block.fileType},
         });

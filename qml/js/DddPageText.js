@@ -28,6 +28,7 @@ var exactTranslations = {
     "Не удалось определить формат DDD": "Could not determine the DDD format",
     "Файл не похож на DDD: неизвестный заголовок": "The file does not look like DDD: unknown header",
     "Неизвестный формат": "Unknown format",
+    "Файл пуст": "The file is empty",
     "Не задан путь для сохранения отчёта": "No path given for saving the report",
     "Сначала откройте корректный файл .ddd": "Open a valid .ddd file first",
     "Сохранение через Android-документы доступно только на Android":
@@ -38,6 +39,13 @@ var exactTranslations = {
 var prefixTranslations = [
     ["Файл не найден: ", "File not found: "],
     ["Выбранный путь не является файлом: ", "Selected path is not a file: "],
+    ["Разбор завершён с ошибками: ", "Decoded with errors: "],
+    ["Файл обрезан: ", "File truncated: "],
+    ["Файл слишком большой для файла .ddd: ", "File too large for a .ddd file: "],
+    ["Не удалось открыть файл ", "Could not open file "],
+    ["Не удалось прочитать файл ", "Could not read file "],
+    ["Не удалось разобрать файл: ", "Could not decode the file: "],
+    ["Путь не удаётся прочитать (ссылки ведут по кругу): ", "The path cannot be read (links lead in a circle): "],
     ["Ошибка: ", "Error: "],
     ["Ошибка разбора: ", "Decoding error: "],
     ["Ошибка выгрузки: ", "Download error: "],
@@ -68,6 +76,10 @@ var prefixTranslations = [
 // Whole texts after a translated prefix, so a message does not come out half Russian.
 var suffixTranslations = [
     [/^(\d+) перерывов короче 15 минут$/, "$1 breaks shorter than 15 minutes"],
+    [/^не разобрано (\d+) байт из (\d+)$/, "$1 of $2 bytes not decoded"],
+    [/^блок (\S+) короче заявленного$/, "block $1 is shorter than declared"],
+    [/^недостаточно памяти$/, "not enough memory"],
+    [/^(.*) МБ$/, "$1 MB"],
     [/^(.*) открыт$/, "$1 opened"],
     [/^(.*) удалён$/, "$1 deleted"]
 ];

@@ -31,6 +31,8 @@ PageFrame {
     readonly property bool busy: controller ? controller.busy : false
     readonly property string statusText: controller ? controller.statusText : ""
     readonly property string lastError: controller ? controller.lastError : ""
+    // A report decoded from a damaged file: shown in the warning colours of the compliance panel, never green.
+    readonly property bool statusWarning: controller ? controller.statusWarning === true : false
     readonly property bool hasReport: (controller && controller.fileName.length > 0)
                                       || DddPageText.present(summary.fileName)
     readonly property bool isTachograph: {
@@ -230,8 +232,8 @@ PageFrame {
         Layout.preferredHeight: statusLabel.implicitHeight + Math.round(16 * page.uiScale)
         visible: (page.hasReport || page.lastError.length > 0 || page.busy)
                  && (page.statusText.length > 0 || page.lastError.length > 0)
-        color: page.lastError.length > 0 ? "#fde9e9" : "#eaf4ea"
-        border.color: page.lastError.length > 0 ? "#dd6666" : "#8abf8a"
+        color: page.lastError.length > 0 ? "#fde9e9" : page.statusWarning ? "#fdf6e9" : "#eaf4ea"
+        border.color: page.lastError.length > 0 ? "#dd6666" : page.statusWarning ? "#a06000" : "#8abf8a"
         radius: 4
 
         Label {
@@ -244,7 +246,7 @@ PageFrame {
             text: page.tr(page.lastError.length > 0 ? page.lastError : page.statusText)
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            color: page.lastError.length > 0 ? "#a00000" : "#276327"
+            color: page.lastError.length > 0 ? "#a00000" : page.statusWarning ? "#a06000" : "#276327"
         }
     }
 

@@ -12,6 +12,7 @@ QtObject {
     property int fileSize: 0
     property string statusText: "Выберите файл .ddd"
     property string lastError: ""
+    property bool statusWarning: false
     property var summary: ({})
     property var blocks: []
     property var analysis: ({})

@@ -205,6 +205,28 @@ TestCase {
         verify(child("busyBar").visible);
     }
 
+    function test_damagedFileShowsItsStatusAsAWarning_data() {
+        return [
+            { tag: "cut", text: "Файл обрезан: блок 7602 короче заявленного",
+              english: "File truncated: block 7602 is shorter than declared" },
+            { tag: "unsplit", text: "Разбор завершён с ошибками: не разобрано 5242880 байт из 5243371",
+              english: "Decoded with errors: 5242880 of 5243371 bytes not decoded" }
+        ];
+    }
+
+    function test_damagedFileShowsItsStatusAsAWarning(data) {
+        publishCard({ statusWarning: true, statusText: data.text });
+        verify(child("dataArea").visible, "what was decoded before the damage stays shown");
+        compare(child("statusLabel").text, data.text);
+        compare(child("statusLabel").color, "#a06000");
+        compare(child("statusBar").color, "#fdf6e9");
+        page().english = true;
+        compare(child("statusLabel").text, data.english);
+        ddd.publish({ statusWarning: false, statusText: "Разбор завершён" });
+        compare(child("statusLabel").color, "#276327");
+        compare(child("statusBar").color, "#eaf4ea");
+    }
+
     function test_buttonsCallTheController() {
         var open = child("openButton");
         var process = child("processButton");

@@ -190,15 +190,23 @@ VuFileBuilder &VuFileBuilder::addTransfer(quint8 parameter, const QByteArray &bo
 
 VuFileBuilder &VuFileBuilder::addRecordArrays(quint8 parameter, const QList<VuRecordArray> &arrays, bool withSignature)
 {
+    return addSecondGenerationDays(parameter, {arrays}, withSignature);
+}
+
+VuFileBuilder &VuFileBuilder::addSecondGenerationDays(
+    quint8 parameter, const QList<QList<VuRecordArray>> &days, bool withSignature)
+{
     ByteWriter writer;
     writer.u8(0x76).u8(parameter);
-    QList<VuRecordArray> all = arrays;
-    if (withSignature)
-        all.append({0x08, 64, {QByteArray(64, SignatureFill)}});
-    for (const VuRecordArray &array : std::as_const(all)) {
-        writer.u8(array.type).u16(array.recordSize).u16(quint32(array.records.size()));
-        for (const QByteArray &record : array.records)
-            writer.bytes(record, array.recordSize);
+    for (const QList<VuRecordArray> &day : days) {
+        QList<VuRecordArray> all = day;
+        if (withSignature)
+            all.append({0x08, 64, {QByteArray(64, SignatureFill)}});
+        for (const VuRecordArray &array : std::as_const(all)) {
+            writer.u8(array.type).u16(array.recordSize).u16(quint32(array.records.size()));
+            for (const QByteArray &record : array.records)
+                writer.bytes(record, array.recordSize);
+        }
     }
     m_data.append(writer.data());
     return *this;

@@ -298,6 +298,10 @@ public:
     // A second-generation transfer response: 76, the parameter, the arrays and, when asked, a signature array
     // of one 64-byte record.
     VuFileBuilder &addRecordArrays(quint8 parameter, const QList<VuRecordArray> &arrays, bool withSignature = true);
+    // One second-generation response of several days, as a vehicle unit downloads its activities: the tag once,
+    // then each day's arrays, each day closed by its own signature array when asked.
+    VuFileBuilder &addSecondGenerationDays(
+        quint8 parameter, const QList<QList<VuRecordArray>> &days, bool withSignature = true);
     // Bytes appended as they are (for trailing garbage).
     VuFileBuilder &addRaw(const QByteArray &bytes);
     QByteArray build() const { return m_data; }

@@ -1,0 +1,127 @@
+#include "ddd/ddd_decoder.h"
+#include "qml/qml_ddd_controller.h"
+#include "support/ddd_file_builder.h"
+#include "support/test_paths.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using tessaron::ddd::DddBlock;
+using tessaron::ddd::Decoder;
+using tessaron::qml::QmlDddController;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readSample(const QString &name)
+{
+    QFile file(tessaron::test::samplePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The first half of a real file, and the block it cuts.
+QPair<QByteArray, QString> firstHalf(const QString &name)
+{
+    const QByteArray whole = readSample(name);
+    const qsizetype half = whole.size() / 2;
+    for (const DddBlock &block : Decoder::decode(whole).blocks) {
+        if (block.offset + block.length > half)
+            return {whole.left(half), block.fileNumber};
+    }
+    return {};
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+// What the viewer says of damaged, empty and unreadable files, and how quickly it lets go of a decode.
+class TestQmlDddControllerStatus : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void damagedFilesAreNeverCalledDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("error");
+        if (!QFileInfo::exists(tessaron::test::samplePath(u"vu-gen1-a.ddd"_s))
+            || !QFileInfo::exists(tessaron::test::samplePath(u"card-gen1-a.ddd"_s)))
+            QSKIP("real sample files not found");
+        const auto [vuHalf, vuBlock] = firstHalf(u"vu-gen1-a.ddd"_s);
+        const auto [cardHalf, cardBlock] = firstHalf(u"card-gen1-a.ddd"_s);
+        QByteArray random(1 << 20, '\0');
+        QRandomGenerator(15).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        random = QByteArray("\x76\x01") + random;
+
+        QTest::newRow("whole vehicle unit") << readSample(u"vu-gen1-a.ddd"_s) << u"Разбор завершён"_s << QString();
+        QTest::newRow("vehicle unit cut in half")
+            << vuHalf << u"Файл обрезан: блок %1 короче заявленного"_s.arg(vuBlock) << QString();
+        QTest::newRow("card cut in a block")
+            << cardHalf << u"Файл обрезан: блок %1 короче заявленного"_s.arg(cardBlock) << QString();
+        QTest::newRow("random bytes behind a valid head")
+            << random << u"Разбор завершён с ошибками: не разобрано \\d+ байт из 1048578"_s << QString();
+        QTest::newRow("empty file") << QByteArray() << u"Ошибка разбора"_s << u"Файл пуст"_s;
+    }
+    void damagedFilesAreNeverCalledDecoded()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, status);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.ddd"_s);
+        QVERIFY(writeFile(path, content));
+
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 20000));
+        QVERIFY2(QRegularExpression(u"^"_s + status + u"$"_s).match(controller.statusText()).hasMatch(),
+            qPrintable(controller.statusText()));
+        QCOMPARE(controller.lastError(), error);
+        const bool decoded = error.isEmpty();
+        QCOMPARE(controller.statusWarning(), decoded && status != u"Разбор завершён");
+        QCOMPARE(controller.blocks().isEmpty(), !decoded); // what was decoded before the damage stays shown
+    }
+
+    void linkLoopIsAPathThatCannotBeRead()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"a.ddd"_s);
+        QVERIFY(QFile::link(dir.filePath(u"b.ddd"_s), path));
+        QVERIFY(QFile::link(path, dir.filePath(u"b.ddd"_s)));
+        QmlDddController controller;
+        QVERIFY(!controller.openFile(path));
+        QCOMPARE(controller.lastError(), u"Путь не удаётся прочитать (ссылки ведут по кругу): %1"_s.arg(path));
+        QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
+    }
+
+    void destructionDuringADecodeReturnsPromptly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"large.ddd"_s);
+        QVERIFY(writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(30, 1440).repeated(150)));
+        QVERIFY(QFileInfo(path).size() < Decoder::MaxFileSize);
+
+        auto *controller = new QmlDddController;
+        QVERIFY(controller->openFile(path));
+        QThread::msleep(100);
+        QElapsedTimer timer;
+        timer.start();
+        delete controller;
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QCoreApplication::processEvents(); // the dropped result must not reach the deleted controller
+    }
+};
+
+QTEST_MAIN(TestQmlDddControllerStatus)
+#include "tst_qml_ddd_controller_status.moc"

@@ -1,5 +1,6 @@
 #include "fuzz_seeds.h"
 
+#include "ddd/ddd_file_splitter.h"
 #include "ddd_file_builder.h"
 
 using namespace tessaron::test;
@@ -19,7 +20,9 @@ QList<std::pair<QString, QByteArray>> syntheticSeeds()
     const QByteArray secondGenerationUnit
         = VuFileBuilder()
               .addRecordArrays(0x31, {{0x0A, 17, {QByteArray("XTA21099012345678")}}, {0x0F, 8, {nestedCertificate}}})
-              .addRecordArrays(0x32, {{0x06, 4, {QByteArray(4, '\x02')}}, {0x01, 2, {"ab", "cd"}}})
+              .addSecondGenerationDays(0x32,
+                  {{{0x06, 4, {QByteArray(4, '\x02')}}, {0x01, 2, {"ab", "cd"}}},
+                      {{0x06, 4, {QByteArray(4, '\x03')}}, {0x01, 2, {"ef"}}}})
               .addRecordArrays(0x24, {{0x12, 64, {QByteArray(64, '\x03')}}})
               .build();
 
@@ -29,6 +32,23 @@ QList<std::pair<QString, QByteArray>> syntheticSeeds()
         {QStringLiteral("card-first-generation.bin"), CardFileBuilder::minimalDriverCard()},
         {QStringLiteral("card-second-generation.bin"), secondGenerationCard.build()},
     };
+}
+
+QList<QByteArray> blockInputs(const QByteArray &file)
+{
+    using namespace tessaron::ddd;
+    const DddFileType type = FileSplitter::detect(file);
+    QList<QByteArray> inputs;
+    for (const DddBlock &block : FileSplitter::split(file, type)) {
+        if (block.fileNumber == QLatin1StringView("RAW"))
+            continue;
+        if (type == DddFileType::Tachograph)
+            inputs.append(block.data);
+        else
+            inputs.append(
+                ByteWriter().u16(block.fileNumber.toUInt(nullptr, 16)).u8(quint32(block.fileType)).data() + block.data);
+    }
+    return inputs;
 }
 
 } // namespace tessaron::fuzz

@@ -1,7 +1,8 @@
 // Decoding benchmark: tessaron_bench [--repeat N] FILE...
 // Decodes each file N times with everything Decoder::decodeFile does and prints the best and mean time and
 // the throughput. With --repeat 1 one run is one whole process, comparable with other tools under
-// /usr/bin/time. --write-synthetic-month PATH writes a month-long synthetic vehicle-unit download first.
+// /usr/bin/time. --write-synthetic-month PATH writes a month-long synthetic vehicle-unit download first;
+// --copies N before it joins N copies of that month in the one file (for the growth of time and memory).
 
 #include "bench_timing.h"
 #include "ddd/ddd_decoder.h"
@@ -22,14 +23,14 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tessaron_bench [--repeat N] [--write-synthetic-month PATH] FILE...\n");
+    std::fprintf(stderr, "usage: tessaron_bench [--repeat N] [--copies N] [--write-synthetic-month PATH] FILE...\n");
     return 2;
 }
 
-bool writeSyntheticMonth(const QString &path)
+bool writeSyntheticMonth(const QString &path, int copies)
 {
     // Thirty days of activities and a day's worth of one-second speeds: 1440 blocks, 86,400 chart rows.
-    const QByteArray bytes = tessaron::test::VuFileBuilder::typicalDownload(30, 1440);
+    const QByteArray bytes = tessaron::test::VuFileBuilder::typicalDownload(30, 1440).repeated(copies);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
@@ -39,14 +40,17 @@ bool writeSyntheticMonth(const QString &path)
 int main(int argc, char **argv)
 {
     int repeat = 1;
+    int copies = 1;
     QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
         if (argument == QLatin1StringView("--repeat") && i + 1 < argc) {
             repeat = std::max(1, QString::fromLocal8Bit(argv[++i]).toInt());
+        } else if (argument == QLatin1StringView("--copies") && i + 1 < argc) {
+            copies = std::max(1, QString::fromLocal8Bit(argv[++i]).toInt());
         } else if (argument == QLatin1StringView("--write-synthetic-month") && i + 1 < argc) {
             const QString path = QString::fromLocal8Bit(argv[++i]);
-            if (!writeSyntheticMonth(path)) {
+            if (!writeSyntheticMonth(path, copies)) {
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
                 return 1;
             }

@@ -16,8 +16,8 @@ namespace tessaron::ddd::passes {
 namespace {
 
 constexpr qsizetype MaxAsn1Rows = 4096;
-// The inventories and the structure text describe the file; bounded, they never outgrow it, whatever a crafted
-// file of tiny record arrays or huge blocks holds. Real downloads stay far below every bound.
+// The record-group inventory and the structure text describe the file; bounded, they never outgrow it, whatever a
+// crafted file of tiny record arrays or huge blocks holds. Real downloads stay far below every bound.
 constexpr qsizetype MaxChildSections = 4096;
 constexpr qsizetype MaxStructureLines = 4096;
 constexpr qsizetype VinLength = 17;
@@ -267,7 +267,7 @@ void buildSectionInventories(DddReport &report)
             {u"length"_s, block.length},
             {u"recordCount"_s, block.recordCount},
             {u"recordLength"_s, block.recordLength},
-            {u"payloadHex"_s, shownHexText(block.data)},
+            {u"payloadHex"_s, hexText(block.data)}, // whole: the report database keeps the blocks' bytes here
             {u"records"_s, records},
             {u"fileType"_s, block.fileType},
         });

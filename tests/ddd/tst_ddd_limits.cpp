@@ -113,7 +113,8 @@ private Q_SLOTS:
         const QString rawHex = rows.last().toMap().value(u"hex"_s).toString();
         QVERIFY2(rawHex.size() < 140'000, qPrintable(QString::number(rawHex.size())));
         QVERIFY(rawHex.endsWith(u"(показано 65536 байт из 2999995)"_s));
-        QCOMPARE(report.sections.last().toMap().value(u"payloadHex"_s), rawHex);
+        // The report database keeps a block's bytes as its section's hex: that one stays whole.
+        QCOMPARE(report.sections.last().toMap().value(u"payloadHex"_s).toString().size(), 2 * (bytes.size() - 5));
     }
 
     void fileBoundsAndTexts_data()

@@ -93,6 +93,23 @@ private Q_SLOTS:
         QCOMPARE(controller.blocks().isEmpty(), !decoded); // what was decoded before the damage stays shown
     }
 
+    void exceptionOnTheDecodeThreadIsAFailedDecode()
+    {
+        QmlDddController::setDecodeFunctionForTesting(
+            [](const QString &, QString *, const std::atomic<bool> *) -> tessaron::ddd::DddReport {
+                throw std::bad_alloc();
+            });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"huge.ddd"_s);
+        QVERIFY(writeFile(path, "x"));
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 20000));
+        QmlDddController::setDecodeFunctionForTesting(nullptr);
+        QCOMPARE(controller.lastError(), u"Не удалось разобрать файл: недостаточно памяти"_s);
+        QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
+    }
+
     void linkLoopIsAPathThatCannotBeRead()
     {
         QTemporaryDir dir;

@@ -253,6 +253,7 @@ private Q_SLOTS:
         }
         QCOMPARE(controller.fileType(), expectedType);
         QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
+        QCOMPARE(controller.statusWarning(), false);
         QCOMPARE(controller.lastError(), QString());
         QCOMPARE(controller.filePath(), path);
         QCOMPARE(controller.fileName(), sample);

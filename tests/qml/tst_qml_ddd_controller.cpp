@@ -1,11 +1,15 @@
 #include "ddd/ddd_decoder.h"
 #include "qml/qml_ddd_controller.h"
+#include "support/ddd_file_builder.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMetaProperty>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,8 +21,10 @@
 
 using tessaron::ddd::DddFileType;
 using tessaron::ddd::DddReport;
+using tessaron::ddd::Decoder;
 using tessaron::qml::QmlDddController;
 using tessaron::test::writeFile;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -81,6 +87,17 @@ void expectEmpty(const QmlDddController &controller)
     QCOMPARE(controller.report().fileType, DddFileType::Unknown);
     for (const auto &entry : tessaron::ddd::allDatasets)
         QVERIFY2(datasetRows(controller, entry.name).isEmpty(), qPrintable(QString(entry.name)));
+}
+
+// The first half of a real download (empty when it is absent), and the block the cut falls in.
+QPair<QByteArray, QString> firstHalf(const QString &name)
+{
+    const QByteArray whole = tessaron::test::fileBytes(tessaron::test::samplePath(name));
+    for (const tessaron::ddd::DddBlock &block : Decoder::decode(whole).blocks) {
+        if (block.offset + block.length > whole.size() / 2)
+            return {whole.left(whole.size() / 2), block.fileNumber};
+    }
+    return {};
 }
 
 } // namespace
@@ -232,7 +249,7 @@ private Q_SLOTS:
         TESSARON_REQUIRE_SAMPLE(path, sample);
 
         QString referenceError;
-        const DddReport reference = tessaron::ddd::Decoder::decodeFile(path, &referenceError);
+        const DddReport reference = Decoder::decodeFile(path, &referenceError);
 
         QmlDddController controller;
         QList<QThread *> signalThreads;
@@ -435,6 +452,89 @@ private Q_SLOTS:
         QVERIFY(controller.chooseAndOpenFile());
         QVERIFY(waitForResult(controller));
         QCOMPARE(controller.filePath(), path);
+    }
+
+    void damagedFilesAreNeverCalledDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("error");
+        const QString cut = u"Файл обрезан: блок %1 короче заявленного"_s;
+        for (const QString &name : {u"vu-gen1-a.ddd"_s, u"card-gen1-a.ddd"_s}) {
+            const auto [half, block] = firstHalf(name);
+            if (!half.isEmpty())
+                QTest::addRow("%s cut in half", qPrintable(name)) << half << cut.arg(block) << QString();
+        }
+        QByteArray random(1 << 20, '\0');
+        QRandomGenerator(15).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        QTest::newRow("random bytes behind a valid head")
+            << QByteArray("\x76\x01") + random << u"Разбор завершён с ошибками: не разобрано \\d+ байт из 1048578"_s
+            << QString();
+        QTest::newRow("empty file") << QByteArray() << u"Ошибка разбора"_s << u"Файл пуст"_s;
+    }
+    void damagedFilesAreNeverCalledDecoded()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, status);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.ddd"_s);
+        QVERIFY(writeFile(path, content));
+
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QVERIFY2(QRegularExpression(u"^"_s + status + u"$"_s).match(controller.statusText()).hasMatch(),
+            qPrintable(controller.statusText()));
+        QCOMPARE(controller.lastError(), error);
+        QCOMPARE(controller.statusWarning(), error.isEmpty());
+        QCOMPARE(controller.blocks().isEmpty(), !error.isEmpty()); // what was decoded before the damage stays
+    }
+
+    void exceptionOnTheDecodeThreadIsAFailedDecode()
+    {
+        QmlDddController::setDecodeFunctionForTesting(
+            [](const QString &, QString *, const std::atomic<bool> *) -> tessaron::ddd::DddReport {
+                throw std::bad_alloc();
+            });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"huge.ddd"_s);
+        QVERIFY(writeFile(path, "x"));
+        QmlDddController controller;
+        QVERIFY(controller.openFile(path));
+        QVERIFY(waitForResult(controller));
+        QmlDddController::setDecodeFunctionForTesting(nullptr);
+        QCOMPARE(controller.lastError(), u"Не удалось разобрать файл: недостаточно памяти"_s);
+        QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
+    }
+
+    void linkLoopIsAPathThatCannotBeRead()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"a.ddd"_s);
+        QVERIFY(QFile::link(dir.filePath(u"b.ddd"_s), path));
+        QVERIFY(QFile::link(path, dir.filePath(u"b.ddd"_s)));
+        QmlDddController controller;
+        QVERIFY(!controller.openFile(path));
+        QCOMPARE(controller.lastError(), u"Путь не удаётся прочитать (ссылки ведут по кругу): %1"_s.arg(path));
+        QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
+    }
+
+    void destructionDuringADecodeReturnsPromptly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"large.ddd"_s);
+        QVERIFY(writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(30, 1440).repeated(150)));
+        QVERIFY(QFileInfo(path).size() < Decoder::MaxFileSize);
+
+        auto *controller = new QmlDddController;
+        QVERIFY(controller->openFile(path));
+        QThread::msleep(100);
+        QElapsedTimer timer;
+        timer.start();
+        delete controller;
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QCoreApplication::processEvents(); // the dropped result must not reach the deleted controller
     }
 };
 

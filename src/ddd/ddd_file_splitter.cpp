@@ -264,9 +264,9 @@ bool isCardFileId(quint16 fileId)
     return fileId == 0x0002 || fileId == 0x0005 || (fileId & 0xFF00) == 0x0500 || (fileId & 0xFF00) == 0xC100;
 }
 
-// Elementary files a download may carry: the chip files, the application files (second generation version 2
-// added files up to 052B, the range leaves room for more) and certificates, including the 0xC2xx certificates
-// of cards issued outside the Union.
+// Elementary files a download may carry: the chip files, the application files (0501 up, with room for those
+// later generations added after 0524) and certificates, including the 0xC2xx certificates of cards issued
+// outside the Union.
 bool isKnownCardFileId(quint16 fileId)
 {
     return fileId == 0x0002 || fileId == 0x0005 || (fileId >= 0x0501 && fileId <= 0x053F)

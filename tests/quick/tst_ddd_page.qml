@@ -220,6 +220,8 @@ TestCase {
         compare(child("statusLabel").text, data.text);
         compare(child("statusLabel").color, "#a06000");
         compare(child("statusBar").color, "#fdf6e9");
+        waitForRendering(page());
+        grabImage(page()).save("ddd_page_damaged_status_" + data.tag.replace(/\W+/g, "_") + ".png");
         page().english = true;
         compare(child("statusLabel").text, data.english);
         ddd.publish({ statusWarning: false, statusText: "Разбор завершён" });

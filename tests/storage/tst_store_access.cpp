@@ -6,12 +6,12 @@
 #include "storage/sql_connection.h"
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +19,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::storage;
+using tessaron::test::SmallDisk;
 
 namespace {
 
@@ -102,47 +103,6 @@ QByteArray sha256(const QString &path)
         return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// A small tmpfs of its own, unmounted again by the destructor: a disk the test can fill or make read-only.
-class SmallDisk
-{
-public:
-    SmallDisk()
-    {
-        m_mounted = m_folder.isValid()
-            && run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=512k"_s, u"tmpfs"_s, m_folder.path()});
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            run(u"umount"_s, {m_folder.path()});
-    }
-    bool isMounted() const { return m_mounted; }
-    QString filePath(const QString &name) const { return m_folder.filePath(name); }
-
-    // Writes a filler file until the disk refuses another byte.
-    void fill() const
-    {
-        QFile filler(filePath(u"filler"_s));
-        if (!filler.open(QIODevice::WriteOnly))
-            return;
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) { }
-        const QByteArray byte(1, 'x');
-        while (filler.write(byte) == 1 && filler.flush()) { }
-    }
-
-private:
-    QTemporaryDir m_folder;
-    bool m_mounted = false;
-};
 
 } // namespace
 

@@ -1,0 +1,270 @@
+// The drawing layer of the certificate and the sticker: every box, line and text with its place, size and font.
+
+#include "documents/document_renderer_p.h"
+
+#include "ddd/ddd_readers.h"
+
+#include <QPageSize>
+#include <QPainter>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::documents {
+
+using storage::CertificateField;
+
+namespace {
+
+constexpr int leftTop = Qt::AlignLeft | Qt::AlignTop;
+constexpr int centred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+// The certificate's regular value text: left, top, inset 5, word-wrapped.
+void drawValue(QPainter &painter, const QRectF &rect, const QString &text, bool pointSized)
+{
+    drawText(painter, rect, text, 8.5, leftTop, false, 5, pointSized);
+}
+
+void drawHeading(QPainter &painter, const QRectF &rect, const QString &text, double size, bool pointSized)
+{
+    drawText(painter, rect, text, size, centred, true, 5, pointSized);
+}
+
+struct RowPair
+{
+    QString leftLabel;
+    CertificateField leftField;
+    QString rightLabel;
+    CertificateField rightField;
+};
+
+} // namespace
+
+QPageLayout pageLayout(DocumentType type)
+{
+    const QSizeF millimetres = type == DocumentType::Sticker ? QSizeF(100, 18.6) : QSizeF(210, 297);
+    return QPageLayout(QPageSize(millimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch),
+        QPageLayout::Portrait, QMarginsF(), QPageLayout::Point);
+}
+
+QFont reportFont(double size, bool bold, bool pixelSized)
+{
+    QFont font(u"Times New Roman"_s);
+    font.setPointSize(std::max(1, int(size)));
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    font.setItalic(false);
+    if (pixelSized)
+        font.setPixelSize(std::max(1, int(std::lround(size))));
+    return font;
+}
+
+QFont effectiveFont(const QPainter &painter, double size, bool bold, bool pointSized)
+{
+    const double scale = std::abs(painter.transform().m11());
+    if (pointSized && scale > 1)
+        size /= scale;
+    return reportFont(size, bold, !pointSized);
+}
+
+void drawBox(QPainter &painter, const QRectF &rect)
+{
+    painter.save();
+    painter.setPen(QPen(Qt::black, 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect);
+    painter.restore();
+}
+
+void drawText(QPainter &painter, const QRectF &rect, const QString &text, double size, int flags, bool bold,
+    double inset, bool pointSized)
+{
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(effectiveFont(painter, size, bold, pointSized));
+    painter.drawText(rect.adjusted(inset, 2, -inset, -2), flags | Qt::TextWordWrap, text);
+    painter.restore();
+}
+
+void drawLineValue(QPainter &painter, const QRectF &rect, const QString &label, const QString &value, double labelWidth,
+    double size, bool pointSized)
+{
+    constexpr int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(effectiveFont(painter, size, false, pointSized));
+    painter.drawText(QRectF(rect.x() + 5, rect.y() + 2, labelWidth - 5, rect.height() - 4), flags, label);
+    painter.drawText(QRectF(rect.x() + labelWidth + 2, rect.y() + 2, rect.width() - labelWidth - 7, rect.height() - 4),
+        flags, value);
+    painter.restore();
+}
+
+void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text, bool pointSized)
+{
+    painter.save();
+    painter.fillRect(rect, Qt::black);
+    painter.setPen(Qt::white);
+    painter.setFont(effectiveFont(painter, 7, false, pointSized));
+    painter.translate(rect.center());
+    painter.rotate(-90);
+    // Wrapped, so a label longer than its band ("Транспортное средство" at 7 points on a 52.8-point sticker)
+    // takes two lines across the wider band instead of running off the sticker.
+    painter.drawText(QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width()),
+        Qt::AlignCenter | Qt::TextWordWrap, text);
+    painter.restore();
+}
+
+QString value(const QVariantMap &data, CertificateField field)
+{
+    return storage::certificateFieldText(data, field).trimmed();
+}
+
+QString orderDate(const QVariantMap &data)
+{
+    return value(data, CertificateField::OrderDate).section(u' ', 0, 0);
+}
+
+void drawSticker(QPainter &painter, const QVariantMap &data, bool pointSized)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRectF(0, 0, 283.56, 52.8), Qt::white);
+    for (const QRectF &band :
+        {QRectF(0, 0, 8, 52.8), QRectF(88, 0, 16, 52.8), QRectF(218, 0, 11, 52.8), QRectF(275.5, 0, 8.06, 52.8)})
+        painter.fillRect(band, Qt::black);
+
+    const auto block = [&](const QRectF &rect, const QString &text, double size) {
+        drawText(painter, rect, text, size, leftTop, false, 2, pointSized);
+    };
+    const auto field = [&](CertificateField key) { return value(data, key); };
+
+    drawVerticalLabel(painter, QRectF(0, 0, 8, 52.8), field(CertificateField::WorkshopStigma), pointSized);
+    block(QRectF(8, 0, 80, 52.8),
+        u"%1\n%2\n%3"_s.arg(field(CertificateField::WorkshopName), field(CertificateField::WorkshopAddress),
+            field(CertificateField::WorkshopPhone)),
+        7);
+    drawVerticalLabel(painter, QRectF(88, 0, 16, 52.8), u"Транспортное средство"_s, pointSized);
+    // The vehicle block and its neighbour follow the caller's text mode like every other text: drawn in point
+    // sizes on the 300-dpi printer raster they would shrink to a one-pixel font.
+    block(QRectF(104, 0, 114, 52.8),
+        u"VIN: %1\nVRN: %2\n%3\nс/н: %4\nСКЗИ: %5"_s.arg(field(CertificateField::VehicleVin),
+            field(CertificateField::VehicleRegNumber), field(CertificateField::TachographModel),
+            field(CertificateField::TachographSerialNumber), field(CertificateField::TachographSkzi)),
+        7);
+    drawVerticalLabel(painter, QRectF(218, 0, 11, 52.8), u"Параметры"_s, pointSized);
+    block(QRectF(229, 0, 46.5, 52.8),
+        u"W= %1\nK= %2\nL= %3\nШины: %4\nдата настр.:\n%5"_s.arg(field(CertificateField::TachographSettingsW),
+            field(CertificateField::TachographSettingsK), field(CertificateField::TachographSettingsL),
+            field(CertificateField::VehicleTyreMarking), orderDate(data)),
+        5.8);
+    painter.restore();
+}
+
+void drawCertificate(QPainter &painter, const QVariantMap &data, bool pointSized)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen());
+
+    const auto box = [&](qreal x, qreal y, qreal w, qreal h) { drawBox(painter, QRectF(x, y, w, h)); };
+    const auto line = [&](qreal x1, qreal y1, qreal x2, qreal y2) { painter.drawLine(QLineF(x1, y1, x2, y2)); };
+    box(42.5, 29, 510, 57);
+    line(212, 29, 212, 86);
+    line(397, 29, 397, 86);
+    box(42.5, 125, 510, 94);
+    line(42.5, 142, 552.5, 142);
+    line(297, 125, 297, 219);
+    line(467, 125, 467, 142);
+    line(42.5, 170, 552.5, 170);
+    box(42.5, 258, 510, 77);
+    line(297, 258, 297, 335);
+    line(42.5, 275, 552.5, 275);
+    box(42.5, 374, 510, 61);
+    line(42.5, 391, 552.5, 391);
+    line(297, 391, 297, 435);
+    box(42.5, 476, 510, 17);
+    line(297, 476, 297, 493);
+    box(42.5, 536, 510, 34);
+    line(42.5, 553, 552.5, 553);
+    line(297, 536, 297, 570);
+    box(42.5, 617, 510, 51);
+    line(42.5, 634, 552.5, 634);
+    line(412, 771, 500, 771);
+
+    const auto field = [&](CertificateField key) { return value(data, key); };
+    const auto heading = [&](const QRectF &rect, const QString &text, double size) {
+        drawHeading(painter, rect, text, size, pointSized);
+    };
+    const auto text
+        = [&](const QRectF &rect, CertificateField key) { drawValue(painter, rect, field(key), pointSized); };
+    const auto row = [&](const QRectF &rect, const QString &label, const QString &value, double labelWidth,
+                         double size) { drawLineValue(painter, rect, label, value, labelWidth, size, pointSized); };
+
+    drawText(
+        painter, QRectF(212, 29, 185, 57), u"Сертификат настройки\nтахографа"_s, 15, centred, false, 5, pointSized);
+    row(QRectF(397, 29, 155.5, 28), u"Заказ №:"_s, field(CertificateField::OrderNumber), 51, 9.5);
+    row(QRectF(397, 57, 155.5, 29), u"Дата:"_s, ddd::currentDateTime().toLocalTime().date().toString(u"dd.MM.yyyy"_s),
+        51, 9.5);
+
+    heading(QRectF(42.5, 125, 254.5, 17), u"Заказчик"_s, 12);
+    heading(QRectF(297, 125, 170, 17), u"Мастерская"_s, 12);
+    heading(QRectF(467, 125, 85.5, 17), field(CertificateField::WorkshopStigma), 12);
+    text(QRectF(42.5, 142, 254.5, 28), CertificateField::CustomerName);
+    text(QRectF(42.5, 170, 254.5, 24), CertificateField::CustomerAddress);
+    text(QRectF(42.5, 194, 254.5, 25), CertificateField::CustomerPhone);
+    text(QRectF(297, 142, 255.5, 28), CertificateField::WorkshopName);
+    text(QRectF(297, 170, 255.5, 24), CertificateField::WorkshopAddress);
+    text(QRectF(297, 194, 255.5, 25), CertificateField::WorkshopPhone);
+
+    heading(QRectF(42.5, 258, 254.5, 17), u"Тахограф"_s, 12);
+    heading(QRectF(297, 258, 255.5, 17), u"Транспортное средство"_s, 12);
+    const RowPair rows[] = {
+        {u"Производитель:"_s, CertificateField::TachographManufacture, u"Рег. номер:"_s,
+            CertificateField::VehicleRegNumber},
+        {u"Модель:"_s, CertificateField::TachographModel, u"Марка:"_s, CertificateField::VehicleMark},
+        {u"Серийный номер:"_s, CertificateField::TachographSerialNumber, u"Модель:"_s, CertificateField::VehicleModel},
+        {u"Дата производства:"_s, CertificateField::TachographDateOfManufacture, u"VIN:"_s,
+            CertificateField::VehicleVin},
+        {u"СКЗИ:"_s, CertificateField::TachographSkzi, u"Одометр, км:"_s, CertificateField::VehicleOdometr},
+    };
+    qreal y = 275;
+    for (const RowPair &pair : rows) {
+        row(QRectF(42.5, y, 254.5, 12), pair.leftLabel, field(pair.leftField), 84, 8.5);
+        row(QRectF(297, y, 255.5, 12), pair.rightLabel, field(pair.rightField), 84, 8.5);
+        y += 12;
+    }
+
+    heading(QRectF(42.5, 374, 510, 17), u"Данные настройки тахографа"_s, 12);
+    row(QRectF(42.5, 391, 254.5, 14), u"Дата настройки:"_s, orderDate(data), 87, 8.5);
+    row(QRectF(42.5, 405, 254.5, 14), u"W [imp/km]:"_s, field(CertificateField::TachographSettingsW), 87, 8.5);
+    row(QRectF(42.5, 419, 254.5, 16), u"K [imp/km]:"_s, field(CertificateField::TachographSettingsK), 87, 8.5);
+    row(QRectF(297, 391, 255.5, 14), u"Следующая настройка:"_s, field(CertificateField::TachographSettingsNextCalibr),
+        125, 8.5);
+    row(QRectF(297, 405, 255.5, 14), u"Маркировка шин:"_s, field(CertificateField::VehicleTyreMarking), 125, 8.5);
+    row(QRectF(297, 419, 255.5, 16), u"L, мм:"_s, field(CertificateField::TachographSettingsL), 125, 8.5);
+
+    heading(QRectF(42.5, 476, 254.5, 17), u"Расположение установочной таблицы:"_s, 11);
+    text(QRectF(297, 476, 255.5, 17), CertificateField::SetupTable);
+    heading(QRectF(42.5, 536, 254.5, 17), u"Результат инспекции:"_s, 11);
+    text(QRectF(297, 536, 255.5, 17), CertificateField::Inspection);
+    heading(QRectF(42.5, 553, 254.5, 17), u"Признаки манипуляции:"_s, 11);
+    text(QRectF(297, 553, 255.5, 17), CertificateField::Manipulation);
+    heading(QRectF(42.5, 617, 510, 17), u"Особые отметки"_s, 11);
+    text(QRectF(42.5, 634, 510, 34), CertificateField::Note);
+
+    row(QRectF(42.5, 731, 180, 18), u"Ответственный:"_s, field(CertificateField::OrderResponsible), 80, 8.5);
+    row(QRectF(42.5, 760, 270, 18), u"Мастер:"_s, field(CertificateField::OrderMaster), 50, 8.5);
+    drawText(painter, QRectF(360, 760, 90, 18), u"Подпись:"_s, 8.5, leftTop, false, 5, pointSized);
+    drawText(painter, QRectF(500, 760, 53, 18), u"М.П."_s, 8.5, Qt::AlignRight | Qt::AlignTop, false, 5, pointSized);
+    painter.restore();
+}
+
+void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data, bool pointSized)
+{
+    if (type == DocumentType::Sticker)
+        drawSticker(painter, data, pointSized);
+    else
+        drawCertificate(painter, data, pointSized);
+}
+
+} // namespace tessaron::documents

@@ -416,8 +416,10 @@ private slots:
         while (printed.isEmpty() && waited.elapsed() < (error.isEmpty() ? 30000 : 3000)) {
             QThread::msleep(200);
             for (const QString &name : out.entryList({u"*.pdf"_s}, QDir::Files))
-                if (!before.contains(name) && !pdfInfoValue(fileBytes(out.filePath(name)), u"Page size"_s).isEmpty())
+                if (!before.contains(name) && !pdfInfoValue(fileBytes(out.filePath(name)), u"Page size"_s).isEmpty()) {
                     printed = fileBytes(out.filePath(name));
+                    QFile::remove(out.filePath(name)); // the queue's folder does not grow with every run
+                }
         }
         QCOMPARE(printed.isEmpty(), !error.isEmpty());
         if (printed.isEmpty())

@@ -1,6 +1,7 @@
 #include "qml_app_controller.h"
 
 #include "qml_ddd_controller.h"
+#include "qml_documents_controller.h"
 #include "qml_settings_controller.h"
 
 #include "logging/application_logger.h"
@@ -13,6 +14,7 @@ QmlAppController::QmlAppController(QObject *parent)
     : QObject(parent)
 {
     m_settings.reset(new QmlSettingsController(this));
+    m_documents.reset(new QmlDocumentsController(this));
     m_ddd.reset(new QmlDddController(this));
 
     using logging::ApplicationLogger;
@@ -26,12 +28,18 @@ QmlAppController::QmlAppController(QObject *parent)
 QmlAppController::~QmlAppController()
 {
     m_ddd.reset();
+    m_documents.reset();
     m_settings.reset();
 }
 
 QObject *QmlAppController::settings() const
 {
     return m_settings.get();
+}
+
+QObject *QmlAppController::documents() const
+{
+    return m_documents.get();
 }
 
 QObject *QmlAppController::ddd() const

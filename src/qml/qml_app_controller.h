@@ -7,6 +7,7 @@
 namespace tessaron::qml {
 
 class QmlDddController;
+class QmlDocumentsController;
 class QmlSettingsController;
 
 // The one object QML is given (the context property "app"): it owns the page controllers, which QML reaches
@@ -16,6 +17,7 @@ class QmlAppController : public QObject
     Q_OBJECT
 
     Q_PROPERTY(QObject *settings READ settings CONSTANT)
+    Q_PROPERTY(QObject *documents READ documents CONSTANT)
     Q_PROPERTY(QObject *ddd READ ddd CONSTANT)
 
 public:
@@ -25,8 +27,10 @@ public:
     ~QmlAppController() override;
 
     QObject *settings() const;
+    QObject *documents() const;
     QObject *ddd() const;
     QmlSettingsController *settingsController() const { return m_settings.get(); }
+    QmlDocumentsController *documentsController() const { return m_documents.get(); }
     QmlDddController *dddController() const { return m_ddd.get(); }
 
     // Device monitoring shares the serial port with the calibration and download pages, which pause it while
@@ -43,6 +47,7 @@ public:
 
 private:
     std::unique_ptr<QmlSettingsController> m_settings;
+    std::unique_ptr<QmlDocumentsController> m_documents;
     std::unique_ptr<QmlDddController> m_ddd;
     int m_monitoringPauseCount = 0;
     bool m_monitoringPaused = false;

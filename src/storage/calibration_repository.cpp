@@ -145,17 +145,33 @@ QVariantMap CalibrationRepository::calibration(int id) const
     return rowFromRecord(query.record());
 }
 
-bool CalibrationRepository::updateCustomerAndOrder(int id, const QString &customerName, int orderNumber)
+bool CalibrationRepository::updateCustomerAndOrder(
+    int id, const QString &customerName, int orderNumber, QString *error)
 {
-    if (!isOpen())
+    return updateRecord(u"UPDATE Calibrations SET CustomerName = ?, OrderNumber = ? WHERE Id = ?"_s,
+        {customerName, orderNumber, id}, error);
+}
+
+bool CalibrationRepository::updateCustomer(int id, const QString &customerName, QString *error)
+{
+    return updateRecord(u"UPDATE Calibrations SET CustomerName = ? WHERE Id = ?"_s, {customerName, id}, error);
+}
+
+bool CalibrationRepository::updateRecord(const QString &statement, const QVariantList &values, QString *error)
+{
+    if (!isOpen()) {
+        if (error)
+            *error = m_lastError;
         return false;
+    }
     QSqlQuery query(m_connection.database());
-    query.prepare(u"UPDATE Calibrations SET CustomerName = ?, OrderNumber = ? WHERE Id = ?"_s);
-    query.addBindValue(customerName);
-    query.addBindValue(orderNumber);
-    query.addBindValue(id);
+    query.prepare(statement);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
     if (!query.exec()) {
         m_lastError = query.lastError().text();
+        if (error)
+            *error = m_lastError;
         return false;
     }
     return query.numRowsAffected() > 0;

@@ -40,8 +40,11 @@ public:
     // The record as column name -> value; empty when there is none or on failure.
     QVariantMap calibration(int id) const;
 
-    // True only when the record exists and was changed; a database error becomes lastError().
-    bool updateCustomerAndOrder(int id, const QString &customerName, int orderNumber);
+    // True only when the record exists and was changed; a database error becomes lastError() and, when error
+    // is given, is written there too (so a caller can tell this failure from an older one).
+    bool updateCustomerAndOrder(int id, const QString &customerName, int orderNumber, QString *error = nullptr);
+    // As updateCustomerAndOrder, leaving the stored OrderNumber as it is: for an order number that is no number.
+    bool updateCustomer(int id, const QString &customerName, QString *error = nullptr);
 
     // True only when the record existed and was removed; a database error becomes lastError().
     bool deleteCalibration(int id);
@@ -56,6 +59,8 @@ public:
 
 private:
     bool createAndUpgradeTable();
+    // Runs an UPDATE of one record: true when it changed a row.
+    bool updateRecord(const QString &statement, const QVariantList &values, QString *error);
 
     SqlConnection m_connection;
     mutable QString m_lastError;

@@ -1,6 +1,7 @@
 #include "logging/application_logger.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_ddd_controller.h"
+#include "qml/qml_documents_controller.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
 #include "storage/settings_keys.h"
@@ -64,7 +65,7 @@ private Q_SLOTS:
     {
         QmlAppController app;
         const QMetaObject &meta = QmlAppController::staticMetaObject;
-        for (const char *name : {"settings", "ddd"}) {
+        for (const char *name : {"settings", "documents", "ddd"}) {
             const QMetaProperty property = meta.property(meta.indexOfProperty(name));
             QVERIFY2(property.isValid(), name);
             QVERIFY2(property.isConstant(), name);
@@ -73,7 +74,9 @@ private Q_SLOTS:
         }
         QVERIFY(qobject_cast<tessaron::qml::QmlSettingsController *>(app.property("settings").value<QObject *>()));
         QVERIFY(qobject_cast<tessaron::qml::QmlDddController *>(app.property("ddd").value<QObject *>()));
+        QVERIFY(qobject_cast<tessaron::qml::QmlDocumentsController *>(app.property("documents").value<QObject *>()));
         QCOMPARE(app.settingsController()->parent(), &app);
+        QCOMPARE(app.documentsController()->parent(), &app);
         QCOMPARE(app.dddController()->parent(), &app);
     }
 
@@ -84,10 +87,13 @@ private Q_SLOTS:
             QmlAppController app;
             connect(app.settingsController(), &QObject::destroyed, this,
                 [&destroyed] { destroyed.append(QStringLiteral("settings")); });
+            connect(app.documentsController(), &QObject::destroyed, this,
+                [&destroyed] { destroyed.append(QStringLiteral("documents")); });
             connect(app.dddController(), &QObject::destroyed, this,
                 [&destroyed] { destroyed.append(QStringLiteral("ddd")); });
         }
-        QCOMPARE(destroyed, (QStringList {QStringLiteral("ddd"), QStringLiteral("settings")}));
+        QCOMPARE(destroyed,
+            (QStringList {QStringLiteral("ddd"), QStringLiteral("documents"), QStringLiteral("settings")}));
     }
 
     void pausesAreCountedAndOnlyResumeReachesQml()

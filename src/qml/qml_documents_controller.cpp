@@ -1,0 +1,362 @@
+#include "qml_documents_controller.h"
+
+#include "ddd/ddd_readers.h"
+#include "storage/app_paths.h"
+#include "storage/calibration_repository.h"
+#include "storage/certificate_field.h"
+#include "storage/certificate_repository.h"
+#include "storage/certificate_xml_storage.h"
+#include "storage/customer_repository.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUuid>
+
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::qml {
+
+namespace {
+
+using storage::CertificateField;
+
+// The certificate values copied unchanged from a calibration record key.
+constexpr std::array<std::pair<CertificateField, QStringView>, 19> copiedFields = {{
+    {CertificateField::OrderNumber, u"OrderNumber"},
+    {CertificateField::CustomerName, u"CustomerName"},
+    {CertificateField::VehicleVin, u"VehicleIdentificationNumber"},
+    {CertificateField::VehicleTyreMarking, u"TyreSize"},
+    {CertificateField::VehicleModel, u"VehicleModel"},
+    {CertificateField::VehicleRegNumber, u"VehicleRegistrationNumber"},
+    {CertificateField::VehicleOdometr, u"HighResOdometer"},
+    {CertificateField::TachographManufacture, u"VuManufacturerName"},
+    {CertificateField::TachographSerialNumber, u"VuSerialNumber"},
+    {CertificateField::TachographSkzi, u"SkziNumber"},
+    {CertificateField::TachographDateOfManufacture, u"VuManufacturingDate"},
+    {CertificateField::TachographSettingsW, u"WVehicleCharacteristicConstant"},
+    {CertificateField::TachographSettingsK, u"KConstantOfRecordingEquipment"},
+    {CertificateField::TachographSettingsL, u"LTyreCircumference"},
+    {CertificateField::TachographSettingsNextCalibr, u"NextCalibrationDate"},
+    {CertificateField::VehicleMark, u"VehicleMark"},
+    {CertificateField::OrderDate, u"RecordDateTime"},
+    {CertificateField::OrderMaster, u"OrderMaster"},
+    {CertificateField::OrderResponsible, u"OrderResponsible"},
+}};
+
+// The values the page shows in place of an empty field; they apply only while the record lacks the key.
+constexpr std::array<std::pair<CertificateField, QStringView>, 4> defaultedFields = {{
+    {CertificateField::Inspection, u"Нет"},
+    {CertificateField::Manipulation, u"Нет"},
+    {CertificateField::SetupTable, u"Стойка двери водителя"},
+    {CertificateField::Note, u"Эксплуатация только на территории РФ."},
+}};
+
+QString fieldName(CertificateField field)
+{
+    return storage::certificateFieldName(field);
+}
+
+// A stored date as the list shows it: "dd.MM.yyyy HH:mm" when it has a time, "dd.MM.yyyy" when not; a text
+// that is no date stays as it is.
+QString documentDate(const QVariant &value)
+{
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return {};
+    QDateTime dateTime = value.toDateTime();
+    if (!dateTime.isValid())
+        dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!dateTime.isValid())
+        dateTime = QDateTime::fromString(text, Qt::ISODate);
+    if (!dateTime.isValid())
+        dateTime = QDateTime::fromString(text, u"yyyy-MM-dd HH:mm:ss"_s);
+    if (!dateTime.isValid())
+        return text;
+    return dateTime.toString(text.contains(u':') ? u"dd.MM.yyyy HH:mm"_s : u"dd.MM.yyyy"_s);
+}
+
+QVariantMap listRow(const QVariantMap &record)
+{
+    return {
+        {u"id"_s, record.value(u"Id"_s)},
+        {u"order"_s, record.value(u"OrderNumber"_s)},
+        {u"customer"_s, record.value(u"CustomerName"_s).toString()},
+        {u"date"_s, documentDate(record.value(u"RecordDateTime"_s))},
+        {u"serial"_s, record.value(u"VuSerialNumber"_s).toString()},
+        {u"nextCalibration"_s, documentDate(record.value(u"NextCalibrationDate"_s))},
+        {u"vehicle"_s, record.value(u"VehicleRegistrationNumber"_s)},
+    };
+}
+
+// A part of a document's file name: every character but ASCII letters and digits, the Cyrillic letters А-я
+// (Ё and ё are outside that range) and "_", "." and "-" becomes "_".
+QString fileNamePart(const QString &text)
+{
+    static const QRegularExpression unsafe(u"[^0-9A-Za-zА-Яа-я_.-]"_s);
+    return QString(text).replace(unsafe, u"_"_s);
+}
+
+// The order date as the file name carries it: an ISO date-time (also with a space for the "T") as
+// "dd_MM_yyyy", anything else as it is; today when nothing is left.
+QString fileDatePart(const QString &orderDate)
+{
+    QDateTime dateTime = QDateTime::fromString(orderDate, Qt::ISODate);
+    if (const qsizetype space = orderDate.indexOf(u' '); !dateTime.isValid() && space >= 0)
+        dateTime = QDateTime::fromString(QString(orderDate).replace(space, 1, u'T'), Qt::ISODate);
+    const QString part = fileNamePart(dateTime.isValid() ? dateTime.toString(u"dd_MM_yyyy"_s) : orderDate);
+    return part.isEmpty() ? ddd::currentDateTime().toString(u"dd_MM_yyyy"_s) : part;
+}
+
+// The renderer's three outputs for a certificate (sticker false) or a sticker.
+bool writeDocumentPdf(const QString &path, bool sticker, const QVariantMap &data, QString *error)
+{
+    Q_UNUSED(sticker);
+    Q_UNUSED(data);
+    *error = u"Не удалось создать PDF: %1"_s.arg(path);
+    return false;
+}
+
+bool writeDocumentPreview(const QString &path, bool sticker, const QVariantMap &data, QString *error)
+{
+    Q_UNUSED(sticker);
+    Q_UNUSED(data);
+    *error = u"Не удалось создать изображение предпросмотра: %1"_s.arg(path);
+    return false;
+}
+
+bool printDocument(bool sticker, const QVariantMap &data, const QVariantMap &options, QString *error)
+{
+    Q_UNUSED(sticker);
+    Q_UNUSED(data);
+    Q_UNUSED(options);
+    *error = u"Принтер недоступен"_s;
+    return false;
+}
+
+const QString cancelledText = u"Печать отменена"_s;
+
+} // namespace
+
+QmlDocumentsController::QmlDocumentsController(QObject *parent)
+    : QObject(parent)
+    , m_statusText(u"Откройте раздел документов для загрузки списка"_s)
+{ }
+
+QmlDocumentsController::~QmlDocumentsController() = default;
+
+void QmlDocumentsController::ensureRepositories()
+{
+    if (!m_calibrations)
+        m_calibrations = std::make_unique<storage::CalibrationRepository>();
+    if (!m_certificates)
+        m_certificates = std::make_unique<storage::CertificateRepository>();
+    if (!m_customers)
+        m_customers = std::make_unique<storage::CustomerRepository>();
+}
+
+void QmlDocumentsController::report(const QString &error, const QString &status)
+{
+    m_lastError = error;
+    m_statusText = status;
+    Q_EMIT selectedChanged();
+    Q_EMIT statusChanged();
+}
+
+void QmlDocumentsController::refresh(const QString &tachoFilter, const QString &customerFilter)
+{
+    ensureRepositories();
+    m_records.clear();
+    const QList<QVariantMap> found = m_calibrations->searchSuccessfulCalibrations(tachoFilter, customerFilter);
+    for (const QVariantMap &record : found)
+        m_records.append(listRow(record));
+    Q_EMIT recordsChanged();
+}
+
+void QmlDocumentsController::select(int id)
+{
+    ensureRepositories();
+    m_selected = m_calibrations->calibration(id);
+    if (!m_selected.isEmpty()) {
+        if (const auto customer = m_customers->customerByName(m_selected.value(u"CustomerName"_s).toString())) {
+            m_selected.insert(u"CustomerAddress"_s, customer->address);
+            m_selected.insert(u"CustomerPhone"_s, customer->phone);
+        }
+    }
+    report({}, m_selected.isEmpty() ? u"Запись не найдена"_s : u"Запись выбрана"_s);
+}
+
+void QmlDocumentsController::clearSelection()
+{
+    m_selected.clear();
+    report({}, u"Запись не выбрана"_s);
+}
+
+bool QmlDocumentsController::removeSelected()
+{
+    ensureRepositories();
+    const int id = m_selected.value(u"Id"_s).toInt();
+    if (id > 0 && m_calibrations->deleteCalibration(id)) {
+        clearSelection();
+        refresh();
+        m_statusText = u"Запись удалена"_s;
+        Q_EMIT statusChanged();
+        return true;
+    }
+    report(m_calibrations->lastError(), u"Не удалось удалить запись"_s);
+    return false;
+}
+
+void QmlDocumentsController::openDataFolder(const QString &folder)
+{
+    const QString path = QDir(storage::AppPaths::data()).filePath(folder);
+    QDir().mkpath(path);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void QmlDocumentsController::updateSelectedValue(const QString &key, const QVariant &value)
+{
+    if (m_selected.isEmpty() || key.isEmpty())
+        return;
+    m_selected.insert(key, value);
+    m_lastError.clear();
+    Q_EMIT selectedChanged();
+}
+
+bool QmlDocumentsController::createCertificate()
+{
+    return createDocument(false);
+}
+
+bool QmlDocumentsController::createSticker()
+{
+    return createDocument(true);
+}
+
+QVariantMap QmlDocumentsController::certificateData() const
+{
+    QVariantMap data;
+    for (const auto &[field, key] : copiedFields)
+        data.insert(fieldName(field), m_selected.value(key.toString()));
+    const QString partNumber = m_selected.value(u"VuPartNumber"_s).toString().trimmed();
+    data.insert(fieldName(CertificateField::TachographModel),
+        partNumber.isEmpty() ? QString() : u"Корвален исп. "_s + partNumber);
+    for (const auto &[field, fallback] : defaultedFields) {
+        const QString name = fieldName(field);
+        data.insert(name, m_selected.contains(name) ? m_selected.value(name) : QVariant(fallback.toString()));
+    }
+
+    QVariant address = m_selected.value(u"CustomerAddress"_s);
+    QVariant phone = m_selected.value(u"CustomerPhone"_s);
+    if (m_customers) {
+        if (const auto customer = m_customers->customerByName(m_selected.value(u"CustomerName"_s).toString())) {
+            address = customer->address;
+            phone = customer->phone;
+        }
+    }
+    data.insert(fieldName(CertificateField::CustomerAddress), address);
+    data.insert(fieldName(CertificateField::CustomerPhone), phone);
+
+    namespace keys = storage::settings;
+    const storage::SettingsRepository settings;
+    const auto workshop = [&settings](const QString &key) { return settings.value(keys::sectionWorkshop, key, {}); };
+    data.insert(fieldName(CertificateField::WorkshopStigma), workshop(keys::workshopMark));
+    data.insert(fieldName(CertificateField::WorkshopName), workshop(keys::workshopName));
+    data.insert(fieldName(CertificateField::WorkshopAddress),
+        u"%1, %2, %3"_s.arg(workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)));
+    data.insert(fieldName(CertificateField::WorkshopPhone), workshop(keys::workshopPhone));
+    return data;
+}
+
+bool QmlDocumentsController::createDocument(bool sticker)
+{
+    ensureRepositories();
+    const int id = m_selected.value(u"Id"_s).toInt();
+    if (id <= 0) {
+        report(u"Сначала выберите запись калибровки"_s, u"Документ не создан"_s);
+        return false;
+    }
+    const QVariantMap data = certificateData();
+
+    const QString folder = QDir(storage::AppPaths::data()).filePath(sticker ? u"Наклейки"_s : u"Сертификаты"_s);
+    QDir().mkpath(folder);
+    const QString serial = fileNamePart(data.value(fieldName(CertificateField::TachographSerialNumber)).toString());
+    const QString pdfPath = QDir(folder).filePath((sticker ? u"Наклейка_"_s : u"Сертификат_"_s)
+        + fileDatePart(data.value(fieldName(CertificateField::OrderDate)).toString()) + u'_'
+        + (serial.isEmpty() ? u"unknown"_s : serial) + u".pdf"_s);
+
+    QString error;
+    if (!writeDocumentPdf(pdfPath, sticker, data, &error)) {
+        report(error, u"Ошибка формирования документа"_s);
+        return false;
+    }
+    const QString previewPath = QDir::temp().filePath(
+        u"TessaronQt_preview_%1.png"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    if (!writeDocumentPreview(previewPath, sticker, data, &error)) {
+        report(error, u"PDF создан, но предпросмотр недоступен"_s);
+        return false;
+    }
+    m_previewSource = QUrl::fromLocalFile(previewPath).toString();
+    m_previewTitle = sticker ? u"Предпросмотр наклейки"_s : u"Предпросмотр сертификата"_s;
+    m_documentData = data;
+    m_previewIsSticker = sticker;
+    Q_EMIT previewChanged();
+
+    QString warning;
+    if (!sticker) {
+        // The XML copy is an archive beside the database row: its outcome never stops the issue.
+        const storage::CertificateXmlStorage xml;
+        if (!xml.isCertificateExists(storage::CertificateXmlStorage::checksum(data)))
+            xml.saveCertificate(data);
+        if (m_certificates->saveCertificate(data, pdfPath, pdfPath, true) < 0) {
+            report(m_certificates->lastError(), u"PDF создан, но запись в БД не сохранена"_s);
+            return false;
+        }
+        warning = writeBack(id, data);
+    }
+    report(warning, u"%1 создан. Для печати нажмите «Печать…» в предпросмотре"_s.arg(
+                        sticker ? u"Наклейка"_s : u"Сертификат"_s));
+    refresh();
+    return true;
+}
+
+QString QmlDocumentsController::writeBack(int id, const QVariantMap &data)
+{
+    const QString customer = data.value(fieldName(CertificateField::CustomerName)).toString();
+    bool isNumber = false;
+    const int order = data.value(fieldName(CertificateField::OrderNumber)).toString().trimmed().toInt(&isNumber);
+    QString error;
+    const bool written = isNumber ? m_calibrations->updateCustomerAndOrder(id, customer, order, &error)
+                                  : m_calibrations->updateCustomer(id, customer, &error);
+    if (written)
+        return {};
+    const QString text = u"Клиент и номер заказа не записаны в запись калибровки"_s;
+    return error.isEmpty() ? text : text + u": "_s + error;
+}
+
+bool QmlDocumentsController::printPreview(const QVariantMap &options)
+{
+    if (m_documentData.isEmpty()) {
+        report(u"Нет документа для печати"_s, u"Печать не выполнена"_s);
+        return false;
+    }
+    QString error;
+    if (printDocument(m_previewIsSticker, m_documentData, options, &error)) {
+        report({}, u"Документ отправлен на печать"_s);
+        return true;
+    }
+    if (error == cancelledText)
+        report({}, cancelledText);
+    else
+        report(error, u"Печать не выполнена"_s);
+    return false;
+}
+
+} // namespace tessaron::qml

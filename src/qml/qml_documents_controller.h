@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace tessaron::storage {
+class CalibrationRepository;
+class CertificateRepository;
+class CustomerRepository;
+} // namespace tessaron::storage
+
+namespace tessaron::qml {
+
+// The documents page as QML sees it (app.documents): lists the successfully written calibration records,
+// keeps the selected one with the values only a certificate needs, issues a certificate or a sticker for it
+// (PDF, preview image; for a certificate also the XML copy, the database row and the customer and order
+// number on the calibration record) and prints the last issued document again. Everything runs on the GUI
+// thread; failures end in lastError and statusText, never in an exception.
+class QmlDocumentsController : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(QVariantList records READ records NOTIFY recordsChanged)
+    Q_PROPERTY(QVariantMap selected READ selected NOTIFY selectedChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY selectedChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusChanged)
+    Q_PROPERTY(QString previewSource READ previewSource NOTIFY previewChanged)
+    Q_PROPERTY(QString previewTitle READ previewTitle NOTIFY previewChanged)
+    Q_PROPERTY(bool previewIsSticker READ previewIsSticker NOTIFY previewChanged)
+    Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY selectedChanged)
+
+public:
+    // Opens no store: each is opened on first use and kept for the controller's life.
+    explicit QmlDocumentsController(QObject *parent = nullptr);
+    ~QmlDocumentsController() override;
+
+    // Rows with "id", "order", "customer", "date", "serial", "nextCalibration" and "vehicle", newest write first.
+    QVariantList records() const { return m_records; }
+    // The selected calibration record (every column under its name), with the customer's address and phone
+    // from the directory and the user's edits.
+    QVariantMap selected() const { return m_selected; }
+    QString lastError() const { return m_lastError; }
+    QString statusText() const { return m_statusText; }
+    // The file URL of the last issued document's preview image.
+    QString previewSource() const { return m_previewSource; }
+    QString previewTitle() const { return m_previewTitle; }
+    bool previewIsSticker() const { return m_previewIsSticker; }
+    bool hasSelection() const { return !m_selected.isEmpty(); }
+
+    // Lists the successful calibration records whose registration number and customer contain the trimmed
+    // filters, without regard to case. A failing store gives an empty list; status and error stay.
+    Q_INVOKABLE void refresh(const QString &tachoFilter = {}, const QString &customerFilter = {});
+    Q_INVOKABLE void select(int id);
+    // The preview and the document kept for printing stay.
+    Q_INVOKABLE void clearSelection();
+    // Deletes the selected calibration record itself (not an issued certificate).
+    Q_INVOKABLE bool removeSelected();
+    // Opens folder (relative to the user's data folder, or absolute) in the desktop's file browser, creating
+    // it first. Nothing is reported.
+    Q_INVOKABLE void openDataFolder(const QString &folder);
+    // Sets one value of the selected record, in memory only. Without a selection or with an empty key nothing
+    // happens and nothing is emitted.
+    Q_INVOKABLE void updateSelectedValue(const QString &key, const QVariant &value);
+    Q_INVOKABLE bool createCertificate();
+    Q_INVOKABLE bool createSticker();
+    // Prints the last issued document again with the print settings form's options. A cancelled print answers
+    // false with an empty lastError.
+    Q_INVOKABLE bool printPreview(const QVariantMap &options);
+
+Q_SIGNALS:
+    void recordsChanged();
+    void selectedChanged();
+    void statusChanged();
+    void previewChanged();
+
+private:
+    void ensureRepositories();
+    // The certificate record of the selected calibration record, the customer directory and the workshop
+    // settings, in field-set order.
+    QVariantMap certificateData() const;
+    bool createDocument(bool sticker);
+    // Writes the customer and order number of an issued certificate back to the calibration record; an order
+    // number that is no whole number leaves the stored one as it is. The empty text on success, else why not.
+    QString writeBack(int id, const QVariantMap &data);
+    // Sets lastError and statusText and emits selectedChanged, then statusChanged.
+    void report(const QString &error, const QString &status);
+
+    std::unique_ptr<storage::CalibrationRepository> m_calibrations;
+    std::unique_ptr<storage::CertificateRepository> m_certificates;
+    std::unique_ptr<storage::CustomerRepository> m_customers;
+    QVariantList m_records;
+    QVariantMap m_selected;
+    QString m_lastError;
+    QString m_statusText;
+    QString m_previewSource;
+    QString m_previewTitle;
+    QVariantMap m_documentData;
+    bool m_previewIsSticker = false;
+};
+
+} // namespace tessaron::qml

@@ -1,6 +1,7 @@
 #include "qml_documents_controller.h"
 
 #include "ddd/ddd_readers.h"
+#include "documents/document_renderer.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
 #include "storage/certificate_field.h"
@@ -115,33 +116,10 @@ QString fileDatePart(const QString &orderDate)
     return part.isEmpty() ? ddd::currentDateTime().toString(u"dd_MM_yyyy"_s) : part;
 }
 
-// The renderer's three outputs for a certificate (sticker false) or a sticker.
-bool writeDocumentPdf(const QString &path, bool sticker, const QVariantMap &data, QString *error)
+documents::DocumentType documentType(bool sticker)
 {
-    Q_UNUSED(sticker);
-    Q_UNUSED(data);
-    *error = u"Не удалось создать PDF: %1"_s.arg(path);
-    return false;
+    return sticker ? documents::DocumentType::Sticker : documents::DocumentType::Certificate;
 }
-
-bool writeDocumentPreview(const QString &path, bool sticker, const QVariantMap &data, QString *error)
-{
-    Q_UNUSED(sticker);
-    Q_UNUSED(data);
-    *error = u"Не удалось создать изображение предпросмотра: %1"_s.arg(path);
-    return false;
-}
-
-bool printDocument(bool sticker, const QVariantMap &data, const QVariantMap &options, QString *error)
-{
-    Q_UNUSED(sticker);
-    Q_UNUSED(data);
-    Q_UNUSED(options);
-    *error = u"Принтер недоступен"_s;
-    return false;
-}
-
-const QString cancelledText = u"Печать отменена"_s;
 
 } // namespace
 
@@ -270,7 +248,8 @@ QVariantMap QmlDocumentsController::certificateData() const
     data.insert(fieldName(CertificateField::WorkshopStigma), workshop(keys::workshopMark));
     data.insert(fieldName(CertificateField::WorkshopName), workshop(keys::workshopName));
     data.insert(fieldName(CertificateField::WorkshopAddress),
-        u"%1, %2, %3"_s.arg(workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)));
+        u"%1, %2, %3"_s.arg(
+            workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)));
     data.insert(fieldName(CertificateField::WorkshopPhone), workshop(keys::workshopPhone));
     return data;
 }
@@ -293,13 +272,13 @@ bool QmlDocumentsController::createDocument(bool sticker)
         + (serial.isEmpty() ? u"unknown"_s : serial) + u".pdf"_s);
 
     QString error;
-    if (!writeDocumentPdf(pdfPath, sticker, data, &error)) {
+    if (!documents::DocumentRenderer::writePdf(pdfPath, documentType(sticker), data, &error)) {
         report(error, u"Ошибка формирования документа"_s);
         return false;
     }
-    const QString previewPath = QDir::temp().filePath(
-        u"TessaronQt_preview_%1.png"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    if (!writeDocumentPreview(previewPath, sticker, data, &error)) {
+    const QString previewPath
+        = QDir::temp().filePath(u"TessaronQt_preview_%1.png"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    if (!documents::DocumentRenderer::writePreviewImage(previewPath, documentType(sticker), data, &error)) {
         report(error, u"PDF создан, но предпросмотр недоступен"_s);
         return false;
     }
@@ -321,8 +300,8 @@ bool QmlDocumentsController::createDocument(bool sticker)
         }
         warning = writeBack(id, data);
     }
-    report(warning, u"%1 создан. Для печати нажмите «Печать…» в предпросмотре"_s.arg(
-                        sticker ? u"Наклейка"_s : u"Сертификат"_s));
+    report(warning,
+        u"%1 создан. Для печати нажмите «Печать…» в предпросмотре"_s.arg(sticker ? u"Наклейка"_s : u"Сертификат"_s));
     refresh();
     return true;
 }
@@ -348,12 +327,13 @@ bool QmlDocumentsController::printPreview(const QVariantMap &options)
         return false;
     }
     QString error;
-    if (printDocument(m_previewIsSticker, m_documentData, options, &error)) {
+    if (documents::DocumentRenderer::printWithOptions(
+            documentType(m_previewIsSticker), m_documentData, options, &error)) {
         report({}, u"Документ отправлен на печать"_s);
         return true;
     }
-    if (error == cancelledText)
-        report({}, cancelledText);
+    if (error == documents::DocumentRenderer::printCancelledText())
+        report({}, error);
     else
         report(error, u"Печать не выполнена"_s);
     return false;

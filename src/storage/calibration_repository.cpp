@@ -145,8 +145,7 @@ QVariantMap CalibrationRepository::calibration(int id) const
     return rowFromRecord(query.record());
 }
 
-bool CalibrationRepository::updateCustomerAndOrder(
-    int id, const QString &customerName, int orderNumber, QString *error)
+bool CalibrationRepository::updateCustomerAndOrder(int id, const QString &customerName, int orderNumber, QString *error)
 {
     return updateRecord(u"UPDATE Calibrations SET CustomerName = ?, OrderNumber = ? WHERE Id = ?"_s,
         {customerName, orderNumber, id}, error);

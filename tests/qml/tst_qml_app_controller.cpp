@@ -92,8 +92,8 @@ private Q_SLOTS:
             connect(app.dddController(), &QObject::destroyed, this,
                 [&destroyed] { destroyed.append(QStringLiteral("ddd")); });
         }
-        QCOMPARE(destroyed,
-            (QStringList {QStringLiteral("ddd"), QStringLiteral("documents"), QStringLiteral("settings")}));
+        QCOMPARE(
+            destroyed, (QStringList {QStringLiteral("ddd"), QStringLiteral("documents"), QStringLiteral("settings")}));
     }
 
     void pausesAreCountedAndOnlyResumeReachesQml()

@@ -7,6 +7,7 @@
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
+#include "support/url_catcher.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -42,18 +43,6 @@ QString stored(const QString &section, const QString &key)
     tessaron::storage::SettingsRepository repository;
     return repository.value(section, key, QStringLiteral("<absent>"));
 }
-
-// Receives the URLs the controller asks the desktop to open.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 } // namespace
 
@@ -325,7 +314,7 @@ private Q_SLOTS:
 
     void openLogFolderCreatesAndOpensIt()
     {
-        UrlCatcher catcher;
+        tessaron::test::UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
         QmlSettingsController controller(noPrinters);
         const bool opened = controller.openLogFolder();

@@ -1,0 +1,442 @@
+#include "documents/document_renderer.h"
+#include "qml/qml_documents_controller.h"
+#include "storage/app_paths.h"
+#include "storage/calibration_repository.h"
+#include "storage/customer_repository.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
+#include "support/sqlite_probe.h"
+#include "support/temp_app_paths.h"
+#include "support/test_files.h"
+#include "support/time_zone_pin.h"
+#include "support/url_catcher.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QImage>
+#include <QPrinterInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using tessaron::qml::QmlDocumentsController;
+
+namespace {
+
+// A successfully written calibration record, with the given values replacing the defaults. Returns its id.
+int insertRecord(const QVariantMap &values = {})
+{
+    QVariantMap record {{u"OrderNumber"_s, 17}, {u"CustomerName"_s, u"Иванов"_s}, {u"VuSerialNumber"_s, u"12345"_s},
+        {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s}, {u"VehicleIdentificationNumber"_s, u"XTA21099"_s},
+        {u"RecordDateTime"_s, u"2024-05-06 12:34:56"_s}, {u"NextCalibrationDate"_s, u"2026-05-06"_s},
+        {u"VuPartNumber"_s, u" 1381 "_s}, {u"WriteResult"_s, 1}, {u"WriteTimestamp"_s, u"2024-05-06 12:40:00"_s}};
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        record.insert(it.key(), it.value());
+    return tessaron::storage::CalibrationRepository().insertCalibration(record);
+}
+
+QVariantMap storedRecord(int id)
+{
+    return tessaron::storage::CalibrationRepository().calibration(id);
+}
+
+QStringList column(const QVariantList &rows, const QString &key)
+{
+    QStringList values;
+    for (const QVariant &row : rows)
+        values.append(row.toMap().value(key).toString());
+    return values;
+}
+
+QString dataPath(const QString &relative)
+{
+    return QDir(tessaron::storage::AppPaths::data()).filePath(relative);
+}
+
+QVariant certificateValue(const QString &column)
+{
+    return tessaron::test::SqliteProbe(tessaron::storage::AppPaths::database(u"CertificateDB.db"_s))
+        .scalar(u"SELECT "_s + column + u" FROM CertificateData ORDER BY Id DESC LIMIT 1"_s);
+}
+
+} // namespace
+
+class TestQmlDocumentsController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        tessaron::storage::AppPaths::ensureDirectories();
+        tessaron::test::pinTimeZoneAndClock();
+    }
+
+    void cleanup()
+    {
+        tessaron::test::releaseTimeZoneAndClock();
+        m_paths.reset();
+    }
+
+    void refreshFilters_data()
+    {
+        QTest::addColumn<int>("arguments");
+        QTest::addColumn<QString>("tacho");
+        QTest::addColumn<QString>("customer");
+        QTest::addColumn<QStringList>("serials");
+        QTest::addRow("no filter, newest write first") << 0 << QString() << QString() << QStringList {u"S2"_s, u"S1"_s};
+        QTest::addRow("Cyrillic registration in other case, blanks around")
+            << 1 << u" а123 "_s << QString() << QStringList {u"S1"_s};
+        QTest::addRow("customer in lower case") << 2 << QString() << u"ромашка"_s << QStringList {u"S2"_s};
+        QTest::addRow("both filters") << 2 << u"b456"_s << u" ооо "_s << QStringList {u"S2"_s};
+        QTest::addRow("both must match") << 2 << u"b456"_s << u"иванов"_s << QStringList {};
+    }
+
+    void refreshFilters()
+    {
+        QFETCH(int, arguments);
+        QFETCH(QString, tacho);
+        QFETCH(QString, customer);
+        QFETCH(QStringList, serials);
+        insertRecord({{u"VuSerialNumber"_s, u"S1"_s}, {u"CustomerName"_s, u"Иванов И.И."_s}});
+        insertRecord({{u"VuSerialNumber"_s, u"S2"_s}, {u"CustomerName"_s, u"ООО Ромашка"_s},
+            {u"VehicleRegistrationNumber"_s, u"B456OP"_s}, {u"WriteTimestamp"_s, u"2024-06-01 08:00:00"_s}});
+        insertRecord({{u"VuSerialNumber"_s, u"S3"_s}, {u"WriteResult"_s, 0}});
+
+        QmlDocumentsController controller;
+        QSignalSpy records(&controller, &QmlDocumentsController::recordsChanged);
+        QSignalSpy status(&controller, &QmlDocumentsController::statusChanged);
+        // QML calls refresh with two, one or no arguments.
+        if (arguments == 0)
+            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh"));
+        else if (arguments == 1)
+            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh", Q_ARG(QString, tacho)));
+        else
+            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh", Q_ARG(QString, tacho), Q_ARG(QString, customer)));
+        QCOMPARE(column(controller.records(), u"serial"_s), serials);
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(status.size(), 0);
+    }
+
+    void listRowsShowStoredDates_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("date and time") << u"2024-05-06 12:34:56"_s << u"06.05.2024 12:34"_s;
+        QTest::addRow("ISO with milliseconds") << u"2024-05-06T12:34:56.789"_s << u"06.05.2024 12:34"_s;
+        QTest::addRow("date only") << u"2024-05-06"_s << u"06.05.2024"_s;
+        QTest::addRow("no date") << u" 12/31 "_s << u"12/31"_s;
+        QTest::addRow("blank") << u"  "_s << QString();
+    }
+
+    void listRowsShowStoredDates()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        const int id = insertRecord({{u"RecordDateTime"_s, stored}, {u"NextCalibrationDate"_s, stored}});
+        QmlDocumentsController controller;
+        controller.refresh();
+        QCOMPARE(controller.records().size(), 1);
+        const QVariantMap row = controller.records().constFirst().toMap();
+        QCOMPARE(row,
+            (QVariantMap {{u"id"_s, id}, {u"order"_s, 17}, {u"customer"_s, u"Иванов"_s}, {u"date"_s, shown},
+                {u"serial"_s, u"12345"_s}, {u"nextCalibration"_s, shown}, {u"vehicle"_s, u"А123ВС77"_s}}));
+    }
+
+    void selectTakesTheDirectoryCustomer_data()
+    {
+        QTest::addColumn<QString>("directoryName");
+        QTest::addColumn<QVariant>("address");
+        QTest::addRow("same name") << u"Иванов"_s << QVariant(u"Москва, ул. Мира, 1"_s);
+        QTest::addRow("other letter case is another customer") << u"иванов"_s << QVariant();
+    }
+
+    void selectTakesTheDirectoryCustomer()
+    {
+        QFETCH(QString, directoryName);
+        QFETCH(QVariant, address);
+        QVERIFY(
+            tessaron::storage::CustomerRepository().addCustomer(directoryName, u"Москва, ул. Мира, 1"_s, u"123"_s) > 0);
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        QStringList signalOrder;
+        connect(&controller, &QmlDocumentsController::selectedChanged, this, [&] { signalOrder.append(u"s"_s); });
+        connect(&controller, &QmlDocumentsController::statusChanged, this, [&] { signalOrder.append(u"t"_s); });
+
+        controller.select(id);
+        QVERIFY(controller.hasSelection());
+        QCOMPARE(controller.selected().value(u"VuSerialNumber"_s), u"12345"_s);
+        QCOMPARE(controller.selected().value(u"CustomerAddress"_s), address);
+        QCOMPARE(controller.statusText(), u"Запись выбрана"_s);
+        QCOMPARE(signalOrder, (QStringList {u"s"_s, u"t"_s}));
+
+        controller.select(id + 100);
+        QVERIFY(!controller.hasSelection());
+        QCOMPARE(controller.statusText(), u"Запись не найдена"_s);
+    }
+
+    void editsNeedASelectionAndAKey()
+    {
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        QSignalSpy selected(&controller, &QmlDocumentsController::selectedChanged);
+        controller.updateSelectedValue(u"Note"_s, u"до выбора"_s);
+        QCOMPARE(selected.size(), 0);
+
+        controller.select(id);
+        controller.updateSelectedValue(QString(), u"без ключа"_s);
+        QCOMPARE(selected.size(), 1);
+        controller.updateSelectedValue(u"Note"_s, u"Примечание"_s);
+        QCOMPARE(selected.size(), 2);
+        QCOMPARE(controller.selected().value(u"Note"_s), u"Примечание"_s);
+
+        controller.clearSelection();
+        QVERIFY(!controller.hasSelection());
+        QCOMPARE(controller.statusText(), u"Запись не выбрана"_s);
+    }
+
+    void removeSelected()
+    {
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        QVERIFY(!controller.removeSelected());
+        QCOMPARE(controller.statusText(), u"Не удалось удалить запись"_s);
+
+        controller.select(id);
+        controller.refresh();
+        QCOMPARE(controller.records().size(), 1);
+        QVERIFY(controller.removeSelected());
+        QCOMPARE(controller.statusText(), u"Запись удалена"_s);
+        QVERIFY(!controller.hasSelection());
+        QVERIFY(controller.records().isEmpty());
+        QVERIFY(storedRecord(id).isEmpty());
+    }
+
+    void openDataFolderCreatesItWithoutADesktopProgram()
+    {
+        tessaron::test::UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(u"file"_s, &catcher, "open");
+        QmlDocumentsController controller;
+        const QString absolute = m_paths->filePath(u"Другая папка"_s);
+        controller.openDataFolder(u"Сертификаты"_s);
+        controller.openDataFolder(absolute);
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+
+        QVERIFY(QFileInfo(dataPath(u"Сертификаты"_s)).isDir());
+        QVERIFY(QFileInfo(absolute).isDir());
+        QCOMPARE(catcher.urls,
+            (QList<QUrl> {QUrl::fromLocalFile(dataPath(u"Сертификаты"_s)), QUrl::fromLocalFile(absolute)}));
+    }
+
+    void issuesACertificateEndToEnd()
+    {
+        namespace keys = tessaron::storage::settings;
+        {
+            tessaron::storage::SettingsRepository settings;
+            QVERIFY(settings.setValues({{keys::sectionWorkshop, keys::workshopPost, u"190000"_s},
+                {keys::sectionWorkshop, keys::workshopCity, u"Санкт-Петербург"_s},
+                {keys::sectionWorkshop, keys::workshopStreet, u"ул. Заводская, 5"_s}}));
+        }
+        QVERIFY(tessaron::storage::CustomerRepository().addCustomer(u"ООО Ромашка"_s, u"Тверь"_s, u"321"_s) > 0);
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        controller.select(id);
+        controller.updateSelectedValue(u"CustomerName"_s, u"ООО Ромашка"_s);
+        controller.updateSelectedValue(u"OrderNumber"_s, u"42"_s);
+        controller.updateSelectedValue(u"Inspection"_s, u"Да"_s);
+        QVERIFY(controller.createCertificate());
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(controller.statusText(), u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(controller.previewTitle(), u"Предпросмотр сертификата"_s);
+        QVERIFY(!controller.previewIsSticker());
+        QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(1190, 1684));
+
+        const QString pdf = dataPath(u"Сертификаты/Сертификат_06_05_2024_12345.pdf"_s);
+        QVERIFY(tessaron::test::fileBytes(pdf).startsWith("%PDF"));
+        const QDir xml(dataPath(u"XML"_s));
+        QCOMPARE(xml.entryList({u"*.xml"_s}, QDir::Files).size(), 1);
+        QCOMPARE(tessaron::test::fileBytes(xml.filePath(u"checksums.txt"_s)).count('\n'), 1);
+        const QVariantMap expected {{u"OrderNumber"_s, u"42"_s}, {u"OrderDate"_s, u"2024-05-06 12:34:56"_s},
+            {u"CustomerAddress"_s, u"Тверь"_s}, {u"VehicleVin"_s, u"XTA21099"_s},
+            {u"TachographModel"_s, u"Корвален исп. 1381"_s}, {u"Inspection"_s, u"Да"_s}, {u"Manipulation"_s, u"Нет"_s},
+            {u"Note"_s, u"Эксплуатация только на территории РФ."_s},
+            {u"WorkshopAddress"_s, u"190000, Санкт-Петербург, ул. Заводская, 5"_s}, {u"PdfPath"_s, pdf},
+            {u"DocumentPath"_s, pdf}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QCOMPARE(certificateValue(it.key()).toString(), it.value().toString());
+        QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"ООО Ромашка"_s);
+        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), 42);
+        QCOMPARE(column(controller.records(), u"order"_s), QStringList {u"42"_s});
+
+        const QString preview = controller.previewSource();
+        QVERIFY(controller.createCertificate());
+        QCOMPARE(QDir(dataPath(u"Сертификаты"_s)).entryList(QDir::Files).size(), 1);
+        QCOMPARE(xml.entryList({u"*.xml"_s}, QDir::Files).size(), 1);
+        QCOMPARE(tessaron::test::fileBytes(xml.filePath(u"checksums.txt"_s)).count('\n'), 1);
+        QCOMPARE(certificateValue(u"COUNT(*)"_s), 2);
+        QVERIFY(controller.previewSource() != preview);
+        controller.clearSelection();
+        QVERIFY(!controller.previewSource().isEmpty());
+        QVERIFY(controller.printPreview({{u"printerName"_s, u"NoSuchPrinter"_s}}) == false);
+        QCOMPARE(controller.lastError(), u"Принтер не найден: NoSuchPrinter"_s);
+    }
+
+    void stickerFileNames_data()
+    {
+        QTest::addColumn<QString>("orderDate");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("fileName");
+        QTest::addRow("space between date and time")
+            << u"2024-05-06 12:34:56"_s << u"12345"_s << u"Наклейка_06_05_2024_12345.pdf"_s;
+        QTest::addRow("T between date and time")
+            << u"2024-05-06T12:34:56"_s << u"12345"_s << u"Наклейка_06_05_2024_12345.pdf"_s;
+        QTest::addRow("not ISO stays") << u"06.05.2024"_s << u"12345"_s << u"Наклейка_06.05.2024_12345.pdf"_s;
+        QTest::addRow("only replaced characters") << u"//"_s << u"12345"_s << u"Наклейка____12345.pdf"_s;
+        QTest::addRow("empty is today") << QString() << QString() << u"Наклейка_01_03_2026_unknown.pdf"_s;
+        QTest::addRow("blanks and Ё in the serial")
+            << u"2024-05-06"_s << u"AB 12Ёё"_s << u"Наклейка_06_05_2024_AB_12__.pdf"_s;
+    }
+
+    void stickerFileNames()
+    {
+        QFETCH(QString, orderDate);
+        QFETCH(QString, serial);
+        QFETCH(QString, fileName);
+        const int id = insertRecord({{u"RecordDateTime"_s, orderDate}, {u"VuSerialNumber"_s, serial}});
+        QmlDocumentsController controller;
+        controller.select(id);
+        controller.updateSelectedValue(u"OrderNumber"_s, u"99"_s);
+        QVERIFY(controller.createSticker());
+        QCOMPARE(controller.statusText(), u"Наклейка создан. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(QDir(dataPath(u"Наклейки"_s)).entryList(QDir::Files), QStringList {fileName});
+        QVERIFY(controller.previewIsSticker());
+        QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(566, 106));
+        QVERIFY(QDir(dataPath(u"XML"_s)).entryList(QDir::Files).isEmpty());
+        QCOMPARE(certificateValue(u"COUNT(*)"_s), 0);
+        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), 17);
+    }
+
+    void writeBackKeepsAStoredNumber_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("deletedMeanwhile");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("error");
+        const QString notWritten = u"Клиент и номер заказа не записаны в запись калибровки"_s;
+        QTest::addRow("whole number") << u" 42 "_s << false << QVariant(42) << QString();
+        QTest::addRow("letters keep the stored number") << u"А-17"_s << false << QVariant(17) << QString();
+        QTest::addRow("empty keeps the stored number") << QString() << false << QVariant(17) << QString();
+        QTest::addRow("record deleted meanwhile") << u"42"_s << true << QVariant() << notWritten;
+    }
+
+    void writeBackKeepsAStoredNumber()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, deletedMeanwhile);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, error);
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        controller.select(id);
+        controller.updateSelectedValue(u"OrderNumber"_s, typed);
+        controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
+        if (deletedMeanwhile)
+            QVERIFY(tessaron::storage::CalibrationRepository().deleteCalibration(id));
+        QVERIFY(controller.createCertificate());
+        QCOMPARE(controller.lastError(), error);
+        QVERIFY(controller.statusText().startsWith(u"Сертификат создан."_s));
+        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), stored);
+        QCOMPARE(certificateValue(u"OrderNumber"_s).toString(), typed);
+        if (!deletedMeanwhile)
+            QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Петров"_s);
+    }
+
+    void issuingFailures_data()
+    {
+        QTest::addColumn<QString>("inTheWay");
+        QTest::addColumn<bool>("selectFirst");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("status");
+        QTest::addRow("no selection") << QString() << false << u"Сначала выберите запись калибровки"_s
+                                      << u"Документ не создан"_s;
+        QTest::addRow("data folder cannot be written")
+            << u"Сертификаты"_s << true << u"Не удалось создать PDF: "_s << u"Ошибка формирования документа"_s;
+        QTest::addRow("database path is a folder")
+            << u"DB/CertificateDB.db/x"_s << true << QString() << u"PDF создан, но запись в БД не сохранена"_s;
+    }
+
+    void issuingFailures()
+    {
+        QFETCH(QString, inTheWay);
+        QFETCH(bool, selectFirst);
+        QFETCH(QString, error);
+        QFETCH(QString, status);
+        if (!inTheWay.isEmpty())
+            QVERIFY(tessaron::test::writeFile(dataPath(inTheWay)));
+        const int id = insertRecord();
+        QmlDocumentsController controller;
+        if (selectFirst)
+            controller.select(id);
+        controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
+        QSignalSpy selected(&controller, &QmlDocumentsController::selectedChanged);
+        QSignalSpy statusSpy(&controller, &QmlDocumentsController::statusChanged);
+        QVERIFY(!controller.createCertificate());
+        QCOMPARE(controller.statusText(), status);
+        QVERIFY2(controller.lastError().startsWith(error) && !controller.lastError().isEmpty(),
+            qPrintable(controller.lastError()));
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(statusSpy.size(), 1);
+        QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Иванов"_s);
+    }
+
+    void printing_data()
+    {
+        QTest::addColumn<int>("issued"); // 0 nothing, 1 certificate, 2 sticker
+        QTest::addColumn<QVariantMap>("options");
+        QTest::addColumn<bool>("printed");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("status");
+        const QString queue = u"TessaronPDF"_s;
+        QTest::addRow("nothing issued") << 0 << QVariantMap {} << false << u"Нет документа для печати"_s
+                                        << u"Печать не выполнена"_s;
+        QTest::addRow("cancelled in the dialog")
+            << 2 << QVariantMap {{u"printerName"_s, queue}, {u"paper"_s, u"driver"_s}} << false << QString()
+            << u"Печать отменена"_s;
+        QTest::addRow("sent to the queue") << 1 << QVariantMap {{u"printerName"_s, queue}, {u"paper"_s, u"A4"_s}}
+                                           << true << QString() << u"Документ отправлен на печать"_s;
+    }
+
+    void printing()
+    {
+        QFETCH(int, issued);
+        QFETCH(QVariantMap, options);
+        QFETCH(bool, printed);
+        QFETCH(QString, error);
+        QFETCH(QString, status);
+        if (issued > 0 && QPrinterInfo::printerInfo(u"TessaronPDF"_s).isNull()) {
+            QVERIFY2(!qEnvironmentVariableIsSet("TESSARON_REQUIRE_PRINTER"), "the print queue TessaronPDF is missing");
+            QSKIP("no print queue TessaronPDF (scripts/start-print-queue makes one)");
+        }
+        QmlDocumentsController controller;
+        controller.select(insertRecord());
+        if (issued > 0)
+            QVERIFY(issued == 1 ? controller.createCertificate() : controller.createSticker());
+        using tessaron::documents::DocumentRenderer;
+        DocumentRenderer::setPrintDialogForTesting([](QPrinter &, const QString &) { return false; });
+        const bool answer = controller.printPreview(options);
+        DocumentRenderer::setPrintDialogForTesting({});
+        QCOMPARE(answer, printed);
+        QCOMPARE(controller.lastError(), error);
+        QCOMPARE(controller.statusText(), status);
+    }
+
+private:
+    std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
+};
+
+QTEST_MAIN(TestQmlDocumentsController)
+
+#include "tst_qml_documents_controller.moc"

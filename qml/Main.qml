@@ -25,6 +25,12 @@ ApplicationWindow {
         return true;
     }
 
+    // The documents page shares no serial port either: no pause.
+    function openDocumentsPage() {
+        pageStack.push(documentsPageComponent);
+        return true;
+    }
+
     function openSettingsPage() {
         pageStack.push(settingsPageComponent);
         return true;
@@ -45,6 +51,14 @@ ApplicationWindow {
         text: window.t("Расшифровка .ddd", "DDD decoder")
         enabled: window.dddPageComponent !== null
         onTriggered: window.openDddPage()
+    }
+
+    Action {
+        id: documentsCommand
+
+        objectName: "documentsCommand"
+        text: "Документы"
+        onTriggered: window.openDocumentsPage()
     }
 
     Action {
@@ -71,6 +85,10 @@ ApplicationWindow {
                 action: dddCommand
             }
 
+            MenuItem {
+                action: documentsCommand
+            }
+
             MenuSeparator {}
 
             MenuItem {
@@ -85,6 +103,12 @@ ApplicationWindow {
                 action: settingsCommand
             }
         }
+    }
+
+    Component {
+        id: documentsPageComponent
+
+        DocumentsPage {}
     }
 
     Component {
@@ -103,7 +127,7 @@ ApplicationWindow {
             pageTitle: "Главное меню"
 
             Repeater {
-                model: [dddCommand, settingsCommand, quitCommand]
+                model: [dddCommand, documentsCommand, settingsCommand, quitCommand]
 
                 delegate: Button {
                     required property var modelData

@@ -128,8 +128,8 @@ private Q_SLOTS:
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
         QCOMPARE(stack->property("depth").toInt(), 1);
 
-        for (const QString &name : {QStringLiteral("dddCommandButton"), QStringLiteral("settingsCommandButton"),
-                 QStringLiteral("quitCommandButton")})
+        for (const QString &name : {QStringLiteral("dddCommandButton"), QStringLiteral("documentsCommandButton"),
+                 QStringLiteral("settingsCommandButton"), QStringLiteral("quitCommandButton")})
             QVERIFY2(findItem(window, name), qPrintable(name));
         QCOMPARE(findItem(window, QStringLiteral("settingsCommandButton"))->property("text").toString(),
             QStringLiteral("Настройки"));
@@ -231,6 +231,21 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key_Escape);
         ddd->clear();
         QMetaObject::invokeMethod(stack, "clear");
+    }
+
+    void documentsCommandPushesItsPageWithoutPausing()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("documentsCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("documentsPage")));
+        QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
+        QTRY_COMPARE(currentPage(stack)->property("controller").value<QObject *>(), m_controller->documents());
+        QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
     }
 
 private:

@@ -69,6 +69,7 @@ Item {
             currentIndex: field.kind === "master" ? DocumentsLogic.masterIndex(model, field.shown)
                         : field.kind === "customer" ? DocumentsLogic.customerIndex(model, field.shown)
                         : (field.shown === "Да" ? 1 : 0)
+            displayText: currentIndex < 0 ? field.shown : currentText
             onActivated: function (index) { field.hand(textAt(index)); }
         }
 

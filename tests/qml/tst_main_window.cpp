@@ -1,7 +1,10 @@
 #include "qml/qml_app_controller.h"
 #include "qml/qml_ddd_controller.h"
+#include "qml/qml_documents_controller.h"
 #include "qml/qml_engine_setup.h"
+#include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/calibration_repository.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 #include "ui/theme_manager.h"
@@ -233,18 +236,65 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "clear");
     }
 
+    // With the real controller and stores: the screenshots of the page, the preview and the print form.
     void documentsCommandPushesItsPageWithoutPausing()
     {
+        tessaron::storage::CalibrationRepository calibrations;
+        for (const QString &serial : {QStringLiteral("0001234567"), QStringLiteral("0007654321")}) {
+            QVERIFY(calibrations.insertCalibration({{QStringLiteral("VuSerialNumber"), serial},
+                        {QStringLiteral("OrderNumber"), 17}, {QStringLiteral("CustomerName"), QStringLiteral("Иванов")},
+                        {QStringLiteral("VehicleRegistrationNumber"), QStringLiteral("А123ВС77")},
+                        {QStringLiteral("VuPartNumber"), QStringLiteral("1381")},
+                        {QStringLiteral("RecordDateTime"), QStringLiteral("2024-05-06 12:34:56")},
+                        {QStringLiteral("NextCalibrationDate"), QStringLiteral("2026-05-06")},
+                        {QStringLiteral("WriteResult"), 1}})
+                > 0);
+        }
+        QVERIFY(m_controller->settingsController()->addMaster(QStringLiteral("Петров Пётр Петрович")));
+        QVERIFY(m_controller->settingsController()->addCustomer(QStringLiteral("ООО Ромашка"),
+            QStringLiteral("Тверь, ул. Советская, 1"), QStringLiteral("+7 4822 00-00-00")));
+
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-
         QVERIFY(clickItem(window, findItem(window, QStringLiteral("documentsCommandButton"))));
         QVERIFY(waitForPage(stack, QStringLiteral("documentsPage")));
         QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
-        QTRY_COMPARE(currentPage(stack)->property("controller").value<QObject *>(), m_controller->documents());
-        QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
+        QQuickItem *page = currentPage(stack);
+        QCOMPARE(page->property("controller").value<QObject *>(), m_controller->documents());
+
+        auto *documents = m_controller->documentsController();
+        QTRY_COMPARE(documents->records().size(), 2);
+        documents->select(documents->records().constFirst().toMap().value(QStringLiteral("id")).toInt());
+        QCOMPARE(documents->selected().value(QStringLiteral("OrderMaster")).toString(),
+            QStringLiteral("Петров Пётр Петрович"));
+        const auto shoot = [window](const char *name) {
+            QTest::qWait(50);
+            return window->grabWindow().save(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name));
+        };
+        QVERIFY(shoot("documents_list.png"));
+        QVERIFY(QMetaObject::invokeMethod(page, "openForm"));
+        QVERIFY(shoot("documents_form.png"));
+
+        for (const char *button : {"certificateButton", "stickerButton"}) {
+            QVERIFY(clickItem(window, findItem(page, QLatin1String(button))));
+            auto *preview = page->findChild<QObject *>(QStringLiteral("previewDialog"));
+            QTRY_VERIFY(preview->property("opened").toBool());
+            QVERIFY(shoot(qstrcmp(button, "stickerButton") ? "documents_preview_certificate.png"
+                                                           : "documents_preview_sticker.png"));
+            if (!qstrcmp(button, "stickerButton")) {
+                auto *print = preview->findChild<QObject *>(QStringLiteral("printDialog"));
+                QVERIFY(QMetaObject::invokeMethod(print, "openFor", Q_ARG(QVariant, true)));
+                QTRY_VERIFY(print->property("opened").toBool());
+                QVERIFY(shoot("documents_print_sticker.png"));
+                QMetaObject::invokeMethod(print, "close");
+            }
+            QMetaObject::invokeMethod(preview, "close");
+            QTRY_VERIFY(!preview->property("visible").toBool());
+        }
+        QVERIFY(documents->lastError().isEmpty());
+        QVERIFY(clickItem(window, findItem(page, QStringLiteral("backButton"))));
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
     }
 

@@ -57,7 +57,7 @@ ApplicationWindow {
         id: documentsCommand
 
         objectName: "documentsCommand"
-        text: "Документы"
+        text: window.t("Документы", "Documents")
         onTriggered: window.openDocumentsPage()
     }
 

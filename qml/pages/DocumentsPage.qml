@@ -410,6 +410,7 @@ PageFrame {
             objectName: "formView"
             clip: true
             contentWidth: availableWidth
+            ScrollBar.vertical.policy: contentHeight > height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
 
             GridLayout {
                 width: formScroll.availableWidth

@@ -276,6 +276,9 @@ private Q_SLOTS:
         QVERIFY(shoot("documents_list.png"));
         QVERIFY(QMetaObject::invokeMethod(page, "openForm"));
         QVERIFY(shoot("documents_form.png"));
+        window->resize(window->minimumSize());
+        QVERIFY(shoot("documents_form_smallest.png"));
+        window->resize(1280, 800);
 
         for (const char *button : {"certificateButton", "stickerButton"}) {
             QVERIFY(clickItem(window, findItem(page, QLatin1String(button))));

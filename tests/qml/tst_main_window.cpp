@@ -236,69 +236,62 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "clear");
     }
 
-    // With the real controller and stores: the screenshots of the page, the preview and the print form.
+    // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
+    // print form.
     void documentsCommandPushesItsPageWithoutPausing()
     {
+        using namespace Qt::StringLiterals;
         tessaron::storage::CalibrationRepository calibrations;
-        for (const QString &serial : {QStringLiteral("0001234567"), QStringLiteral("0007654321")}) {
-            QVERIFY(calibrations.insertCalibration({{QStringLiteral("VuSerialNumber"), serial},
-                        {QStringLiteral("OrderNumber"), 17}, {QStringLiteral("CustomerName"), QStringLiteral("Иванов")},
-                        {QStringLiteral("VehicleRegistrationNumber"), QStringLiteral("А123ВС77")},
-                        {QStringLiteral("VuPartNumber"), QStringLiteral("1381")},
-                        {QStringLiteral("RecordDateTime"), QStringLiteral("2024-05-06 12:34:56")},
-                        {QStringLiteral("NextCalibrationDate"), QStringLiteral("2026-05-06")},
-                        {QStringLiteral("WriteResult"), 1}})
+        for (const QString &serial : {u"0001234567"_s, u"0007654321"_s}) {
+            QVERIFY(calibrations.insertCalibration({{u"VuSerialNumber"_s, serial}, {u"OrderNumber"_s, 17},
+                        {u"CustomerName"_s, u"Иванов"_s}, {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s},
+                        {u"VuPartNumber"_s, u"1381"_s}, {u"RecordDateTime"_s, u"2024-05-06 12:34:56"_s},
+                        {u"NextCalibrationDate"_s, u"2026-05-06"_s}, {u"WriteResult"_s, 1}})
                 > 0);
         }
-        QVERIFY(m_controller->settingsController()->addMaster(QStringLiteral("Петров Пётр Петрович")));
-        QVERIFY(m_controller->settingsController()->addCustomer(QStringLiteral("ООО Ромашка"),
-            QStringLiteral("Тверь, ул. Советская, 1"), QStringLiteral("+7 4822 00-00-00")));
-
+        QVERIFY(m_controller->settingsController()->addMaster(u"Петров Пётр Петрович"_s));
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-        QVERIFY(clickItem(window, findItem(window, QStringLiteral("documentsCommandButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("documentsPage")));
+        QQuickItem *stack = findItem(window, u"pageStack"_s);
+        QVERIFY(waitForPage(stack, u"mainMenuPage"_s));
+        QVERIFY(clickItem(window, findItem(window, u"documentsCommandButton"_s)));
+        QVERIFY(waitForPage(stack, u"documentsPage"_s));
         QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
         QQuickItem *page = currentPage(stack);
         QCOMPARE(page->property("controller").value<QObject *>(), m_controller->documents());
 
         auto *documents = m_controller->documentsController();
         QTRY_COMPARE(documents->records().size(), 2);
-        documents->select(documents->records().constFirst().toMap().value(QStringLiteral("id")).toInt());
-        QCOMPARE(documents->selected().value(QStringLiteral("OrderMaster")).toString(),
-            QStringLiteral("Петров Пётр Петрович"));
-        const auto shoot = [window](const char *name) {
+        documents->select(documents->records().constFirst().toMap().value(u"id"_s).toInt());
+        QCOMPARE(documents->selected().value(u"OrderMaster"_s), u"Петров Пётр Петрович"_s);
+        const auto shoot = [window](const QString &name) {
             QTest::qWait(50);
-            return window->grabWindow().save(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name));
+            return window->grabWindow().save(QCoreApplication::applicationDirPath() + u"/documents_"_s + name);
         };
-        QVERIFY(shoot("documents_list.png"));
+        QVERIFY(shoot(u"list.png"_s));
         QVERIFY(QMetaObject::invokeMethod(page, "openForm"));
-        QVERIFY(shoot("documents_form.png"));
+        QVERIFY(shoot(u"form.png"_s));
         window->resize(window->minimumSize());
-        QVERIFY(shoot("documents_form_smallest.png"));
+        QVERIFY(shoot(u"form_smallest.png"_s));
         window->resize(1280, 800);
 
-        for (const char *button : {"certificateButton", "stickerButton"}) {
-            QVERIFY(clickItem(window, findItem(page, QLatin1String(button))));
-            auto *preview = page->findChild<QObject *>(QStringLiteral("previewDialog"));
+        auto *preview = page->findChild<QObject *>(u"previewDialog"_s);
+        auto *print = preview->findChild<QObject *>(u"printDialog"_s);
+        for (const QString &kind : {u"certificate"_s, u"sticker"_s}) {
+            QVERIFY(clickItem(window, findItem(page, kind + u"Button"_s)));
             QTRY_VERIFY(preview->property("opened").toBool());
-            QVERIFY(shoot(qstrcmp(button, "stickerButton") ? "documents_preview_certificate.png"
-                                                           : "documents_preview_sticker.png"));
-            if (!qstrcmp(button, "stickerButton")) {
-                auto *print = preview->findChild<QObject *>(QStringLiteral("printDialog"));
-                QVERIFY(QMetaObject::invokeMethod(print, "openFor", Q_ARG(QVariant, true)));
-                QTRY_VERIFY(print->property("opened").toBool());
-                QVERIFY(shoot("documents_print_sticker.png"));
-                QMetaObject::invokeMethod(print, "close");
-            }
+            QVERIFY(shoot(u"preview_"_s + kind + u".png"_s));
+            QMetaObject::invokeMethod(print, "openFor", Q_ARG(QVariant, kind == u"sticker"_s));
+            QTRY_VERIFY(print->property("opened").toBool());
+            QVERIFY(shoot(u"print_"_s + kind + u".png"_s));
+            QMetaObject::invokeMethod(print, "close");
             QMetaObject::invokeMethod(preview, "close");
             QTRY_VERIFY(!preview->property("visible").toBool());
         }
+        QCOMPARE(documents->previewTitle(), u"Предпросмотр наклейки"_s);
         QVERIFY(documents->lastError().isEmpty());
-        QVERIFY(clickItem(window, findItem(page, QStringLiteral("backButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(page, u"backButton"_s)));
+        QVERIFY(waitForPage(stack, u"mainMenuPage"_s));
     }
 
 private:

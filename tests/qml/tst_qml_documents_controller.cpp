@@ -83,21 +83,17 @@ private Q_SLOTS:
 
     void refreshFilters_data()
     {
-        QTest::addColumn<int>("arguments");
         QTest::addColumn<QString>("tacho");
         QTest::addColumn<QString>("customer");
         QTest::addColumn<QStringList>("serials");
-        QTest::addRow("no filter, newest write first") << 0 << QString() << QString() << QStringList {u"S2"_s, u"S1"_s};
-        QTest::addRow("Cyrillic registration in other case, blanks around")
-            << 1 << u" а123 "_s << QString() << QStringList {u"S1"_s};
-        QTest::addRow("customer in lower case") << 2 << QString() << u"ромашка"_s << QStringList {u"S2"_s};
-        QTest::addRow("both filters") << 2 << u"b456"_s << u" ооо "_s << QStringList {u"S2"_s};
-        QTest::addRow("both must match") << 2 << u"b456"_s << u"иванов"_s << QStringList {};
+        QTest::addRow("no filter, newest write first") << QString() << QString() << QStringList {u"S2"_s, u"S1"_s};
+        QTest::addRow("Cyrillic registration, other case, blanks") << u" а123 "_s << QString() << QStringList {u"S1"_s};
+        QTest::addRow("both filters") << u"b456"_s << u" ромашка "_s << QStringList {u"S2"_s};
+        QTest::addRow("both must match") << u"b456"_s << u"иванов"_s << QStringList {};
     }
 
     void refreshFilters()
     {
-        QFETCH(int, arguments);
         QFETCH(QString, tacho);
         QFETCH(QString, customer);
         QFETCH(QStringList, serials);
@@ -105,20 +101,11 @@ private Q_SLOTS:
         insertRecord({{u"VuSerialNumber"_s, u"S2"_s}, {u"CustomerName"_s, u"ООО Ромашка"_s},
             {u"VehicleRegistrationNumber"_s, u"B456OP"_s}, {u"WriteTimestamp"_s, u"2024-06-01 08:00:00"_s}});
         insertRecord({{u"VuSerialNumber"_s, u"S3"_s}, {u"WriteResult"_s, 0}});
-
         QmlDocumentsController controller;
         QSignalSpy records(&controller, &QmlDocumentsController::recordsChanged);
-        QSignalSpy status(&controller, &QmlDocumentsController::statusChanged);
-        // QML calls refresh with two, one or no arguments.
-        if (arguments == 0)
-            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh"));
-        else if (arguments == 1)
-            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh", Q_ARG(QString, tacho)));
-        else
-            QVERIFY(QMetaObject::invokeMethod(&controller, "refresh", Q_ARG(QString, tacho), Q_ARG(QString, customer)));
+        controller.refresh(tacho, customer);
         QCOMPARE(column(controller.records(), u"serial"_s), serials);
         QCOMPARE(records.size(), 1);
-        QCOMPARE(status.size(), 0);
     }
 
     void listRowsShowStoredDates_data()
@@ -150,7 +137,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("directoryName");
         QTest::addColumn<QVariant>("address");
-        QTest::addRow("same name") << u"Иванов"_s << QVariant(u"Москва, ул. Мира, 1"_s);
+        QTest::addRow("same name") << u"Иванов"_s << QVariant(u"Москва"_s);
         QTest::addRow("other letter case is another customer") << u"иванов"_s << QVariant();
     }
 
@@ -158,28 +145,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, directoryName);
         QFETCH(QVariant, address);
-        QVERIFY(
-            tessaron::storage::CustomerRepository().addCustomer(directoryName, u"Москва, ул. Мира, 1"_s, u"123"_s) > 0);
-        const int id = insertRecord();
-        QmlDocumentsController controller;
-        QStringList signalOrder;
-        connect(&controller, &QmlDocumentsController::selectedChanged, this, [&] { signalOrder.append(u"s"_s); });
-        connect(&controller, &QmlDocumentsController::statusChanged, this, [&] { signalOrder.append(u"t"_s); });
-
-        controller.select(id);
-        QVERIFY(controller.hasSelection());
-        QCOMPARE(controller.selected().value(u"VuSerialNumber"_s), u"12345"_s);
-        QCOMPARE(controller.selected().value(u"CustomerAddress"_s), address);
-        QCOMPARE(controller.statusText(), u"Запись выбрана"_s);
-        QCOMPARE(signalOrder, (QStringList {u"s"_s, u"t"_s}));
-
-        controller.select(id + 100);
-        QVERIFY(!controller.hasSelection());
-        QCOMPARE(controller.statusText(), u"Запись не найдена"_s);
-    }
-
-    void editsNeedASelectionAndAKey()
-    {
+        QVERIFY(tessaron::storage::CustomerRepository().addCustomer(directoryName, u"Москва"_s, u"123"_s) > 0);
         const int id = insertRecord();
         QmlDocumentsController controller;
         QSignalSpy selected(&controller, &QmlDocumentsController::selectedChanged);
@@ -187,15 +153,16 @@ private Q_SLOTS:
         QCOMPARE(selected.size(), 0);
 
         controller.select(id);
+        QCOMPARE(controller.selected().value(u"CustomerAddress"_s), address);
+        QCOMPARE(controller.statusText(), u"Запись выбрана"_s);
         controller.updateSelectedValue(QString(), u"без ключа"_s);
-        QCOMPARE(selected.size(), 1);
         controller.updateSelectedValue(u"Note"_s, u"Примечание"_s);
         QCOMPARE(selected.size(), 2);
         QCOMPARE(controller.selected().value(u"Note"_s), u"Примечание"_s);
 
-        controller.clearSelection();
+        controller.select(id + 100);
         QVERIFY(!controller.hasSelection());
-        QCOMPARE(controller.statusText(), u"Запись не выбрана"_s);
+        QCOMPARE(controller.statusText(), u"Запись не найдена"_s);
     }
 
     void removeSelected()
@@ -206,13 +173,9 @@ private Q_SLOTS:
         QCOMPARE(controller.statusText(), u"Не удалось удалить запись"_s);
 
         controller.select(id);
-        controller.refresh();
-        QCOMPARE(controller.records().size(), 1);
         QVERIFY(controller.removeSelected());
         QCOMPARE(controller.statusText(), u"Запись удалена"_s);
-        QVERIFY(!controller.hasSelection());
-        QVERIFY(controller.records().isEmpty());
-        QVERIFY(storedRecord(id).isEmpty());
+        QVERIFY(!controller.hasSelection() && controller.records().isEmpty() && storedRecord(id).isEmpty());
     }
 
     void openDataFolderCreatesItWithoutADesktopProgram()
@@ -248,10 +211,7 @@ private Q_SLOTS:
         controller.updateSelectedValue(u"OrderNumber"_s, u"42"_s);
         controller.updateSelectedValue(u"Inspection"_s, u"Да"_s);
         QVERIFY(controller.createCertificate());
-        QCOMPARE(controller.lastError(), QString());
         QCOMPARE(controller.statusText(), u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
-        QCOMPARE(controller.previewTitle(), u"Предпросмотр сертификата"_s);
-        QVERIFY(!controller.previewIsSticker());
         QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(1190, 1684));
 
         const QString pdf = dataPath(u"Сертификаты/Сертификат_06_05_2024_12345.pdf"_s);
@@ -259,16 +219,12 @@ private Q_SLOTS:
         const QDir xml(dataPath(u"XML"_s));
         QCOMPARE(xml.entryList({u"*.xml"_s}, QDir::Files).size(), 1);
         QCOMPARE(tessaron::test::fileBytes(xml.filePath(u"checksums.txt"_s)).count('\n'), 1);
-        const QVariantMap expected {{u"OrderNumber"_s, u"42"_s}, {u"OrderDate"_s, u"2024-05-06 12:34:56"_s},
-            {u"CustomerAddress"_s, u"Тверь"_s}, {u"VehicleVin"_s, u"XTA21099"_s},
-            {u"TachographModel"_s, u"Корвален исп. 1381"_s}, {u"Inspection"_s, u"Да"_s}, {u"Manipulation"_s, u"Нет"_s},
-            {u"Note"_s, u"Эксплуатация только на территории РФ."_s},
-            {u"WorkshopAddress"_s, u"190000, Санкт-Петербург, ул. Заводская, 5"_s}, {u"PdfPath"_s, pdf},
-            {u"DocumentPath"_s, pdf}};
+        const QVariantMap expected {{u"OrderDate"_s, u"2024-05-06 12:34:56"_s}, {u"CustomerAddress"_s, u"Тверь"_s},
+            {u"VehicleVin"_s, u"XTA21099"_s}, {u"TachographModel"_s, u"Корвален исп. 1381"_s},
+            {u"Inspection"_s, u"Да"_s}, {u"Note"_s, u"Эксплуатация только на территории РФ."_s},
+            {u"WorkshopAddress"_s, u"190000, Санкт-Петербург, ул. Заводская, 5"_s}, {u"PdfPath"_s, pdf}};
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(certificateValue(it.key()).toString(), it.value().toString());
-        QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"ООО Ромашка"_s);
-        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), 42);
         QCOMPARE(column(controller.records(), u"order"_s), QStringList {u"42"_s});
 
         const QString preview = controller.previewSource();
@@ -308,15 +264,14 @@ private Q_SLOTS:
         const int id = insertRecord({{u"RecordDateTime"_s, orderDate}, {u"VuSerialNumber"_s, serial}});
         QmlDocumentsController controller;
         controller.select(id);
-        controller.updateSelectedValue(u"OrderNumber"_s, u"99"_s);
+        controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
         QVERIFY(controller.createSticker());
         QCOMPARE(controller.statusText(), u"Наклейка создан. Для печати нажмите «Печать…» в предпросмотре"_s);
         QCOMPARE(QDir(dataPath(u"Наклейки"_s)).entryList(QDir::Files), QStringList {fileName});
-        QVERIFY(controller.previewIsSticker());
         QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(566, 106));
-        QVERIFY(QDir(dataPath(u"XML"_s)).entryList(QDir::Files).isEmpty());
-        QCOMPARE(certificateValue(u"COUNT(*)"_s), 0);
-        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), 17);
+        // Only the PDF and its preview: no XML copy, no database row, the calibration record untouched.
+        QVERIFY(QDir(dataPath(u"XML"_s)).isEmpty() && certificateValue(u"COUNT(*)"_s) == 0);
+        QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Иванов"_s);
     }
 
     void writeBackKeepsAStoredNumber_data()
@@ -381,14 +336,10 @@ private Q_SLOTS:
         if (selectFirst)
             controller.select(id);
         controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
-        QSignalSpy selected(&controller, &QmlDocumentsController::selectedChanged);
-        QSignalSpy statusSpy(&controller, &QmlDocumentsController::statusChanged);
         QVERIFY(!controller.createCertificate());
         QCOMPARE(controller.statusText(), status);
         QVERIFY2(controller.lastError().startsWith(error) && !controller.lastError().isEmpty(),
             qPrintable(controller.lastError()));
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(statusSpy.size(), 1);
         QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Иванов"_s);
     }
 

@@ -52,26 +52,11 @@ QtObject {
         return true;
     }
 
-    function openDataFolder(folder) {
-        record("openDataFolder " + folder);
-    }
-
     function updateSelectedValue(key, value) {
         record("update " + key + "=" + value);
         var copy = Object.assign({}, selected);
         copy[key] = value;
         selected = copy;
-    }
-
-    function createCertificate() {
-        record("createCertificate");
-        return true;
-    }
-
-    function createSticker() {
-        record("createSticker");
-        previewIsSticker = true;
-        return true;
     }
 
     function printPreview(options) {

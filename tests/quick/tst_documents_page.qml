@@ -83,20 +83,16 @@ TestCase {
     function test_formTabNeedsASelection() {
         var page = openPage({ records: twoRecords });
         compare(fake.calls, ["refresh ()"]);
-        verify(!child("formTabButton").enabled);
-        verify(!child("deleteButton").enabled);
+        verify(!child("formTabButton").enabled && !child("deleteButton").enabled);
         page.openForm();
         compare(page.currentTab, 0);
 
         mouseClick(rowAt(1));
         compare(fake.calls[1], "select 2");
-        verify(child("deleteButton").enabled);
-        verify(rowAt(1).isSelected);
-        verify(!rowAt(0).isSelected);
+        verify(child("deleteButton").enabled && rowAt(1).isSelected && !rowAt(0).isSelected);
         compare(rowAt(1).color, Qt.color("#cfe3f7"));
         mouseDoubleClickSequence(rowAt(0));
         compare(page.currentTab, 1);
-        grabImage(page).save("documents_page_form_fake.png");
         mouseClick(child("clearButton"));
         compare(page.currentTab, 0);
         verify(!child("formTabButton").enabled);
@@ -104,8 +100,7 @@ TestCase {
 
     function test_searchRefreshesOnceAfterTheLastKeystroke() {
         openPage();
-        var field = child("registrationSearchField");
-        mouseClick(field);
+        mouseClick(child("registrationSearchField"));
         keyClick("a");
         wait(100);
         keyClick("b");
@@ -121,22 +116,20 @@ TestCase {
         wait(300);
         compare(fake.calls.length, 3, "and stops the timer");
         mouseClick(child("clearSearchButton"));
-        compare(child("registrationSearchField").text, "");
-        compare(child("customerSearchField").text, "");
-        compare(fake.calls[3], "refresh ()");
+        compare([child("registrationSearchField").text, child("customerSearchField").text, fake.calls[3]],
+                ["", "", "refresh ()"]);
     }
 
     function test_fieldsShowTheirKeyAndHandOnlyChanges() {
         var page = openPage();
         fake.selected = { Id: 1, OrderNumber: 17, SetupTable: null, Inspection: "Да", Manipulation: "да" };
         fake.calls = [];
-        compare(child("editor_OrderNumber").text, "17");
-        compare(child("editor_SetupTable").text, "");
-        compare(child("editor_Note").text, "");
+        compare([child("editor_OrderNumber").text, child("editor_SetupTable").text, child("editor_Note").text],
+                ["17", "", ""], "missing and null show as empty");
         compare(child("editor_Note").placeholderText, "Эксплуатация только на территории РФ.");
         compare(child("editor_VehicleIdentificationNumber").maximumLength, 17);
-        compare(child("choice_Inspection").currentIndex, 1);
-        compare(child("choice_Manipulation").currentIndex, 0, "only exactly Да shows Да");
+        compare([child("choice_Inspection").currentIndex, child("choice_Manipulation").currentIndex], [1, 0],
+                "only exactly Да shows Да");
 
         page.openForm();
         var note = child("editor_Note");
@@ -161,27 +154,34 @@ TestCase {
         compare(fake.selected.OrderMaster, "Петров П.П.");
         compare(fake.selected.CustomerName, "Иванов", "a customer outside the directory stays");
         compare(fake.selected.CustomerAddress, undefined);
-        fake.select(2);
+        fake.selected = { Id: 2, OrderMaster: "Сидоров", CustomerName: "  ооо ромашка" };
         compare(fake.selected.CustomerAddress, "Тверь");
-        compare(fake.calls.slice(-2), ["update CustomerAddress=Тверь", "update CustomerPhone=321"]);
+        compare(fake.calls.slice(-3), ["update CustomerName=ООО Ромашка", "update CustomerAddress=Тверь",
+                                       "update CustomerPhone=321"], "matched trimmed, without regard to case");
         var count = fake.calls.length;
         page.ensureDefaultParties();
         compare(fake.calls.length, count, "a second pass changes nothing");
         compare(child("choice_CustomerName").currentIndex, 0);
-        compare(child("choice_OrderMaster").currentText, "Петров П.П.");
+        compare(child("choice_OrderMaster").currentText, "Сидоров");
+        fake.selected = { Id: 3, CustomerName: " " };
+        compare([fake.selected.OrderMaster, fake.selected.CustomerName, fake.selected.CustomerPhone],
+                ["Петров П.П.", "ООО Ромашка", "321"], "an empty record takes the first of each");
     }
 
     function test_addMasterAndCustomer_data() {
+        var customerFields = ["customerNameField", "customerAddressField", "customerPhoneField"];
         return [
-            { tag: "master, empty name", kind: "Master", answer: true, fields: ["  "], message: "Введите ФИО мастера." },
-            { tag: "master refused", kind: "Master", answer: false, fields: ["Кузнецов"],
-              message: "Не удалось добавить мастера." },
-            { tag: "master added", kind: "Master", answer: true, fields: [" Кузнецов "], message: "" },
-            { tag: "customer, empty name", kind: "Customer", answer: true, fields: ["", "a", "b"],
-              message: "Введите наименование клиента." },
-            { tag: "customer refused", kind: "Customer", answer: false, fields: ["ООО", "", ""],
-              message: "Не удалось добавить клиента." },
-            { tag: "customer added", kind: "Customer", answer: true, fields: [" ООО Лето ", " Псков ", " 1 "], message: "" }
+            { tag: "master, empty name", fields: ["masterNameField"], texts: ["  "], answer: true,
+              error: "masterError", message: "Введите ФИО мастера.", expected: {} },
+            { tag: "master refused", fields: ["masterNameField"], texts: ["Кузнецов"], answer: false,
+              error: "masterError", message: "Не удалось добавить мастера.", expected: {} },
+            { tag: "master added", fields: ["masterNameField"], texts: [" Кузнецов "], answer: true,
+              error: "masterError", message: "", expected: { OrderMaster: "Кузнецов" } },
+            { tag: "customer refused", fields: customerFields, texts: ["ООО", "", ""], answer: false,
+              error: "customerError", message: "Не удалось добавить клиента.", expected: {} },
+            { tag: "customer added", fields: customerFields, texts: [" ООО Лето ", " Псков ", " 1 "], answer: true,
+              error: "customerError", message: "",
+              expected: { CustomerName: "ООО Лето", CustomerAddress: "Псков", CustomerPhone: "1" } }
         ];
     }
 
@@ -189,23 +189,19 @@ TestCase {
         var page = openPage({ records: twoRecords, addAnswer: data.answer });
         fake.select(1);
         page.openForm();
-        mouseClick(child(data.kind === "Master" ? "add_OrderMaster" : "add_CustomerName"));
-        var dialog = child(data.kind === "Master" ? "masterDialog" : "customerDialog");
+        var master = data.error === "masterError";
+        mouseClick(child(master ? "add_OrderMaster" : "add_CustomerName"));
+        var dialog = child(master ? "masterDialog" : "customerDialog");
         tryVerify(function () { return dialog.opened; });
-        var names = data.kind === "Master" ? ["masterNameField"]
-                                           : ["customerNameField", "customerAddressField", "customerPhoneField"];
-        for (var i = 0; i < names.length; ++i)
-            child(names[i]).text = data.fields[i];
+        for (var i = 0; i < data.fields.length; ++i)
+            child(data.fields[i]).text = data.texts[i];
         dialog.accept();
-        var message = child(data.kind === "Master" ? "masterMessage" : "customerMessage");
-        compare(message.opened || message.visible, data.message !== "");
-        compare(data.kind === "Master" ? page.masterError : page.customerError, data.message);
-        compare(child(names[0]).text, "", "the fields are cleared");
-        if (data.message === "" && data.kind === "Master")
-            compare(fake.selected.OrderMaster, "Кузнецов");
-        if (data.message === "" && data.kind === "Customer")
-            compare([fake.selected.CustomerName, fake.selected.CustomerAddress, fake.selected.CustomerPhone],
-                    ["ООО Лето", "Псков", "1"]);
+        var message = child(master ? "masterMessage" : "customerMessage");
+        compare(message.visible, data.message !== "");
+        compare(page[data.error], data.message);
+        compare(child(data.fields[0]).text, "", "the fields are cleared");
+        for (var key in data.expected)
+            compare(fake.selected[key], data.expected[key], key);
         message.close();
     }
 
@@ -215,11 +211,10 @@ TestCase {
         mouseClick(child("deleteButton"));
         var confirmation = child("deleteConfirmation");
         tryVerify(function () { return confirmation.opened; });
-        verify(fake.calls.indexOf("removeSelected") < 0);
         waitForRendering(stack.currentItem);
         grabImage(stack.currentItem).save("documents_page_delete.png");
         confirmation.reject();
-        verify(fake.calls.indexOf("removeSelected") < 0);
+        verify(fake.calls.indexOf("removeSelected") < 0, "nothing is deleted before the confirmation");
         confirmation.open();
         confirmation.accept();
         compare(fake.calls[fake.calls.length - 1], "removeSelected");
@@ -234,66 +229,62 @@ TestCase {
         var dialog = child("previewDialog");
         dialog.open();
         tryVerify(function () { return dialog.opened; });
-        verify(child("noPreviewLabel").visible);
-        compare(child("noPreviewLabel").text, "Предпросмотр недоступен");
+        verify(child("noPreviewLabel").visible && child("noPreviewLabel").text === "Предпросмотр недоступен");
         dialog.close();
 
         fake.previewSource = "file://" + path;
         dialog.open();
         tryVerify(function () { return dialog.opened && child("previewImage").status === Image.Ready; });
         var view = child("previewView");
-        var fitted = DocumentsLogic.fitPageZoom(view.width, view.height, shot.width, shot.height);
+        var fitted = Math.min((view.width - 24) / shot.width, (view.height - 24) / shot.height);
         compare(dialog.zoom, fitted);
+        compare([DocumentsLogic.fitPageZoom(30, 30, 400, 600), DocumentsLogic.fitWidthZoom(10, 400)], [0.05, 0.05]);
+        compare([DocumentsLogic.stepZoom(0.15, -0.1), DocumentsLogic.stepZoom(2.95, 0.1)], [0.1, 3.0]);
         mouseClick(child("zoomInButton"));
         compare(dialog.zoomMode, "manual");
         compare(dialog.zoom, DocumentsLogic.stepZoom(fitted, 0.1));
         dialog.width -= 100;
         compare(dialog.zoom, DocumentsLogic.stepZoom(fitted, 0.1), "manual zoom stays on resize");
         mouseClick(child("fitWidthButton"));
-        compare(dialog.zoom, DocumentsLogic.fitWidthZoom(view.width, shot.width));
+        compare(dialog.zoom, (view.width - 24) / shot.width);
         dialog.width += 100;
-        compare(dialog.zoom, DocumentsLogic.fitWidthZoom(view.width, shot.width), "refits on resize");
+        compare(dialog.zoom, (view.width - 24) / shot.width, "refits on resize");
         compare(child("zoomLabel").text, DocumentsLogic.zoomPercent(dialog.zoom));
         dialog.close();
     }
 
-    function test_printFormResetsAndBuildsOptions_data() {
-        return [
-            { tag: "sticker, cancelled", sticker: true, answer: false, error: "", printer: "Brother QL",
-              options: { printerName: "Brother QL", paper: "driver", orientation: "portrait", copies: 1, color: true,
-                         duplex: 0, fitToPage: true } },
-            { tag: "certificate, failed", sticker: false, answer: false, error: "Принтер не найден: Office",
-              printer: "Office",
-              options: { printerName: "Office", paper: "A4", orientation: "portrait", copies: 1, color: true,
-                         duplex: 0, fitToPage: true } }
-        ];
-    }
-
-    function test_printFormResetsAndBuildsOptions(data) {
-        openPage({ printAnswer: data.answer, lastError: data.error });
+    function test_printFormResetsOnEveryOpening() {
+        openPage();
         var form = child("printDialog");
-        form.openFor(data.sticker);
+        form.openFor(true);
         tryVerify(function () { return form.opened; });
-        compare(child("printerBox").currentText, data.printer);
-        compare(child("paperBox").count, data.sticker ? 5 : 3);
+        compare(child("paperBox").count, 5);
+        compare(form.options(), { printerName: "Brother QL", paper: "driver", orientation: "portrait", copies: 1,
+                                  color: true, duplex: 0, fitToPage: true });
+        waitForRendering(form.contentItem);
+        grabImage(stack.currentItem).save("documents_print_form_sticker.png");
         child("copiesBox").value = 5;
-        child("orientationBox").currentIndex = 1;
-        form.close();
-        form.openFor(data.sticker);
-        tryVerify(function () { return form.opened; });
-        compare(child("copiesBox").value, 1, "every opening starts from the defaults");
-        compare(form.options(), data.options);
-        if (data.sticker) {
-            waitForRendering(form.contentItem);
-            grabImage(stack.currentItem).save("documents_print_form_sticker.png");
-        }
         child("colorBox").currentIndex = 1;
         child("duplexBox").currentIndex = 2;
         child("scaleBox").currentIndex = 1;
-        compare([form.options().color, form.options().duplex, form.options().fitToPage], [false, 2, false]);
+        child("orientationBox").currentIndex = 1;
+        compare(form.options(), { printerName: "Brother QL", paper: "driver", orientation: "landscape", copies: 5,
+                                  color: false, duplex: 2, fitToPage: false });
         verify(!form.print());
         verify(form.opened, "a failed print keeps the form open");
-        compare(child("printHint").text, data.error !== "" ? data.error : "Печать не выполнена.");
+        compare(child("printHint").text, "Печать не выполнена.", "the controller answered false without an error");
         form.close();
+
+        fake.lastError = "Принтер не найден: Office";
+        form.openFor(false);
+        tryVerify(function () { return form.opened; });
+        compare(child("printHint").text, "Проверьте параметры и нажмите «Печать».");
+        compare(form.options(), { printerName: "Office", paper: "A4", orientation: "portrait", copies: 1,
+                                  color: true, duplex: 0, fitToPage: true });
+        verify(!form.print());
+        compare(child("printHint").text, "Принтер не найден: Office");
+        fake.printAnswer = true;
+        verify(form.print());
+        tryVerify(function () { return !form.visible; });
     }
 }

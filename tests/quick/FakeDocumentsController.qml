@@ -15,6 +15,9 @@ QtObject {
     readonly property bool hasSelection: Object.keys(selected).length > 0
     property bool printAnswer: false
     property var calls: []
+    // Stands in for app as well: the page reaches both controllers through it.
+    readonly property QtObject documents: fake
+    readonly property QtObject settings: fake
 
     // What the page reads of app.settings.
     property var masters: []

@@ -21,15 +21,6 @@ TestCase {
     }
 
     Component {
-        id: fakeAppComponent
-
-        QtObject {
-            property QtObject documents: null
-            property QtObject settings: null
-        }
-    }
-
-    Component {
         id: pageComponent
 
         DocumentsPage {}
@@ -59,8 +50,7 @@ TestCase {
 
     function openPage(values) {
         fake = createTemporaryObject(fakeComponent, testCase, values || {});
-        var fakeApp = createTemporaryObject(fakeAppComponent, testCase, { documents: fake, settings: fake });
-        stack.push(pageComponent, { app: fakeApp }, StackView.Immediate);
+        stack.push(pageComponent, { app: fake }, StackView.Immediate);
         waitForRendering(stack.currentItem);
         return stack.currentItem;
     }
@@ -76,8 +66,7 @@ TestCase {
     }
 
     function rowAt(index) {
-        var list = child("recordList");
-        return list.itemAtIndex(index);
+        return child("recordList").itemAtIndex(index);
     }
 
     function test_formTabNeedsASelection() {

@@ -105,13 +105,11 @@ QString fileNamePart(const QString &text)
     return QString(text).replace(unsafe, u"_"_s);
 }
 
-// The order date as the file name carries it: an ISO date-time (also with a space for the "T") as
+// The order date as the file name carries it: an ISO date-time (Qt reads a space in place of the "T" too) as
 // "dd_MM_yyyy", anything else as it is; today when nothing is left.
 QString fileDatePart(const QString &orderDate)
 {
-    QDateTime dateTime = QDateTime::fromString(orderDate, Qt::ISODate);
-    if (const qsizetype space = orderDate.indexOf(u' '); !dateTime.isValid() && space >= 0)
-        dateTime = QDateTime::fromString(QString(orderDate).replace(space, 1, u'T'), Qt::ISODate);
+    const QDateTime dateTime = QDateTime::fromString(orderDate, Qt::ISODate);
     const QString part = fileNamePart(dateTime.isValid() ? dateTime.toString(u"dd_MM_yyyy"_s) : orderDate);
     return part.isEmpty() ? ddd::currentDateTime().toString(u"dd_MM_yyyy"_s) : part;
 }

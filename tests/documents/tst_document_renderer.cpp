@@ -1,20 +1,19 @@
 #include "documents/document_renderer.h"
 #include "documents/document_renderer_p.h"
 #include "support/pdf_probe.h"
+#include "support/print_queue.h"
 #include "support/small_disk.h"
 #include "support/test_files.h"
 #include "support/time_zone_pin.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::documents;
@@ -54,15 +53,6 @@ QVariantMap markerRecord()
     return record;
 }
 
-// The folder cups-pdf writes jobs to, read from its configuration; empty without one.
-QString printOutputFolder()
-{
-    return QRegularExpression(u"^Out\\s+(\\S+)\\s*$"_s, QRegularExpression::MultilineOption)
-        .match(QString::fromUtf8(fileBytes(u"/etc/cups/cups-pdf.conf"_s)))
-        .captured(1)
-        .replace(u"${HOME}"_s, QDir::homePath());
-}
-
 // The longest run of rows holding dark pixels within a column range: the height of a text line's ink.
 int tallestInkRun(const QImage &image, int left, int right)
 {
@@ -85,14 +75,6 @@ bool containsWord(const QList<PdfWord> &words, const QString &text, const QRectF
 }
 
 } // namespace
-
-// Tests that need the print queue skip without one, unless CI demands it.
-#define TESSARON_REQUIRE_PRINT_QUEUE(condition, what)                                                                  \
-    if (!(condition)) {                                                                                                \
-        if (qEnvironmentVariableIntValue("TESSARON_REQUIRE_PRINTER") == 1)                                             \
-            QFAIL("no " what ", although TESSARON_REQUIRE_PRINTER=1");                                                 \
-        QSKIP("no " what " on this machine: scripts/start-print-queue makes one");                                     \
-    }
 
 class TestDocumentRenderer : public QObject
 {
@@ -409,18 +391,7 @@ private slots:
             DocumentRenderer::printWithOptions(DocumentType(type), markerRecord(), options, &message), error.isEmpty());
         QCOMPARE(message, error);
 
-        // cups-pdf writes under a temporary name first; a job is done once poppler reads its page size.
-        QByteArray printed;
-        QElapsedTimer waited;
-        waited.start();
-        while (printed.isEmpty() && waited.elapsed() < (error.isEmpty() ? 30000 : 3000)) {
-            QThread::msleep(200);
-            for (const QString &name : out.entryList({u"*.pdf"_s}, QDir::Files))
-                if (!before.contains(name) && !pdfInfoValue(fileBytes(out.filePath(name)), u"Page size"_s).isEmpty()) {
-                    printed = fileBytes(out.filePath(name));
-                    QFile::remove(out.filePath(name)); // the queue's folder does not grow with every run
-                }
-        }
+        const QByteArray printed = takePrintedJob(out, before, error.isEmpty() ? 30000 : 3000);
         QCOMPARE(printed.isEmpty(), !error.isEmpty());
         if (printed.isEmpty())
             return;

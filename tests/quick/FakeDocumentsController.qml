@@ -46,13 +46,11 @@ QtObject {
     }
 
     function clearSelection() {
-        record("clearSelection");
         selected = {};
     }
 
     function removeSelected() {
         record("removeSelected");
-        return true;
     }
 
     function updateSelectedValue(key, value) {

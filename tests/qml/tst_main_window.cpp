@@ -271,9 +271,6 @@ private Q_SLOTS:
         QVERIFY(shoot(u"list.png"_s));
         QVERIFY(QMetaObject::invokeMethod(page, "openForm"));
         QVERIFY(shoot(u"form.png"_s));
-        window->resize(window->minimumSize());
-        QVERIFY(shoot(u"form_smallest.png"_s));
-        window->resize(1280, 800);
 
         auto *preview = page->findChild<QObject *>(u"previewDialog"_s);
         auto *print = preview->findChild<QObject *>(u"printDialog"_s);
@@ -281,10 +278,12 @@ private Q_SLOTS:
             QVERIFY(clickItem(window, findItem(page, kind + u"Button"_s)));
             QTRY_VERIFY(preview->property("opened").toBool());
             QVERIFY(shoot(u"preview_"_s + kind + u".png"_s));
-            QMetaObject::invokeMethod(print, "openFor", Q_ARG(QVariant, kind == u"sticker"_s));
-            QTRY_VERIFY(print->property("opened").toBool());
-            QVERIFY(shoot(u"print_"_s + kind + u".png"_s));
-            QMetaObject::invokeMethod(print, "close");
+            if (kind == u"sticker"_s) {
+                QMetaObject::invokeMethod(print, "openFor", Q_ARG(QVariant, true));
+                QTRY_VERIFY(print->property("opened").toBool());
+                QVERIFY(shoot(u"print_sticker.png"_s));
+                QMetaObject::invokeMethod(print, "close");
+            }
             QMetaObject::invokeMethod(preview, "close");
             QTRY_VERIFY(!preview->property("visible").toBool());
         }

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -63,14 +64,27 @@ bool SqliteProbe::execute(const QString &statement, const QVariantList &values) 
 
 QVariant SqliteProbe::scalar(const QString &statement, const QVariantList &values) const
 {
+    const QList<QVariantList> all = rows(statement, values);
+    return all.isEmpty() ? QVariant() : all.constFirst().value(0);
+}
+
+QList<QVariantList> SqliteProbe::rows(const QString &statement, const QVariantList &values) const
+{
     return withConnection(m_path, [&](QSqlDatabase &database) {
+        QList<QVariantList> result;
         QSqlQuery query(database);
         query.prepare(statement);
         for (const QVariant &value : values)
             query.addBindValue(value);
-        if (query.exec() && query.next())
-            return query.value(0);
-        return QVariant();
+        if (!query.exec())
+            return result;
+        while (query.next()) {
+            QVariantList fields;
+            for (int i = 0; i < query.record().count(); ++i)
+                fields.append(query.value(i));
+            result.append(fields);
+        }
+        return result;
     });
 }
 

@@ -22,6 +22,8 @@ public:
     bool execute(const QString &statement, const QVariantList &values = {}) const;
     // The first field of the first row, or an invalid variant.
     QVariant scalar(const QString &statement, const QVariantList &values = {}) const;
+    // Every row of the result, each as its list of fields; empty on failure.
+    QList<QVariantList> rows(const QString &statement, const QVariantList &values = {}) const;
 
 private:
     QString m_path;

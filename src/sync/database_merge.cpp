@@ -1,0 +1,706 @@
+#include "database_merge.h"
+
+#include "storage/sql_connection.h"
+#include "storage/transaction_guard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using tessaron::storage::quoteIdentifier;
+
+namespace tessaron::sync {
+
+namespace {
+
+const QString reportIdColumnName = u"ReportId"_s;
+
+int indexOfName(const QStringList &names, const QString &name)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+TableInfo findTable(const QList<TableInfo> &list, const QString &table)
+{
+    for (const TableInfo &info : list) {
+        if (info.name.compare(table, Qt::CaseInsensitive) == 0)
+            return info;
+    }
+    return {};
+}
+
+QString quotedList(const QStringList &names)
+{
+    QStringList quoted;
+    quoted.reserve(names.size());
+    for (const QString &name : names)
+        quoted.append(quoteIdentifier(name));
+    return quoted.join(u", "_s);
+}
+
+// The columns a row is inserted with: a single-keyed target assigns its own key.
+QStringList insertColumnsFor(const QStringList &common, const TableInfo &target)
+{
+    QStringList columns;
+    for (const QString &column : common) {
+        if (!target.isSingleKeyed() || indexOfName(target.primaryKeyColumns, column) < 0)
+            columns.append(column);
+    }
+    return columns;
+}
+
+// "SELECT *" over a table of the incoming database, read forward only.
+bool readTable(QSqlQuery &query, const QString &table, QString *error)
+{
+    query.setForwardOnly(true);
+    if (query.exec(u"SELECT * FROM "_s + quoteIdentifier(table)))
+        return true;
+    *error = query.lastError().text();
+    return false;
+}
+
+// Runs one insert; the number of rows it wrote, or -1 (error set) when it failed.
+int runInsert(const QSqlDatabase &target, const QString &table, const QStringList &columns,
+    const QList<QVariant> &values, qint64 *insertedId, QString *error, bool ignoreOnConflict)
+{
+    const QString statement = u"INSERT %1 INTO %2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
+        quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
+    QSqlQuery query(target);
+    if (!query.prepare(statement)) {
+        *error = query.lastError().text();
+        return -1;
+    }
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        *error = query.lastError().text();
+        return -1;
+    }
+    if (insertedId)
+        *insertedId = query.lastInsertId().toLongLong();
+    return query.numRowsAffected();
+}
+
+// The columns and values a duplicate is recognised by: all but the generated stamps.
+struct Comparison
+{
+    QStringList columns;
+    QList<QVariant> values;
+};
+
+Comparison comparisonOf(const QStringList &columns, const QList<QVariant> &values)
+{
+    Comparison comparison;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (!isGeneratedColumn(columns.at(i))) {
+            comparison.columns.append(columns.at(i));
+            comparison.values.append(values.value(i));
+        }
+    }
+    return comparison;
+}
+
+// Writes one row unless the target has it: a single-keyed target is probed first, any other is written with
+// "INSERT OR IGNORE" when ignoreOnConflict. Counts the rows written.
+bool storeRow(const QSqlDatabase &target, QSqlQuery &probe, const TableInfo &targetInfo, const QStringList &columns,
+    const QList<QVariant> &values, bool ignoreOnConflict, int *added, QString *error)
+{
+    if (targetInfo.isSingleKeyed()) {
+        const Comparison comparison = comparisonOf(columns, values);
+        qint64 foundId = 0;
+        if (sameValue(probe, targetInfo.name, comparison.columns, comparison.values, &foundId, targetInfo.keyColumn()))
+            return true;
+        qint64 localId = 0;
+        if (runInsert(target, targetInfo.name, columns, values, &localId, error, false) < 0)
+            return false;
+        ++*added;
+        return true;
+    }
+    const int written = runInsert(target, targetInfo.name, columns, values, nullptr, error, ignoreOnConflict);
+    if (written < 0)
+        return false;
+    if (written > 0)
+        ++*added;
+    return true;
+}
+
+bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    if (!tableInfo(source, u"Settings"_s).exists() || !tableInfo(target, u"Settings"_s).exists())
+        return true;
+    QSqlQuery rows(source);
+    rows.setForwardOnly(true);
+    if (!rows.exec(u"SELECT Section, Key, Value, ValueType, Description, LastModified FROM Settings"_s)) {
+        *error = rows.lastError().text();
+        return false;
+    }
+    QSqlQuery upsert(target);
+    if (!upsert.prepare(u"INSERT INTO Settings(Section,Key,Value,ValueType,Description,LastModified) "
+                        "VALUES(?,?,?,?,?,?) ON CONFLICT(Section,Key) DO UPDATE SET Value=excluded.Value,"
+                        "ValueType=excluded.ValueType,Description=excluded.Description,"
+                        "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified"_s)) {
+        *error = upsert.lastError().text();
+        return false;
+    }
+    while (rows.next()) {
+        for (int field = 0; field < 6; ++field)
+            upsert.bindValue(field, rows.value(field));
+        if (!upsert.exec()) {
+            *error = upsert.lastError().text();
+            return false;
+        }
+        if (upsert.numRowsAffected() > 0)
+            ++*added;
+    }
+    return true;
+}
+
+bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    const TableInfo incoming = tableInfo(source, u"VehicleConfigurations"_s);
+    const TableInfo local = tableInfo(target, u"VehicleConfigurations"_s);
+    if (!incoming.exists() || !local.exists())
+        return true;
+    const QStringList common = commonColumns(incoming, local);
+    const int manufacturerField = indexOfName(incoming.columns, u"Manufacturer"_s);
+    const int modelField = indexOfName(incoming.columns, u"Model"_s);
+    if (manufacturerField < 0 || modelField < 0 || indexOfName(common, u"Manufacturer"_s) < 0
+        || indexOfName(common, u"Model"_s) < 0)
+        return true;
+    const QStringList columns = insertColumnsFor(common, local);
+    QSqlQuery rows(source);
+    if (!readTable(rows, incoming.name, error))
+        return false;
+    const QString manufacturerColumn = local.columns.at(indexOfName(local.columns, u"Manufacturer"_s));
+    const QString modelColumn = local.columns.at(indexOfName(local.columns, u"Model"_s));
+    QSqlQuery probe(target);
+    if (!probe.prepare(u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
+            quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
+        *error = probe.lastError().text();
+        return false;
+    }
+    while (rows.next()) {
+        probe.bindValue(0, rows.value(manufacturerField).toString().trimmed());
+        probe.bindValue(1, rows.value(modelField).toString().trimmed());
+        if (!probe.exec()) {
+            *error = probe.lastError().text();
+            return false;
+        }
+        const bool present = probe.next();
+        probe.finish();
+        if (present)
+            continue;
+        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
+        if (!insertRow(target, local.name, columns, values, nullptr, error, false))
+            return false;
+        ++*added;
+    }
+    return true;
+}
+
+bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    if (!tableInfo(source, u"Manufacturers"_s).exists() || !tableInfo(target, u"Manufacturers"_s).exists())
+        return true;
+    QHash<qint64, qint64> manufacturerIds;
+    {
+        QSqlQuery rows(source);
+        rows.setForwardOnly(true);
+        if (!rows.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers"_s)) {
+            *error = rows.lastError().text();
+            return false;
+        }
+        QSqlQuery probe(target);
+        const bool probeReady = probe.prepare(u"SELECT Id FROM Manufacturers WHERE Name IS ? LIMIT 1"_s);
+        while (rows.next()) {
+            const qint64 oldId = rows.value(0).toLongLong();
+            probe.bindValue(0, rows.value(1));
+            if (probeReady && probe.exec() && probe.next()) {
+                manufacturerIds.insert(oldId, probe.value(0).toLongLong());
+                probe.finish();
+                continue;
+            }
+            probe.finish();
+            QSqlQuery insert(target);
+            insert.prepare(u"INSERT INTO Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
+            insert.addBindValue(rows.value(1));
+            insert.addBindValue(rows.value(2));
+            if (!insert.exec()) {
+                *error = insert.lastError().text();
+                return false;
+            }
+            manufacturerIds.insert(oldId, insert.lastInsertId().toLongLong());
+            ++*added;
+        }
+    }
+
+    const TableInfo incoming = tableInfo(source, u"Models"_s);
+    const TableInfo local = tableInfo(target, u"Models"_s);
+    if (!incoming.exists() || !local.exists())
+        return true;
+    QSqlQuery rows(source);
+    rows.setForwardOnly(true);
+    if (!rows.exec(u"SELECT * FROM Models"_s)) {
+        *error = rows.lastError().text();
+        return false;
+    }
+    const int manufacturerField = indexOfName(incoming.columns, u"ManufacturerId"_s);
+    const int nameField = indexOfName(incoming.columns, u"Name"_s);
+    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
+    const int manufacturerColumn = indexOfName(columns, u"ManufacturerId"_s);
+    QSqlQuery probe(target);
+    const bool probeReady = probe.prepare(u"SELECT Id FROM Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
+    while (manufacturerField >= 0 && nameField >= 0 && rows.next()) {
+        const auto mapped = manufacturerIds.constFind(rows.value(manufacturerField).toLongLong());
+        if (mapped == manufacturerIds.constEnd())
+            continue;
+        probe.bindValue(0, *mapped);
+        probe.bindValue(1, rows.value(nameField));
+        const bool present = probeReady && probe.exec() && probe.next();
+        probe.finish();
+        if (present)
+            continue;
+        QHash<QString, QVariant> overrides;
+        if (manufacturerColumn >= 0)
+            overrides.insert(columns.at(manufacturerColumn), QVariant(qint64(*mapped)));
+        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, overrides);
+        if (!insertRow(target, u"Models"_s, columns, values, nullptr, error, false))
+            return false;
+        ++*added;
+    }
+    return true;
+}
+
+bool mergeGeneric(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    const QList<TableInfo> localTables = tables(target);
+    for (const TableInfo &incoming : tables(source)) {
+        const TableInfo local = findTable(localTables, incoming.name);
+        if (local.exists() && !mergeSimpleTable(source, target, incoming, local, nullptr, added, error))
+            return false;
+    }
+    return true;
+}
+
+// The generic report tables say in ReportType (2 a vehicle unit, anything else a card) which header a row
+// hangs on.
+bool mergeReportRows(const QSqlDatabase &source, const QSqlDatabase &target, const TableInfo &incoming,
+    const TableInfo &local, const QHash<qint64, qint64> &cardIds, const QHash<qint64, qint64> &tachographIds,
+    int *added, QString *error)
+{
+    QSqlQuery rows(source);
+    if (!readTable(rows, incoming.name, error))
+        return false;
+    const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
+    const int reportField = indexOfName(incoming.columns, reportIdColumnName);
+    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
+    if (typeField < 0 || reportField < 0 || columns.isEmpty())
+        return true;
+    const int reportColumn = indexOfName(columns, reportIdColumnName);
+    const bool ignoreOnConflict = local.primaryKeyColumns.size() >= 2;
+    QSqlQuery probe(target);
+    while (rows.next()) {
+        const QHash<qint64, qint64> &ids = rows.value(typeField).toInt() == 2 ? tachographIds : cardIds;
+        const auto mapped = ids.constFind(rows.value(reportField).toLongLong());
+        if (mapped == ids.constEnd())
+            continue;
+        QHash<QString, QVariant> overrides;
+        if (reportColumn >= 0)
+            overrides.insert(columns.at(reportColumn), QVariant(qint64(*mapped)));
+        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, overrides);
+        if (!storeRow(target, probe, local, columns, values, ignoreOnConflict, added, error))
+            return false;
+    }
+    return true;
+}
+
+// The legacy report file has no index that a duplicate probe of its child tables can use, so every probe
+// would scan the whole table. These indexes add no row and change no value; they serve later merges too.
+void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &localTables)
+{
+    static const struct
+    {
+        QString table;
+        QStringList columns;
+    } indexes[] = {
+        {u"Events"_s, {u"ReportId"_s, u"EventBeginTime"_s}},
+        {u"Faults"_s, {u"ReportId"_s, u"FaultBeginTime"_s}},
+        {u"Vehicles"_s, {u"ReportId"_s, u"VehicleFirstUsed"_s}},
+        {u"ActivityChanges"_s, {u"ReportId"_s, u"ActivityDailyPresenceCounter1"_s, u"Time"_s}},
+        {u"DriverActivities"_s, {u"ReportId"_s, u"ActivityRecordDate"_s}},
+        {u"Places"_s, {u"ReportId"_s, u"EntryTime"_s}},
+        {u"TachoEvents"_s, {u"ReportId"_s, u"EventBeginTime"_s}},
+        {u"TachoFaults"_s, {u"ReportId"_s, u"FaultBeginTime"_s}},
+        {u"TachoOverSpeedingEvents"_s, {u"ReportId"_s, u"EventBeginTime"_s}},
+        {u"TachoCalibrationData"_s, {u"ReportId"_s}},
+        {u"TachoDayInformation"_s, {u"ReportId"_s, u"DayNo"_s}},
+        {u"TachoCardIWData"_s, {u"ReportId"_s, u"CardInsertionDate"_s}},
+        {u"TachoActivityDaily"_s, {u"ReportId"_s, u"DayNo"_s, u"TimeOfChange"_s}},
+        {u"TachoPlaceDailyWorkPeriod"_s, {u"ReportId"_s, u"DayNo"_s, u"EntryTime"_s}},
+        {u"TachoSpecificConditionData"_s, {u"ReportId"_s, u"DayNo"_s, u"EntryTime"_s}},
+        {u"TachoDetailedSpeedData"_s, {u"ReportId"_s, u"SpeedBlockBeginDate"_s}},
+        {u"TachoVUIdentification"_s, {u"ReportId"_s, u"Description"_s}},
+        {u"TachoSensorPaired"_s, {u"ReportId"_s, u"Description"_s}},
+    };
+    for (const auto &index : indexes) {
+        const TableInfo local = findTable(localTables, index.table);
+        bool complete = local.exists();
+        for (const QString &column : index.columns)
+            complete = complete && indexOfName(local.columns, column) >= 0;
+        if (!complete)
+            continue;
+        // A failure only leaves the merge slower: the probes find the same rows without the index.
+        QSqlQuery query(target);
+        query.exec(u"CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)"_s.arg(
+            quoteIdentifier(u"idx_merge_"_s + index.table), quoteIdentifier(local.name), quotedList(index.columns)));
+    }
+}
+
+// Checks that the incoming file is a whole SQLite database before anything is copied or merged.
+bool checkIncoming(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    QString problem;
+    if (!query.exec(u"PRAGMA quick_check"_s)) {
+        problem = query.lastError().text();
+    } else if (!query.next()) {
+        problem = u"нет ответа проверки"_s;
+    } else {
+        const QString first = query.value(0).toString();
+        if (first != u"ok"_s || query.next())
+            problem = first;
+    }
+    if (problem.isEmpty())
+        return true;
+    *error = u"База данных в пакете повреждена: %1"_s.arg(problem);
+    return false;
+}
+
+bool mergeByRule(
+    const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    if (fileName == u"VehicleConfigurations.db"_s)
+        return mergeVehicleConfigurations(source, target, added, error);
+    if (fileName == u"SettingsDB.db"_s)
+        return mergeSettings(source, target, added, error);
+    if (fileName == u"MasterDB.db"_s)
+        return mergeNamedList(source, target, u"Masters"_s, u"FullName"_s, added, error);
+    if (fileName == u"CustomersDB.db"_s)
+        return mergeNamedList(source, target, u"Customers"_s, u"CustomerName"_s, added, error);
+    if (fileName == u"VehicleDB.db"_s)
+        return mergeVehicleCatalog(source, target, added, error);
+    if (fileName == u"driver_cards.db"_s)
+        return mergeDriverCards(source, target, added, error);
+    return mergeGeneric(source, target, added, error);
+}
+
+bool mergeFiles(const QString &incomingPath, const QString &localPath, int *added, QString *error)
+{
+    // Both connections are declared before any query, so they are removed after the last handle is gone.
+    storage::SqlConnection source(u"TessaronMergeSource"_s, incomingPath);
+    std::optional<storage::SqlConnection> target;
+    if (!source.isOpen()) {
+        *error = source.openError();
+        return false;
+    }
+    if (!checkIncoming(source.database(), error))
+        return false;
+
+    if (!QFileInfo::exists(localPath)) {
+        source.close();
+        if (!ensureParent(localPath, error))
+            return false;
+        if (!QFile::copy(incomingPath, localPath)) {
+            *error = u"Не удалось перенести новую базу: %1"_s.arg(localPath);
+            return false;
+        }
+        return true;
+    }
+
+    target.emplace(u"TessaronMergeTarget"_s, localPath);
+    if (!target->isOpen()) {
+        *error = target->openError();
+        return false;
+    }
+    storage::TransactionGuard transaction(target->database());
+    if (!transaction.isActive()) {
+        *error = transaction.errorText();
+        return false;
+    }
+    if (!mergeByRule(QFileInfo(localPath).fileName(), source.database(), target->database(), added, error))
+        return false;
+    if (!transaction.commit()) {
+        *error = transaction.errorText();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isGeneratedColumn(const QString &column)
+{
+    return column.compare(u"ImportDate"_s, Qt::CaseInsensitive) == 0
+        || column.compare(u"CreationTimestamp"_s, Qt::CaseInsensitive) == 0;
+}
+
+QList<TableInfo> tables(const QSqlDatabase &database)
+{
+    QStringList names;
+    {
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        if (!query.exec(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+                        "ORDER BY name"_s))
+            return {};
+        while (query.next())
+            names.append(query.value(0).toString());
+    }
+    QList<TableInfo> list;
+    for (const QString &name : std::as_const(names)) {
+        QSqlQuery query(database);
+        if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
+            continue;
+        TableInfo info;
+        info.name = name;
+        while (query.next()) {
+            const QString column = query.value(1).toString();
+            info.columns.append(column);
+            if (query.value(5).toInt() > 0)
+                info.primaryKeyColumns.append(column);
+        }
+        if (!info.columns.isEmpty())
+            list.append(info);
+    }
+    return list;
+}
+
+TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
+{
+    return findTable(tables(database), table);
+}
+
+QStringList commonColumns(const TableInfo &a, const TableInfo &b)
+{
+    QStringList common;
+    for (const QString &column : a.columns) {
+        if (indexOfName(b.columns, column) >= 0)
+            common.append(column);
+    }
+    return common;
+}
+
+QList<QVariant> rowValues(const QSqlRecord &row, const QStringList &targetColumns, const QStringList &sourceColumns,
+    const QHash<QString, QVariant> &overrides)
+{
+    QList<QVariant> values;
+    values.reserve(targetColumns.size());
+    for (const QString &column : targetColumns) {
+        const auto override = overrides.constFind(column);
+        if (override != overrides.constEnd()) {
+            values.append(*override);
+            continue;
+        }
+        const qsizetype position = sourceColumns.indexOf(column);
+        values.append(position >= 0 ? row.value(int(position)) : QVariant());
+    }
+    return values;
+}
+
+bool sameValue(QSqlQuery &query, const QString &table, const QStringList &columns, const QList<QVariant> &values,
+    qint64 *foundId, const QString &idColumn)
+{
+    if (columns.isEmpty())
+        return false;
+    QStringList conditions;
+    conditions.reserve(columns.size());
+    for (const QString &column : columns)
+        conditions.append(quoteIdentifier(column) + u" IS ?"_s);
+    const QString statement = u"SELECT %1 FROM %2 WHERE %3 LIMIT 1"_s.arg(
+        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
+    if (query.lastQuery() != statement && !query.prepare(statement))
+        return false;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        query.bindValue(int(i), values.value(i));
+    const bool found = query.exec() && query.next();
+    if (found)
+        *foundId = query.value(0).toLongLong();
+    query.finish();
+    return found;
+}
+
+bool insertRow(const QSqlDatabase &target, const QString &table, const QStringList &columns,
+    const QList<QVariant> &values, qint64 *insertedId, QString *error, bool ignoreOnConflict)
+{
+    if (columns.isEmpty())
+        return false;
+    return runInsert(target, table, columns, values, insertedId, error, ignoreOnConflict) >= 0;
+}
+
+bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, const TableInfo &sourceInfo,
+    const TableInfo &targetInfo, const QHash<qint64, qint64> *reportIdMap, int *added, QString *error)
+{
+    const QStringList common = commonColumns(sourceInfo, targetInfo);
+    const QStringList columns = insertColumnsFor(common, targetInfo);
+    if (columns.isEmpty())
+        return true;
+    QSqlQuery rows(source);
+    if (!readTable(rows, sourceInfo.name, error))
+        return false;
+    // The report id is found in any letter case: a row must never keep an incoming id that names another
+    // local report.
+    const int reportColumn = reportIdMap ? indexOfName(common, reportIdColumnName) : -1;
+    const int reportField = reportColumn >= 0 ? indexOfName(sourceInfo.columns, reportIdColumnName) : -1;
+    QSqlQuery probe(target);
+    while (rows.next()) {
+        QHash<QString, QVariant> overrides;
+        if (reportField >= 0) {
+            const auto mapped = reportIdMap->constFind(rows.value(reportField).toLongLong());
+            if (mapped == reportIdMap->constEnd())
+                continue;
+            overrides.insert(common.at(reportColumn), QVariant(qint64(*mapped)));
+        }
+        const QList<QVariant> values = rowValues(rows.record(), columns, sourceInfo.columns, overrides);
+        if (!storeRow(target, probe, targetInfo, columns, values, true, added, error))
+            return false;
+    }
+    return true;
+}
+
+bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error)
+{
+    if (!QFileInfo::exists(incomingPath))
+        return true;
+    // Rows and text are kept apart until the outcome is known: the caller's counter grows only by a committed
+    // merge, and a text left in the caller's variable can never be taken for a failure of this one.
+    int count = 0;
+    QString failure;
+    if (!mergeFiles(incomingPath, localPath, &count, &failure)) {
+        *error = failure.isEmpty() ? u"Не удалось объединить базу данных: %1"_s.arg(localPath) : failure;
+        return false;
+    }
+    *added += count;
+    return true;
+}
+
+bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
+    const QString &nameColumn, int *added, QString *error)
+{
+    const TableInfo incoming = tableInfo(source, table);
+    const TableInfo local = tableInfo(target, table);
+    if (!incoming.exists() || !local.exists())
+        return true;
+    const QStringList common = commonColumns(incoming, local);
+    if (indexOfName(common, nameColumn) < 0)
+        return true;
+    const QStringList columns = insertColumnsFor(common, local);
+    QSqlQuery rows(source);
+    if (!readTable(rows, incoming.name, error))
+        return false;
+    const int nameField = indexOfName(incoming.columns, nameColumn);
+    const QString keyColumn = local.primaryKeyColumns.value(0);
+    QSqlQuery probe(target);
+    const bool probeReady = probe.prepare(u"SELECT %1 FROM %2 WHERE %3 IS ? LIMIT 1"_s.arg(
+        quoteIdentifier(keyColumn), quoteIdentifier(table), quoteIdentifier(nameColumn)));
+    while (rows.next()) {
+        probe.bindValue(0, rows.value(nameField));
+        const bool present = probeReady && probe.exec() && probe.next();
+        probe.finish();
+        if (present)
+            continue;
+        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
+        if (!insertRow(target, table, columns, values, nullptr, error, false))
+            return false;
+        ++*added;
+    }
+    return true;
+}
+
+QHash<qint64, qint64> mergeReportParents(
+    const QSqlDatabase &source, const QSqlDatabase &target, const QString &table, int *added, QString *error)
+{
+    const TableInfo incoming = tableInfo(source, table);
+    const TableInfo local = tableInfo(target, table);
+    if (!incoming.exists() || !local.exists() || !incoming.isSingleKeyed() || !local.isSingleKeyed())
+        return {};
+    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
+    QSqlQuery rows(source);
+    if (!readTable(rows, incoming.name, error))
+        return {};
+    const int keyField = indexOfName(incoming.columns, incoming.keyColumn());
+    QHash<qint64, qint64> ids;
+    QSqlQuery probe(target);
+    while (rows.next()) {
+        const qint64 oldId = rows.value(keyField).toLongLong();
+        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
+        const Comparison comparison = comparisonOf(columns, values);
+        qint64 localId = 0;
+        if (!sameValue(probe, local.name, comparison.columns, comparison.values, &localId, local.keyColumn())) {
+            if (!insertRow(target, local.name, columns, values, &localId, error, false))
+                return {};
+            ++*added;
+        }
+        ids.insert(oldId, localId);
+    }
+    return ids;
+}
+
+bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+{
+    QString failure;
+    const QHash<qint64, qint64> cardIds = mergeReportParents(source, target, u"DriverCardReports"_s, added, &failure);
+    if (!failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    const QHash<qint64, qint64> tachographIds
+        = mergeReportParents(source, target, u"TachographReports"_s, added, &failure);
+    if (!failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    const QList<TableInfo> localTables = tables(target);
+    ensureReportIndexes(target, localTables);
+    for (const TableInfo &incoming : tables(source)) {
+        if (incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
+            || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
+            continue;
+        const TableInfo local = findTable(localTables, incoming.name);
+        if (!local.exists())
+            continue;
+        bool merged = false;
+        if (indexOfName(incoming.columns, reportIdColumnName) < 0) {
+            merged = mergeSimpleTable(source, target, incoming, local, nullptr, added, error);
+        } else if (incoming.name.startsWith(u"Ddd"_s, Qt::CaseInsensitive)) {
+            merged = mergeReportRows(source, target, incoming, local, cardIds, tachographIds, added, error);
+        } else {
+            const bool tachograph = incoming.name.startsWith(u"Tacho"_s, Qt::CaseInsensitive);
+            merged = mergeSimpleTable(
+                source, target, incoming, local, tachograph ? &tachographIds : &cardIds, added, error);
+        }
+        if (!merged)
+            return false;
+    }
+    return true;
+}
+
+bool ensureParent(const QString &filePath, QString *error)
+{
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (QDir().mkpath(folder))
+        return true;
+    *error = u"Не удалось создать каталог: %1"_s.arg(folder);
+    return false;
+}
+
+} // namespace tessaron::sync

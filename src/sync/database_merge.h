@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QSqlQuery;
+class QSqlRecord;
+
+// The row-by-row merge of an incoming SQLite database into the local one. Only the synchronisation code and
+// its tests include this header. Every function works on the connections it is handed (the incoming one is
+// only read) and keeps no state; callers with an error argument pass a non-null text, written only on failure.
+namespace tessaron::sync {
+
+// A table as the database's own catalogue describes it. An empty name means the table does not exist.
+struct TableInfo
+{
+    QString name;
+    // Every column, in declaration order (the field order of a "SELECT *" row).
+    QStringList columns;
+    // The primary-key columns, in declaration order.
+    QStringList primaryKeyColumns;
+
+    bool exists() const { return !name.isEmpty(); }
+    bool isSingleKeyed() const { return primaryKeyColumns.size() == 1; }
+    // The key column of a single-keyed table, else empty.
+    QString keyColumn() const { return isSingleKeyed() ? primaryKeyColumns.constFirst() : QString(); }
+};
+
+// "ImportDate" and "CreationTimestamp", in any letter case: stamps of when a row was stored, left out of
+// every duplicate test.
+bool isGeneratedColumn(const QString &column);
+
+// Every table of the database except SQLite's own, in name order. A table whose columns cannot be read is
+// left out; a failing catalogue query gives an empty list.
+QList<TableInfo> tables(const QSqlDatabase &database);
+
+// The first table of tables() whose name equals the given one in any letter case, else an empty TableInfo.
+TableInfo tableInfo(const QSqlDatabase &database, const QString &table);
+
+// The columns of a, in a's order and spelling, that b has in any letter case.
+QStringList commonColumns(const TableInfo &a, const TableInfo &b);
+
+// One value per target column: the override under that exact name, else the row's field of the source column
+// of exactly that name, else null. The row is the current row of a "SELECT *" over the source table.
+QList<QVariant> rowValues(const QSqlRecord &row, const QStringList &targetColumns, const QStringList &sourceColumns,
+    const QHash<QString, QVariant> &overrides);
+
+// The duplicate probe: true when the table holds a row equal in every given column (IS, so NULL equals NULL),
+// with that row's id column in *foundId. No columns, no row or a failing statement give false. The query is
+// prepared only when it does not already hold this statement, so one query can serve a whole table pass.
+bool sameValue(QSqlQuery &query, const QString &table, const QStringList &columns, const QList<QVariant> &values,
+    qint64 *foundId, const QString &idColumn);
+
+// Inserts one row ("INSERT OR IGNORE" when ignoreOnConflict). False with no columns (error untouched) or when
+// the statement fails (error set). On success *insertedId, when given, receives the last insert id.
+bool insertRow(const QSqlDatabase &target, const QString &table, const QStringList &columns,
+    const QList<QVariant> &values, qint64 *insertedId, QString *error, bool ignoreOnConflict);
+
+// Merges one table: rows of the source that the target lacks are inserted and counted in *added. A single-keyed
+// target assigns its own keys and drops rows equal to one it has (generated columns aside); any other target
+// takes every common column through "INSERT OR IGNORE". With a report-id map, rows whose ReportId the map lacks
+// are dropped and the others take the mapped id. False, with the error set, when a read or insert fails.
+bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, const TableInfo &sourceInfo,
+    const TableInfo &targetInfo, const QHash<qint64, qint64> *reportIdMap, int *added, QString *error);
+
+// Merges the incoming database file into the local one by the rule of the local file's name (exact letter
+// case): "SettingsDB.db", "MasterDB.db", "CustomersDB.db", "VehicleConfigurations.db", "VehicleDB.db" and
+// "driver_cards.db" have their own rules, any other name the generic one. A missing incoming file is nothing
+// to merge. A missing local file becomes a copy of the incoming one (nothing counted). An incoming file that
+// is no sound SQLite database is refused. The merge runs in one transaction: on false the local file is as
+// it was, *added is unchanged and *error says why; on success the rows written are added to *added.
+bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
+
+// Adds each name of the incoming list that the local one lacks (exact comparison); names already present
+// keep their local row. Counts each insert.
+bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
+    const QString &nameColumn, int *added, QString *error);
+
+// Merges one report header table and returns the map from every incoming report id to the id of the equal
+// local report, inserted when missing. A failure shows only in a non-empty *error (the map is then empty);
+// a table missing or not single-keyed on either side gives an empty map and no error.
+QHash<qint64, qint64> mergeReportParents(
+    const QSqlDatabase &source, const QSqlDatabase &target, const QString &table, int *added, QString *error);
+
+// The rule of the legacy report database: report headers first, then every child table with its rows moved
+// to the local report ids; rows of reports the incoming file lacks are dropped.
+bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
+
+// Creates the parent folder of the file path with every missing parent. On failure *error is
+// "Не удалось создать каталог: <folder>" and the result false.
+bool ensureParent(const QString &filePath, QString *error);
+
+} // namespace tessaron::sync

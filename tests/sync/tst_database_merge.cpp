@@ -1,0 +1,529 @@
+#include "sync/database_merge.h"
+
+#include "storage/calibration_repository.h"
+#include "storage/customer_repository.h"
+#include "storage/master_repository.h"
+#include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
+#include "storage/vehicle_catalog_repository.h"
+#include "storage/vehicle_configuration_repository.h"
+#include "support/sqlite_probe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using tessaron::sync::mergeDatabase;
+using tessaron::test::SqliteProbe;
+
+namespace {
+
+enum Kind { Settings, Masters, Customers, Vehicles, Configurations, Calibrations, Reports };
+
+// The legacy report file's tables that the rule treats differently, as the report database lays them out;
+// the incoming Events table spells its report column "reportid".
+const QStringList reportSchema = {
+    u"CREATE TABLE DriverCardReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, CardNumber TEXT, "
+    "ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP)"_s,
+    u"CREATE TABLE Events (EventId INTEGER PRIMARY KEY AUTOINCREMENT, %1 INTEGER, EventType TEXT, "
+    "ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP)"_s,
+    u"CREATE TABLE ActivityChanges (ActivityChangeId INTEGER PRIMARY KEY AUTOINCREMENT, ReportId INTEGER, "
+    "ActivityDailyPresenceCounter1 TEXT, Time TEXT, ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP)"_s,
+    u"CREATE TABLE TachographReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, VIN TEXT, "
+    "ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP)"_s,
+    u"CREATE TABLE TachoEvents (EventId INTEGER PRIMARY KEY AUTOINCREMENT, ReportId INTEGER NOT NULL, "
+    "EventType TEXT)"_s,
+    u"CREATE TABLE DddRows (RowId INTEGER PRIMARY KEY AUTOINCREMENT, ReportId INTEGER NOT NULL, "
+    "ReportType INTEGER NOT NULL, Dataset TEXT NOT NULL, RowIndex INTEGER NOT NULL, Json TEXT NOT NULL)"_s,
+    u"CREATE TABLE DddReportMeta (ReportId INTEGER NOT NULL, ReportType INTEGER NOT NULL, Json TEXT NOT NULL, "
+    "PRIMARY KEY(ReportId, ReportType))"_s,
+};
+
+void execute(const QString &path, const QStringList &statements, const QVariantList &values = {})
+{
+    const SqliteProbe probe(path);
+    for (const QString &statement : statements)
+        QVERIFY2(probe.execute(statement, values), qPrintable(statement));
+}
+
+void makeReportFile(const QString &path, const QString &eventReportColumn)
+{
+    for (const QString &statement : reportSchema)
+        execute(path, {statement.contains(u"%1"_s) ? statement.arg(eventReportColumn) : statement});
+}
+
+// A database file as the application writes it, with three records of its kind when withRows.
+void makeDatabase(Kind kind, const QString &path, bool withRows)
+{
+    const int count = withRows ? 3 : 0;
+    switch (kind) {
+    case Settings: {
+        tessaron::storage::SettingsRepository repository(path);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(repository.setString(u"Sync"_s, u"Key%1"_s.arg(i), u"значение %1"_s.arg(i)));
+        break;
+    }
+    case Masters: {
+        tessaron::storage::MasterRepository repository(path);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(repository.addMaster(u"Мастер %1"_s.arg(i)) > 0);
+        break;
+    }
+    case Customers: {
+        tessaron::storage::CustomerRepository repository(path);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(repository.addCustomer(u"Клиент %1"_s.arg(i), u"Адрес"_s, {}) > 0);
+        break;
+    }
+    case Vehicles: {
+        tessaron::storage::VehicleCatalogRepository repository(path);
+        for (int i = 0; i < count; ++i) {
+            tessaron::storage::VehicleModel model;
+            model.manufacturerId = repository.addManufacturer(u"Завод %1"_s.arg(i));
+            model.name = u"Модель %1"_s.arg(i);
+            QVERIFY(repository.addModel(model) > 0);
+        }
+        break;
+    }
+    case Configurations: {
+        tessaron::storage::VehicleConfigurationRepository repository(path);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(repository.saveConfiguration(u"MAN"_s, u"TGX %1"_s.arg(i), u"{}"_s));
+        break;
+    }
+    case Calibrations: {
+        tessaron::storage::CalibrationRepository repository(path);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(repository.insertCalibration({{u"VehicleRegistrationNumber"_s, u"А%1ВС"_s.arg(i)}}) > 0);
+        break;
+    }
+    case Reports:
+        makeReportFile(path, u"ReportId"_s);
+        for (int i = 1; i <= count; ++i) {
+            execute(path,
+                {u"INSERT INTO DriverCardReports (CardNumber) VALUES (?)"_s,
+                    u"INSERT INTO TachographReports (VIN) VALUES (?)"_s},
+                {u"№%1"_s.arg(i)});
+            execute(path,
+                {u"INSERT INTO Events (ReportId, EventType) VALUES (?, 'e')"_s,
+                    u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (?, 't')"_s,
+                    u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES (?, 2, 'x', 0, '{}')"_s,
+                    u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (?, 1, '{}')"_s},
+                {i});
+        }
+        break;
+    }
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every row of every table, to show that a failed merge left the file as it was.
+QStringList dump(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return {u"<no file>"_s};
+    const SqliteProbe probe(path);
+    QStringList lines;
+    for (const QVariantList &table : probe.rows(u"SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"_s)) {
+        const QString name = table.value(0).toString();
+        for (const QVariantList &row :
+            probe.rows(u"SELECT * FROM %1 ORDER BY rowid"_s.arg(tessaron::storage::quoteIdentifier(name)))) {
+            QStringList fields {name};
+            for (const QVariant &field : row)
+                fields.append(field.isNull() ? u"NULL"_s : field.toString());
+            lines.append(fields.join(u'|'));
+        }
+    }
+    return lines;
+}
+
+// A trigger that lets two writes of the table through and refuses the third.
+void failOnThirdWrite(const QString &path, const QString &table)
+{
+    const QString body = u"BEGIN INSERT INTO Hits VALUES (1); "
+                         "SELECT RAISE(ABORT, 'третья запись') WHERE (SELECT count(*) FROM Hits) >= 3; END"_s;
+    execute(path,
+        {u"CREATE TABLE Hits (N INTEGER)"_s, u"CREATE TRIGGER FailInsert BEFORE INSERT ON %1 "_s.arg(table) + body,
+            u"CREATE TRIGGER FailUpdate BEFORE UPDATE ON %1 "_s.arg(table) + body});
+}
+
+} // namespace
+
+class TestDatabaseMerge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void eachRuleCopiesMergesAndRecognisesItsRows_data();
+    void eachRuleCopiesMergesAndRecognisesItsRows();
+    void settingsTakeTheNewerValue_data();
+    void settingsTakeTheNewerValue();
+    void namesConfigurationsAndModelsMatchAsStored();
+    void genericRuleHandlesEveryTableShape();
+    void reportRowsFollowTheirReports();
+    void failedRuleLeavesLocalDataAsItWas_data();
+    void failedRuleLeavesLocalDataAsItWas();
+    void unsoundFilesAreRefused_data();
+    void unsoundFilesAreRefused();
+    void failedCommitIsReported();
+
+private:
+    QString path(const QString &name) const { return m_directory->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_directory;
+    QStringList m_connections;
+};
+
+void TestDatabaseMerge::init()
+{
+    QTest::failOnWarning(QRegularExpression(u"still in use"_s));
+    m_directory = std::make_unique<QTemporaryDir>();
+    m_connections = QSqlDatabase::connectionNames();
+}
+
+void TestDatabaseMerge::cleanup()
+{
+    QCOMPARE(QSqlDatabase::connectionNames(), m_connections);
+}
+
+void TestDatabaseMerge::eachRuleCopiesMergesAndRecognisesItsRows_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("addedToEmpty");
+    QTest::addColumn<int>("addedAgain");
+    // Settings rows with equal stamps are rewritten and counted every time (-1: every row of the file).
+    QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << -1 << -1;
+    QTest::addRow("settings under another case: generic") << int(Settings) << u"settingsdb.db"_s << 3 << 0;
+    QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s << 3 << 0;
+    QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s << 3 << 0;
+    QTest::addRow("vehicle catalogue") << int(Vehicles) << u"VehicleDB.db"_s << 6 << 0;
+    QTest::addRow("vehicle configurations") << int(Configurations) << u"VehicleConfigurations.db"_s << 3 << 0;
+    QTest::addRow("calibrations: generic") << int(Calibrations) << u"CalibrationDB.db"_s << 3 << 0;
+    QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << 18 << 0;
+    QTest::addRow("current reports: generic") << int(Reports) << u"ReportsDB.db"_s << 18 << 0;
+}
+
+void TestDatabaseMerge::eachRuleCopiesMergesAndRecognisesItsRows()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, fileName);
+    QFETCH(int, addedToEmpty);
+    QFETCH(int, addedAgain);
+    const QString incoming = path(u"incoming.db"_s);
+    makeDatabase(Kind(kind), incoming, true);
+    if (addedToEmpty < 0)
+        addedToEmpty = addedAgain = SqliteProbe(incoming).scalar(u"SELECT count(*) FROM Settings"_s).toInt();
+
+    const QString copied = path(u"new/folder/"_s + fileName);
+    int added = 5;
+    QString error;
+    QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
+    QCOMPARE(added, 5);
+    QCOMPARE(contentOf(copied), contentOf(incoming));
+    QVERIFY(mergeDatabase(incoming, copied, &added, &error));
+    QCOMPARE(added, 5 + addedAgain);
+
+    const QString local = path(u"local/"_s + fileName);
+    QVERIFY(QDir().mkpath(path(u"local"_s)));
+    makeDatabase(Kind(kind), local, false);
+    added = 0;
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    QCOMPARE(added, addedToEmpty);
+    added = 0;
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    QCOMPARE(added, addedAgain);
+    QVERIFY(error.isEmpty());
+    QVERIFY(mergeDatabase(path(u"absent.db"_s), local, &added, &error));
+    QCOMPARE(added, addedAgain);
+}
+
+void TestDatabaseMerge::settingsTakeTheNewerValue_data()
+{
+    QTest::addColumn<QString>("incomingStamp");
+    QTest::addColumn<QString>("expectedValue");
+    QTest::addColumn<int>("notCounted");
+    QTest::addRow("older") << u"2024-05-01 09:59:59"_s << u"местное"_s << 1;
+    QTest::addRow("equal") << u"2024-05-01 10:00:00"_s << u"пришедшее"_s << 0;
+    QTest::addRow("newer") << u"2024-05-01 10:00:01"_s << u"пришедшее"_s << 0;
+}
+
+void TestDatabaseMerge::settingsTakeTheNewerValue()
+{
+    QFETCH(QString, incomingStamp);
+    QFETCH(QString, expectedValue);
+    QFETCH(int, notCounted);
+    const QString local = path(u"SettingsDB.db"_s);
+    const QString incoming = path(u"incoming.db"_s);
+    makeDatabase(Settings, local, true);
+    QVERIFY(QFile::copy(local, incoming));
+    const QString update = u"UPDATE Settings SET Value = ?, LastModified = ? WHERE Key = 'Key1'"_s;
+    QVERIFY(SqliteProbe(local).execute(update, {u"местное"_s, u"2024-05-01 10:00:00"_s}));
+    QVERIFY(SqliteProbe(incoming).execute(update, {u"пришедшее"_s, incomingStamp}));
+
+    int added = 0;
+    QString error;
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    const SqliteProbe probe(local);
+    QCOMPARE(probe.scalar(u"SELECT Value FROM Settings WHERE Key = 'Key1'"_s).toString(), expectedValue);
+    QCOMPARE(added, probe.scalar(u"SELECT count(*) FROM Settings"_s).toInt() - notCounted);
+}
+
+void TestDatabaseMerge::namesConfigurationsAndModelsMatchAsStored()
+{
+    // A trailing blank makes another master.
+    const QString masters = path(u"MasterDB.db"_s);
+    const QString incomingMasters = path(u"masters.db"_s);
+    tessaron::storage::MasterRepository(masters).addMaster(u"Петров П.П."_s);
+    tessaron::storage::MasterRepository(incomingMasters).addMaster(u"Петров П.П."_s);
+    QVERIFY(SqliteProbe(incomingMasters).execute(u"INSERT INTO Masters (FullName) VALUES ('Петров П.П. ')"_s));
+    int added = 0;
+    QString error;
+    QVERIFY(mergeDatabase(incomingMasters, masters, &added, &error));
+    QCOMPARE(added, 1);
+
+    // Letter case and surrounding blanks do not make another configuration; the stored one is kept.
+    const QString configurations = path(u"VehicleConfigurations.db"_s);
+    const QString incomingConfigurations = path(u"configurations.db"_s);
+    tessaron::storage::VehicleConfigurationRepository(configurations)
+        .saveConfiguration(u"MAN"_s, u"TGX"_s, u"{\"local\":1}"_s);
+    makeDatabase(Configurations, incomingConfigurations, false);
+    QVERIFY(SqliteProbe(incomingConfigurations)
+                .execute(u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES "
+                         "(' man ', 'tgx ', '{}'), ('MAN', 'TGS', '{}')"_s));
+    added = 0;
+    QVERIFY(mergeDatabase(incomingConfigurations, configurations, &added, &error));
+    QCOMPARE(added, 1);
+    QCOMPARE(
+        SqliteProbe(configurations).scalar(u"SELECT ParametersJson FROM VehicleConfigurations WHERE Model = 'TGX'"_s),
+        QVariant(u"{\"local\":1}"_s));
+
+    // Manufacturers are matched by name and their models follow the local id; a model without its
+    // manufacturer is dropped.
+    const QString vehicles = path(u"VehicleDB.db"_s);
+    const QString incomingVehicles = path(u"vehicles.db"_s);
+    tessaron::storage::VehicleCatalogRepository(vehicles).addManufacturer(u"Завод 2"_s);
+    makeDatabase(Vehicles, incomingVehicles, true);
+    QVERIFY(
+        SqliteProbe(incomingVehicles).execute(u"INSERT INTO Models (Name, ManufacturerId) VALUES ('Сирота', 99)"_s));
+    added = 0;
+    QVERIFY(mergeDatabase(incomingVehicles, vehicles, &added, &error));
+    QCOMPARE(added, 2 + 3);
+    const SqliteProbe probe(vehicles);
+    QCOMPARE(probe.scalar(u"SELECT ManufacturerId FROM Models WHERE Name = 'Модель 2'"_s), QVariant(1));
+    QCOMPARE(probe.scalar(u"SELECT count(*) FROM Models WHERE Name = 'Сирота'"_s), QVariant(0));
+}
+
+void TestDatabaseMerge::genericRuleHandlesEveryTableShape()
+{
+    const QString incoming = path(u"incoming.db"_s);
+    const QString local = path(u"Other.db"_s);
+    execute(incoming,
+        {u"CREATE TABLE \"we\"\"ird\" (Id INTEGER PRIMARY KEY AUTOINCREMENT, \"na\"\"me\" TEXT, Note TEXT, "
+         "OnlyHere TEXT, ImportDate TEXT)"_s,
+            u"INSERT INTO \"we\"\"ird\" (\"na\"\"me\", Note, OnlyHere, ImportDate) VALUES "
+            "('a', NULL, 'x', '2020'), ('a', NULL, 'y', '2021'), ('b', 'n', 'z', '2022')"_s,
+            u"CREATE TABLE Stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
+            u"INSERT INTO Stamps VALUES (1, '2020', '2020'), (2, '2020', '2020')"_s,
+            u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
+            u"INSERT INTO Pairs VALUES (1, 1, 'incoming'), (1, 2, 'incoming')"_s, u"CREATE TABLE Loose (V TEXT)"_s,
+            u"INSERT INTO Loose VALUES ('one'), ('two')"_s});
+    execute(local,
+        {u"CREATE TABLE \"WE\"\"IRD\" (id INTEGER PRIMARY KEY AUTOINCREMENT, \"NA\"\"ME\" TEXT, note TEXT, "
+         "LocalOnly TEXT DEFAULT 'default', importdate TEXT)"_s,
+            u"INSERT INTO \"WE\"\"IRD\" (\"NA\"\"ME\", note) VALUES ('b', 'n')"_s,
+            u"CREATE TABLE stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
+            u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
+            u"INSERT INTO Pairs VALUES (1, 1, 'local')"_s, u"CREATE TABLE Loose (V TEXT)"_s});
+
+    int added = 0;
+    QString error;
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    // One new name (NULL equals NULL, the stamp is no difference), both stamp-only rows, one new pair, two
+    // keyless rows.
+    QCOMPARE(added, 1 + 2 + 1 + 2);
+    const SqliteProbe probe(local);
+    QCOMPARE(probe.rows(u"SELECT \"NA\"\"ME\", note, LocalOnly, importdate FROM \"WE\"\"IRD\" ORDER BY id"_s),
+        (QList<QVariantList> {
+            {u"b"_s, u"n"_s, u"default"_s, QString()}, {u"a"_s, QString(), u"default"_s, u"2020"_s}}));
+    QCOMPARE(probe.scalar(u"SELECT V FROM Pairs WHERE A = 1 AND B = 1"_s), QVariant(u"local"_s));
+    QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_sequence WHERE name = 'we\"ird'"_s), QVariant(0));
+
+    added = 0;
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    QCOMPARE(added, 2 + 2);
+}
+
+void TestDatabaseMerge::reportRowsFollowTheirReports()
+{
+    const QString local = path(u"driver_cards.db"_s);
+    const QString incoming = path(u"incoming.db"_s);
+    makeReportFile(local, u"ReportId"_s);
+    execute(local,
+        {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('L1'), ('L2'), ('C1')"_s,
+            u"INSERT INTO TachographReports (VIN) VALUES ('VIN-L')"_s,
+            u"INSERT INTO Events (ReportId, EventType) VALUES (1, 'L1'), (3, 'E1')"_s,
+            u"INSERT INTO DddReportMeta VALUES (3, 1, 'local')"_s});
+    makeReportFile(incoming, u"reportid"_s);
+    execute(incoming,
+        {u"INSERT INTO DriverCardReports VALUES (1, 'C1', '2020-01-01'), (2, 'C1', '2021-01-01'), (3, 'C2', NULL)"_s,
+            u"INSERT INTO TachographReports VALUES (1, 'VIN-1', NULL)"_s,
+            u"INSERT INTO Events (reportid, EventType) VALUES (1, 'E1'), (2, 'E2'), (3, 'E3'), (99, 'orphan')"_s,
+            u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'T'), (99, 'orphan')"_s,
+            u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
+            "(1, 1, 'events', 0, 'card'), (1, 2, 'events', 0, 'unit'), (7, 1, 'events', 0, 'orphan')"_s,
+            u"INSERT INTO DddReportMeta VALUES (1, 1, 'incoming'), (1, 2, 'unit'), (3, 1, 'C2')"_s});
+
+    int added = 0;
+    QString error;
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    // Reports C2 and VIN-1; events E2 and E3; one tachograph event; both generic rows; two of three metas.
+    QCOMPARE(added, 2 + 2 + 1 + 2 + 2);
+    const SqliteProbe probe(local);
+    QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY EventId"_s),
+        (QList<QVariantList> {{1, u"L1"_s}, {3, u"E1"_s}, {3, u"E2"_s}, {4, u"E3"_s}}));
+    QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM TachoEvents"_s), (QList<QVariantList> {{2, u"T"_s}}));
+    QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY RowId"_s),
+        (QList<QVariantList> {{3, 1, u"card"_s}, {2, 2, u"unit"_s}}));
+    QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddReportMeta ORDER BY ReportId, ReportType"_s),
+        (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
+    QCOMPARE(
+        probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s), QVariant(1));
+
+    added = 0;
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    QCOMPARE(added, 0);
+}
+
+void TestDatabaseMerge::failedRuleLeavesLocalDataAsItWas_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("table");
+    QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << u"Settings"_s;
+    QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s << u"Masters"_s;
+    QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s << u"Customers"_s;
+    QTest::addRow("vehicle catalogue") << int(Vehicles) << u"VehicleDB.db"_s << u"Models"_s;
+    QTest::addRow("vehicle configurations")
+        << int(Configurations) << u"VehicleConfigurations.db"_s << u"VehicleConfigurations"_s;
+    QTest::addRow("generic") << int(Calibrations) << u"CalibrationDB.db"_s << u"Calibrations"_s;
+    QTest::addRow("report headers") << int(Reports) << u"driver_cards.db"_s << u"TachographReports"_s;
+    QTest::addRow("report children") << int(Reports) << u"driver_cards.db"_s << u"DddReportMeta"_s;
+}
+
+void TestDatabaseMerge::failedRuleLeavesLocalDataAsItWas()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, fileName);
+    QFETCH(QString, table);
+    const QString incoming = path(u"incoming.db"_s);
+    const QString local = path(fileName);
+    makeDatabase(Kind(kind), incoming, true);
+    makeDatabase(Kind(kind), local, false);
+    failOnThirdWrite(local, table);
+    const QStringList before = dump(local);
+
+    int added = 7;
+    QString error;
+    QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+    QVERIFY2(error.contains(u"третья запись"_s), qPrintable(error));
+    QCOMPARE(added, 7);
+    QCOMPARE(dump(local), before);
+
+    execute(local, {u"DROP TRIGGER FailInsert"_s, u"DROP TRIGGER FailUpdate"_s});
+    error.clear();
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    QVERIFY(added > 7);
+}
+
+void TestDatabaseMerge::unsoundFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("localExists");
+    QTest::addRow("random bytes, no local file") << u"random"_s << false;
+    QTest::addRow("random bytes, local file") << u"random"_s << true;
+    QTest::addRow("truncated, no local file") << u"truncated"_s << false;
+    QTest::addRow("truncated, local file") << u"truncated"_s << true;
+    QTest::addRow("local path is a folder") << u"folder"_s << false;
+}
+
+void TestDatabaseMerge::unsoundFilesAreRefused()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, localExists);
+    const QString sound = path(u"sound.db"_s);
+    {
+        tessaron::storage::MasterRepository repository(sound);
+        for (int i = 0; i < 400; ++i)
+            repository.addMaster(u"Мастер с довольно длинным именем номер %1"_s.arg(i));
+    }
+    const QString incoming = path(u"incoming.db"_s);
+    const QString local = path(u"MasterDB.db"_s);
+    if (damage == u"random"_s)
+        tessaron::test::writeCorruptFile(incoming);
+    QByteArray bytes = contentOf(sound);
+    if (damage == u"truncated"_s) {
+        QFile file(incoming);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes.left(bytes.size() / 2));
+    }
+    if (damage == u"folder"_s) {
+        QVERIFY(QFile::copy(sound, incoming));
+        QVERIFY(QDir().mkpath(local));
+    }
+    if (localExists)
+        makeDatabase(Masters, local, true);
+    const QStringList before = dump(local);
+
+    int added = 3;
+    QString error;
+    QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+    QVERIFY(!error.isEmpty());
+    if (damage != u"folder"_s)
+        QVERIFY2(error.startsWith(u"База данных в пакете повреждена: "_s), qPrintable(error));
+    QCOMPARE(added, 3);
+    QCOMPARE(dump(local), before);
+    QCOMPARE(QFileInfo::exists(local), localExists || damage == u"folder"_s);
+
+    // Once the cause is gone the same merge succeeds.
+    QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
+    QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    QVERIFY(QFileInfo(local).isFile());
+}
+
+void TestDatabaseMerge::failedCommitIsReported()
+{
+    const QString incoming = path(u"incoming.db"_s);
+    const QString local = path(u"MasterDB.db"_s);
+    makeDatabase(Masters, incoming, true);
+    makeDatabase(Masters, local, false);
+    int added = 2;
+    QString error;
+    {
+        // A reader in the middle of its result keeps the file from being written (after the busy time-out).
+        tessaron::storage::SqlConnection reader(u"Reader"_s, local);
+        QSqlQuery query(reader.database());
+        QVERIFY(query.exec(u"SELECT name FROM sqlite_master"_s) && query.next());
+        QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+    }
+    QVERIFY2(error.contains(u"lock"_s), qPrintable(error));
+    QCOMPARE(added, 2);
+    QCOMPARE(SqliteProbe(local).scalar(u"SELECT count(*) FROM Masters"_s), QVariant(0));
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    QCOMPARE(added, 2 + 3);
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseMerge)
+#include "tst_database_merge.moc"

@@ -69,19 +69,32 @@ bool readTable(QSqlQuery &query, const QString &table, QString *error)
     return false;
 }
 
-// Runs one insert; the number of rows it wrote, or -1 (error set) when it failed.
-int runInsert(const QSqlDatabase &target, const QString &table, const QStringList &columns,
-    const QList<QVariant> &values, qint64 *insertedId, QString *error, bool ignoreOnConflict)
+QString insertStatement(const QString &table, const QStringList &columns, bool ignoreOnConflict)
 {
-    const QString statement = u"INSERT %1 INTO %2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
+    return u"INSERT %1 INTO %2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
-    QSqlQuery query(target);
-    if (!query.prepare(statement)) {
-        *error = query.lastError().text();
-        return -1;
-    }
-    for (const QVariant &value : values)
-        query.addBindValue(value);
+}
+
+QString probeStatement(const QString &table, const QStringList &columns, const QString &idColumn)
+{
+    QStringList conditions;
+    conditions.reserve(columns.size());
+    for (const QString &column : columns)
+        conditions.append(quoteIdentifier(column) + u" IS ?"_s);
+    return u"SELECT %1 FROM %2 WHERE %3 LIMIT 1"_s.arg(
+        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
+}
+
+void bindAll(QSqlQuery &query, const QList<QVariant> &values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values.at(i));
+}
+
+// Runs a prepared insert; the number of rows it wrote, or -1 (error set) when it failed.
+int execInsert(QSqlQuery &query, const QList<QVariant> &values, qint64 *insertedId, QString *error)
+{
+    bindAll(query, values);
     if (!query.exec()) {
         *error = query.lastError().text();
         return -1;
@@ -91,48 +104,115 @@ int runInsert(const QSqlDatabase &target, const QString &table, const QStringLis
     return query.numRowsAffected();
 }
 
-// The columns and values a duplicate is recognised by: all but the generated stamps.
-struct Comparison
+// Runs a prepared duplicate probe; a failing one finds nothing.
+bool execProbe(QSqlQuery &query, const QList<QVariant> &values, qint64 *foundId)
 {
-    QStringList columns;
-    QList<QVariant> values;
-};
-
-Comparison comparisonOf(const QStringList &columns, const QList<QVariant> &values)
-{
-    Comparison comparison;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (!isGeneratedColumn(columns.at(i))) {
-            comparison.columns.append(columns.at(i));
-            comparison.values.append(values.value(i));
-        }
-    }
-    return comparison;
+    bindAll(query, values);
+    const bool found = query.exec() && query.next();
+    if (found)
+        *foundId = query.value(0).toLongLong();
+    query.finish();
+    return found;
 }
 
-// Writes one row unless the target has it: a single-keyed target is probed first, any other is written with
-// "INSERT OR IGNORE" when ignoreOnConflict. Counts the rows written.
-bool storeRow(const QSqlDatabase &target, QSqlQuery &probe, const TableInfo &targetInfo, const QStringList &columns,
-    const QList<QVariant> &values, bool ignoreOnConflict, int *added, QString *error)
+// Where each target column lies in a "SELECT *" row of the source: the first source column of exactly that
+// name, or -1.
+QList<int> fieldPositions(const QStringList &targetColumns, const QStringList &sourceColumns)
 {
-    if (targetInfo.isSingleKeyed()) {
-        const Comparison comparison = comparisonOf(columns, values);
-        qint64 foundId = 0;
-        if (sameValue(probe, targetInfo.name, comparison.columns, comparison.values, &foundId, targetInfo.keyColumn()))
-            return true;
-        qint64 localId = 0;
-        if (runInsert(target, targetInfo.name, columns, values, &localId, error, false) < 0)
+    QList<int> positions;
+    positions.reserve(targetColumns.size());
+    for (const QString &column : targetColumns)
+        positions.append(int(sourceColumns.indexOf(column)));
+    return positions;
+}
+
+// One pass over a table of the incoming database into a local table: the columns rows are written with,
+// where their values lie in a source row, and the probe and insert, each prepared once and bound again for
+// every row, so that a large table of duplicates costs one indexed lookup per row.
+class TablePass
+{
+public:
+    TablePass(const QSqlDatabase &target, const TableInfo &sourceInfo, const TableInfo &targetInfo,
+        const QStringList &columns, bool ignoreOnConflict)
+        : m_target(targetInfo)
+        , m_columns(columns)
+        , m_fields(fieldPositions(columns, sourceInfo.columns))
+        , m_probe(target)
+        , m_insert(target)
+    {
+        QStringList compared;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (!isGeneratedColumn(columns.at(i))) {
+                compared.append(columns.at(i));
+                m_compared.append(int(i));
+            }
+        }
+        m_probeReady = targetInfo.isSingleKeyed() && !compared.isEmpty()
+            && m_probe.prepare(probeStatement(targetInfo.name, compared, targetInfo.keyColumn()));
+        const bool orIgnore = ignoreOnConflict && !targetInfo.isSingleKeyed();
+        if (!columns.isEmpty() && !m_insert.prepare(insertStatement(targetInfo.name, columns, orIgnore)))
+            m_insertError = m_insert.lastError().text();
+    }
+
+    const QStringList &columns() const { return m_columns; }
+
+    // The values of the pass's columns in the current row of a "SELECT *" over the source table.
+    QList<QVariant> values(const QSqlQuery &row) const
+    {
+        QList<QVariant> values;
+        values.reserve(m_fields.size());
+        for (const int field : m_fields)
+            values.append(field >= 0 ? row.value(field) : QVariant());
+        return values;
+    }
+
+    // True when the local table holds a row equal in every column but the generated ones.
+    bool findDuplicate(const QList<QVariant> &values, qint64 *foundId)
+    {
+        if (!m_probeReady)
             return false;
-        ++*added;
+        QList<QVariant> compared;
+        compared.reserve(m_compared.size());
+        for (const int index : std::as_const(m_compared))
+            compared.append(values.at(index));
+        return execProbe(m_probe, compared, foundId);
+    }
+
+    // The number of rows written, or -1 with the error set.
+    int insert(const QList<QVariant> &values, qint64 *insertedId, QString *error)
+    {
+        if (!m_insertError.isEmpty()) {
+            *error = m_insertError;
+            return -1;
+        }
+        return execInsert(m_insert, values, insertedId, error);
+    }
+
+    // Writes the row unless the local table has it: a single-keyed table is probed first, any other is left to
+    // the insert ("INSERT OR IGNORE" when the pass was made with ignoreOnConflict). Counts the rows written.
+    bool store(const QList<QVariant> &values, int *added, QString *error)
+    {
+        qint64 id = 0;
+        if (m_target.isSingleKeyed() && findDuplicate(values, &id))
+            return true;
+        const int written = insert(values, &id, error);
+        if (written < 0)
+            return false;
+        if (written > 0)
+            ++*added;
         return true;
     }
-    const int written = runInsert(target, targetInfo.name, columns, values, nullptr, error, ignoreOnConflict);
-    if (written < 0)
-        return false;
-    if (written > 0)
-        ++*added;
-    return true;
-}
+
+private:
+    TableInfo m_target;
+    QStringList m_columns;
+    QList<int> m_fields;
+    QList<int> m_compared;
+    bool m_probeReady = false;
+    QString m_insertError;
+    QSqlQuery m_probe;
+    QSqlQuery m_insert;
+};
 
 bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
@@ -177,7 +257,7 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     if (manufacturerField < 0 || modelField < 0 || indexOfName(common, u"Manufacturer"_s) < 0
         || indexOfName(common, u"Model"_s) < 0)
         return true;
-    const QStringList columns = insertColumnsFor(common, local);
+    TablePass pass(target, incoming, local, insertColumnsFor(common, local), false);
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return false;
@@ -200,8 +280,7 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
         probe.finish();
         if (present)
             continue;
-        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
-        if (!insertRow(target, local.name, columns, values, nullptr, error, false))
+        if (pass.insert(pass.values(rows), nullptr, error) < 0)
             return false;
         ++*added;
     }
@@ -256,8 +335,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     }
     const int manufacturerField = indexOfName(incoming.columns, u"ManufacturerId"_s);
     const int nameField = indexOfName(incoming.columns, u"Name"_s);
-    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
-    const int manufacturerColumn = indexOfName(columns, u"ManufacturerId"_s);
+    TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
+    const int manufacturerColumn = indexOfName(pass.columns(), u"ManufacturerId"_s);
     QSqlQuery probe(target);
     const bool probeReady = probe.prepare(u"SELECT Id FROM Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
     while (manufacturerField >= 0 && nameField >= 0 && rows.next()) {
@@ -270,11 +349,10 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         probe.finish();
         if (present)
             continue;
-        QHash<QString, QVariant> overrides;
+        QList<QVariant> values = pass.values(rows);
         if (manufacturerColumn >= 0)
-            overrides.insert(columns.at(manufacturerColumn), QVariant(qint64(*mapped)));
-        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, overrides);
-        if (!insertRow(target, u"Models"_s, columns, values, nullptr, error, false))
+            values[manufacturerColumn] = QVariant(qint64(*mapped));
+        if (pass.insert(values, nullptr, error) < 0)
             return false;
         ++*added;
     }
@@ -303,22 +381,20 @@ bool mergeReportRows(const QSqlDatabase &source, const QSqlDatabase &target, con
         return false;
     const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
     const int reportField = indexOfName(incoming.columns, reportIdColumnName);
-    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
-    if (typeField < 0 || reportField < 0 || columns.isEmpty())
+    TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local),
+        local.primaryKeyColumns.size() >= 2);
+    if (typeField < 0 || reportField < 0 || pass.columns().isEmpty())
         return true;
-    const int reportColumn = indexOfName(columns, reportIdColumnName);
-    const bool ignoreOnConflict = local.primaryKeyColumns.size() >= 2;
-    QSqlQuery probe(target);
+    const int reportColumn = indexOfName(pass.columns(), reportIdColumnName);
     while (rows.next()) {
         const QHash<qint64, qint64> &ids = rows.value(typeField).toInt() == 2 ? tachographIds : cardIds;
         const auto mapped = ids.constFind(rows.value(reportField).toLongLong());
         if (mapped == ids.constEnd())
             continue;
-        QHash<QString, QVariant> overrides;
+        QList<QVariant> values = pass.values(rows);
         if (reportColumn >= 0)
-            overrides.insert(columns.at(reportColumn), QVariant(qint64(*mapped)));
-        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, overrides);
-        if (!storeRow(target, probe, local, columns, values, ignoreOnConflict, added, error))
+            values[reportColumn] = QVariant(qint64(*mapped));
+        if (!pass.store(values, added, error))
             return false;
     }
     return true;
@@ -503,16 +579,15 @@ QStringList commonColumns(const TableInfo &a, const TableInfo &b)
 QList<QVariant> rowValues(const QSqlRecord &row, const QStringList &targetColumns, const QStringList &sourceColumns,
     const QHash<QString, QVariant> &overrides)
 {
+    const QList<int> positions = fieldPositions(targetColumns, sourceColumns);
     QList<QVariant> values;
     values.reserve(targetColumns.size());
-    for (const QString &column : targetColumns) {
-        const auto override = overrides.constFind(column);
-        if (override != overrides.constEnd()) {
+    for (qsizetype i = 0; i < targetColumns.size(); ++i) {
+        const auto override = overrides.constFind(targetColumns.at(i));
+        if (override != overrides.constEnd())
             values.append(*override);
-            continue;
-        }
-        const qsizetype position = sourceColumns.indexOf(column);
-        values.append(position >= 0 ? row.value(int(position)) : QVariant());
+        else
+            values.append(positions.at(i) >= 0 ? row.value(positions.at(i)) : QVariant());
     }
     return values;
 }
@@ -522,21 +597,10 @@ bool sameValue(QSqlQuery &query, const QString &table, const QStringList &column
 {
     if (columns.isEmpty())
         return false;
-    QStringList conditions;
-    conditions.reserve(columns.size());
-    for (const QString &column : columns)
-        conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    const QString statement = u"SELECT %1 FROM %2 WHERE %3 LIMIT 1"_s.arg(
-        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
+    const QString statement = probeStatement(table, columns, idColumn);
     if (query.lastQuery() != statement && !query.prepare(statement))
         return false;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        query.bindValue(int(i), values.value(i));
-    const bool found = query.exec() && query.next();
-    if (found)
-        *foundId = query.value(0).toLongLong();
-    query.finish();
-    return found;
+    return execProbe(query, values.mid(0, columns.size()), foundId);
 }
 
 bool insertRow(const QSqlDatabase &target, const QString &table, const QStringList &columns,
@@ -544,34 +608,39 @@ bool insertRow(const QSqlDatabase &target, const QString &table, const QStringLi
 {
     if (columns.isEmpty())
         return false;
-    return runInsert(target, table, columns, values, insertedId, error, ignoreOnConflict) >= 0;
+    QSqlQuery query(target);
+    if (!query.prepare(insertStatement(table, columns, ignoreOnConflict))) {
+        *error = query.lastError().text();
+        return false;
+    }
+    return execInsert(query, values, insertedId, error) >= 0;
 }
 
 bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, const TableInfo &sourceInfo,
     const TableInfo &targetInfo, const QHash<qint64, qint64> *reportIdMap, int *added, QString *error)
 {
     const QStringList common = commonColumns(sourceInfo, targetInfo);
-    const QStringList columns = insertColumnsFor(common, targetInfo);
-    if (columns.isEmpty())
+    TablePass pass(target, sourceInfo, targetInfo, insertColumnsFor(common, targetInfo), true);
+    if (pass.columns().isEmpty())
         return true;
     QSqlQuery rows(source);
     if (!readTable(rows, sourceInfo.name, error))
         return false;
     // The report id is found in any letter case: a row must never keep an incoming id that names another
     // local report.
-    const int reportColumn = reportIdMap ? indexOfName(common, reportIdColumnName) : -1;
-    const int reportField = reportColumn >= 0 ? indexOfName(sourceInfo.columns, reportIdColumnName) : -1;
-    QSqlQuery probe(target);
+    const bool mapped = reportIdMap && indexOfName(common, reportIdColumnName) >= 0;
+    const int reportField = mapped ? indexOfName(sourceInfo.columns, reportIdColumnName) : -1;
+    const int reportColumn = mapped ? indexOfName(pass.columns(), reportIdColumnName) : -1;
     while (rows.next()) {
-        QHash<QString, QVariant> overrides;
+        QList<QVariant> values = pass.values(rows);
         if (reportField >= 0) {
-            const auto mapped = reportIdMap->constFind(rows.value(reportField).toLongLong());
-            if (mapped == reportIdMap->constEnd())
+            const auto localId = reportIdMap->constFind(rows.value(reportField).toLongLong());
+            if (localId == reportIdMap->constEnd())
                 continue;
-            overrides.insert(common.at(reportColumn), QVariant(qint64(*mapped)));
+            if (reportColumn >= 0)
+                values[reportColumn] = QVariant(qint64(*localId));
         }
-        const QList<QVariant> values = rowValues(rows.record(), columns, sourceInfo.columns, overrides);
-        if (!storeRow(target, probe, targetInfo, columns, values, true, added, error))
+        if (!pass.store(values, added, error))
             return false;
     }
     return true;
@@ -603,7 +672,7 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
     const QStringList common = commonColumns(incoming, local);
     if (indexOfName(common, nameColumn) < 0)
         return true;
-    const QStringList columns = insertColumnsFor(common, local);
+    TablePass pass(target, incoming, local, insertColumnsFor(common, local), false);
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return false;
@@ -618,8 +687,7 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
         probe.finish();
         if (present)
             continue;
-        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
-        if (!insertRow(target, table, columns, values, nullptr, error, false))
+        if (pass.insert(pass.values(rows), nullptr, error) < 0)
             return false;
         ++*added;
     }
@@ -633,20 +701,18 @@ QHash<qint64, qint64> mergeReportParents(
     const TableInfo local = tableInfo(target, table);
     if (!incoming.exists() || !local.exists() || !incoming.isSingleKeyed() || !local.isSingleKeyed())
         return {};
-    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
+    TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return {};
     const int keyField = indexOfName(incoming.columns, incoming.keyColumn());
     QHash<qint64, qint64> ids;
-    QSqlQuery probe(target);
     while (rows.next()) {
         const qint64 oldId = rows.value(keyField).toLongLong();
-        const QList<QVariant> values = rowValues(rows.record(), columns, incoming.columns, {});
-        const Comparison comparison = comparisonOf(columns, values);
+        const QList<QVariant> values = pass.values(rows);
         qint64 localId = 0;
-        if (!sameValue(probe, local.name, comparison.columns, comparison.values, &localId, local.keyColumn())) {
-            if (!insertRow(target, local.name, columns, values, &localId, error, false))
+        if (!pass.findDuplicate(values, &localId)) {
+            if (pass.columns().isEmpty() || pass.insert(values, &localId, error) < 0)
                 return {};
             ++*added;
         }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -165,6 +166,7 @@ private slots:
     void init();
     void cleanup();
 
+    void helpersQuoteBindAndCompare();
     void eachRuleCopiesMergesAndRecognisesItsRows_data();
     void eachRuleCopiesMergesAndRecognisesItsRows();
     void settingsTakeTheNewerValue_data();
@@ -195,6 +197,44 @@ void TestDatabaseMerge::init()
 void TestDatabaseMerge::cleanup()
 {
     QCOMPARE(QSqlDatabase::connectionNames(), m_connections);
+}
+
+void TestDatabaseMerge::helpersQuoteBindAndCompare()
+{
+    using namespace tessaron::sync;
+    const QString file = path(u"helpers.db"_s);
+    execute(file, {u"CREATE TABLE \"t\"\"q\" (\"i\"\"d\" INTEGER PRIMARY KEY, \"v\"\"al\" TEXT, ImportDate TEXT)"_s});
+    const tessaron::storage::SqlConnection connection(u"Helpers"_s, file);
+    const QSqlDatabase database = connection.database();
+    const TableInfo info = tableInfo(database, u"T\"Q"_s);
+    QCOMPARE(info.name, u"t\"q"_s);
+    QCOMPARE(info.primaryKeyColumns, QStringList {u"i\"d"_s});
+
+    qint64 id = 0;
+    QString error;
+    QVERIFY(insertRow(database, info.name, {u"v\"al"_s, u"ImportDate"_s}, {QVariant(), u"2020"_s}, &id, &error, false));
+    QCOMPARE(id, 1);
+    QVERIFY(!insertRow(database, info.name, {}, {}, &id, &error, false));
+    QVERIFY(error.isEmpty());
+    QVERIFY(!insertRow(database, info.name, {u"i\"d"_s}, {1}, &id, &error, false));
+    QVERIFY(error.contains(u"UNIQUE"_s));
+
+    QSqlQuery probe(database);
+    qint64 found = 0;
+    QVERIFY(sameValue(probe, info.name, {u"v\"al"_s}, {QVariant()}, &found, u"i\"d"_s));
+    QCOMPARE(found, 1);
+    QVERIFY(!sameValue(probe, info.name, {u"v\"al"_s}, {u"x"_s}, &found, u"i\"d"_s));
+    QVERIFY(!sameValue(probe, info.name, {}, {}, &found, u"i\"d"_s));
+
+    // Overrides and source columns are found by their exact names only.
+    QSqlQuery rows(database);
+    QVERIFY(rows.exec(u"SELECT * FROM \"t\"\"q\""_s) && rows.next());
+    const QList<QVariant> values = rowValues(
+        rows.record(), {u"i\"d"_s, u"V\"AL"_s, u"ImportDate"_s}, info.columns, {{u"ImportDate"_s, 7}, {u"I\"D"_s, 8}});
+    QCOMPARE(values.size(), 3);
+    QCOMPARE(values.at(0), QVariant(1));
+    QVERIFY(values.at(1).isNull());
+    QCOMPARE(values.at(2), QVariant(7));
 }
 
 void TestDatabaseMerge::eachRuleCopiesMergesAndRecognisesItsRows_data()

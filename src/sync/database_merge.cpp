@@ -166,6 +166,15 @@ public:
         return values;
     }
 
+    // The same, with the column at mappedColumn (when >= 0) holding the local id of a mapped record.
+    QList<QVariant> values(const QSqlQuery &row, int mappedColumn, qint64 localId) const
+    {
+        QList<QVariant> mapped = values(row);
+        if (mappedColumn >= 0)
+            mapped[mappedColumn] = QVariant(localId);
+        return mapped;
+    }
+
     // True when the local table holds a row equal in every column but the generated ones.
     bool findDuplicate(const QList<QVariant> &values, qint64 *foundId)
     {
@@ -188,19 +197,23 @@ public:
         return execInsert(m_insert, values, insertedId, error);
     }
 
-    // Writes the row unless the local table has it: a single-keyed table is probed first, any other is left to
-    // the insert ("INSERT OR IGNORE" when the pass was made with ignoreOnConflict). Counts the rows written.
-    bool store(const QList<QVariant> &values, int *added, QString *error)
+    // Writes the row without a probe and counts it when the statement wrote it.
+    bool append(const QList<QVariant> &values, int *added, QString *error)
     {
-        qint64 id = 0;
-        if (m_target.isSingleKeyed() && findDuplicate(values, &id))
-            return true;
-        const int written = insert(values, &id, error);
-        if (written < 0)
-            return false;
+        const int written = insert(values, nullptr, error);
         if (written > 0)
             ++*added;
-        return true;
+        return written >= 0;
+    }
+
+    // Writes the row unless the local table has it: a single-keyed table is probed first, any other is left to
+    // the insert ("INSERT OR IGNORE" when the pass was made with ignoreOnConflict).
+    bool store(const QList<QVariant> &values, int *added, QString *error)
+    {
+        qint64 foundId = 0;
+        if (m_target.isSingleKeyed() && findDuplicate(values, &foundId))
+            return true;
+        return append(values, added, error);
     }
 
 private:
@@ -280,9 +293,8 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
         probe.finish();
         if (present)
             continue;
-        if (pass.insert(pass.values(rows), nullptr, error) < 0)
+        if (!pass.append(pass.values(rows), added, error))
             return false;
-        ++*added;
     }
     return true;
 }
@@ -303,13 +315,11 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         const bool probeReady = probe.prepare(u"SELECT Id FROM Manufacturers WHERE Name IS ? LIMIT 1"_s);
         while (rows.next()) {
             const qint64 oldId = rows.value(0).toLongLong();
-            probe.bindValue(0, rows.value(1));
-            if (probeReady && probe.exec() && probe.next()) {
-                manufacturerIds.insert(oldId, probe.value(0).toLongLong());
-                probe.finish();
+            qint64 localId = 0;
+            if (probeReady && execProbe(probe, {rows.value(1)}, &localId)) {
+                manufacturerIds.insert(oldId, localId);
                 continue;
             }
-            probe.finish();
             QSqlQuery insert(target);
             insert.prepare(u"INSERT INTO Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
             insert.addBindValue(rows.value(1));
@@ -343,18 +353,11 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         const auto mapped = manufacturerIds.constFind(rows.value(manufacturerField).toLongLong());
         if (mapped == manufacturerIds.constEnd())
             continue;
-        probe.bindValue(0, *mapped);
-        probe.bindValue(1, rows.value(nameField));
-        const bool present = probeReady && probe.exec() && probe.next();
-        probe.finish();
-        if (present)
+        qint64 foundId = 0;
+        if (probeReady && execProbe(probe, {*mapped, rows.value(nameField)}, &foundId))
             continue;
-        QList<QVariant> values = pass.values(rows);
-        if (manufacturerColumn >= 0)
-            values[manufacturerColumn] = QVariant(qint64(*mapped));
-        if (pass.insert(values, nullptr, error) < 0)
+        if (!pass.append(pass.values(rows, manufacturerColumn, *mapped), added, error))
             return false;
-        ++*added;
     }
     return true;
 }
@@ -391,10 +394,7 @@ bool mergeReportRows(const QSqlDatabase &source, const QSqlDatabase &target, con
         const auto mapped = ids.constFind(rows.value(reportField).toLongLong());
         if (mapped == ids.constEnd())
             continue;
-        QList<QVariant> values = pass.values(rows);
-        if (reportColumn >= 0)
-            values[reportColumn] = QVariant(qint64(*mapped));
-        if (!pass.store(values, added, error))
+        if (!pass.store(pass.values(rows, reportColumn, *mapped), added, error))
             return false;
     }
     return true;
@@ -632,15 +632,14 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
     const int reportField = mapped ? indexOfName(sourceInfo.columns, reportIdColumnName) : -1;
     const int reportColumn = mapped ? indexOfName(pass.columns(), reportIdColumnName) : -1;
     while (rows.next()) {
-        QList<QVariant> values = pass.values(rows);
+        qint64 localId = 0;
         if (reportField >= 0) {
-            const auto localId = reportIdMap->constFind(rows.value(reportField).toLongLong());
-            if (localId == reportIdMap->constEnd())
+            const auto found = reportIdMap->constFind(rows.value(reportField).toLongLong());
+            if (found == reportIdMap->constEnd())
                 continue;
-            if (reportColumn >= 0)
-                values[reportColumn] = QVariant(qint64(*localId));
+            localId = *found;
         }
-        if (!pass.store(values, added, error))
+        if (!pass.store(pass.values(rows, reportColumn, localId), added, error))
             return false;
     }
     return true;
@@ -682,14 +681,11 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
     const bool probeReady = probe.prepare(u"SELECT %1 FROM %2 WHERE %3 IS ? LIMIT 1"_s.arg(
         quoteIdentifier(keyColumn), quoteIdentifier(table), quoteIdentifier(nameColumn)));
     while (rows.next()) {
-        probe.bindValue(0, rows.value(nameField));
-        const bool present = probeReady && probe.exec() && probe.next();
-        probe.finish();
-        if (present)
+        qint64 foundId = 0;
+        if (probeReady && execProbe(probe, {rows.value(nameField)}, &foundId))
             continue;
-        if (pass.insert(pass.values(rows), nullptr, error) < 0)
+        if (!pass.append(pass.values(rows), added, error))
             return false;
-        ++*added;
     }
     return true;
 }

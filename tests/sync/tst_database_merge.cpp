@@ -1,5 +1,8 @@
 #include "sync/database_merge.h"
 
+#include "ddd/ddd_decoder.h"
+#include "ddd/ddd_repository.h"
+#include "ddd/ddd_repository_values.h"
 #include "storage/calibration_repository.h"
 #include "storage/customer_repository.h"
 #include "storage/master_repository.h"
@@ -8,6 +11,8 @@
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "support/sqlite_probe.h"
+#include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 
 #include <QDir>
 #include <QFile>
@@ -174,6 +179,7 @@ private slots:
     void namesConfigurationsAndModelsMatchAsStored();
     void genericRuleHandlesEveryTableShape();
     void reportRowsFollowTheirReports();
+    void storedReportsComeOverWhole();
     void failedRuleLeavesLocalDataAsItWas_data();
     void failedRuleLeavesLocalDataAsItWas();
     void unsoundFilesAreRefused_data();
@@ -440,6 +446,74 @@ void TestDatabaseMerge::reportRowsFollowTheirReports()
         (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
     QCOMPARE(
         probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s), QVariant(1));
+
+    added = 0;
+    QVERIFY(mergeDatabase(incoming, local, &added, &error));
+    QCOMPARE(added, 0);
+}
+
+// Everything a stored report gives back (datasets, analysis, header fields) and its typed child rows without
+// their keys, as text.
+QByteArray storedReport(const QString &file, qint64 id, tessaron::ddd::DddFileType type)
+{
+    const tessaron::ddd::DddRepository repository(file);
+    const tessaron::ddd::DddReport report = repository.loadReport(id, type);
+    if (report.fileType != type)
+        return {};
+    QByteArray text = tessaron::ddd::compactJson(report.summary()) + tessaron::ddd::compactJson(report.analysis);
+    for (const auto &entry : tessaron::ddd::allDatasets)
+        text += tessaron::ddd::compactJson(report.*entry.member);
+    const SqliteProbe probe(file);
+    const bool unit = type == tessaron::ddd::DddFileType::Tachograph;
+    for (const QVariantList &table :
+        probe.rows(u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
+                   "LIKE 'Ddd%' AND name NOT LIKE '%Reports' AND name NOT LIKE 'sqlite%'"_s)) {
+        const QString name = table.value(0).toString();
+        if (name.startsWith(u"Tacho"_s) != unit)
+            continue;
+        QStringList columns;
+        for (const QString &column : probe.columns(name).mid(1)) {
+            if (column != u"ReportId"_s && column != u"ImportDate"_s)
+                columns.append(tessaron::storage::quoteIdentifier(column));
+        }
+        const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ? ORDER BY rowid"_s;
+        for (const QVariantList &row : probe.rows(select.arg(columns.join(u", "_s), name), {id}))
+            text += name.toUtf8() + tessaron::ddd::compactJson(row);
+    }
+    return text;
+}
+
+void TestDatabaseMerge::storedReportsComeOverWhole()
+{
+    using tessaron::ddd::DddFileType;
+    TESSARON_REQUIRE_SAMPLE(cardPath, u"card-gen1-a.ddd"_s);
+    TESSARON_REQUIRE_SAMPLE(unitPath, u"vu-gen1-a.ddd"_s);
+    tessaron::test::pinTimeZoneAndClock();
+    tessaron::ddd::DddReport card = tessaron::ddd::Decoder::decodeFile(cardPath);
+    tessaron::ddd::DddReport unit = tessaron::ddd::Decoder::decodeFile(unitPath);
+    const QString incoming = path(u"incoming.db"_s);
+    const QString local = path(u"driver_cards.db"_s);
+    {
+        // Both reports are number 1 of their kind in the incoming file; locally the card becomes number 2 and
+        // the vehicle unit number 3.
+        tessaron::ddd::DddRepository repository(incoming);
+        QCOMPARE(repository.save(card), 1);
+        QCOMPARE(repository.save(unit), 1);
+        card.cardNumber += u"X"_s;
+        unit.vin += u"X"_s;
+        tessaron::ddd::DddRepository other(local);
+        QCOMPARE(other.save(card), 1);
+        QCOMPARE(other.save(unit), 1);
+        unit.vin += u"Y"_s;
+        QCOMPARE(other.save(unit), 2);
+    }
+    int added = 0;
+    QString error;
+    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+    QVERIFY(added > 90000);
+    QCOMPARE(storedReport(local, 2, DddFileType::DriverCard), storedReport(incoming, 1, DddFileType::DriverCard));
+    QCOMPARE(storedReport(local, 3, DddFileType::Tachograph), storedReport(incoming, 1, DddFileType::Tachograph));
+    QVERIFY(!storedReport(local, 3, DddFileType::Tachograph).isEmpty());
 
     added = 0;
     QVERIFY(mergeDatabase(incoming, local, &added, &error));

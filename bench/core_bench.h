@@ -35,5 +35,7 @@ inline void print(const char *what, int repeat, const Measurement &measurement)
 int benchReportDatabase(const QStringList &files, int repeat);
 // Area "pdf": the DDD PDF report of each download given. 0 on success.
 int benchPdfReport(const QStringList &files, int repeat);
+// Area "merge": a synthetic legacy report file merged into a copy of itself (the files are not read). 0 on success.
+int benchSyncMerge(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

@@ -18,6 +18,7 @@ struct Area
 constexpr Area areas[] = {
     {"database", tessaron::bench::benchReportDatabase},
     {"pdf", tessaron::bench::benchPdfReport},
+    {"merge", tessaron::bench::benchSyncMerge},
 };
 
 int usage()

@@ -579,8 +579,9 @@ void TestDatabaseMerge::unsoundFilesAreRefused()
     const QString sound = path(u"sound.db"_s);
     makeDatabase(Masters, sound, false);
     // Enough rows for several pages, so that half of the file is not a database.
-    execute(sound, {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-                    "INSERT INTO Masters (FullName) SELECT 'Мастер с довольно длинным именем номер ' || i FROM n"_s});
+    execute(sound,
+        {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+         "INSERT INTO Masters (FullName) SELECT 'Мастер с довольно длинным именем номер ' || i FROM n"_s});
     const QString incoming = path(u"incoming.db"_s);
     const QString local = path(u"MasterDB.db"_s);
     if (damage == u"random"_s)

@@ -570,6 +570,7 @@ void TestDatabaseMerge::unsoundFilesAreRefused_data()
     QTest::addRow("truncated, no local file") << u"truncated"_s << false;
     QTest::addRow("truncated, local file") << u"truncated"_s << true;
     QTest::addRow("local path is a folder") << u"folder"_s << false;
+    QTest::addRow("local folder cannot be made") << u"blocked"_s << false;
 }
 
 void TestDatabaseMerge::unsoundFilesAreRefused()
@@ -583,7 +584,8 @@ void TestDatabaseMerge::unsoundFilesAreRefused()
         {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
          "INSERT INTO Masters (FullName) SELECT 'Мастер с довольно длинным именем номер ' || i FROM n"_s});
     const QString incoming = path(u"incoming.db"_s);
-    const QString local = path(u"MasterDB.db"_s);
+    const QString blocker = path(u"blocker"_s);
+    const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
     if (damage == u"random"_s)
         tessaron::test::writeCorruptFile(incoming);
     QByteArray bytes = contentOf(sound);
@@ -592,10 +594,12 @@ void TestDatabaseMerge::unsoundFilesAreRefused()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes.left(bytes.size() / 2));
     }
-    if (damage == u"folder"_s) {
+    if (damage == u"folder"_s || damage == u"blocked"_s)
         QVERIFY(QFile::copy(sound, incoming));
+    if (damage == u"folder"_s)
         QVERIFY(QDir().mkpath(local));
-    }
+    if (damage == u"blocked"_s)
+        tessaron::test::writeCorruptFile(blocker);
     if (localExists)
         makeDatabase(Masters, local, true);
     const QStringList before = dump(local);
@@ -604,7 +608,9 @@ void TestDatabaseMerge::unsoundFilesAreRefused()
     QString error;
     QVERIFY(!mergeDatabase(incoming, local, &added, &error));
     QVERIFY(!error.isEmpty());
-    if (damage != u"folder"_s)
+    if (damage == u"blocked"_s)
+        QCOMPARE(error, u"Не удалось создать каталог: "_s + blocker);
+    else if (damage != u"folder"_s)
         QVERIFY2(error.startsWith(u"База данных в пакете повреждена: "_s), qPrintable(error));
     QCOMPARE(added, 3);
     QCOMPARE(dump(local), before);
@@ -613,6 +619,7 @@ void TestDatabaseMerge::unsoundFilesAreRefused()
     // Once the cause is gone the same merge succeeds.
     QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
     QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
+    QFile::remove(blocker);
     QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
     QVERIFY(QFileInfo(local).isFile());
 }

@@ -292,6 +292,9 @@ void TestDatabaseMerge::eachRuleCopiesMergesAndRecognisesItsRows()
     QCOMPARE(added, addedAgain);
     QVERIFY(error.isEmpty());
     QVERIFY(mergeDatabase(path(u"absent.db"_s), local, &added, &error));
+    // An empty file is an empty database: nothing to merge.
+    QFile(path(u"empty.db"_s)).open(QIODevice::WriteOnly);
+    QVERIFY(mergeDatabase(path(u"empty.db"_s), local, &added, &error));
     QCOMPARE(added, addedAgain);
 }
 

@@ -286,7 +286,7 @@ bool DddRepository::ensureColumn(const QString &table, const QString &column, co
         storage::quoteIdentifier(table), storage::quoteIdentifier(column), type));
 }
 
-QVariantList DddRepository::listReports() const
+QVariantList DddRepository::listReports(QString *error) const
 {
     if (!isOpen())
         return {};
@@ -297,6 +297,8 @@ QVariantList DddRepository::listReports() const
                     "SELECT ReportId, ReportDate, VIN AS KeyValue, VehicleRegistration AS Description, TotalEvents, "
                     "TotalFaults, 'Тахограф' AS ReportType FROM TachographReports"_s)) {
         setError(query.lastError().text());
+        if (error)
+            *error = m_lastError;
         return {};
     }
     struct Entry
@@ -354,6 +356,20 @@ qint64 DddRepository::findDuplicateReport(const DddReport &report) const
     return query.next() ? query.value(0).toLongLong() : 0;
 }
 
+qint64 DddRepository::storedReportId(qint64 reportId, DddFileType type) const
+{
+    if (!isOpen()) {
+        setError(notOpenText);
+        return -1;
+    }
+    QSqlQuery query(m_connection->database());
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT ReportId FROM %1 WHERE ReportId = ?"_s.arg(headerTable(type)));
+    if (!execBound(query, {reportId}))
+        return -1;
+    return query.next() ? reportId : 0;
+}
+
 bool DddRepository::remove(qint64 reportId, DddFileType type)
 {
     if (!isOpen())
@@ -363,7 +379,7 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
         setError(transaction.errorText());
         return false;
     }
-    const QString header = type == DddFileType::Tachograph ? u"TachographReports"_s : u"DriverCardReports"_s;
+    const QString header = headerTable(type);
     const QStringList statements {
         u"DELETE FROM DddRows WHERE ReportId = ? AND ReportType = ?"_s,
         u"DELETE FROM DddSections WHERE ReportId = ? AND ReportType = ?"_s,

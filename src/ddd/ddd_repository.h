@@ -63,13 +63,16 @@ public:
 
     // Every stored report of both kinds as maps (reportId, reportDate, keyValue, description, eventCount,
     // faultCount, reportType as display text), newest first; undated entries last; equal dates by the higher
-    // id. Empty when the database is not open or the query fails (then lastError says why).
-    QVariantList listReports() const;
+    // id. Empty when the database is not open or the query fails: then lastError says why, and so does error
+    // when it is not null, which tells a failed listing from an empty archive.
+    QVariantList listReports(QString *error = nullptr) const;
 
     // The highest id of a stored report of the same type whose fingerprint equals the report's, or, where
     // either fingerprint is missing, whose file path equals the report's non-empty path; 0 when none, -1 on
     // error ("DDD report database is not open" also for a report of type Unknown).
     qint64 findDuplicateReport(const DddReport &report) const;
+    // reportId when a report of that type is stored under it, 0 when not, -1 on error (lastError says why).
+    qint64 storedReportId(qint64 reportId, DddFileType type) const;
 
     // Deletes the report with its rows, sections, meta and (by cascade) typed child rows, all or nothing.
     // True also when no such report was stored; false when not open (lastError unchanged) or on failure.

@@ -67,11 +67,6 @@ constexpr QLatin1StringView datasetsNotInMap[] = {
     QLatin1StringView("drivingLicence"),
 };
 
-QString headerTable(DddFileType type)
-{
-    return type == DddFileType::Tachograph ? u"TachographReports"_s : u"DriverCardReports"_s;
-}
-
 QVariantMap jsonObject(const QByteArray &json)
 {
     return QJsonDocument::fromJson(json).object().toVariantMap();

@@ -103,6 +103,11 @@ int storedReportType(DddFileType type)
     return type == DddFileType::Tachograph ? 2 : 1;
 }
 
+QString headerTable(DddFileType type)
+{
+    return type == DddFileType::Tachograph ? u"TachographReports"_s : u"DriverCardReports"_s;
+}
+
 QString lowerFirst(const QString &name)
 {
     return name.isEmpty() ? name : name.front().toLower() + name.mid(1);

@@ -15,6 +15,8 @@ namespace tessaron::ddd {
 
 // The ReportType the generic tables store: 2 for a tachograph report, 1 for every other type.
 int storedReportType(DddFileType type);
+// The header table of a report type: TachographReports for a tachograph report, DriverCardReports otherwise.
+QString headerTable(DddFileType type);
 
 // The name with its first letter in lower case: a column's twin key ("EventType" -> "eventType").
 QString lowerFirst(const QString &name);

@@ -1,6 +1,7 @@
 #include "qml_ddd_controller.h"
 
 #include "ddd/ddd_decoder.h"
+#include "ddd/ddd_repository.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -79,6 +80,7 @@ QmlDddController::~QmlDddController()
         delete m_worker;
         m_worker = nullptr;
     }
+    m_repository.reset();
 }
 
 bool QmlDddController::chooseAndOpenFile()
@@ -169,6 +171,7 @@ void QmlDddController::clearState()
 #undef TESSARON_QML_DDD_CLEAR_DATASET
     m_analysis.clear();
     m_report = ddd::DddReport();
+    m_reopenedReportId = 0;
     m_structureText.clear();
     m_statusText = s_statusChoose;
 }
@@ -186,6 +189,7 @@ void QmlDddController::setReport(const ddd::DddReport &report)
 #undef TESSARON_QML_DDD_COPY_DATASET
     m_analysis = report.analysis;
     m_report = report;
+    m_reopenedReportId = 0;
     m_structureText = report.structureText;
 }
 

@@ -10,8 +10,13 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <memory>
 
 class QThread;
+
+namespace tessaron::ddd {
+class DddRepository;
+}
 
 // One read-only QML list property per dataset, expanded from the report's one dataset list. moc expands it only
 // because it can see ddd/ddd_datasets.h through the target's include path; a missing path would silently drop
@@ -83,6 +88,29 @@ public:
     // Empties everything but savedReports; ignored while a decode runs.
     Q_INVOKABLE void clear();
 
+    // The archive and the export run on the calling (GUI) thread against ReportsDB.db, opened on first use.
+    // Each failure leaves its text in lastError; the status names what happened.
+
+    // Creates the folder of downloaded DDD files when missing and hands it to the desktop's file browser.
+    Q_INVOKABLE void openDataFolder();
+    // Stores the shown report unless the same file (or the stored report it was reopened from) is stored
+    // already; then emits duplicateReportDetected with that id and stores nothing. True when a row was added.
+    Q_INVOKABLE bool saveReport();
+    // Writes the shown report as a PDF at filePath (a path or a "file:" URL; ".pdf" appended when missing),
+    // with the page's export options ({sections, graphs}; empty: every section, no chart).
+    Q_INVOKABLE bool exportReportPdf(const QString &filePath, const QVariantMap &exportOptions);
+    Q_INVOKABLE bool exportReportPdf(const QString &filePath);
+    // Export through a platform document provider, which this desktop platform has none of: always false.
+    Q_INVOKABLE bool exportReportPdfDocument(const QUrl &documentUrl, const QVariantMap &exportOptions);
+    Q_INVOKABLE bool exportReportPdfDocument(const QUrl &documentUrl);
+    // Reloads savedReports; a database that is closed or cannot be listed puts its text in lastError.
+    Q_INVOKABLE void refreshSavedReports();
+    // Shows a stored report, named by its id and kind. Refused while a decode runs (false, nothing changes),
+    // since the decode's result would replace it.
+    Q_INVOKABLE bool openSavedReport(qlonglong reportId, bool tachograph);
+    // Removes a stored report; the shown report stays shown even when it is the removed one.
+    Q_INVOKABLE bool deleteSavedReport(qlonglong reportId, bool tachograph);
+
     // Publishes a report without touching busy, statusText or lastError and without a signal: callers set
     // the status and emit stateChanged once.
     void setReport(const ddd::DddReport &report);
@@ -98,6 +126,9 @@ private:
     void clearState();
     void deliverResult(const ddd::DddReport &report, const QString &error);
     void workerFinished(QThread *thread);
+    // The report database, opened on first use and kept; check isOpen() on it.
+    ddd::DddRepository &ensureRepository();
+    void setExportFailure(const QString &error, const QString &status);
 
     bool m_busy = false;
     QString m_fileName;
@@ -116,6 +147,11 @@ private:
     QVariantList m_savedReports;
     QString m_structureText;
     ddd::DddReport m_report;
+    std::unique_ptr<ddd::DddRepository> m_repository;
+    // The stored report the shown one was reopened from (id 0 when it was decoded from a file): a report
+    // stored without its file's fingerprint and path is found as already stored through it.
+    qint64 m_reopenedReportId = 0;
+    ddd::DddFileType m_reopenedReportType = ddd::DddFileType::Unknown;
 };
 
 } // namespace tessaron::qml

@@ -160,8 +160,8 @@ bool QmlDddController::openSavedReport(qlonglong reportId, bool tachograph)
         return false;
     const ddd::DddFileType type = storedType(tachograph);
     const ddd::DddReport report = ensureRepository().loadReport(reportId, type);
-    const bool found = report.fileType != ddd::DddFileType::Unknown
-        && (!report.fileName.isEmpty() || !report.summary().isEmpty());
+    const bool found
+        = report.fileType != ddd::DddFileType::Unknown && (!report.fileName.isEmpty() || !report.summary().isEmpty());
     if (!found) {
         m_lastError = u"Сохранённый отчёт не найден"_s;
         Q_EMIT stateChanged();

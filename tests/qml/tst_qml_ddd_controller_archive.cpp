@@ -154,15 +154,15 @@ private Q_SLOTS:
         const QString before = u"Выберите файл .ddd"_s;
         const QString notGenerated = u"Отчёт не сформирован"_s;
         QTest::addRow("save without a report") << u"save"_s << false << QString() << openFirst << before;
-        QTest::addRow("export without a report") << u"export"_s << false << u"/tmp/x.pdf"_s << openFirst
-                                                 << notGenerated;
+        QTest::addRow("export without a report")
+            << u"export"_s << false << u"/tmp/x.pdf"_s << openFirst << notGenerated;
         QTest::addRow("export to a blank path")
             << u"export"_s << true << u" \t "_s << u"Не задан путь для сохранения отчёта"_s << notGenerated;
-        QTest::addRow("document export without a report") << u"document"_s << false << QString() << openFirst
-                                                           << notGenerated;
-        QTest::addRow("document export")
-            << u"document"_s << true << u"file:///tmp/x.pdf"_s
-            << u"Сохранение через Android-документы доступно только на Android"_s << notGenerated;
+        QTest::addRow("document export without a report")
+            << u"document"_s << false << QString() << openFirst << notGenerated;
+        QTest::addRow("document export") << u"document"_s << true << u"file:///tmp/x.pdf"_s
+                                         << u"Сохранение через Android-документы доступно только на Android"_s
+                                         << notGenerated;
     }
 
     void refusals()
@@ -188,6 +188,56 @@ private Q_SLOTS:
         QCOMPARE(controller.lastError(), error);
         QCOMPARE(controller.statusText(), status);
         QCOMPARE(state.count(), 1);
+    }
+
+    void exportWritesThePdfWhereThePathSays_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("written");
+
+        QTest::addRow("file url") << u"file:%1/Отчёт с пробелом.pdf"_s << u"Отчёт с пробелом.pdf"_s;
+        QTest::addRow("escaped file url")
+            << u"file:%1/%D0%BE%D1%82%D1%87%D1%91%D1%82%20%231.pdf"_s << u"отчёт #1.pdf"_s;
+        QTest::addRow("no extension") << u" %1/report "_s << u"report.pdf"_s;
+        QTest::addRow("upper-case extension") << u"%1/REPORT.PDF"_s << u"REPORT.PDF"_s;
+        QTest::addRow("relative to the current folder") << u"relative"_s << u"relative.pdf"_s;
+    }
+
+    void exportWritesThePdfWhereThePathSays()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, written);
+
+        const QString folder = m_paths->filePath(u"Папка отчётов"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(folder);
+        auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
+        QmlDddController &controller = *m_controller;
+        controller.setReport(report(DddFileType::DriverCard, u"card.ddd"_s));
+        QSignalSpy state(&controller, &QmlDddController::stateChanged);
+
+        const QString path = QDir(folder).filePath(written);
+        QVERIFY2(controller.exportReportPdf(argument.contains(u"%1"_s) ? argument.arg(folder) : argument,
+                     {{u"sections"_s, QStringList {u"basicInfo"_s}}}),
+            qPrintable(controller.lastError()));
+        QCOMPARE(controller.statusText(), u"Отчёт сохранён: "_s + path);
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(state.count(), 1);
+        QVERIFY(tessaron::test::fileBytes(path).startsWith("%PDF"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList {written});
+    }
+
+    void exportIntoAFolderThatCannotBeMadeFails()
+    {
+        const QString blocker = m_paths->filePath(u"file"_s);
+        QVERIFY(tessaron::test::writeFile(blocker, "not a folder"));
+        QmlDddController &controller = *m_controller;
+        controller.setReport(report(DddFileType::Tachograph, u"vu.ddd"_s));
+        const QString path = blocker + u"/report.pdf"_s;
+        QVERIFY(!controller.exportReportPdf(path, {}));
+        QCOMPARE(controller.lastError(), u"Не удалось создать PDF отчёта: "_s + path);
+        QCOMPARE(controller.statusText(), u"Ошибка формирования отчёта"_s);
     }
 
     void openingIsRefusedWhileADecodeRuns()

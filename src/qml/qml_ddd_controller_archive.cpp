@@ -168,6 +168,8 @@ bool QmlDddController::openSavedReport(qlonglong reportId, bool tachograph)
         return false;
     }
     setReport(report);
+    // The warning colours belong to a damaged file's decode, not to the stored report now shown.
+    m_statusWarning = false;
     m_reopenedReportId = reportId;
     m_reopenedReportType = type;
     m_lastError.clear();

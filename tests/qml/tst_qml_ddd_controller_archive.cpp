@@ -45,11 +45,13 @@ QString reportsDatabase()
 QSemaphore s_decodeStarted;
 QSemaphore s_decodeRelease;
 
-DddReport heldDecode(const QString &path, QString *)
+DddReport heldDecode(const QString &path, QString *, const std::atomic<bool> *)
 {
     s_decodeStarted.release();
     s_decodeRelease.acquire();
-    return report(DddFileType::DriverCard, QFileInfo(path).fileName());
+    DddReport decoded = report(DddFileType::DriverCard, QFileInfo(path).fileName());
+    decoded.truncatedBlock = u"0504"_s;
+    return decoded;
 }
 
 // Stands in for the desktop: records the URLs it is asked to open.
@@ -240,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(controller.statusText(), u"Ошибка формирования отчёта"_s);
     }
 
-    void openingIsRefusedWhileADecodeRuns()
+    void openingIsRefusedWhileADecodeRunsAndShowsNoDecodeWarning()
     {
         QmlDddController &controller = *m_controller;
         controller.setReport(report(DddFileType::DriverCard, u"card.ddd"_s));
@@ -263,6 +265,9 @@ private Q_SLOTS:
         s_decodeRelease.release();
         QVERIFY(QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 10000));
         QCOMPARE(controller.fileName(), u"held.ddd"_s);
+        QVERIFY(controller.statusWarning());
+        QVERIFY(controller.openSavedReport(1, false));
+        QVERIFY(!controller.statusWarning());
     }
 
     void aReportStoredWithoutItsFileIsFoundThroughItsReopening()

@@ -52,7 +52,9 @@ var prefixTranslations = [
     ["Ошибка чтения: ", "Read error: "],
     ["Не удалось создать временный PDF: ", "Could not create temporary PDF: "],
     ["Не удалось прочитать сформированный PDF: ", "Could not read generated PDF: "],
+    ["Не удалось создать PDF отчёта: ", "Could not create the PDF report: "],
     ["Не удалось создать PDF: ", "Could not create PDF: "],
+    ["Не удалось создать каталог базы отчётов: ", "Could not create the report database folder: "],
     ["Ошибка записи PDF: ", "PDF write error: "],
     ["PDF не создан: ", "PDF not created: "],
     ["Отчёт сохранён: ", "Report saved: "],
@@ -375,9 +377,10 @@ function navigationNames(datasets, english) {
     return names;
 }
 
-// Sections are kept by kind: a dataset's key, "#analysis" or "#charts".
+// Sections are kept by kind: a dataset's key, "#analysis", "#charts" or "#reports" (the stored reports).
 var analysisSection = "#analysis";
 var chartsSection = "#charts";
+var reportsSection = "#reports";
 
 function sectionKey(datasets, index) {
     if (index >= 0 && index < datasets.length)
@@ -386,6 +389,8 @@ function sectionKey(datasets, index) {
         return analysisSection;
     if (index === datasets.length + 1)
         return chartsSection;
+    if (index === datasets.length + 2)
+        return reportsSection;
     return "";
 }
 
@@ -399,14 +404,16 @@ function sectionIndexOf(datasets, key) {
         return datasets.length;
     if (key === chartsSection)
         return datasets.length + 1;
+    if (key === reportsSection)
+        return datasets.length + 2;
     return 0;
 }
 
-// The page of the data area's stack: 0 the dataset table, 1 the analysis, 2 the charts.
+// The page of the data area's stack: 0 the dataset table, 1 the analysis, 2 the charts, 3 the stored reports.
 function stackIndex(sectionIndex, datasetCount) {
     if (sectionIndex < datasetCount)
         return 0;
-    return Math.max(0, Math.min(2, sectionIndex - datasetCount + 1));
+    return Math.max(0, Math.min(3, sectionIndex - datasetCount + 1));
 }
 
 // --- File box -------------------------------------------------------------------------------------------

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Tessaron
 
 // The DDD viewer: opens a .ddd file through app.ddd and shows its summary, its datasets, the driver-activity
-// analysis and charts. Its language switch affects this page only.
+// analysis and charts; saves it, exports it as PDF and lists, reopens and deletes stored reports. Its language
+// switch affects this page only.
 PageFrame {
     id: page
 
@@ -17,9 +18,12 @@ PageFrame {
     readonly property string hexDialogText: hexDialogRow ? DddPageText.hexDump(DddPageText.blockHex(hexDialogRow), english)
                                                          : ""
 
-    // The selected section by kind (a dataset's key, "#analysis" or "#charts"), so the selection does not jump
-    // when the number of listed datasets changes.
+    // The selected section by kind (a dataset's key, "#analysis", "#charts" or "#reports"), so the selection
+    // does not jump when the number of listed datasets changes.
     property string selectedSection: ""
+    // The stored report the delete confirmation asks about, and the stored report a save found already there.
+    property var pendingDeletion: null
+    property var duplicateReportId: null
 
     // The controller's lists as script arrays, converted once per change of the controller's state.
     property var rows: ({})
@@ -47,6 +51,7 @@ PageFrame {
     readonly property int stackIndex: DddPageText.stackIndex(sectionIndex, datasets.length)
     readonly property var currentDataset: sectionIndex < datasets.length ? datasets[sectionIndex] : null
     readonly property var workingHours: DddPageText.list(analysis, "workingHours")
+    readonly property bool showingStoredReports: selectedSection === DddPageText.reportsSection
 
     // The height left for the data area below the bars and the file box, so that it fills a scrolling page too.
     readonly property real roomForData: {
@@ -95,6 +100,12 @@ PageFrame {
         analysisView.resetScroll();
     }
 
+    function showStoredReports() {
+        if (controller)
+            controller.refreshSavedReports();
+        selectSection(datasets.length + 2);
+    }
+
     function showBlockHex(row) {
         hexDialogRow = row;
         hexDialog.open();
@@ -109,7 +120,11 @@ PageFrame {
 
     onIsTachographChanged: selectedSection = ""
     onControllerChanged: reloadRows()
-    Component.onCompleted: reloadRows()
+    Component.onCompleted: {
+        reloadRows();
+        if (controller)
+            controller.refreshSavedReports();
+    }
     onBackRequested: {
         if (popPage() && resumeMonitoringOnClose && app)
             app.resumeDeviceMonitoring();
@@ -120,6 +135,11 @@ PageFrame {
 
         function onStateChanged() {
             page.reloadRows();
+        }
+
+        function onDuplicateReportDetected(existingReportId) {
+            page.duplicateReportId = existingReportId;
+            duplicateNotice.open();
         }
     }
 
@@ -186,12 +206,32 @@ PageFrame {
                         enabled: page.hasReport
                         onClicked: page.selectSection(page.datasets.length + 1)
                     }
+
+                    FooterButton {
+                        objectName: "reportsButton"
+                        text: page.t("Отчёты", "Reports")
+                        onClicked: page.showStoredReports()
+                    }
                 }
 
                 RowLayout {
                     x: (parent.width - width) / 2
                     width: footerPane.narrow ? parent.width : Math.round(parent.width * 0.75)
                     spacing: Math.round(8 * page.uiScale)
+
+                    FooterButton {
+                        objectName: "saveButton"
+                        text: page.t("Сохранить отчёт", "Save report")
+                        enabled: page.hasReport && !page.busy
+                        onClicked: page.controller.saveReport()
+                    }
+
+                    FooterButton {
+                        objectName: "exportButton"
+                        text: page.t("Экспорт PDF", "Export PDF")
+                        enabled: page.hasReport
+                        onClicked: pdfExport.begin()
+                    }
 
                     FooterButton {
                         objectName: "clearButton"
@@ -301,13 +341,14 @@ PageFrame {
         Layout.fillHeight: true
         Layout.preferredHeight: Math.max(Math.max(300, 360 * page.uiScale), page.roomForData)
         Layout.minimumHeight: Math.max(300, 360 * page.uiScale)
-        visible: page.hasReport
+        visible: page.hasReport || page.showingStoredReports
         spacing: page.contentSpacing
 
         ListView {
             id: sectionList
 
             objectName: "sectionList"
+            visible: page.hasReport
             Layout.preferredWidth: Math.max(210, 250 * page.uiScale)
             Layout.fillHeight: true
             clip: true
@@ -438,13 +479,27 @@ PageFrame {
                     workingRows: page.workingHours
                 }
             }
+
+            DddStoredReportsView {
+                objectName: "storedReportsView"
+                reports: page.controller ? page.controller.savedReports : []
+                english: page.english
+                busy: page.busy
+                uiScale: page.uiScale
+                onRefreshRequested: page.controller.refreshSavedReports()
+                onOpenRequested: function (reportId, tachograph) { page.controller.openSavedReport(reportId, tachograph); }
+                onDeleteRequested: function (row) {
+                    page.pendingDeletion = row;
+                    deleteConfirmation.open();
+                }
+            }
         }
     }
 
     Label {
         objectName: "hint"
         Layout.fillWidth: true
-        visible: !page.hasReport && !page.busy
+        visible: !page.hasReport && !page.busy && !page.showingStoredReports
         text: page.t("Выберите файл .ddd. После разбора слева появятся только разделы, соответствующие типу файла.",
                      "Select a .ddd file. After decoding, the left panel will show only sections for its file type.")
         textFormat: Text.PlainText
@@ -454,7 +509,44 @@ PageFrame {
 
     Item {
         Layout.fillHeight: true
-        visible: !page.hasReport
+        visible: !page.hasReport && !page.showingStoredReports
+    }
+
+    MessageBox {
+        id: deleteConfirmation
+
+        objectName: "deleteConfirmation"
+        title: page.t("Удалить отчёт?", "Delete report?")
+        message: DddArchiveText.deleteQuestion(page.pendingDeletion, page.english)
+        acceptText: page.t("Удалить", "Delete")
+        rejectText: page.t("Отмена", "Cancel")
+        uiScale: page.uiScale
+        onAccepted: page.controller.deleteSavedReport(page.pendingDeletion.reportId,
+                                                      DddArchiveText.isTachographRow(page.pendingDeletion))
+    }
+
+    MessageBox {
+        id: duplicateNotice
+
+        objectName: "duplicateNotice"
+        title: page.t("Отчёт уже сохранён", "Report already saved")
+        message: DddArchiveText.duplicateNotice(page.duplicateReportId, page.english)
+        acceptText: page.t("Понятно", "OK")
+        uiScale: page.uiScale
+    }
+
+    DddPdfExport {
+        id: pdfExport
+
+        objectName: "pdfExport"
+        controller: page.controller
+        isTachograph: page.isTachograph
+        sourceName: page.controller && page.controller.fileName.length > 0 ? page.controller.fileName
+                                                                              : DddArchiveText.text(page.summary.fileName)
+        rows: page.rows
+        analysis: page.analysis
+        english: page.english
+        uiScale: page.uiScale
     }
 
     Dialog {

@@ -83,4 +83,28 @@ QtObject {
     function clear() {
         calls.push("clear");
     }
+
+    function saveReport() {
+        calls.push("saveReport");
+        return false;
+    }
+
+    function exportReportPdf(path, options) {
+        calls.push("exportReportPdf " + path + " " + JSON.stringify(options));
+        return true;
+    }
+
+    function refreshSavedReports() {
+        calls.push("refreshSavedReports");
+    }
+
+    function openSavedReport(reportId, tachograph) {
+        calls.push("openSavedReport " + reportId + " " + tachograph);
+        return true;
+    }
+
+    function deleteSavedReport(reportId, tachograph) {
+        calls.push("deleteSavedReport " + reportId + " " + tachograph);
+        return true;
+    }
 }

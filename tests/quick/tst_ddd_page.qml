@@ -245,7 +245,8 @@ TestCase {
         compare(page().selectedSection, "#charts");
         compare(child("sectionStack").currentIndex, 2);
         mouseClick(clear);
-        compare(ddd.calls, ["chooseAndOpenFile", "openFile /data/card.ddd", "clear"]);
+        compare(ddd.calls, ["refreshSavedReports", "chooseAndOpenFile", "openFile /data/card.ddd", "clear"],
+                "the stored reports are listed once the page is made");
 
         ddd.publish({ busy: true });
         verify(!open.enabled);

@@ -1,0 +1,40 @@
+import QtQuick
+import QtQuick.Controls
+
+// A modal message with an accepting button and, when rejectText is set, a button that only closes it.
+Dialog {
+    id: dialog
+
+    property string message: ""
+    property string acceptText: ""
+    property string rejectText: ""
+    property real uiScale: 1.0
+
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    modal: true
+    width: Math.min(Math.round(520 * uiScale), parent ? parent.width : 520)
+
+    Label {
+        objectName: "messageText"
+        width: dialog.availableWidth
+        text: dialog.message
+        textFormat: Text.PlainText
+        wrapMode: Text.Wrap
+    }
+
+    footer: DialogButtonBox {
+        Button {
+            objectName: "rejectButton"
+            visible: dialog.rejectText.length > 0
+            text: dialog.rejectText
+            DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+        }
+
+        Button {
+            objectName: "acceptButton"
+            text: dialog.acceptText
+            DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+        }
+    }
+}

@@ -50,13 +50,15 @@ Dialog {
     anchors.centerIn: parent
     modal: true
     title: t("Состав PDF-отчёта", "PDF report contents")
+    font.pixelSize: Math.round(14 * uiScale)
     width: Math.min(620 * uiScale, parent ? parent.width : 620)
-    height: Math.min(700 * uiScale, parent ? parent.height : 700)
+    height: Math.min(implicitHeight, 700 * uiScale, parent ? parent.height : 700)
 
     component ChoiceList: Repeater {
         id: choiceList
 
         property var selected: ({})
+        property string kind: ""
 
         signal choiceToggled(string key, bool checked)
 
@@ -64,7 +66,9 @@ Dialog {
             CheckBox {
                 required property var modelData
 
-                objectName: "pdfChoice_" + modelData.key
+                objectName: choiceList.kind + "_" + modelData.key
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
                 text: modelData.label
                 checked: choiceList.selected[modelData.key] === true
                 onToggled: choiceList.choiceToggled(modelData.key, checked)
@@ -81,17 +85,21 @@ Dialog {
             Layout.fillHeight: true
             contentWidth: availableWidth
 
-            ColumnLayout {
+            GridLayout {
                 width: parent.width
-                spacing: 0
+                columns: 2
+                columnSpacing: Math.round(12 * dialog.uiScale)
+                rowSpacing: 0
 
                 Label {
+                    Layout.columnSpan: 2
                     text: dialog.t("Разделы данных (по умолчанию выбраны все)", "Data sections (all selected by default)")
                     textFormat: Text.PlainText
                     font.bold: true
                 }
 
                 ChoiceList {
+                    kind: "pdfSection"
                     model: dialog.sectionChoices
                     selected: dialog.sectionSelection
                     onChoiceToggled: function (key, checked) {
@@ -101,6 +109,7 @@ Dialog {
                 }
 
                 Label {
+                    Layout.columnSpan: 2
                     Layout.topMargin: Math.round(10 * dialog.uiScale)
                     text: dialog.t("Графики (не выбраны по умолчанию)", "Charts (not selected by default)")
                     textFormat: Text.PlainText
@@ -108,6 +117,7 @@ Dialog {
                 }
 
                 ChoiceList {
+                    kind: "pdfChart"
                     model: dialog.chartChoices
                     selected: dialog.chartSelection
                     onChoiceToggled: function (key, checked) {
@@ -129,32 +139,42 @@ Dialog {
         }
     }
 
-    footer: DialogButtonBox {
-        Button {
-            objectName: "pdfSelectAll"
-            text: dialog.t("Все разделы", "Select all")
-            DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
-            onClicked: dialog.select(true, false)
-        }
+    // The commands in their own order: the two selection shortcuts, then cancel and continue.
+    footer: Item {
+        implicitHeight: commands.implicitHeight + 2 * dialog.padding
 
-        Button {
-            objectName: "pdfClearSelection"
-            text: dialog.t("Снять выбор", "Clear selection")
-            DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
-            onClicked: dialog.select(false, false)
-        }
+        RowLayout {
+            id: commands
 
-        Button {
-            objectName: "pdfCancel"
-            text: dialog.t("Отмена", "Cancel")
-            DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-        }
+            anchors.right: parent.right
+            anchors.rightMargin: dialog.padding
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: Math.round(8 * dialog.uiScale)
 
-        Button {
-            objectName: "pdfContinue"
-            text: dialog.t("Продолжить", "Continue")
-            DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
-            onClicked: dialog.proceed()
+            Button {
+                objectName: "pdfSelectAll"
+                text: dialog.t("Все разделы", "Select all")
+                onClicked: dialog.select(true, false)
+            }
+
+            Button {
+                objectName: "pdfClearSelection"
+                text: dialog.t("Снять выбор", "Clear selection")
+                onClicked: dialog.select(false, false)
+            }
+
+            Button {
+                objectName: "pdfCancel"
+                text: dialog.t("Отмена", "Cancel")
+                onClicked: dialog.reject()
+            }
+
+            Button {
+                objectName: "pdfContinue"
+                text: dialog.t("Продолжить", "Continue")
+                highlighted: true
+                onClicked: dialog.proceed()
+            }
         }
     }
 }

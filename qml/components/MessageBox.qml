@@ -13,6 +13,7 @@ Dialog {
     parent: Overlay.overlay
     anchors.centerIn: parent
     modal: true
+    font.pixelSize: Math.round(14 * uiScale)
     width: Math.min(Math.round(520 * uiScale), parent ? parent.width : 520)
 
     Label {

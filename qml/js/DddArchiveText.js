@@ -191,7 +191,7 @@ function proposedFileName(isTachograph, fileName, english) {
 }
 
 function lastSegment(url) {
-    var path = text(url).replace(/[?#].*$/, "").replace(/\/+$/, "");
+    var path = text(url).replace(/[?#].*$/, "");
     var segment = path.slice(path.lastIndexOf("/") + 1);
     try {
         return decodeURIComponent(segment);
@@ -200,17 +200,16 @@ function lastSegment(url) {
     }
 }
 
-// What the export is given for the save dialog's result: the chosen file's URL as it is, which the controller
-// turns into a local path; else the dialog's folder joined with the chosen URL's last segment, or with the
-// proposed name when no file came back; empty when there is no folder either.
+// What the export is given for the save dialog's result: a chosen local file's URL as it is, which the
+// controller turns into a path; for any other URL the dialog's folder joined with its last segment, or with the
+// proposed name when it has none or no file came back; empty when there is no folder either.
 function exportTarget(fileUrl, folderUrl, proposedName) {
     var file = text(fileUrl);
-    var path = file.replace(/^file:\/*/i, "");
-    if (/^file:/i.test(file) && path.length > 0 && !/\/$/.test(path))
+    if (/^file:/i.test(file) && file.replace(/^file:\/*/i, "").length > 0)
         return file;
     var folder = text(folderUrl).replace(/\/+$/, "");
     if (folder.length === 0)
         return "";
-    var segment = file.length > 0 ? lastSegment(file) : "";
+    var segment = lastSegment(file);
     return folder + "/" + encodeURIComponent(segment.length > 0 ? segment : proposedName);
 }

@@ -1,10 +1,13 @@
+#include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "qml/qml_ddd_controller.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
+#include "support/pdf_probe.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
+#include "support/test_paths.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -228,6 +231,26 @@ private Q_SLOTS:
         QCOMPARE(state.count(), 1);
         QVERIFY(tessaron::test::fileBytes(path).startsWith("%PDF"));
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList {written});
+    }
+
+    void realCardExportsTheChosenContents()
+    {
+        TESSARON_REQUIRE_SAMPLE(sample, u"card-gen1-a.ddd"_s);
+        QString error;
+        m_controller->setReport(tessaron::ddd::Decoder::decodeFile(sample, &error));
+        const QString folder = m_paths->filePath(u"Отчёты мастерской"_s);
+        const QVariantMap options {
+            {u"sections"_s, QStringList {u"basicInfo"_s}}, {u"graphs"_s, QStringList {u"activity"_s}}};
+        QVERIFY2(m_controller->exportReportPdf(QUrl::fromLocalFile(folder + u"/карта 1"_s).toString(), options),
+            qPrintable(m_controller->lastError()));
+
+        const QByteArray pdf = tessaron::test::fileBytes(folder + u"/карта 1.pdf"_s);
+        QVERIFY(tessaron::test::pdfInfoValue(pdf, u"Pages"_s).toInt() >= 1);
+        const QString text = tessaron::test::pdfPageTexts(pdf).join(u'\n');
+        QVERIFY(text.contains(u"Основная информация"_s));
+        QVERIFY(text.contains(u"Изменения активности по дням"_s));
+        QVERIFY2(!text.contains(u"Статистика"_s), "a section that was not chosen");
+        QVERIFY2(!text.contains(u"Использованные транспортные средства"_s), "a section that was not chosen");
     }
 
     void exportIntoAFolderThatCannotBeMadeFails()

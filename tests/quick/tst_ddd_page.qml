@@ -102,19 +102,30 @@ TestCase {
         });
     }
 
-    function textItems(item, found) {
+    // Every item under item (itself included) that passes the test, walking controls' content items too.
+    function itemsWhere(item, test, found) {
         var result = found || [];
-        if (item.hasOwnProperty("textFormat") && typeof item.text === "string")
+        if (test(item))
             result.push(item);
         var children = item.children || [];
         var walkedContent = false;
         for (var i = 0; i < children.length; ++i) {
             walkedContent = walkedContent || children[i] === item.contentItem;
-            textItems(children[i], result);
+            itemsWhere(children[i], test, result);
         }
         if (item.contentItem && item.contentItem !== item && !walkedContent)
-            textItems(item.contentItem, result);
+            itemsWhere(item.contentItem, test, result);
         return result;
+    }
+
+    function textItems(item) {
+        return itemsWhere(item, function (candidate) {
+            return candidate.hasOwnProperty("textFormat") && typeof candidate.text === "string";
+        });
+    }
+
+    function named(item, name) {
+        return itemsWhere(item, function (candidate) { return candidate.objectName === name; });
     }
 
     function visibleText(text) {
@@ -172,10 +183,11 @@ TestCase {
             sections: [{ fileNumber: "0501", name: markup, fileType: 0 }],
             cardIcc: [{ description: markup, value: markup }],
             analysis: { compliance: { violations: [markup], warnings: [markup], recommendations: [] },
-                        efficiency: { totalWorkTime: markup }, workingHours: [{ dayNumber: markup }] }
+                        efficiency: { totalWorkTime: markup }, workingHours: [{ dayNumber: markup }] },
+            savedReports: [{ reportId: 1, reportType: "Тахограф", reportDate: markup, description: markup }]
         });
         var seen = 0;
-        var sections = page().datasets.length + 2;
+        var sections = page().datasets.length + 3;
         for (var section = 0; section < sections; ++section) {
             page().selectSection(section);
             waitForRendering(page());
@@ -187,7 +199,7 @@ TestCase {
                 compare(items[i].textFormat, Text.PlainText, "plain: " + items[i].text);
             }
         }
-        verify(seen >= 8, "markup texts found: " + seen);
+        verify(seen >= 10, "markup texts found: " + seen);
         verify(visibleText("Ошибка: " + markup), "the error is shown as its characters");
     }
 
@@ -381,5 +393,183 @@ TestCase {
         compare(back.text, "‹ Назад");
         page().english = true;
         compare(back.text, "‹ Back");
+    }
+
+    // --- Archive and export ---------------------------------------------------------------------------------
+
+    function storedReports() {
+        return [{ reportId: 2, reportDate: "2024-03-01 10:00:00", reportType: "Тахограф", description: "",
+                  keyValue: "XTA21099000000001" },
+                { reportId: 2, reportDate: "2024-02-28 09:15:00", reportType: "Карта водителя",
+                  description: "IVANOV IVAN", keyValue: "RUD0000012345600" },
+                { reportId: 1, reportDate: "2024-02-01 08:00:00", reportType: "Карта водителя",
+                  description: "RUD0000012345600", keyValue: "RUD0000012345600" }];
+    }
+
+    // The whole window, so that open dialogs are in the picture.
+    function shoot(fileName) {
+        waitForRendering(page());
+        wait(50);
+        grabImage(testCase.Window.contentItem).save(fileName);
+    }
+
+    function test_storedReportsFillTheAreaWithoutAReport() {
+        mouseClick(child("reportsButton"));
+        compare(ddd.calls, ["refreshSavedReports", "refreshSavedReports"]);
+        verify(child("dataArea").visible);
+        verify(!child("sectionList").visible, "no report: the list fills the area alone");
+        verify(!child("hint").visible);
+        compare(child("sectionStack").currentIndex, 3);
+        verify(visibleText("Сохранённых отчётов нет"));
+
+        ddd.savedReports = storedReports();
+        shoot("ddd_page_stored_reports.png");
+        verify(!visibleText("Сохранённых отчётов нет"));
+        verify(visibleText("XTA21099000000001"));
+        verify(visibleText("IVANOV IVAN"));
+        verify(visibleText("????????"), "a card number is never shown as the holder");
+        shoot("ddd_page_stored_reports.png");
+        page().english = true;
+        verify(visibleText("Driver card"));
+        verify(visibleText("Tachograph"));
+        compare(named(page(), "openStoredButton")[0].text, "Open");
+        shoot("ddd_page_stored_reports_en.png");
+        ddd.savedReports = [];
+        verify(visibleText("No saved reports"));
+    }
+
+    function test_storedReportsStaySelectedWhenDatasetsChange() {
+        publishCard({});
+        mouseClick(child("reportsButton"));
+        verify(child("sectionList").visible);
+        compare(page().sectionIndex, page().datasets.length + 2);
+        publishCard({ applicationIdentification: [{ description: "cardStructureVersion", value: "0100" }] });
+        compare(page().selectedSection, "#reports");
+        compare(child("sectionStack").currentIndex, 3);
+    }
+
+    function test_storedReportRowsCallTheController() {
+        ddd.savedReports = storedReports();
+        mouseClick(child("reportsButton"));
+        waitForRendering(page());
+        var opens = named(page(), "openStoredButton");
+        var deletes = named(page(), "deleteStoredButton");
+        compare(opens.length, 3);
+        mouseClick(opens[1]);
+        compare(ddd.calls[ddd.calls.length - 1], "openSavedReport 2 false");
+
+        var dialog = child("deleteConfirmation");
+        mouseClick(deletes[0]);
+        tryVerify(function () { return dialog.opened; });
+        compare(dialog.message, "Удалить сохранённый отчёт 2024-03-01 10:00:00 — XTA21099000000001? "
+                + "Это действие нельзя отменить.");
+        shoot("ddd_page_delete_confirmation.png");
+        var calls = ddd.calls.length;
+        mouseClick(findChild(dialog, "rejectButton"));
+        tryVerify(function () { return !dialog.visible; });
+        compare(ddd.calls.length, calls, "cancel deletes nothing");
+        mouseClick(deletes[0]);
+        tryVerify(function () { return dialog.opened; });
+        page().english = true;
+        compare(dialog.title, "Delete report?");
+        compare(findChild(dialog, "acceptButton").text, "Delete");
+        shoot("ddd_page_delete_confirmation_en.png");
+        mouseClick(findChild(dialog, "acceptButton"));
+        tryVerify(function () { return !dialog.visible; });
+        compare(ddd.calls[ddd.calls.length - 1], "deleteSavedReport 2 true");
+
+        ddd.publish({ busy: true });
+        verify(!opens[1].enabled, "a decode would replace the reopened report");
+        verify(deletes[1].enabled);
+    }
+
+    function test_saveAndExportFollowTheReport() {
+        var save = child("saveButton");
+        var exportButton = child("exportButton");
+        verify(!save.enabled);
+        verify(!exportButton.enabled);
+        publishCard({});
+        verify(save.enabled && exportButton.enabled);
+        mouseClick(save);
+        compare(ddd.calls[ddd.calls.length - 1], "saveReport");
+        ddd.publish({ busy: true });
+        verify(!save.enabled);
+    }
+
+    function test_duplicateNotice() {
+        var notice = child("duplicateNotice");
+        ddd.duplicateReportDetected(5);
+        tryVerify(function () { return notice.opened; });
+        compare(notice.title, "Отчёт уже сохранён");
+        compare(notice.message, "Этот файл уже сохранён как отчёт №5. Повторная копия не создана.");
+        compare(findChild(notice, "acceptButton").text, "Понятно");
+        page().english = true;
+        compare(notice.message, "This file is already saved as report #5. No duplicate was created.");
+        mouseClick(findChild(notice, "acceptButton"));
+        tryVerify(function () { return !notice.visible; });
+    }
+
+    function choice(dialog, kind, key) {
+        var found = named(dialog.contentItem, kind + "_" + key);
+        verify(found.length === 1, key);
+        return found[0];
+    }
+
+    function test_pdfOptionsFollowTheFileType_data() {
+        return [
+            { tag: "card", tachograph: false, sections: 15, charts: ["faults"] },
+            { tag: "tachograph", tachograph: true, sections: 20, charts: ["activity", "speed", "workingTime"] }
+        ];
+    }
+
+    function test_pdfOptionsFollowTheFileType(data) {
+        if (data.tachograph) {
+            publishTachograph();
+            ddd.publish({ activityDaily: [{ activityDate: "01.03.2024" }], detailedSpeed: [{ speedValues: [1] }],
+                          analysis: { workingHours: [{ dayNumber: 1 }] } });
+        } else {
+            publishCard({});
+        }
+        mouseClick(child("exportButton"));
+        var dialog = child("pdfOptionsDialog");
+        tryVerify(function () { return dialog.opened; });
+        compare(dialog.sectionChoices.length, data.sections);
+        compare(dialog.chartChoices.map(function (choice) { return choice.key; }), data.charts);
+        for (var i = 0; i < dialog.sectionChoices.length; ++i)
+            verify(choice(dialog, "pdfSection", dialog.sectionChoices[i].key).checked, "sections start ticked");
+        verify(!choice(dialog, "pdfChart", data.charts[0]).checked, "charts start unticked");
+        shoot("ddd_page_pdf_options_" + data.tag + ".png");
+        page().english = true;
+        shoot("ddd_page_pdf_options_" + data.tag + "_en.png");
+        mouseClick(findChild(dialog, "pdfCancel"));
+        tryVerify(function () { return !dialog.visible; });
+    }
+
+    function test_pdfExportReachesTheControllerAsTheChosenFile() {
+        publishCard({ fileName: "Иванов И.И. #1.ddd", activityChanges: [{ day: 1 }] });
+        var exporter = child("pdfExport");
+        var proposed = "";
+        exporter.saveDialogOpener = function (name) {
+            proposed = name;
+            exporter.finish("file:///home/u/%D0%BE%D1%82%20%D1%87%D1%91%D1%82.pdf", "file:///home/u");
+        };
+        mouseClick(child("exportButton"));
+        var dialog = child("pdfOptionsDialog");
+        tryVerify(function () { return dialog.opened; });
+        mouseClick(findChild(dialog, "pdfClearSelection"));
+        mouseClick(findChild(dialog, "pdfContinue"));
+        compare(dialog.validation, "Выберите хотя бы один раздел или график");
+        verify(findChild(dialog, "pdfValidation").visible);
+        verify(dialog.opened, "nothing ticked: the dialog stays");
+        shoot("ddd_page_pdf_options_refused.png");
+
+        mouseClick(choice(dialog, "pdfChart", "activity"));
+        compare(dialog.validation, "", "a tick clears the refusal");
+        mouseClick(choice(dialog, "pdfSection", "basicInfo"));
+        mouseClick(findChild(dialog, "pdfContinue"));
+        tryVerify(function () { return !dialog.visible; });
+        compare(proposed, "Отчёт_карты_водителя_Иванов_И.И.__1.pdf");
+        compare(ddd.calls[ddd.calls.length - 1], "exportReportPdf file:///home/u/%D0%BE%D1%82%20%D1%87%D1%91%D1%82.pdf "
+                + JSON.stringify({ sections: ["basicInfo"], graphs: ["activity"] }));
     }
 }

@@ -17,7 +17,8 @@ Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 // Gives every suite what the application gives its QML: the application controller as "app", here over
 // folders in a temporary place; a settings controller over the same stores opened read-only as
-// "readOnlySettings"; and the folder of the real sample files as "samplesDir".
+// "readOnlySettings"; the folder of the real sample files as "samplesDir"; and the temporary folder behind the
+// application's folders as "testDataDir", for files a suite writes.
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ public Q_SLOTS:
         tessaron::qml::configureEngine(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("app"), m_app.get());
         engine->rootContext()->setContextProperty(QStringLiteral("samplesDir"), tessaron::test::samplesDir());
+        engine->rootContext()->setContextProperty(QStringLiteral("testDataDir"), m_paths->path());
         engine->rootContext()->setContextProperty(QStringLiteral("readOnlySettings"), m_readOnlySettings.get());
     }
 

@@ -1,11 +1,10 @@
 .pragma library
+.import "DddPageText.js" as DddPageText
 
 // The DDD page's archive and PDF export, apart from drawing: stored-report rows, the export dialog's choices
 // and options, the proposed file name and the save dialog's result.
 
-function tr(english, ru, en) {
-    return english ? en : ru;
-}
+var tr = DddPageText.tr;
 
 function text(value) {
     return value === undefined || value === null ? "" : String(value);

@@ -8,6 +8,7 @@
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
+#include "support/url_catcher.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -56,18 +57,6 @@ DddReport heldDecode(const QString &path, QString *, const std::atomic<bool> *)
     decoded.truncatedBlock = u"0504"_s;
     return decoded;
 }
-
-// Stands in for the desktop: records the URLs it is asked to open.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public Q_SLOTS:
-    void openUrl(const QUrl &url) { urls.append(url); }
-};
 
 } // namespace
 
@@ -334,8 +323,8 @@ private Q_SLOTS:
 
     void dataFolderIsCreatedAndHandedToTheDesktop()
     {
-        UrlRecorder recorder;
-        QDesktopServices::setUrlHandler(u"file"_s, &recorder, "openUrl");
+        tessaron::test::UrlCatcher recorder;
+        QDesktopServices::setUrlHandler(u"file"_s, &recorder, "open");
         const QString folder = tessaron::storage::AppPaths::downloadDirectory();
         QVERIFY(!QFileInfo::exists(folder));
         m_controller->openDataFolder();

@@ -65,374 +65,357 @@ class TestDddRepository : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        m_repository = std::make_unique<DddRepository>();
+        QVERIFY2(m_repository->isOpen(), qPrintable(m_repository->lastError()));
+        m_file = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Reports);
+    }
 
-    void realReportsComeBackWhole_data();
-    void realReportsComeBackWhole();
-    void reportsOfTheOlderLayoutLoadFromTypedTables();
-    void failedSaveLeavesNoTrace_data();
-    void failedSaveLeavesNoTrace();
-    void olderFilesGainTheirColumnsOnce();
-    void connectionsAreIndependent();
-    void failedCatalogueLeavesNoConnection();
-    void duplicatesFollowFingerprintThenPath_data();
-    void duplicatesFollowFingerprintThenPath();
-    void removalTakesOneReportWhole();
-    void listingIsNewestFirst();
-    void storedFormAndTotals();
+    void cleanup()
+    {
+        m_repository.reset();
+        m_paths.reset();
+        tessaron::test::releaseTimeZoneAndClock();
+    }
+
+    void realReportsComeBackWhole_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addRow("driver card") << u"card-gen1-a.ddd"_s;
+        QTest::addRow("vehicle unit") << u"vu-gen1-a.ddd"_s;
+    }
+
+    void realReportsComeBackWhole()
+    {
+        QFETCH(QString, fileName);
+        TESSARON_REQUIRE_SAMPLE(path, fileName);
+        tessaron::test::pinTimeZoneAndClock();
+        const DddReport original = tessaron::ddd::Decoder::decodeFile(path);
+        const qint64 id = m_repository->save(original);
+        QVERIFY2(id > 0, qPrintable(m_repository->lastError()));
+        const DddReport loaded = m_repository->loadReport(id, original.fileType);
+
+        for (const auto &entry : tessaron::ddd::allDatasets)
+            QCOMPARE(canonicalRows(loaded.*entry.member), canonicalRows(original.*entry.member));
+        QCOMPARE(tessaron::ddd::compactJson(loaded.analysis), tessaron::ddd::compactJson(original.analysis));
+        const bool isCard = original.fileType == DddFileType::DriverCard;
+        const QStringList loadedTexts {loaded.filePath, loaded.fileName, loaded.sourceFingerprint, loaded.vin,
+            loaded.registrationNumber, loaded.vehicleRegistrationNation, loaded.cardNumber, loaded.driverName,
+            loaded.driverSurname, loaded.birthDate, loaded.dataStartDate, loaded.dataEndDate,
+            loaded.nextCalibrationDate, loaded.vehicleFirstUseDate, loaded.cardWithdrawalTime};
+        const QStringList expectedTexts {original.filePath, original.fileName, original.sourceFingerprint,
+            isCard ? QString() : original.vin, isCard ? QString() : original.registrationNumber,
+            isCard ? QString() : original.vehicleRegistrationNation, isCard ? original.cardNumber : QString(),
+            original.driverName, isCard ? original.driverSurname : QString(), isCard ? original.birthDate : QString(),
+            original.dataStartDate, original.dataEndDate, isCard ? QString() : original.nextCalibrationDate,
+            original.vehicleFirstUseDate, original.cardWithdrawalTime};
+        QCOMPARE(loadedTexts, expectedTexts);
+        QCOMPARE(loaded.size, original.size);
+        QCOMPARE(loaded.printableStrings, original.printableStrings);
+        QCOMPARE(loaded.asn1Version, original.asn1Version);
+        QCOMPARE(loaded.asn1Identity.cardNumber, original.asn1Identity.cardNumber);
+        const QList<double> loadedTotals {double(loaded.totalOverSpeeding), double(loaded.totalCalibrations),
+            double(loaded.totalDays), double(loaded.totalDistanceKm), loaded.averageSpeed, double(loaded.maxSpeed),
+            double(loaded.daysWithOverSpeeding), double(loaded.daysWithFaults)};
+        const QList<double> expectedTotals = isCard
+            ? QList<double>(8, 0.0)
+            : QList<double> {double(original.totalOverSpeeding), double(original.totalCalibrations),
+                double(original.totalDays), double(original.totalDistanceKm), original.averageSpeed,
+                double(original.maxSpeed), double(original.daysWithOverSpeeding), double(original.daysWithFaults)};
+        QCOMPARE(loadedTotals, expectedTotals);
+        QCOMPARE(loaded.blocks.size(), original.blocks.size());
+        for (qsizetype i = 0; i < loaded.blocks.size(); ++i) {
+            QCOMPARE(loaded.blocks.at(i).fileNumber, original.blocks.at(i).fileNumber);
+            QCOMPARE(loaded.blocks.at(i).offset, original.blocks.at(i).offset);
+            QCOMPARE(loaded.blocks.at(i).data, original.blocks.at(i).data);
+            QCOMPARE(loaded.blocks.at(i).fileType, 0);
+        }
+        QCOMPARE(loaded.structureText,
+            u"Сохранённый отчёт: %1, разделов: %2"_s.arg(tessaron::ddd::Decoder::typeName(original.fileType))
+                .arg(original.blocks.size()));
+
+        const QVariantMap map = m_repository->load(id, original.fileType);
+        QCOMPARE(map.value(u"reportId"_s).toLongLong(), id);
+        int lists = 0;
+        for (const auto &entry : tessaron::ddd::allDatasets)
+            lists += map.contains(QString(entry.name));
+        QCOMPARE(lists, 30);
+        QVERIFY(m_repository->load(id + 1, original.fileType).isEmpty());
+    }
+
+    void reportsOfTheOlderLayoutLoadFromTypedTables()
+    {
+        DddReport report = cardReport();
+        report.activityChanges = {QVariantMap {{u"activityDailyPresenceCounter1"_s, u"1"_s}, {u"activity"_s, u"0"_s}}};
+        const qint64 id = m_repository->save(report);
+        const SqliteProbe probe(m_file);
+        QVERIFY(probe.execute(u"DELETE FROM DddRows"_s));
+        QVERIFY(probe.execute(u"DELETE FROM DddReportMeta"_s));
+        const DddReport loaded = m_repository->loadReport(id, DddFileType::DriverCard);
+        QCOMPARE(loaded.events.size(), 2);
+        const QVariantMap event = loaded.events.at(1).toMap();
+        QCOMPARE(event.value(u"EventType"_s).toString(), u"1"_s);
+        QCOMPARE(event.value(u"eventType"_s).toString(), u"1"_s);
+        QCOMPARE(event.value(u"reportId"_s).toLongLong(), id);
+        QVERIFY(loaded.analysis.contains(u"workingHours"_s));
+        QCOMPARE(loaded.totalDays, loaded.analysis.value(u"workingHours"_s).toList().size());
+        QCOMPARE(loaded.cardNumber, u"C1"_s);
+    }
+
+    void failedSaveLeavesNoTrace_data()
+    {
+        QTest::addColumn<DddReport>("report");
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QString>("error");
+
+        QTest::addRow("third of five place rows")
+            << cardReport(u"C1"_s, 5)
+            << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON Places WHEN (SELECT count(*) FROM Places WHERE "
+                            "ReportId = NEW.ReportId) = 2 BEGIN SELECT RAISE(ABORT, 'place refused'); END"_s}
+            << u"place refused Unable to fetch row"_s;
+        QTest::addRow("fifth card insertion of a vehicle unit")
+            << vuReport(6)
+            << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON TachoCardIWData WHEN (SELECT count(*) FROM "
+                            "TachoCardIWData) = 4 BEGIN SELECT RAISE(ABORT, 'insertion refused'); END"_s}
+            << u"insertion refused Unable to fetch row: INSERT INTO TachoCardIWData (ReportId, DayNo, "
+               u"CardHolderSurname, "
+               "CardHolderFirstNames, CardType, CardIssuingMemberState, DriverCardNumber, CardExpiryDate, "
+               "CardInsertionDate, VehicleOdometerValueAtInsertion, CardSlot, CardWithdrawalTime, "
+               "VehicleOdometerValueAtWithdrawal, PrevVehicleRegistrationNation, PrevVehicleRegistrationNumber, "
+               "PrevCardWithdrawalTime, ManualInputFlag) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s;
+        // A deferred foreign key fails only at COMMIT, which SQLite then leaves open unless it is rolled back.
+        QTest::addRow("commit")
+            << cardReport(u"BLOCK"_s)
+            << QStringList {u"CREATE TABLE Blocker (Ref INTEGER REFERENCES DriverCardReports(ReportId) DEFERRABLE "
+                            "INITIALLY DEFERRED)"_s,
+                   u"CREATE TRIGGER Block AFTER INSERT ON DriverCardReports WHEN NEW.CardNumber = 'BLOCK' BEGIN "
+                   "INSERT INTO Blocker VALUES (-1); END"_s}
+            << u"FOREIGN KEY constraint failed Unable to commit transaction"_s;
+    }
+
+    void failedSaveLeavesNoTrace()
+    {
+        QFETCH(DddReport, report);
+        QFETCH(QStringList, setup);
+        QFETCH(QString, error);
+        for (const QString &statement : std::as_const(setup))
+            QVERIFY(SqliteProbe(m_file).execute(statement));
+
+        QCOMPARE(m_repository->save(report), -1);
+        QCOMPARE(m_repository->lastError(), error);
+        QCOMPARE(rowsInAllTables(), 0);
+        QVERIFY(m_repository->listReports().isEmpty());
+
+        const qint64 next = m_repository->save(cardReport(u"C2"_s));
+        QVERIFY2(next > 0, qPrintable(m_repository->lastError()));
+        QVERIFY(m_repository->remove(next, DddFileType::DriverCard));
+        QCOMPARE(rowsInAllTables(), 0);
+    }
+
+    void olderFilesGainTheirColumnsOnce()
+    {
+        m_repository.reset();
+        const QString path = m_paths->filePath(u"older.db"_s);
+        const SqliteProbe probe(path);
+        QVERIFY(probe.execute(u"CREATE TABLE DriverCardReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, "
+                              "ReportDate DATETIME, CardNumber TEXT, drivingLicenceNumber TEXT)"_s));
+        QVERIFY(probe.execute(u"INSERT INTO DriverCardReports (CardNumber) VALUES ('OLD')"_s));
+        QVERIFY(probe.execute(
+            u"CREATE TABLE TachographReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, ReportDate, VIN TEXT, "
+            "VehicleRegistration TEXT, TotalEvents, TotalFaults, TotalDays, TotalDistanceKm)"_s));
+        QVERIFY(probe.execute(u"INSERT INTO TachographReports (VIN) VALUES ('OLDVIN')"_s));
+        QVERIFY(probe.execute(u"CREATE TABLE TachoDetailedSpeedData (SpeedId INTEGER PRIMARY KEY AUTOINCREMENT, "
+                              "ReportId INTEGER NOT NULL, SpeedBlockBeginDate TEXT, SpeedsPerSecond TEXT)"_s));
+
+        QStringList firstColumns;
+        for (int open = 0; open < 2; ++open) {
+            DddRepository repository(path);
+            QVERIFY2(repository.lastError().isEmpty(), qPrintable(repository.lastError()));
+            const QString typeOf = u"SELECT type FROM pragma_table_info('%1') WHERE name = '%2'"_s;
+            QCOMPARE(probe.scalar(typeOf.arg(u"DriverCardReports"_s, u"TotalRestHours"_s)).toString(), u"INTEGER"_s);
+            QCOMPARE(probe.scalar(typeOf.arg(u"TachographReports"_s, u"AverageSpeed"_s)).toString(), u"REAL"_s);
+            QCOMPARE(probe.scalar(typeOf.arg(u"TachoDetailedSpeedData"_s, u"SpeedValuesJson"_s)).toString(), u"TEXT"_s);
+            const QStringList columns = probe.columns(u"DriverCardReports"_s) + probe.columns(u"TachographReports"_s);
+            QCOMPARE(columns.filter(u"drivingLicenceNumber"_s, Qt::CaseInsensitive).size(), 1);
+            if (open == 0)
+                firstColumns = columns;
+            QCOMPARE(columns, firstColumns);
+            QCOMPARE(
+                probe.scalar(u"SELECT CardNumber FROM DriverCardReports WHERE TotalRestHours IS NULL"_s).toString(),
+                u"OLD"_s);
+            QCOMPARE(probe.scalar(u"SELECT VIN FROM TachographReports WHERE ReportId = 1"_s).toString(), u"OLDVIN"_s);
+            QCOMPARE(repository.save(vuReport()), 2 + open);
+        }
+    }
+
+    void connectionsAreIndependent()
+    {
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        QCOMPARE(rowsInAllTables(), 0);
+        auto second = std::make_unique<DddRepository>();
+        QVERIFY(QSqlDatabase::connectionNames().filter(u"TessaronDdd_"_s).size() == 2);
+        QCOMPARE(second->save(cardReport()), 1);
+        QCOMPARE(m_repository->save(vuReport()), 1);
+        second.reset();
+        QCOMPARE(m_repository->listReports().size(), 2);
+        QCOMPARE(m_repository->save(cardReport()), 2);
+    }
+
+    void failedCatalogueLeavesNoConnection()
+    {
+        m_repository.reset();
+        const QString blocker = m_paths->filePath(u"blocker"_s);
+        QVERIFY(SqliteProbe(blocker).execute(u"CREATE TABLE T (V)"_s));
+        qputenv("LOCALAPPDATA", blocker.toLocal8Bit());
+        DddRepository repository;
+        QVERIFY(!repository.isOpen());
+        QVERIFY2(repository.lastError().startsWith(u"Не удалось создать каталог базы отчётов"_s),
+            qPrintable(repository.lastError()));
+        QVERIFY(QSqlDatabase::connectionNames().isEmpty());
+        QCOMPARE(repository.save(cardReport()), -1);
+        QCOMPARE(repository.loadReport(1, DddFileType::DriverCard).fileType, DddFileType::Unknown);
+        QVERIFY(repository.listReports().isEmpty());
+        QVERIFY(!repository.remove(1, DddFileType::DriverCard));
+        QCOMPARE(repository.findDuplicateReport(cardReport()), -1);
+        QCOMPARE(repository.lastError(), u"DDD report database is not open"_s);
+    }
+
+    void duplicatesFollowFingerprintThenPath_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // "type fingerprint path" per stored report, in id order
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<qint64>("expected");
+
+        QTest::addRow("fingerprint decides over path") << QStringList {u"1 F1 /a"_s} << u"1 F2 /a"_s << qint64(0);
+        QTest::addRow("same fingerprint, highest id")
+            << QStringList {u"1 F1 /a"_s, u"1 F1 /b"_s, u"1 F2 /c"_s} << u"1 F1 /c"_s << qint64(2);
+        QTest::addRow("stored without fingerprint: path") << QStringList {u"1 - /a"_s} << u"1 F1 /a"_s << qint64(1);
+        QTest::addRow("wanted without fingerprint: path") << QStringList {u"1 F1 /a"_s} << u"1 - /a"_s << qint64(1);
+        QTest::addRow("no fingerprints, no path") << QStringList {u"1 - -"_s} << u"1 - -"_s << qint64(0);
+        QTest::addRow("card never matches tachograph") << QStringList {u"2 F1 /a"_s} << u"1 F1 /a"_s << qint64(0);
+        QTest::addRow("meta not an object is skipped")
+            << QStringList {u"1 F1 /a"_s, u"1 F1 /a broken"_s} << u"1 F1 /a"_s << qint64(1);
+    }
+
+    void duplicatesFollowFingerprintThenPath()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, wanted);
+        QFETCH(qint64, expected);
+        const auto report = [](const QString &description) {
+            const QStringList parts = description.split(u' ');
+            DddReport report = parts.at(0) == u"2" ? vuReport() : cardReport();
+            report.sourceFingerprint = parts.at(1) == u"-" ? QString() : parts.at(1);
+            report.filePath = parts.at(2) == u"-" ? QString() : parts.at(2);
+            return report;
+        };
+        for (const QString &description : std::as_const(stored)) {
+            const qint64 id = m_repository->save(report(description));
+            if (description.endsWith(u"broken"_s))
+                QVERIFY(
+                    SqliteProbe(m_file).execute(u"UPDATE DddReportMeta SET Json = '[1]' WHERE ReportId = ?"_s, {id}));
+        }
+        QCOMPARE(m_repository->findDuplicateReport(report(wanted)), expected);
+    }
+
+    void removalTakesOneReportWhole()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(m_repository->save(cardReport()), i + 1);
+            QCOMPARE(m_repository->save(vuReport()), i + 1);
+        }
+        const qint64 before = rowsInAllTables();
+        QVERIFY(m_repository->remove(3, DddFileType::DriverCard));
+        QCOMPARE(count(u"Events"_s, u"ReportId = 3"_s), 0);
+        QCOMPARE(count(u"DddRows"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
+        QCOMPARE(count(u"DddSections"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
+        QCOMPARE(count(u"DddReportMeta"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
+        // header, two events, their two JSON rows, the section as a JSON row and a section row, the meta row
+        QCOMPARE(rowsInAllTables(), before - 8);
+        QCOMPARE(m_repository->loadReport(3, DddFileType::Tachograph).tachoEvents.size(), 3);
+        QCOMPARE(count(u"TachoEvents"_s, u"ReportId = 3"_s), 3);
+        QVERIFY(m_repository->remove(99, DddFileType::Tachograph));
+        QCOMPARE(rowsInAllTables(), before - 8);
+    }
+
+    void listingIsNewestFirst()
+    {
+        tessaron::test::pinTimeZoneAndClock("Europe/Berlin");
+        const SqliteProbe probe(m_file);
+        const QStringList cardDates {u"2024-03-01 10:00:00"_s, u"01.03.2024 10:00:05"_s, u""_s,
+            u"2024-03-31 02:30:00"_s, u"2024-03-01 10:00:00"_s, u"garbage"_s};
+        for (const QString &date : cardDates)
+            QVERIFY(probe.execute(u"INSERT INTO DriverCardReports (ReportDate, CardNumber) VALUES (?, 'C')"_s, {date}));
+        QVERIFY(
+            probe.execute(u"INSERT INTO TachographReports (ReportId, ReportDate) VALUES (5, '2024-03-01 10:00:00')"_s));
+        QVERIFY(probe.execute(u"INSERT INTO TachographReports (ReportDate) VALUES ('2024-03-31 03:00:00')"_s));
+        QStringList order;
+        for (const QVariant &entry : m_repository->listReports()) {
+            const QVariantMap map = entry.toMap();
+            order.append(map.value(u"reportType"_s).toString().left(1) + map.value(u"reportId"_s).toString());
+        }
+        QCOMPARE(order, QStringList({u"Т6"_s, u"К4"_s, u"К2"_s, u"К5"_s, u"Т5"_s, u"К1"_s, u"К6"_s, u"К3"_s}));
+    }
+
+    void storedFormAndTotals()
+    {
+        DddReport card = cardReport();
+        card.fileType = DddFileType::Unknown;
+        card.totalDistanceKm = 7;
+        card.events = {QVariantMap {{u"b"_s, u"Тест \"1\""_s}, {u"a"_s, 1}, {u"EventType"_s, u"E"_s}}};
+        card.vehicles = {QVariantMap {{u"vehicleOdometerBegin"_s, u"НЕТ ДАННЫХ"_s}, {u"vehicleOdometerEnd"_s, 500000}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 100}, {u"vehicleOdometerEnd"_s, u"150"_s}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 200}, {u"vehicleOdometerEnd"_s, 150}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}}};
+        QCOMPARE(m_repository->save(card), 1);
+        const SqliteProbe probe(m_file);
+        const auto text = [&](const QString &sql) { return probe.scalar(sql).toString(); };
+        QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 4000000057);
+        QCOMPARE(text(u"SELECT Json FROM DddRows WHERE Dataset = 'events'"_s),
+            u"{\"EventType\":\"E\",\"a\":1,\"b\":\"Тест \\\"1\\\"\"}"_s);
+        QCOMPARE(text(u"SELECT EventType FROM Events"_s), u"E"_s);
+        QCOMPARE(count(u"DddReportMeta"_s, u"ReportType = 1"_s), 1);
+        QCOMPARE(text(u"SELECT json_type(Json, '$.averageSpeed') || json_array_length(Json, '$.printableStrings')"
+                      " || (SELECT count(*) FROM json_each(DddReportMeta.Json)) FROM DddReportMeta"_s),
+            u"integer037"_s);
+
+        DddReport vu = vuReport();
+        vu.overSpeedingEvents = {QVariantMap {{u"maxSpeedValue"_s, 90}}, QVariantMap {},
+            QVariantMap {{u"maxspeedvalue"_s, 80}}, QVariantMap {{u"eventType1"_s, 0}, {u"eventType"_s, 3}}, 5};
+        vu.detailedSpeed = {QVariantMap {{u"speedsPerSecond"_s, QVariantList {1, 2}}}};
+        QCOMPARE(m_repository->save(vu), 1);
+        QCOMPARE(text(u"SELECT group_concat(ifnull(EventType, '-') || ':' || ifnull(MaxSpeedValue, '-')) "
+                      "FROM TachoOverSpeedingEvents"_s),
+            u"-:90,0:-"_s);
+        QCOMPARE(text(u"SELECT TotalOverSpeeding || TotalEvents FROM TachographReports"_s), u"53"_s);
+        QCOMPARE(text(u"SELECT SpeedsPerSecond || SpeedValuesJson FROM TachoDetailedSpeedData"_s), u"[1,2][1,2]"_s);
+    }
 
 private:
-    qint64 count(const QString &table, const QString &where = u"1"_s) const;
-    qint64 rowsInAllTables() const;
+    qint64 count(const QString &table, const QString &where = u"1"_s) const
+    {
+        return SqliteProbe(m_file).scalar(u"SELECT count(*) FROM %1 WHERE %2"_s.arg(table, where)).toLongLong();
+    }
+
+    qint64 rowsInAllTables() const
+    {
+        const QVariant names = SqliteProbe(m_file).scalar(u"SELECT group_concat(name) FROM sqlite_master WHERE type = "
+                                                          "'table' AND name NOT IN ('sqlite_sequence', 'Blocker')"_s);
+        const QStringList tables = names.toString().split(u',');
+        [&] { QCOMPARE(tables.size(), 23); }();
+        qint64 total = 0;
+        for (const QString &table : tables)
+            total += count(table);
+        return total;
+    }
 
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
     std::unique_ptr<DddRepository> m_repository;
     QString m_file;
 };
-
-void TestDddRepository::init()
-{
-    m_paths = std::make_unique<tessaron::test::TempAppPaths>();
-    m_repository = std::make_unique<DddRepository>();
-    QVERIFY2(m_repository->isOpen(), qPrintable(m_repository->lastError()));
-    m_file = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Reports);
-}
-
-void TestDddRepository::cleanup()
-{
-    m_repository.reset();
-    m_paths.reset();
-    tessaron::test::releaseTimeZoneAndClock();
-}
-
-qint64 TestDddRepository::count(const QString &table, const QString &where) const
-{
-    return SqliteProbe(m_file).scalar(u"SELECT count(*) FROM %1 WHERE %2"_s.arg(table, where)).toLongLong();
-}
-
-qint64 TestDddRepository::rowsInAllTables() const
-{
-    const QVariant names = SqliteProbe(m_file).scalar(u"SELECT group_concat(name) FROM sqlite_master WHERE type = "
-                                                      "'table' AND name NOT IN ('sqlite_sequence', 'Blocker')"_s);
-    const QStringList tables = names.toString().split(u',');
-    [&] { QCOMPARE(tables.size(), 23); }();
-    qint64 total = 0;
-    for (const QString &table : tables)
-        total += count(table);
-    return total;
-}
-
-void TestDddRepository::realReportsComeBackWhole_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addRow("driver card") << u"card-gen1-a.ddd"_s;
-    QTest::addRow("vehicle unit") << u"vu-gen1-a.ddd"_s;
-}
-
-void TestDddRepository::realReportsComeBackWhole()
-{
-    QFETCH(QString, fileName);
-    TESSARON_REQUIRE_SAMPLE(path, fileName);
-    tessaron::test::pinTimeZoneAndClock();
-    const DddReport original = tessaron::ddd::Decoder::decodeFile(path);
-    const qint64 id = m_repository->save(original);
-    QVERIFY2(id > 0, qPrintable(m_repository->lastError()));
-    const DddReport loaded = m_repository->loadReport(id, original.fileType);
-
-    for (const auto &entry : tessaron::ddd::allDatasets)
-        QCOMPARE(canonicalRows(loaded.*entry.member), canonicalRows(original.*entry.member));
-    QCOMPARE(tessaron::ddd::compactJson(loaded.analysis), tessaron::ddd::compactJson(original.analysis));
-    const bool isCard = original.fileType == DddFileType::DriverCard;
-    const QStringList loadedTexts {loaded.filePath, loaded.fileName, loaded.sourceFingerprint, loaded.vin,
-        loaded.registrationNumber, loaded.vehicleRegistrationNation, loaded.cardNumber, loaded.driverName,
-        loaded.driverSurname, loaded.birthDate, loaded.dataStartDate, loaded.dataEndDate, loaded.nextCalibrationDate,
-        loaded.vehicleFirstUseDate, loaded.cardWithdrawalTime};
-    const QStringList expectedTexts {original.filePath, original.fileName, original.sourceFingerprint,
-        isCard ? QString() : original.vin, isCard ? QString() : original.registrationNumber,
-        isCard ? QString() : original.vehicleRegistrationNation, isCard ? original.cardNumber : QString(),
-        original.driverName, isCard ? original.driverSurname : QString(), isCard ? original.birthDate : QString(),
-        original.dataStartDate, original.dataEndDate, isCard ? QString() : original.nextCalibrationDate,
-        original.vehicleFirstUseDate, original.cardWithdrawalTime};
-    QCOMPARE(loadedTexts, expectedTexts);
-    QCOMPARE(loaded.size, original.size);
-    QCOMPARE(loaded.printableStrings, original.printableStrings);
-    QCOMPARE(loaded.asn1Version, original.asn1Version);
-    QCOMPARE(loaded.asn1Identity.cardNumber, original.asn1Identity.cardNumber);
-    const QList<double> loadedTotals {double(loaded.totalOverSpeeding), double(loaded.totalCalibrations),
-        double(loaded.totalDays), double(loaded.totalDistanceKm), loaded.averageSpeed, double(loaded.maxSpeed),
-        double(loaded.daysWithOverSpeeding), double(loaded.daysWithFaults)};
-    const QList<double> expectedTotals = isCard
-        ? QList<double>(8, 0.0)
-        : QList<double> {double(original.totalOverSpeeding), double(original.totalCalibrations),
-            double(original.totalDays), double(original.totalDistanceKm), original.averageSpeed,
-            double(original.maxSpeed), double(original.daysWithOverSpeeding), double(original.daysWithFaults)};
-    QCOMPARE(loadedTotals, expectedTotals);
-    QCOMPARE(loaded.blocks.size(), original.blocks.size());
-    for (qsizetype i = 0; i < loaded.blocks.size(); ++i) {
-        QCOMPARE(loaded.blocks.at(i).fileNumber, original.blocks.at(i).fileNumber);
-        QCOMPARE(loaded.blocks.at(i).offset, original.blocks.at(i).offset);
-        QCOMPARE(loaded.blocks.at(i).data, original.blocks.at(i).data);
-        QCOMPARE(loaded.blocks.at(i).fileType, 0);
-    }
-    QCOMPARE(loaded.structureText,
-        u"Сохранённый отчёт: %1, разделов: %2"_s.arg(tessaron::ddd::Decoder::typeName(original.fileType))
-            .arg(original.blocks.size()));
-
-    const QVariantMap map = m_repository->load(id, original.fileType);
-    QCOMPARE(map.value(u"reportId"_s).toLongLong(), id);
-    int lists = 0;
-    for (const auto &entry : tessaron::ddd::allDatasets)
-        lists += map.contains(QString(entry.name));
-    QCOMPARE(lists, 30);
-    QVERIFY(m_repository->load(id + 1, original.fileType).isEmpty());
-}
-
-void TestDddRepository::reportsOfTheOlderLayoutLoadFromTypedTables()
-{
-    DddReport report = cardReport();
-    report.activityChanges = {QVariantMap {{u"activityDailyPresenceCounter1"_s, u"1"_s}, {u"activity"_s, u"0"_s}}};
-    const qint64 id = m_repository->save(report);
-    const SqliteProbe probe(m_file);
-    QVERIFY(probe.execute(u"DELETE FROM DddRows"_s));
-    QVERIFY(probe.execute(u"DELETE FROM DddReportMeta"_s));
-    const DddReport loaded = m_repository->loadReport(id, DddFileType::DriverCard);
-    QCOMPARE(loaded.events.size(), 2);
-    const QVariantMap event = loaded.events.at(1).toMap();
-    QCOMPARE(event.value(u"EventType"_s).toString(), u"1"_s);
-    QCOMPARE(event.value(u"eventType"_s).toString(), u"1"_s);
-    QCOMPARE(event.value(u"reportId"_s).toLongLong(), id);
-    QVERIFY(loaded.analysis.contains(u"workingHours"_s));
-    QCOMPARE(loaded.totalDays, loaded.analysis.value(u"workingHours"_s).toList().size());
-    QCOMPARE(loaded.cardNumber, u"C1"_s);
-}
-
-void TestDddRepository::failedSaveLeavesNoTrace_data()
-{
-    QTest::addColumn<DddReport>("report");
-    QTest::addColumn<QStringList>("setup");
-    QTest::addColumn<QString>("error");
-
-    QTest::addRow("third of five place rows")
-        << cardReport(u"C1"_s, 5)
-        << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON Places WHEN (SELECT count(*) FROM Places WHERE "
-                        "ReportId = NEW.ReportId) = 2 BEGIN SELECT RAISE(ABORT, 'place refused'); END"_s}
-        << u"place refused Unable to fetch row"_s;
-    QTest::addRow("fifth card insertion of a vehicle unit")
-        << vuReport(6)
-        << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON TachoCardIWData WHEN (SELECT count(*) FROM "
-                        "TachoCardIWData) = 4 BEGIN SELECT RAISE(ABORT, 'insertion refused'); END"_s}
-        << u"insertion refused Unable to fetch row: INSERT INTO TachoCardIWData (ReportId, DayNo, CardHolderSurname, "
-           "CardHolderFirstNames, CardType, CardIssuingMemberState, DriverCardNumber, CardExpiryDate, "
-           "CardInsertionDate, VehicleOdometerValueAtInsertion, CardSlot, CardWithdrawalTime, "
-           "VehicleOdometerValueAtWithdrawal, PrevVehicleRegistrationNation, PrevVehicleRegistrationNumber, "
-           "PrevCardWithdrawalTime, ManualInputFlag) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s;
-    // A deferred foreign key fails only at COMMIT, which SQLite then leaves open unless it is rolled back.
-    QTest::addRow("commit")
-        << cardReport(u"BLOCK"_s)
-        << QStringList {u"CREATE TABLE Blocker (Ref INTEGER REFERENCES DriverCardReports(ReportId) DEFERRABLE "
-                        "INITIALLY DEFERRED)"_s,
-               u"CREATE TRIGGER Block AFTER INSERT ON DriverCardReports WHEN NEW.CardNumber = 'BLOCK' BEGIN "
-               "INSERT INTO Blocker VALUES (-1); END"_s}
-        << u"FOREIGN KEY constraint failed Unable to commit transaction"_s;
-}
-
-void TestDddRepository::failedSaveLeavesNoTrace()
-{
-    QFETCH(DddReport, report);
-    QFETCH(QStringList, setup);
-    QFETCH(QString, error);
-    for (const QString &statement : std::as_const(setup))
-        QVERIFY(SqliteProbe(m_file).execute(statement));
-
-    QCOMPARE(m_repository->save(report), -1);
-    QCOMPARE(m_repository->lastError(), error);
-    QCOMPARE(rowsInAllTables(), 0);
-    QVERIFY(m_repository->listReports().isEmpty());
-
-    const qint64 next = m_repository->save(cardReport(u"C2"_s));
-    QVERIFY2(next > 0, qPrintable(m_repository->lastError()));
-    QVERIFY(m_repository->remove(next, DddFileType::DriverCard));
-    QCOMPARE(rowsInAllTables(), 0);
-}
-
-void TestDddRepository::olderFilesGainTheirColumnsOnce()
-{
-    m_repository.reset();
-    const QString path = m_paths->filePath(u"older.db"_s);
-    const SqliteProbe probe(path);
-    QVERIFY(probe.execute(u"CREATE TABLE DriverCardReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, "
-                          "ReportDate DATETIME, CardNumber TEXT, drivingLicenceNumber TEXT)"_s));
-    QVERIFY(probe.execute(u"INSERT INTO DriverCardReports (CardNumber) VALUES ('OLD')"_s));
-    QVERIFY(probe.execute(
-        u"CREATE TABLE TachographReports (ReportId INTEGER PRIMARY KEY AUTOINCREMENT, ReportDate, VIN TEXT, "
-        "VehicleRegistration TEXT, TotalEvents, TotalFaults, TotalDays, TotalDistanceKm)"_s));
-    QVERIFY(probe.execute(u"INSERT INTO TachographReports (VIN) VALUES ('OLDVIN')"_s));
-    QVERIFY(probe.execute(u"CREATE TABLE TachoDetailedSpeedData (SpeedId INTEGER PRIMARY KEY AUTOINCREMENT, "
-                          "ReportId INTEGER NOT NULL, SpeedBlockBeginDate TEXT, SpeedsPerSecond TEXT)"_s));
-
-    QStringList firstColumns;
-    for (int open = 0; open < 2; ++open) {
-        DddRepository repository(path);
-        QVERIFY2(repository.lastError().isEmpty(), qPrintable(repository.lastError()));
-        const QString typeOf = u"SELECT type FROM pragma_table_info('%1') WHERE name = '%2'"_s;
-        QCOMPARE(probe.scalar(typeOf.arg(u"DriverCardReports"_s, u"TotalRestHours"_s)).toString(), u"INTEGER"_s);
-        QCOMPARE(probe.scalar(typeOf.arg(u"TachographReports"_s, u"AverageSpeed"_s)).toString(), u"REAL"_s);
-        QCOMPARE(probe.scalar(typeOf.arg(u"TachoDetailedSpeedData"_s, u"SpeedValuesJson"_s)).toString(), u"TEXT"_s);
-        const QStringList columns = probe.columns(u"DriverCardReports"_s) + probe.columns(u"TachographReports"_s);
-        QCOMPARE(columns.filter(u"drivingLicenceNumber"_s, Qt::CaseInsensitive).size(), 1);
-        if (open == 0)
-            firstColumns = columns;
-        QCOMPARE(columns, firstColumns);
-        QCOMPARE(probe.scalar(u"SELECT CardNumber FROM DriverCardReports WHERE TotalRestHours IS NULL"_s).toString(),
-            u"OLD"_s);
-        QCOMPARE(probe.scalar(u"SELECT VIN FROM TachographReports WHERE ReportId = 1"_s).toString(), u"OLDVIN"_s);
-        QCOMPARE(repository.save(vuReport()), 2 + open);
-    }
-}
-
-void TestDddRepository::connectionsAreIndependent()
-{
-    QTest::failOnWarning(QRegularExpression(u".*"_s));
-    QCOMPARE(rowsInAllTables(), 0);
-    QCOMPARE(count(u"sqlite_master"_s, u"type = 'index' AND name LIKE 'idx_%'"_s), 4);
-    auto second = std::make_unique<DddRepository>();
-    QVERIFY(QSqlDatabase::connectionNames().filter(u"TessaronDdd_"_s).size() == 2);
-    QCOMPARE(second->save(cardReport()), 1);
-    QCOMPARE(m_repository->save(vuReport()), 1);
-    second.reset();
-    QCOMPARE(m_repository->listReports().size(), 2);
-    QCOMPARE(m_repository->save(cardReport()), 2);
-}
-
-void TestDddRepository::failedCatalogueLeavesNoConnection()
-{
-    m_repository.reset();
-    const QString blocker = m_paths->filePath(u"blocker"_s);
-    QVERIFY(SqliteProbe(blocker).execute(u"CREATE TABLE T (V)"_s));
-    qputenv("LOCALAPPDATA", blocker.toLocal8Bit());
-    DddRepository repository;
-    QVERIFY(!repository.isOpen());
-    QVERIFY2(repository.lastError().startsWith(u"Не удалось создать каталог базы отчётов"_s),
-        qPrintable(repository.lastError()));
-    QVERIFY(QSqlDatabase::connectionNames().isEmpty());
-    QCOMPARE(repository.save(cardReport()), -1);
-    QCOMPARE(repository.loadReport(1, DddFileType::DriverCard).fileType, DddFileType::Unknown);
-    QVERIFY(repository.listReports().isEmpty());
-    QVERIFY(!repository.remove(1, DddFileType::DriverCard));
-    QCOMPARE(repository.findDuplicateReport(cardReport()), -1);
-    QCOMPARE(repository.lastError(), u"DDD report database is not open"_s);
-}
-
-void TestDddRepository::duplicatesFollowFingerprintThenPath_data()
-{
-    QTest::addColumn<QStringList>("stored"); // "type fingerprint path" per stored report, in id order
-    QTest::addColumn<QString>("wanted");
-    QTest::addColumn<qint64>("expected");
-
-    QTest::addRow("fingerprint decides over path") << QStringList {u"1 F1 /a"_s} << u"1 F2 /a"_s << qint64(0);
-    QTest::addRow("same fingerprint, highest id")
-        << QStringList {u"1 F1 /a"_s, u"1 F1 /b"_s, u"1 F2 /c"_s} << u"1 F1 /c"_s << qint64(2);
-    QTest::addRow("stored without fingerprint: path") << QStringList {u"1 - /a"_s} << u"1 F1 /a"_s << qint64(1);
-    QTest::addRow("wanted without fingerprint: path") << QStringList {u"1 F1 /a"_s} << u"1 - /a"_s << qint64(1);
-    QTest::addRow("no fingerprints, no path") << QStringList {u"1 - -"_s} << u"1 - -"_s << qint64(0);
-    QTest::addRow("card never matches tachograph") << QStringList {u"2 F1 /a"_s} << u"1 F1 /a"_s << qint64(0);
-    QTest::addRow("meta not an object is skipped")
-        << QStringList {u"1 F1 /a"_s, u"1 F1 /a broken"_s} << u"1 F1 /a"_s << qint64(1);
-}
-
-void TestDddRepository::duplicatesFollowFingerprintThenPath()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(QString, wanted);
-    QFETCH(qint64, expected);
-    const auto report = [](const QString &description) {
-        const QStringList parts = description.split(u' ');
-        DddReport report = parts.at(0) == u"2" ? vuReport() : cardReport();
-        report.sourceFingerprint = parts.at(1) == u"-" ? QString() : parts.at(1);
-        report.filePath = parts.at(2) == u"-" ? QString() : parts.at(2);
-        return report;
-    };
-    for (const QString &description : std::as_const(stored)) {
-        const qint64 id = m_repository->save(report(description));
-        if (description.endsWith(u"broken"_s))
-            QVERIFY(SqliteProbe(m_file).execute(u"UPDATE DddReportMeta SET Json = '[1]' WHERE ReportId = ?"_s, {id}));
-    }
-    QCOMPARE(m_repository->findDuplicateReport(report(wanted)), expected);
-}
-
-void TestDddRepository::removalTakesOneReportWhole()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(m_repository->save(cardReport()), i + 1);
-        QCOMPARE(m_repository->save(vuReport()), i + 1);
-    }
-    const qint64 before = rowsInAllTables();
-    QVERIFY(m_repository->remove(3, DddFileType::DriverCard));
-    QCOMPARE(count(u"Events"_s, u"ReportId = 3"_s), 0);
-    QCOMPARE(count(u"DddRows"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
-    QCOMPARE(count(u"DddSections"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
-    QCOMPARE(count(u"DddReportMeta"_s, u"ReportId = 3 AND ReportType = 1"_s), 0);
-    // header, two events, their two JSON rows, the section as a JSON row and a section row, the meta row
-    QCOMPARE(rowsInAllTables(), before - 8);
-    QCOMPARE(m_repository->loadReport(3, DddFileType::Tachograph).tachoEvents.size(), 3);
-    QCOMPARE(count(u"TachoEvents"_s, u"ReportId = 3"_s), 3);
-    QVERIFY(m_repository->remove(99, DddFileType::Tachograph));
-    QCOMPARE(rowsInAllTables(), before - 8);
-}
-
-void TestDddRepository::listingIsNewestFirst()
-{
-    tessaron::test::pinTimeZoneAndClock("Europe/Berlin");
-    const SqliteProbe probe(m_file);
-    const QStringList cardDates {u"2024-03-01 10:00:00"_s, u"01.03.2024 10:00:05"_s, u""_s, u"2024-03-31 02:30:00"_s,
-        u"2024-03-01 10:00:00"_s, u"garbage"_s};
-    for (const QString &date : cardDates)
-        QVERIFY(probe.execute(u"INSERT INTO DriverCardReports (ReportDate, CardNumber) VALUES (?, 'C')"_s, {date}));
-    QVERIFY(probe.execute(u"INSERT INTO TachographReports (ReportId, ReportDate) VALUES (5, '2024-03-01 10:00:00')"_s));
-    QVERIFY(probe.execute(u"INSERT INTO TachographReports (ReportDate) VALUES ('2024-03-31 03:00:00')"_s));
-    QStringList order;
-    for (const QVariant &entry : m_repository->listReports()) {
-        const QVariantMap map = entry.toMap();
-        order.append(map.value(u"reportType"_s).toString().left(1) + map.value(u"reportId"_s).toString());
-    }
-    QCOMPARE(order, QStringList({u"Т6"_s, u"К4"_s, u"К2"_s, u"К5"_s, u"Т5"_s, u"К1"_s, u"К6"_s, u"К3"_s}));
-}
-
-void TestDddRepository::storedFormAndTotals()
-{
-    DddReport card = cardReport();
-    card.fileType = DddFileType::Unknown;
-    card.totalDistanceKm = 7;
-    card.events = {QVariantMap {{u"b"_s, u"Тест \"1\""_s}, {u"a"_s, 1}, {u"EventType"_s, u"E"_s}}};
-    card.vehicles = {QVariantMap {{u"vehicleOdometerBegin"_s, u"НЕТ ДАННЫХ"_s}, {u"vehicleOdometerEnd"_s, 500000}},
-        QVariantMap {{u"vehicleOdometerBegin"_s, 100}, {u"vehicleOdometerEnd"_s, u"150"_s}},
-        QVariantMap {{u"vehicleOdometerBegin"_s, 200}, {u"vehicleOdometerEnd"_s, 150}},
-        QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}},
-        QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}}};
-    QCOMPARE(m_repository->save(card), 1);
-    const SqliteProbe probe(m_file);
-    const auto text = [&](const QString &sql) { return probe.scalar(sql).toString(); };
-    QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 4000000057);
-    QCOMPARE(text(u"SELECT Json FROM DddRows WHERE Dataset = 'events'"_s),
-        u"{\"EventType\":\"E\",\"a\":1,\"b\":\"Тест \\\"1\\\"\"}"_s);
-    QCOMPARE(text(u"SELECT EventType FROM Events"_s), u"E"_s);
-    QCOMPARE(count(u"DddReportMeta"_s, u"ReportType = 1"_s), 1);
-    QCOMPARE(text(u"SELECT json_type(Json, '$.averageSpeed') || json_array_length(Json, '$.printableStrings')"
-                  " || (SELECT count(*) FROM json_each(DddReportMeta.Json)) FROM DddReportMeta"_s),
-        u"integer037"_s);
-
-    DddReport vu = vuReport();
-    vu.overSpeedingEvents = {QVariantMap {{u"maxSpeedValue"_s, 90}}, QVariantMap {},
-        QVariantMap {{u"maxspeedvalue"_s, 80}}, QVariantMap {{u"eventType1"_s, 0}, {u"eventType"_s, 3}}, 5};
-    vu.detailedSpeed = {QVariantMap {{u"speedsPerSecond"_s, QVariantList {1, 2}}}};
-    QCOMPARE(m_repository->save(vu), 1);
-    QCOMPARE(text(u"SELECT group_concat(ifnull(EventType, '-') || ':' || ifnull(MaxSpeedValue, '-')) "
-                  "FROM TachoOverSpeedingEvents"_s),
-        u"-:90,0:-"_s);
-    QCOMPARE(text(u"SELECT TotalOverSpeeding || TotalEvents FROM TachographReports"_s), u"53"_s);
-    QCOMPARE(text(u"SELECT SpeedsPerSecond || SpeedValuesJson FROM TachoDetailedSpeedData"_s), u"[1,2][1,2]"_s);
-}
 
 QTEST_GUILESS_MAIN(TestDddRepository)
 #include "tst_ddd_repository.moc"

@@ -176,18 +176,16 @@ private slots:
     // Without data only frames and fixed words appear: the words of the marker documents less their markers.
     void emptyRecordShowsOnlyFixedWords()
     {
-        for (const int type : {0, 1}) {
-            QStringList fixed;
-            QStringList empty;
-            for (const PdfWord &word : std::as_const(m_words[type]))
+        const auto fixedWords = [](const QList<PdfWord> &words) {
+            QStringList texts;
+            for (const PdfWord &word : words)
                 if (!QRegularExpression(u"^M\\d\\d$"_s).match(word.text).hasMatch())
-                    fixed.append(word.text);
-            for (const PdfWord &word : std::as_const(m_emptyWords[type]))
-                empty.append(word.text);
-            fixed.sort();
-            empty.sort();
-            QCOMPARE(empty, fixed);
-        }
+                    texts.append(word.text);
+            texts.sort();
+            return texts;
+        };
+        for (const int type : {0, 1})
+            QCOMPARE(fixedWords(m_emptyWords[type]), fixedWords(m_words[type]));
     }
 
     // A long address wraps inside its rectangle; a long row value stays on one line.
@@ -233,7 +231,8 @@ private slots:
         QCOMPARE(QFontInfo(font).family(), u"Liberation Serif"_s);
     }
 
-    // The PDF's page and description, the preview (144 dpi) and the printer raster.
+    // The PDF's page and description, the preview (144 dpi) and the printer raster; on the sticker's raster the
+    // vehicle block's text has the size of the workshop block's.
     void outputs_data()
     {
         QTest::addColumn<int>("type");
@@ -263,19 +262,15 @@ private slots:
         const QImage raster = printerRaster(DocumentType(type), markerRecord());
         QTEST(raster.size(), "raster");
         QVERIFY(raster.save(lookPath(name + u"-raster"_s)));
-    }
-
-    // On the printer raster the vehicle block's text has the size of the workshop block's (both 7).
-    void stickerRasterTextSizes()
-    {
-        const QImage raster = printerRaster(S, markerRecord());
-        const auto inkIn = [&](double from, double to) {
-            return tallestInkRun(raster, int((from + 3) * printerRasterScale), int((to - 3) * printerRasterScale));
-        };
-        const int workshop = inkIn(8, 88);
-        const int vehicle = inkIn(104, 218);
-        QVERIFY2(workshop > 15 && std::abs(vehicle - workshop) <= workshop / 5,
-            qPrintable(u"workshop %1 px, vehicle %2 px"_s.arg(workshop).arg(vehicle)));
+        if (type == int(S)) {
+            const auto inkIn = [&](double from, double to) {
+                return tallestInkRun(raster, int((from + 3) * printerRasterScale), int((to - 3) * printerRasterScale));
+            };
+            const int workshop = inkIn(8, 88);
+            const int vehicle = inkIn(104, 218);
+            QVERIFY2(workshop > 15 && std::abs(vehicle - workshop) <= workshop / 5,
+                qPrintable(u"workshop %1 px, vehicle %2 px"_s.arg(workshop).arg(vehicle)));
+        }
     }
 
     // A folder that cannot be made fails at the writer; a failed write keeps the earlier file whole.

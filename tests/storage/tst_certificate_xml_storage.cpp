@@ -38,188 +38,178 @@ class TestCertificateXmlStorage : public QObject
     Q_OBJECT
 
 private slots:
-    void checksum();
-    void fileName_data();
-    void fileName();
-    void writtenFileReadsBackExactly();
-    void unreadableFileFails_data();
-    void unreadableFileFails();
-    void characterXmlCannotCarryKeepsEarlierFile();
-    void ledger();
-    void integrity();
+    void checksum()
+    {
+        QVariantMap record = goldenRecord();
+        QCOMPARE(CertificateXmlStorage::checksum(record), goldenChecksum);
+        record.insert(u"NotACertificateField"_s, u"anything"_s);
+        QCOMPARE(CertificateXmlStorage::checksum(record), goldenChecksum);
+        record.insert(u"WorkshopPhone"_s, u"30 поле "_s);
+        QVERIFY(CertificateXmlStorage::checksum(record) != goldenChecksum);
+
+        // 200 digests hold "/", "+" and padding in Base64; their checksums are 43 file- and ledger-safe characters.
+        QString all;
+        for (int i = 0; i < 200; ++i)
+            all += CertificateXmlStorage::checksum({{u"OrderNumber"_s, i}});
+        QVERIFY(QRegularExpression(u"^[A-Za-z0-9_-]{8600}$"_s).match(all).hasMatch());
+        QVERIFY(all.contains(u'_') && all.contains(u'-'));
+    }
+
+    void fileName_data()
+    {
+        QTest::addColumn<QVariantMap>("record");
+        QTest::addColumn<QString>("expected");
+
+        const QString serial = u"TachographSerialNumber"_s;
+        const QString date = u"OrderDate"_s;
+        QTest::addRow("neither key") << QVariantMap() << u"unknown_nodate.xml"_s;
+        QTest::addRow("both empty") << QVariantMap {{serial, QString()}, {date, QString()}} << u"_.xml"_s;
+        QTest::addRow("serial and date") << QVariantMap {{serial, u"AB/12"_s}, {date, u"2024-05-06 12:34:56"_s}}
+                                         << u"AB_12_2024-05-06_12_34_56.xml"_s;
+        for (const QChar c : QStringView(u"<>:\"/\\|?*")) {
+            QTest::addRow("%s in both", QString(c).toUtf8().constData())
+                << QVariantMap {{serial, QString(u'a' + QString(c) + u'b')}, {date, QString(u"1 " + QString(c))}}
+                << u"a_b_1__.xml"_s;
+        }
+    }
+
+    void fileName()
+    {
+        QFETCH(QVariantMap, record);
+        QFETCH(QString, expected);
+        QCOMPARE(CertificateXmlStorage::fileName(record), expected);
+    }
+
+    void writtenFileReadsBackExactly()
+    {
+        const tessaron::test::TempAppPaths paths;
+        const CertificateXmlStorage storage;
+        QCOMPARE(storage.folderPath(), QDir(paths.localAppData()).filePath(u"Tessaron/Data/XML"_s));
+
+        // A partial record still gives all 30 elements, in field-set order, the missing ones empty.
+        const QVariantMap partial = {{u"WorkshopPhone"_s, u"+7 900"_s}, {u"OrderNumber"_s, 5}};
+        const QString xml = QString::fromUtf8(fileBytes(storage.saveCertificate(partial)));
+        QVERIFY2(xml.startsWith(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CertificateData>\n"_s), qPrintable(xml));
+        static const QRegularExpression element(u"^    <(\\w+)>([^<]*)</\\1>$"_s, QRegularExpression::MultilineOption);
+        QStringList elements;
+        for (auto it = element.globalMatch(xml); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            elements.append(match.captured(1));
+            QCOMPARE(match.captured(2), partial.value(match.captured(1)).toString());
+        }
+        QCOMPARE(elements, CertificateXmlStorage::fieldNames());
+
+        QVariantMap record = goldenRecord();
+        record.insert(u"CustomerName"_s, u"ООО «Рога & Копыта» <\"главный\"> 'филиал'"_s);
+        record.insert(u"Note"_s, u"строка 1\nстрока 2\r\n\tстрока 3  "_s);
+        QString checksum;
+        QString error;
+        const QString path = storage.saveCertificate(record, &checksum, &error);
+        QVERIFY2(!path.isEmpty(), qPrintable(error));
+        QCOMPARE(checksum, CertificateXmlStorage::checksum(record));
+        QVERIFY(storage.isCertificateExists(checksum));
+        QVariantMap expected;
+        for (const auto field : tessaron::storage::certificateFields)
+            expected.insert(tessaron::storage::certificateFieldName(field), certificateFieldText(record, field));
+        QCOMPARE(storage.loadCertificate(path, &error), expected);
+    }
+
+    void unreadableFileFails_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("errorPart");
+
+        QTest::addRow("malformed") << QByteArray("<CertificateData><OrderNumber>1</CertificateData>") << u"mismatch"_s;
+        QTest::addRow("element with children")
+            << QByteArray("<CertificateData><Note><b>1</b></Note></CertificateData>") << u"character data"_s;
+        QTest::addRow("empty file") << QByteArray() << u"Premature end"_s;
+    }
+
+    void unreadableFileFails()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, errorPart);
+        const tessaron::test::TempAppPaths paths;
+        const QString path = paths.filePath(u"bad.xml"_s);
+        QVERIFY(writeFile(path, content));
+        QString error;
+        QVERIFY(CertificateXmlStorage(paths.path()).loadCertificate(path, &error).isEmpty());
+        QVERIFY2(error.contains(errorPart, Qt::CaseInsensitive), qPrintable(error));
+    }
+
+    void characterXmlCannotCarryKeepsEarlierFile()
+    {
+        const tessaron::test::TempAppPaths paths;
+        const CertificateXmlStorage storage(paths.path());
+        QVariantMap record = goldenRecord();
+        const QString path = storage.saveCertificate(record);
+        const QByteArray file = fileBytes(path);
+        const QByteArray ledger = fileBytes(storage.checksumsPath());
+
+        record.insert(u"TachographSkzi"_s, u"SKZI\u0001 from the device"_s);
+        QString checksum = u"untouched"_s;
+        QString error;
+        QCOMPARE(storage.saveCertificate(record, &checksum, &error), QString());
+        QVERIFY2(error.contains(u"TachographSkzi"_s), qPrintable(error));
+        QCOMPARE(checksum, u"untouched"_s);
+        QCOMPARE(fileBytes(path), file);
+        QCOMPARE(fileBytes(storage.checksumsPath()), ledger);
+    }
+
+    void ledger()
+    {
+        const tessaron::test::TempAppPaths paths;
+        const CertificateXmlStorage storage(paths.path());
+        QVERIFY(storage.allChecksums().isEmpty());
+        QVERIFY(writeFile(storage.checksumsPath(),
+            "aaa|first.xml\nno separator\ntwo|separa|tors\n|empty.xml\r\nbbb|Сертификат.xml\naaa|later.xml\n"));
+        QVERIFY(storage.appendChecksum(u"new.xml"_s, u"ccc"_s));
+        const QMap<QString, QString> expected = {{u"aaa"_s, u"later.xml"_s}, {QString(), u"empty.xml"_s},
+            {u"bbb"_s, u"Сертификат.xml"_s}, {u"ccc"_s, u"new.xml"_s}};
+        QCOMPARE(storage.allChecksums(), expected);
+        QVERIFY(fileBytes(storage.checksumsPath()).endsWith("later.xml\nccc|new.xml\n"));
+        QVERIFY(storage.isCertificateExists(u"bbb"_s));
+        QVERIFY(!storage.isCertificateExists(u"BBB"_s));
+
+        // A folder where the ledger should be: it reads as empty, and a save leaves its file without a line.
+        const CertificateXmlStorage blocked(paths.filePath(u"blocked"_s));
+        QVERIFY(QDir().mkpath(blocked.checksumsPath()));
+        QVERIFY(blocked.allChecksums().isEmpty());
+        QString error;
+        QCOMPARE(blocked.saveCertificate(goldenRecord(), nullptr, &error), QString());
+        QVERIFY(!error.isEmpty());
+        const QString path = QDir(blocked.folderPath()).filePath(CertificateXmlStorage::fileName(goldenRecord()));
+        QCOMPARE(blocked.loadCertificate(path).size(), 30);
+    }
+
+    void integrity()
+    {
+        const tessaron::test::TempAppPaths paths;
+        const CertificateXmlStorage storage(paths.path());
+        const QVariantMap first = goldenRecord();
+        QVariantMap second = first;
+        second.insert(u"VehicleOdometr"_s, u"123456"_s);
+
+        // Issued again under the same name, a certificate verifies as its current content, whichever of the
+        // ledger's lines for that name sorts first.
+        const QString path = storage.saveCertificate(first);
+        QVERIFY(storage.verifyCertificateIntegrity(path));
+        QCOMPARE(storage.saveCertificate(second), path);
+        QVERIFY(storage.verifyCertificateIntegrity(path));
+        QCOMPARE(storage.saveCertificate(first), path);
+        QString error;
+        QVERIFY(storage.verifyCertificateIntegrity(path, &error));
+
+        QByteArray content = fileBytes(path);
+        QVERIFY(writeFile(path, content.replace("<VehicleOdometr>13 поле<", "<VehicleOdometr>13 полe<")));
+        QVERIFY(!storage.verifyCertificateIntegrity(path, &error));
+        QVERIFY(QFile::remove(storage.checksumsPath()));
+        QCOMPARE(storage.saveCertificate(first), path);
+        QVERIFY(QFile::rename(path, paths.filePath(u"renamed.xml"_s)));
+        QVERIFY(!storage.verifyCertificateIntegrity(paths.filePath(u"renamed.xml"_s), &error));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
 };
-
-void TestCertificateXmlStorage::checksum()
-{
-    QVariantMap record = goldenRecord();
-    QCOMPARE(CertificateXmlStorage::checksum(record), goldenChecksum);
-    record.insert(u"NotACertificateField"_s, u"anything"_s);
-    QCOMPARE(CertificateXmlStorage::checksum(record), goldenChecksum);
-    record.insert(u"WorkshopPhone"_s, u"30 поле "_s);
-    QVERIFY(CertificateXmlStorage::checksum(record) != goldenChecksum);
-
-    // 200 digests hold "/", "+" and padding in Base64; their checksums are 43 file- and ledger-safe characters.
-    QString all;
-    for (int i = 0; i < 200; ++i)
-        all += CertificateXmlStorage::checksum({{u"OrderNumber"_s, i}});
-    QVERIFY(QRegularExpression(u"^[A-Za-z0-9_-]{8600}$"_s).match(all).hasMatch());
-    QVERIFY(all.contains(u'_') && all.contains(u'-'));
-}
-
-void TestCertificateXmlStorage::fileName_data()
-{
-    QTest::addColumn<QVariantMap>("record");
-    QTest::addColumn<QString>("expected");
-
-    const QString serial = u"TachographSerialNumber"_s;
-    const QString date = u"OrderDate"_s;
-    QTest::addRow("neither key") << QVariantMap() << u"unknown_nodate.xml"_s;
-    QTest::addRow("both empty") << QVariantMap {{serial, QString()}, {date, QString()}} << u"_.xml"_s;
-    QTest::addRow("serial and date") << QVariantMap {{serial, u"AB/12"_s}, {date, u"2024-05-06 12:34:56"_s}}
-                                     << u"AB_12_2024-05-06_12_34_56.xml"_s;
-    for (const QChar c : QStringView(u"<>:\"/\\|?*")) {
-        QTest::addRow("%s in both", QString(c).toUtf8().constData())
-            << QVariantMap {{serial, QString(u'a' + QString(c) + u'b')}, {date, QString(u"1 " + QString(c))}}
-            << u"a_b_1__.xml"_s;
-    }
-}
-
-void TestCertificateXmlStorage::fileName()
-{
-    QFETCH(QVariantMap, record);
-    QFETCH(QString, expected);
-    QCOMPARE(CertificateXmlStorage::fileName(record), expected);
-}
-
-void TestCertificateXmlStorage::writtenFileReadsBackExactly()
-{
-    const tessaron::test::TempAppPaths paths;
-    const CertificateXmlStorage storage;
-    QCOMPARE(storage.folderPath(), QDir(paths.localAppData()).filePath(u"Tessaron/Data/XML"_s));
-
-    // A partial record still gives all 30 elements, in field-set order, the missing ones empty.
-    const QVariantMap partial = {{u"WorkshopPhone"_s, u"+7 900"_s}, {u"OrderNumber"_s, 5}};
-    const QString xml = QString::fromUtf8(fileBytes(storage.saveCertificate(partial)));
-    QVERIFY2(xml.startsWith(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CertificateData>\n"_s), qPrintable(xml));
-    static const QRegularExpression element(u"^    <(\\w+)>([^<]*)</\\1>$"_s, QRegularExpression::MultilineOption);
-    QStringList elements;
-    for (auto it = element.globalMatch(xml); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        elements.append(match.captured(1));
-        QCOMPARE(match.captured(2), partial.value(match.captured(1)).toString());
-    }
-    QCOMPARE(elements, CertificateXmlStorage::fieldNames());
-
-    QVariantMap record = goldenRecord();
-    record.insert(u"CustomerName"_s, u"ООО «Рога & Копыта» <\"главный\"> 'филиал'"_s);
-    record.insert(u"Note"_s, u"строка 1\nстрока 2\r\n\tстрока 3  "_s);
-    QString checksum;
-    QString error;
-    const QString path = storage.saveCertificate(record, &checksum, &error);
-    QVERIFY2(!path.isEmpty(), qPrintable(error));
-    QCOMPARE(checksum, CertificateXmlStorage::checksum(record));
-    QVERIFY(storage.isCertificateExists(checksum));
-    QVariantMap expected;
-    for (const auto field : tessaron::storage::certificateFields)
-        expected.insert(tessaron::storage::certificateFieldName(field), certificateFieldText(record, field));
-    QCOMPARE(storage.loadCertificate(path, &error), expected);
-}
-
-void TestCertificateXmlStorage::unreadableFileFails_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("errorPart");
-
-    QTest::addRow("malformed") << QByteArray("<CertificateData><OrderNumber>1</CertificateData>") << u"mismatch"_s;
-    QTest::addRow("element with children")
-        << QByteArray("<CertificateData><Note><b>1</b></Note></CertificateData>") << u"character data"_s;
-    QTest::addRow("empty file") << QByteArray() << u"Premature end"_s;
-}
-
-void TestCertificateXmlStorage::unreadableFileFails()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, errorPart);
-    const tessaron::test::TempAppPaths paths;
-    const QString path = paths.filePath(u"bad.xml"_s);
-    QVERIFY(writeFile(path, content));
-    QString error;
-    QVERIFY(CertificateXmlStorage(paths.path()).loadCertificate(path, &error).isEmpty());
-    QVERIFY2(error.contains(errorPart, Qt::CaseInsensitive), qPrintable(error));
-}
-
-void TestCertificateXmlStorage::characterXmlCannotCarryKeepsEarlierFile()
-{
-    const tessaron::test::TempAppPaths paths;
-    const CertificateXmlStorage storage(paths.path());
-    QVariantMap record = goldenRecord();
-    const QString path = storage.saveCertificate(record);
-    const QByteArray file = fileBytes(path);
-    const QByteArray ledger = fileBytes(storage.checksumsPath());
-
-    record.insert(u"TachographSkzi"_s, u"SKZI\u0001 from the device"_s);
-    QString checksum = u"untouched"_s;
-    QString error;
-    QCOMPARE(storage.saveCertificate(record, &checksum, &error), QString());
-    QVERIFY2(error.contains(u"TachographSkzi"_s), qPrintable(error));
-    QCOMPARE(checksum, u"untouched"_s);
-    QCOMPARE(fileBytes(path), file);
-    QCOMPARE(fileBytes(storage.checksumsPath()), ledger);
-}
-
-void TestCertificateXmlStorage::ledger()
-{
-    const tessaron::test::TempAppPaths paths;
-    const CertificateXmlStorage storage(paths.path());
-    QVERIFY(storage.allChecksums().isEmpty());
-    QVERIFY(writeFile(storage.checksumsPath(),
-        "aaa|first.xml\nno separator\ntwo|separa|tors\n|empty.xml\r\nbbb|Сертификат.xml\naaa|later.xml\n"));
-    QVERIFY(storage.appendChecksum(u"new.xml"_s, u"ccc"_s));
-    const QMap<QString, QString> expected = {{u"aaa"_s, u"later.xml"_s}, {QString(), u"empty.xml"_s},
-        {u"bbb"_s, u"Сертификат.xml"_s}, {u"ccc"_s, u"new.xml"_s}};
-    QCOMPARE(storage.allChecksums(), expected);
-    QVERIFY(fileBytes(storage.checksumsPath()).endsWith("later.xml\nccc|new.xml\n"));
-    QVERIFY(storage.isCertificateExists(u"bbb"_s));
-    QVERIFY(!storage.isCertificateExists(u"BBB"_s));
-
-    // A folder where the ledger should be: it reads as empty, and a save leaves its file without a line.
-    const CertificateXmlStorage blocked(paths.filePath(u"blocked"_s));
-    QVERIFY(QDir().mkpath(blocked.checksumsPath()));
-    QVERIFY(blocked.allChecksums().isEmpty());
-    QString error;
-    QCOMPARE(blocked.saveCertificate(goldenRecord(), nullptr, &error), QString());
-    QVERIFY(!error.isEmpty());
-    const QString path = QDir(blocked.folderPath()).filePath(CertificateXmlStorage::fileName(goldenRecord()));
-    QCOMPARE(blocked.loadCertificate(path).size(), 30);
-}
-
-void TestCertificateXmlStorage::integrity()
-{
-    const tessaron::test::TempAppPaths paths;
-    const CertificateXmlStorage storage(paths.path());
-    const QVariantMap first = goldenRecord();
-    QVariantMap second = first;
-    second.insert(u"VehicleOdometr"_s, u"123456"_s);
-
-    // Issued again under the same name, a certificate verifies as its current content, whichever of the
-    // ledger's lines for that name sorts first.
-    const QString path = storage.saveCertificate(first);
-    QVERIFY(storage.verifyCertificateIntegrity(path));
-    QCOMPARE(storage.saveCertificate(second), path);
-    QVERIFY(storage.verifyCertificateIntegrity(path));
-    QCOMPARE(storage.saveCertificate(first), path);
-    QString error;
-    QVERIFY(storage.verifyCertificateIntegrity(path, &error));
-
-    QByteArray content = fileBytes(path);
-    QVERIFY(writeFile(path, content.replace("<VehicleOdometr>13 поле<", "<VehicleOdometr>13 полe<")));
-    QVERIFY(!storage.verifyCertificateIntegrity(path, &error));
-    QVERIFY(QFile::remove(storage.checksumsPath()));
-    QCOMPARE(storage.saveCertificate(first), path);
-    QVERIFY(QFile::rename(path, paths.filePath(u"renamed.xml"_s)));
-    QVERIFY(!storage.verifyCertificateIntegrity(paths.filePath(u"renamed.xml"_s), &error));
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-}
 
 QTEST_GUILESS_MAIN(TestCertificateXmlStorage)
 #include "tst_certificate_xml_storage.moc"

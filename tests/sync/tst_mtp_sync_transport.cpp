@@ -59,195 +59,189 @@ class TestMtpSyncTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void search_data();
-    void search();
-    void open_data();
-    void open();
-    void transfers();
-    void discovery();
-};
+    void search_data()
+    {
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("error");
 
-void TestMtpSyncTransport::search_data()
-{
-    QTest::addColumn<QStringList>("tree");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("error");
+        QTest::addRow("two storages: both folders in order, duplicates kept")
+            << QStringList {u"A/TessaronSyncMTP/z"_s, u"B/x/TessaronSyncMTP/a"_s, u"B/x/TessaronSyncMTP/z"_s}
+            << QStringList {u"z"_s, u"a"_s, u"z"_s} << QString();
+        QTest::addRow("other letter case")
+            << QStringList {u"S/tessaronsyncmtp/f"_s} << QStringList {u"f"_s} << QString();
+        QTest::addRow("seven levels down")
+            << QStringList {u"S/2/3/4/5/6/TessaronSyncMTP/f"_s} << QStringList {u"f"_s} << QString();
+        QTest::addRow("eight levels down")
+            << QStringList {u"S/2/3/4/5/6/7/TessaronSyncMTP/f"_s} << QStringList()
+            << (kNotFound + u"S; S/2; S/2/3; S/2/3/4; S/2/3/4/5; S/2/3/4/5/6; S/2/3/4/5/6/7"_s);
+        QTest::addRow("no folders") << QStringList() << QStringList() << kNotFound + u"нет папок"_s;
 
-    QTest::addRow("two storages: both folders in order, duplicates kept")
-        << QStringList {u"A/TessaronSyncMTP/z"_s, u"B/x/TessaronSyncMTP/a"_s, u"B/x/TessaronSyncMTP/z"_s}
-        << QStringList {u"z"_s, u"a"_s, u"z"_s} << QString();
-    QTest::addRow("other letter case") << QStringList {u"S/tessaronsyncmtp/f"_s} << QStringList {u"f"_s} << QString();
-    QTest::addRow("seven levels down") << QStringList {u"S/2/3/4/5/6/TessaronSyncMTP/f"_s} << QStringList {u"f"_s}
-                                       << QString();
-    QTest::addRow("eight levels down") << QStringList {u"S/2/3/4/5/6/7/TessaronSyncMTP/f"_s} << QStringList()
-                                       << (kNotFound
-                                              + u"S; S/2; S/2/3; S/2/3/4; S/2/3/4/5; S/2/3/4/5/6; S/2/3/4/5/6/7"_s);
-    QTest::addRow("no folders") << QStringList() << QStringList() << kNotFound + u"нет папок"_s;
-
-    // "A" and its fillers spend the budget of 2000 folders before "B" and its synchronisation folder; the
-    // message shows the root's files first and 40 entries at most.
-    for (const int fillers : {1997, 1998}) {
-        QStringList tree {u"r1"_s, u"r2"_s, u"B/TessaronSyncMTP/f"_s};
-        QStringList visited {u"[объект] r1"_s, u"[объект] r2"_s, u"A"_s};
-        for (int i = 0; i < fillers; ++i) {
-            tree.append(u"A/%1/"_s.arg(i, 4, 10, QChar(u'0')));
-            if (visited.size() < 40)
-                visited.append(tree.last().chopped(1));
+        // "A" and its fillers spend the budget of 2000 folders before "B" and its synchronisation folder; the
+        // message shows the root's files first and 40 entries at most.
+        for (const int fillers : {1997, 1998}) {
+            QStringList tree {u"r1"_s, u"r2"_s, u"B/TessaronSyncMTP/f"_s};
+            QStringList visited {u"[объект] r1"_s, u"[объект] r2"_s, u"A"_s};
+            for (int i = 0; i < fillers; ++i) {
+                tree.append(u"A/%1/"_s.arg(i, 4, 10, QChar(u'0')));
+                if (visited.size() < 40)
+                    visited.append(tree.last().chopped(1));
+            }
+            const bool found = fillers == 1997;
+            QTest::addRow("%d folders before the sync folder", fillers)
+                << tree << (found ? QStringList {u"f"_s} : QStringList())
+                << (found ? QString() : kNotFound + visited.join(u"; "_s));
         }
-        const bool found = fillers == 1997;
-        QTest::addRow("%d folders before the sync folder", fillers)
-            << tree << (found ? QStringList {u"f"_s} : QStringList())
-            << (found ? QString() : kNotFound + visited.join(u"; "_s));
     }
-}
 
-void TestMtpSyncTransport::search()
-{
-    QFETCH(QStringList, tree);
-    QFETCH(QStringList, files);
-    QFETCH(QString, error);
+    void search()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, files);
+        QFETCH(QString, error);
 
-    QTemporaryDir dir;
-    QVERIFY(makeTree(dir.filePath(u"Phone"_s), tree));
-    MtpSyncTransport transport(kOneRound);
-    QString actualError;
-    QStringList names;
-    QCOMPARE(openOn(transport, dir.filePath(u"Phone"_s), &actualError), error.isEmpty());
-    QCOMPARE(actualError, error);
-    QCOMPARE(transport.listFiles(&names, &actualError), error.isEmpty());
-    QCOMPARE(names, files);
-}
+        QTemporaryDir dir;
+        QVERIFY(makeTree(dir.filePath(u"Phone"_s), tree));
+        MtpSyncTransport transport(kOneRound);
+        QString actualError;
+        QStringList names;
+        QCOMPARE(openOn(transport, dir.filePath(u"Phone"_s), &actualError), error.isEmpty());
+        QCOMPARE(actualError, error);
+        QCOMPARE(transport.listFiles(&names, &actualError), error.isEmpty());
+        QCOMPARE(names, files);
+    }
 
-void TestMtpSyncTransport::open_data()
-{
-    QTest::addColumn<int>("pollInterval");
-    QTest::addColumn<QString>("onFirstReminder");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QStringList>("progress");
+    void open_data()
+    {
+        QTest::addColumn<int>("pollInterval");
+        QTest::addColumn<QString>("onFirstReminder");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("progress");
 
-    const QString waiting = u"Ожидание телефона в режиме «Передача файлов (MTP)»…"_s;
-    // Windows of 50 ms, a limit of 150 ms: rounds at 30, 60, 90, 120 and 150 ms, windows begun at 60, 120, 150.
-    QTest::addRow("no device: time-out, one reminder per window")
-        << 30 << QString() << u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s
-        << QStringList {waiting, kNoDeviceReminder, kNoDeviceReminder, kNoDeviceReminder};
-    QTest::addRow("device appears during the wait")
-        << 10 << u"plug"_s << QString()
-        << QStringList {waiting, kNoDeviceReminder, u"Подключение к телефону через MTP…"_s,
-               u"Телефон найден, папка TessaronSyncMTP готова"_s};
-    QTest::addRow("cancelled during the wait")
-        << 10 << u"cancel"_s << u"Синхронизация отменена"_s << QStringList {waiting, kNoDeviceReminder};
-}
+        const QString waiting = u"Ожидание телефона в режиме «Передача файлов (MTP)»…"_s;
+        // Windows of 50 ms, a limit of 150 ms: rounds at 30, 60, 90, 120 and 150 ms, windows begun at 60, 120, 150.
+        QTest::addRow("no device: time-out, one reminder per window")
+            << 30 << QString() << u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s
+            << QStringList {waiting, kNoDeviceReminder, kNoDeviceReminder, kNoDeviceReminder};
+        QTest::addRow("device appears during the wait")
+            << 10 << u"plug"_s << QString()
+            << QStringList {waiting, kNoDeviceReminder, u"Подключение к телефону через MTP…"_s,
+                   u"Телефон найден, папка TessaronSyncMTP готова"_s};
+        QTest::addRow("cancelled during the wait")
+            << 10 << u"cancel"_s << u"Синхронизация отменена"_s << QStringList {waiting, kNoDeviceReminder};
+    }
 
-void TestMtpSyncTransport::open()
-{
-    QFETCH(int, pollInterval);
-    QFETCH(QString, onFirstReminder);
-    QFETCH(QString, error);
-    QFETCH(QStringList, progress);
+    void open()
+    {
+        QFETCH(int, pollInterval);
+        QFETCH(QString, onFirstReminder);
+        QFETCH(QString, error);
+        QFETCH(QStringList, progress);
 
-    QTemporaryDir dir;
-    const QString root = dir.filePath(u"Phone"_s);
-    qputenv("TESSARON_MTP_ROOTS", root.toLocal8Bit());
-    // Only the time-out row may reach its limit; the others must end long before theirs.
-    MtpSyncTransport transport({pollInterval, onFirstReminder.isEmpty() ? 150 : 600000, 50});
-    std::atomic<bool> cancel = false;
-    QStringList reported;
-    const auto onProgress = [&](const QString &text) {
-        if (reported.size() == 1 && onFirstReminder == u"plug"_s)
-            makeTree(root, {u"Internal/TessaronSyncMTP/"_s});
-        if (reported.size() == 1 && onFirstReminder == u"cancel"_s)
-            cancel = true;
-        reported.append(text);
-    };
-    QString actualError;
-    QCOMPARE(transport.open(cancel, onProgress, &actualError), error.isEmpty());
-    QCOMPARE(actualError, error);
-    QCOMPARE(reported, progress);
-    if (error.isEmpty())
-        return;
-    QStringList names;
-    QVERIFY(!transport.listFiles(&names, &actualError));
-    QCOMPARE(actualError, u"MTP-папка синхронизации не открыта"_s);
-    actualError.clear();
-    QVERIFY(!transport.remove(u"x"_s, &actualError));
-    QVERIFY(actualError.isEmpty());
-}
+        QTemporaryDir dir;
+        const QString root = dir.filePath(u"Phone"_s);
+        qputenv("TESSARON_MTP_ROOTS", root.toLocal8Bit());
+        // Only the time-out row may reach its limit; the others must end long before theirs.
+        MtpSyncTransport transport({pollInterval, onFirstReminder.isEmpty() ? 150 : 600000, 50});
+        std::atomic<bool> cancel = false;
+        QStringList reported;
+        const auto onProgress = [&](const QString &text) {
+            if (reported.size() == 1 && onFirstReminder == u"plug"_s)
+                makeTree(root, {u"Internal/TessaronSyncMTP/"_s});
+            if (reported.size() == 1 && onFirstReminder == u"cancel"_s)
+                cancel = true;
+            reported.append(text);
+        };
+        QString actualError;
+        QCOMPARE(transport.open(cancel, onProgress, &actualError), error.isEmpty());
+        QCOMPARE(actualError, error);
+        QCOMPARE(reported, progress);
+        if (error.isEmpty())
+            return;
+        QStringList names;
+        QVERIFY(!transport.listFiles(&names, &actualError));
+        QCOMPARE(actualError, u"MTP-папка синхронизации не открыта"_s);
+        actualError.clear();
+        QVERIFY(!transport.remove(u"x"_s, &actualError));
+        QVERIFY(actualError.isEmpty());
+    }
 
-void TestMtpSyncTransport::transfers()
-{
-    QTemporaryDir dir;
-    const QString root = dir.filePath(u"Phone"_s);
-    const QString first = root + u"/A/TessaronSyncMTP"_s;
-    const QString second = root + u"/B/TessaronSyncMTP"_s;
-    QVERIFY(makeTree(root,
-        {u"A/TessaronSyncMTP/both"_s, u"A/TessaronSyncMTP/Host_1.txt"_s, u"B/TessaronSyncMTP/both"_s,
-            u"B/TessaronSyncMTP/Request_ID.tspak"_s}));
-    QVERIFY(writeFile(second + u"/empty"_s, {}));
-    QByteArray payload(2 * 65536 + 123, Qt::Uninitialized); // more than two chunks
-    for (qsizetype i = 0; i < payload.size(); ++i)
-        payload[i] = char(i * 7);
-    const QString local = dir.filePath(u"local.bin"_s);
-    QVERIFY(writeFile(local, payload));
-    MtpSyncTransport transport(kOneRound);
-    QString error;
-    QVERIFY(openOn(transport, root, &error));
+    void transfers()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.filePath(u"Phone"_s);
+        const QString first = root + u"/A/TessaronSyncMTP"_s;
+        const QString second = root + u"/B/TessaronSyncMTP"_s;
+        QVERIFY(makeTree(root,
+            {u"A/TessaronSyncMTP/both"_s, u"A/TessaronSyncMTP/Host_1.txt"_s, u"B/TessaronSyncMTP/both"_s,
+                u"B/TessaronSyncMTP/Request_ID.tspak"_s}));
+        QVERIFY(writeFile(second + u"/empty"_s, {}));
+        QByteArray payload(2 * 65536 + 123, Qt::Uninitialized); // more than two chunks
+        for (qsizetype i = 0; i < payload.size(); ++i)
+            payload[i] = char(i * 7);
+        const QString local = dir.filePath(u"local.bin"_s);
+        QVERIFY(writeFile(local, payload));
+        MtpSyncTransport transport(kOneRound);
+        QString error;
+        QVERIFY(openOn(transport, root, &error));
 
-    const QString downloaded = dir.filePath(u"downloaded"_s);
-    QVERIFY(transport.download(u"both"_s, downloaded, &error));
-    QCOMPARE(fileBytes(downloaded), "A/TessaronSyncMTP/both");
-    QVERIFY(transport.upload(local, u"Host_1.txt"_s, &error));
-    QCOMPARE(fileBytes(first + u"/Host_1.txt"_s), "A/TessaronSyncMTP/Host_1.txt");
-    QCOMPARE(uploadedCopies(first, u"Host_1.txt"_s, payload), 1);
-    QVERIFY(transport.upload(local, u"Response_ID.tspak"_s, &error));
-    QCOMPARE(uploadedCopies(second, u"Response_ID.tspak"_s, payload), 1);
-    QVERIFY(transport.uploadToAllFolders(local, u"all"_s, &error));
-    QVERIFY(transport.upload(local, u"after"_s, &error));
-    QCOMPARE(uploadedCopies(first, u"all"_s, payload) + uploadedCopies(second, u"all"_s, payload), 2);
-    QCOMPARE(uploadedCopies(first, u"after"_s, payload), 1);
-    QVERIFY(transport.remove(u"both"_s, &error) && transport.remove(u"absent"_s, &error));
-    QVERIFY(!QFile::exists(first + u"/both"_s) && !QFile::exists(second + u"/both"_s));
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QString downloaded = dir.filePath(u"downloaded"_s);
+        QVERIFY(transport.download(u"both"_s, downloaded, &error));
+        QCOMPARE(fileBytes(downloaded), "A/TessaronSyncMTP/both");
+        QVERIFY(transport.upload(local, u"Host_1.txt"_s, &error));
+        QCOMPARE(fileBytes(first + u"/Host_1.txt"_s), "A/TessaronSyncMTP/Host_1.txt");
+        QCOMPARE(uploadedCopies(first, u"Host_1.txt"_s, payload), 1);
+        QVERIFY(transport.upload(local, u"Response_ID.tspak"_s, &error));
+        QCOMPARE(uploadedCopies(second, u"Response_ID.tspak"_s, payload), 1);
+        QVERIFY(transport.uploadToAllFolders(local, u"all"_s, &error));
+        QVERIFY(transport.upload(local, u"after"_s, &error));
+        QCOMPARE(uploadedCopies(first, u"all"_s, payload) + uploadedCopies(second, u"all"_s, payload), 2);
+        QCOMPARE(uploadedCopies(first, u"after"_s, payload), 1);
+        QVERIFY(transport.remove(u"both"_s, &error) && transport.remove(u"absent"_s, &error));
+        QVERIFY(!QFile::exists(first + u"/both"_s) && !QFile::exists(second + u"/both"_s));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
 
-    QVERIFY(!transport.download(u"absent"_s, downloaded, &error));
-    QCOMPARE(error, u"Файл absent не найден в TessaronSyncMTP"_s);
-    QVERIFY(!transport.download(u"empty"_s, downloaded, &error));
-    QCOMPARE(error, u"MTP вернул пустой поток для empty (размер 0, буфер 65536 байт)."_s);
-    QVERIFY(!transport.download(u"Host_1.txt"_s, dir.filePath(u"missing/local"_s), &error));
-    QVERIFY2(error.startsWith(u"Не удалось создать локальный файл для MTP-передачи: "_s), qPrintable(error));
-    QVERIFY(!transport.upload(dir.filePath(u"missing/local"_s), u"x"_s, &error));
-    QVERIFY2(error.startsWith(u"Не удалось открыть файл для передачи: "_s), qPrintable(error));
-    // An unplugged phone is a failure, never an empty folder.
-    QVERIFY(QDir(root).removeRecursively());
-    bool exists = false;
-    QVERIFY(!transport.fileExists(u"Host_1.txt"_s, &exists, &error));
-    QVERIFY2(error.startsWith(u"Не удалось просмотреть папку на телефоне ("_s), qPrintable(error));
-}
+        QVERIFY(!transport.download(u"absent"_s, downloaded, &error));
+        QCOMPARE(error, u"Файл absent не найден в TessaronSyncMTP"_s);
+        QVERIFY(!transport.download(u"empty"_s, downloaded, &error));
+        QCOMPARE(error, u"MTP вернул пустой поток для empty (размер 0, буфер 65536 байт)."_s);
+        QVERIFY(!transport.download(u"Host_1.txt"_s, dir.filePath(u"missing/local"_s), &error));
+        QVERIFY2(error.startsWith(u"Не удалось создать локальный файл для MTP-передачи: "_s), qPrintable(error));
+        QVERIFY(!transport.upload(dir.filePath(u"missing/local"_s), u"x"_s, &error));
+        QVERIFY2(error.startsWith(u"Не удалось открыть файл для передачи: "_s), qPrintable(error));
+        // An unplugged phone is a failure, never an empty folder.
+        QVERIFY(QDir(root).removeRecursively());
+        bool exists = false;
+        QVERIFY(!transport.fileExists(u"Host_1.txt"_s, &exists, &error));
+        QVERIFY2(error.startsWith(u"Не удалось просмотреть папку на телефоне ("_s), qPrintable(error));
+    }
 
-void TestMtpSyncTransport::discovery()
-{
-    QTemporaryDir dir;
-    const QString gvfs = dir.filePath(u"gvfs"_s);
-    QVERIFY(makeTree(gvfs,
-        {u"smb-share:server=nas,share=docs/TessaronSyncMTP/"_s,
-            u"mtp:host=Vendor_Phone_0123/Internal shared storage/Documents/TessaronSyncMTP/f"_s}));
-    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
-    // With the variable set, its existing folders are the devices, each once, and a mounted phone is not.
-    qputenv("TESSARON_MTP_ROOTS", (gvfs + u"::"_s + dir.filePath(u"missing"_s) + u':' + gvfs).toLocal8Bit());
-    QStringList roots;
-    QString error;
-    QVERIFY(MtpDeviceFinder::deviceRoots(&roots, &error));
-    QCOMPARE(roots, QStringList {gvfs});
+    void discovery()
+    {
+        QTemporaryDir dir;
+        const QString gvfs = dir.filePath(u"gvfs"_s);
+        QVERIFY(makeTree(gvfs,
+            {u"smb-share:server=nas,share=docs/TessaronSyncMTP/"_s,
+                u"mtp:host=Vendor_Phone_0123/Internal shared storage/Documents/TessaronSyncMTP/f"_s}));
+        qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+        // With the variable set, its existing folders are the devices, each once, and a mounted phone is not.
+        qputenv("TESSARON_MTP_ROOTS", (gvfs + u"::"_s + dir.filePath(u"missing"_s) + u':' + gvfs).toLocal8Bit());
+        QStringList roots;
+        QString error;
+        QVERIFY(MtpDeviceFinder::deviceRoots(&roots, &error));
+        QCOMPARE(roots, QStringList {gvfs});
 
-    qunsetenv("TESSARON_MTP_ROOTS");
-    QVERIFY(MtpDeviceFinder::deviceRoots(&roots, &error));
-    QCOMPARE(roots, QStringList {gvfs + u"/mtp:host=Vendor_Phone_0123"_s});
-    MtpSyncTransport transport(kOneRound);
-    std::atomic<bool> cancel = false;
-    QVERIFY2(transport.open(cancel, {}, &error), qPrintable(error));
-    QVERIFY(transport.listFiles(&roots, &error));
-    QCOMPARE(roots, QStringList {u"f"_s});
-    qunsetenv("XDG_RUNTIME_DIR");
-}
+        qunsetenv("TESSARON_MTP_ROOTS");
+        QVERIFY(MtpDeviceFinder::deviceRoots(&roots, &error));
+        QCOMPARE(roots, QStringList {gvfs + u"/mtp:host=Vendor_Phone_0123"_s});
+        MtpSyncTransport transport(kOneRound);
+        std::atomic<bool> cancel = false;
+        QVERIFY2(transport.open(cancel, {}, &error), qPrintable(error));
+        QVERIFY(transport.listFiles(&roots, &error));
+        QCOMPARE(roots, QStringList {u"f"_s});
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMtpSyncTransport)
 #include "tst_mtp_sync_transport.moc"

@@ -37,9 +37,15 @@ private slots:
         QVERIFY2(repository.testConnection() && repository.lastError().isEmpty(), qPrintable(repository.lastError()));
         QCOMPARE(
             repository.databasePath(), QDir(paths.localAppData()).filePath(u"Tessaron/Data/DB/CertificateDB.db"_s));
-        const QStringList expected = QStringList {u"Id"_s, u"RecordDateTime"_s} + CertificateRepository::fields()
-            + QStringList {u"DocumentPath"_s, u"PdfPath"_s, u"IsSuccess"_s, u"ErrorMessage"_s, u"CreationTimestamp"_s};
-        QCOMPARE(SqliteProbe(repository.databasePath()).columns(u"CertificateData"_s), expected);
+        QStringList expected {u"Id INTEGER"_s, u"RecordDateTime DATETIME"_s};
+        for (const QString &name : CertificateRepository::fields())
+            expected.append(name + u" TEXT"_s);
+        expected += {u"DocumentPath TEXT"_s, u"PdfPath TEXT"_s, u"IsSuccess INTEGER"_s, u"ErrorMessage TEXT"_s,
+            u"CreationTimestamp DATETIME"_s};
+        const QVariant columns = SqliteProbe(repository.databasePath())
+                                     .scalar(u"SELECT group_concat(line, '|') FROM (SELECT name || ' ' || type AS line "
+                                             "FROM pragma_table_info('CertificateData') ORDER BY cid)"_s);
+        QCOMPARE(columns.toString().split(u'|'), expected);
     }
 
     void rowsAndTheirChanges()

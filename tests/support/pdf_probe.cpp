@@ -38,6 +38,19 @@ QStringList pdfPageTexts(const QByteArray &pdf)
     return pages;
 }
 
+QStringList pdfLayoutLines(const QByteArray &pdf)
+{
+    const QString text = QString::fromUtf8(
+        runPoppler(u"pdftotext"_s, {u"-layout"_s, u"-enc"_s, u"UTF-8"_s, u"-l"_s, u"1"_s, u"-"_s}, pdf));
+    QStringList lines;
+    for (const QString &line : text.split(u'\n')) {
+        const QString simplified = line.simplified();
+        if (!simplified.isEmpty())
+            lines.append(simplified);
+    }
+    return lines;
+}
+
 QString pdfInfoValue(const QByteArray &pdf, const QString &field)
 {
     const QString info = QString::fromUtf8(runPoppler(u"pdfinfo"_s, {}, pdf));

@@ -18,6 +18,9 @@ namespace tessaron::test {
 
 // The text poppler reads on each page, in page order.
 QStringList pdfPageTexts(const QByteArray &pdf);
+// The first page's lines as pdftotext -layout places them, each trimmed with its runs of blanks made one blank;
+// empty lines left out.
+QStringList pdfLayoutLines(const QByteArray &pdf);
 // One field of pdfinfo ("Title", "Creator", "Pages"), trimmed; empty when absent.
 QString pdfInfoValue(const QByteArray &pdf, const QString &field);
 // One page (from 1) rendered at dpi; a null image when poppler fails.

@@ -68,19 +68,6 @@ QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
         "PNG");
 }
 
-QList<PdfWord> pdfWords(const QByteArray &pdf)
-{
-    static const QRegularExpression word(
-        uR"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"_s);
-    const QString html = QString::fromUtf8(runPoppler(u"pdftotext"_s, {u"-bbox"_s, u"-l"_s, u"1"_s, u"-"_s}, pdf));
-    QList<PdfWord> words;
-    for (const QRegularExpressionMatch &m : word.globalMatch(html))
-        words.append({m.captured(5),
-            QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    return words;
-}
-
 PdfCanvas::PdfCanvas()
     : m_writer(&m_buffer)
 {

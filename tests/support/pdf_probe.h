@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -25,15 +24,6 @@ QStringList pdfLayoutLines(const QByteArray &pdf);
 QString pdfInfoValue(const QByteArray &pdf, const QString &field);
 // One page (from 1) rendered at dpi; a null image when poppler fails.
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi);
-
-// One word poppler reads, with its box in points from the page's top-left corner.
-struct PdfWord
-{
-    QString text;
-    QRectF box;
-};
-// The words of the first page (pdftotext -bbox), in poppler's reading order.
-QList<PdfWord> pdfWords(const QByteArray &pdf);
 
 // An A4 PDF in memory at 72 dpi without margins, with a report painter set up as the report writer sets it.
 class PdfCanvas

@@ -99,8 +99,6 @@ private slots:
             = Row {{u"b"_s, 1}, {u"a"_s, QVariantList {u"x"_s, QVariantList {2, 3}}}, {u"c"_s, Row {{u"d"_s, 2}}}};
         QCOMPARE(scalarText(map), u"a: x, 2, 3; b: 1; c: d: 2"_s);
         QCOMPARE(scalarText(QVariant::fromValue(nullptr)), QString());
-        QCOMPARE(mapText({{u"k"_s, 12.5}}, u"k"_s), u"12.5"_s);
-        QCOMPARE(mapText({}, u"k"_s), QString());
 
         const QVariantList rows
             = {Row {{u"z"_s, u"последний"_s}, {u"a"_s, QVariantList {1, 2}}, {u"m"_s, Row {{u"x"_s, 1}}}}, QVariant(7)};

@@ -115,85 +115,62 @@ class TestStoreAccess : public QObject
 private slots:
     void cleanup() { SqlConnection::setOpenReadOnly(false); }
 
-    void readOnlyOrFullDiskKeepsReading_data()
+    void unusableFiles_data()
     {
         QTest::addColumn<int>("store");
-        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("fault");
         const QList<Store> all = stores();
         for (qsizetype i = 0; i < all.size(); ++i) {
-            QTest::addRow("%s, read-only", all.at(i).name) << int(i) << false;
-            QTest::addRow("%s, full disk", all.at(i).name) << int(i) << true;
+            for (const char *fault : {"read-only", "full disk", "a text file", "truncated"})
+                QTest::addRow("%s, %s", all.at(i).name, fault) << int(i) << QString::fromLatin1(fault);
         }
     }
 
-    void readOnlyOrFullDiskKeepsReading()
+    void unusableFiles()
     {
         QFETCH(int, store);
-        QFETCH(bool, fullDisk);
+        QFETCH(QString, fault);
         const StoreRun storeRun = stores().at(store).run;
+        const bool fullDisk = fault == u"full disk"_s;
+        const bool damaged = fault == u"a text file"_s || fault == u"truncated"_s;
 
         SmallDisk disk;
         QTemporaryDir plainFolder;
         if (fullDisk && !disk.isMounted())
             QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
         const QString path = fullDisk ? disk.filePath(u"store.db"_s) : plainFolder.filePath(u"store.db"_s);
-
-        const Outcome first = storeRun(path, true);
-        QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
-        QVERIFY(first.readBack);
-
+        if (fault == u"a text file"_s) {
+            tessaron::test::writeCorruptFile(path);
+        } else {
+            const Outcome first = storeRun(path, true);
+            QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
+            QVERIFY(first.readBack);
+        }
         if (fullDisk)
             disk.fill();
+        else if (damaged)
+            QVERIFY(fault != u"truncated"_s || QFile(path).resize(100));
         else
             SqlConnection::setOpenReadOnly(true);
+
         const QByteArray before = sha256(path);
         const Outcome second = storeRun(path, true);
+        QCOMPARE(sha256(path), before);
+        QVERIFY(!second.openError.isEmpty());
+        QVERIFY(!second.wrote);
+        if (damaged) {
+            QVERIFY(!second.open);
+            QCOMPARE(QDir(plainFolder.path()).entryList(QDir::Files), QStringList {u"store.db"_s});
+            return;
+        }
         QVERIFY2(second.open, qPrintable(second.openError));
         QVERIFY(second.readOnly);
-        QVERIFY(!second.openError.isEmpty());
         QVERIFY(second.readBack);
-        QVERIFY(!second.wrote);
         QVERIFY(!second.writeError.isEmpty());
         if (!fullDisk) {
             QVERIFY2(second.openError.contains(u"readonly"_s), qPrintable(second.openError));
             QVERIFY2(second.writeError.contains(u"readonly"_s), qPrintable(second.writeError));
         }
-        QCOMPARE(sha256(path), before);
-    }
-
-    void damagedFileIsLeftAlone_data()
-    {
-        QTest::addColumn<int>("store");
-        QTest::addColumn<bool>("truncated");
-        const QList<Store> all = stores();
-        for (qsizetype i = 0; i < all.size(); ++i) {
-            QTest::addRow("%s, a text file", all.at(i).name) << int(i) << false;
-            QTest::addRow("%s, truncated", all.at(i).name) << int(i) << true;
-        }
-    }
-
-    void damagedFileIsLeftAlone()
-    {
-        QFETCH(int, store);
-        QFETCH(bool, truncated);
-        const StoreRun storeRun = stores().at(store).run;
-
-        QTemporaryDir folder;
-        const QString path = folder.filePath(u"store.db"_s);
-        if (truncated) {
-            QVERIFY(storeRun(path, true).wrote);
-            QFile file(path);
-            QVERIFY(file.resize(100));
-        } else {
-            tessaron::test::writeCorruptFile(path);
-        }
-        const QByteArray before = sha256(path);
-        const Outcome outcome = storeRun(path, true);
-        QVERIFY(!outcome.open);
-        QVERIFY(!outcome.openError.isEmpty());
-        QVERIFY(!outcome.wrote);
-        QCOMPARE(sha256(path), before);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {u"store.db"_s});
     }
 };
 

@@ -104,10 +104,10 @@ void Decoder::parseDriverCardData(DddReport &report)
             return;
         switch (dataFileId(block)) {
         case 0x0502:
-            card::decodeEvents(report, block);
+            card::decodeEventRecords(report, block, card::EventFile::Events);
             break;
         case 0x0503:
-            card::decodeFaults(report, block);
+            card::decodeEventRecords(report, block, card::EventFile::Faults);
             break;
         case 0x0504:
             card::decodeActivities(report, block, changeKeys);

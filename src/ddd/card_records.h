@@ -55,8 +55,10 @@ void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKe
 void sortActivityChanges(QVariantList &changes, const ActivityChangeKeys &keys);
 
 // Events, faults, vehicles, places, current usage, control activity and specific conditions.
-void decodeEvents(DddReport &report, const DddBlock &block); // 0502
-void decodeFaults(DddReport &report, const DddBlock &block); // 0503
+// Events (0502) and faults (0503) share one record layout; they differ in their keys, names and which records
+// count as empty.
+enum class EventFile { Events, Faults };
+void decodeEventRecords(DddReport &report, const DddBlock &block, EventFile file);
 void decodeVehicles(DddReport &report, const DddBlock &block); // 0505
 void decodePlaces(DddReport &report, const DddBlock &block); // 0506
 void decodeCurrentUsage(DddReport &report, const DddBlock &block); // 0507

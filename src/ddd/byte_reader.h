@@ -66,6 +66,10 @@ public:
     std::optional<quint16> u16BeAt(qsizetype offset) const { return peek(offset).readU16Be(); }
     std::optional<quint32> u24BeAt(qsizetype offset) const { return peek(offset).readU24Be(); }
     std::optional<quint32> u32BeAt(qsizetype offset) const { return peek(offset).readU32Be(); }
+    std::optional<quint32> u32LeAt(qsizetype offset) const { return peek(offset).readU32Le(); }
+    // The byte at offset, 0 when it lies outside: for the scans of loosely laid-out records that read a missing
+    // byte as padding.
+    quint8 byteAt(qsizetype offset) const { return u8At(offset).value_or(0); }
     std::optional<QByteArrayView> bytesAt(qsizetype offset, qsizetype count) const
     {
         return peek(offset).readBytes(count);

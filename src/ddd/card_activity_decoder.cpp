@@ -154,12 +154,12 @@ void walkRing(
 {
     const qsizetype size = ring.size();
     const ByteReader reader(ring);
-    const auto byteAt = [&reader, size](qsizetype position) { return reader.u8At(position % size).value_or(0); };
+    const auto ringByte = [&reader, size](qsizetype position) { return reader.byteAt(position % size); };
     QByteArray joined;
     qsizetype position = oldest;
     qsizetype walked = 0;
     for (;;) {
-        const auto length = static_cast<quint16>(byteAt(position + 2) << 8 | byteAt(position + 3));
+        const auto length = static_cast<quint16>(ringByte(position + 2) << 8 | ringByte(position + 3));
         if (!isWalkableLength(length, size - walked))
             return;
         QByteArrayView record;

@@ -1,5 +1,7 @@
 #include "ddd_readers.h"
 
+#include "byte_reader.h"
+
 #include <QDate>
 #include <QMutex>
 #include <QMutexLocker>
@@ -24,14 +26,10 @@ constexpr int MinPlausibleYear = 2000;
 constexpr int MaxPlausibleYear = 2100;
 constexpr quint32 LastValidSeconds = 0xF0000000u;
 
-bool isRangeInside(const QByteArray &data, qsizetype offset, qsizetype length)
+// The bytes of a text field, or nothing when the range does not lie inside the data.
+std::optional<QByteArrayView> fieldBytes(const QByteArray &data, qsizetype offset, qsizetype length)
 {
-    return offset >= 0 && length >= 0 && offset <= data.size() && length <= data.size() - offset;
-}
-
-quint8 byteAt(const QByteArray &data, qsizetype index)
-{
-    return static_cast<quint8>(data.constData()[index]);
+    return ByteReader(data).bytesAt(offset, length);
 }
 
 bool isPlausibleYear(const QDateTime &dateTime)
@@ -113,18 +111,12 @@ void setCurrentDateTimeForTesting(const QDateTime &now)
 
 quint32 readBe32(const QByteArray &data, qsizetype offset)
 {
-    if (!isRangeInside(data, offset, 4))
-        return 0;
-    return (quint32(byteAt(data, offset)) << 24) | (quint32(byteAt(data, offset + 1)) << 16)
-        | (quint32(byteAt(data, offset + 2)) << 8) | quint32(byteAt(data, offset + 3));
+    return ByteReader(data).u32BeAt(offset).value_or(0);
 }
 
 quint32 readLe32(const QByteArray &data, qsizetype offset)
 {
-    if (!isRangeInside(data, offset, 4))
-        return 0;
-    return (quint32(byteAt(data, offset + 3)) << 24) | (quint32(byteAt(data, offset + 2)) << 16)
-        | (quint32(byteAt(data, offset + 1)) << 8) | quint32(byteAt(data, offset));
+    return ByteReader(data).u32LeAt(offset).value_or(0);
 }
 
 QString formatUnix(quint32 seconds)
@@ -146,7 +138,7 @@ QString formatUnixCSharp(quint32 seconds, bool toLocal)
 // whenever it is plausible; the little-endian one (local time) only rescues a value that is not.
 QString formatUnixUniversalCSharp(const QByteArray &data, qsizetype offset, const QString &format)
 {
-    if (!isRangeInside(data, offset, 4))
+    if (!fieldBytes(data, offset, 4))
         return {};
     const QDateTime bigEndian = QDateTime::fromSecsSinceEpoch(qint64(readBe32(data, offset)), QTimeZone::utc());
     if (isPlausibleYear(bigEndian))
@@ -171,12 +163,13 @@ QString formatMinutes(int minutes)
 
 QString readFixedText(const QByteArray &data, qsizetype offset, qsizetype length)
 {
-    if (!isRangeInside(data, offset, length))
+    const auto bytes = fieldBytes(data, offset, length);
+    if (!bytes)
         return {};
     QString text(length, Qt::Uninitialized);
     QChar *out = text.data();
     for (qsizetype i = 0; i < length; ++i) {
-        const quint8 byte = byteAt(data, offset + i);
+        const auto byte = quint8(bytes->at(i));
         out[i] = (byte == 0x00 || byte == 0x05) ? QLatin1Char(' ') : QChar(char16_t(byte));
     }
     return text.trimmed();
@@ -184,12 +177,13 @@ QString readFixedText(const QByteArray &data, qsizetype offset, qsizetype length
 
 QString readCalibrationText(const QByteArray &data, qsizetype offset, qsizetype length)
 {
-    if (length < 1 || !isRangeInside(data, offset, length))
+    const auto bytes = fieldBytes(data, offset, length);
+    if (length < 1 || !bytes)
         return {};
     QString text(length, Qt::Uninitialized);
     QChar *out = text.data();
     for (qsizetype i = 0; i < length; ++i) {
-        const quint8 byte = byteAt(data, offset + i);
+        const auto byte = quint8(bytes->at(i));
         char16_t ch = u'?';
         if (byte <= 0x20)
             ch = u' ';
@@ -208,12 +202,13 @@ QString readCalibrationText(const QByteArray &data, qsizetype offset, qsizetype 
 
 QString readWindows1251Text(const QByteArray &data, qsizetype offset, qsizetype length)
 {
-    if (!isRangeInside(data, offset, length))
+    const auto bytes = fieldBytes(data, offset, length);
+    if (!bytes)
         return {};
     QString text(length, Qt::Uninitialized);
     QChar *out = text.data();
     for (qsizetype i = 0; i < length; ++i) {
-        const quint8 byte = byteAt(data, offset + i);
+        const auto byte = quint8(bytes->at(i));
         char16_t ch = u'?';
         if (byte == 0x00)
             ch = u' ';
@@ -232,12 +227,13 @@ QString readWindows1251Text(const QByteArray &data, qsizetype offset, qsizetype 
 
 QString readAsciiWithReplacement(const QByteArray &data, qsizetype offset, qsizetype length)
 {
-    if (!isRangeInside(data, offset, length))
+    const auto bytes = fieldBytes(data, offset, length);
+    if (!bytes)
         return {};
     QString text;
     text.reserve(length);
     for (qsizetype i = 0; i < length; ++i) {
-        const quint8 byte = byteAt(data, offset + i);
+        const auto byte = quint8(bytes->at(i));
         if (byte == 0x00)
             continue;
         text.append(byte >= 0x20 && byte <= 0x7E ? QChar(char16_t(byte)) : QChar(u'?'));
@@ -301,6 +297,11 @@ QString shownHexText(QByteArrayView bytes)
         return hexText(bytes);
     return hexText(bytes.first(MaxShownBytes))
         + QStringLiteral(" … (показано %1 байт из %2)").arg(MaxShownBytes).arg(bytes.size());
+}
+
+QString hexText(const QByteArray &data, qsizetype offset, qsizetype length)
+{
+    return hexText(fieldBytes(data, offset, length).value_or(QByteArrayView()));
 }
 
 } // namespace tessaron::ddd

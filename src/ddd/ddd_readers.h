@@ -47,6 +47,8 @@ QStringList printableStrings(const QByteArray &data);
 
 // Upper-case hexadecimal, two digits a byte, no separators (the "hexData" and "hex" row values).
 QString hexText(QByteArrayView bytes);
+// The same of the length bytes at offset; empty when they do not lie inside the data.
+QString hexText(const QByteArray &data, qsizetype offset, qsizetype length);
 
 // hexText of at most the first 64 KiB, then a note of the whole length: the viewer's hex of a block or section,
 // which must not outgrow the file however large a block is.

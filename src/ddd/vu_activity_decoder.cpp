@@ -1,3 +1,4 @@
+#include "byte_reader.h"
 #include "code_page_text.h"
 #include "ddd_readers.h"
 #include "record_names.h"
@@ -20,26 +21,11 @@ constexpr int MinutesPerDay = 1440;
 constexpr quint32 LastValidSeconds = 0xF0000000u;
 constexpr quint32 OdometerNotSet = 0xFFFFFF;
 
-quint8 byteAt(const QByteArray &data, qsizetype index)
-{
-    return static_cast<quint8>(data.constData()[index]);
-}
-
-quint32 readU24(const QByteArray &data, qsizetype offset)
-{
-    return (quint32(byteAt(data, offset)) << 16) | (quint32(byteAt(data, offset + 1)) << 8)
-        | quint32(byteAt(data, offset + 2));
-}
-
 int odometerValue(const QByteArray &data, qsizetype offset)
 {
-    const quint32 value = readU24(data, offset);
+    const ByteReader reader(data);
+    const quint32 value = reader.u24BeAt(offset).value_or(0);
     return value == OdometerNotSet ? 0 : int(value);
-}
-
-QString hexOf(const QByteArray &data, qsizetype offset, qsizetype length)
-{
-    return hexText(QByteArrayView(data).sliced(offset, length));
 }
 
 bool isUsableSeconds(quint32 seconds)
@@ -102,11 +88,12 @@ QString runText(const QByteArray &data, qsizetype start, qsizetype length)
 // A Name of the published layout: its code-page byte, then up to 35 characters that end at a NUL.
 QString nameText(const QByteArray &record, qsizetype codePageOffset)
 {
+    const ByteReader reader(record);
     const qsizetype start = codePageOffset + 1;
     if (codePageOffset < 0 || start > record.size())
         return {};
     const qsizetype length = runLength(record, start, 35, QByteArrayView("\0", 1));
-    return decodeCodePageText(QByteArrayView(record).sliced(start, length), byteAt(record, codePageOffset));
+    return decodeCodePageText(QByteArrayView(record).sliced(start, length), reader.byteAt(codePageOffset));
 }
 
 // The fields from the card expiry date on, read at the cursor in their fixed order. A field that does not fit
@@ -114,6 +101,7 @@ QString nameText(const QByteArray &record, qsizetype codePageOffset)
 // previous vehicle's nation; a searched one takes a code-page byte 0x05 there for the start of the number.
 void readCardRecordTail(const QByteArray &record, qsizetype cursor, bool publishedLayout, QVariantMap &row)
 {
+    const ByteReader reader(record);
     const auto fits = [&](qsizetype width) { return cursor <= record.size() - width; };
     if (fits(4)) {
         row.insert(u"cardExpiryDate"_s, vuTimeTextAs(record, cursor, false));
@@ -128,7 +116,7 @@ void readCardRecordTail(const QByteArray &record, qsizetype cursor, bool publish
         cursor += 3;
     }
     if (fits(1)) {
-        const QString slot = cardSlotText(byteAt(record, cursor));
+        const QString slot = cardSlotText(reader.byteAt(cursor));
         row.insert(u"cardSlot"_s, slot);
         row.insert(u"cardSlotNumber"_s, slot);
         cursor += 1;
@@ -141,8 +129,8 @@ void readCardRecordTail(const QByteArray &record, qsizetype cursor, bool publish
         row.insert(u"vehicleOdometerValueAtWithdrawal"_s, odometerValue(record, cursor));
         cursor += 3;
     }
-    if (fits(1) && (publishedLayout || byteAt(record, cursor) != 0x05)) {
-        row.insert(u"prevVehicleRegistrationNation"_s, countryName(byteAt(record, cursor)));
+    if (fits(1) && (publishedLayout || reader.byteAt(cursor) != 0x05)) {
+        row.insert(u"prevVehicleRegistrationNation"_s, countryName(reader.byteAt(cursor)));
         cursor += 1;
     }
     const qsizetype numberLength = qMin<qsizetype>(14, record.size() - cursor);
@@ -155,7 +143,7 @@ void readCardRecordTail(const QByteArray &record, qsizetype cursor, bool publish
         cursor += 4;
     }
     if (fits(1))
-        row.insert(u"manualInputFlag"_s, byteAt(record, cursor) == 1 ? u"Да"_s : u"Нет"_s);
+        row.insert(u"manualInputFlag"_s, reader.byteAt(cursor) == 1 ? u"Да"_s : u"Нет"_s);
 }
 
 QString cardTypeText(quint8 code)
@@ -168,6 +156,7 @@ QString cardTypeText(quint8 code)
 // separator bytes.
 void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
 {
+    const ByteReader reader(record);
     QVariantMap row {
         {u"dayNo"_s, dayNo},
         {u"blockNumber"_s, 0},
@@ -175,13 +164,13 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
         {u"hexData"_s, hexText(record)},
     };
     constexpr qsizetype CardTypeOffset = 72;
-    const bool publishedLayout = record.size() == CardRecordLength && byteAt(record, CardTypeOffset) >= 1
-        && byteAt(record, CardTypeOffset) <= 5;
+    const bool publishedLayout
+        = record.size() == CardRecordLength && reader.byteAt(CardTypeOffset) >= 1 && reader.byteAt(CardTypeOffset) <= 5;
     if (publishedLayout) {
         row.insert(u"cardHolderSurname"_s, nameText(record, 0));
         row.insert(u"cardHolderFirstNames"_s, nameText(record, 36));
-        row.insert(u"cardType"_s, cardTypeText(byteAt(record, CardTypeOffset)));
-        row.insert(u"cardIssuingMemberState"_s, countryName(byteAt(record, CardTypeOffset + 1)));
+        row.insert(u"cardType"_s, cardTypeText(reader.byteAt(CardTypeOffset)));
+        row.insert(u"cardIssuingMemberState"_s, countryName(reader.byteAt(CardTypeOffset + 1)));
         row.insert(u"driverCardNumber"_s, readCalibrationText(record, CardTypeOffset + 2, 16));
         readCardRecordTail(record, CardTypeOffset + 18, true, row);
         report.cardIwData.append(row);
@@ -191,7 +180,7 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
     qsizetype cursor = 10;
     qsizetype codePage = -1;
     for (qsizetype i = 0; i <= 10 && i < record.size(); ++i) {
-        if (byteAt(record, i) == 0x05) {
+        if (reader.byteAt(i) == 0x05) {
             codePage = i;
             break;
         }
@@ -201,23 +190,23 @@ void decodeCardIwRecord(DddReport &report, const QByteArray &record, int dayNo)
         const qsizetype length = runLength(record, start, 36, QByteArrayView("\x00\x05", 2));
         row.insert(u"cardHolderSurname"_s, runText(record, start, length));
         cursor = start + length;
-        while (cursor < record.size() && byteAt(record, cursor) == 0)
+        while (cursor < record.size() && reader.byteAt(cursor) == 0)
             ++cursor;
-        if (cursor < record.size() && byteAt(record, cursor) == 0x05) {
+        if (cursor < record.size() && reader.byteAt(cursor) == 0x05) {
             const qsizetype namesStart = cursor + 1;
             const qsizetype namesLength = runLength(record, namesStart, 36, QByteArrayView("\x00\x01\x02\x05", 4));
             row.insert(u"cardHolderFirstNames"_s, runText(record, namesStart, namesLength));
             cursor = namesStart + namesLength;
         }
     }
-    while (cursor < record.size() && byteAt(record, cursor) == 0)
+    while (cursor < record.size() && reader.byteAt(cursor) == 0)
         ++cursor;
     if (cursor < record.size()) {
-        row.insert(u"cardType"_s, cardTypeText(byteAt(record, cursor)));
+        row.insert(u"cardType"_s, cardTypeText(reader.byteAt(cursor)));
         ++cursor;
     }
     if (cursor < record.size()) {
-        row.insert(u"cardIssuingMemberState"_s, countryName(byteAt(record, cursor)));
+        row.insert(u"cardIssuingMemberState"_s, countryName(reader.byteAt(cursor)));
         ++cursor;
     }
     const qsizetype numberLength = qMin<qsizetype>(16, record.size() - cursor);
@@ -278,7 +267,8 @@ void appendActivity(DddReport &report, int dayNo, const QString &activityDate, q
 // VuPlaceDailyWorkPeriodRecord, 28 bytes: full card number, entry time, entry type, country, region, odometer.
 void decodePlaceRecord(DddReport &report, const QByteArray &record, int dayNo)
 {
-    const quint8 cardType = byteAt(record, 0);
+    const ByteReader reader(record);
+    const quint8 cardType = reader.byteAt(0);
     const QString cardNumber = readFixedText(record, 2, 16);
     const QString entryTime = vuTimeText(record, 18);
     const bool hasControlCharacter
@@ -290,13 +280,13 @@ void decodePlaceRecord(DddReport &report, const QByteArray &record, int dayNo)
     report.placeDailyWorkPeriod.append(QVariantMap {
         {u"dayNo"_s, dayNo},
         {u"cardType"_s, cardTypeName(cardType)},
-        {u"cardIssuingMemberState"_s, countryName(byteAt(record, 1))},
+        {u"cardIssuingMemberState"_s, countryName(reader.byteAt(1))},
         {u"driverCardNumber"_s, cardNumber},
         {u"entryTime"_s, entryTime},
-        {u"entryTypeDailyWorkPeriod"_s, entryTypeText(byteAt(record, 22))},
-        {u"dailyWorkPeriodCountry"_s, countryName(byteAt(record, 23))},
-        {u"dailyWorkPeriodRegion"_s, regionText(byteAt(record, 24))},
-        {u"vehicleOdometerValue"_s, int(readU24(record, 25))},
+        {u"entryTypeDailyWorkPeriod"_s, entryTypeText(reader.byteAt(22))},
+        {u"dailyWorkPeriodCountry"_s, countryName(reader.byteAt(23))},
+        {u"dailyWorkPeriodRegion"_s, regionText(reader.byteAt(24))},
+        {u"vehicleOdometerValue"_s, int(reader.u24BeAt(25).value_or(0))},
         {u"hexData"_s, hexText(record)},
     });
 }
@@ -305,14 +295,15 @@ void decodePlaceRecord(DddReport &report, const QByteArray &record, int dayNo)
 // else the first position that looks like a count. -1 when there is none.
 qsizetype findActivityCount(const QByteArray &data, qsizetype start, bool atPublishedPlace)
 {
+    const ByteReader reader(data);
     if (atPublishedPlace && start <= data.size() - 2) {
-        const int count = (byteAt(data, start) << 8) | byteAt(data, start + 1);
+        const int count = reader.u16BeAt(start).value_or(0);
         if (count <= MinutesPerDay && count <= (data.size() - start - 2) / 2)
             return start;
     }
     for (qsizetype q = start; q >= 0 && q < data.size() - 1; ++q) {
-        const int count = byteAt(data, q + 1);
-        if (byteAt(data, q) == 0 && count >= 1 && count <= MaxSearchedActivityCount
+        const int count = reader.byteAt(q + 1);
+        if (reader.byteAt(q) == 0 && count >= 1 && count <= MaxSearchedActivityCount
             && 2 * count <= data.size() - q - 2) {
             return q;
         }
@@ -327,6 +318,7 @@ qsizetype findActivityCount(const QByteArray &data, qsizetype start, bool atPubl
 void decodeActivityBlock(DddReport &report, const DddBlock &block)
 {
     const QByteArray data = QByteArray::fromRawData(block.data.constData(), effectiveLength(block.data));
+    const ByteReader reader(data);
     const qsizetype len = data.size();
     const int dayNo = block.occurrence;
 
@@ -340,7 +332,7 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
                 {u"dayNo"_s, dayNo},
                 {u"timeReal"_s, timeReal},
                 {u"odometerValueMidnight"_s, odometerValue(data, 6)},
-                {u"hexData"_s, hexOf(data, 2, 7)},
+                {u"hexData"_s, hexText(data, 2, 7)},
             });
             activityDate = formatVuDateTime(day, false);
         }
@@ -350,8 +342,8 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
         return;
 
     qsizetype searchStart = countPosition;
-    const int cardCount = byteAt(data, countPosition + 1);
-    const bool cardCountAccepted = (byteAt(data, countPosition) & 0xDF) == 0 && cardCount <= MaxCardRecords
+    const int cardCount = reader.byteAt(countPosition + 1);
+    const bool cardCountAccepted = (reader.byteAt(countPosition) & 0xDF) == 0 && cardCount <= MaxCardRecords
         && CardRecordLength * cardCount <= len - countPosition - 2;
     if (cardCountAccepted) {
         for (int i = 0; i < cardCount; ++i) {
@@ -364,16 +356,16 @@ void decodeActivityBlock(DddReport &report, const DddBlock &block)
 
     qsizetype placePosition = searchStart;
     if (const qsizetype countAt = findActivityCount(data, searchStart, cardCountAccepted); countAt >= 0) {
-        const int count = (byteAt(data, countAt) << 8) | byteAt(data, countAt + 1);
+        const int count = reader.u16BeAt(countAt).value_or(0);
         const qsizetype first = countAt + 2;
         for (int j = 0; j < count; ++j)
-            appendActivity(report, dayNo, activityDate, byteAt(data, first + 2 * j), byteAt(data, first + 2 * j + 1));
+            appendActivity(report, dayNo, activityDate, reader.byteAt(first + 2 * j), reader.byteAt(first + 2 * j + 1));
         placePosition = first + 2 * qsizetype(count);
     }
 
     if (placePosition >= len)
         return;
-    const int placeCount = byteAt(data, placePosition);
+    const int placeCount = reader.byteAt(placePosition);
     qsizetype position = placePosition + 1;
     for (int i = 0; i < placeCount && PlaceRecordLength <= len - position; ++i) {
         decodePlaceRecord(report, QByteArray::fromRawData(data.constData() + position, PlaceRecordLength), dayNo);

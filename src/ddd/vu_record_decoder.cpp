@@ -1,3 +1,4 @@
+#include "byte_reader.h"
 #include "code_page_text.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
@@ -226,22 +227,12 @@ constexpr qsizetype DownloadActivityLength = 58;
 constexpr qsizetype CompanyLockLength = 98;
 constexpr qsizetype ControlActivityLength = 31;
 
-quint8 byteAt(const QByteArray &data, qsizetype index)
-{
-    return static_cast<quint8>(data.constData()[index]);
-}
-
-QString hexOf(const QByteArray &data, qsizetype offset, qsizetype length)
-{
-    return hexText(QByteArrayView(data).sliced(offset, length));
-}
-
 QVariantMap timeRow(const QString &description, const QByteArray &data, qsizetype offset)
 {
     return {
         {u"description"_s, description},
         {u"value"_s, vuTimeText(data, offset)},
-        {u"hexData"_s, hexOf(data, offset, 4)},
+        {u"hexData"_s, hexText(data, offset, 4)},
     };
 }
 
@@ -258,10 +249,11 @@ QString slotCardText(quint8 cardType)
 // A count byte at cursor and as many of its records as fit; the cursor ends behind the last one read.
 void readRecordList(const QByteArray &data, qsizetype &cursor, qsizetype recordLength, QVariantList &rows)
 {
-    const int count = byteAt(data, cursor);
+    const ByteReader reader(data);
+    const int count = reader.byteAt(cursor);
     ++cursor;
     for (int i = 0; i < count && recordLength <= data.size() - cursor; ++i) {
-        rows.append(QVariantMap {{u"recordIndex"_s, i}, {u"hexData"_s, hexOf(data, cursor, recordLength)}});
+        rows.append(QVariantMap {{u"recordIndex"_s, i}, {u"hexData"_s, hexText(data, cursor, recordLength)}});
         cursor += recordLength;
     }
 }
@@ -273,19 +265,20 @@ void readRecordList(const QByteArray &data, qsizetype &cursor, qsizetype recordL
 void decodeOverviewBlock(DddReport &report, const DddBlock &block)
 {
     const QByteArray data = QByteArray::fromRawData(block.data.constData(), effectiveLength(block.data));
+    const ByteReader reader(data);
     const qsizetype len = data.size();
 
     qsizetype cursor = IdentificationOffset;
     if (len >= IdentificationEnd) {
         report.vin = readFixedText(data, IdentificationOffset, 17);
-        report.vehicleRegistrationNation = countryName(byteAt(data, 407));
+        report.vehicleRegistrationNation = countryName(reader.byteAt(407));
         report.registrationNumber = readCodePageText(data, 408, 13);
         report.currentUsage.append(QVariantMap {
             {u"description"_s, u"vehicleIdentification"_s},
             {u"vin"_s, report.vin},
             {u"vehicleRegistrationNation"_s, report.vehicleRegistrationNation},
             {u"vehicleRegistrationNumber"_s, report.registrationNumber},
-            {u"hexData"_s, hexOf(data, IdentificationOffset, IdentificationEnd - IdentificationOffset)},
+            {u"hexData"_s, hexText(data, IdentificationOffset, IdentificationEnd - IdentificationOffset)},
         });
         cursor = IdentificationEnd;
     }
@@ -299,8 +292,8 @@ void decodeOverviewBlock(DddReport &report, const DddBlock &block)
         cursor += 8;
     }
     if (cursor < len) {
-        const quint8 slotStatus = byteAt(data, cursor);
-        const QString slotsHex = hexOf(data, cursor, 1);
+        const quint8 slotStatus = reader.byteAt(cursor);
+        const QString slotsHex = hexText(data, cursor, 1);
         report.insertedCardType.append(QVariantMap {{u"description"_s, u"driverCardSlot"_s},
             {u"value"_s, slotCardText(slotStatus & 0x0F)}, {u"hexData"_s, slotsHex}});
         report.insertedCardType.append(QVariantMap {{u"description"_s, u"co-driverCardSlot"_s},
@@ -308,9 +301,9 @@ void decodeOverviewBlock(DddReport &report, const DddBlock &block)
         if (cursor + 1 <= len - DownloadActivityLength) {
             const qsizetype activity = cursor + 1;
             report.downloadActivity.append(timeRow(u"downloadingTime"_s, data, activity));
-            report.downloadActivity.append(fieldRow(u"cardType"_s, cardTypeName(byteAt(data, activity + 4))));
+            report.downloadActivity.append(fieldRow(u"cardType"_s, cardTypeName(reader.byteAt(activity + 4))));
             report.downloadActivity.append(
-                fieldRow(u"cardIssuingMemberState"_s, countryName(byteAt(data, activity + 5))));
+                fieldRow(u"cardIssuingMemberState"_s, countryName(reader.byteAt(activity + 5))));
             report.downloadActivity.append(fieldRow(u"driverCardNumber"_s, readFixedText(data, activity + 6, 16)));
             report.downloadActivity.append(
                 fieldRow(u"companyOrWorkshopName"_s, readCodePageText(data, activity + 22, 35)));

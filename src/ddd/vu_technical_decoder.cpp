@@ -157,19 +157,19 @@ QString bcdPairText(quint8 month, quint8 year)
 void appendVuIdentificationRows(DddReport &report, const QByteArray &data, qsizetype start)
 {
     const ByteReader reader(data);
-    const auto byteAt = [&](qsizetype offset) { return reader.u8At(start + offset).value_or(0); };
 
     appendVuIdentificationRow(report, u"vuManufacturerName"_s, readCodePageText(data, start, 35));
     appendVuIdentificationRow(report, u"vuManufacturerAddress"_s, readCodePageText(data, start + 36, 35));
     appendVuIdentificationRow(report, u"vuPartNumber"_s, readWindows1251Text(data, start + 72, 16).trimmed());
     appendVuIdentificationRow(report, u"vuSerialNumber"_s, QString::number(reader.u32BeAt(start + 88).value_or(0)));
-    appendVuIdentificationRow(report, u"monthYear"_s, bcdPairText(byteAt(92), byteAt(93)));
-    const quint8 type = byteAt(94);
+    appendVuIdentificationRow(
+        report, u"monthYear"_s, bcdPairText(reader.byteAt(start + 92), reader.byteAt(start + 93)));
+    const quint8 type = reader.byteAt(start + 94);
     appendVuIdentificationRow(report, u"type"_s,
         type == 6                       ? u"Vehicle Unit"_s
             : type == 0 || type == 0x43 ? QString()
                                         : unknownCodeText(type));
-    appendVuIdentificationRow(report, u"manufacturerCode"_s, QString::number(byteAt(95)));
+    appendVuIdentificationRow(report, u"manufacturerCode"_s, QString::number(reader.byteAt(start + 95)));
     appendVuIdentificationRow(report, u"vuSoftwareVersion"_s, readAsciiWithReplacement(data, start + 96, 4));
     appendVuIdentificationRow(report, u"vuSoftInstallationDate"_s, vuTimeText(data, start + 100));
     appendVuIdentificationRow(report, u"vuManufacturingDate"_s, vuTimeText(data, start + 104).left(10));
@@ -180,16 +180,15 @@ void appendVuIdentificationRows(DddReport &report, const QByteArray &data, qsize
 void appendSensorRows(DddReport &report, const QByteArray &data, qsizetype start)
 {
     const ByteReader reader(data);
-    const auto byteAt = [&](qsizetype offset) { return reader.u8At(start + offset).value_or(0); };
     const auto append = [&](const QString &description, const QVariant &value) {
         report.sensorPaired.append(QVariantMap {{u"description"_s, description}, {u"value"_s, value}});
     };
 
     append(u"sensorSerialNumber"_s, QString::number(reader.u32BeAt(start).value_or(0)));
-    append(u"monthYear"_s, bcdPairText(byteAt(4), byteAt(5)));
-    const quint8 type = byteAt(6);
+    append(u"monthYear"_s, bcdPairText(reader.byteAt(start + 4), reader.byteAt(start + 5)));
+    const quint8 type = reader.byteAt(start + 6);
     append(u"type"_s, type == 0 ? u"Reserved"_s : type == 1 ? u"Motion Sensor"_s : unknownCodeText(type));
-    append(u"manufacturerCode"_s, QString::number(byteAt(7)));
+    append(u"manufacturerCode"_s, QString::number(reader.byteAt(start + 7)));
     const QString approval = readFixedText(data, start + 8, 8);
     report.sensorPaired.append(QVariantMap {
         {u"description"_s, u"sensorApprovalNumber"_s},
@@ -213,7 +212,6 @@ void appendSensorRows(DddReport &report, const QByteArray &data, qsizetype start
 QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
 {
     const ByteReader reader(QByteArrayView(data).sliced(start, CalibrationRecordSize));
-    const auto byteAt = [&](qsizetype offset) { return reader.u8At(offset).value_or(0); };
     const auto number16 = [&](qsizetype offset) { return QString::number(reader.u16BeAt(offset).value_or(0)); };
     const auto odometer = [&](qsizetype offset) {
         const quint32 value = reader.u24BeAt(offset).value_or(0);
@@ -221,7 +219,7 @@ QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
     };
     const auto timeText = [&](qsizetype offset) { return formatUnixCSharp(reader.u32BeAt(offset).value_or(0), false); };
 
-    const CalibrationPurposeNames purpose = calibrationPurposeName(byteAt(0));
+    const CalibrationPurposeNames purpose = calibrationPurposeName(reader.byteAt(0));
     QString registration = readCodePageText(data, start + 113, 13);
     if (registration.isEmpty())
         registration = u"?????????????"_s;
@@ -233,13 +231,13 @@ QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
         {u"workshopCardNumber"_s, readFixedText(data, start + 75, 16)},
         {u"workshopCardExpiryDate"_s, timeText(91)},
         {u"vehicleIdentificationNumber"_s, readFixedText(data, start + 95, 17)},
-        {u"vehicleRegistrationNation"_s, countryName(byteAt(112))},
+        {u"vehicleRegistrationNation"_s, countryName(reader.byteAt(112))},
         {u"vehicleRegistrationNumber"_s, registration},
         {u"wVehicleCharacteristicConstant"_s, number16(127)},
         {u"kConstantOfRecordingEquipment"_s, number16(129)},
         {u"iTyreCircumference"_s, number16(131)},
         {u"tyreSize"_s, readFixedText(data, start + 133, 15)},
-        {u"authorisedSpeed"_s, QString::number(byteAt(148))},
+        {u"authorisedSpeed"_s, QString::number(reader.byteAt(148))},
         {u"oldOdometerValue"_s, odometer(149)},
         {u"newOdometerValue"_s, odometer(152)},
         {u"oldTimeValue"_s, timeText(155)},
@@ -262,16 +260,15 @@ bool isCalibrationPurpose(quint8 purpose)
 QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype areaStart, qsizetype end)
 {
     const ByteReader reader(QByteArrayView(data).first(end));
-    const auto byteAt = [&](qsizetype offset) { return reader.u8At(offset).value_or(0); };
     QList<qsizetype> offsets;
 
-    const int count = byteAt(areaStart);
+    const int count = reader.byteAt(areaStart);
     const qsizetype first = areaStart + 1;
     if (count > 0 && first <= end && (end - first) / CalibrationRecordSize >= count) {
         for (int i = 0; i < count; ++i)
             offsets.append(first + i * CalibrationRecordSize);
-        const bool plausible = std::all_of(
-            offsets.cbegin(), offsets.cend(), [&](qsizetype offset) { return isCalibrationPurpose(byteAt(offset)); });
+        const bool plausible = std::all_of(offsets.cbegin(), offsets.cend(),
+            [&](qsizetype offset) { return isCalibrationPurpose(reader.byteAt(offset)); });
         if (plausible)
             return offsets;
         offsets.clear();
@@ -280,11 +277,12 @@ QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype area
     const auto recordFits = [&](qsizetype offset) { return offset < end && end - offset >= CalibrationRecordSize; };
     qsizetype q = areaStart;
     for (; recordFits(q); ++q) {
-        const bool cyrillicName = byteAt(q + 2) == 0xBE || (byteAt(q + 2) == 0xB8 && byteAt(q + 3) == 0xBF);
-        if (isCalibrationPurpose(byteAt(q)) && byteAt(q + 1) == 0x05 && cyrillicName)
+        const bool cyrillicName
+            = reader.byteAt(q + 2) == 0xBE || (reader.byteAt(q + 2) == 0xB8 && reader.byteAt(q + 3) == 0xBF);
+        if (isCalibrationPurpose(reader.byteAt(q)) && reader.byteAt(q + 1) == 0x05 && cyrillicName)
             break;
     }
-    for (; recordFits(q) && isCalibrationPurpose(byteAt(q)); q += CalibrationRecordSize)
+    for (; recordFits(q) && isCalibrationPurpose(reader.byteAt(q)); q += CalibrationRecordSize)
         offsets.append(q);
     return offsets;
 }

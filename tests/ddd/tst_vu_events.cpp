@@ -19,7 +19,6 @@ using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
 using tessaron::test::be32;
 using tessaron::test::blockOf;
-using tessaron::test::checkCutsAndFlips;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
 using tessaron::test::utcText;
@@ -364,25 +363,6 @@ private Q_SLOTS:
         QCOMPARE(whole.overSpeedingControl, report.overSpeedingControl);
         QCOMPARE(whole.overSpeedingEvents, report.overSpeedingEvents);
         QCOMPARE(whole.timeAdjustments, report.timeAdjustments);
-    }
-
-    // Cut and corrupted copies of the real block must decode without reading outside their bytes.
-    void hostileCopiesOfRealBlocks()
-    {
-        TESSARON_REQUIRE_VU_SAMPLE(vuSample, u"vu-gen1-anon"_s);
-        const DddBlock original = blockOf(vuSample, u"7603"_s);
-        const qsizetype size = original.data.size();
-        QVERIFY(size > 0);
-
-        const auto decode = [](const DddBlock &block) {
-            DddReport report;
-            vu::decodeEventsAndFaultsBlock(report, block);
-            QCOMPARE_LE(report.tachoEvents.size() + report.tachoFaults.size(), 2 * 255);
-            QCOMPARE(report.events.size(), report.tachoEvents.size());
-            QCOMPARE(report.faults.size(), report.tachoFaults.size());
-            QVERIFY(report.overSpeedingControl.size() == 0 || report.overSpeedingControl.size() == 3);
-        };
-        checkCutsAndFlips(original, 7603, decode);
     }
 };
 

@@ -19,7 +19,6 @@ using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
 using tessaron::test::be32;
 using tessaron::test::blockOf;
-using tessaron::test::checkCutsAndFlips;
 using tessaron::test::fieldValue;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
@@ -640,96 +639,6 @@ private Q_SLOTS:
         QCOMPARE(whole.vuIdentification, report.vuIdentification);
         QCOMPARE(whole.sensorPaired, report.sensorPaired);
         QCOMPARE(whole.calibrationData, report.calibrationData);
-    }
-
-    // The real download, cut at every block boundary and at seeded lengths, and with seeded byte flips, decodes
-    // without a crash or a read outside its bytes. To keep each trial quick under the sanitizers it keeps one day
-    // block of its days and twelve minutes of its detailed speed (the count rewritten to match).
-    void wholeFileCutsAndFlips_data() { realFiles_data(); }
-
-    void wholeFileCutsAndFlips()
-    {
-        QFETCH(QString, sample);
-        TESSARON_REQUIRE_VU_SAMPLE(vuSample, sample);
-        QByteArray bytes;
-        QList<qsizetype> boundaries;
-        for (const DddBlock &block : std::as_const(vuSample.report.blocks)) {
-            if (block.fileNumber == u"7602"_s && block.occurrence > 1)
-                continue;
-            boundaries.append(bytes.size());
-            if (block.fileNumber == u"7604"_s) {
-                QByteArray speed = block.data.left(4 + 12 * 64) + block.data.right(128);
-                speed[2] = 0;
-                speed[3] = 12;
-                bytes.append(speed);
-            } else {
-                bytes.append(block.data);
-            }
-        }
-        boundaries.append(bytes.size());
-        const DddReport intact = Decoder::decode(bytes);
-        QCOMPARE(intact.detailedSpeed.size(), 12);
-        QVERIFY(!intact.calibrationData.isEmpty());
-        QVERIFY(!intact.tachoEvents.isEmpty());
-
-        const auto decode = [](const QByteArray &input) {
-            const DddReport report = Decoder::decode(input);
-            QCOMPARE(report.charts.size(), report.detailedSpeed.size() * 60);
-            QCOMPARE(report.events.size(), report.tachoEvents.size());
-            QCOMPARE_LE(report.calibrationData.size(), 255);
-        };
-        QList<qsizetype> cuts;
-        for (const qsizetype boundary : std::as_const(boundaries)) {
-            for (qsizetype delta = -16; delta <= 16; ++delta) {
-                if (boundary + delta >= 0 && boundary + delta <= bytes.size())
-                    cuts.append(boundary + delta);
-            }
-        }
-        QRandomGenerator random(sample.size() * 7605);
-        for (int i = 0; i < 200; ++i)
-            cuts.append(random.bounded(bytes.size() + 1));
-        for (const qsizetype cut : std::as_const(cuts)) {
-            decode(bytes.left(cut));
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"cut at %1"_s.arg(cut)));
-        }
-        for (int i = 0; i < 120; ++i) {
-            QByteArray flipped = bytes;
-            for (int flip = 0; flip < 8; ++flip)
-                flipped[random.bounded(flipped.size())] = char(random.bounded(256));
-            decode(flipped);
-            if (QTest::currentTestFailed())
-                QFAIL(qPrintable(u"flip trial %1"_s.arg(i)));
-        }
-    }
-
-    // Cut and corrupted copies of the real blocks must decode without reading outside their bytes.
-    void hostileCopiesOfRealBlocks_data()
-    {
-        QTest::addColumn<QString>("fileNumber");
-        QTest::addRow("detailed speed") << u"7604"_s;
-        QTest::addRow("technical data") << u"7605"_s;
-    }
-
-    void hostileCopiesOfRealBlocks()
-    {
-        QFETCH(QString, fileNumber);
-        TESSARON_REQUIRE_VU_SAMPLE(vuSample, u"vu-gen1-anon"_s);
-        DddBlock original = blockOf(vuSample, fileNumber);
-        QVERIFY(original.data.size() > 200);
-        // Twelve minutes of speed keep every structure of the block and let each cut be tried.
-        if (fileNumber == u"7604"_s)
-            original.data = original.data.left(4 + 12 * 64) + original.data.right(128);
-
-        const auto decode = [](const DddBlock &block) {
-            DddReport report;
-            vu::decodeDetailedSpeedBlock(report, block);
-            vu::decodeTechnicalDataBlock(report, block);
-            QCOMPARE_LE(report.detailedSpeed.size(), 1440);
-            QCOMPARE(report.charts.size(), report.detailedSpeed.size() * 60);
-            QCOMPARE_LE(report.calibrationData.size(), 255);
-        };
-        checkCutsAndFlips(original, fileNumber.toUInt(), decode);
     }
 };
 

@@ -59,42 +59,6 @@ inline ddd::DddBlock blockOf(const VuSample &sample, const QString &fileNumber)
     return {};
 }
 
-// Where to cut a block of that size: every length near its head and its tail (the counts, the first records,
-// the signature boundary) and every fifth one between.
-inline QList<qsizetype> cutLengths(qsizetype size)
-{
-    QList<qsizetype> lengths;
-    for (qsizetype length = 0; length <= size; ++length) {
-        if (length < 300 || size - length < 300 || length % 5 == 0)
-            lengths.append(length);
-    }
-    return lengths;
-}
-
-// Runs check on the block cut at each of cutLengths(), then on 200 copies with four random bytes changed
-// (seeded, so a failure repeats); stops at the first failure and names the cut or the trial.
-inline void checkCutsAndFlips(
-    const ddd::DddBlock &original, quint32 seed, const std::function<void(const ddd::DddBlock &)> &check)
-{
-    const qsizetype size = original.data.size();
-    for (const qsizetype cut : cutLengths(size)) {
-        ddd::DddBlock block = original;
-        block.data = original.data.left(cut);
-        check(block);
-        if (QTest::currentTestFailed())
-            QFAIL(qPrintable(QStringLiteral("cut at %1").arg(cut)));
-    }
-    QRandomGenerator random(seed);
-    for (int i = 0; i < 200; ++i) {
-        ddd::DddBlock block = original;
-        for (int flip = 0; flip < 4; ++flip)
-            block.data[random.bounded(size)] = char(random.bounded(256));
-        check(block);
-        if (QTest::currentTestFailed())
-            QFAIL(qPrintable(QStringLiteral("flip trial %1").arg(i)));
-    }
-}
-
 } // namespace tessaron::test
 
 // Skips the calling test function when the sample or its facts are absent.

@@ -253,8 +253,11 @@ private Q_SLOTS:
 
         QmlDddController controller;
         QList<QThread *> signalThreads;
-        connect(&controller, &QmlDddController::stateChanged, this,
-            [&signalThreads] { signalThreads.append(QThread::currentThread()); });
+        // A direct connection records the thread the controller emits on; with a context object the slot would
+        // always run on the GUI thread, whatever the controller did.
+        connect(
+            &controller, &QmlDddController::stateChanged, &controller,
+            [&signalThreads] { signalThreads.append(QThread::currentThread()); }, Qt::DirectConnection);
         const QString argument = asUrl ? QUrl::fromLocalFile(path).toString() : path;
         QVERIFY(controller.openFile(argument));
         QCOMPARE(controller.isBusy(), true);

@@ -72,21 +72,12 @@ private slots:
     void codePageText();
     void codePageTablesAgreeWithThePlatform_data();
     void codePageTablesAgreeWithThePlatform();
-    void identificationFieldsAtFixedOffsets_data();
-    void identificationFieldsAtFixedOffsets();
-    void birthDate_data();
-    void birthDate();
     void shortIdentification();
     void twoIdentificationFiles();
-    void driverNameFromParts_data();
-    void driverNameFromParts();
     void icc();
     void iccTooShort();
     void ic();
-    void applicationIdentification();
-    void drivingLicence();
     void drivingLicenceTooShort();
-    void cardDownload();
     void signatureBlocksNeverDecoded();
 };
 
@@ -190,96 +181,6 @@ void TestCardIdentification::codePageTablesAgreeWithThePlatform()
     }
 }
 
-// Every field sits at its published offset whatever the code page before a name says; the three names read in
-// their own code pages.
-void TestCardIdentification::identificationFieldsAtFixedOffsets_data()
-{
-    QTest::addColumn<QByteArray>("authority");
-    QTest::addColumn<QByteArray>("surname");
-    QTest::addColumn<QByteArray>("firstNames");
-    QTest::addColumn<QString>("expectedAuthority");
-    QTest::addColumn<QString>("expectedSurname");
-    QTest::addColumn<QString>("expectedFirstNames");
-    QTest::addRow("code page 1") << nameField(1, "D.G. TRANSPORTES")
-                                 << nameField(1,
-                                        "MI\xD1"
-                                        "ANO")
-                                 << nameField(1, "DIEGO") << u"D.G. TRANSPORTES"_s << u"MIÑANO"_s << u"DIEGO"_s;
-    QTest::addRow("code page 2") << nameField(2, "KRAK\xD3W") << nameField(2, "\xA3UKASZEWICZ")
-                                 << nameField(2, "Pawe\xB3") << u"KRAKÓW"_s << u"ŁUKASZEWICZ"_s << u"Paweł"_s;
-    QTest::addRow("code page 5") << nameField(5, "\xBD\xC2\xC6") << nameField(5, "\xB8\xD2\xD0\xDD\xDE\xD2")
-                                 << nameField(5, "\xC1\xD5\xE0\xD3\xD5\xD9") << u"НТЦ"_s << u"Иванов"_s << u"Сергей"_s;
-    QTest::addRow("mixed code pages") << nameField(0, "MADRID") << nameField(5, "\xB8\xD2\xD0\xDD\xDE\xD2")
-                                      << nameField(1, "JOS\xC9") << u"MADRID"_s << u"Иванов"_s << u"JOSÉ"_s;
-}
-
-void TestCardIdentification::identificationFieldsAtFixedOffsets()
-{
-    QFETCH(QByteArray, authority);
-    QFETCH(QByteArray, surname);
-    QFETCH(QByteArray, firstNames);
-    QFETCH(QString, expectedAuthority);
-    QFETCH(QString, expectedSurname);
-    QFETCH(QString, expectedFirstNames);
-    Identification identification;
-    identification.authority = authority;
-    identification.surname = surname;
-    identification.firstNames = firstNames;
-    identification.issue = unixTime(2006, 2, 8);
-    identification.validityBegin = unixTime(2006, 2, 7);
-    identification.expiry = unixTime(2011, 2, 7);
-    identification.birthDate = QByteArray::fromHex("19471230");
-    const DddReport report = decodeCardBlocks({cardBlock("0520", identification.bytes())});
-
-    const QVariantList &rows = report.cardIdentification;
-    QCOMPARE(descriptions(rows),
-        QStringList({u"cardIssuingMemberState"_s, u"cardNumber"_s, u"cardIssuingAuthorityName"_s, u"cardIssueDate"_s,
-            u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderSurname"_s, u"cardHolderFirstNames"_s,
-            u"cardHolderBirthDate"_s, u"cardHolderPreferredLanguage"_s}));
-    QCOMPARE(fieldValue(rows, u"cardNumber"_s), u"E53014218T000001"_s);
-    QCOMPARE(fieldValue(rows, u"cardIssuingAuthorityName"_s), expectedAuthority);
-    QCOMPARE(fieldValue(rows, u"cardIssueDate"_s), u"8 февраля 2006 г."_s);
-    QCOMPARE(fieldValue(rows, u"cardValidityBegin"_s), u"7 февраля 2006 г."_s);
-    QCOMPARE(fieldValue(rows, u"cardExpiryDate"_s), u"7 февраля 2011 г."_s);
-    QCOMPARE(fieldValue(rows, u"cardHolderSurname"_s), expectedSurname);
-    QCOMPARE(fieldValue(rows, u"cardHolderFirstNames"_s), expectedFirstNames);
-    QCOMPARE(fieldValue(rows, u"cardHolderBirthDate"_s), u"30 декабря 1947 г."_s);
-    QCOMPARE(fieldValue(rows, u"cardHolderPreferredLanguage"_s), u"es"_s);
-
-    QCOMPARE(report.cardNumber, u"E53014218T000001"_s);
-    QCOMPARE(report.driverSurname, expectedSurname);
-    QCOMPARE(report.driverFirstName, expectedFirstNames);
-    QCOMPARE(report.driverName, expectedSurname + u' ' + expectedFirstNames);
-    QCOMPARE(report.birthDate, u"30 декабря 1947 г."_s);
-    QCOMPARE(report.expiryDate, u"7 февраля 2011 г."_s);
-}
-
-// Today is 1 March 2026: a holder is 15 to 100 years old. Nothing outside that gives a date.
-void TestCardIdentification::birthDate_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("packed BCD") << QByteArray::fromHex("19850615") << u"15 июня 1985 г."_s;
-    QTest::addRow("all zero") << QByteArray::fromHex("00000000") << QString();
-    QTest::addRow("all ones") << QByteArray::fromHex("FFFFFFFF") << QString();
-    QTest::addRow("month 13") << QByteArray::fromHex("19851301") << QString();
-    QTest::addRow("too young") << QByteArray::fromHex("20120101") << QString();
-    QTest::addRow("oldest in the window") << QByteArray::fromHex("19260101") << u"1 января 1926 г."_s;
-    QTest::addRow("older than the window") << QByteArray::fromHex("19251231") << QString();
-    QTest::addRow("time reading first") << be32(unixTime(2005, 6, 1)) << u"1 июня 2005 г."_s;
-}
-
-void TestCardIdentification::birthDate()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, expected);
-    Identification identification;
-    identification.birthDate = bytes;
-    const DddReport report = decodeCardBlocks({cardBlock("0520", identification.bytes())});
-    QCOMPARE(fieldValue(report.cardIdentification, u"cardHolderBirthDate"_s), expected);
-    QCOMPARE(report.birthDate, expected);
-}
-
 void TestCardIdentification::shortIdentification()
 {
     // Cut inside the first names: dates still give their rows, the birth date is left empty.
@@ -311,33 +212,6 @@ void TestCardIdentification::twoIdentificationFiles()
     QCOMPARE(report.driverSurname, u"PRIETO RUIZ"_s);
     QCOMPARE(report.birthDate, u"18 декабря 1978 г."_s);
     QCOMPARE(report.expiryDate, u"5 октября 2023 г."_s);
-}
-
-void TestCardIdentification::driverNameFromParts_data()
-{
-    QTest::addColumn<QByteArray>("surname");
-    QTest::addColumn<QByteArray>("firstNames");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("both") << QByteArray("PRIETO") << QByteArray("DAVID") << u"PRIETO DAVID"_s;
-    QTest::addRow("no surname") << QByteArray() << QByteArray("DAVID") << u"DAVID"_s;
-    QTest::addRow("no first names") << QByteArray("PRIETO") << QByteArray() << u"PRIETO"_s;
-}
-
-void TestCardIdentification::driverNameFromParts()
-{
-    QFETCH(QByteArray, surname);
-    QFETCH(QByteArray, firstNames);
-    QFETCH(QString, expected);
-    Identification identification;
-    identification.surname = nameField(1, surname);
-    identification.firstNames = nameField(1, firstNames);
-    QCOMPARE(decodeCardBlocks({cardBlock("0520", identification.bytes())}).driverName, expected);
-
-    DddReport named;
-    named.driverName = u"Kept"_s;
-    named.blocks = {cardBlock("0520", identification.bytes())};
-    Decoder::parseDriverCardData(named);
-    QCOMPARE(named.driverName, u"Kept"_s);
 }
 
 void TestCardIdentification::icc()
@@ -389,48 +263,6 @@ void TestCardIdentification::ic()
     QCOMPARE(shortIc.cardIc.first().toMap().value(u"description"_s).toString(), u"IC"_s);
 }
 
-void TestCardIdentification::applicationIdentification()
-{
-    const QByteArray data = QByteArray::fromHex("01"
-                                                "0101"
-                                                "0C"
-                                                "18"
-                                                "35D0"
-                                                "00C8"
-                                                "70");
-    const DddReport report = decodeCardBlocks({cardBlock("0501", data)});
-    const QVariantList &rows = report.applicationIdentification;
-    QCOMPARE(fieldValue(rows, u"typeOfTachographCardID"_s), u"Driver Card"_s);
-    QCOMPARE(fieldValue(rows, u"cardStructureVersion"_s), u"0101"_s);
-    QCOMPARE(fieldValue(rows, u"noOfEventsPerType"_s), u"12"_s);
-    QCOMPARE(fieldValue(rows, u"noOfFaultsPerType"_s), u"24"_s);
-    QCOMPARE(fieldValue(rows, u"activityStructureLength"_s), u"13776"_s);
-    QCOMPARE(fieldValue(rows, u"noOfCardVehicleRecords"_s), u"200"_s);
-    QCOMPARE(fieldValue(rows, u"noOfCardPlaceRecords"_s), u"112"_s);
-    QVERIFY(decodeCardBlocks({cardBlock("0501", data.left(9))}).applicationIdentification.isEmpty());
-}
-
-void TestCardIdentification::drivingLicence()
-{
-    // The issuing authority is a name in its own code page; the number is NUL-padded.
-    const QByteArray data = nameField(2,
-                                "\xA3\xF3"
-                                "d\xBC")
-        + char(0x2B) + QByteArray("4713555899\0\0\0\0\0\0", 16);
-    const DddReport report = decodeCardBlocks({cardBlock("0521", data)});
-    QCOMPARE(report.drivingLicenceIssuingAuthority, u"Łódź"_s);
-    QCOMPARE(report.drivingLicenceIssuingNation, u"Российская Федерация"_s);
-    QCOMPARE(report.drivingLicenceNumber, u"4713555899"_s);
-    QCOMPARE(report.drivingLicence.size(), 3);
-    const QVariantMap first = report.drivingLicence.first().toMap();
-    QCOMPARE(first.value(u"description"_s).toString(), u"drivingLicenceIssuingAuthority"_s);
-    QCOMPARE(first.value(u"decodedText"_s).toString(), u"Łódź"_s);
-    QCOMPARE(first.value(u"hexData"_s).toString(), QString::fromLatin1(data.toHex().toUpper()));
-    QCOMPARE(descriptions(report.asn1Fields),
-        QStringList(
-            {u"drivingLicenceIssuingAuthority"_s, u"drivingLicenceIssuingNation"_s, u"drivingLicenceNumber"_s}));
-}
-
 void TestCardIdentification::drivingLicenceTooShort()
 {
     DddReport report;
@@ -439,17 +271,6 @@ void TestCardIdentification::drivingLicenceTooShort()
     Decoder::parseDriverCardData(report);
     QVERIFY(report.drivingLicence.isEmpty());
     QCOMPARE(report.drivingLicenceNumber, u"earlier"_s);
-}
-
-void TestCardIdentification::cardDownload()
-{
-    const DddReport report = decodeCardBlocks({cardBlock("050E", be32(unixTime(2023, 4, 28, 11)))});
-    QCOMPARE(report.lastCardDownload, u"28.04.2023 11:00:00"_s);
-    QCOMPARE(report.lastCardDownloadString, report.lastCardDownload);
-    QCOMPARE(fieldValue(report.cardDownload, u"lastCardDownload"_s), u"28.04.2023 11:00:00"_s);
-
-    const DddReport shortBlock = decodeCardBlocks({cardBlock("050E", QByteArray(2, '\x01'))});
-    QCOMPARE(fieldValue(shortBlock.cardDownload, u"lastCardDownload"_s), QString());
 }
 
 // Signatures (type 1), second-generation files (2, 3) and other appendix bytes are never read as data.

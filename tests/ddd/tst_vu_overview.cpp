@@ -36,10 +36,8 @@ private slots:
     void littleEndianRescueReadsLocalTime();
     void parseDateTime_data();
     void parseDateTime();
-    void dateRange();
     void cardNumberText_data();
     void cardNumberText();
-    void nameField();
 
     void overview();
     void countOverrunsTheBlock();
@@ -147,26 +145,6 @@ void TestVuOverview::parseDateTime()
         QCOMPARE(parsed, expected);
 }
 
-void TestVuOverview::dateRange()
-{
-    QDateTime earliest;
-    QDateTime latest;
-    vu::widenDateRange(earliest, latest, QString());
-    vu::widenDateRange(earliest, latest, u"garbage"_s);
-    QVERIFY(!earliest.isValid() && !latest.isValid());
-
-    vu::widenDateRange(earliest, latest, u"10.08.2022 5:00:00"_s);
-    QCOMPARE(earliest, latest);
-    vu::widenDateRange(earliest, latest, u"01.08.2022"_s);
-    vu::widenDateRange(earliest, latest, u"12.08.2022 23:59:59"_s);
-    vu::widenDateRange(earliest, latest, u"11.08.2022 1:00:00"_s);
-    QCOMPARE(vu::formatVuDateTime(earliest, true), u"01.08.2022 0:00:00"_s);
-    QCOMPARE(vu::formatVuDateTime(latest, true), u"12.08.2022 23:59:59"_s);
-
-    vu::widenDateRange(earliest, latest, u"01.01.0001 0:00:00"_s);
-    QCOMPARE(vu::formatVuDateTime(earliest, true), u"01.01.0001 0:00:00"_s);
-}
-
 void TestVuOverview::cardNumberText_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -190,26 +168,6 @@ void TestVuOverview::cardNumberText()
     QFETCH(qsizetype, offset);
     QFETCH(QString, expected);
     QCOMPARE(vu::vuCardNumberText(data, offset), expected);
-}
-
-void TestVuOverview::nameField()
-{
-    const QByteArray name = QByteArray("\x05") + QByteArray("WORKSHOP NORD").leftJustified(35, ' ');
-    qsizetype cursor = 0;
-    QCOMPARE(vu::vuNameField(name + "X", cursor), u"WORKSHOP NORD"_s);
-    QCOMPARE(cursor, qsizetype(36));
-
-    cursor = 1; // no code-page byte at the cursor
-    QCOMPARE(vu::vuNameField(name, cursor), u"WORKSHOP NORD"_s);
-    QCOMPARE(cursor, qsizetype(36));
-
-    cursor = 0;
-    QCOMPARE(vu::vuNameField(name.left(35), cursor), QString());
-    QCOMPARE(cursor, qsizetype(35));
-
-    cursor = -3;
-    QCOMPARE(vu::vuNameField(name, cursor), QString());
-    QCOMPARE(cursor, qsizetype(36));
 }
 
 namespace {

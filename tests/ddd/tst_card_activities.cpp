@@ -124,7 +124,6 @@ private slots:
     void changeWords();
     void dailyRow();
     void changesSortedByDayAndMinute();
-    void shuffledDaysSorted();
     void rowsAlreadyListedSortedToo();
 };
 
@@ -320,30 +319,6 @@ void TestCardActivities::changesSortedByDayAndMinute()
     QCOMPARE(order, QStringList({u"1A2B/9"_s, u"0003/7"_s, u"0004/1"_s, u"0012/5"_s, u"0012/300"_s}));
     QCOMPARE(recordDates(report), QStringList({dateOf(0), dateOf(1), dateOf(2), dateOf(3)}));
     QCOMPARE(report.charts.first().toMap().value(u"time"_s).toInt(), 300);
-}
-
-void TestCardActivities::shuffledDaysSorted()
-{
-    QList<QByteArray> records;
-    QRandomGenerator random(7);
-    QList<int> counters;
-    for (int i = 0; i < 60; ++i)
-        counters.append(i);
-    std::shuffle(counters.begin(), counters.end(), std::mt19937(random.generate()));
-    for (int i = 0; i < counters.size(); ++i) {
-        const int counter = counters.at(i);
-        const quint16 bcd = quint16((counter / 10) << 4 | counter % 10);
-        records.append(dailyRecord(i, bcd, {work(900), work(counter), work(1000 + counter)}));
-    }
-    const DddReport report = decodeActivities({ringFile(1200, 700, records)});
-    QCOMPARE(report.activityChanges.size(), 180);
-    for (qsizetype i = 0; i < report.activityChanges.size(); ++i) {
-        const QVariantMap row = report.activityChanges.at(i).toMap();
-        const int day = int(i / 3);
-        QCOMPARE(row.value(u"day"_s).toString().toInt(), day);
-        const int minutes[] = {day, 900, 1000 + day};
-        QCOMPARE(row.value(u"minutes"_s).toInt(), minutes[i % 3]);
-    }
 }
 
 // Rows that were in the list before the activity files are ordered with the new ones.

@@ -66,9 +66,6 @@ private slots:
     void initTestCase() { pinTimeZoneAndClock(); }
     void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
-    void day();
-    void cardRecordAtItsPublishedOffsets_data();
-    void cardRecordAtItsPublishedOffsets();
     void cardRecordWithoutPublishedLayout();
     void cardTimeStoredLittleEndian();
     void moreThan120Changes();
@@ -78,148 +75,12 @@ private slots:
     void eightByteBlock();
     void effectiveLengthBoundary();
     void placeCountPastTheEffectiveLength();
-    void everyPlaceOfTheCount();
-    void placeTexts_data();
-    void placeTexts();
     void daysOutOfOrder();
     void cardRecordsDeduplicatedAndRenumbered();
 
     void realFile_data();
     void realFile();
 };
-
-void TestVuActivities::day()
-{
-    DayBlock day;
-    day.cards = {CardRecord()};
-    day.activities
-        = {activityWord(false, false, false, 2, 0), 0xD83C, 0x85A0, activityWord(false, false, true, 0, 1439)};
-    day.places = {PlaceRecord()};
-    const DddReport report = decodeDay(day.bytes(), 3);
-
-    QCOMPARE(report.dayInformation.size(), 1);
-    const QVariantMap info = row(report.dayInformation, 0);
-    QCOMPARE(info.value(u"dayNo"_s), QVariant(3));
-    QCOMPARE(info.value(u"timeReal"_s).toString(), u"31.07.2022 23:59:59"_s);
-    QCOMPARE(info.value(u"odometerValueMidnight"_s), QVariant(265563));
-    QCOMPARE(info.value(u"hexData"_s).toString(), u"62E7177F040D5B"_s);
-
-    // 0x85A0 is minute 1440 and skipped.
-    QCOMPARE(report.activityDaily.size(), 3);
-    QCOMPARE(report.activityChanges.size(), 3);
-    const QVariantMap daily = row(report.activityDaily, 1);
-    QCOMPARE(daily.value(u"dayNo"_s), QVariant(3));
-    QCOMPARE(daily.value(u"day"_s), QVariant(3));
-    QCOMPARE(daily.value(u"slot"_s).toString(), u"Сопряжённый водитель"_s);
-    QCOMPARE(daily.value(u"drivingStatus"_s).toString(), u"Экипаж"_s);
-    QCOMPARE(daily.value(u"cardStatus"_s).toString(), u"Вставлена"_s);
-    QCOMPARE(daily.value(u"activity"_s).toString(), u"Вождение"_s);
-    QCOMPARE(daily.value(u"timeOfChange"_s).toString(), u"01:00"_s);
-    QCOMPARE(daily.value(u"minutes"_s), QVariant(60));
-    const QVariantMap change = row(report.activityChanges, 1);
-    QCOMPARE(change.value(u"cardStatus"_s).toString(), u"Inserted"_s);
-    QCOMPARE(change.value(u"activity"_s).toString(), u"Drive"_s);
-    QCOMPARE(change.value(u"activityDailyPresenceCounter1"_s), QVariant(3));
-    QCOMPARE(change.value(u"time"_s).toString(), u"01:00"_s);
-    QCOMPARE(change.value(u"slot"_s).toString(), u"Сопряжённый водитель"_s);
-    QCOMPARE(
-        column(report.activityDaily, u"activity"_s), (QStringList {u"Работа"_s, u"Вождение"_s, u"Перерыв/отдых"_s}));
-    QCOMPARE(column(report.activityChanges, u"cardStatus"_s),
-        (QStringList {u"Inserted"_s, u"Inserted"_s, u"Not Inserted"_s}));
-    QCOMPARE(column(report.activityDaily, u"timeOfChange"_s), (QStringList {u"00:00"_s, u"01:00"_s, u"23:59"_s}));
-
-    QCOMPARE(report.cardIwData.size(), 1);
-    QCOMPARE(row(report.cardIwData, 0).value(u"dayNo"_s), QVariant(3));
-
-    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
-    const QVariantMap place = row(report.placeDailyWorkPeriod, 0);
-    QCOMPARE(place.value(u"dayNo"_s), QVariant(3));
-    QCOMPARE(place.value(u"cardType"_s).toString(), u"Driver Card"_s);
-    QCOMPARE(place.value(u"cardIssuingMemberState"_s).toString(), u"0X0F"_s);
-    QCOMPARE(place.value(u"driverCardNumber"_s).toString(), u"E51372045G000001"_s);
-    QCOMPARE(place.value(u"entryTime"_s).toString(), u"31.07.2022 3:45:20"_s);
-    QCOMPARE(place.value(u"entryTypeDailyWorkPeriod"_s).toString(), u"Start"_s);
-    QCOMPARE(place.value(u"dailyWorkPeriodCountry"_s).toString(), u"0X0F"_s);
-    QCOMPARE(place.value(u"dailyWorkPeriodRegion"_s).toString(), u"REGION 0X0E"_s);
-    QCOMPARE(place.value(u"vehicleOdometerValue"_s), QVariant(265549));
-    QCOMPARE(place.value(u"hexData"_s).toString(), QString::fromLatin1(PlaceRecord().bytes().toHex().toUpper()));
-}
-
-// A record of the published layout is read at its offsets whatever its code page; the type byte of a control
-// or company card no longer shifts every later field by one.
-void TestVuActivities::cardRecordAtItsPublishedOffsets_data()
-{
-    QTest::addColumn<char>("codePage");
-    QTest::addColumn<QByteArray>("surname");
-    QTest::addColumn<QByteArray>("firstNames");
-    QTest::addColumn<int>("cardType");
-    QTest::addColumn<QString>("expectedSurname");
-    QTest::addColumn<QString>("expectedFirstNames");
-    QTest::addColumn<QString>("expectedType");
-
-    QTest::addRow("Latin names, code page 1") << char(0x01) << QByteArray("ORTEGA SANCHEZ") << QByteArray("JUAN JESUS")
-                                              << 1 << u"ORTEGA SANCHEZ"_s << u"JUAN JESUS"_s << u"Водитель"_s;
-    QTest::addRow("Cyrillic names, workshop card")
-        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0") << 2 << u"Иванов"_s
-        << u"Петр"_s << u"Мастерская"_s;
-    QTest::addRow("Cyrillic names, control card")
-        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0").leftJustified(35, 'X')
-        << 3 << u"Иванов"_s << (u"Петр"_s + QString(31, u'X')) << u"Водитель"_s;
-    QTest::addRow("Latin-1 letters, code page 1")
-        << char(0x01)
-        << QByteArray("NU\xd1"
-                      "EZ")
-        << QByteArray("JOS\xc9") << 1 << u"NUÑEZ"_s << u"JOSÉ"_s << u"Водитель"_s;
-    QTest::addRow("names ending in NUL padding") << char(0x01) << QByteArray("SMITH\0\0\0\0\0\0GARBAGE", 18)
-                                                 << QByteArray("JOHN") << 4 << u"SMITH"_s << u"JOHN"_s << u"Водитель"_s;
-}
-
-void TestVuActivities::cardRecordAtItsPublishedOffsets()
-{
-    QFETCH(char, codePage);
-    QFETCH(QByteArray, surname);
-    QFETCH(QByteArray, firstNames);
-    QFETCH(int, cardType);
-    QFETCH(QString, expectedSurname);
-    QFETCH(QString, expectedFirstNames);
-    QFETCH(QString, expectedType);
-
-    CardRecord card;
-    card.codePage = codePage;
-    card.surname = surname;
-    card.firstNames = firstNames;
-    card.cardType = quint8(cardType);
-    card.nation = 0x2B;
-    card.slot = 1;
-    card.previousNation = 0x05;
-    card.manualInput = 0;
-    DayBlock day;
-    day.cards = {card};
-    const DddReport report = decodeDay(day.bytes(), 2);
-
-    QCOMPARE(report.cardIwData.size(), 1);
-    const QVariantMap record = row(report.cardIwData, 0);
-    QCOMPARE(record.value(u"dayNo"_s), QVariant(2));
-    QCOMPARE(record.value(u"blockNumber"_s), QVariant(0));
-    QCOMPARE(record.value(u"recordInBlock"_s), QVariant(0));
-    QCOMPARE(record.value(u"hexData"_s).toString(), QString::fromLatin1(card.bytes().toHex().toUpper()));
-    QCOMPARE(record.value(u"cardHolderSurname"_s).toString(), expectedSurname);
-    QCOMPARE(record.value(u"cardHolderFirstNames"_s).toString(), expectedFirstNames);
-    QCOMPARE(record.value(u"cardType"_s).toString(), expectedType);
-    QCOMPARE(record.value(u"cardIssuingMemberState"_s).toString(), u"Российская Федерация"_s);
-    QCOMPARE(record.value(u"driverCardNumber"_s).toString(), u"E51372045G000001"_s);
-    QCOMPARE(record.value(u"cardExpiryDate"_s).toString(), u"05.03.2023"_s);
-    QCOMPARE(record.value(u"cardInsertionDate"_s).toString(), u"30.07.2022 14:45:38"_s);
-    QCOMPARE(record.value(u"vehicleOdometerValueAtInsertion"_s), QVariant(265382));
-    QCOMPARE(record.value(u"cardSlot"_s).toString(), u"Сопряжённый водитель"_s);
-    QCOMPARE(record.value(u"cardSlotNumber"_s).toString(), u"Сопряжённый водитель"_s);
-    QCOMPARE(record.value(u"cardWithdrawalTime"_s).toString(), u"31.07.2022 3:45:20"_s);
-    QCOMPARE(record.value(u"vehicleOdometerValueAtWithdrawal"_s), QVariant(265549));
-    QCOMPARE(record.value(u"prevVehicleRegistrationNation"_s).toString(), u"Азербайджан"_s);
-    QCOMPARE(record.value(u"prevVehicleRegistrationNumber"_s).toString(), u"5104JNL"_s);
-    QCOMPARE(record.value(u"prevCardWithdrawalTime"_s).toString(), u"29.07.2022 15:44:40"_s);
-    QCOMPARE(record.value(u"manualInputFlag"_s).toString(), u"Нет"_s);
-}
 
 // No card type byte where the layout puts it: the record is taken apart by its separators.
 void TestVuActivities::cardRecordWithoutPublishedLayout()
@@ -347,89 +208,6 @@ void TestVuActivities::placeCountPastTheEffectiveLength()
     const DddReport report = decodeDay(bytes + fakeSignature);
     QCOMPARE(report.activityDaily.size(), 2);
     QVERIFY(report.placeDailyWorkPeriod.isEmpty());
-}
-
-void TestVuActivities::everyPlaceOfTheCount()
-{
-    PlaceRecord second;
-    second.entryType = 0;
-    second.entryTime = seconds(2022, 7, 31, 18, 55, 17);
-    second.number = "E50956355Q000001";
-    PlaceRecord implausible;
-    implausible.cardType = 0;
-    DayBlock day;
-    day.places = {PlaceRecord(), implausible, second};
-    DddReport report = decodeDay(day.bytes());
-    QCOMPARE(column(report.placeDailyWorkPeriod, u"driverCardNumber"_s),
-        (QStringList {u"E51372045G000001"_s, u"E50956355Q000001"_s}));
-    QCOMPARE(
-        column(report.placeDailyWorkPeriod, u"entryTypeDailyWorkPeriod"_s), (QStringList {u"Start"_s, u"Begin"_s}));
-
-    // A count of three with room for one record.
-    day.places = {PlaceRecord()};
-    QByteArray bytes = day.bytes();
-    bytes[bytes.size() - 128 - 2 - 28 - 1] = 3;
-    report = decodeDay(bytes);
-    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
-}
-
-void TestVuActivities::placeTexts_data()
-{
-    QTest::addColumn<int>("cardType");
-    QTest::addColumn<QByteArray>("number");
-    QTest::addColumn<quint32>("entryTime");
-    QTest::addColumn<int>("entryType");
-    QTest::addColumn<int>("region");
-    QTest::addColumn<QString>("expectedEntryType");
-    QTest::addColumn<QString>("expectedRegion");
-
-    const quint32 time = seconds(2022, 7, 31, 3, 45, 20);
-    QTest::addRow("complete, no region") << 1 << QByteArray("E51372045G000001") << time << 3 << 0 << u"Complete"_s
-                                         << u"No information available"_s;
-    QTest::addRow("intermediate, Moscow region")
-        << 5 << QByteArray("E51372045G000001") << time << 4 << 0x2B << u"Intermediate"_s << u"Moscow Region"_s;
-    QTest::addRow("unknown entry type and region")
-        << 1 << QByteArray("E51372045G000001") << time << 0x0A << 0x1F << u"UNKNOWN (0X0A)"_s << u"REGION 0X1F"_s;
-    QTest::addRow("card type 0 suppressed")
-        << 0 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
-    QTest::addRow("card type 6 suppressed")
-        << 6 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
-    QTest::addRow("four-character number suppressed")
-        << 1 << QByteArray("E513") << time << 0 << 0 << QString() << QString();
-    QTest::addRow("control byte in the number suppressed") << 1
-                                                           << QByteArray("E5137\x01"
-                                                                         "2045G00001")
-                                                           << time << 0 << 0 << QString() << QString();
-    QTest::addRow("unreadable entry time suppressed")
-        << 1 << QByteArray("E51372045G000001") << 0u << 0 << 0 << QString() << QString();
-}
-
-void TestVuActivities::placeTexts()
-{
-    QFETCH(int, cardType);
-    QFETCH(QByteArray, number);
-    QFETCH(quint32, entryTime);
-    QFETCH(int, entryType);
-    QFETCH(int, region);
-    QFETCH(QString, expectedEntryType);
-    QFETCH(QString, expectedRegion);
-
-    PlaceRecord place;
-    place.cardType = quint8(cardType);
-    place.number = number;
-    place.entryTime = entryTime;
-    place.entryType = quint8(entryType);
-    place.region = quint8(region);
-    DayBlock day;
-    day.places = {place};
-    const DddReport report = decodeDay(day.bytes());
-    if (expectedEntryType.isEmpty()) {
-        QVERIFY(report.placeDailyWorkPeriod.isEmpty());
-        return;
-    }
-    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
-    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"entryTypeDailyWorkPeriod"_s).toString(), expectedEntryType);
-    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"dailyWorkPeriodRegion"_s).toString(), expectedRegion);
 }
 
 void TestVuActivities::daysOutOfOrder()

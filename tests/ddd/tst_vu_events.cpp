@@ -149,48 +149,6 @@ private Q_SLOTS:
     void initTestCase() { pinTimeZoneAndClock("UTC", QDateTime(QDate(2026, 1, 15), QTime(12, 0), QTimeZone::utc())); }
     void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
-    void faultRowsGoToBothLists()
-    {
-        const QByteArray card = cardNumber(0x01, 0x2B, "RUD0000012345678");
-        const DddReport report = decoded(concat({u8(1), faultRecord(0x35, 0x00, card), u8(0), overspeedControl()}));
-
-        QCOMPARE(report.tachoFaults.size(), 1);
-        QCOMPARE(report.faults, report.tachoFaults);
-        const QVariantMap row = report.tachoFaults.constFirst().toMap();
-        QCOMPARE(row.value(u"faultType"_s).toString(), faultName(0x35));
-        QCOMPARE(row.value(u"faultTypeEnglish"_s).toString(), vuFaultTypeEnglish(0x35));
-        QCOMPARE(row.value(u"faultRecordPurpose"_s).toString(), u"Одно из 10 последних событий"_s);
-        QCOMPARE(row.value(u"faultRecordPurposeEnglish"_s).toString(), u"Reserved for future use"_s);
-        QCOMPARE(row.value(u"faultBeginTime"_s).toString(), utcText(Begin));
-        QCOMPARE(row.value(u"faultEndTime"_s).toString(), utcText(End));
-        QCOMPARE(row.value(u"cardNumberDriverSlotBegin"_s).toString(), u"+RUD0000012345678"_s);
-        QCOMPARE(row.value(u"cardNumberCoDriverSlotEnd"_s).toString(), u" "_s);
-        QCOMPARE(row.value(u"hex"_s).toString(), hexText(faultRecord(0x35, 0x00, card)));
-    }
-
-    void eventRowsGoToBothLists()
-    {
-        const QByteArray card = cardNumber(0x01, 0x0F, "E530142180000010");
-        const QByteArray record = eventRecord(0x05, 0x01, 0, card, 3);
-        const DddReport report = decoded(concat({u8(0), u8(1), record, overspeedControl()}));
-
-        QCOMPARE(report.tachoEvents.size(), 1);
-        QCOMPARE(report.events, report.tachoEvents);
-        const QVariantMap row = report.tachoEvents.constFirst().toMap();
-        QCOMPARE(row.value(u"eventType"_s).toString(), u"Вставка карты во время движения"_s);
-        QCOMPARE(row.value(u"eventTypeEnglish"_s).toString(), u"General event - Card insertion while driving"_s);
-        QCOMPARE(row.value(u"eventRecordPurpose"_s).toString(), recordPurposeName(0x01));
-        QCOMPARE(row.value(u"eventRecordPurposeEnglish"_s).toString(), vuEventPurposeEnglish(0x01));
-        QCOMPARE(row.value(u"eventBeginTime"_s).toString(), QString()); // a stored 0
-        QCOMPARE(row.value(u"eventEndTime"_s).toString(), utcText(End));
-        // The card type and a nation byte outside the printable range drop out of the number.
-        QCOMPARE(row.value(u"cardNumberDriverSlotBegin"_s).toString(), u"E530142180000010"_s);
-        QCOMPARE(row.value(u"cardNumberDriverSlotBegin1"_s).toString(), u"E530142180000010"_s);
-        QCOMPARE(row.value(u"cardNumberCoDriverSlotBegin1"_s).toString(), u" "_s);
-        QCOMPARE(row.value(u"similarEventsNumber"_s).toInt(), 3);
-        QCOMPARE(row.value(u"hex"_s).toString(), hexText(record));
-    }
-
     // Each case ends with an overspeed control whose three rows show where the cursor stood.
     void countsLargerThanTheRoom_data()
     {
@@ -263,23 +221,6 @@ private Q_SLOTS:
         vu::decodeEventsAndFaultsBlock(report, block);
         QVERIFY(report.tachoFaults.isEmpty());
         QVERIFY(report.tachoEvents.isEmpty());
-    }
-
-    void overspeedingRow()
-    {
-        const QByteArray record = overspeedingRecord(0x5F, 0x46);
-        const DddReport report = decoded(concat({u8(0), u8(0), overspeedControl(), u8(1), record, u8(0)}));
-
-        QCOMPARE(report.overSpeedingEvents.size(), 1);
-        const QVariantMap row = report.overSpeedingEvents.constFirst().toMap();
-        QCOMPARE(row.value(u"eventType1"_s).toString(), u"Превышение скорости"_s);
-        QCOMPARE(row.value(u"eventRecordPurpose1"_s).toString(), recordPurposeName(1));
-        QCOMPARE(row.value(u"eventBeginTime1"_s).toString(), utcText(Begin));
-        QCOMPARE(row.value(u"eventEndTime1"_s).toString(), utcText(End));
-        QCOMPARE(row.value(u"maxSpeedValue"_s).toInt(), 95);
-        QCOMPARE(row.value(u"averageSpeedValue"_s).toInt(), 70);
-        QCOMPARE(row.value(u"cardNumberDriverSlotBegin11"_s).toString(), u"RUD0000012345678"_s);
-        QCOMPARE(row.value(u"hex"_s).toString(), hexText(record));
     }
 
     void timeAdjustmentFieldsAtTheirPlaces()

@@ -39,7 +39,6 @@ private slots:
     void cardNumberText_data();
     void cardNumberText();
 
-    void overview();
     void countOverrunsTheBlock();
     void shortOverview_data();
     void shortOverview();
@@ -204,52 +203,6 @@ DddReport decodeBlocks(const QList<QByteArray> &blocks, const QString &fileNumbe
 }
 
 } // namespace
-
-void TestVuOverview::overview()
-{
-    const tessaron::test::vu::OverviewBlock block;
-    const DddReport report = decodeBlocks({block.bytes()});
-
-    QCOMPARE(report.vin, u"WDB9634031L123456"_s);
-    QCOMPARE(report.vehicleRegistrationNation, u"Российская Федерация"_s);
-    QCOMPARE(report.registrationNumber, u"A123BC77"_s);
-    QCOMPARE(report.vehicleIdentification.size(), 3);
-    QCOMPARE(fieldValue(report.vehicleIdentification, u"Страна регистрации"_s), u"Российская Федерация"_s);
-    QCOMPARE(fieldValue(report.vehicleIdentification, u"Регистрационный номер"_s), u"A123BC77"_s);
-
-    QCOMPARE(report.currentUsage.size(), 1);
-    const QVariantMap usage = report.currentUsage.first().toMap();
-    QCOMPARE(usage.value(u"description"_s).toString(), u"vehicleIdentification"_s);
-    QCOMPARE(usage.value(u"vehicleRegistrationNumber"_s).toString(), u"A123BC77"_s);
-    QCOMPARE(usage.value(u"hexData"_s).toString().size(), 64);
-    QVERIFY(usage.value(u"hexData"_s).toString().startsWith(u"574442"_s));
-
-    QCOMPARE(fieldValue(report.currentDateTime, u"currentDateTime"_s), u"07.09.2022 10:09:25"_s);
-    QCOMPARE(report.currentDateTime.first().toMap().value(u"hexData"_s).toString(), u"63186DD5"_s);
-    QCOMPARE(
-        descriptions(report.downloadablePeriod), (QStringList {u"minDownloadableTime"_s, u"maxDownloadableTime"_s}));
-    QCOMPARE(fieldValue(report.downloadablePeriod, u"minDownloadableTime"_s), u"04.08.2021 0:00:00"_s);
-    QCOMPARE(fieldValue(report.downloadablePeriod, u"maxDownloadableTime"_s), u"07.09.2022 0:00:00"_s);
-
-    QCOMPARE(fieldValue(report.insertedCardType, u"driverCardSlot"_s), u"Driver Card"_s);
-    QCOMPARE(fieldValue(report.insertedCardType, u"co-driverCardSlot"_s), u"Control Card"_s);
-    for (const QVariant &row : report.insertedCardType)
-        QCOMPARE(row.toMap().value(u"hexData"_s).toString(), u"31"_s);
-
-    QCOMPARE(descriptions(report.downloadActivity),
-        (QStringList {u"downloadingTime"_s, u"cardType"_s, u"cardIssuingMemberState"_s, u"driverCardNumber"_s,
-            u"companyOrWorkshopName"_s}));
-    QCOMPARE(fieldValue(report.downloadActivity, u"downloadingTime"_s), u"30.08.2022 17:30:16"_s);
-    QCOMPARE(fieldValue(report.downloadActivity, u"cardType"_s), u"Company Card"_s);
-    QCOMPARE(fieldValue(report.downloadActivity, u"driverCardNumber"_s), u"RUC0000012345678"_s);
-    QCOMPARE(fieldValue(report.downloadActivity, u"companyOrWorkshopName"_s), u"TRANSKOM"_s);
-    QVERIFY(!report.downloadActivity.at(1).toMap().contains(u"hexData"_s));
-
-    QCOMPARE(report.companyLocks.size(), 1);
-    QCOMPARE(report.companyLocks.first().toMap().value(u"recordIndex"_s), QVariant(0));
-    QCOMPARE(report.companyLocks.first().toMap().value(u"hexData"_s).toString(), u"4C"_s.repeated(98));
-    QVERIFY(report.controlActivity.isEmpty());
-}
 
 // Five company locks announced, room for two: the control activities are read right behind the second.
 void TestVuOverview::countOverrunsTheBlock()

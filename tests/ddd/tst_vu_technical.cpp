@@ -195,63 +195,6 @@ private Q_SLOTS:
 
     // ---- detailed speed ----
 
-    void speedRowAndItsCharts_data()
-    {
-        QTest::addColumn<QByteArray>("speeds");
-        QTest::addColumn<int>("validCount");
-        QTest::addColumn<int>("maxSpeed");
-        QTest::addColumn<double>("averageSpeed");
-        QTest::addColumn<QString>("perSecondHead");
-
-        QTest::addRow("50, no speed, 70") << QByteArray("\x32\xFF\x46") << 2 << 70 << 60.0 << u"50, 0, 70, 0"_s;
-        QTest::addRow("sixty 0xFF") << QByteArray() << 0 << 0 << 0.0 << u"0, 0, 0, 0"_s;
-        QTest::addRow("sixty 0") << QByteArray(60, '\0') << 60 << 0 << 0.0 << u"0, 0, 0, 0"_s;
-        QTest::addRow("254 then zeros") << QByteArray(QByteArray(1, char(254)) + QByteArray(59, '\0')) << 60 << 254
-                                        << 254.0 / 60 << u"254, 0, 0, 0"_s;
-    }
-
-    void speedRowAndItsCharts()
-    {
-        QFETCH(QByteArray, speeds);
-        QFETCH(int, validCount);
-        QFETCH(int, maxSpeed);
-        QFETCH(double, averageSpeed);
-        QFETCH(QString, perSecondHead);
-
-        const QByteArray block = speedBlock(SpeedBegin, speeds);
-        DddReport report;
-        vu::decodeDetailedSpeedBlock(report, transferBlock(u"7604"_s, speedBody(1, {block}), 3));
-
-        QCOMPARE(report.detailedSpeed.size(), 1);
-        const QVariantMap row = report.detailedSpeed.constFirst().toMap();
-        QCOMPARE(row.value(u"speedBlockBeginDate"_s).toString(), u"31.07.2022 0:09:00"_s);
-        const QVariantList values = row.value(u"speedValues"_s).toList();
-        QCOMPARE(values.size(), 60);
-        QStringList texts;
-        for (int i = 0; i < 60; ++i) {
-            const int expected = i < speeds.size() && quint8(speeds.at(i)) != 0xFF ? quint8(speeds.at(i)) : 0;
-            QCOMPARE(values.at(i).toInt(), expected);
-            texts.append(QString::number(expected));
-        }
-        QCOMPARE(row.value(u"speedsPerSecond"_s).toString(), texts.join(u", "_s));
-        QVERIFY(row.value(u"speedsPerSecond"_s).toString().startsWith(perSecondHead));
-        QCOMPARE(row.value(u"validSpeedCount"_s).toInt(), validCount);
-        QCOMPARE(row.value(u"maxSpeed"_s).toInt(), maxSpeed);
-        QCOMPARE(row.value(u"averageSpeed"_s).typeId(), QMetaType::Double);
-        QCOMPARE(row.value(u"averageSpeed"_s).toDouble(), averageSpeed);
-        QCOMPARE(row.value(u"hex"_s).toString(), hexText(block));
-
-        QCOMPARE(report.charts.size(), 60);
-        for (int second = 0; second < 60; ++second) {
-            const QVariantMap chart = report.charts.at(second).toMap();
-            QCOMPARE(chart.size(), 4);
-            QCOMPARE(chart.value(u"day"_s).toInt(), 3);
-            QCOMPARE(chart.value(u"time"_s).toInt(), second);
-            QCOMPARE(chart.value(u"value"_s).toInt(), values.at(second).toInt());
-            QCOMPARE(chart.value(u"activity"_s).toString(), u"Скорость %1 км/ч"_s.arg(values.at(second).toInt()));
-        }
-    }
-
     void speedBlocksThatFit_data()
     {
         QTest::addColumn<int>("count");
@@ -324,70 +267,6 @@ private Q_SLOTS:
 
     // ---- technical data ----
 
-    void identificationAndSensor_data()
-    {
-        QTest::addColumn<quint8>("vuType");
-        QTest::addColumn<QString>("vuTypeText");
-        QTest::addColumn<quint8>("sensorType");
-        QTest::addColumn<QString>("sensorTypeText");
-
-        QTest::addRow("vehicle unit, motion sensor")
-            << quint8(6) << u"Vehicle Unit"_s << quint8(1) << u"Motion Sensor"_s;
-        QTest::addRow("type 0x43, reserved sensor") << quint8(0x43) << QString() << quint8(0) << u"Reserved"_s;
-        QTest::addRow("unknown types") << quint8(7) << u"UNKNOWN (0X07)"_s << quint8(0xAB) << u"UNKNOWN (0XAB)"_s;
-    }
-
-    void identificationAndSensor()
-    {
-        QFETCH(quint8, vuType);
-        QFETCH(QString, vuTypeText);
-        QFETCH(quint8, sensorType);
-        QFETCH(QString, sensorTypeText);
-
-        const QByteArray sensor = sensorPaired(sensorType);
-        DddReport report;
-        vu::decodeTechnicalDataBlock(
-            report, transferBlock(u"7605"_s, vuIdentification(vuType) + sensor + QByteArray(1, 0)));
-
-        const QList<std::pair<QString, QString>> identification = {
-            {u"vuManufacturerName"_s, u"Continental Automotive GmbH"_s},
-            {u"vuManufacturerAddress"_s, u"H.-Hertz-Str.45 78052 VS-Villingen"_s},
-            {u"vuPartNumber"_s, u"1381.7550303002"_s},
-            {u"vuSerialNumber"_s, u"596586"_s},
-            {u"monthYear"_s, u"0520"_s},
-            {u"type"_s, vuTypeText},
-            {u"manufacturerCode"_s, u"161"_s},
-            {u"vuSoftwareVersion"_s, u"3037"_s},
-            {u"vuSoftInstallationDate"_s, utcText(Installed)},
-            {u"vuManufacturingDate"_s, u"11.05.2020"_s},
-            {u"vuApprovalNumber"_s, u"e1-84"_s},
-        };
-        QCOMPARE(report.vuIdentification.size(), identification.size());
-        for (qsizetype i = 0; i < identification.size(); ++i) {
-            const QVariantMap row = report.vuIdentification.at(i).toMap();
-            QCOMPARE(row.value(u"description"_s).toString(), identification.at(i).first);
-            QCOMPARE(row.value(u"value"_s).toString(), identification.at(i).second);
-        }
-
-        const QList<std::pair<QString, QString>> sensorRows = {
-            {u"sensorSerialNumber"_s, u"13120935"_s},
-            {u"monthYear"_s, u"0415"_s},
-            {u"type"_s, sensorTypeText},
-            {u"manufacturerCode"_s, u"161"_s},
-            {u"sensorApprovalNumber"_s, u"SENSOR01"_s},
-            {u"sensorPairingDateFirst"_s, utcText(Paired)},
-        };
-        QCOMPARE(report.sensorPaired.size(), sensorRows.size());
-        for (qsizetype i = 0; i < sensorRows.size(); ++i) {
-            const QVariantMap row = report.sensorPaired.at(i).toMap();
-            QCOMPARE(row.value(u"description"_s).toString(), sensorRows.at(i).first);
-            QCOMPARE(row.value(u"value"_s).toString(), sensorRows.at(i).second);
-        }
-        QCOMPARE(report.sensorPaired.at(4).toMap().value(u"semanticValue"_s).toString(), u"SENSOR01"_s);
-        QCOMPARE(report.sensorPaired.at(5).toMap().value(u"hexData"_s).toString(), hexText(sensor));
-        QVERIFY(report.calibrationData.isEmpty());
-    }
-
     void sensorPairingTimeZero()
     {
         DddReport report;
@@ -425,60 +304,6 @@ private Q_SLOTS:
         if (sensorRows > 0)
             QCOMPARE(fieldValue(report.sensorPaired, u"sensorSerialNumber"_s), u"13120935"_s);
         QVERIFY(report.calibrationData.isEmpty());
-    }
-
-    void calibrationAtItsPublishedOffsets_data()
-    {
-        QTest::addColumn<Calibration>("calibration");
-        QTest::addColumn<QString>("nation");
-        QTest::addColumn<QString>("w");
-
-        Calibration latin;
-        QTest::addRow("Latin workshop, foreign registration") << latin << u"0X0F"_s << u"8831"_s;
-        Calibration highW;
-        highW.w = 0x2B10;
-        highW.k = 0x2B10;
-        QTest::addRow("W with high byte 0x2B") << highW << u"0X0F"_s << u"11024"_s;
-        Calibration russian;
-        russian.registrationNation = 0x2B;
-        russian.cardNation = 0x2B;
-        russian.w = 0x2B2B;
-        QTest::addRow("Russian registration, W of 0x2B2B") << russian << u"Российская Федерация"_s << u"11051"_s;
-    }
-
-    void calibrationAtItsPublishedOffsets()
-    {
-        QFETCH(Calibration, calibration);
-        QFETCH(QString, nation);
-        QFETCH(QString, w);
-
-        const QByteArray record = calibrationRecord(calibration);
-        DddReport report;
-        vu::decodeTechnicalDataBlock(report, transferBlock(u"7605"_s, technicalBody(1, {record})));
-
-        QCOMPARE(report.calibrationData.size(), 1);
-        const QVariantMap row = report.calibrationData.constFirst().toMap();
-        QCOMPARE(row.size(), 20);
-        QCOMPARE(row.value(u"calibrationPurpose"_s).toString(), calibrationPurposeName(3).russian);
-        QCOMPARE(row.value(u"calibrationPurposeEnglish"_s).toString(), calibrationPurposeName(3).english);
-        QCOMPARE(row.value(u"workshopName"_s).toString(), u"SOLUCIONES TECNICAS PARA VEHICULOS"_s);
-        QCOMPARE(row.value(u"workshopAddress"_s).toString(), u"CALLE DE GUILLERMO MESA, 14 PARACUE"_s);
-        QCOMPARE(row.value(u"workshopCardNumber"_s).toString(), u"EB86731296000005"_s);
-        QCOMPARE(row.value(u"workshopCardExpiryDate"_s).toString(), utcText(CardExpiry));
-        QCOMPARE(row.value(u"vehicleIdentificationNumber"_s).toString(), u"LZYTCTE60F1047099"_s);
-        QCOMPARE(row.value(u"vehicleRegistrationNation"_s).toString(), nation);
-        QCOMPARE(row.value(u"vehicleRegistrationNumber"_s).toString(), u"5104JNL"_s);
-        QCOMPARE(row.value(u"wVehicleCharacteristicConstant"_s).toString(), w);
-        QCOMPARE(row.value(u"kConstantOfRecordingEquipment"_s).toString(), QString::number(calibration.k));
-        QCOMPARE(row.value(u"iTyreCircumference"_s).toString(), u"21200"_s);
-        QCOMPARE(row.value(u"tyreSize"_s).toString(), u"265-70R19.5"_s);
-        QCOMPARE(row.value(u"authorisedSpeed"_s).toString(), u"100"_s);
-        QCOMPARE(row.value(u"oldOdometerValue"_s).toString(), u"219761"_s);
-        QCOMPARE(row.value(u"newOdometerValue"_s).toString(), u"0"_s); // 0xFFFFFF: not set
-        QCOMPARE(row.value(u"oldTimeValue"_s).toString(), utcText(OldTime));
-        QCOMPARE(row.value(u"newTimeValue"_s).toString(), QString());
-        QCOMPARE(row.value(u"nextCalibrationDate"_s).toString(), utcText(NextCalibration));
-        QCOMPARE(row.value(u"hexData"_s).toString(), hexText(record));
     }
 
     void calibrationRecordsFound_data()

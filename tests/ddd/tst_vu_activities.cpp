@@ -78,6 +78,8 @@ private slots:
     void daysOutOfOrder();
     void cardRecordsDeduplicatedAndRenumbered();
 
+    void placeTexts_data();
+    void placeTexts();
     void realFile_data();
     void realFile();
 };
@@ -258,6 +260,66 @@ void TestVuActivities::cardRecordsDeduplicatedAndRenumbered()
     QCOMPARE(column(report.cardIwData, u"driverCardNumber"_s),
         (QStringList {u"E51372045G000001"_s, u"E50956355Q000001"_s, u"E11111111Q000001"_s, u"E51372045G000001"_s}));
     QCOMPARE(column(report.cardIwData, u"dayNo"_s), (QStringList {u"1"_s, u"1"_s, u"1"_s, u"2"_s}));
+}
+
+
+void TestVuActivities::placeTexts_data()
+{
+    QTest::addColumn<int>("cardType");
+    QTest::addColumn<QByteArray>("number");
+    QTest::addColumn<quint32>("entryTime");
+    QTest::addColumn<int>("entryType");
+    QTest::addColumn<int>("region");
+    QTest::addColumn<QString>("expectedEntryType");
+    QTest::addColumn<QString>("expectedRegion");
+
+    const quint32 time = seconds(2022, 7, 31, 3, 45, 20);
+    QTest::addRow("complete, no region") << 1 << QByteArray("E51372045G000001") << time << 3 << 0 << u"Complete"_s
+                                         << u"No information available"_s;
+    QTest::addRow("intermediate, Moscow region")
+        << 5 << QByteArray("E51372045G000001") << time << 4 << 0x2B << u"Intermediate"_s << u"Moscow Region"_s;
+    QTest::addRow("unknown entry type and region")
+        << 1 << QByteArray("E51372045G000001") << time << 0x0A << 0x1F << u"UNKNOWN (0X0A)"_s << u"REGION 0X1F"_s;
+    QTest::addRow("card type 0 suppressed")
+        << 0 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("card type 6 suppressed")
+        << 6 << QByteArray("E51372045G000001") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("four-character number suppressed")
+        << 1 << QByteArray("E513") << time << 0 << 0 << QString() << QString();
+    QTest::addRow("control byte in the number suppressed") << 1
+                                                           << QByteArray("E5137\x01"
+                                                                         "2045G00001")
+                                                           << time << 0 << 0 << QString() << QString();
+    QTest::addRow("unreadable entry time suppressed")
+        << 1 << QByteArray("E51372045G000001") << 0u << 0 << 0 << QString() << QString();
+}
+
+void TestVuActivities::placeTexts()
+{
+    QFETCH(int, cardType);
+    QFETCH(QByteArray, number);
+    QFETCH(quint32, entryTime);
+    QFETCH(int, entryType);
+    QFETCH(int, region);
+    QFETCH(QString, expectedEntryType);
+    QFETCH(QString, expectedRegion);
+
+    PlaceRecord place;
+    place.cardType = quint8(cardType);
+    place.number = number;
+    place.entryTime = entryTime;
+    place.entryType = quint8(entryType);
+    place.region = quint8(region);
+    DayBlock day;
+    day.places = {place};
+    const DddReport report = decodeDay(day.bytes());
+    if (expectedEntryType.isEmpty()) {
+        QVERIFY(report.placeDailyWorkPeriod.isEmpty());
+        return;
+    }
+    QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"entryTypeDailyWorkPeriod"_s).toString(), expectedEntryType);
+    QCOMPARE(row(report.placeDailyWorkPeriod, 0).value(u"dailyWorkPeriodRegion"_s).toString(), expectedRegion);
 }
 
 void TestVuActivities::realFile_data()

@@ -66,6 +66,8 @@ private slots:
     void initTestCase() { pinTimeZoneAndClock(); }
     void cleanupTestCase() { releaseTimeZoneAndClock(); }
 
+    void cardRecordAtItsPublishedOffsets_data();
+    void cardRecordAtItsPublishedOffsets();
     void cardRecordWithoutPublishedLayout();
     void cardTimeStoredLittleEndian();
     void moreThan120Changes();
@@ -83,6 +85,82 @@ private slots:
     void realFile_data();
     void realFile();
 };
+
+// A record of the published layout is read at its offsets whatever its code page; the type byte of a control
+// or company card no longer shifts every later field by one.
+void TestVuActivities::cardRecordAtItsPublishedOffsets_data()
+{
+    QTest::addColumn<char>("codePage");
+    QTest::addColumn<QByteArray>("surname");
+    QTest::addColumn<QByteArray>("firstNames");
+    QTest::addColumn<int>("cardType");
+    QTest::addColumn<QString>("expectedSurname");
+    QTest::addColumn<QString>("expectedFirstNames");
+    QTest::addColumn<QString>("expectedType");
+
+    QTest::addRow("Latin names, code page 1") << char(0x01) << QByteArray("ORTEGA SANCHEZ") << QByteArray("JUAN JESUS")
+                                              << 1 << u"ORTEGA SANCHEZ"_s << u"JUAN JESUS"_s << u"Водитель"_s;
+    QTest::addRow("Cyrillic names, workshop card")
+        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0") << 2 << u"Иванов"_s
+        << u"Петр"_s << u"Мастерская"_s;
+    QTest::addRow("Cyrillic names, control card")
+        << char(0x05) << QByteArray("\xb8\xd2\xd0\xdd\xde\xd2") << QByteArray("\xbf\xd5\xe2\xe0").leftJustified(35, 'X')
+        << 3 << u"Иванов"_s << (u"Петр"_s + QString(31, u'X')) << u"Водитель"_s;
+    QTest::addRow("Latin-1 letters, code page 1")
+        << char(0x01)
+        << QByteArray("NU\xd1"
+                      "EZ")
+        << QByteArray("JOS\xc9") << 1 << u"NUÑEZ"_s << u"JOSÉ"_s << u"Водитель"_s;
+    QTest::addRow("names ending in NUL padding") << char(0x01) << QByteArray("SMITH\0\0\0\0\0\0GARBAGE", 18)
+                                                 << QByteArray("JOHN") << 4 << u"SMITH"_s << u"JOHN"_s << u"Водитель"_s;
+}
+
+void TestVuActivities::cardRecordAtItsPublishedOffsets()
+{
+    QFETCH(char, codePage);
+    QFETCH(QByteArray, surname);
+    QFETCH(QByteArray, firstNames);
+    QFETCH(int, cardType);
+    QFETCH(QString, expectedSurname);
+    QFETCH(QString, expectedFirstNames);
+    QFETCH(QString, expectedType);
+
+    CardRecord card;
+    card.codePage = codePage;
+    card.surname = surname;
+    card.firstNames = firstNames;
+    card.cardType = quint8(cardType);
+    card.nation = 0x2B;
+    card.slot = 1;
+    card.previousNation = 0x05;
+    card.manualInput = 0;
+    DayBlock day;
+    day.cards = {card};
+    const DddReport report = decodeDay(day.bytes(), 2);
+
+    QCOMPARE(report.cardIwData.size(), 1);
+    const QVariantMap record = row(report.cardIwData, 0);
+    QCOMPARE(record.value(u"dayNo"_s), QVariant(2));
+    QCOMPARE(record.value(u"blockNumber"_s), QVariant(0));
+    QCOMPARE(record.value(u"recordInBlock"_s), QVariant(0));
+    QCOMPARE(record.value(u"hexData"_s).toString(), QString::fromLatin1(card.bytes().toHex().toUpper()));
+    QCOMPARE(record.value(u"cardHolderSurname"_s).toString(), expectedSurname);
+    QCOMPARE(record.value(u"cardHolderFirstNames"_s).toString(), expectedFirstNames);
+    QCOMPARE(record.value(u"cardType"_s).toString(), expectedType);
+    QCOMPARE(record.value(u"cardIssuingMemberState"_s).toString(), u"Российская Федерация"_s);
+    QCOMPARE(record.value(u"driverCardNumber"_s).toString(), u"E51372045G000001"_s);
+    QCOMPARE(record.value(u"cardExpiryDate"_s).toString(), u"05.03.2023"_s);
+    QCOMPARE(record.value(u"cardInsertionDate"_s).toString(), u"30.07.2022 14:45:38"_s);
+    QCOMPARE(record.value(u"vehicleOdometerValueAtInsertion"_s), QVariant(265382));
+    QCOMPARE(record.value(u"cardSlot"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(record.value(u"cardSlotNumber"_s).toString(), u"Сопряжённый водитель"_s);
+    QCOMPARE(record.value(u"cardWithdrawalTime"_s).toString(), u"31.07.2022 3:45:20"_s);
+    QCOMPARE(record.value(u"vehicleOdometerValueAtWithdrawal"_s), QVariant(265549));
+    QCOMPARE(record.value(u"prevVehicleRegistrationNation"_s).toString(), u"Азербайджан"_s);
+    QCOMPARE(record.value(u"prevVehicleRegistrationNumber"_s).toString(), u"5104JNL"_s);
+    QCOMPARE(record.value(u"prevCardWithdrawalTime"_s).toString(), u"29.07.2022 15:44:40"_s);
+    QCOMPARE(record.value(u"manualInputFlag"_s).toString(), u"Нет"_s);
+}
 
 // No card type byte where the layout puts it: the record is taken apart by its separators.
 void TestVuActivities::cardRecordWithoutPublishedLayout()
@@ -261,7 +339,6 @@ void TestVuActivities::cardRecordsDeduplicatedAndRenumbered()
         (QStringList {u"E51372045G000001"_s, u"E50956355Q000001"_s, u"E11111111Q000001"_s, u"E51372045G000001"_s}));
     QCOMPARE(column(report.cardIwData, u"dayNo"_s), (QStringList {u"1"_s, u"1"_s, u"1"_s, u"2"_s}));
 }
-
 
 void TestVuActivities::placeTexts_data()
 {

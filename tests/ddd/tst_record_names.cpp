@@ -1,5 +1,10 @@
 #include "ddd/record_names.h"
+#include "support/test_paths.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +34,8 @@ private slots:
     void names_data();
     void names();
     void everyCodeHasText();
+    void codesOfTheRealFiles_data();
+    void codesOfTheRealFiles();
 };
 
 // One code inside and one outside the bounds of each table, and the fallbacks' letter case.
@@ -130,6 +137,50 @@ void TestRecordNames::everyCodeHasText()
             QVERIFY2(!function(c).isEmpty(), qPrintable(QString::number(code)));
         }
     }
+}
+
+// Codes the real downloads' facts hold, each against the meaning the published data dictionary gives it: the name
+// tables are checked by a statement made apart from them, not by a copy of themselves.
+void TestRecordNames::codesOfTheRealFiles_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<quintptr>("function");
+    QTest::addColumn<QString>("meaning");
+    const auto add = [](const char *row, const QString &sample, const QStringList &path, NameFunction function,
+                         const QString &meaning) {
+        QTest::addRow("%s", row) << sample << path << reinterpret_cast<quintptr>(function) << meaning;
+    };
+    const QStringList calibrations {u"vu"_s, u"technical"_s, u"calibrations"_s};
+    add("Russian card's issuing state", u"card-nonstandard"_s,
+        {u"card"_s, u"gen1"_s, u"identification"_s, u"issuing_member_state"_s}, countryName, u"Российская Федерация"_s);
+    add("anonymised registration nation", u"vu-gen1-anon"_s, {u"vu"_s, u"overview"_s, u"registration"_s, u"nation"_s},
+        countryName, u"Нет данных"_s);
+    add("driver card type", u"card-gen1-a"_s, {u"card"_s, u"gen1"_s, u"card_type"_s}, cardTypeName, u"Driver Card"_s);
+    add("activation", u"vu-gen1-a"_s, calibrations + QStringList {u"0"_s, u"purpose"_s}, calibrationPurposeRussian,
+        u"Активация: параметры калибровки при активации"_s);
+    add("first installation", u"vu-gen1-a"_s, calibrations + QStringList {u"1"_s, u"purpose"_s},
+        calibrationPurposeEnglish, u"First Installation: first calibration of the VU after its activation"_s);
+    add("installation", u"vu-gen1-a"_s, calibrations + QStringList {u"2"_s, u"purpose"_s}, calibrationPurposeEnglish,
+        u"Installation: first calibration of the VU in the current vehicle"_s);
+    add("periodic inspection", u"vu-gen1-anon"_s, calibrations + QStringList {u"3"_s, u"purpose"_s},
+        calibrationPurposeEnglish, u"Periodic Inspection"_s);
+}
+
+void TestRecordNames::codesOfTheRealFiles()
+{
+    QFETCH(QString, sample);
+    QFETCH(QStringList, path);
+    QFETCH(quintptr, function);
+    QFETCH(QString, meaning);
+    QFile facts(tessaron::test::samplePath(u"expected/"_s + sample + u".json"_s));
+    if (!facts.open(QIODevice::ReadOnly))
+        QSKIP(qPrintable(u"expected facts not found: "_s + facts.fileName()));
+    QJsonValue value = QJsonDocument::fromJson(facts.readAll()).object();
+    for (const QString &step : std::as_const(path))
+        value = value.isArray() ? value.toArray().at(step.toInt()) : value.toObject().value(step);
+    QVERIFY2(value.isDouble(), qPrintable(path.join(u'.')));
+    QCOMPARE(reinterpret_cast<NameFunction>(function)(quint8(value.toInt())), meaning);
 }
 
 QTEST_GUILESS_MAIN(TestRecordNames)

@@ -142,15 +142,6 @@ private Q_SLOTS:
         }
     }
 
-    void startsEmptyAndSilent()
-    {
-        QmlDddController controller;
-        QCOMPARE(controller.statusText(), QStringLiteral("Выберите файл .ddd"));
-        QCOMPARE(controller.isBusy(), false);
-        QCOMPARE(controller.lastError(), QString());
-        expectEmpty(controller);
-    }
-
     void refusesPathsBeforeDecoding_data()
     {
         QTest::addColumn<QString>("argument");
@@ -308,20 +299,6 @@ private Q_SLOTS:
         QCOMPARE(controller.openDocument(url), false);
         QCOMPARE(controller.lastError(), expectedError);
         QCOMPARE(controller.statusText(), QStringLiteral("Ошибка разбора"));
-    }
-
-    void openDocumentDecodesALocalFile()
-    {
-        QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("с пробелом.ddd"));
-        QVERIFY(writeFile(path));
-
-        QmlDddController controller;
-        QVERIFY(controller.openDocument(QUrl::fromLocalFile(path)));
-        QVERIFY(waitForResult(controller));
-        QCOMPARE(controller.filePath(), path);
-        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
     }
 
     void publishesEveryDatasetOfTheDecodedReport()

@@ -23,7 +23,6 @@ private slots:
     void customerByNameMatchesExactly_data();
     void customerByNameMatchesExactly();
     void blankNameIsRefused();
-    void twoStoresOfOneFileSeeEachOther();
     void corruptFileFailsCleanly();
 
 private:
@@ -104,14 +103,6 @@ void TestCustomerRepository::blankNameIsRefused()
     QCOMPARE(repository.addCustomer(u"   "_s, u"адрес"_s, u"телефон"_s), qint64(-1));
     QVERIFY(!repository.lastError().isEmpty());
     QVERIFY(repository.customers().isEmpty());
-}
-
-void TestCustomerRepository::twoStoresOfOneFileSeeEachOther()
-{
-    CustomerRepository first(m_path);
-    CustomerRepository second(m_path);
-    QVERIFY(first.addCustomer(u"Первый"_s, {}, {}) > 0);
-    QVERIFY(second.customerByName(u"Первый"_s) != nullptr);
 }
 
 void TestCustomerRepository::corruptFileFailsCleanly()

@@ -23,7 +23,6 @@ private slots:
     void inactiveMastersAreNotListed();
     void blankNamesAreRefused_data();
     void blankNamesAreRefused();
-    void twoStoresOfOneFileSeeEachOther();
     void unusableFileFailsCleanly();
 
 private:
@@ -95,16 +94,6 @@ void TestMasterRepository::blankNamesAreRefused()
     QCOMPARE(repository.addMaster(name), qint64(-1));
     QVERIFY(!repository.lastError().isEmpty());
     QVERIFY(repository.masters().isEmpty());
-}
-
-void TestMasterRepository::twoStoresOfOneFileSeeEachOther()
-{
-    MasterRepository first(m_path);
-    MasterRepository second(m_path);
-    QVERIFY(first.addMaster(u"Иванов И. И."_s) > 0);
-    QVERIFY(second.addMaster(u"Петров П. П."_s) > 0);
-    QCOMPARE(first.masters().size(), 2);
-    QCOMPARE(second.masters().size(), 2);
 }
 
 void TestMasterRepository::unusableFileFailsCleanly()

@@ -31,10 +31,8 @@ private slots:
     void seedsTheDefaults_data();
     void seedsTheDefaults();
     void seedingKeepsValuesTheUserSet();
-    void missingKeysGiveTheCallersDefault();
     void typedValuesRoundTrip();
     void setterStampsChangesOnlyInUtcText();
-    void twoStoresOfOneFileSeeEachOther();
     void unusableFileFailsCleanly_data();
     void unusableFileFailsCleanly();
 
@@ -136,18 +134,6 @@ void TestSettingsRepository::seedingKeepsValuesTheUserSet()
     QCOMPARE(SqliteProbe(m_path).scalar(u"SELECT COUNT(*) FROM Settings"_s).toInt(), int(settings::defaults().size()));
 }
 
-void TestSettingsRepository::missingKeysGiveTheCallersDefault()
-{
-    SettingsRepository repository(m_path);
-    QCOMPARE(repository.value(u"Nowhere"_s, u"nothing"_s, u"fallback"_s), u"fallback"_s);
-    QCOMPARE(repository.value(u"Nowhere"_s, u"nothing"_s), QString());
-    QCOMPARE(repository.intValue(u"Nowhere"_s, u"nothing"_s, 42), 42);
-    QCOMPARE(repository.boolValue(u"Nowhere"_s, u"nothing"_s, true), true);
-    // Keys are case-sensitive: "Name" is not the workshop's "name".
-    QCOMPARE(repository.value(settings::sectionWorkshop, u"Name"_s, u"fallback"_s), u"fallback"_s);
-    QVERIFY(repository.lastError().isEmpty());
-}
-
 void TestSettingsRepository::typedValuesRoundTrip()
 {
     SettingsRepository repository(m_path);
@@ -191,17 +177,6 @@ void TestSettingsRepository::setterStampsChangesOnlyInUtcText()
     QCOMPARE(probe.scalar(statement).toString(), u"2001-01-01 00:00:00"_s);
     QVERIFY(repository.setString(u"Custom"_s, u"Ключ"_s, u"второе"_s));
     QVERIFY(probe.scalar(statement).toString() > u"2001-01-01 00:00:00"_s);
-}
-
-void TestSettingsRepository::twoStoresOfOneFileSeeEachOther()
-{
-    SettingsRepository first(m_path);
-    SettingsRepository second(m_path);
-    QVERIFY(first.isOpen() && second.isOpen());
-    QVERIFY(first.setString(settings::sectionWorkshop, settings::workshopPhone, u"+7 900 000-00-00"_s));
-    QCOMPARE(second.value(settings::sectionWorkshop, settings::workshopPhone), u"+7 900 000-00-00"_s);
-    QVERIFY(second.setInt(settings::sectionPorts, settings::calibrationBaudRate, 19200));
-    QCOMPARE(first.intValue(settings::sectionPorts, settings::calibrationBaudRate, 0), 19200);
 }
 
 void TestSettingsRepository::unusableFileFailsCleanly_data()

@@ -40,12 +40,10 @@ private slots:
     void cleanup();
 
     void schemaHasTheMergedTables();
-    void defaultFileIsTheVehicleDatabase();
     void manufacturersAreListedByNameIgnoringCase();
     void modelsRoundTripPerManufacturer();
     void uniqueNamesAreEnforced();
     void modelNeedsAKnownManufacturer();
-    void twoStoresOfOneFileAtOnce();
     void unusableFileFailsCleanly();
 
 private:
@@ -79,19 +77,6 @@ void TestVehicleCatalogRepository::schemaHasTheMergedTables()
                          "pragma_foreign_key_list('Models')"_s)
                  .toString(),
         u"Manufacturers.Id CASCADE"_s);
-}
-
-void TestVehicleCatalogRepository::defaultFileIsTheVehicleDatabase()
-{
-    tessaron::storage::AppPaths::ensureDirectories();
-    {
-        VehicleCatalogRepository repository;
-        QVERIFY2(repository.addManufacturer(u"МАЗ"_s) > 0, qPrintable(repository.lastError()));
-    }
-    QCOMPARE(SqliteProbe(tessaron::storage::AppPaths::database(u"VehicleDB.db"_s))
-                 .scalar(u"SELECT Name FROM Manufacturers"_s)
-                 .toString(),
-        u"МАЗ"_s);
 }
 
 void TestVehicleCatalogRepository::manufacturersAreListedByNameIgnoringCase()
@@ -153,15 +138,6 @@ void TestVehicleCatalogRepository::modelNeedsAKnownManufacturer()
     QCOMPARE(repository.addModel(modelOf(12345, u"Сирота"_s)), qint64(-1));
     QVERIFY(repository.lastError().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
     QCOMPARE(SqliteProbe(m_path).scalar(u"SELECT COUNT(*) FROM Models"_s).toInt(), 0);
-}
-
-void TestVehicleCatalogRepository::twoStoresOfOneFileAtOnce()
-{
-    VehicleCatalogRepository first(m_path);
-    VehicleCatalogRepository second(m_path);
-    const qint64 id = first.addManufacturer(u"Scania"_s);
-    QVERIFY(second.addModel(modelOf(id, u"R450"_s)) > 0);
-    QCOMPARE(first.models(id).size(), 1);
 }
 
 void TestVehicleCatalogRepository::unusableFileFailsCleanly()

@@ -214,13 +214,19 @@ TestCase {
         verify(child("statusBar").visible);
         compare(child("statusLabel").text, "Файл не найден: /data/Файл.ddd");
         compare(child("statusLabel").color, "#a00000");
-        page().english = true;
+        // The technician's choice in the header's language box reaches the page, and the box follows the page.
+        const language = child("languageBox");
+        language.activated(1);
+        compare(page().english, true);
+        compare(language.currentIndex, 1);
         compare(child("statusLabel").text, "File not found: /data/Файл.ddd");
         compare(page().pageTitle, "DDD decoder");
         ddd.publish({ lastError: "", busy: true, statusText: "Разбор файла .ddd..." });
         compare(child("statusLabel").text, "Decoding .ddd file...");
         compare(child("statusLabel").color, "#276327");
         verify(child("busyBar").visible);
+        language.activated(0);
+        compare(child("statusLabel").text, "Разбор файла .ddd...");
     }
 
     function test_damagedFileShowsItsStatusAsAWarning_data() {

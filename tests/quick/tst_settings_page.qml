@@ -56,14 +56,22 @@ TestCase {
         compare(findChild(page, "workshopPhoneField").text, "+7 812 000-00-00");
     }
 
-    function test_typingReachesTheController() {
+    // Each workshop field carries what is typed into it to the controller, and shows what the controller holds.
+    function test_typingReachesTheController_data() {
+        return ["Mark", "Name", "Post", "City", "Street", "Phone"].map(name => ({ tag: name, name: name }));
+    }
+
+    function test_typingReachesTheController(data) {
         const page = openPage();
-        settings.workshopCity = "";
-        const field = findChild(page, "workshopCityField");
+        const property = "workshop" + data.name;
+        settings[property] = "";
+        const field = findChild(page, property + "Field");
         mouseClick(field);
         keyClick(Qt.Key_A);
         keyClick(Qt.Key_B);
-        compare(settings.workshopCity, "ab");
+        compare(settings[property], "ab");
+        settings[property] = "RU-7";
+        compare(field.text, "RU-7");
     }
 
     function test_saveRefusalShowsInRedAndSuccessInGrey() {
@@ -102,6 +110,12 @@ TestCase {
             verify(box.count >= 1, name);
             compare(box.textAt(0), "По умолчанию");
             compare(box.currentIndex, 0, name + " shows the stored choice");
+        }
+        // A choice in either box reaches the controller.
+        for (const [name, property] of [["printerActBox", "printerAct"], ["printerLabelBox", "printerLabel"]]) {
+            settings[property] = "Принтер, которого нет";
+            findChild(page, name).activated(0);
+            compare(settings[property], "По умолчанию", property);
         }
         const box = findChild(page, "printerActBox");
         settings.printerAct = "Принтер, которого нет";

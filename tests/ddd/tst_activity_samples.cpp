@@ -3,10 +3,8 @@
 #include "ddd/ddd_decoder.h"
 #include "support/test_paths.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <QTest>
@@ -21,10 +19,9 @@ namespace {
 // card's first-generation application, or the vehicle unit's day blocks.
 int expectedActivityDays(const QString &sampleName)
 {
-    QFile file(samplePath(u"expected/"_s + QString(sampleName).replace(u".ddd"_s, u".json"_s)));
-    if (!file.open(QIODevice::ReadOnly))
+    const QJsonObject facts = tessaron::test::sampleFacts(sampleName);
+    if (facts.isEmpty())
         return -1;
-    const QJsonObject facts = QJsonDocument::fromJson(file.readAll()).object();
     int days = 0;
     if (facts.value(u"kind"_s).toString() == u"card") {
         const QJsonArray records = facts.value(u"card"_s)[u"gen1"_s][u"activity"_s][u"days"_s].toArray();
@@ -82,9 +79,8 @@ private slots:
     void realFiles_data()
     {
         QTest::addColumn<QString>("sampleName");
-        for (const QString &name : {u"vu-gen1-a.ddd"_s, u"vu-gen1-anon.ddd"_s, u"card-gen1-a.ddd"_s,
-                 u"card-gen1-2007.ddd"_s, u"card-gen2-anon.ddd"_s, u"card-nonstandard.ddd"_s})
-            QTest::addRow("%s", qPrintable(name)) << name;
+        for (const QString &name : tessaron::test::sampleNames())
+            QTest::addRow("%s", qPrintable(name)) << name + u".ddd"_s;
     }
 
     void realFiles()

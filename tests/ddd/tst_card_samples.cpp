@@ -8,9 +8,7 @@
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 #include <QTimeZone>
@@ -24,14 +22,6 @@ using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
 
 namespace {
-
-QJsonObject readFacts(const QString &sampleName)
-{
-    QFile file(tessaron::test::samplePath(u"expected/"_s + QString(sampleName).replace(u".ddd"_s, u".json"_s)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
 
 QDateTime utcOf(const QJsonValue &iso)
 {
@@ -106,7 +96,8 @@ void TestCardSamples::identification()
     QFETCH(QString, sample);
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const DddReport report = Decoder::decodeFile(path);
-    const QJsonObject card = readFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
+    const QJsonObject card
+        = tessaron::test::sampleFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
     const QJsonObject identification = card.value(u"identification"_s).toObject();
 
     QCOMPARE(report.cardNumber, identification.value(u"card_number"_s).toString());
@@ -159,8 +150,13 @@ void TestCardSamples::activityRing()
     QFETCH(QString, sample);
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const DddReport report = Decoder::decodeFile(path);
-    const QJsonObject activity
-        = readFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject().value(u"activity"_s).toObject();
+    const QJsonObject activity = tessaron::test::sampleFacts(sample)
+                                     .value(u"card"_s)
+                                     .toObject()
+                                     .value(u"gen1"_s)
+                                     .toObject()
+                                     .value(u"activity"_s)
+                                     .toObject();
     const QJsonArray days = activity.value(u"days"_s).toArray();
     QCOMPARE(report.activities.size(), days.size());
     QCOMPARE(days.size(), activity.value(u"day_count"_s).toInt());
@@ -224,7 +220,8 @@ void TestCardSamples::recordCounts()
     QFETCH(QString, sample);
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const DddReport report = Decoder::decodeFile(path);
-    const QJsonObject card = readFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
+    const QJsonObject card
+        = tessaron::test::sampleFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
     const auto count
         = [&card](const QString &name) { return qsizetype(card.value(name).toObject().value(u"count"_s).toInt()); };
     QCOMPARE(report.events.size(), count(u"events"_s));
@@ -257,7 +254,8 @@ void TestCardSamples::usageAndControl()
     QFETCH(QString, sample);
     TESSARON_REQUIRE_SAMPLE(path, sample);
     const DddReport report = Decoder::decodeFile(path);
-    const QJsonObject card = readFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
+    const QJsonObject card
+        = tessaron::test::sampleFacts(sample).value(u"card"_s).toObject().value(u"gen1"_s).toObject();
     const QJsonValue usage = card.value(u"current_usage"_s);
     if (usage.isNull()) {
         QVERIFY(report.currentUsage.isEmpty());

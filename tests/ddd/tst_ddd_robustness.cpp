@@ -5,10 +5,10 @@
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
 #include "support/ddd_file_builder.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
@@ -209,17 +209,14 @@ private slots:
     void realFiles_data()
     {
         QTest::addColumn<QString>("name");
-        for (const char *name :
-            {"vu-gen1-a", "vu-gen1-anon", "card-gen1-a", "card-gen1-2007", "card-gen2-anon", "card-nonstandard"})
-            QTest::addRow("%s", name) << QString::fromLatin1(name) + u".ddd"_s;
+        for (const QString &name : sampleNames())
+            QTest::addRow("%s", qPrintable(name)) << name + u".ddd"_s;
     }
     void realFiles()
     {
         QFETCH(QString, name);
         TESSARON_REQUIRE_SAMPLE(path, name);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = fileBytes(path);
         const DddFileType type = FileSplitter::detect(bytes);
         const QList<DddBlock> intact = FileSplitter::split(bytes, type);
         QVERIFY2(intact.size() > 5, qPrintable(QString::number(intact.size())));

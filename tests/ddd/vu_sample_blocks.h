@@ -4,12 +4,11 @@
 // facts place them, so the record decoders are checked apart from the block splitter.
 
 #include "ddd/ddd_report.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
@@ -27,12 +26,10 @@ struct VuSample
 // False when the sample or its facts are absent.
 inline bool loadVuSample(const QString &name, VuSample &sample)
 {
-    QFile file(samplePath(name + QStringLiteral(".ddd")));
-    QFile facts(samplePath(QStringLiteral("expected/") + name + QStringLiteral(".json")));
-    if (!file.open(QIODevice::ReadOnly) || !facts.open(QIODevice::ReadOnly))
+    const QByteArray bytes = fileBytes(samplePath(name + QStringLiteral(".ddd")));
+    sample.expected = sampleFacts(name);
+    if (bytes.isEmpty() || sample.expected.isEmpty())
         return false;
-    const QByteArray bytes = file.readAll();
-    sample.expected = QJsonDocument::fromJson(facts.readAll()).object();
     sample.report = {};
     sample.report.fileType = ddd::DddFileType::Tachograph;
     QHash<QString, qint32> occurrences;

@@ -1,7 +1,10 @@
 #include "test_paths.h"
 
+#include "test_files.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 
 namespace tessaron::test {
 
@@ -14,6 +17,21 @@ QString samplesDir()
 QString samplePath(const QString &fileName)
 {
     return QDir(samplesDir()).filePath(fileName);
+}
+
+QStringList sampleNames()
+{
+    return {QStringLiteral("vu-gen1-a"), QStringLiteral("vu-gen1-anon"), QStringLiteral("card-gen1-a"),
+        QStringLiteral("card-gen1-2007"), QStringLiteral("card-gen2-anon"), QStringLiteral("card-nonstandard")};
+}
+
+QJsonObject sampleFacts(const QString &name)
+{
+    QString base = name;
+    if (base.endsWith(QStringLiteral(".ddd")))
+        base.chop(4);
+    return QJsonDocument::fromJson(fileBytes(samplePath(QStringLiteral("expected/") + base + QStringLiteral(".json"))))
+        .object();
 }
 
 } // namespace tessaron::test

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 namespace tessaron::test {
 
@@ -12,6 +14,12 @@ QString samplesDir();
 
 // The full path of one sample file, whether or not it exists.
 QString samplePath(const QString &fileName);
+
+// The names (without ".ddd") of the real downloads that have expected facts beside them.
+QStringList sampleNames();
+
+// The expected facts of a real download ("vu-gen1-a" or "vu-gen1-a.ddd"); empty when they cannot be read.
+QJsonObject sampleFacts(const QString &name);
 
 } // namespace tessaron::test
 

@@ -222,15 +222,18 @@ private slots:
         QVERIFY2(intact.size() > 5, qPrintable(QString::number(intact.size())));
         QRandomGenerator random(qHash(name));
 
+        QString failure; // the first copy that broke an invariant
+        const auto check = [&failure, type](const QList<DddBlock> &blocks, const auto &describe) {
+            if (!failure.isEmpty())
+                return;
+            if (const QString broken = decodeBlocks(type, blocks); !broken.isEmpty())
+                failure = describe() + u": "_s + broken;
+        };
         for (const DddBlock &block : intact) {
             // Every block starts where the one before ends.
-            for (qsizetype length = block.offset - 3; length <= block.offset + 3; ++length) {
-                if (length < 0 || length >= bytes.size())
-                    continue;
-                const QString broken = decodeBlocks(type, changedBlocks(intact, bytes.first(length), type));
-                if (!broken.isEmpty())
-                    QFAIL(qPrintable(u"cut at %1: %2"_s.arg(length).arg(broken)));
-            }
+            for (qsizetype length = qMax<qsizetype>(0, block.offset - 3);
+                 length <= block.offset + 3 && length < bytes.size(); ++length)
+                check(changedBlocks(intact, bytes.first(length), type), [&] { return u"cut at %1"_s.arg(length); });
             // A second of detailed speed is a row: the speed block keeps its first twelve minutes (its count set to
             // match), so its copies stay quick under the sanitizers.
             DddBlock alone = block;
@@ -240,32 +243,25 @@ private slots:
                 alone.data[3] = 12;
             }
             const qsizetype size = alone.data.size();
+            const auto where = [&block](const QString &copy) {
+                return u"block %1 at %2, %3"_s.arg(block.fileNumber).arg(block.offset).arg(copy);
+            };
             for (qsizetype length = 0; length < size;
                  length += (length < 300 || size - length < 40) ? 1 : 1 + size / 16) {
                 DddBlock cut = alone;
                 cut.data.truncate(length);
-                const QString broken = decodeBlocks(type, {cut});
-                if (!broken.isEmpty())
-                    QFAIL(qPrintable(u"block %1 at %2 cut to %3: %4"_s.arg(block.fileNumber)
-                                         .arg(block.offset)
-                                         .arg(length)
-                                         .arg(broken)));
+                check({cut}, [&] { return where(u"cut to %1"_s.arg(length)); });
             }
             const int variants = qBound(2, 40000 / qMax(int(size), 1), 24);
             for (int variant = 0; variant < variants && size > 0; ++variant) {
                 DddBlock damaged = alone;
                 const int room = variant % 2 == 0 ? int(qMin<qsizetype>(8, size)) : int(size);
-                const int writes = 1 + variant % 8;
-                for (int i = 0; i < writes; ++i)
+                for (int i = 0; i <= variant % 8; ++i)
                     damaged.data[random.bounded(room)] = char(random.bounded(256));
-                const QString broken = decodeBlocks(type, {damaged});
-                if (!broken.isEmpty())
-                    QFAIL(qPrintable(u"block %1 at %2, copy %3: %4"_s.arg(block.fileNumber)
-                                         .arg(block.offset)
-                                         .arg(variant)
-                                         .arg(broken)));
+                check({damaged}, [&] { return where(u"copy %1"_s.arg(variant)); });
             }
         }
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         for (int i = 0; i < 4; ++i) {
             const QByteArray cut = bytes.first(random.bounded(bytes.size()));
             checkInvariants(cut, Decoder::decode(cut));

@@ -17,45 +17,21 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::ddd;
-using tessaron::test::be32;
+using tessaron::test::beBytes;
 using tessaron::test::blockOf;
 using tessaron::test::fieldValue;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
 using tessaron::test::utcText;
+using tessaron::test::VuCalibrationRecord;
+using tessaron::test::VuFileBuilder;
+using tessaron::test::VuTechnicalData;
 
 namespace {
 
 constexpr quint32 SpeedBegin = 1659226140; // 31.07.2022 0:09:00 UTC
-constexpr quint32 Installed = 1589208998; // 11.05.2020 14:56:38 UTC
-constexpr quint32 Manufactured = 1589155200; // 11.05.2020 0:00:00 UTC
-constexpr quint32 Paired = 1461833436; // 28.04.2016 8:50:36 UTC
-constexpr quint32 CardExpiry = 1622592000; // 02.06.2021 0:00:00 UTC
-constexpr quint32 OldTime = 1605269800; // 13.11.2020 12:16:40 UTC
-constexpr quint32 NextCalibration = 1668362400; // 13.11.2022 18:00:00 UTC
-
-void appendBe16(QByteArray &bytes, quint16 value)
-{
-    bytes.append(char(value >> 8));
-    bytes.append(char(value & 0xFF));
-}
-
-void appendBe24(QByteArray &bytes, quint32 value)
-{
-    for (int shift = 16; shift >= 0; shift -= 8)
-        bytes.append(char((value >> shift) & 0xFF));
-}
-
-QByteArray padded(QByteArrayView text, qsizetype size, char fill = ' ')
-{
-    return text.toByteArray().left(size).leftJustified(size, fill);
-}
-
-// A name or address field: a code-page byte and 35 characters.
-QByteArray nameField(QByteArrayView text, quint8 codePage = 1)
-{
-    return char(codePage) + padded(text, 35);
-}
+constexpr qsizetype IdentificationSize = 116;
+constexpr qsizetype SensorSize = 20;
 
 DddBlock transferBlock(const QString &fileNumber, const QByteArray &body, int occurrence = 1)
 {
@@ -67,105 +43,40 @@ DddBlock transferBlock(const QString &fileNumber, const QByteArray &body, int oc
     return block;
 }
 
-QByteArray speedBlock(quint32 begin, QByteArrayView speeds)
-{
-    QByteArray bytes;
-    bytes += be32(begin);
-    bytes.append(padded(speeds, 60, char(0xFF)));
-    return bytes;
-}
-
+// A detailed-speed body that claims count blocks whatever follows.
 QByteArray speedBody(int count, const QList<QByteArray> &blocks)
 {
-    QByteArray body;
-    appendBe16(body, quint16(count));
-    for (const QByteArray &block : blocks)
-        body.append(block);
+    return beBytes(quint32(count), 2) + blocks.join();
+}
+
+// The identification and the paired sensor of a technical-data body, without the calibration count.
+QByteArray identificationAndSensor(const VuTechnicalData &data = {})
+{
+    return VuFileBuilder::technicalDataBody(data).first(IdentificationSize + SensorSize);
+}
+
+QByteArray sensorPaired(quint32 pairing)
+{
+    VuTechnicalData data;
+    data.sensorPairingDate = pairing;
+    return identificationAndSensor(data).sliced(IdentificationSize);
+}
+
+// A technical-data body that claims count calibration records whatever follows.
+QByteArray technicalBody(int count, const QList<VuCalibrationRecord> &records)
+{
+    QByteArray body = identificationAndSensor() + char(count);
+    for (const VuCalibrationRecord &record : records)
+        body += VuFileBuilder::calibrationRecord(record);
     return body;
 }
 
-QByteArray vuIdentification(quint8 type)
+VuCalibrationRecord calibration(quint8 purpose, const QString &workshopName)
 {
-    QByteArray bytes = nameField("Continental Automotive GmbH") + nameField("H.-Hertz-Str.45 78052 VS-Villingen");
-    bytes.append(padded("1381.7550303002", 16));
-    bytes += be32(596586);
-    bytes.append("\x05\x20", 2); // May 2020
-    bytes.append(char(type));
-    bytes.append(char(0xA1));
-    bytes.append("3037");
-    bytes += be32(Installed);
-    bytes += be32(Manufactured);
-    bytes.append(padded("e1-84", 8));
-    Q_ASSERT(bytes.size() == 116);
-    return bytes;
-}
-
-QByteArray sensorPaired(quint8 type, quint32 pairing = Paired)
-{
-    QByteArray bytes;
-    bytes += be32(13120935);
-    bytes.append("\x04\x15", 2);
-    bytes.append(char(type));
-    bytes.append(char(0xA1));
-    bytes.append(padded("SENSOR01", 8)); // all eight bytes used: the pairing date follows at once
-    bytes += be32(pairing);
-    Q_ASSERT(bytes.size() == 20);
-    return bytes;
-}
-
-struct Calibration
-{
-    quint8 purpose = 3;
-    quint8 codePage = 1;
-    QByteArray workshopName = "SOLUCIONES TECNICAS PARA VEHICULOS";
-    QByteArray workshopAddress = "CALLE DE GUILLERMO MESA, 14 PARACUE";
-    quint8 cardNation = 15;
-    quint8 registrationNation = 15;
-    QByteArray registration = "5104JNL";
-    quint16 w = 8831;
-    quint16 k = 8831;
-    quint16 l = 21200;
-    quint8 speed = 100;
-    quint32 oldOdometer = 219761;
-    quint32 newOdometer = 0xFFFFFF;
-};
-
-// VuCalibrationRecord, 167 bytes.
-QByteArray calibrationRecord(const Calibration &c)
-{
-    QByteArray bytes;
-    bytes.append(char(c.purpose));
-    bytes.append(nameField(c.workshopName, c.codePage));
-    bytes.append(nameField(c.workshopAddress, c.codePage));
-    bytes.append(char(2));
-    bytes.append(char(c.cardNation));
-    bytes.append("EB86731296000005");
-    bytes += be32(CardExpiry);
-    bytes.append("LZYTCTE60F1047099");
-    bytes.append(char(c.registrationNation));
-    bytes.append(char(1));
-    bytes.append(padded(c.registration, 13));
-    appendBe16(bytes, c.w);
-    appendBe16(bytes, c.k);
-    appendBe16(bytes, c.l);
-    bytes.append(padded("265-70R19.5", 15));
-    bytes.append(char(c.speed));
-    appendBe24(bytes, c.oldOdometer);
-    appendBe24(bytes, c.newOdometer);
-    bytes += be32(OldTime);
-    bytes += be32(0xFFFFFFFF);
-    bytes += be32(NextCalibration);
-    Q_ASSERT(bytes.size() == 167);
-    return bytes;
-}
-
-QByteArray technicalBody(int count, const QList<QByteArray> &records)
-{
-    QByteArray body = vuIdentification(6) + sensorPaired(1);
-    body.append(char(count));
-    for (const QByteArray &record : records)
-        body.append(record);
-    return body;
+    VuCalibrationRecord record;
+    record.purpose = purpose;
+    record.workshopName = workshopName;
+    return record;
 }
 
 // An ISO-8601 UTC time of the expected facts as a row's time text; null is the empty text.
@@ -182,8 +93,6 @@ QString monthYearText(const QJsonValue &value)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Calibration)
 
 class TestVuTechnical : public QObject
 {
@@ -218,7 +127,7 @@ private Q_SLOTS:
 
         QList<QByteArray> blocks;
         for (int i = 0; i < blocksPresent; ++i)
-            blocks.append(speedBlock(SpeedBegin + 60 * i, "\x0A\x14"));
+            blocks.append(VuFileBuilder::speedBlock({SpeedBegin + 60 * quint32(i), {10, 20}}));
         QByteArray body = speedBody(count, blocks);
         body.chop(cutFromLast);
         DddReport report;
@@ -237,7 +146,7 @@ private Q_SLOTS:
             times.append(random.generate());
         QList<QByteArray> blocks;
         for (const quint32 time : std::as_const(times))
-            blocks.append(speedBlock(time, "\x01"));
+            blocks.append(VuFileBuilder::speedBlock({time, {1}}));
         DddReport report;
         vu::decodeDetailedSpeedBlock(report, transferBlock(u"7604"_s, speedBody(int(blocks.size()), blocks)));
 
@@ -270,7 +179,7 @@ private Q_SLOTS:
     void sensorPairingTimeZero()
     {
         DddReport report;
-        vu::decodeTechnicalDataBlock(report, transferBlock(u"7605"_s, sensorPaired(1, 0)));
+        vu::decodeTechnicalDataBlock(report, transferBlock(u"7605"_s, sensorPaired(0)));
         QCOMPARE(fieldValue(report.sensorPaired, u"sensorPairingDateFirst"_s), u"01.01.1970 0:00:00"_s);
     }
 
@@ -294,15 +203,15 @@ private Q_SLOTS:
         QFETCH(int, sensorRows);
 
         // The sensor leads a short block; a long one carries the identification first.
-        const QByteArray longBody = vuIdentification(6) + sensorPaired(1);
-        const QByteArray shortBody = sensorPaired(1) + QByteArray(200, '\0');
+        const QByteArray longBody = identificationAndSensor();
+        const QByteArray shortBody = longBody.sliced(IdentificationSize) + QByteArray(200, '\0');
         const QByteArray body = (effectiveLength > 117 ? longBody : shortBody).left(effectiveLength - 2);
         DddReport report;
         vu::decodeTechnicalDataBlock(report, transferBlock(u"7605"_s, body));
         QCOMPARE(report.vuIdentification.size(), identificationRows);
         QCOMPARE(report.sensorPaired.size(), sensorRows);
         if (sensorRows > 0)
-            QCOMPARE(fieldValue(report.sensorPaired, u"sensorSerialNumber"_s), u"13120935"_s);
+            QCOMPARE(fieldValue(report.sensorPaired, u"sensorSerialNumber"_s), u"7654321"_s);
         QVERIFY(report.calibrationData.isEmpty());
     }
 
@@ -311,42 +220,26 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QStringList>("workshops");
 
-        Calibration first;
-        first.purpose = 1;
-        first.workshopName = "FIRST";
-        Calibration second;
-        second.purpose = 4;
-        second.workshopName = "SECOND";
-        Calibration third;
-        third.purpose = 5;
-        third.workshopName = "THIRD";
-        Calibration reserved;
-        reserved.purpose = 0;
-        reserved.workshopName = "RESERVED";
-        Calibration cyrillic; // "ООО ..." in the Cyrillic code page
-        cyrillic.codePage = 5;
-        cyrillic.workshopName = "\xBE\xBE\xBE \xB2\xB5\xB3\xB0";
-        Calibration cyrillicNext = cyrillic;
-        cyrillicNext.purpose = 4;
-        const QByteArray a = calibrationRecord(first);
-        const QByteArray b = calibrationRecord(second);
-        const QByteArray c = calibrationRecord(third);
+        const VuCalibrationRecord a = calibration(1, u"FIRST"_s);
+        const VuCalibrationRecord b = calibration(4, u"SECOND"_s);
+        const VuCalibrationRecord c = calibration(5, u"THIRD"_s);
+        const VuCalibrationRecord reserved = calibration(0, u"RESERVED"_s);
+        // "ООО ..." in the Cyrillic code page, the head the search looks for.
+        const VuCalibrationRecord cyrillic = calibration(3, u"ООО ВЕГА"_s);
+        const VuCalibrationRecord cyrillicNext = calibration(4, u"ООО ВЕГА"_s);
 
         QTest::addRow("count 3, all fit")
             << technicalBody(3, {a, b, c}) << QStringList {u"FIRST"_s, u"SECOND"_s, u"THIRD"_s};
         QTest::addRow("count 2 of 3 present") << technicalBody(2, {a, b, c}) << QStringList {u"FIRST"_s, u"SECOND"_s};
         QTest::addRow("count 4, room for 3, Latin names: none") << technicalBody(4, {a, b, c}) << QStringList();
         QTest::addRow("count 0, Latin names: none") << technicalBody(0, {a, b}) << QStringList();
-        QTest::addRow("implausible purpose, Latin names: none")
-            << technicalBody(2, {a, calibrationRecord(reserved)}) << QStringList();
+        QTest::addRow("implausible purpose, Latin names: none") << technicalBody(2, {a, reserved}) << QStringList();
         QTest::addRow("count 9, Cyrillic names found by search")
-            << technicalBody(9, {calibrationRecord(cyrillic), calibrationRecord(cyrillicNext)})
-            << QStringList {u"ООО ВЕГА"_s, u"ООО ВЕГА"_s};
+            << technicalBody(9, {cyrillic, cyrillicNext}) << QStringList {u"ООО ВЕГА"_s, u"ООО ВЕГА"_s};
         QTest::addRow("search stops at a reserved purpose")
-            << technicalBody(9, {calibrationRecord(cyrillic), calibrationRecord(reserved), a})
-            << QStringList {u"ООО ВЕГА"_s};
+            << technicalBody(9, {cyrillic, reserved, a}) << QStringList {u"ООО ВЕГА"_s};
         QTest::addRow("search past noise")
-            << QByteArray(technicalBody(7, {}) + QByteArray(5, char(0x05)) + calibrationRecord(cyrillic))
+            << QByteArray(technicalBody(7, {}) + QByteArray(5, char(0x05)) + VuFileBuilder::calibrationRecord(cyrillic))
             << QStringList {u"ООО ВЕГА"_s};
     }
 

@@ -16,11 +16,11 @@ using namespace tessaron::ddd;
 using namespace Qt::StringLiterals;
 using tessaron::test::pinTimeZoneAndClock;
 using tessaron::test::releaseTimeZoneAndClock;
+using tessaron::test::unixTime;
 using tessaron::test::vu::activityWord;
 using tessaron::test::vu::CardRecord;
 using tessaron::test::vu::DayBlock;
 using tessaron::test::vu::PlaceRecord;
-using tessaron::test::vu::seconds;
 
 namespace {
 
@@ -193,7 +193,7 @@ void TestVuActivities::cardTimeStoredLittleEndian()
     qputenv("TZ", "MSK-3");
     tzset();
     CardRecord card;
-    card.insertion = qbswap(seconds(2022, 7, 30, 14, 45, 38)); // the builder writes it most significant first
+    card.insertion = qbswap(unixTime(2022, 7, 30, 14, 45, 38)); // the builder writes it most significant first
     card.withdrawal = 0x4F000060; // 2012 stored, 2021 the other way
     DayBlock day;
     day.cards = {card};
@@ -295,7 +295,7 @@ void TestVuActivities::daysOutOfOrder()
     QList<QByteArray> blocks;
     for (int dayOfMonth : {2, 3, 1}) {
         DayBlock day;
-        day.date = seconds(2022, 8, dayOfMonth, 23, 59, 59);
+        day.date = unixTime(2022, 8, dayOfMonth, 23, 59, 59);
         day.activities = {activityWord(false, false, false, 3, dayOfMonth)};
         blocks.append(day.bytes());
     }
@@ -315,20 +315,20 @@ void TestVuActivities::daysOutOfOrder()
 void TestVuActivities::cardRecordsDeduplicatedAndRenumbered()
 {
     CardRecord overnight;
-    overnight.insertion = seconds(2022, 7, 31, 18, 55, 17);
+    overnight.insertion = unixTime(2022, 7, 31, 18, 55, 17);
     overnight.number = "E50956355Q000001";
     CardRecord coDriver = overnight;
     coDriver.slot = 1;
     coDriver.number = "E11111111Q000001";
     CardRecord morning;
-    morning.insertion = seconds(2022, 7, 31, 6, 0, 0);
+    morning.insertion = unixTime(2022, 7, 31, 6, 0, 0);
     CardRecord nextDay;
-    nextDay.insertion = seconds(2022, 8, 1, 7, 0, 0);
+    nextDay.insertion = unixTime(2022, 8, 1, 7, 0, 0);
 
     DayBlock first;
     first.cards = {coDriver, overnight, morning};
     DayBlock second;
-    second.date = seconds(2022, 8, 1, 23, 59, 59);
+    second.date = unixTime(2022, 8, 1, 23, 59, 59);
     second.cards = {overnight, nextDay};
     const DddReport report = decodeDays({first.bytes(), second.bytes()});
 
@@ -350,7 +350,7 @@ void TestVuActivities::placeTexts_data()
     QTest::addColumn<QString>("expectedEntryType");
     QTest::addColumn<QString>("expectedRegion");
 
-    const quint32 time = seconds(2022, 7, 31, 3, 45, 20);
+    const quint32 time = unixTime(2022, 7, 31, 3, 45, 20);
     QTest::addRow("complete, no region") << 1 << QByteArray("E51372045G000001") << time << 3 << 0 << u"Complete"_s
                                          << u"No information available"_s;
     QTest::addRow("intermediate, Moscow region")

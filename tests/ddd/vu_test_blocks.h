@@ -4,24 +4,19 @@
 // them out, for the record decoders' tests.
 
 #include "ddd/ddd_report.h"
+#include "support/ddd_file_builder.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QList>
-#include <QTimeZone>
 
 namespace tessaron::test::vu {
 
+using tessaron::test::beBytes;
+using tessaron::test::unixTime;
+
 inline void appendBe(QByteArray &data, quint32 value, int width)
 {
-    for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
-        data.append(char((value >> shift) & 0xFF));
-}
-
-inline quint32 seconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    return quint32(
-        QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc()).toSecsSinceEpoch());
+    data.append(beBytes(value, width));
 }
 
 // A text field: code-page byte, then the text padded with spaces to width - 1 bytes.
@@ -60,15 +55,15 @@ struct CardRecord
     quint8 cardType = 1;
     quint8 nation = 0x0F;
     QByteArray number = "E51372045G000001";
-    quint32 expiry = seconds(2023, 3, 5);
-    quint32 insertion = seconds(2022, 7, 30, 14, 45, 38);
+    quint32 expiry = unixTime(2023, 3, 5);
+    quint32 insertion = unixTime(2022, 7, 30, 14, 45, 38);
     quint32 odometerAtInsertion = 265382;
     quint8 slot = 0;
-    quint32 withdrawal = seconds(2022, 7, 31, 3, 45, 20);
+    quint32 withdrawal = unixTime(2022, 7, 31, 3, 45, 20);
     quint32 odometerAtWithdrawal = 265549;
     quint8 previousNation = 0x0F;
     QByteArray previousRegistration = "5104JNL";
-    quint32 previousWithdrawal = seconds(2022, 7, 29, 15, 44, 40);
+    quint32 previousWithdrawal = unixTime(2022, 7, 29, 15, 44, 40);
     quint8 manualInput = 1;
 
     // VuCardIWRecord, 129 bytes.
@@ -95,7 +90,7 @@ struct PlaceRecord
     quint8 cardType = 1;
     quint8 nation = 0x0F;
     QByteArray number = "E51372045G000001";
-    quint32 entryTime = seconds(2022, 7, 31, 3, 45, 20);
+    quint32 entryTime = unixTime(2022, 7, 31, 3, 45, 20);
     quint8 entryType = 1;
     quint8 country = 0x0F;
     quint8 region = 0x0E;
@@ -123,7 +118,7 @@ inline quint16 activityWord(bool coDriver, bool crew, bool notInserted, int acti
 
 struct DayBlock
 {
-    quint32 date = seconds(2022, 7, 31, 23, 59, 59);
+    quint32 date = unixTime(2022, 7, 31, 23, 59, 59);
     quint32 odometer = 265563;
     QList<CardRecord> cards;
     QList<quint16> activities = {activityWord(false, false, true, 0, 0), activityWord(true, false, true, 0, 0)};
@@ -155,11 +150,11 @@ struct OverviewBlock
     QByteArray vin = "WDB9634031L123456";
     quint8 nation = 0x2B;
     QByteArray registration = "A123BC77";
-    quint32 current = seconds(2022, 9, 7, 10, 9, 25);
-    quint32 minDownloadable = seconds(2021, 8, 4);
-    quint32 maxDownloadable = seconds(2022, 9, 7);
+    quint32 current = unixTime(2022, 9, 7, 10, 9, 25);
+    quint32 minDownloadable = unixTime(2021, 8, 4);
+    quint32 maxDownloadable = unixTime(2022, 9, 7);
     quint8 slotStatus = 0x31;
-    quint32 downloading = seconds(2022, 8, 30, 17, 30, 16);
+    quint32 downloading = unixTime(2022, 8, 30, 17, 30, 16);
     quint8 downloadCardType = 4;
     quint8 downloadCardNation = 0x2B;
     QByteArray downloadCardNumber = "RUC0000012345678";

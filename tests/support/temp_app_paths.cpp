@@ -12,6 +12,12 @@ TempAppPaths::TempAppPaths()
     : m_previousLocalAppData(qgetenv("LOCALAPPDATA"))
     , m_hadLocalAppData(qEnvironmentVariableIsSet("LOCALAPPDATA"))
 {
+    useInstallation({});
+}
+
+void TempAppPaths::useInstallation(const QString &name)
+{
+    m_installation = name.isEmpty() ? QString() : name + u'/';
     QDir().mkpath(localAppData());
     QDir().mkpath(programDirectory());
     qputenv("LOCALAPPDATA", QDir::toNativeSeparators(localAppData()).toLocal8Bit());
@@ -29,12 +35,12 @@ TempAppPaths::~TempAppPaths()
 
 QString TempAppPaths::localAppData() const
 {
-    return m_directory.filePath(u"LocalAppData"_s);
+    return m_directory.filePath(m_installation + u"LocalAppData"_s);
 }
 
 QString TempAppPaths::programDirectory() const
 {
-    return m_directory.filePath(u"Program"_s);
+    return m_directory.filePath(m_installation + u"Program"_s);
 }
 
 } // namespace tessaron::test

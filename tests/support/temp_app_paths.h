@@ -8,7 +8,8 @@ namespace tessaron::test {
 
 // Points every application folder into a fresh temporary folder for the lifetime of the object: LOCALAPPDATA
 // becomes <tmp>/LocalAppData and the program folder <tmp>/Program. The destructor restores LOCALAPPDATA and
-// the program folder and removes the temporary folder. One at a time per process.
+// the program folder and removes the temporary folder. One at a time per process; useInstallation switches
+// between several installations inside it.
 class TempAppPaths
 {
 public:
@@ -25,10 +26,15 @@ public:
     QString localAppData() const;
     QString programDirectory() const;
 
+    // Points the folders at another installation: <tmp>/<name>/LocalAppData and <tmp>/<name>/Program, created
+    // when missing. An empty name returns to the first one.
+    void useInstallation(const QString &name);
+
 private:
     QTemporaryDir m_directory;
     QByteArray m_previousLocalAppData;
     bool m_hadLocalAppData = false;
+    QString m_installation;
 };
 
 } // namespace tessaron::test

@@ -1,0 +1,503 @@
+#include "synchronization_manager.h"
+
+#include "storage/app_paths.h"
+#include "storage/database_catalog.h"
+#include "storage/vehicle_configuration_repository.h"
+#include "sync/database_merge.h"
+
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QUuid>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::sync {
+
+namespace {
+
+using storage::AppPaths;
+
+const QString packageMagic = u"TESSARON_SYNC_PACKAGE_V1"_s;
+const QString packageVersion = u"1"_s;
+constexpr QDataStream::Version packageStreamVersion = QDataStream::Qt_5_15;
+static_assert(packageStreamVersion == 19, "the phone app reads stream version 19");
+constexpr quint32 maximumEntryCount = 100000;
+
+const QString databasePrefix = u"db/"_s;
+const QString filesPrefix = u"files/"_s;
+const QString ledgerFileName = u"checksums.txt"_s;
+
+// The three data areas: entry prefix after "files/", and the local folder.
+struct DataArea
+{
+    QString prefix;
+    QString folder;
+};
+
+QList<DataArea> dataAreas()
+{
+    const QString data = AppPaths::data();
+    return {
+        {u"DATA/"_s, AppPaths::downloadDirectory()},
+        {u"XML/"_s, data + u"/XML"_s},
+        {u"Documents/"_s, data + u"/Documents"_s},
+    };
+}
+
+// Files are compared by what the file system sees: links resolved and, where names ignore case, folded.
+QString fileKey(const QString &path)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return path.toCaseFolded();
+#else
+    return path;
+#endif
+}
+
+// The same file, whether or not it exists yet: the parent folder resolved through links, then the name.
+QString placeKey(const QString &filePath)
+{
+    const QFileInfo info(filePath);
+    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return fileKey((parent.isEmpty() ? info.absolutePath() : parent) + u'/' + info.fileName());
+}
+
+QSet<QString> databasePlaceKeys()
+{
+    QSet<QString> keys;
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names)
+        keys.insert(placeKey(SynchronizationManager::databasePath(name)));
+    return keys;
+}
+
+// base + suffix for the first try, then base + "_2" + suffix, "_3", ...
+QString numberedName(const QString &base, int attempt, const QString &suffix)
+{
+    if (attempt == 1)
+        return base + suffix;
+    return base + u'_' + QString::number(attempt) + suffix;
+}
+
+constexpr int maximumNameAttempts = 1000;
+
+struct Collection
+{
+    QList<PackageEntry> entries;
+    // Folders already entered (keys of their canonical paths): a link to an ancestor must not recurse forever.
+    QSet<QString> enteredFolders;
+    // The package databases' places: never taken as data files.
+    QSet<QString> excludedFiles;
+};
+
+// All readable, not hidden files of the folder by name, then each subfolder by name, depth first.
+void collectFiles(const QString &folder, const QString &prefix, Collection *collection)
+{
+    const QDir dir(folder);
+    if (!dir.exists())
+        return;
+    const QString canonical = fileKey(dir.canonicalPath());
+    if (collection->enteredFolders.contains(canonical))
+        return;
+    collection->enteredFolders.insert(canonical);
+
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+    for (const QFileInfo &info : files) {
+        if (collection->excludedFiles.contains(fileKey(info.canonicalFilePath())))
+            continue;
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        collection->entries.append({prefix + info.fileName(), file.readAll()});
+    }
+    const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &info : folders)
+        collectFiles(info.filePath(), prefix + info.fileName() + u'/', collection);
+}
+
+bool writePackage(QIODevice *device, const QList<PackageEntry> &entries)
+{
+    QDataStream out(device);
+    out.setVersion(packageStreamVersion);
+    out << packageMagic << packageVersion
+        << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) << qint32(entries.size());
+    for (const PackageEntry &entry : entries)
+        out << entry.path << entry.content;
+    return out.status() == QDataStream::Ok;
+}
+
+SyncResult failure(const QString &message)
+{
+    SyncResult result;
+    result.message = message;
+    return result;
+}
+
+// A "db/" or "files/" rest that names a place below its folder on every platform: no backslash, no drive,
+// no empty, "." or ".." segment (so no leading "/" either).
+bool isPlainRelativePath(const QString &rest)
+{
+    if (rest.contains(u'\\'))
+        return false;
+    if (rest.size() >= 2 && rest.at(1) == u':' && rest.at(0).isLetter())
+        return false;
+    const QStringList segments = rest.split(u'/');
+    for (const QString &segment : segments) {
+        if (segment.isEmpty() || segment == u"."_s || segment == u".."_s)
+            return false;
+    }
+    return true;
+}
+
+// folder joined with rest, or empty when the cleaned absolute result does not lie below the folder.
+QString placeInside(const QString &folder, const QString &rest)
+{
+    const QString base = QDir::cleanPath(QDir(folder).absolutePath());
+    const QString target = QDir::cleanPath(QDir(base).absoluteFilePath(rest));
+    return target.startsWith(base + u'/') ? target : QString();
+}
+
+// Where an entry goes. Kind Damaged refuses the whole package; Ignored entries are read and dropped.
+struct Placement
+{
+    enum class Kind { Database, File, Ledger, Ignored, Damaged };
+    Kind kind = Kind::Ignored;
+    // Database: the staging file. File and Ledger: the local file.
+    QString target;
+};
+
+Placement placeEntry(const QString &path, const QString &stagingFolder, const QList<DataArea> &areas)
+{
+    using Kind = Placement::Kind;
+    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u".."_s))
+        return {Kind::Damaged, {}};
+    const bool isDatabase = path.startsWith(databasePrefix);
+    if (!isDatabase && !path.startsWith(filesPrefix))
+        return {Kind::Ignored, {}};
+    const QString rest = path.mid(isDatabase ? databasePrefix.size() : filesPrefix.size());
+    if (!isPlainRelativePath(rest))
+        return {Kind::Damaged, {}};
+    if (isDatabase) {
+        const QString target = placeInside(stagingFolder, rest);
+        return {target.isEmpty() ? Kind::Damaged : Kind::Database, target};
+    }
+    for (qsizetype i = 0; i < areas.size(); ++i) {
+        const DataArea &area = areas.at(i);
+        if (!rest.startsWith(area.prefix))
+            continue;
+        const QString inner = rest.mid(area.prefix.size());
+        const QString target = placeInside(area.folder, inner);
+        if (target.isEmpty())
+            return {Kind::Damaged, {}};
+        const bool isLedger = area.prefix == u"XML/"_s && inner == ledgerFileName;
+        return {isLedger ? Kind::Ledger : Kind::File, target};
+    }
+    return {Kind::Ignored, {}};
+}
+
+// The package, read whole, with the place of each entry.
+struct ReadPackage
+{
+    QList<PackageEntry> entries;
+    QList<Placement> placements;
+};
+
+// Reads and checks the whole package; changes nothing on disk. False with the refusal in *error.
+bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadPackage *package, QString *error)
+{
+    if (packagePath.isEmpty() || !QFileInfo::exists(packagePath)) {
+        *error = u"Пакет синхронизации не найден."_s;
+        return false;
+    }
+    QFile file(packagePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"Не удалось открыть пакет: %1"_s.arg(file.errorString());
+        return false;
+    }
+    QDataStream in(&file);
+    in.setVersion(packageStreamVersion);
+    QString magic;
+    QString version;
+    QString createdAt;
+    qint32 count = 0;
+    in >> magic >> version >> createdAt >> count;
+    if (in.status() != QDataStream::Ok || magic != packageMagic || version != packageVersion) {
+        *error = u"Файл не является пакетом Tessaron."_s;
+        return false;
+    }
+    if (quint32(count) > maximumEntryCount) {
+        *error = u"Пакет содержит слишком много файлов."_s;
+        return false;
+    }
+    const QList<DataArea> areas = dataAreas();
+    for (qint32 i = 0; i < count; ++i) {
+        PackageEntry entry;
+        in >> entry.path >> entry.content;
+        const Placement placement = in.status() == QDataStream::Ok
+            ? placeEntry(entry.path, stagingFolder, areas)
+            : Placement {Placement::Kind::Damaged, {}};
+        if (placement.kind == Placement::Kind::Damaged) {
+            *error = u"Пакет содержит повреждённый путь."_s;
+            return false;
+        }
+        package->entries.append(std::move(entry));
+        package->placements.append(placement);
+    }
+    return true;
+}
+
+// Copies every existing local package database into a new folder of the backup folder.
+bool backUpDatabases(QString *error)
+{
+    const QString parent = AppPaths::backupDirectory();
+    const QString base = parent + u"/Sync_"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd_HHmmss"_s);
+    QString folder;
+    if (QDir().mkpath(parent)) {
+        for (int attempt = 1; attempt <= maximumNameAttempts && folder.isEmpty(); ++attempt) {
+            const QString candidate = numberedName(base, attempt, {});
+            if (QDir().mkdir(candidate))
+                folder = candidate;
+            else if (!QFileInfo::exists(candidate))
+                break;
+        }
+    }
+    if (folder.isEmpty()) {
+        *error = u"Не удалось создать каталог резервной копии."_s;
+        return false;
+    }
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names) {
+        const QString local = SynchronizationManager::databasePath(name);
+        if (!QFileInfo::exists(local))
+            continue;
+        const QString target = folder + u"/db/"_s + name;
+        if (!ensureParent(target, error))
+            return false;
+        QFile::remove(target);
+        if (!QFile::copy(local, target)) {
+            *error = u"Не удалось создать резервную копию: %1"_s.arg(local);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeStagingFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+bool saveFile(const QString &path, const QByteArray &content, QIODevice::OpenMode extraMode = {})
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly | extraMode) && file.write(content) == content.size() && file.commit();
+}
+
+// The ledger's lines without line ends, empty lines dropped.
+QList<QByteArray> ledgerLines(const QByteArray &content)
+{
+    QList<QByteArray> lines;
+    const QList<QByteArray> parts = content.split('\n');
+    for (QByteArray line : parts) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            lines.append(line);
+    }
+    return lines;
+}
+
+// The certificate ledger is append-only everywhere: the local lines stay in their order and the incoming
+// lines this ledger lacks follow them.
+bool mergeLedger(const QString &path, const QByteArray &incoming)
+{
+    QByteArray local;
+    if (QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        local = file.readAll();
+    }
+    QList<QByteArray> lines = ledgerLines(local);
+    QSet<QByteArray> known(lines.cbegin(), lines.cend());
+    const QList<QByteArray> added = ledgerLines(incoming);
+    for (const QByteArray &line : added) {
+        if (!known.contains(line)) {
+            known.insert(line);
+            lines.append(line);
+        }
+    }
+    QByteArray merged;
+    for (const QByteArray &line : std::as_const(lines))
+        merged += line + '\n';
+    // Text mode: the line ends of the platform, as the certificate storage appends them.
+    return saveFile(path, merged, QIODevice::Text);
+}
+
+// Removes the import's temporary folder on every way out.
+struct TemporaryFolder
+{
+    QString path;
+    ~TemporaryFolder() { QDir(path).removeRecursively(); }
+};
+
+} // namespace
+
+QStringList SynchronizationManager::databaseNames()
+{
+    using storage::DatabaseCatalog;
+    using storage::KnownDatabase;
+    QStringList names;
+    for (int database = int(KnownDatabase::Settings); database <= int(KnownDatabase::DriverCards); ++database)
+        names.append(DatabaseCatalog::fileName(KnownDatabase(database)));
+    names.append(storage::VehicleConfigurationRepository::fileName);
+    return names;
+}
+
+QString SynchronizationManager::databasePath(const QString &fileName)
+{
+    using storage::DatabaseCatalog;
+    using storage::KnownDatabase;
+    for (int database = int(KnownDatabase::Settings); database <= int(KnownDatabase::DriverCards); ++database) {
+        if (DatabaseCatalog::fileName(KnownDatabase(database)) == fileName)
+            return DatabaseCatalog::path(KnownDatabase(database));
+    }
+    if (fileName == storage::VehicleConfigurationRepository::fileName)
+        return AppPaths::database(fileName);
+    return {};
+}
+
+QString SynchronizationManager::syncDirectory()
+{
+    return AppPaths::data() + u"/Sync"_s;
+}
+
+QStringList SynchronizationManager::packageFiles()
+{
+    const QFileInfoList files = QDir(syncDirectory())
+                                    .entryInfoList({u"*.tspak"_s}, QDir::Files | QDir::Readable, QDir::Time);
+    QStringList paths;
+    for (const QFileInfo &info : files)
+        paths.append(info.absoluteFilePath());
+    return paths;
+}
+
+SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
+{
+    AppPaths::ensureDirectories();
+    QString target = targetPath;
+    if (target.isEmpty()) {
+        const QString base = syncDirectory() + u"/TessaronSync_"_s
+            + QDateTime::currentDateTime().toString(u"yyyy-MM-dd_HH-mm-ss"_s);
+        for (int attempt = 1; attempt <= maximumNameAttempts; ++attempt) {
+            target = numberedName(base, attempt, u".tspak"_s);
+            if (!QFileInfo::exists(target))
+                break;
+        }
+    }
+    target = QFileInfo(target).absoluteFilePath();
+
+    Collection collection;
+    const QStringList names = databaseNames();
+    for (const QString &name : names) {
+        const QString local = databasePath(name);
+        if (!QFileInfo::exists(local))
+            continue;
+        QFile file(local);
+        QByteArray content;
+        if (file.open(QIODevice::ReadOnly))
+            content = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return failure(u"Не удалось прочитать базу %1: %2"_s.arg(name, file.errorString()));
+        collection.entries.append({databasePrefix + name, content});
+        collection.excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
+    }
+    const QList<DataArea> areas = dataAreas();
+    for (const DataArea &area : areas)
+        collectFiles(area.folder, filesPrefix + area.prefix, &collection);
+
+    QString error;
+    if (!ensureParent(target, &error))
+        return failure(error);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(u"Не удалось создать пакет: %1"_s.arg(file.errorString()));
+    if (!writePackage(&file, collection.entries) || !file.commit())
+        return failure(u"Не удалось записать пакет синхронизации."_s);
+
+    SyncResult result;
+    result.success = true;
+    result.packagePath = target;
+    result.fileCount = int(collection.entries.size());
+    result.message = u"Пакет создан: %1"_s.arg(target);
+    return result;
+}
+
+SyncResult SynchronizationManager::importPackage(const QString &packagePath)
+{
+    using Kind = Placement::Kind;
+    const QString stagingFolder
+        = syncDirectory() + u"/incoming_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    ReadPackage package;
+    QString error;
+    if (!readPackage(packagePath, stagingFolder, &package, &error))
+        return failure(error);
+    if (!backUpDatabases(&error))
+        return failure(error);
+    if (!QDir().mkpath(stagingFolder))
+        return failure(u"Не удалось подготовить импорт."_s);
+    const TemporaryFolder staging {stagingFolder};
+
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const Placement &placement = package.placements.at(i);
+        if (placement.kind != Kind::Database)
+            continue;
+        if (!ensureParent(placement.target, &error))
+            return failure(error);
+        if (!writeStagingFile(placement.target, package.entries.at(i).content)) {
+            return failure(
+                u"Не удалось подготовить базу %1."_s.arg(package.entries.at(i).path.mid(databasePrefix.size())));
+        }
+    }
+
+    SyncResult result;
+    const QStringList names = databaseNames();
+    for (const QString &name : names) {
+        const QString incoming = stagingFolder + u'/' + name;
+        if (!QFileInfo::exists(incoming))
+            continue;
+        error.clear();
+        if (!mergeDatabase(incoming, databasePath(name), &result.recordsAdded, &error))
+            return failure(u"Ошибка объединения %1: %2"_s.arg(name, error));
+    }
+
+    const QSet<QString> databasePlaces = databasePlaceKeys();
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const Placement &placement = package.placements.at(i);
+        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
+            continue;
+        if (databasePlaces.contains(placeKey(placement.target)))
+            continue;
+        if (!ensureParent(placement.target, &error))
+            return failure(error);
+        const QByteArray &content = package.entries.at(i).content;
+        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content)
+                                                            : saveFile(placement.target, content);
+        if (!written)
+            return failure(u"Не удалось записать файл: %1"_s.arg(placement.target));
+        ++result.fileCount;
+    }
+
+    result.success = true;
+    result.message
+        = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded).arg(result.fileCount);
+    return result;
+}
+
+} // namespace tessaron::sync

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tessaron::sync {
+
+// One file inside a synchronisation package.
+struct PackageEntry
+{
+    // Relative entry path with "/" separators: "db/<database file name>", or "files/DATA/", "files/XML/" or
+    // "files/Documents/" followed by the file's path inside that data folder.
+    QString path;
+    // The file's bytes, whole.
+    QByteArray content;
+};
+
+// The outcome of an export or an import.
+struct SyncResult
+{
+    // True only when the whole operation finished.
+    bool success = false;
+    // The Russian report on success, the Russian reason on failure.
+    QString message;
+    // Export: the absolute path of the written package. Import: empty.
+    QString packagePath;
+    // Import: rows added (or, for settings, updated) by every database merge together. Export: 0.
+    int recordsAdded = 0;
+    // Export: the entries written (databases and files). Import: the data files written.
+    int fileCount = 0;
+};
+
+// Synchronisation packages (".tspak"): one file carrying the workshop's databases and data folders from one
+// installation to another (PC and phone, or two PCs). The format is the contract with the phone app: a
+// QDataStream of version 19 (Qt 5.13-5.15), big-endian, holding the magic "TESSARON_SYNC_PACKAGE_V1" (QString),
+// the format version "1" (QString), the creation time (QString, UTC, ISO 8601 with milliseconds, "...Z"), the
+// entry count (qint32), then each entry's path (QString) and content (QByteArray). Readers check only magic and
+// version and ignore what follows the last entry.
+//
+// Travels: the settings, masters, customers, vehicle, calibration and certificate databases, the legacy
+// "driver_cards.db" and "VehicleConfigurations.db" (the package databases, in that order); the download folder
+// (files/DATA/), data/XML (files/XML/) and data/Documents (files/Documents/). The report database
+// "ReportsDB.db" never travels.
+//
+// No state, no instances, no locks: every function may run on any thread, but never two at once on the same
+// data folders. Failures come back in SyncResult::message; nothing is thrown or logged.
+class SynchronizationManager
+{
+public:
+    SynchronizationManager() = delete;
+
+    // The package databases' file names, in the order they are exported, backed up and merged.
+    static QStringList databaseNames();
+    // The local path of a package database; empty for any other name.
+    static QString databasePath(const QString &fileName);
+
+    // The synchronisation folder, data()/Sync: default place of exported packages and parent of the import's
+    // temporary folders. Not created here.
+    static QString syncDirectory();
+
+    // Absolute paths of the readable, not hidden "*.tspak" files of the synchronisation folder, newest
+    // modification first; empty when the folder is missing.
+    static QStringList packageFiles();
+
+    // Writes a package of the local data to targetPath, or, when it is empty, to
+    // "TessaronSync_<yyyy-MM-dd_HH-mm-ss>.tspak" in the synchronisation folder ("_2", "_3", ... appended to the
+    // name while it is taken, so an existing package is never replaced). The package is written through a save
+    // file: a failure leaves nothing at the target (and an existing file there as it was). Local databases are
+    // read as they lie on disk; a file that cannot be opened is left out silently, a database that cannot be
+    // read fails the export. Symbolic links are followed, but no folder is entered twice. Files that are the
+    // local path of a package database are never taken as data files.
+    static SyncResult exportPackage(const QString &targetPath = {});
+
+    // Brings the package at packagePath into the local data. The whole package is read and checked first: a
+    // missing or unreadable file, a file that is no package, more than 100000 entries, a truncated entry or an
+    // entry path that could leave its folder ("Пакет содержит повреждённый путь.") is refused with nothing
+    // changed on disk. Then every existing local package database is copied into a new backup folder
+    // backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when taken), the package's databases are staged in a
+    // temporary folder of the synchronisation folder and merged into the local ones in the list's order (rows
+    // are only added; settings take the newer value), and the data files are written through save files over
+    // the local files of the same relative path. Entries outside the three data folders and entries that would
+    // land on a package database are ignored; the certificate ledger XML/checksums.txt is merged line by line
+    // (local lines first, then the incoming lines it lacks). A failure after the backup keeps the merges and
+    // files completed before it, and the backup; the temporary folder is removed on every path.
+    static SyncResult importPackage(const QString &packagePath);
+};
+
+} // namespace tessaron::sync

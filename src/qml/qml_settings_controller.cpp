@@ -6,15 +6,19 @@
 #include "storage/master_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "sync/synchronization_manager.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QPrinterInfo>
 #include <QUrl>
 
 namespace tessaron::qml {
 
 namespace keys = storage::settings;
+using sync::SynchronizationManager;
 
 QStringList QmlSettingsController::systemPrinterNames()
 {
@@ -291,6 +295,81 @@ bool QmlSettingsController::openLogFolder()
     if (!QDir().mkpath(folder) || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         return fail(QStringLiteral("Не удалось открыть папку журнала: %1").arg(QDir::toNativeSeparators(folder)));
     return true;
+}
+
+QString QmlSettingsController::choosePackageFile()
+{
+    return QFileDialog::getOpenFileName(nullptr, QStringLiteral("Выбрать пакет синхронизации"),
+        SynchronizationManager::syncDirectory(), QStringLiteral("Пакет Tessaron (*.tspak)"));
+}
+
+QString QmlSettingsController::syncDirectory() const
+{
+    return SynchronizationManager::syncDirectory();
+}
+
+void QmlSettingsController::refreshSyncPackages()
+{
+    const QStringList packages = SynchronizationManager::packageFiles();
+    if (packages == m_syncPackages)
+        return;
+    m_syncPackages = packages;
+    Q_EMIT syncChanged();
+}
+
+bool QmlSettingsController::succeedSync(const QString &package, const QString &message)
+{
+    m_lastSyncPackage = package;
+    m_syncStatus = message;
+    m_lastError.clear();
+    Q_EMIT changed();
+    return true;
+}
+
+bool QmlSettingsController::createSyncPackage()
+{
+    const sync::SyncResult result = SynchronizationManager::exportPackage();
+    if (!result.success)
+        return fail(result.message);
+    succeedSync(result.packagePath, result.message);
+    refreshSyncPackages();
+    Q_EMIT syncChanged();
+    return true;
+}
+
+bool QmlSettingsController::importSyncPackage(const QString &path)
+{
+    const sync::SyncResult result = SynchronizationManager::importPackage(path);
+    if (!result.success)
+        return fail(result.message);
+    succeedSync(path, result.message);
+    loadSettings(true);
+    refreshSyncPackages();
+    Q_EMIT syncChanged();
+    return true;
+}
+
+bool QmlSettingsController::selectAndImportSyncPackage()
+{
+    const QString chosen = m_packageChooser ? m_packageChooser() : QString();
+    return !chosen.isEmpty() && importSyncPackage(chosen);
+}
+
+bool QmlSettingsController::shareSyncPackage(const QString &path)
+{
+    const QString package = path.isEmpty() ? m_lastSyncPackage : path;
+    if (package.isEmpty() || !QFileInfo::exists(package))
+        return fail(QStringLiteral("Сначала создайте пакет синхронизации."));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(package).absolutePath())))
+        return fail(QStringLiteral("Не удалось открыть каталог пакетов синхронизации."));
+    m_lastError.clear();
+    Q_EMIT changed();
+    return true;
+}
+
+bool QmlSettingsController::shareSyncPackage()
+{
+    return shareSyncPackage(QString());
 }
 
 } // namespace tessaron::qml

@@ -19,8 +19,8 @@ class SettingsRepository;
 namespace tessaron::qml {
 
 // The settings as QML sees them (app.settings): the workshop's details, the printers for certificates and
-// stickers, the log switch and the directories of masters and customers. Edits stay in the controller until
-// save() writes them to the settings database.
+// stickers, the log switch, the directories of masters and customers, and the synchronisation packages. Edits
+// stay in the controller until save() writes them to the settings database.
 class QmlSettingsController : public QObject
 {
     Q_OBJECT
@@ -39,11 +39,19 @@ class QmlSettingsController : public QObject
     Q_PROPERTY(QVariantList customers READ customers NOTIFY customersChanged)
     Q_PROPERTY(double uiScale READ uiScale NOTIFY changed)
     Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
+    Q_PROPERTY(QString syncDirectory READ syncDirectory CONSTANT)
+    Q_PROPERTY(QStringList syncPackages READ syncPackages NOTIFY syncChanged)
+    Q_PROPERTY(QString lastSyncPackage READ lastSyncPackage NOTIFY syncChanged)
+    Q_PROPERTY(QString syncStatus READ syncStatus NOTIFY syncChanged)
 
 public:
     // Names of the system's printers, in the system's order.
     using PrinterSource = std::function<QStringList()>;
     static QStringList systemPrinterNames();
+    // Asks the user for a package file to import; an empty text means the question was cancelled.
+    using PackageChooser = std::function<QString()>;
+    // The platform's file-open dialog over the synchronisation folder, for "*.tspak" files.
+    static QString choosePackageFile();
 
     // Opens the settings database for the controller's life and loads everything, the lists included;
     // lastError tells of a store that could not be opened or is read-only.
@@ -69,6 +77,18 @@ public:
     QVariantList customers() const { return m_customers; }
     double uiScale() const { return m_theme.scale; }
     QString lastError() const { return m_lastError; }
+    // The synchronisation folder, where packages are created by default.
+    QString syncDirectory() const;
+    // Absolute paths of the packages in the synchronisation folder, newest first, as of the last refresh.
+    QStringList syncPackages() const { return m_syncPackages; }
+    // The package last created (absolute) or imported (as it was passed); empty until then, even when
+    // packages lie in the synchronisation folder.
+    QString lastSyncPackage() const { return m_lastSyncPackage; }
+    // The success message of the last package creation or import.
+    QString syncStatus() const { return m_syncStatus; }
+
+    // Replaces the file dialog of selectAndImportSyncPackage (tests answer without a dialog).
+    void setPackageChooser(PackageChooser chooser) { m_packageChooser = std::move(chooser); }
 
     void setWorkshopMark(const QString &value);
     void setWorkshopName(const QString &value);
@@ -94,6 +114,27 @@ public:
     // Creates the log folder when it is missing and opens it in the system's file browser.
     Q_INVOKABLE bool openLogFolder();
 
+    // Synchronisation packages. Each returns true on success, with the package's message in syncStatus,
+    // lastError cleared and changed() then syncChanged() emitted; on failure false, with the reason in
+    // lastError and changed() emitted. They run on the caller's thread and must not overlap a synchronisation
+    // running elsewhere on the same data.
+    //
+    // Writes a package of the local data under the default name in the synchronisation folder; it becomes
+    // lastSyncPackage and the list is refreshed.
+    Q_INVOKABLE bool createSyncPackage();
+    // Imports the package at path; on success reloads every setting and list (the imported data shows at once),
+    // refreshes the package list and remembers path as lastSyncPackage.
+    Q_INVOKABLE bool importSyncPackage(const QString &path);
+    // Asks for a package file and imports it. A cancelled question returns false and changes nothing.
+    Q_INVOKABLE bool selectAndImportSyncPackage();
+    // Opens the folder holding the package at path (lastSyncPackage when path is empty) in the system's file
+    // manager, so the file can be passed on. Fails with "Сначала создайте пакет синхронизации." when there is
+    // no such file.
+    Q_INVOKABLE bool shareSyncPackage(const QString &path);
+    Q_INVOKABLE bool shareSyncPackage();
+    // Re-reads the synchronisation folder; emits syncChanged() only when the list differs.
+    Q_INVOKABLE void refreshSyncPackages();
+
 Q_SIGNALS:
     void changed();
     void mastersChanged();
@@ -109,11 +150,13 @@ private:
     storage::MasterRepository *masterRepository();
     storage::CustomerRepository *customerRepository();
     bool fail(const QString &text);
+    bool succeedSync(const QString &package, const QString &message);
     // What the technician must be told about the stores: the first one that could not be opened or is
     // read-only, in Russian with the driver's text; empty when all can be written.
     QString storeProblem();
 
     PrinterSource m_printerSource;
+    PackageChooser m_packageChooser = &QmlSettingsController::choosePackageFile;
     std::unique_ptr<storage::SettingsRepository> m_settings;
     std::unique_ptr<storage::MasterRepository> m_masterRepository;
     std::unique_ptr<storage::CustomerRepository> m_customerRepository;
@@ -132,6 +175,9 @@ private:
     QVariantList m_masters;
     QVariantList m_customers;
     QString m_lastError;
+    QStringList m_syncPackages;
+    QString m_lastSyncPackage;
+    QString m_syncStatus;
 };
 
 } // namespace tessaron::qml

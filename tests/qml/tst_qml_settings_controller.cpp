@@ -1,6 +1,7 @@
 #include "logging/application_logger.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/master_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
@@ -8,6 +9,7 @@
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/url_catcher.h"
+#include "sync/synchronization_manager.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -17,6 +19,7 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using tessaron::qml::QmlSettingsController;
 namespace keys = tessaron::storage::settings;
 
@@ -324,6 +327,83 @@ private Q_SLOTS:
         const QString folder = QDir(m_paths->programDirectory()).filePath(QStringLiteral("Logs"));
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(catcher.urls, QList<QUrl> {QUrl::fromLocalFile(folder)});
+    }
+
+    // Create, then import a package made elsewhere: its workshop data shows at once; signals in the Part's order.
+    void syncPackagesAreCreatedAndImported()
+    {
+        QmlSettingsController controller(noPrinters);
+        QStringList emitted;
+        connect(&controller, &QmlSettingsController::changed, this, [&] { emitted.append(u"changed"_s); });
+        connect(&controller, &QmlSettingsController::syncChanged, this, [&] { emitted.append(u"sync"_s); });
+        controller.refreshSyncPackages();
+        QVERIFY(emitted.isEmpty());
+
+        QVERIFY(controller.createSyncPackage());
+        const QString created = controller.lastSyncPackage();
+        QCOMPARE(QFileInfo(created).absolutePath(), controller.syncDirectory());
+        QCOMPARE(controller.syncStatus(), u"Пакет создан: "_s + created);
+        QCOMPARE(controller.syncPackages(), QStringList {created});
+        QCOMPARE(emitted, QStringList({u"changed"_s, u"sync"_s, u"sync"_s}));
+        emitted.clear();
+        controller.refreshSyncPackages();
+        QVERIFY(emitted.isEmpty());
+
+        m_paths->useInstallation(u"phone"_s);
+        tessaron::storage::AppPaths::ensureDirectories();
+        QVERIFY(tessaron::storage::SettingsRepository().setString(keys::sectionWorkshop, keys::workshopName, u"С телефона"_s));
+        QVERIFY(tessaron::storage::MasterRepository().addMaster(u"Сидоров С. С."_s) > 0);
+        const QString package = m_paths->filePath(u"phone.tspak"_s);
+        QVERIFY(tessaron::sync::SynchronizationManager::exportPackage(package).success);
+        m_paths->useInstallation({});
+
+        controller.setPackageChooser([&] { return package; });
+        QVERIFY(controller.selectAndImportSyncPackage());
+        QCOMPARE(controller.workshopName(), u"С телефона"_s);
+        QCOMPARE(controller.masters().size(), 1);
+        QCOMPARE(controller.lastSyncPackage(), package);
+        QVERIFY(controller.syncStatus().startsWith(u"Синхронизация завершена. Добавлено записей: "_s));
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(emitted.constLast(), u"sync"_s);
+
+        // Failures keep the last success and emit only changed().
+        QVERIFY(QFile::remove(created));
+        emitted.clear();
+        QVERIFY(!controller.importSyncPackage(created));
+        QCOMPARE(controller.lastError(), u"Пакет синхронизации не найден."_s);
+        QCOMPARE(emitted, QStringList {u"changed"_s});
+        QVERIFY(QDir(controller.syncDirectory()).removeRecursively() && tessaron::test::writeFile(controller.syncDirectory()));
+        QVERIFY(!controller.createSyncPackage());
+        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + controller.syncDirectory());
+        QCOMPARE(controller.lastSyncPackage(), package);
+
+        // A cancelled question changes nothing, the earlier failure included.
+        controller.setPackageChooser([] { return QString(); });
+        emitted.clear();
+        QVERIFY(!controller.selectAndImportSyncPackage());
+        QVERIFY(emitted.isEmpty());
+        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + controller.syncDirectory());
+    }
+
+    // Nothing to share, a package named, and the last package (an imported one as it was passed).
+    void shareSyncPackageOpensTheFolderOfThePackage()
+    {
+        QmlSettingsController controller(noPrinters);
+        tessaron::test::UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        const bool nothing = controller.shareSyncPackage();
+        const QString elsewhere = m_paths->filePath(u"elsewhere/p.tspak"_s);
+        QVERIFY(tessaron::sync::SynchronizationManager::exportPackage(elsewhere).success);
+        const bool namedExisting = controller.shareSyncPackage(elsewhere);
+        QVERIFY(controller.importSyncPackage(elsewhere));
+        const bool last = controller.shareSyncPackage();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+        QVERIFY(!nothing);
+        QVERIFY(namedExisting && last);
+        const QUrl folder = QUrl::fromLocalFile(QFileInfo(elsewhere).absolutePath());
+        QCOMPARE(catcher.urls, QList<QUrl>({folder, folder}));
+        QCOMPARE(controller.lastError(), QString());
     }
 
 private:

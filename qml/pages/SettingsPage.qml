@@ -3,13 +3,18 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // The settings: the workshop's details printed on certificates and stickers, the printers for both, and the
-// program's own switches. Edits are kept by app.settings until "Сохранить".
+// program's own switches with the synchronisation packages. Edits are kept by app.settings until "Сохранить".
 PageFrame {
     id: page
 
     property QtObject settings: app ? app.settings : null
     // The page's own message; the controller's lastError takes its place in the foot line while it is set.
     property string localMessage: ""
+    // The phone form: imports are chosen from the package list, and the last package is passed on instead of
+    // its folder being opened.
+    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
+    readonly property bool narrow: width < Math.round(560 * uiScale)
+    readonly property int captionFontSize: Math.max(11, uiFontSize - 1)
 
     readonly property var workshopFields: [
         { key: "workshopMark", label: "Клеймо мастерской" },
@@ -19,6 +24,13 @@ PageFrame {
         { key: "workshopStreet", label: "Улица и дом" },
         { key: "workshopPhone", label: "Телефон" }
     ]
+
+    // Shows the package operation's success message in the foot line; a failure shows there through lastError.
+    function syncDone(succeeded) {
+        if (succeeded)
+            localMessage = settings.syncStatus;
+        return succeeded;
+    }
 
     function saveSettings() {
         localMessage = "";
@@ -30,8 +42,10 @@ PageFrame {
     pageTitle: "Настройки"
     onBackRequested: popPage()
     Component.onCompleted: {
-        if (settings)
+        if (settings) {
             settings.loadSettings(true);
+            settings.refreshSyncPackages();
+        }
     }
 
     headerTrailingComponent: Component {
@@ -198,6 +212,163 @@ PageFrame {
                 text: "Переключатель журнала вступает в силу после нажатия «Сохранить»."
                 wrapMode: Text.Wrap
                 color: "#606060"
+            }
+
+            Label {
+                objectName: "syncTitle"
+                Layout.topMargin: page.contentSpacing
+                text: "Синхронизация данных"
+                font.bold: true
+            }
+
+            Label {
+                objectName: "syncCaption"
+                Layout.fillWidth: true
+                text: "Настройки, справочники, история калибровок, сертификаты, DDD и загруженные файлы"
+                wrapMode: Text.Wrap
+                color: "#606060"
+                font.pixelSize: page.captionFontSize
+            }
+
+            GridLayout {
+                columns: page.narrow ? 1 : 2
+                columnSpacing: page.contentSpacing
+                rowSpacing: page.contentSpacing
+
+                Button {
+                    objectName: "createSyncPackageButton"
+                    text: "Создать пакет синхронизации"
+                    enabled: page.settings !== null
+                    onClicked: {
+                        page.localMessage = "";
+                        page.syncDone(page.settings.createSyncPackage());
+                    }
+                }
+
+                Button {
+                    objectName: "importSyncPackageButton"
+                    text: "Импортировать пакет"
+                    enabled: page.settings !== null
+                    onClicked: {
+                        page.localMessage = "";
+                        if (page.phoneForm)
+                            packageDialog.open();
+                        else
+                            page.syncDone(page.settings.selectAndImportSyncPackage());
+                    }
+                }
+            }
+
+            Button {
+                objectName: "shareSyncPackageButton"
+                text: page.phoneForm ? "Передать последний пакет" : "Открыть папку пакетов"
+                enabled: page.settings !== null
+                onClicked: {
+                    page.localMessage = "";
+                    page.settings.shareSyncPackage();
+                }
+            }
+
+            // The synchronisation with a phone over MTP takes its place here.
+
+            Label {
+                objectName: "syncStatusLabel"
+                Layout.fillWidth: true
+                visible: text !== ""
+                text: page.settings ? page.settings.syncStatus : ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                color: "#606060"
+                font.pixelSize: Math.max(10, page.uiFontSize - 2)
+            }
+        }
+    }
+
+    Dialog {
+        id: packageDialog
+
+        readonly property real rowHeight: Math.max(48, Math.round(52 * page.uiScale))
+
+        objectName: "packageDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        title: "Пакеты синхронизации"
+        width: Math.min((parent ? parent.width : 644) - 24, 620)
+        height: Math.min((parent ? parent.height : 560) - 40, 520)
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: page.contentSpacing
+
+            Label {
+                Layout.fillWidth: true
+                text: "Выберите пакет, полученный с компьютера. Новые записи будут добавлены, существующие данные не удаляются."
+                wrapMode: Text.Wrap
+                color: "#606060"
+                font.pixelSize: page.captionFontSize
+            }
+
+            ListView {
+                id: packageList
+
+                objectName: "packageList"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                model: page.settings ? page.settings.syncPackages : []
+
+                delegate: RowLayout {
+                    required property string modelData
+
+                    width: ListView.view.width
+                    height: packageDialog.rowHeight
+                    spacing: page.contentSpacing
+
+                    Label {
+                        objectName: "packageName"
+                        Layout.fillWidth: true
+                        text: modelData.substring(modelData.lastIndexOf("/") + 1)
+                        textFormat: Text.PlainText
+                        elide: Text.ElideMiddle
+                    }
+
+                    Button {
+                        objectName: "importListedPackageButton"
+                        text: "Импорт"
+                        onClicked: {
+                            page.localMessage = "";
+                            if (page.syncDone(page.settings.importSyncPackage(modelData)))
+                                packageDialog.close();
+                        }
+                    }
+                }
+
+                Label {
+                    objectName: "noPackagesLabel"
+                    anchors.centerIn: parent
+                    visible: packageList.count === 0
+                    text: "Пакеты ещё не созданы"
+                    color: "#606060"
+                }
+            }
+        }
+
+        footer: DialogButtonBox {
+            Button {
+                objectName: "choosePackageFileButton"
+                text: "Выбрать файл в памяти устройства"
+                DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
+                onClicked: {
+                    page.localMessage = "";
+                    if (page.syncDone(page.settings.selectAndImportSyncPackage()))
+                        packageDialog.close();
+                }
+            }
+
+            Button {
+                text: "Закрыть"
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
             }
         }
     }

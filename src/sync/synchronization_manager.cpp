@@ -124,8 +124,8 @@ bool writePackage(QIODevice *device, const QList<PackageEntry> &entries)
 {
     QDataStream out(device);
     out.setVersion(packageStreamVersion);
-    out << packageMagic << packageVersion
-        << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) << qint32(entries.size());
+    out << packageMagic << packageVersion << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+        << qint32(entries.size());
     for (const PackageEntry &entry : entries)
         out << entry.path << entry.content;
     return out.status() == QDataStream::Ok;
@@ -238,9 +238,8 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     for (qint32 i = 0; i < count; ++i) {
         PackageEntry entry;
         in >> entry.path >> entry.content;
-        const Placement placement = in.status() == QDataStream::Ok
-            ? placeEntry(entry.path, stagingFolder, areas)
-            : Placement {Placement::Kind::Damaged, {}};
+        const Placement placement = in.status() == QDataStream::Ok ? placeEntry(entry.path, stagingFolder, areas)
+                                                                   : Placement {Placement::Kind::Damaged, {}};
         if (placement.kind == Placement::Kind::Damaged) {
             *error = u"Пакет содержит повреждённый путь."_s;
             return false;
@@ -380,8 +379,8 @@ QString SynchronizationManager::syncDirectory()
 
 QStringList SynchronizationManager::packageFiles()
 {
-    const QFileInfoList files = QDir(syncDirectory())
-                                    .entryInfoList({u"*.tspak"_s}, QDir::Files | QDir::Readable, QDir::Time);
+    const QFileInfoList files
+        = QDir(syncDirectory()).entryInfoList({u"*.tspak"_s}, QDir::Files | QDir::Readable, QDir::Time);
     QStringList paths;
     for (const QFileInfo &info : files)
         paths.append(info.absoluteFilePath());
@@ -393,8 +392,8 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     AppPaths::ensureDirectories();
     QString target = targetPath;
     if (target.isEmpty()) {
-        const QString base = syncDirectory() + u"/TessaronSync_"_s
-            + QDateTime::currentDateTime().toString(u"yyyy-MM-dd_HH-mm-ss"_s);
+        const QString base
+            = syncDirectory() + u"/TessaronSync_"_s + QDateTime::currentDateTime().toString(u"yyyy-MM-dd_HH-mm-ss"_s);
         for (int attempt = 1; attempt <= maximumNameAttempts; ++attempt) {
             target = numberedName(base, attempt, u".tspak"_s);
             if (!QFileInfo::exists(target))
@@ -495,8 +494,8 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     }
 
     result.success = true;
-    result.message
-        = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded).arg(result.fileCount);
+    result.message = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)
+                         .arg(result.fileCount);
     return result;
 }
 

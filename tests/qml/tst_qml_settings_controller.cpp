@@ -351,7 +351,8 @@ private Q_SLOTS:
 
         m_paths->useInstallation(u"phone"_s);
         tessaron::storage::AppPaths::ensureDirectories();
-        QVERIFY(tessaron::storage::SettingsRepository().setString(keys::sectionWorkshop, keys::workshopName, u"С телефона"_s));
+        QVERIFY(tessaron::storage::SettingsRepository().setString(
+            keys::sectionWorkshop, keys::workshopName, u"С телефона"_s));
         QVERIFY(tessaron::storage::MasterRepository().addMaster(u"Сидоров С. С."_s) > 0);
         const QString package = m_paths->filePath(u"phone.tspak"_s);
         QVERIFY(tessaron::sync::SynchronizationManager::exportPackage(package).success);
@@ -372,7 +373,8 @@ private Q_SLOTS:
         QVERIFY(!controller.importSyncPackage(created));
         QCOMPARE(controller.lastError(), u"Пакет синхронизации не найден."_s);
         QCOMPARE(emitted, QStringList {u"changed"_s});
-        QVERIFY(QDir(controller.syncDirectory()).removeRecursively() && tessaron::test::writeFile(controller.syncDirectory()));
+        QVERIFY(QDir(controller.syncDirectory()).removeRecursively()
+            && tessaron::test::writeFile(controller.syncDirectory()));
         QVERIFY(!controller.createSyncPackage());
         QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + controller.syncDirectory());
         QCOMPARE(controller.lastSyncPackage(), package);

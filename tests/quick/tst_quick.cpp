@@ -16,9 +16,10 @@
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 // Gives every suite what the application gives its QML: the application controller as "app", here over
-// folders in a temporary place; a settings controller over the same stores opened read-only as
-// "readOnlySettings"; the folder of the real sample files as "samplesDir"; and the temporary folder behind the
-// application's folders as "testDataDir", for files a suite writes.
+// folders in a temporary place, its file dialog for packages answering a missing file; a settings controller
+// over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
+// "samplesDir"; and the temporary folder behind the application's folders as "testDataDir", for files a suite
+// writes.
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,9 @@ public Q_SLOTS:
             m_paths = std::make_unique<tessaron::test::TempAppPaths>();
             tessaron::storage::AppPaths::ensureDirectories();
             m_app = std::make_unique<tessaron::qml::QmlAppController>();
+            // No file dialog in tests: the desktop import is answered with a package that does not exist.
+            m_app->settingsController()->setPackageChooser(
+                [this] { return m_paths->filePath(QStringLiteral("chosen.tspak")); });
             // The same stores as the application's, opened as on a disk that refuses writes.
             tessaron::storage::SqlConnection::setOpenReadOnly(true);
             m_readOnlySettings = std::make_unique<tessaron::qml::QmlSettingsController>();

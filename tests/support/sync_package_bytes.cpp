@@ -9,7 +9,10 @@ namespace tessaron::test {
 PackageBytes PackageBytes::header(qint32 count, const QString &createdAt)
 {
     PackageBytes package;
-    package.string(QStringLiteral("TESSARON_SYNC_PACKAGE_V1")).string(QStringLiteral("1")).string(createdAt).int32(count);
+    package.string(QStringLiteral("TESSARON_SYNC_PACKAGE_V1"))
+        .string(QStringLiteral("1"))
+        .string(createdAt)
+        .int32(count);
     return package;
 }
 

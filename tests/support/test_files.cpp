@@ -25,8 +25,8 @@ QMap<QString, QByteArray> fileTree(const QString &root)
 {
     QMap<QString, QByteArray> tree;
     const QDir base(root);
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         const QString name = base.relativeFilePath(info.filePath());

@@ -19,8 +19,8 @@
 using namespace Qt::StringLiterals;
 using tessaron::storage::AppPaths;
 using tessaron::storage::MasterRepository;
-using tessaron::sync::SyncResult;
 using tessaron::sync::SynchronizationManager;
+using tessaron::sync::SyncResult;
 using tessaron::test::fileBytes;
 using tessaron::test::fileTree;
 using tessaron::test::PackageBytes;
@@ -107,7 +107,8 @@ private Q_SLOTS:
         QByteArray opening = QByteArray::fromHex("00000030");
         for (const char c : QByteArray("TESSARON_SYNC_PACKAGE_V1"))
             opening.append('\0').append(c);
-        opening += QByteArray::fromHex("000000020031" "00000030");
+        opening += QByteArray::fromHex("000000020031"
+                                       "00000030");
         QVERIFY(bytes.startsWith(opening));
         QString createdAt;
         for (qsizetype i = opening.size(); i + 1 < opening.size() + 48; i += 2)
@@ -123,8 +124,10 @@ private Q_SLOTS:
         const QStringList packages = SynchronizationManager::packageFiles();
         QCOMPARE(packages.size(), 2);
         QVERIFY(packages.contains(first.packagePath) && packages.contains(second.packagePath));
-        QVERIFY(QFileInfo(first.packagePath).fileName().contains(
-            QRegularExpression(u"^TessaronSync_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(_2)?\\.tspak$"_s)));
+        QVERIFY(QFileInfo(first.packagePath)
+                    .fileName()
+                    .contains(QRegularExpression(
+                        u"^TessaronSync_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(_2)?\\.tspak$"_s)));
     }
 
     void exportRefusals_data()
@@ -153,7 +156,8 @@ private Q_SLOTS:
     {
         makeInstallation(u"A"_s, u"Иванов И. И."_s);
         QVERIFY(writeFile(dataFile(u"XML/checksums.txt"_s), "c1|one.xml\r\nc0|zero.xml\r\n"));
-        tessaron::test::SqliteProbe(tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards))
+        tessaron::test::SqliteProbe(
+            tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards))
             .execute(u"CREATE TABLE Legacy(x)"_s);
         QVERIFY(writeFile(AppPaths::database(u"ReportsDB.db"_s), "reports"));
         const SyncResult exported = SynchronizationManager::exportPackage();
@@ -184,7 +188,8 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(downloadFile(u"B.ddd"_s)), "B");
         QCOMPARE(fileBytes(dataFile(u"Documents/A/act.pdf"_s)), "A");
         QCOMPARE(fileBytes(dataFile(u"XML/checksums.txt"_s)), "c0|zero.xml\nc1|one.xml\n");
-        QVERIFY(QFileInfo::exists(tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards)));
+        QVERIFY(
+            QFileInfo::exists(tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards)));
         QVERIFY(!QFileInfo::exists(AppPaths::database(u"ReportsDB.db"_s)));
         QCOMPARE(stagingFolders(), {});
     }
@@ -194,8 +199,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("files");
         QTest::addColumn<QString>("written");
-        QTest::addRow("any creation time") << PackageBytes::header(1, u"вчера"_s).entry(u"files/Documents/a.pdf"_s, "a").data
-                                           << 1 << u"Documents/a.pdf"_s;
+        QTest::addRow("any creation time")
+            << PackageBytes::header(1, u"вчера"_s).entry(u"files/Documents/a.pdf"_s, "a").data << 1
+            << u"Documents/a.pdf"_s;
         QTest::addRow("null content") << PackageBytes::header(1).entry(u"files/XML/a.xml"_s, QByteArray()).data << 1
                                       << u"XML/a.xml"_s;
         QTest::addRow("trailing bytes") << PackageBytes::header(0).data + "rest" << 0 << QString();
@@ -203,13 +209,12 @@ private Q_SLOTS:
         for (int i = 0; i < 100000; ++i)
             many.entry(u"x"_s, {});
         QTest::addRow("100000 entries") << many.data << 0 << QString();
-        QTest::addRow("outside the data areas")
-            << PackageBytes::header(3)
-                   .entry(u"files/DB/SettingsDB.db"_s, "x")
-                   .entry(u"files/Backups/Sync_1/db/MasterDB.db"_s, "x")
-                   .entry(u"other/x"_s, "x")
-                   .data
-            << 0 << QString();
+        QTest::addRow("outside the data areas") << PackageBytes::header(3)
+                                                       .entry(u"files/DB/SettingsDB.db"_s, "x")
+                                                       .entry(u"files/Backups/Sync_1/db/MasterDB.db"_s, "x")
+                                                       .entry(u"other/x"_s, "x")
+                                                       .data
+                                                << 0 << QString();
     }
 
     void acceptedPackages()
@@ -223,7 +228,8 @@ private Q_SLOTS:
         if (!written.isEmpty())
             QVERIFY(QFileInfo::exists(dataFile(written)));
         QVERIFY(!QFileInfo::exists(AppPaths::databaseDirectory()));
-        QCOMPARE(QDir(AppPaths::backupDirectory()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+        QCOMPARE(
+            QDir(AppPaths::backupDirectory()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
     }
 
     void refusalsChangeNothing_data()
@@ -236,15 +242,16 @@ private Q_SLOTS:
         const QString damaged = u"Пакет содержит повреждённый путь."_s;
         QTest::addRow("missing file") << QByteArray() << QString() << u"Пакет синхронизации не найден."_s;
         QTest::addRow("empty file") << QByteArray("") << QString() << notPackage;
-        QTest::addRow("wrong magic") << PackageBytes().string(u"TESSARON_SYNC_PACKAGE_V2"_s).string(u"1"_s).string({}).int32(0).data
-                                     << QString() << notPackage;
+        QTest::addRow("wrong magic")
+            << PackageBytes().string(u"TESSARON_SYNC_PACKAGE_V2"_s).string(u"1"_s).string({}).int32(0).data << QString()
+            << notPackage;
         QTest::addRow("wrong version")
-            << PackageBytes().string(u"TESSARON_SYNC_PACKAGE_V1"_s).string(u"2"_s).string({}).int32(0).data
-            << QString() << notPackage;
+            << PackageBytes().string(u"TESSARON_SYNC_PACKAGE_V1"_s).string(u"2"_s).string({}).int32(0).data << QString()
+            << notPackage;
         QTest::addRow("100001 entries") << PackageBytes::header(100001).data << QString() << tooMany;
         QTest::addRow("negative count") << PackageBytes::header(-1).data << QString() << tooMany;
-        QTest::addRow("truncated entry")
-            << PackageBytes::header(1).string(u"files/DATA/a.ddd"_s).int32(100).data + "abc" << QString() << damaged;
+        QTest::addRow("truncated entry") << PackageBytes::header(1).string(u"files/DATA/a.ddd"_s).int32(100).data
+                + "abc" << QString() << damaged;
         const QStringList badPaths = {u""_s, u"/CANARY"_s, u"files/Documents/a..b.pdf"_s, u"db//CANARY"_s,
             u"files//CANARY"_s, u"files/DATA//CANARY"_s, u"files/DATA/a\\b.ddd"_s, u"db/C:/x.db"_s,
             u"files/XML/./x.xml"_s, u"files/DATA/sub//x.ddd"_s, u"files/Documents/"_s};
@@ -292,7 +299,8 @@ private Q_SLOTS:
         QVERIFY(customers.execute(u"CREATE TRIGGER refuse BEFORE INSERT ON Customers BEGIN "
                                   u"SELECT RAISE(ABORT, 'refused'); END"_s));
         SyncResult result = SynchronizationManager::importPackage(package);
-        QVERIFY2(result.message.startsWith(u"Ошибка объединения CustomersDB.db: "_s) && result.message.contains(u"refused"_s),
+        QVERIFY2(result.message.startsWith(u"Ошибка объединения CustomersDB.db: "_s)
+                && result.message.contains(u"refused"_s),
             qPrintable(result.message));
         QCOMPARE(masterNames(), QStringList({u"Иванов И. И."_s, u"Петров П. П."_s}));
         QCOMPARE(backupFolders().size(), 1);
@@ -312,13 +320,13 @@ private Q_SLOTS:
         QVERIFY(QFile::link(dataFile(u"Documents"_s), dataFile(u"Documents/A/loop"_s)));
         QVERIFY(QDir(AppPaths::runtimeDataDirectory()).removeRecursively());
         QVERIFY(QFile::link(AppPaths::downloadDirectory(), AppPaths::runtimeDataDirectory()));
-        const QString legacy
-            = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards);
+        const QString legacy = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards);
         QVERIFY(tessaron::test::SqliteProbe(legacy).execute(u"CREATE TABLE Legacy(x)"_s));
         const SyncResult exported = SynchronizationManager::exportPackage();
         QVERIFY2(exported.success, qPrintable(exported.message));
         QCOMPARE(packageEntryPaths(exported.packagePath),
-            QStringList({u"db/MasterDB.db"_s, u"db/driver_cards.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
+            QStringList(
+                {u"db/MasterDB.db"_s, u"db/driver_cards.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
 
         const QByteArray own = fileBytes(legacy);
         const SyncResult imported

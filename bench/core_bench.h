@@ -37,5 +37,8 @@ int benchReportDatabase(const QStringList &files, int repeat);
 int benchPdfReport(const QStringList &files, int repeat);
 // Area "merge": a synthetic legacy report file merged into a copy of itself (the files are not read). 0 on success.
 int benchSyncMerge(const QStringList &files, int repeat);
+// Area "sync": export and import of a synchronisation package with a year of downloads cycled from the files
+// given. 0 on success.
+int benchSyncPackage(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

@@ -19,6 +19,7 @@ constexpr Area areas[] = {
     {"database", tessaron::bench::benchReportDatabase},
     {"pdf", tessaron::bench::benchPdfReport},
     {"merge", tessaron::bench::benchSyncMerge},
+    {"sync", tessaron::bench::benchSyncPackage},
 };
 
 int usage()

@@ -317,13 +317,12 @@ void QmlSettingsController::refreshSyncPackages()
     Q_EMIT syncChanged();
 }
 
-bool QmlSettingsController::succeedSync(const QString &package, const QString &message)
+void QmlSettingsController::succeedSync(const QString &package, const QString &message)
 {
     m_lastSyncPackage = package;
     m_syncStatus = message;
     m_lastError.clear();
     Q_EMIT changed();
-    return true;
 }
 
 bool QmlSettingsController::createSyncPackage()

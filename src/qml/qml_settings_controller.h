@@ -150,7 +150,8 @@ private:
     storage::MasterRepository *masterRepository();
     storage::CustomerRepository *customerRepository();
     bool fail(const QString &text);
-    bool succeedSync(const QString &package, const QString &message);
+    // Takes a package operation's success: its package, its message, no error; emits changed().
+    void succeedSync(const QString &package, const QString &message);
     // What the technician must be told about the stores: the first one that could not be opened or is
     // read-only, in Russian with the driver's text; empty when all can be written.
     QString storeProblem();

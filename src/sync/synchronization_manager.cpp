@@ -194,7 +194,7 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
         const QString target = placeInside(area.folder, inner);
         if (target.isEmpty())
             return {Kind::Damaged, {}};
-        const bool isLedger = area.prefix == u"XML/"_s && inner == ledgerFileName;
+        const bool isLedger = area.prefix == u"XML/"_s && fileKey(inner) == fileKey(ledgerFileName);
         return {isLedger ? Kind::Ledger : Kind::File, target};
     }
     return {Kind::Ignored, {}};

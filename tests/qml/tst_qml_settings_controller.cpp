@@ -13,6 +13,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -329,83 +330,58 @@ private Q_SLOTS:
         QCOMPARE(catcher.urls, QList<QUrl> {QUrl::fromLocalFile(folder)});
     }
 
-    // Create, then import a package made elsewhere: its workshop data shows at once; signals in the Part's order.
-    void syncPackagesAreCreatedAndImported()
+    // Create, share and import packages: properties, signals in their order, imported workshop data at once.
+    void syncPackagesAreCreatedSharedAndImported()
     {
         QmlSettingsController controller(noPrinters);
+        tessaron::test::UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(u"file"_s, &catcher, "open");
+        const auto unsetHandler = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"file"_s); });
         QStringList emitted;
         connect(&controller, &QmlSettingsController::changed, this, [&] { emitted.append(u"changed"_s); });
         connect(&controller, &QmlSettingsController::syncChanged, this, [&] { emitted.append(u"sync"_s); });
         controller.refreshSyncPackages();
-        QVERIFY(emitted.isEmpty());
+        QVERIFY(!controller.shareSyncPackage());
+        QCOMPARE(controller.lastError(), u"Сначала создайте пакет синхронизации."_s);
 
         QVERIFY(controller.createSyncPackage());
         const QString created = controller.lastSyncPackage();
-        QCOMPARE(QFileInfo(created).absolutePath(), controller.syncDirectory());
         QCOMPARE(controller.syncStatus(), u"Пакет создан: "_s + created);
         QCOMPARE(controller.syncPackages(), QStringList {created});
-        QCOMPARE(emitted, QStringList({u"changed"_s, u"sync"_s, u"sync"_s}));
-        emitted.clear();
         controller.refreshSyncPackages();
-        QVERIFY(emitted.isEmpty());
+        QCOMPARE(emitted, QStringList({u"changed"_s, u"changed"_s, u"sync"_s, u"sync"_s}));
 
         m_paths->useInstallation(u"phone"_s);
         tessaron::storage::AppPaths::ensureDirectories();
-        QVERIFY(tessaron::storage::SettingsRepository().setString(
-            keys::sectionWorkshop, keys::workshopName, u"С телефона"_s));
-        QVERIFY(tessaron::storage::MasterRepository().addMaster(u"Сидоров С. С."_s) > 0);
+        QVERIFY(tessaron::storage::SettingsRepository().setString(keys::sectionWorkshop, keys::workshopName, u"Т"_s));
+        QVERIFY(tessaron::storage::MasterRepository().addMaster(u"Сидоров"_s) > 0);
         const QString package = m_paths->filePath(u"phone.tspak"_s);
         QVERIFY(tessaron::sync::SynchronizationManager::exportPackage(package).success);
         m_paths->useInstallation({});
-
         controller.setPackageChooser([&] { return package; });
         QVERIFY(controller.selectAndImportSyncPackage());
-        QCOMPARE(controller.workshopName(), u"С телефона"_s);
+        QCOMPARE(controller.workshopName(), u"Т"_s);
         QCOMPARE(controller.masters().size(), 1);
         QCOMPARE(controller.lastSyncPackage(), package);
         QVERIFY(controller.syncStatus().startsWith(u"Синхронизация завершена. Добавлено записей: "_s));
-        QCOMPARE(controller.lastError(), QString());
         QCOMPARE(emitted.constLast(), u"sync"_s);
+        QVERIFY(controller.shareSyncPackage(created) && controller.shareSyncPackage());
+        QCOMPARE(catcher.urls,
+            QList<QUrl>({QUrl::fromLocalFile(controller.syncDirectory()), QUrl::fromLocalFile(m_paths->path())}));
 
-        // Failures keep the last success and emit only changed().
-        QVERIFY(QFile::remove(created));
+        // Failures keep the last success and emit only changed(); a cancelled question changes nothing.
         emitted.clear();
-        QVERIFY(!controller.importSyncPackage(created));
+        QVERIFY(!controller.importSyncPackage(package + u".none"_s));
         QCOMPARE(controller.lastError(), u"Пакет синхронизации не найден."_s);
-        QCOMPARE(emitted, QStringList {u"changed"_s});
-        QVERIFY(QDir(controller.syncDirectory()).removeRecursively()
-            && tessaron::test::writeFile(controller.syncDirectory()));
+        const QString folder = controller.syncDirectory();
+        QVERIFY(QDir(folder).removeRecursively() && tessaron::test::writeFile(folder));
         QVERIFY(!controller.createSyncPackage());
-        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + controller.syncDirectory());
-        QCOMPARE(controller.lastSyncPackage(), package);
-
-        // A cancelled question changes nothing, the earlier failure included.
+        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + folder);
         controller.setPackageChooser([] { return QString(); });
-        emitted.clear();
         QVERIFY(!controller.selectAndImportSyncPackage());
-        QVERIFY(emitted.isEmpty());
-        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + controller.syncDirectory());
-    }
-
-    // Nothing to share, a package named, and the last package (an imported one as it was passed).
-    void shareSyncPackageOpensTheFolderOfThePackage()
-    {
-        QmlSettingsController controller(noPrinters);
-        tessaron::test::UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        const bool nothing = controller.shareSyncPackage();
-        const QString elsewhere = m_paths->filePath(u"elsewhere/p.tspak"_s);
-        QVERIFY(tessaron::sync::SynchronizationManager::exportPackage(elsewhere).success);
-        const bool namedExisting = controller.shareSyncPackage(elsewhere);
-        QVERIFY(controller.importSyncPackage(elsewhere));
-        const bool last = controller.shareSyncPackage();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-
-        QVERIFY(!nothing);
-        QVERIFY(namedExisting && last);
-        const QUrl folder = QUrl::fromLocalFile(QFileInfo(elsewhere).absolutePath());
-        QCOMPARE(catcher.urls, QList<QUrl>({folder, folder}));
-        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + folder);
+        QCOMPARE(emitted, QStringList({u"changed"_s, u"changed"_s}));
+        QCOMPARE(controller.lastSyncPackage(), package);
     }
 
 private:

@@ -139,9 +139,11 @@ private Q_SLOTS:
             QCOMPARE(folders(AppPaths::backupDirectory(), u"Sync_*"_s).size(), run);
         }
         QCOMPARE(masters(), QStringList({u"Иванов"_s, u"Петров"_s}));
-        const QString backup
-            = AppPaths::backupDirectory() + u'/' + folders(AppPaths::backupDirectory(), u"Sync_*"_s)[0];
+        const QStringList backups = folders(AppPaths::backupDirectory(), u"Sync_*"_s);
+        const QString backup = AppPaths::backupDirectory() + u'/' + backups[0];
         QCOMPARE(QDir(backup + u"/db"_s).entryList(QDir::Files), QStringList({u"MasterDB.db"_s}));
+        QCOMPARE(QDir(AppPaths::backupDirectory() + u'/' + backups[1] + u"/db"_s).entryList(QDir::Files, QDir::Name),
+            QStringList({u"MasterDB.db"_s, u"driver_cards.db"_s}));
         QCOMPARE(fileBytes(backup + u"/db/MasterDB.db"_s), own);
         QCOMPARE(masters(backup + u"/db/MasterDB.db"_s), QStringList({u"Петров"_s}));
         QCOMPARE(fileBytes(AppPaths::downloadDirectory() + u"/A.ddd"_s) + fileBytes(dataFile(u"Documents/A/act.pdf"_s)),

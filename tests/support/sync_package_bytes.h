@@ -1,28 +1,29 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDataStream>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
 namespace tessaron::test {
 
-// Writes a synchronisation package field by field, as the phone app does, without QDataStream: a string is
-// its UTF-16 byte count (big-endian, 0xFFFFFFFF for a null string) and its big-endian code units, a byte array
-// its byte count and bytes, an integer four big-endian bytes. The fields may be put in any order or left out,
-// so damaged packages are built as easily as sound ones.
-class PackageBytes
+// Package fields as the phone app writes them: stream version 19, big-endian. Sound or damaged packages are
+// put together from these pieces.
+template<typename... Fields> QByteArray packageFields(const Fields &...fields)
 {
-public:
-    // The sound opening: magic, format version "1", the creation time given and the entry count.
-    static PackageBytes header(qint32 count, const QString &createdAt = QStringLiteral("2025-03-01T10:15:00.000Z"));
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_15);
+    (out << ... << fields);
+    return bytes;
+}
 
-    PackageBytes &string(const QString &text);
-    PackageBytes &bytes(const QByteArray &content);
-    PackageBytes &int32(qint32 value);
-    PackageBytes &entry(const QString &path, const QByteArray &content) { return string(path).bytes(content); }
-
-    QByteArray data;
-};
+// The sound opening of a package of count entries: magic, version "1", creation time, count.
+inline QByteArray packageHeader(qint32 count, const QString &createdAt = QStringLiteral("2025-03-01T10:15:00.000Z"))
+{
+    return packageFields(QStringLiteral("TESSARON_SYNC_PACKAGE_V1"), QStringLiteral("1"), createdAt, count);
+}
 
 // The entry paths of a package, in package order; empty when it cannot be read.
 QStringList packageEntryPaths(const QString &packagePath);

@@ -16,8 +16,9 @@ using namespace Qt::StringLiterals;
 using tessaron::storage::AppPaths;
 using tessaron::sync::SyncResult;
 using tessaron::test::fileBytes;
-using tessaron::test::PackageBytes;
 using tessaron::test::packageEntryPaths;
+using tessaron::test::packageFields;
+using tessaron::test::packageHeader;
 using tessaron::test::SqliteProbe;
 using tessaron::test::writeFile;
 using Sync = tessaron::sync::SynchronizationManager;
@@ -158,19 +159,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("files");
-        PackageBytes many = PackageBytes::header(100000);
+        QByteArray many = packageHeader(100000);
         for (int i = 0; i < 100000; ++i)
-            many.entry(u"x"_s, {});
+            many += packageFields(u"x"_s, QByteArray(""));
         QTest::addRow("any creation time")
-            << PackageBytes::header(1, u"вчера"_s).entry(u"files/XML/a"_s, "a").data << 1;
-        QTest::addRow("null content") << PackageBytes::header(1).entry(u"files/XML/a"_s, QByteArray()).data << 1;
-        QTest::addRow("trailing bytes, count 0") << PackageBytes::header(0).data + "rest" << 0;
-        QTest::addRow("100000 entries") << many.data << 0;
-        QTest::addRow("outside the data areas") << PackageBytes::header(3)
-                                                       .entry(u"files/DB/SettingsDB.db"_s, "x")
-                                                       .entry(u"files/Backups/Sync_1/db/MasterDB.db"_s, "x")
-                                                       .entry(u"other/x"_s, "x")
-                                                       .data
+            << packageHeader(1, u"вчера"_s) + packageFields(u"files/XML/a"_s, QByteArray("a")) << 1;
+        QTest::addRow("null content") << packageHeader(1) + packageFields(u"files/XML/a"_s, QByteArray()) << 1;
+        QTest::addRow("trailing bytes, count 0") << packageHeader(0) + "rest" << 0;
+        QTest::addRow("100000 entries") << many << 0;
+        QTest::addRow("outside the data areas") << packageHeader(3)
+                + packageFields(u"files/DB/SettingsDB.db"_s, QByteArray("x"), u"files/Backups/Sync_1/db/MasterDB.db"_s,
+                    QByteArray("x"), u"other/x"_s, QByteArray("x"))
                                                 << 0;
     }
 
@@ -194,15 +193,15 @@ private Q_SLOTS:
         const QString tooMany = u"Пакет содержит слишком много файлов."_s;
         const QString damaged = u"Пакет содержит повреждённый путь."_s;
         const auto opening = [](const QString &magic, const QString &version) {
-            return PackageBytes().string(magic).string(version).string(u"t"_s).int32(0).data;
+            return packageFields(magic, version, u"t"_s, qint32(0));
         };
         QTest::addRow("missing file") << QByteArray() << QString() << u"Пакет синхронизации не найден."_s;
         QTest::addRow("empty file") << QByteArray("") << QString() << notPackage;
         QTest::addRow("wrong magic") << opening(u"TESSARON_SYNC_PACKAGE_V2"_s, u"1"_s) << QString() << notPackage;
         QTest::addRow("wrong version") << opening(u"TESSARON_SYNC_PACKAGE_V1"_s, u"2"_s) << QString() << notPackage;
-        QTest::addRow("100001 entries") << PackageBytes::header(100001).data << QString() << tooMany;
-        QTest::addRow("negative count") << PackageBytes::header(-1).data << QString() << tooMany;
-        QTest::addRow("truncated entry") << PackageBytes::header(1).string(u"files/DATA/a"_s).int32(9).data + "abc"
+        QTest::addRow("100001 entries") << packageHeader(100001) << QString() << tooMany;
+        QTest::addRow("negative count") << packageHeader(-1) << QString() << tooMany;
+        QTest::addRow("truncated entry") << packageHeader(1) + packageFields(u"files/DATA/a"_s, qint32(9)) + "abc"
                                          << QString() << damaged;
         for (const QString &path : {u""_s, u"/CANARY"_s, u"files/Documents/a..b.pdf"_s, u"db//CANARY"_s,
                  u"files//CANARY"_s, u"files/DATA//CANARY"_s, u"files/DATA/a\\b.ddd"_s, u"db/C:/x.db"_s,
@@ -221,10 +220,9 @@ private Q_SLOTS:
         const QString canary = m_paths->filePath(u"canary"_s);
         QVERIFY(writeFile(canary, "canary"));
         if (!path.isNull()) {
-            bytes = PackageBytes::header(2)
-                        .entry(u"files/DATA/ok.ddd"_s, "ok")
-                        .entry(path.replace(u"CANARY"_s, canary.mid(1)), "evil")
-                        .data;
+            bytes = packageHeader(2)
+                + packageFields(u"files/DATA/ok.ddd"_s, QByteArray("ok"), path.replace(u"CANARY"_s, canary.mid(1)),
+                    QByteArray("evil"));
         }
         const auto before = tessaron::test::fileTree(m_paths->path());
         const SyncResult result = importBytes(bytes);
@@ -275,7 +273,7 @@ private Q_SLOTS:
 
         const QByteArray own = fileBytes(legacyDatabase());
         const SyncResult imported
-            = importBytes(PackageBytes::header(1).entry(u"files/DATA/driver_cards.db"_s, "evil").data);
+            = importBytes(packageHeader(1) + packageFields(u"files/DATA/driver_cards.db"_s, QByteArray("evil")));
         QCOMPARE(imported.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s);
         QCOMPARE(fileBytes(legacyDatabase()), own);
     }

@@ -114,22 +114,23 @@ public:
     // Creates the log folder when it is missing and opens it in the system's file browser.
     Q_INVOKABLE bool openLogFolder();
 
-    // Synchronisation packages. Each returns true on success, with the package's message in syncStatus,
-    // lastError cleared and changed() then syncChanged() emitted; on failure false, with the reason in
-    // lastError and changed() emitted. They run on the caller's thread and must not overlap a synchronisation
+    // Synchronisation packages. Each fails with false, the reason in lastError and changed() emitted (a
+    // cancelled file question excepted). They run on the caller's thread and must not overlap a synchronisation
     // running elsewhere on the same data.
     //
-    // Writes a package of the local data under the default name in the synchronisation folder; it becomes
-    // lastSyncPackage and the list is refreshed.
+    // Writes a package of the local data under the default name in the synchronisation folder. On success the
+    // package becomes lastSyncPackage, its message syncStatus, lastError is cleared, changed() is emitted, the
+    // list refreshed and syncChanged() emitted last.
     Q_INVOKABLE bool createSyncPackage();
-    // Imports the package at path; on success reloads every setting and list (the imported data shows at once),
-    // refreshes the package list and remembers path as lastSyncPackage.
+    // Imports the package at path. On success path (as passed) becomes lastSyncPackage, the message syncStatus,
+    // lastError is cleared and changed() emitted; then every setting and list is reloaded (the imported data
+    // shows at once), the package list refreshed and syncChanged() emitted last.
     Q_INVOKABLE bool importSyncPackage(const QString &path);
     // Asks for a package file and imports it. A cancelled question returns false and changes nothing.
     Q_INVOKABLE bool selectAndImportSyncPackage();
     // Opens the folder holding the package at path (lastSyncPackage when path is empty) in the system's file
-    // manager, so the file can be passed on. Fails with "Сначала создайте пакет синхронизации." when there is
-    // no such file.
+    // manager, so the file can be passed on; lastError is cleared and changed() emitted. Fails with "Сначала
+    // создайте пакет синхронизации." when there is no such file.
     Q_INVOKABLE bool shareSyncPackage(const QString &path);
     Q_INVOKABLE bool shareSyncPackage();
     // Re-reads the synchronisation folder; emits syncChanged() only when the list differs.

@@ -133,7 +133,7 @@ private Q_SLOTS:
                 {u"serial"_s, u"12345"_s}, {u"nextCalibration"_s, shown}, {u"vehicle"_s, u"А123ВС77"_s}}));
     }
 
-    void selectTakesTheDirectoryCustomer_data()
+    void selectEditAndRemove_data()
     {
         QTest::addColumn<QString>("directoryName");
         QTest::addColumn<QVariant>("address");
@@ -141,7 +141,7 @@ private Q_SLOTS:
         QTest::addRow("other letter case is another customer") << u"иванов"_s << QVariant();
     }
 
-    void selectTakesTheDirectoryCustomer()
+    void selectEditAndRemove()
     {
         QFETCH(QString, directoryName);
         QFETCH(QVariant, address);
@@ -160,22 +160,14 @@ private Q_SLOTS:
         QCOMPARE(selected.size(), 2);
         QCOMPARE(controller.selected().value(u"Note"_s), u"Примечание"_s);
 
-        controller.select(id + 100);
-        QVERIFY(!controller.hasSelection());
-        QCOMPARE(controller.statusText(), u"Запись не найдена"_s);
-    }
-
-    void removeSelected()
-    {
-        const int id = insertRecord();
-        QmlDocumentsController controller;
-        QVERIFY(!controller.removeSelected());
-        QCOMPARE(controller.statusText(), u"Не удалось удалить запись"_s);
-
-        controller.select(id);
         QVERIFY(controller.removeSelected());
         QCOMPARE(controller.statusText(), u"Запись удалена"_s);
         QVERIFY(!controller.hasSelection() && controller.records().isEmpty() && storedRecord(id).isEmpty());
+        QVERIFY(!controller.removeSelected());
+        QCOMPARE(controller.statusText(), u"Не удалось удалить запись"_s);
+        controller.select(id);
+        QVERIFY(!controller.hasSelection());
+        QCOMPARE(controller.statusText(), u"Запись не найдена"_s);
     }
 
     void openDataFolderCreatesItWithoutADesktopProgram()
@@ -267,59 +259,43 @@ private Q_SLOTS:
         QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Иванов"_s);
     }
 
-    void writeBackKeepsAStoredNumber_data()
+    // The typed customer and order number go back to the calibration record (a number that is no whole number
+    // keeps the stored one); a certificate not issued changes nothing.
+    void issuingWritesBack_data()
     {
+        QTest::addColumn<QString>("inTheWay");
+        QTest::addColumn<bool>("selectFirst");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("deletedMeanwhile");
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QString>("error");
-        const QString notWritten = u"Клиент и номер заказа не записаны в запись калибровки"_s;
-        QTest::addRow("whole number") << u" 42 "_s << false << QVariant(42) << QString();
-        QTest::addRow("letters keep the stored number") << u"А-17"_s << false << QVariant(17) << QString();
-        QTest::addRow("empty keeps the stored number") << QString() << false << QVariant(17) << QString();
-        QTest::addRow("record deleted meanwhile") << u"42"_s << true << QVariant() << notWritten;
-    }
-
-    void writeBackKeepsAStoredNumber()
-    {
-        QFETCH(QString, typed);
-        QFETCH(bool, deletedMeanwhile);
-        QFETCH(QVariant, stored);
-        QFETCH(QString, error);
-        const int id = insertRecord();
-        QmlDocumentsController controller;
-        controller.select(id);
-        controller.updateSelectedValue(u"OrderNumber"_s, typed);
-        controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
-        if (deletedMeanwhile)
-            QVERIFY(tessaron::storage::CalibrationRepository().deleteCalibration(id));
-        QVERIFY(controller.createCertificate());
-        QCOMPARE(controller.lastError(), error);
-        QVERIFY(controller.statusText().startsWith(u"Сертификат создан."_s));
-        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), stored);
-        QCOMPARE(certificateValue(u"OrderNumber"_s).toString(), typed);
-        if (!deletedMeanwhile)
-            QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Петров"_s);
-    }
-
-    void issuingFailures_data()
-    {
-        QTest::addColumn<QString>("inTheWay");
-        QTest::addColumn<bool>("selectFirst");
-        QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("status");
-        QTest::addRow("no selection") << QString() << false << u"Сначала выберите запись калибровки"_s
-                                      << u"Документ не создан"_s;
+        const QString issued = u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s;
+        QTest::addRow("whole number") << QString() << true << u" 42 "_s << false << QVariant(42) << QString() << issued;
+        QTest::addRow("letters keep the stored number")
+            << QString() << true << u"А-17"_s << false << QVariant(17) << QString() << issued;
+        QTest::addRow("empty keeps the stored number")
+            << QString() << true << QString() << false << QVariant(17) << QString() << issued;
+        QTest::addRow("record deleted meanwhile")
+            << QString() << true << u"42"_s << true << QVariant()
+            << u"Клиент и номер заказа не записаны в запись калибровки"_s << issued;
+        QTest::addRow("no selection") << QString() << false << u"42"_s << false << QVariant(17)
+                                      << u"Сначала выберите запись калибровки"_s << u"Документ не создан"_s;
         QTest::addRow("data folder cannot be written")
-            << u"Сертификаты"_s << true << u"Не удалось создать PDF: "_s << u"Ошибка формирования документа"_s;
+            << u"Сертификаты"_s << true << u"42"_s << false << QVariant(17) << u"Не удалось создать PDF: "_s
+            << u"Ошибка формирования документа"_s;
         QTest::addRow("database path is a folder")
-            << u"DB/CertificateDB.db/x"_s << true << QString() << u"PDF создан, но запись в БД не сохранена"_s;
+            << u"DB/CertificateDB.db/x"_s << true << u"42"_s << false << QVariant(17) << u"?"_s
+            << u"PDF создан, но запись в БД не сохранена"_s;
     }
 
-    void issuingFailures()
+    void issuingWritesBack()
     {
         QFETCH(QString, inTheWay);
         QFETCH(bool, selectFirst);
+        QFETCH(QString, typed);
+        QFETCH(bool, deletedMeanwhile);
+        QFETCH(QVariant, stored);
         QFETCH(QString, error);
         QFETCH(QString, status);
         if (!inTheWay.isEmpty())
@@ -328,12 +304,24 @@ private Q_SLOTS:
         QmlDocumentsController controller;
         if (selectFirst)
             controller.select(id);
+        controller.updateSelectedValue(u"OrderNumber"_s, typed);
         controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
-        QVERIFY(!controller.createCertificate());
+        if (deletedMeanwhile)
+            QVERIFY(tessaron::storage::CalibrationRepository().deleteCalibration(id));
+        const bool issued = status.startsWith(u"Сертификат создан."_s);
+        QCOMPARE(controller.createCertificate(), issued);
         QCOMPARE(controller.statusText(), status);
-        QVERIFY2(controller.lastError().startsWith(error) && !controller.lastError().isEmpty(),
-            qPrintable(controller.lastError()));
-        QCOMPARE(storedRecord(id).value(u"CustomerName"_s), u"Иванов"_s);
+        // "?": some text of the driver's.
+        if (error == u"?"_s)
+            QVERIFY(!controller.lastError().isEmpty());
+        else
+            QVERIFY2(error.isEmpty() ? controller.lastError().isEmpty() : controller.lastError().startsWith(error),
+                qPrintable(controller.lastError()));
+        QCOMPARE(storedRecord(id).value(u"OrderNumber"_s), stored);
+        if (!deletedMeanwhile)
+            QCOMPARE(storedRecord(id).value(u"CustomerName"_s), issued ? u"Петров"_s : u"Иванов"_s);
+        if (issued)
+            QCOMPARE(certificateValue(u"OrderNumber"_s).toString(), typed);
     }
 
     // Printing renders the kept document again: nothing issued, a dialog the user cancels, the real queue.

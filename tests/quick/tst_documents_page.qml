@@ -69,7 +69,7 @@ TestCase {
         return child("recordList").itemAtIndex(index);
     }
 
-    function test_formTabNeedsASelection() {
+    function test_selectionEnablesFormAndDeleteAsksFirst() {
         var page = openPage({ records: twoRecords });
         compare(fake.calls, ["refresh ()"]);
         verify(!child("formTabButton").enabled && !child("deleteButton").enabled);
@@ -80,6 +80,15 @@ TestCase {
         compare(fake.calls[1], "select 2");
         verify(child("deleteButton").enabled && rowAt(1).isSelected && !rowAt(0).isSelected);
         compare(rowAt(1).color, Qt.color("#cfe3f7"));
+        mouseClick(child("deleteButton"));
+        var confirmation = child("deleteConfirmation");
+        tryVerify(function () { return confirmation.opened; });
+        confirmation.reject();
+        verify(fake.calls.indexOf("removeSelected") < 0, "nothing is deleted before the confirmation");
+        confirmation.open();
+        confirmation.accept();
+        compare(fake.calls[fake.calls.length - 1], "removeSelected");
+
         mouseDoubleClickSequence(rowAt(0));
         compare(page.currentTab, 1);
         mouseClick(child("clearButton"));
@@ -189,19 +198,6 @@ TestCase {
         for (var key in data.expected)
             compare(fake.selected[key], data.expected[key], key);
         message.close();
-    }
-
-    function test_deleteAsksFirst() {
-        openPage({ records: twoRecords });
-        fake.select(2);
-        mouseClick(child("deleteButton"));
-        var confirmation = child("deleteConfirmation");
-        tryVerify(function () { return confirmation.opened; });
-        confirmation.reject();
-        verify(fake.calls.indexOf("removeSelected") < 0, "nothing is deleted before the confirmation");
-        confirmation.open();
-        confirmation.accept();
-        compare(fake.calls[fake.calls.length - 1], "removeSelected");
     }
 
     function test_previewZoom() {

@@ -128,295 +128,6 @@ void failOnThirdWrite(const QString &path, const QString &table)
             u"CREATE TRIGGER FailUpdate BEFORE UPDATE ON %1 "_s.arg(table) + body});
 }
 
-} // namespace
-
-class TestDatabaseMerge : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-
-    void eachRuleMergesWholeOrNothing_data();
-    void eachRuleMergesWholeOrNothing();
-    void settingsTakeTheNewerValue_data();
-    void settingsTakeTheNewerValue();
-    void namesConfigurationsAndModelsMatchAsStored();
-    void genericRuleHandlesEveryTableShape();
-    void reportRowsFollowTheirReports();
-    void storedReportsComeOverWhole();
-    void unsoundFilesAreRefused_data();
-    void unsoundFilesAreRefused();
-    void failedCommitIsReported();
-
-private:
-    QString path(const QString &name) const { return m_directory->filePath(name); }
-
-    std::unique_ptr<QTemporaryDir> m_directory;
-    QStringList m_connections;
-};
-
-void TestDatabaseMerge::init()
-{
-    QTest::failOnWarning(QRegularExpression(u"still in use"_s));
-    m_directory = std::make_unique<QTemporaryDir>();
-    m_connections = QSqlDatabase::connectionNames();
-}
-
-void TestDatabaseMerge::cleanup()
-{
-    QCOMPARE(QSqlDatabase::connectionNames(), m_connections);
-}
-
-void TestDatabaseMerge::eachRuleMergesWholeOrNothing_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QString>("refusingTable");
-    QTest::addColumn<int>("addedToEmpty");
-    QTest::addColumn<int>("addedAgain");
-    const QStringList settings {
-        u"INSERT INTO Settings (Section, Key, Value) VALUES ('S', 'a', 1), ('S', 'b', 2), ('S', 'c', 3)"_s};
-    const QStringList reports {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('1'), ('2'), ('3')"_s,
-        u"INSERT INTO TachographReports (VIN) VALUES ('1'), ('2'), ('3')"_s,
-        u"INSERT INTO Events (ReportId, EventType) VALUES (1, 'e'), (2, 'e'), (3, 'e')"_s,
-        u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 't'), (2, 't'), (3, 't')"_s,
-        u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
-        "(1, 2, 'x', 0, '{}'), (2, 2, 'x', 0, '{}'), (3, 2, 'x', 0, '{}')"_s,
-        u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (1, 1, '{}'), (2, 1, '{}'), (3, 1, '{}')"_s};
-    // Settings rows with equal stamps are rewritten and counted every time (-1: every row of the file).
-    QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << -1 << -1;
-    QTest::addRow("settings under another case: generic")
-        << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0;
-    QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s
-                             << QStringList {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s}
-                             << u"Masters"_s << 3 << 0;
-    QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s
-                               << QStringList {u"INSERT INTO Customers (CustomerName) VALUES ('a'), ('b'), ('c')"_s}
-                               << u"Customers"_s << 3 << 0;
-    QTest::addRow("vehicle catalogue")
-        << int(Vehicles) << u"VehicleDB.db"_s
-        << QStringList {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
-               u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
-        << u"Models"_s << 6 << 0;
-    QTest::addRow("vehicle configurations")
-        << int(Configurations) << u"VehicleConfigurations.db"_s
-        << QStringList {u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES "
-                        "('MAN', 'a', '{}'), ('MAN', 'b', '{}'), ('MAN', 'c', '{}')"_s}
-        << u"VehicleConfigurations"_s << 3 << 0;
-    QTest::addRow("calibrations: generic")
-        << int(Calibrations) << u"CalibrationDB.db"_s
-        << QStringList {u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('a'), ('b'), ('c')"_s}
-        << u"Calibrations"_s << 3 << 0;
-    QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18 << 0;
-    QTest::addRow("current reports: generic")
-        << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
-}
-
-// A new file comes over as it is; into an existing one, a write the local file refuses half-way leaves it, the
-// count and nothing else changed, and once it is accepted a second merge adds only what the rule counts again.
-void TestDatabaseMerge::eachRuleMergesWholeOrNothing()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, fileName);
-    QFETCH(QStringList, rows);
-    QFETCH(QString, refusingTable);
-    QFETCH(int, addedToEmpty);
-    QFETCH(int, addedAgain);
-    const QString incoming = path(u"incoming.db"_s);
-    makeDatabase(Kind(kind), incoming, rows);
-    if (addedToEmpty < 0)
-        addedToEmpty = addedAgain = SqliteProbe(incoming).scalar(u"SELECT count(*) FROM Settings"_s).toInt();
-
-    const QString copied = path(u"new/folder/"_s + fileName);
-    int added = 5;
-    QString error;
-    QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
-    QCOMPARE(added, 5);
-    QCOMPARE(contentOf(copied), contentOf(incoming));
-
-    const QString local = path(fileName);
-    makeDatabase(Kind(kind), local);
-    failOnThirdWrite(local, refusingTable);
-    const QStringList before = dump(local);
-    QVERIFY(!mergeDatabase(incoming, local, &added, &error));
-    QVERIFY2(error.contains(u"третья запись"_s), qPrintable(error));
-    QCOMPARE(added, 5);
-    QCOMPARE(dump(local), before);
-
-    execute(local, {u"DROP TRIGGER FailInsert"_s, u"DROP TRIGGER FailUpdate"_s});
-    added = 0;
-    error.clear();
-    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-    QCOMPARE(added, addedToEmpty);
-    added = 0;
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    QVERIFY(mergeDatabase(path(u"absent.db"_s), local, &added, &error));
-    // An empty file is an empty database: nothing to merge.
-    QFile(path(u"empty.db"_s)).open(QIODevice::WriteOnly);
-    QVERIFY(mergeDatabase(path(u"empty.db"_s), local, &added, &error));
-    QCOMPARE(added, addedAgain);
-    QVERIFY(error.isEmpty());
-}
-
-void TestDatabaseMerge::settingsTakeTheNewerValue_data()
-{
-    QTest::addColumn<QString>("incomingStamp");
-    QTest::addColumn<QString>("expectedValue");
-    QTest::addColumn<int>("notCounted");
-    QTest::addRow("older") << u"2024-05-01 09:59:59"_s << u"местное"_s << 1;
-    QTest::addRow("equal") << u"2024-05-01 10:00:00"_s << u"пришедшее"_s << 0;
-    QTest::addRow("newer") << u"2024-05-01 10:00:01"_s << u"пришедшее"_s << 0;
-}
-
-void TestDatabaseMerge::settingsTakeTheNewerValue()
-{
-    QFETCH(QString, incomingStamp);
-    QFETCH(QString, expectedValue);
-    QFETCH(int, notCounted);
-    const QString local = path(u"SettingsDB.db"_s);
-    const QString incoming = path(u"incoming.db"_s);
-    const QString row = u"INSERT INTO Settings (Section, Key, Value, LastModified) VALUES ('S', 'k', ?, ?)"_s;
-    makeDatabase(Settings, local);
-    makeDatabase(Settings, incoming);
-    execute(local, {row}, {u"местное"_s, u"2024-05-01 10:00:00"_s});
-    execute(incoming, {row}, {u"пришедшее"_s, incomingStamp});
-
-    int added = 0;
-    QString error;
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    const SqliteProbe probe(local);
-    QCOMPARE(probe.scalar(u"SELECT Value FROM Settings WHERE Key = 'k'"_s).toString(), expectedValue);
-    QCOMPARE(added, probe.scalar(u"SELECT count(*) FROM Settings"_s).toInt() - notCounted);
-}
-
-void TestDatabaseMerge::namesConfigurationsAndModelsMatchAsStored()
-{
-    // A trailing blank makes another master.
-    const QString masters = path(u"MasterDB.db"_s);
-    const QString incomingMasters = path(u"masters.db"_s);
-    makeDatabase(Masters, masters, {u"INSERT INTO Masters (FullName) VALUES ('Петров П.П.')"_s});
-    makeDatabase(
-        Masters, incomingMasters, {u"INSERT INTO Masters (FullName) VALUES ('Петров П.П.'), ('Петров П.П. ')"_s});
-    int added = 0;
-    QString error;
-    QVERIFY(mergeDatabase(incomingMasters, masters, &added, &error));
-    QCOMPARE(added, 1);
-
-    // Letter case and surrounding blanks do not make another configuration; the stored one is kept.
-    const QString configurations = path(u"VehicleConfigurations.db"_s);
-    const QString incomingConfigurations = path(u"configurations.db"_s);
-    const QString configuration
-        = u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES %1"_s;
-    makeDatabase(Configurations, configurations, {configuration.arg(u"('MAN', 'TGX', 'local')"_s)});
-    makeDatabase(Configurations, incomingConfigurations,
-        {configuration.arg(u"(' man ', 'tgx ', '{}'), ('MAN', 'TGS', '{}')"_s)});
-    added = 0;
-    QVERIFY(mergeDatabase(incomingConfigurations, configurations, &added, &error));
-    QCOMPARE(added, 1);
-    QCOMPARE(
-        SqliteProbe(configurations).scalar(u"SELECT ParametersJson FROM VehicleConfigurations WHERE Model = 'TGX'"_s),
-        QVariant(u"local"_s));
-
-    // Manufacturers are matched by name and their models follow the local id; a model without its
-    // manufacturer is dropped.
-    const QString vehicles = path(u"VehicleDB.db"_s);
-    const QString incomingVehicles = path(u"vehicles.db"_s);
-    makeDatabase(Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name) VALUES (1, 'b')"_s});
-    makeDatabase(Vehicles, incomingVehicles,
-        {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
-            u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('Сирота', 99)"_s});
-    added = 0;
-    QVERIFY(mergeDatabase(incomingVehicles, vehicles, &added, &error));
-    QCOMPARE(added, 1 + 2);
-    QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT m.Name, f.Name FROM Models m JOIN Manufacturers f "
-                                        "ON f.Id = m.ManufacturerId ORDER BY m.Name"_s),
-        (QList<QVariantList> {{u"x"_s, u"a"_s}, {u"y"_s, u"b"_s}}));
-}
-
-void TestDatabaseMerge::genericRuleHandlesEveryTableShape()
-{
-    const QString incoming = path(u"incoming.db"_s);
-    const QString local = path(u"Other.db"_s);
-    execute(incoming,
-        {u"CREATE TABLE \"we\"\"ird\" (Id INTEGER PRIMARY KEY AUTOINCREMENT, \"na\"\"me\" TEXT, Note TEXT, "
-         "OnlyHere TEXT, ImportDate TEXT)"_s,
-            u"INSERT INTO \"we\"\"ird\" (\"na\"\"me\", Note, OnlyHere, ImportDate) VALUES "
-            "('a', NULL, 'x', '2020'), ('a', NULL, 'y', '2021'), ('b', 'n', 'z', '2022')"_s,
-            u"CREATE TABLE Stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
-            u"INSERT INTO Stamps VALUES (1, '2020', '2020'), (2, '2020', '2020')"_s,
-            u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
-            u"INSERT INTO Pairs VALUES (1, 1, 'incoming'), (1, 2, 'incoming')"_s, u"CREATE TABLE Loose (V TEXT)"_s,
-            u"INSERT INTO Loose VALUES ('one'), ('two')"_s});
-    execute(local,
-        {u"CREATE TABLE \"WE\"\"IRD\" (id INTEGER PRIMARY KEY AUTOINCREMENT, \"NA\"\"ME\" TEXT, note TEXT, "
-         "LocalOnly TEXT DEFAULT 'default', importdate TEXT)"_s,
-            u"INSERT INTO \"WE\"\"IRD\" (\"NA\"\"ME\", note) VALUES ('b', 'n')"_s,
-            u"CREATE TABLE stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
-            u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
-            u"INSERT INTO Pairs VALUES (1, 1, 'local')"_s, u"CREATE TABLE Loose (V TEXT)"_s});
-
-    int added = 0;
-    QString error;
-    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-    // One new name (NULL equals NULL, the stamp is no difference), both stamp-only rows, one new pair, two
-    // keyless rows.
-    QCOMPARE(added, 1 + 2 + 1 + 2);
-    const SqliteProbe probe(local);
-    QCOMPARE(probe.rows(u"SELECT \"NA\"\"ME\", note, LocalOnly, importdate FROM \"WE\"\"IRD\" ORDER BY id"_s),
-        (QList<QVariantList> {
-            {u"b"_s, u"n"_s, u"default"_s, QString()}, {u"a"_s, QString(), u"default"_s, u"2020"_s}}));
-    QCOMPARE(probe.scalar(u"SELECT V FROM Pairs WHERE A = 1 AND B = 1"_s), QVariant(u"local"_s));
-    QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_sequence WHERE name = 'we\"ird'"_s), QVariant(0));
-
-    added = 0;
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    QCOMPARE(added, 2 + 2);
-}
-
-void TestDatabaseMerge::reportRowsFollowTheirReports()
-{
-    const QString local = path(u"driver_cards.db"_s);
-    const QString incoming = path(u"incoming.db"_s);
-    makeReportFile(local, u"ReportId"_s);
-    execute(local,
-        {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('L1'), ('L2'), ('C1')"_s,
-            u"INSERT INTO TachographReports (VIN) VALUES ('VIN-L')"_s,
-            u"INSERT INTO Events (ReportId, EventType) VALUES (1, 'L1'), (3, 'E1')"_s,
-            u"INSERT INTO DddReportMeta VALUES (3, 1, 'local')"_s});
-    makeReportFile(incoming, u"reportid"_s);
-    execute(incoming,
-        {u"INSERT INTO DriverCardReports VALUES (1, 'C1', '2020-01-01'), (2, 'C1', '2021-01-01'), (3, 'C2', NULL)"_s,
-            u"INSERT INTO TachographReports VALUES (1, 'VIN-1', NULL)"_s,
-            u"INSERT INTO Events (reportid, EventType) VALUES (1, 'E1'), (2, 'E2'), (3, 'E3'), (99, 'orphan')"_s,
-            u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'T'), (99, 'orphan')"_s,
-            u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
-            "(1, 1, 'events', 0, 'card'), (1, 2, 'events', 0, 'unit'), (7, 1, 'events', 0, 'orphan')"_s,
-            u"INSERT INTO DddReportMeta VALUES (1, 1, 'incoming'), (1, 2, 'unit'), (3, 1, 'C2')"_s});
-
-    int added = 0;
-    QString error;
-    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-    // Reports C2 and VIN-1; events E2 and E3; one tachograph event; both generic rows; two of three metas.
-    QCOMPARE(added, 2 + 2 + 1 + 2 + 2);
-    const SqliteProbe probe(local);
-    QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY EventId"_s),
-        (QList<QVariantList> {{1, u"L1"_s}, {3, u"E1"_s}, {3, u"E2"_s}, {4, u"E3"_s}}));
-    QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM TachoEvents"_s), (QList<QVariantList> {{2, u"T"_s}}));
-    QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY RowId"_s),
-        (QList<QVariantList> {{3, 1, u"card"_s}, {2, 2, u"unit"_s}}));
-    QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddReportMeta ORDER BY ReportId, ReportType"_s),
-        (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
-    QCOMPARE(
-        probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s), QVariant(1));
-
-    added = 0;
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    QCOMPARE(added, 0);
-}
-
 // Everything a stored report gives back (datasets, analysis, header fields) and its typed child rows without
 // their keys, as text.
 QByteArray storedReport(const QString &file, qint64 id, tessaron::ddd::DddFileType type)
@@ -448,118 +159,391 @@ QByteArray storedReport(const QString &file, qint64 id, tessaron::ddd::DddFileTy
     return text;
 }
 
-void TestDatabaseMerge::storedReportsComeOverWhole()
+} // namespace
+
+class TestDatabaseMerge : public QObject
 {
-    using tessaron::ddd::DddFileType;
-    TESSARON_REQUIRE_SAMPLE(cardPath, u"card-gen1-a.ddd"_s);
-    TESSARON_REQUIRE_SAMPLE(unitPath, u"vu-gen1-a.ddd"_s);
-    tessaron::test::pinTimeZoneAndClock();
-    tessaron::ddd::DddReport card = tessaron::ddd::Decoder::decodeFile(cardPath);
-    tessaron::ddd::DddReport unit = tessaron::ddd::Decoder::decodeFile(unitPath);
-    const QString incoming = path(u"incoming.db"_s);
-    const QString local = path(u"driver_cards.db"_s);
+    Q_OBJECT
+
+private slots:
+    void init()
     {
-        // Both reports are number 1 of their kind in the incoming file; locally the card becomes number 2 and
-        // the vehicle unit number 3.
-        tessaron::ddd::DddRepository repository(incoming);
-        QCOMPARE(repository.save(card), 1);
-        QCOMPARE(repository.save(unit), 1);
-        card.cardNumber += u"X"_s;
-        unit.vin += u"X"_s;
-        tessaron::ddd::DddRepository other(local);
-        QCOMPARE(other.save(card), 1);
-        QCOMPARE(other.save(unit), 1);
-        unit.vin += u"Y"_s;
-        QCOMPARE(other.save(unit), 2);
+        QTest::failOnWarning(QRegularExpression(u"still in use"_s));
+        m_directory = std::make_unique<QTemporaryDir>();
+        m_connections = QSqlDatabase::connectionNames();
     }
-    int added = 0;
-    QString error;
-    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-    QVERIFY(added > 90000);
-    QCOMPARE(storedReport(local, 2, DddFileType::DriverCard), storedReport(incoming, 1, DddFileType::DriverCard));
-    QCOMPARE(storedReport(local, 3, DddFileType::Tachograph), storedReport(incoming, 1, DddFileType::Tachograph));
-    QVERIFY(!storedReport(local, 3, DddFileType::Tachograph).isEmpty());
 
-    added = 0;
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    QCOMPARE(added, 0);
-}
+    void cleanup() { QCOMPARE(QSqlDatabase::connectionNames(), m_connections); }
 
-void TestDatabaseMerge::unsoundFilesAreRefused_data()
-{
-    QTest::addColumn<QString>("damage");
-    QTest::addRow("random bytes, local file") << u"random"_s;
-    QTest::addRow("truncated, no local file") << u"truncated"_s;
-    QTest::addRow("local path is a folder") << u"folder"_s;
-    QTest::addRow("local folder cannot be made") << u"blocked"_s;
-}
-
-void TestDatabaseMerge::unsoundFilesAreRefused()
-{
-    QFETCH(QString, damage);
-    const QString sound = path(u"sound.db"_s);
-    // Enough rows for several pages, so that half of the file is not a database.
-    makeDatabase(Masters, sound,
-        {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-         "INSERT INTO Masters (FullName) SELECT 'Мастер с довольно длинным именем номер ' || i FROM n"_s});
-    const QString incoming = path(u"incoming.db"_s);
-    const QString blocker = path(u"blocker"_s);
-    const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
-    const QByteArray bytes = contentOf(sound);
-    if (damage == u"random"_s) {
-        tessaron::test::writeCorruptFile(incoming);
-        makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
-    } else if (damage == u"truncated"_s) {
-        QFile file(incoming);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.left(bytes.size() / 2)) > 0);
-    } else {
-        QVERIFY(QFile::copy(sound, incoming));
-        QVERIFY(damage == u"folder"_s ? QDir().mkpath(local) : !tessaron::test::writeCorruptFile(blocker).isEmpty());
-    }
-    const bool localExisted = QFileInfo::exists(local);
-    const QStringList before = dump(local);
-
-    int added = 3;
-    QString error;
-    QVERIFY(!mergeDatabase(incoming, local, &added, &error));
-    QVERIFY(!error.isEmpty());
-    if (damage == u"blocked"_s)
-        QCOMPARE(error, u"Не удалось создать каталог: "_s + blocker);
-    else if (damage != u"folder"_s)
-        QVERIFY2(error.startsWith(u"База данных в пакете повреждена: "_s), qPrintable(error));
-    QCOMPARE(added, 3);
-    QCOMPARE(dump(local), before);
-    QCOMPARE(QFileInfo::exists(local), localExisted);
-
-    // Once the cause is gone the same merge succeeds.
-    QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
-    QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
-    QFile::remove(blocker);
-    QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-    QVERIFY(QFileInfo(local).isFile());
-}
-
-void TestDatabaseMerge::failedCommitIsReported()
-{
-    const QString incoming = path(u"incoming.db"_s);
-    const QString local = path(u"MasterDB.db"_s);
-    makeDatabase(Masters, incoming, {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s});
-    makeDatabase(Masters, local);
-    int added = 2;
-    QString error;
+    void eachRuleMergesWholeOrNothing_data()
     {
-        // A reader in the middle of its result keeps the file from being written (after the busy time-out).
-        tessaron::storage::SqlConnection reader(u"Reader"_s, local);
-        QSqlQuery query(reader.database());
-        QVERIFY(query.exec(u"SELECT name FROM sqlite_master"_s) && query.next());
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("refusingTable");
+        QTest::addColumn<int>("addedToEmpty");
+        QTest::addColumn<int>("addedAgain");
+        const QStringList settings {
+            u"INSERT INTO Settings (Section, Key, Value) VALUES ('S', 'a', 1), ('S', 'b', 2), ('S', 'c', 3)"_s};
+        const QStringList reports {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('1'), ('2'), ('3')"_s,
+            u"INSERT INTO TachographReports (VIN) VALUES ('1'), ('2'), ('3')"_s,
+            u"INSERT INTO Events (ReportId, EventType) VALUES (1, 'e'), (2, 'e'), (3, 'e')"_s,
+            u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 't'), (2, 't'), (3, 't')"_s,
+            u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
+            "(1, 2, 'x', 0, '{}'), (2, 2, 'x', 0, '{}'), (3, 2, 'x', 0, '{}')"_s,
+            u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (1, 1, '{}'), (2, 1, '{}'), (3, 1, '{}')"_s};
+        // Settings rows with equal stamps are rewritten and counted every time (-1: every row of the file).
+        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << -1 << -1;
+        QTest::addRow("settings under another case: generic")
+            << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0;
+        QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s
+                                 << QStringList {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s}
+                                 << u"Masters"_s << 3 << 0;
+        QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s
+                                   << QStringList {u"INSERT INTO Customers (CustomerName) VALUES ('a'), ('b'), ('c')"_s}
+                                   << u"Customers"_s << 3 << 0;
+        QTest::addRow("vehicle catalogue")
+            << int(Vehicles) << u"VehicleDB.db"_s
+            << QStringList {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
+                   u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
+            << u"Models"_s << 6 << 0;
+        QTest::addRow("vehicle configurations")
+            << int(Configurations) << u"VehicleConfigurations.db"_s
+            << QStringList {u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES "
+                            "('MAN', 'a', '{}'), ('MAN', 'b', '{}'), ('MAN', 'c', '{}')"_s}
+            << u"VehicleConfigurations"_s << 3 << 0;
+        QTest::addRow("calibrations: generic")
+            << int(Calibrations) << u"CalibrationDB.db"_s
+            << QStringList {u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('a'), ('b'), ('c')"_s}
+            << u"Calibrations"_s << 3 << 0;
+        QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18
+                                        << 0;
+        QTest::addRow("current reports: generic")
+            << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
+    }
+
+    // A new file comes over as it is; into an existing one, a write the local file refuses half-way leaves it, the
+    // count and nothing else changed, and once it is accepted a second merge adds only what the rule counts again.
+    void eachRuleMergesWholeOrNothing()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, fileName);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, refusingTable);
+        QFETCH(int, addedToEmpty);
+        QFETCH(int, addedAgain);
+        const QString incoming = path(u"incoming.db"_s);
+        makeDatabase(Kind(kind), incoming, rows);
+        if (addedToEmpty < 0)
+            addedToEmpty = addedAgain = SqliteProbe(incoming).scalar(u"SELECT count(*) FROM Settings"_s).toInt();
+
+        const QString copied = path(u"new/folder/"_s + fileName);
+        int added = 5;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
+        QCOMPARE(added, 5);
+        QCOMPARE(contentOf(copied), contentOf(incoming));
+
+        const QString local = path(fileName);
+        makeDatabase(Kind(kind), local);
+        failOnThirdWrite(local, refusingTable);
+        const QStringList before = dump(local);
         QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+        QVERIFY2(error.contains(u"третья запись"_s), qPrintable(error));
+        QCOMPARE(added, 5);
+        QCOMPARE(dump(local), before);
+
+        execute(local, {u"DROP TRIGGER FailInsert"_s, u"DROP TRIGGER FailUpdate"_s});
+        added = 0;
+        error.clear();
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        QCOMPARE(added, addedToEmpty);
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QVERIFY(mergeDatabase(path(u"absent.db"_s), local, &added, &error));
+        // An empty file is an empty database: nothing to merge.
+        QFile(path(u"empty.db"_s)).open(QIODevice::WriteOnly);
+        QVERIFY(mergeDatabase(path(u"empty.db"_s), local, &added, &error));
+        QCOMPARE(added, addedAgain);
+        QVERIFY(error.isEmpty());
     }
-    QVERIFY2(error.contains(u"lock"_s), qPrintable(error));
-    QCOMPARE(added, 2);
-    QCOMPARE(SqliteProbe(local).scalar(u"SELECT count(*) FROM Masters"_s), QVariant(0));
-    QVERIFY(mergeDatabase(incoming, local, &added, &error));
-    QCOMPARE(added, 2 + 3);
-}
+
+    void settingsTakeTheNewerValue_data()
+    {
+        QTest::addColumn<QString>("incomingStamp");
+        QTest::addColumn<QString>("expectedValue");
+        QTest::addColumn<int>("notCounted");
+        QTest::addRow("older") << u"2024-05-01 09:59:59"_s << u"местное"_s << 1;
+        QTest::addRow("equal") << u"2024-05-01 10:00:00"_s << u"пришедшее"_s << 0;
+        QTest::addRow("newer") << u"2024-05-01 10:00:01"_s << u"пришедшее"_s << 0;
+    }
+
+    void settingsTakeTheNewerValue()
+    {
+        QFETCH(QString, incomingStamp);
+        QFETCH(QString, expectedValue);
+        QFETCH(int, notCounted);
+        const QString local = path(u"SettingsDB.db"_s);
+        const QString incoming = path(u"incoming.db"_s);
+        const QString row = u"INSERT INTO Settings (Section, Key, Value, LastModified) VALUES ('S', 'k', ?, ?)"_s;
+        makeDatabase(Settings, local);
+        makeDatabase(Settings, incoming);
+        execute(local, {row}, {u"местное"_s, u"2024-05-01 10:00:00"_s});
+        execute(incoming, {row}, {u"пришедшее"_s, incomingStamp});
+
+        int added = 0;
+        QString error;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        const SqliteProbe probe(local);
+        QCOMPARE(probe.scalar(u"SELECT Value FROM Settings WHERE Key = 'k'"_s).toString(), expectedValue);
+        QCOMPARE(added, probe.scalar(u"SELECT count(*) FROM Settings"_s).toInt() - notCounted);
+    }
+
+    void namesConfigurationsAndModelsMatchAsStored()
+    {
+        // A trailing blank makes another master.
+        const QString masters = path(u"MasterDB.db"_s);
+        const QString incomingMasters = path(u"masters.db"_s);
+        makeDatabase(Masters, masters, {u"INSERT INTO Masters (FullName) VALUES ('Петров П.П.')"_s});
+        makeDatabase(
+            Masters, incomingMasters, {u"INSERT INTO Masters (FullName) VALUES ('Петров П.П.'), ('Петров П.П. ')"_s});
+        int added = 0;
+        QString error;
+        QVERIFY(mergeDatabase(incomingMasters, masters, &added, &error));
+        QCOMPARE(added, 1);
+
+        // Letter case and surrounding blanks do not make another configuration; the stored one is kept.
+        const QString configurations = path(u"VehicleConfigurations.db"_s);
+        const QString incomingConfigurations = path(u"configurations.db"_s);
+        const QString configuration
+            = u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES %1"_s;
+        makeDatabase(Configurations, configurations, {configuration.arg(u"('MAN', 'TGX', 'local')"_s)});
+        makeDatabase(Configurations, incomingConfigurations,
+            {configuration.arg(u"(' man ', 'tgx ', '{}'), ('MAN', 'TGS', '{}')"_s)});
+        added = 0;
+        QVERIFY(mergeDatabase(incomingConfigurations, configurations, &added, &error));
+        QCOMPARE(added, 1);
+        QCOMPARE(SqliteProbe(configurations)
+                     .scalar(u"SELECT ParametersJson FROM VehicleConfigurations WHERE Model = 'TGX'"_s),
+            QVariant(u"local"_s));
+
+        // Manufacturers are matched by name and their models follow the local id; a model without its
+        // manufacturer is dropped.
+        const QString vehicles = path(u"VehicleDB.db"_s);
+        const QString incomingVehicles = path(u"vehicles.db"_s);
+        makeDatabase(Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name) VALUES (1, 'b')"_s});
+        makeDatabase(Vehicles, incomingVehicles,
+            {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
+                u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('Сирота', 99)"_s});
+        added = 0;
+        QVERIFY(mergeDatabase(incomingVehicles, vehicles, &added, &error));
+        QCOMPARE(added, 1 + 2);
+        QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT m.Name, f.Name FROM Models m JOIN Manufacturers f "
+                                            "ON f.Id = m.ManufacturerId ORDER BY m.Name"_s),
+            (QList<QVariantList> {{u"x"_s, u"a"_s}, {u"y"_s, u"b"_s}}));
+    }
+
+    void genericRuleHandlesEveryTableShape()
+    {
+        const QString incoming = path(u"incoming.db"_s);
+        const QString local = path(u"Other.db"_s);
+        execute(incoming,
+            {u"CREATE TABLE \"we\"\"ird\" (Id INTEGER PRIMARY KEY AUTOINCREMENT, \"na\"\"me\" TEXT, Note TEXT, "
+             "OnlyHere TEXT, ImportDate TEXT)"_s,
+                u"INSERT INTO \"we\"\"ird\" (\"na\"\"me\", Note, OnlyHere, ImportDate) VALUES "
+                "('a', NULL, 'x', '2020'), ('a', NULL, 'y', '2021'), ('b', 'n', 'z', '2022')"_s,
+                u"CREATE TABLE Stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
+                u"INSERT INTO Stamps VALUES (1, '2020', '2020'), (2, '2020', '2020')"_s,
+                u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
+                u"INSERT INTO Pairs VALUES (1, 1, 'incoming'), (1, 2, 'incoming')"_s, u"CREATE TABLE Loose (V TEXT)"_s,
+                u"INSERT INTO Loose VALUES ('one'), ('two')"_s});
+        execute(local,
+            {u"CREATE TABLE \"WE\"\"IRD\" (id INTEGER PRIMARY KEY AUTOINCREMENT, \"NA\"\"ME\" TEXT, note TEXT, "
+             "LocalOnly TEXT DEFAULT 'default', importdate TEXT)"_s,
+                u"INSERT INTO \"WE\"\"IRD\" (\"NA\"\"ME\", note) VALUES ('b', 'n')"_s,
+                u"CREATE TABLE stamps (Id INTEGER PRIMARY KEY, ImportDate TEXT, CreationTimestamp TEXT)"_s,
+                u"CREATE TABLE Pairs (A INTEGER, B INTEGER, V TEXT, PRIMARY KEY (A, B))"_s,
+                u"INSERT INTO Pairs VALUES (1, 1, 'local')"_s, u"CREATE TABLE Loose (V TEXT)"_s});
+
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        // One new name (NULL equals NULL, the stamp is no difference), both stamp-only rows, one new pair, two
+        // keyless rows.
+        QCOMPARE(added, 1 + 2 + 1 + 2);
+        const SqliteProbe probe(local);
+        QCOMPARE(probe.rows(u"SELECT \"NA\"\"ME\", note, LocalOnly, importdate FROM \"WE\"\"IRD\" ORDER BY id"_s),
+            (QList<QVariantList> {
+                {u"b"_s, u"n"_s, u"default"_s, QString()}, {u"a"_s, QString(), u"default"_s, u"2020"_s}}));
+        QCOMPARE(probe.scalar(u"SELECT V FROM Pairs WHERE A = 1 AND B = 1"_s), QVariant(u"local"_s));
+        QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_sequence WHERE name = 'we\"ird'"_s), QVariant(0));
+
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 2 + 2);
+    }
+
+    void reportRowsFollowTheirReports()
+    {
+        const QString local = path(u"driver_cards.db"_s);
+        const QString incoming = path(u"incoming.db"_s);
+        makeReportFile(local, u"ReportId"_s);
+        execute(local,
+            {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('L1'), ('L2'), ('C1')"_s,
+                u"INSERT INTO TachographReports (VIN) VALUES ('VIN-L')"_s,
+                u"INSERT INTO Events (ReportId, EventType) VALUES (1, 'L1'), (3, 'E1')"_s,
+                u"INSERT INTO DddReportMeta VALUES (3, 1, 'local')"_s});
+        makeReportFile(incoming, u"reportid"_s);
+        execute(incoming,
+            {u"INSERT INTO DriverCardReports VALUES (1, 'C1', '2020-01-01'), (2, 'C1', '2021-01-01'), (3, 'C2', NULL)"_s,
+                u"INSERT INTO TachographReports VALUES (1, 'VIN-1', NULL)"_s,
+                u"INSERT INTO Events (reportid, EventType) VALUES (1, 'E1'), (2, 'E2'), (3, 'E3'), (99, 'orphan')"_s,
+                u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'T'), (99, 'orphan')"_s,
+                u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
+                "(1, 1, 'events', 0, 'card'), (1, 2, 'events', 0, 'unit'), (7, 1, 'events', 0, 'orphan')"_s,
+                u"INSERT INTO DddReportMeta VALUES (1, 1, 'incoming'), (1, 2, 'unit'), (3, 1, 'C2')"_s});
+
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        // Reports C2 and VIN-1; events E2 and E3; one tachograph event; both generic rows; two of three metas.
+        QCOMPARE(added, 2 + 2 + 1 + 2 + 2);
+        const SqliteProbe probe(local);
+        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY EventId"_s),
+            (QList<QVariantList> {{1, u"L1"_s}, {3, u"E1"_s}, {3, u"E2"_s}, {4, u"E3"_s}}));
+        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM TachoEvents"_s), (QList<QVariantList> {{2, u"T"_s}}));
+        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY RowId"_s),
+            (QList<QVariantList> {{3, 1, u"card"_s}, {2, 2, u"unit"_s}}));
+        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddReportMeta ORDER BY ReportId, ReportType"_s),
+            (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
+        QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s),
+            QVariant(1));
+
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 0);
+    }
+
+    void storedReportsComeOverWhole()
+    {
+        using tessaron::ddd::DddFileType;
+        TESSARON_REQUIRE_SAMPLE(cardPath, u"card-gen1-a.ddd"_s);
+        TESSARON_REQUIRE_SAMPLE(unitPath, u"vu-gen1-a.ddd"_s);
+        tessaron::test::pinTimeZoneAndClock();
+        tessaron::ddd::DddReport card = tessaron::ddd::Decoder::decodeFile(cardPath);
+        tessaron::ddd::DddReport unit = tessaron::ddd::Decoder::decodeFile(unitPath);
+        const QString incoming = path(u"incoming.db"_s);
+        const QString local = path(u"driver_cards.db"_s);
+        {
+            // Both reports are number 1 of their kind in the incoming file; locally the card becomes number 2 and
+            // the vehicle unit number 3.
+            tessaron::ddd::DddRepository repository(incoming);
+            QCOMPARE(repository.save(card), 1);
+            QCOMPARE(repository.save(unit), 1);
+            card.cardNumber += u"X"_s;
+            unit.vin += u"X"_s;
+            tessaron::ddd::DddRepository other(local);
+            QCOMPARE(other.save(card), 1);
+            QCOMPARE(other.save(unit), 1);
+            unit.vin += u"Y"_s;
+            QCOMPARE(other.save(unit), 2);
+        }
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        QVERIFY(added > 90000);
+        QCOMPARE(storedReport(local, 2, DddFileType::DriverCard), storedReport(incoming, 1, DddFileType::DriverCard));
+        QCOMPARE(storedReport(local, 3, DddFileType::Tachograph), storedReport(incoming, 1, DddFileType::Tachograph));
+        QVERIFY(!storedReport(local, 3, DddFileType::Tachograph).isEmpty());
+
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 0);
+    }
+
+    void unsoundFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addRow("random bytes, local file") << u"random"_s;
+        QTest::addRow("truncated, no local file") << u"truncated"_s;
+        QTest::addRow("local path is a folder") << u"folder"_s;
+        QTest::addRow("local folder cannot be made") << u"blocked"_s;
+    }
+
+    void unsoundFilesAreRefused()
+    {
+        QFETCH(QString, damage);
+        const QString sound = path(u"sound.db"_s);
+        // Enough rows for several pages, so that half of the file is not a database.
+        makeDatabase(Masters, sound,
+            {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+             "INSERT INTO Masters (FullName) SELECT 'Мастер с довольно длинным именем номер ' || i FROM n"_s});
+        const QString incoming = path(u"incoming.db"_s);
+        const QString blocker = path(u"blocker"_s);
+        const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
+        const QByteArray bytes = contentOf(sound);
+        if (damage == u"random"_s) {
+            tessaron::test::writeCorruptFile(incoming);
+            makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
+        } else if (damage == u"truncated"_s) {
+            QFile file(incoming);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.left(bytes.size() / 2)) > 0);
+        } else {
+            QVERIFY(QFile::copy(sound, incoming));
+            QVERIFY(
+                damage == u"folder"_s ? QDir().mkpath(local) : !tessaron::test::writeCorruptFile(blocker).isEmpty());
+        }
+        const bool localExisted = QFileInfo::exists(local);
+        const QStringList before = dump(local);
+
+        int added = 3;
+        QString error;
+        QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+        QVERIFY(!error.isEmpty());
+        if (damage == u"blocked"_s)
+            QCOMPARE(error, u"Не удалось создать каталог: "_s + blocker);
+        else if (damage != u"folder"_s)
+            QVERIFY2(error.startsWith(u"База данных в пакете повреждена: "_s), qPrintable(error));
+        QCOMPARE(added, 3);
+        QCOMPARE(dump(local), before);
+        QCOMPARE(QFileInfo::exists(local), localExisted);
+
+        // Once the cause is gone the same merge succeeds.
+        QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
+        QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
+        QFile::remove(blocker);
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        QVERIFY(QFileInfo(local).isFile());
+    }
+
+    void failedCommitIsReported()
+    {
+        const QString incoming = path(u"incoming.db"_s);
+        const QString local = path(u"MasterDB.db"_s);
+        makeDatabase(Masters, incoming, {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s});
+        makeDatabase(Masters, local);
+        int added = 2;
+        QString error;
+        {
+            // A reader in the middle of its result keeps the file from being written (after the busy time-out).
+            tessaron::storage::SqlConnection reader(u"Reader"_s, local);
+            QSqlQuery query(reader.database());
+            QVERIFY(query.exec(u"SELECT name FROM sqlite_master"_s) && query.next());
+            QVERIFY(!mergeDatabase(incoming, local, &added, &error));
+        }
+        QVERIFY2(error.contains(u"lock"_s), qPrintable(error));
+        QCOMPARE(added, 2);
+        QCOMPARE(SqliteProbe(local).scalar(u"SELECT count(*) FROM Masters"_s), QVariant(0));
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 2 + 3);
+    }
+
+private:
+    QString path(const QString &name) const { return m_directory->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_directory;
+    QStringList m_connections;
+};
 
 QTEST_GUILESS_MAIN(TestDatabaseMerge)
 #include "tst_database_merge.moc"

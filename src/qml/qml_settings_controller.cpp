@@ -33,6 +33,7 @@ QmlSettingsController::QmlSettingsController(PrinterSource printerSource, QObjec
     : QObject(parent)
     , m_printerSource(std::move(printerSource))
     , m_settings(std::make_unique<storage::SettingsRepository>())
+    , m_usbSyncRunner(defaultUsbSyncRunner())
 {
     readSettings();
     refreshPrinters();
@@ -41,7 +42,10 @@ QmlSettingsController::QmlSettingsController(PrinterSource printerSource, QObjec
     m_lastError = storeProblem();
 }
 
-QmlSettingsController::~QmlSettingsController() = default;
+QmlSettingsController::~QmlSettingsController()
+{
+    stopUsbSyncWorker();
+}
 
 void QmlSettingsController::setText(QString &member, const QString &value)
 {
@@ -327,6 +331,9 @@ void QmlSettingsController::succeedSync(const QString &package, const QString &m
 
 bool QmlSettingsController::createSyncPackage()
 {
+    // Never beside a synchronisation with the phone, which exports and imports the same data on its thread.
+    if (isUsbSyncRunning())
+        return false;
     const sync::SyncResult result = SynchronizationManager::exportPackage();
     if (!result.success)
         return fail(result.message);
@@ -338,6 +345,8 @@ bool QmlSettingsController::createSyncPackage()
 
 bool QmlSettingsController::importSyncPackage(const QString &path)
 {
+    if (isUsbSyncRunning())
+        return false;
     const sync::SyncResult result = SynchronizationManager::importPackage(path);
     if (!result.success)
         return fail(result.message);
@@ -350,6 +359,8 @@ bool QmlSettingsController::importSyncPackage(const QString &path)
 
 bool QmlSettingsController::selectAndImportSyncPackage()
 {
+    if (isUsbSyncRunning())
+        return false;
     const QString chosen = m_packageChooser ? m_packageChooser() : QString();
     return !chosen.isEmpty() && importSyncPackage(chosen);
 }

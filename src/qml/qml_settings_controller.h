@@ -7,14 +7,21 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+
+class QThread;
 
 namespace tessaron::storage {
 class CustomerRepository;
 class MasterRepository;
 class SettingsRepository;
 } // namespace tessaron::storage
+
+namespace tessaron::sync {
+struct UsbSyncResult;
+} // namespace tessaron::sync
 
 namespace tessaron::qml {
 
@@ -43,6 +50,9 @@ class QmlSettingsController : public QObject
     Q_PROPERTY(QStringList syncPackages READ syncPackages NOTIFY syncChanged)
     Q_PROPERTY(QString lastSyncPackage READ lastSyncPackage NOTIFY syncChanged)
     Q_PROPERTY(QString syncStatus READ syncStatus NOTIFY syncChanged)
+    Q_PROPERTY(bool usbSyncActive READ isUsbSyncActive NOTIFY syncChanged)
+    Q_PROPERTY(QString usbSyncStatus READ usbSyncStatus NOTIFY syncChanged)
+    Q_PROPERTY(int usbSyncProgress READ usbSyncProgress NOTIFY syncChanged)
 
 public:
     // Names of the system's printers, in the system's order.
@@ -52,11 +62,16 @@ public:
     using PackageChooser = std::function<QString()>;
     // The platform's file-open dialog over the synchronisation folder, for "*.tspak" files.
     static QString choosePackageFile();
+    // Runs one synchronisation session with the phone (the computer's side when the flag is true), blocking
+    // until it ends; raising the atomic flag asks it to stop.
+    using UsbSyncRunner = std::function<sync::UsbSyncResult(
+        bool pcSide, std::atomic<bool> &cancel, const std::function<void(const QString &)> &progress)>;
 
     // Opens the settings database for the controller's life and loads everything, the lists included;
     // lastError tells of a store that could not be opened or is read-only.
     explicit QmlSettingsController(QObject *parent = nullptr);
     QmlSettingsController(PrinterSource printerSource, QObject *parent = nullptr);
+    // Asks a running synchronisation to stop and waits for its thread, however long that takes.
     ~QmlSettingsController() override;
 
     QString workshopMark() const { return m_workshopMark; }
@@ -89,6 +104,17 @@ public:
 
     // Replaces the file dialog of selectAndImportSyncPackage (tests answer without a dialog).
     void setPackageChooser(PackageChooser chooser) { m_packageChooser = std::move(chooser); }
+    // True from startUsbSync until the session's end has been applied.
+    bool isUsbSyncActive() const { return m_usbSyncActive; }
+    // The running session's latest stage, then its final message.
+    QString usbSyncStatus() const { return m_usbSyncStatus; }
+    // 0 to 100, guessed from the words of the stage texts.
+    int usbSyncProgress() const { return m_usbSyncProgress; }
+    // The progress a stage text stands for: the first of the stage words it holds (in any letter case) gives
+    // its percentage; without one the progress stays as it was.
+    static int usbSyncProgressFor(const QString &text, int current);
+    // What runs a synchronisation on the worker thread; UsbSyncSession::run unless replaced.
+    void setUsbSyncRunner(UsbSyncRunner runner);
 
     void setWorkshopMark(const QString &value);
     void setWorkshopName(const QString &value);
@@ -113,10 +139,16 @@ public:
     Q_INVOKABLE bool addCustomer(const QString &name, const QString &address, const QString &phone);
     // Creates the log folder when it is missing and opens it in the system's file browser.
     Q_INVOKABLE bool openLogFolder();
+    // Saves the settings, then synchronises with the phone on a worker thread: the computer's side of a session
+    // over the phone's synchronisation folder. False, starting nothing, while one runs (with a message) or when
+    // saving fails (with its message).
+    Q_INVOKABLE bool startUsbSync();
+    // Asks the running synchronisation to stop; it stays active until the session has ended. Nothing without one.
+    Q_INVOKABLE void cancelUsbSync();
 
     // Synchronisation packages. Each fails with false, the reason in lastError and changed() emitted (a
-    // cancelled file question excepted). They run on the caller's thread and must not overlap a synchronisation
-    // running elsewhere on the same data.
+    // cancelled file question excepted). They run on the caller's thread; while a synchronisation with the phone
+    // runs, creating and importing are refused with false and no message.
     //
     // Writes a package of the local data under the default name in the synchronisation folder. On success the
     // package becomes lastSyncPackage, its message syncStatus, lastError is cleared, changed() is emitted, the
@@ -153,6 +185,14 @@ private:
     bool fail(const QString &text);
     // Takes a package operation's success: its package, its message, no error; emits changed().
     void succeedSync(const QString &package, const QString &message);
+    static UsbSyncRunner defaultUsbSyncRunner();
+    void runUsbSyncWorker(bool pcSide);
+    // Raises the cancel flag and waits for the worker thread, then deletes it.
+    void stopUsbSyncWorker();
+    void applyUsbSyncProgress(const QString &text);
+    void finishUsbSync(bool success, const QString &message);
+    // Whether a synchronisation's worker thread still exists: package work is then refused without a message.
+    bool isUsbSyncRunning() const { return m_usbSyncWorker != nullptr || m_usbSyncActive; }
     // What the technician must be told about the stores: the first one that could not be opened or is
     // read-only, in Russian with the driver's text; empty when all can be written.
     QString storeProblem();
@@ -180,6 +220,14 @@ private:
     QStringList m_syncPackages;
     QString m_lastSyncPackage;
     QString m_syncStatus;
+
+    UsbSyncRunner m_usbSyncRunner;
+    // Owned; released when its thread has finished, or by the destructor after waiting for it.
+    QThread *m_usbSyncWorker = nullptr;
+    std::atomic<bool> m_usbSyncCancel = false;
+    bool m_usbSyncActive = false;
+    QString m_usbSyncStatus;
+    int m_usbSyncProgress = 0;
 };
 
 } // namespace tessaron::qml

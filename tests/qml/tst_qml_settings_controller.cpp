@@ -10,18 +10,22 @@
 #include "support/test_files.h"
 #include "support/url_catcher.h"
 #include "sync/synchronization_manager.h"
+#include "sync/usb_sync_session.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include <memory>
+#include <new>
 
 using namespace Qt::StringLiterals;
 using tessaron::qml::QmlSettingsController;
+using tessaron::sync::UsbSyncResult;
 namespace keys = tessaron::storage::settings;
 
 namespace {
@@ -46,6 +50,24 @@ QString stored(const QString &section, const QString &key)
 {
     tessaron::storage::SettingsRepository repository;
     return repository.value(section, key, QStringLiteral("<absent>"));
+}
+
+// A session that reports a stage, then waits until cancelled or released and ends with the given outcome;
+// "throw" throws instead, as an allocation too large for memory would.
+QmlSettingsController::UsbSyncRunner scriptedSession(
+    const QString &outcome, std::atomic<bool> *release = nullptr, std::atomic<bool> *sawCancel = nullptr)
+{
+    return [=](bool, std::atomic<bool> &cancel, const std::function<void(const QString &)> &progress) {
+        progress(QStringLiteral("Подготовка локальной базы к слиянию…"));
+        while (release != nullptr && !*release && !cancel)
+            QThread::msleep(5);
+        if (sawCancel != nullptr)
+            *sawCancel = cancel.load();
+        if (outcome == u"throw")
+            throw std::bad_alloc();
+        return cancel ? UsbSyncResult {false, QStringLiteral("Синхронизация отменена"), 0, 0}
+                      : UsbSyncResult {outcome.startsWith(u"Слияние"), outcome, 3, 1};
+    };
 }
 
 } // namespace
@@ -382,6 +404,105 @@ private Q_SLOTS:
         QCOMPARE(controller.lastError(), u"Не удалось создать каталог: "_s + folder);
         QCOMPARE(emitted, QStringList({u"changed"_s, u"changed"_s}));
         QCOMPARE(controller.lastSyncPackage(), package);
+    }
+
+    void usbSyncProgressFollowsTheFirstStageWord()
+    {
+        QCOMPARE(
+            QmlSettingsController::usbSyncProgressFor(QStringLiteral("Слияние баз и файлов на компьютере…"), 0), 85);
+        QCOMPARE(QmlSettingsController::usbSyncProgressFor(QStringLiteral("Получение пакета телефона…"), 42), 42);
+        QCOMPARE(QmlSettingsController::usbSyncProgressFor(QStringLiteral("ОЖИДАНИЕ"), 0), 10);
+        // The list's order decides, not the text's.
+        QCOMPARE(QmlSettingsController::usbSyncProgressFor(QStringLiteral("Передача, подготовка"), 0), 35);
+    }
+
+    void usbSyncCompletes_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("message");
+        const QString done = QStringLiteral("Слияние по MTP завершено. Синхронизация завершена.");
+        QTest::addRow("success") << done << done;
+        QTest::addRow("thrown") << QStringLiteral("throw")
+                                << QStringLiteral("Синхронизация по MTP прервана из-за внутренней ошибки.");
+    }
+
+    void usbSyncCompletes()
+    {
+        QFETCH(QString, outcome);
+        QFETCH(QString, message);
+        QmlSettingsController controller(noPrinters);
+        controller.setUsbSyncRunner(scriptedSession(outcome));
+        fillWorkshop(controller);
+        QSignalSpy changes(&controller, &QmlSettingsController::syncChanged);
+        QVERIFY(controller.startUsbSync());
+        QVERIFY(controller.isUsbSyncActive());
+        QCOMPARE(controller.usbSyncStatus(), QStringLiteral("Подготовка MTP-синхронизации..."));
+        QVERIFY(changes.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.isUsbSyncActive(), 10000);
+        const bool success = message.startsWith(u"Слияние");
+        QCOMPARE(controller.usbSyncStatus(), message);
+        QCOMPARE(controller.usbSyncProgress(), success ? 100 : 0);
+        QCOMPARE(controller.lastError(), success ? QString() : message);
+        QCOMPARE(controller.syncStatus(), success ? message : QString());
+        // start, the stage (35), the completion
+        QCOMPARE(changes.size(), 3);
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopMark), QStringLiteral("RU-0042"));
+    }
+
+    // Refused while a worker exists, also between the applied completion and the end of its thread; refused
+    // when saving fails; a cancel request reaches the session and changes nothing without one.
+    void usbSyncRefusals()
+    {
+        QmlSettingsController controller(noPrinters);
+        QSignalSpy changes(&controller, &QmlSettingsController::syncChanged);
+        controller.cancelUsbSync();
+        QCOMPARE(changes.size(), 0);
+        QVERIFY(!controller.startUsbSync());
+        QCOMPARE(controller.lastError(), QStringLiteral("Укажите клеймо мастерской"));
+        QVERIFY(!controller.isUsbSyncActive());
+
+        fillWorkshop(controller);
+        std::atomic<bool> release = false;
+        std::atomic<bool> sawCancel = false;
+        controller.setUsbSyncRunner(scriptedSession(QStringLiteral("Слияние"), &release, &sawCancel));
+        QVERIFY(controller.startUsbSync());
+        QVERIFY(!controller.startUsbSync());
+        QCOMPARE(controller.lastError(), QStringLiteral("Синхронизация по MTP уже выполняется."));
+        // Package work waits for the session, which exports and imports the same data.
+        controller.setPackageChooser([] { return QStringLiteral("/nowhere.tspak"); });
+        QVERIFY(!controller.createSyncPackage() && !controller.importSyncPackage(QStringLiteral("/nowhere.tspak"))
+            && !controller.selectAndImportSyncPackage());
+        QCOMPARE(controller.lastError(), QStringLiteral("Синхронизация по MTP уже выполняется."));
+        controller.cancelUsbSync();
+        QCOMPARE(controller.usbSyncStatus(), QStringLiteral("Отмена USB-синхронизации..."));
+        QVERIFY(controller.isUsbSyncActive());
+        bool refusedInTheGap = false;
+        connect(&controller, &QmlSettingsController::syncChanged, this, [&] {
+            if (!controller.isUsbSyncActive() && !refusedInTheGap)
+                refusedInTheGap = !controller.startUsbSync();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.isUsbSyncActive(), 10000);
+        QVERIFY(sawCancel);
+        QVERIFY(refusedInTheGap);
+        QCOMPARE(controller.usbSyncStatus(), QStringLiteral("Синхронизация отменена"));
+        // Once the thread has ended (its finished signal was queued after the completion).
+        bool started = false;
+        QTRY_VERIFY_WITH_TIMEOUT(started || (started = controller.startUsbSync()), 10000);
+        release = true;
+    }
+
+    // The real session, without a phone: the controller's end cancels it and waits for its thread.
+    void destroyingMidRunCancelsAndWaits()
+    {
+        qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(QStringLiteral("no-phone")).toLocal8Bit());
+        auto controller = std::make_unique<QmlSettingsController>(noPrinters);
+        fillWorkshop(*controller);
+        QVERIFY(controller->startUsbSync());
+        QSignalSpy changes(controller.get(), &QmlSettingsController::syncChanged);
+        QVERIFY(changes.wait(10000));
+        QVERIFY(controller->isUsbSyncActive());
+        controller.reset();
+        qunsetenv("TESSARON_MTP_ROOTS");
     }
 
 private:

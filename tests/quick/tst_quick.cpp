@@ -5,9 +5,11 @@
 #include "storage/sql_connection.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
+#include "sync/usb_sync_session.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QThread>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
@@ -19,7 +21,8 @@ Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 // folders in a temporary place, its file dialog for packages answering a missing file; a settings controller
 // over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
 // "samplesDir"; and the temporary folder behind the application's folders as "testDataDir", for files a suite
-// writes.
+// writes. A synchronisation with the phone reports one stage, in the phone's own words with markup in them, and
+// runs until it is cancelled.
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,13 @@ public Q_SLOTS:
             // No file dialog in tests: the desktop import is answered with a package that does not exist.
             m_app->settingsController()->setPackageChooser(
                 [this] { return m_paths->filePath(QStringLiteral("chosen.tspak")); });
+            m_app->settingsController()->setUsbSyncRunner(
+                [](bool, std::atomic<bool> &cancel, const std::function<void(const QString &)> &progress) {
+                    progress(QStringLiteral("Ожидание телефона: <b>Honor</b> & <i>Передача файлов</i>"));
+                    while (!cancel)
+                        QThread::msleep(10);
+                    return tessaron::sync::UsbSyncResult {false, QStringLiteral("Синхронизация отменена"), 0, 0};
+                });
             // The same stores as the application's, opened as on a disk that refuses writes.
             tessaron::storage::SqlConnection::setOpenReadOnly(true);
             m_readOnlySettings = std::make_unique<tessaron::qml::QmlSettingsController>();

@@ -32,6 +32,12 @@ PageFrame {
         return succeeded;
     }
 
+    function startUsbSync() {
+        localMessage = "";
+        if (settings && settings.startUsbSync())
+            mtpDialog.open();
+    }
+
     function saveSettings() {
         localMessage = "";
         if (settings && settings.save())
@@ -269,7 +275,30 @@ PageFrame {
                 }
             }
 
-            // The synchronisation with a phone over MTP takes its place here.
+            Label {
+                Layout.topMargin: page.contentSpacing
+                text: "Синхронизация телефона и ПК по MTP"
+                font.bold: true
+            }
+
+            Label {
+                objectName: "mtpCaption"
+                Layout.fillWidth: true
+                text: page.phoneForm
+                      ? "При первом запуске выберите обычную папку во внутренней памяти (например, DCIM или «Документы»). В ней приложение создаст TessaronSyncMTP. Подключите разблокированный телефон кабелем в режиме «Передача файлов (MTP)» и запустите синхронизацию на обоих устройствах."
+                      : "Подключите разблокированный телефон кабелем USB, выберите на нём режим «Передача файлов (MTP)» и запустите синхронизацию на ПК и телефоне."
+                wrapMode: Text.Wrap
+                color: "#606060"
+                font.pixelSize: page.captionFontSize
+            }
+
+            Button {
+                objectName: "mtpSyncButton"
+                text: "Синхронизировать через MTP"
+                highlighted: true
+                enabled: page.settings !== null && !page.settings.usbSyncActive
+                onClicked: page.startUsbSync()
+            }
 
             Label {
                 objectName: "syncStatusLabel"
@@ -369,6 +398,62 @@ PageFrame {
             Button {
                 text: "Закрыть"
                 DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+        }
+    }
+
+    // Stays open for the whole run, so that nothing else touches the data the session is merging.
+    Dialog {
+        id: mtpDialog
+
+        readonly property bool active: page.settings !== null && page.settings.usbSyncActive
+
+        objectName: "mtpDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min((parent ? parent.width : 644) - 24, 620)
+        height: Math.min((parent ? parent.height : 340) - 40, 300)
+        title: "Синхронизация через MTP"
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        font.pixelSize: page.uiFontSize
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: page.contentSpacing
+
+            // May carry the phone's own words.
+            Label {
+                objectName: "mtpStatus"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                text: page.settings ? page.settings.usbSyncStatus : ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                elide: Text.ElideRight
+            }
+
+            ProgressBar {
+                objectName: "mtpProgress"
+                Layout.fillWidth: true
+                from: 0
+                to: 100
+                value: page.settings ? page.settings.usbSyncProgress : 0
+                indeterminate: mtpDialog.active
+            }
+        }
+
+        footer: DialogButtonBox {
+            Button {
+                objectName: "mtpDialogButton"
+                text: mtpDialog.active ? "Отменить" : "Закрыть"
+                DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
+                onClicked: {
+                    if (mtpDialog.active)
+                        page.settings.cancelUsbSync();
+                    else
+                        mtpDialog.close();
+                }
             }
         }
     }

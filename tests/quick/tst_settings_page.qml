@@ -193,4 +193,40 @@ TestCase {
         tryCompare(dialog, "visible", false);
         verify(footLine.text.startsWith("Синхронизация завершена. Добавлено записей: "), footLine.text);
     }
+
+    // The run's dialog cannot be closed while the run lasts, shows the phone's words as they are, and offers
+    // "Закрыть" once the run has ended.
+    function test_usbSyncDialogStaysForTheWholeRun() {
+        const page = openProgramTab({});
+        fillWorkshop();
+        const start = findChild(page, "mtpSyncButton");
+        compare(findChild(page, "mtpCaption").text.startsWith("Подключите разблокированный телефон кабелем USB"), true);
+        mouseClick(start);
+        const dialog = findChild(page, "mtpDialog");
+        tryCompare(dialog, "opened", true);
+        verify(settings.usbSyncActive);
+        verify(!start.enabled);
+        const status = findChild(dialog.contentItem, "mtpStatus");
+        tryCompare(status, "text", "Ожидание телефона: <b>Honor</b> & <i>Передача файлов</i>");
+        compare(status.textFormat, Text.PlainText);
+        compare(settings.usbSyncProgress, 10);
+        verify(findChild(dialog.contentItem, "mtpProgress").indeterminate);
+        keyClick(Qt.Key_Escape);
+        mouseClick(page, 5, 5);
+        verify(dialog.opened);
+        waitForRendering(page);
+        grabImage(dialog.parent.parent).save("settings_page_mtp_dialog.png");
+
+        const button = findChild(dialog.footer, "mtpDialogButton");
+        compare(button.text, "Отменить");
+        mouseClick(button);
+        tryCompare(settings, "usbSyncActive", false);
+        compare(button.text, "Закрыть");
+        compare(status.text, "Синхронизация отменена");
+        verify(!findChild(dialog.contentItem, "mtpProgress").indeterminate);
+        verify(dialog.opened);
+        tryCompare(start, "enabled", true);
+        mouseClick(button);
+        tryCompare(dialog, "visible", false);
+    }
 }

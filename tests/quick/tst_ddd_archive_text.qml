@@ -2,69 +2,53 @@ import QtQuick
 import QtTest
 import Tessaron
 
-// The archive and PDF export logic of the DDD page: stored-report rows, export options, the proposed file name
-// and the save dialog's result.
+// The archive and PDF export logic of the DDD page: each row one call and its answer.
 TestCase {
     name: "DddArchiveText"
 
-    function test_displayValue_data() {
+    function row(tag, call, args, answer) {
+        return { tag: tag, call: call, args: args, answer: answer };
+    }
+
+    function test_answers_data() {
+        var a = DddArchiveText;
         var card = "Карта водителя";
+        var sections = a.sectionChoices(false, false);
+        var charts = a.chartChoices({ vehicles: [{}], activityChanges: [{}] }, {}, false);
+        var ticked = { analysis: true, basicInfo: true };
         return [
-            { tag: "card holder", row: { reportType: card, description: " IVANOV IVAN " }, value: "IVANOV IVAN" },
-            { tag: "card number as description", row: { reportType: card, description: "RUD00001" }, value: "????????" },
-            { tag: "question mark", row: { reportType: card, description: "?VAN" }, value: "????????" },
-            { tag: "card without description", row: { reportType: card, keyValue: "RUD1" }, value: "????????" },
-            { tag: "registration", row: { reportType: "Тахограф", description: "A123BC77" }, value: "A123BC77" },
-            { tag: "VIN without registration", row: { reportType: "Tachograph", description: " ", keyValue: " XTA1 " },
-              value: "XTA1" },
-            { tag: "tachograph without either", row: { reportType: "Тахограф" }, value: "????????" }
+            row("card holder", a.displayValue, [{ reportType: card, description: " IVANOV I " }], "IVANOV I"),
+            row("card number", a.displayValue, [{ reportType: card, description: "RUD00001" }], "????????"),
+            row("question mark", a.displayValue, [{ reportType: card, description: "?VAN" }], "????????"),
+            row("card key", a.displayValue, [{ reportType: card, keyValue: "RUD1" }], "????????"),
+            row("registration", a.displayValue, [{ reportType: "Тахограф", description: "A1", keyValue: "X" }], "A1"),
+            row("VIN", a.displayValue, [{ reportType: "Tachograph", description: " ", keyValue: " XTA1 " }], "XTA1"),
+            row("tachograph without either", a.displayValue, [{ reportType: "Тахограф" }], "????????"),
+            row("Cyrillic kept", a.proposedFileName, [false, "Иванов И.И. 2024#1.ddd", false],
+                "Отчёт_карты_водителя_Иванов_И.И._2024_1.pdf"),
+            row("ends trimmed", a.proposedFileName, [true, "(vu) ∑.DDD", false], "Отчёт_тахографа_vu.pdf"),
+            row("leading dot", a.proposedFileName, [true, ".hidden", true], "Tachograph_report_.hidden.pdf"),
+            row("empty stem", a.proposedFileName, [false, "%%.ddd", false],
+                "Отчёт_карты_водителя_расшифрованный_файл.pdf"),
+            row("local file as its URL", a.exportTarget, ["file:///h/%D0%BE%20a.pdf", "file:///tmp", "а #.pdf"],
+                "file:///h/%D0%BE%20a.pdf"),
+            row("other URL", a.exportTarget, ["content://d/%D0%B0%20b.pdf", "file:///h/", "а #.pdf"],
+                "file:///h/%D0%B0%20b.pdf"),
+            row("no file", a.exportTarget, ["", "file:///h", "а #.pdf"], "file:///h/%D0%B0%20%23.pdf"),
+            row("nothing at all", a.exportTarget, ["", "", "а #.pdf"], ""),
+            row("choice order", a.exportOptions, [sections, ticked, charts, { mileage: true, activity: true }],
+                { sections: ["basicInfo", "analysis"], graphs: ["activity", "mileage"] }),
+            row("nothing ticked", a.exportOptions, [sections, a.selection(sections, false), charts, {}], null),
+            row("duplicate notice", a.duplicateNotice, [5, false],
+                "Этот файл уже сохранён как отчёт №5. Повторная копия не создана."),
+            row("renderer's text", DddPageText.translate, ["Не удалось создать PDF отчёта: /a b.pdf", true],
+                "Could not create the PDF report: /a b.pdf"),
+            row("catalogue's text", DddPageText.translate, ["Не удалось создать каталог базы отчётов: /d", true],
+                "Could not create the report database folder: /d")
         ];
     }
 
-    function test_displayValue(data) {
-        compare(DddArchiveText.displayValue(data.row), data.value);
-    }
-
-    function test_proposedFileName_data() {
-        return [
-            { tag: "Cyrillic kept", tachograph: false, name: "Иванов И.И. 2024#1.ddd", english: false,
-              proposed: "Отчёт_карты_водителя_Иванов_И.И._2024_1.pdf" },
-            { tag: "ends trimmed", tachograph: true, name: "(vu) ∑.DDD", english: false, proposed: "Отчёт_тахографа_vu.pdf" },
-            { tag: "leading dot", tachograph: true, name: ".hidden", english: true, proposed: "Tachograph_report_.hidden.pdf" },
-            { tag: "empty stem", tachograph: false, name: "%%.ddd", english: false,
-              proposed: "Отчёт_карты_водителя_расшифрованный_файл.pdf" }
-        ];
-    }
-
-    function test_proposedFileName(data) {
-        compare(DddArchiveText.proposedFileName(data.tachograph, data.name, data.english), data.proposed);
-    }
-
-    function test_exportTarget_data() {
-        return [
-            { tag: "local file as its URL", file: "file:///home/u/%D0%BE%20a.pdf", folder: "file:///tmp",
-              target: "file:///home/u/%D0%BE%20a.pdf" },
-            { tag: "other URL", file: "content://docs/%D0%B0%20b.pdf", folder: "file:///home/u/",
-              target: "file:///home/u/%D0%B0%20b.pdf" },
-            { tag: "no file", file: "", folder: "file:///home/u", target: "file:///home/u/%D0%B0%20%23.pdf" },
-            { tag: "nothing at all", file: "", folder: "", target: "" }
-        ];
-    }
-
-    function test_exportTarget(data) {
-        compare(DddArchiveText.exportTarget(data.file, data.folder, "а #.pdf"), data.target);
-    }
-
-    function test_exportOptionsKeepTheChoiceOrder() {
-        var sections = DddArchiveText.sectionChoices(false, false);
-        var charts = DddArchiveText.chartChoices({ vehicles: [{}], activityChanges: [{}] }, {}, false);
-        var none = DddArchiveText.selection(sections, false);
-        compare(DddArchiveText.exportOptions(sections, { analysis: true, basicInfo: true }, charts,
-                                             { mileage: true, activity: true }),
-                { sections: ["basicInfo", "analysis"], graphs: ["activity", "mileage"] });
-        compare(DddArchiveText.exportOptions(sections, none, charts, {}), null);
-        compare(DddPageText.translate("Не удалось создать PDF отчёта: /a b.pdf", true), "Could not create the PDF report: /a b.pdf");
-        compare(DddPageText.translate("Не удалось создать каталог базы отчётов: /d", true),
-                "Could not create the report database folder: /d");
+    function test_answers(data) {
+        compare(data.call.apply(null, data.args), data.answer);
     }
 }

@@ -420,27 +420,29 @@ TestCase {
         return ddd.calls[ddd.calls.length - 1];
     }
 
-    function test_storedReportsPage() {
+    function openedDialog(name) {
+        var dialog = child(name);
+        tryVerify(function () { return dialog.opened; });
+        return dialog;
+    }
+
+    function test_storedReports() {
         mouseClick(child("reportsButton"));
         compare(ddd.calls, ["refreshSavedReports", "refreshSavedReports"], "on completion, then by the button");
-        verify(child("dataArea").visible && !child("sectionList").visible, "no report: the list fills the area");
-        verify(!child("hint").visible);
+        verify(child("dataArea").visible && !child("sectionList").visible && !child("hint").visible);
         compare(child("sectionStack").currentIndex, 3);
-        verify(visibleText("Сохранённых отчётов нет"));
         ddd.savedReports = [
             { reportId: 2, reportDate: "2024-03-01 10:00:00", reportType: "Тахограф", keyValue: "XTA21099000000001" },
             { reportId: 2, reportDate: "2024-02-28 09:15:00", reportType: "Карта водителя", description: "IVANOV IVAN" },
             { reportId: 1, reportDate: "2024-02-01 08:00:00", reportType: "Карта водителя", description: "RUD000001" }];
         shoot("ddd_page_stored_reports.png");
         verify(visibleText("XTA21099000000001") && visibleText("IVANOV IVAN") && visibleText("????????"));
-        var opens = named(page(), "openStoredButton");
-        var deletes = named(page(), "deleteStoredButton");
-        mouseClick(opens[1]);
+        mouseClick(named(page(), "openStoredButton")[1]);
         compare(lastCall(), "openSavedReport 2 false");
 
-        var dialog = child("deleteConfirmation");
+        var deletes = named(page(), "deleteStoredButton");
         mouseClick(deletes[0]);
-        tryVerify(function () { return dialog.opened; });
+        var dialog = openedDialog("deleteConfirmation");
         compare(dialog.message, "Удалить сохранённый отчёт 2024-03-01 10:00:00 — XTA21099000000001? "
                 + "Это действие нельзя отменить.");
         shoot("ddd_page_delete_confirmation.png");
@@ -448,23 +450,27 @@ TestCase {
         tryVerify(function () { return !dialog.visible; });
         compare(lastCall(), "openSavedReport 2 false", "cancel deletes nothing");
         mouseClick(deletes[0]);
-        tryVerify(function () { return dialog.opened; });
+        openedDialog("deleteConfirmation");
         page().english = true;
         verify(visibleText("Driver card") && visibleText("Tachograph"));
         compare([dialog.title, findChild(dialog, "acceptButton").text], ["Delete report?", "Delete"]);
         shoot("ddd_page_delete_confirmation_en.png");
         mouseClick(findChild(dialog, "acceptButton"));
         compare(lastCall(), "deleteSavedReport 2 true");
-        ddd.publish({ busy: true, savedReports: [] });
-        verify(visibleText("No saved reports"));
-    }
 
-    function test_storedReportsStaySelectedWhenDatasetsChange() {
+        ddd.duplicateReportDetected(5);
+        var notice = openedDialog("duplicateNotice");
+        compare([notice.title, notice.message, findChild(notice, "acceptButton").text],
+                ["Report already saved", "This file is already saved as report #5. No duplicate was created.", "OK"]);
+        notice.close();
+        ddd.savedReports = [];
+        verify(visibleText("No saved reports"));
+
+        page().english = false;
         publishCard({ savedReports: [{ reportId: 1, reportType: "Карта водителя", reportDate: "2024-02-28 09:15:00",
                                       description: "IVANOV IVAN" }] });
-        mouseClick(child("reportsButton"));
         publishCard({ applicationIdentification: [{ description: "cardStructureVersion", value: "0100" }] });
-        compare([page().selectedSection, child("sectionStack").currentIndex], ["#reports", 3]);
+        compare([page().selectedSection, child("sectionStack").currentIndex], ["#reports", 3], "kept by kind");
         verify(child("sectionList").visible);
         shoot("ddd_page_stored_reports_with_report.png");
         ddd.publish({ busy: true });
@@ -472,70 +478,43 @@ TestCase {
         verify(!child("saveButton").enabled && child("exportButton").enabled);
     }
 
-    function test_duplicateNotice() {
-        var notice = child("duplicateNotice");
-        ddd.duplicateReportDetected(5);
-        tryVerify(function () { return notice.opened; });
-        compare(notice.message, "Этот файл уже сохранён как отчёт №5. Повторная копия не создана.");
-        page().english = true;
-        compare([notice.title, notice.message, findChild(notice, "acceptButton").text],
-                ["Report already saved", "This file is already saved as report #5. No duplicate was created.", "OK"]);
-    }
-
-    function choice(dialog, kind, key) {
-        var found = named(dialog.contentItem, kind + "_" + key);
-        verify(found.length === 1, key);
-        return found[0];
-    }
-
-    function test_pdfOptionsFollowTheFileType_data() {
+    // The choices for each file type, the refusal of an empty choice, and the chosen ones reaching the export with
+    // the save dialog's file URL.
+    function test_pdfExport_data() {
         return [
-            { tag: "card", tachograph: false, sections: 15, charts: ["faults"] },
-            { tag: "tachograph", tachograph: true, sections: 20, charts: ["activity", "speed", "workingTime"] }
+            { tag: "card", sections: 15, charts: ["faults"] },
+            { tag: "tachograph", sections: 20, charts: ["activity", "speed", "workingTime"] }
         ];
     }
 
-    function test_pdfOptionsFollowTheFileType(data) {
-        if (data.tachograph)
-            publishTachograph({ activityDaily: [{}], detailedSpeed: [{}], analysis: { workingHours: [{}] } });
-        else
+    function test_pdfExport(data) {
+        if (data.tag === "card")
             publishCard({});
+        else
+            publishTachograph({ activityDaily: [{}], detailedSpeed: [{}], analysis: { workingHours: [{}] } });
+        var exporter = child("pdfExport");
+        exporter.saveDialogOpener = function () { exporter.finish("file:///home/u/%D0%BE%20a.pdf", "file:///home/u"); };
         mouseClick(child("exportButton"));
-        var dialog = child("pdfOptionsDialog");
-        tryVerify(function () { return dialog.opened; });
-        compare(dialog.sectionChoices.length, data.sections);
-        compare(dialog.chartChoices.map(function (entry) { return entry.key; }), data.charts);
-        for (var i = 0; i < data.sections; ++i)
-            verify(choice(dialog, "pdfSection", dialog.sectionChoices[i].key).checked, "sections start ticked");
-        verify(!choice(dialog, "pdfChart", data.charts[0]).checked, "charts start unticked");
+        var dialog = openedDialog("pdfOptionsDialog");
+        var boxes = itemsWhere(dialog.contentItem, function (item) { return /^pdf\w+_/.test(item.objectName); });
+        compare(boxes.filter(function (box) { return box.checked; }).length, data.sections, "every section ticked");
+        compare(boxes.filter(function (box) { return !box.checked; }).map(function (box) { return box.objectName; }),
+                data.charts.map(function (key) { return "pdfChart_" + key; }), "charts offered with data, unticked");
         shoot("ddd_page_pdf_options_" + data.tag + ".png");
         page().english = true;
         shoot("ddd_page_pdf_options_" + data.tag + "_en.png");
-        mouseClick(findChild(dialog, "pdfCancel"));
-    }
 
-    function test_pdfExportReachesTheControllerAsTheChosenFile() {
-        publishCard({ fileName: "Иванов И.И. #1.ddd", activityChanges: [{ day: 1 }] });
-        var exporter = child("pdfExport");
-        var proposed = "";
-        exporter.saveDialogOpener = function (name) {
-            proposed = name;
-            exporter.finish("file:///home/u/%D0%BE%D1%82%20a.pdf", "file:///home/u");
-        };
-        mouseClick(child("exportButton"));
-        var dialog = child("pdfOptionsDialog");
-        tryVerify(function () { return dialog.opened; });
         mouseClick(findChild(dialog, "pdfClearSelection"));
         mouseClick(findChild(dialog, "pdfContinue"));
-        compare(dialog.validation, "Выберите хотя бы один раздел или график");
         verify(dialog.opened && findChild(dialog, "pdfValidation").visible, "nothing ticked: the dialog stays");
+        compare(dialog.validation, "Select at least one section or chart");
+        page().english = false;
         shoot("ddd_page_pdf_options_refused.png");
-        mouseClick(choice(dialog, "pdfChart", "activity"));
+        mouseClick(named(dialog.contentItem, "pdfChart_" + data.charts[0])[0]);
         compare(dialog.validation, "", "a tick clears the refusal");
-        mouseClick(choice(dialog, "pdfSection", "basicInfo"));
+        mouseClick(named(dialog.contentItem, "pdfSection_basicInfo")[0]);
         mouseClick(findChild(dialog, "pdfContinue"));
-        compare(proposed, "Отчёт_карты_водителя_Иванов_И.И.__1.pdf");
-        compare(lastCall(), "exportReportPdf file:///home/u/%D0%BE%D1%82%20a.pdf "
-                + JSON.stringify({ sections: ["basicInfo"], graphs: ["activity"] }));
+        compare(lastCall(), "exportReportPdf file:///home/u/%D0%BE%20a.pdf "
+                + JSON.stringify({ sections: ["basicInfo"], graphs: [data.charts[0]] }));
     }
 }

@@ -20,7 +20,6 @@ TestCase {
             row("card holder", a.displayValue, [{ reportType: card, description: " IVANOV I " }], "IVANOV I"),
             row("card number", a.displayValue, [{ reportType: card, description: "RUD00001" }], "????????"),
             row("question mark", a.displayValue, [{ reportType: card, description: "?VAN" }], "????????"),
-            row("card key", a.displayValue, [{ reportType: card, keyValue: "RUD1" }], "????????"),
             row("registration", a.displayValue, [{ reportType: "Тахограф", description: "A1", keyValue: "X" }], "A1"),
             row("VIN", a.displayValue, [{ reportType: "Tachograph", description: " ", keyValue: " XTA1 " }], "XTA1"),
             row("tachograph without either", a.displayValue, [{ reportType: "Тахограф" }], "????????"),

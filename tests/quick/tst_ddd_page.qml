@@ -437,8 +437,8 @@ TestCase {
             { reportId: 1, reportDate: "2024-02-01 08:00:00", reportType: "Карта водителя", description: "RUD000001" }];
         shoot("ddd_page_stored_reports.png");
         verify(visibleText("XTA21099000000001") && visibleText("IVANOV IVAN") && visibleText("????????"));
-        mouseClick(named(page(), "openStoredButton")[1]);
-        compare(lastCall(), "openSavedReport 2 false");
+        mouseClick(named(page(), "openStoredButton")[0]);
+        compare(lastCall(), "openSavedReport 2 true");
 
         var deletes = named(page(), "deleteStoredButton");
         mouseClick(deletes[0]);
@@ -448,7 +448,7 @@ TestCase {
         shoot("ddd_page_delete_confirmation.png");
         mouseClick(findChild(dialog, "rejectButton"));
         tryVerify(function () { return !dialog.visible; });
-        compare(lastCall(), "openSavedReport 2 false", "cancel deletes nothing");
+        compare(lastCall(), "openSavedReport 2 true", "cancel deletes nothing");
         mouseClick(deletes[0]);
         openedDialog("deleteConfirmation");
         page().english = true;

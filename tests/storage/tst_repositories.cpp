@@ -287,9 +287,9 @@ void TestRepositories::namesAreListedIgnoringCaseWithoutInactiveOrBlankOnes_data
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("listed");
     QTest::addRow("masters") << u"masters"_s << u"INSERT INTO Masters (FullName, IsActive) VALUES ('Уволен', 0)"_s
-                             << QStringList {u"  яковлев Я. Я. "_s, u"Андреев А. А."_s, u"  \t "_s, QString(),
-                                    u"борисов Б. Б."_s}
-                             << QStringList {u"Андреев А. А."_s, u"борисов Б. Б."_s, u"яковлев Я. Я."_s};
+                             << QStringList {u"  яковлев Я. Я. "_s, u"Борисов Б. Б."_s, u"  \t "_s, QString(),
+                                    u"андреев А. А."_s}
+                             << QStringList {u"андреев А. А."_s, u"Борисов Б. Б."_s, u"яковлев Я. Я."_s};
     QTest::addRow("customers") << u"customers"_s
                                << u"INSERT INTO Customers (CustomerName, IsActive) VALUES ('Закрыт', 0)"_s
                                << QStringList {u"ООО «Вектор»"_s, u"   "_s, u" ип агеев "_s}

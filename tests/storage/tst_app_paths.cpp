@@ -16,71 +16,39 @@ class TestAppPaths : public QObject
     Q_OBJECT
 
 private slots:
-    void perUserFoldersFollowLocalAppData();
-    void localAppDataIsCleaned();
-    void programFoldersFollowTheOverride();
-    void nothingIsCreatedUntilAsked();
-    void ensureDirectoriesCreatesEveryFolder();
+    void foldersFollowTheirRootsAndAreMadeOnlyWhenAsked();
     void catalogueNamesAndPaths_data();
     void catalogueNamesAndPaths();
-    void catalogueRejectsUnknownValues();
-    void reportsPathWithoutLocalAppData();
+    void catalogueRejectsUnknownValuesAndWorksWithoutLocalAppData();
 };
 
-void TestAppPaths::perUserFoldersFollowLocalAppData()
-{
-    tessaron::test::TempAppPaths paths;
-    QVERIFY(paths.isValid());
-    const QString root = paths.localAppData() + u"/Tessaron"_s;
-    QCOMPARE(AppPaths::root(), root);
-    QCOMPARE(AppPaths::data(), root + u"/Data"_s);
-    QCOMPARE(AppPaths::databaseDirectory(), root + u"/Data/DB"_s);
-    QCOMPARE(AppPaths::database(u"SettingsDB.db"_s), root + u"/Data/DB/SettingsDB.db"_s);
-    QCOMPARE(AppPaths::backupDirectory(), root + u"/Data/Backups"_s);
-}
-
-void TestAppPaths::localAppDataIsCleaned()
+// Per-user folders follow LOCALAPPDATA (cleaned), the program's own follow its folder; none is made until asked,
+// then all are, and asking again is harmless.
+void TestAppPaths::foldersFollowTheirRootsAndAreMadeOnlyWhenAsked()
 {
     tessaron::test::TempAppPaths paths;
     qputenv("LOCALAPPDATA", (paths.localAppData() + u"/./sub/../"_s).toLocal8Bit());
-    QCOMPARE(AppPaths::data(), paths.localAppData() + u"/Tessaron/Data"_s);
-}
-
-void TestAppPaths::programFoldersFollowTheOverride()
-{
-    tessaron::test::TempAppPaths paths;
+    const QString root = paths.localAppData() + u"/Tessaron"_s;
     const QString program = paths.programDirectory();
-    QCOMPARE(AppPaths::programDirectory(), program);
-    QCOMPARE(AppPaths::downloadDirectory(), program + u"/DATA"_s);
-    QVERIFY(QFileInfo(AppPaths::downloadDirectory()).isAbsolute());
-    QCOMPARE(AppPaths::runtimeDataDirectory(), program + u"/Data"_s);
-    QCOMPARE(AppPaths::logDirectory(), program + u"/Logs"_s);
-
-    AppPaths::setProgramDirectoryForTesting({});
-    QCOMPARE(AppPaths::programDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath()));
-}
-
-void TestAppPaths::nothingIsCreatedUntilAsked()
-{
-    tessaron::test::TempAppPaths paths;
-    AppPaths::data();
-    AppPaths::database(u"X.db"_s);
-    AppPaths::downloadDirectory();
+    QCOMPARE((QStringList {AppPaths::root(), AppPaths::data(), AppPaths::databaseDirectory(),
+                 AppPaths::database(u"SettingsDB.db"_s), AppPaths::backupDirectory()}),
+        (QStringList {root, root + u"/Data"_s, root + u"/Data/DB"_s, root + u"/Data/DB/SettingsDB.db"_s,
+            root + u"/Data/Backups"_s}));
+    QCOMPARE((QStringList {AppPaths::programDirectory(), AppPaths::downloadDirectory(),
+                 AppPaths::runtimeDataDirectory(), AppPaths::logDirectory()}),
+        (QStringList {program, program + u"/DATA"_s, program + u"/Data"_s, program + u"/Logs"_s}));
     DatabaseCatalog::path(KnownDatabase::Reports);
     QVERIFY(QDir(paths.localAppData()).isEmpty());
-    QVERIFY(QDir(paths.programDirectory()).isEmpty());
-}
+    QVERIFY(QDir(program).isEmpty());
 
-void TestAppPaths::ensureDirectoriesCreatesEveryFolder()
-{
-    tessaron::test::TempAppPaths paths;
-    AppPaths::ensureDirectories();
-    for (const QString &folder : {AppPaths::databaseDirectory(), AppPaths::programDirectory(),
-             AppPaths::downloadDirectory(), AppPaths::runtimeDataDirectory(), AppPaths::backupDirectory()})
-        QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
-    // A second call over existing folders is harmless.
-    AppPaths::ensureDirectories();
-    QVERIFY(QFileInfo(AppPaths::backupDirectory()).isDir());
+    for (int round = 0; round < 2; ++round) {
+        AppPaths::ensureDirectories();
+        for (const QString &folder : {AppPaths::databaseDirectory(), AppPaths::downloadDirectory(),
+                 AppPaths::runtimeDataDirectory(), AppPaths::backupDirectory()})
+            QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
+    }
+    AppPaths::setProgramDirectoryForTesting({});
+    QCOMPARE(AppPaths::programDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath()));
 }
 
 void TestAppPaths::catalogueNamesAndPaths_data()
@@ -112,18 +80,14 @@ void TestAppPaths::catalogueNamesAndPaths()
     QCOMPARE(DatabaseCatalog::path(database), paths.filePath(relativePath));
 }
 
-void TestAppPaths::catalogueRejectsUnknownValues()
-{
-    QCOMPARE(DatabaseCatalog::fileName(static_cast<KnownDatabase>(8)), QString());
-    QCOMPARE(DatabaseCatalog::path(static_cast<KnownDatabase>(-1)), QString());
-}
-
-void TestAppPaths::reportsPathWithoutLocalAppData()
+void TestAppPaths::catalogueRejectsUnknownValuesAndWorksWithoutLocalAppData()
 {
     tessaron::test::TempAppPaths paths;
+    QCOMPARE(DatabaseCatalog::fileName(static_cast<KnownDatabase>(8)), QString());
+    QCOMPARE(DatabaseCatalog::path(static_cast<KnownDatabase>(-1)), QString());
     qunsetenv("LOCALAPPDATA");
-    QCOMPARE(DatabaseCatalog::path(KnownDatabase::Reports), AppPaths::database(u"ReportsDB.db"_s));
     QVERIFY(!AppPaths::root().isEmpty());
+    QCOMPARE(DatabaseCatalog::path(KnownDatabase::Reports), AppPaths::database(u"ReportsDB.db"_s));
 }
 
 QTEST_GUILESS_MAIN(TestAppPaths)

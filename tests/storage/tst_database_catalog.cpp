@@ -39,30 +39,18 @@ class TestDatabaseCatalog : public QObject
     Q_OBJECT
 
 private slots:
-    void withoutFormerFileOnlyTheFolderIsMade();
     void formerFileIsCopiedCheckedAndKept_data();
     void formerFileIsCopiedCheckedAndKept();
     void corruptFormerFileLeavesNothingBehind();
-    void staleTemporaryCopyIsReplaced();
-    void existingTargetIsLeftAlone();
     void folderThatCannotBeMadeIsReported();
 };
-
-void TestDatabaseCatalog::withoutFormerFileOnlyTheFolderIsMade()
-{
-    tessaron::test::TempAppPaths paths;
-    QString error = u"untouched"_s;
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(&error));
-    QCOMPARE(error, u"untouched"_s);
-    QVERIFY(QFileInfo(QFileInfo(reportsTarget()).absolutePath()).isDir());
-    QVERIFY(!QFileInfo::exists(reportsTarget()));
-}
 
 void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept_data()
 {
     QTest::addColumn<QStringList>("locations");
     QTest::addColumn<QString>("expectedMarker");
 
+    QTest::addRow("no former file: only the folder is made") << QStringList() << QString();
     QTest::addRow("runtime data folder") << QStringList {u"runtime"_s} << u"runtime"_s;
     QTest::addRow("database folder") << QStringList {u"database"_s} << u"database"_s;
     QTest::addRow("program folder") << QStringList {u"program"_s} << u"program"_s;
@@ -70,6 +58,8 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept_data()
         << QStringList {u"program"_s, u"database"_s, u"runtime"_s} << u"runtime"_s;
     QTest::addRow("database folder wins over the program folder")
         << QStringList {u"program"_s, u"database"_s} << u"database"_s;
+    QTest::addRow("stale temporary copy is replaced") << QStringList {u"program"_s, u"stale"_s} << u"program"_s;
+    QTest::addRow("existing target is left alone") << QStringList {u"runtime"_s, u"target"_s} << u"target"_s;
 }
 
 void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
@@ -78,28 +68,38 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
     QFETCH(QString, expectedMarker);
 
     tessaron::test::TempAppPaths paths;
-    const QHash<QString, QString> folders {
-        {u"runtime"_s, AppPaths::runtimeDataDirectory()},
-        {u"database"_s, AppPaths::databaseDirectory()},
-        {u"program"_s, AppPaths::programDirectory()},
+    const QHash<QString, QString> files {
+        {u"runtime"_s, AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s},
+        {u"database"_s, AppPaths::databaseDirectory() + u"/driver_cards.db"_s},
+        {u"program"_s, AppPaths::programDirectory() + u"/driver_cards.db"_s},
+        {u"target"_s, reportsTarget()},
     };
     QHash<QString, QByteArray> before;
     for (const QString &location : locations) {
-        const QString path = folders.value(location) + u"/driver_cards.db"_s;
-        writeFormerDatabase(path, location);
-        before.insert(path, fileBytes(path));
+        if (location == u"stale"_s) {
+            QDir().mkpath(AppPaths::databaseDirectory());
+            tessaron::test::writeCorruptFile(reportsTarget() + u".moving"_s);
+            continue;
+        }
+        writeFormerDatabase(files.value(location), location);
+        before.insert(files.value(location), fileBytes(files.value(location)));
     }
 
-    QString error;
+    QString error = u"untouched"_s;
     QVERIFY2(DatabaseCatalog::prepareReportsDatabase(&error), qPrintable(error));
-    QVERIFY(error.isEmpty());
-    QCOMPARE(
-        SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), expectedMarker);
+    QCOMPARE(error, u"untouched"_s);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(fileBytes(it.key()), it.value());
     QStringList left = QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     left.removeAll(u"driver_cards.db"_s);
+    if (expectedMarker.isEmpty()) {
+        QVERIFY(QFileInfo(QFileInfo(reportsTarget()).absolutePath()).isDir());
+        QCOMPARE(left, QStringList());
+        return;
+    }
     QCOMPARE(left, QStringList {u"ReportsDB.db"_s});
+    QCOMPARE(
+        SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), expectedMarker);
 }
 
 void TestDatabaseCatalog::corruptFormerFileLeavesNothingBehind()
@@ -120,32 +120,6 @@ void TestDatabaseCatalog::corruptFormerFileLeavesNothingBehind()
     // A later start tries again and fails the same way, still without leftovers.
     QVERIFY(!DatabaseCatalog::prepareReportsDatabase(nullptr));
     QCOMPARE(QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TestDatabaseCatalog::staleTemporaryCopyIsReplaced()
-{
-    tessaron::test::TempAppPaths paths;
-    writeFormerDatabase(AppPaths::programDirectory() + u"/driver_cards.db"_s, u"program"_s);
-    QDir().mkpath(AppPaths::databaseDirectory());
-    const QStringList before = QDir(AppPaths::databaseDirectory()).entryList(QDir::Files);
-    tessaron::test::writeCorruptFile(reportsTarget() + u".moving"_s);
-
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(nullptr));
-    QCOMPARE(SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), u"program"_s);
-    QCOMPARE(QDir(AppPaths::databaseDirectory()).entryList(QDir::Files), before + QStringList {u"ReportsDB.db"_s});
-}
-
-void TestDatabaseCatalog::existingTargetIsLeftAlone()
-{
-    tessaron::test::TempAppPaths paths;
-    writeFormerDatabase(AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s, u"former"_s);
-    writeFormerDatabase(reportsTarget(), u"current"_s);
-    const QByteArray target = fileBytes(reportsTarget());
-
-    QString error = u"untouched"_s;
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(&error));
-    QCOMPARE(error, u"untouched"_s);
-    QCOMPARE(fileBytes(reportsTarget()), target);
 }
 
 void TestDatabaseCatalog::folderThatCannotBeMadeIsReported()

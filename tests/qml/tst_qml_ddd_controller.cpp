@@ -243,34 +243,9 @@ private Q_SLOTS:
         expectEmpty(controller);
     }
 
-    void refusesASecondOpenWhileBusy()
-    {
-        QmlDddController::setDecodeFunctionForTesting(heldDecode);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("held.ddd"));
-        QVERIFY(writeFile(path));
-
-        QmlDddController controller;
-        QSignalSpy spy(&controller, &QmlDddController::stateChanged);
-        QVERIFY(controller.openFile(path));
-        QCOMPARE(spy.count(), 2); // cleared, then busy: both before the decode
-        QVERIFY(s_decodeStarted.tryAcquire(1, 10000));
-
-        QCOMPARE(controller.openFile(path), false);
-        QCOMPARE(controller.openFile(QString()), false);
-        controller.clear();
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(controller.isBusy(), true);
-        QCOMPARE(controller.statusText(), QStringLiteral("Разбор файла .ddd..."));
-        QCOMPARE(controller.lastError(), QString());
-
-        s_decodeRelease.release();
-        QVERIFY(waitForResult(controller));
-        QCOMPARE(spy.count(), 3);
-        QCOMPARE(controller.fileName(), QStringLiteral("held.ddd"));
-    }
-
-    void destructionWaitsForTheDecodeInFlight()
+    // While a decode runs, the controller refuses another and keeps its state; destroyed then, it waits for the
+    // decode, and the result that had no receiver left never arrives.
+    void refusesASecondOpenWhileBusyAndDestructionWaitsForIt()
     {
         QmlDddController::setDecodeFunctionForTesting(heldDecode);
         QTemporaryDir dir;
@@ -278,8 +253,18 @@ private Q_SLOTS:
         QVERIFY(writeFile(path));
 
         auto *controller = new QmlDddController;
+        QSignalSpy spy(controller, &QmlDddController::stateChanged);
         QVERIFY(controller->openFile(path));
+        QCOMPARE(spy.count(), 2); // cleared, then busy: both before the decode
         QVERIFY(s_decodeStarted.tryAcquire(1, 10000));
+
+        QCOMPARE(controller->openFile(path), false);
+        QCOMPARE(controller->openFile(QString()), false);
+        controller->clear();
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(controller->isBusy(), true);
+        QCOMPARE(controller->statusText(), QStringLiteral("Разбор файла .ddd..."));
+        QCOMPARE(controller->lastError(), QString());
 
         QThread *releaser = QThread::create([] {
             QThread::msleep(200);
@@ -290,7 +275,6 @@ private Q_SLOTS:
         QVERIFY(s_decodeReturned.load());
         releaser->wait();
         delete releaser;
-        // The queued result had no receiver left: nothing may arrive now.
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

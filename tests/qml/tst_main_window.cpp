@@ -119,70 +119,40 @@ private Q_SLOTS:
         QVERIFY2(s_messages.isEmpty(), qPrintable(s_messages.join(u'\n')));
     }
 
-    void startsOnTheMainMenu()
+    // Each command of the menu opens its page without pausing the device watch, and the page's back command
+    // returns to the menu.
+    void startsOnTheMainMenuAndOpensEachPage()
     {
         QCOMPARE(m_engine->rootObjects().size(), 1);
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
-        QVERIFY(window);
-        QVERIFY(window->isVisible());
+        QVERIFY(window && window->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
         QVERIFY(stack);
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
         QCOMPARE(stack->property("depth").toInt(), 1);
-
-        for (const QString &name : {QStringLiteral("dddCommandButton"), QStringLiteral("documentsCommandButton"),
-                 QStringLiteral("settingsCommandButton"), QStringLiteral("quitCommandButton")})
-            QVERIFY2(findItem(window, name), qPrintable(name));
-        QCOMPARE(findItem(window, QStringLiteral("settingsCommandButton"))->property("text").toString(),
-            QStringLiteral("Настройки"));
+        QVERIFY(findItem(window, QStringLiteral("quitCommandButton")));
         QCOMPARE(findItem(window, QStringLiteral("dddCommandButton"))->property("text").toString(),
             QStringLiteral("Расшифровка .ddd"));
-        QCOMPARE(findItem(window, QStringLiteral("quitCommandButton"))->property("text").toString(),
-            QStringLiteral("Выход"));
+        QVERIFY(window->grabWindow().save(QCoreApplication::applicationDirPath() + QStringLiteral("/main_window.png")));
 
-        const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/main_window.png");
-        QVERIFY(window->grabWindow().save(shot));
-    }
-
-    void settingsPageOpensFromTheMenuAndGoesBack()
-    {
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-
-        QVERIFY(clickItem(window, findItem(window, QStringLiteral("settingsCommandButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("settingsPage")));
-        QCOMPARE(stack->property("depth").toInt(), 2);
-        QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
-
-        const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page.png");
-        QVERIFY(window->grabWindow().save(shot));
-        QVERIFY(findItem(currentPage(stack), QStringLiteral("settingsTabs"))->setProperty("currentIndex", 2));
-        QTRY_VERIFY(findItem(currentPage(stack), QStringLiteral("logSwitch"))->isVisible());
-        QVERIFY(window->grabWindow().save(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page_program.png")));
-
-        QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-        QCOMPARE(stack->property("depth").toInt(), 1);
-    }
-
-    void dddCommandPushesItsPageWithoutPausing()
-    {
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-        QQuickItem *button = findItem(window, QStringLiteral("dddCommandButton"));
-        QVERIFY(button->isEnabled());
-
-        QVERIFY(clickItem(window, button));
-        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
-        QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
-        QCOMPARE(m_controller->isDeviceMonitoringPaused(), false);
-        QMetaObject::invokeMethod(stack, "clear");
+        for (const QString &name : {QStringLiteral("settings"), QStringLiteral("ddd")}) {
+            QVERIFY(clickItem(window, findItem(window, name + QStringLiteral("CommandButton"))));
+            QVERIFY(waitForPage(stack, name + QStringLiteral("Page")));
+            QCOMPARE(stack->property("depth").toInt(), 2);
+            QCOMPARE(m_controller->deviceMonitoringPauseCount(), 0);
+            if (name == u"settings") {
+                QVERIFY(window->grabWindow().save(
+                    QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page.png")));
+                QVERIFY(findItem(currentPage(stack), QStringLiteral("settingsTabs"))->setProperty("currentIndex", 2));
+                QTRY_VERIFY(findItem(currentPage(stack), QStringLiteral("logSwitch"))->isVisible());
+                QVERIFY(window->grabWindow().save(
+                    QCoreApplication::applicationDirPath() + QStringLiteral("/settings_page_program.png")));
+            }
+            QVERIFY(clickItem(window, findItem(currentPage(stack), QStringLiteral("backButton"))));
+            QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+            QCOMPARE(stack->property("depth").toInt(), 1);
+        }
     }
 
     // The real window at the smallest size it allows and at a common one, a vehicle-unit download on the

@@ -34,28 +34,89 @@ QString reportsTarget()
 
 } // namespace
 
+// Where the program keeps its files: its folders, the catalogue of its databases and the move of the former
+// report database.
 class TestDatabaseCatalog : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void withoutFormerFileOnlyTheFolderIsMade();
+    void foldersFollowTheirRootsAndAreMadeOnlyWhenAsked();
+    void catalogueNamesAndPaths_data();
+    void catalogueNamesAndPaths();
+    void catalogueRejectsUnknownValuesAndWorksWithoutLocalAppData();
     void formerFileIsCopiedCheckedAndKept_data();
     void formerFileIsCopiedCheckedAndKept();
     void corruptFormerFileLeavesNothingBehind();
-    void staleTemporaryCopyIsReplaced();
-    void existingTargetIsLeftAlone();
     void folderThatCannotBeMadeIsReported();
 };
 
-void TestDatabaseCatalog::withoutFormerFileOnlyTheFolderIsMade()
+// Per-user folders follow LOCALAPPDATA (cleaned), the program's own follow its folder; none is made until asked,
+// then all are, and asking again is harmless.
+void TestDatabaseCatalog::foldersFollowTheirRootsAndAreMadeOnlyWhenAsked()
 {
     tessaron::test::TempAppPaths paths;
-    QString error = u"untouched"_s;
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(&error));
-    QCOMPARE(error, u"untouched"_s);
-    QVERIFY(QFileInfo(QFileInfo(reportsTarget()).absolutePath()).isDir());
-    QVERIFY(!QFileInfo::exists(reportsTarget()));
+    qputenv("LOCALAPPDATA", (paths.localAppData() + u"/./sub/../"_s).toLocal8Bit());
+    const QString root = paths.localAppData() + u"/Tessaron"_s;
+    const QString program = paths.programDirectory();
+    QCOMPARE((QStringList {AppPaths::root(), AppPaths::data(), AppPaths::databaseDirectory(),
+                 AppPaths::database(u"SettingsDB.db"_s), AppPaths::backupDirectory()}),
+        (QStringList {root, root + u"/Data"_s, root + u"/Data/DB"_s, root + u"/Data/DB/SettingsDB.db"_s,
+            root + u"/Data/Backups"_s}));
+    QCOMPARE((QStringList {AppPaths::programDirectory(), AppPaths::downloadDirectory(),
+                 AppPaths::runtimeDataDirectory(), AppPaths::logDirectory()}),
+        (QStringList {program, program + u"/DATA"_s, program + u"/Data"_s, program + u"/Logs"_s}));
+    DatabaseCatalog::path(KnownDatabase::Reports);
+    QVERIFY(QDir(paths.localAppData()).isEmpty());
+    QVERIFY(QDir(program).isEmpty());
+
+    for (int round = 0; round < 2; ++round) {
+        AppPaths::ensureDirectories();
+        for (const QString &folder : {AppPaths::databaseDirectory(), AppPaths::downloadDirectory(),
+                 AppPaths::runtimeDataDirectory(), AppPaths::backupDirectory()})
+            QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
+    }
+    AppPaths::setProgramDirectoryForTesting({});
+    QCOMPARE(AppPaths::programDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath()));
+}
+
+void TestDatabaseCatalog::catalogueNamesAndPaths_data()
+{
+    QTest::addColumn<KnownDatabase>("database");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("relativePath");
+
+    const QString db = u"LocalAppData/Tessaron/Data/DB/"_s;
+    QTest::addRow("settings") << KnownDatabase::Settings << u"SettingsDB.db"_s << db + u"SettingsDB.db"_s;
+    QTest::addRow("masters") << KnownDatabase::Masters << u"MasterDB.db"_s << db + u"MasterDB.db"_s;
+    QTest::addRow("customers") << KnownDatabase::Customers << u"CustomersDB.db"_s << db + u"CustomersDB.db"_s;
+    QTest::addRow("vehicles") << KnownDatabase::Vehicles << u"VehicleDB.db"_s << db + u"VehicleDB.db"_s;
+    QTest::addRow("calibrations") << KnownDatabase::Calibrations << u"CalibrationDB.db"_s << db + u"CalibrationDB.db"_s;
+    QTest::addRow("certificates") << KnownDatabase::Certificates << u"CertificateDB.db"_s << db + u"CertificateDB.db"_s;
+    QTest::addRow("former report database beside the program")
+        << KnownDatabase::DriverCards << u"driver_cards.db"_s << u"Program/Data/driver_cards.db"_s;
+    QTest::addRow("reports") << KnownDatabase::Reports << u"ReportsDB.db"_s << db + u"ReportsDB.db"_s;
+}
+
+void TestDatabaseCatalog::catalogueNamesAndPaths()
+{
+    QFETCH(KnownDatabase, database);
+    QFETCH(QString, fileName);
+    QFETCH(QString, relativePath);
+
+    tessaron::test::TempAppPaths paths;
+    QCOMPARE(DatabaseCatalog::fileName(database), fileName);
+    QCOMPARE(DatabaseCatalog::path(database), paths.filePath(relativePath));
+}
+
+void TestDatabaseCatalog::catalogueRejectsUnknownValuesAndWorksWithoutLocalAppData()
+{
+    tessaron::test::TempAppPaths paths;
+    QCOMPARE(DatabaseCatalog::fileName(static_cast<KnownDatabase>(8)), QString());
+    QCOMPARE(DatabaseCatalog::path(static_cast<KnownDatabase>(-1)), QString());
+    qunsetenv("LOCALAPPDATA");
+    QVERIFY(!AppPaths::root().isEmpty());
+    QCOMPARE(DatabaseCatalog::path(KnownDatabase::Reports), AppPaths::database(u"ReportsDB.db"_s));
 }
 
 void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept_data()
@@ -63,6 +124,7 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept_data()
     QTest::addColumn<QStringList>("locations");
     QTest::addColumn<QString>("expectedMarker");
 
+    QTest::addRow("no former file: only the folder is made") << QStringList() << QString();
     QTest::addRow("runtime data folder") << QStringList {u"runtime"_s} << u"runtime"_s;
     QTest::addRow("database folder") << QStringList {u"database"_s} << u"database"_s;
     QTest::addRow("program folder") << QStringList {u"program"_s} << u"program"_s;
@@ -70,6 +132,8 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept_data()
         << QStringList {u"program"_s, u"database"_s, u"runtime"_s} << u"runtime"_s;
     QTest::addRow("database folder wins over the program folder")
         << QStringList {u"program"_s, u"database"_s} << u"database"_s;
+    QTest::addRow("stale temporary copy is replaced") << QStringList {u"program"_s, u"stale"_s} << u"program"_s;
+    QTest::addRow("existing target is left alone") << QStringList {u"runtime"_s, u"target"_s} << u"target"_s;
 }
 
 void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
@@ -78,28 +142,38 @@ void TestDatabaseCatalog::formerFileIsCopiedCheckedAndKept()
     QFETCH(QString, expectedMarker);
 
     tessaron::test::TempAppPaths paths;
-    const QHash<QString, QString> folders {
-        {u"runtime"_s, AppPaths::runtimeDataDirectory()},
-        {u"database"_s, AppPaths::databaseDirectory()},
-        {u"program"_s, AppPaths::programDirectory()},
+    const QHash<QString, QString> files {
+        {u"runtime"_s, AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s},
+        {u"database"_s, AppPaths::databaseDirectory() + u"/driver_cards.db"_s},
+        {u"program"_s, AppPaths::programDirectory() + u"/driver_cards.db"_s},
+        {u"target"_s, reportsTarget()},
     };
     QHash<QString, QByteArray> before;
     for (const QString &location : locations) {
-        const QString path = folders.value(location) + u"/driver_cards.db"_s;
-        writeFormerDatabase(path, location);
-        before.insert(path, fileBytes(path));
+        if (location == u"stale"_s) {
+            QDir().mkpath(AppPaths::databaseDirectory());
+            tessaron::test::writeCorruptFile(reportsTarget() + u".moving"_s);
+            continue;
+        }
+        writeFormerDatabase(files.value(location), location);
+        before.insert(files.value(location), fileBytes(files.value(location)));
     }
 
-    QString error;
+    QString error = u"untouched"_s;
     QVERIFY2(DatabaseCatalog::prepareReportsDatabase(&error), qPrintable(error));
-    QVERIFY(error.isEmpty());
-    QCOMPARE(
-        SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), expectedMarker);
+    QCOMPARE(error, u"untouched"_s);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(fileBytes(it.key()), it.value());
     QStringList left = QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     left.removeAll(u"driver_cards.db"_s);
+    if (expectedMarker.isEmpty()) {
+        QVERIFY(QFileInfo(QFileInfo(reportsTarget()).absolutePath()).isDir());
+        QCOMPARE(left, QStringList());
+        return;
+    }
     QCOMPARE(left, QStringList {u"ReportsDB.db"_s});
+    QCOMPARE(
+        SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), expectedMarker);
 }
 
 void TestDatabaseCatalog::corruptFormerFileLeavesNothingBehind()
@@ -120,32 +194,6 @@ void TestDatabaseCatalog::corruptFormerFileLeavesNothingBehind()
     // A later start tries again and fails the same way, still without leftovers.
     QVERIFY(!DatabaseCatalog::prepareReportsDatabase(nullptr));
     QCOMPARE(QDir(QFileInfo(reportsTarget()).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TestDatabaseCatalog::staleTemporaryCopyIsReplaced()
-{
-    tessaron::test::TempAppPaths paths;
-    writeFormerDatabase(AppPaths::programDirectory() + u"/driver_cards.db"_s, u"program"_s);
-    QDir().mkpath(AppPaths::databaseDirectory());
-    const QStringList before = QDir(AppPaths::databaseDirectory()).entryList(QDir::Files);
-    tessaron::test::writeCorruptFile(reportsTarget() + u".moving"_s);
-
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(nullptr));
-    QCOMPARE(SqliteProbe(reportsTarget()).scalar(u"SELECT FileName FROM DriverCardReports"_s).toString(), u"program"_s);
-    QCOMPARE(QDir(AppPaths::databaseDirectory()).entryList(QDir::Files), before + QStringList {u"ReportsDB.db"_s});
-}
-
-void TestDatabaseCatalog::existingTargetIsLeftAlone()
-{
-    tessaron::test::TempAppPaths paths;
-    writeFormerDatabase(AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s, u"former"_s);
-    writeFormerDatabase(reportsTarget(), u"current"_s);
-    const QByteArray target = fileBytes(reportsTarget());
-
-    QString error = u"untouched"_s;
-    QVERIFY(DatabaseCatalog::prepareReportsDatabase(&error));
-    QCOMPARE(error, u"untouched"_s);
-    QCOMPARE(fileBytes(reportsTarget()), target);
 }
 
 void TestDatabaseCatalog::folderThatCannotBeMadeIsReported()

@@ -26,7 +26,6 @@ private slots:
     void quotedIdentifiersWorkInStatements();
     void timestampsHaveTheDatabaseForm();
     void transactionRollsBackUnlessCommitted();
-    void transactionOnClosedConnectionIsInactive();
 
 private:
     std::unique_ptr<QTemporaryDir> m_directory;
@@ -46,10 +45,7 @@ void TestSqlConnection::connectionsAreNamedUniquelyAndRemoved()
         SqlConnection first(u"Prefix"_s, m_path);
         SqlConnection second(u"Prefix"_s, m_path);
         QVERIFY(first.isOpen() && second.isOpen());
-        QVERIFY(first.openError().isEmpty());
-        QVERIFY(first.name().startsWith(u"Prefix_"_s));
-        QCOMPARE(first.name().size(), 7 + 36);
-        QVERIFY(first.name() != second.name());
+        QVERIFY(first.name().startsWith(u"Prefix_"_s) && first.name() != second.name());
         QVERIFY(QSqlDatabase::contains(first.name()));
         firstName = first.name();
         first.close();
@@ -128,15 +124,11 @@ void TestSqlConnection::transactionRollsBackUnlessCommitted()
     QVERIFY(again.isActive());
     again.rollback();
     QCOMPARE(SqliteProbe(m_path).scalar(u"SELECT group_concat(V) FROM T"_s).toString(), u"2"_s);
-}
 
-void TestSqlConnection::transactionOnClosedConnectionIsInactive()
-{
-    SqlConnection connection(u"Closed"_s, m_path);
     connection.close();
-    TransactionGuard transaction(connection.database());
-    QVERIFY(!transaction.isActive());
-    QVERIFY(!transaction.commit());
+    TransactionGuard closed(connection.database());
+    QVERIFY(!closed.isActive());
+    QVERIFY(!closed.commit());
 }
 
 QTEST_GUILESS_MAIN(TestSqlConnection)

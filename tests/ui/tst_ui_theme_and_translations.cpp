@@ -1,8 +1,13 @@
 #include "ui/theme_manager.h"
+#include "ui/translation_loader.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QPalette>
+#include <QPushButton>
 #include <QQuickStyle>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -10,12 +15,44 @@
 
 using tessaron::ui::Theme;
 using tessaron::ui::ThemeManager;
+using tessaron::ui::TranslationLoader;
 
-class TestThemeManager : public QObject
+// The look and the language of the program's own windows. Qt's dialogs speak Russian once the catalogue is
+// installed and stay untouched when it cannot be found: the failing case runs first, while nothing is installed.
+class TestThemeAndTranslations : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void folderWithoutCatalogueChangesNothing()
+    {
+        QTemporaryDir empty;
+        QString error;
+        QVERIFY(!TranslationLoader::installQtTranslations(empty.path(), &error));
+        QVERIFY2(error.contains(empty.path()), qPrintable(error));
+        QDialogButtonBox box(QDialogButtonBox::Open);
+        QCOMPARE(box.button(QDialogButtonBox::Open)->text(), QStringLiteral("Open"));
+    }
+
+    void standardButtonsAndTheFileDialogSpeakRussian()
+    {
+        QVERIFY2(TranslationLoader::installQtTranslations(TranslationLoader::qtTranslationsFolder(), nullptr),
+            qPrintable(TranslationLoader::qtTranslationsFolder()));
+        QDialogButtonBox box(QDialogButtonBox::Open | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Open)->text(), QStringLiteral("Открыть"));
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+
+        QFileDialog dialog(nullptr, QStringLiteral("Выберите файл DDD"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto *lookIn = dialog.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+        QVERIFY(lookIn);
+        QCOMPARE(lookIn->text(), QStringLiteral("Перейти к:"));
+        dialog.resize(760, 460);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(dialog.grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/file_dialog.png")));
+    }
+
     void readsTheThemeFromTheIniFile_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -24,6 +61,7 @@ private Q_SLOTS:
 
         const int light = int(Theme::Palette::Light);
         const int dark = int(Theme::Palette::Dark);
+        QTest::addRow("no file") << QByteArray("none") << light << 1.0;
         QTest::addRow("empty file") << QByteArray() << light << 1.0;
         QTest::addRow("dark and larger") << QByteArray("[Theme]\nPalette=dark\nScale=1.25\n") << dark << 1.25;
         QTest::addRow("palette in capitals") << QByteArray("[Theme]\nPalette=DARK\n") << dark << 1.0;
@@ -44,8 +82,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Settings.ini"));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(content == "none" || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
         file.close();
 
         const Theme theme = ThemeManager::load(path);
@@ -53,20 +90,10 @@ private Q_SLOTS:
         QCOMPARE(theme.scale, scale);
     }
 
-    void missingFileGivesTheDefaults()
-    {
-        QTemporaryDir dir;
-        QCOMPARE(ThemeManager::load(dir.filePath(QStringLiteral("Settings.ini"))), Theme());
-    }
-
-    void theFileLiesBesideTheProgram()
+    void applyingSetsFusionAndThePalette()
     {
         QCOMPARE(ThemeManager::settingsFilePath(),
             QString(QCoreApplication::applicationDirPath() + QStringLiteral("/Settings.ini")));
-    }
-
-    void applyingSetsFusionAndThePalette()
-    {
         ThemeManager::apply(Theme {Theme::Palette::Dark, 1.0});
         QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
         QCOMPARE(QQuickStyle::name(), QStringLiteral("Fusion"));
@@ -77,6 +104,6 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestThemeManager)
+QTEST_MAIN(TestThemeAndTranslations)
 
-#include "tst_ui_theme_manager.moc"
+#include "tst_ui_theme_and_translations.moc"

@@ -2,9 +2,10 @@
 
 #include "ddd/activity_analyzer.h"
 #include "ddd/ddd_decoder.h"
+#include "support/test_paths.h"
 
+#include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <QTest>
@@ -17,9 +18,6 @@ using namespace tessaron::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QStringList resultGroups {u"compliance"_s, u"conditions"_s, u"drivingCycles"_s, u"classification"_s,
-    u"efficiency"_s, u"restBreaks"_s, u"violations"_s, u"workingHours"_s};
 
 QVariantMap analyzeRows(const QVariantList &rows)
 {
@@ -37,29 +35,14 @@ QVariantList restDay(int dayNo)
     return vuDay(dayNo, {{0, Act::NoCard}, {720, Act::NoCard}});
 }
 
-QVariantMap specificCondition(int code, const QString &clock)
+QString text(const QVariantMap &analysis, const QString &groupName, const QString &key)
 {
-    return {
-        {u"entryTime"_s, QString(u"05.03.2024 "_s + clock + u":00"_s)},
-        {u"specificConditionType"_s, code == 3 ? u"Паром/поезд — начало"_s : u"Паром/поезд — окончание"_s},
-        {u"conditionCode"_s, code},
-        {u"hexData"_s, u"65E6E0A0%1"_s.arg(code, 2, 10, QLatin1Char('0'))},
-    };
-}
-
-QVariantMap manualCardIwRow()
-{
-    return {{u"dayNo"_s, 1}, {u"cardHolderSurname"_s, u"SAMPLE"_s}, {u"manualInputFlag"_s, u"Да"_s}};
+    return group(analysis, groupName).value(key).toString();
 }
 
 QStringList texts(const QVariantMap &analysis, const QString &groupName, const QString &key)
 {
     return group(analysis, groupName).value(key).toStringList();
-}
-
-QString text(const QVariantMap &analysis, const QString &groupName, const QString &key)
-{
-    return group(analysis, groupName).value(key).toString();
 }
 
 int number(const QVariantMap &analysis, const QString &groupName, const QString &key)
@@ -72,8 +55,148 @@ bool flag(const QVariantMap &analysis, const QString &groupName, const QString &
     return group(analysis, groupName).value(key).toBool();
 }
 
-const QString highLoad = u"Высокая загрузка. Рекомендуется увеличить время отдыха."_s;
-const QString lowEfficiency = u"Низкая эффективность вождения. Рассмотрите оптимизацию маршрутов."_s;
+// A specific-condition row as the card decoder writes it; an empty clock leaves the entry time empty.
+QVariantMap conditionRow(int code, const QString &clock)
+{
+    return {{u"entryTime"_s, clock.isEmpty() ? QString() : u"05.03.2024 "_s + clock + u":00"_s},
+        {u"specificConditionType"_s,
+            code == 3       ? u"Паром/поезд — начало"_s
+                : code == 4 ? u"Паром/поезд — окончание"_s
+                            : u"Выход за область применения"_s},
+        {u"conditionCode"_s, code}};
+}
+
+// The day at 08:00 whose first change carries the given keys (a key given an invalid value is removed), and a
+// change without the card at 09:00.
+QVariantList changedHour(const QVariantMap &changes)
+{
+    QVariantMap first = cardChange(u"1"_s, 480, Act::Work);
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        if (it.value().isValid())
+            first.insert(it.key(), it.value());
+        else
+            first.remove(it.key());
+    }
+    return {first, cardChange(u"1"_s, 540, Act::NoCard)};
+}
+
+// A change of day 1 without a time text, at the given minutes.
+QVariantMap untimed(const QVariant &minutes, Act act)
+{
+    QVariantMap change = cardChange(u"1"_s, 0, act);
+    change.remove(u"time"_s);
+    change.insert(u"minutes"_s, minutes);
+    return change;
+}
+
+// Driving from 08:00, the card out at 09:00, in again after the break and out at 11:00.
+QVariantList withBreak(int minutes)
+{
+    return cardDay(u"1"_s, {{480, Act::Drive}, {540, Act::NoCard}, {540 + minutes, Act::Drive}, {660, Act::NoCard}});
+}
+
+// Driving in runs of at most 200 minutes with 45-minute breaks on every second day, so no run is too long.
+QVariantList drivingDays(int days, int minutes)
+{
+    QVariantList rows;
+    for (int day = 1; day <= days; ++day) {
+        int clock = 360;
+        for (int left = minutes; left > 0; left -= 200) {
+            rows.append(vuChange(day * 2, clock, Act::Drive));
+            clock += std::min(left, 200);
+            rows.append(vuChange(day * 2, clock, Act::NoCard));
+            clock += 45;
+        }
+    }
+    return rows;
+}
+
+// Ten minutes of driving, five without the card, again and again.
+QVariantList shortBreaks(int breakCount)
+{
+    QVariantList rows;
+    for (int i = 0, minute = 60; i <= breakCount; ++i, minute += 15)
+        rows += vuDay(1, {{minute, Act::Drive}, {minute + 10, Act::NoCard}});
+    return rows;
+}
+
+// "group/key", "dayN/key" or "days" (the day keys in their order) of an analysis.
+QVariant figure(const QVariantMap &analysis, const QString &path)
+{
+    const QStringList parts = path.split(u'/');
+    if (path == u"days"_s) {
+        QStringList keys;
+        for (const QVariant &day : analysis.value(u"workingHours"_s).toList())
+            keys.append(day.toMap().value(u"dayKey"_s).toString());
+        return keys;
+    }
+    if (parts.first().startsWith(u"day"_s))
+        return dayEntry(analysis, parts.first().mid(3).toInt()).value(parts.last());
+    return group(analysis, parts.first()).value(parts.last());
+}
+
+void addFigure(const char *name, const QVariantList &rows, const QString &path, const QVariant &expected,
+    const QVariantList &cardIw = {}, const QVariantList &conditions = {})
+{
+    QTest::newRow(name) << rows << cardIw << conditions << path << expected;
+}
+
+// Days with at least one activity change, as the facts file of a sample lists them: the daily records of the
+// card's first-generation application, or the vehicle unit's day blocks.
+int expectedActivityDays(const QString &sampleName)
+{
+    const QJsonObject facts = tessaron::test::sampleFacts(sampleName);
+    if (facts.isEmpty())
+        return -1;
+    int days = 0;
+    if (facts.value(u"kind"_s).toString() == u"card") {
+        const QJsonArray records = facts.value(u"card"_s)[u"gen1"_s][u"activity"_s][u"days"_s].toArray();
+        for (const QJsonValue &record : records)
+            days += record[u"changes"_s].toArray().isEmpty() ? 0 : 1;
+    } else {
+        const QJsonArray blocks = facts.value(u"vu"_s)[u"activity_days"_s].toArray();
+        for (const QJsonValue &block : blocks) {
+            const QJsonValue changes = block[u"activity_changes"_s];
+            days += changes[u"driver_slot"_s].toInt() + changes[u"codriver_slot"_s].toInt() > 0 ? 1 : 0;
+        }
+    }
+    return days;
+}
+
+// The minute of "hh:mm", 24:00 included; -1 for any other text.
+int clockMinutes(const QString &text)
+{
+    bool hoursOk = false;
+    bool minutesOk = false;
+    const int hours = text.left(2).toInt(&hoursOk);
+    const int minutes = text.mid(3).toInt(&minutesOk);
+    if (text.size() != 5 || text.at(2) != u':' || !hoursOk || !minutesOk || minutes >= 60)
+        return -1;
+    const int total = hours * 60 + minutes;
+    return total <= 1440 ? total : -1;
+}
+
+// The first minute of every day whose changes all carry a readable time, by day key.
+QHash<QString, int> firstMinutesOfTimedDays(const QVariantList &activityChanges)
+{
+    QHash<QString, int> first;
+    QSet<QString> untimed;
+    for (const QVariant &value : activityChanges) {
+        const QVariantMap row = value.toMap();
+        const QString key = row.value(u"activityDailyPresenceCounter1"_s).toString();
+        const int minute = clockMinutes(row.value(u"time"_s).toString());
+        if (minute < 0 || minute >= 1440)
+            untimed.insert(key);
+        else
+            first[key] = std::min(first.value(key, minute), minute);
+    }
+    for (const QString &key : untimed)
+        first.remove(key);
+    return first;
+}
+
+const QString dailyLimit = u"Превышен дневной лимит вождения: 10:00 > 9:00"_s;
+const QString longDriving = u"Превышено непрерывное вождение: 10:00 > 4:30"_s;
 
 } // namespace
 
@@ -82,72 +205,176 @@ class TestActivityAnalyzer : public QObject
     Q_OBJECT
 
 private slots:
-    void emptyInputGroups()
-    {
-        const QVariantList cardIwData {manualCardIwRow()};
-        const QVariantList conditions {specificCondition(3, u"23:30"_s), specificCondition(4, u"00:15"_s)};
-        const QVariantMap analysis = ActivityAnalyzer::analyze({}, cardIwData, conditions);
-        QCOMPARE(QSet<QString>(analysis.keyBegin(), analysis.keyEnd()),
-            QSet<QString>(resultGroups.cbegin(), resultGroups.cend()));
-
-        // Stored as JSON with every report: read back from its text, an empty analysis keeps its zero figures.
-        const QJsonObject json
-            = QJsonDocument::fromJson(QJsonDocument::fromVariant(analysis).toJson(QJsonDocument::Compact)).object();
-        QCOMPARE(json.value(u"workingHours"_s), QJsonValue(QJsonArray {}));
-        QCOMPARE(json.value(u"classification"_s), QJsonValue(QJsonObject {}));
-        QCOMPARE(json.value(u"drivingCycles"_s)[u"dailyDrivingTime"_s], QJsonValue(u"00:00"_s));
-        QCOMPARE(json.value(u"violations"_s)[u"tooShortBreakCount"_s], QJsonValue(0));
-        QCOMPARE(json.value(u"compliance"_s)[u"warnings"_s], QJsonValue(QJsonArray {}));
-
-        // The conditions are still those of the two other lists; no recommendation is made.
-        const QVariantMap conditionsMap = group(analysis, u"conditions"_s);
-        QCOMPARE(conditionsMap.value(u"manualInputCount"_s).toLongLong(), 1);
-        QCOMPARE(conditionsMap.value(u"specificConditionCount"_s).toLongLong(), 2);
-        QCOMPARE(conditionsMap.value(u"ferryTrainMinutes"_s).toInt(), 45);
-        QVERIFY(texts(analysis, u"compliance"_s, u"recommendations"_s).isEmpty());
-        QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), false);
-    }
-
-    // One day: driving with the card from 07:00, the card withdrawn at 17:00 and out until midnight.
-    void tenHoursOfDriving_data()
+    // One figure of the analysis of a few hand-made rows.
+    void figures_data()
     {
         QTest::addColumn<QVariantList>("rows");
-        QTest::addRow("driver card rows") << cardDay(u"0042"_s, {{7 * 60, Act::Drive}, {17 * 60, Act::NoCard}});
-        QTest::addRow("vehicle-unit rows") << vuDay(3, {{7 * 60, Act::Drive}, {17 * 60, Act::NoCard}});
+        QTest::addColumn<QVariantList>("cardIw");
+        QTest::addColumn<QVariantList>("conditions");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QVariant>("expected");
+
+        const QVariant none;
+        const auto tenHours = [](bool card) {
+            return card ? cardDay(u"0042"_s, {{420, Act::Drive}, {1020, Act::NoCard}})
+                        : vuDay(3, {{420, Act::Drive}, {1020, Act::NoCard}});
+        };
+        addFigure("ten hours on a card: violations", tenHours(true), u"violations/items"_s,
+            QStringList {dailyLimit, longDriving});
+        addFigure("ten hours on a vehicle unit: score", tenHours(false), u"compliance/overallScore"_s, 73);
+        addFigure("ten hours: utilization", tenHours(false), u"efficiency/utilizationRate"_s, 600 * 100.0 / 1020);
+        addFigure("ten hours: overtime", tenHours(true), u"compliance/warnings"_s,
+            QStringList {u"Общее сверхурочное время: 01:00"_s});
+        addFigure("card out on a card: unknown", cardDay(u"1"_s, {{60, Act::NoCard}, {180, Act::Work}}),
+            u"day0/unknownMinutes"_s, 120);
+        addFigure("card out on a vehicle unit: rest", vuDay(1, {{60, Act::NoCard}, {180, Act::Work}}),
+            u"day0/unknownMinutes"_s, 0);
+
+        addFigure("break of 14: too short", withBreak(14), u"violations/tooShortBreaks"_s, QStringList {u"00:14"_s});
+        addFigure("break of 15: short", withBreak(15), u"restBreaks/shortBreaks"_s, QStringList {u"00:15"_s});
+        addFigure("break of 30: short", withBreak(30), u"restBreaks/totalShortBreakTime"_s, u"00:30"_s);
+        addFigure("break of 31: long", withBreak(31), u"restBreaks/longBreaks"_s, QStringList {u"00:31"_s});
+        addFigure("a break still open at the day's end",
+            cardDay(u"1"_s, {{480, Act::Drive}, {540, Act::NoCard}, {545, Act::NoCard}}),
+            u"violations/tooShortBreakCount"_s, 0);
+        addFigure("one too short break", shortBreaks(1), u"compliance/restBreaksScore"_s, 90);
+        addFigure("twelve too short breaks: no negative score", shortBreaks(12), u"compliance/restBreaksScore"_s, 0);
+        addFigure("average break of 20, 10 and 30",
+            cardDay(u"1"_s,
+                {{480, Act::Drive}, {540, Act::NoCard}, {560, Act::Work}, {600, Act::Drive}, {650, Act::NoCard},
+                    {660, Act::NoCard}, {690, Act::Drive}, {720, Act::Work}}),
+            u"efficiency/averageBreak"_s, u"00:30"_s);
+
+        addFigure("work of 240 minutes", workday(1, 480, 720), u"violations/tooLongWorkSessions"_s, QStringList());
+        addFigure(
+            "work of 241 minutes", workday(1, 480, 721), u"violations/tooLongWorkSessions"_s, QStringList {u"04:01"_s});
+        addFigure("a run across a change of activity",
+            vuDay(1, {{480, Act::Work}, {600, Act::Drive}, {730, Act::NoCard}}), u"efficiency/averageWorkSession"_s,
+            u"04:10"_s);
+        addFigure("a run still open at midnight is not judged", vuDay(1, {{480, Act::Work}, {730, Act::Drive}}),
+            u"violations/tooLongWorkSessions"_s, QStringList());
+
+        addFigure("card at 05:59", workday(1, 359, 389), u"violations/nightWorkSessions"_s, 1);
+        addFigure("card at 06:00", workday(1, 360, 390), u"violations/nightWorkSessions"_s, 0);
+        addFigure("card at 06:00: no split rest", workday(1, 360, 390), u"restBreaks/hasSplitRest"_s, false);
+        addFigure("card at 21:59: no split rest", workday(1, 1319, 1349), u"restBreaks/hasSplitRest"_s, false);
+        addFigure("card at 21:59", workday(1, 1319, 1349), u"violations/nightWorkSessions"_s, 0);
+        addFigure("card at 22:00", workday(1, 1320, 1350), u"violations/nightWorkSessions"_s, 1);
+        addFigure("card at night later in the day",
+            vuDay(1, {{480, Act::Work}, {720, Act::NoCard}, {1380, Act::Work}, {1410, Act::NoCard}}),
+            u"restBreaks/hasSplitRest"_s, true);
+
+        addFigure("eight days of 500 minutes: seven in the week", drivingDays(8, 500), u"violations/items"_s,
+            QStringList {u"Превышен недельный лимит вождения: 58:20 > 56:00"_s});
+        addFigure("fifteen days of 400 minutes: two weeks", drivingDays(15, 400),
+            u"drivingCycles/biWeeklyLimitExceeded"_s, true);
+        addFigure("overtime over two days", workday(1, 360, 960) + workday(3, 360, 860),
+            u"violations/totalOvertimeMinutes"_s, 60);
+        addFigure("only time without the card", vuDay(1, {{480, Act::NoCard}, {600, Act::NoCard}}),
+            u"compliance/recommendations"_s,
+            QStringList {u"Низкая эффективность вождения. Рассмотрите оптимизацию маршрутов."_s});
+        addFigure("all card time available", vuDay(1, {{0, Act::Available}}), u"compliance/recommendations"_s,
+            QStringList {u"Высокая загрузка. Рекомендуется увеличить время отдыха."_s,
+                u"Низкая эффективность вождения. Рассмотрите оптимизацию маршрутов."_s});
+        addFigure("40 of 100 card minutes available",
+            vuDay(1, {{1240, Act::NoCard}, {1340, Act::Available}, {1380, Act::Drive}}),
+            u"efficiency/drivingEfficiency"_s, 60.0);
+        const QVariantList twoDays = cardDay(u"1"_s,
+                                         {{300, Act::Drive}, {400, Act::Work}, {450, Act::Available}, {470, Act::Rest},
+                                             {500, Act::NoCard}, {530, Act::Drive}})
+            + cardDay(u"2"_s, {{300, Act::Drive}, {350, Act::NoCard}, {360, Act::Rest}});
+        addFigure("classification sums the days: driving", twoDays, u"classification/drivingMinutes"_s, 1060);
+        addFigure("classification sums the days: card rest", twoDays, u"classification/cardRestMinutes"_s, 40);
+
+        // How the rows name their days, times, activities and card.
+        addFigure("hexadecimal counters sort by value",
+            cardDay(u"0420"_s, {{60, Act::Work}}) + cardDay(u"01A3"_s, {{60, Act::Work}})
+                + cardDay(u"0418"_s, {{60, Act::Work}}),
+            u"days"_s, QStringList {u"0418"_s, u"01A3"_s, u"0420"_s});
+        addFigure("keys that are no number after the numbers, a negative before 0",
+            cardDay(u"b"_s, {{60, Act::Work}}) + cardDay(u"0"_s, {{60, Act::Work}})
+                + cardDay(u"-3"_s, {{60, Act::Work}}),
+            u"days"_s, QStringList {u"-3"_s, u"0"_s, u"b"_s});
+        addFigure("vehicle-unit day numbers sort as numbers",
+            vuDay(10, {{60, Act::Work}}) + vuDay(2, {{60, Act::Work}}), u"days"_s, QStringList {u"2"_s, u"10"_s});
+        addFigure("12 and 012 keep their own changes",
+            cardDay(u"12"_s, {{480, Act::Work}, {540, Act::NoCard}})
+                + cardDay(u"012"_s, {{600, Act::Drive}, {630, Act::Work}, {700, Act::NoCard}}),
+            u"day0/workMinutes"_s, 100);
+        addFigure("rows that hold no map fall into day 0", {QVariant(u"not a row"_s), QVariant(), QVariant(42)},
+            u"day0/activityChangesCount"_s, 3);
+        addFigure("time with seconds", changedHour({{u"time"_s, u"07:45:30"_s}}), u"day0/workStart"_s, u"07:45"_s);
+        addFigure("date and time", changedHour({{u"time"_s, u"01.03.2024 07:45"_s}}), u"day0/workStart"_s, u"07:45"_s);
+        addFigure("24:00 is no time: the minutes hold", changedHour({{u"time"_s, u"24:00"_s}, {u"minutes"_s, 100}}),
+            u"day0/workStart"_s, u"01:40"_s);
+        addFigure("a one-digit hour is no time", changedHour({{u"time"_s, u"7:45"_s}, {u"minutes"_s, 100}}),
+            u"day0/workStart"_s, u"01:40"_s);
+        addFigure("minutes beyond the day sort last",
+            QVariantList {untimed(1500, Act::Work), cardChange(u"1"_s, 600, Act::NoCard)}, u"day0/restMinutes"_s, 900);
+        addFigure("the last change after midnight as 1470 minutes",
+            QVariantList {untimed(1470, Act::NoCard), cardChange(u"1"_s, 1410, Act::Drive)}, u"day0/workEnd"_s,
+            u"00:30"_s);
+        addFigure("driving stems come first", changedHour({{u"activity"_s, u"Driver available"_s}}),
+            u"classification/drivingMinutes"_s, 60);
+        addFigure("Russian availability", changedHour({{u"activity"_s, u"Доступность"_s}}),
+            u"classification/availabilityMinutes"_s, 60);
+        addFigure(
+            "work before rest", changedHour({{u"activity"_s, u"Работа/отдых"_s}}), u"classification/workMinutes"_s, 60);
+        addFigure("working time holds no stem", changedHour({{u"activity"_s, u"Рабочее время"_s}}),
+            u"classification/workMinutes"_s, 0);
+        addFigure("inserted card, lower case", changedHour({{u"cardStatus"_s, u"вставлена карта"_s}}),
+            u"day0/workMinutes"_s, 60);
+        addFigure("card inserted is not one of the texts", changedHour({{u"cardStatus"_s, u"Card inserted"_s}}),
+            u"day0/workMinutes"_s, 0);
+        addFigure("not inserted", changedHour({{u"cardStatus"_s, u"Не вставлена"_s}}), u"day0/workMinutes"_s, 0);
+        addFigure("manual flag 1", changedHour({{u"manualInputFlag"_s, u"1"_s}}), u"day0/manualInputCount"_s, 1);
+        addFigure("manual flag NO", changedHour({{u"manualInputFlag"_s, u"NO"_s}}), u"day0/manualInputCount"_s, 0);
+        addFigure("manual flag no, but manual input",
+            changedHour({{u"manualInputFlag"_s, u"no"_s}, {u"manualInput"_s, true}}), u"day0/manualInputCount"_s, 1);
+
+        // Ferry and train crossings and manual records, with and without activity.
+        const auto crossing = [](const QString &begin, const QString &end) {
+            return QVariantList {conditionRow(3, begin), conditionRow(4, end)};
+        };
+        addFigure("a crossing across midnight", {}, u"conditions/ferryTrainMinutes"_s, 75, {},
+            crossing(u"23:30"_s, u"00:45"_s));
+        addFigure("a crossing reaches the classification", workday(1, 480, 600), u"classification/ferryTrainMinutes"_s,
+            75, {}, crossing(u"08:00"_s, u"09:15"_s));
+        addFigure("a second begin replaces the first", {}, u"conditions/ferryTrainMinutes"_s, 40, {},
+            QVariantList {conditionRow(3, u"10:00"_s)} + crossing(u"10:20"_s, u"11:00"_s));
+        addFigure("a begin without a readable time opens nothing", {}, u"conditions/ferryTrainMinutes"_s, 0, {},
+            crossing(QString(), u"11:00"_s));
+        addFigure("out of scope is no crossing", {}, u"conditions/ferryTrainCount"_s, 0, {},
+            QVariantList {conditionRow(1, u"08:00"_s), conditionRow(2, u"09:00"_s)});
+        addFigure("English words under type, times under time", {}, u"conditions/ferryTrainMinutes"_s, 60, {},
+            QVariantList {QVariantMap {{u"type"_s, u"Ferry crossing begin"_s}, {u"time"_s, u"08:00"_s}},
+                QVariantMap {{u"type"_s, u"Train crossing end"_s}, {u"time"_s, u"09:00"_s}}});
+        addFigure("a code as the type text", {}, u"conditions/ferryTrainCount"_s, 1, {},
+            QVariantList {QVariantMap {{u"type"_s, u"4"_s}}});
+        addFigure("a day counts its ferry changes", changedHour({{u"conditionCode"_s, 4}}),
+            u"day0/specificConditionCount"_s, 1);
+        const QVariantList cardIw {QVariantMap {{u"manualInputFlag"_s, u"Да"_s}},
+            QVariantMap {{u"manualInputFlag"_s, u"Нет"_s}}, QVariantMap {{u"manualInputFlag"_s, u"Да"_s}}};
+        addFigure("manual records without activity", {}, u"conditions/manualInputCount"_s, 2, cardIw);
+        addFigure(
+            "manual records with activity", workday(1, 480, 600), u"classification/manualInputCount"_s, 2, cardIw);
     }
 
-    void tenHoursOfDriving()
+    void figures()
     {
         QFETCH(QVariantList, rows);
-        const QVariantMap analysis = analyzeRows(rows);
+        QFETCH(QVariantList, cardIw);
+        QFETCH(QVariantList, conditions);
+        QFETCH(QString, path);
+        QFETCH(QVariant, expected);
 
-        const QStringList violations {
-            u"Превышен дневной лимит вождения: 10:00 > 9:00"_s, u"Превышено непрерывное вождение: 10:00 > 4:30"_s};
-        QCOMPARE(texts(analysis, u"violations"_s, u"items"_s), violations);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"violations"_s), violations);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"warnings"_s), QStringList {u"Общее сверхурочное время: 01:00"_s});
-        QCOMPARE(texts(analysis, u"violations"_s, u"tooLongWorkSessions"_s), QStringList {u"10:00"_s});
-        QCOMPARE(flag(analysis, u"drivingCycles"_s, u"dailyLimitExceeded"_s), true);
-        QCOMPARE(flag(analysis, u"drivingCycles"_s, u"limit4_5HourExceeded"_s), true);
-        QCOMPARE(text(analysis, u"drivingCycles"_s, u"maxContinuousDriving"_s), u"10:00"_s);
-        QCOMPARE(number(analysis, u"compliance"_s, u"dailyDrivingScore"_s), 50);
-        QCOMPARE(number(analysis, u"compliance"_s, u"restBreaksScore"_s), 70);
-        QCOMPARE(number(analysis, u"compliance"_s, u"weeklyRestScore"_s), 100);
-        QCOMPARE(number(analysis, u"compliance"_s, u"overallScore"_s), 73);
-        QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), false);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"utilizationRate"_s).toDouble(), 600 * 100.0 / 1020);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"drivingEfficiency"_s).toDouble(), 100.0);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), QStringList());
-        QCOMPARE(text(analysis, u"efficiency"_s, u"averageWorkSession"_s), u"10:00"_s);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"sessionCount"_s).toLongLong(), 1);
-
-        const QVariantMap day = dayEntry(analysis, 0);
-        QCOMPARE(day.value(u"workTime"_s).toString(), u"10:00"_s);
-        QCOMPARE(day.value(u"restTime"_s).toString(), u"07:00"_s);
-        QCOMPARE(day.value(u"workStart"_s).toString(), u"07:00"_s);
-        QCOMPARE(day.value(u"workEnd"_s).toString(), u"17:00"_s);
-        QCOMPARE(day.value(u"drivingMinutes"_s).toInt(), 600);
-        QCOMPARE(day.value(u"activityChangesCount"_s).toLongLong(), 2);
+        const QVariantMap analysis = ActivityAnalyzer::analyze(rows, cardIw, conditions);
+        const QVariant actual = figure(analysis, path);
+        if (expected.typeId() == QMetaType::QStringList)
+            QCOMPARE(actual.toStringList(), expected.toStringList());
+        else
+            QCOMPARE(actual.toString(), expected.toString());
+        TESSARON_VERIFY_NOTHING_NEGATIVE(analysis);
     }
 
     // An activity holds until the next change, and the last one of a day until midnight.
@@ -190,109 +417,6 @@ private slots:
         QCOMPARE(day.value(u"workEnd"_s).toString(), workEnd);
         QCOMPARE(day.value(u"activityChangesCount"_s).toLongLong(), rows.size());
         QCOMPARE(day.value(u"manualInputCount"_s).toInt(), 1);
-    }
-
-    void cardlessTimeWithoutActivity()
-    {
-        // A driver card records no activity while it is out; a vehicle unit records one.
-        const QVariantMap cardAnalysis = analyzeRows(cardDay(u"1"_s, {{60, Act::NoCard}, {180, Act::Work}}));
-        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 120);
-        QCOMPARE(dayEntry(cardAnalysis, 0).value(u"unknownTime"_s).toString(), u"02:00"_s);
-        const QVariantMap vuAnalysis = analyzeRows(vuDay(1, {{60, Act::NoCard}, {180, Act::Work}}));
-        QCOMPARE(dayEntry(vuAnalysis, 0).value(u"unknownMinutes"_s).toInt(), 0);
-        QCOMPARE(dayEntry(vuAnalysis, 0).value(u"restMinutes"_s).toInt(), 120);
-    }
-
-    // Driving from 08:00, the card out at 09:00, in again after the break and out at 11:00.
-    void breaks_data()
-    {
-        QTest::addColumn<QVariantList>("rows");
-        QTest::addColumn<QStringList>("tooShort");
-        QTest::addColumn<QStringList>("shortBreaks");
-        QTest::addColumn<QStringList>("longBreaks");
-
-        const auto withBreak = [](int minutes) {
-            return cardDay(
-                u"1"_s, {{480, Act::Drive}, {540, Act::NoCard}, {540 + minutes, Act::Drive}, {660, Act::NoCard}});
-        };
-        QTest::addRow("14 minutes: too short")
-            << withBreak(14) << QStringList {u"00:14"_s} << QStringList() << QStringList();
-        QTest::addRow("15 minutes: short")
-            << withBreak(15) << QStringList() << QStringList {u"00:15"_s} << QStringList();
-        QTest::addRow("30 minutes: short")
-            << withBreak(30) << QStringList() << QStringList {u"00:30"_s} << QStringList();
-        QTest::addRow("31 minutes: long")
-            << withBreak(31) << QStringList() << QStringList() << QStringList {u"00:31"_s};
-        QTest::addRow("8 and 8 minutes: neither") << cardDay(
-            u"1"_s, {{480, Act::Drive}, {540, Act::NoCard}, {548, Act::NoCard}, {556, Act::Drive}, {660, Act::NoCard}})
-                                                  << QStringList() << QStringList() << QStringList();
-        QTest::addRow("a break still open at the day's end")
-            << cardDay(u"1"_s, {{480, Act::Drive}, {540, Act::NoCard}, {545, Act::NoCard}}) << QStringList()
-            << QStringList() << QStringList();
-    }
-
-    void breaks()
-    {
-        QFETCH(QVariantList, rows);
-        QFETCH(QStringList, tooShort);
-        QFETCH(QStringList, shortBreaks);
-        QFETCH(QStringList, longBreaks);
-
-        const QVariantMap analysis = analyzeRows(rows);
-        QCOMPARE(texts(analysis, u"violations"_s, u"tooShortBreaks"_s), tooShort);
-        QCOMPARE(group(analysis, u"violations"_s).value(u"tooShortBreakCount"_s).toLongLong(), tooShort.size());
-        QCOMPARE(texts(analysis, u"restBreaks"_s, u"shortBreaks"_s), shortBreaks);
-        QCOMPARE(group(analysis, u"restBreaks"_s).value(u"shortBreakCount"_s).toLongLong(), shortBreaks.size());
-        QCOMPARE(texts(analysis, u"restBreaks"_s, u"longBreaks"_s), longBreaks);
-        QCOMPARE(text(analysis, u"restBreaks"_s, u"totalShortBreakTime"_s),
-            shortBreaks.isEmpty() ? u"00:00"_s : shortBreaks.first());
-        QCOMPARE(text(analysis, u"restBreaks"_s, u"totalLongBreakTime"_s),
-            longBreaks.isEmpty() ? u"00:00"_s : longBreaks.first());
-        QCOMPARE(texts(analysis, u"violations"_s, u"items"_s).contains(u"Найдено 1 перерывов короче 15 минут"_s),
-            !tooShort.isEmpty());
-    }
-
-    void averageBreakAndWorkSession()
-    {
-        // Card runs of 60, 90 (across a change of activity) and one of 750 running on to midnight; breaks of 20
-        // and of 10 + 30.
-        const QVariantMap analysis = analyzeRows(cardDay(u"1"_s,
-            {{480, Act::Drive}, {540, Act::NoCard}, {560, Act::Work}, {600, Act::Drive}, {650, Act::NoCard},
-                {660, Act::NoCard}, {690, Act::Drive}, {720, Act::Work}}));
-        const QVariantMap efficiency = group(analysis, u"efficiency"_s);
-        QCOMPARE(efficiency.value(u"sessionCount"_s).toLongLong(), 3);
-        QCOMPARE(efficiency.value(u"averageWorkSession"_s).toString(), u"05:00"_s);
-        QCOMPARE(efficiency.value(u"averageBreak"_s).toString(), u"00:30"_s);
-        QCOMPARE(efficiency.value(u"totalWorkTime"_s).toString(), u"15:00"_s);
-        QCOMPARE(efficiency.value(u"totalRestTime"_s).toString(), u"01:00"_s);
-    }
-
-    void workSessions_data()
-    {
-        QTest::addColumn<QVariantList>("rows");
-        QTest::addColumn<QStringList>("tooLong");
-        QTest::addColumn<QString>("averageWorkSession");
-
-        QTest::addRow("240 minutes, then the card out") << workday(1, 480, 720) << QStringList() << u"04:00"_s;
-        QTest::addRow("241 minutes, then the card out")
-            << workday(1, 480, 721) << QStringList {u"04:01"_s} << u"04:01"_s;
-        QTest::addRow("250 minutes across a change of activity")
-            << vuDay(1, {{480, Act::Work}, {600, Act::Drive}, {730, Act::NoCard}}) << QStringList {u"04:10"_s}
-            << u"04:10"_s;
-        QTest::addRow("a run still open at midnight is not judged")
-            << vuDay(1, {{480, Act::Work}, {730, Act::Drive}}) << QStringList() << u"16:00"_s;
-    }
-
-    void workSessions()
-    {
-        QFETCH(QVariantList, rows);
-        QFETCH(QStringList, tooLong);
-        QFETCH(QString, averageWorkSession);
-
-        const QVariantMap analysis = analyzeRows(rows);
-        QCOMPARE(texts(analysis, u"violations"_s, u"tooLongWorkSessions"_s), tooLong);
-        QCOMPARE(text(analysis, u"efficiency"_s, u"averageWorkSession"_s), averageWorkSession);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"sessionCount"_s).toLongLong(), 1);
     }
 
     void continuousDriving_data()
@@ -339,37 +463,6 @@ private slots:
         const QString message = u"Превышено непрерывное вождение: %1 > 4:30"_s.arg(expectedLongest);
         QCOMPARE(texts(analysis, u"violations"_s, u"items"_s).contains(message), exceeded);
         QCOMPARE(number(analysis, u"compliance"_s, u"restBreaksScore"_s), exceeded ? 70 : 100);
-    }
-
-    void tooShortBreaksLowerTheScore_data()
-    {
-        QTest::addColumn<int>("breakCount");
-        QTest::addColumn<int>("expectedScore");
-        QTest::addRow("one") << 1 << 90;
-        QTest::addRow("seven") << 7 << 30;
-        QTest::addRow("ten") << 10 << 0;
-        QTest::addRow("twelve, not negative") << 12 << 0;
-    }
-
-    void tooShortBreaksLowerTheScore()
-    {
-        QFETCH(int, breakCount);
-        QFETCH(int, expectedScore);
-
-        // Ten minutes of driving, five without the card, again and again.
-        QVariantList rows;
-        int minute = 60;
-        for (int i = 0; i <= breakCount; ++i) {
-            rows.append(vuChange(1, minute, Act::Drive));
-            rows.append(vuChange(1, minute + 10, Act::NoCard));
-            minute += 15;
-        }
-        const QVariantMap analysis = analyzeRows(rows);
-        QCOMPARE(texts(analysis, u"violations"_s, u"tooShortBreaks"_s), QStringList(breakCount, u"00:05"_s));
-        QCOMPARE(number(analysis, u"compliance"_s, u"restBreaksScore"_s), expectedScore);
-        QCOMPARE(number(analysis, u"compliance"_s, u"overallScore"_s), (200 + expectedScore) / 3);
-        QCOMPARE(texts(analysis, u"violations"_s, u"items"_s),
-            QStringList {u"Найдено %1 перерывов короче 15 минут"_s.arg(breakCount)});
     }
 
     void dailyRest_data()
@@ -425,184 +518,6 @@ private slots:
         QCOMPARE(flag(analysis, u"restBreaks"_s, u"dailyRestReduced"_s), reduced);
         const QString message = u"Недостаточный ежедневный отдых: %1 < 11:00"_s.arg(averageRest);
         QCOMPARE(texts(analysis, u"violations"_s, u"items"_s).contains(message), reduced);
-    }
-
-    // The card in at the given minute for half an hour, or only the given card change at night.
-    void nightWork_data()
-    {
-        QTest::addColumn<QVariantList>("rows");
-        QTest::addColumn<int>("nightSessions");
-        QTest::addColumn<bool>("cardAtNight");
-
-        QTest::addRow("first card time 05:59") << workday(1, 359, 389) << 1 << true;
-        QTest::addRow("first card time 06:00") << workday(1, 360, 390) << 0 << false;
-        QTest::addRow("first card time 21:59") << workday(1, 1319, 1349) << 0 << false;
-        QTest::addRow("first card time 22:00") << workday(1, 1320, 1350) << 1 << true;
-        QTest::addRow("card time at night later in the day")
-            << vuDay(1, {{480, Act::Work}, {720, Act::NoCard}, {1380, Act::Work}, {1410, Act::NoCard}}) << 0 << true;
-        QTest::addRow("two days starting at night") << workday(1, 300, 330) + workday(3, 1400, 1430) << 2 << true;
-    }
-
-    void nightWork()
-    {
-        QFETCH(QVariantList, rows);
-        QFETCH(int, nightSessions);
-        QFETCH(bool, cardAtNight);
-
-        const QVariantMap analysis = analyzeRows(rows);
-        QCOMPARE(number(analysis, u"violations"_s, u"nightWorkSessions"_s), nightSessions);
-        QCOMPARE(flag(analysis, u"restBreaks"_s, u"hasSplitRest"_s), cardAtNight);
-        const QStringList warnings = texts(analysis, u"compliance"_s, u"warnings"_s);
-        QCOMPARE(warnings.contains(u"Ночных рабочих сессий: %1"_s.arg(nightSessions)), nightSessions > 0);
-        QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), true);
-    }
-
-    void drivingTotals_data()
-    {
-        QTest::addColumn<QVariantList>("rows");
-        QTest::addColumn<QString>("daily");
-        QTest::addColumn<QString>("weekly");
-        QTest::addColumn<QString>("biWeekly");
-        QTest::addColumn<QStringList>("violations");
-
-        // Driving in runs of at most 200 minutes with 45-minute breaks, so no run is too long.
-        const auto drivingDay = [](int dayNo, int minutes) {
-            QVariantList rows;
-            int clock = 360;
-            for (int left = minutes; left > 0; left -= 200) {
-                rows.append(vuChange(dayNo, clock, Act::Drive));
-                clock += std::min(left, 200);
-                rows.append(vuChange(dayNo, clock, Act::NoCard));
-                clock += 45;
-            }
-            return rows;
-        };
-        QTest::addRow("300, 600 and 200 minutes")
-            << drivingDay(1, 300) + drivingDay(3, 600) + drivingDay(5, 200) << u"10:00"_s << u"18:20"_s << u"18:20"_s
-            << QStringList {u"Превышен дневной лимит вождения: 10:00 > 9:00"_s};
-
-        QVariantList eightDays;
-        for (int day = 1; day <= 8; ++day)
-            eightDays += drivingDay(day * 2, 500);
-        QTest::addRow("eight days of 500 minutes: the first seven count for the week")
-            << eightDays << u"08:20"_s << u"58:20"_s << u"66:40"_s
-            << QStringList {u"Превышен недельный лимит вождения: 58:20 > 56:00"_s};
-
-        QVariantList fifteenDays;
-        for (int day = 1; day <= 15; ++day)
-            fifteenDays += drivingDay(day * 2, 400);
-        QTest::addRow("fifteen days of 400 minutes: two weeks above the limit, without a message")
-            << fifteenDays << u"06:40"_s << u"46:40"_s << u"93:20"_s << QStringList();
-    }
-
-    void drivingTotals()
-    {
-        QFETCH(QVariantList, rows);
-        QFETCH(QString, daily);
-        QFETCH(QString, weekly);
-        QFETCH(QString, biWeekly);
-        QFETCH(QStringList, violations);
-
-        const QVariantMap analysis = analyzeRows(rows);
-        const QVariantMap cycles = group(analysis, u"drivingCycles"_s);
-        QCOMPARE(cycles.value(u"dailyDrivingTime"_s).toString(), daily);
-        QCOMPARE(cycles.value(u"weeklyDrivingTime"_s).toString(), weekly);
-        QCOMPARE(cycles.value(u"biWeeklyDrivingTime"_s).toString(), biWeekly);
-        QCOMPARE(cycles.value(u"dailyLimitExceeded"_s).toBool(), daily > u"09:00"_s);
-        QCOMPARE(cycles.value(u"weeklyLimitExceeded"_s).toBool(), weekly > u"56:00"_s);
-        QCOMPARE(cycles.value(u"biWeeklyLimitExceeded"_s).toBool(), biWeekly > u"90:00"_s);
-        QCOMPARE(texts(analysis, u"violations"_s, u"items"_s), violations);
-        QCOMPARE(number(analysis, u"compliance"_s, u"dailyDrivingScore"_s), daily > u"09:00"_s ? 50 : 100);
-    }
-
-    void overtime()
-    {
-        const QVariantMap analysis = analyzeRows(workday(1, 360, 960) + workday(3, 360, 860));
-        QCOMPARE(number(analysis, u"violations"_s, u"totalOvertimeMinutes"_s), 60);
-        QCOMPARE(text(analysis, u"violations"_s, u"totalOvertime"_s), u"01:00"_s);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"warnings"_s), QStringList {u"Общее сверхурочное время: 01:00"_s});
-        QCOMPARE(flag(analysis, u"compliance"_s, u"isCompliant"_s), true);
-    }
-
-    void efficiency_data()
-    {
-        QTest::addColumn<QVariantList>("rows");
-        QTest::addColumn<double>("utilization");
-        QTest::addColumn<double>("drivingEfficiency");
-        QTest::addColumn<QStringList>("recommendations");
-        QTest::addColumn<QString>("cardlessTime");
-
-        QTest::addRow("only time without the card") << vuDay(1, {{480, Act::NoCard}, {600, Act::NoCard}}) << 0.0 << 0.0
-                                                    << QStringList {lowEfficiency} << u"16:00"_s;
-        QTest::addRow("all card time available")
-            << vuDay(1, {{0, Act::Available}}) << 100.0 << 0.0 << QStringList {highLoad, lowEfficiency} << u"00:00"_s;
-        QTest::addRow("40 of 100 card minutes available, as much without the card")
-            << vuDay(1, {{1240, Act::NoCard}, {1340, Act::Available}, {1380, Act::Drive}}) << 50.0 << 60.0
-            << QStringList() << u"01:40"_s;
-        QTest::addRow("400 card and 100 cardless minutes")
-            << vuDay(1, {{940, Act::Work}, {1340, Act::NoCard}}) << 80.0 << 100.0 << QStringList() << u"01:40"_s;
-    }
-
-    void efficiency()
-    {
-        QFETCH(QVariantList, rows);
-        QFETCH(double, utilization);
-        QFETCH(double, drivingEfficiency);
-        QFETCH(QStringList, recommendations);
-        QFETCH(QString, cardlessTime);
-
-        const QVariantMap analysis = analyzeRows(rows);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"utilizationRate"_s).toDouble(), utilization);
-        QCOMPARE(group(analysis, u"efficiency"_s).value(u"drivingEfficiency"_s).toDouble(), drivingEfficiency);
-        QCOMPARE(texts(analysis, u"compliance"_s, u"recommendations"_s), recommendations);
-        QCOMPARE(text(analysis, u"efficiency"_s, u"totalRestTime"_s), cardlessTime);
-    }
-
-    void classificationSumsTheDays()
-    {
-        QVariantList rows = cardDay(u"1"_s,
-            {{300, Act::Drive}, {400, Act::Work}, {450, Act::Available}, {470, Act::Rest}, {500, Act::NoCard},
-                {530, Act::Drive}});
-        rows += cardDay(u"2"_s, {{300, Act::Drive}, {350, Act::NoCard}, {360, Act::Rest}});
-        const QVariantMap classification = group(analyzeRows(rows), u"classification"_s);
-        QCOMPARE(classification.value(u"drivingMinutes"_s).toInt(), 1060);
-        QCOMPARE(classification.value(u"workMinutes"_s).toInt(), 50);
-        QCOMPARE(classification.value(u"availabilityMinutes"_s).toInt(), 20);
-        QCOMPARE(classification.value(u"restMinutes"_s).toInt(), 1110);
-        QCOMPARE(classification.value(u"unknownMinutes"_s).toInt(), 40);
-        QCOMPARE(classification.value(u"cardRestMinutes"_s).toInt(), 40);
-        QCOMPARE(classification.value(u"manualInputCount"_s).toInt(), 0);
-        QCOMPARE(classification.value(u"ferryTrainMinutes"_s).toInt(), 0);
-    }
-
-    // A day whose last change comes after midnight: a change without a readable time sorts last, and its
-    // minutes may count on past the end of the day.
-    void dayRunsPastMidnight_data()
-    {
-        QTest::addColumn<QVariant>("minutes");
-        QTest::addColumn<int>("expectedDriving");
-        QTest::addColumn<QString>("expectedEnd");
-
-        QTest::addRow("00:30 of the next day as 1470 minutes") << QVariant(1470) << 60 << u"00:30"_s;
-        QTest::addRow("no minutes at all: midnight") << QVariant() << 30 << u"00:00"_s;
-    }
-
-    void dayRunsPastMidnight()
-    {
-        QFETCH(QVariant, minutes);
-        QFETCH(int, expectedDriving);
-        QFETCH(QString, expectedEnd);
-
-        QVariantMap afterMidnight = cardChange(u"7"_s, 0, Act::NoCard);
-        afterMidnight.remove(u"time"_s);
-        afterMidnight.remove(u"minutes"_s);
-        if (minutes.isValid())
-            afterMidnight.insert(u"minutes"_s, minutes);
-        const QVariantMap analysis = analyzeRows({afterMidnight, cardChange(u"7"_s, 1410, Act::Drive)});
-        const QVariantMap day = dayEntry(analysis, 0);
-        QCOMPARE(day.value(u"drivingMinutes"_s).toInt(), expectedDriving);
-        QCOMPARE(day.value(u"workStart"_s).toString(), u"23:30"_s);
-        QCOMPARE(day.value(u"workEnd"_s).toString(), expectedEnd);
     }
 
     // Minutes that no decoder writes, from rows without a readable time: every length is the forward
@@ -705,32 +620,69 @@ private slots:
         QCOMPARE(texts(analysis, u"violations"_s, u"items"_s).contains(message), reduced);
     }
 
-    void decoderReplacesTheAnalysis()
+    void realFiles_data()
     {
-        DddReport report;
-        report.activityChanges = workday(1, 480, 1000) + workday(2, 480, 1000) + restDay(5);
-        report.cardIwData = {manualCardIwRow()};
-        report.specificConditions = {specificCondition(3, u"08:00"_s), specificCondition(4, u"09:00"_s)};
-        report.analysis = {{u"stale"_s, true}};
-        report.totalDays = 42;
+        QTest::addColumn<QString>("sampleName");
+        for (const QString &name : tessaron::test::sampleNames())
+            QTest::addRow("%s", qPrintable(name)) << name + u".ddd"_s;
+    }
 
-        const QVariantMap expected
-            = ActivityAnalyzer::analyze(report.activityChanges, report.cardIwData, report.specificConditions);
-        Decoder::buildAnalysis(report);
-        QCOMPARE(report.analysis, expected);
-        QCOMPARE(report.totalDays, 3);
+    void realFiles()
+    {
+        QFETCH(QString, sampleName);
+        TESSARON_REQUIRE_SAMPLE(path, sampleName);
 
-        report.analysis = {{u"stale"_s, true}};
-        report.totalDays = 0;
-        Decoder::analyze(report);
-        QCOMPARE(report.analysis, expected);
-        QCOMPARE(report.totalDays, 3);
+        const DddReport report = Decoder::decodeFile(path);
+        const QVariantMap &analysis = report.analysis;
+        QVERIFY(!report.activityChanges.isEmpty());
+        TESSARON_VERIFY_NOTHING_NEGATIVE(analysis);
 
-        report.activityChanges.clear();
-        Decoder::analyze(report);
-        QCOMPARE(report.totalDays, 0);
-        QCOMPARE(report.analysis, ActivityAnalyzer::analyze({}, report.cardIwData, report.specificConditions));
-        QCOMPARE(group(report.analysis, u"compliance"_s).value(u"overallScore"_s).toInt(), 0);
+        // One analysed day per day key of the activity changes, and every change in its day.
+        QSet<QString> dayKeys;
+        for (const QVariant &row : report.activityChanges)
+            dayKeys.insert(row.toMap().value(u"activityDailyPresenceCounter1"_s).toString());
+        const QVariantList days = analysis.value(u"workingHours"_s).toList();
+        QCOMPARE(days.size(), dayKeys.size());
+        QCOMPARE(report.totalDays, days.size());
+        QCOMPARE(days.size(), expectedActivityDays(sampleName));
+
+        // Every activity lasts until the next change and the last one until midnight, so a day whose changes
+        // all carry a time is accounted from its first change to 24:00.
+        const QHash<QString, int> firstMinutes = firstMinutesOfTimedDays(report.activityChanges);
+        QVERIFY(!firstMinutes.isEmpty());
+        qint64 changes = 0;
+        for (const QVariant &entry : days) {
+            const QVariantMap day = entry.toMap();
+            changes += day.value(u"activityChangesCount"_s).toLongLong();
+            const int cardTime = day.value(u"workMinutes"_s).toInt();
+            const auto first = firstMinutes.constFind(day.value(u"dayKey"_s).toString());
+            if (first != firstMinutes.cend())
+                QCOMPARE(cardTime + day.value(u"restMinutes"_s).toInt(), 1440 - first.value());
+            QVERIFY(day.value(u"drivingMinutes"_s).toInt() + day.value(u"workActivityMinutes"_s).toInt()
+                    + day.value(u"availableMinutes"_s).toInt() + day.value(u"restActivityMinutes"_s).toInt()
+                <= cardTime);
+            QVERIFY(day.value(u"unknownMinutes"_s).toInt() <= day.value(u"restMinutes"_s).toInt());
+            const QString start = day.value(u"workStart"_s).toString();
+            const QString end = day.value(u"workEnd"_s).toString();
+            QCOMPARE(start.isEmpty(), end.isEmpty());
+            QVERIFY(start.isEmpty() || (clockMinutes(start) >= 0 && clockMinutes(end) >= 0));
+        }
+        QCOMPARE(changes, report.activityChanges.size());
+
+        const QVariantMap compliance = group(analysis, u"compliance"_s);
+        for (const QString &score :
+            {u"overallScore"_s, u"dailyDrivingScore"_s, u"restBreaksScore"_s, u"weeklyRestScore"_s})
+            QVERIFY(compliance.value(score).toInt() <= 100);
+        const QVariantMap summary = report.summary();
+        QCOMPARE(summary.value(u"overallScore"_s), compliance.value(u"overallScore"_s));
+        QCOMPARE(summary.value(u"complianceScore"_s), compliance.value(u"overallScore"_s));
+        QCOMPARE(summary.value(u"compliance"_s).toMap(), compliance);
+
+        // Analysing the decoded report again gives the same map.
+        DddReport reopened = report;
+        reopened.analysis.clear();
+        Decoder::analyze(reopened);
+        QCOMPARE(reopened.analysis, analysis);
     }
 };
 

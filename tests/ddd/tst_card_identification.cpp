@@ -87,9 +87,7 @@ void TestCardIdentification::cardTimes_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QDate>("expected");
     QTest::addRow("2006 stays 2006") << be32(unixTime(2006, 2, 8)) << QDate(2006, 2, 8);
-    QTest::addRow("end of day in UTC") << be32(unixTime(2024, 12, 31) + 86399) << QDate(2024, 12, 31);
     QTest::addRow("zero") << be32(0) << QDate();
-    QTest::addRow("all ones") << QByteArray(4, '\xFF') << QDate();
     QTest::addRow("three bytes") << QByteArray(3, '\x50') << QDate();
 }
 
@@ -120,18 +118,7 @@ void TestCardIdentification::codePageText_data()
                                 << QByteArray("MI\xD1"
                                               "ANO MORENO")
                                 << u"MIÑANO MORENO"_s;
-    QTest::addRow("2, Latin-2") << 2
-                                << QByteArray("\xA3\xF3"
-                                              "d\xBC")
-                                << u"Łódź"_s;
     QTest::addRow("5, Cyrillic") << 5 << QByteArray("\xB8\xD2\xD0\xDD\xDE\xD2") << u"Иванов"_s;
-    QTest::addRow("7, Greek") << 7 << QByteArray("\xC1\xE8\xDE\xED\xE1") << u"Αθήνα"_s;
-    QTest::addRow("16, Romanian") << 16
-                                  << QByteArray("\xAA"
-                                                "tefan")
-                                  << u"Ștefan"_s;
-    QTest::addRow("85, KOI8-R") << 85 << QByteArray("\xF0\xC5\xD4\xD2\xCF\xD7") << u"Петров"_s;
-    QTest::addRow("86, KOI8-U") << 86 << QByteArray("\xA4") << u"є"_s;
     QTest::addRow("0, ASCII kept") << 0 << QByteArray("DGT  ") << u"DGT"_s;
     QTest::addRow("255, no text") << 255 << QByteArray("\xFF\xFF\xFF") << QString();
     QTest::addRow("padding and controls") << 1

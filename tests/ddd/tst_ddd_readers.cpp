@@ -33,13 +33,6 @@ private slots:
     void init() { pinTimeZoneAndClock(); }
     void cleanup() { releaseTimeZoneAndClock(); }
 
-    void injectableClock()
-    {
-        QCOMPARE(currentDateTime(), QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-        setCurrentDateTimeForTesting({});
-        QVERIFY(qAbs(currentDateTime().secsTo(QDateTime::currentDateTime())) < 60);
-    }
-
     void readWords_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -47,12 +40,9 @@ private slots:
         QTest::addColumn<quint32>("bigEndian");
         QTest::addColumn<quint32>("littleEndian");
         const QByteArray six = bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0xFF});
-        QTest::addRow("start") << six << qsizetype(0) << 0x01020304u << 0x04030201u;
         QTest::addRow("last four bytes") << six << qsizetype(2) << 0x030405FFu << 0xFF050403u;
         QTest::addRow("one byte past the end") << six << qsizetype(3) << 0u << 0u;
         QTest::addRow("negative offset") << six << qsizetype(-1) << 0u << 0u;
-        QTest::addRow("huge offset") << six << std::numeric_limits<qsizetype>::max() << 0u << 0u;
-        QTest::addRow("empty data") << QByteArray() << qsizetype(0) << 0u << 0u;
     }
     void readWords()
     {
@@ -68,13 +58,10 @@ private slots:
     {
         QTest::addColumn<quint32>("seconds");
         QTest::addColumn<QString>("text");
-        QTest::addRow("zero is not set") << 0u << QString();
         QTest::addRow("last second of 1999") << 946684799u << QString();
         QTest::addRow("first second of 2000") << 946684800u << u"01.01.2000 00:00:00"_s;
-        QTest::addRow("a download time") << 1662545365u << u"07.09.2022 10:09:25"_s;
         QTest::addRow("0xF0000000 still counts") << 0xF0000000u << u"05.08.2097 09:04:00"_s;
         QTest::addRow("0xF0000001 is not set") << 0xF0000001u << QString();
-        QTest::addRow("all ones is not set") << 0xFFFFFFFFu << QString();
     }
     void formatUnix()
     {
@@ -110,8 +97,6 @@ private slots:
         QTest::addColumn<bool>("toLocal");
         QTest::addColumn<QString>("text");
         QTest::addRow("zero is not set") << 0u << false << QString();
-        QTest::addRow("first second") << 1u << false << u"01.01.1970 0:00:01"_s;
-        QTest::addRow("hour without leading zero") << 946684800u << false << u"01.01.2000 0:00:00"_s;
         QTest::addRow("local time in Moscow") << 946684800u << true << u"01.01.2000 3:00:00"_s;
         QTest::addRow("above 0xF0000000") << 0xF0000001u << false << QString();
     }
@@ -151,23 +136,6 @@ private slots:
         QCOMPARE(formatUnixUniversalCSharp(data, offset, u"dd.MM.yyyy H:mm:ss"_s), text);
     }
 
-    void formatMinutes_data()
-    {
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<QString>("text");
-        QTest::addRow("midnight") << 0 << u"00:00"_s;
-        QTest::addRow("one hour") << 60 << u"01:00"_s;
-        QTest::addRow("past a day is not wrapped") << 1505 << u"25:05"_s;
-        QTest::addRow("three-digit hours") << 6000 << u"100:00"_s;
-        QTest::addRow("negative reads as zero") << -30 << u"00:00"_s;
-    }
-    void formatMinutes()
-    {
-        QFETCH(int, minutes);
-        QFETCH(QString, text);
-        QCOMPARE(tessaron::ddd::formatMinutes(minutes), text);
-    }
-
     void textReaders_data()
     {
         QTest::addColumn<QString>("reader");
@@ -181,10 +149,8 @@ private slots:
             << u"fixed"_s << bytes({0x00, 'A', 0x05, 'B', 0x00}) << qsizetype(0) << qsizetype(5) << u"A B"_s;
         QTest::addRow("fixed: other control bytes stay")
             << u"fixed"_s << bytes({'A', 0x01, 'B'}) << qsizetype(0) << qsizetype(3) << u"A\u0001B"_s;
-        QTest::addRow("fixed: Latin-1") << u"fixed"_s << bytes({0xD1}) << qsizetype(0) << qsizetype(1) << u"\u00D1"_s;
         QTest::addRow("fixed: text at the very end") << u"fixed"_s << abc << qsizetype(1) << qsizetype(3) << u"ABC"_s;
         QTest::addRow("fixed: one byte past the end") << u"fixed"_s << abc << qsizetype(2) << qsizetype(3) << QString();
-        QTest::addRow("fixed: negative offset") << u"fixed"_s << abc << qsizetype(-1) << qsizetype(2) << QString();
         QTest::addRow("fixed: negative length") << u"fixed"_s << abc << qsizetype(1) << qsizetype(-1) << QString();
 
         QTest::addRow("calibration: 0xA1 is Yo")
@@ -197,8 +163,6 @@ private slots:
             << u"calibration"_s << bytes({0x80, 0xA0, 0xA2, 0xAF}) << qsizetype(0) << qsizetype(4) << u"????"_s;
         QTest::addRow("calibration: leading code-page byte vanishes, runs collapse")
             << u"calibration"_s << bytes({0x01, 'A', 0x00, 0x00, 'B', ' '}) << qsizetype(0) << qsizetype(6) << u"A B"_s;
-        QTest::addRow("calibration: zero length")
-            << u"calibration"_s << abc << qsizetype(0) << qsizetype(0) << QString();
         QTest::addRow("calibration: text at the very end")
             << u"calibration"_s << abc << qsizetype(3) << qsizetype(1) << u"C"_s;
         QTest::addRow("calibration: past the end")
@@ -207,16 +171,12 @@ private slots:
         QTest::addRow("1251: Yo, yo and the alphabet ends")
             << u"1251"_s << bytes({0xA8, 0xB8, 0xC0, 0xFF}) << qsizetype(0) << qsizetype(4)
             << u"\u0401\u0451\u0410\u044F"_s;
-        QTest::addRow("1251: NUL is a space, not trimmed")
-            << u"1251"_s << bytes({0x00, 'A', 0x20}) << qsizetype(0) << qsizetype(3) << u" A "_s;
         QTest::addRow("1251: other high bytes are question marks")
             << u"1251"_s << bytes({0x80, 0xA1, 0xB0, 0xBF}) << qsizetype(0) << qsizetype(4) << u"????"_s;
         QTest::addRow("1251: past the end") << u"1251"_s << abc << qsizetype(4) << qsizetype(1) << QString();
-        QTest::addRow("1251: empty range at the end") << u"1251"_s << abc << qsizetype(4) << qsizetype(0) << QString();
 
         QTest::addRow("ascii: NUL dropped, others replaced, trimmed")
             << u"ascii"_s << bytes({' ', 'A', 0x00, 0x7F, 0xC0, 'B', ' '}) << qsizetype(0) << qsizetype(7) << u"A??B"_s;
-        QTest::addRow("ascii: text at the very end") << u"ascii"_s << abc << qsizetype(1) << qsizetype(3) << u"ABC"_s;
         QTest::addRow("ascii: past the end") << u"ascii"_s << abc << qsizetype(1) << qsizetype(4) << QString();
     }
     void textReaders()
@@ -242,7 +202,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QStringList>("texts");
-        QTest::addRow("empty") << QByteArray() << QStringList();
         QTest::addRow("three bytes are too short") << QByteArray("abc") << QStringList();
         QTest::addRow("last run counts") << QByteArray("\x01\x02"
                                                        "abcd",
@@ -250,7 +209,6 @@ private slots:
         QTest::addRow("each text once, in order") << QByteArray("\x00 beta\x00gamma\x00 beta \x01"
                                                                 "abc\x02",
             22) << QStringList {u"beta"_s, u"gamma"_s};
-        QTest::addRow("blank runs give nothing") << QByteArray("      \x01", 7) << QStringList();
     }
     void printableStrings()
     {

@@ -213,6 +213,7 @@ private slots:
     void changeWords_data();
     void changeWords();
     void changesSortedByDayAndMinute();
+    void rowsAlreadyListedSortedToo();
     void cardTimes_data();
     void cardTimes();
     void littleEndianRescueReadsLocalTime();
@@ -517,9 +518,10 @@ void TestCardFiles::changeWords()
     QFETCH(int, chartValue);
     QFETCH(QString, chartActivity);
     // Minute 1440 is skipped; the word after it is still read.
-    const QByteArray file = activityFile(0, 0, dailyRecord(0, 0x0123, {0x05A0, word}) + QByteArray(20, '\0'));
+    const QByteArray file = activityFile(0, 0, dailyRecord(0, 0x0123, {0x05A0, word}, 22) + QByteArray(20, '\0'));
     const DddReport report = decodeActivities({file});
     QCOMPARE(report.activities.first().toMap().value(u"activityChangeCount"_s).toInt(), 2);
+    QCOMPARE(report.activities.first().toMap().value(u"activityPreviousRecordLength"_s).toInt(), 22);
     QCOMPARE(report.activityChanges.size(), 1);
     const QVariantMap change = report.activityChanges.first().toMap();
     QCOMPARE(change.value(u"activityDailyPresenceCounter1"_s).toString(), u"0123"_s);
@@ -758,6 +760,7 @@ void TestCardFiles::events_data()
     QTest::addRow("type 0 with an end time") << eventRecord(0, be32(0), time) << 1;
     // A type without a name here is still an event the card holds.
     QTest::addRow("type 0x1C kept") << eventRecord(0x1C, time, time) << 1;
+    QTest::addRow("manufacturer type") << eventRecord(0x85, time, time) << 1;
     QTest::addRow("23 bytes") << eventRecord(0x05, time, time).left(23) << 0;
 }
 
@@ -995,6 +998,22 @@ void TestCardFiles::onlyDataBlocksAreDecoded()
     QVERIFY(report.specificConditions.isEmpty());
     QVERIFY(report.controlActivity.isEmpty());
     QVERIFY(report.currentUsage.isEmpty());
+}
+
+// Rows that were in the list before the activity files are ordered with the new ones.
+void TestCardFiles::rowsAlreadyListedSortedToo()
+{
+    DddReport report;
+    report.activityChanges.append(QVariantMap {{u"day"_s, u"0005"_s}, {u"minutes"_s, 3}});
+    DddBlock block;
+    block.fileNumber = u"0504"_s;
+    block.data = ringFile(40, 0, {dailyRecord(0, 0x0001, {work(10)}), dailyRecord(1, 0x0009, {work(20)})});
+    report.blocks.append(block);
+    Decoder::parseDriverCardData(report);
+    QStringList order;
+    for (const QVariant &row : report.activityChanges)
+        order.append(row.toMap().value(u"day"_s).toString());
+    QCOMPARE(order, QStringList({u"0001"_s, u"0005"_s, u"0009"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestCardFiles)

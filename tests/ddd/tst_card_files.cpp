@@ -597,6 +597,9 @@ void TestCardFiles::codePageText_data()
                                               "ANO MORENO")
                                 << u"MIÑANO MORENO"_s;
     QTest::addRow("5, Cyrillic") << 5 << QByteArray("\xB8\xD2\xD0\xDD\xDE\xD2") << u"Иванов"_s;
+    // No converter for 8859-16 here, and the KOI8 sets' graphics below 0xA0 are no controls.
+    QTest::addRow("16, Romanian") << 16 << QByteArray("\xAAtefan") << u"Ștefan"_s;
+    QTest::addRow("85, KOI8-R graphics") << 85 << QByteArray("\x80\xF0") << u"─П"_s;
     QTest::addRow("0, ASCII kept") << 0 << QByteArray("DGT  ") << u"DGT"_s;
     QTest::addRow("255, no text") << 255 << QByteArray("\xFF\xFF\xFF") << QString();
     QTest::addRow("padding and controls") << 1

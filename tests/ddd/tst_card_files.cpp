@@ -227,7 +227,6 @@ private slots:
     void iccTooShort();
     void ic();
     void drivingLicenceTooShort();
-    void signatureBlocksNeverDecoded();
     void events_data();
     void events();
     void eventRow();
@@ -741,19 +740,6 @@ void TestCardFiles::drivingLicenceTooShort()
     QCOMPARE(report.drivingLicenceNumber, u"earlier"_s);
 }
 
-// Signatures (type 1), second-generation files (2, 3) and other appendix bytes are never read as data.
-void TestCardFiles::signatureBlocksNeverDecoded()
-{
-    const QByteArray identification = Identification().bytes();
-    const DddReport report = decodeCardBlocks({cardBlock("0520", identification, 1),
-        cardBlock("0520", identification, 2), cardBlock("0520", identification, 3),
-        cardBlock("0520", identification, 0x81), cardBlock("0501", QByteArray(128, 1), 1)});
-    QVERIFY(report.cardIdentification.isEmpty());
-    QVERIFY(report.applicationIdentification.isEmpty());
-    QVERIFY(report.cardNumber.isEmpty());
-    QVERIFY(report.driverName.isEmpty());
-}
-
 void TestCardFiles::events_data()
 {
     QTest::addColumn<QByteArray>("record");
@@ -996,7 +982,11 @@ void TestCardFiles::onlyDataBlocksAreDecoded()
         blocks.append(cardBlock("0507", QByteArray(19, '\0'), type));
     }
     blocks.append(cardBlock("C100", QByteArray(194, '\x01')));
+    for (const int type : {1, 2, 3, 0x81})
+        blocks.append(cardBlock("0520", Identification().bytes(), type));
     const DddReport report = decodeCardBlocks(blocks);
+    QVERIFY(report.cardIdentification.isEmpty());
+    QVERIFY(report.cardNumber.isEmpty());
     QVERIFY(report.events.isEmpty());
     QVERIFY(report.specificConditions.isEmpty());
     QVERIFY(report.controlActivity.isEmpty());

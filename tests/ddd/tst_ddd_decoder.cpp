@@ -387,24 +387,6 @@ private slots:
         QCOMPARE(card.sections.at(3).toMap().value(u"fileType"_s).toInt(), 1);
     }
 
-    void onlyFirstGenerationDataReachesTheDecoders()
-    {
-        const QByteArray identification = CardFileBuilder::identificationContent({});
-        CardFileBuilder builder;
-        builder.addFile(0x0002, 0, QByteArray(25, '\x01'));
-        builder.addFile(0x0520, 1, identification);
-        builder.addFile(0x0520, 2, identification);
-        builder.addFile(0x0520, 3, identification);
-        builder.addFile(0x0520, 0x81, identification);
-        const DddReport report = Decoder::decode(builder.build());
-        QCOMPARE(report.blocks.size(), 5);
-        QVERIFY(report.cardIdentification.isEmpty());
-        QVERIFY(report.cardNumber.isEmpty());
-
-        const DddReport withData = Decoder::decode(CardFileBuilder(builder).addFile(0x0520, 0, identification).build());
-        QCOMPARE(withData.cardNumber, u"RUD0000012345600"_s);
-    }
-
     void asn1PassReadsOnlyWellFormedBer()
     {
         CardFileBuilder builder;

@@ -1,7 +1,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
-#include "support/ddd_file_builder.h"
+#include "ddd_file_builder.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 

@@ -1,6 +1,6 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_file_splitter.h"
-#include "support/ddd_file_builder.h"
+#include "ddd_file_builder.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
-#include "support/ddd_file_builder.h"
+#include "ddd_file_builder.h"
 #include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"

@@ -1,6 +1,6 @@
 #include "ddd/ddd_decoder.h"
+#include "ddd_file_builder.h"
 #include "qml/qml_ddd_controller.h"
-#include "support/ddd_file_builder.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 

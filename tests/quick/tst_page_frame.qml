@@ -78,43 +78,17 @@ TestCase {
     }
 
     function cleanup() {
-        stack.clear();
+        stack.clear(StackView.Immediate);
         backSpy.clear();
     }
 
-    function test_popPageNeedsASecondPage() {
-        stack.push(frameComponent);
-        compare(stack.currentItem.popPage(), false, "the only page stays");
-        compare(stack.depth, 1);
-
-        stack.push(frameComponent);
-        compare(stack.currentItem.popPage(), true);
-        compare(stack.depth, 1);
-    }
-
-    function test_membersAndDefaults() {
-        const frame = stack.push(frameComponent);
-        compare(frame.pageTitle, "Страница");
-        compare(frame.title, "Страница");
-        compare(frame.app, app, "the application controller comes from the context");
-        compare(frame.controller, null);
-        compare(frame.showHeader, true);
-        compare(frame.contentScrollable, true);
-        compare(frame.footerComponent, null);
-        compare(frame.headerTrailingComponent, null);
-        compare(frame.navigationStack, stack);
-        compare(frame.uiScale, 1.0);
-        compare(frame.uiFontSize, 14);
-        verify(frame.contentMargin > 0);
-        verify(frame.contentSpacing > 0);
-        compare(findChild(frame, "pageTitleLabel").text, "Страница");
-    }
-
-    function test_backCommandOnlyWithAPageBelow() {
-        const first = stack.push(frameComponent);
-        waitForRendering(first);
-        const firstBack = findChild(first, "backButton");
-        compare(firstBack.visible, false);
+    // The back command shows only over a page below, and the page decides what back means.
+    function test_backAndPop() {
+        const first = stack.push(frameComponent, {}, StackView.Immediate);
+        compare(first.app, app, "the application controller comes from the context");
+        compare(findChild(first, "pageTitleLabel").text, "Страница");
+        compare(findChild(first, "backButton").visible, false);
+        compare(first.popPage(), false, "the only page stays");
 
         const second = stack.push(frameComponent, {}, StackView.Immediate);
         backSpy.target = second;
@@ -122,12 +96,10 @@ TestCase {
         tryCompare(back, "visible", true);
         mouseClick(back);
         compare(backSpy.count, 1);
-        compare(stack.depth, 2, "the page decides what back means");
-    }
-
-    function test_headerCanBeHidden() {
-        const frame = stack.push(frameComponent, {showHeader: false}, StackView.Immediate);
-        compare(frame.header.visible, false);
+        compare(stack.depth, 2);
+        compare(second.popPage(), true);
+        compare(stack.depth, 1);
+        compare(stack.push(frameComponent, { showHeader: false }, StackView.Immediate).header.visible, false);
     }
 
     function test_slotsAreFilled() {
@@ -138,13 +110,10 @@ TestCase {
         const block = findChild(frame, "contentBlock");
         verify(block.height > 0, "a fixed column fills the page's height");
         compare(block.width, frame.width - 2 * frame.contentMargin);
-    }
 
-    function test_longContentScrolls() {
-        const frame = stack.push(tallComponent, {}, StackView.Immediate);
-        waitForRendering(frame);
-        const flickable = frame.contentItem.children[0];
-        verify(flickable.contentHeight > flickable.height);
-        verify(flickable.interactive);
+        const tall = stack.push(tallComponent, {}, StackView.Immediate);
+        waitForRendering(tall);
+        const flickable = tall.contentItem.children[0];
+        verify(flickable.contentHeight > flickable.height && flickable.interactive, "long content scrolls");
     }
 }

@@ -46,16 +46,6 @@ TestCase {
         settings.loadSettings(true);
     }
 
-    function test_fieldsShowTheSettings() {
-        const page = openPage();
-        compare(page.objectName, "settingsPage");
-        compare(page.pageTitle, "Настройки");
-        fillWorkshop();
-        compare(findChild(page, "workshopMarkField").text, "RU-0042");
-        compare(findChild(page, "workshopNameField").text, "ООО «Тахосервис»");
-        compare(findChild(page, "workshopPhoneField").text, "+7 812 000-00-00");
-    }
-
     // Each workshop field carries what is typed into it to the controller, and shows what the controller holds.
     function test_typingReachesTheController_data() {
         return ["Mark", "Name", "Post", "City", "Street", "Phone"].map(name => ({ tag: name, name: name }));
@@ -102,36 +92,22 @@ TestCase {
                footLine.text);
     }
 
-    function test_printersOfferTheDefaultFirst() {
+    // Each printer box offers the system's default first, carries a choice to the controller and shows a
+    // stored printer that is gone; the log switch carries its state.
+    function test_printersAndLogSwitchReachTheController() {
         const page = openPage();
         findChild(page, "settingsTabs").currentIndex = 1;
-        for (const name of ["printerActBox", "printerLabelBox"]) {
-            const box = findChild(page, name);
-            verify(box.count >= 1, name);
-            compare(box.textAt(0), "По умолчанию");
-            compare(box.currentIndex, 0, name + " shows the stored choice");
-        }
-        // A choice in either box reaches the controller.
         for (const [name, property] of [["printerActBox", "printerAct"], ["printerLabelBox", "printerLabel"]]) {
+            const box = findChild(page, name);
+            compare([box.textAt(0), box.currentIndex], ["По умолчанию", 0], name);
             settings[property] = "Принтер, которого нет";
-            findChild(page, name).activated(0);
+            compare(box.displayText, "Принтер, которого нет (нет в системе)");
+            box.activated(0);
             compare(settings[property], "По умолчанию", property);
         }
-        const box = findChild(page, "printerActBox");
-        settings.printerAct = "Принтер, которого нет";
-        compare(box.currentIndex, -1);
-        compare(box.displayText, "Принтер, которого нет (нет в системе)");
-    }
-
-    function test_programTabHoldsTheLogCommands() {
-        const page = openPage();
         findChild(page, "settingsTabs").currentIndex = 2;
         const logSwitch = findChild(page, "logSwitch");
-        const openButton = findChild(page, "openLogFolderButton");
-        verify(openButton);
-        compare(openButton.text, "Открыть папку журнала");
         tryCompare(logSwitch, "visible", true);
-        compare(logSwitch.checked, settings.logEnabled);
         const before = settings.logEnabled;
         mouseClick(logSwitch);
         compare(settings.logEnabled, !before);

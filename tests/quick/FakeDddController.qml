@@ -1,7 +1,7 @@
 import QtQml
 
-// Stands in for app.ddd in the page's fast suites: the same properties, one coarse stateChanged signal, and
-// a record of the calls the page makes.
+// Stands in for app.ddd in the page's fast suites: the properties the page reads, one coarse stateChanged
+// signal, and a record of the calls the page makes.
 QtObject {
     id: fake
 
@@ -14,49 +14,19 @@ QtObject {
     property string lastError: ""
     property bool statusWarning: false
     property var summary: ({})
-    property var blocks: []
     property var analysis: ({})
     property var savedReports: []
-    property string structureText: ""
 
-    property var events: []
-    property var faults: []
-    property var activities: []
-    property var activityChanges: []
-    property var vehicles: []
-    property var places: []
-    property var charts: []
-    property var asn1Fields: []
+    // Only the lists the suites publish: the page reads a missing one as empty.
     property var sections: []
     property var tachoChildSections: []
-    property var dayInformation: []
-    property var cardIwData: []
-    property var tachoEvents: []
-    property var tachoFaults: []
-    property var overSpeedingEvents: []
-    property var detailedSpeed: []
-    property var calibrationData: []
-    property var vehicleIdentification: []
-    property var vuIdentification: []
-    property var sensorPaired: []
-    property var activityDaily: []
-    property var placeDailyWorkPeriod: []
-    property var specificConditions: []
-    property var downloadActivity: []
-    property var currentDateTime: []
-    property var downloadablePeriod: []
-    property var insertedCardType: []
-    property var companyLocks: []
-    property var controlActivity: []
-    property var overSpeedingControl: []
-    property var currentUsage: []
-    property var timeAdjustments: []
     property var cardIcc: []
-    property var cardIc: []
+    property var faults: []
+    property var vuIdentification: []
     property var applicationIdentification: []
-    property var cardIdentification: []
-    property var cardDownload: []
-    property var drivingLicence: []
+    property var activityChanges: []
+    property var activityDaily: []
+    property var detailedSpeed: []
 
     property var calls: []
 

@@ -81,6 +81,7 @@ TestCase {
     function test_leavingTheSpeedChartClampsTheZoom() {
         var chart = createChart({ chartType: DddChartSeries.ChartSpeed, speedRows: [] });
         chart.zoomFactor = 12;
+        compare(chart.maximumZoom, 20);
         tryVerify(function () { return chart.speedSeries !== null; }, 3000);
         verify(textShown(chart, "В файле нет данных детальной скорости"));
         chart.chartType = DddChartSeries.ChartFaults;

@@ -165,6 +165,7 @@ TestCase {
     function test_activityColors_data() {
         return [
             { tag: "drive", row: { activity: "Drive" }, color: "#1877c9" },
+            { tag: "вождение", row: { activity: "Вождение" }, color: "#1877c9" },
             { tag: "work", row: { activity: "Работа" }, color: "#2e9d54" },
             { tag: "availability", row: { activity: "Доступность" }, color: "#e0a21b" },
             { tag: "break", row: { activity: "Перерыв/отдых" }, color: "#4d9de0" },

@@ -17,6 +17,7 @@ TestCase {
               label: "События (поколение 2, подпись)" },
             { tag: "type byte", name: "Места (тип 7)", english: true, label: "Places (type 7)" },
             { tag: "file by number", name: "Файл C209", english: true, label: "File C209" },
+            { tag: "record array", name: "RecordType 0x2a", english: true, label: "Record type 0x2a" },
             { tag: "unknown name, Russian", name: "someOdd_fieldName", english: false, label: "some Odd field Name" },
             { tag: "unknown name, English", name: "someOdd_fieldName", english: true, label: "Some Odd field Name" }
         ];
@@ -38,11 +39,13 @@ TestCase {
     function test_cellText_data() {
         return [
             { tag: "missing key", row: { other: "x" }, key: "value", english: false, text: "—" },
+            { tag: "null value", row: { value: null }, key: "value", english: false, text: "—" },
             { tag: "empty text", row: { value: "" }, key: "value", english: false, text: "—" },
             { tag: "zero stays", row: { value: 0 }, key: "value", english: false, text: "0" },
             { tag: "nested map as JSON", row: { data: { hex: "0A" } }, key: "data", english: false, text: "{\"hex\":\"0A\"}" },
             { tag: "description is a field name", row: { description: "clockstop" }, key: "description", english: true,
               text: "Clock stop status" },
+            { tag: "section name", row: { name: "Signature" }, key: "name", english: false, text: "Электронная подпись" },
             { tag: "card number loses its plus", row: { cardNumberDriverSlotBegin: "+RUD0000093346301" },
               key: "cardNumberDriverSlotBegin", english: false, text: "RUD0000093346301" },
             { tag: "unknown code in Russian", row: { eventType: "UNKNOWN (0x1a)" }, key: "eventType", english: false,
@@ -103,8 +106,8 @@ TestCase {
             { tag: "date, Russian unchanged", text: "15 июня 1985 г.", english: false, result: "15 июня 1985 г.",
               date: true },
             { tag: "upper case month", text: "1 ДЕКАБРЯ 2030 г. ", english: true, result: "1 December 2030 ", date: true },
-            { tag: "period of two dates", text: "31 июля 2022 г. — 29 августа 2022 г.", english: true,
-              result: "31 July 2022 — 29 August 2022", date: true },
+            { tag: "period in one month", text: "1 июля 2022 г. — 29 июля 2022 г.", english: true,
+              result: "1 July 2022 — 29 July 2022", date: true },
             { tag: "no month keeps the mark", text: "2022 г.", english: true, result: "2022 г.", date: true }
         ];
     }

@@ -6,24 +6,17 @@ import Tessaron
 TestCase {
     name: "DddSeries"
 
-    // Rows of one-minute speed blocks holding `samples` speeds in all, starting at 01.03.2024 0:00:00.
+    // Rows of one-minute speed blocks holding `samples` speeds in all, from 01.03.2024 0:00:00.
     function speedRows(samples) {
         var rows = [];
-        var start = Date.UTC(2024, 2, 1);
         for (var done = 0; done < samples; done += 60) {
-            var count = Math.min(60, samples - done);
+            var minute = done / 60;
             var values = [];
-            for (var i = 0; i < count; ++i)
-                values.push((done + i) % 90);
-            var time = new Date(start + done * 1000);
-            rows.push({
-                speedBlockBeginDate: time.getUTCDate() + "." + (time.getUTCMonth() + 1 < 10 ? "0" : "")
-                    + (time.getUTCMonth() + 1) + "." + time.getUTCFullYear() + " " + time.getUTCHours() + ":"
-                    + (time.getUTCMinutes() < 10 ? "0" : "") + time.getUTCMinutes() + ":00",
-                speedValues: values,
-                validSpeedCount: count,
-                averageSpeed: 0
-            });
+            for (var i = done; i < Math.min(done + 60, samples); ++i)
+                values.push(i % 90);
+            rows.push({ speedBlockBeginDate: (1 + Math.floor(minute / 1440)) + ".03.2024 " + Math.floor(minute % 1440 / 60)
+                            + ":" + ("0" + minute % 60).slice(-2) + ":00", speedValues: values,
+                        validSpeedCount: values.length });
         }
         return rows;
     }

@@ -86,7 +86,7 @@ TestCase {
     function test_backAndPop() {
         const first = stack.push(frameComponent, {}, StackView.Immediate);
         compare(first.app, app, "the application controller comes from the context");
-        compare(findChild(first, "pageTitleLabel").text, "Страница");
+        compare([first.title, findChild(first, "pageTitleLabel").text], ["Страница", "Страница"]);
         compare(findChild(first, "backButton").visible, false);
         compare(first.popPage(), false, "the only page stays");
 

@@ -75,7 +75,8 @@ TestCase {
     }
 
     function test_draggingStopsAtTheFloorAndResetsWithTheDataset() {
-        var view = createView({ rows: [{ a: "x", b: "y" }], columns: [["a", "A", 200], ["b", "B", 200]], uiScale: 1.5 });
+        var view = createView({ rows: [{ a: "x", b: "y" }], columns: [["a", "A", 200], ["b", "B", 200]],
+                                uiScale: 1.5 });
         compare(view.columnWidths, [300, 500], "the last column fills the view");
         var handleY = view.headerHeight / 2;
         mouseDrag(view, 300 - 8, handleY, 60, 0);

@@ -14,8 +14,8 @@ TestCase {
             var values = [];
             for (var i = done; i < Math.min(done + 60, samples); ++i)
                 values.push(i % 90);
-            rows.push({ speedBlockBeginDate: (1 + Math.floor(minute / 1440)) + ".03.2024 " + Math.floor(minute % 1440 / 60)
-                            + ":" + ("0" + minute % 60).slice(-2) + ":00", speedValues: values,
+            var time = Math.floor(minute % 1440 / 60) + ":" + ("0" + minute % 60).slice(-2) + ":00";
+            rows.push({ speedBlockBeginDate: (1 + Math.floor(minute / 1440)) + ".03.2024 " + time, speedValues: values,
                         validSpeedCount: values.length });
         }
         return rows;
@@ -105,11 +105,13 @@ TestCase {
         ];
         var place = { dailyWorkPeriodCountry: "RUS", dailyWorkPeriodRegion: "Moscow Region" };
         return [
-            { tag: "counts list whole numbers first", chart: DddChartSeries.ChartActivity, style: DddChartSeries.StyleBars,
+            { tag: "counts list whole numbers first", chart: DddChartSeries.ChartActivity,
+              style: DddChartSeries.StyleBars,
               rows: { activityRows: [{ day: "b" }, { day: "10" }, { day: "9" }, { day: "0123" }, { day: "b" }, {}] },
               pairs: ["6=1", "9=1", "10=1", "b=2", "0123=1"] },
-            { tag: "activity pie counts activities", chart: DddChartSeries.ChartActivity, style: DddChartSeries.StylePie,
-              rows: { activityRows: [{ activity: "Drive" }, { activity: "Rest" }, { activity: "Drive" }, { activity: "" }] },
+            { tag: "activity pie counts activities", chart: DddChartSeries.ChartActivity,
+              style: DddChartSeries.StylePie,
+              rows: { activityRows: [{ activity: "Drive" }, { activity: "Rest" }, { activity: "Drive" }, {}] },
               pairs: ["Drive=2", "Rest=1", "—=1"] },
             { tag: "distance from vehicles", chart: DddChartSeries.ChartDistance, rows: { vehicleRows: vehicles },
               pairs: ["A123BC=250", "3=9.5"] },
@@ -121,8 +123,9 @@ TestCase {
             { tag: "places", chart: DddChartSeries.ChartPlaces, rows: { placeRows: [place, { country: "E" }, place] },
               pairs: ["RUS / Moscow Region=2", "E / —=1"] },
             { tag: "calibrations skip what is no number", chart: DddChartSeries.ChartCalibrations,
-              rows: { calibrationRows: [{ wVehicleCharacteristicConstant: "8000", kConstantOfRecordingEquipment: "7990,5",
-                                          iTyreCircumference: "3200", authorisedSpeed: "90", oldOdometerValue: "x" }] },
+              rows: { calibrationRows: [{ wVehicleCharacteristicConstant: "8000",
+                                          kConstantOfRecordingEquipment: "7990,5", iTyreCircumference: "3200",
+                                          authorisedSpeed: "90", oldOdometerValue: "x" }] },
               pairs: ["W=8000", "K=7990.5", "L=3200", "Разрешённая скорость=90"] },
             { tag: "work time", chart: DddChartSeries.ChartWorkTime,
               rows: { workingRows: [{ dayNumber: "7", workMinutes: 300 }, { dayKey: "8", workMinutes: 60 },

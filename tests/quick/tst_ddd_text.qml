@@ -105,7 +105,8 @@ TestCase {
             { tag: "foreign text unchanged", text: "Permission denied", english: true, result: "Permission denied" },
             { tag: "date, Russian unchanged", text: "15 июня 1985 г.", english: false, result: "15 июня 1985 г.",
               date: true },
-            { tag: "upper case month", text: "1 ДЕКАБРЯ 2030 г. ", english: true, result: "1 December 2030 ", date: true },
+            { tag: "upper case month", text: "1 ДЕКАБРЯ 2030 г. ", english: true, result: "1 December 2030 ",
+              date: true },
             { tag: "period in one month", text: "1 июля 2022 г. — 29 июля 2022 г.", english: true,
               result: "1 July 2022 — 29 July 2022", date: true },
             { tag: "no month keeps the mark", text: "2022 г.", english: true, result: "2022 г.", date: true }
@@ -127,7 +128,8 @@ TestCase {
             { tag: "card with EF 0502 and 0504", tachograph: false, rows: rows,
               sections: [{ fileNumber: "0502", fileType: 0 }, { fileNumber: "0504", fileType: 0 }],
               keys: ["sections", "cardIcc", "events", "activityChanges", "vehicles"] },
-            { tag: "tachograph", tachograph: true, rows: { events: [{}], cardIcc: [{}], vuIdentification: [{}] }, sections: [{ fileNumber: "0502", fileType: 0 }],
+            { tag: "tachograph", tachograph: true, rows: { events: [{}], cardIcc: [{}], vuIdentification: [{}] },
+              sections: [{ fileNumber: "0502", fileType: 0 }],
               keys: ["tachoChildSections", "vuIdentification"] }
         ];
     }
@@ -141,7 +143,7 @@ TestCase {
                 ["#analysis", "#charts"]);
         compare(DddPageText.sectionIndexOf(datasets, data.keys[1]), 1);
         compare(DddPageText.sectionIndexOf(datasets, "#charts"), count + 1);
-        compare(DddPageText.sectionIndexOf(datasets, "faults"), 0, "a section no longer listed falls back to the first");
+        compare(DddPageText.sectionIndexOf(datasets, "faults"), 0, "a section not listed falls back to the first");
         compare([DddPageText.stackIndex(count - 1, count), DddPageText.stackIndex(count, count),
                  DddPageText.stackIndex(count + 1, count)], [0, 1, 2]);
     }
@@ -181,8 +183,8 @@ TestCase {
                 [["Name:", "vu.ddd"], ["Type:", "Tachograph"], ["Size:", "from the database"], ["VIN:", "VIN1"],
                  ["Reg. number:", "not found"], ["Data period:", "1 July 2022 — 2 July 2022"],
                  ["Events / faults:", "3 / 0"]]);
-        var rows = DddPageText.fileBoxRows({ fileName: "card.ddd", fileType: "Карта водителя", fileSize: 12 }, {}, false,
-                                           false);
+        var card = { fileName: "card.ddd", fileType: "Карта водителя", fileSize: 12 };
+        var rows = DddPageText.fileBoxRows(card, {}, false, false);
         compare(rows.slice(2, 4), [["Размер:", "12 байт"], ["Номер карты:", "не найден"]]);
     }
 

@@ -14,7 +14,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QThread>
@@ -24,7 +23,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::sync;
-using tessaron::logging::ApplicationLogger;
 using tessaron::test::fileBytes;
 
 namespace {
@@ -33,39 +31,27 @@ const QString kFolder = u"Internal/TessaronSyncMTP"_s;
 // Long enough for the sanitizer build; only the wait a row means to exhaust gets a short limit.
 constexpr int kGenerous = 30000;
 constexpr int kShort = 300;
+const UsbSyncTimings kTimings {10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous};
 const QString kDone = u"Слияние по MTP завершено. Синхронизация завершена. Добавлено записей: 1, файлов: 0."_s;
+// The computer only checks the phone's id for its form, so the scripted phone keeps one.
+const QString kPhone = u"20260301_120000_000_"_s + QString(32, u'b');
 
-QString idAt(const QDateTime &utc)
+qsizetype masterCount()
 {
-    return utc.toString(u"yyyyMMdd_HHmmss_zzz_"_s) + QString(32, u'a');
-}
-
-QDateTime nowUtc()
-{
-    return QDateTime::currentDateTimeUtc();
-}
-
-// The masters of the current installation's database (or of the database at path), sorted.
-QStringList masterNames(const QString &path = {})
-{
-    QStringList names;
-    for (const tessaron::storage::Master &master : tessaron::storage::MasterRepository(path).masters())
-        names.append(master.fullName);
-    names.sort();
-    return names;
+    return tessaron::storage::MasterRepository().masters().size();
 }
 
 // Exports the phone's installation, holding the master "Иванов", to packagePath; then leaves the computer's own
 // installation in use, holding "Петров". False when a step fails.
 bool preparePhoneAndComputer(tessaron::test::TempAppPaths &paths, const QString &packagePath)
 {
-    const auto addMaster
-        = [](const QString &name) { return tessaron::storage::MasterRepository().addMaster(name) > 0; };
+    const auto addMaster = [](const QString &name) {
+        tessaron::storage::AppPaths::ensureDirectories();
+        return tessaron::storage::MasterRepository().addMaster(name) > 0;
+    };
     paths.useInstallation(u"phone"_s);
-    tessaron::storage::AppPaths::ensureDirectories();
     const bool exported = addMaster(u"Иванов"_s) && SynchronizationManager::exportPackage(packagePath).success;
     paths.useInstallation({});
-    tessaron::storage::AppPaths::ensureDirectories();
     return exported && addMaster(u"Петров"_s);
 }
 
@@ -74,102 +60,33 @@ QStringList filesIn(const QString &folder, const QString &filter = u"*"_s)
     return QDir(folder).entryList({filter}, QDir::Files, QDir::Name);
 }
 
-// The other side of a synchronisation, played by a script on its own thread against the phone's synchronisation
-// folder. While it waits it does what the phone app does with the other side's uploads: "X.<uuid>.uploading"
-// becomes "X" once complete (a text not empty, a package readable to its last entry). It runs until stopped.
-class SyncPeer
+// Plays the phone app's part with the other side's uploads until stop: "X.<uuid>.uploading" becomes "X" once
+// complete (a text not empty, a package readable to its last entry). Returns the first name wholly matching
+// pattern, or empty once stopped.
+QString waitFor(const QString &folder, const QString &pattern, const std::stop_token &stop)
 {
-public:
-    SyncPeer(const QString &folder, const std::function<void(SyncPeer &)> &script)
-        : m_folder(folder)
-        , m_thread([this, script] { script(*this); })
-    { }
-    ~SyncPeer() { stop(); }
-    // Ends every wait, joins the thread and renames what is complete one last time.
-    void stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        renameCompleteUploads();
-    }
-    // Waits for a file whose whole name matches the pattern; its name, or empty once stopped.
-    QString waitFor(const QString &pattern)
-    {
-        const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
-        for (; !m_stop; QThread::msleep(5)) {
-            renameCompleteUploads();
-            const QStringList names = filesIn(m_folder).filter(expression);
-            if (!names.isEmpty())
-                return names.first();
-        }
-        return {};
-    }
-    QString path(const QString &name) const { return m_folder + u'/' + name; }
-    // Puts a file in place whole, as a finished upload of this side.
-    void put(const QString &name, const QByteArray &content)
-    {
-        tessaron::test::writeFile(path(u".incoming"_s), content);
-        QFile::rename(path(u".incoming"_s), path(name));
-    }
-    // What the script saw, for the test to read after stop().
-    QHash<QString, QByteArray> seen;
-
-private:
-    void renameCompleteUploads()
-    {
-        static const QRegularExpression temporary(u"^(.+)\\.[0-9a-f-]{36}\\.uploading$"_s);
-        for (const QString &name : filesIn(m_folder)) {
-            const QString finalName = temporary.match(name).captured(1);
-            const bool complete = finalName.endsWith(u".tspak"_s)
-                ? !tessaron::test::packageEntryPaths(path(name)).isEmpty()
-                : QFileInfo(path(name)).size() > 0;
+    static const QRegularExpression temporary(u"^(.+)\\.[0-9a-f-]{36}\\.uploading$"_s);
+    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
+    for (;; QThread::msleep(5)) {
+        for (const QString &name : filesIn(folder)) {
+            const QString path = folder + u'/' + name, finalName = temporary.match(name).captured(1);
+            const bool complete = finalName.endsWith(u".tspak"_s) ? !tessaron::test::packageEntryPaths(path).isEmpty()
+                                                                  : QFileInfo(path).size() > 0;
             if (!finalName.isEmpty() && complete)
-                QFile::rename(path(name), path(finalName));
+                QFile::rename(path, folder + u'/' + finalName);
         }
+        if (const QStringList names = filesIn(folder).filter(expression); !names.isEmpty())
+            return names.first();
+        if (stop.stop_requested())
+            return {};
     }
-
-    QString m_folder;
-    std::atomic<bool> m_stop = false;
-    std::thread m_thread;
-};
-
-// The phone app's side of a session with phone id phoneId: puts its request (none when empty), awaits the
-// announcement, puts the join (none when empty; "{H}", "{P}" and "{PU}" stand for the host id, the phone id and
-// the phone id in capitals), awaits the result; after an "OK|" result it keeps the masters database of the
-// response (seen as "response") and, unless ack is null,
-// acknowledges with ack and removes its request, response and result. Seen: "H" and "result".
-void scriptedPhone(
-    SyncPeer &peer, const QString &phoneId, const QByteArray &request, const QString &join, const QString &ack)
-{
-    const QString requestFile = u"Request_%1.tspak"_s.arg(phoneId);
-    if (!request.isEmpty())
-        peer.put(requestFile, request);
-    const QString hostId = peer.waitFor(u"Host_[0-9_a-f]{52}\\.txt"_s).mid(5, 52);
-    peer.seen.insert(u"H"_s, hostId.toLatin1());
-    if (hostId.isEmpty() || join.isEmpty())
-        return;
-    QString joinText = join;
-    peer.put(u"Join_%1.txt"_s.arg(hostId),
-        joinText.replace(u"{H}"_s, hostId).replace(u"{PU}"_s, phoneId.toUpper()).replace(u"{P}"_s, phoneId).toUtf8());
-    const QString result = peer.waitFor(u"Result_%1\\.txt"_s.arg(phoneId));
-    peer.seen.insert(u"result"_s, fileBytes(peer.path(result)));
-    if (result.isEmpty() || !peer.seen.value(u"result"_s).startsWith("OK|"))
-        return;
-    const QString response = peer.waitFor(u"Response_%1\\.tspak"_s.arg(phoneId));
-    peer.seen.insert(u"response"_s, fileBytes(peer.path(response)));
-    if (ack.isNull())
-        return;
-    peer.put(u"Ack_%1.txt"_s.arg(phoneId), ack.toUtf8());
-    for (const QString &name : {requestFile, response, result})
-        QFile::remove(peer.path(name));
 }
 
 // The session's records of the application log, as "level operation: message".
 QStringList sessionLog()
 {
     QStringList records;
-    for (const QByteArray &line : fileBytes(ApplicationLogger::filePath()).split('\n')) {
+    for (const QByteArray &line : fileBytes(tessaron::logging::ApplicationLogger::filePath()).split('\n')) {
         const QJsonObject record = QJsonDocument::fromJson(line).object();
         if (record.value(u"category"_s).toString() == u"sync.mtp"_s) {
             records.append(u"%1 %2: %3"_s.arg(record.value(u"level"_s).toString(),
@@ -179,7 +96,24 @@ QStringList sessionLog()
     return records;
 }
 
+// One session of the computer against the scripted phone: what the phone does, the fault the test injects
+// ("short <wait>", "… quiet" without a progress callback, "cancel <stage text>", "no phone"), and what must come
+// of it. "{H}" stands for the host id, "{P}" for the phone's.
+struct Row
+{
+    QByteArray request; // "package": the phone's package
+    QString join;
+    QString ack; // null: the phone stops before acknowledging
+    QString fault;
+    QString message;
+    QStringList onPhone {};
+    QStringList localCopies {};
+    int records = 0;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Row)
 
 class TestUsbSyncSession : public QObject
 {
@@ -187,38 +121,30 @@ class TestUsbSyncSession : public QObject
 
 private slots:
     void init();
-    void cleanup();
     void sessionIdsAndAnnouncements();
     void computerSide_data();
     void computerSide();
     void bothHalves();
 
 private:
-    QString folder() const { return m_dir->filePath(u"device/"_s + kFolder); }
+    QString folder() const { return m_paths->filePath(u"device/"_s + kFolder); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
 };
 
 void TestUsbSyncSession::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_paths.reset(); // one at a time
     m_paths = std::make_unique<tessaron::test::TempAppPaths>();
-    tessaron::storage::AppPaths::ensureDirectories();
-    ApplicationLogger::shutdown();
-    ApplicationLogger::initialize(m_dir->filePath(u"log"_s));
+    tessaron::logging::ApplicationLogger::shutdown();
+    tessaron::logging::ApplicationLogger::initialize(m_paths->filePath(u"log"_s));
     QVERIFY(QDir().mkpath(folder()));
-    qputenv("TESSARON_MTP_ROOTS", m_dir->filePath(u"device"_s).toLocal8Bit());
-}
-
-void TestUsbSyncSession::cleanup()
-{
-    m_paths.reset();
+    qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(u"device"_s).toLocal8Bit());
 }
 
 void TestUsbSyncSession::sessionIdsAndAnnouncements()
 {
-    const QString id = UsbSyncSession::makeSessionId(nowUtc().toLocalTime());
+    const QString id = UsbSyncSession::makeSessionId(QDateTime::currentDateTime());
     QCOMPARE(id.size(), 52);
     QVERIFY2(UsbSyncSession::isValidSessionId(id), qPrintable(id));
     for (const QString &bad :
@@ -227,146 +153,137 @@ void TestUsbSyncSession::sessionIdsAndAnnouncements()
 
     const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
     for (const auto &[offset, fresh] : {std::pair {-300000, true}, {-300001, false}, {120000, true}, {120001, false}})
-        QCOMPARE(UsbSyncSession::isFreshAnnouncement(idAt(now.addMSecs(offset)), now), fresh);
-    QVERIFY(!UsbSyncSession::isFreshAnnouncement(idAt(now).toUpper(), now));
-    // Read as UTC: 02:30 on 30 March 2025 is no local time in Berlin.
+        QCOMPARE(UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(now.addMSecs(offset)), now), fresh);
+    QVERIFY(!UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(now).toUpper(), now));
+    // Read as UTC: 02:30 on 30 March 2025 is no local time in Berlin; the id is made from local time there.
     tessaron::test::setTimeZone("Europe/Berlin");
     const QDateTime inGap(QDate(2025, 3, 30), QTime(2, 30), QTimeZone::utc());
-    const bool freshInGap = UsbSyncSession::isFreshAnnouncement(idAt(inGap), inGap);
+    const bool freshInGap
+        = UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(inGap.toLocalTime()), inGap);
     tessaron::test::setTimeZone("UTC");
     QVERIFY(freshInGap);
 }
 
 void TestUsbSyncSession::computerSide_data()
 {
-    QTest::addColumn<QByteArray>("request"); // "package": the phone's package
-    QTest::addColumn<QString>("join");
-    QTest::addColumn<QString>("ack");
-    // "short <wait>" (quiet: without a progress callback), "cancel <stage text>", "no phone"
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QStringList>("onPhone");
-    QTest::addColumn<QStringList>("localCopies");
-    QTest::addColumn<int>("records");
-
-    const QByteArray package = "package";
+    QTest::addColumn<Row>("row");
     const QString join = u"TESSARON_MTP_JOIN|{H}|{P}\r\n"_s;
-    const QString ok = u"OK|1|0"_s;
     const QString badJoin = u"Телефон прислал некорректное подтверждение MTP-сеанса."_s;
+    const QString noJoin = u"Истекло время ожидания файла Join_{H}.txt от второго устройства."_s;
     const QString cancelled = u"Синхронизация отменена"_s;
     const QStringList request {u"Request_{P}.tspak"_s};
     const QStringList answered {u"Request_{P}.tspak"_s, u"Response_{P}.tspak"_s, u"Result_{P}.txt"_s};
-    const QStringList merged {u"Mtp_{P}_ack.txt"_s, u"Mtp_{P}_phone.tspak"_s, u"Mtp_{P}_result.txt"_s};
     const QStringList unacknowledged {u"Mtp_{P}_phone.tspak"_s, u"Mtp_{P}_result.txt"_s};
-    const auto row
-        = [](const char *name, const QByteArray &request, const QString &join, const QString &ack, const QString &fault,
-              const QString &message, const QStringList &onPhone, const QStringList &copies, int records) {
-              QTest::addRow("%s", name) << request << join << ack << fault << message << onPhone << copies << records;
-          };
-    row("success", package, join, ok, {}, kDone, {}, {}, 1);
-    row("acknowledgement with a leading space", package, join, u" ERROR|x"_s, {}, kDone, {}, {}, 1);
-    const QString noJoin = u"Истекло время ожидания файла Join_{H}.txt от второго устройства."_s;
-    row("no join", package, {}, {}, u"short join"_s, noJoin, request, {}, 0);
-    row("no join, no progress callback", package, {}, {}, u"short join quiet"_s, noJoin, request, {}, 0);
-    row("join of two parts", package, u"TESSARON_MTP_JOIN|{H}"_s, ok, {}, badJoin, request, {}, 0);
-    row("join of four parts", package, u"TESSARON_MTP_JOIN|{H}|{P}|"_s, ok, {}, badJoin, request, {}, 0);
-    row("join with a phone id in capitals", package, u"TESSARON_MTP_JOIN|{H}|{PU}"_s, ok, {}, badJoin, request, {}, 0);
-    row("no request", {}, join, ok, u"short request"_s,
-        u"Истекло время ожидания файла Request_{P}.tspak от второго устройства."_s, {}, {}, 0);
-    row("request not a package", "no package", join, ok, {}, u"Файл не является пакетом Tessaron."_s,
-        {u"Request_{P}.tspak"_s, u"Result_{P}.txt"_s}, {u"Mtp_{P}_error.txt"_s, u"Mtp_{P}_phone.tspak"_s}, 0);
-    row("error acknowledgement", package, join, u"ERROR|x"_s, {}, u"Телефон не смог объединить базы: x"_s,
-        {u"Ack_{P}.txt"_s}, merged, 1);
-    row("no acknowledgement", package, join, {}, u"short ack"_s, u"Телефон не подтвердил завершение слияния."_s,
-        answered, unacknowledged, 1);
-    row("cancel awaiting the join", package, {}, {},
-        u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request, {}, 0);
-    row("cancel awaiting the acknowledgement", package, join, {}, u"cancel Ожидание подтверждения телефона…"_s,
-        cancelled, answered, unacknowledged, 1);
-    row("no phone", package, join, ok, u"no phone"_s,
-        u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s, request, {}, 0);
+    QTest::newRow("success") << Row {"package", join, u"OK|1|0"_s, {}, kDone, {}, {}, 1};
+    QTest::newRow("acknowledgement with a leading space") << Row {"package", join, u" ERROR|x"_s, {}, kDone, {}, {}, 1};
+    QTest::newRow("no join") << Row {"package", {}, {}, u"short join"_s, noJoin, request};
+    QTest::newRow("no join, no progress callback") << Row {"package", {}, {}, u"short join quiet"_s, noJoin, request};
+    for (const QString &bad :
+        QStringList {u"TESSARON_MTP_JOIN|{H}"_s, u"TESSARON_MTP_JOIN|{H}|{P}|"_s, u"TESSARON_MTP_HOST|{H}|{P}"_s,
+            u"TESSARON_MTP_JOIN|{P}|{P}"_s, u"TESSARON_MTP_JOIN|{H}|"_s + kPhone.toUpper()})
+        QTest::addRow("join %s", qPrintable(bad)) << Row {"package", bad, u"OK"_s, {}, badJoin, request};
+    QTest::newRow("no request") << Row {{}, join, u"OK"_s, u"short request"_s,
+        u"Истекло время ожидания файла Request_{P}.tspak от второго устройства."_s};
+    QTest::newRow("request not a package")
+        << Row {"no package", join, u"OK"_s, {}, u"Файл не является пакетом Tessaron."_s,
+               {u"Request_{P}.tspak"_s, u"Result_{P}.txt"_s}, {u"Mtp_{P}_error.txt"_s, u"Mtp_{P}_phone.tspak"_s}};
+    QTest::newRow("error acknowledgement")
+        << Row {"package", join, u"ERROR|x"_s, {}, u"Телефон не смог объединить базы: x"_s,
+               QStringList {u"Ack_{P}.txt"_s} + answered, QStringList {u"Mtp_{P}_ack.txt"_s} + unacknowledged, 1};
+    QTest::newRow("no acknowledgement") << Row {"package", join, {}, u"short ack"_s,
+        u"Телефон не подтвердил завершение слияния."_s, answered, unacknowledged, 1};
+    QTest::newRow("cancel awaiting the join") << Row {"package", {}, {},
+        u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request};
+    QTest::newRow("cancel awaiting the acknowledgement") << Row {
+        "package", join, {}, u"cancel Ожидание подтверждения телефона…"_s, cancelled, answered, unacknowledged, 1};
+    QTest::newRow("no phone") << Row {"package", join, u"OK"_s, u"no phone"_s,
+        u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s, request};
 }
 
 void TestUsbSyncSession::computerSide()
 {
-    QFETCH(QByteArray, request);
-    QFETCH(QString, join);
-    QFETCH(QString, ack);
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    QFETCH(QStringList, onPhone);
-    QFETCH(QStringList, localCopies);
-    QFETCH(int, records);
-
-    const QString phonePackage = m_dir->filePath(u"phone.tspak"_s);
+    QFETCH(Row, row);
+    const QString phonePackage = m_paths->filePath(u"phone.tspak"_s);
     QVERIFY(preparePhoneAndComputer(*m_paths, phonePackage));
-    if (request == "package")
-        request = fileBytes(phonePackage);
-    if (fault == u"no phone"_s)
-        qputenv("TESSARON_MTP_ROOTS", m_dir->filePath(u"unplugged"_s).toLocal8Bit());
-    const QString phoneId = UsbSyncSession::makeSessionId(nowUtc());
-    SyncPeer peer(folder(), [&](SyncPeer &self) { scriptedPhone(self, phoneId, request, join, ack); });
+    const QByteArray request = row.request == "package" ? fileBytes(phonePackage) : row.request;
+    const bool noPhone = row.fault == u"no phone"_s;
+    if (noPhone)
+        qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(u"unplugged"_s).toLocal8Bit());
+    // The phone app's side: its request, the announcement, the join, the result; after an "OK|" result the
+    // response and, unless ack is null, the acknowledgement.
+    QString hostId;
+    QByteArray resultText, response;
+    std::jthread phone([&](const std::stop_token &stop) {
+        const auto put = [&](const QString &name, const QByteArray &content) { // whole, as a finished upload
+            tessaron::test::writeFile(folder() + u"/.incoming"_s, content);
+            QFile::rename(folder() + u"/.incoming"_s, folder() + u'/' + name);
+        };
+        if (!request.isEmpty())
+            put(u"Request_%1.tspak"_s.arg(kPhone), request);
+        hostId = waitFor(folder(), u"Host_.{52}\\.txt"_s, stop).mid(5, 52);
+        if (hostId.isEmpty() || row.join.isEmpty())
+            return;
+        put(u"Join_%1.txt"_s.arg(hostId),
+            QString(row.join).replace(u"{H}"_s, hostId).replace(u"{P}"_s, kPhone).toUtf8());
+        resultText = fileBytes(folder() + u'/' + waitFor(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop));
+        if (!resultText.startsWith("OK|"))
+            return;
+        response = fileBytes(folder() + u'/' + waitFor(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop));
+        if (!row.ack.isNull())
+            put(u"Ack_%1.txt"_s.arg(kPhone), row.ack.toUtf8());
+    });
 
-    UsbSyncTimings timings {10, 100, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous};
-    timings.joinLimit = fault.startsWith(u"short join"_s) ? kShort : kGenerous;
-    timings.requestLimit = fault == u"short request"_s ? kShort : kGenerous;
-    timings.acknowledgementLimit = fault == u"short ack"_s ? kShort : kGenerous;
-    MtpSyncTransport transport({10, fault == u"no phone"_s ? kShort : kGenerous, 1000});
+    const auto limit
+        = [&](const QString &wait) { return row.fault.startsWith(u"short "_s + wait) ? kShort : kGenerous; };
+    const UsbSyncTimings timings {
+        10, 100, limit(u"join"_s), limit(u"request"_s), limit(u"ack"_s), kGenerous, kGenerous};
+    MtpSyncTransport transport({10, noPhone ? kShort : kGenerous, 1000});
     std::atomic<bool> cancel = false;
     QStringList progress;
     const std::function<void(const QString &)> onProgress = [&](const QString &text) {
         progress.append(text);
-        cancel = cancel || (fault.startsWith(u"cancel "_s) && text == fault.mid(7));
+        cancel = cancel || (row.fault.startsWith(u"cancel "_s) && text == row.fault.mid(7));
     };
-    const UsbSyncResult result = UsbSyncSession::run(
-        true, transport, timings, nowUtc, cancel, fault.endsWith(u"quiet"_s) ? nullptr : onProgress);
-    peer.stop();
-
-    const QStringList log = sessionLog();
-    const QStringList errors = log.filter(u"error "_s);
-    // The host id as the phone saw it, or as the failure record names it.
-    const QString hostId = peer.seen.value(u"H"_s).isEmpty()
-        ? QRegularExpression(u"host=Host_([^.]*)\\.txt"_s).match(errors.value(0)).captured(1)
-        : QString::fromLatin1(peer.seen.value(u"H"_s));
+    const UsbSyncResult result = UsbSyncSession::run(true, transport, timings, &QDateTime::currentDateTimeUtc, cancel,
+        row.fault.endsWith(u"quiet"_s) ? nullptr : onProgress);
+    phone.request_stop();
+    phone.join();
+    waitFor(folder(), u"(?!)"_s, phone.get_stop_token()); // what the phone renames after the session ended
     const auto named = [&](QStringList texts) {
-        texts.replaceInStrings(u"{P}"_s, phoneId).replaceInStrings(u"{H}"_s, hostId);
-        return texts;
+        return texts.replaceInStrings(u"{P}"_s, kPhone).replaceInStrings(u"{H}"_s, hostId);
     };
-    QCOMPARE(result.message, named({message}).first());
-    QCOMPARE(result.success, message == kDone);
-    QCOMPARE(result.recordsAdded, records);
+
+    QCOMPARE(result.message, named({row.message}).first());
+    QCOMPARE(result.success, row.message == kDone);
+    QCOMPARE(result.recordsAdded, row.records);
     QStringList names;
     QVERIFY(!transport.listFiles(&names, nullptr)); // closed
-    QCOMPARE(filesIn(folder()), named(onPhone));
-    if (onPhone.contains(u"Result_{P}.txt"_s) && !records)
-        QCOMPARE(fileBytes(peer.path(u"Result_"_s + phoneId + u".txt"_s)), "ERROR|Файл не является пакетом Tessaron.");
+    QCOMPARE(filesIn(folder()), named(row.onPhone));
+    QCOMPARE(resultText.isEmpty() ? fileBytes(folder() + u"/Result_"_s + kPhone + u".txt"_s) : resultText,
+        row.records ? "OK|1|0|Синхронизация завершена. Добавлено записей: 1, файлов: 0."
+            : row.onPhone.contains(u"Result_{P}.txt"_s) ? "ERROR|Файл не является пакетом Tessaron."
+                                                        : "");
     const QString syncFolder = SynchronizationManager::syncDirectory();
-    QCOMPARE(filesIn(syncFolder, u"Mtp_*"_s), named(localCopies));
-    // Exported packages stay: one at the start, one after the merge.
-    QCOMPARE(filesIn(syncFolder, u"TessaronSync_*"_s).size(), fault == u"no phone"_s ? 0 : records + 1);
-    const QStringList masters = records ? QStringList {u"Иванов"_s, u"Петров"_s} : QStringList {u"Петров"_s};
-    QCOMPARE(masterNames(), masters);
+    QCOMPARE(filesIn(syncFolder, u"Mtp_*"_s), named(row.localCopies));
+    // Exported packages stay: one at the start, one after the merge, which is the response.
+    const QStringList exported = filesIn(syncFolder, u"TessaronSync_*"_s);
+    QCOMPARE(exported.size(), noPhone ? 0 : row.records + 1);
+    QCOMPARE(response, row.records ? fileBytes(syncFolder + u'/' + exported.last()) : QByteArray());
+    QCOMPARE(masterCount(), row.records + 1);
 
+    const QStringList log = sessionLog();
     QCOMPARE(log.value(0), u"info start: Запуск MTP-синхронизации на ПК"_s);
-    QStringList failure {u"error failed; host=Host_{H}.txt; join=Join_{H}.txt: "_s + result.message};
-    if (fault == u"no phone"_s)
-        failure = QStringList {u"error open-failed: "_s + result.message};
-    QCOMPARE(errors, result.success ? QStringList() : named(failure));
+    const QString failure
+        = noPhone ? u"error open-failed: "_s : u"error failed; host=Host_{H}.txt; join=Join_{H}.txt: "_s;
+    QCOMPARE(log.filter(u"error "_s), result.success ? QStringList() : named({failure + result.message}));
     // A waiting text goes to the log once per reminder window, and only with a progress callback.
     const qsizetype reminders
         = log.count(u"info stage: Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s);
-    if (fault.startsWith(u"short join"_s)) {
-        QVERIFY(log.contains(u"info stage: Ожидание подтверждения телефона для активного сеанса…"_s));
-        QVERIFY2(fault.endsWith(u"quiet"_s) ? reminders == 0 : reminders >= 2 && reminders <= 4,
+    if (row.fault.startsWith(u"short join"_s))
+        QVERIFY2(row.fault.endsWith(u"quiet"_s) ? reminders == 0 : reminders >= 2 && reminders <= 4,
             qPrintable(QString::number(reminders)));
-    }
     if (!result.success)
         return;
-
-    // The response is the export made after the merge.
-    const QStringList exported = filesIn(syncFolder, u"TessaronSync_*"_s);
-    QCOMPARE(peer.seen.value(u"response"_s), fileBytes(syncFolder + u'/' + exported.last()));
-    QCOMPARE(peer.seen.value(u"result"_s), "OK|1|0|Синхронизация завершена. Добавлено записей: 1, файлов: 0.");
     const QStringList waiting {u"Ожидание телефона в режиме «Передача файлов (MTP)»…"_s,
         u"Подключение к телефону через MTP…"_s, u"Телефон найден, папка TessaronSyncMTP готова"_s,
         u"Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s,
@@ -382,8 +299,8 @@ void TestUsbSyncSession::computerSide()
 // This program's two halves over one device folder, the phone's in a child process with its own installation.
 void TestUsbSyncSession::bothHalves()
 {
-    QVERIFY(preparePhoneAndComputer(*m_paths, m_dir->filePath(u"phone.tspak"_s)));
-    SyncPeer renamer(folder(), [](SyncPeer &self) { self.waitFor(u"(?!)"_s); });
+    QVERIFY(preparePhoneAndComputer(*m_paths, m_paths->filePath(u"phone.tspak"_s)));
+    std::jthread renamer([this](const std::stop_token &stop) { waitFor(folder(), u"(?!)"_s, stop); });
     QProcess phone;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TESSARON_TEST_PHONE_PROGRAM"_s, m_paths->filePath(u"phone/Program"_s));
@@ -392,17 +309,15 @@ void TestUsbSyncSession::bothHalves()
     phone.start(QCoreApplication::applicationFilePath(), {});
     MtpSyncTransport transport({10, kGenerous, 1000});
     std::atomic<bool> cancel = false;
-    const UsbSyncResult result = UsbSyncSession::run(
-        true, transport, {10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous}, nowUtc, cancel, {});
+    const UsbSyncResult result
+        = UsbSyncSession::run(true, transport, kTimings, &QDateTime::currentDateTimeUtc, cancel, {});
     QVERIFY(phone.waitForFinished(kGenerous));
-    renamer.stop();
-
     QCOMPARE(result.message, kDone);
     QCOMPARE(QString::fromUtf8(phone.readAllStandardOutput()), kDone);
     QCOMPARE(filesIn(folder()), QStringList());
-    QCOMPARE(masterNames(), (QStringList {u"Иванов"_s, u"Петров"_s}));
+    QCOMPARE(masterCount(), 2);
     m_paths->useInstallation(u"phone"_s);
-    QCOMPARE(masterNames(), (QStringList {u"Иванов"_s, u"Петров"_s}));
+    QCOMPARE(masterCount(), 2);
 }
 
 // Started again with TESSARON_TEST_PHONE_PROGRAM set (and LOCALAPPDATA pointing at the phone's data), the
@@ -418,8 +333,8 @@ int main(int argc, char *argv[])
     tessaron::storage::AppPaths::setProgramDirectoryForTesting(phoneProgram);
     MtpSyncTransport transport({10, kGenerous, 1000});
     std::atomic<bool> cancel = false;
-    const UsbSyncResult result = UsbSyncSession::run(
-        false, transport, {10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous}, nowUtc, cancel, {});
+    const UsbSyncResult result
+        = UsbSyncSession::run(false, transport, kTimings, &QDateTime::currentDateTimeUtc, cancel, {});
     QTextStream(stdout) << result.message;
     return result.success ? 0 : 1;
 }

@@ -31,7 +31,6 @@ const QString kFolder = u"Internal/TessaronSyncMTP"_s;
 // Long enough for the sanitizer build; only the wait a row means to exhaust gets a short limit.
 constexpr int kGenerous = 30000;
 constexpr int kShort = 300;
-const UsbSyncTimings kTimings {10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous};
 const QString kDone = u"Слияние по MTP завершено. Синхронизация завершена. Добавлено записей: 1, файлов: 0."_s;
 // The computer only checks the phone's id for its form, so the scripted phone keeps one.
 const QString kPhone = u"20260301_120000_000_"_s + QString(32, u'b');
@@ -75,6 +74,15 @@ QString waitFor(const QString &folder, const QString &pattern, const std::stop_t
         if (stop.stop_requested())
             return {};
     }
+}
+
+// One side of a session over the real device folder, with generous limits and no progress callback.
+UsbSyncResult runSide(bool host)
+{
+    MtpSyncTransport transport({10, kGenerous, 1000});
+    std::atomic<bool> cancel = false;
+    const UsbSyncTimings timings {10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous};
+    return UsbSyncSession::run(host, transport, timings, &QDateTime::currentDateTimeUtc, cancel, {});
 }
 
 // The session's records of the application log, as "level operation: message".
@@ -298,10 +306,7 @@ void TestUsbSyncSession::bothHalves()
     environment.insert(u"LOCALAPPDATA"_s, m_paths->filePath(u"phone/LocalAppData"_s));
     phone.setProcessEnvironment(environment);
     phone.start(QCoreApplication::applicationFilePath(), {});
-    MtpSyncTransport transport({10, kGenerous, 1000});
-    std::atomic<bool> cancel = false;
-    const UsbSyncResult result
-        = UsbSyncSession::run(true, transport, kTimings, &QDateTime::currentDateTimeUtc, cancel, {});
+    const UsbSyncResult result = runSide(true);
     QVERIFY(phone.waitForFinished(kGenerous));
     QCOMPARE(result.message, kDone);
     QCOMPARE(QString::fromUtf8(phone.readAllStandardOutput()), kDone);
@@ -322,10 +327,7 @@ int main(int argc, char *argv[])
         return QTest::qExec(&test, argc, argv);
     }
     tessaron::storage::AppPaths::setProgramDirectoryForTesting(phoneProgram);
-    MtpSyncTransport transport({10, kGenerous, 1000});
-    std::atomic<bool> cancel = false;
-    const UsbSyncResult result
-        = UsbSyncSession::run(false, transport, kTimings, &QDateTime::currentDateTimeUtc, cancel, {});
+    const UsbSyncResult result = runSide(false);
     QTextStream(stdout) << result.message;
     return result.success ? 0 : 1;
 }

@@ -34,6 +34,9 @@ constexpr int kShort = 300;
 const QString kDone = u"Слияние по MTP завершено. Синхронизация завершена. Добавлено записей: 1, файлов: 0."_s;
 // The computer only checks the phone's id for its form, so the scripted phone keeps one.
 const QString kPhone = u"20260301_120000_000_"_s + QString(32, u'b');
+// The phone side's pinned clock.
+const QDateTime kNow(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
+const QString kTransferFault = u"Передача прервана тестом"_s;
 
 // Exports the phone's installation, holding the master "Иванов", to packagePath; then leaves the computer's own
 // installation in use, holding "Петров". False when a step fails.
@@ -76,6 +79,53 @@ QString waitFor(const QString &folder, const QString &pattern, const std::stop_t
     }
 }
 
+// Puts a file into folder whole, as a finished upload.
+void putWhole(const QString &folder, const QString &name, const QByteArray &content)
+{
+    tessaron::test::writeFile(folder + u"/.incoming"_s, content);
+    QFile::rename(folder + u"/.incoming"_s, folder + u'/' + name);
+}
+
+// The real transport whose failAt-th transfer (upload or download; looks are left alone, their number depends
+// on timing) fails with kTransferFault.
+class FailingTransport final : public SyncTransport
+{
+public:
+    FailingTransport(const MtpTimings &timings, int failAt)
+        : m_real(timings)
+        , m_left(failAt)
+    { }
+    bool open(std::atomic<bool> &cancel, const std::function<void(const QString &)> &progress, QString *error) override
+    {
+        return m_real.open(cancel, progress, error);
+    }
+    void close() override { m_real.close(); }
+    bool listFiles(QStringList *names, QString *error) override { return m_real.listFiles(names, error); }
+    bool fileExists(const QString &name, bool *exists, QString *error) override
+    {
+        return m_real.fileExists(name, exists, error);
+    }
+    bool download(const QString &name, const QString &path, QString *error) override
+    {
+        return transfer(error) && m_real.download(name, path, error);
+    }
+    bool upload(const QString &path, const QString &name, QString *error) override
+    {
+        return transfer(error) && m_real.upload(path, name, error);
+    }
+    bool uploadToAllFolders(const QString &path, const QString &name, QString *error) override
+    {
+        return transfer(error) && m_real.uploadToAllFolders(path, name, error);
+    }
+    bool remove(const QString &name, QString *error) override { return m_real.remove(name, error); }
+
+private:
+    bool transfer(QString *error) { return --m_left != 0 || (*error = kTransferFault, false); }
+
+    MtpSyncTransport m_real;
+    int m_left;
+};
+
 // One side of a session over the real device folder, with generous limits and no progress callback.
 UsbSyncResult runSide(bool host)
 {
@@ -113,9 +163,22 @@ struct Row
     int records = 0;
 };
 
+// One session of the phone against a scripted computer, which has announced a stale session and two fresh ones,
+// each with the text announcement ("{H}" its id), and answers the join with its merged data, when response, and
+// the result; without a result the test cancels once the answer's limit has passed.
+struct PhoneRow
+{
+    QString announcement;
+    bool response;
+    QString result;
+    QString message;
+    int records = 0;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Row)
+Q_DECLARE_METATYPE(PhoneRow)
 
 class TestUsbSyncSession : public QObject
 {
@@ -126,6 +189,8 @@ private slots:
     void sessionIdsAndAnnouncements();
     void computerSide_data();
     void computerSide();
+    void phoneSide_data();
+    void phoneSide();
     void bothHalves();
 
 private:
@@ -153,10 +218,10 @@ void TestUsbSyncSession::sessionIdsAndAnnouncements()
         QStringList {id.toUpper(), id.left(16) + id.mid(17), id + u'0', id + u'\n', id.left(51) + u'-'})
         QVERIFY2(!UsbSyncSession::isValidSessionId(bad), qPrintable(bad));
 
-    const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
     for (const auto &[offset, fresh] : {std::pair {-300000, true}, {-300001, false}, {120000, true}, {120001, false}})
-        QCOMPARE(UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(now.addMSecs(offset)), now), fresh);
-    QVERIFY(!UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(now).toUpper(), now));
+        QCOMPARE(
+            UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(kNow.addMSecs(offset)), kNow), fresh);
+    QVERIFY(!UsbSyncSession::isFreshAnnouncement(UsbSyncSession::makeSessionId(kNow).toUpper(), kNow));
     // Read as UTC: 02:30 on 30 March 2025 is no local time in Berlin; the id is made from local time there.
     tessaron::test::setTimeZone("Europe/Berlin");
     const QDateTime inGap(QDate(2025, 3, 30), QTime(2, 30), QTimeZone::utc());
@@ -198,6 +263,11 @@ void TestUsbSyncSession::computerSide_data()
         u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request};
     QTest::newRow("cancel awaiting the acknowledgement") << Row {
         "package", join, {}, u"cancel Ожидание подтверждения телефона…"_s, cancelled, answered, unacknowledged, 1};
+    // The transport's own failure: the join (second transfer) or the acknowledgement (sixth) cannot be fetched.
+    QTest::newRow("transport fails downloading the join")
+        << Row {"package", join, u"OK"_s, u"fail transfer 2"_s, kTransferFault, request};
+    QTest::newRow("transport fails downloading the acknowledgement") << Row {"package", join, u"OK"_s,
+        u"fail transfer 6"_s, kTransferFault, QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
     QTest::newRow("no phone") << Row {"package", join, u"OK"_s, u"no phone"_s,
         u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s, request};
 }
@@ -216,30 +286,27 @@ void TestUsbSyncSession::computerSide()
     QString hostId;
     QByteArray resultText, response;
     std::jthread phone([&](const std::stop_token &stop) {
-        const auto put = [&](const QString &name, const QByteArray &content) { // whole, as a finished upload
-            tessaron::test::writeFile(folder() + u"/.incoming"_s, content);
-            QFile::rename(folder() + u"/.incoming"_s, folder() + u'/' + name);
-        };
         if (!request.isEmpty())
-            put(u"Request_%1.tspak"_s.arg(kPhone), request);
+            putWhole(folder(), u"Request_%1.tspak"_s.arg(kPhone), request);
         hostId = waitFor(folder(), u"Host_.{52}\\.txt"_s, stop).mid(5, 52);
         if (hostId.isEmpty() || row.join.isEmpty())
             return;
-        put(u"Join_%1.txt"_s.arg(hostId),
+        putWhole(folder(), u"Join_%1.txt"_s.arg(hostId),
             QString(row.join).replace(u"{H}"_s, hostId).replace(u"{P}"_s, kPhone).toUtf8());
         resultText = fileBytes(folder() + u'/' + waitFor(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop));
         if (!resultText.startsWith("OK|"))
             return;
         response = fileBytes(folder() + u'/' + waitFor(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop));
         if (!row.ack.isNull())
-            put(u"Ack_%1.txt"_s.arg(kPhone), row.ack.toUtf8());
+            putWhole(folder(), u"Ack_%1.txt"_s.arg(kPhone), row.ack.toUtf8());
     });
 
     const auto limit
         = [&](const QString &wait) { return row.fault.startsWith(u"short "_s + wait) ? kShort : kGenerous; };
     const UsbSyncTimings timings {
         10, 100, limit(u"join"_s), limit(u"request"_s), limit(u"ack"_s), kGenerous, kGenerous};
-    MtpSyncTransport transport({10, noPhone ? kShort : kGenerous, 1000});
+    FailingTransport transport(
+        {10, noPhone ? kShort : kGenerous, 1000}, row.fault.section(u"fail transfer "_s, 1).toInt());
     std::atomic<bool> cancel = false;
     QStringList progress;
     const std::function<void(const QString &)> onProgress = [&](const QString &text) {
@@ -293,6 +360,65 @@ void TestUsbSyncSession::computerSide()
         u"Ожидание подтверждения слияния на телефоне…"_s, kDone};
     progress.removeIf([&](const QString &text) { return !stages.contains(text); });
     QCOMPARE(progress, stages);
+}
+
+void TestUsbSyncSession::phoneSide_data()
+{
+    QTest::addColumn<PhoneRow>("row");
+    const QString host = u"TESSARON_MTP_HOST|{H}"_s, ok = u"OK|1|0|Синхронизация завершена."_s;
+    QTest::newRow("newest fresh announcement") << PhoneRow {host, true, ok, kDone, 1};
+    QTest::newRow("announcements of another kind") << PhoneRow {u"TESSARON_MTP_JOIN|{H}"_s, false, {},
+        u"Компьютер не объявил активный сеанс. Запустите синхронизацию на ПК."_s};
+    QTest::newRow("error result") << PhoneRow {host, true, u"ERROR|x"_s, u"Компьютер не смог объединить данные: x"_s};
+    QTest::newRow("garbage result") << PhoneRow {
+        host, true, u"OK"_s, u"Компьютер прислал некорректный результат MTP-синхронизации."_s};
+    QTest::newRow("result without response")
+        << PhoneRow {host, false, ok, u"Компьютер не передал объединённую базу."_s};
+    QTest::newRow("cancel awaiting the result") << PhoneRow {host, true, {}, u"Синхронизация отменена"_s};
+}
+
+void TestUsbSyncSession::phoneSide()
+{
+    QFETCH(PhoneRow, row);
+    // The other installation's package stands for the computer's merged data.
+    const QString merged = m_paths->filePath(u"merged.tspak"_s);
+    QVERIFY(preparePhoneAndComputer(*m_paths, merged));
+    QStringList hosts; // oldest first, all there before the phone looks
+    for (const int age : {300001, 2000, 1000}) {
+        hosts.append(UsbSyncSession::makeSessionId(kNow.addMSecs(-age)));
+        putWhole(folder(), u"Host_%1.txt"_s.arg(hosts.last()),
+            QString(row.announcement).replace(u"{H}"_s, hosts.last()).toUtf8());
+    }
+    std::atomic<bool> cancel = false;
+    QString joined, phoneId;
+    std::jthread computer([&](const std::stop_token &stop) {
+        joined = waitFor(folder(), u"Join_.*\\.txt"_s, stop);
+        phoneId = QString::fromUtf8(fileBytes(folder() + u'/' + joined)).section(u'|', 2);
+        if (row.response && !joined.isEmpty())
+            putWhole(folder(), u"Response_%1.tspak"_s.arg(phoneId), fileBytes(merged));
+        if (!row.result.isNull())
+            putWhole(folder(), u"Result_%1.txt"_s.arg(phoneId), row.result.toUtf8());
+        else if (!joined.isEmpty())
+            cancel = (QThread::msleep(3 * kShort), true);
+    });
+    // An announcement present from the start is found in the first round: only the wait for a missing result
+    // relies on the answer's limit passing.
+    const UsbSyncTimings timings {
+        10, 100, kGenerous, kGenerous, kGenerous, kShort, row.result.isNull() ? kShort : kGenerous};
+    MtpSyncTransport transport({10, kGenerous, 1000});
+    const UsbSyncResult result = UsbSyncSession::run(false, transport, timings, [] { return kNow; }, cancel, {});
+    computer.request_stop();
+    computer.join();
+    waitFor(folder(), u"(?!)"_s, computer.get_stop_token());
+
+    QCOMPARE(result.message, row.message);
+    QCOMPARE(MasterRepository().masters().size(), row.records + 1);
+    QCOMPARE(
+        joined, row.announcement.startsWith(u"TESSARON_MTP_HOST|"_s) ? u"Join_%1.txt"_s.arg(hosts.last()) : QString());
+    QCOMPARE(fileBytes(folder() + u"/Ack_%1.txt"_s.arg(phoneId)), row.records ? "OK|1|0" : "");
+    // Seen in every round, the stale announcement is logged once.
+    QCOMPARE(sessionLog().filter(u"warning "_s),
+        QStringList {u"warning stale-host: Пропущен устаревший маркер компьютера Host_%1.txt"_s.arg(hosts.first())});
 }
 
 // This program's two halves over one device folder, the phone's in a child process with its own installation.

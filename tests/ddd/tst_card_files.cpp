@@ -145,14 +145,14 @@ QByteArray nameField(quint8 codePage, const QByteArray &text)
 
 struct Identification
 {
-    QByteArray cardNumber = "E53014218T000001";
-    QByteArray authority = nameField(1, "MADRID");
+    QByteArray cardNumber = "E12345678T000001";
+    QByteArray authority = nameField(1, "TESTSTADT");
     quint32 issue = unixTime(2018, 10, 3);
     quint32 validityBegin = unixTime(2018, 10, 5);
     quint32 expiry = unixTime(2023, 10, 5);
-    QByteArray surname = nameField(1, "PRIETO RUIZ");
-    QByteArray firstNames = nameField(1, "DAVID");
-    QByteArray birthDate = QByteArray::fromHex("19781218");
+    QByteArray surname = nameField(1, "MUSTER ROSSI");
+    QByteArray firstNames = nameField(1, "ANNA");
+    QByteArray birthDate = QByteArray::fromHex("19800115");
     QByteArray language = "es";
 
     // Card identification and holder identification, 143 bytes.
@@ -592,9 +592,9 @@ void TestCardFiles::codePageText_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("expected");
     QTest::addRow("1, Latin-1") << 1
-                                << QByteArray("MI\xD1"
-                                              "ANO MORENO")
-                                << u"MIÑANO MORENO"_s;
+                                << QByteArray("PE\xD1"
+                                              "A TEST")
+                                << u"PEÑA TEST"_s;
     QTest::addRow("5, Cyrillic") << 5 << QByteArray("\xB8\xD2\xD0\xDD\xDE\xD2") << u"Иванов"_s;
     // No converter for 8859-16 here, and the KOI8 sets' graphics below 0xA0 are no controls.
     QTest::addRow("16, Romanian") << 16 << QByteArray("\xAAtefan") << u"Ștefan"_s;
@@ -657,7 +657,7 @@ void TestCardFiles::shortIdentification()
             u"cardValidityBegin"_s, u"cardExpiryDate"_s, u"cardHolderSurname"_s, u"cardHolderBirthDate"_s}));
     QCOMPARE(fieldValue(report.cardIdentification, u"cardHolderBirthDate"_s), QString());
     QCOMPARE(report.birthDate, QString());
-    QCOMPARE(report.driverName, u"PRIETO RUIZ"_s);
+    QCOMPARE(report.driverName, u"MUSTER ROSSI"_s);
 
     const DddReport empty = decodeCardBlocks({cardBlock("0520", {})});
     QCOMPARE(descriptions(empty.cardIdentification),
@@ -676,8 +676,8 @@ void TestCardFiles::twoIdentificationFiles()
     const DddReport report = decodeCardBlocks({cardBlock("0520", first.bytes()), cardBlock("0520", second.bytes())});
     QCOMPARE(report.cardIdentification.size(), 20);
     QCOMPARE(report.cardNumber, u"E99999999X000002"_s);
-    QCOMPARE(report.driverSurname, u"PRIETO RUIZ"_s);
-    QCOMPARE(report.birthDate, u"18 декабря 1978 г."_s);
+    QCOMPARE(report.driverSurname, u"MUSTER ROSSI"_s);
+    QCOMPARE(report.birthDate, u"15 января 1980 г."_s);
     QCOMPARE(report.expiryDate, u"5 октября 2023 г."_s);
 }
 
@@ -871,10 +871,10 @@ void TestCardFiles::currentUsage_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("number");
-    const QByteArray usage = be32(unixTime(2023, 4, 28, 11, 15)) + registration(0x2B, "3412LFB-99999");
+    const QByteArray usage = be32(unixTime(2023, 4, 28, 11, 15)) + registration(0x2B, "9999TST-99999");
     const QStringList all = {u"sessionOpenTime"_s, u"vehicleRegistrationNation"_s, u"vehicleRegistrationNumber"_s};
     // The number fills all 13 bytes after its code page.
-    QTest::addRow("15 bytes") << usage.left(15) << all << u"3412LFB-9"_s;
+    QTest::addRow("15 bytes") << usage.left(15) << all << u"9999TST-9"_s;
     QTest::addRow("2 bytes: nation at 0") << QByteArray("\x2B\x00", 2) << all.mid(1, 1) << QString();
 }
 

@@ -650,7 +650,7 @@ private slots:
         QByteArray record(129, '\0');
         record[12] = 2;
         record[13] = 0x2B;
-        record.replace(14, 16, "RUD0000093346301");
+        record.replace(14, 16, "RUD0000012345678");
         QByteArray body = dayBody();
         body[8] = 1;
         body.insert(9, record);
@@ -661,7 +661,7 @@ private slots:
         QVERIFY(!row.contains(u"cardHolderSurname"_s));
         QCOMPARE(row.value(u"cardType"_s).toString(), u"Мастерская"_s);
         QCOMPARE(row.value(u"cardIssuingMemberState"_s).toString(), u"Российская Федерация"_s);
-        QCOMPARE(row.value(u"driverCardNumber"_s).toString(), u"RUD0000093346301"_s);
+        QCOMPARE(row.value(u"driverCardNumber"_s).toString(), u"RUD0000012345678"_s);
         QCOMPARE(row.value(u"cardExpiryDate"_s).toString(), u"01.01.0001 0:00:00"_s);
         QCOMPARE(report.activityDaily.size(), 2);
     }

@@ -80,7 +80,7 @@ TestCase {
         var values = {
             fileName: "card.ddd", filePath: "/data/card.ddd", fileType: "Карта водителя", fileSize: 26635,
             statusText: "Разбор завершён",
-            summary: { fileName: "card.ddd", fileType: "Карта водителя", cardNumber: "E53014218T000001",
+            summary: { fileName: "card.ddd", fileType: "Карта водителя", cardNumber: "E12345678T000001",
                        driverSurname: "Иванов", expiryDate: "15 июня 2030 г.", eventCount: 0, faultCount: 6 },
             sections: [{ fileNumber: "0501", name: "Идентификация приложения", fileType: 0, payloadHex: "0102" },
                        { fileNumber: "0502", name: "События", fileType: 0, payloadHex: "" }],
@@ -101,7 +101,7 @@ TestCase {
         var values = {
             fileName: "vu.ddd", filePath: "/data/vu.ddd", fileType: "Тахограф", fileSize: 103348,
             statusText: "Разбор завершён", sections: [], cardIcc: [], faults: [],
-            summary: { fileName: "vu.ddd", fileType: "Тахограф", vin: "LZYTCTE60F1047099", registrationNumber: "5104JNL" },
+            summary: { fileName: "vu.ddd", fileType: "Тахограф", vin: "WDB9066351S123456", registrationNumber: "AB123CD" },
             tachoChildSections: [{ fileNumber: "7601", name: "VehicleIdentification" }],
             vuIdentification: [{ description: "vuManufacturerName", value: "Maker" }]
         };
@@ -150,7 +150,7 @@ TestCase {
         verify(child("dataArea").visible && child("fileBox").visible && !child("hint").visible);
         compare(page().navigationNames, ["Содержание файла", "ICC", "Данные событий", "Данные неисправностей", "Анализ"],
                 "events are listed because the card holds EF 0502; the analysis comes last");
-        verify(visibleText("E53014218T000001"));
+        verify(visibleText("E12345678T000001"));
         verify(visibleText("0 / 6"));
         verify(visibleText("Разбор завершён"));
     }

@@ -130,8 +130,15 @@ QmlDocumentsController::~QmlDocumentsController() = default;
 
 void QmlDocumentsController::ensureRepositories()
 {
-    if (!m_calibrations)
+    if (!m_calibrations) {
         m_calibrations = std::make_unique<storage::CalibrationRepository>();
+        // Told once, when the page first needs the journal: what it holds still shows, writes will fail.
+        if (!m_calibrations->isOpen())
+            report(u"Не удалось открыть журнал калибровок: %1"_s.arg(m_calibrations->lastError()), m_statusText);
+        else if (m_calibrations->isReadOnly())
+            report(
+                u"Журнал калибровок доступен только для чтения: %1"_s.arg(m_calibrations->lastError()), m_statusText);
+    }
     if (!m_certificates)
         m_certificates = std::make_unique<storage::CertificateRepository>();
     if (!m_customers)

@@ -5,6 +5,7 @@
 #include "storage/customer_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
 #include "support/print_queue.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
@@ -107,6 +108,22 @@ private Q_SLOTS:
         controller.refresh(tacho, customer);
         QCOMPARE(column(controller.records(), u"serial"_s), serials);
         QCOMPARE(records.size(), 1);
+    }
+
+    // A journal that cannot be written still lists what it holds, and says so once, when first opened.
+    void readOnlyJournalIsToldAndStillListed()
+    {
+        insertRecord({{u"VuSerialNumber"_s, u"S1"_s}});
+        tessaron::storage::SqlConnection::setOpenReadOnly(true);
+        QmlDocumentsController controller;
+        controller.refresh();
+        tessaron::storage::SqlConnection::setOpenReadOnly(false);
+        QVERIFY2(controller.lastError().startsWith(u"Журнал калибровок доступен только для чтения: "_s),
+            qPrintable(controller.lastError()));
+        QCOMPARE(column(controller.records(), u"serial"_s), QStringList {u"S1"_s});
+        controller.refresh();
+        controller.select(controller.records().constFirst().toMap().value(u"id"_s).toInt());
+        QCOMPARE(controller.lastError(), QString());
     }
 
     void listRowsShowStoredDates_data()

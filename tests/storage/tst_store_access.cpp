@@ -8,8 +8,8 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "support/small_disk.h"
 #include "support/sqlite_probe.h"
+#include "support/test_files.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -96,14 +96,6 @@ QList<Store> stores()
     };
 }
 
-QByteArray sha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
 } // namespace
 
 // Stores whose file can be read but not written keep showing what they hold, refuse every write with the
@@ -153,9 +145,9 @@ private slots:
         else
             SqlConnection::setOpenReadOnly(true);
 
-        const QByteArray before = sha256(path);
+        const QByteArray before = tessaron::test::fileBytes(path);
         const Outcome second = storeRun(path, true);
-        QCOMPARE(sha256(path), before);
+        QCOMPARE(tessaron::test::fileBytes(path), before);
         QVERIFY(!second.openError.isEmpty());
         QVERIFY(!second.wrote);
         if (damaged) {

@@ -180,6 +180,31 @@ QByteArray CardFileBuilder::minimalDriverCard()
     return builder.build();
 }
 
+QByteArray CardFileBuilder::activityContent(const QList<CardActivityDay> &days)
+{
+    ByteWriter ring;
+    quint32 previousLength = 0;
+    quint32 newest = 0;
+    for (const CardActivityDay &day : days) {
+        const auto length = quint32(12 + 2 * day.changes.size());
+        newest = quint32(ring.size());
+        ring.u16(previousLength).u16(length).u32(day.date);
+        ring.bcd(day.presenceCounter / 100).bcd(day.presenceCounter % 100).u16(quint32(day.distance));
+        for (const VuActivityChange &change : day.changes)
+            ring.bytes(VuFileBuilder::activityChange(change));
+        previousLength = length;
+    }
+    return ByteWriter().u16(0).u16(newest).bytes(ring.data()).data();
+}
+
+QByteArray CardFileBuilder::driverCardWithActivity(const QList<CardActivityDay> &days)
+{
+    QByteArray card = minimalDriverCard();
+    CardFileBuilder activity;
+    activity.addSignedFile(0x0504, activityContent(days));
+    return card + activity.build();
+}
+
 // ---- vehicle unit -----------------------------------------------------------------------------------------
 
 VuFileBuilder &VuFileBuilder::addTransfer(quint8 parameter, const QByteArray &body, int signatureLength)

@@ -43,7 +43,27 @@ private:
     QByteArray m_data;
 };
 
+// ActivityChangeInfo, 2 bytes, as a vehicle unit and a driver card both record it.
+struct VuActivityChange
+{
+    int slot = 0; // 0 driver, 1 co-driver
+    bool crew = false;
+    bool notInserted = false;
+    int activity = 0; // 0 rest, 1 availability, 2 work, 3 driving
+    int minute = 0;
+};
+
 // ---- driver card ------------------------------------------------------------------------------------------
+
+// CardActivityDailyRecord: the day's date (midnight UTC), its daily presence counter, written as the four
+// binary-coded decimal digits of presenceCounter, the distance and the changes.
+struct CardActivityDay
+{
+    quint32 date = unixTime(2024, 3, 1);
+    int presenceCounter = 1;
+    int distance = 100;
+    QList<VuActivityChange> changes;
+};
 
 // EF Identification (0520), 143 bytes.
 struct CardIdentification
@@ -77,6 +97,11 @@ public:
     // A small, well-formed first-generation card: ICC, IC, application identification, identification,
     // card download and driving licence, the data files signed, and a certificate.
     static QByteArray minimalDriverCard();
+    // EF Driver_Activity_Data (0504): the oldest and newest record pointers, then the records one after another
+    // from the start of the ring, which they fill exactly.
+    static QByteArray activityContent(const QList<CardActivityDay> &days);
+    // The minimal driver card with those days as its signed activity file.
+    static QByteArray driverCardWithActivity(const QList<CardActivityDay> &days);
 
 private:
     QByteArray m_data;
@@ -126,16 +151,6 @@ struct VuCardIwRecord
     QString previousRegistration = QStringLiteral("А123ВС77");
     quint32 previousWithdrawalTime = unixTime(2024, 2, 29, 18, 0);
     quint8 manualInputFlag = 0;
-};
-
-// ActivityChangeInfo, 2 bytes.
-struct VuActivityChange
-{
-    int slot = 0; // 0 driver, 1 co-driver
-    bool crew = false;
-    bool notInserted = false;
-    int activity = 0; // 0 rest, 1 availability, 2 work, 3 driving
-    int minute = 0;
 };
 
 // PlaceRecord with its card, 28 bytes.

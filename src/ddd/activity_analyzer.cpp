@@ -101,8 +101,12 @@ int intervalMinutes(int from, int to)
     return int(difference < 0 ? difference + minutesPerDay : difference);
 }
 
+// Calendar days one apart. A card's presence counter counts only the days the card was used, so counters one
+// apart may lie weeks apart; only a day without a date falls back to its order key.
 bool areConsecutive(const DayData &earlier, const DayData &later)
 {
+    if (earlier.date.isValid() && later.date.isValid())
+        return earlier.date.daysTo(later.date) == 1;
     return qint64(later.events.constFirst().dayOrder) - qint64(earlier.events.constFirst().dayOrder) == 1;
 }
 
@@ -574,9 +578,36 @@ QVariantMap resultOf(const QList<DayData> &days, const Measures &m, const QVaria
     };
 }
 
+// Adds each row's day key and date ("dd.MM.yyyy"); a key given two different dates has none.
+void addDayDates(
+    QHash<QString, QDate> &dates, const QVariantList &rows, const QString &keyName, const QString &dateName)
+{
+    QString lastKey;
+    QString lastDate;
+    for (const QVariant &value : rows) {
+        const QVariantMap row = value.toMap();
+        const QString key = row.value(keyName).toString();
+        const QString dateText = row.value(dateName).toString().left(10);
+        // A vehicle unit's day has a row per change, all with the same date.
+        if (key == lastKey && dateText == lastDate)
+            continue;
+        lastKey = key;
+        lastDate = dateText;
+        const QDate date = QDate::fromString(dateText, QStringLiteral("dd.MM.yyyy"));
+        if (key.isEmpty() || !date.isValid())
+            continue;
+        const auto known = dates.constFind(key);
+        if (known == dates.cend())
+            dates.insert(key, date);
+        else if (known.value() != date)
+            dates[key] = QDate();
+    }
+}
+
 void replaceAnalysis(DddReport &report)
 {
-    report.analysis = ActivityAnalyzer::analyze(report.activityChanges, report.cardIwData, report.specificConditions);
+    report.analysis = ActivityAnalyzer::analyze(
+        report.activityChanges, report.cardIwData, report.specificConditions, ActivityAnalyzer::sourceOf(report));
     const QVariant workingHours = report.analysis.value(QStringLiteral("workingHours"));
     report.totalDays = workingHours.typeId() == QMetaType::QVariantList
         ? int(std::min<qsizetype>(workingHours.toList().size(), INT_MAX))
@@ -585,13 +616,16 @@ void replaceAnalysis(DddReport &report)
 
 } // namespace
 
-QVariantMap ActivityAnalyzer::analyze(
-    const QVariantList &activityChanges, const QVariantList &cardIwData, const QVariantList &specificConditions)
+QVariantMap ActivityAnalyzer::analyze(const QVariantList &activityChanges, const QVariantList &cardIwData,
+    const QVariantList &specificConditions, const ActivitySource &source)
 {
-    if (activityChanges.isEmpty())
+    QList<Event> events = activity::makeEvents(activityChanges, source.driverSlotOnly);
+    if (events.isEmpty())
         return emptyResult(activity::analyzeConditions(cardIwData, specificConditions));
 
-    QList<DayData> days = activity::groupDays(activity::makeEvents(activityChanges));
+    QList<DayData> days = activity::groupDays(std::move(events));
+    for (DayData &day : days)
+        day.date = source.dayDates.value(day.dayKey);
     Measures measures;
     DrivingRun drivingRun;
     for (qsizetype k = 0; k < days.size(); ++k) {
@@ -604,6 +638,17 @@ QVariantMap ActivityAnalyzer::analyze(
     measureTotals(days, measures);
 
     return resultOf(days, measures, activity::analyzeConditions(cardIwData, specificConditions));
+}
+
+ActivitySource ActivityAnalyzer::sourceOf(const DddReport &report)
+{
+    // The keys the activity changes name their days by: a card's presence counter, a vehicle unit's day number.
+    ActivitySource source;
+    addDayDates(source.dayDates, report.activities, QStringLiteral("activityDailyPresenceCounter"),
+        QStringLiteral("activityRecordDate"));
+    addDayDates(source.dayDates, report.activityDaily, QStringLiteral("dayNo"), QStringLiteral("activityDate"));
+    source.driverSlotOnly = report.fileType == DddFileType::Tachograph;
+    return source;
 }
 
 void Decoder::buildAnalysis(DddReport &report)

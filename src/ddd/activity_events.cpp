@@ -143,6 +143,8 @@ RowFields::RowFields(const QVariantMap &row)
                 time = value;
             else if (key == u"type")
                 type = value;
+            else if (key == u"slot")
+                slot = value;
             break;
         case 6:
             if (key == u"dayKey")
@@ -197,7 +199,7 @@ QString textOf(const QVariant *value)
     return value ? value->toString() : QString();
 }
 
-QList<Event> makeEvents(const QVariantList &rows)
+QList<Event> makeEvents(const QVariantList &rows, bool driverSlotOnly)
 {
     // Decoded rows repeat a handful of activity and status texts and run day by day: classify each text once.
     TextMemo<ActivityKind> kinds;
@@ -212,6 +214,8 @@ QList<Event> makeEvents(const QVariantList &rows)
         Event event;
         event.record = row.toMap();
         const RowFields fields(event.record);
+        if (driverSlotOnly && textOf(fields.slot).trimmed() != QStringView(u"Водитель"))
+            continue;
 
         event.dayKey = textOf(fields.presenceCounter);
         if (event.dayKey.isEmpty())
@@ -245,7 +249,7 @@ QList<Event> makeEvents(const QVariantList &rows)
 
 QList<DayData> groupDays(QList<Event> events)
 {
-    std::sort(events.begin(), events.end(), eventDayLess);
+    std::stable_sort(events.begin(), events.end(), eventDayLess);
 
     // Equal day texts are neighbours after that sort, so each run of them is one day.
     QList<DayData> days;
@@ -259,7 +263,7 @@ QList<DayData> groupDays(QList<Event> events)
         day.events.reserve(runEnd - runStart);
         for (qsizetype i = runStart; i < runEnd; ++i)
             day.events.append(std::move(events[i]));
-        std::sort(day.events.begin(), day.events.end(), inDayLess);
+        std::stable_sort(day.events.begin(), day.events.end(), inDayLess);
         days.append(std::move(day));
         runStart = runEnd;
     }

@@ -3,6 +3,7 @@
 // Internal to the activity analyzer: activity-change rows as events grouped into days, and the small readers
 // that classify a row. Nothing here keeps state; everything takes rows by const reference.
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QVariantList>
@@ -26,6 +27,7 @@ struct RowFields
     const QVariant *day = nullptr;
     const QVariant *time = nullptr;
     const QVariant *minutes = nullptr;
+    const QVariant *slot = nullptr;
     const QVariant *activity = nullptr;
     const QVariant *cardStatus = nullptr;
     const QVariant *manualInputFlag = nullptr;
@@ -61,6 +63,7 @@ struct Event
 struct DayData
 {
     QString dayKey;
+    QDate date; // the calendar day; invalid when the download gives none for the key
     QList<Event> events; // in-day order
     int workMinutes = 0;
     int restMinutes = 0;
@@ -75,11 +78,13 @@ struct DayData
     int specificConditionCount = 0;
 };
 
-// One event per row, in row order; no row is skipped.
-QList<Event> makeEvents(const QVariantList &rows);
+// One event per row, in row order. With driverSlotOnly only the rows of the vehicle unit's driver slot
+// ("Водитель") are kept; otherwise no row is skipped.
+QList<Event> makeEvents(const QVariantList &rows, bool driverSlotOnly = false);
 
 // Sorts the events by day (order key, then day text, then minute), makes one day per distinct day text in that
-// order and sorts each day's events (timed before untimed, then by minute). Neither sort is stable.
+// order and sorts each day's events (timed before untimed, then by minute). Both sorts are stable, so changes at
+// one minute keep their order in the file.
 QList<DayData> groupDays(QList<Event> events);
 
 // A day key as decimal, failing that as hexadecimal; a key that is neither sorts last (INT_MAX).

@@ -1,5 +1,6 @@
 #include "ddd/activity_analyzer.h"
 #include "ddd/ddd_decoder.h"
+#include "ddd_file_builder.h"
 #include "support/test_paths.h"
 
 #include <QHash>
@@ -231,7 +232,7 @@ void addFigure(const char *name, const QVariantList &rows, const QString &path, 
 }
 
 // Days with at least one activity change, as the facts file of a sample lists them: the daily records of the
-// card's first-generation application, or the vehicle unit's day blocks.
+// card's first-generation application, or the vehicle unit's day blocks with a change in the driver slot.
 int expectedActivityDays(const QString &sampleName)
 {
     const QJsonObject facts = tessaron::test::sampleFacts(sampleName);
@@ -246,7 +247,7 @@ int expectedActivityDays(const QString &sampleName)
         const QJsonArray blocks = facts.value(u"vu"_s)[u"activity_days"_s].toArray();
         for (const QJsonValue &block : blocks) {
             const QJsonValue changes = block[u"activity_changes"_s];
-            days += changes[u"driver_slot"_s].toInt() + changes[u"codriver_slot"_s].toInt() > 0 ? 1 : 0;
+            days += changes[u"driver_slot"_s].toInt() > 0 ? 1 : 0;
         }
     }
     return days;
@@ -282,6 +283,134 @@ QHash<QString, int> firstMinutesOfTimedDays(const QVariantList &activityChanges)
     for (const QString &key : untimed)
         first.remove(key);
     return first;
+}
+
+// ---- whole downloads ----
+
+using tessaron::test::CardActivityDay;
+using tessaron::test::CardFileBuilder;
+using tessaron::test::unixTime;
+using tessaron::test::VuActivityChange;
+using tessaron::test::VuActivityDay;
+using tessaron::test::VuFileBuilder;
+
+// A change of the driver slot (or the co-driver's) as both a card and a vehicle unit record it.
+VuActivityChange slotChange(int minute, Act act, int slot = 0)
+{
+    static constexpr int codes[] = {3, 2, 1, 0, 0};
+    return {slot, false, act == Act::NoCard, codes[int(act)], minute};
+}
+
+QList<VuActivityChange> slotChanges(std::initializer_list<Change> changes, int slot = 0)
+{
+    QList<VuActivityChange> result;
+    for (const Change &change : changes)
+        result.append(slotChange(change.minute, change.act, slot));
+    return result;
+}
+
+// March 2024, day by day.
+quint32 marchDay(int day)
+{
+    return unixTime(2024, 3, day);
+}
+
+// A driver card whose daily records carry those dates (days of March 2024) and counters from 407 on, one apart.
+QByteArray cardDownload(const QList<int> &marchDays, const QList<QList<VuActivityChange>> &changes)
+{
+    QList<CardActivityDay> days;
+    for (qsizetype i = 0; i < marchDays.size(); ++i)
+        days.append({marchDay(marchDays.at(i)), int(407 + i), 100, changes.at(i)});
+    return CardFileBuilder::driverCardWithActivity(days);
+}
+
+// A vehicle unit's download of day blocks of those dates (days of March 2024), numbered 1, 2, ... in order.
+QByteArray vuDownload(const QList<int> &marchDays, const QList<QList<VuActivityChange>> &changes)
+{
+    VuFileBuilder builder;
+    builder.addOverview({});
+    for (qsizetype i = 0; i < marchDays.size(); ++i) {
+        VuActivityDay day;
+        day.timeReal = marchDay(marchDays.at(i)) + 86399;
+        day.changes = changes.at(i);
+        builder.addActivityDay(day);
+    }
+    return builder.build();
+}
+
+// The same day, n times.
+QList<QList<VuActivityChange>> repeated(const QList<VuActivityChange> &day, int n)
+{
+    return QList<QList<VuActivityChange>>(n, day);
+}
+
+// The report of a row of a data table: the real sample named, else the synthetic bytes. False when the sample
+// is absent.
+bool decodeDownload(const QString &sample, const QByteArray &bytes, DddReport &report)
+{
+    if (sample.isEmpty()) {
+        report = Decoder::decode(bytes);
+        return true;
+    }
+    const QString path = tessaron::test::samplePath(sample);
+    if (!QFileInfo::exists(path))
+        return false;
+    report = Decoder::decodeFile(path);
+    return true;
+}
+
+QString dayKeyOf(const QVariant &row)
+{
+    return row.toMap().value(u"activityDailyPresenceCounter1"_s).toString();
+}
+
+// The changes of the days with those keys, in file order.
+QVariantList changesOfDays(const QVariantList &rows, const QStringList &keys)
+{
+    QVariantList result;
+    for (const QVariant &row : rows) {
+        if (keys.contains(dayKeyOf(row)))
+            result.append(row);
+    }
+    return result;
+}
+
+// The day key the source dates on that day; empty when none or several.
+QString keyOfDate(const ActivitySource &source, QDate date)
+{
+    const QStringList keys = source.dayDates.keys(date);
+    return keys.size() == 1 ? keys.first() : QString();
+}
+
+QString longestDriving(const QVariantMap &analysis)
+{
+    return text(analysis, u"drivingCycles"_s, u"maxContinuousDriving"_s);
+}
+
+// The same changes laid out differently: the groups of changes at one minute of one day in reverse order, the
+// changes inside each group in their own order (or reversed too).
+QVariantList regrouped(const QVariantList &rows, bool reverseInsideGroups)
+{
+    QList<QVariantList> groups;
+    QHash<QString, qsizetype> groupOf;
+    for (const QVariant &row : rows) {
+        const QString key = dayKeyOf(row) + u'|' + row.toMap().value(u"minutes"_s).toString();
+        const auto found = groupOf.constFind(key);
+        if (found == groupOf.cend()) {
+            groupOf.insert(key, groups.size());
+            groups.append({row});
+        } else {
+            groups[found.value()].append(row);
+        }
+    }
+    QVariantList result;
+    for (auto group = groups.crbegin(); group != groups.crend(); ++group) {
+        QVariantList members = *group;
+        if (reverseInsideGroups)
+            std::reverse(members.begin(), members.end());
+        result += members;
+    }
+    return result;
 }
 
 const QString dailyLimit = u"Превышен дневной лимит вождения: 10:00 > 9:00"_s;
@@ -702,6 +831,249 @@ private slots:
         QCOMPARE(texts(analysis, u"violations"_s, u"items"_s).contains(message), reduced);
     }
 
+    // Two days whose keys are one apart while their dates are two days apart: no rest between them is counted
+    // and no driving runs on from one into the other. The same days dated one apart show both.
+    void daysApartInTheCalendar_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<QDate>("firstDate");
+        QTest::addColumn<QDate>("secondDate");
+        QTest::addColumn<QString>("longest");
+        QTest::addColumn<QString>("restIfConsecutive");
+        QTest::addColumn<QString>("longestIfConsecutive");
+
+        const auto untilEight = slotChanges({{0, Act::NoCard}, {480, Act::Work}, {1200, Act::NoCard}});
+        const auto fromTwo = slotChanges({{0, Act::NoCard}, {120, Act::Work}, {600, Act::NoCard}});
+        const auto lateDriving = slotChanges({{0, Act::NoCard}, {1080, Act::Work}, {1260, Act::Drive}});
+        const auto earlyDriving = slotChanges({{0, Act::Drive}, {180, Act::NoCard}});
+        const QDate first(2024, 3, 1);
+        const QDate third(2024, 3, 3);
+        QTest::addRow("card: a night's rest between counters 407 and 408")
+            << QString() << cardDownload({1, 3}, {untilEight, fromTwo}) << first << third << u"00:00"_s << u"06:00"_s
+            << u"00:00"_s;
+        QTest::addRow("card: driving over midnight between counters 407 and 408")
+            << QString() << cardDownload({1, 3}, {lateDriving, earlyDriving}) << first << third << u"03:00"_s
+            << u"00:00"_s << u"06:00"_s;
+        QTest::addRow("vehicle unit: a night's rest between day blocks 1 and 2")
+            << QString() << vuDownload({1, 3}, {untilEight, fromTwo}) << first << third << u"00:00"_s << u"06:00"_s
+            << u"00:00"_s;
+        QTest::addRow("vehicle unit: driving over midnight between day blocks 1 and 2")
+            << QString() << vuDownload({1, 3}, {lateDriving, earlyDriving}) << first << third << u"03:00"_s
+            << u"00:00"_s << u"06:00"_s;
+        QTest::addRow("card-gen1-a.ddd: 26.03.2022 and 28.03.2022")
+            << u"card-gen1-a.ddd"_s << QByteArray() << QDate(2022, 3, 26) << QDate(2022, 3, 28) << u"02:37"_s
+            << u"05:34"_s << u"02:37"_s;
+        QTest::addRow("card-gen1-2007.ddd: 22.09.2006 and 24.09.2006")
+            << u"card-gen1-2007.ddd"_s << QByteArray() << QDate(2006, 9, 22) << QDate(2006, 9, 24) << u"07:26"_s
+            << u"07:39"_s << u"07:26"_s;
+    }
+
+    void daysApartInTheCalendar()
+    {
+        QFETCH(QString, sample);
+        QFETCH(QByteArray, download);
+        QFETCH(QDate, firstDate);
+        QFETCH(QDate, secondDate);
+        QFETCH(QString, longest);
+        QFETCH(QString, restIfConsecutive);
+        QFETCH(QString, longestIfConsecutive);
+
+        DddReport report;
+        if (!decodeDownload(sample, download, report))
+            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
+        ActivitySource source = ActivityAnalyzer::sourceOf(report);
+        const QString firstKey = keyOfDate(source, firstDate);
+        const QString secondKey = keyOfDate(source, secondDate);
+        QVERIFY2(!firstKey.isEmpty() && !secondKey.isEmpty(), "each date names one day");
+        QCOMPARE(secondKey.toInt() - firstKey.toInt(), 1);
+        const QVariantList rows = changesOfDays(report.activityChanges, {firstKey, secondKey});
+        const auto analyzed
+            = [&source](const QVariantList &changes) { return ActivityAnalyzer::analyze(changes, {}, {}, source); };
+
+        const QVariantMap apart = analyzed(rows);
+        QCOMPARE(text(apart, u"restBreaks"_s, u"dailyRest"_s), u"00:00"_s);
+        QCOMPARE(flag(apart, u"violations"_s, u"has11HourRestViolation"_s), false);
+        QCOMPARE(longestDriving(apart), longest);
+        QCOMPARE(longest,
+            std::max(longestDriving(analyzed(changesOfDays(rows, {firstKey}))),
+                longestDriving(analyzed(changesOfDays(rows, {secondKey})))));
+
+        source.dayDates.insert(secondKey, firstDate.addDays(1));
+        const QVariantMap consecutive = analyzed(rows);
+        QCOMPARE(text(consecutive, u"restBreaks"_s, u"dailyRest"_s), restIfConsecutive);
+        QCOMPARE(flag(consecutive, u"violations"_s, u"has11HourRestViolation"_s), restIfConsecutive < u"11:00"_s);
+        QCOMPARE(longestDriving(consecutive), longestIfConsecutive);
+    }
+
+    // The weekly rest is measured over seven days in a row by the calendar, not seven day keys one apart.
+    void weeklyRestOverSevenCalendarDays_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<QString>("expectedRest");
+        QTest::addColumn<QString>("restIfConsecutive");
+
+        const auto workdays = repeated(slotChanges({{0, Act::NoCard}, {480, Act::Work}, {1080, Act::NoCard}}), 7);
+        QTest::addRow("card: seven records one counter apart, 4 March missing")
+            << QString() << cardDownload({1, 2, 3, 5, 6, 7, 8}, workdays) << u"00:00"_s << u"14:00"_s;
+        QTest::addRow("card: seven records of seven days in a row")
+            << QString() << cardDownload({1, 2, 3, 4, 5, 6, 7}, workdays) << u"14:00"_s << u"14:00"_s;
+        QTest::addRow("vehicle unit: seven day blocks, 4 March missing")
+            << QString() << vuDownload({1, 2, 3, 5, 6, 7, 8}, workdays) << u"00:00"_s << u"14:00"_s;
+        QTest::addRow("vehicle unit: seven day blocks of seven days in a row")
+            << QString() << vuDownload({1, 2, 3, 4, 5, 6, 7}, workdays) << u"14:00"_s << u"14:00"_s;
+        QTest::addRow("card-gen1-2007.ddd: 23.09.2006 missing")
+            << u"card-gen1-2007.ddd"_s << QByteArray() << u"00:00"_s << u"20:13"_s;
+        QTest::addRow("card-gen1-a.ddd: seven days in a row")
+            << u"card-gen1-a.ddd"_s << QByteArray() << u"61:23"_s << u"61:23"_s;
+    }
+
+    void weeklyRestOverSevenCalendarDays()
+    {
+        QFETCH(QString, sample);
+        QFETCH(QByteArray, download);
+        QFETCH(QString, expectedRest);
+        QFETCH(QString, restIfConsecutive);
+
+        DddReport report;
+        if (!decodeDownload(sample, download, report))
+            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
+        const bool reduced = expectedRest != u"00:00"_s && expectedRest < u"45:00"_s;
+        QCOMPARE(text(report.analysis, u"restBreaks"_s, u"weeklyRest"_s), expectedRest);
+        QCOMPARE(flag(report.analysis, u"restBreaks"_s, u"weeklyRestReduced"_s), reduced);
+
+        // The same changes with their days dated one after another.
+        ActivitySource source = ActivityAnalyzer::sourceOf(report);
+        const QStringList keys = figure(report.analysis, u"days"_s).toStringList();
+        QVERIFY(!keys.isEmpty());
+        QDate date = source.dayDates.value(keys.first());
+        QVERIFY(date.isValid());
+        for (const QString &key : keys) {
+            source.dayDates.insert(key, date);
+            date = date.addDays(1);
+        }
+        const QVariantMap consecutive
+            = ActivityAnalyzer::analyze(report.activityChanges, report.cardIwData, report.specificConditions, source);
+        QCOMPARE(text(consecutive, u"restBreaks"_s, u"weeklyRest"_s), restIfConsecutive);
+    }
+
+    // A vehicle unit's analysis reads its driver slot alone; the co-driver's changes stay in the report's rows.
+    // A card's changes are all its holder's, whatever slot they name.
+    void driverSlotAlone_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<int>("cardMinutes");
+        QTest::addColumn<int>("drivingMinutes");
+
+        const std::initializer_list<Change> driverDay {
+            {0, Act::NoCard}, {480, Act::Work}, {600, Act::Drive}, {1020, Act::NoCard}};
+        const auto driver = slotChanges(driverDay);
+        const auto coDriver = slotChanges({{0, Act::NoCard}, {700, Act::Work}, {800, Act::NoCard}}, 1);
+        QTest::addRow("vehicle unit: the co-driver's changes after the driver's")
+            << QString() << vuDownload({1}, {driver + coDriver}) << 540 << 420;
+        QTest::addRow("vehicle unit: the co-driver's changes first")
+            << QString() << vuDownload({1}, {coDriver + driver}) << 540 << 420;
+        QTest::addRow("card: changes the card recorded in the co-driver slot")
+            << QString() << cardDownload({1}, {slotChanges(driverDay, 1)}) << 540 << 420;
+        QTest::addRow("vu-gen1-a.ddd: 31.07.2022") << u"vu-gen1-a.ddd"_s << QByteArray() << 530 << 122;
+    }
+
+    void driverSlotAlone()
+    {
+        QFETCH(QString, sample);
+        QFETCH(QByteArray, download);
+        QFETCH(int, cardMinutes);
+        QFETCH(int, drivingMinutes);
+
+        DddReport report;
+        if (!decodeDownload(sample, download, report))
+            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
+        const QVariantMap day = dayEntry(report.analysis, 0);
+        QCOMPARE(day.value(u"workMinutes"_s).toInt(), cardMinutes);
+        QCOMPARE(day.value(u"drivingMinutes"_s).toInt(), drivingMinutes);
+
+        const bool vehicleUnit = report.fileType == DddFileType::Tachograph;
+        QVariantList driverRows;
+        for (const QVariant &row : std::as_const(report.activityChanges)) {
+            if (!vehicleUnit || row.toMap().value(u"slot"_s).toString() == u"Водитель"_s)
+                driverRows.append(row);
+        }
+        QVERIFY(!vehicleUnit || driverRows.size() < report.activityChanges.size());
+        ActivitySource everyRow = ActivityAnalyzer::sourceOf(report);
+        everyRow.driverSlotOnly = false;
+        QCOMPARE(report.analysis,
+            ActivityAnalyzer::analyze(driverRows, report.cardIwData, report.specificConditions, everyRow));
+
+        // Each day counts as many changes as the facts give its driver slot.
+        if (vehicleUnit && !sample.isEmpty()) {
+            QVariantList expected;
+            const QJsonArray blocks = tessaron::test::sampleFacts(sample).value(u"vu"_s)[u"activity_days"_s].toArray();
+            for (const QJsonValue &block : blocks)
+                expected.append(block[u"activity_changes"_s][u"driver_slot"_s].toInt());
+            QVariantList counted;
+            for (const QVariant &entry : report.analysis.value(u"workingHours"_s).toList())
+                counted.append(entry.toMap().value(u"activityChangesCount"_s).toInt());
+            QCOMPARE(counted, expected);
+        }
+    }
+
+    // Changes at one minute keep their order in the file: each order gives its own result, and the same one
+    // however else the changes are laid out.
+    void changesAtOneMinute_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<int>("drivingMinutes");
+
+        // Two changes at every full hour from 01:00 to 20:00, then the card out at 21:00: the second of each
+        // pair holds for the hour.
+        const auto hourly = [](Act first, Act second) {
+            QList<VuActivityChange> changes;
+            for (int hour = 1; hour <= 20; ++hour)
+                changes += {slotChange(60 * hour, first), slotChange(60 * hour, second)};
+            changes.append(slotChange(1260, Act::NoCard));
+            return changes;
+        };
+        QTest::addRow("card: work, then driving at each hour")
+            << QString() << cardDownload({1}, {hourly(Act::Work, Act::Drive)}) << 1200;
+        QTest::addRow("card: driving, then work at each hour")
+            << QString() << cardDownload({1}, {hourly(Act::Drive, Act::Work)}) << 0;
+        QTest::addRow("vehicle unit: work, then driving at each hour")
+            << QString() << vuDownload({1}, {hourly(Act::Work, Act::Drive)}) << 1200;
+        QTest::addRow("vehicle unit: driving, then work at each hour")
+            << QString() << vuDownload({1}, {hourly(Act::Drive, Act::Work)}) << 0;
+        for (const QString &name : tessaron::test::sampleNames())
+            QTest::addRow("%s.ddd", qPrintable(name)) << name + u".ddd"_s << QByteArray() << -1;
+    }
+
+    void changesAtOneMinute()
+    {
+        QFETCH(QString, sample);
+        QFETCH(QByteArray, download);
+        QFETCH(int, drivingMinutes);
+
+        DddReport report;
+        if (!decodeDownload(sample, download, report))
+            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
+        const ActivitySource source = ActivityAnalyzer::sourceOf(report);
+        const auto analyzed = [&](const QVariantList &changes) {
+            return ActivityAnalyzer::analyze(changes, report.cardIwData, report.specificConditions, source);
+        };
+        const QVariantList &rows = report.activityChanges;
+        QCOMPARE(analyzed(rows), report.analysis);
+        QCOMPARE(analyzed(regrouped(rows, false)), report.analysis);
+
+        const QVariantList swapped = regrouped(regrouped(rows, true), false);
+        const QVariantMap swappedAnalysis = analyzed(swapped);
+        QCOMPARE(analyzed(regrouped(swapped, false)), swappedAnalysis);
+        if (drivingMinutes >= 0) {
+            QCOMPARE(number(report.analysis, u"classification"_s, u"drivingMinutes"_s), drivingMinutes);
+            QCOMPARE(number(swappedAnalysis, u"classification"_s, u"drivingMinutes"_s), 1200 - drivingMinutes);
+        }
+    }
+
     void realFiles_data()
     {
         QTest::addColumn<QString>("sampleName");
@@ -719,9 +1091,17 @@ private slots:
         QVERIFY(!report.activityChanges.isEmpty());
         QVERIFY2(firstNegative(analysis).isEmpty(), qPrintable(firstNegative(analysis)));
 
-        // One analysed day per day key of the activity changes, and every change in its day.
+        // The changes analysed: a vehicle unit's driver slot, all of a card's.
+        const bool vehicleUnit = report.fileType == DddFileType::Tachograph;
+        QVariantList analysed;
+        for (const QVariant &row : report.activityChanges) {
+            if (!vehicleUnit || row.toMap().value(u"slot"_s).toString() == u"Водитель"_s)
+                analysed.append(row);
+        }
+
+        // One analysed day per day key of the analysed changes, and every one of them in its day.
         QSet<QString> dayKeys;
-        for (const QVariant &row : report.activityChanges)
+        for (const QVariant &row : std::as_const(analysed))
             dayKeys.insert(row.toMap().value(u"activityDailyPresenceCounter1"_s).toString());
         const QVariantList days = analysis.value(u"workingHours"_s).toList();
         QCOMPARE(days.size(), dayKeys.size());
@@ -730,7 +1110,7 @@ private slots:
 
         // Every activity lasts until the next change and the last one until midnight, so a day whose changes
         // all carry a time is accounted from its first change to 24:00.
-        const QHash<QString, int> firstMinutes = firstMinutesOfTimedDays(report.activityChanges);
+        const QHash<QString, int> firstMinutes = firstMinutesOfTimedDays(analysed);
         QVERIFY(!firstMinutes.isEmpty());
         qint64 changes = 0;
         for (const QVariant &entry : days) {
@@ -749,7 +1129,7 @@ private slots:
             QCOMPARE(start.isEmpty(), end.isEmpty());
             QVERIFY(start.isEmpty() || (clockMinutes(start) >= 0 && clockMinutes(end) >= 0));
         }
-        QCOMPARE(changes, report.activityChanges.size());
+        QCOMPARE(changes, analysed.size());
 
         const QVariantMap compliance = group(analysis, u"compliance"_s);
         for (const QString &score :

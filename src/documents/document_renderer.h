@@ -4,12 +4,13 @@
 // preview image and a printed page. Both documents are drawn from one certificate record (the 30 keys of
 // storage/certificate_field.h); keys the record lacks are drawn as empty values. A value too long for its box
 // at its size is drawn smaller, down to 60 % of that size, and wrapped where the box has room for more lines; it
-// is never cut off. Dates read dd.MM.yyyy.
+// is never cut off (one that does not fit even so is broken inside words and runs below its box, whole). Dates
+// read dd.MM.yyyy.
 //
-// Every operation runs synchronously on the GUI thread. Success is true (Printed); on failure the result is false
-// (Failed) and a Russian message is stored through error when it is not null (nothing is written there on
-// success). Nothing
-// is deleted on failure: folders created on the way stay.
+// Every operation runs synchronously on the GUI thread. The file operations return true on success, the print
+// operations a PrintStatus. On failure (false, Failed) a Russian message is stored through error when it is not
+// null (nothing is written there on success); a cancelled print stores printCancelledText() there. Nothing is
+// deleted on failure: folders created on the way stay.
 
 #include <QString>
 #include <QStringList>

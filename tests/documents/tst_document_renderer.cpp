@@ -97,6 +97,7 @@ QList<ValueBox> longValueBoxes(DocumentType type)
         return {
             {"workshop block", QRectF(10, 0, 76, 52.8),
                 v("WorkshopName") + u' ' + v("WorkshopAddress") + u' ' + v("WorkshopPhone")},
+            {"workshop mark band", QRectF(0, 0, 8, 52.8), v("WorkshopStigma")},
             {"vehicle block", QRectF(106, 0, 110, 52.8),
                 u"VIN: "_s + v("VehicleVin") + u" VRN: "_s + v("TachographModel") + u" с/н: СКЗИ:"_s},
         };

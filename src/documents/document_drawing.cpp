@@ -4,9 +4,12 @@
 
 #include "ddd/ddd_readers.h"
 
+#include <QDate>
 #include <QPageSize>
 #include <QPainter>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -21,14 +24,14 @@ constexpr int leftTop = Qt::AlignLeft | Qt::AlignTop;
 constexpr int centred = Qt::AlignHCenter | Qt::AlignVCenter;
 
 // The certificate's regular value text: left, top, inset 5, word-wrapped.
-void drawValue(QPainter &painter, const QRectF &rect, const QString &text, bool pointSized)
+void drawValue(QPainter &painter, const QRectF &rect, const QString &text)
 {
-    drawText(painter, rect, text, 8.5, leftTop, false, 5, pointSized);
+    drawText(painter, rect, text, 8.5, leftTop, false, 5);
 }
 
-void drawHeading(QPainter &painter, const QRectF &rect, const QString &text, double size, bool pointSized)
+void drawHeading(QPainter &painter, const QRectF &rect, const QString &text, double size)
 {
-    drawText(painter, rect, text, size, centred, true, 5, pointSized);
+    drawText(painter, rect, text, size, centred, true, 5);
 }
 
 struct RowPair
@@ -39,6 +42,73 @@ struct RowPair
     CertificateField rightField;
 };
 
+// Texts are laid out in units of 1/16 point, on a device of 1152 dpi where a font's point is 16 units, and drawn
+// scaled back onto a painter whose unit is one point: the lines land where they were measured whatever the
+// output's own resolution. At 72 dpi a 5-point font would be measured in advances hinted to whole units, up to
+// a fifth too wide or narrow; at 16 units per point that error is a sixteenth of a point per letter.
+constexpr double layoutUnitsPerPoint = 16;
+
+const QPaintDevice *layoutDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        const int dotsPerMetre = int(std::lround(72 * layoutUnitsPerPoint / 0.0254));
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+        return image;
+    }();
+    return &device;
+}
+
+// Lays the text out at size in lines of width (points); its lines' total height in points, and whether every
+// line is within width.
+double layOut(QTextLayout &layout, double size, bool bold, double width, QTextOption::WrapMode wrap, int alignment,
+    bool *withinWidth)
+{
+    layout.setFont(QFont(reportFont(size, bold), layoutDevice()));
+    QTextOption option(Qt::Alignment(alignment & Qt::AlignHorizontal_Mask));
+    option.setWrapMode(wrap);
+    option.setUseDesignMetrics(true);
+    layout.setTextOption(option);
+    layout.clearLayout();
+    const double lineWidth = width * layoutUnitsPerPoint;
+    double height = 0;
+    bool within = true;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(lineWidth);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+        within = within && line.naturalTextWidth() <= lineWidth + 0.1;
+    }
+    layout.endLayout();
+    if (withinWidth)
+        *withinWidth = within;
+    return height / layoutUnitsPerPoint;
+}
+
+QString layoutText(const QString &text)
+{
+    return QString(text).replace(u'\n', QChar::LineSeparator);
+}
+
+// Sets the layout as fitText decides; the fit's size, height and wholeness (its lines are left to the caller).
+TextFit fitLayout(QTextLayout &layout, const QSizeF &room, double size, bool bold, int alignment)
+{
+    const double smallest = size * smallestTextShare;
+    const int steps = std::max(0, int(std::floor((size - smallest) * 10 + 1e-9)));
+    for (int step = 0; step <= steps + 1; ++step) {
+        const double tried = step > steps ? smallest : size - step * 0.1;
+        bool withinWidth = false;
+        const double height = layOut(layout, tried, bold, room.width(), QTextOption::WordWrap, alignment, &withinWidth);
+        if (withinWidth && height <= room.height() + 0.01)
+            return {tried, {}, height, true};
+    }
+    const double height
+        = layOut(layout, smallest, bold, room.width(), QTextOption::WrapAtWordBoundaryOrAnywhere, alignment, nullptr);
+    return {smallest, {}, height, false};
+}
+
 } // namespace
 
 QPageLayout pageLayout(DocumentType type)
@@ -48,23 +118,24 @@ QPageLayout pageLayout(DocumentType type)
         QPageLayout::Portrait, QMarginsF(), QPageLayout::Point);
 }
 
-QFont reportFont(double size, bool bold, bool pixelSized)
+QFont reportFont(double size, bool bold)
 {
     QFont font(u"Times New Roman"_s);
-    font.setPointSize(std::max(1, int(size)));
+    font.setPointSizeF(size);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     font.setItalic(false);
-    if (pixelSized)
-        font.setPixelSize(std::max(1, int(std::lround(size))));
     return font;
 }
 
-QFont effectiveFont(const QPainter &painter, double size, bool bold, bool pointSized)
+TextFit fitText(const QString &text, const QSizeF &room, double size, bool bold)
 {
-    const double scale = std::abs(painter.transform().m11());
-    if (pointSized && scale > 1)
-        size /= scale;
-    return reportFont(size, bold, !pointSized);
+    QTextLayout layout(layoutText(text));
+    TextFit fit = fitLayout(layout, room, size, bold, Qt::AlignLeft);
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        fit.lines.append(layout.text().mid(line.textStart(), line.textLength()).trimmed());
+    }
+    return fit;
 }
 
 void drawBox(QPainter &painter, const QRectF &rect)
@@ -76,41 +147,42 @@ void drawBox(QPainter &painter, const QRectF &rect)
     painter.restore();
 }
 
-void drawText(QPainter &painter, const QRectF &rect, const QString &text, double size, int flags, bool bold,
-    double inset, bool pointSized)
+void drawText(
+    QPainter &painter, const QRectF &rect, const QString &text, double size, int flags, bool bold, double inset)
 {
+    if (text.trimmed().isEmpty())
+        return;
+    const QRectF room = rect.adjusted(inset, 0, -inset, 0);
+    QTextLayout layout(layoutText(text));
+    const TextFit fit = fitLayout(layout, room.size(), size, bold, flags);
+    const double margin = std::clamp((room.height() - fit.height) / 2, 0.0, 2.0);
+    const double top = (flags & Qt::AlignVCenter) ? room.center().y() - fit.height / 2 : room.top() + margin;
     painter.save();
-    painter.setPen(Qt::black);
-    painter.setFont(effectiveFont(painter, size, bold, pointSized));
-    painter.drawText(rect.adjusted(inset, 2, -inset, -2), flags | Qt::TextWordWrap, text);
+    painter.translate(room.left(), top);
+    painter.scale(1 / layoutUnitsPerPoint, 1 / layoutUnitsPerPoint);
+    layout.draw(&painter, QPointF());
     painter.restore();
 }
 
-void drawLineValue(QPainter &painter, const QRectF &rect, const QString &label, const QString &value, double labelWidth,
-    double size, bool pointSized)
+void drawLineValue(
+    QPainter &painter, const QRectF &rect, const QString &label, const QString &value, double labelWidth, double size)
 {
-    constexpr int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    painter.save();
-    painter.setPen(Qt::black);
-    painter.setFont(effectiveFont(painter, size, false, pointSized));
-    painter.drawText(QRectF(rect.x() + 5, rect.y() + 2, labelWidth - 5, rect.height() - 4), flags, label);
-    painter.drawText(QRectF(rect.x() + labelWidth + 2, rect.y() + 2, rect.width() - labelWidth - 7, rect.height() - 4),
-        flags, value);
-    painter.restore();
+    constexpr int flags = Qt::AlignLeft | Qt::AlignVCenter;
+    drawText(painter, QRectF(rect.x() + 5, rect.y(), labelWidth - 5, rect.height()), label, size, flags, false, 0);
+    drawText(painter, QRectF(rect.x() + labelWidth + 2, rect.y(), rect.width() - labelWidth - 7, rect.height()), value,
+        size, flags, false, 0);
 }
 
-void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text, bool pointSized)
+void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text)
 {
     painter.save();
     painter.fillRect(rect, Qt::black);
     painter.setPen(Qt::white);
-    painter.setFont(effectiveFont(painter, 7, false, pointSized));
     painter.translate(rect.center());
     painter.rotate(-90);
-    // Wrapped, so a label longer than its band ("Транспортное средство" at 7 points on a 52.8-point sticker)
-    // takes two lines across the wider band instead of running off the sticker.
-    painter.drawText(QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width()),
-        Qt::AlignCenter | Qt::TextWordWrap, text);
+    // Across the band the text may take two lines ("Транспортное средство" at 7 points on a 52.8-point sticker).
+    drawText(painter, QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width()), text, 7,
+        Qt::AlignHCenter | Qt::AlignVCenter, false, 0);
     painter.restore();
 }
 
@@ -119,39 +191,70 @@ QString value(const QVariantMap &data, CertificateField field)
     return storage::certificateFieldText(data, field).trimmed();
 }
 
-QString orderDate(const QVariantMap &data)
+QString documentDate(const QString &text)
 {
-    return value(data, CertificateField::OrderDate).section(u' ', 0, 0);
+    const QString firstWord = text.trimmed().section(u' ', 0, 0);
+    for (const QString &form : {u"yyyy-MM-dd"_s, u"dd.MM.yyyy"_s, u"d.M.yyyy"_s}) {
+        const QDate date = QDate::fromString(firstWord.section(u'T', 0, 0), form);
+        if (date.isValid())
+            return date.toString(u"dd.MM.yyyy"_s);
+    }
+    return text;
 }
 
-void drawSticker(QPainter &painter, const QVariantMap &data, bool pointSized)
+QString shownValue(const QVariantMap &data, CertificateField field)
+{
+    if (field == CertificateField::OrderDate)
+        return documentDate(value(data, field).section(u' ', 0, 0));
+    if (field == CertificateField::TachographDateOfManufacture
+        || field == CertificateField::TachographSettingsNextCalibr)
+        return documentDate(value(data, field));
+    return value(data, field);
+}
+
+QString orderDate(const QVariantMap &data)
+{
+    return shownValue(data, CertificateField::OrderDate);
+}
+
+QString joinFilled(const QStringList &parts, const QString &separator)
+{
+    QStringList filled;
+    for (const QString &part : parts) {
+        if (!part.trimmed().isEmpty())
+            filled.append(part.trimmed());
+    }
+    return filled.join(separator);
+}
+
+void drawSticker(QPainter &painter, const QVariantMap &data)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Qt::black);
     painter.fillRect(QRectF(0, 0, 283.56, 52.8), Qt::white);
     for (const QRectF &band :
         {QRectF(0, 0, 8, 52.8), QRectF(88, 0, 16, 52.8), QRectF(218, 0, 11, 52.8), QRectF(275.5, 0, 8.06, 52.8)})
         painter.fillRect(band, Qt::black);
 
     const auto block = [&](const QRectF &rect, const QString &text, double size) {
-        drawText(painter, rect, text, size, leftTop, false, 2, pointSized);
+        drawText(painter, rect, text, size, leftTop, false, 2);
     };
-    const auto field = [&](CertificateField key) { return value(data, key); };
+    const auto field = [&](CertificateField key) { return shownValue(data, key); };
 
-    drawVerticalLabel(painter, QRectF(0, 0, 8, 52.8), field(CertificateField::WorkshopStigma), pointSized);
+    drawVerticalLabel(painter, QRectF(0, 0, 8, 52.8), field(CertificateField::WorkshopStigma));
     block(QRectF(8, 0, 80, 52.8),
-        u"%1\n%2\n%3"_s.arg(field(CertificateField::WorkshopName), field(CertificateField::WorkshopAddress),
-            field(CertificateField::WorkshopPhone)),
+        joinFilled({field(CertificateField::WorkshopName), field(CertificateField::WorkshopAddress),
+                       field(CertificateField::WorkshopPhone)},
+            u"\n"_s),
         7);
-    drawVerticalLabel(painter, QRectF(88, 0, 16, 52.8), u"Транспортное средство"_s, pointSized);
-    // The vehicle block and its neighbour follow the caller's text mode like every other text: drawn in point
-    // sizes on the 300-dpi printer raster they would shrink to a one-pixel font.
+    drawVerticalLabel(painter, QRectF(88, 0, 16, 52.8), u"Транспортное средство"_s);
     block(QRectF(104, 0, 114, 52.8),
         u"VIN: %1\nVRN: %2\n%3\nс/н: %4\nСКЗИ: %5"_s.arg(field(CertificateField::VehicleVin),
             field(CertificateField::VehicleRegNumber), field(CertificateField::TachographModel),
             field(CertificateField::TachographSerialNumber), field(CertificateField::TachographSkzi)),
         7);
-    drawVerticalLabel(painter, QRectF(218, 0, 11, 52.8), u"Параметры"_s, pointSized);
+    drawVerticalLabel(painter, QRectF(218, 0, 11, 52.8), u"Параметры"_s);
     block(QRectF(229, 0, 46.5, 52.8),
         u"W= %1\nK= %2\nL= %3\nШины: %4\nдата настр.:\n%5"_s.arg(field(CertificateField::TachographSettingsW),
             field(CertificateField::TachographSettingsK), field(CertificateField::TachographSettingsL),
@@ -160,7 +263,7 @@ void drawSticker(QPainter &painter, const QVariantMap &data, bool pointSized)
     painter.restore();
 }
 
-void drawCertificate(QPainter &painter, const QVariantMap &data, bool pointSized)
+void drawCertificate(QPainter &painter, const QVariantMap &data)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -191,17 +294,14 @@ void drawCertificate(QPainter &painter, const QVariantMap &data, bool pointSized
     line(42.5, 634, 552.5, 634);
     line(412, 771, 500, 771);
 
-    const auto field = [&](CertificateField key) { return value(data, key); };
-    const auto heading = [&](const QRectF &rect, const QString &text, double size) {
-        drawHeading(painter, rect, text, size, pointSized);
-    };
-    const auto text
-        = [&](const QRectF &rect, CertificateField key) { drawValue(painter, rect, field(key), pointSized); };
+    const auto field = [&](CertificateField key) { return shownValue(data, key); };
+    const auto heading
+        = [&](const QRectF &rect, const QString &text, double size) { drawHeading(painter, rect, text, size); };
+    const auto text = [&](const QRectF &rect, CertificateField key) { drawValue(painter, rect, field(key)); };
     const auto row = [&](const QRectF &rect, const QString &label, const QString &value, double labelWidth,
-                         double size) { drawLineValue(painter, rect, label, value, labelWidth, size, pointSized); };
+                         double size) { drawLineValue(painter, rect, label, value, labelWidth, size); };
 
-    drawText(
-        painter, QRectF(212, 29, 185, 57), u"Сертификат настройки\nтахографа"_s, 15, centred, false, 5, pointSized);
+    drawText(painter, QRectF(212, 29, 185, 57), u"Сертификат настройки\nтахографа"_s, 15, centred, false, 5);
     row(QRectF(397, 29, 155.5, 28), u"Заказ №:"_s, field(CertificateField::OrderNumber), 51, 9.5);
     row(QRectF(397, 57, 155.5, 29), u"Дата:"_s, ddd::currentDateTime().toLocalTime().date().toString(u"dd.MM.yyyy"_s),
         51, 9.5);
@@ -254,17 +354,17 @@ void drawCertificate(QPainter &painter, const QVariantMap &data, bool pointSized
 
     row(QRectF(42.5, 731, 180, 18), u"Ответственный:"_s, field(CertificateField::OrderResponsible), 80, 8.5);
     row(QRectF(42.5, 760, 270, 18), u"Мастер:"_s, field(CertificateField::OrderMaster), 50, 8.5);
-    drawText(painter, QRectF(360, 760, 90, 18), u"Подпись:"_s, 8.5, leftTop, false, 5, pointSized);
-    drawText(painter, QRectF(500, 760, 53, 18), u"М.П."_s, 8.5, Qt::AlignRight | Qt::AlignTop, false, 5, pointSized);
+    drawText(painter, QRectF(360, 760, 90, 18), u"Подпись:"_s, 8.5, leftTop, false, 5);
+    drawText(painter, QRectF(500, 760, 53, 18), u"М.П."_s, 8.5, Qt::AlignRight | Qt::AlignTop, false, 5);
     painter.restore();
 }
 
-void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data, bool pointSized)
+void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data)
 {
     if (type == DocumentType::Sticker)
-        drawSticker(painter, data, pointSized);
+        drawSticker(painter, data);
     else
-        drawCertificate(painter, data, pointSized);
+        drawCertificate(painter, data);
 }
 
 } // namespace tessaron::documents

@@ -37,6 +37,23 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+PrintStatus failed(QString *error, const QString &message)
+{
+    fail(error, message);
+    return PrintStatus::Failed;
+}
+
+PrintStatus cancelled(QString *error)
+{
+    fail(error, DocumentRenderer::printCancelledText());
+    return PrintStatus::Cancelled;
+}
+
+PrintStatus printStatus(bool printed)
+{
+    return printed ? PrintStatus::Printed : PrintStatus::Failed;
+}
+
 void createFolderOf(const QString &filePath)
 {
     QDir().mkpath(QFileInfo(filePath).absolutePath());
@@ -138,7 +155,7 @@ QImage previewImage(DocumentType type, const QVariantMap &data)
         return {};
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(2, 2);
-    drawDocument(painter, type, data, true);
+    drawDocument(painter, type, data);
     painter.end();
     return image;
 }
@@ -152,7 +169,7 @@ QImage printerRaster(DocumentType type, const QVariantMap &data)
         return {};
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.scale(printerRasterScale, printerRasterScale);
-    drawDocument(painter, type, data, false);
+    drawDocument(painter, type, data);
     painter.end();
     return image;
 }
@@ -174,13 +191,14 @@ QString dialogChoiceError(const QString &printerName, const QPageSize &size)
     return {};
 }
 
-bool configurePrinter(QPrinter &printer, DocumentType type, const QVariantMap &options, bool *fitToPage, QString *error)
+PrintStatus configurePrinter(
+    QPrinter &printer, DocumentType type, const QVariantMap &options, bool *fitToPage, QString *error)
 {
     const QString name = options.value(u"printerName"_s, storage::settings::defaultPrinterName).toString();
     if (DocumentRenderer::isOneNotePrinter(name))
-        return fail(error, oneNoteRefused);
+        return failed(error, oneNoteRefused);
     if (!selectPrinter(printer, name, error))
-        return false;
+        return PrintStatus::Failed;
 
     const bool sticker = type == DocumentType::Sticker;
     const QString paper = options.value(u"paper"_s, u"layout"_s).toString();
@@ -190,7 +208,7 @@ bool configurePrinter(QPrinter &printer, DocumentType type, const QVariantMap &o
         const auto orientation = options.value(u"orientation"_s).toString() == u"landscape" ? QPageLayout::Landscape
                                                                                             : QPageLayout::Portrait;
         if (!printer.setPageLayout(QPageLayout(paperSize(type, paper), orientation, QMarginsF(), QPageLayout::Point)))
-            return fail(error, u"Драйвер не принял выбранный формат бумаги"_s);
+            return failed(error, u"Драйвер не принял выбранный формат бумаги"_s);
     }
 
     printer.setCopyCount(std::clamp(options.value(u"copies"_s, 1).toInt(), 1, 99));
@@ -208,20 +226,20 @@ bool configurePrinter(QPrinter &printer, DocumentType type, const QVariantMap &o
     }
 
     if (sticker && !driverPaper && !isTapeOnPrinter(printer))
-        return fail(error,
+        return failed(error,
             u"Драйвер не принял размер наклейки 100 × 18,6 мм. Выберите «Размер ленты из драйвера» или "
             "настройте формат ленты в Windows."_s);
     if (driverPaper) {
         if (!runPrintDialog(printer, u"Выбор ленты Brother и параметров печати"_s))
-            return fail(error, DocumentRenderer::printCancelledText());
+            return cancelled(error);
         // The dialog lets the user pick another printer, which must pass the same checks.
         const QString refusal = dialogChoiceError(printer.printerName(), printer.pageLayout().pageSize());
         if (!refusal.isEmpty())
-            return fail(error, refusal);
+            return failed(error, refusal);
     }
     if (fitToPage)
         *fitToPage = options.value(u"fitToPage"_s, true).toBool();
-    return true;
+    return PrintStatus::Printed;
 }
 
 QRectF printTarget(const QSizeF &pageArea, const QSizeF &docSize, double dpiX, double dpiY, bool fit)
@@ -249,7 +267,7 @@ bool DocumentRenderer::writePdf(const QString &filePath, DocumentType type, cons
     QPainter painter;
     if (!painter.begin(&writer))
         return fail(error, failure);
-    drawDocument(painter, type, data, true);
+    drawDocument(painter, type, data);
     if (!painter.end() || !file.commit())
         return fail(error, failure);
     return true;
@@ -268,47 +286,51 @@ bool DocumentRenderer::writePreviewImage(
     return true;
 }
 
-bool DocumentRenderer::printWithOptions(
+PrintStatus DocumentRenderer::printWithOptions(
     DocumentType type, const QVariantMap &data, const QVariantMap &options, QString *error)
 {
     QPrinter printer(QPrinter::HighResolution);
     bool fit = true;
-    return configurePrinter(printer, type, options, &fit, error) && printDocument(printer, type, data, fit, error);
+    const PrintStatus configured = configurePrinter(printer, type, options, &fit, error);
+    if (configured != PrintStatus::Printed)
+        return configured;
+    return printStatus(printDocument(printer, type, data, fit, error));
 }
 
-bool DocumentRenderer::printWithDialog(DocumentType type, const QVariantMap &data, QString *error)
+PrintStatus DocumentRenderer::printWithDialog(DocumentType type, const QVariantMap &data, QString *error)
 {
     QPrinter printer(QPrinter::HighResolution);
     const bool sticker = type == DocumentType::Sticker;
     printer.setFullPage(!sticker);
     if (!sticker && !printer.setPageLayout(pageLayout(type)))
-        return fail(error, certificatePageRefused);
+        return failed(error, certificatePageRefused);
     if (!runPrintDialog(printer, sticker ? u"Печать наклейки"_s : u"Печать сертификата"_s))
-        return fail(error, printCancelledText());
+        return cancelled(error);
     if (isOneNotePrinter(printer.printerName()))
-        return fail(error, oneNoteRefused);
+        return failed(error, oneNoteRefused);
     if (sticker && !isTapeOnPrinter(printer))
-        return fail(error, u"Выберите в свойствах принтера ленту шириной 18–36 мм и длиной не менее 80 мм."_s);
-    return printDocument(printer, type, data, true, error);
+        return failed(error, u"Выберите в свойствах принтера ленту шириной 18–36 мм и длиной не менее 80 мм."_s);
+    return printStatus(printDocument(printer, type, data, true, error));
 }
 
-bool DocumentRenderer::print(DocumentType type, const QVariantMap &data, const QString &printerName, QString *error)
+PrintStatus DocumentRenderer::print(
+    DocumentType type, const QVariantMap &data, const QString &printerName, QString *error)
 {
     if (isOneNotePrinter(printerName))
-        return fail(error,
+        return failed(error,
             u"Печать пропущена: выбран виртуальный принтер OneNote. Сформированный PDF сохранён без запуска "
             "OneNote."_s);
     QPrinter printer(QPrinter::HighResolution);
     if (!selectPrinter(printer, printerName, error))
-        return false;
+        return PrintStatus::Failed;
     const bool sticker = type == DocumentType::Sticker;
     printer.setFullPage(!sticker);
     if (sticker && !isTapeOnPrinter(printer))
-        return fail(
+        return failed(
             error, u"В настройках драйвера принтера выберите ленту шириной 18–36 мм и длиной не менее 80 мм."_s);
     if (!sticker && !printer.setPageLayout(pageLayout(type)))
-        return fail(error, certificatePageRefused);
-    return printDocument(printer, type, data, sticker, error);
+        return failed(error, certificatePageRefused);
+    return printStatus(printDocument(printer, type, data, sticker, error));
 }
 
 bool DocumentRenderer::isOneNotePrinter(const QString &printerName)

@@ -2,13 +2,18 @@
 
 // Output of the calibration certificate (A4) and of the tachograph sticker (100 × 18.6 mm): a PDF file, a PNG
 // preview image and a printed page. Both documents are drawn from one certificate record (the 30 keys of
-// storage/certificate_field.h); keys the record lacks are drawn as empty values.
+// storage/certificate_field.h); keys the record lacks are drawn as empty values. A value too long for its box
+// at its size is drawn smaller, down to 60 % of that size, and wrapped where the box has room for more lines; it
+// is never cut off (one that does not fit even so is broken inside words and runs below its box, whole). Dates
+// read dd.MM.yyyy.
 //
-// Every operation runs synchronously on the GUI thread. Success is true; on failure the result is false and a
-// Russian message is stored through error when it is not null (nothing is written there on success). Nothing
-// is deleted on failure: folders created on the way stay.
+// Every operation runs synchronously on the GUI thread. The file operations return true on success, the print
+// operations a PrintStatus. On failure (false, Failed) a Russian message is stored through error when it is not
+// null (nothing is written there on success); a cancelled print stores printCancelledText() there. Nothing is
+// deleted on failure: folders created on the way stay.
 
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <functional>
@@ -22,6 +27,18 @@ enum class DocumentType {
     Sticker = 1,
 };
 
+// How a print ended. A cancel in the print dialog is the user's choice, not a failure: a caller tells it by this
+// status, never by the message's text.
+enum class PrintStatus {
+    Printed = 0,
+    Cancelled = 1,
+    Failed = 2,
+};
+
+// The parts that hold more than blanks, trimmed, joined by separator: a value made of several settings (the
+// workshop's postcode, city and street) never prints as ", ," when some are empty.
+QString joinFilled(const QStringList &parts, const QString &separator);
+
 class DocumentRenderer
 {
 public:
@@ -34,8 +51,8 @@ public:
     static bool writePdf(const QString &filePath, DocumentType type, const QVariantMap &data, QString *error = nullptr);
 
     // Writes a PNG of the page at 144 dpi (twice the page's size in points: 1190 × 1684 for the certificate,
-    // 566 × 106 for the sticker), on white. Failures: "Не удалось создать изображение предпросмотра: <path>",
-    // "Не удалось сохранить изображение предпросмотра: <path>".
+    // 566 × 106 for the sticker), on white, with the PDF's lines at the PDF's sizes. Failures: "Не удалось создать
+    // изображение предпросмотра: <path>", "Не удалось сохранить изображение предпросмотра: <path>".
     static bool writePreviewImage(
         const QString &filePath, DocumentType type, const QVariantMap &data, QString *error = nullptr);
 
@@ -48,24 +65,26 @@ public:
     //   "fitToPage" (bool, default true; a sticker is always fitted to its tape).
     // A sticker on "driver" paper opens the print dialog (see setPrintDialogForTesting). Refuses OneNote (also
     // when chosen in the dialog), unknown printers ("Принтер не найден: <name>"), a sticker on a page outside
-    // the tape window (17–40 × 80–500 mm), and reports a job the spooler refused. A cancelled dialog gives
-    // exactly printCancelledText(), which a caller treats as a cancellation rather than a failure.
-    static bool printWithOptions(
+    // the tape window (17–40 × 80–500 mm), and reports a job the spooler refused: Failed, with the message. A
+    // dialog the user cancelled gives Cancelled, with printCancelledText() as the text to show.
+    static PrintStatus printWithOptions(
         DocumentType type, const QVariantMap &data, const QVariantMap &options, QString *error = nullptr);
 
     // Shows the print dialog for the default printer (A4 set first for a certificate) and prints fitted to the
-    // page. Not used by the application's pages.
-    static bool printWithDialog(DocumentType type, const QVariantMap &data, QString *error = nullptr);
+    // page; statuses as printWithOptions. Not used by the application's pages.
+    static PrintStatus printWithDialog(DocumentType type, const QVariantMap &data, QString *error = nullptr);
 
     // Prints on the named printer ("По умолчанию" or empty = default) without a dialog, on the page the driver
-    // has (A4 for a certificate); OneNote is skipped with a message. Not used by the application's pages.
-    static bool print(DocumentType type, const QVariantMap &data, const QString &printerName, QString *error = nullptr);
+    // has (A4 for a certificate); OneNote is skipped with a message. Never Cancelled. Not used by the
+    // application's pages.
+    static PrintStatus print(
+        DocumentType type, const QVariantMap &data, const QString &printerName, QString *error = nullptr);
 
     // Whether the trimmed name (the default printer's name for empty or "По умолчанию") contains "onenote" in
     // any letter case: that virtual printer is refused everywhere.
     static bool isOneNotePrinter(const QString &printerName);
 
-    // "Печать отменена": the error text of a print the user cancelled in the dialog.
+    // "Печать отменена": the text given with a Cancelled status, for the status line.
     static QString printCancelledText();
 
     // The platform's print dialog, called with the printer to configure and the dialog's title; true when the

@@ -253,8 +253,8 @@ QVariantMap QmlDocumentsController::certificateData() const
     data.insert(fieldName(CertificateField::WorkshopStigma), workshop(keys::workshopMark));
     data.insert(fieldName(CertificateField::WorkshopName), workshop(keys::workshopName));
     data.insert(fieldName(CertificateField::WorkshopAddress),
-        u"%1, %2, %3"_s.arg(
-            workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)));
+        documents::joinFilled(
+            {workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)}, u", "_s));
     data.insert(fieldName(CertificateField::WorkshopPhone), workshop(keys::workshopPhone));
     return data;
 }
@@ -332,15 +332,18 @@ bool QmlDocumentsController::printPreview(const QVariantMap &options)
         return false;
     }
     QString error;
-    if (documents::DocumentRenderer::printWithOptions(
-            documentType(m_previewIsSticker), m_documentData, options, &error)) {
+    switch (documents::DocumentRenderer::printWithOptions(
+        documentType(m_previewIsSticker), m_documentData, options, &error)) {
+    case documents::PrintStatus::Printed:
         report({}, u"Документ отправлен на печать"_s);
         return true;
-    }
-    if (error == documents::DocumentRenderer::printCancelledText())
+    case documents::PrintStatus::Cancelled:
         report({}, error);
-    else
+        return false;
+    case documents::PrintStatus::Failed:
         report(error, u"Печать не выполнена"_s);
+        return false;
+    }
     return false;
 }
 

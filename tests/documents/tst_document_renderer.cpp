@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -51,6 +52,94 @@ QVariantMap markerRecord()
         record.insert(tessaron::storage::certificateFieldName(field), QString(u" "_s + marker(field) + u" "_s));
     record.insert(u"OrderDate"_s, u"M02 10:15"_s);
     return record;
+}
+
+// Values a workshop really prints, each longer than its box holds at the box's size.
+QVariantMap longRecord()
+{
+    return {
+        {u"OrderResponsible"_s, u"Смирнова Ольга Викторовна"_s},
+        {u"OrderMaster"_s, u"Кузнецов Александр Петрович"_s},
+        {u"OrderDate"_s, u"2024-05-06 10:15:00"_s},
+        {u"TachographSettingsNextCalibr"_s, u"2026-05-06"_s},
+        {u"WorkshopStigma"_s, u"RUS 77 М-0412"_s},
+        {u"CustomerName"_s,
+            u"Общество с ограниченной ответственностью «Северо-Западная транспортно-логистическая компания "
+            "Магистраль-Авто-Сервис»"_s},
+        {u"CustomerAddress"_s,
+            u"198095, Российская Федерация, г. Санкт-Петербург, вн. тер. г. муниципальный округ Нарвский округ, "
+            "ул. Промышленная, д. 19, литера Р, помещение 12-Н, офис 305"_s},
+        {u"CustomerPhone"_s, u"+7 (812) 555-01-23"_s},
+        {u"WorkshopName"_s, u"ООО «Тахосервис-Центр»"_s},
+        {u"WorkshopAddress"_s, u"125480, г. Москва, ул. Героев Панфиловцев, д. 24, стр. 2, офис 7"_s},
+        {u"WorkshopPhone"_s, u"+7 (495) 123-45-67, +7 (916) 765-43-21"_s},
+        // One word wider than the note's cell at 8.5 points: seal numbers written without a break.
+        {u"Note"_s, QString(u"Эксплуатация только на территории РФ. Пломбы: "_s + u"RUS77M0412ПЛ"_s.repeated(10))},
+        {u"VehicleVin"_s, u"XTA210930Y2766389"_s},
+        {u"TachographModel"_s, u"Корвален исп. 1381.3813010-01"_s},
+    };
+}
+
+// Every field as the document draws it, in points: the value's box (its text room, insets taken off) and the
+// text drawn there, made of the record's values.
+struct ValueBox
+{
+    const char *name;
+    QRectF box;
+    QString text;
+};
+
+QList<ValueBox> longValueBoxes(DocumentType type)
+{
+    const QVariantMap r = longRecord();
+    const auto v = [&](const char *key) { return r.value(QString::fromLatin1(key)).toString(); };
+    if (type == S)
+        return {
+            {"workshop block", QRectF(10, 0, 76, 52.8),
+                v("WorkshopName") + u' ' + v("WorkshopAddress") + u' ' + v("WorkshopPhone")},
+            {"workshop mark band", QRectF(0, 0, 8, 52.8), v("WorkshopStigma")},
+            {"vehicle block", QRectF(106, 0, 110, 52.8),
+                u"VIN: "_s + v("VehicleVin") + u" VRN: "_s + v("TachographModel") + u" с/н: СКЗИ:"_s},
+        };
+    return {
+        {"responsible", QRectF(124.5, 731, 93, 18), v("OrderResponsible")},
+        {"master", QRectF(94.5, 760, 213, 18), v("OrderMaster")},
+        {"workshop mark", QRectF(472, 125, 75.5, 17), v("WorkshopStigma")},
+        {"customer name", QRectF(47.5, 142, 244.5, 28), v("CustomerName")},
+        {"customer address", QRectF(47.5, 170, 244.5, 24), v("CustomerAddress")},
+        {"customer phone", QRectF(47.5, 194, 244.5, 25), v("CustomerPhone")},
+        {"workshop name", QRectF(302, 142, 245.5, 28), v("WorkshopName")},
+        {"workshop address", QRectF(302, 170, 245.5, 24), v("WorkshopAddress")},
+        {"workshop phone", QRectF(302, 194, 245.5, 25), v("WorkshopPhone")},
+        {"note", QRectF(47.5, 634, 500, 34), v("Note")},
+        {"calibration date", QRectF(131.5, 391, 160.5, 14), u"06.05.2024"_s},
+        {"next calibration", QRectF(424, 391, 123.5, 14), u"06.05.2026"_s},
+    };
+}
+
+// The words of the PDF's first page whose centres lie in the box, in reading order, joined by blanks.
+QString wordsIn(const QByteArray &pdf, const QRectF &box)
+{
+    QStringList found;
+    for (const PdfWord &word : pdfWords(pdf)) {
+        if (box.contains(word.box.center()))
+            found.append(word.text);
+    }
+    return found.join(u' ');
+}
+
+// The ink's bounding box within a rectangle of the image (dark pixels only); null without ink.
+QRect inkBox(const QImage &image, const QRect &area)
+{
+    QRect ink;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
 }
 
 // The longest run of rows holding dark pixels within a column range: the height of a text line's ink.
@@ -115,8 +204,8 @@ private slots:
             u"Признаки манипуляции: M23"_s, u"Особые отметки"_s, u"M25"_s, u"Ответственный: M03"_s,
             u"Мастер: M01 Подпись: М.П."_s};
         const QStringList sticker {u"M27 VIN: M08 W= M18"_s, u"Транспортное"_s, u"K= M19"_s, u"Параметры"_s,
-            u"M28 VRN: M11"_s, u"средство"_s, u"L= M20"_s, u"M26"_s, u"M29 M16 Шины: M09"_s, u"дата настр.:"_s,
-            u"с/н: M14 M02"_s, u"СКЗИ: M15"_s};
+            u"M28 VRN: M11"_s, u"средство"_s, u"L= M20"_s, u"M29 M16"_s, u"M26"_s, u"Шины: M09"_s,
+            u"с/н: M14 дата настр.:"_s, u"СКЗИ: M15 M02"_s};
         for (const DocumentType type : {C, S}) {
             const QStringList lines = type == C ? certificate : sticker;
             QStringList fixed;
@@ -136,40 +225,243 @@ private slots:
         QTEST(pdfLayoutLines(m_pdfs[type][empty ? 1 : 0]), "lines");
     }
 
-    // A long address wraps inside its rectangle; a long row value stays on one line.
+    // A long address wraps inside its rectangle at its size (8.5 points, no longer truncated to 8); a row value
+    // too long for one line at its size is drawn smaller on one line.
     void longValues()
     {
         const QString text = u"улица Длинная дом 123 корпус 4 строение 5 офис"_s;
         const QString address = text + u" 678 Промышленный район"_s;
         const QStringList lines
             = pdfLayoutLines(writtenPdf(C, {{u"CustomerAddress"_s, address}, {u"VehicleVin"_s, text}}, u"long"_s));
-        const qsizetype wrapped = lines.indexOf(u"улица Длинная дом 123 корпус 4 строение 5 офис 678 Промышленный"_s);
-        QVERIFY(wrapped > 0 && lines.at(wrapped + 1) == u"район"_s);
+        const qsizetype wrapped = lines.indexOf(u"улица Длинная дом 123 корпус 4 строение 5 офис 678"_s);
+        QVERIFY(wrapped > 0 && lines.at(wrapped + 1) == u"Промышленный район"_s);
         QVERIFY(lines.contains(u"Дата производства: VIN: "_s + text));
     }
 
-    // In point mode a painter scaled up divides the size (then truncated); in pixel mode the size is rounded.
+    // Sizes keep their fractions: halved for a 2× preview they were truncated before (7 → 3, 5.8 → 2).
     void fontSizes_data()
     {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<bool>("pointSized");
         QTest::addColumn<double>("size");
-        QTest::addColumn<int>("expected");
-        QTest::addRow("preview, 8.5 points") << 2.0 << true << 8.5 << 4;
-        QTest::addRow("pdf, 8.5 points") << 1.0 << true << 8.5 << 8;
-        QTest::addRow("raster, 8.5 pixels") << printerRasterScale << false << 8.5 << 9;
+        QTest::addRow("value, 8.5") << 8.5;
+        QTest::addRow("sticker block, 7") << 7.0;
+        QTest::addRow("sticker parameters, 5.8") << 5.8;
+        QTest::addRow("smallest value, 5.1") << 5.1;
     }
     void fontSizes()
     {
-        QFETCH(double, scale);
-        QFETCH(bool, pointSized);
         QFETCH(double, size);
-        QImage image(4, 4, QImage::Format_ARGB32_Premultiplied);
-        QPainter painter(&image);
-        painter.scale(scale, scale);
-        const QFont font = effectiveFont(painter, size, true, pointSized);
-        QTEST(pointSized ? font.pointSize() : font.pixelSize(), "expected");
+        const QFont font = reportFont(size, true);
+        QCOMPARE(font.pointSizeF(), size);
+        QCOMPARE(font.weight(), QFont::Bold);
         QCOMPARE(QFontInfo(font).family(), u"Liberation Serif"_s);
+    }
+
+    // A text keeps its size while it fits, else takes the largest size down to 60 % at which it fits, wrapped at
+    // word boundaries where the box is tall enough; below that it is broken inside words, never cut.
+    void fitting_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSizeF>("room");
+        QTest::addColumn<double>("size");
+        QTest::addColumn<double>("smallest");
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("whole");
+        const QString name = u"Смирнова Ольга Викторовна"_s;
+        QTest::addRow("short value") << u"Иванов"_s << QSizeF(93, 18) << 8.5 << 8.5 << 8.5 << QStringList {u"Иванов"_s}
+                                     << true;
+        QTest::addRow("responsible, two lines in the row's height")
+            << name << QSizeF(93, 18) << 8.5 << 7.0 << 8.4 << QStringList {u"Смирнова Ольга"_s, u"Викторовна"_s}
+            << true;
+        QTest::addRow("responsible, one line in a low row")
+            << name << QSizeF(93, 12) << 8.5 << 7.0 << 8.4 << QStringList {name} << true;
+        QTest::addRow("workshop mark in its heading") << u"RUS 77 М-0412"_s << QSizeF(75.5, 17) << 12.0 << 9.0 << 11.9
+                                                      << QStringList {u"RUS 77 М-0412"_s} << true;
+        QTest::addRow("blank lines kept")
+            << u"A\n\nB"_s << QSizeF(50, 40) << 7.0 << 7.0 << 7.0 << QStringList {u"A"_s, QString(), u"B"_s} << true;
+        const QString seals = u"RUS77M0412ПЛ"_s.repeated(10);
+        QTest::addRow("note with a word wider than its cell")
+            << QString(u"Эксплуатация только на территории РФ. Пломбы: "_s + seals) << QSizeF(500, 34) << 8.5 << 6.0
+            << 8.4 << QStringList {u"Эксплуатация только на территории РФ. Пломбы:"_s, seals} << true;
+        const QString word = QString(60, u'Ш');
+        QTest::addRow("word wider than the box at the smallest size")
+            << word << QSizeF(100, 30) << 8.5 << 5.1 << 5.1 << QStringList() << false;
+    }
+    void fitting()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSizeF, room);
+        QFETCH(double, size);
+        QFETCH(double, smallest);
+        QFETCH(double, largest);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, whole);
+        const TextFit fit = fitText(text, room, size, false);
+        QVERIFY2(fit.size >= smallest - 1e-9 && fit.size <= largest + 1e-9,
+            qPrintable(u"%1: %2"_s.arg(fit.size).arg(fit.lines.join(u'|'))));
+        QCOMPARE(fit.isWhole, whole);
+        if (whole) {
+            QCOMPARE(fit.lines, lines);
+            QVERIFY(fit.height <= room.height());
+        } else {
+            // Broken inside the word, every letter still drawn.
+            QVERIFY(fit.lines.size() > 1);
+            QCOMPARE(fit.lines.join(QString()), text);
+        }
+    }
+
+    // The long values of a real workshop, read back from the PDF: each value's words whole, in order, and inside
+    // the value's box (0.5 point of tolerance for the glyph boxes poppler reports), nothing of it elsewhere.
+    void longValuesWhole_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QRectF>("box");
+        QTest::addColumn<QString>("text");
+        for (const DocumentType type : {C, S}) {
+            for (const ValueBox &value : longValueBoxes(type))
+                QTest::addRow("%s, %s", qPrintable(typeName(type)), value.name) << int(type) << value.box << value.text;
+        }
+    }
+    void longValuesWhole()
+    {
+        QFETCH(int, type);
+        QFETCH(QRectF, box);
+        QFETCH(QString, text);
+        const QString name = typeName(DocumentType(type)) + u"-long"_s;
+        const QString path = m_folder.filePath(name + u".pdf"_s);
+        if (!QFileInfo::exists(path))
+            QVERIFY(!writtenPdf(DocumentType(type), longRecord(), name).isEmpty());
+        const QRectF tolerated = box.adjusted(-0.5, -0.5, 0.5, 0.5);
+        QStringList found;
+        for (const PdfWord &word : pdfWords(fileBytes(path))) {
+            if (!box.contains(word.box.center()))
+                continue;
+            QVERIFY2(tolerated.contains(word.box),
+                qPrintable(u"%1 at %2,%3–%4,%5"_s.arg(word.text)
+                               .arg(word.box.left())
+                               .arg(word.box.top())
+                               .arg(word.box.right())
+                               .arg(word.box.bottom())));
+            found.append(word.text);
+        }
+        QCOMPARE(found.join(u' '), text.simplified());
+    }
+
+    // The preview and the printer raster show the PDF's lines: in every value box the ink covers the same area
+    // as on the PDF drawn by poppler at the same resolution (within 2 pixels: antialiasing and hinting differ).
+    void outputsAgree_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("raster");
+        for (const DocumentType type : {C, S}) {
+            QTest::addRow("%s preview", qPrintable(typeName(type))) << int(type) << false;
+            QTest::addRow("%s printer raster", qPrintable(typeName(type))) << int(type) << true;
+        }
+    }
+    void outputsAgree()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, raster);
+        const DocumentType document = DocumentType(type);
+        const QString path = m_folder.filePath(typeName(document) + u"-agree.pdf"_s);
+        QVERIFY(DocumentRenderer::writePdf(path, document, longRecord()));
+        const double scale = raster ? printerRasterScale : 2.0;
+        const QImage pdf = pdfPageImage(fileBytes(path), 1, int(std::lround(72 * scale)));
+        const QImage drawn = raster ? printerRaster(document, longRecord()) : previewImage(document, longRecord());
+        if (!raster)
+            QVERIFY(drawn.save(lookPath(typeName(document) + u"-long-preview"_s)));
+        else
+            QVERIFY(drawn.save(lookPath(typeName(document) + u"-long-raster"_s)));
+        for (const ValueBox &value : longValueBoxes(document)) {
+            // The box's inside only, clear of its frame lines.
+            const QRectF inside = value.box.adjusted(0, 1, 0, -1);
+            const QRect area(QPoint(int(std::ceil(inside.left() * scale)), int(std::ceil(inside.top() * scale))),
+                QPoint(int(std::floor(inside.right() * scale)), int(std::floor(inside.bottom() * scale))));
+            const QRect expected = inkBox(pdf, area);
+            const QRect actual = inkBox(drawn, area);
+            QVERIFY2(!expected.isNull(), value.name);
+            const auto near = [](int a, int b) { return std::abs(a - b) <= 2; };
+            QVERIFY2(near(expected.left(), actual.left()) && near(expected.right(), actual.right())
+                    && near(expected.top(), actual.top()) && near(expected.bottom(), actual.bottom()),
+                qPrintable(u"%1: pdf %2,%3–%4,%5, drawn %6,%7–%8,%9"_s.arg(QString::fromLatin1(value.name))
+                               .arg(expected.left())
+                               .arg(expected.top())
+                               .arg(expected.right())
+                               .arg(expected.bottom())
+                               .arg(actual.left())
+                               .arg(actual.top())
+                               .arg(actual.right())
+                               .arg(actual.bottom())));
+        }
+    }
+
+    // Every date reads dd.MM.yyyy; a time is left out; a text that is no date is printed as it is.
+    void dates_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("ISO date") << u"2024-05-06"_s << u"06.05.2024"_s;
+        QTest::addRow("ISO date and time") << u"2024-05-06 10:15:00"_s << u"06.05.2024"_s;
+        QTest::addRow("ISO date with T") << u"2028-12-07T00:00:00.000"_s << u"07.12.2028"_s;
+        QTest::addRow("already dd.MM.yyyy") << u"07.12.2028"_s << u"07.12.2028"_s;
+        QTest::addRow("dd.MM.yyyy with time") << u"07.12.2028 09:30"_s << u"07.12.2028"_s;
+        QTest::addRow("short day and month") << u"7.1.2028"_s << u"07.01.2028"_s;
+        QTest::addRow("impossible date stays") << u"2028-13-32"_s << u"2028-13-32"_s;
+        QTest::addRow("text stays") << u"по заявке клиента"_s << u"по заявке клиента"_s;
+        QTest::addRow("empty") << QString() << QString();
+    }
+    void dates()
+    {
+        QFETCH(QString, stored);
+        QTEST(documentDate(stored), "shown");
+        const QVariantMap record {{u"OrderDate"_s, stored}, {u"TachographSettingsNextCalibr"_s, stored},
+            {u"TachographDateOfManufacture"_s, stored}};
+        QTEST(shownValue(record, F::TachographSettingsNextCalibr), "shown");
+        QTEST(shownValue(record, F::TachographDateOfManufacture), "shown");
+        QCOMPARE(shownValue(record, F::OrderDate), documentDate(stored.section(u' ', 0, 0)));
+    }
+
+    // Both documents print the stored ISO dates as dd.MM.yyyy (the stored record is left as it was).
+    void datesOnDocuments()
+    {
+        const QVariantMap record {{u"OrderDate"_s, u"2024-05-06 10:15:00"_s},
+            {u"TachographSettingsNextCalibr"_s, u"2028-12-07"_s}, {u"TachographDateOfManufacture"_s, u"2019-03-01"_s}};
+        const QVariantMap before = record;
+        const QStringList certificate = pdfLayoutLines(writtenPdf(C, record, u"certificate-dates"_s));
+        QVERIFY(certificate.contains(u"Дата производства: 01.03.2019 VIN:"_s));
+        QVERIFY(certificate.contains(u"Дата настройки: 06.05.2024 Следующая настройка: 07.12.2028"_s));
+        const QString sticker = pdfPageTexts(writtenPdf(S, record, u"sticker-dates"_s)).join(u' ');
+        QVERIFY2(sticker.contains(u"06.05.2024"_s) && !sticker.contains(u"2024-05-06"_s), qPrintable(sticker));
+        QCOMPARE(record, before);
+    }
+
+    // Parts without text are left out with their separators.
+    void joinFilled_data()
+    {
+        QTest::addColumn<QStringList>("parts");
+        QTest::addColumn<QString>("joined");
+        QTest::addRow("all empty") << QStringList {QString(), u" "_s, QString()} << QString();
+        QTest::addRow("city only") << QStringList {QString(), u"Москва"_s, QString()} << u"Москва"_s;
+        QTest::addRow("no street") << QStringList {u"125480"_s, u" Москва "_s, QString()} << u"125480, Москва"_s;
+        QTest::addRow("all three") << QStringList {u"125480"_s, u"Москва"_s, u"ул. Героев Панфиловцев, д. 24"_s}
+                                   << u"125480, Москва, ул. Героев Панфиловцев, д. 24"_s;
+    }
+    void joinFilled()
+    {
+        QFETCH(QStringList, parts);
+        QTEST(tessaron::documents::joinFilled(parts, u", "_s), "joined");
+    }
+
+    // An empty workshop address prints nothing, not ", ,", on either document.
+    void emptyWorkshop()
+    {
+        const QVariantMap record {{u"WorkshopAddress"_s, tessaron::documents::joinFilled({{}, {}, {}}, u", "_s)},
+            {u"WorkshopName"_s, u"ООО «Тахосервис-Центр»"_s}};
+        const QByteArray certificate = writtenPdf(C, record, u"certificate-empty-workshop"_s);
+        QCOMPARE(wordsIn(certificate, QRectF(297, 142, 255.5, 77)), u"ООО «Тахосервис-Центр»"_s);
+        const QByteArray sticker = writtenPdf(S, record, u"sticker-empty-workshop"_s);
+        // 7 points wide enough only with the name broken after its hyphen.
+        QCOMPARE(wordsIn(sticker, QRectF(8, 0, 80, 52.8)), u"ООО «Тахосервис- Центр»"_s);
     }
 
     // The PDF's page and description, the preview (144 dpi) and the printer raster; on the sticker's raster the
@@ -235,23 +527,26 @@ private slots:
         QCOMPARE(fileBytes(path), earlier);
     }
 
-    // The print options as the printer gets them; the dialog answers "cancel" or chooses the page given.
+    // The print options as the printer gets them; the dialog answers "cancel" or chooses the page given. A
+    // cancel is told by its status, a refusal is a failure with its message.
     void printOptions_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<QVariantMap>("options");
         QTest::addColumn<QSizeF>("dialogPage");
+        QTest::addColumn<PrintStatus>("status");
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("copies");
         QTest::addColumn<QSizeF>("pageMm");
         QTest::addColumn<bool>("landscape");
         const auto ok = [](const char *name, DocumentType type, const QVariantMap &options, int copies,
                             const QSizeF &pageMm, bool landscape = false, const QSizeF &dialogPage = {}) {
-            QTest::newRow(name) << int(type) << options << dialogPage << QString() << copies << pageMm << landscape;
+            QTest::newRow(name) << int(type) << options << dialogPage << PrintStatus::Printed << QString() << copies
+                                << pageMm << landscape;
         };
         const auto refused = [](const char *name, DocumentType type, const QVariantMap &options, const QString &error,
-                                 const QSizeF &dialogPage = {}) {
-            QTest::newRow(name) << int(type) << options << dialogPage << error << 0 << QSizeF() << false;
+                                 const QSizeF &dialogPage = {}, PrintStatus status = PrintStatus::Failed) {
+            QTest::newRow(name) << int(type) << options << dialogPage << status << error << 0 << QSizeF() << false;
         };
         const QSizeF a4(210, 297);
         const QSizeF tape(29, 90);
@@ -259,13 +554,14 @@ private slots:
         ok("copies 150", C, {{u"copies"_s, 150}}, 99, a4);
         ok("Landscape", C, {{u"orientation"_s, u"Landscape"_s}}, 1, a4);
         ok("landscape", C, {{u"orientation"_s, u"landscape"_s}}, 1, a4, true);
+        ok("certificate on Letter", C, {{u"paper"_s, u"Letter"_s}}, 1, QSizeF(215.9, 279.4));
         ok("sticker without paper", S, {}, 1, QSizeF(100, 18.6));
         refused("sticker on A4", S, {{u"paper"_s, u"A4"_s}}, u"Драйвер не принял размер наклейки"_s);
         refused("OneNote", C, {{u"printerName"_s, u"Send To oneNOTE 2016"_s}}, u"Печать отменена: OneNote"_s);
         refused("default entry with blanks", C, {{u"printerName"_s, u" По умолчанию "_s}},
             u"Принтер не найден:  По умолчанию "_s);
         const QVariantMap driver {{u"paper"_s, u"driver"_s}};
-        refused("driver paper, cancelled", S, driver, u"Печать отменена"_s);
+        refused("driver paper, cancelled", S, driver, u"Печать отменена"_s, {}, PrintStatus::Cancelled);
         refused("driver paper, sheet chosen", S, driver, u"Драйвер сообщает листовой формат."_s, a4);
         ok("driver paper, tape chosen", S, driver, 1, tape, false, tape);
     }
@@ -281,13 +577,65 @@ private slots:
         });
         QPrinter printer(QPrinter::HighResolution);
         QString message;
-        QCOMPARE(configurePrinter(printer, DocumentType(type), options, nullptr, &message), error.isEmpty());
+        bool fit = false;
+        QTEST(configurePrinter(printer, DocumentType(type), options, &fit, &message), "status");
         QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error), qPrintable(message));
         if (!error.isEmpty())
             return;
+        QVERIFY(fit);
         QTEST(printer.copyCount(), "copies");
-        QTEST(printer.pageLayout().pageSize().size(QPageSize::Millimeter), "pageMm");
+        const QSizeF page = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        QFETCH(QSizeF, pageMm);
+        QVERIFY2(std::abs(page.width() - pageMm.width()) < 0.2 && std::abs(page.height() - pageMm.height()) < 0.2,
+            qPrintable(u"%1 × %2 mm"_s.arg(page.width()).arg(page.height())));
         QTEST(printer.pageLayout().orientation() == QPageLayout::Landscape, "landscape");
+    }
+
+    // Every print entry point ends in a status: a dialog the user cancels is Cancelled (and nothing is printed),
+    // whatever text comes with it; a printer that is not there is Failed.
+    void printStatus_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariantMap>("options");
+        QTest::addColumn<PrintStatus>("status");
+        QTest::addColumn<QString>("error");
+        const QVariantMap driver {{u"paper"_s, u"driver"_s}};
+        QTest::addRow("options, dialog cancelled")
+            << u"options"_s << 1 << driver << PrintStatus::Cancelled << u"Печать отменена"_s;
+        QTest::addRow("options, unknown printer")
+            << u"options"_s << 0 << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}} << PrintStatus::Failed
+            << u"Принтер не найден: NoSuchPrinter"_s;
+        QTest::addRow("options, OneNote refused, not cancelled")
+            << u"options"_s << 0 << QVariantMap {{u"printerName"_s, u"OneNote"_s}} << PrintStatus::Failed
+            << u"Печать отменена: OneNote является виртуальным принтером и не используется приложением."_s;
+        QTest::addRow("dialog, certificate cancelled")
+            << u"dialog"_s << 0 << QVariantMap() << PrintStatus::Cancelled << u"Печать отменена"_s;
+        QTest::addRow("dialog, sticker cancelled")
+            << u"dialog"_s << 1 << QVariantMap() << PrintStatus::Cancelled << u"Печать отменена"_s;
+        QTest::addRow("by name, unknown printer")
+            << u"name"_s << 0 << QVariantMap() << PrintStatus::Failed << u"Принтер не найден: NoSuchPrinter"_s;
+    }
+    void printStatus()
+    {
+        TESSARON_REQUIRE_PRINT_QUEUE(!QPrinterInfo::defaultPrinter().isNull(), "print queue");
+        QFETCH(QString, entry);
+        QFETCH(int, type);
+        QFETCH(QVariantMap, options);
+        int dialogs = 0;
+        DocumentRenderer::setPrintDialogForTesting([&](QPrinter &, const QString &) {
+            ++dialogs;
+            return false;
+        });
+        const DocumentType document = DocumentType(type);
+        QString message;
+        const PrintStatus status = entry == u"options"
+            ? DocumentRenderer::printWithOptions(document, markerRecord(), options, &message)
+            : entry == u"dialog" ? DocumentRenderer::printWithDialog(document, markerRecord(), &message)
+                                 : DocumentRenderer::print(document, markerRecord(), u"NoSuchPrinter"_s, &message);
+        QTEST(status, "status");
+        QTEST(message, "error");
+        QCOMPARE(dialogs, status == PrintStatus::Cancelled ? 1 : 0);
     }
 
     // The dialog may switch to another printer: OneNote is refused there too, as is a page off the tape window.
@@ -302,29 +650,51 @@ private slots:
     }
 
     // Jobs through the real queue: cups-pdf writes each as a PDF, read back here; an unknown printer gets none.
+    // The certificate's frame lands where the paper and the fit put it: fitted onto Letter (wider in proportion
+    // than A4) it fills the height and is centred across; at 100 % on A4 it sits at its own place.
     void printQueue_data()
     {
         QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("longValues");
         QTest::addColumn<QVariantMap>("options");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("pageSize");
-        QTest::addRow("certificate") << 0 << QVariantMap {{u"paper"_s, u"A4"_s}, {u"fitToPage"_s, false}} << QString()
-                                     << u"595 x 842 pts (A4)"_s;
-        QTest::addRow("sticker") << 1 << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString() << u"283 x 52 pts"_s;
-        QTest::addRow("unknown printer") << 0 << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}}
-                                         << u"Принтер не найден: NoSuchPrinter"_s << QString();
+        QTest::addColumn<QRectF>("frame");
+        // The outer frame of the certificate: left of the header box, right of it, top of the header box, bottom
+        // of the notes box; in points of the printed page.
+        const QRectF a4Frame(QPointF(42.5, 29), QPointF(552.5, 668));
+        const double letterScale = 792.0 / 841.89;
+        const double letterLeft = (612 - 595.28 * letterScale) / 2;
+        const QRectF letterFrame(QPointF(letterLeft + 42.5 * letterScale, 29 * letterScale),
+            QPointF(letterLeft + 552.5 * letterScale, 668 * letterScale));
+        QTest::addRow("certificate") << 0 << false << QVariantMap {{u"paper"_s, u"A4"_s}, {u"fitToPage"_s, false}}
+                                     << QString() << u"595 x 842 pts (A4)"_s << a4Frame;
+        QTest::addRow("certificate-letter-fitted")
+            << 0 << false << QVariantMap {{u"paper"_s, u"Letter"_s}, {u"fitToPage"_s, true}} << QString()
+            << u"612 x 792 pts (letter)"_s << letterFrame;
+        QTest::addRow("sticker") << 1 << false << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString()
+                                 << u"283 x 52 pts"_s << QRectF();
+        QTest::addRow("certificate-long")
+            << 0 << true << QVariantMap {{u"paper"_s, u"A4"_s}} << QString() << u"595 x 842 pts (A4)"_s << a4Frame;
+        QTest::addRow("sticker-long") << 1 << true << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString()
+                                      << u"283 x 52 pts"_s << QRectF();
+        QTest::addRow("unknown printer") << 0 << false << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}}
+                                         << u"Принтер не найден: NoSuchPrinter"_s << QString() << QRectF();
     }
     void printQueue()
     {
         const QDir out(printOutputFolder());
         TESSARON_REQUIRE_PRINT_QUEUE(!QPrinterInfo::defaultPrinter().isNull() && out.exists(), "cups-pdf queue");
         QFETCH(int, type);
+        QFETCH(bool, longValues);
         QFETCH(QVariantMap, options);
         QFETCH(QString, error);
+        QFETCH(QRectF, frame);
         const QStringList before = out.entryList({u"*.pdf"_s}, QDir::Files);
         QString message;
-        QCOMPARE(
-            DocumentRenderer::printWithOptions(DocumentType(type), markerRecord(), options, &message), error.isEmpty());
+        const QVariantMap record = longValues ? longRecord() : markerRecord();
+        QCOMPARE(DocumentRenderer::printWithOptions(DocumentType(type), record, options, &message),
+            error.isEmpty() ? PrintStatus::Printed : PrintStatus::Failed);
         QCOMPARE(message, error);
 
         const QByteArray printed = takePrintedJob(out, before, error.isEmpty() ? 30000 : 3000);
@@ -332,9 +702,26 @@ private slots:
         if (printed.isEmpty())
             return;
         QTEST(pdfInfoValue(printed, u"Page size"_s), "pageSize");
-        const QImage page = pdfPageImage(printed, 1, 100);
+        // The sticker at 300 dpi, to be read on the picture.
+        const int dpi = type == int(S) ? 300 : 100;
+        const QImage page = pdfPageImage(printed, 1, dpi);
         QVERIFY(page.save(lookPath(QString::fromLatin1(QTest::currentDataTag()) + u"-printed"_s)));
         QVERIFY(tallestInkRun(page, 0, page.width()) > 0);
+        if (frame.isNull())
+            return;
+        // Within 1.5 points: the frame's pen and the raster's pixels.
+        const QRect ink = inkBox(page, page.rect());
+        const double perPoint = dpi / 72.0;
+        const QRectF found(QPointF(ink.left() / perPoint, ink.top() / perPoint),
+            QPointF((ink.right() + 1) / perPoint, (ink.bottom() + 1) / perPoint));
+        QVERIFY2(std::abs(found.left() - frame.left()) < 1.5 && std::abs(found.right() - frame.right()) < 1.5
+                && std::abs(found.top() - frame.top()) < 1.5,
+            qPrintable(u"frame at %1,%2–%3, expected %4,%5–%6"_s.arg(found.left())
+                           .arg(found.top())
+                           .arg(found.right())
+                           .arg(frame.left())
+                           .arg(frame.top())
+                           .arg(frame.right())));
     }
 };
 

@@ -59,6 +59,25 @@ QString pdfInfoValue(const QByteArray &pdf, const QString &field)
     return line.match(info).captured(1).trimmed();
 }
 
+QList<PdfWord> pdfWords(const QByteArray &pdf)
+{
+    const QString html = QString::fromUtf8(
+        runPoppler(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, u"-f"_s, u"1"_s, u"-l"_s, u"1"_s, u"-"_s}, pdf));
+    static const QRegularExpression word(
+        uR"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"_s);
+    QList<PdfWord> words;
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        QString text = match.captured(5);
+        text.replace(u"&lt;"_s, u"<"_s).replace(u"&gt;"_s, u">"_s).replace(u"&quot;"_s, u"\""_s);
+        text.replace(u"&apos;"_s, u"'"_s).replace(u"&amp;"_s, u"&"_s);
+        const QPointF topLeft(match.captured(1).toDouble(), match.captured(2).toDouble());
+        const QPointF bottomRight(match.captured(3).toDouble(), match.captured(4).toDouble());
+        words.append({text, QRectF(topLeft, bottomRight)});
+    }
+    return words;
+}
+
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
 {
     const QString number = QString::number(page);

@@ -8,8 +8,10 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,14 @@ QStringList pdfPageTexts(const QByteArray &pdf);
 QStringList pdfLayoutLines(const QByteArray &pdf);
 // One field of pdfinfo ("Title", "Creator", "Pages"), trimmed; empty when absent.
 QString pdfInfoValue(const QByteArray &pdf, const QString &field);
+// A word of the first page as pdftotext -bbox reads it: its text and its box in points from the top-left corner.
+struct PdfWord
+{
+    QString text;
+    QRectF box;
+};
+// The first page's words in pdftotext's reading order; empty when poppler fails.
+QList<PdfWord> pdfWords(const QByteArray &pdf);
 // One page (from 1) rendered at dpi; a null image when poppler fails.
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi);
 

@@ -12,9 +12,14 @@ PageFrame {
     property string masterError: ""
     property string customerError: ""
     property bool settlingParties: false
+    // The phone form: one column, and the search in two further fields of its own that refresh only on Enter,
+    // "Найти" and "Очистить", never while typing.
+    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
 
-    readonly property bool narrow: width < 760
+    readonly property bool narrow: phoneForm || width < 760
     readonly property var selected: controller ? controller.selected : ({})
+    readonly property var formValues: controller ? controller.formValues : ({})
+    readonly property var fieldErrors: controller ? controller.fieldErrors : ({})
     readonly property bool hasSelection: controller !== null && controller.hasSelection
     readonly property var masters: settings ? settings.masters : []
     readonly property var customers: settings ? settings.customers : []
@@ -28,6 +33,8 @@ PageFrame {
     function clearSearch() {
         registrationField.clear();
         customerField.clear();
+        phoneRegistrationField.clear();
+        phoneCustomerField.clear();
         searchTimer.stop();
         controller.refresh();
     }
@@ -257,7 +264,9 @@ PageFrame {
             spacing: page.contentSpacing
 
             GridLayout {
+                objectName: "desktopSearch"
                 Layout.fillWidth: true
+                visible: !page.phoneForm
                 columns: page.narrow ? 2 : 6
                 columnSpacing: Math.round(8 * page.uiScale)
 
@@ -272,7 +281,10 @@ PageFrame {
                     objectName: "registrationSearchField"
                     Layout.fillWidth: true
                     maximumLength: 13
-                    onTextEdited: searchTimer.restart()
+                    onTextEdited: {
+                        phoneRegistrationField.text = text;
+                        searchTimer.restart();
+                    }
                     onAccepted: page.refreshNow()
                 }
 
@@ -287,7 +299,10 @@ PageFrame {
                     objectName: "customerSearchField"
                     Layout.fillWidth: true
                     maximumLength: 300
-                    onTextEdited: searchTimer.restart()
+                    onTextEdited: {
+                        phoneCustomerField.text = text;
+                        searchTimer.restart();
+                    }
                     onAccepted: page.refreshNow()
                 }
 
@@ -299,6 +314,55 @@ PageFrame {
 
                 Button {
                     objectName: "clearSearchButton"
+                    text: "Очистить"
+                    onClicked: page.clearSearch()
+                }
+            }
+
+            // The phone's search: the same two filters, mirrored into the fields above, so that the list is
+            // refreshed with whichever was typed last.
+            GridLayout {
+                objectName: "phoneSearch"
+                Layout.fillWidth: true
+                visible: page.phoneForm
+                columns: 2
+                columnSpacing: Math.round(8 * page.uiScale)
+
+                TextField {
+                    id: phoneRegistrationField
+
+                    objectName: "phoneRegistrationSearchField"
+                    Layout.fillWidth: true
+                    Layout.columnSpan: 2
+                    maximumLength: 13
+                    placeholderText: "Поиск по гос. номеру"
+                    inputMethodHints: Qt.ImhNoPredictiveText
+                    onTextEdited: registrationField.text = text
+                    onAccepted: page.refreshNow()
+                }
+
+                TextField {
+                    id: phoneCustomerField
+
+                    objectName: "phoneCustomerSearchField"
+                    Layout.fillWidth: true
+                    Layout.columnSpan: 2
+                    maximumLength: 300
+                    placeholderText: "Поиск по клиенту"
+                    onTextEdited: customerField.text = text
+                    onAccepted: page.refreshNow()
+                }
+
+                Button {
+                    objectName: "phoneSearchButton"
+                    Layout.fillWidth: true
+                    text: "Найти"
+                    onClicked: page.refreshNow()
+                }
+
+                Button {
+                    objectName: "phoneClearSearchButton"
+                    Layout.fillWidth: true
                     text: "Очистить"
                     onClicked: page.clearSearch()
                 }
@@ -355,6 +419,21 @@ PageFrame {
                         model: page.controller ? page.controller.records : []
                         boundsBehavior: Flickable.StopAtBounds
                         ScrollBar.vertical: ScrollBar {}
+
+                        Label {
+                            objectName: "emptyListLabel"
+                            // Over the view itself, not its scrolled content, which is empty.
+                            parent: recordList
+                            anchors.fill: parent
+                            anchors.margins: Math.round(16 * page.uiScale)
+                            visible: recordList.count === 0 && text !== ""
+                            text: page.controller ? page.controller.emptyListText : ""
+                            textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                            color: "#606060"
+                        }
 
                         delegate: Rectangle {
                             id: recordRow

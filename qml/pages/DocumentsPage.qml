@@ -148,10 +148,13 @@ PageFrame {
                 anchors.fill: parent
                 spacing: Math.round(6 * page.uiScale)
 
-                RowLayout {
+                // Two rows on a narrow screen, so that "Выход" stays in reach.
+                GridLayout {
                     objectName: "listButtons"
                     visible: tabs.currentIndex === 0
-                    spacing: Math.round(8 * page.uiScale)
+                    columns: page.narrow ? 3 : 6
+                    columnSpacing: Math.round(8 * page.uiScale)
+                    rowSpacing: Math.round(6 * page.uiScale)
 
                     Button {
                         objectName: "openButton"
@@ -181,6 +184,7 @@ PageFrame {
 
                     Item {
                         Layout.fillWidth: true
+                        visible: !page.narrow
                     }
 
                     Button {
@@ -189,10 +193,12 @@ PageFrame {
                     }
                 }
 
-                RowLayout {
+                GridLayout {
                     objectName: "formButtons"
                     visible: tabs.currentIndex === 1
-                    spacing: Math.round(8 * page.uiScale)
+                    columns: page.narrow ? 3 : 6
+                    columnSpacing: Math.round(8 * page.uiScale)
+                    rowSpacing: Math.round(6 * page.uiScale)
 
                     Button {
                         objectName: "certificateButton"
@@ -217,6 +223,7 @@ PageFrame {
 
                     Item {
                         Layout.fillWidth: true
+                        visible: !page.narrow
                     }
 
                     Button {

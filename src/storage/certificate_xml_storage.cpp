@@ -180,8 +180,7 @@ QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QStrin
     const QString name = fileName(record);
     const QString path = QDir(m_folder).filePath(name);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content) != content.size()
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content) != content.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return {};

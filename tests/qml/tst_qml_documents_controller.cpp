@@ -70,10 +70,10 @@ QVariant certificateValue(const QString &column)
 bool setWorkshop(const QStringList &empty = {})
 {
     namespace keys = tessaron::storage::settings;
-    const QList<std::pair<QString, QString>> values = {{keys::workshopMark, u"RUS 77 М-0412"_s},
-        {keys::workshopName, u"ООО Тахосервис"_s}, {keys::workshopPost, u"190000"_s},
-        {keys::workshopCity, u"Санкт-Петербург"_s}, {keys::workshopStreet, u"ул. Заводская, 5"_s},
-        {keys::workshopPhone, u"+7 812 000-00-00"_s}};
+    const QList<std::pair<QString, QString>> values
+        = {{keys::workshopMark, u"RUS 77 М-0412"_s}, {keys::workshopName, u"ООО Тахосервис"_s},
+            {keys::workshopPost, u"190000"_s}, {keys::workshopCity, u"Санкт-Петербург"_s},
+            {keys::workshopStreet, u"ул. Заводская, 5"_s}, {keys::workshopPhone, u"+7 812 000-00-00"_s}};
     QList<tessaron::storage::SettingValue> rows;
     for (const auto &[key, value] : values)
         rows.append({keys::sectionWorkshop, key, empty.contains(key) ? u"  "_s : value});
@@ -399,8 +399,8 @@ private Q_SLOTS:
             << next << u"32.13.2028"_s << u"32.13.2028"_s << u"32.13.2028"_s << dateProblem;
         QTest::addRow("29 February of a common year")
             << next << u"29.02.2027"_s << u"29.02.2027"_s << u"29.02.2027"_s << dateProblem;
-        QTest::addRow("date with a two-digit year") << next << u"07.12.28"_s << u"07.12.28"_s << u"07.12.28"_s
-                                                    << dateProblem;
+        QTest::addRow("date with a two-digit year")
+            << next << u"07.12.28"_s << u"07.12.28"_s << u"07.12.28"_s << dateProblem;
         QTest::addRow("no date") << next << QString() << QString() << QString()
                                  << u"Заполните: дата в формате ДД.ММ.ГГГГ"_s;
         const QString k = u"KConstantOfRecordingEquipment"_s;
@@ -498,8 +498,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("empty");
         QTest::addColumn<QString>("named");
         QTest::addRow("all filled") << QStringList() << QString();
-        QTest::addRow("mark and phone")
-            << QStringList {keys::workshopMark, keys::workshopPhone} << u"Клеймо мастерской, Телефон"_s;
+        QTest::addRow("mark and phone") << QStringList {keys::workshopMark, keys::workshopPhone}
+                                        << u"Клеймо мастерской, Телефон"_s;
         QTest::addRow("address") << QStringList {keys::workshopPost, keys::workshopCity, keys::workshopStreet}
                                  << u"Почтовый индекс, Город, Улица и дом"_s;
         QTest::addRow("name only") << QStringList {keys::workshopName} << u"Название мастерской"_s;

@@ -245,8 +245,12 @@ QVariantMap QmlDocumentsController::formValues() const
     QVariantMap values;
     for (auto it = m_selected.cbegin(); it != m_selected.cend(); ++it)
         values.insert(it.key(), it.value().toString());
-    const QString nextCalibration = m_selected.value(nextCalibrationKey).toString();
-    const QDate date = calendarDate(nextCalibration);
+    // The order and manufacturing dates are shown only; they read as the list shows them.
+    for (const QString &key : {u"RecordDateTime"_s, u"VuManufacturingDate"_s}) {
+        if (m_selected.contains(key))
+            values.insert(key, documentDate(m_selected.value(key)));
+    }
+    const QDate date = calendarDate(m_selected.value(nextCalibrationKey).toString());
     if (date.isValid())
         values.insert(nextCalibrationKey, date.toString(u"dd.MM.yyyy"_s));
     return values;

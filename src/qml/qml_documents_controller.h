@@ -55,8 +55,8 @@ public:
     QString previewTitle() const { return m_previewTitle; }
     bool previewIsSticker() const { return m_previewIsSticker; }
     bool hasSelection() const { return !m_selected.isEmpty(); }
-    // The selected record as the form shows it: every value as text, the next calibration date as dd.MM.yyyy
-    // (a text that is no date as it stands).
+    // The selected record as the form shows it: every value as text, the dates day first (the next calibration
+    // as dd.MM.yyyy, the order date with its time); a text that is no date as it stands.
     QVariantMap formValues() const;
     // Why a value of the selected record cannot go on a document, by key: W, K and L must be whole numbers and
     // the next calibration a real date. Empty when every one is sound or nothing is selected.

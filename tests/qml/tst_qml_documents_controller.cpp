@@ -476,16 +476,19 @@ private Q_SLOTS:
         QTest::addRow("already day first") << u"07.12.2028"_s << u"07.12.2028"_s;
     }
 
-    // Shown day first, kept and issued as stored.
+    // Shown day first (the manufacturing date, shown only, as the list shows dates), kept and issued as stored.
     void formShowsStoredDates()
     {
         QFETCH(QString, stored);
         QFETCH(QString, shown);
         QVERIFY(setWorkshop());
         QmlDocumentsController controller;
-        controller.select(insertRecord({{u"NextCalibrationDate"_s, stored}}));
+        controller.select(insertRecord({{u"NextCalibrationDate"_s, stored}, {u"VuManufacturingDate"_s, stored}}));
         QCOMPARE(controller.formValues().value(u"NextCalibrationDate"_s).toString(), shown);
+        QCOMPARE(controller.formValues().value(u"VuManufacturingDate"_s).toString(),
+            stored.contains(u':') ? shown + u" 00:00"_s : shown);
         QCOMPARE(controller.formValues().value(u"VuSerialNumber"_s).toString(), u"12345"_s);
+        QCOMPARE(controller.formValues().value(u"RecordDateTime"_s).toString(), u"06.05.2024 12:34"_s);
         QCOMPARE(controller.fieldErrors(), QVariantMap());
         QVERIFY(controller.createCertificate());
         QCOMPARE(certificateValue(u"TachographSettingsNextCalibr"_s).toString(), stored);

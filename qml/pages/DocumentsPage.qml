@@ -343,7 +343,6 @@ PageFrame {
                     Layout.columnSpan: 2
                     maximumLength: 13
                     placeholderText: "Поиск по гос. номеру"
-                    inputMethodHints: Qt.ImhNoPredictiveText
                     onTextEdited: registrationField.text = text
                     onAccepted: page.refreshNow()
                 }

@@ -12,9 +12,14 @@ PageFrame {
     property string masterError: ""
     property string customerError: ""
     property bool settlingParties: false
+    // The phone form: one column, and the search in two further fields of its own that refresh only on Enter,
+    // "Найти" and "Очистить", never while typing.
+    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
 
-    readonly property bool narrow: width < 760
+    readonly property bool narrow: phoneForm || width < 760
     readonly property var selected: controller ? controller.selected : ({})
+    readonly property var formValues: controller ? controller.formValues : ({})
+    readonly property var fieldErrors: controller ? controller.fieldErrors : ({})
     readonly property bool hasSelection: controller !== null && controller.hasSelection
     readonly property var masters: settings ? settings.masters : []
     readonly property var customers: settings ? settings.customers : []
@@ -28,6 +33,8 @@ PageFrame {
     function clearSearch() {
         registrationField.clear();
         customerField.clear();
+        phoneRegistrationField.clear();
+        phoneCustomerField.clear();
         searchTimer.stop();
         controller.refresh();
     }
@@ -141,10 +148,13 @@ PageFrame {
                 anchors.fill: parent
                 spacing: Math.round(6 * page.uiScale)
 
-                RowLayout {
+                // Two rows on a narrow screen, so that "Выход" stays in reach.
+                GridLayout {
                     objectName: "listButtons"
                     visible: tabs.currentIndex === 0
-                    spacing: Math.round(8 * page.uiScale)
+                    columns: page.narrow ? 3 : 6
+                    columnSpacing: Math.round(8 * page.uiScale)
+                    rowSpacing: Math.round(6 * page.uiScale)
 
                     Button {
                         objectName: "openButton"
@@ -174,6 +184,7 @@ PageFrame {
 
                     Item {
                         Layout.fillWidth: true
+                        visible: !page.narrow
                     }
 
                     Button {
@@ -182,10 +193,12 @@ PageFrame {
                     }
                 }
 
-                RowLayout {
+                GridLayout {
                     objectName: "formButtons"
                     visible: tabs.currentIndex === 1
-                    spacing: Math.round(8 * page.uiScale)
+                    columns: page.narrow ? 3 : 6
+                    columnSpacing: Math.round(8 * page.uiScale)
+                    rowSpacing: Math.round(6 * page.uiScale)
 
                     Button {
                         objectName: "certificateButton"
@@ -210,6 +223,7 @@ PageFrame {
 
                     Item {
                         Layout.fillWidth: true
+                        visible: !page.narrow
                     }
 
                     Button {
@@ -257,7 +271,9 @@ PageFrame {
             spacing: page.contentSpacing
 
             GridLayout {
+                objectName: "desktopSearch"
                 Layout.fillWidth: true
+                visible: !page.phoneForm
                 columns: page.narrow ? 2 : 6
                 columnSpacing: Math.round(8 * page.uiScale)
 
@@ -272,7 +288,10 @@ PageFrame {
                     objectName: "registrationSearchField"
                     Layout.fillWidth: true
                     maximumLength: 13
-                    onTextEdited: searchTimer.restart()
+                    onTextEdited: {
+                        phoneRegistrationField.text = text;
+                        searchTimer.restart();
+                    }
                     onAccepted: page.refreshNow()
                 }
 
@@ -287,7 +306,10 @@ PageFrame {
                     objectName: "customerSearchField"
                     Layout.fillWidth: true
                     maximumLength: 300
-                    onTextEdited: searchTimer.restart()
+                    onTextEdited: {
+                        phoneCustomerField.text = text;
+                        searchTimer.restart();
+                    }
                     onAccepted: page.refreshNow()
                 }
 
@@ -299,6 +321,54 @@ PageFrame {
 
                 Button {
                     objectName: "clearSearchButton"
+                    text: "Очистить"
+                    onClicked: page.clearSearch()
+                }
+            }
+
+            // The phone's search: the same two filters, mirrored into the fields above, so that the list is
+            // refreshed with whichever was typed last.
+            GridLayout {
+                objectName: "phoneSearch"
+                Layout.fillWidth: true
+                visible: page.phoneForm
+                columns: 2
+                columnSpacing: Math.round(8 * page.uiScale)
+
+                TextField {
+                    id: phoneRegistrationField
+
+                    objectName: "phoneRegistrationSearchField"
+                    Layout.fillWidth: true
+                    Layout.columnSpan: 2
+                    maximumLength: 13
+                    placeholderText: "Поиск по гос. номеру"
+                    onTextEdited: registrationField.text = text
+                    onAccepted: page.refreshNow()
+                }
+
+                TextField {
+                    id: phoneCustomerField
+
+                    objectName: "phoneCustomerSearchField"
+                    Layout.fillWidth: true
+                    Layout.columnSpan: 2
+                    maximumLength: 300
+                    placeholderText: "Поиск по клиенту"
+                    onTextEdited: customerField.text = text
+                    onAccepted: page.refreshNow()
+                }
+
+                Button {
+                    objectName: "phoneSearchButton"
+                    Layout.fillWidth: true
+                    text: "Найти"
+                    onClicked: page.refreshNow()
+                }
+
+                Button {
+                    objectName: "phoneClearSearchButton"
+                    Layout.fillWidth: true
                     text: "Очистить"
                     onClicked: page.clearSearch()
                 }
@@ -355,6 +425,21 @@ PageFrame {
                         model: page.controller ? page.controller.records : []
                         boundsBehavior: Flickable.StopAtBounds
                         ScrollBar.vertical: ScrollBar {}
+
+                        Label {
+                            objectName: "emptyListLabel"
+                            // Over the view itself, not its scrolled content, which is empty.
+                            parent: recordList
+                            anchors.fill: parent
+                            anchors.margins: Math.round(16 * page.uiScale)
+                            visible: recordList.count === 0 && text !== ""
+                            text: page.controller ? page.controller.emptyListText : ""
+                            textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                            color: "#606060"
+                        }
 
                         delegate: Rectangle {
                             id: recordRow

@@ -11,6 +11,7 @@
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
@@ -82,6 +83,69 @@ QString documentDate(const QVariant &value)
     if (!dateTime.isValid())
         return text;
     return dateTime.toString(text.contains(u':') ? u"dd.MM.yyyy HH:mm"_s : u"dd.MM.yyyy"_s);
+}
+
+// A stored or typed calendar date: ISO 8601 (with a time after a space or a "T", or without) or dd.MM.yyyy.
+// Invalid when the text is none of these or names no real day.
+QDate calendarDate(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const QDateTime dateTime = QDateTime::fromString(trimmed, Qt::ISODate);
+    if (dateTime.isValid())
+        return dateTime.date();
+    const QDate isoDate = QDate::fromString(trimmed, Qt::ISODate);
+    return isoDate.isValid() ? isoDate : QDate::fromString(trimmed, u"dd.MM.yyyy"_s);
+}
+
+const QString nextCalibrationKey = u"NextCalibrationDate"_s;
+
+enum class ValueKind { WholeNumber, Date };
+
+// The form values a document prints as numbers or as a date, with the names the form gives them.
+struct CheckedValue
+{
+    QStringView key;
+    QStringView label;
+    ValueKind kind;
+};
+
+constexpr std::array<CheckedValue, 4> checkedValues = {{
+    {u"WVehicleCharacteristicConstant", u"W", ValueKind::WholeNumber},
+    {u"KConstantOfRecordingEquipment", u"K", ValueKind::WholeNumber},
+    {u"LTyreCircumference", u"L", ValueKind::WholeNumber},
+    {u"NextCalibrationDate", u"Следующая настройка", ValueKind::Date},
+}};
+
+// Why the value cannot be printed as its kind; empty when it can.
+QString valueProblem(const QVariant &value, ValueKind kind)
+{
+    static const QRegularExpression digits(u"^[0-9]+$"_s);
+    const QString text = value.toString().trimmed();
+    switch (kind) {
+    case ValueKind::WholeNumber:
+        if (text.isEmpty())
+            return u"Заполните: целое число"_s;
+        return digits.match(text).hasMatch() ? QString() : u"Введите целое число, без букв и знаков"_s;
+    case ValueKind::Date:
+        if (text.isEmpty())
+            return u"Заполните: дата в формате ДД.ММ.ГГГГ"_s;
+        return calendarDate(text).isValid() ? QString() : u"Введите существующую дату в формате ДД.ММ.ГГГГ"_s;
+    }
+    return {};
+}
+
+// The workshop settings a document prints, with the names the settings page gives them.
+QList<std::pair<QString, QString>> workshopDetails()
+{
+    namespace keys = storage::settings;
+    return {
+        {keys::workshopMark, u"Клеймо мастерской"_s},
+        {keys::workshopName, u"Название мастерской"_s},
+        {keys::workshopPost, u"Почтовый индекс"_s},
+        {keys::workshopCity, u"Город"_s},
+        {keys::workshopStreet, u"Улица и дом"_s},
+        {keys::workshopPhone, u"Телефон"_s},
+    };
 }
 
 QVariantMap listRow(const QVariantMap &record)
@@ -157,10 +221,53 @@ void QmlDocumentsController::refresh(const QString &tachoFilter, const QString &
 {
     ensureRepositories();
     m_records.clear();
+    m_filtered = !tachoFilter.trimmed().isEmpty() || !customerFilter.trimmed().isEmpty();
     const QList<QVariantMap> found = m_calibrations->searchSuccessfulCalibrations(tachoFilter, customerFilter);
     for (const QVariantMap &record : found)
         m_records.append(listRow(record));
+    m_statusText = (m_filtered ? u"Найдено записей: %1"_s : u"Записей в списке: %1"_s).arg(m_records.size());
     Q_EMIT recordsChanged();
+    Q_EMIT statusChanged();
+}
+
+QString QmlDocumentsController::emptyListText() const
+{
+    if (!m_records.isEmpty())
+        return {};
+    if (m_filtered)
+        return u"Нет записей калибровки, подходящих под условия поиска."_s;
+    return u"Записей калибровки пока нет. Они поступают с телефона при синхронизации (раздел «Настройки»): "
+           "эта программа сама калибровку не проводит и не записывает."_s;
+}
+
+QVariantMap QmlDocumentsController::formValues() const
+{
+    QVariantMap values;
+    for (auto it = m_selected.cbegin(); it != m_selected.cend(); ++it)
+        values.insert(it.key(), it.value().toString());
+    // The order and manufacturing dates are shown only; they read as the list shows them.
+    for (const QString &key : {u"RecordDateTime"_s, u"VuManufacturingDate"_s}) {
+        if (m_selected.contains(key))
+            values.insert(key, documentDate(m_selected.value(key)));
+    }
+    const QDate date = calendarDate(m_selected.value(nextCalibrationKey).toString());
+    if (date.isValid())
+        values.insert(nextCalibrationKey, date.toString(u"dd.MM.yyyy"_s));
+    return values;
+}
+
+QVariantMap QmlDocumentsController::fieldErrors() const
+{
+    QVariantMap errors;
+    if (m_selected.isEmpty())
+        return errors;
+    for (const CheckedValue &checked : checkedValues) {
+        const QString key = checked.key.toString();
+        const QString problem = valueProblem(m_selected.value(key), checked.kind);
+        if (!problem.isEmpty())
+            errors.insert(key, problem);
+    }
+    return errors;
 }
 
 void QmlDocumentsController::select(int id)
@@ -197,18 +304,28 @@ bool QmlDocumentsController::removeSelected()
     return false;
 }
 
-void QmlDocumentsController::openDataFolder(const QString &folder)
+bool QmlDocumentsController::openDataFolder(const QString &folder)
 {
     const QString path = QDir(storage::AppPaths::data()).filePath(folder);
-    QDir().mkpath(path);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!QDir().mkpath(path)) {
+        report(u"Не удалось создать папку %1"_s.arg(shown), m_statusText);
+        return false;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        report(u"Не удалось открыть папку (не найдена программа для просмотра папок): %1"_s.arg(shown), m_statusText);
+        return false;
+    }
+    report({}, u"Открыта папка %1"_s.arg(shown));
+    return true;
 }
 
 void QmlDocumentsController::updateSelectedValue(const QString &key, const QVariant &value)
 {
     if (m_selected.isEmpty() || key.isEmpty())
         return;
-    m_selected.insert(key, value);
+    const QDate typedDate = QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s);
+    m_selected.insert(key, key == nextCalibrationKey && typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
     m_lastError.clear();
     Q_EMIT selectedChanged();
 }
@@ -267,6 +384,16 @@ bool QmlDocumentsController::createDocument(bool sticker)
         report(u"Сначала выберите запись калибровки"_s, u"Документ не создан"_s);
         return false;
     }
+    if (const QVariantMap errors = fieldErrors(); !errors.isEmpty()) {
+        QStringList named;
+        for (const CheckedValue &checked : checkedValues) {
+            const QString problem = errors.value(checked.key.toString()).toString();
+            if (!problem.isEmpty())
+                named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
+        }
+        report(u"Исправьте поля формы — %1"_s.arg(named.join(u"; "_s)), u"Документ не создан"_s);
+        return false;
+    }
     const QVariantMap data = certificateData();
 
     const QString folder = QDir(storage::AppPaths::data()).filePath(sticker ? u"Наклейки"_s : u"Сертификаты"_s);
@@ -293,22 +420,41 @@ bool QmlDocumentsController::createDocument(bool sticker)
     m_previewIsSticker = sticker;
     Q_EMIT previewChanged();
 
-    QString warning;
+    QStringList warnings;
     if (!sticker) {
-        // The XML copy is an archive beside the database row: its outcome never stops the issue.
+        // The XML copy is an archive beside the database row: its outcome never stops the issue. Another
+        // certificate of the same serial and date may stand in its file, so the file's content decides.
         const storage::CertificateXmlStorage xml;
-        if (!xml.isCertificateExists(storage::CertificateXmlStorage::checksum(data)))
+        if (!xml.isSaved(data))
             xml.saveCertificate(data);
         if (m_certificates->saveCertificate(data, pdfPath, pdfPath, true) < 0) {
             report(m_certificates->lastError(), u"PDF создан, но запись в БД не сохранена"_s);
             return false;
         }
-        warning = writeBack(id, data);
+        warnings.append(writeBack(id, data));
     }
-    report(warning,
-        u"%1 создан. Для печати нажмите «Печать…» в предпросмотре"_s.arg(sticker ? u"Наклейка"_s : u"Сертификат"_s));
+    if (const QStringList missing = missingWorkshopDetails(); !missing.isEmpty()) {
+        warnings.append(u"В настройках мастерской не заполнены обязательные поля, на документе они пусты: %1"_s.arg(
+            missing.join(u", "_s)));
+    }
+    warnings.removeAll(QString());
+    // The list first: its count must not take the place of the issue's message.
     refresh();
+    report(warnings.join(u'\n'),
+        sticker ? u"Наклейка создана. Для печати нажмите «Печать…» в предпросмотре"_s
+                : u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
     return true;
+}
+
+QStringList QmlDocumentsController::missingWorkshopDetails()
+{
+    const storage::SettingsRepository settings;
+    QStringList missing;
+    for (const auto &[key, label] : workshopDetails()) {
+        if (settings.value(storage::settings::sectionWorkshop, key).trimmed().isEmpty())
+            missing.append(label);
+    }
+    return missing;
 }
 
 QString QmlDocumentsController::writeBack(int id, const QVariantMap &data)

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
@@ -33,6 +34,9 @@ class QmlDocumentsController : public QObject
     Q_PROPERTY(QString previewTitle READ previewTitle NOTIFY previewChanged)
     Q_PROPERTY(bool previewIsSticker READ previewIsSticker NOTIFY previewChanged)
     Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY selectedChanged)
+    Q_PROPERTY(QVariantMap formValues READ formValues NOTIFY selectedChanged)
+    Q_PROPERTY(QVariantMap fieldErrors READ fieldErrors NOTIFY selectedChanged)
+    Q_PROPERTY(QString emptyListText READ emptyListText NOTIFY recordsChanged)
 
 public:
     // Opens no store: each is opened on first use and kept for the controller's life.
@@ -51,9 +55,19 @@ public:
     QString previewTitle() const { return m_previewTitle; }
     bool previewIsSticker() const { return m_previewIsSticker; }
     bool hasSelection() const { return !m_selected.isEmpty(); }
+    // The selected record as the form shows it: every value as text, the dates day first (the next calibration
+    // as dd.MM.yyyy, the order date with its time); a text that is no date as it stands.
+    QVariantMap formValues() const;
+    // Why a value of the selected record cannot go on a document, by key: W, K and L must be whole numbers and
+    // the next calibration a real date. Empty when every one is sound or nothing is selected.
+    QVariantMap fieldErrors() const;
+    // What the empty list tells: why nothing is listed, with or without search filters; empty while the list
+    // has rows.
+    QString emptyListText() const;
 
     // Lists the successful calibration records whose registration number and customer contain the trimmed
-    // filters, without regard to case. A failing store gives an empty list; status and error stay.
+    // filters, without regard to case, and tells in statusText how many it found. A failing store gives an
+    // empty list; the error stays.
     Q_INVOKABLE void refresh(const QString &tachoFilter = {}, const QString &customerFilter = {});
     Q_INVOKABLE void select(int id);
     // The preview and the document kept for printing stay.
@@ -61,11 +75,15 @@ public:
     // Deletes the selected calibration record itself (not an issued certificate).
     Q_INVOKABLE bool removeSelected();
     // Opens folder (relative to the user's data folder, or absolute) in the desktop's file browser, creating
-    // it first. Nothing is reported.
-    Q_INVOKABLE void openDataFolder(const QString &folder);
-    // Sets one value of the selected record, in memory only. Without a selection or with an empty key nothing
-    // happens and nothing is emitted.
+    // it first. False, with the folder's path in lastError, when it cannot be created or the desktop does not
+    // open it (no file browser, no launcher).
+    Q_INVOKABLE bool openDataFolder(const QString &folder);
+    // Sets one value of the selected record, in memory only; a next calibration date typed as dd.MM.yyyy is
+    // kept in the stored form yyyy-MM-dd, anything else as given (fieldErrors then tells what is wrong).
+    // Without a selection or with an empty key nothing happens and nothing is emitted.
     Q_INVOKABLE void updateSelectedValue(const QString &key, const QVariant &value);
+    // Both refuse, naming the fields, while fieldErrors is not empty. When a workshop detail the settings call
+    // required is empty, the document is issued and lastError names what is missing.
     Q_INVOKABLE bool createCertificate();
     Q_INVOKABLE bool createSticker();
     // Prints the last issued document again with the print settings form's options. A cancelled print answers
@@ -87,6 +105,8 @@ private:
     // Writes the customer and order number of an issued certificate back to the calibration record; an order
     // number that is no whole number leaves the stored one as it is. The empty text on success, else why not.
     QString writeBack(int id, const QVariantMap &data);
+    // The labels of the workshop settings that are empty; the settings page calls all of them required.
+    static QStringList missingWorkshopDetails();
     // Sets lastError and statusText and emits selectedChanged, then statusChanged.
     void report(const QString &error, const QString &status);
 
@@ -94,6 +114,7 @@ private:
     std::unique_ptr<storage::CertificateRepository> m_certificates;
     std::unique_ptr<storage::CustomerRepository> m_customers;
     QVariantList m_records;
+    bool m_filtered = false;
     QVariantMap m_selected;
     QString m_lastError;
     QString m_statusText;

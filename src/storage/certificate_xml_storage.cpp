@@ -134,27 +134,18 @@ bool CertificateXmlStorage::isCertificateExists(const QString &checksum) const
     return allChecksums().contains(checksum);
 }
 
-QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QString *checksum, QString *error) const
+QByteArray CertificateXmlStorage::xmlContent(const QVariantMap &record, QString *error)
 {
-    const QString name = fileName(record);
-    const QString path = QDir(m_folder).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        if (error)
-            *error = file.errorString();
-        return {};
-    }
-
-    QXmlStreamWriter writer(&file);
+    QByteArray content;
+    QXmlStreamWriter writer(&content);
     writer.setAutoFormatting(true);
     writer.writeStartDocument();
     writer.writeStartElement(rootElement);
     for (const CertificateField field : certificateFields) {
         writeTextElement(writer, certificateFieldName(field), certificateFieldText(record, field));
-        // The writer drops a character XML cannot carry and only raises its error flag; committing then would
-        // keep a file whose content no longer matches the checksum of the record.
+        // The writer drops a character XML cannot carry and only raises its error flag; keeping its output then
+        // would give a file whose content no longer matches the checksum of the record.
         if (writer.hasError()) {
-            file.cancelWriting();
             if (error) {
                 *error
                     = u"Не удалось записать поле %1 сертификата: значение содержит символы, недопустимые в XML"_s.arg(
@@ -165,7 +156,31 @@ QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QStrin
     }
     writer.writeEndElement();
     writer.writeEndDocument();
-    if (writer.hasError() || !file.commit()) {
+    return content;
+}
+
+bool CertificateXmlStorage::isSaved(const QVariantMap &record) const
+{
+    const QString name = fileName(record);
+    const QByteArray content = xmlContent(record);
+    if (content.isEmpty())
+        return false;
+    // Read as the save wrote it, in text mode, so line ends compare alike on every system.
+    QFile file(QDir(m_folder).filePath(name));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.readAll() != content)
+        return false;
+    return ledgerEntries().contains({checksum(record), name});
+}
+
+QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QString *checksum, QString *error) const
+{
+    const QByteArray content = xmlContent(record, error);
+    if (content.isEmpty())
+        return {};
+    const QString name = fileName(record);
+    const QString path = QDir(m_folder).filePath(name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content) != content.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return {};

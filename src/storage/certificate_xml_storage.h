@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -54,6 +55,11 @@ public:
     // Whether the ledger holds the checksum (exact, case-sensitive).
     bool isCertificateExists(const QString &checksum) const;
 
+    // Whether the record's file holds exactly what saving the record would write now, and the ledger pairs that
+    // file with the record's checksum. Saving is needed whenever this is false: the file is missing, was
+    // written for another record of the same serial and date, was altered, or lost its ledger line.
+    bool isSaved(const QVariantMap &record) const;
+
     // Writes the record's XML file (all 30 fields, in field-set order, through an atomic save) and appends its
     // ledger line. Returns the file's full path and, through checksum, the record's checksum. On failure
     // returns the empty text: when the file cannot be written the earlier file of that name stays untouched
@@ -72,6 +78,9 @@ public:
     bool verifyCertificateIntegrity(const QString &filePath, QString *error = nullptr) const;
 
 private:
+    // The XML document of the record's 30 fields in field-set order; empty, with the error naming the field,
+    // when a value holds a character XML cannot carry.
+    static QByteArray xmlContent(const QVariantMap &record, QString *error = nullptr);
     // Every ledger line that splits into exactly two parts, as (checksum, file name), in file order.
     QList<QPair<QString, QString>> ledgerEntries() const;
 

@@ -5,6 +5,8 @@
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
+#include "storage/settings_keys.h"
+#include "storage/settings_repository.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 #include "ui/theme_manager.h"
@@ -216,9 +218,19 @@ private Q_SLOTS:
             QVERIFY(calibrations.insertCalibration({{u"VuSerialNumber"_s, serial}, {u"OrderNumber"_s, 17},
                         {u"CustomerName"_s, u"Иванов"_s}, {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s},
                         {u"VuPartNumber"_s, u"1381"_s}, {u"RecordDateTime"_s, u"2024-05-06 12:34:56"_s},
-                        {u"NextCalibrationDate"_s, u"2026-05-06"_s}, {u"WriteResult"_s, 1}})
+                        {u"NextCalibrationDate"_s, u"2026-05-06"_s}, {u"WVehicleCharacteristicConstant"_s, u"8000"_s},
+                        {u"KConstantOfRecordingEquipment"_s, u"8000"_s}, {u"LTyreCircumference"_s, u"3250"_s},
+                        {u"WriteResult"_s, 1}})
                 > 0);
         }
+        namespace keys = tessaron::storage::settings;
+        QVERIFY(
+            tessaron::storage::SettingsRepository().setValues({{keys::sectionWorkshop, keys::workshopMark, u"RUS 77"_s},
+                {keys::sectionWorkshop, keys::workshopName, u"ООО Тахосервис"_s},
+                {keys::sectionWorkshop, keys::workshopPost, u"190000"_s},
+                {keys::sectionWorkshop, keys::workshopCity, u"Санкт-Петербург"_s},
+                {keys::sectionWorkshop, keys::workshopStreet, u"ул. Заводская, 5"_s},
+                {keys::sectionWorkshop, keys::workshopPhone, u"+7 812 000-00-00"_s}}));
         QVERIFY(m_controller->settingsController()->addMaster(u"Петров Пётр Петрович"_s));
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(QTest::qWaitForWindowExposed(window));

@@ -2,6 +2,7 @@
 #include "qml/qml_documents_controller.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
+#include "storage/certificate_xml_storage.h"
 #include "storage/customer_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
@@ -33,7 +34,9 @@ int insertRecord(const QVariantMap &values = {})
     QVariantMap record {{u"OrderNumber"_s, 17}, {u"CustomerName"_s, u"Иванов"_s}, {u"VuSerialNumber"_s, u"12345"_s},
         {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s}, {u"VehicleIdentificationNumber"_s, u"XTA21099"_s},
         {u"RecordDateTime"_s, u"2024-05-06 12:34:56"_s}, {u"NextCalibrationDate"_s, u"2026-05-06"_s},
-        {u"VuPartNumber"_s, u" 1381 "_s}, {u"WriteResult"_s, 1}, {u"WriteTimestamp"_s, u"2024-05-06 12:40:00"_s}};
+        {u"VuPartNumber"_s, u" 1381 "_s}, {u"WVehicleCharacteristicConstant"_s, u"8000"_s},
+        {u"KConstantOfRecordingEquipment"_s, u"8000"_s}, {u"LTyreCircumference"_s, u"3250"_s}, {u"WriteResult"_s, 1},
+        {u"WriteTimestamp"_s, u"2024-05-06 12:40:00"_s}};
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         record.insert(it.key(), it.value());
     return tessaron::storage::CalibrationRepository().insertCalibration(record);
@@ -61,6 +64,20 @@ QVariant certificateValue(const QString &column)
 {
     return tessaron::test::SqliteProbe(tessaron::storage::AppPaths::database(u"CertificateDB.db"_s))
         .scalar(u"SELECT "_s + column + u" FROM CertificateData ORDER BY Id DESC LIMIT 1"_s);
+}
+
+// Stores the six workshop details, each one filled unless it is named in empty.
+bool setWorkshop(const QStringList &empty = {})
+{
+    namespace keys = tessaron::storage::settings;
+    const QList<std::pair<QString, QString>> values
+        = {{keys::workshopMark, u"RUS 77 М-0412"_s}, {keys::workshopName, u"ООО Тахосервис"_s},
+            {keys::workshopPost, u"190000"_s}, {keys::workshopCity, u"Санкт-Петербург"_s},
+            {keys::workshopStreet, u"ул. Заводская, 5"_s}, {keys::workshopPhone, u"+7 812 000-00-00"_s}};
+    QList<tessaron::storage::SettingValue> rows;
+    for (const auto &[key, value] : values)
+        rows.append({keys::sectionWorkshop, key, empty.contains(key) ? u"  "_s : value});
+    return tessaron::storage::SettingsRepository().setValues(rows);
 }
 
 } // namespace
@@ -193,9 +210,11 @@ private Q_SLOTS:
         QDesktopServices::setUrlHandler(u"file"_s, &catcher, "open");
         QmlDocumentsController controller;
         const QString absolute = m_paths->filePath(u"Другая папка"_s);
-        controller.openDataFolder(u"Сертификаты"_s);
-        controller.openDataFolder(absolute);
+        QVERIFY(controller.openDataFolder(u"Сертификаты"_s));
+        QVERIFY(controller.openDataFolder(absolute));
         QDesktopServices::unsetUrlHandler(u"file"_s);
+        QCOMPARE(controller.lastError(), QString());
+        QCOMPARE(controller.statusText(), u"Открыта папка %1"_s.arg(QDir::toNativeSeparators(absolute)));
         QVERIFY(QFileInfo(dataPath(u"Сертификаты"_s)).isDir() && QFileInfo(absolute).isDir());
         QCOMPARE(catcher.urls,
             (QList<QUrl> {QUrl::fromLocalFile(dataPath(u"Сертификаты"_s)), QUrl::fromLocalFile(absolute)}));
@@ -203,13 +222,7 @@ private Q_SLOTS:
 
     void issuesACertificateEndToEnd()
     {
-        namespace keys = tessaron::storage::settings;
-        {
-            tessaron::storage::SettingsRepository settings;
-            QVERIFY(settings.setValues({{keys::sectionWorkshop, keys::workshopPost, u"190000"_s},
-                {keys::sectionWorkshop, keys::workshopCity, u"Санкт-Петербург"_s},
-                {keys::sectionWorkshop, keys::workshopStreet, u"ул. Заводская, 5"_s}}));
-        }
+        QVERIFY(setWorkshop());
         QVERIFY(tessaron::storage::CustomerRepository().addCustomer(u"ООО Ромашка"_s, u"Тверь"_s, u"321"_s) > 0);
         const int id = insertRecord();
         QmlDocumentsController controller;
@@ -219,6 +232,7 @@ private Q_SLOTS:
         controller.updateSelectedValue(u"Inspection"_s, u"Да"_s);
         QVERIFY(controller.createCertificate());
         QCOMPARE(controller.statusText(), u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(controller.lastError(), QString());
         QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(1190, 1684));
 
         const QString pdf = dataPath(u"Сертификаты/Сертификат_06_05_2024_12345.pdf"_s);
@@ -268,7 +282,7 @@ private Q_SLOTS:
         controller.select(id);
         controller.updateSelectedValue(u"CustomerName"_s, u"Петров"_s);
         QVERIFY(controller.createSticker());
-        QCOMPARE(controller.statusText(), u"Наклейка создан. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(controller.statusText(), u"Наклейка создана. Для печати нажмите «Печать…» в предпросмотре"_s);
         QCOMPARE(QDir(dataPath(u"Наклейки"_s)).entryList(QDir::Files), QStringList {fileName});
         QCOMPARE(QImage(QUrl(controller.previewSource()).toLocalFile()).size(), QSize(566, 106));
         // Only the PDF and its preview: no XML copy, no database row, the calibration record untouched.
@@ -315,6 +329,7 @@ private Q_SLOTS:
         QFETCH(QVariant, stored);
         QFETCH(QString, error);
         QFETCH(QString, status);
+        QVERIFY(setWorkshop());
         if (!inTheWay.isEmpty())
             QVERIFY(tessaron::test::writeFile(dataPath(inTheWay)));
         const int id = insertRecord();
@@ -339,6 +354,223 @@ private Q_SLOTS:
             QCOMPARE(storedRecord(id).value(u"CustomerName"_s), issued ? u"Петров"_s : u"Иванов"_s);
         if (issued)
             QCOMPARE(certificateValue(u"OrderNumber"_s).toString(), typed);
+    }
+
+    // Certificates A and B share serial and date, so one XML file name: after A, B and A again the file holds A
+    // and verifies as A, each save with its ledger line; issuing A once more writes nothing.
+    void xmlCopyHoldsTheCertificateLastIssued()
+    {
+        QVERIFY(setWorkshop());
+        QmlDocumentsController controller;
+        controller.select(insertRecord());
+        const tessaron::storage::CertificateXmlStorage xml;
+        const QString path = xml.folderPath() + u"/12345_2024-05-06_12_34_56.xml"_s;
+        const QStringList customers {u"Иванов"_s, u"ООО Ромашка"_s, u"Иванов"_s, u"Иванов"_s};
+        QByteArray issuedAsA;
+        for (qsizetype i = 0; i < customers.size(); ++i) {
+            controller.updateSelectedValue(u"CustomerName"_s, customers.at(i));
+            QVERIFY(controller.createCertificate());
+            QCOMPARE(xml.loadCertificate(path).value(u"CustomerName"_s).toString(), customers.at(i));
+            QVERIFY(xml.verifyCertificateIntegrity(path));
+            QCOMPARE(tessaron::test::fileBytes(xml.checksumsPath()).count('\n'), qMin(i + 1, qsizetype(3)));
+            if (i == 0)
+                issuedAsA = tessaron::test::fileBytes(path);
+        }
+        QCOMPARE(tessaron::test::fileBytes(path), issuedAsA);
+        QCOMPARE(certificateValue(u"CustomerName"_s).toString(), u"Иванов"_s);
+        QCOMPARE(QDir(xml.folderPath()).entryList(QDir::Files).size(), 2);
+    }
+
+    // What the form shows and keeps of a typed value, and whether a document may be issued with it.
+    void formValuesAreCheckedBeforeIssuing_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("problem");
+        const QString next = u"NextCalibrationDate"_s;
+        const QString dateProblem = u"Введите существующую дату в формате ДД.ММ.ГГГГ"_s;
+        const QString numberProblem = u"Введите целое число, без букв и знаков"_s;
+        QTest::addRow("date as the form asks, kept as stored")
+            << next << u"07.12.2028"_s << u"2028-12-07"_s << u"07.12.2028"_s << QString();
+        QTest::addRow("date as stored") << next << u"2028-12-07"_s << u"2028-12-07"_s << u"07.12.2028"_s << QString();
+        QTest::addRow("day and month out of range")
+            << next << u"32.13.2028"_s << u"32.13.2028"_s << u"32.13.2028"_s << dateProblem;
+        QTest::addRow("29 February of a common year")
+            << next << u"29.02.2027"_s << u"29.02.2027"_s << u"29.02.2027"_s << dateProblem;
+        QTest::addRow("date with a two-digit year")
+            << next << u"07.12.28"_s << u"07.12.28"_s << u"07.12.28"_s << dateProblem;
+        QTest::addRow("no date") << next << QString() << QString() << QString()
+                                 << u"Заполните: дата в формате ДД.ММ.ГГГГ"_s;
+        const QString k = u"KConstantOfRecordingEquipment"_s;
+        QTest::addRow("K whole") << k << u"8024"_s << u"8024"_s << u"8024"_s << QString();
+        QTest::addRow("K letters") << k << u"abcXY"_s << u"abcXY"_s << u"abcXY"_s << numberProblem;
+        QTest::addRow("K empty") << k << QString() << QString() << QString() << u"Заполните: целое число"_s;
+        const QString w = u"WVehicleCharacteristicConstant"_s;
+        QTest::addRow("W with a fraction") << w << u"8000.5"_s << u"8000.5"_s << u"8000.5"_s << numberProblem;
+        QTest::addRow("W with digits and a letter") << w << u"80O0"_s << u"80O0"_s << u"80O0"_s << numberProblem;
+        const QString l = u"LTyreCircumference"_s;
+        QTest::addRow("L negative") << l << u"-3250"_s << u"-3250"_s << u"-3250"_s << numberProblem;
+    }
+
+    void formValuesAreCheckedBeforeIssuing()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, shown);
+        QFETCH(QString, problem);
+        QVERIFY(setWorkshop());
+        QmlDocumentsController controller;
+        controller.select(insertRecord());
+        QCOMPARE(controller.fieldErrors(), QVariantMap());
+        controller.updateSelectedValue(key, typed);
+        QCOMPARE(controller.selected().value(key).toString(), kept);
+        QCOMPARE(controller.formValues().value(key).toString(), shown);
+        QCOMPARE(controller.fieldErrors().value(key).toString(), problem);
+        QCOMPARE(controller.fieldErrors().size(), problem.isEmpty() ? 0 : 1);
+
+        for (const bool sticker : {false, true}) {
+            QCOMPARE(sticker ? controller.createSticker() : controller.createCertificate(), problem.isEmpty());
+            if (problem.isEmpty()) {
+                QCOMPARE(controller.lastError(), QString());
+                continue;
+            }
+            QCOMPARE(controller.statusText(), u"Документ не создан"_s);
+            const QString label = key == u"NextCalibrationDate"_s ? u"Следующая настройка"_s : key.left(1);
+            QCOMPARE(controller.lastError(),
+                u"Исправьте поля формы — «%1»: %2%3"_s.arg(label, problem.left(1).toLower(), problem.mid(1)));
+        }
+        // Refused: no file of either kind, no row, nothing kept for printing.
+        if (!problem.isEmpty()) {
+            QVERIFY(!QDir(dataPath(u"Сертификаты"_s)).exists() || QDir(dataPath(u"Сертификаты"_s)).isEmpty());
+            QVERIFY(!QDir(dataPath(u"Наклейки"_s)).exists() || QDir(dataPath(u"Наклейки"_s)).isEmpty());
+            QVERIFY(controller.previewSource().isEmpty());
+            QCOMPARE(certificateValue(u"COUNT(*)"_s), 0);
+        } else if (key == u"NextCalibrationDate"_s) {
+            QCOMPARE(certificateValue(u"TachographSettingsNextCalibr"_s).toString(), kept);
+        }
+    }
+
+    // Every problem is named at once, in the order the form shows the fields.
+    void refusalNamesEveryField()
+    {
+        QmlDocumentsController controller;
+        controller.select(insertRecord({{u"LTyreCircumference"_s, u"3 250"_s}}));
+        controller.updateSelectedValue(u"NextCalibrationDate"_s, u"31.04.2028"_s);
+        controller.updateSelectedValue(u"WVehicleCharacteristicConstant"_s, u"W8000"_s);
+        QVERIFY(!controller.createCertificate());
+        QCOMPARE(controller.lastError(),
+            u"Исправьте поля формы — «W»: введите целое число, без букв и знаков; «L»: введите целое число, без "
+            "букв и знаков; «Следующая настройка»: введите существующую дату в формате ДД.ММ.ГГГГ"_s);
+    }
+
+    void formShowsStoredDates_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("date") << u"2028-12-07"_s << u"07.12.2028"_s;
+        QTest::addRow("date with a time") << u"2028-12-07 00:00:00"_s << u"07.12.2028"_s;
+        QTest::addRow("ISO with T") << u"2028-12-07T00:00:00"_s << u"07.12.2028"_s;
+        QTest::addRow("already day first") << u"07.12.2028"_s << u"07.12.2028"_s;
+    }
+
+    // Shown day first (the manufacturing date, shown only, as the list shows dates), kept and issued as stored.
+    void formShowsStoredDates()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QVERIFY(setWorkshop());
+        QmlDocumentsController controller;
+        controller.select(insertRecord({{u"NextCalibrationDate"_s, stored}, {u"VuManufacturingDate"_s, stored}}));
+        QCOMPARE(controller.formValues().value(u"NextCalibrationDate"_s).toString(), shown);
+        QCOMPARE(controller.formValues().value(u"VuManufacturingDate"_s).toString(),
+            stored.contains(u':') ? shown + u" 00:00"_s : shown);
+        QCOMPARE(controller.formValues().value(u"VuSerialNumber"_s).toString(), u"12345"_s);
+        QCOMPARE(controller.formValues().value(u"RecordDateTime"_s).toString(), u"06.05.2024 12:34"_s);
+        QCOMPARE(controller.fieldErrors(), QVariantMap());
+        QVERIFY(controller.createCertificate());
+        QCOMPARE(certificateValue(u"TachographSettingsNextCalibr"_s).toString(), stored);
+    }
+
+    // The document is issued; the message after it names each required workshop detail left empty.
+    void emptyWorkshopDetailsAreNamed_data()
+    {
+        namespace keys = tessaron::storage::settings;
+        QTest::addColumn<QStringList>("empty");
+        QTest::addColumn<QString>("named");
+        QTest::addRow("all filled") << QStringList() << QString();
+        QTest::addRow("mark and phone") << QStringList {keys::workshopMark, keys::workshopPhone}
+                                        << u"Клеймо мастерской, Телефон"_s;
+        QTest::addRow("address") << QStringList {keys::workshopPost, keys::workshopCity, keys::workshopStreet}
+                                 << u"Почтовый индекс, Город, Улица и дом"_s;
+        QTest::addRow("name only") << QStringList {keys::workshopName} << u"Название мастерской"_s;
+    }
+
+    void emptyWorkshopDetailsAreNamed()
+    {
+        QFETCH(QStringList, empty);
+        QFETCH(QString, named);
+        QVERIFY(setWorkshop(empty));
+        QmlDocumentsController controller;
+        controller.select(insertRecord());
+        const QString expected = named.isEmpty()
+            ? QString()
+            : u"В настройках мастерской не заполнены обязательные поля, на документе они пусты: "_s + named;
+        QVERIFY(controller.createCertificate());
+        QCOMPARE(controller.statusText(), u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(controller.lastError(), expected);
+        QVERIFY(controller.createSticker());
+        QCOMPARE(controller.statusText(), u"Наклейка создана. Для печати нажмите «Печать…» в предпросмотре"_s);
+        QCOMPARE(controller.lastError(), expected);
+    }
+
+    // The first list replaces the opening status; an empty list says why, differently with a search.
+    void listStatusAndEmptyList()
+    {
+        QmlDocumentsController controller;
+        QCOMPARE(controller.statusText(), u"Откройте раздел документов для загрузки списка"_s);
+        QSignalSpy status(&controller, &QmlDocumentsController::statusChanged);
+        controller.refresh();
+        QCOMPARE(status.size(), 1);
+        QCOMPARE(controller.statusText(), u"Записей в списке: 0"_s);
+        QVERIFY2(controller.emptyListText().contains(u"поступают с телефона при синхронизации"_s),
+            qPrintable(controller.emptyListText()));
+        QVERIFY(controller.emptyListText().contains(u"сама калибровку не проводит и не записывает"_s));
+        controller.refresh(u" "_s, u" "_s);
+        QCOMPARE(controller.statusText(), u"Записей в списке: 0"_s);
+
+        insertRecord();
+        insertRecord({{u"VuSerialNumber"_s, u"S2"_s}});
+        controller.refresh(u"нет такого"_s);
+        QCOMPARE(controller.statusText(), u"Найдено записей: 0"_s);
+        QCOMPARE(controller.emptyListText(), u"Нет записей калибровки, подходящих под условия поиска."_s);
+        controller.refresh(QString(), u"иванов"_s);
+        QCOMPARE(controller.statusText(), u"Найдено записей: 2"_s);
+        QCOMPARE(controller.emptyListText(), QString());
+        controller.refresh();
+        QCOMPARE(controller.statusText(), u"Записей в списке: 2"_s);
+    }
+
+    // No file browser and no launcher: the desktop answers false, and the controller tells it with the path.
+    void openDataFolderFailureNamesThePath()
+    {
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", m_paths->filePath(u"no-programs"_s).toLocal8Bit());
+        QmlDocumentsController controller;
+        const bool opened = controller.openDataFolder(u"Наклейки"_s);
+        qputenv("PATH", path);
+        QVERIFY(!opened);
+        QVERIFY(QFileInfo(dataPath(u"Наклейки"_s)).isDir());
+        QCOMPARE(controller.lastError(),
+            u"Не удалось открыть папку (не найдена программа для просмотра папок): "_s
+                + QDir::toNativeSeparators(dataPath(u"Наклейки"_s)));
+
+        QVERIFY(tessaron::test::writeFile(dataPath(u"Сертификаты"_s)));
+        QVERIFY(!controller.openDataFolder(u"Сертификаты"_s));
+        QCOMPARE(controller.lastError(),
+            u"Не удалось создать папку %1"_s.arg(QDir::toNativeSeparators(dataPath(u"Сертификаты"_s))));
     }
 
     // Printing renders the kept document again: nothing issued, a dialog the user cancels, the real queue.

@@ -13,6 +13,11 @@ QtObject {
     property string previewTitle: ""
     property bool previewIsSticker: false
     readonly property bool hasSelection: Object.keys(selected).length > 0
+    // The form shows the selected values as they are; converting the dates is the real controller's part.
+    readonly property var formValues: selected
+    property var fieldErrors: ({})
+    property string emptyListText: ""
+    property bool openFolderAnswer: true
     property bool printAnswer: false
     property var calls: []
     // Stands in for app as well: the page reaches both controllers through it.
@@ -47,6 +52,11 @@ QtObject {
 
     function clearSelection() {
         selected = {};
+    }
+
+    function openDataFolder(folder) {
+        record("openDataFolder " + folder);
+        return openFolderAnswer;
     }
 
     function removeSelected() {

@@ -48,15 +48,16 @@ TestCase {
           vehicle: "B456OP" }
     ]
 
-    function openPage(values) {
+    function openPage(values, pageProperties) {
         fake = createTemporaryObject(fakeComponent, testCase, values || {});
-        stack.push(pageComponent, { app: fake }, StackView.Immediate);
+        stack.push(pageComponent, Object.assign({ app: fake }, pageProperties || {}), StackView.Immediate);
         waitForRendering(stack.currentItem);
         return stack.currentItem;
     }
 
     function cleanup() {
         stack.clear(StackView.Immediate);
+        testCase.width = 1280;
     }
 
     function child(name) {
@@ -103,6 +104,7 @@ TestCase {
         wait(100);
         keyClick("b");
         compare(fake.calls, ["refresh ()"]);
+        compare(child("phoneRegistrationSearchField").text, "ab", "the phone's field follows");
         tryCompare(fake, "calls", ["refresh ()", "refresh ab|"], 1000);
         wait(300);
         compare(fake.calls.length, 2, "one refresh for the two keystrokes");
@@ -266,5 +268,88 @@ TestCase {
         fake.printAnswer = true;
         verify(form.print());
         tryVerify(function () { return !form.visible; });
+    }
+
+    // The phone form's own two fields: typing there mirrors into the desktop fields and starts no timer; only
+    // Enter, "Найти" and "Очистить" refresh.
+    function test_phoneFormSearchesOnlyWhenAsked() {
+        testCase.width = 420;
+        var page = openPage({ records: twoRecords }, { phoneForm: true });
+        verify(page.narrow, "one column on the phone");
+        verify(!child("desktopSearch").visible && child("phoneSearch").visible);
+        compare([child("phoneSearchButton").text, child("phoneClearSearchButton").text], ["Найти", "Очистить"]);
+        verify(child("listButtons").implicitWidth <= page.width, "the buttons wrap, Выход stays in reach");
+        var timer = child("searchTimer");
+
+        mouseClick(child("phoneRegistrationSearchField"));
+        keyClick("a");
+        keyClick("b");
+        verify(!timer.running, "typing starts no timer");
+        wait(300);
+        compare(fake.calls, ["refresh ()"], "and refreshes nothing");
+        compare(child("registrationSearchField").text, "ab", "the desktop field follows");
+        keyClick(Qt.Key_Return);
+        compare(fake.calls[1], "refresh ab|", "Enter refreshes");
+
+        mouseClick(child("phoneCustomerSearchField"));
+        keyClick("c");
+        wait(300);
+        compare(fake.calls.length, 2);
+        mouseClick(child("phoneSearchButton"));
+        compare(fake.calls[2], "refresh ab|c", "Найти refreshes with both");
+        waitForRendering(page);
+        grabImage(page).save("documents_page_phone_form.png");
+
+        mouseClick(child("phoneClearSearchButton"));
+        compare([child("phoneRegistrationSearchField").text, child("phoneCustomerSearchField").text,
+                 child("registrationSearchField").text, child("customerSearchField").text, fake.calls[3]],
+                ["", "", "", "", "refresh ()"]);
+        verify(!timer.running);
+    }
+
+    // The desktop form keeps the phone's search hidden.
+    function test_desktopFormHidesThePhoneSearch() {
+        var page = openPage();
+        verify(!page.phoneForm && !page.narrow);
+        verify(child("desktopSearch").visible && !child("phoneSearch").visible);
+    }
+
+    // The application's own controller on a fresh installation: the list says why it is empty, the status line
+    // no longer asks to open the section, and a folder the desktop cannot open is named in the status line.
+    function test_freshInstallationTellsWhyTheListIsEmpty() {
+        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        waitForRendering(page);
+        verify(page.controller === app.documents);
+        var label = child("emptyListLabel");
+        verify(label.visible);
+        verify(label.text.indexOf("поступают с телефона при синхронизации") >= 0, label.text);
+        verify(label.text.indexOf("сама калибровку не проводит и не записывает") >= 0, label.text);
+        compare(child("statusLine").text, "Записей в списке: 0");
+        grabImage(page).save("documents_page_empty_list.png");
+
+        mouseClick(child("certificatesFolderButton"));
+        var status = child("statusLine");
+        verify(status.text.indexOf("Не удалось открыть папку") === 0, status.text);
+        verify(status.text.indexOf("Сертификаты") > 0, status.text);
+        compare(status.color, Qt.color("#b00020"));
+        waitForRendering(page);
+        grabImage(page).save("documents_page_folder_not_opened.png");
+    }
+
+    // A value the controller cannot print shows why below its field; the others show nothing.
+    function test_fieldProblemShowsBelowItsField() {
+        var page = openPage({ records: twoRecords });
+        fake.select(1);
+        page.openForm();
+        var problem = child("problem_KConstantOfRecordingEquipment");
+        verify(!problem.visible);
+        fake.fieldErrors = { KConstantOfRecordingEquipment: "Введите целое число, без букв и знаков",
+                             NextCalibrationDate: "Введите существующую дату в формате ДД.ММ.ГГГГ" };
+        verify(problem.visible);
+        compare(problem.text, "Введите целое число, без букв и знаков");
+        compare(child("problem_NextCalibrationDate").text, "Введите существующую дату в формате ДД.ММ.ГГГГ");
+        verify(!child("problem_WVehicleCharacteristicConstant").visible);
+        waitForRendering(page);
+        grabImage(page).save("documents_page_field_problems.png");
     }
 }

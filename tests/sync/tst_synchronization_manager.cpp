@@ -379,7 +379,8 @@ private Q_SLOTS:
         QVERIFY(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty());
     }
 
-    // A folder reached again through a link is read once; a package database is never a data file.
+    // A folder reached again through a link is read once; a package database is never a data file; links that
+    // stay inside their data folder are followed.
     void linksAndSharedFolders()
     {
         makeInstallation(u"A"_s, u"Иванов"_s);
@@ -392,10 +393,22 @@ private Q_SLOTS:
                 {u"db/MasterDB.db"_s, u"db/driver_cards.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
 
         const QByteArray own = fileBytes(legacyDatabase());
-        const SyncResult imported
+        SyncResult imported
             = importBytes(packageHeader(1) + packageFields(u"files/DATA/driver_cards.db"_s, QByteArray("evil")));
         QCOMPARE(imported.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s);
         QCOMPARE(fileBytes(legacyDatabase()), own);
+
+        // Links that stay inside their folder are followed, and a data folder kept elsewhere is written there.
+        const QString elsewhere = m_paths->filePath(u"elsewhere/XML"_s);
+        QVERIFY(QDir().mkpath(elsewhere) && QDir(dataFile(u"XML"_s)).removeRecursively());
+        QVERIFY(QFile::link(elsewhere, dataFile(u"XML"_s)));
+        imported = importBytes(packageHeader(2)
+            + packageFields(u"files/Documents/A/loop/via-loop.pdf"_s, QByteArray("loop"), u"files/XML/moved.xml"_s,
+                QByteArray("moved")));
+        QCOMPARE(imported.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 2."_s);
+        QCOMPARE(fileBytes(dataFile(u"Documents/via-loop.pdf"_s)), "loop");
+        QCOMPARE(fileBytes(elsewhere + u"/moved.xml"_s), "moved");
+        QVERIFY(QFileInfo(dataFile(u"XML"_s)).isSymLink());
     }
 };
 

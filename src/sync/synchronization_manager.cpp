@@ -61,10 +61,14 @@ QString fileKey(const QString &path)
 #endif
 }
 
-// The same file, whether or not it exists yet: the parent folder resolved through links, then the name.
+// The same file, whether or not it exists yet: an existing file by its canonical path (which also reads another
+// name of it, such as a Windows short name, as its own), any other by its parent folder resolved through links
+// and its name.
 QString placeKey(const QString &filePath)
 {
     const QFileInfo info(filePath);
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty())
+        return fileKey(canonical);
     const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
     return fileKey((parent.isEmpty() ? info.absolutePath() : parent) + u'/' + info.fileName());
 }

@@ -251,8 +251,8 @@ private slots:
 
         QVERIFY(!transport.upload(local, u"Response_ID.tspak"_s, &error));
         const QRegularExpression expected(
-            u"^Не удалось передать файл Response_ID\\.tspak на телефон: этап запись, записано \\d+ из %1 байт \\(%2\\)$"_s
-                .arg(size)
+            u"^Не удалось передать файл Response_ID\\.tspak на телефон: этап запись, записано \\d+ из %1 байт "
+            "\\(%2\\)$"_s.arg(size)
                 .arg(QRegularExpression::escape(QString::fromLocal8Bit(std::strerror(ENOSPC)))));
         QVERIFY2(expected.match(error).hasMatch(), qPrintable(error));
         QCOMPARE(tessaron::test::fileTree(root), before);

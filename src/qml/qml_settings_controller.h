@@ -99,7 +99,8 @@ public:
     // The package last created (absolute) or imported (as it was passed); empty until then, even when
     // packages lie in the synchronisation folder.
     QString lastSyncPackage() const { return m_lastSyncPackage; }
-    // The success message of the last package creation or import.
+    // The success message of the last package creation, import or synchronisation with the phone, or the
+    // outcome of a cancelled synchronisation.
     QString syncStatus() const { return m_syncStatus; }
 
     // Replaces the file dialog of selectAndImportSyncPackage (tests answer without a dialog).
@@ -144,6 +145,7 @@ public:
     // saving fails (with its message).
     Q_INVOKABLE bool startUsbSync();
     // Asks the running synchronisation to stop; it stays active until the session has ended. Nothing without one.
+    // The cancel's outcome then becomes syncStatus, with lastError cleared: a stop asked for is no failure.
     Q_INVOKABLE void cancelUsbSync();
 
     // Synchronisation packages. Each fails with false, the reason in lastError and changed() emitted (a
@@ -190,7 +192,8 @@ private:
     // Raises the cancel flag and waits for the worker thread, then deletes it.
     void stopUsbSyncWorker();
     void applyUsbSyncProgress(const QString &text);
-    void finishUsbSync(bool success, const QString &message);
+    // Applies the session's end: success and a cancel replace syncStatus, any other failure sets lastError.
+    void finishUsbSync(const sync::UsbSyncResult &result);
     // Whether a synchronisation's worker thread still exists: package work is then refused without a message.
     bool isUsbSyncRunning() const { return m_usbSyncWorker != nullptr || m_usbSyncActive; }
     // What the technician must be told about the stores: the first one that could not be opened or is

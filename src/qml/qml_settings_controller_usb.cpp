@@ -78,19 +78,17 @@ void QmlSettingsController::runUsbSyncWorker(bool pcSide)
             QMetaObject::invokeMethod(
                 this, [this, text] { applyUsbSyncProgress(text); }, Qt::QueuedConnection);
         };
-        bool success = false;
-        QString message;
+        sync::UsbSyncResult result;
         // An exception leaving a thread's function would end the program, and without a completion the page
         // would stay busy for good (a package too large for memory throws std::bad_alloc).
         try {
-            const sync::UsbSyncResult result = runner(pcSide, m_usbSyncCancel, progress);
-            success = result.success;
-            message = result.message;
+            result = runner(pcSide, m_usbSyncCancel, progress);
         } catch (...) {
-            message = u"Синхронизация по MTP прервана из-за внутренней ошибки."_s;
+            result = {};
+            result.message = u"Синхронизация по MTP прервана из-за внутренней ошибки."_s;
         }
         QMetaObject::invokeMethod(
-            this, [this, success, message] { finishUsbSync(success, message); }, Qt::QueuedConnection);
+            this, [this, result] { finishUsbSync(result); }, Qt::QueuedConnection);
     });
     m_usbSyncWorker = thread;
     connect(thread, &QThread::finished, this, [this, thread] {
@@ -117,20 +115,21 @@ void QmlSettingsController::applyUsbSyncProgress(const QString &text)
     Q_EMIT syncChanged();
 }
 
-void QmlSettingsController::finishUsbSync(bool success, const QString &message)
+void QmlSettingsController::finishUsbSync(const sync::UsbSyncResult &result)
 {
     m_usbSyncActive = false;
-    m_usbSyncProgress = success ? 100 : 0;
-    m_usbSyncStatus = message;
-    if (success) {
-        m_syncStatus = message;
+    m_usbSyncProgress = result.success ? 100 : 0;
+    m_usbSyncStatus = result.message;
+    // A cancel is the user's own stop, not a failure: its outcome takes the place of the last one shown.
+    if (result.success || result.cancelled) {
+        m_syncStatus = result.message;
         m_lastError.clear();
         Q_EMIT changed();
-        // The merge may have brought settings, masters and customers from the phone.
+        // The merge may have brought settings, masters and customers from the phone (a cancel may come after it).
         loadSettings(true);
         refreshSyncPackages();
     } else {
-        m_lastError = message;
+        m_lastError = result.message;
         Q_EMIT changed();
     }
     Q_EMIT syncChanged();

@@ -227,6 +227,8 @@ private:
     QSqlQuery m_insert;
 };
 
+// A key takes the incoming row when it is at least as new as the local one. A row equal in every field is not
+// written again, so that only a change is counted.
 bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     if (!tableInfo(source, u"Settings"_s).exists() || !tableInfo(target, u"Settings"_s).exists())
@@ -241,7 +243,9 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
     if (!upsert.prepare(u"INSERT INTO Settings(Section,Key,Value,ValueType,Description,LastModified) "
                         "VALUES(?,?,?,?,?,?) ON CONFLICT(Section,Key) DO UPDATE SET Value=excluded.Value,"
                         "ValueType=excluded.ValueType,Description=excluded.Description,"
-                        "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified"_s)) {
+                        "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified "
+                        "AND (Value IS NOT excluded.Value OR ValueType IS NOT excluded.ValueType "
+                        "OR Description IS NOT excluded.Description OR LastModified IS NOT excluded.LastModified)"_s)) {
         *error = upsert.lastError().text();
         return false;
     }

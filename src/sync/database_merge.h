@@ -72,7 +72,8 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // "driver_cards.db" have their own rules, any other name the generic one. A missing incoming file is nothing
 // to merge. A missing local file becomes a copy of the incoming one (nothing counted). An incoming file that
 // is no sound SQLite database is refused. The merge runs in one transaction: on false the local file is as
-// it was, *added is unchanged and *error says why; on success the rows written are added to *added.
+// it was, *added is unchanged and *error says why; on success the rows that changed the local file (inserted,
+// or settings updated to other values) are added to *added.
 bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
 
 // Adds each name of the incoming list that the local one lacks (exact comparison); names already present

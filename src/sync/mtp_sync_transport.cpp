@@ -350,10 +350,15 @@ bool MtpSyncTransport::upload(const QString &localPath, const QString &name, QSt
         }
         if (read == 0)
             break;
-        const qint64 put = target.write(buffer.constData(), read);
-        written += std::max<qint64>(put, 0);
-        if (put != read)
-            return stageFailure(u"запись"_s);
+        // A write the phone takes only in part is followed by one for the rest: that one fails with the reason
+        // (a full phone), which a short write alone does not give.
+        for (qint64 put = 0; put < read;) {
+            const qint64 taken = target.write(buffer.constData() + put, read - put);
+            if (taken <= 0)
+                return stageFailure(u"запись"_s);
+            put += taken;
+            written += taken;
+        }
     }
     // A mounted phone may report a failed transfer only when the file is closed.
     if (!target.flush())

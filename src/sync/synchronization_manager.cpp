@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace tessaron::sync {
@@ -59,10 +61,14 @@ QString fileKey(const QString &path)
 #endif
 }
 
-// The same file, whether or not it exists yet: the parent folder resolved through links, then the name.
+// The same file, whether or not it exists yet: an existing file by its canonical path (which also reads another
+// name of it, such as a Windows short name, as its own), any other by its parent folder resolved through links
+// and its name.
 QString placeKey(const QString &filePath)
 {
     const QFileInfo info(filePath);
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty())
+        return fileKey(canonical);
     const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
     return fileKey((parent.isEmpty() ? info.absolutePath() : parent) + u'/' + info.fileName());
 }
@@ -138,13 +144,19 @@ SyncResult failure(const QString &message)
     return result;
 }
 
-// A "db/" or "files/" rest that names a place below its folder on every platform: no backslash, no drive,
-// no empty, "." or ".." segment (so no leading "/" either).
+// A name no platform should take: a control character (NUL would cut the name short) or ":", which names a
+// drive or, on NTFS, an alternate data stream of another file.
+bool holdsForbiddenCharacter(const QString &path)
+{
+    return std::any_of(
+        path.cbegin(), path.cend(), [](QChar c) { return c == u':' || c.category() == QChar::Other_Control; });
+}
+
+// A "db/" or "files/" rest that names a place below its folder on every platform: no backslash, no empty,
+// "." or ".." segment (so no leading "/" either).
 bool isPlainRelativePath(const QString &rest)
 {
     if (rest.contains(u'\\'))
-        return false;
-    if (rest.size() >= 2 && rest.at(1) == u':' && rest.at(0).isLetter())
         return false;
     const QStringList segments = rest.split(u'/');
     for (const QString &segment : segments) {
@@ -162,10 +174,69 @@ QString placeInside(const QString &folder, const QString &rest)
     return target.startsWith(base + u'/') ? target : QString();
 }
 
-// Where an entry goes. Kind Damaged refuses the whole package; Ignored entries are read and dropped.
+bool isLink(const QFileInfo &info)
+{
+    return info.isSymLink() || info.isJunction();
+}
+
+// The absolute path with the links of its existing part resolved and the part that does not exist yet appended
+// as written; empty when a link on the way leads nowhere (writing there would create whatever it names).
+QString resolvedPath(const QString &path)
+{
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QStringList missing;
+    for (QFileInfo info(existing); !info.exists(); info = QFileInfo(existing)) {
+        const QString parent = info.path();
+        if (isLink(info) || parent == existing)
+            return {};
+        missing.prepend(info.fileName());
+        existing = parent;
+    }
+    QString resolved = QFileInfo(existing).canonicalFilePath();
+    if (resolved.isEmpty())
+        return {};
+    for (const QString &name : std::as_const(missing))
+        resolved = QDir(resolved).filePath(name);
+    return resolved;
+}
+
+// Whether a file written at target lands inside folder, both with their links resolved. A target that is itself
+// a link is never written through, wherever it points: the save file would replace what the link names.
+bool staysInside(const QString &folder, const QString &target)
+{
+    if (isLink(QFileInfo(target)))
+        return false;
+    const QString base = resolvedPath(folder);
+    const QString place = resolvedPath(target);
+    if (base.isEmpty() || place.isEmpty())
+        return false;
+    return fileKey(place).startsWith(fileKey(base.endsWith(u'/') ? base : base + u'/'));
+}
+
+// Whether the file name is that of a package database or of one of SQLite's companions beside it, in any letter
+// case: where names ignore case, a rollback journal written beside the legacy database (the download folder
+// "DATA" is its folder "Data") would replace its tables when it is next opened. The dots and blanks that Windows
+// drops from the end of a name are dropped here too.
+bool namesDatabaseFile(const QString &fileName)
+{
+    QString name = fileName;
+    while (name.endsWith(u'.') || name.endsWith(u' '))
+        name.chop(1);
+    const QStringList databases = SynchronizationManager::databaseNames();
+    for (const QString &database : databases) {
+        for (const QString &suffix : {QString(), u"-journal"_s, u"-wal"_s, u"-shm"_s}) {
+            if (name.compare(database + suffix, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Where an entry goes. Kinds Damaged and ThroughLink refuse the whole package; Ignored entries are read and
+// dropped.
 struct Placement
 {
-    enum class Kind { Database, File, Ledger, Ignored, Damaged };
+    enum class Kind { Database, File, Ledger, Ignored, Damaged, ThroughLink };
     Kind kind = Kind::Ignored;
     // Database: the staging file. File and Ledger: the local file.
     QString target;
@@ -174,7 +245,7 @@ struct Placement
 Placement placeEntry(const QString &path, const QString &stagingFolder, const QList<DataArea> &areas)
 {
     using Kind = Placement::Kind;
-    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u".."_s))
+    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u".."_s) || holdsForbiddenCharacter(path))
         return {Kind::Damaged, {}};
     const bool isDatabase = path.startsWith(databasePrefix);
     if (!isDatabase && !path.startsWith(filesPrefix))
@@ -194,6 +265,10 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
         const QString target = placeInside(area.folder, inner);
         if (target.isEmpty())
             return {Kind::Damaged, {}};
+        if (namesDatabaseFile(inner.section(u'/', -1)))
+            return {Kind::Ignored, {}};
+        if (!staysInside(area.folder, target))
+            return {Kind::ThroughLink, target};
         const bool isLedger = area.prefix == u"XML/"_s && fileKey(inner) == fileKey(ledgerFileName);
         return {isLedger ? Kind::Ledger : Kind::File, target};
     }
@@ -242,6 +317,10 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
                                                                    : Placement {Placement::Kind::Damaged, {}};
         if (placement.kind == Placement::Kind::Damaged) {
             *error = u"Пакет содержит повреждённый путь."_s;
+            return false;
+        }
+        if (placement.kind == Placement::Kind::ThroughLink) {
+            *error = u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(entry.path);
             return false;
         }
         package->entries.append(std::move(entry));
@@ -312,9 +391,19 @@ QList<QByteArray> ledgerLines(const QByteArray &content)
     return lines;
 }
 
+// Whether the local file holds exactly these bytes, so that writing them would change nothing.
+bool holdsBytes(const QString &path, const QByteArray &content)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != content.size())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == content;
+}
+
 // The certificate ledger is append-only everywhere: the local lines stay in their order and the incoming
-// lines this ledger lacks follow them.
-bool mergeLedger(const QString &path, const QByteArray &incoming)
+// lines this ledger lacks follow them. A ledger that gains no line is left as it is (*changed false).
+bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
 {
     QByteArray local;
     if (QFileInfo::exists(path)) {
@@ -325,6 +414,7 @@ bool mergeLedger(const QString &path, const QByteArray &incoming)
     }
     QList<QByteArray> lines = ledgerLines(local);
     QSet<QByteArray> known(lines.cbegin(), lines.cend());
+    const qsizetype localCount = lines.size();
     const QList<QByteArray> added = ledgerLines(incoming);
     for (const QByteArray &line : added) {
         if (!known.contains(line)) {
@@ -332,6 +422,9 @@ bool mergeLedger(const QString &path, const QByteArray &incoming)
             lines.append(line);
         }
     }
+    *changed = lines.size() > localCount;
+    if (!*changed)
+        return true;
     QByteArray merged;
     for (const QByteArray &line : std::as_const(lines))
         merged += line + '\n';
@@ -483,14 +576,18 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
             continue;
         if (databasePlaces.contains(placeKey(placement.target)))
             continue;
+        const QByteArray &content = package.entries.at(i).content;
+        if (placement.kind == Kind::File && holdsBytes(placement.target, content))
+            continue;
         if (!ensureParent(placement.target, &error))
             return failure(error);
-        const QByteArray &content = package.entries.at(i).content;
-        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content)
+        bool changed = true;
+        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content, &changed)
                                                             : saveFile(placement.target, content);
         if (!written)
             return failure(u"Не удалось записать файл: %1"_s.arg(placement.target));
-        ++result.fileCount;
+        if (changed)
+            ++result.fileCount;
     }
 
     result.success = true;

@@ -26,9 +26,9 @@ struct SyncResult
     QString message;
     // Export: the absolute path of the written package. Import: empty.
     QString packagePath;
-    // Import: rows added (or, for settings, updated) by every database merge together. Export: 0.
+    // Import: rows added (or, for settings, changed) by every database merge together. Export: 0.
     int recordsAdded = 0;
-    // Export: the entries written (databases and files). Import: the data files written.
+    // Export: the entries written (databases and files). Import: the data files whose bytes changed.
     int fileCount = 0;
 };
 
@@ -73,17 +73,22 @@ public:
     // local path of a package database are never taken as data files.
     static SyncResult exportPackage(const QString &targetPath = {});
 
-    // Brings the package at packagePath into the local data. The whole package is read and checked first: a
-    // missing or unreadable file, a file that is no package, more than 100000 entries, a truncated entry or an
-    // entry path that could leave its folder ("Пакет содержит повреждённый путь.") is refused with nothing
-    // changed on disk. Then every existing local package database is copied into a new backup folder
-    // backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when taken), the package's databases are staged in a
-    // temporary folder of the synchronisation folder and merged into the local ones in the list's order (rows
-    // are only added; settings take the newer value), and the data files are written through save files over
-    // the local files of the same relative path. Entries outside the three data folders and entries that would
-    // land on a package database are ignored; the certificate ledger XML/checksums.txt is merged line by line
-    // (local lines first, then the incoming lines it lacks). A failure after the backup keeps the merges and
-    // files completed before it, and the backup; the temporary folder is removed on every path.
+    // Brings the package at packagePath into the local data. The whole package is read and checked first, with
+    // nothing changed on disk when it is refused: a missing or unreadable file, a file that is no package, more
+    // than 100000 entries, a truncated entry, or an entry path that could leave its folder or that no platform
+    // should take (a control character, ":") ("Пакет содержит повреждённый путь."); a data file that would be
+    // written through a link in the data folders (the file itself a link, or a link on its way leading out of
+    // its folder, links of both resolved) is refused with a message naming the entry. Then every existing local
+    // package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ...
+    // when taken), the package's databases are staged in a temporary folder of the synchronisation folder and
+    // merged into the local ones in the list's order (rows are only added; settings take the newer value), and
+    // the data files are written through save files over the local files of the same relative path; a local
+    // file that already holds the same bytes is left unwritten. Entries outside the three data folders, entries
+    // named like a package database or its journal ("-journal", "-wal", "-shm") in any letter case, and entries
+    // that would land on a package database are ignored; the certificate ledger XML/checksums.txt is merged
+    // line by line (local lines first, then the incoming lines it lacks). recordsAdded and fileCount count only
+    // what changed the local data. A failure after the backup keeps the merges and files completed before it,
+    // and the backup; the temporary folder is removed on every path.
     static SyncResult importPackage(const QString &packagePath);
 };
 

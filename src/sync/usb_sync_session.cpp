@@ -107,12 +107,14 @@ private:
 
     UsbSyncResult runHost();
     UsbSyncResult runPhone();
+    // Ends the session: logs the failure (or the cancel, when a wait ended through it), takes the computer's
+    // announcement and join off the phone and closes the transport.
     UsbSyncResult fail(const QString &text);
     UsbSyncResult succeed(const SyncResult &import);
     QString localSyncFile(const QString &id, const QString &suffix) const;
     // Looks at the phone every round until look finds what it waits for (Found), fails (Failed), or the limit
-    // passes or cancel is raised (Ended); a negative limit waits for ever. The waiting text, when given, is
-    // reported in the first round of each reminder window, and only with a progress callback.
+    // passes or cancel is raised (Ended, m_cancelled telling which); a negative limit waits for ever. The waiting text,
+    // when given, is reported in the first round of each reminder window, and only with a progress callback.
     Poll poll(int limit, const QString &waitingText, const std::function<Poll()> &look);
     Poll pollFile(const QString &name, int limit, const QString &waitingText);
     // pollFile with the failure texts of a time-out and a cancel; false with m_error set.
@@ -133,6 +135,10 @@ private:
     const Progress &m_progress;
 
     UsbSyncResult m_result;
+    // A wait ended because cancel was raised.
+    bool m_cancelled = false;
+    // This side's import has merged the other side's package.
+    bool m_merged = false;
     QString m_error;
     QString m_hostFile;
     QString m_joinFile;
@@ -145,15 +151,26 @@ QString Session::localSyncFile(const QString &id, const QString &suffix) const
     return QDir(SynchronizationManager::syncDirectory()).filePath(u"Mtp_%1_%2"_s.arg(id, suffix));
 }
 
-UsbSyncResult Session::fail(const QString &text)
+UsbSyncResult Session::fail(const QString &failure)
 {
-    ApplicationLogger::write(Level::Error, kCategory, text, u"failed; host=%1; join=%2"_s.arg(m_hostFile, m_joinFile));
+    // After the merge a cancel stops only the waiting: the data has changed, and the message says how.
+    const QString text = m_cancelled && m_merged
+        ? u"Синхронизация отменена после слияния данных. Добавлено записей: %1, файлов: %2."_s
+              .arg(m_result.recordsAdded)
+              .arg(m_result.fileCount)
+        : failure;
+    const QString files = u"host=%1; join=%2"_s.arg(m_hostFile, m_joinFile);
+    if (m_cancelled)
+        ApplicationLogger::write(Level::Info, kCategory, text, u"cancelled; "_s + files);
+    else
+        ApplicationLogger::write(Level::Error, kCategory, text, u"failed; "_s + files);
     if (m_host) {
         removeIfPresent(m_transport, m_hostFile);
         removeIfPresent(m_transport, m_joinFile);
     }
     m_transport.close();
     m_result.success = false;
+    m_result.cancelled = m_cancelled;
     m_result.message = text;
     return m_result;
 }
@@ -183,6 +200,7 @@ Session::Poll Session::poll(int limit, const QString &waitingText, const std::fu
         }
         QThread::msleep(static_cast<unsigned long>(m_timings.round));
     }
+    m_cancelled = m_cancel.load();
     return Poll::Ended;
 }
 
@@ -200,8 +218,7 @@ bool Session::waitForFile(const QString &name, int limit, const QString &waiting
 {
     const Poll seen = pollFile(name, limit, waitingText);
     if (seen == Poll::Ended) {
-        m_error
-            = m_cancel.load() ? kCancelledText : u"Истекло время ожидания файла %1 от второго устройства."_s.arg(name);
+        m_error = m_cancelled ? kCancelledText : u"Истекло время ожидания файла %1 от второго устройства."_s.arg(name);
     }
     return seen == Poll::Found;
 }
@@ -211,8 +228,13 @@ UsbSyncResult Session::run()
     ApplicationLogger::write(Level::Info, kCategory,
         m_host ? u"Запуск MTP-синхронизации на ПК"_s : u"Запуск MTP-синхронизации на телефоне"_s, u"start"_s);
     if (!m_transport.open(m_cancel, m_progress, &m_error)) {
-        ApplicationLogger::write(Level::Error, kCategory, m_error, u"open-failed"_s);
-        m_result.message = m_error;
+        // The wait for the phone honours cancel itself: raised now, it is what ended the wait.
+        m_result.cancelled = m_cancel.load();
+        m_result.message = m_result.cancelled ? kCancelledText : m_error;
+        if (m_result.cancelled)
+            ApplicationLogger::write(Level::Info, kCategory, m_result.message, u"cancelled"_s);
+        else
+            ApplicationLogger::write(Level::Error, kCategory, m_result.message, u"open-failed"_s);
         return m_result;
     }
     return m_host ? runHost() : runPhone();
@@ -284,7 +306,7 @@ UsbSyncResult Session::runHost()
     if (acknowledged == Poll::Failed)
         return fail(m_error);
     if (acknowledged == Poll::Ended)
-        return fail(m_cancel.load() ? kCancelledText : u"Телефон не подтвердил завершение слияния."_s);
+        return fail(m_cancelled ? kCancelledText : u"Телефон не подтвердил завершение слияния."_s);
     if (!m_transport.download(ackFile, ackCopy, &m_error))
         return fail(m_error);
     // Only a refusal counts: the phone app's acknowledgement of success is not read further.
@@ -309,6 +331,7 @@ bool Session::receiveAndMerge(const QString &downloadText, const QString &remote
     *import = SynchronizationManager::importPackage(copy);
     m_result.recordsAdded = import->recordsAdded;
     m_result.fileCount = import->fileCount;
+    m_merged = import->success;
     if (import->success)
         return true;
     if (writeText(errorCopy, kErrorPrefix + import->message, nullptr))
@@ -380,8 +403,8 @@ UsbSyncResult Session::runPhone()
     if (announced == Poll::Failed)
         return fail(m_error);
     if (announced == Poll::Ended) {
-        return fail(m_cancel.load() ? kCancelledText
-                                    : u"Компьютер не объявил активный сеанс. Запустите синхронизацию на ПК."_s);
+        return fail(
+            m_cancelled ? kCancelledText : u"Компьютер не объявил активный сеанс. Запустите синхронизацию на ПК."_s);
     }
     m_hostFile = u"Host_%1.txt"_s.arg(m_hostId);
     report(m_progress, u"Обнаружен актуальный сеанс компьютера %1"_s.arg(m_hostId));
@@ -409,7 +432,7 @@ UsbSyncResult Session::runPhone()
     if (answered == Poll::Failed)
         return fail(m_error);
     if (answered == Poll::Ended) {
-        return fail(m_cancel.load()
+        return fail(m_cancelled
                 ? kCancelledText
                 : u"Истекло время ожидания второго устройства. Убедитесь, что обе программы запущены."_s);
     }
@@ -423,7 +446,7 @@ UsbSyncResult Session::runPhone()
     });
     if (resulted == Poll::Failed)
         return fail(m_error);
-    if (m_cancel.load())
+    if (resulted == Poll::Ended)
         return fail(kCancelledText);
 
     const QString resultCopy = localSyncFile(m_phoneId, u"result.txt"_s);

@@ -20,6 +20,9 @@ struct UsbSyncResult
     // What this side's import added and wrote; kept when a later step fails, 0 until the import has run.
     qint32 recordsAdded = 0;
     qint32 fileCount = 0;
+    // True when the session ended because cancel was raised (success is false then): a stop the user asked for,
+    // not a failure. The message tells what the import had done by then.
+    bool cancelled = false;
 };
 
 // How long a session waits, in milliseconds. The defaults are the ones the phone app is built against.

@@ -42,7 +42,7 @@ public Q_SLOTS:
                     progress(QStringLiteral("Ожидание телефона: <b>Honor</b> & <i>Передача файлов</i>"));
                     while (!cancel)
                         QThread::msleep(10);
-                    return tessaron::sync::UsbSyncResult {false, QStringLiteral("Синхронизация отменена"), 0, 0};
+                    return tessaron::sync::UsbSyncResult {false, QStringLiteral("Синхронизация отменена"), 0, 0, true};
                 });
             // The same stores as the application's, opened as on a disk that refuses writes.
             tessaron::storage::SqlConnection::setOpenReadOnly(true);

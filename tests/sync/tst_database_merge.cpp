@@ -192,8 +192,8 @@ private slots:
             u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES "
             "(1, 2, 'x', 0, '{}'), (2, 2, 'x', 0, '{}'), (3, 2, 'x', 0, '{}')"_s,
             u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (1, 1, '{}'), (2, 1, '{}'), (3, 1, '{}')"_s};
-        // Settings rows with equal stamps are rewritten and counted every time (-1: every row of the file).
-        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << -1 << -1;
+        // The default settings both files hold are equal and count nothing, the first time or again.
+        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << 3 << 0;
         QTest::addRow("settings under another case: generic")
             << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0;
         QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s
@@ -234,8 +234,6 @@ private slots:
         QFETCH(int, addedAgain);
         const QString incoming = path(u"incoming.db"_s);
         makeDatabase(Kind(kind), incoming, rows);
-        if (addedToEmpty < 0)
-            addedToEmpty = addedAgain = SqliteProbe(incoming).scalar(u"SELECT count(*) FROM Settings"_s).toInt();
 
         const QString copied = path(u"new/folder/"_s + fileName);
         int added = 5;
@@ -271,32 +269,39 @@ private slots:
     void settingsTakeTheNewerValue_data()
     {
         QTest::addColumn<QString>("incomingStamp");
+        QTest::addColumn<QString>("incomingValue");
         QTest::addColumn<QString>("expectedValue");
-        QTest::addColumn<int>("notCounted");
-        QTest::addRow("older") << u"2024-05-01 09:59:59"_s << u"местное"_s << 1;
-        QTest::addRow("equal") << u"2024-05-01 10:00:00"_s << u"пришедшее"_s << 0;
-        QTest::addRow("newer") << u"2024-05-01 10:00:01"_s << u"пришедшее"_s << 0;
+        QTest::addColumn<int>("counted");
+        QTest::addRow("older") << u"2024-05-01 09:59:59"_s << u"пришедшее"_s << u"местное"_s << 0;
+        QTest::addRow("equal") << u"2024-05-01 10:00:00"_s << u"пришедшее"_s << u"пришедшее"_s << 1;
+        QTest::addRow("newer") << u"2024-05-01 10:00:01"_s << u"пришедшее"_s << u"пришедшее"_s << 1;
+        QTest::addRow("equal, the same value") << u"2024-05-01 10:00:00"_s << u"местное"_s << u"местное"_s << 0;
+        QTest::addRow("newer, the same value") << u"2024-05-01 10:00:01"_s << u"местное"_s << u"местное"_s << 1;
     }
 
+    // Only a row that changes the local one is counted; the default rows both files hold are equal.
     void settingsTakeTheNewerValue()
     {
         QFETCH(QString, incomingStamp);
+        QFETCH(QString, incomingValue);
         QFETCH(QString, expectedValue);
-        QFETCH(int, notCounted);
+        QFETCH(int, counted);
         const QString local = path(u"SettingsDB.db"_s);
         const QString incoming = path(u"incoming.db"_s);
         const QString row = u"INSERT INTO Settings (Section, Key, Value, LastModified) VALUES ('S', 'k', ?, ?)"_s;
         makeDatabase(Settings, local);
         makeDatabase(Settings, incoming);
         execute(local, {row}, {u"местное"_s, u"2024-05-01 10:00:00"_s});
-        execute(incoming, {row}, {u"пришедшее"_s, incomingStamp});
+        execute(incoming, {row}, {incomingValue, incomingStamp});
 
         int added = 0;
         QString error;
         QVERIFY(mergeDatabase(incoming, local, &added, &error));
         const SqliteProbe probe(local);
         QCOMPARE(probe.scalar(u"SELECT Value FROM Settings WHERE Key = 'k'"_s).toString(), expectedValue);
-        QCOMPARE(added, probe.scalar(u"SELECT count(*) FROM Settings"_s).toInt() - notCounted);
+        QCOMPARE(probe.scalar(u"SELECT LastModified FROM Settings WHERE Key = 'k'"_s).toString(),
+            counted ? incomingStamp : u"2024-05-01 10:00:00"_s);
+        QCOMPARE(added, counted);
     }
 
     void namesConfigurationsAndModelsMatchAsStored()

@@ -1,4 +1,5 @@
 #include "platform/mtp_device_finder.h"
+#include "support/small_disk.h"
 #include "support/test_files.h"
 #include "sync/mtp_sync_transport.h"
 
@@ -7,6 +8,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 using tessaron::platform::MtpDeviceFinder;
@@ -214,6 +218,47 @@ private slots:
         bool exists = false;
         QVERIFY(!transport.fileExists(u"Host_1.txt"_s, &exists, &error));
         QVERIFY2(error.startsWith(u"Не удалось просмотреть папку на телефоне ("_s), qPrintable(error));
+    }
+
+    void uploadToAFullPhone_data()
+    {
+        QTest::addColumn<bool>("fullBefore");
+        QTest::addColumn<qsizetype>("size");
+        QTest::addRow("the phone is full before") << true << qsizetype(1000);
+        QTest::addRow("the phone fills during the upload") << false << qsizetype(3 * 65536 + 5) * 4;
+    }
+
+    // A phone that runs out of room fails the upload, names the stage and the bytes it took, and keeps no part
+    // of the file: its folder is as it was.
+    void uploadToAFullPhone()
+    {
+        QFETCH(bool, fullBefore);
+        QFETCH(qsizetype, size);
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full phone needs a tmpfs of its own, which only root may mount");
+        const QString root = disk.filePath(u"Phone"_s);
+        QVERIFY(makeTree(root, {u"Internal/TessaronSyncMTP/Request_ID.tspak"_s}));
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"package.tspak"_s);
+        QVERIFY(writeFile(local, QByteArray(size, 'p')));
+        if (fullBefore)
+            disk.fill();
+        const auto before = tessaron::test::fileTree(root);
+        MtpSyncTransport transport(kOneRound);
+        QString error;
+        QVERIFY(openOn(transport, root, &error));
+
+        QVERIFY(!transport.upload(local, u"Response_ID.tspak"_s, &error));
+        const QRegularExpression expected(
+            u"^Не удалось передать файл Response_ID\\.tspak на телефон: этап запись, записано \\d+ из %1 байт "
+            "\\(%2\\)$"_s.arg(size)
+                .arg(QRegularExpression::escape(QString::fromLocal8Bit(std::strerror(ENOSPC)))));
+        QVERIFY2(expected.match(error).hasMatch(), qPrintable(error));
+        QCOMPARE(tessaron::test::fileTree(root), before);
+        QStringList names;
+        QVERIFY(transport.listFiles(&names, &error));
+        QCOMPARE(names, QStringList {u"Request_ID.tspak"_s});
     }
 
     void discovery()

@@ -37,6 +37,7 @@ const QString kPhone = u"20260301_120000_000_"_s + QString(32, u'b');
 // The phone side's pinned clock.
 const QDateTime kNow(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
 const QString kTransferFault = u"Передача прервана тестом"_s;
+const QString kWaitingForPhone = u"Ожидание телефона в режиме «Передача файлов (MTP)»…"_s;
 
 // Exports the phone's installation, holding the master "Иванов", to packagePath; then leaves the computer's own
 // installation in use, holding "Петров". False when a step fails.
@@ -261,8 +262,13 @@ void TestUsbSyncSession::computerSide_data()
         u"Телефон не подтвердил завершение слияния."_s, answered, unacknowledged, 1};
     QTest::newRow("cancel awaiting the join") << Row {"package", {}, {},
         u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request};
-    QTest::newRow("cancel awaiting the acknowledgement") << Row {
-        "package", join, {}, u"cancel Ожидание подтверждения телефона…"_s, cancelled, answered, unacknowledged, 1};
+    // After the merge a cancel ends only the wait, and says what the merge did.
+    QTest::newRow("cancel awaiting the acknowledgement")
+        << Row {"package", join, {}, u"cancel Ожидание подтверждения телефона…"_s,
+               u"Синхронизация отменена после слияния данных. Добавлено записей: 1, файлов: 0."_s, answered,
+               unacknowledged, 1};
+    QTest::newRow("cancel awaiting the phone")
+        << Row {"package", join, u"OK"_s, u"cancel "_s + kWaitingForPhone, cancelled, request};
     // The transport's own failure, here in its sixth transfer: fetching the acknowledgement.
     QTest::newRow("transport fails") << Row {"package", join, u"OK"_s, u"fail transfer 6"_s, kTransferFault,
         QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
@@ -277,6 +283,9 @@ void TestUsbSyncSession::computerSide()
     QVERIFY(preparePhoneAndComputer(*m_paths, phonePackage));
     const QByteArray request = row.request == "package" ? fileBytes(phonePackage) : row.request;
     const bool noPhone = row.fault == u"no phone"_s;
+    const bool cancelled = row.fault.startsWith(u"cancel "_s);
+    // The transport's wait for the phone ends the session before anything is exported or announced.
+    const bool endsInOpen = noPhone || row.fault == u"cancel "_s + kWaitingForPhone;
     if (noPhone)
         qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(u"unplugged"_s).toLocal8Bit());
     // The phone app's side: its request, the announcement, the join, the result; after an "OK|" result the
@@ -322,6 +331,7 @@ void TestUsbSyncSession::computerSide()
 
     QCOMPARE(result.message, named({row.message}).first());
     QCOMPARE(result.success, row.message == kDone);
+    QCOMPARE(result.cancelled, cancelled);
     QCOMPARE(result.recordsAdded, row.records);
     QVERIFY(!transport.remove(kPhone, nullptr)); // closed
     QCOMPARE(filesIn(folder()), named(row.onPhone));
@@ -333,15 +343,18 @@ void TestUsbSyncSession::computerSide()
     QCOMPARE(filesIn(syncFolder, u"Mtp_*"_s), named(row.localCopies));
     // Exported packages stay: one at the start, one after the merge, which is the response.
     const QStringList exported = filesIn(syncFolder, u"TessaronSync_*"_s);
-    QCOMPARE(exported.size(), noPhone ? 0 : row.records + 1);
+    QCOMPARE(exported.size(), endsInOpen ? 0 : row.records + 1);
     QCOMPARE(response, row.records ? fileBytes(syncFolder + u'/' + exported.last()) : QByteArray());
     QCOMPARE(MasterRepository().masters().size(), row.records + 1);
 
     const QStringList log = sessionLog();
     QCOMPARE(log.value(0), u"info start: Запуск MTP-синхронизации на ПК"_s);
-    const QString failure
-        = noPhone ? u"error open-failed: "_s : u"error failed; host=Host_{H}.txt; join=Join_{H}.txt: "_s;
-    QCOMPARE(log.filter(u"error "_s), result.success ? QStringList() : named({failure + result.message}));
+    // A cancel is logged as the user's stop, never as an error.
+    const QString files = u"host=Host_{H}.txt; join=Join_{H}.txt: "_s;
+    const QString ending = endsInOpen ? (cancelled ? u"info cancelled: "_s : u"error open-failed: "_s)
+                                      : (cancelled ? u"info cancelled; "_s : u"error failed; "_s) + files;
+    QCOMPARE(log.filter(QRegularExpression(u"^(error|info cancelled)"_s)),
+        result.success ? QStringList() : named({ending + result.message}));
     // A waiting text goes to the log once per reminder window, and only with a progress callback.
     const qsizetype reminders
         = log.count(u"info stage: Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s);
@@ -413,6 +426,7 @@ void TestUsbSyncSession::phoneSide()
     waitFor(folder(), u"(?!)"_s, computer.get_stop_token());
 
     QCOMPARE(result.message, row.message);
+    QCOMPARE(result.cancelled, row.message == u"Синхронизация отменена"_s);
     QCOMPARE(MasterRepository().masters().size(), row.records + 1);
     QCOMPARE(
         joined, row.announcement.startsWith(u"TESSARON_MTP_HOST|"_s) ? u"Join_%1.txt"_s.arg(hosts.last()) : QString());

@@ -3,11 +3,14 @@
 #include "ddd/activity_analyzer.h"
 #include "ddd/ddd_decoder.h"
 #include "documents/ddd_report_renderer_p.h"
+#include "qml/qml_ddd_controller.h"
 #include "support/pdf_probe.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -363,6 +366,50 @@ private slots:
         QCOMPARE(error, u"Не удалось создать PDF отчёта: "_s + path);
         QCOMPARE(tessaron::test::fileBytes(path), QByteArray("earlier report"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList {u"report.pdf"_s});
+    }
+
+    // The page's mileage chart (its own script over what the controller publishes) and the PDF's draw the same
+    // distances of a real card and vehicle unit, and those add up to the report's total, the one stored.
+    void mileageAgreesWithThePage_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addRow("driver card") << u"card-gen1-a.ddd"_s;
+        QTest::addRow("vehicle unit") << u"vu-gen1-a.ddd"_s;
+    }
+    void mileageAgreesWithThePage()
+    {
+        QFETCH(QString, fileName);
+        TESSARON_REQUIRE_SAMPLE(samplePath, fileName);
+        tessaron::qml::QmlDddController controller;
+        QVERIFY(controller.openFile(samplePath));
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy(), 60000);
+        QCOMPARE(controller.lastError(), QString());
+
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import QtQml\n"
+                          "import \"qrc:/qt/qml/Tessaron/DddChartSeries.js\" as Series\n"
+                          "QtObject {\n"
+                          "    function points(rows) {\n"
+                          "        return Series.numericSeries(Series.ChartDistance, Series.StyleAuto,\n"
+                          "            { distanceRows: rows }, false).map(function (p) { return p.label + '=' + p.value; });\n"
+                          "    }\n"
+                          "}\n",
+            QUrl());
+        const std::unique_ptr<QObject> page(component.create());
+        QVERIFY2(page, qPrintable(component.errorString()));
+        QVariant drawn;
+        QVERIFY(QMetaObject::invokeMethod(page.get(), "points", Q_RETURN_ARG(QVariant, drawn),
+            Q_ARG(QVariant, QVariant(controller.drivenDistances()))));
+        const QStringList onThePage = drawn.toStringList();
+
+        const QList<ChartPoint> inThePdf = mileagePoints(controller.report());
+        QVERIFY(inThePdf.size() > 5);
+        QCOMPARE(onThePage, labelsOf(inThePdf));
+        double sum = 0;
+        for (const ChartPoint &point : inThePdf)
+            sum += point.value;
+        QCOMPARE(sum, double(controller.report().totalDistanceKm));
     }
 
     void realFiles_data()

@@ -5,9 +5,9 @@
 #include "ddd/driven_distance.h"
 #include "documents/ddd_report_renderer_p.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -158,7 +158,8 @@ QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys,
     }
     // QString's ordering compares UTF-16 code units.
     if (order == CategoryOrder::Label)
-        std::sort(points.begin(), points.end(), [](const ChartPoint &a, const ChartPoint &b) { return a.label < b.label; });
+        std::sort(
+            points.begin(), points.end(), [](const ChartPoint &a, const ChartPoint &b) { return a.label < b.label; });
     return points;
 }
 

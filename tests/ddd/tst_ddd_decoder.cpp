@@ -340,9 +340,9 @@ private slots:
             QString next;
             for (const QJsonValue &value : vu.value(u"technical"_s).toObject().value(u"calibrations"_s).toArray()) {
                 const QJsonObject calibration = value.toObject();
-                const QString time = calibration.value(calibration.value(u"new_time"_s).isNull() ? u"old_time"_s
-                                                                                              : u"new_time"_s)
-                                         .toString();
+                const QString time
+                    = calibration.value(calibration.value(u"new_time"_s).isNull() ? u"old_time"_s : u"new_time"_s)
+                          .toString();
                 const QDateTime calibrated = QDateTime::fromString(time, Qt::ISODate);
                 if (!latest.isValid() || calibrated >= latest) {
                     latest = calibrated;

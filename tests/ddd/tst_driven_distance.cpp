@@ -18,8 +18,8 @@ namespace {
 
 QVariantMap vehicle(const QString &plate, const QVariant &begin, const QVariant &end)
 {
-    return {{u"vehicleRegistrationNumber1"_s, plate}, {u"vehicleOdometerBegin"_s, begin},
-        {u"vehicleOdometerEnd"_s, end}};
+    return {
+        {u"vehicleRegistrationNumber1"_s, plate}, {u"vehicleOdometerBegin"_s, begin}, {u"vehicleOdometerEnd"_s, end}};
 }
 
 QVariantMap day(const QVariant &dayNo, const QVariant &reading)
@@ -81,7 +81,8 @@ private Q_SLOTS:
             << QStringList {u"2=300"_s, u"4=300"_s};
         QTest::addRow("days without a number are counted by position")
             << QVariantList {} << QVariantList {day(QVariant(), 10), day(QVariant(), 25)} << QStringList {u"2=15"_s};
-        QTest::addRow("one reading is no distance") << QVariantList {} << QVariantList {day(1, 371532)} << QStringList {};
+        QTest::addRow("one reading is no distance")
+            << QVariantList {} << QVariantList {day(1, 371532)} << QStringList {};
         QTest::addRow("nothing") << QVariantList {} << QVariantList {} << QStringList {};
     }
     void drivenDistances()

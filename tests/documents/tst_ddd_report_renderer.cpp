@@ -322,7 +322,8 @@ private slots:
         }
         QTemporaryDir folder;
         const QString path = folder.filePath(u"report.pdf"_s);
-        QVERIFY(DddReportRenderer::writePdf(path, report, options({u"statistics"_s, u"detailedSpeed"_s}, {u"activity"_s})));
+        QVERIFY(
+            DddReportRenderer::writePdf(path, report, options({u"statistics"_s, u"detailedSpeed"_s}, {u"activity"_s})));
         const QStringList texts = pdfPageTexts(tessaron::test::fileBytes(path));
         const QString text = texts.join(u' ').simplified();
         verifyTexts(text, {u"Средняя скорость, км/ч 23,4"_s, u"28,2"_s}, {u"23.38"_s, u"28.21"_s, u"23,38"_s});
@@ -387,14 +388,15 @@ private slots:
 
         QQmlEngine engine;
         QQmlComponent component(&engine);
-        component.setData("import QtQml\n"
-                          "import \"qrc:/qt/qml/Tessaron/DddChartSeries.js\" as Series\n"
-                          "QtObject {\n"
-                          "    function points(rows) {\n"
-                          "        return Series.numericSeries(Series.ChartDistance, Series.StyleAuto,\n"
-                          "            { distanceRows: rows }, false).map(function (p) { return p.label + '=' + p.value; });\n"
-                          "    }\n"
-                          "}\n",
+        // The page's own script, as the chart calls it.
+        component.setData(R"(import QtQml
+import "qrc:/qt/qml/Tessaron/DddChartSeries.js" as Series
+QtObject {
+    function points(rows) {
+        return Series.numericSeries(Series.ChartDistance, Series.StyleAuto, { distanceRows: rows }, false)
+            .map(function (point) { return point.label + "=" + point.value; });
+    }
+})",
             QUrl());
         const std::unique_ptr<QObject> page(component.create());
         QVERIFY2(page, qPrintable(component.errorString()));

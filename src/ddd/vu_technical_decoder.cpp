@@ -287,10 +287,6 @@ QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype area
     return offsets;
 }
 
-} // namespace
-
-namespace {
-
 // The speed blocks of a detailed-speed block as stored (tag, count, then the count's 64-byte blocks), cut to the
 // whole blocks present; empty when there are none.
 QByteArrayView speedBlockBytes(const QByteArray &data)

@@ -463,7 +463,7 @@ QtObject {
         const QString pngFolder = QCoreApplication::applicationDirPath() + u"/report-pages"_s;
         QVERIFY(QDir().mkpath(pngFolder));
         QStringList needles = {u"ОТЧЁТ"_s, u"(продолжение)"_s, u"Анализ рабочего времени"_s,
-            u"Изменения активности по дням"_s, u"Рабочее время по дням"_s};
+            u"Изменения активности по дням"_s, u"Пробег по автомобилям"_s, u"Рабочее время по дням"_s};
         if (!card)
             needles.append(u"Детальная скорость"_s);
         for (const QString &needle : std::as_const(needles)) {

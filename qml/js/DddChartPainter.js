@@ -135,7 +135,8 @@ function paintPie(ctx, chart, plot) {
         ctx.fillStyle = slices[j].color;
         ctx.fillRect(8, 8 + j * 16 + 3, 10, 10);
         ctx.fillStyle = textColor;
-        ctx.fillText(Series.cutLabel(slices[j].label, 34) + " (" + NumberText.decimalText(slices[j].value, chart.english) + ")", 22, 8 + j * 16);
+        var value = NumberText.decimalText(slices[j].value, chart.english);
+        ctx.fillText(Series.cutLabel(slices[j].label, 34) + " (" + value + ")", 22, 8 + j * 16);
     }
 }
 

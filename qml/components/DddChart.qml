@@ -12,7 +12,8 @@ Item {
     property int visualizationType: 0
     property var activityRows: []
     property var speedRows: []
-    property var vehicleRows: []
+    // The distances the report computed ({label, value} in km), drawn as they are.
+    property var distanceRows: []
     property var eventRows: []
     property var faultRows: []
     property var dayRows: []

@@ -1,6 +1,7 @@
 .pragma library
 
 .import "DddChartSeries.js" as Series
+.import "DddNumberText.js" as NumberText
 
 var textColor = "#555555";
 var gridColor = "#dddddd";
@@ -17,12 +18,6 @@ function contentHeight(chart) {
     var lanes = chart.lanes.length;
     var height = margins.top + margins.bottom + lanes * Series.laneHeight(plotHeight, lanes);
     return Math.max(chart.viewHeight, height);
-}
-
-function formatValue(value) {
-    if (Math.abs(value - Math.round(value)) < 1e-9)
-        return String(Math.round(value));
-    return String(Math.round(value * 100) / 100);
 }
 
 // Paints a chart on a canvas that shows the part of the content starting at (offsetX, offsetY). `chart`
@@ -140,7 +135,8 @@ function paintPie(ctx, chart, plot) {
         ctx.fillStyle = slices[j].color;
         ctx.fillRect(8, 8 + j * 16 + 3, 10, 10);
         ctx.fillStyle = textColor;
-        ctx.fillText(Series.cutLabel(slices[j].label, 34) + " (" + formatValue(slices[j].value) + ")", 22, 8 + j * 16);
+        var value = NumberText.decimalText(slices[j].value, chart.english);
+        ctx.fillText(Series.cutLabel(slices[j].label, 34) + " (" + value + ")", 22, 8 + j * 16);
     }
 }
 

@@ -223,51 +223,13 @@ function activitySeries(rows, style) {
     return groupedCounts(keys);
 }
 
-// Odometer values of the day rows in time order; rows without a time go last, by their day number.
-function orderedDayRows(dayRows) {
-    var entries = [];
-    for (var i = 0; i < dayRows.length; ++i) {
-        var time = parseDateTime(dayRows[i] ? dayRows[i].timeReal : "");
-        var dayNumber = numberOf(dayRows[i] ? dayRows[i].dayNo : undefined);
-        entries.push({ row: dayRows[i], position: i, time: time, dayNo: isFinite(dayNumber) ? dayNumber : Infinity });
-    }
-    entries.sort(function (a, b) {
-        var aTimed = isFinite(a.time);
-        var bTimed = isFinite(b.time);
-        if (aTimed !== bTimed)
-            return aTimed ? -1 : 1;
-        if (aTimed && a.time !== b.time)
-            return a.time - b.time;
-        if (!aTimed && a.dayNo !== b.dayNo)
-            return a.dayNo < b.dayNo ? -1 : 1;
-        return a.position - b.position;
-    });
-    return entries;
-}
-
-function distanceSeries(vehicleRows, dayRows) {
+// One bar per driven distance the report computed ({label, value}); the rule that makes them lives in C++, so
+// the page and the PDF draw the same distances.
+function distanceSeries(distanceRows) {
     var points = [];
-    for (var i = 0; i < vehicleRows.length; ++i) {
-        var row = vehicleRows[i] || {};
-        var begin = numberOf(row.vehicleOdometerBegin);
-        var end = numberOf(row.vehicleOdometerEnd);
-        if (isFinite(begin) && isFinite(end) && end >= begin)
-            points.push(makePoint(positionLabel(row.vehicleRegistrationNumber1, i), end - begin));
-    }
-    if (points.length > 0)
-        return points;
-    var previous = NaN;
-    var ordered = orderedDayRows(dayRows);
-    for (var j = 0; j < ordered.length; ++j) {
-        var day = ordered[j].row || {};
-        var reading = numberOf(day.odometerValueMidnight);
-        if (!(reading > 0))
-            continue;
-        if (isFinite(previous) && reading >= previous) {
-            var label = !isBlank(day.dayNo) ? day.dayNo : positionLabel(day.timeReal, ordered[j].position);
-            points.push(makePoint(label, reading - previous));
-        }
-        previous = reading;
+    for (var i = 0; i < distanceRows.length; ++i) {
+        var row = distanceRows[i] || {};
+        pushPoint(points, positionLabel(row.label, i), row.value);
     }
     return points;
 }
@@ -339,13 +301,13 @@ function listOf(value) {
 }
 
 // The points {label, value, color} of every chart but the speed chart. `data` holds the row lists by the
-// chart's property names (activityRows, vehicleRows, ...).
+// chart's property names (activityRows, distanceRows, ...).
 function numericSeries(chartType, style, data, english) {
     switch (chartType) {
     case ChartActivity:
         return activitySeries(listOf(data.activityRows), style);
     case ChartDistance:
-        return distanceSeries(listOf(data.vehicleRows), listOf(data.dayRows));
+        return distanceSeries(listOf(data.distanceRows));
     case ChartEvents:
         return countSeries(listOf(data.eventRows), "eventType", english, "#a14bc4");
     case ChartFaults:

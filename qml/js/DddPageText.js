@@ -1,6 +1,7 @@
 .pragma library
 
 .import "DddFieldLabels.js" as FieldLabels
+.import "DddNumberText.js" as NumberText
 
 // Texts the controller writes, in English; the page shows them so when its language is English.
 var exactTranslations = {
@@ -318,7 +319,7 @@ var controllerLists = (function () {
         add(cardDatasets[i].key);
     for (var j = 0; j < tachographDatasets.length; ++j)
         add(tachographDatasets[j].key);
-    var chartSources = ["activityDaily", "activityChanges", "detailedSpeed", "vehicles", "tachoEvents", "events",
+    var chartSources = ["activityDaily", "activityChanges", "detailedSpeed", "drivenDistances", "tachoEvents", "events",
                         "tachoFaults", "faults", "dayInformation", "places", "placeDailyWorkPeriod", "calibrationData"];
     for (var k = 0; k < chartSources.length; ++k)
         add(chartSources[k]);
@@ -480,11 +481,6 @@ function textOrDash(value) {
     return present(value) ? String(value) : "—";
 }
 
-function percent(value) {
-    var number = Number(value);
-    return (isFinite(number) ? number : 0).toFixed(1) + " %";
-}
-
 // Whole hours and remaining minutes as HH:MM; negative or missing values read 0.
 function hoursMinutes(minutes) {
     var value = Math.max(0, Math.floor(Number(minutes) || 0));
@@ -509,8 +505,8 @@ function analysisTiles(analysis, english) {
     return [
         { label: tr(english, "Рабочее время", "Work time"), value: textOrDash(efficiency.totalWorkTime) },
         { label: tr(english, "Время отдыха", "Rest time"), value: textOrDash(efficiency.totalRestTime) },
-        { label: tr(english, "Использование времени", "Time utilization"), value: percent(efficiency.utilizationRate) },
-        { label: tr(english, "Эффективность вождения", "Driving efficiency"), value: percent(efficiency.drivingEfficiency) },
+        { label: tr(english, "Использование времени", "Time utilization"), value: NumberText.percentText(efficiency.utilizationRate, english) },
+        { label: tr(english, "Эффективность вождения", "Driving efficiency"), value: NumberText.percentText(efficiency.drivingEfficiency, english) },
         { label: tr(english, "Макс. непрерывное вождение", "Max continuous driving"),
           value: textOrDash(cycles.maxContinuousDriving) },
         { label: tr(english, "Неделя / две недели", "Week / two weeks"),

@@ -1,6 +1,7 @@
 .pragma library
 
 .import "DddFieldLabels.js" as FieldLabels
+.import "DddNumberText.js" as NumberText
 
 var minimumColumnWidth = 56;
 var defaultColumnWidth = 150;
@@ -96,6 +97,8 @@ function cellText(row, key, english) {
         return missingValue;
     if (typeof value === "object")
         return JSON.stringify(value);
+    if (NumberText.isFractional(value))
+        return NumberText.decimalText(value, english);
     var text = String(value);
     if (fieldNameKeys.indexOf(key) >= 0)
         return FieldLabels.fieldLabel(text, english);

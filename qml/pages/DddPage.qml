@@ -470,7 +470,7 @@ PageFrame {
                     uiFontSize: page.uiFontSize
                     activityRows: DddPageText.nonEmpty(page.rows.activityDaily, page.rows.activityChanges)
                     speedRows: page.rows.detailedSpeed || []
-                    vehicleRows: page.rows.vehicles || []
+                    distanceRows: page.rows.drivenDistances || []
                     eventRows: DddPageText.nonEmpty(page.rows.tachoEvents, page.rows.events)
                     faultRows: DddPageText.nonEmpty(page.rows.tachoFaults, page.rows.faults)
                     dayRows: page.rows.dayInformation || []

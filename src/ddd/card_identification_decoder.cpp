@@ -178,7 +178,7 @@ void decodeIdentification(DddReport &report, const DddBlock &block)
         cardNumber = readFixedText(data, CardNumberOffset, CardNumberLength);
         appendFieldRow(rows, QStringLiteral("cardNumber"), cardNumber);
     }
-    appendNameRow(rows, data, QStringLiteral("cardIssuingAuthorityName"), AuthorityOffset);
+    const QString authority = appendNameRow(rows, data, QStringLiteral("cardIssuingAuthorityName"), AuthorityOffset);
     const QDate expiryDate = readCardDate(data, ExpiryDateOffset);
     appendFieldRow(rows, QStringLiteral("cardIssueDate"), formatRussianDate(readCardDate(data, IssueDateOffset)));
     appendFieldRow(
@@ -200,6 +200,8 @@ void decodeIdentification(DddReport &report, const DddBlock &block)
 
     if (!cardNumber.isEmpty())
         report.cardNumber = cardNumber;
+    if (report.issuingAuthorityName.isEmpty())
+        report.issuingAuthorityName = authority;
     if (report.driverSurname.isEmpty())
         report.driverSurname = surname;
     if (report.driverFirstName.isEmpty())

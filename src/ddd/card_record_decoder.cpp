@@ -2,6 +2,7 @@
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
 #include "decode_stop.h"
+#include "driven_distance.h"
 
 #include <QStringList>
 #include <QTimeZone>
@@ -93,6 +94,32 @@ uint dataFileId(const DddBlock &block)
     return ok ? id : 0;
 }
 
+// The card's data period: the earliest and the latest of its activity record dates, as their rows write them.
+// Nothing changes when the report has a period already or no row holds a date.
+void fillCardDataRange(DddReport &report)
+{
+    if (!report.dataStartDate.isEmpty() || !report.dataEndDate.isEmpty())
+        return;
+    const QString dateKey = QStringLiteral("activityRecordDate");
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    QDate first;
+    QDate last;
+    for (const QVariant &row : std::as_const(report.activities)) {
+        const QString text = row.toMap().value(dateKey).toString();
+        const QDate date = QDate::fromString(text, format);
+        if (!date.isValid())
+            continue;
+        if (!first.isValid() || date < first) {
+            first = date;
+            report.dataStartDate = text;
+        }
+        if (!last.isValid() || date > last) {
+            last = date;
+            report.dataEndDate = text;
+        }
+    }
+}
+
 } // namespace
 
 void Decoder::parseDriverCardData(DddReport &report)
@@ -158,6 +185,8 @@ void Decoder::parseDriverCardData(DddReport &report)
     if (report.driverName.isEmpty())
         report.driverName = QStringLiteral("%1 %2").arg(report.driverSurname, report.driverFirstName).trimmed();
     card::sortActivityChanges(report.activityChanges, changeKeys);
+    fillCardDataRange(report);
+    fillTotalDistance(report);
 }
 
 } // namespace tessaron::ddd

@@ -15,6 +15,7 @@
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <limits>
 #include <span>
 #include <utility>
 
@@ -163,7 +164,6 @@ bool DddRepository::loadHeader(DddReport &report, qint64 reportId) const
         report.totalOverSpeeding = value(u"TotalOverSpeeding"_s).toInt();
         report.totalCalibrations = value(u"TotalCalibrations"_s).toInt();
         report.totalDays = value(u"TotalDays"_s).toInt();
-        report.totalDistanceKm = value(u"TotalDistanceKm"_s).toInt();
         report.averageSpeed = value(u"AverageSpeed"_s).toDouble();
         report.maxSpeed = value(u"MaxSpeed"_s).toInt();
         report.daysWithOverSpeeding = value(u"DaysWithOverSpeeding"_s).toInt();
@@ -183,6 +183,9 @@ bool DddRepository::loadHeader(DddReport &report, qint64 reportId) const
         report.drivingLicenceIssuingAuthority = value(u"DrivingLicenceIssuingAuthority"_s).toString();
         report.drivingLicenceIssuingNation = value(u"DrivingLicenceIssuingNation"_s).toString();
     }
+    // The stored total is a 64-bit sum; the report holds at most the largest 32-bit value.
+    report.totalDistanceKm
+        = qint32(std::clamp<qint64>(value(u"TotalDistanceKm"_s).toLongLong(), 0, std::numeric_limits<qint32>::max()));
     report.dataStartDate = value(u"DataStartDate"_s).toString();
     report.dataEndDate = value(u"DataEndDate"_s).toString();
     return true;

@@ -3,6 +3,7 @@
 #include "ddd_repository.h"
 
 #include "ddd_repository_values.h"
+#include "driven_distance.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
@@ -213,23 +214,6 @@ qint64 positiveOr(qint32 value, qsizetype fallback)
     return value > 0 ? value : fallback;
 }
 
-// The report's own distance plus each vehicle's odometer difference. A row counts only when both odometer values
-// are numbers and the end is not below the begin: an unset odometer would otherwise add the whole end reading.
-qint64 drivenDistance(const DddReport &report)
-{
-    qint64 distance = report.totalDistanceKm;
-    for (const QVariant &element : report.vehicles) {
-        const QVariantMap row = element.toMap();
-        bool hasBegin = false;
-        bool hasEnd = false;
-        const qint64 begin = row.value(u"vehicleOdometerBegin"_s).toLongLong(&hasBegin);
-        const qint64 end = row.value(u"vehicleOdometerEnd"_s).toLongLong(&hasEnd);
-        if (hasBegin && hasEnd && end >= begin)
-            distance += end - begin;
-    }
-    return distance;
-}
-
 QVariantMap reportMeta(const DddReport &report)
 {
     return {
@@ -356,7 +340,7 @@ qint64 DddRepository::insertDriverCardHeader(const DddReport &report) const
         report.dataEndDate,
         efficiency.value(u"totalWorkMinutes"_s, 0),
         efficiency.value(u"totalRestMinutes"_s, 0),
-        drivenDistance(report),
+        totalDrivenDistance(report),
     };
     return execBound(query, values) ? query.lastInsertId().toLongLong() : -1;
 }
@@ -377,7 +361,7 @@ qint64 DddRepository::insertTachographHeader(const DddReport &report) const
         positiveOr(report.totalOverSpeeding, report.overSpeedingEvents.size()),
         positiveOr(report.totalCalibrations, report.calibrationData.size()),
         positiveOr(report.totalDays, report.analysis.value(u"workingHours"_s).toList().size()),
-        report.totalDistanceKm,
+        totalDrivenDistance(report),
         report.dataStartDate,
         report.dataEndDate,
         report.averageSpeed,

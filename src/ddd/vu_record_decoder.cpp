@@ -3,6 +3,7 @@
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
 #include "decode_stop.h"
+#include "driven_distance.h"
 #include "record_names.h"
 #include "vu_records.h"
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 namespace tessaron::ddd {
 
@@ -495,6 +497,32 @@ void fillDataRange(DddReport &report)
         report.dataEndDate = vu::formatVuDateTime(latest, true);
 }
 
+// The next calibration of the latest calibration record: the one whose calibration (its new time, else its old
+// time) is latest, the later one in the file on equal times; records without a next date are passed over.
+// Nothing changes when the report has a date already or no record gives one.
+void fillNextCalibrationDate(DddReport &report)
+{
+    if (!report.nextCalibrationDate.isEmpty())
+        return;
+    const QString nextKey = u"nextCalibrationDate"_s;
+    std::optional<TimeKey> latest;
+    QString next;
+    for (const QVariant &row : std::as_const(report.calibrationData)) {
+        const QString date = rowText(row, nextKey);
+        if (date.isEmpty())
+            continue;
+        QDateTime calibrated = vu::parseVuDateTime(rowText(row, u"newTimeValue"_s));
+        if (!calibrated.isValid())
+            calibrated = vu::parseVuDateTime(rowText(row, u"oldTimeValue"_s));
+        const TimeKey key(calibrated);
+        if (!latest || !(key < *latest)) {
+            latest = key;
+            next = date;
+        }
+    }
+    report.nextCalibrationDate = next;
+}
+
 qint32 distinctDays(const QVariantList &rows, const QString &key, const QString &fallbackKey = {})
 {
     QSet<qint64> days;
@@ -507,21 +535,6 @@ qint32 distinctDays(const QVariantList &rows, const QString &key, const QString 
             days.insert(time.date().toJulianDay());
     }
     return qint32(days.size());
-}
-
-// The distance covered over the downloaded days: the span of the positive midnight odometer readings.
-qint32 distanceKm(const QVariantList &days)
-{
-    int lowest = 0;
-    int highest = 0;
-    for (const QVariant &row : days) {
-        const int reading = intOf(rowValue(row, u"odometerValueMidnight"_s));
-        if (reading <= 0)
-            continue;
-        lowest = lowest == 0 ? reading : qMin(lowest, reading);
-        highest = qMax(highest, reading);
-    }
-    return highest - lowest;
 }
 
 // Speeds weighted by the valid seconds of each speed block. A speed row's own maxSpeed is the largest of its
@@ -569,6 +582,7 @@ void finishTachographData(DddReport &report)
     orderDays(report);
     orderCardRecords(report);
     fillDataRange(report);
+    fillNextCalibrationDate(report);
     if (report.totalDays == 0)
         report.totalDays = qint32(report.dayInformation.size());
     if (report.totalOverSpeeding == 0)
@@ -576,7 +590,7 @@ void finishTachographData(DddReport &report)
     if (report.totalCalibrations == 0)
         report.totalCalibrations = qint32(report.calibrationData.size());
     if (!report.dayInformation.isEmpty())
-        report.totalDistanceKm = distanceKm(report.dayInformation);
+        fillTotalDistance(report);
     report.daysWithFaults = distinctDays(report.tachoFaults, u"faultBeginTime"_s);
     report.daysWithOverSpeeding = distinctDays(report.overSpeedingEvents, u"eventBeginTime1"_s, u"eventBeginTime"_s);
     fillSpeeds(report);
@@ -586,6 +600,7 @@ void finishTachographData(DddReport &report)
 
 void Decoder::parseTachographData(DddReport &report)
 {
+    vu::reserveDetailedSpeedRows(report);
     for (const DddBlock &block : std::as_const(report.blocks)) {
         if (stopRequested())
             return;

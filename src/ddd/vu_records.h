@@ -44,6 +44,10 @@ void decodeOverviewBlock(DddReport &report, const DddBlock &block);
 void decodeActivityBlock(DddReport &report, const DddBlock &block);
 void decodeEventsAndFaultsBlock(DddReport &report, const DddBlock &block);
 void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block);
+// Room in detailedSpeed and charts for the rows of every detailed-speed block of the report at once. Grown block
+// by block, the chart list's last doubling held the old and the new buffer together, which set the peak memory
+// of a long download.
+void reserveDetailedSpeedRows(DddReport &report);
 void decodeTechnicalDataBlock(DddReport &report, const DddBlock &block);
 
 } // namespace tessaron::ddd::vu

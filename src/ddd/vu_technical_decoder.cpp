@@ -287,20 +287,37 @@ QList<qsizetype> calibrationRecordOffsets(const QByteArray &data, qsizetype area
     return offsets;
 }
 
+// The speed blocks of a detailed-speed block as stored (tag, count, then the count's 64-byte blocks), cut to the
+// whole blocks present; empty when there are none.
+QByteArrayView speedBlockBytes(const QByteArray &data)
+{
+    ByteReader reader(QByteArrayView(data).first(effectiveLength(data)));
+    if (!reader.seek(2))
+        return {};
+    const qsizetype count = reader.readU16Be().value_or(0);
+    const qsizetype blocks = std::min<qsizetype>(count, reader.remaining() / SpeedBlockSize);
+    return reader.readBytes(blocks * SpeedBlockSize).value_or(QByteArrayView());
+}
+
 } // namespace
+
+void reserveDetailedSpeedRows(DddReport &report)
+{
+    qsizetype speedBlocks = 0;
+    for (const DddBlock &block : std::as_const(report.blocks)) {
+        if (block.fileNumber == u"7604")
+            speedBlocks += speedBlockBytes(block.data).size() / SpeedBlockSize;
+    }
+    reserveMore(report.detailedSpeed, speedBlocks);
+    reserveMore(report.charts, speedBlocks * SpeedsPerBlock);
+}
 
 void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
 {
-    const QByteArray &data = block.data;
-    ByteReader reader(QByteArrayView(data).first(effectiveLength(data)));
-    if (!reader.seek(2))
-        return;
-    const int count = reader.readU16Be().value_or(0);
-    const int blocks = int(std::min<qsizetype>(count, reader.remaining() / SpeedBlockSize));
+    const QByteArrayView speedBlocks = speedBlockBytes(block.data);
+    const qsizetype blocks = speedBlocks.size() / SpeedBlockSize;
     if (blocks == 0)
         return;
-
-    const QByteArrayView speedBlocks = reader.readBytes(qsizetype(blocks) * SpeedBlockSize).value_or(QByteArrayView());
 
     // The speed rows first, then the chart rows: building each list in one run keeps its memory together.
     reserveMore(report.detailedSpeed, blocks);
@@ -313,7 +330,7 @@ void decodeDetailedSpeedBlock(DddReport &report, const DddBlock &block)
         report.detailedSpeed.append(detailedSpeedRow(begin, speeds, speedBlock->bytes()));
     }
 
-    reserveMore(report.charts, qsizetype(blocks) * SpeedsPerBlock);
+    reserveMore(report.charts, blocks * SpeedsPerBlock);
     ChartRows charts(block.occurrence);
     ByteReader seconds(speedBlocks);
     while (auto speedBlock = seconds.subReader(SpeedBlockSize)) {

@@ -2,11 +2,12 @@
 // points.
 
 #include "ddd/ddd_report.h"
+#include "ddd/driven_distance.h"
 #include "documents/ddd_report_renderer_p.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -91,12 +92,12 @@ const QList<ChartKind> &chartKinds()
         {u"activity"_s, u"Изменения активности по дням"_s, u"Записей"_s, u"День"_s, false,
             [](const DddReport &report) {
                 return categoryCounts(firstFilled(report.activityDaily, report.activityChanges),
-                    {"dayNo"_L1, "day"_L1, "activityDailyPresenceCounter1"_L1});
+                    {"dayNo"_L1, "day"_L1, "activityDailyPresenceCounter1"_L1}, CategoryOrder::FirstRow);
             }},
         {u"speed"_s, u"Детальная скорость"_s, u"Скорость, км/ч"_s, u"Секунды от начала блока"_s, true,
             [](const DddReport &report) { return speedBuckets(speedSamples(report)); }},
-        {u"mileage"_s, u"Пробег по автомобилям"_s, u"Пробег, км"_s, u"Транспортное средство"_s, false,
-            [](const DddReport &report) { return mileagePoints(report.vehicles); }},
+        {u"mileage"_s, u"Пробег по автомобилям"_s, u"Пробег, км"_s, u"Транспортное средство / день"_s, false,
+            [](const DddReport &report) { return mileagePoints(report); }},
         {u"events"_s, u"События"_s, u"Количество"_s, u"Тип события"_s, false,
             [](const DddReport &report) {
                 return categoryCounts(
@@ -138,20 +139,27 @@ double numericValue(const QVariantMap &row, const KeyNames &keys, double fallbac
     return fallback;
 }
 
-QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys)
+QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys, CategoryOrder order)
 {
-    // QString's ordering compares UTF-16 code units, so the map is already in label order.
-    QMap<QString, int> counts;
+    QHash<QString, qsizetype> positions;
+    QList<ChartPoint> points;
     for (const QVariant &row : rows) {
         QString label = rowValue(row.toMap(), keys).trimmed();
         if (label.isEmpty())
             label = u"—"_s;
-        ++counts[label];
+        auto position = positions.constFind(label);
+        if (position == positions.cend()) {
+            position = positions.insert(label, points.size());
+            points.append(plainPoint(label, 0.0));
+        }
+        ChartPoint &point = points[position.value()];
+        point.value += 1.0;
+        point.maximum = point.value;
     }
-    QList<ChartPoint> points;
-    points.reserve(counts.size());
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        points.append(plainPoint(it.key(), it.value()));
+    // QString's ordering compares UTF-16 code units.
+    if (order == CategoryOrder::Label)
+        std::sort(
+            points.begin(), points.end(), [](const ChartPoint &a, const ChartPoint &b) { return a.label < b.label; });
     return points;
 }
 
@@ -189,21 +197,13 @@ QList<ChartPoint> speedBuckets(const QList<double> &speeds)
     return points;
 }
 
-QList<ChartPoint> mileagePoints(const QVariantList &vehicles)
+QList<ChartPoint> mileagePoints(const DddReport &report)
 {
-    // A row needs both readings: the card leaves an unset begin reading as a text, and its end reading alone is
-    // no distance.
-    constexpr double missing = std::numeric_limits<double>::quiet_NaN();
     QList<ChartPoint> points;
-    for (const QVariant &value : vehicles) {
-        const QVariantMap row = value.toMap();
-        const double begin = numericValue(row, {"vehicleOdometerBegin"_L1, "odometerBegin"_L1}, missing);
-        const double end = numericValue(row, {"vehicleOdometerEnd"_L1, "odometerEnd"_L1}, missing);
-        if (std::isnan(begin) || std::isnan(end) || !(end > begin))
-            continue;
-        points.append(
-            plainPoint(rowValue(row, {"vehicleRegistrationNumber1"_L1, "vehicleRegistrationNumber"_L1}), end - begin));
-    }
+    const QList<ddd::DrivenDistance> distances = ddd::drivenDistances(report);
+    points.reserve(distances.size());
+    for (const ddd::DrivenDistance &distance : distances)
+        points.append(plainPoint(distance.label, double(distance.kilometres)));
     return points;
 }
 

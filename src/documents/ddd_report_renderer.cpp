@@ -5,11 +5,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -20,6 +23,18 @@ namespace {
 using ddd::DddReport;
 using KeyValuePairs = QList<QPair<QString, QString>>;
 
+bool isFractional(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == QMetaType::Double || type == QMetaType::Float;
+}
+
+// A value's own text; a double (an average) as decimalText.
+QString valueText(const QVariant &value)
+{
+    return isFractional(value) ? decimalText(value.toDouble()) : value.toString();
+}
+
 // A list's items as their plain texts joined by ", " (nested values are not formatted).
 QString joinedItems(const QVariant &value)
 {
@@ -27,13 +42,13 @@ QString joinedItems(const QVariant &value)
     const QVariantList items = value.toList();
     parts.reserve(items.size());
     for (const QVariant &item : items)
-        parts.append(item.toString());
+        parts.append(valueText(item));
     return parts.join(u", "_s);
 }
 
 QString plainText(const QVariant &value)
 {
-    return isList(value) ? joinedItems(value) : value.toString();
+    return isList(value) ? joinedItems(value) : valueText(value);
 }
 
 QString mapEntriesText(const QVariantMap &map)
@@ -99,7 +114,7 @@ KeyValuePairs statistics(const DddReport &report)
         {u"Превышения скорости"_s, count(report.overSpeedingEvents)},
         {u"Калибровки"_s, count(report.calibrationData)},
         {u"Дни"_s, count(report.dayInformation)},
-        {u"Средняя скорость, км/ч"_s, QString::number(report.averageSpeed, 'f', 1)},
+        {u"Средняя скорость, км/ч"_s, decimalText(report.averageSpeed)},
         {u"Максимальная скорость, км/ч"_s, QString::number(report.maxSpeed)},
         {u"Пробег, км"_s, QString::number(report.totalDistanceKm)},
     };
@@ -306,7 +321,18 @@ QString scalarText(const QVariant &value)
     }
     if (value.typeId() == QMetaType::QVariantMap)
         return mapEntriesText(value.toMap());
-    return value.toString();
+    return valueText(value);
+}
+
+QString decimalText(double value)
+{
+    if (!std::isfinite(value))
+        return QString::number(value);
+    // Rounded first, so 23.96 reads "24" and not "24,0", and -0.04 reads "0".
+    const double rounded = std::round(value * 10.0) / 10.0 + 0.0;
+    QLocale russian(QLocale::Russian);
+    russian.setNumberOptions(QLocale::OmitGroupSeparator);
+    return russian.toString(rounded, 'f', rounded == std::trunc(rounded) ? 0 : 1);
 }
 
 QString mapText(const QVariantMap &map, const QString &key)

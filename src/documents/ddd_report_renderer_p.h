@@ -31,8 +31,11 @@ QStringList optionList(const QVariantMap &options, const QString &name);
 bool includes(const QVariantMap &options, const QString &key);
 
 // Display text of any value: empty for none or null, list items joined by ", ", map entries "key: value" in key
-// order joined by "; ", else the value's plain text.
+// order joined by "; ", a double as decimalText, else the value's plain text.
 QString scalarText(const QVariant &value);
+// A number as the report shows it: rounded to one decimal, with the Russian decimal comma, and without a decimal
+// when it rounds to a whole number ("23,4", "24"); the stored value keeps its precision.
+QString decimalText(double value);
 QString mapText(const QVariantMap &map, const QString &key);
 // One cell per row: the row's entries as scalarText "key: value" in key order, joined by "; ".
 QList<QStringList> genericRows(const QVariantList &rows);
@@ -48,15 +51,19 @@ void addAnalysis(ReportPainter &painter, const QVariantMap &analysis);
 QString rowValue(const QVariantMap &row, const KeyNames &keys);
 // The first key whose trimmed text (a decimal comma read as a point) is a finite number; fallback when none is.
 double numericValue(const QVariantMap &row, const KeyNames &keys, double fallback);
-// Rows counted per rowValue label ("—" for a blank one), ascending by UTF-16 code units.
-QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys);
+// How counted categories follow each other: by their labels' UTF-16 code units, or as the rows first name them
+// (days, which the report lists in their own order and whose numbers as texts would put day 10 before day 2).
+enum class CategoryOrder { Label, FirstRow };
+// Rows counted per rowValue label ("—" for a blank one), in the given order.
+QList<ChartPoint> categoryCounts(
+    const QVariantList &rows, const KeyNames &keys, CategoryOrder order = CategoryOrder::Label);
 // Every detailed speed of the report that reads as a finite number of 0 or more, in row and value order.
 QList<double> speedSamples(const ddd::DddReport &report);
 // At most 800 points: consecutive runs of ceil(n / 800) speeds, each its mean with its range, labelled by the
 // index of its first speed.
 QList<ChartPoint> speedBuckets(const QList<double> &speeds);
-// One bar per vehicles row whose two odometer readings are numbers with the end above the begin.
-QList<ChartPoint> mileagePoints(const QVariantList &vehicles);
+// One bar per driven distance of the report (ddd::drivenDistances), in its order.
+QList<ChartPoint> mileagePoints(const ddd::DddReport &report);
 // One point per day row with an odometer reading of 0 or more.
 QList<ChartPoint> odometerPoints(const QVariantList &dayInformation);
 // Hours of each analysed day, read from its "hhh:mm" work time (0 when it has none).

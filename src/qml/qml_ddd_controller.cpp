@@ -2,6 +2,7 @@
 
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
+#include "ddd/driven_distance.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -170,6 +171,7 @@ void QmlDddController::clearState()
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_CLEAR_DATASET)
 #undef TESSARON_QML_DDD_CLEAR_DATASET
     m_analysis.clear();
+    m_drivenDistances.clear();
     m_report = ddd::DddReport();
     m_reopenedReportId = 0;
     m_structureText.clear();
@@ -188,6 +190,7 @@ void QmlDddController::setReport(const ddd::DddReport &report)
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_COPY_DATASET)
 #undef TESSARON_QML_DDD_COPY_DATASET
     m_analysis = report.analysis;
+    m_drivenDistances = ddd::drivenDistanceRows(report);
     m_report = report;
     m_reopenedReportId = 0;
     m_structureText = report.structureText;

@@ -49,6 +49,7 @@ class QmlDddController : public QObject
     Q_PROPERTY(QVariantList blocks READ blocks NOTIFY stateChanged)
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_PROPERTY)
     Q_PROPERTY(QVariantMap analysis READ analysis NOTIFY stateChanged)
+    Q_PROPERTY(QVariantList drivenDistances READ drivenDistances NOTIFY stateChanged)
     Q_PROPERTY(QVariantList savedReports READ savedReports NOTIFY savedReportsChanged)
     Q_PROPERTY(QString structureText READ structureText NOTIFY stateChanged)
     Q_PROPERTY(bool statusWarning READ statusWarning NOTIFY stateChanged)
@@ -76,6 +77,8 @@ public:
     QVariantList blocks() const { return m_blocks; }
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_GETTER)
     QVariantMap analysis() const { return m_analysis; }
+    // What the mileage chart draws: ddd::drivenDistanceRows of the shown report, as the PDF draws it.
+    QVariantList drivenDistances() const { return m_drivenDistances; }
     QVariantList savedReports() const { return m_savedReports; }
     QString structureText() const { return m_structureText; }
 
@@ -144,6 +147,7 @@ private:
     QVariantList m_blocks;
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_MEMBER)
     QVariantMap m_analysis;
+    QVariantList m_drivenDistances;
     QVariantList m_savedReports;
     QString m_structureText;
     ddd::DddReport m_report;

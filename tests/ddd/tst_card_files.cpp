@@ -213,6 +213,7 @@ private slots:
     void changeWords_data();
     void changeWords();
     void changesSortedByDayAndMinute();
+    void dataPeriodFromActivityRecordDates();
     void rowsAlreadyListedSortedToo();
     void cardTimes_data();
     void cardTimes();
@@ -558,6 +559,31 @@ void TestCardFiles::changesSortedByDayAndMinute()
     QCOMPARE(report.charts.first().toMap().value(u"time"_s).toInt(), 300);
 }
 
+// The data period is the earliest and the latest record date, whatever order the ring holds them in; a period
+// the report has already is kept.
+void TestCardFiles::dataPeriodFromActivityRecordDates()
+{
+    const QByteArray ring = ringFile(200, 0,
+        {dailyRecord(5, 0x0006, {work(1)}), dailyRecord(2, 0x0003, {work(1)}), dailyRecord(40, 0x0041, {work(1)}),
+            dailyRecord(9, 0x0010, {work(1)})});
+    const DddReport report = decodeActivities({ring});
+    QCOMPARE(recordDates(report).size(), 4);
+    QCOMPARE(report.dataStartDate, dateOf(2));
+    QCOMPARE(report.dataEndDate, dateOf(40));
+
+    DddReport kept;
+    kept.dataStartDate = u"01.01.2020"_s;
+    DddBlock block;
+    block.fileNumber = u"0504"_s;
+    block.data = ring;
+    kept.blocks = {block};
+    Decoder::parseDriverCardData(kept);
+    QCOMPARE(kept.dataStartDate, u"01.01.2020"_s);
+    QVERIFY(kept.dataEndDate.isEmpty());
+
+    QVERIFY(decodeActivities({}).dataStartDate.isEmpty());
+}
+
 // A 2006 time read in 2026 must not turn into 2038: the big-endian reading wins whenever it is plausible.
 void TestCardFiles::cardTimes_data()
 {
@@ -671,12 +697,14 @@ void TestCardFiles::twoIdentificationFiles()
     Identification second;
     second.cardNumber = "E99999999X000002";
     second.surname = nameField(1, "OTHER");
+    second.authority = nameField(1, "ANDERE");
     second.birthDate = QByteArray::fromHex("19600101");
     second.expiry = unixTime(2030, 1, 1);
     const DddReport report = decodeCardBlocks({cardBlock("0520", first.bytes()), cardBlock("0520", second.bytes())});
     QCOMPARE(report.cardIdentification.size(), 20);
     QCOMPARE(report.cardNumber, u"E99999999X000002"_s);
     QCOMPARE(report.driverSurname, u"MUSTER ROSSI"_s);
+    QCOMPARE(report.issuingAuthorityName, u"TESTSTADT"_s);
     QCOMPARE(report.birthDate, u"15 января 1980 г."_s);
     QCOMPARE(report.expiryDate, u"5 октября 2023 г."_s);
 }

@@ -3,11 +3,14 @@
 #include "ddd/activity_analyzer.h"
 #include "ddd/ddd_decoder.h"
 #include "documents/ddd_report_renderer_p.h"
+#include "qml/qml_ddd_controller.h"
 #include "support/pdf_probe.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -108,14 +111,16 @@ private slots:
                 {u"1, 2"_s, QString(), QString(), u"последний"_s}, {QString(), QString(), QString(), QString()}}));
     }
 
-    // Labels in UTF-16 order with "—" for a blank one; odometer points need a reading; mileage needs two readings
-    // with the end above the begin (a card's unset begin reading is a text, never a zero).
+    // Labels in UTF-16 order with "—" for a blank one, or in the order the rows first name them (days); odometer
+    // points need a reading; mileage draws the report's driven distances, as the page does.
     void chartPoints()
     {
         const QVariantList rows = {Row {{u"type"_s, u"а"_s}}, Row {{u"type"_s, u"b"_s}}, Row {{u"other"_s, u"B"_s}},
             Row {{u"type"_s, u"  "_s}}, Row {}, Row {{u"type"_s, u"b"_s}}};
         QCOMPARE(labelsOf(categoryCounts(rows, {"type"_L1, "other"_L1})),
             (QStringList {u"B=1"_s, u"b=2"_s, u"а=1"_s, u"—=2"_s}));
+        QCOMPARE(labelsOf(categoryCounts(rows, {"type"_L1, "other"_L1}, CategoryOrder::FirstRow)),
+            (QStringList {u"а=1"_s, u"b=2"_s, u"B=1"_s, u"—=2"_s}));
 
         const QVariantList days = {Row {{u"dayNo"_s, 3}, {u"odometerValueMidnight"_s, 266236}},
             Row {{u"dayNo"_s, 4}, {u"odometerValueMidnight"_s, u""_s}},
@@ -126,13 +131,38 @@ private slots:
             return Row {{u"vehicleRegistrationNumber1"_s, plate}, {u"vehicleOdometerBegin"_s, begin},
                 {u"vehicleOdometerEnd"_s, end}};
         };
-        const QVariantList vehicles = {vehicle(u"A"_s, 1000, 1150), vehicle(u"B"_s, u"НЕТ ДАННЫХ"_s, 563000),
-            vehicle(u"C"_s, 900, 800), vehicle(u"D"_s, u"10,5"_s, 20)};
-        QCOMPARE(labelsOf(mileagePoints(vehicles)), (QStringList {u"A=150"_s, u"D=9.5"_s}));
+        DddReport card;
+        card.vehicles = {vehicle(u"A"_s, 1000, 1150), vehicle(u"B"_s, u"НЕТ ДАННЫХ"_s, 563000),
+            vehicle(u"C"_s, 900, 800), vehicle(u"D"_s, 20, 20)};
+        QCOMPARE(labelsOf(mileagePoints(card)), (QStringList {u"A=150"_s, u"D=0"_s}));
+        DddReport unit;
+        unit.dayInformation = {Row {{u"dayNo"_s, 1}, {u"odometerValueMidnight"_s, 266000}},
+            Row {{u"dayNo"_s, 2}, {u"odometerValueMidnight"_s, 266123}}};
+        QCOMPARE(labelsOf(mileagePoints(unit)), (QStringList {u"2=123"_s}));
 
         const QVariantList workingHours = {Row {{u"dayNumber"_s, 1}, {u"workTime"_s, u"105:30"_s}},
             Row {{u"day"_s, 2}, {u"workTime"_s, u"5:7"_s}}, Row {{u"dayNumber"_s, 3}, {u"workTime"_s, u"1234:45"_s}}};
         QCOMPARE(labelsOf(workingTimePoints(workingHours)), (QStringList {u"1=105.5"_s, u"2=0"_s, u"3=234.75"_s}));
+    }
+
+    void decimalText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("an average rounds to one decimal, with a comma") << 23.383333333333333 << u"23,4"_s;
+        QTest::addRow("rounding down") << 28.216666666666665 << u"28,2"_s;
+        QTest::addRow("rounding up to a whole number") << 23.96 << u"24"_s;
+        QTest::addRow("a whole number has no decimal") << 80.0 << u"80"_s;
+        QTest::addRow("no minus for a value that rounds to 0") << -0.04 << u"0"_s;
+        QTest::addRow("no thousands separator") << 1234.56 << u"1234,6"_s;
+    }
+    void decimalText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(tessaron::documents::decimalText(value), text);
+        QCOMPARE(scalarText(value), text);
+        QCOMPARE(rowsFor({Row {{u"averageSpeed"_s, value}}}, {"averageSpeed"_L1}), QList<QStringList> {{text}});
     }
 
     void speedSamples_data()
@@ -276,6 +306,39 @@ private slots:
         verifyTexts(texts.join(QString()).simplified(), present, absent);
     }
 
+    // Averages and per-day charts as the PDF prints them, read back: averages with at most one decimal and a
+    // decimal comma while the report keeps its values; the days of a chart in the report's order (day 10 after
+    // day 9, not after day 1).
+    void averagesAndDayOrderReadBack()
+    {
+        DddReport report = vehicleUnit(0);
+        report.averageSpeed = 23.383333333333333;
+        report.detailedSpeed = {Row {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
+            {u"averageSpeed"_s, 28.216666666666665}, {u"maxSpeed"_s, 90}, {u"speedsPerSecond"_s, u"28, 29"_s}}};
+        report.activityDaily.clear();
+        for (int day = 1; day <= 12; ++day) {
+            for (int change = 0; change < day % 3 + 1; ++change)
+                report.activityDaily.append(Row {{u"dayNo"_s, day}});
+        }
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"report.pdf"_s);
+        QVERIFY(
+            DddReportRenderer::writePdf(path, report, options({u"statistics"_s, u"detailedSpeed"_s}, {u"activity"_s})));
+        const QStringList texts = pdfPageTexts(tessaron::test::fileBytes(path));
+        const QString text = texts.join(u' ').simplified();
+        verifyTexts(text, {u"Средняя скорость, км/ч 23,4"_s, u"28,2"_s}, {u"23.38"_s, u"28.21"_s, u"23,38"_s});
+        QCOMPARE(report.averageSpeed, 23.383333333333333);
+
+        // The chart reads: title, value axis (down to 0), then the day labels it has room for, then "День".
+        const QString chart = text.mid(text.indexOf(u"Изменения активности по дням"_s));
+        const QString axisAndDays = chart.section(u"Записей"_s, 1).section(u" День"_s, 0, 0);
+        const QStringList labels = axisAndDays.section(u" 0 "_s, 1).split(u' ');
+        QVERIFY2(labels.size() >= 4, qPrintable(chart));
+        for (qsizetype i = 1; i < labels.size(); ++i)
+            QVERIFY2(labels.at(i - 1).toInt() < labels.at(i).toInt(), qPrintable(labels.join(u' ')));
+        QCOMPARE(labels.last(), u"12"_s);
+    }
+
     // A write that fails part-way (here at the file size limit, as on a full disk) is reported, and neither the
     // earlier report nor a partial file is lost or left.
     void failedWrites()
@@ -304,6 +367,51 @@ private slots:
         QCOMPARE(error, u"Не удалось создать PDF отчёта: "_s + path);
         QCOMPARE(tessaron::test::fileBytes(path), QByteArray("earlier report"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList {u"report.pdf"_s});
+    }
+
+    // The page's mileage chart (its own script over what the controller publishes) and the PDF's draw the same
+    // distances of a real card and vehicle unit, and those add up to the report's total, the one stored.
+    void mileageAgreesWithThePage_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addRow("driver card") << u"card-gen1-a.ddd"_s;
+        QTest::addRow("vehicle unit") << u"vu-gen1-a.ddd"_s;
+    }
+    void mileageAgreesWithThePage()
+    {
+        QFETCH(QString, fileName);
+        TESSARON_REQUIRE_SAMPLE(samplePath, fileName);
+        tessaron::qml::QmlDddController controller;
+        QVERIFY(controller.openFile(samplePath));
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy(), 60000);
+        QCOMPARE(controller.lastError(), QString());
+
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        // The page's own script, as the chart calls it.
+        component.setData(R"(import QtQml
+import "qrc:/qt/qml/Tessaron/DddChartSeries.js" as Series
+QtObject {
+    function points(rows) {
+        return Series.numericSeries(Series.ChartDistance, Series.StyleAuto, { distanceRows: rows }, false)
+            .map(function (point) { return point.label + "=" + point.value; });
+    }
+})",
+            QUrl());
+        const std::unique_ptr<QObject> page(component.create());
+        QVERIFY2(page, qPrintable(component.errorString()));
+        QVariant drawn;
+        QVERIFY(QMetaObject::invokeMethod(page.get(), "points", Q_RETURN_ARG(QVariant, drawn),
+            Q_ARG(QVariant, QVariant(controller.drivenDistances()))));
+        const QStringList onThePage = drawn.toStringList();
+
+        const QList<ChartPoint> inThePdf = mileagePoints(controller.report());
+        QVERIFY(inThePdf.size() > 5);
+        QCOMPARE(onThePage, labelsOf(inThePdf));
+        double sum = 0;
+        for (const ChartPoint &point : inThePdf)
+            sum += point.value;
+        QCOMPARE(sum, double(controller.report().totalDistanceKm));
     }
 
     void realFiles_data()
@@ -335,6 +443,15 @@ private slots:
                 u"Рабочее время по дням"_s};
         QVERIFY(!present.first().isEmpty());
         verifyTexts(texts.join(QString()).simplified(), present, {});
+        // The fields the file holds only in its rows are printed, not "Не указано".
+        const QString firstPage = texts.first().simplified();
+        const QString period = u"Период данных %1 - %2"_s.arg(report.dataStartDate, report.dataEndDate);
+        QVERIFY(!report.dataStartDate.isEmpty() && !report.dataEndDate.isEmpty());
+        verifyTexts(firstPage,
+            {period,
+                card ? u"Компания %1"_s.arg(report.issuingAuthorityName)
+                     : u"Следующая калибровка %1"_s.arg(report.nextCalibrationDate)},
+            {u"Не указано"_s});
 
         const auto firstPageWith = [&](const QString &needle) {
             for (int page = 0; page < texts.size(); ++page) {
@@ -345,8 +462,11 @@ private slots:
         };
         const QString pngFolder = QCoreApplication::applicationDirPath() + u"/report-pages"_s;
         QVERIFY(QDir().mkpath(pngFolder));
-        for (const QString &needle :
-            {u"ОТЧЁТ"_s, u"(продолжение)"_s, u"Анализ рабочего времени"_s, u"Рабочее время по дням"_s}) {
+        QStringList needles = {u"ОТЧЁТ"_s, u"(продолжение)"_s, u"Анализ рабочего времени"_s,
+            u"Изменения активности по дням"_s, u"Пробег по автомобилям"_s, u"Рабочее время по дням"_s};
+        if (!card)
+            needles.append(u"Детальная скорость"_s);
+        for (const QString &needle : std::as_const(needles)) {
             const int page = firstPageWith(needle);
             QVERIFY2(page > 0, qPrintable(needle));
             const QString png = u"%1/%2-page%3.png"_s.arg(pngFolder, QFileInfo(fileName).completeBaseName()).arg(page);

@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import Tessaron
 
-// The chart series: speed buckets, counts, the pie's "other" slice, the odometer fallback and day lanes.
+// The chart series: speed buckets, counts, the pie's "other" slice, the driven distances and day lanes.
 TestCase {
     name: "DddSeries"
 
@@ -90,19 +90,6 @@ TestCase {
     }
 
     function test_numericSeries_data() {
-        var vehicles = [
-            { vehicleOdometerBegin: 1000, vehicleOdometerEnd: 1250, vehicleRegistrationNumber1: "A123BC" },
-            { vehicleOdometerBegin: "НЕТ ДАННЫХ", vehicleOdometerEnd: 10 },
-            { vehicleOdometerBegin: "10,5", vehicleOdometerEnd: "20" },
-            { vehicleOdometerBegin: 50, vehicleOdometerEnd: 40 }
-        ];
-        var days = [
-            { dayNo: 3, timeReal: "03.08.2022 23:59:59", odometerValueMidnight: 1300 },
-            { dayNo: 1, timeReal: "01.08.2022 23:59:59", odometerValueMidnight: 1000 },
-            { dayNo: 2, timeReal: "02.08.2022 23:59:59", odometerValueMidnight: 0 },
-            { dayNo: 5, odometerValueMidnight: 1500 },
-            { dayNo: 4, timeReal: "04.08.2022 23:59:59", odometerValueMidnight: 1200 }
-        ];
         var place = { dailyWorkPeriodCountry: "RUS", dailyWorkPeriodRegion: "Moscow Region" };
         return [
             { tag: "counts list whole numbers first", chart: DddChartSeries.ChartActivity,
@@ -113,10 +100,10 @@ TestCase {
               style: DddChartSeries.StylePie,
               rows: { activityRows: [{ activity: "Drive" }, { activity: "Rest" }, { activity: "Drive" }, {}] },
               pairs: ["Drive=2", "Rest=1", "—=1"] },
-            { tag: "distance from vehicles", chart: DddChartSeries.ChartDistance, rows: { vehicleRows: vehicles },
-              pairs: ["A123BC=250", "3=9.5"] },
-            { tag: "distance from the midnight odometer", chart: DddChartSeries.ChartDistance,
-              rows: { vehicleRows: [vehicles[1]], dayRows: days }, pairs: ["3=300", "5=300"] },
+            { tag: "distance draws what the report computed", chart: DddChartSeries.ChartDistance,
+              rows: { distanceRows: [{ label: "A123BC", value: 250 }, { label: "", value: 0 }, { value: 12 }],
+                      dayRows: [{ dayNo: 1, odometerValueMidnight: 5 }] },
+              pairs: ["A123BC=250", "2=0", "3=12"] },
             { tag: "odometer", chart: DddChartSeries.ChartOdometer,
               rows: { dayRows: [{ dayNo: 1, odometerValueMidnight: 5 }, { odometerValueMidnight: -3 }] },
               pairs: ["1=5", "2=0"] },

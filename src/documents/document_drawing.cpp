@@ -193,13 +193,8 @@ QString value(const QVariantMap &data, CertificateField field)
 
 QString documentDate(const QString &text)
 {
-    const QString firstWord = text.trimmed().section(u' ', 0, 0);
-    for (const QString &form : {u"yyyy-MM-dd"_s, u"dd.MM.yyyy"_s, u"d.M.yyyy"_s}) {
-        const QDate date = QDate::fromString(firstWord.section(u'T', 0, 0), form);
-        if (date.isValid())
-            return date.toString(u"dd.MM.yyyy"_s);
-    }
-    return text;
+    const QDate date = storage::certificateFieldDate(text);
+    return date.isValid() ? date.toString(u"dd.MM.yyyy"_s) : text;
 }
 
 QString shownValue(const QVariantMap &data, CertificateField field)

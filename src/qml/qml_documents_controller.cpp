@@ -85,18 +85,6 @@ QString documentDate(const QVariant &value)
     return dateTime.toString(text.contains(u':') ? u"dd.MM.yyyy HH:mm"_s : u"dd.MM.yyyy"_s);
 }
 
-// A stored or typed calendar date: ISO 8601 (with a time after a space or a "T", or without) or dd.MM.yyyy.
-// Invalid when the text is none of these or names no real day.
-QDate calendarDate(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    const QDateTime dateTime = QDateTime::fromString(trimmed, Qt::ISODate);
-    if (dateTime.isValid())
-        return dateTime.date();
-    const QDate isoDate = QDate::fromString(trimmed, Qt::ISODate);
-    return isoDate.isValid() ? isoDate : QDate::fromString(trimmed, u"dd.MM.yyyy"_s);
-}
-
 const QString nextCalibrationKey = u"NextCalibrationDate"_s;
 
 enum class ValueKind { WholeNumber, Date };
@@ -129,7 +117,8 @@ QString valueProblem(const QVariant &value, ValueKind kind)
     case ValueKind::Date:
         if (text.isEmpty())
             return u"Заполните: дата в формате ДД.ММ.ГГГГ"_s;
-        return calendarDate(text).isValid() ? QString() : u"Введите существующую дату в формате ДД.ММ.ГГГГ"_s;
+        return storage::certificateFieldDate(text).isValid() ? QString()
+                                                             : u"Введите существующую дату в формате ДД.ММ.ГГГГ"_s;
     }
     return {};
 }
@@ -250,7 +239,7 @@ QVariantMap QmlDocumentsController::formValues() const
         if (m_selected.contains(key))
             values.insert(key, documentDate(m_selected.value(key)));
     }
-    const QDate date = calendarDate(m_selected.value(nextCalibrationKey).toString());
+    const QDate date = storage::certificateFieldDate(m_selected.value(nextCalibrationKey).toString());
     if (date.isValid())
         values.insert(nextCalibrationKey, date.toString(u"dd.MM.yyyy"_s));
     return values;

@@ -1,5 +1,8 @@
 #include "certificate_field.h"
 
+#include <QDateTime>
+#include <QTime>
+
 using namespace Qt::StringLiterals;
 
 namespace tessaron::storage {
@@ -31,6 +34,23 @@ QStringList certificateFieldNames()
 QString certificateFieldText(const QVariantMap &record, CertificateField field)
 {
     return record.value(certificateFieldName(field)).toString();
+}
+
+QDate certificateFieldDate(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (const QDateTime dateTime = QDateTime::fromString(trimmed, Qt::ISODateWithMs); dateTime.isValid())
+        return dateTime.date();
+    const qsizetype space = trimmed.indexOf(u' ');
+    const QString time = space < 0 ? QString() : trimmed.mid(space + 1).trimmed();
+    if (!time.isEmpty() && !QTime::fromString(time, Qt::ISODateWithMs).isValid())
+        return {};
+    const QString day = space < 0 ? trimmed : trimmed.left(space);
+    for (const QString &form : {u"yyyy-MM-dd"_s, u"dd.MM.yyyy"_s, u"d.M.yyyy"_s}) {
+        if (const QDate date = QDate::fromString(day, form); date.isValid())
+            return date;
+    }
+    return {};
 }
 
 } // namespace tessaron::storage

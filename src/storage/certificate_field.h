@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -72,5 +73,10 @@ QStringList certificateFieldNames();
 // the empty text when the key is absent or its value is invalid. A number stays a number in the record and
 // becomes its digits here.
 QString certificateFieldText(const QVariantMap &record, CertificateField field);
+
+// The calendar day of a date field's text as records hold it or a technician types it: yyyy-MM-dd, dd.MM.yyyy or
+// d.M.yyyy, optionally followed by a time (after a space or a "T", with seconds, milliseconds and a zone or not).
+// Invalid when the text is none of these or names no real day; the documents then print the text as it is.
+QDate certificateFieldDate(const QString &text);
 
 } // namespace tessaron::storage

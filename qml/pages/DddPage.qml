@@ -51,6 +51,7 @@ PageFrame {
     readonly property int stackIndex: DddPageText.stackIndex(sectionIndex, datasets.length)
     readonly property var currentDataset: sectionIndex < datasets.length ? datasets[sectionIndex] : null
     readonly property var workingHours: DddPageText.list(analysis, "workingHours")
+    readonly property var fileBoxRows: hasReport ? DddPageText.fileBoxRows(controller, summary, isTachograph, english) : []
     readonly property bool showingStoredReports: selectedSection === DddPageText.reportsSection
 
     // The height left for the data area below the bars and the file box, so that it fills a scrolling page too.
@@ -298,25 +299,26 @@ PageFrame {
         visible: page.hasReport
         title: page.t("Файл", "File")
 
-        GridLayout {
+        // Two label/value pairs to a row, in a positioner: the rows change with the report and the language, and
+        // a Repeater adding or removing items of a Quick Layout can leave a destroyed item in it.
+        Grid {
+            id: fileGrid
+
             anchors.left: parent.left
             anchors.right: parent.right
-            columns: 4
-            columnSpacing: Math.round(12 * page.uiScale)
+            columns: 2
+            columnSpacing: Math.round(24 * page.uiScale)
             rowSpacing: Math.round(4 * page.uiScale)
 
             Repeater {
-                model: page.hasReport ? DddPageText.fileBoxRows(page.controller, page.summary, page.isTachograph, page.english)
-                                      : []
+                model: page.fileBoxRows
 
                 delegate: RowLayout {
                     id: fileRow
 
                     required property var modelData
 
-                    // As wide as its text where there is room, so a long data period is not cut beside short values.
-                    Layout.columnSpan: 2
-                    Layout.fillWidth: true
+                    width: (fileGrid.width - fileGrid.columnSpacing) / 2
                     spacing: Math.round(8 * page.uiScale)
 
                     Label {

@@ -244,6 +244,102 @@ TestCase {
         shoot(page, "ddd_page_chart_after_switch.png");
     }
 
+    // The samples the detailed-speed chart must hold for the controller's report: every valid one-second value
+    // of its speed blocks, counted here from the rows, not by the chart's own series.
+    function speedSamplesOf(rows) {
+        var total = 0;
+        for (var i = 0; i < rows.length; ++i) {
+            var declared = Number(rows[i].validSpeedCount);
+            total += isFinite(declared) && declared >= 0 ? declared : 0;
+        }
+        return total;
+    }
+
+    // The speed chart of the shown report, chosen the way a technician chooses it: "Графики", then the speed.
+    function showSpeedChart(page, shot) {
+        page.selectSection(page.datasets.length + 1);
+        page.selectedChartMetric = DddChartSeries.ChartSpeed;
+        var item = chart(page);
+        tryVerify(function () { return !item.speedSeriesPending; }, 10000, "the speed series is built");
+        if (shot)
+            shoot(page, shot);
+        return item;
+    }
+
+    function openInPlace(page, name) {
+        verify(app.ddd.openFile(samplePath(name)));
+        tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
+        compare(app.ddd.lastError, "");
+        waitForRendering(page);
+    }
+
+    // The chart draws the shown report's speed whatever was shown before: each order of a card and a vehicle
+    // unit, then each reopened from the archive over the other.
+    function test_speedChartDrawsTheShownReport_data() {
+        return [
+            { tag: "card then vehicle unit", first: "card-gen1-a.ddd", second: "vu-gen1-a.ddd" },
+            { tag: "vehicle unit then card", first: "vu-gen1-a.ddd", second: "card-gen1-a.ddd" }
+        ];
+    }
+
+    function test_speedChartDrawsTheShownReport(data) {
+        var page = openSample(data.first);
+        var item = showSpeedChart(page);
+        var firstSamples = speedSamplesOf(app.ddd.detailedSpeed);
+        compare(item.speedSampleCount, firstSamples, data.first);
+        verify(app.ddd.saveReport() || app.ddd.lastError === "", app.ddd.lastError);
+
+        openInPlace(page, data.second);
+        var secondSamples = speedSamplesOf(app.ddd.detailedSpeed);
+        verify(firstSamples !== secondSamples, "the two files differ in detailed speed");
+        var prefix = "ddd_page_speed_" + data.first.replace(".ddd", "") + "_then_" + data.second.replace(".ddd", "");
+        item = showSpeedChart(page, prefix + ".png");
+        compare(item.speedSampleCount, secondSamples, data.second);
+        verify(textShown(item, "Элементов: " + secondSamples));
+        verify(app.ddd.saveReport() || app.ddd.lastError === "", app.ddd.lastError);
+
+        // Back to the first from the archive, with the second shown, and then the second again.
+        app.ddd.refreshSavedReports();
+        var stored = storedReportsByKind();
+        var expected = {};
+        expected[data.first] = firstSamples;
+        expected[data.second] = secondSamples;
+        var order = [data.first, data.second];
+        for (var i = 0; i < order.length; ++i) {
+            var row = stored[order[i].indexOf("vu-") === 0 ? "tachograph" : "card"];
+            verify(row, "a stored report of " + order[i]);
+            verify(app.ddd.openSavedReport(row.reportId, order[i].indexOf("vu-") === 0), app.ddd.lastError);
+            waitForRendering(page);
+            item = showSpeedChart(page, prefix + "_reopened_" + i + ".png");
+            compare(speedSamplesOf(app.ddd.detailedSpeed), expected[order[i]], "the stored report keeps its speed");
+            compare(item.speedSampleCount, expected[order[i]], "reopened " + order[i]);
+        }
+    }
+
+    // The newest stored report of each kind.
+    function storedReportsByKind() {
+        var found = {};
+        var rows = app.ddd.savedReports;
+        for (var i = 0; i < rows.length; ++i) {
+            var kind = DddArchiveText.isTachographRow(rows[i]) ? "tachograph" : "card";
+            if (!found[kind])
+                found[kind] = rows[i];
+        }
+        return found;
+    }
+
+    function textShown(root, text) {
+        if (!root)
+            return false;
+        if (root.visible && root.text === text)
+            return true;
+        for (var i = 0; i < root.children.length; ++i) {
+            if (textShown(root.children[i], text))
+                return true;
+        }
+        return false;
+    }
+
     // The vehicle unit's events at the smallest window: long texts end in "…"; hovering shows one whole.
     function test_longTextsElide() {
         stack.width = 1024;

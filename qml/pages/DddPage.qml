@@ -39,11 +39,7 @@ PageFrame {
     readonly property bool statusWarning: controller ? controller.statusWarning === true : false
     readonly property bool hasReport: (controller && controller.fileName.length > 0)
                                       || DddPageText.present(summary.fileName)
-    readonly property bool isTachograph: {
-        var type = controller ? controller.fileType : "";
-        var summaryType = summary.fileType;
-        return type === "Тахограф" || type === "Tachograph" || summaryType === "Тахограф" || summaryType === "Tachograph";
-    }
+    readonly property bool isTachograph: controller ? DddPageText.isTachographKind(controller.fileKind) : false
     readonly property var datasets: DddPageText.shownDatasets(isTachograph, function (key) { return rows[key]; },
                                                               rows.sections)
     readonly property var navigationNames: DddPageText.navigationNames(datasets, english)

@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
+#include <QThreadPool>
 
 #include <atomic>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tessaron::qml {
 
@@ -164,33 +166,36 @@ void QmlDddController::clearState()
     m_fileSize = 0;
     m_statusWarning = false;
     m_lastError.clear();
-    m_summary.clear();
-    m_blocks.clear();
-#define TESSARON_QML_DDD_CLEAR_DATASET(name) m_##name.clear();
-    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_CLEAR_DATASET)
-#undef TESSARON_QML_DDD_CLEAR_DATASET
-    m_analysis.clear();
-    m_report = ddd::DddReport();
+    retireShownReport();
     m_reopenedReportId = 0;
-    m_structureText.clear();
     m_statusText = s_statusChoose;
+}
+
+void QmlDddController::retireShownReport()
+{
+    struct Retired
+    {
+        ddd::DddReport report;
+        QVariantMap summary;
+        QVariantList blocks;
+    };
+    // Moved, not copied: once moved, the last reference to the rows is the pool thread's.
+    auto *retired
+        = new Retired {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})};
+    QThreadPool::globalInstance()->start([retired] { delete retired; });
 }
 
 void QmlDddController::setReport(const ddd::DddReport &report)
 {
+    retireShownReport();
     m_fileName = report.fileName;
     m_filePath = report.filePath;
     m_fileType = ddd::Decoder::typeName(report.fileType);
     m_fileSize = report.size;
     m_summary = report.summary();
     m_blocks = report.blockRows();
-#define TESSARON_QML_DDD_COPY_DATASET(name) m_##name = report.name;
-    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_COPY_DATASET)
-#undef TESSARON_QML_DDD_COPY_DATASET
-    m_analysis = report.analysis;
     m_report = report;
     m_reopenedReportId = 0;
-    m_structureText = report.structureText;
 }
 
 void QmlDddController::deliverResult(const ddd::DddReport &report, const QString &error)

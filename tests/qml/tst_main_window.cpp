@@ -8,12 +8,15 @@
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
 #include "ui/theme_manager.h"
+#include "ui/window_placement.h"
 
+#include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -107,7 +110,7 @@ private Q_SLOTS:
         m_engine = std::make_unique<QQmlApplicationEngine>();
         tessaron::qml::configureEngine(*m_engine);
         m_engine->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
-        m_engine->load(tessaron::qml::mainQmlUrl);
+        QVERIFY(tessaron::qml::loadMainWindow(*m_engine));
     }
 
     void cleanup()
@@ -204,6 +207,32 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key_Escape);
         ddd->clear();
         QMetaObject::invokeMethod(stack, "clear");
+    }
+
+    // The window opens at its preferred 1280×800 where the screen holds it, else at the screen's available size,
+    // never below its minimum, centred. Run on the offscreen platform's screen and, by the test list, on screens
+    // of 1024×640 and 1920×1080; the picture shows the window where it lies on its screen.
+    void windowOpensWithinTheScreen()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QRect available = window->screen()->availableGeometry();
+        const QRect expected = tessaron::ui::initialWindowGeometry(available, QSize(1280, 800), QSize(1024, 640));
+        QCOMPARE(window->size(), expected.size());
+        QCOMPARE(window->framePosition(), expected.topLeft());
+        QVERIFY(window->width() >= 1024 && window->height() >= 640);
+        const QMargins frame = window->frameMargins();
+        if (available.width() > expected.width() + frame.left() + frame.right()
+            && available.height() > expected.height() + frame.top() + frame.bottom())
+            QVERIFY2(available.contains(window->frameGeometry()), "the whole window on the screen");
+
+        QImage screen(window->screen()->geometry().size(), QImage::Format_RGB32);
+        screen.fill(QColor(0x30, 0x40, 0x50));
+        QPainter painter(&screen);
+        painter.drawImage(window->position() - window->screen()->geometry().topLeft(), window->grabWindow());
+        painter.end();
+        QVERIFY(screen.save(QCoreApplication::applicationDirPath()
+            + QStringLiteral("/main_window_on_screen_%1x%2.png").arg(available.width()).arg(available.height())));
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the

@@ -295,38 +295,50 @@ PageFrame {
         visible: page.hasReport
         title: page.t("Файл", "File")
 
-        // Two label/value pairs to a row, in a positioner: the rows change with the report and the language, and
-        // a Repeater adding or removing items of a Quick Layout can leave a destroyed item in it.
-        Grid {
-            id: fileGrid
+        // Two label/value pairs to a row; a pair too wide for half the row (a long data period) takes a row of its
+        // own rather than being cut. In a positioner: the pairs change with the report and the language, and a
+        // Repeater adding or removing items of a Quick Layout can leave a destroyed item in it.
+        Flow {
+            id: fileFlow
+
+            readonly property real halfWidth: (width - spacing) / 2
 
             anchors.left: parent.left
             anchors.right: parent.right
-            columns: 2
-            columnSpacing: Math.round(24 * page.uiScale)
-            rowSpacing: Math.round(4 * page.uiScale)
+            spacing: Math.round(4 * page.uiScale)
 
             Repeater {
                 model: page.fileBoxRows
 
-                delegate: RowLayout {
+                delegate: Item {
                     id: fileRow
 
                     required property var modelData
 
-                    width: (fileGrid.width - fileGrid.columnSpacing) / 2
-                    spacing: Math.round(8 * page.uiScale)
+                    readonly property real gap: Math.round(20 * page.uiScale)
 
-                    Label {
-                        text: fileRow.modelData[0]
-                        textFormat: Text.PlainText
-                        color: "#555555"
-                    }
+                    width: fileRowContent.implicitWidth + gap > fileFlow.halfWidth ? fileFlow.width : fileFlow.halfWidth
+                    implicitHeight: fileRowContent.implicitHeight
 
-                    ElidedLabel {
-                        Layout.fillWidth: true
-                        text: fileRow.modelData[1]
-                        font.bold: true
+                    RowLayout {
+                        id: fileRowContent
+
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.rightMargin: fileRow.gap
+                        spacing: Math.round(8 * page.uiScale)
+
+                        Label {
+                            text: fileRow.modelData[0]
+                            textFormat: Text.PlainText
+                            color: "#555555"
+                        }
+
+                        ElidedLabel {
+                            Layout.fillWidth: true
+                            text: fileRow.modelData[1]
+                            font.bold: true
+                        }
                     }
                 }
             }

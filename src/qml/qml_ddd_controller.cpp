@@ -2,10 +2,10 @@
 
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
+#include "platform/dialog_start_folder.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
 
@@ -87,14 +87,16 @@ QmlDddController::~QmlDddController()
 
 bool QmlDddController::chooseAndOpenFile()
 {
-    const QString startFolder = m_filePath.isEmpty()
-        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-        : QFileInfo(m_filePath).absolutePath();
-    const QString chosen = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
+    const QString startFolder
+        = m_filePath.isEmpty() ? platform::dialogStartFolder() : QFileInfo(m_filePath).absolutePath();
+    QFileDialog dialog(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
         QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
-    if (chosen.isEmpty())
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Wide enough for the size and date columns beside a download's long name.
+    dialog.resize(960, 600);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    return openFile(chosen);
+    return openFile(dialog.selectedFiles().constFirst());
 }
 
 bool QmlDddController::openFile(const QString &filePath)
@@ -142,6 +144,11 @@ bool QmlDddController::openFile(const QString &filePath)
     connect(thread, &QThread::finished, this, [this, thread] { workerFinished(thread); });
     thread->start(QThread::InheritPriority);
     return true;
+}
+
+QUrl QmlDddController::dialogStartFolder() const
+{
+    return QUrl::fromLocalFile(platform::dialogStartFolder());
 }
 
 bool QmlDddController::openDocument(const QUrl &url)

@@ -84,6 +84,8 @@ public:
 
     // Shows the opening dialog; false when it was cancelled or the chosen file could not be opened.
     Q_INVOKABLE bool chooseAndOpenFile();
+    // Where the page's save dialog starts: see platform::dialogStartFolder (it may make the documents folder).
+    Q_INVOKABLE QUrl dialogStartFolder() const;
     // Starts decoding the file (a path or a local-file URL text). True when the decode has started; false when
     // one is running (nothing changes) or the path is refused (lastError says why; the shown report is gone).
     Q_INVOKABLE bool openFile(const QString &filePath);

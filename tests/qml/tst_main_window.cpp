@@ -1,3 +1,4 @@
+#include "ddd_file_builder.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_ddd_controller.h"
 #include "qml/qml_documents_controller.h"
@@ -6,17 +7,23 @@
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "ui/theme_manager.h"
+#include "ui/translation_loader.h"
 #include "ui/window_placement.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -235,6 +242,60 @@ private Q_SLOTS:
             + QStringLiteral("/main_window_on_screen_%1x%2.png").arg(available.width()).arg(available.height())));
     }
 
+    // The PDF export's save dialog in Russian, with a save button, starting in a documents folder it made (the
+    // home folder is a temporary one here).
+    void savePdfDialogSpeaksRussian()
+    {
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", previousHome);
+            if (previousConfig.isEmpty())
+                qunsetenv("XDG_CONFIG_HOME");
+            else
+                qputenv("XDG_CONFIG_HOME", previousConfig);
+        });
+        const QString path = home.filePath(QStringLiteral("vu.ddd"));
+        QVERIFY(tessaron::test::writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(2, 4)));
+
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        QVERIFY(ddd->openFile(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!ddd->isBusy(), 60000);
+        QCOMPARE(ddd->lastError(), QString());
+
+        QQuickItem *page = currentPage(stack);
+        auto *exporter = page->findChild<QObject *>(QStringLiteral("pdfExport"));
+        QVERIFY(QMetaObject::invokeMethod(exporter, "begin"));
+        auto *options = exporter->property("optionsDialog").value<QObject *>();
+        QTRY_VERIFY(options->property("opened").toBool());
+        QVERIFY(QMetaObject::invokeMethod(options, "proceed"));
+        auto *saveDialog = exporter->findChild<QObject *>(QStringLiteral("pdfSaveDialog"));
+        QVERIFY(saveDialog);
+        QTRY_VERIFY(saveDialog->property("visible").toBool());
+
+        const QString documents = home.filePath(QStringLiteral("Documents"));
+        QVERIFY(QFileInfo(documents).isDir());
+        QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
+        for (const QString &text : {QStringLiteral("Сохранить"), QStringLiteral("Отмена"), QStringLiteral("Имя файла"),
+                 QStringLiteral("Фильтр")})
+            QTRY_VERIFY2(findItemWithText(window->contentItem(), text), qPrintable(text));
+        for (const QString &text : {QStringLiteral("Открыть"), QStringLiteral("File name"), QStringLiteral("Filter")})
+            QVERIFY2(!findItemWithText(window->contentItem(), text), qPrintable(text));
+        QTest::qWait(100);
+        QVERIFY(window->grabWindow().save(QCoreApplication::applicationDirPath() + u"/ddd_pdf_save_dialog.png"));
+        QVERIFY(QMetaObject::invokeMethod(saveDialog, "reject"));
+        ddd->clear();
+    }
+
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
     // print form.
     void documentsCommandPushesItsPageWithoutPausing()
@@ -304,6 +365,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral("2.5.0.192"));
     tessaron::ui::ThemeManager::apply(tessaron::ui::Theme());
+    // As the entry point does: Qt's own texts in Russian.
+    using tessaron::ui::TranslationLoader;
+    TranslationLoader::installQtTranslations(TranslationLoader::qtTranslationsFolder(), nullptr);
     TestMainWindow test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QJSEngine>
 #include <QThread>
 #include <QThreadPool>
 
@@ -71,7 +72,12 @@ void QmlDddController::setDecodeFunctionForTesting(DecodeFunction function)
 QmlDddController::QmlDddController(QObject *parent)
     : QObject(parent)
     , m_statusText(s_statusChoose)
-{ }
+{
+    // After the replacing report is drawn: collecting QML's garbage is itself a pause of the GUI thread.
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(250);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &QmlDddController::releaseRetiredReports);
+}
 
 QmlDddController::~QmlDddController()
 {
@@ -83,6 +89,7 @@ QmlDddController::~QmlDddController()
         m_worker = nullptr;
     }
     m_repository.reset();
+    handRetiredReportsToThePool();
 }
 
 bool QmlDddController::chooseAndOpenFile()
@@ -180,16 +187,26 @@ void QmlDddController::clearState()
 
 void QmlDddController::retireShownReport()
 {
-    struct Retired
-    {
-        ddd::DddReport report;
-        QVariantMap summary;
-        QVariantList blocks;
-    };
-    // Moved, not copied: once moved, the last reference to the rows is the pool thread's.
-    auto *retired
-        = new Retired {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})};
-    QThreadPool::globalInstance()->start([retired] { delete retired; });
+    // Moved, not copied: nothing of the controller refers to the old rows any more.
+    m_retired.push_back(std::make_unique<RetiredReport>(
+        RetiredReport {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})}));
+    m_releaseTimer.start();
+}
+
+void QmlDddController::releaseRetiredReports()
+{
+    // The lists QML read are still shared by its wrappers until they are collected; collected first, they leave
+    // the pool thread the last reference, so the rows are freed there.
+    if (QJSEngine *engine = qjsEngine(this))
+        engine->collectGarbage();
+    handRetiredReportsToThePool();
+}
+
+void QmlDddController::handRetiredReportsToThePool()
+{
+    for (std::unique_ptr<RetiredReport> &retired : m_retired)
+        QThreadPool::globalInstance()->start([report = retired.release()] { delete report; });
+    m_retired.clear();
 }
 
 void QmlDddController::setReport(const ddd::DddReport &report)

@@ -5,12 +5,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QThread;
 
@@ -129,9 +131,13 @@ Q_SIGNALS:
 
 private:
     void clearState();
-    // Hands the shown report and the rows made from it to a pool thread to be freed, leaving them empty here:
-    // freeing a long download's rows takes long enough to hold up the window's drawing.
+    // Moves the shown report and the rows made from it aside, leaving them empty here, to be freed on a pool
+    // thread shortly after: freeing a long download's rows takes long enough to hold up the window's drawing.
     void retireShownReport();
+    // Collects the QML engine's garbage, if an engine reads this controller, then hands the reports moved aside to
+    // the pool.
+    void releaseRetiredReports();
+    void handRetiredReportsToThePool();
     void deliverResult(const ddd::DddReport &report, const QString &error);
     void workerFinished(QThread *thread);
     // The report database, opened on first use and kept; check isOpen() on it.
@@ -153,6 +159,15 @@ private:
     QVariantList m_savedReports;
     // The shown report, whole; the dataset, analysis and structure properties read it.
     ddd::DddReport m_report;
+    // Reports replaced since the last release, and the timer of the next release.
+    struct RetiredReport
+    {
+        ddd::DddReport report;
+        QVariantMap summary;
+        QVariantList blocks;
+    };
+    std::vector<std::unique_ptr<RetiredReport>> m_retired;
+    QTimer m_releaseTimer;
     std::unique_ptr<ddd::DddRepository> m_repository;
     // The stored report the shown one was reopened from (id 0 when it was decoded from a file): a report
     // stored without its file's fingerprint and path is found as already stored through it.

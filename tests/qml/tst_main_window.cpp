@@ -27,13 +27,32 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 namespace {
 
 QStringList s_messages;
+
+// Sits in a row of a report and tells, when the last reference to the row goes, which thread freed it.
+class FreeWitness
+{
+public:
+    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
+        : m_freedOn(std::move(freedOn))
+    { }
+    ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
+    FreeWitness(const FreeWitness &) = delete;
+    FreeWitness &operator=(const FreeWitness &) = delete;
+
+private:
+    // Shared, so a witness freed after its test ended still has somewhere to tell it.
+    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
+};
 
 void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -294,6 +313,40 @@ private Q_SLOTS:
         QVERIFY(window->grabWindow().save(QCoreApplication::applicationDirPath() + u"/ddd_pdf_save_dialog.png"));
         QVERIFY(QMetaObject::invokeMethod(saveDialog, "reject"));
         ddd->clear();
+    }
+
+    // A report the page has read, its lists held by QML's wrappers too, is still freed off the GUI thread once
+    // replaced: the wrappers are collected before the pool thread drops the last reference.
+    void reportThePageReadIsFreedOffTheGuiThread()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
+        std::future<std::thread::id> freed = freedOn->get_future();
+        {
+            tessaron::ddd::DddReport report;
+            report.fileName = QStringLiteral("vu.ddd");
+            report.fileType = tessaron::ddd::DddFileType::Tachograph;
+            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
+            ddd->setReport(report);
+            Q_EMIT ddd->stateChanged();
+        }
+        QQuickItem *page = currentPage(stack);
+        const int charts = page->property("datasets").toList().size() + 1;
+        QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        auto *chart = findItem(page, QStringLiteral("chart"));
+        QTRY_VERIFY(!chart->property("speedSeriesPending").toBool());
+        QVERIFY(!chart->property("speedRows").toList().isEmpty());
+
+        ddd->clear();
+        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QVERIFY(freed.get() != std::this_thread::get_id());
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <thread>
@@ -81,15 +82,16 @@ DddReport watchedRealDecode(const QString &path, QString *error, const std::atom
 class FreeWitness
 {
 public:
-    explicit FreeWitness(std::promise<std::thread::id> *freedOn)
-        : m_freedOn(freedOn)
+    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
+        : m_freedOn(std::move(freedOn))
     { }
     ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
     FreeWitness(const FreeWitness &) = delete;
     FreeWitness &operator=(const FreeWitness &) = delete;
 
 private:
-    std::promise<std::thread::id> *m_freedOn;
+    // Shared, so a witness freed after its test ended still has somewhere to tell it.
+    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
 };
 
 QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)
@@ -425,8 +427,8 @@ private Q_SLOTS:
         QCoreApplication::processEvents(); // the dropped result must not reach the deleted controller
     }
 
-    // A replaced report is freed on a pool thread, not the GUI thread, whichever way it is replaced; the
-    // controller keeps no reference to it, so the thread that frees it is the one that drops the last.
+    // A replaced report is freed on a pool thread, not the GUI thread, whichever way it is replaced: the
+    // controller keeps no reference to it, so the pool thread drops the last.
     void replacedReportIsFreedOffTheGuiThread_data()
     {
         QTest::addColumn<QString>("replacement");
@@ -438,13 +440,13 @@ private Q_SLOTS:
     void replacedReportIsFreedOffTheGuiThread()
     {
         QFETCH(QString, replacement);
-        std::promise<std::thread::id> freedOn;
-        std::future<std::thread::id> freed = freedOn.get_future();
+        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
+        std::future<std::thread::id> freed = freedOn->get_future();
         QmlDddController controller;
         {
             DddReport report = syntheticReport(u"/data/vu.ddd"_s);
             report.fileType = DddFileType::Tachograph;
-            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(&freedOn)));
+            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
             controller.setReport(report);
         }
         QCOMPARE(controller.detailedSpeed().size(), 2);
@@ -463,6 +465,7 @@ private Q_SLOTS:
             QmlDddController::setDecodeFunctionForTesting(nullptr);
         }
         QCOMPARE(controller.detailedSpeed().size(), replacement == u"clear" ? 0 : 1);
+        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
         QVERIFY(freed.get() != std::this_thread::get_id());
     }
 

@@ -187,6 +187,13 @@ void QmlDddController::clearState()
 
 void QmlDddController::retireShownReport()
 {
+    if (m_report.fileType == ddd::DddFileType::Unknown) {
+        // Nothing is shown: nothing worth a pass of the garbage collector.
+        m_report = {};
+        m_summary.clear();
+        m_blocks.clear();
+        return;
+    }
     // Moved, not copied: nothing of the controller refers to the old rows any more.
     m_retired.push_back(std::make_unique<RetiredReport>(
         RetiredReport {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})}));

@@ -3,6 +3,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "platform/dialog_start_folder.h"
+#include "ui/file_dialog_columns.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -99,7 +100,8 @@ bool QmlDddController::chooseAndOpenFile()
     QFileDialog dialog(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
         QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    // Wide enough for the size and date columns beside a download's long name.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ui::showFileDialogColumnsWhole(dialog);
     dialog.resize(960, 600);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;

@@ -1,3 +1,4 @@
+#include "ui/file_dialog_columns.h"
 #include "ui/theme_manager.h"
 #include "ui/translation_loader.h"
 
@@ -5,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 using tessaron::ui::Theme;
 using tessaron::ui::ThemeManager;
@@ -73,9 +76,23 @@ private Q_SLOTS:
         QVERIFY(lookIn);
         QCOMPARE(lookIn->text(), QStringLiteral("Перейти к:"));
         dialog.setDirectory(TranslationLoader::qtTranslationsFolder() + QStringLiteral("/.."));
+        tessaron::ui::showFileDialogColumnsWhole(dialog);
         dialog.resize(960, 600);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        // The folder's rows listed, the size, type and date columns each as wide as their texts.
+        auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+        QVERIFY(view);
+        QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) > 0);
+        QCOMPARE(view->model()->index(0, 2, view->rootIndex()).data().toString(), QStringLiteral("Папка"));
+        const QModelIndex root = view->rootIndex();
+        for (int column = 1; column < 4; ++column) {
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                const QString text = view->model()->index(row, column, root).data().toString();
+                QTRY_VERIFY2(view->header()->sectionSize(column) > view->fontMetrics().horizontalAdvance(text),
+                    qPrintable(text));
+            }
+        }
         QVERIFY(dialog.grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/file_dialog.png")));
     }
 

@@ -36,12 +36,13 @@ ApplicationWindow {
         return true;
     }
 
+    // The size the window asks for; the entry point shows it at this size where the screen holds it, else at the
+    // screen's available size, never below the minimum, centred.
     width: 1280
     height: 800
     // A small laptop screen less the task bar: every page is laid out to stay whole from here up.
     minimumWidth: 1024
     minimumHeight: 640
-    visible: true
     title: "Tessaron " + Qt.application.version
 
     Action {

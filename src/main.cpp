@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
             Qt::QueuedConnection);
-        engine.load(tessaron::qml::mainQmlUrl);
+        tessaron::qml::loadMainWindow(engine);
         exitCode = application.exec();
     }
     tessaron::logging::ApplicationLogger::shutdown();

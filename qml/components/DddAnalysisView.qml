@@ -15,6 +15,8 @@ Flickable {
     property real spacing: Math.round(10 * uiScale)
 
     readonly property var workingHours: DddPageText.list(analysis, "workingHours")
+    readonly property var tiles: DddPageText.analysisTiles(analysis, english)
+    readonly property var classificationTiles: DddPageText.classificationTiles(analysis, english)
     readonly property alias workingHoursView: workingHoursView
 
     function t(ru, en) {
@@ -49,20 +51,24 @@ Flickable {
             font.pixelSize: Math.round(view.uiFontSize * 1.15)
         }
 
-        // Four tiles to a row, two on a narrow view, where four would cut their texts.
+        // Four tiles to a row, two on a narrow view, where four would cut their texts. The tiles of both grids
+        // are a fixed number whose texts follow the analysis, so no report or language adds or removes an item
+        // of the layout; the column count follows the column's width, set by the view, never the grid's own
+        // width, which changes while the grid arranges itself.
         GridLayout {
             Layout.fillWidth: true
-            columns: width >= 680 * view.uiScale ? 4 : 2
+            columns: analysisColumn.width >= 680 * view.uiScale ? 4 : 2
             columnSpacing: Math.round(8 * view.uiScale)
             rowSpacing: Math.round(8 * view.uiScale)
 
             Repeater {
-                model: DddPageText.analysisTiles(view.analysis, view.english)
+                model: view.tiles.length
 
                 delegate: Rectangle {
                     id: tile
 
-                    required property var modelData
+                    required property int index
+                    readonly property var modelData: view.tiles[index]
 
                     Layout.fillWidth: true
                     Layout.fillHeight: true
@@ -168,17 +174,18 @@ Flickable {
 
         GridLayout {
             Layout.fillWidth: true
-            columns: width >= 600 * view.uiScale ? 5 : 3
+            columns: analysisColumn.width >= 600 * view.uiScale ? 5 : 3
             columnSpacing: Math.round(8 * view.uiScale)
             rowSpacing: columnSpacing
 
             Repeater {
-                model: DddPageText.classificationTiles(view.analysis, view.english)
+                model: view.classificationTiles.length
 
                 delegate: Rectangle {
                     id: classTile
 
-                    required property var modelData
+                    required property int index
+                    readonly property var modelData: view.classificationTiles[index]
 
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
@@ -271,16 +278,23 @@ Flickable {
                             color: panel.modelData.color
                         }
 
-                        Repeater {
-                            model: DddPageText.messageLines(panel.items, view.english)
+                        // The lines change with the report: a positioner holds them, not the panel's layout.
+                        Column {
+                            id: panelLines
 
-                            delegate: Label {
-                                required property string modelData
+                            Layout.fillWidth: true
 
-                                Layout.fillWidth: true
-                                text: modelData
-                                textFormat: Text.PlainText
-                                wrapMode: Text.Wrap
+                            Repeater {
+                                model: DddPageText.messageLines(panel.items, view.english)
+
+                                delegate: Label {
+                                    required property string modelData
+
+                                    width: panelLines.width
+                                    text: modelData
+                                    textFormat: Text.PlainText
+                                    wrapMode: Text.Wrap
+                                }
                             }
                         }
                     }

@@ -28,13 +28,19 @@ Item {
     readonly property real maximumZoom: DddChartSeries.maximumZoom(chartType)
 
     // The detailed speed, bucketed: rebuilt only after a pause in the changes of its inputs, drawn from here.
+    // A series is kept for the rows it was built from by a count of the changes of speedRows, never by the rows
+    // object itself: the controller's lists reach QML as live references, so the same object reads the next
+    // report's rows once it is shown.
     property var speedSeries: null
-    readonly property int speedSampleCount: speedSeries ? speedSeries.sampleCount : 0
+    property int speedRowsGeneration: 0
+    readonly property var currentSpeedSeries: speedSeries && speedSeries.generation === speedRowsGeneration ? speedSeries
+                                                                                                            : null
+    readonly property int speedSampleCount: currentSpeedSeries ? currentSpeedSeries.sampleCount : 0
     readonly property bool speedSeriesPending: speedRebuild.running
 
     readonly property bool isSpeed: chartType === DddChartSeries.ChartSpeed
     readonly property string form: DddChartSeries.drawingForm(chartType, visualizationType)
-    readonly property var series: isSpeed ? (speedSeries ? speedSeries.points : [])
+    readonly property var series: isSpeed ? (currentSpeedSeries ? currentSpeedSeries.points : [])
                                           : DddChartSeries.numericSeries(chartType, visualizationType, chart, english)
     readonly property var lanes: form === "lanes" ? DddChartSeries.dayLanes(activityRows || []) : []
     readonly property int itemCount: {
@@ -77,12 +83,11 @@ Item {
     }
 
     function rebuildSpeedSeries() {
-        var rows = speedRows || [];
         var buckets = DddChartSeries.bucketCountFor(area.width, zoomFactor);
-        if (speedSeries && speedSeries.rows === rows && speedSeries.bucketCount === buckets)
+        if (currentSpeedSeries && currentSpeedSeries.bucketCount === buckets)
             return;
-        var built = DddChartSeries.speedSeries(rows, area.width, zoomFactor);
-        built.rows = rows;
+        var built = DddChartSeries.speedSeries(speedRows || [], area.width, zoomFactor);
+        built.generation = speedRowsGeneration;
         speedSeries = built;
     }
 
@@ -90,7 +95,10 @@ Item {
         canvas.requestPaint();
     }
 
-    onSpeedRowsChanged: scheduleSpeedRebuild()
+    onSpeedRowsChanged: {
+        ++speedRowsGeneration;
+        scheduleSpeedRebuild();
+    }
     onZoomFactorChanged: {
         scheduleSpeedRebuild();
         repaint();

@@ -1,4 +1,3 @@
-import QtCore
 import QtQuick
 import QtQuick.Dialogs
 import Tessaron
@@ -50,6 +49,8 @@ Item {
                 exporter.saveDialogOpener(exporter.proposedFileName);
                 return;
             }
+            if (exporter.controller)
+                saveDialog.currentFolder = exporter.controller.dialogStartFolder();
             saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(exporter.proposedFileName);
             saveDialog.open();
         }
@@ -58,9 +59,10 @@ Item {
     FileDialog {
         id: saveDialog
 
+        objectName: "pdfSaveDialog"
         title: exporter.english ? "Save decoded report" : "Сохранить отчёт расшифровки"
-        currentFolder: StandardPaths.writableLocation(StandardPaths.DocumentsLocation)
         fileMode: FileDialog.SaveFile
+        acceptLabel: exporter.english ? "Save" : "Сохранить"
         nameFilters: ["PDF (*.pdf)", exporter.english ? "All files (*)" : "Все файлы (*)"]
         defaultSuffix: "pdf"
         onAccepted: exporter.finish(selectedFile, currentFolder)

@@ -54,21 +54,29 @@ Dialog {
     width: Math.min(620 * uiScale, parent ? parent.width : 620)
     height: Math.min(implicitHeight, 700 * uiScale, parent ? parent.height : 700)
 
-    component ChoiceList: Repeater {
+    // The boxes of one list, two to a row, in a positioner: a list whose model changes (the language, the file
+    // type) never adds or removes items of a Quick Layout.
+    component ChoiceList: Grid {
         id: choiceList
 
+        property alias model: choiceRepeater.model
         property var selected: ({})
         property string kind: ""
 
         signal choiceToggled(string key, bool checked)
 
-        delegate: Component {
-            CheckBox {
+        width: parent ? parent.width : 0
+        columns: 2
+        columnSpacing: Math.round(12 * dialog.uiScale)
+
+        Repeater {
+            id: choiceRepeater
+
+            delegate: CheckBox {
                 required property var modelData
 
                 objectName: choiceList.kind + "_" + modelData.key
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
+                width: (choiceList.width - choiceList.columnSpacing) / 2
                 text: modelData.label
                 checked: choiceList.selected[modelData.key] === true
                 onToggled: choiceList.choiceToggled(modelData.key, checked)
@@ -85,14 +93,10 @@ Dialog {
             Layout.fillHeight: true
             contentWidth: availableWidth
 
-            GridLayout {
+            Column {
                 width: parent.width
-                columns: 2
-                columnSpacing: Math.round(12 * dialog.uiScale)
-                rowSpacing: 0
 
                 Label {
-                    Layout.columnSpan: 2
                     text: dialog.t("Разделы данных (по умолчанию выбраны все)", "Data sections (all selected by default)")
                     textFormat: Text.PlainText
                     font.bold: true
@@ -109,8 +113,7 @@ Dialog {
                 }
 
                 Label {
-                    Layout.columnSpan: 2
-                    Layout.topMargin: Math.round(10 * dialog.uiScale)
+                    topPadding: Math.round(10 * dialog.uiScale)
                     text: dialog.t("Графики (не выбраны по умолчанию)", "Charts (not selected by default)")
                     textFormat: Text.PlainText
                     font.bold: true

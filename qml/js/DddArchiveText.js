@@ -13,8 +13,7 @@ function text(value) {
 // --- Stored reports ---------------------------------------------------------------------------------------
 
 function isTachographRow(row) {
-    var type = row ? row.reportType : "";
-    return type === "Тахограф" || type === "Tachograph";
+    return row ? DddPageText.isTachographKind(row.fileKind) : false;
 }
 
 // What a stored report is shown as: a tachograph's registration, else its VIN; a card holder's name, never a

@@ -3,6 +3,14 @@
 .import "DddFieldLabels.js" as FieldLabels
 .import "DddNumberText.js" as NumberText
 
+// What a report was read from, as the controller's fileKind and a stored report's row give it: the values of the
+// decoder's file type. A kind is never told from a display text.
+var fileKinds = { none: 0, driverCard: 1, tachograph: 2 };
+
+function isTachographKind(kind) {
+    return Number(kind) === fileKinds.tachograph;
+}
+
 // Texts the controller writes, in English; the page shows them so when its language is English.
 var exactTranslations = {
     "Разбор завершён": "Decoding complete",

@@ -39,11 +39,7 @@ PageFrame {
     readonly property bool statusWarning: controller ? controller.statusWarning === true : false
     readonly property bool hasReport: (controller && controller.fileName.length > 0)
                                       || DddPageText.present(summary.fileName)
-    readonly property bool isTachograph: {
-        var type = controller ? controller.fileType : "";
-        var summaryType = summary.fileType;
-        return type === "Тахограф" || type === "Tachograph" || summaryType === "Тахограф" || summaryType === "Tachograph";
-    }
+    readonly property bool isTachograph: controller ? DddPageText.isTachographKind(controller.fileKind) : false
     readonly property var datasets: DddPageText.shownDatasets(isTachograph, function (key) { return rows[key]; },
                                                               rows.sections)
     readonly property var navigationNames: DddPageText.navigationNames(datasets, english)
@@ -51,6 +47,7 @@ PageFrame {
     readonly property int stackIndex: DddPageText.stackIndex(sectionIndex, datasets.length)
     readonly property var currentDataset: sectionIndex < datasets.length ? datasets[sectionIndex] : null
     readonly property var workingHours: DddPageText.list(analysis, "workingHours")
+    readonly property var fileBoxRows: hasReport ? DddPageText.fileBoxRows(controller, summary, isTachograph, english) : []
     readonly property bool showingStoredReports: selectedSection === DddPageText.reportsSection
 
     // The height left for the data area below the bars and the file box, so that it fills a scrolling page too.
@@ -298,37 +295,50 @@ PageFrame {
         visible: page.hasReport
         title: page.t("Файл", "File")
 
-        GridLayout {
+        // Two label/value pairs to a row; a pair too wide for half the row (a long data period) takes a row of its
+        // own rather than being cut. In a positioner: the pairs change with the report and the language, and a
+        // Repeater adding or removing items of a Quick Layout can leave a destroyed item in it.
+        Flow {
+            id: fileFlow
+
+            readonly property real halfWidth: (width - spacing) / 2
+
             anchors.left: parent.left
             anchors.right: parent.right
-            columns: 4
-            columnSpacing: Math.round(12 * page.uiScale)
-            rowSpacing: Math.round(4 * page.uiScale)
+            spacing: Math.round(4 * page.uiScale)
 
             Repeater {
-                model: page.hasReport ? DddPageText.fileBoxRows(page.controller, page.summary, page.isTachograph, page.english)
-                                      : []
+                model: page.fileBoxRows
 
-                delegate: RowLayout {
+                delegate: Item {
                     id: fileRow
 
                     required property var modelData
 
-                    // As wide as its text where there is room, so a long data period is not cut beside short values.
-                    Layout.columnSpan: 2
-                    Layout.fillWidth: true
-                    spacing: Math.round(8 * page.uiScale)
+                    readonly property real gap: Math.round(20 * page.uiScale)
 
-                    Label {
-                        text: fileRow.modelData[0]
-                        textFormat: Text.PlainText
-                        color: "#555555"
-                    }
+                    width: fileRowContent.implicitWidth + gap > fileFlow.halfWidth ? fileFlow.width : fileFlow.halfWidth
+                    implicitHeight: fileRowContent.implicitHeight
 
-                    ElidedLabel {
-                        Layout.fillWidth: true
-                        text: fileRow.modelData[1]
-                        font.bold: true
+                    RowLayout {
+                        id: fileRowContent
+
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.rightMargin: fileRow.gap
+                        spacing: Math.round(8 * page.uiScale)
+
+                        Label {
+                            text: fileRow.modelData[0]
+                            textFormat: Text.PlainText
+                            color: "#555555"
+                        }
+
+                        ElidedLabel {
+                            Layout.fillWidth: true
+                            text: fileRow.modelData[1]
+                            font.bold: true
+                        }
                     }
                 }
             }

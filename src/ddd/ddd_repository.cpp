@@ -292,11 +292,11 @@ QVariantList DddRepository::listReports(QString *error) const
         return {};
     QSqlQuery query(m_connection->database());
     query.setForwardOnly(true);
-    if (!query.exec(u"SELECT ReportId, ReportDate, CardNumber AS KeyValue, DriverFullName AS Description, "
-                    "TotalEvents, TotalFaults, 'Карта водителя' AS ReportType FROM DriverCardReports UNION ALL "
-                    "SELECT ReportId, ReportDate, VIN AS KeyValue, VehicleRegistration AS Description, TotalEvents, "
-                    "TotalFaults, 'Тахограф' AS ReportType FROM TachographReports"_s)) {
-        setError(query.lastError().text());
+    query.prepare(u"SELECT ReportId, ReportDate, CardNumber AS KeyValue, DriverFullName AS Description, "
+                  "TotalEvents, TotalFaults, 'Карта водителя' AS ReportType, ? AS FileKind FROM DriverCardReports "
+                  "UNION ALL SELECT ReportId, ReportDate, VIN AS KeyValue, VehicleRegistration AS Description, "
+                  "TotalEvents, TotalFaults, 'Тахограф' AS ReportType, ? AS FileKind FROM TachographReports"_s);
+    if (!execBound(query, {int(DddFileType::DriverCard), int(DddFileType::Tachograph)})) {
         if (error)
             *error = m_lastError;
         return {};
@@ -317,6 +317,7 @@ QVariantList DddRepository::listReports(QString *error) const
             {u"eventCount"_s, query.value(4)},
             {u"faultCount"_s, query.value(5)},
             {u"reportType"_s, query.value(6)},
+            {u"fileKind"_s, query.value(7).toInt()},
         };
         entries.push_back({sortKey(query.value(1)), query.value(0).toLongLong(), std::move(map)});
     }

@@ -62,9 +62,9 @@ public:
     static void appendRows(DddReport &report, const QString &dataset, const QVariantList &rows);
 
     // Every stored report of both kinds as maps (reportId, reportDate, keyValue, description, eventCount,
-    // faultCount, reportType as display text), newest first; undated entries last; equal dates by the higher
-    // id. Empty when the database is not open or the query fails: then lastError says why, and so does error
-    // when it is not null, which tells a failed listing from an empty archive.
+    // faultCount, reportType as display text, fileKind as the DddFileType's value), newest first; undated entries last;
+    // equal dates by the higher id. Empty when the database is not open or the query fails: then lastError says why,
+    // and so does error when it is not null, which tells a failed listing from an empty archive.
     QVariantList listReports(QString *error = nullptr) const;
 
     // The highest id of a stored report of the same type whose fingerprint equals the report's, or, where

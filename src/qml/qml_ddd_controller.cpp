@@ -3,15 +3,19 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "ddd/driven_distance.h"
+#include "platform/dialog_start_folder.h"
+#include "ui/file_dialog_columns.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QJSEngine>
 #include <QThread>
+#include <QThreadPool>
 
 #include <atomic>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tessaron::qml {
 
@@ -70,7 +74,12 @@ void QmlDddController::setDecodeFunctionForTesting(DecodeFunction function)
 QmlDddController::QmlDddController(QObject *parent)
     : QObject(parent)
     , m_statusText(s_statusChoose)
-{ }
+{
+    // After the replacing report is drawn: collecting QML's garbage is itself a pause of the GUI thread.
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(250);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &QmlDddController::releaseRetiredReports);
+}
 
 QmlDddController::~QmlDddController()
 {
@@ -82,18 +91,22 @@ QmlDddController::~QmlDddController()
         m_worker = nullptr;
     }
     m_repository.reset();
+    handRetiredReportsToThePool();
 }
 
 bool QmlDddController::chooseAndOpenFile()
 {
-    const QString startFolder = m_filePath.isEmpty()
-        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-        : QFileInfo(m_filePath).absolutePath();
-    const QString chosen = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
+    const QString startFolder
+        = m_filePath.isEmpty() ? platform::dialogStartFolder() : QFileInfo(m_filePath).absolutePath();
+    QFileDialog dialog(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
         QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
-    if (chosen.isEmpty())
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ui::showFileDialogColumnsWhole(dialog);
+    dialog.resize(960, 600);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    return openFile(chosen);
+    return openFile(dialog.selectedFiles().constFirst());
 }
 
 bool QmlDddController::openFile(const QString &filePath)
@@ -143,6 +156,11 @@ bool QmlDddController::openFile(const QString &filePath)
     return true;
 }
 
+QUrl QmlDddController::dialogStartFolder() const
+{
+    return QUrl::fromLocalFile(platform::dialogStartFolder());
+}
+
 bool QmlDddController::openDocument(const QUrl &url)
 {
     return openFile(url.isLocalFile() ? url.toLocalFile() : url.toString());
@@ -165,35 +183,55 @@ void QmlDddController::clearState()
     m_fileSize = 0;
     m_statusWarning = false;
     m_lastError.clear();
-    m_summary.clear();
-    m_blocks.clear();
-#define TESSARON_QML_DDD_CLEAR_DATASET(name) m_##name.clear();
-    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_CLEAR_DATASET)
-#undef TESSARON_QML_DDD_CLEAR_DATASET
-    m_analysis.clear();
+    retireShownReport();
     m_drivenDistances.clear();
-    m_report = ddd::DddReport();
     m_reopenedReportId = 0;
-    m_structureText.clear();
     m_statusText = s_statusChoose;
+}
+
+void QmlDddController::retireShownReport()
+{
+    if (m_report.fileType == ddd::DddFileType::Unknown) {
+        // Nothing is shown: nothing worth a pass of the garbage collector.
+        m_report = {};
+        m_summary.clear();
+        m_blocks.clear();
+        return;
+    }
+    // Moved, not copied: nothing of the controller refers to the old rows any more.
+    m_retired.push_back(std::make_unique<RetiredReport>(
+        RetiredReport {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})}));
+    m_releaseTimer.start();
+}
+
+void QmlDddController::releaseRetiredReports()
+{
+    // The lists QML read are still shared by its wrappers until they are collected; collected first, they leave
+    // the pool thread the last reference, so the rows are freed there.
+    if (QJSEngine *engine = qjsEngine(this))
+        engine->collectGarbage();
+    handRetiredReportsToThePool();
+}
+
+void QmlDddController::handRetiredReportsToThePool()
+{
+    for (std::unique_ptr<RetiredReport> &retired : m_retired)
+        QThreadPool::globalInstance()->start([report = retired.release()] { delete report; });
+    m_retired.clear();
 }
 
 void QmlDddController::setReport(const ddd::DddReport &report)
 {
+    retireShownReport();
     m_fileName = report.fileName;
     m_filePath = report.filePath;
     m_fileType = ddd::Decoder::typeName(report.fileType);
     m_fileSize = report.size;
     m_summary = report.summary();
     m_blocks = report.blockRows();
-#define TESSARON_QML_DDD_COPY_DATASET(name) m_##name = report.name;
-    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_COPY_DATASET)
-#undef TESSARON_QML_DDD_COPY_DATASET
-    m_analysis = report.analysis;
     m_drivenDistances = ddd::drivenDistanceRows(report);
     m_report = report;
     m_reopenedReportId = 0;
-    m_structureText = report.structureText;
 }
 
 void QmlDddController::deliverResult(const ddd::DddReport &report, const QString &error)

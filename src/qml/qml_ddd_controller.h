@@ -5,12 +5,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QThread;
 
@@ -25,9 +27,8 @@ class DddRepository;
 #define TESSARON_QML_DDD_DATASET_GETTER(name)                                                                          \
     QVariantList name() const                                                                                          \
     {                                                                                                                  \
-        return m_##name;                                                                                               \
+        return m_report.name;                                                                                          \
     }
-#define TESSARON_QML_DDD_DATASET_MEMBER(name) QVariantList m_##name;
 
 namespace tessaron::qml {
 
@@ -42,6 +43,7 @@ class QmlDddController : public QObject
     Q_PROPERTY(QString fileName READ fileName NOTIFY stateChanged)
     Q_PROPERTY(QString filePath READ filePath NOTIFY stateChanged)
     Q_PROPERTY(QString fileType READ fileType NOTIFY stateChanged)
+    Q_PROPERTY(int fileKind READ fileKind NOTIFY stateChanged)
     Q_PROPERTY(int fileSize READ fileSize NOTIFY stateChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY stateChanged)
     Q_PROPERTY(QString lastError READ lastError NOTIFY stateChanged)
@@ -68,6 +70,9 @@ public:
     QString fileName() const { return m_fileName; }
     QString filePath() const { return m_filePath; }
     QString fileType() const { return m_fileType; }
+    // What the shown report was read from, as a number the page decides its sections by: the value of its
+    // ddd::DddFileType (0 when nothing is shown). fileType is the same as display text.
+    int fileKind() const { return int(m_report.fileType); }
     int fileSize() const { return m_fileSize; }
     QString statusText() const { return m_statusText; }
     // True when the shown report was decoded from a damaged file: bytes left unsplit or a block cut short.
@@ -76,14 +81,16 @@ public:
     QVariantMap summary() const { return m_summary; }
     QVariantList blocks() const { return m_blocks; }
     TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_GETTER)
-    QVariantMap analysis() const { return m_analysis; }
+    QVariantMap analysis() const { return m_report.analysis; }
     // What the mileage chart draws: ddd::drivenDistanceRows of the shown report, as the PDF draws it.
     QVariantList drivenDistances() const { return m_drivenDistances; }
     QVariantList savedReports() const { return m_savedReports; }
-    QString structureText() const { return m_structureText; }
+    QString structureText() const { return m_report.structureText; }
 
     // Shows the opening dialog; false when it was cancelled or the chosen file could not be opened.
     Q_INVOKABLE bool chooseAndOpenFile();
+    // Where the page's save dialog starts: see platform::dialogStartFolder (it may make the documents folder).
+    Q_INVOKABLE QUrl dialogStartFolder() const;
     // Starts decoding the file (a path or a local-file URL text). True when the decode has started; false when
     // one is running (nothing changes) or the path is refused (lastError says why; the shown report is gone).
     Q_INVOKABLE bool openFile(const QString &filePath);
@@ -115,7 +122,7 @@ public:
     Q_INVOKABLE bool deleteSavedReport(qlonglong reportId, bool tachograph);
 
     // Publishes a report without touching busy, statusText or lastError and without a signal: callers set
-    // the status and emit stateChanged once.
+    // the status and emit stateChanged once. The report it replaces is freed off the GUI thread.
     void setReport(const ddd::DddReport &report);
     // The shown report, whole: the source for saving and export.
     const ddd::DddReport &report() const { return m_report; }
@@ -127,6 +134,13 @@ Q_SIGNALS:
 
 private:
     void clearState();
+    // Moves the shown report and the rows made from it aside, leaving them empty here, to be freed on a pool
+    // thread shortly after: freeing a long download's rows takes long enough to hold up the window's drawing.
+    void retireShownReport();
+    // Collects the QML engine's garbage, if an engine reads this controller, then hands the reports moved aside to
+    // the pool.
+    void releaseRetiredReports();
+    void handRetiredReportsToThePool();
     void deliverResult(const ddd::DddReport &report, const QString &error);
     void workerFinished(QThread *thread);
     // The report database, opened on first use and kept; check isOpen() on it.
@@ -145,12 +159,19 @@ private:
     std::atomic<bool> m_stopDecode {false};
     QVariantMap m_summary;
     QVariantList m_blocks;
-    TESSARON_DDD_DATASETS(TESSARON_QML_DDD_DATASET_MEMBER)
-    QVariantMap m_analysis;
     QVariantList m_drivenDistances;
     QVariantList m_savedReports;
-    QString m_structureText;
+    // The shown report, whole; the dataset, analysis and structure properties read it.
     ddd::DddReport m_report;
+    // Reports replaced since the last release, and the timer of the next release.
+    struct RetiredReport
+    {
+        ddd::DddReport report;
+        QVariantMap summary;
+        QVariantList blocks;
+    };
+    std::vector<std::unique_ptr<RetiredReport>> m_retired;
+    QTimer m_releaseTimer;
     std::unique_ptr<ddd::DddRepository> m_repository;
     // The stored report the shown one was reopened from (id 0 when it was decoded from a file): a report
     // stored without its file's fingerprint and path is found as already stored through it.

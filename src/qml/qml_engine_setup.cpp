@@ -1,12 +1,26 @@
 #include "qml_engine_setup.h"
 
-#include <QQmlEngine>
+#include "ui/window_placement.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
 
 namespace tessaron::qml {
 
 void configureEngine(QQmlEngine &engine)
 {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+}
+
+bool loadMainWindow(QQmlApplicationEngine &engine)
+{
+    engine.load(mainQmlUrl);
+    const QList<QObject *> roots = engine.rootObjects();
+    auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constLast());
+    if (!window)
+        return false;
+    ui::showPlaced(*window);
+    return true;
 }
 
 } // namespace tessaron::qml

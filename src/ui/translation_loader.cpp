@@ -1,11 +1,23 @@
 #include "translation_loader.h"
 
+#include "dialog_text_translator.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStringList>
 #include <QTranslator>
 
+#include <array>
+
 namespace tessaron::ui {
+
+namespace {
+
+// Qt's base catalogue (with the catalogues it names) and Qt Quick's, whose file dialog the PDF export shows.
+constexpr std::array s_catalogues = {"qt", "qtdeclarative"};
+
+} // namespace
 
 QString TranslationLoader::qtTranslationsFolder()
 {
@@ -14,15 +26,32 @@ QString TranslationLoader::qtTranslationsFolder()
 
 bool TranslationLoader::installQtTranslations(const QString &folder, QString *error)
 {
-    auto *translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qt"), QStringLiteral("_"), folder)
-        || !QCoreApplication::installTranslator(translator)) {
-        delete translator;
-        if (error)
-            *error = QStringLiteral("Не найден русский перевод Qt в папке %1").arg(folder);
-        return false;
+    QCoreApplication *application = QCoreApplication::instance();
+    QList<QTranslator *> loaded;
+    QStringList missing;
+    for (const char *catalogue : s_catalogues) {
+        auto *translator = new QTranslator(application);
+        if (translator->load(QLocale(QLocale::Russian, QLocale::Russia), QString::fromLatin1(catalogue),
+                QStringLiteral("_"), folder)) {
+            loaded.append(translator);
+        } else {
+            delete translator;
+            missing.append(QString::fromLatin1(catalogue) + QStringLiteral("_ru.qm"));
+        }
     }
-    return true;
+    if (!loaded.isEmpty()) {
+        // Installed first, so it is asked last: a text Qt's catalogues hold is theirs.
+        QCoreApplication::installTranslator(new DialogTextTranslator(application));
+        for (QTranslator *translator : std::as_const(loaded))
+            QCoreApplication::installTranslator(translator);
+    }
+    if (missing.isEmpty())
+        return true;
+    if (error) {
+        *error = QStringLiteral("Не найден русский перевод Qt (%1) в папке %2")
+                     .arg(missing.join(QStringLiteral(", ")), folder);
+    }
+    return false;
 }
 
 } // namespace tessaron::ui

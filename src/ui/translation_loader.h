@@ -14,9 +14,11 @@ public:
     // The folder Qt's own catalogues were installed to.
     static QString qtTranslationsFolder();
 
-    // Loads Qt's Russian catalogue ("qt_ru.qm" with the catalogues it names) from the folder and installs it
-    // on the running application, which keeps it. False, with the folder named in *error, when no catalogue
-    // could be read there; Qt then stays in English and nothing is installed.
+    // Loads Qt's Russian catalogues from the folder, the base one ("qt_ru.qm" with the catalogues it names) and
+    // Qt Quick's ("qtdeclarative_ru.qm"), and installs those it could read on the running application, which
+    // keeps them, with the texts of Qt's dialogs they lack (DialogTextTranslator). False, with the folder and the
+    // missing catalogues named in *error, when one could not be read; when none could, Qt stays in English and
+    // nothing is installed.
     static bool installQtTranslations(const QString &folder, QString *error);
 };
 

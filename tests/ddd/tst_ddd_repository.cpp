@@ -8,6 +8,7 @@
 #include "support/time_zone_pin.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QTest>
 
@@ -300,7 +301,12 @@ private slots:
         QCOMPARE(second->save(cardReport()), 1);
         QCOMPARE(m_repository->save(vuReport()), 1);
         second.reset();
-        QCOMPARE(m_repository->listReports().size(), 2);
+        const QVariantList listed = m_repository->listReports();
+        QCOMPARE(listed.size(), 2);
+        QSet<int> kinds;
+        for (const QVariant &row : listed)
+            kinds.insert(row.toMap().value(u"fileKind"_s).toInt());
+        QCOMPARE(kinds, QSet<int>({int(DddFileType::DriverCard), int(DddFileType::Tachograph)}));
         QCOMPARE(m_repository->save(cardReport()), 2);
     }
 

@@ -1,3 +1,4 @@
+#include "ddd_file_builder.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_ddd_controller.h"
 #include "qml/qml_documents_controller.h"
@@ -8,24 +9,52 @@
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "ui/theme_manager.h"
+#include "ui/translation_loader.h"
+#include "ui/window_placement.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 namespace {
 
 QStringList s_messages;
+
+// Sits in a row of a report and tells, when the last reference to the row goes, which thread freed it.
+class FreeWitness
+{
+public:
+    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
+        : m_freedOn(std::move(freedOn))
+    { }
+    ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
+    FreeWitness(const FreeWitness &) = delete;
+    FreeWitness &operator=(const FreeWitness &) = delete;
+
+private:
+    // Shared, so a witness freed after its test ended still has somewhere to tell it.
+    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
+};
 
 void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -109,7 +138,7 @@ private Q_SLOTS:
         m_engine = std::make_unique<QQmlApplicationEngine>();
         tessaron::qml::configureEngine(*m_engine);
         m_engine->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
-        m_engine->load(tessaron::qml::mainQmlUrl);
+        QVERIFY(tessaron::qml::loadMainWindow(*m_engine));
     }
 
     void cleanup()
@@ -208,6 +237,120 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "clear");
     }
 
+    // The window opens at its preferred 1280×800 where the screen holds it, else at the screen's available size,
+    // never below its minimum, centred. Run on the offscreen platform's screen and, by the test list, on screens
+    // of 1024×640 and 1920×1080; the picture shows the window where it lies on its screen.
+    void windowOpensWithinTheScreen()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QRect available = window->screen()->availableGeometry();
+        const QRect expected = tessaron::ui::initialWindowGeometry(available, QSize(1280, 800), QSize(1024, 640));
+        QCOMPARE(window->size(), expected.size());
+        QCOMPARE(window->framePosition(), expected.topLeft());
+        QVERIFY(window->width() >= 1024 && window->height() >= 640);
+        const QMargins frame = window->frameMargins();
+        if (available.width() > expected.width() + frame.left() + frame.right()
+            && available.height() > expected.height() + frame.top() + frame.bottom())
+            QVERIFY2(available.contains(window->frameGeometry()), "the whole window on the screen");
+
+        QImage screen(window->screen()->geometry().size(), QImage::Format_RGB32);
+        screen.fill(QColor(0x30, 0x40, 0x50));
+        QPainter painter(&screen);
+        painter.drawImage(window->position() - window->screen()->geometry().topLeft(), window->grabWindow());
+        painter.end();
+        QVERIFY(screen.save(QCoreApplication::applicationDirPath()
+            + QStringLiteral("/main_window_on_screen_%1x%2.png").arg(available.width()).arg(available.height())));
+    }
+
+    // The PDF export's save dialog in Russian, with a save button, starting in a documents folder it made (the
+    // home folder is a temporary one here).
+    void savePdfDialogSpeaksRussian()
+    {
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", previousHome);
+            if (previousConfig.isEmpty())
+                qunsetenv("XDG_CONFIG_HOME");
+            else
+                qputenv("XDG_CONFIG_HOME", previousConfig);
+        });
+        const QString path = home.filePath(QStringLiteral("vu.ddd"));
+        QVERIFY(tessaron::test::writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(2, 4)));
+
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        QVERIFY(ddd->openFile(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!ddd->isBusy(), 60000);
+        QCOMPARE(ddd->lastError(), QString());
+
+        QQuickItem *page = currentPage(stack);
+        auto *exporter = page->findChild<QObject *>(QStringLiteral("pdfExport"));
+        QVERIFY(QMetaObject::invokeMethod(exporter, "begin"));
+        auto *options = exporter->property("optionsDialog").value<QObject *>();
+        QTRY_VERIFY(options->property("opened").toBool());
+        QVERIFY(QMetaObject::invokeMethod(options, "proceed"));
+        auto *saveDialog = exporter->findChild<QObject *>(QStringLiteral("pdfSaveDialog"));
+        QVERIFY(saveDialog);
+        QTRY_VERIFY(saveDialog->property("visible").toBool());
+
+        const QString documents = home.filePath(QStringLiteral("Documents"));
+        QVERIFY(QFileInfo(documents).isDir());
+        QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
+        for (const QString &text : {QStringLiteral("Сохранить"), QStringLiteral("Отмена"), QStringLiteral("Имя файла"),
+                 QStringLiteral("Фильтр")})
+            QTRY_VERIFY2(findItemWithText(window->contentItem(), text), qPrintable(text));
+        for (const QString &text : {QStringLiteral("Открыть"), QStringLiteral("File name"), QStringLiteral("Filter")})
+            QVERIFY2(!findItemWithText(window->contentItem(), text), qPrintable(text));
+        QTest::qWait(100);
+        QVERIFY(window->grabWindow().save(QCoreApplication::applicationDirPath() + u"/ddd_pdf_save_dialog.png"));
+        QVERIFY(QMetaObject::invokeMethod(saveDialog, "reject"));
+        ddd->clear();
+    }
+
+    // A report the page has read, its lists held by QML's wrappers too, is still freed off the GUI thread once
+    // replaced: the wrappers are collected before the pool thread drops the last reference.
+    void reportThePageReadIsFreedOffTheGuiThread()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
+        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
+        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
+        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
+        std::future<std::thread::id> freed = freedOn->get_future();
+        {
+            tessaron::ddd::DddReport report;
+            report.fileName = QStringLiteral("vu.ddd");
+            report.fileType = tessaron::ddd::DddFileType::Tachograph;
+            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
+            ddd->setReport(report);
+            Q_EMIT ddd->stateChanged();
+        }
+        QQuickItem *page = currentPage(stack);
+        const int charts = page->property("datasets").toList().size() + 1;
+        QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        auto *chart = findItem(page, QStringLiteral("chart"));
+        QTRY_VERIFY(!chart->property("speedSeriesPending").toBool());
+        QVERIFY(!chart->property("speedRows").toList().isEmpty());
+
+        ddd->clear();
+        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QVERIFY(freed.get() != std::this_thread::get_id());
+    }
+
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
     // print form.
     void documentsCommandPushesItsPageWithoutPausing()
@@ -287,6 +430,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral("2.5.0.192"));
     tessaron::ui::ThemeManager::apply(tessaron::ui::Theme());
+    // As the entry point does: Qt's own texts in Russian.
+    using tessaron::ui::TranslationLoader;
+    TranslationLoader::installQtTranslations(TranslationLoader::qtTranslationsFolder(), nullptr);
     TestMainWindow test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

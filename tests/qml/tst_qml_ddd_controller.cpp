@@ -5,7 +5,6 @@
 #include "support/test_paths.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -17,6 +16,10 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
 
 using tessaron::ddd::DddFileType;
 using tessaron::ddd::DddReport;
@@ -62,6 +65,35 @@ DddReport instantSyntheticDecode(const QString &path, QString *, const std::atom
     return syntheticReport(path);
 }
 
+// A real decode of a file that takes it long to finish, telling when it began and whether the stop flag ended it
+// (a stopped decode returns an empty report; one left to run returns the file's blocks).
+std::atomic_bool s_stopEndedTheDecode {false};
+
+DddReport watchedRealDecode(const QString &path, QString *error, const std::atomic<bool> *stop)
+{
+    s_stopEndedTheDecode = false;
+    s_decodeStarted.release();
+    DddReport report = Decoder::decodeFile(path, error, stop);
+    s_stopEndedTheDecode = stop->load() && report.blocks.isEmpty() && report.fileName.isEmpty();
+    return report;
+}
+
+// Sits in a row of a report and tells, when the last reference to the row goes, which thread freed it.
+class FreeWitness
+{
+public:
+    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
+        : m_freedOn(std::move(freedOn))
+    { }
+    ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
+    FreeWitness(const FreeWitness &) = delete;
+    FreeWitness &operator=(const FreeWitness &) = delete;
+
+private:
+    // Shared, so a witness freed after its test ended still has somewhere to tell it.
+    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
+};
+
 QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)
 {
     return controller.property(QByteArray(name.data(), name.size()).constData()).toList();
@@ -78,6 +110,7 @@ void expectEmpty(const QmlDddController &controller)
     QCOMPARE(controller.fileName(), QString());
     QCOMPARE(controller.filePath(), QString());
     QCOMPARE(controller.fileType(), QString());
+    QCOMPARE(controller.fileKind(), int(DddFileType::Unknown));
     QCOMPARE(controller.fileSize(), 0);
     QVERIFY(controller.summary().isEmpty());
     QVERIFY(controller.blocks().isEmpty());
@@ -201,6 +234,7 @@ private Q_SLOTS:
             QSKIP("the decoder on this build does not recognise this file yet");
         }
         QCOMPARE(controller.fileType(), expectedType);
+        QCOMPARE(controller.fileKind(), int(reference.fileType));
         QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
         QCOMPARE(controller.statusWarning(), false);
         QCOMPARE(controller.lastError(), QString());
@@ -227,6 +261,7 @@ private Q_SLOTS:
         QVERIFY(waitForResult(controller));
         QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
         QCOMPARE(controller.fileType(), QStringLiteral("Карта водителя"));
+        QCOMPARE(controller.fileKind(), int(DddFileType::DriverCard));
         for (const auto &entry : tessaron::ddd::allDatasets) {
             const QVariantList rows = datasetRows(controller, entry.name);
             QCOMPARE(rows.size(), 1);
@@ -372,6 +407,9 @@ private Q_SLOTS:
         QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
     }
 
+    // Promptness without a clock: the decode running is the real one, on a file it takes many times longer to
+    // decode than a stop takes to be seen; the report it returned being empty shows that the stop ended it, and
+    // destruction returning shows the controller waited for nothing else.
     void destructionDuringADecodeReturnsPromptly()
     {
         QTemporaryDir dir;
@@ -379,14 +417,56 @@ private Q_SLOTS:
         QVERIFY(writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(30, 1440).repeated(150)));
         QVERIFY(QFileInfo(path).size() < Decoder::MaxFileSize);
 
+        QmlDddController::setDecodeFunctionForTesting(watchedRealDecode);
         auto *controller = new QmlDddController;
         QVERIFY(controller->openFile(path));
-        QThread::msleep(100);
-        QElapsedTimer timer;
-        timer.start();
+        s_decodeStarted.acquire();
         delete controller;
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QmlDddController::setDecodeFunctionForTesting(nullptr);
+        QVERIFY2(s_stopEndedTheDecode, "the decode ran to its end instead of stopping");
         QCoreApplication::processEvents(); // the dropped result must not reach the deleted controller
+    }
+
+    // A replaced report is freed on a pool thread, not the GUI thread, whichever way it is replaced: the
+    // controller keeps no reference to it, so the pool thread drops the last.
+    void replacedReportIsFreedOffTheGuiThread_data()
+    {
+        QTest::addColumn<QString>("replacement");
+        QTest::addRow("cleared") << u"clear"_s;
+        QTest::addRow("another report shown") << u"show"_s;
+        QTest::addRow("another file decoded") << u"decode"_s;
+    }
+
+    void replacedReportIsFreedOffTheGuiThread()
+    {
+        QFETCH(QString, replacement);
+        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
+        std::future<std::thread::id> freed = freedOn->get_future();
+        QmlDddController controller;
+        {
+            DddReport report = syntheticReport(u"/data/vu.ddd"_s);
+            report.fileType = DddFileType::Tachograph;
+            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
+            controller.setReport(report);
+        }
+        QCOMPARE(controller.detailedSpeed().size(), 2);
+        QCOMPARE(controller.fileKind(), int(DddFileType::Tachograph));
+
+        if (replacement == u"clear") {
+            controller.clear();
+        } else if (replacement == u"show") {
+            controller.setReport(syntheticReport(u"/data/card.ddd"_s));
+        } else {
+            const QString path = m_dir.filePath(u"card.ddd"_s);
+            QVERIFY(writeFile(path));
+            QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
+            QVERIFY(controller.openFile(path));
+            QVERIFY(waitForResult(controller));
+            QmlDddController::setDecodeFunctionForTesting(nullptr);
+        }
+        QCOMPARE(controller.detailedSpeed().size(), replacement == u"clear" ? 0 : 1);
+        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QVERIFY(freed.get() != std::this_thread::get_id());
     }
 
 private:

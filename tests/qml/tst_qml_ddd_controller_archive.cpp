@@ -95,6 +95,7 @@ private Q_SLOTS:
         QVERIFY(alterDatabase(u"DELETE FROM DddRows"_s) && alterDatabase(u"DELETE FROM DddReportMeta"_s));
         QVERIFY(controller.openSavedReport(1, true));
         QCOMPARE(controller.fileType(), u"Тахограф"_s);
+        QCOMPARE(controller.fileKind(), int(DddFileType::Tachograph));
         QVERIFY(controller.openSavedReport(1, false));
         QCOMPARE(controller.statusText(), u"Сохранённый отчёт №1 открыт"_s);
         QVERIFY(!controller.saveReport());

@@ -9,6 +9,7 @@ QtObject {
     property string fileName: ""
     property string filePath: ""
     property string fileType: ""
+    property int fileKind: 0
     property int fileSize: 0
     property string statusText: "Выберите файл .ddd"
     property string lastError: ""

@@ -12,17 +12,21 @@ TestCase {
 
     function test_answers_data() {
         var a = DddArchiveText;
-        var card = "Карта водителя";
+        var card = DddPageText.fileKinds.driverCard;
+        var tachograph = DddPageText.fileKinds.tachograph;
         var sections = a.sectionChoices(false, false);
         var charts = a.chartChoices({ vehicles: [{}], activityChanges: [{}] }, {}, false);
         var ticked = { analysis: true, basicInfo: true };
         return [
-            row("card holder", a.displayValue, [{ reportType: card, description: " IVANOV I " }], "IVANOV I"),
-            row("card number", a.displayValue, [{ reportType: card, description: "RUD00001" }], "????????"),
-            row("question mark", a.displayValue, [{ reportType: card, description: "?VAN" }], "????????"),
-            row("registration", a.displayValue, [{ reportType: "Тахограф", description: "A1", keyValue: "X" }], "A1"),
-            row("VIN", a.displayValue, [{ reportType: "Tachograph", description: " ", keyValue: " XTA1 " }], "XTA1"),
-            row("tachograph without either", a.displayValue, [{ reportType: "Тахограф" }], "????????"),
+            row("card holder", a.displayValue, [{ fileKind: card, description: " IVANOV I " }], "IVANOV I"),
+            row("card number", a.displayValue, [{ fileKind: card, description: "RUD00001" }], "????????"),
+            row("question mark", a.displayValue, [{ fileKind: card, description: "?VAN" }], "????????"),
+            row("registration", a.displayValue, [{ fileKind: tachograph, description: "A1", keyValue: "X" }], "A1"),
+            row("VIN", a.displayValue, [{ fileKind: tachograph, description: " ", keyValue: " XTA1 " }], "XTA1"),
+            row("tachograph without either", a.displayValue, [{ fileKind: tachograph }], "????????"),
+            row("kind by number, not by its text", a.isTachographRow, [{ fileKind: card, reportType: "Тахограф" }],
+                false),
+            row("tachograph row", a.isTachographRow, [{ fileKind: tachograph, reportType: "" }], true),
             row("Cyrillic kept", a.proposedFileName, [false, "Иванов И.И. 2024#1.ddd", false],
                 "Отчёт_карты_водителя_Иванов_И.И._2024_1.pdf"),
             row("ends trimmed", a.proposedFileName, [true, "(vu) ∑.DDD", false], "Отчёт_тахографа_vu.pdf"),

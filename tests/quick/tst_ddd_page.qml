@@ -78,7 +78,7 @@ TestCase {
 
     function publishCard(extra) {
         var values = {
-            fileName: "card.ddd", filePath: "/data/card.ddd", fileType: "Карта водителя", fileSize: 26635,
+            fileName: "card.ddd", filePath: "/data/card.ddd", fileType: "Карта водителя", fileKind: 1, fileSize: 26635,
             statusText: "Разбор завершён",
             summary: { fileName: "card.ddd", fileType: "Карта водителя", cardNumber: "E12345678T000001",
                        driverSurname: "Иванов", expiryDate: "15 июня 2030 г.", eventCount: 0, faultCount: 6 },
@@ -99,7 +99,7 @@ TestCase {
 
     function publishTachograph(extra) {
         var values = {
-            fileName: "vu.ddd", filePath: "/data/vu.ddd", fileType: "Тахограф", fileSize: 103348,
+            fileName: "vu.ddd", filePath: "/data/vu.ddd", fileType: "Тахограф", fileKind: 2, fileSize: 103348,
             statusText: "Разбор завершён", sections: [], cardIcc: [], faults: [],
             summary: { fileName: "vu.ddd", fileType: "Тахограф", vin: "WDB9066351S123456", registrationNumber: "AB123CD" },
             tachoChildSections: [{ fileNumber: "7601", name: "VehicleIdentification" }],
@@ -180,7 +180,7 @@ TestCase {
             cardIcc: [{ description: markup, value: markup }],
             analysis: { compliance: { violations: [markup], warnings: [markup], recommendations: [] },
                         efficiency: { totalWorkTime: markup }, workingHours: [{ dayNumber: markup }] },
-            savedReports: [{ reportId: 1, reportType: "Тахограф", reportDate: markup, description: markup }]
+            savedReports: [{ reportId: 1, reportType: "Тахограф", fileKind: 2, reportDate: markup, description: markup }]
         });
         var seen = 0;
         var sections = page().datasets.length + 3;
@@ -295,7 +295,7 @@ TestCase {
         for (var minute = 0; minute < 10; ++minute)
             speed.push({ speedBlockBeginDate: "01.08.2022 10:0" + minute + ":00", speedValues: [minute, 30],
                          validSpeedCount: 2 });
-        ddd.publish({ fileName: "vu.ddd", fileType: "Тахограф", detailedSpeed: speed,
+        ddd.publish({ fileName: "vu.ddd", fileType: "Тахограф", fileKind: 2, detailedSpeed: speed,
                       tachoChildSections: [{ fileNumber: "7604", name: "VUDetailedSpeedData" }] });
         page().selectSection(page().datasets.length + 1);
         page().selectedChartMetric = 1;
@@ -390,9 +390,9 @@ TestCase {
         verify(child("dataArea").visible && !child("sectionList").visible && !child("hint").visible);
         compare(child("sectionStack").currentIndex, 3);
         ddd.savedReports = [
-            { reportId: 2, reportDate: "2024-03-01 10:00:00", reportType: "Тахограф", keyValue: "XTA21099000000001" },
-            { reportId: 2, reportDate: "2024-02-28 09:15:00", reportType: "Карта водителя", description: "IVANOV IVAN" },
-            { reportId: 1, reportDate: "2024-02-01 08:00:00", reportType: "Карта водителя", description: "RUD000001" }];
+            { reportId: 2, reportDate: "2024-03-01 10:00:00", reportType: "Тахограф", fileKind: 2, keyValue: "XTA21099000000001" },
+            { reportId: 2, reportDate: "2024-02-28 09:15:00", reportType: "Карта водителя", fileKind: 1, description: "IVANOV IVAN" },
+            { reportId: 1, reportDate: "2024-02-01 08:00:00", reportType: "Карта водителя", fileKind: 1, description: "RUD000001" }];
         shoot("ddd_page_stored_reports.png");
         verify(visibleText("XTA21099000000001") && visibleText("IVANOV IVAN") && visibleText("????????"));
         mouseClick(named(page(), "openStoredButton")[0]);
@@ -425,7 +425,7 @@ TestCase {
         verify(visibleText("No saved reports"));
 
         page().english = false;
-        publishCard({ savedReports: [{ reportId: 1, reportType: "Карта водителя", reportDate: "2024-02-28 09:15:00",
+        publishCard({ savedReports: [{ reportId: 1, reportType: "Карта водителя", fileKind: 1, reportDate: "2024-02-28 09:15:00",
                                       description: "IVANOV IVAN" }] });
         publishCard({ applicationIdentification: [{ description: "cardStructureVersion", value: "0100" }] });
         compare([page().selectedSection, child("sectionStack").currentIndex], ["#reports", 3], "kept by kind");

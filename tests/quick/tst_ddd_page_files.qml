@@ -244,6 +244,138 @@ TestCase {
         shoot(page, "ddd_page_chart_after_switch.png");
     }
 
+    // The samples the detailed-speed chart must hold for the controller's report: every valid one-second value
+    // of its speed blocks, counted here from the rows, not by the chart's own series.
+    function speedSamplesOf(rows) {
+        var total = 0;
+        for (var i = 0; i < rows.length; ++i) {
+            var declared = Number(rows[i].validSpeedCount);
+            total += isFinite(declared) && declared >= 0 ? declared : 0;
+        }
+        return total;
+    }
+
+    // The speed chart of the shown report, chosen the way a technician chooses it: "Графики", then the speed.
+    function showSpeedChart(page, shot) {
+        page.selectSection(page.datasets.length + 1);
+        page.selectedChartMetric = DddChartSeries.ChartSpeed;
+        var item = chart(page);
+        tryVerify(function () { return !item.speedSeriesPending; }, 10000, "the speed series is built");
+        if (shot)
+            shoot(page, shot);
+        return item;
+    }
+
+    // A file of a data row: a real download by its name (skipped without the samples) or a synthetic one.
+    function rowFile(file) {
+        if (file.sample)
+            return samplePath(file.sample);
+        if (typeof syntheticFiles === "undefined" || !syntheticFiles[file.synthetic])
+            skip("the runner gives no synthetic files");
+        return syntheticFiles[file.synthetic];
+    }
+
+    function openInPlace(page, path) {
+        verify(app.ddd.openFile(path), path);
+        tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
+        compare(app.ddd.lastError, "");
+        waitForRendering(page);
+    }
+
+    // The chart draws the shown report's speed whatever was shown before: each order of a card and a vehicle
+    // unit, then each reopened from the archive over the other; the real downloads and synthetic ones.
+    function test_speedChartDrawsTheShownReport_data() {
+        var realCard = { sample: "card-gen1-a.ddd", tachograph: false, name: "card" };
+        var realUnit = { sample: "vu-gen1-a.ddd", tachograph: true, name: "vu" };
+        var syntheticCard = { synthetic: "card", tachograph: false, name: "synthetic_card" };
+        var syntheticUnit = { synthetic: "vehicleUnit", tachograph: true, name: "synthetic_vu" };
+        return [
+            { tag: "card then vehicle unit", first: realCard, second: realUnit },
+            { tag: "vehicle unit then card", first: realUnit, second: realCard },
+            { tag: "synthetic card then vehicle unit", first: syntheticCard, second: syntheticUnit },
+            { tag: "synthetic vehicle unit then card", first: syntheticUnit, second: syntheticCard }
+        ];
+    }
+
+    function test_speedChartDrawsTheShownReport(data) {
+        var firstPath = rowFile(data.first);
+        var secondPath = rowFile(data.second);
+        emptyTheArchive();
+        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        openInPlace(page, firstPath);
+        verify(page.isTachograph === data.first.tachograph);
+        var item = showSpeedChart(page);
+        var firstSamples = speedSamplesOf(app.ddd.detailedSpeed);
+        compare(item.speedSampleCount, firstSamples, data.first.name);
+        store(page);
+
+        openInPlace(page, secondPath);
+        verify(page.isTachograph === data.second.tachograph);
+        var secondSamples = speedSamplesOf(app.ddd.detailedSpeed);
+        verify(firstSamples !== secondSamples, "the two files differ in detailed speed");
+        var prefix = "ddd_page_speed_" + data.first.name + "_then_" + data.second.name;
+        item = showSpeedChart(page, prefix + ".png");
+        compare(item.speedSampleCount, secondSamples, data.second.name);
+        verify(textShown(item, "Элементов: " + secondSamples));
+        store(page);
+
+        // Back to the first from the archive, with the second shown, and then the second again.
+        app.ddd.refreshSavedReports();
+        var stored = storedReportsByKind();
+        var order = [data.first, data.second];
+        var expected = [firstSamples, secondSamples];
+        for (var i = 0; i < order.length; ++i) {
+            var row = stored[order[i].tachograph ? "tachograph" : "card"];
+            verify(row, "a stored report of " + order[i].name);
+            verify(app.ddd.openSavedReport(row.reportId, order[i].tachograph), app.ddd.lastError);
+            waitForRendering(page);
+            item = showSpeedChart(page, prefix + "_reopened_" + i + ".png");
+            compare(speedSamplesOf(app.ddd.detailedSpeed), expected[i], "the stored report keeps its speed");
+            compare(item.speedSampleCount, expected[i], "reopened " + order[i].name);
+        }
+    }
+
+    // Stores the shown report; one stored by an earlier row is told in a notice, closed here.
+    function store(page) {
+        verify(app.ddd.saveReport() || app.ddd.lastError === "", app.ddd.lastError);
+        findChild(page, "duplicateNotice").close();
+    }
+
+    function emptyTheArchive() {
+        app.ddd.refreshSavedReports();
+        // Copied first: the controller's list is read afresh after each removal.
+        var rows = app.ddd.savedReports.map(function (row) {
+            return { id: row.reportId, tachograph: DddArchiveText.isTachographRow(row) };
+        });
+        for (var i = 0; i < rows.length; ++i)
+            verify(app.ddd.deleteSavedReport(rows[i].id, rows[i].tachograph));
+        compare(app.ddd.savedReports.length, 0);
+    }
+
+    // The stored report of each kind.
+    function storedReportsByKind() {
+        var found = {};
+        var rows = app.ddd.savedReports;
+        for (var i = 0; i < rows.length; ++i) {
+            var kind = DddArchiveText.isTachographRow(rows[i]) ? "tachograph" : "card";
+            if (!found[kind])
+                found[kind] = rows[i];
+        }
+        return found;
+    }
+
+    function textShown(root, text) {
+        if (!root)
+            return false;
+        if (root.visible && root.text === text)
+            return true;
+        for (var i = 0; i < root.children.length; ++i) {
+            if (textShown(root.children[i], text))
+                return true;
+        }
+        return false;
+    }
+
     // The vehicle unit's events at the smallest window: long texts end in "…"; hovering shows one whole.
     function test_longTextsElide() {
         stack.width = 1024;

@@ -1,9 +1,11 @@
+#include "ddd_file_builder.h"
 #include "qml/qml_app_controller.h"
 #include "qml/qml_engine_setup.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
 #include "storage/sql_connection.h"
 #include "support/temp_app_paths.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "sync/usb_sync_session.h"
 
@@ -20,9 +22,10 @@ Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 // Gives every suite what the application gives its QML: the application controller as "app", here over
 // folders in a temporary place, its file dialog for packages answering a missing file; a settings controller
 // over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
-// "samplesDir"; and the temporary folder behind the application's folders as "testDataDir", for files a suite
-// writes. A synchronisation with the phone reports one stage, in the phone's own words with markup in them, and
-// runs until it is cancelled.
+// "samplesDir"; the temporary folder behind the application's folders as "testDataDir", for files a suite
+// writes; and synthetic downloads there, a driver card and a vehicle unit with detailed speed, as
+// "syntheticFiles" ({card, vehicleUnit}: their paths). A synchronisation with the phone reports one stage, in
+// the phone's own words with markup in them, and runs until it is cancelled.
 class QuickTestSetup : public QObject
 {
     Q_OBJECT
@@ -48,12 +51,21 @@ public Q_SLOTS:
             tessaron::storage::SqlConnection::setOpenReadOnly(true);
             m_readOnlySettings = std::make_unique<tessaron::qml::QmlSettingsController>();
             tessaron::storage::SqlConnection::setOpenReadOnly(false);
+            m_syntheticFiles = {
+                {QStringLiteral("card"), m_paths->filePath(QStringLiteral("synthetic-card.ddd"))},
+                {QStringLiteral("vehicleUnit"), m_paths->filePath(QStringLiteral("synthetic-vu.ddd"))},
+            };
+            tessaron::test::writeFile(m_syntheticFiles.value(QStringLiteral("card")).toString(),
+                tessaron::test::CardFileBuilder::minimalDriverCard());
+            tessaron::test::writeFile(m_syntheticFiles.value(QStringLiteral("vehicleUnit")).toString(),
+                tessaron::test::VuFileBuilder::typicalDownload(2, 30));
         }
         tessaron::qml::configureEngine(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("app"), m_app.get());
         engine->rootContext()->setContextProperty(QStringLiteral("samplesDir"), tessaron::test::samplesDir());
         engine->rootContext()->setContextProperty(QStringLiteral("testDataDir"), m_paths->path());
         engine->rootContext()->setContextProperty(QStringLiteral("readOnlySettings"), m_readOnlySettings.get());
+        engine->rootContext()->setContextProperty(QStringLiteral("syntheticFiles"), m_syntheticFiles);
     }
 
     void cleanupTestCase()
@@ -67,6 +79,7 @@ private:
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
     std::unique_ptr<tessaron::qml::QmlAppController> m_app;
     std::unique_ptr<tessaron::qml::QmlSettingsController> m_readOnlySettings;
+    QVariantMap m_syntheticFiles;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tessaron_quick, QuickTestSetup)

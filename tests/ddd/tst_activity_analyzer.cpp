@@ -287,130 +287,67 @@ QHash<QString, int> firstMinutesOfTimedDays(const QVariantList &activityChanges)
 
 // ---- whole downloads ----
 
-using tessaron::test::CardActivityDay;
-using tessaron::test::CardFileBuilder;
-using tessaron::test::unixTime;
 using tessaron::test::VuActivityChange;
-using tessaron::test::VuActivityDay;
-using tessaron::test::VuFileBuilder;
 
-// A change of the driver slot (or the co-driver's) as both a card and a vehicle unit record it.
-VuActivityChange slotChange(int minute, Act act, int slot = 0)
-{
-    static constexpr int codes[] = {3, 2, 1, 0, 0};
-    return {slot, false, act == Act::NoCard, codes[int(act)], minute};
-}
-
+// A day's changes as a card's daily record and a vehicle unit's day block both write them; slot 1 is the
+// co-driver's.
 QList<VuActivityChange> slotChanges(std::initializer_list<Change> changes, int slot = 0)
 {
+    static constexpr int codes[] = {3, 2, 1, 0, 0};
     QList<VuActivityChange> result;
     for (const Change &change : changes)
-        result.append(slotChange(change.minute, change.act, slot));
+        result.append({slot, false, change.act == Act::NoCard, codes[int(change.act)], change.minute});
     return result;
 }
 
-// March 2024, day by day.
-quint32 marchDay(int day)
+// A driver card's daily records (counters 407, 408, ... one apart) or a vehicle unit's day blocks (numbered 1,
+// 2, ...), dated those days of March 2024.
+QByteArray download(bool card, const QList<int> &marchDays, const QList<QList<VuActivityChange>> &days)
 {
-    return unixTime(2024, 3, day);
-}
-
-// A driver card whose daily records carry those dates (days of March 2024) and counters from 407 on, one apart.
-QByteArray cardDownload(const QList<int> &marchDays, const QList<QList<VuActivityChange>> &changes)
-{
-    QList<CardActivityDay> days;
-    for (qsizetype i = 0; i < marchDays.size(); ++i)
-        days.append({marchDay(marchDays.at(i)), int(407 + i), 100, changes.at(i)});
-    return CardFileBuilder::driverCardWithActivity(days);
-}
-
-// A vehicle unit's download of day blocks of those dates (days of March 2024), numbered 1, 2, ... in order.
-QByteArray vuDownload(const QList<int> &marchDays, const QList<QList<VuActivityChange>> &changes)
-{
-    VuFileBuilder builder;
-    builder.addOverview({});
+    using namespace tessaron::test;
+    QList<CardActivityDay> cardDays;
+    VuFileBuilder vu;
+    vu.addOverview({});
     for (qsizetype i = 0; i < marchDays.size(); ++i) {
+        const quint32 date = unixTime(2024, 3, marchDays.at(i));
+        cardDays.append({date, int(407 + i), 100, days.at(i)});
         VuActivityDay day;
-        day.timeReal = marchDay(marchDays.at(i)) + 86399;
-        day.changes = changes.at(i);
-        builder.addActivityDay(day);
+        day.timeReal = date + 86399;
+        day.changes = days.at(i);
+        vu.addActivityDay(day);
     }
-    return builder.build();
+    return card ? CardFileBuilder::driverCardWithActivity(cardDays) : vu.build();
 }
 
-// The same day, n times.
-QList<QList<VuActivityChange>> repeated(const QList<VuActivityChange> &day, int n)
+void addDownloadColumns()
 {
-    return QList<QList<VuActivityChange>>(n, day);
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<QByteArray>("download");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QVariant>("expected");
 }
 
-// The report of a row of a data table: the real sample named, else the synthetic bytes. False when the sample
-// is absent.
-bool decodeDownload(const QString &sample, const QByteArray &bytes, DddReport &report)
+void addDownload(
+    const char *name, const QString &sample, const QByteArray &bytes, const QString &path, const QVariant &expected)
 {
-    if (sample.isEmpty()) {
-        report = Decoder::decode(bytes);
-        return true;
+    QTest::newRow(name) << sample << bytes << path << expected;
+}
+
+// The figure at path (as figure() reads it) of the analysis of the row's real sample, else its synthetic bytes.
+void compareDownloadFigure()
+{
+    QFETCH(QString, sample);
+    QFETCH(QByteArray, download);
+    QFETCH(QString, path);
+    QFETCH(QVariant, expected);
+
+    DddReport report = Decoder::decode(download);
+    if (!sample.isEmpty()) {
+        TESSARON_REQUIRE_SAMPLE(file, sample);
+        report = Decoder::decodeFile(file);
     }
-    const QString path = tessaron::test::samplePath(sample);
-    if (!QFileInfo::exists(path))
-        return false;
-    report = Decoder::decodeFile(path);
-    return true;
-}
-
-QString dayKeyOf(const QVariant &row)
-{
-    return row.toMap().value(u"activityDailyPresenceCounter1"_s).toString();
-}
-
-// The changes of the days with those keys, in file order.
-QVariantList changesOfDays(const QVariantList &rows, const QStringList &keys)
-{
-    QVariantList result;
-    for (const QVariant &row : rows) {
-        if (keys.contains(dayKeyOf(row)))
-            result.append(row);
-    }
-    return result;
-}
-
-// The day key the source dates on that day; empty when none or several.
-QString keyOfDate(const ActivitySource &source, QDate date)
-{
-    const QStringList keys = source.dayDates.keys(date);
-    return keys.size() == 1 ? keys.first() : QString();
-}
-
-QString longestDriving(const QVariantMap &analysis)
-{
-    return text(analysis, u"drivingCycles"_s, u"maxContinuousDriving"_s);
-}
-
-// The same changes laid out differently: the groups of changes at one minute of one day in reverse order, the
-// changes inside each group in their own order (or reversed too).
-QVariantList regrouped(const QVariantList &rows, bool reverseInsideGroups)
-{
-    QList<QVariantList> groups;
-    QHash<QString, qsizetype> groupOf;
-    for (const QVariant &row : rows) {
-        const QString key = dayKeyOf(row) + u'|' + row.toMap().value(u"minutes"_s).toString();
-        const auto found = groupOf.constFind(key);
-        if (found == groupOf.cend()) {
-            groupOf.insert(key, groups.size());
-            groups.append({row});
-        } else {
-            groups[found.value()].append(row);
-        }
-    }
-    QVariantList result;
-    for (auto group = groups.crbegin(); group != groups.crend(); ++group) {
-        QVariantList members = *group;
-        if (reverseInsideGroups)
-            std::reverse(members.begin(), members.end());
-        result += members;
-    }
-    return result;
+    QVERIFY(!report.activityChanges.isEmpty());
+    QCOMPARE(figure(report.analysis, path), expected);
 }
 
 const QString dailyLimit = u"Превышен дневной лимит вождения: 10:00 > 9:00"_s;
@@ -832,247 +769,83 @@ private slots:
     }
 
     // Two days whose keys are one apart while their dates are two days apart: no rest between them is counted
-    // and no driving runs on from one into the other. The same days dated one apart show both.
+    // and no driving runs on from one into the other.
     void daysApartInTheCalendar_data()
     {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<QDate>("firstDate");
-        QTest::addColumn<QDate>("secondDate");
-        QTest::addColumn<QString>("longest");
-        QTest::addColumn<QString>("restIfConsecutive");
-        QTest::addColumn<QString>("longestIfConsecutive");
-
+        addDownloadColumns();
         const auto untilEight = slotChanges({{0, Act::NoCard}, {480, Act::Work}, {1200, Act::NoCard}});
         const auto fromTwo = slotChanges({{0, Act::NoCard}, {120, Act::Work}, {600, Act::NoCard}});
-        const auto lateDriving = slotChanges({{0, Act::NoCard}, {1080, Act::Work}, {1260, Act::Drive}});
-        const auto earlyDriving = slotChanges({{0, Act::Drive}, {180, Act::NoCard}});
-        const QDate first(2024, 3, 1);
-        const QDate third(2024, 3, 3);
-        QTest::addRow("card: a night's rest between counters 407 and 408")
-            << QString() << cardDownload({1, 3}, {untilEight, fromTwo}) << first << third << u"00:00"_s << u"06:00"_s
-            << u"00:00"_s;
-        QTest::addRow("card: driving over midnight between counters 407 and 408")
-            << QString() << cardDownload({1, 3}, {lateDriving, earlyDriving}) << first << third << u"03:00"_s
-            << u"00:00"_s << u"06:00"_s;
-        QTest::addRow("vehicle unit: a night's rest between day blocks 1 and 2")
-            << QString() << vuDownload({1, 3}, {untilEight, fromTwo}) << first << third << u"00:00"_s << u"06:00"_s
-            << u"00:00"_s;
-        QTest::addRow("vehicle unit: driving over midnight between day blocks 1 and 2")
-            << QString() << vuDownload({1, 3}, {lateDriving, earlyDriving}) << first << third << u"03:00"_s
-            << u"00:00"_s << u"06:00"_s;
-        QTest::addRow("card-gen1-a.ddd: 26.03.2022 and 28.03.2022")
-            << u"card-gen1-a.ddd"_s << QByteArray() << QDate(2022, 3, 26) << QDate(2022, 3, 28) << u"02:37"_s
-            << u"05:34"_s << u"02:37"_s;
-        QTest::addRow("card-gen1-2007.ddd: 22.09.2006 and 24.09.2006")
-            << u"card-gen1-2007.ddd"_s << QByteArray() << QDate(2006, 9, 22) << QDate(2006, 9, 24) << u"07:26"_s
-            << u"07:39"_s << u"07:26"_s;
+        const QString rest = u"restBreaks/dailyRest"_s;
+        addDownload("card: counters one apart dated 1 and 3 March", {}, download(true, {1, 3}, {untilEight, fromTwo}),
+            rest, u"00:00"_s);
+        addDownload("card: counters one apart dated 1 and 2 March", {}, download(true, {1, 2}, {untilEight, fromTwo}),
+            rest, u"06:00"_s);
+        addDownload("vehicle unit: day blocks 1 and 2 dated 1 and 3 March", {},
+            download(false, {1, 3}, {untilEight, fromTwo}), rest, u"00:00"_s);
+        addDownload("card: driving up to midnight of 1 March and on from 3 March", {},
+            download(true, {1, 3},
+                {slotChanges({{0, Act::NoCard}, {1080, Act::Work}, {1260, Act::Drive}}),
+                    slotChanges({{0, Act::Drive}, {180, Act::NoCard}})}),
+            u"drivingCycles/maxContinuousDriving"_s, u"03:00"_s);
+        addDownload("card-gen1-a.ddd: no 5:34 from 26.03.2022 to 28.03.2022 in the average", u"card-gen1-a.ddd"_s, {},
+            rest, u"15:13"_s);
     }
 
-    void daysApartInTheCalendar()
-    {
-        QFETCH(QString, sample);
-        QFETCH(QByteArray, download);
-        QFETCH(QDate, firstDate);
-        QFETCH(QDate, secondDate);
-        QFETCH(QString, longest);
-        QFETCH(QString, restIfConsecutive);
-        QFETCH(QString, longestIfConsecutive);
-
-        DddReport report;
-        if (!decodeDownload(sample, download, report))
-            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
-        ActivitySource source = ActivityAnalyzer::sourceOf(report);
-        const QString firstKey = keyOfDate(source, firstDate);
-        const QString secondKey = keyOfDate(source, secondDate);
-        QVERIFY2(!firstKey.isEmpty() && !secondKey.isEmpty(), "each date names one day");
-        QCOMPARE(secondKey.toInt() - firstKey.toInt(), 1);
-        const QVariantList rows = changesOfDays(report.activityChanges, {firstKey, secondKey});
-        const auto analyzed
-            = [&source](const QVariantList &changes) { return ActivityAnalyzer::analyze(changes, {}, {}, source); };
-
-        const QVariantMap apart = analyzed(rows);
-        QCOMPARE(text(apart, u"restBreaks"_s, u"dailyRest"_s), u"00:00"_s);
-        QCOMPARE(flag(apart, u"violations"_s, u"has11HourRestViolation"_s), false);
-        QCOMPARE(longestDriving(apart), longest);
-        QCOMPARE(longest,
-            std::max(longestDriving(analyzed(changesOfDays(rows, {firstKey}))),
-                longestDriving(analyzed(changesOfDays(rows, {secondKey})))));
-
-        source.dayDates.insert(secondKey, firstDate.addDays(1));
-        const QVariantMap consecutive = analyzed(rows);
-        QCOMPARE(text(consecutive, u"restBreaks"_s, u"dailyRest"_s), restIfConsecutive);
-        QCOMPARE(flag(consecutive, u"violations"_s, u"has11HourRestViolation"_s), restIfConsecutive < u"11:00"_s);
-        QCOMPARE(longestDriving(consecutive), longestIfConsecutive);
-    }
+    void daysApartInTheCalendar() { compareDownloadFigure(); }
 
     // The weekly rest is measured over seven days in a row by the calendar, not seven day keys one apart.
     void weeklyRestOverSevenCalendarDays_data()
     {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<QString>("expectedRest");
-        QTest::addColumn<QString>("restIfConsecutive");
-
-        const auto workdays = repeated(slotChanges({{0, Act::NoCard}, {480, Act::Work}, {1080, Act::NoCard}}), 7);
-        QTest::addRow("card: seven records one counter apart, 4 March missing")
-            << QString() << cardDownload({1, 2, 3, 5, 6, 7, 8}, workdays) << u"00:00"_s << u"14:00"_s;
-        QTest::addRow("card: seven records of seven days in a row")
-            << QString() << cardDownload({1, 2, 3, 4, 5, 6, 7}, workdays) << u"14:00"_s << u"14:00"_s;
-        QTest::addRow("vehicle unit: seven day blocks, 4 March missing")
-            << QString() << vuDownload({1, 2, 3, 5, 6, 7, 8}, workdays) << u"00:00"_s << u"14:00"_s;
-        QTest::addRow("vehicle unit: seven day blocks of seven days in a row")
-            << QString() << vuDownload({1, 2, 3, 4, 5, 6, 7}, workdays) << u"14:00"_s << u"14:00"_s;
-        QTest::addRow("card-gen1-2007.ddd: 23.09.2006 missing")
-            << u"card-gen1-2007.ddd"_s << QByteArray() << u"00:00"_s << u"20:13"_s;
-        QTest::addRow("card-gen1-a.ddd: seven days in a row")
-            << u"card-gen1-a.ddd"_s << QByteArray() << u"61:23"_s << u"61:23"_s;
+        addDownloadColumns();
+        const QList<QList<VuActivityChange>> workdays(
+            7, slotChanges({{0, Act::NoCard}, {480, Act::Work}, {1080, Act::NoCard}}));
+        const QString weekly = u"restBreaks/weeklyRest"_s;
+        addDownload("card: seven counters one apart, 4 March missing", {},
+            download(true, {1, 2, 3, 5, 6, 7, 8}, workdays), weekly, u"00:00"_s);
+        addDownload(
+            "card: seven days in a row", {}, download(true, {1, 2, 3, 4, 5, 6, 7}, workdays), weekly, u"14:00"_s);
+        addDownload("card-gen1-2007.ddd: 23.09.2006 missing", u"card-gen1-2007.ddd"_s, {}, weekly, u"00:00"_s);
     }
 
-    void weeklyRestOverSevenCalendarDays()
-    {
-        QFETCH(QString, sample);
-        QFETCH(QByteArray, download);
-        QFETCH(QString, expectedRest);
-        QFETCH(QString, restIfConsecutive);
+    void weeklyRestOverSevenCalendarDays() { compareDownloadFigure(); }
 
-        DddReport report;
-        if (!decodeDownload(sample, download, report))
-            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
-        const bool reduced = expectedRest != u"00:00"_s && expectedRest < u"45:00"_s;
-        QCOMPARE(text(report.analysis, u"restBreaks"_s, u"weeklyRest"_s), expectedRest);
-        QCOMPARE(flag(report.analysis, u"restBreaks"_s, u"weeklyRestReduced"_s), reduced);
-
-        // The same changes with their days dated one after another.
-        ActivitySource source = ActivityAnalyzer::sourceOf(report);
-        const QStringList keys = figure(report.analysis, u"days"_s).toStringList();
-        QVERIFY(!keys.isEmpty());
-        QDate date = source.dayDates.value(keys.first());
-        QVERIFY(date.isValid());
-        for (const QString &key : keys) {
-            source.dayDates.insert(key, date);
-            date = date.addDays(1);
-        }
-        const QVariantMap consecutive
-            = ActivityAnalyzer::analyze(report.activityChanges, report.cardIwData, report.specificConditions, source);
-        QCOMPARE(text(consecutive, u"restBreaks"_s, u"weeklyRest"_s), restIfConsecutive);
-    }
-
-    // A vehicle unit's analysis reads its driver slot alone; the co-driver's changes stay in the report's rows.
-    // A card's changes are all its holder's, whatever slot they name.
+    // A vehicle unit's analysis reads its driver slot alone; a card's changes are all its holder's, whatever slot
+    // they name.
     void driverSlotAlone_data()
     {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<int>("cardMinutes");
-        QTest::addColumn<int>("drivingMinutes");
-
+        addDownloadColumns();
         const std::initializer_list<Change> driverDay {
             {0, Act::NoCard}, {480, Act::Work}, {600, Act::Drive}, {1020, Act::NoCard}};
-        const auto driver = slotChanges(driverDay);
         const auto coDriver = slotChanges({{0, Act::NoCard}, {700, Act::Work}, {800, Act::NoCard}}, 1);
-        QTest::addRow("vehicle unit: the co-driver's changes after the driver's")
-            << QString() << vuDownload({1}, {driver + coDriver}) << 540 << 420;
-        QTest::addRow("vehicle unit: the co-driver's changes first")
-            << QString() << vuDownload({1}, {coDriver + driver}) << 540 << 420;
-        QTest::addRow("card: changes the card recorded in the co-driver slot")
-            << QString() << cardDownload({1}, {slotChanges(driverDay, 1)}) << 540 << 420;
-        QTest::addRow("vu-gen1-a.ddd: 31.07.2022") << u"vu-gen1-a.ddd"_s << QByteArray() << 530 << 122;
+        const QString cardTime = u"day0/workMinutes"_s;
+        addDownload("vehicle unit: the co-driver's changes beside the driver's", {},
+            download(false, {1}, {slotChanges(driverDay) + coDriver}), cardTime, 540);
+        addDownload("card: changes the card recorded in the co-driver slot", {},
+            download(true, {1}, {slotChanges(driverDay, 1)}), cardTime, 540);
+        addDownload("vu-gen1-a.ddd: 31.07.2022", u"vu-gen1-a.ddd"_s, {}, cardTime, 530);
     }
 
-    void driverSlotAlone()
-    {
-        QFETCH(QString, sample);
-        QFETCH(QByteArray, download);
-        QFETCH(int, cardMinutes);
-        QFETCH(int, drivingMinutes);
+    void driverSlotAlone() { compareDownloadFigure(); }
 
-        DddReport report;
-        if (!decodeDownload(sample, download, report))
-            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
-        const QVariantMap day = dayEntry(report.analysis, 0);
-        QCOMPARE(day.value(u"workMinutes"_s).toInt(), cardMinutes);
-        QCOMPARE(day.value(u"drivingMinutes"_s).toInt(), drivingMinutes);
-
-        const bool vehicleUnit = report.fileType == DddFileType::Tachograph;
-        QVariantList driverRows;
-        for (const QVariant &row : std::as_const(report.activityChanges)) {
-            if (!vehicleUnit || row.toMap().value(u"slot"_s).toString() == u"Водитель"_s)
-                driverRows.append(row);
-        }
-        QVERIFY(!vehicleUnit || driverRows.size() < report.activityChanges.size());
-        ActivitySource everyRow = ActivityAnalyzer::sourceOf(report);
-        everyRow.driverSlotOnly = false;
-        QCOMPARE(report.analysis,
-            ActivityAnalyzer::analyze(driverRows, report.cardIwData, report.specificConditions, everyRow));
-
-        // Each day counts as many changes as the facts give its driver slot.
-        if (vehicleUnit && !sample.isEmpty()) {
-            QVariantList expected;
-            const QJsonArray blocks = tessaron::test::sampleFacts(sample).value(u"vu"_s)[u"activity_days"_s].toArray();
-            for (const QJsonValue &block : blocks)
-                expected.append(block[u"activity_changes"_s][u"driver_slot"_s].toInt());
-            QVariantList counted;
-            for (const QVariant &entry : report.analysis.value(u"workingHours"_s).toList())
-                counted.append(entry.toMap().value(u"activityChangesCount"_s).toInt());
-            QCOMPARE(counted, expected);
-        }
-    }
-
-    // Changes at one minute keep their order in the file: each order gives its own result, and the same one
-    // however else the changes are laid out.
+    // Changes at one minute keep their order in the file, so each order gives its own result, every time.
     void changesAtOneMinute_data()
     {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<int>("drivingMinutes");
-
-        // Two changes at every full hour from 01:00 to 20:00, then the card out at 21:00: the second of each
-        // pair holds for the hour.
+        addDownloadColumns();
+        // Two changes at every full hour from 01:00 to 20:00, the card out at 21:00: the second of each pair holds.
         const auto hourly = [](Act first, Act second) {
             QList<VuActivityChange> changes;
             for (int hour = 1; hour <= 20; ++hour)
-                changes += {slotChange(60 * hour, first), slotChange(60 * hour, second)};
-            changes.append(slotChange(1260, Act::NoCard));
-            return changes;
+                changes += slotChanges({{60 * hour, first}, {60 * hour, second}});
+            return download(true, {1}, {changes + slotChanges({{1260, Act::NoCard}})});
         };
-        QTest::addRow("card: work, then driving at each hour")
-            << QString() << cardDownload({1}, {hourly(Act::Work, Act::Drive)}) << 1200;
-        QTest::addRow("card: driving, then work at each hour")
-            << QString() << cardDownload({1}, {hourly(Act::Drive, Act::Work)}) << 0;
-        QTest::addRow("vehicle unit: work, then driving at each hour")
-            << QString() << vuDownload({1}, {hourly(Act::Work, Act::Drive)}) << 1200;
-        QTest::addRow("vehicle unit: driving, then work at each hour")
-            << QString() << vuDownload({1}, {hourly(Act::Drive, Act::Work)}) << 0;
-        for (const QString &name : tessaron::test::sampleNames())
-            QTest::addRow("%s.ddd", qPrintable(name)) << name + u".ddd"_s << QByteArray() << -1;
+        const QString driving = u"classification/drivingMinutes"_s;
+        addDownload("card: work, then driving at each hour", {}, hourly(Act::Work, Act::Drive), driving, 1200);
+        addDownload("card: driving, then work at each hour", {}, hourly(Act::Drive, Act::Work), driving, 0);
+        addDownload("card-gen2-anon.ddd: changes at one minute in the file's order", u"card-gen2-anon.ddd"_s, {},
+            driving, 44040);
     }
 
-    void changesAtOneMinute()
-    {
-        QFETCH(QString, sample);
-        QFETCH(QByteArray, download);
-        QFETCH(int, drivingMinutes);
-
-        DddReport report;
-        if (!decodeDownload(sample, download, report))
-            QSKIP(qPrintable(u"real sample file not found: "_s + tessaron::test::samplePath(sample)));
-        const ActivitySource source = ActivityAnalyzer::sourceOf(report);
-        const auto analyzed = [&](const QVariantList &changes) {
-            return ActivityAnalyzer::analyze(changes, report.cardIwData, report.specificConditions, source);
-        };
-        const QVariantList &rows = report.activityChanges;
-        QCOMPARE(analyzed(rows), report.analysis);
-        QCOMPARE(analyzed(regrouped(rows, false)), report.analysis);
-
-        const QVariantList swapped = regrouped(regrouped(rows, true), false);
-        const QVariantMap swappedAnalysis = analyzed(swapped);
-        QCOMPARE(analyzed(regrouped(swapped, false)), swappedAnalysis);
-        if (drivingMinutes >= 0) {
-            QCOMPARE(number(report.analysis, u"classification"_s, u"drivingMinutes"_s), drivingMinutes);
-            QCOMPARE(number(swappedAnalysis, u"classification"_s, u"drivingMinutes"_s), 1200 - drivingMinutes);
-        }
-    }
+    void changesAtOneMinute() { compareDownloadFigure(); }
 
     void realFiles_data()
     {
@@ -1092,10 +865,9 @@ private slots:
         QVERIFY2(firstNegative(analysis).isEmpty(), qPrintable(firstNegative(analysis)));
 
         // The changes analysed: a vehicle unit's driver slot, all of a card's.
-        const bool vehicleUnit = report.fileType == DddFileType::Tachograph;
         QVariantList analysed;
         for (const QVariant &row : report.activityChanges) {
-            if (!vehicleUnit || row.toMap().value(u"slot"_s).toString() == u"Водитель"_s)
+            if (report.fileType != DddFileType::Tachograph || row.toMap().value(u"slot"_s) == u"Водитель"_s)
                 analysed.append(row);
         }
 

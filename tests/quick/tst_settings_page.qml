@@ -200,7 +200,6 @@ TestCase {
         compare(button.text, "Закрыть");
         compare(status.text, "Синхронизация отменена");
         verify(!findChild(dialog.contentItem, "mtpProgress").indeterminate);
-        // The cancel's own outcome takes the place of the last import's counts, and is no error.
         compare(findChild(page, "syncStatusLabel").text, "Синхронизация отменена");
         compare(settings.lastError, "");
         verify(dialog.opened);

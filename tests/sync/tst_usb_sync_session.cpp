@@ -262,7 +262,6 @@ void TestUsbSyncSession::computerSide_data()
         u"Телефон не подтвердил завершение слияния."_s, answered, unacknowledged, 1};
     QTest::newRow("cancel awaiting the join") << Row {"package", {}, {},
         u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request};
-    // After the merge a cancel ends only the wait, and says what the merge did.
     QTest::newRow("cancel awaiting the acknowledgement")
         << Row {"package", join, {}, u"cancel Ожидание подтверждения телефона…"_s,
                u"Синхронизация отменена после слияния данных. Добавлено записей: 1, файлов: 0."_s, answered,
@@ -349,7 +348,6 @@ void TestUsbSyncSession::computerSide()
 
     const QStringList log = sessionLog();
     QCOMPARE(log.value(0), u"info start: Запуск MTP-синхронизации на ПК"_s);
-    // A cancel is logged as the user's stop, never as an error.
     const QString files = u"host=Host_{H}.txt; join=Join_{H}.txt: "_s;
     const QString ending = endsInOpen ? (cancelled ? u"info cancelled: "_s : u"error open-failed: "_s)
                                       : (cancelled ? u"info cancelled; "_s : u"error failed; "_s) + files;

@@ -105,13 +105,15 @@ private slots:
         const QStringList loadedTexts {loaded.filePath, loaded.fileName, loaded.sourceFingerprint, loaded.vin,
             loaded.registrationNumber, loaded.vehicleRegistrationNation, loaded.cardNumber, loaded.driverName,
             loaded.driverSurname, loaded.birthDate, loaded.dataStartDate, loaded.dataEndDate,
-            loaded.nextCalibrationDate, loaded.vehicleFirstUseDate, loaded.cardWithdrawalTime};
+            loaded.nextCalibrationDate, loaded.vehicleFirstUseDate, loaded.cardWithdrawalTime,
+            loaded.issuingAuthorityName};
         const QStringList expectedTexts {original.filePath, original.fileName, original.sourceFingerprint,
             isCard ? QString() : original.vin, isCard ? QString() : original.registrationNumber,
             isCard ? QString() : original.vehicleRegistrationNation, isCard ? original.cardNumber : QString(),
             original.driverName, isCard ? original.driverSurname : QString(), isCard ? original.birthDate : QString(),
             original.dataStartDate, original.dataEndDate, isCard ? QString() : original.nextCalibrationDate,
-            original.vehicleFirstUseDate, original.cardWithdrawalTime};
+            original.vehicleFirstUseDate, original.cardWithdrawalTime,
+            isCard ? original.issuingAuthorityName : QString()};
         QCOMPARE(loadedTexts, expectedTexts);
         QCOMPARE(loaded.size, original.size);
         QCOMPARE(loaded.printableStrings, original.printableStrings);
@@ -145,46 +147,6 @@ private slots:
             lists += map.contains(QString(entry.name));
         QCOMPARE(lists, 30);
         QVERIFY(m_repository->load(id + 1, original.fileType).isEmpty());
-    }
-
-    // The report fields a file holds only in its rows reach the archive's columns, for each of the real
-    // downloads, and come back with the report.
-    void fieldsFromRowsAreStored_data()
-    {
-        QTest::addColumn<QString>("name");
-        for (const QString &name : tessaron::test::sampleNames())
-            QTest::addRow("%s", qPrintable(name)) << name;
-    }
-    void fieldsFromRowsAreStored()
-    {
-        QFETCH(QString, name);
-        TESSARON_REQUIRE_SAMPLE(path, name + u".ddd"_s);
-        const DddReport report = tessaron::ddd::Decoder::decodeFile(path);
-        const qint64 id = m_repository->save(report);
-        QVERIFY2(id > 0, qPrintable(m_repository->lastError()));
-        const bool card = report.fileType == DddFileType::DriverCard;
-        const QString table = card ? u"DriverCardReports"_s : u"TachographReports"_s;
-        const QStringList columns = card
-            ? QStringList {u"DataStartDate"_s, u"DataEndDate"_s, u"IssuingAuthorityName"_s, u"TotalDistanceKm"_s}
-            : QStringList {u"DataStartDate"_s, u"DataEndDate"_s, u"NextCalibrationDate"_s, u"TotalDistanceKm"_s};
-        const QStringList expected {report.dataStartDate, report.dataEndDate,
-            card ? report.issuingAuthorityName : report.nextCalibrationDate, QString::number(report.totalDistanceKm)};
-        const SqliteProbe probe(m_file);
-        QStringList stored;
-        for (const QString &column : columns) {
-            stored.append(
-                probe.scalar(u"SELECT \"%1\" FROM %2 WHERE ReportId = ?"_s.arg(column, table), {id}).toString());
-        }
-        QCOMPARE(stored, expected);
-        for (const QString &value : std::as_const(stored))
-            QVERIFY(!value.isEmpty());
-        QVERIFY(report.totalDistanceKm > 0);
-
-        const DddReport loaded = m_repository->loadReport(id, report.fileType);
-        QCOMPARE((QStringList {loaded.dataStartDate, loaded.dataEndDate,
-                     card ? loaded.issuingAuthorityName : loaded.nextCalibrationDate,
-                     QString::number(loaded.totalDistanceKm)}),
-            expected);
     }
 
     void reportsOfTheOlderLayoutLoadFromTypedTables()

@@ -1,6 +1,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "ddd/ddd_repository_values.h"
+#include "ddd/driven_distance.h"
 #include "storage/database_catalog.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
@@ -11,6 +12,8 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QTest>
+
+#include <limits>
 
 using namespace Qt::StringLiterals;
 using tessaron::ddd::DddFileType;
@@ -385,6 +388,8 @@ private slots:
         // The vehicles' distances, summed in 64 bits; the report's own 7 km is not added again: the total is the
         // one rule the charts draw, which the decoder also writes into the report.
         QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 4000000050);
+        tessaron::ddd::fillTotalDistance(card); // the report holds the largest value it can, not a wrapped one
+        QCOMPARE(card.totalDistanceKm, std::numeric_limits<qint32>::max());
         QCOMPARE(text(u"SELECT Json FROM DddRows WHERE Dataset = 'events'"_s),
             u"{\"EventType\":\"E\",\"a\":1,\"b\":\"Тест \\\"1\\\"\"}"_s);
         QCOMPARE(text(u"SELECT EventType FROM Events"_s), u"E"_s);

@@ -559,8 +559,7 @@ void TestCardFiles::changesSortedByDayAndMinute()
     QCOMPARE(report.charts.first().toMap().value(u"time"_s).toInt(), 300);
 }
 
-// The data period is the earliest and the latest record date, whatever order the ring holds them in; a period
-// the report has already is kept.
+// The data period is the earliest and the latest record date, whatever order the ring holds them in.
 void TestCardFiles::dataPeriodFromActivityRecordDates()
 {
     const QByteArray ring = ringFile(200, 0,
@@ -570,18 +569,6 @@ void TestCardFiles::dataPeriodFromActivityRecordDates()
     QCOMPARE(recordDates(report).size(), 4);
     QCOMPARE(report.dataStartDate, dateOf(2));
     QCOMPARE(report.dataEndDate, dateOf(40));
-
-    DddReport kept;
-    kept.dataStartDate = u"01.01.2020"_s;
-    DddBlock block;
-    block.fileNumber = u"0504"_s;
-    block.data = ring;
-    kept.blocks = {block};
-    Decoder::parseDriverCardData(kept);
-    QCOMPARE(kept.dataStartDate, u"01.01.2020"_s);
-    QVERIFY(kept.dataEndDate.isEmpty());
-
-    QVERIFY(decodeActivities({}).dataStartDate.isEmpty());
 }
 
 // A 2006 time read in 2026 must not turn into 2038: the big-endian reading wins whenever it is plausible.

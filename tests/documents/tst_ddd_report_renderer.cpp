@@ -111,16 +111,14 @@ private slots:
                 {u"1, 2"_s, QString(), QString(), u"последний"_s}, {QString(), QString(), QString(), QString()}}));
     }
 
-    // Labels in UTF-16 order with "—" for a blank one, or in the order the rows first name them (days); odometer
-    // points need a reading; mileage draws the report's driven distances, as the page does.
+    // Labels in UTF-16 order with "—" for a blank one; odometer points need a reading; mileage draws the report's
+    // driven distances, as the page does.
     void chartPoints()
     {
         const QVariantList rows = {Row {{u"type"_s, u"а"_s}}, Row {{u"type"_s, u"b"_s}}, Row {{u"other"_s, u"B"_s}},
             Row {{u"type"_s, u"  "_s}}, Row {}, Row {{u"type"_s, u"b"_s}}};
         QCOMPARE(labelsOf(categoryCounts(rows, {"type"_L1, "other"_L1})),
             (QStringList {u"B=1"_s, u"b=2"_s, u"а=1"_s, u"—=2"_s}));
-        QCOMPARE(labelsOf(categoryCounts(rows, {"type"_L1, "other"_L1}, CategoryOrder::FirstRow)),
-            (QStringList {u"а=1"_s, u"b=2"_s, u"B=1"_s, u"—=2"_s}));
 
         const QVariantList days = {Row {{u"dayNo"_s, 3}, {u"odometerValueMidnight"_s, 266236}},
             Row {{u"dayNo"_s, 4}, {u"odometerValueMidnight"_s, u""_s}},
@@ -135,34 +133,24 @@ private slots:
         card.vehicles = {vehicle(u"A"_s, 1000, 1150), vehicle(u"B"_s, u"НЕТ ДАННЫХ"_s, 563000),
             vehicle(u"C"_s, 900, 800), vehicle(u"D"_s, 20, 20)};
         QCOMPARE(labelsOf(mileagePoints(card)), (QStringList {u"A=150"_s, u"D=0"_s}));
+        // Days: the later one gets the distance, unset readings are skipped, a reading gone backwards starts over.
         DddReport unit;
-        unit.dayInformation = {Row {{u"dayNo"_s, 1}, {u"odometerValueMidnight"_s, 266000}},
-            Row {{u"dayNo"_s, 2}, {u"odometerValueMidnight"_s, 266123}}};
-        QCOMPARE(labelsOf(mileagePoints(unit)), (QStringList {u"2=123"_s}));
+        const QList<int> readings {265563, 0, 265653, 265600, 265700};
+        for (qsizetype i = 0; i < readings.size(); ++i)
+            unit.dayInformation.append(Row {{u"dayNo"_s, i + 1}, {u"odometerValueMidnight"_s, readings.at(i)}});
+        QCOMPARE(labelsOf(mileagePoints(unit)), (QStringList {u"3=90"_s, u"5=100"_s}));
 
         const QVariantList workingHours = {Row {{u"dayNumber"_s, 1}, {u"workTime"_s, u"105:30"_s}},
             Row {{u"day"_s, 2}, {u"workTime"_s, u"5:7"_s}}, Row {{u"dayNumber"_s, 3}, {u"workTime"_s, u"1234:45"_s}}};
         QCOMPARE(labelsOf(workingTimePoints(workingHours)), (QStringList {u"1=105.5"_s, u"2=0"_s, u"3=234.75"_s}));
     }
 
-    void decimalText_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::addRow("an average rounds to one decimal, with a comma") << 23.383333333333333 << u"23,4"_s;
-        QTest::addRow("rounding down") << 28.216666666666665 << u"28,2"_s;
-        QTest::addRow("rounding up to a whole number") << 23.96 << u"24"_s;
-        QTest::addRow("a whole number has no decimal") << 80.0 << u"80"_s;
-        QTest::addRow("no minus for a value that rounds to 0") << -0.04 << u"0"_s;
-        QTest::addRow("no thousands separator") << 1234.56 << u"1234,6"_s;
-    }
+    // Averages as the PDF prints them: at most one decimal, a decimal comma, no minus on 0, no group separator.
     void decimalText()
     {
-        QFETCH(double, value);
-        QFETCH(QString, text);
-        QCOMPARE(tessaron::documents::decimalText(value), text);
-        QCOMPARE(scalarText(value), text);
-        QCOMPARE(rowsFor({Row {{u"averageSpeed"_s, value}}}, {"averageSpeed"_L1}), QList<QStringList> {{text}});
+        QCOMPARE((QStringList {tessaron::documents::decimalText(23.96), tessaron::documents::decimalText(-0.04),
+                     tessaron::documents::decimalText(1234.56)}),
+            (QStringList {u"24"_s, u"0"_s, u"1234,6"_s}));
     }
 
     void speedSamples_data()
@@ -306,9 +294,8 @@ private slots:
         verifyTexts(texts.join(QString()).simplified(), present, absent);
     }
 
-    // Averages and per-day charts as the PDF prints them, read back: averages with at most one decimal and a
-    // decimal comma while the report keeps its values; the days of a chart in the report's order (day 10 after
-    // day 9, not after day 1).
+    // Read back from the PDF: averages rounded with a comma; a per-day chart's days in the report's order (10 after
+    // 9, not after 1).
     void averagesAndDayOrderReadBack()
     {
         DddReport report = vehicleUnit(0);
@@ -324,11 +311,8 @@ private slots:
         const QString path = folder.filePath(u"report.pdf"_s);
         QVERIFY(
             DddReportRenderer::writePdf(path, report, options({u"statistics"_s, u"detailedSpeed"_s}, {u"activity"_s})));
-        const QStringList texts = pdfPageTexts(tessaron::test::fileBytes(path));
-        const QString text = texts.join(u' ').simplified();
+        const QString text = pdfPageTexts(tessaron::test::fileBytes(path)).join(u' ').simplified();
         verifyTexts(text, {u"Средняя скорость, км/ч 23,4"_s, u"28,2"_s}, {u"23.38"_s, u"28.21"_s, u"23,38"_s});
-        QCOMPARE(report.averageSpeed, 23.383333333333333);
-
         // The chart reads: title, value axis (down to 0), then the day labels it has room for, then "День".
         const QString chart = text.mid(text.indexOf(u"Изменения активности по дням"_s));
         const QString axisAndDays = chart.section(u"Записей"_s, 1).section(u" День"_s, 0, 0);
@@ -371,12 +355,7 @@ private slots:
 
     // The page's mileage chart (its own script over what the controller publishes) and the PDF's draw the same
     // distances of a real card and vehicle unit, and those add up to the report's total, the one stored.
-    void mileageAgreesWithThePage_data()
-    {
-        QTest::addColumn<QString>("fileName");
-        QTest::addRow("driver card") << u"card-gen1-a.ddd"_s;
-        QTest::addRow("vehicle unit") << u"vu-gen1-a.ddd"_s;
-    }
+    void mileageAgreesWithThePage_data() { realFiles_data(); }
     void mileageAgreesWithThePage()
     {
         QFETCH(QString, fileName);
@@ -384,11 +363,8 @@ private slots:
         tessaron::qml::QmlDddController controller;
         QVERIFY(controller.openFile(samplePath));
         QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy(), 60000);
-        QCOMPARE(controller.lastError(), QString());
-
         QQmlEngine engine;
         QQmlComponent component(&engine);
-        // The page's own script, as the chart calls it.
         component.setData(R"(import QtQml
 import "qrc:/qt/qml/Tessaron/DddChartSeries.js" as Series
 QtObject {
@@ -403,11 +379,9 @@ QtObject {
         QVariant drawn;
         QVERIFY(QMetaObject::invokeMethod(page.get(), "points", Q_RETURN_ARG(QVariant, drawn),
             Q_ARG(QVariant, QVariant(controller.drivenDistances()))));
-        const QStringList onThePage = drawn.toStringList();
-
         const QList<ChartPoint> inThePdf = mileagePoints(controller.report());
         QVERIFY(inThePdf.size() > 5);
-        QCOMPARE(onThePage, labelsOf(inThePdf));
+        QCOMPARE(drawn.toStringList(), labelsOf(inThePdf));
         double sum = 0;
         for (const ChartPoint &point : inThePdf)
             sum += point.value;
@@ -444,11 +418,9 @@ QtObject {
         QVERIFY(!present.first().isEmpty());
         verifyTexts(texts.join(QString()).simplified(), present, {});
         // The fields the file holds only in its rows are printed, not "Не указано".
-        const QString firstPage = texts.first().simplified();
-        const QString period = u"Период данных %1 - %2"_s.arg(report.dataStartDate, report.dataEndDate);
-        QVERIFY(!report.dataStartDate.isEmpty() && !report.dataEndDate.isEmpty());
-        verifyTexts(firstPage,
-            {period,
+        QVERIFY(!report.dataStartDate.isEmpty());
+        verifyTexts(texts.first().simplified(),
+            {u"Период данных %1 - %2"_s.arg(report.dataStartDate, report.dataEndDate),
                 card ? u"Компания %1"_s.arg(report.issuingAuthorityName)
                      : u"Следующая калибровка %1"_s.arg(report.nextCalibrationDate)},
             {u"Не указано"_s});

@@ -8,6 +8,7 @@
 #include "storage/calibration_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "support/free_witness.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
@@ -25,36 +26,21 @@
 #include <QQuickWindow>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
-#include <chrono>
-#include <future>
 #include <memory>
-#include <thread>
+#include <utility>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 QStringList s_messages;
-
-// Sits in a row of a report and tells, when the last reference to the row goes, which thread freed it.
-class FreeWitness
-{
-public:
-    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
-        : m_freedOn(std::move(freedOn))
-    { }
-    ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
-    FreeWitness(const FreeWitness &) = delete;
-    FreeWitness &operator=(const FreeWitness &) = delete;
-
-private:
-    // Shared, so a witness freed after its test ended still has somewhere to tell it.
-    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
-};
 
 void collectMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -237,9 +223,9 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "clear");
     }
 
-    // The window opens at its preferred 1280×800 where the screen holds it, else at the screen's available size,
-    // never below its minimum, centred. Run on the offscreen platform's screen and, by the test list, on screens
-    // of 1024×640 and 1920×1080; the picture shows the window where it lies on its screen.
+    // The window opens at 1280×800 or the screen's available size, whichever is smaller, never below its minimum,
+    // centred: on the offscreen platform's screen and, by the test list, on 1024×640 and 1920×1080 screens. The
+    // picture shows the window where it lies on its screen.
     void windowOpensWithinTheScreen()
     {
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
@@ -248,10 +234,8 @@ private Q_SLOTS:
         const QRect expected = tessaron::ui::initialWindowGeometry(available, QSize(1280, 800), QSize(1024, 640));
         QCOMPARE(window->size(), expected.size());
         QCOMPARE(window->framePosition(), expected.topLeft());
-        QVERIFY(window->width() >= 1024 && window->height() >= 640);
-        const QMargins frame = window->frameMargins();
-        if (available.width() > expected.width() + frame.left() + frame.right()
-            && available.height() > expected.height() + frame.top() + frame.bottom())
+        const QSize framed = expected.size().grownBy(window->frameMargins());
+        if (available.width() > framed.width() && available.height() > framed.height())
             QVERIFY2(available.contains(window->frameGeometry()), "the whole window on the screen");
 
         QImage screen(window->screen()->geometry().size(), QImage::Format_RGB32);
@@ -260,59 +244,42 @@ private Q_SLOTS:
         painter.drawImage(window->position() - window->screen()->geometry().topLeft(), window->grabWindow());
         painter.end();
         QVERIFY(screen.save(QCoreApplication::applicationDirPath()
-            + QStringLiteral("/main_window_on_screen_%1x%2.png").arg(available.width()).arg(available.height())));
+            + u"/main_window_on_screen_%1x%2.png"_s.arg(available.width()).arg(available.height())));
     }
 
-    // The PDF export's save dialog in Russian, with a save button, starting in a documents folder it made (the
-    // home folder is a temporary one here).
+    // The PDF export's save dialog in Russian, with a save button, starting in the documents folder it made in a
+    // temporary home folder.
     void savePdfDialogSpeaksRussian()
     {
         QTemporaryDir home;
-        const QByteArray previousHome = qgetenv("HOME");
-        const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+        const auto restoreHome = qScopeGuard([previous = qgetenv("HOME")] { qputenv("HOME", previous); });
         qputenv("HOME", QFile::encodeName(home.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
-        const auto restore = qScopeGuard([&] {
-            qputenv("HOME", previousHome);
-            if (previousConfig.isEmpty())
-                qunsetenv("XDG_CONFIG_HOME");
-            else
-                qputenv("XDG_CONFIG_HOME", previousConfig);
-        });
-        const QString path = home.filePath(QStringLiteral("vu.ddd"));
+        const QString path = home.filePath(u"vu.ddd"_s);
         QVERIFY(tessaron::test::writeFile(path, tessaron::test::VuFileBuilder::typicalDownload(2, 4)));
-
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
         QVERIFY(ddd->openFile(path));
         QTRY_VERIFY_WITH_TIMEOUT(!ddd->isBusy(), 60000);
-        QCOMPARE(ddd->lastError(), QString());
 
-        QQuickItem *page = currentPage(stack);
-        auto *exporter = page->findChild<QObject *>(QStringLiteral("pdfExport"));
+        auto *exporter = page->findChild<QObject *>(u"pdfExport"_s);
         QVERIFY(QMetaObject::invokeMethod(exporter, "begin"));
         auto *options = exporter->property("optionsDialog").value<QObject *>();
         QTRY_VERIFY(options->property("opened").toBool());
         QVERIFY(QMetaObject::invokeMethod(options, "proceed"));
-        auto *saveDialog = exporter->findChild<QObject *>(QStringLiteral("pdfSaveDialog"));
-        QVERIFY(saveDialog);
+        auto *saveDialog = exporter->findChild<QObject *>(u"pdfSaveDialog"_s);
         QTRY_VERIFY(saveDialog->property("visible").toBool());
-
-        const QString documents = home.filePath(QStringLiteral("Documents"));
-        QVERIFY(QFileInfo(documents).isDir());
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QVERIFY(documents.startsWith(home.path()) && QFileInfo(documents).isDir());
         QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
-        for (const QString &text : {QStringLiteral("Сохранить"), QStringLiteral("Отмена"), QStringLiteral("Имя файла"),
-                 QStringLiteral("Фильтр")})
-            QTRY_VERIFY2(findItemWithText(window->contentItem(), text), qPrintable(text));
-        for (const QString &text : {QStringLiteral("Открыть"), QStringLiteral("File name"), QStringLiteral("Filter")})
-            QVERIFY2(!findItemWithText(window->contentItem(), text), qPrintable(text));
+        const QList<std::pair<QString, bool>> texts
+            = {{u"Сохранить"_s, true}, {u"Отмена"_s, true}, {u"Имя файла"_s, true}, {u"Фильтр"_s, true},
+                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}};
+        for (const auto &[text, shown] : texts)
+            QTRY_VERIFY2(bool(findItemWithText(page->window()->contentItem(), text)) == shown, qPrintable(text));
         QTest::qWait(100);
-        QVERIFY(window->grabWindow().save(QCoreApplication::applicationDirPath() + u"/ddd_pdf_save_dialog.png"));
+        QVERIFY(
+            page->window()->grabWindow().save(QCoreApplication::applicationDirPath() + u"/ddd_pdf_save_dialog.png"));
         QVERIFY(QMetaObject::invokeMethod(saveDialog, "reject"));
         ddd->clear();
     }
@@ -321,34 +288,22 @@ private Q_SLOTS:
     // replaced: the wrappers are collected before the pool thread drops the last reference.
     void reportThePageReadIsFreedOffTheGuiThread()
     {
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
-        QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
-        QVERIFY(clickItem(window, findItem(window, QStringLiteral("dddCommandButton"))));
-        QVERIFY(waitForPage(stack, QStringLiteral("dddPage")));
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
-        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
-        std::future<std::thread::id> freed = freedOn->get_future();
-        {
-            tessaron::ddd::DddReport report;
-            report.fileName = QStringLiteral("vu.ddd");
-            report.fileType = tessaron::ddd::DddFileType::Tachograph;
-            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
-            ddd->setReport(report);
-            Q_EMIT ddd->stateChanged();
-        }
-        QQuickItem *page = currentPage(stack);
+        tessaron::ddd::DddReport report;
+        report.fileType = tessaron::ddd::DddFileType::Tachograph;
+        std::future<std::thread::id> freed = tessaron::test::appendFreeWitness(report.detailedSpeed);
+        ddd->setReport(std::exchange(report, {}));
+        Q_EMIT ddd->stateChanged();
         const int charts = page->property("datasets").toList().size() + 1;
         QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
         QVERIFY(page->setProperty("selectedChartMetric", 1));
-        auto *chart = findItem(page, QStringLiteral("chart"));
-        QTRY_VERIFY(!chart->property("speedSeriesPending").toBool());
-        QVERIFY(!chart->property("speedRows").toList().isEmpty());
-
+        auto *chart = findItem(page, u"chart"_s);
+        QTRY_VERIFY(
+            !chart->property("speedSeriesPending").toBool() && !chart->property("speedRows").toList().isEmpty());
         ddd->clear();
-        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QVERIFY(freed.get() != std::this_thread::get_id());
+        QVERIFY(tessaron::test::freedOffThisThread(freed));
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
@@ -419,6 +374,16 @@ private Q_SLOTS:
     }
 
 private:
+    // The DDD page opened from the window's menu, as a technician opens it; null when it does not open.
+    QQuickItem *showDddPage()
+    {
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+        QQuickItem *stack = QTest::qWaitForWindowExposed(window) ? findItem(window, u"pageStack"_s) : nullptr;
+        const bool shown = stack && waitForPage(stack, u"mainMenuPage"_s)
+            && clickItem(window, findItem(window, u"dddCommandButton"_s)) && waitForPage(stack, u"dddPage"_s);
+        return shown ? currentPage(stack) : nullptr;
+    }
+
     QtMessageHandler m_previousHandler = nullptr;
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
     std::unique_ptr<tessaron::qml::QmlAppController> m_controller;

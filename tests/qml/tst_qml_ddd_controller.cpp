@@ -1,6 +1,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd_file_builder.h"
 #include "qml/qml_ddd_controller.h"
+#include "support/free_witness.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 
@@ -16,10 +17,7 @@
 #include <QTimer>
 
 #include <atomic>
-#include <chrono>
-#include <future>
-#include <memory>
-#include <thread>
+#include <utility>
 
 using tessaron::ddd::DddFileType;
 using tessaron::ddd::DddReport;
@@ -77,22 +75,6 @@ DddReport watchedRealDecode(const QString &path, QString *error, const std::atom
     s_stopEndedTheDecode = stop->load() && report.blocks.isEmpty() && report.fileName.isEmpty();
     return report;
 }
-
-// Sits in a row of a report and tells, when the last reference to the row goes, which thread freed it.
-class FreeWitness
-{
-public:
-    explicit FreeWitness(std::shared_ptr<std::promise<std::thread::id>> freedOn)
-        : m_freedOn(std::move(freedOn))
-    { }
-    ~FreeWitness() { m_freedOn->set_value(std::this_thread::get_id()); }
-    FreeWitness(const FreeWitness &) = delete;
-    FreeWitness &operator=(const FreeWitness &) = delete;
-
-private:
-    // Shared, so a witness freed after its test ended still has somewhere to tell it.
-    std::shared_ptr<std::promise<std::thread::id>> m_freedOn;
-};
 
 QVariantList datasetRows(const QmlDddController &controller, QLatin1StringView name)
 {
@@ -407,9 +389,8 @@ private Q_SLOTS:
         QCOMPARE(controller.statusText(), u"Ошибка разбора"_s);
     }
 
-    // Promptness without a clock: the decode running is the real one, on a file it takes many times longer to
-    // decode than a stop takes to be seen; the report it returned being empty shows that the stop ended it, and
-    // destruction returning shows the controller waited for nothing else.
+    // Promptness without a clock: a real decode of a file many times longer than a stop takes to be seen, which
+    // the stop ended (its report empty).
     void destructionDuringADecodeReturnsPromptly()
     {
         QTemporaryDir dir;
@@ -427,46 +408,15 @@ private Q_SLOTS:
         QCoreApplication::processEvents(); // the dropped result must not reach the deleted controller
     }
 
-    // A replaced report is freed on a pool thread, not the GUI thread, whichever way it is replaced: the
-    // controller keeps no reference to it, so the pool thread drops the last.
-    void replacedReportIsFreedOffTheGuiThread_data()
-    {
-        QTest::addColumn<QString>("replacement");
-        QTest::addRow("cleared") << u"clear"_s;
-        QTest::addRow("another report shown") << u"show"_s;
-        QTest::addRow("another file decoded") << u"decode"_s;
-    }
-
+    // A replaced report is freed on a pool thread, not the GUI thread: the controller keeps no reference to it.
     void replacedReportIsFreedOffTheGuiThread()
     {
-        QFETCH(QString, replacement);
-        auto freedOn = std::make_shared<std::promise<std::thread::id>>();
-        std::future<std::thread::id> freed = freedOn->get_future();
         QmlDddController controller;
-        {
-            DddReport report = syntheticReport(u"/data/vu.ddd"_s);
-            report.fileType = DddFileType::Tachograph;
-            report.detailedSpeed.append(QVariant::fromValue(std::make_shared<FreeWitness>(freedOn)));
-            controller.setReport(report);
-        }
-        QCOMPARE(controller.detailedSpeed().size(), 2);
-        QCOMPARE(controller.fileKind(), int(DddFileType::Tachograph));
-
-        if (replacement == u"clear") {
-            controller.clear();
-        } else if (replacement == u"show") {
-            controller.setReport(syntheticReport(u"/data/card.ddd"_s));
-        } else {
-            const QString path = m_dir.filePath(u"card.ddd"_s);
-            QVERIFY(writeFile(path));
-            QmlDddController::setDecodeFunctionForTesting(instantSyntheticDecode);
-            QVERIFY(controller.openFile(path));
-            QVERIFY(waitForResult(controller));
-            QmlDddController::setDecodeFunctionForTesting(nullptr);
-        }
-        QCOMPARE(controller.detailedSpeed().size(), replacement == u"clear" ? 0 : 1);
-        QTRY_VERIFY(freed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QVERIFY(freed.get() != std::this_thread::get_id());
+        DddReport report = syntheticReport(u"/data/vu.ddd"_s);
+        std::future<std::thread::id> freed = tessaron::test::appendFreeWitness(report.detailedSpeed);
+        controller.setReport(std::exchange(report, {}));
+        controller.setReport(syntheticReport(u"/data/card.ddd"_s));
+        QVERIFY(tessaron::test::freedOffThisThread(freed));
     }
 
 private:

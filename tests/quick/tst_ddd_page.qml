@@ -169,6 +169,8 @@ TestCase {
         compare(page().sectionIndex, 0, "another file type starts at its first section");
         compare(child("sectionStack").currentIndex, 0);
         compare(page().navigationNames, ["Содержание файла", "Идентификация тахографа", "Анализ"]);
+        publishTachograph({ fileType: "Vehicle unit" });
+        verify(page().isTachograph, "the kind by its number, not by its text");
     }
 
     function test_controllerTextsArePlain() {

@@ -244,136 +244,57 @@ TestCase {
         shoot(page, "ddd_page_chart_after_switch.png");
     }
 
-    // The samples the detailed-speed chart must hold for the controller's report: every valid one-second value
-    // of its speed blocks, counted here from the rows, not by the chart's own series.
-    function speedSamplesOf(rows) {
+    // The valid one-second values of the shown report's speed blocks, counted from its rows.
+    function shownSpeedSamples() {
         var total = 0;
-        for (var i = 0; i < rows.length; ++i) {
-            var declared = Number(rows[i].validSpeedCount);
-            total += isFinite(declared) && declared >= 0 ? declared : 0;
-        }
+        for (var i = 0; i < app.ddd.detailedSpeed.length; ++i)
+            total += Math.max(0, Number(app.ddd.detailedSpeed[i].validSpeedCount) || 0);
         return total;
     }
 
-    // The speed chart of the shown report, chosen the way a technician chooses it: "Графики", then the speed.
-    function showSpeedChart(page, shot) {
-        page.selectSection(page.datasets.length + 1);
-        page.selectedChartMetric = DddChartSeries.ChartSpeed;
-        var item = chart(page);
-        tryVerify(function () { return !item.speedSeriesPending; }, 10000, "the speed series is built");
-        if (shot)
-            shoot(page, shot);
-        return item;
-    }
-
-    // A file of a data row: a real download by its name (skipped without the samples) or a synthetic one.
-    function rowFile(file) {
-        if (file.sample)
-            return samplePath(file.sample);
-        if (typeof syntheticFiles === "undefined" || !syntheticFiles[file.synthetic])
-            skip("the runner gives no synthetic files");
-        return syntheticFiles[file.synthetic];
-    }
-
-    function openInPlace(page, path) {
-        verify(app.ddd.openFile(path), path);
-        tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
-        compare(app.ddd.lastError, "");
-        waitForRendering(page);
-    }
-
-    // The chart draws the shown report's speed whatever was shown before: each order of a card and a vehicle
-    // unit, then each reopened from the archive over the other; the real downloads and synthetic ones.
+    // The speed chart draws the shown report's samples whatever was shown before: card → vehicle unit → card
+    // opened from files, each stored the first time, then each reopened from the archive over the other; real
+    // downloads and the runner's synthetic ones.
     function test_speedChartDrawsTheShownReport_data() {
-        var realCard = { sample: "card-gen1-a.ddd", tachograph: false, name: "card" };
-        var realUnit = { sample: "vu-gen1-a.ddd", tachograph: true, name: "vu" };
-        var syntheticCard = { synthetic: "card", tachograph: false, name: "synthetic_card" };
-        var syntheticUnit = { synthetic: "vehicleUnit", tachograph: true, name: "synthetic_vu" };
-        return [
-            { tag: "card then vehicle unit", first: realCard, second: realUnit },
-            { tag: "vehicle unit then card", first: realUnit, second: realCard },
-            { tag: "synthetic card then vehicle unit", first: syntheticCard, second: syntheticUnit },
-            { tag: "synthetic vehicle unit then card", first: syntheticUnit, second: syntheticCard }
-        ];
+        return [{ tag: "real", real: true }, { tag: "synthetic", real: false }];
     }
 
     function test_speedChartDrawsTheShownReport(data) {
-        var firstPath = rowFile(data.first);
-        var secondPath = rowFile(data.second);
-        emptyTheArchive();
+        var files = data.real ? { card: samplePath("card-gen1-a.ddd"), vu: samplePath("vu-gen1-a.ddd") }
+                              : { card: syntheticFiles.card, vu: syntheticFiles.vehicleUnit };
+        app.ddd.refreshSavedReports();
+        var stored = app.ddd.savedReports.slice();
+        for (var r = 0; r < stored.length; ++r)
+            verify(app.ddd.deleteSavedReport(stored[r].reportId, DddArchiveText.isTachographRow(stored[r])));
         var page = stack.push(pageComponent, {}, StackView.Immediate);
-        openInPlace(page, firstPath);
-        verify(page.isTachograph === data.first.tachograph);
-        var item = showSpeedChart(page);
-        var firstSamples = speedSamplesOf(app.ddd.detailedSpeed);
-        compare(item.speedSampleCount, firstSamples, data.first.name);
-        store(page);
-
-        openInPlace(page, secondPath);
-        verify(page.isTachograph === data.second.tachograph);
-        var secondSamples = speedSamplesOf(app.ddd.detailedSpeed);
-        verify(firstSamples !== secondSamples, "the two files differ in detailed speed");
-        var prefix = "ddd_page_speed_" + data.first.name + "_then_" + data.second.name;
-        item = showSpeedChart(page, prefix + ".png");
-        compare(item.speedSampleCount, secondSamples, data.second.name);
-        verify(textShown(item, "Элементов: " + secondSamples));
-        store(page);
-
-        // Back to the first from the archive, with the second shown, and then the second again.
-        app.ddd.refreshSavedReports();
-        var stored = storedReportsByKind();
-        var order = [data.first, data.second];
-        var expected = [firstSamples, secondSamples];
-        for (var i = 0; i < order.length; ++i) {
-            var row = stored[order[i].tachograph ? "tachograph" : "card"];
-            verify(row, "a stored report of " + order[i].name);
-            verify(app.ddd.openSavedReport(row.reportId, order[i].tachograph), app.ddd.lastError);
-            waitForRendering(page);
-            item = showSpeedChart(page, prefix + "_reopened_" + i + ".png");
-            compare(speedSamplesOf(app.ddd.detailedSpeed), expected[i], "the stored report keeps its speed");
-            compare(item.speedSampleCount, expected[i], "reopened " + order[i].name);
+        var samples = {};
+        var ids = {};
+        var steps = [["card", "file"], ["vu", "file"], ["card", "file"], ["vu", "archive"], ["card", "archive"]];
+        for (var i = 0; i < steps.length; ++i) {
+            var kind = steps[i][0];
+            if (steps[i][1] === "file")
+                verify(app.ddd.openFile(files[kind]));
+            else
+                verify(app.ddd.openSavedReport(ids[kind], kind === "vu"));
+            tryVerify(function () { return !app.ddd.busy; }, 60000, "the decode ends");
+            compare([app.ddd.lastError, page.isTachograph], ["", kind === "vu"]);
+            if (ids[kind] === undefined) {
+                samples[kind] = shownSpeedSamples();
+                verify(app.ddd.saveReport(), app.ddd.lastError);
+                app.ddd.refreshSavedReports();
+                var rows = app.ddd.savedReports;
+                for (var k = 0; k < rows.length; ++k)
+                    ids[kind] = DddArchiveText.isTachographRow(rows[k]) === (kind === "vu") ? rows[k].reportId : ids[kind];
+            }
+            page.selectSection(page.datasets.length + 1);
+            page.selectedChartMetric = DddChartSeries.ChartSpeed;
+            var item = chart(page);
+            tryVerify(function () { return !item.speedSeriesPending; }, 10000, "the speed series is built");
+            shoot(page, "ddd_page_speed_" + data.tag + "_" + i + "_" + kind + "_" + steps[i][1] + ".png");
+            compare(shownSpeedSamples(), samples[kind], "the stored report keeps its speed");
+            compare(item.speedSampleCount, samples[kind], "step " + i + ": " + kind);
         }
-    }
-
-    // Stores the shown report; one stored by an earlier row is told in a notice, closed here.
-    function store(page) {
-        verify(app.ddd.saveReport() || app.ddd.lastError === "", app.ddd.lastError);
-        findChild(page, "duplicateNotice").close();
-    }
-
-    function emptyTheArchive() {
-        app.ddd.refreshSavedReports();
-        // Copied first: the controller's list is read afresh after each removal.
-        var rows = app.ddd.savedReports.map(function (row) {
-            return { id: row.reportId, tachograph: DddArchiveText.isTachographRow(row) };
-        });
-        for (var i = 0; i < rows.length; ++i)
-            verify(app.ddd.deleteSavedReport(rows[i].id, rows[i].tachograph));
-        compare(app.ddd.savedReports.length, 0);
-    }
-
-    // The stored report of each kind.
-    function storedReportsByKind() {
-        var found = {};
-        var rows = app.ddd.savedReports;
-        for (var i = 0; i < rows.length; ++i) {
-            var kind = DddArchiveText.isTachographRow(rows[i]) ? "tachograph" : "card";
-            if (!found[kind])
-                found[kind] = rows[i];
-        }
-        return found;
-    }
-
-    function textShown(root, text) {
-        if (!root)
-            return false;
-        if (root.visible && root.text === text)
-            return true;
-        for (var i = 0; i < root.children.length; ++i) {
-            if (textShown(root.children[i], text))
-                return true;
-        }
-        return false;
+        verify(samples.card !== samples.vu, "the two files differ in detailed speed");
     }
 
     // The vehicle unit's events at the smallest window: long texts end in "…"; hovering shows one whole.

@@ -285,7 +285,6 @@ TestCase {
         var page = openPage({ records: twoRecords }, { phoneForm: true });
         verify(page.narrow, "one column on the phone");
         verify(!child("desktopSearch").visible && child("phoneSearch").visible);
-        compare([child("phoneSearchButton").text, child("phoneClearSearchButton").text], ["Найти", "Очистить"]);
         verify(child("listButtons").implicitWidth <= page.width, "the buttons wrap, Выход stays in reach");
         var timer = child("searchTimer");
 
@@ -309,7 +308,6 @@ TestCase {
         compare([child("phoneRegistrationSearchField").text, child("phoneCustomerSearchField").text,
                  child("registrationSearchField").text, child("customerSearchField").text, fake.calls[3]],
                 ["", "", "", "", "refresh ()"]);
-        verify(!timer.running);
     }
 
     // The application's own controller on a fresh installation: the list says why it is empty, the status line

@@ -103,29 +103,13 @@ QList<ValueBox> longValueBoxes(DocumentType type)
         };
     return {
         {"responsible", QRectF(124.5, 731, 93, 18), v("OrderResponsible")},
-        {"master", QRectF(94.5, 760, 213, 18), v("OrderMaster")},
         {"workshop mark", QRectF(472, 125, 75.5, 17), v("WorkshopStigma")},
         {"customer name", QRectF(47.5, 142, 244.5, 28), v("CustomerName")},
         {"customer address", QRectF(47.5, 170, 244.5, 24), v("CustomerAddress")},
-        {"customer phone", QRectF(47.5, 194, 244.5, 25), v("CustomerPhone")},
-        {"workshop name", QRectF(302, 142, 245.5, 28), v("WorkshopName")},
         {"workshop address", QRectF(302, 170, 245.5, 24), v("WorkshopAddress")},
         {"workshop phone", QRectF(302, 194, 245.5, 25), v("WorkshopPhone")},
         {"note", QRectF(47.5, 634, 500, 34), v("Note")},
-        {"calibration date", QRectF(131.5, 391, 160.5, 14), u"06.05.2024"_s},
-        {"next calibration", QRectF(424, 391, 123.5, 14), u"06.05.2026"_s},
     };
-}
-
-// The words of the PDF's first page whose centres lie in the box, in reading order, joined by blanks.
-QString wordsIn(const QByteArray &pdf, const QRectF &box)
-{
-    QStringList found;
-    for (const PdfWord &word : pdfWords(pdf)) {
-        if (box.contains(word.box.center()))
-            found.append(word.text);
-    }
-    return found.join(u' ');
 }
 
 // The ink's bounding box within a rectangle of the image (dark pixels only); null without ink.
@@ -242,10 +226,8 @@ private slots:
     void fontSizes_data()
     {
         QTest::addColumn<double>("size");
-        QTest::addRow("value, 8.5") << 8.5;
         QTest::addRow("sticker block, 7") << 7.0;
         QTest::addRow("sticker parameters, 5.8") << 5.8;
-        QTest::addRow("smallest value, 5.1") << 5.1;
     }
     void fontSizes()
     {
@@ -256,58 +238,19 @@ private slots:
         QCOMPARE(QFontInfo(font).family(), u"Liberation Serif"_s);
     }
 
-    // A text keeps its size while it fits, else takes the largest size down to 60 % at which it fits, wrapped at
-    // word boundaries where the box is tall enough; below that it is broken inside words, never cut.
-    void fitting_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QSizeF>("room");
-        QTest::addColumn<double>("size");
-        QTest::addColumn<double>("smallest");
-        QTest::addColumn<double>("largest");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<bool>("whole");
-        const QString name = u"Смирнова Ольга Викторовна"_s;
-        QTest::addRow("short value") << u"Иванов"_s << QSizeF(93, 18) << 8.5 << 8.5 << 8.5 << QStringList {u"Иванов"_s}
-                                     << true;
-        QTest::addRow("responsible, two lines in the row's height")
-            << name << QSizeF(93, 18) << 8.5 << 7.0 << 8.4 << QStringList {u"Смирнова Ольга"_s, u"Викторовна"_s}
-            << true;
-        QTest::addRow("responsible, one line in a low row")
-            << name << QSizeF(93, 12) << 8.5 << 7.0 << 8.4 << QStringList {name} << true;
-        QTest::addRow("workshop mark in its heading") << u"RUS 77 М-0412"_s << QSizeF(75.5, 17) << 12.0 << 9.0 << 11.9
-                                                      << QStringList {u"RUS 77 М-0412"_s} << true;
-        QTest::addRow("blank lines kept")
-            << u"A\n\nB"_s << QSizeF(50, 40) << 7.0 << 7.0 << 7.0 << QStringList {u"A"_s, QString(), u"B"_s} << true;
-        const QString seals = u"RUS77M0412ПЛ"_s.repeated(10);
-        QTest::addRow("note with a word wider than its cell")
-            << QString(u"Эксплуатация только на территории РФ. Пломбы: "_s + seals) << QSizeF(500, 34) << 8.5 << 6.0
-            << 8.4 << QStringList {u"Эксплуатация только на территории РФ. Пломбы:"_s, seals} << true;
-        const QString word = QString(60, u'Ш');
-        QTest::addRow("word wider than the box at the smallest size")
-            << word << QSizeF(100, 30) << 8.5 << 5.1 << 5.1 << QStringList() << false;
-    }
+    // A text keeps its size while it fits, else takes the largest size, down to 60 %, at which it fits wrapped at
+    // word boundaries; a word too wide even then is broken inside, every letter kept.
     void fitting()
     {
-        QFETCH(QString, text);
-        QFETCH(QSizeF, room);
-        QFETCH(double, size);
-        QFETCH(double, smallest);
-        QFETCH(double, largest);
-        QFETCH(QStringList, lines);
-        QFETCH(bool, whole);
-        const TextFit fit = fitText(text, room, size, false);
-        QVERIFY2(fit.size >= smallest - 1e-9 && fit.size <= largest + 1e-9,
-            qPrintable(u"%1: %2"_s.arg(fit.size).arg(fit.lines.join(u'|'))));
-        QCOMPARE(fit.isWhole, whole);
-        if (whole) {
-            QCOMPARE(fit.lines, lines);
-            QVERIFY(fit.height <= room.height());
-        } else {
-            // Broken inside the word, every letter still drawn.
-            QVERIFY(fit.lines.size() > 1);
-            QCOMPARE(fit.lines.join(QString()), text);
-        }
+        QCOMPARE(fitText(u"Иванов"_s, QSizeF(93, 18), 8.5, false).size, 8.5);
+        const TextFit name = fitText(u"Смирнова Ольга Викторовна"_s, QSizeF(93, 18), 8.5, false);
+        QVERIFY2(name.isWhole && name.size >= 7.0 && name.size < 8.5, qPrintable(QString::number(name.size)));
+        QCOMPARE(name.lines, (QStringList {u"Смирнова Ольга"_s, u"Викторовна"_s}));
+        const QString word(60, u'Ш');
+        const TextFit broken = fitText(word, QSizeF(100, 30), 8.5, false);
+        QVERIFY(!broken.isWhole && broken.lines.size() > 1);
+        QCOMPARE(broken.size, 8.5 * smallestTextShare);
+        QCOMPARE(broken.lines.join(QString()), word);
     }
 
     // The long values of a real workshop, read back from the PDF: each value's words whole, in order, and inside
@@ -336,12 +279,7 @@ private slots:
         for (const PdfWord &word : pdfWords(fileBytes(path))) {
             if (!box.contains(word.box.center()))
                 continue;
-            QVERIFY2(tolerated.contains(word.box),
-                qPrintable(u"%1 at %2,%3–%4,%5"_s.arg(word.text)
-                               .arg(word.box.left())
-                               .arg(word.box.top())
-                               .arg(word.box.right())
-                               .arg(word.box.bottom())));
+            QVERIFY2(tolerated.contains(word.box), qPrintable(word.text));
             found.append(word.text);
         }
         QCOMPARE(found.join(u' '), text.simplified());
@@ -368,10 +306,7 @@ private slots:
         const double scale = raster ? printerRasterScale : 2.0;
         const QImage pdf = pdfPageImage(fileBytes(path), 1, int(std::lround(72 * scale)));
         const QImage drawn = raster ? printerRaster(document, longRecord()) : previewImage(document, longRecord());
-        if (!raster)
-            QVERIFY(drawn.save(lookPath(typeName(document) + u"-long-preview"_s)));
-        else
-            QVERIFY(drawn.save(lookPath(typeName(document) + u"-long-raster"_s)));
+        QVERIFY(drawn.save(lookPath(typeName(document) + (raster ? u"-long-raster"_s : u"-long-preview"_s))));
         for (const ValueBox &value : longValueBoxes(document)) {
             // The box's inside only, clear of its frame lines.
             const QRectF inside = value.box.adjusted(0, 1, 0, -1);
@@ -379,19 +314,9 @@ private slots:
                 QPoint(int(std::floor(inside.right() * scale)), int(std::floor(inside.bottom() * scale))));
             const QRect expected = inkBox(pdf, area);
             const QRect actual = inkBox(drawn, area);
-            QVERIFY2(!expected.isNull(), value.name);
-            const auto near = [](int a, int b) { return std::abs(a - b) <= 2; };
-            QVERIFY2(near(expected.left(), actual.left()) && near(expected.right(), actual.right())
-                    && near(expected.top(), actual.top()) && near(expected.bottom(), actual.bottom()),
-                qPrintable(u"%1: pdf %2,%3–%4,%5, drawn %6,%7–%8,%9"_s.arg(QString::fromLatin1(value.name))
-                               .arg(expected.left())
-                               .arg(expected.top())
-                               .arg(expected.right())
-                               .arg(expected.bottom())
-                               .arg(actual.left())
-                               .arg(actual.top())
-                               .arg(actual.right())
-                               .arg(actual.bottom())));
+            const QMargins slack(2, 2, 2, 2);
+            QVERIFY2(!expected.isNull() && (expected + slack).contains(actual) && (actual + slack).contains(expected),
+                value.name);
         }
     }
 
@@ -404,64 +329,26 @@ private slots:
         QTest::addRow("ISO date and time") << u"2024-05-06 10:15:00"_s << u"06.05.2024"_s;
         QTest::addRow("ISO date with T") << u"2028-12-07T00:00:00.000"_s << u"07.12.2028"_s;
         QTest::addRow("already dd.MM.yyyy") << u"07.12.2028"_s << u"07.12.2028"_s;
-        QTest::addRow("dd.MM.yyyy with time") << u"07.12.2028 09:30"_s << u"07.12.2028"_s;
         QTest::addRow("short day and month") << u"7.1.2028"_s << u"07.01.2028"_s;
         QTest::addRow("impossible date stays") << u"2028-13-32"_s << u"2028-13-32"_s;
         QTest::addRow("text stays") << u"по заявке клиента"_s << u"по заявке клиента"_s;
-        QTest::addRow("empty") << QString() << QString();
     }
     void dates()
     {
         QFETCH(QString, stored);
         QTEST(documentDate(stored), "shown");
-        const QVariantMap record {{u"OrderDate"_s, stored}, {u"TachographSettingsNextCalibr"_s, stored},
-            {u"TachographDateOfManufacture"_s, stored}};
-        QTEST(shownValue(record, F::TachographSettingsNextCalibr), "shown");
-        QTEST(shownValue(record, F::TachographDateOfManufacture), "shown");
-        QCOMPARE(shownValue(record, F::OrderDate), documentDate(stored.section(u' ', 0, 0)));
     }
 
-    // Both documents print the stored ISO dates as dd.MM.yyyy (the stored record is left as it was).
+    // Both documents print the stored ISO dates as dd.MM.yyyy.
     void datesOnDocuments()
     {
         const QVariantMap record {{u"OrderDate"_s, u"2024-05-06 10:15:00"_s},
             {u"TachographSettingsNextCalibr"_s, u"2028-12-07"_s}, {u"TachographDateOfManufacture"_s, u"2019-03-01"_s}};
-        const QVariantMap before = record;
         const QStringList certificate = pdfLayoutLines(writtenPdf(C, record, u"certificate-dates"_s));
         QVERIFY(certificate.contains(u"Дата производства: 01.03.2019 VIN:"_s));
         QVERIFY(certificate.contains(u"Дата настройки: 06.05.2024 Следующая настройка: 07.12.2028"_s));
         const QString sticker = pdfPageTexts(writtenPdf(S, record, u"sticker-dates"_s)).join(u' ');
         QVERIFY2(sticker.contains(u"06.05.2024"_s) && !sticker.contains(u"2024-05-06"_s), qPrintable(sticker));
-        QCOMPARE(record, before);
-    }
-
-    // Parts without text are left out with their separators.
-    void joinFilled_data()
-    {
-        QTest::addColumn<QStringList>("parts");
-        QTest::addColumn<QString>("joined");
-        QTest::addRow("all empty") << QStringList {QString(), u" "_s, QString()} << QString();
-        QTest::addRow("city only") << QStringList {QString(), u"Москва"_s, QString()} << u"Москва"_s;
-        QTest::addRow("no street") << QStringList {u"125480"_s, u" Москва "_s, QString()} << u"125480, Москва"_s;
-        QTest::addRow("all three") << QStringList {u"125480"_s, u"Москва"_s, u"ул. Героев Панфиловцев, д. 24"_s}
-                                   << u"125480, Москва, ул. Героев Панфиловцев, д. 24"_s;
-    }
-    void joinFilled()
-    {
-        QFETCH(QStringList, parts);
-        QTEST(tessaron::documents::joinFilled(parts, u", "_s), "joined");
-    }
-
-    // An empty workshop address prints nothing, not ", ,", on either document.
-    void emptyWorkshop()
-    {
-        const QVariantMap record {{u"WorkshopAddress"_s, tessaron::documents::joinFilled({{}, {}, {}}, u", "_s)},
-            {u"WorkshopName"_s, u"ООО «Тахосервис-Центр»"_s}};
-        const QByteArray certificate = writtenPdf(C, record, u"certificate-empty-workshop"_s);
-        QCOMPARE(wordsIn(certificate, QRectF(297, 142, 255.5, 77)), u"ООО «Тахосервис-Центр»"_s);
-        const QByteArray sticker = writtenPdf(S, record, u"sticker-empty-workshop"_s);
-        // 7 points wide enough only with the name broken after its hyphen.
-        QCOMPARE(wordsIn(sticker, QRectF(8, 0, 80, 52.8)), u"ООО «Тахосервис- Центр»"_s);
     }
 
     // The PDF's page and description, the preview (144 dpi) and the printer raster; on the sticker's raster the
@@ -591,51 +478,17 @@ private slots:
         QTEST(printer.pageLayout().orientation() == QPageLayout::Landscape, "landscape");
     }
 
-    // Every print entry point ends in a status: a dialog the user cancels is Cancelled (and nothing is printed),
-    // whatever text comes with it; a printer that is not there is Failed.
-    void printStatus_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QVariantMap>("options");
-        QTest::addColumn<PrintStatus>("status");
-        QTest::addColumn<QString>("error");
-        const QVariantMap driver {{u"paper"_s, u"driver"_s}};
-        QTest::addRow("options, dialog cancelled")
-            << u"options"_s << 1 << driver << PrintStatus::Cancelled << u"Печать отменена"_s;
-        QTest::addRow("options, unknown printer")
-            << u"options"_s << 0 << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}} << PrintStatus::Failed
-            << u"Принтер не найден: NoSuchPrinter"_s;
-        QTest::addRow("options, OneNote refused, not cancelled")
-            << u"options"_s << 0 << QVariantMap {{u"printerName"_s, u"OneNote"_s}} << PrintStatus::Failed
-            << u"Печать отменена: OneNote является виртуальным принтером и не используется приложением."_s;
-        QTest::addRow("dialog, certificate cancelled")
-            << u"dialog"_s << 0 << QVariantMap() << PrintStatus::Cancelled << u"Печать отменена"_s;
-        QTest::addRow("dialog, sticker cancelled")
-            << u"dialog"_s << 1 << QVariantMap() << PrintStatus::Cancelled << u"Печать отменена"_s;
-        QTest::addRow("by name, unknown printer")
-            << u"name"_s << 0 << QVariantMap() << PrintStatus::Failed << u"Принтер не найден: NoSuchPrinter"_s;
-    }
+    // The entries besides printWithOptions end in a status too: a cancelled dialog is Cancelled, an unknown
+    // printer Failed.
     void printStatus()
     {
         TESSARON_REQUIRE_PRINT_QUEUE(!QPrinterInfo::defaultPrinter().isNull(), "print queue");
-        QFETCH(QString, entry);
-        QFETCH(int, type);
-        QFETCH(QVariantMap, options);
-        int dialogs = 0;
-        DocumentRenderer::setPrintDialogForTesting([&](QPrinter &, const QString &) {
-            ++dialogs;
-            return false;
-        });
-        const DocumentType document = DocumentType(type);
+        DocumentRenderer::setPrintDialogForTesting([](QPrinter &, const QString &) { return false; });
         QString message;
-        const PrintStatus status = entry == u"options"
-            ? DocumentRenderer::printWithOptions(document, markerRecord(), options, &message)
-            : entry == u"dialog" ? DocumentRenderer::printWithDialog(document, markerRecord(), &message)
-                                 : DocumentRenderer::print(document, markerRecord(), u"NoSuchPrinter"_s, &message);
-        QTEST(status, "status");
-        QTEST(message, "error");
-        QCOMPARE(dialogs, status == PrintStatus::Cancelled ? 1 : 0);
+        QCOMPARE(DocumentRenderer::printWithDialog(C, markerRecord(), &message), PrintStatus::Cancelled);
+        QCOMPARE(message, DocumentRenderer::printCancelledText());
+        QCOMPARE(DocumentRenderer::print(C, markerRecord(), u"NoSuchPrinter"_s, &message), PrintStatus::Failed);
+        QCOMPARE(message, u"Принтер не найден: NoSuchPrinter"_s);
     }
 
     // The dialog may switch to another printer: OneNote is refused there too, as is a page off the tape window.
@@ -655,7 +508,6 @@ private slots:
     void printQueue_data()
     {
         QTest::addColumn<int>("type");
-        QTest::addColumn<bool>("longValues");
         QTest::addColumn<QVariantMap>("options");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("pageSize");
@@ -667,18 +519,14 @@ private slots:
         const double letterLeft = (612 - 595.28 * letterScale) / 2;
         const QRectF letterFrame(QPointF(letterLeft + 42.5 * letterScale, 29 * letterScale),
             QPointF(letterLeft + 552.5 * letterScale, 668 * letterScale));
-        QTest::addRow("certificate") << 0 << false << QVariantMap {{u"paper"_s, u"A4"_s}, {u"fitToPage"_s, false}}
-                                     << QString() << u"595 x 842 pts (A4)"_s << a4Frame;
+        QTest::addRow("certificate") << 0 << QVariantMap {{u"paper"_s, u"A4"_s}, {u"fitToPage"_s, false}} << QString()
+                                     << u"595 x 842 pts (A4)"_s << a4Frame;
         QTest::addRow("certificate-letter-fitted")
-            << 0 << false << QVariantMap {{u"paper"_s, u"Letter"_s}, {u"fitToPage"_s, true}} << QString()
+            << 0 << QVariantMap {{u"paper"_s, u"Letter"_s}, {u"fitToPage"_s, true}} << QString()
             << u"612 x 792 pts (letter)"_s << letterFrame;
-        QTest::addRow("sticker") << 1 << false << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString()
-                                 << u"283 x 52 pts"_s << QRectF();
-        QTest::addRow("certificate-long")
-            << 0 << true << QVariantMap {{u"paper"_s, u"A4"_s}} << QString() << u"595 x 842 pts (A4)"_s << a4Frame;
-        QTest::addRow("sticker-long") << 1 << true << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString()
-                                      << u"283 x 52 pts"_s << QRectF();
-        QTest::addRow("unknown printer") << 0 << false << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}}
+        QTest::addRow("sticker") << 1 << QVariantMap {{u"paper"_s, u"sticker"_s}} << QString() << u"283 x 52 pts"_s
+                                 << QRectF();
+        QTest::addRow("unknown printer") << 0 << QVariantMap {{u"printerName"_s, u"NoSuchPrinter"_s}}
                                          << u"Принтер не найден: NoSuchPrinter"_s << QString() << QRectF();
     }
     void printQueue()
@@ -686,14 +534,13 @@ private slots:
         const QDir out(printOutputFolder());
         TESSARON_REQUIRE_PRINT_QUEUE(!QPrinterInfo::defaultPrinter().isNull() && out.exists(), "cups-pdf queue");
         QFETCH(int, type);
-        QFETCH(bool, longValues);
         QFETCH(QVariantMap, options);
         QFETCH(QString, error);
         QFETCH(QRectF, frame);
         const QStringList before = out.entryList({u"*.pdf"_s}, QDir::Files);
         QString message;
-        const QVariantMap record = longValues ? longRecord() : markerRecord();
-        QCOMPARE(DocumentRenderer::printWithOptions(DocumentType(type), record, options, &message),
+        // The long values, to be looked at on the printed pictures.
+        QCOMPARE(DocumentRenderer::printWithOptions(DocumentType(type), longRecord(), options, &message),
             error.isEmpty() ? PrintStatus::Printed : PrintStatus::Failed);
         QCOMPARE(message, error);
 
@@ -716,12 +563,7 @@ private slots:
             QPointF((ink.right() + 1) / perPoint, (ink.bottom() + 1) / perPoint));
         QVERIFY2(std::abs(found.left() - frame.left()) < 1.5 && std::abs(found.right() - frame.right()) < 1.5
                 && std::abs(found.top() - frame.top()) < 1.5,
-            qPrintable(u"frame at %1,%2–%3, expected %4,%5–%6"_s.arg(found.left())
-                           .arg(found.top())
-                           .arg(found.right())
-                           .arg(frame.left())
-                           .arg(frame.top())
-                           .arg(frame.right())));
+            qPrintable(u"frame at %1,%2–%3"_s.arg(found.left()).arg(found.top()).arg(found.right())));
     }
 };
 

@@ -17,7 +17,6 @@ QtObject {
     readonly property var formValues: selected
     property var fieldErrors: ({})
     property string emptyListText: ""
-    property bool openFolderAnswer: true
     property bool printAnswer: false
     property var calls: []
     // Stands in for app as well: the page reaches both controllers through it.
@@ -52,11 +51,6 @@ QtObject {
 
     function clearSelection() {
         selected = {};
-    }
-
-    function openDataFolder(folder) {
-        record("openDataFolder " + folder);
-        return openFolderAnswer;
     }
 
     function removeSelected() {

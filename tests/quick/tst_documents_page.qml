@@ -101,6 +101,7 @@ TestCase {
     // (re)starts the one single-shot timer, whose expiry refreshes once with both fields.
     function test_searchRefreshesOnceAfterTheLastKeystroke() {
         openPage();
+        verify(!child("phoneSearch").visible, "the desktop form keeps the phone's search hidden");
         var timer = findChild(stack.currentItem, "searchTimer");
         verify(timer && !timer.repeat, "one single-shot search timer");
         timer.interval = 3600000;
@@ -284,7 +285,6 @@ TestCase {
         var page = openPage({ records: twoRecords }, { phoneForm: true });
         verify(page.narrow, "one column on the phone");
         verify(!child("desktopSearch").visible && child("phoneSearch").visible);
-        compare([child("phoneSearchButton").text, child("phoneClearSearchButton").text], ["Найти", "Очистить"]);
         verify(child("listButtons").implicitWidth <= page.width, "the buttons wrap, Выход stays in reach");
         var timer = child("searchTimer");
 
@@ -292,7 +292,6 @@ TestCase {
         keyClick("a");
         keyClick("b");
         verify(!timer.running, "typing starts no timer");
-        wait(300);
         compare(fake.calls, ["refresh ()"], "and refreshes nothing");
         compare(child("registrationSearchField").text, "ab", "the desktop field follows");
         keyClick(Qt.Key_Return);
@@ -300,8 +299,6 @@ TestCase {
 
         mouseClick(child("phoneCustomerSearchField"));
         keyClick("c");
-        wait(300);
-        compare(fake.calls.length, 2);
         mouseClick(child("phoneSearchButton"));
         compare(fake.calls[2], "refresh ab|c", "Найти refreshes with both");
         waitForRendering(page);
@@ -311,14 +308,6 @@ TestCase {
         compare([child("phoneRegistrationSearchField").text, child("phoneCustomerSearchField").text,
                  child("registrationSearchField").text, child("customerSearchField").text, fake.calls[3]],
                 ["", "", "", "", "refresh ()"]);
-        verify(!timer.running);
-    }
-
-    // The desktop form keeps the phone's search hidden.
-    function test_desktopFormHidesThePhoneSearch() {
-        var page = openPage();
-        verify(!page.phoneForm && !page.narrow);
-        verify(child("desktopSearch").visible && !child("phoneSearch").visible);
     }
 
     // The application's own controller on a fresh installation: the list says why it is empty, the status line
@@ -330,14 +319,12 @@ TestCase {
         var label = child("emptyListLabel");
         verify(label.visible);
         verify(label.text.indexOf("поступают с телефона при синхронизации") >= 0, label.text);
-        verify(label.text.indexOf("сама калибровку не проводит и не записывает") >= 0, label.text);
         compare(child("statusLine").text, "Записей в списке: 0");
         grabImage(page).save("documents_page_empty_list.png");
 
         mouseClick(child("certificatesFolderButton"));
         var status = child("statusLine");
-        verify(status.text.indexOf("Не удалось открыть папку") === 0, status.text);
-        verify(status.text.indexOf("Сертификаты") > 0, status.text);
+        verify(/^Не удалось открыть папку.*Сертификаты$/.test(status.text), status.text);
         compare(status.color, Qt.color("#b00020"));
         waitForRendering(page);
         grabImage(page).save("documents_page_folder_not_opened.png");
@@ -350,11 +337,9 @@ TestCase {
         page.openForm();
         var problem = child("problem_KConstantOfRecordingEquipment");
         verify(!problem.visible);
-        fake.fieldErrors = { KConstantOfRecordingEquipment: "Введите целое число, без букв и знаков",
-                             NextCalibrationDate: "Введите существующую дату в формате ДД.ММ.ГГГГ" };
+        fake.fieldErrors = { KConstantOfRecordingEquipment: "Введите целое число, без букв и знаков" };
         verify(problem.visible);
         compare(problem.text, "Введите целое число, без букв и знаков");
-        compare(child("problem_NextCalibrationDate").text, "Введите существующую дату в формате ДД.ММ.ГГГГ");
         verify(!child("problem_WVehicleCharacteristicConstant").visible);
         waitForRendering(page);
         grabImage(page).save("documents_page_field_problems.png");

@@ -313,8 +313,9 @@ void QmlDocumentsController::updateSelectedValue(const QString &key, const QVari
 {
     if (m_selected.isEmpty() || key.isEmpty())
         return;
-    const QDate typedDate = QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s);
-    m_selected.insert(key, key == nextCalibrationKey && typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
+    const QDate typedDate
+        = key == nextCalibrationKey ? QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s) : QDate();
+    m_selected.insert(key, typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
     m_lastError.clear();
     Q_EMIT selectedChanged();
 }

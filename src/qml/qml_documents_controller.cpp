@@ -374,13 +374,14 @@ bool QmlDocumentsController::createDocument(bool sticker)
         report(u"Сначала выберите запись калибровки"_s, u"Документ не создан"_s);
         return false;
     }
-    if (const QVariantMap errors = fieldErrors(); !errors.isEmpty()) {
-        QStringList named;
-        for (const CheckedValue &checked : checkedValues) {
-            const QString problem = errors.value(checked.key.toString()).toString();
-            if (!problem.isEmpty())
-                named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
-        }
+    // The fields fieldErrors names, in the form's order.
+    QStringList named;
+    for (const CheckedValue &checked : checkedValues) {
+        const QString problem = valueProblem(m_selected.value(checked.key.toString()), checked.kind);
+        if (!problem.isEmpty())
+            named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
+    }
+    if (!named.isEmpty()) {
         report(u"Исправьте поля формы — %1"_s.arg(named.join(u"; "_s)), u"Документ не создан"_s);
         return false;
     }

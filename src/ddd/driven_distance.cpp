@@ -2,8 +2,11 @@
 
 #include "ddd_report.h"
 
+#include <QVariantMap>
+
 #include <limits>
 #include <numeric>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +24,19 @@ std::optional<qint64> kilometresOf(const QVariant &value)
     if (!ok || number < 0)
         return std::nullopt;
     return number;
+}
+
+// The distance of one vehicles row (a card's vehicle used): end minus begin odometer, 0 for a vehicle used but
+// not moved. None when a reading is missing or is no whole number ("НЕТ ДАННЫХ" for an unset odometer), or when
+// the end lies below the begin (a vehicle still in use has no end reading yet): a reading that went backwards
+// tells nothing sound about the distance, and counting the whole end reading would add a vehicle's lifetime.
+std::optional<qint64> vehicleDistance(const QVariantMap &row)
+{
+    const auto begin = kilometresOf(row.value(u"vehicleOdometerBegin"_s));
+    const auto end = kilometresOf(row.value(u"vehicleOdometerEnd"_s));
+    if (!begin || !end || *end < *begin)
+        return std::nullopt;
+    return *end - *begin;
 }
 
 QList<DrivenDistance> vehicleDistances(const QVariantList &vehicles)
@@ -56,15 +72,6 @@ QList<DrivenDistance> dayDistances(const QVariantList &days)
 }
 
 } // namespace
-
-std::optional<qint64> vehicleDistance(const QVariantMap &row)
-{
-    const auto begin = kilometresOf(row.value(u"vehicleOdometerBegin"_s));
-    const auto end = kilometresOf(row.value(u"vehicleOdometerEnd"_s));
-    if (!begin || !end || *end < *begin)
-        return std::nullopt;
-    return *end - *begin;
-}
 
 QList<DrivenDistance> drivenDistances(const DddReport &report)
 {

@@ -3,9 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
-#include <QVariantMap>
-
-#include <optional>
 
 namespace tessaron::ddd {
 
@@ -17,12 +14,6 @@ struct DrivenDistance
     QString label; // the vehicle's registration, or the day's number
     qint64 kilometres = 0;
 };
-
-// The distance of one vehicles row (a card's vehicle used): end minus begin odometer, 0 for a vehicle used but
-// not moved. None when a reading is missing or is no whole number ("НЕТ ДАННЫХ" for an unset odometer), or when
-// the end lies below the begin (a vehicle still in use has no end reading yet): a reading that went backwards
-// tells nothing sound about the distance, and counting the whole end reading would add a vehicle's lifetime.
-std::optional<qint64> vehicleDistance(const QVariantMap &row);
 
 // What the report says was driven, in the report's own order: one entry per vehicles row with a distance; a
 // report without vehicles rows (a vehicle unit) gives one entry per day whose positive midnight odometer reading

@@ -330,8 +330,12 @@ QString decimalText(double value)
         return QString::number(value);
     // Rounded first, so 23.96 reads "24" and not "24,0", and -0.04 reads "0".
     const double rounded = std::round(value * 10.0) / 10.0 + 0.0;
-    QLocale russian(QLocale::Russian);
-    russian.setNumberOptions(QLocale::OmitGroupSeparator);
+    // Built once: a report's tables ask for it in every cell that holds a fraction.
+    static const QLocale russian = [] {
+        QLocale locale(QLocale::Russian);
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        return locale;
+    }();
     return russian.toString(rounded, 'f', rounded == std::trunc(rounded) ? 0 : 1);
 }
 

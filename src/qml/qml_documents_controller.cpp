@@ -313,8 +313,9 @@ void QmlDocumentsController::updateSelectedValue(const QString &key, const QVari
 {
     if (m_selected.isEmpty() || key.isEmpty())
         return;
-    const QDate typedDate = QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s);
-    m_selected.insert(key, key == nextCalibrationKey && typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
+    const QDate typedDate
+        = key == nextCalibrationKey ? QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s) : QDate();
+    m_selected.insert(key, typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
     m_lastError.clear();
     Q_EMIT selectedChanged();
 }
@@ -329,7 +330,7 @@ bool QmlDocumentsController::createSticker()
     return createDocument(true);
 }
 
-QVariantMap QmlDocumentsController::certificateData() const
+QVariantMap QmlDocumentsController::certificateData(const storage::SettingsRepository &settings) const
 {
     QVariantMap data;
     for (const auto &[field, key] : copiedFields)
@@ -354,7 +355,6 @@ QVariantMap QmlDocumentsController::certificateData() const
     data.insert(fieldName(CertificateField::CustomerPhone), phone);
 
     namespace keys = storage::settings;
-    const storage::SettingsRepository settings;
     const auto workshop = [&settings](const QString &key) { return settings.value(keys::sectionWorkshop, key, {}); };
     data.insert(fieldName(CertificateField::WorkshopStigma), workshop(keys::workshopMark));
     data.insert(fieldName(CertificateField::WorkshopName), workshop(keys::workshopName));
@@ -373,17 +373,20 @@ bool QmlDocumentsController::createDocument(bool sticker)
         report(u"Сначала выберите запись калибровки"_s, u"Документ не создан"_s);
         return false;
     }
-    if (const QVariantMap errors = fieldErrors(); !errors.isEmpty()) {
-        QStringList named;
-        for (const CheckedValue &checked : checkedValues) {
-            const QString problem = errors.value(checked.key.toString()).toString();
-            if (!problem.isEmpty())
-                named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
-        }
+    // The fields fieldErrors names, in the form's order.
+    QStringList named;
+    for (const CheckedValue &checked : checkedValues) {
+        const QString problem = valueProblem(m_selected.value(checked.key.toString()), checked.kind);
+        if (!problem.isEmpty())
+            named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
+    }
+    if (!named.isEmpty()) {
         report(u"Исправьте поля формы — %1"_s.arg(named.join(u"; "_s)), u"Документ не создан"_s);
         return false;
     }
-    const QVariantMap data = certificateData();
+    // One connection to the settings for the record and for the check of the workshop's details.
+    const storage::SettingsRepository settings;
+    const QVariantMap data = certificateData(settings);
 
     const QString folder = QDir(storage::AppPaths::data()).filePath(sticker ? u"Наклейки"_s : u"Сертификаты"_s);
     QDir().mkpath(folder);
@@ -422,7 +425,7 @@ bool QmlDocumentsController::createDocument(bool sticker)
         }
         warnings.append(writeBack(id, data));
     }
-    if (const QStringList missing = missingWorkshopDetails(); !missing.isEmpty()) {
+    if (const QStringList missing = missingWorkshopDetails(settings); !missing.isEmpty()) {
         warnings.append(u"В настройках мастерской не заполнены обязательные поля, на документе они пусты: %1"_s.arg(
             missing.join(u", "_s)));
     }
@@ -435,9 +438,8 @@ bool QmlDocumentsController::createDocument(bool sticker)
     return true;
 }
 
-QStringList QmlDocumentsController::missingWorkshopDetails()
+QStringList QmlDocumentsController::missingWorkshopDetails(const storage::SettingsRepository &settings)
 {
-    const storage::SettingsRepository settings;
     QStringList missing;
     for (const auto &[key, label] : workshopDetails()) {
         if (settings.value(storage::settings::sectionWorkshop, key).trimmed().isEmpty())

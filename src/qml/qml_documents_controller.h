@@ -13,6 +13,7 @@ namespace tessaron::storage {
 class CalibrationRepository;
 class CertificateRepository;
 class CustomerRepository;
+class SettingsRepository;
 } // namespace tessaron::storage
 
 namespace tessaron::qml {
@@ -100,13 +101,13 @@ private:
     void ensureRepositories();
     // The certificate record of the selected calibration record, the customer directory and the workshop
     // settings, in field-set order.
-    QVariantMap certificateData() const;
+    QVariantMap certificateData(const storage::SettingsRepository &settings) const;
     bool createDocument(bool sticker);
     // Writes the customer and order number of an issued certificate back to the calibration record; an order
     // number that is no whole number leaves the stored one as it is. The empty text on success, else why not.
     QString writeBack(int id, const QVariantMap &data);
     // The labels of the workshop settings that are empty; the settings page calls all of them required.
-    static QStringList missingWorkshopDetails();
+    static QStringList missingWorkshopDetails(const storage::SettingsRepository &settings);
     // Sets lastError and statusText and emits selectedChanged, then statusChanged.
     void report(const QString &error, const QString &status);
 

@@ -39,15 +39,18 @@ struct DataArea
 {
     QString prefix;
     QString folder;
+    // The folder with its links resolved (resolvedPath), set once for all the entries of a package read; empty
+    // until then and when a link on its way leads nowhere.
+    QString resolvedFolder;
 };
 
 QList<DataArea> dataAreas()
 {
     const QString data = AppPaths::data();
     return {
-        {u"DATA/"_s, AppPaths::downloadDirectory()},
-        {u"XML/"_s, data + u"/XML"_s},
-        {u"Documents/"_s, data + u"/Documents"_s},
+        {u"DATA/"_s, AppPaths::downloadDirectory(), {}},
+        {u"XML/"_s, data + u"/XML"_s, {}},
+        {u"Documents/"_s, data + u"/Documents"_s, {}},
     };
 }
 
@@ -200,13 +203,13 @@ QString resolvedPath(const QString &path)
     return resolved;
 }
 
-// Whether a file written at target lands inside folder, both with their links resolved. A target that is itself
-// a link is never written through, wherever it points: the save file would replace what the link names.
-bool staysInside(const QString &folder, const QString &target)
+// Whether a file written at target lands inside the folder whose resolvedPath is base, target with its links
+// resolved too. A target that is itself a link is never written through, wherever it points: the save file would
+// replace what the link names.
+bool staysInside(const QString &base, const QString &target)
 {
     if (isLink(QFileInfo(target)))
         return false;
-    const QString base = resolvedPath(folder);
     const QString place = resolvedPath(target);
     if (base.isEmpty() || place.isEmpty())
         return false;
@@ -267,7 +270,7 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
             return {Kind::Damaged, {}};
         if (namesDatabaseFile(inner.section(u'/', -1)))
             return {Kind::Ignored, {}};
-        if (!staysInside(area.folder, target))
+        if (!staysInside(area.resolvedFolder, target))
             return {Kind::ThroughLink, target};
         const bool isLedger = area.prefix == u"XML/"_s && fileKey(inner) == fileKey(ledgerFileName);
         return {isLedger ? Kind::Ledger : Kind::File, target};
@@ -309,7 +312,10 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
         *error = u"Пакет содержит слишком много файлов."_s;
         return false;
     }
-    const QList<DataArea> areas = dataAreas();
+    // Nothing on disk changes while the package is read: each folder is resolved once, not for every entry.
+    QList<DataArea> areas = dataAreas();
+    for (DataArea &area : areas)
+        area.resolvedFolder = resolvedPath(area.folder);
     for (qint32 i = 0; i < count; ++i) {
         PackageEntry entry;
         in >> entry.path >> entry.content;

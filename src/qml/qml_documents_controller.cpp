@@ -313,8 +313,9 @@ void QmlDocumentsController::updateSelectedValue(const QString &key, const QVari
 {
     if (m_selected.isEmpty() || key.isEmpty())
         return;
-    const QDate typedDate
-        = key == nextCalibrationKey ? QDate::fromString(value.toString().trimmed(), u"dd.MM.yyyy"_s) : QDate();
+    // A next calibration the form's check takes is kept in the stored form, whichever way it was typed, so the
+    // record, the XML copy and the documents agree.
+    const QDate typedDate = key == nextCalibrationKey ? storage::certificateFieldDate(value.toString()) : QDate();
     m_selected.insert(key, typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
     m_lastError.clear();
     Q_EMIT selectedChanged();

@@ -79,9 +79,9 @@ public:
     // it first. False, with the folder's path in lastError, when it cannot be created or the desktop does not
     // open it (no file browser, no launcher).
     Q_INVOKABLE bool openDataFolder(const QString &folder);
-    // Sets one value of the selected record, in memory only; a next calibration date typed as dd.MM.yyyy is
-    // kept in the stored form yyyy-MM-dd, anything else as given (fieldErrors then tells what is wrong).
-    // Without a selection or with an empty key nothing happens and nothing is emitted.
+    // Sets one value of the selected record, in memory only; a next calibration date the form's check takes
+    // (dd.MM.yyyy, d.M.yyyy, ISO) is kept in the stored form yyyy-MM-dd, anything else as given (fieldErrors then tells
+    // what is wrong). Without a selection or with an empty key nothing happens and nothing is emitted.
     Q_INVOKABLE void updateSelectedValue(const QString &key, const QVariant &value);
     // Both refuse, naming the fields, while fieldErrors is not empty. When a workshop detail the settings call
     // required is empty, the document is issued and lastError names what is missing.

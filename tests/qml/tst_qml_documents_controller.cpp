@@ -451,6 +451,8 @@ private Q_SLOTS:
         controller.updateSelectedValue(u"NextCalibrationDate"_s, u"08.12.2028"_s);
         QCOMPARE(controller.selected().value(u"NextCalibrationDate"_s).toString(), u"2028-12-08"_s);
         QCOMPARE(controller.formValues().value(u"NextCalibrationDate"_s).toString(), u"08.12.2028"_s);
+        controller.updateSelectedValue(u"NextCalibrationDate"_s, u"1.2.2029"_s);
+        QCOMPARE(controller.selected().value(u"NextCalibrationDate"_s).toString(), u"2029-02-01"_s);
         QCOMPARE(controller.fieldErrors(), QVariantMap());
     }
 

@@ -536,38 +536,15 @@ PageFrame {
         }
     }
 
-    Dialog {
+    MessageBox {
         id: deleteConfirmation
 
         objectName: "deleteConfirmation"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        font.pixelSize: page.uiFontSize
         title: "Удаление записи"
-        width: Math.min(560 * page.uiScale, parent ? parent.width : 560)
-
-        Label {
-            width: parent.width
-            text: DocumentsLogic.deleteQuestion(page.selected)
-            textFormat: Text.PlainText
-            wrapMode: Text.Wrap
-        }
-
-        footer: DialogButtonBox {
-            Button {
-                objectName: "cancelDeleteButton"
-                text: "Отмена"
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-
-            Button {
-                objectName: "confirmDeleteButton"
-                text: "Удалить"
-                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
-            }
-        }
-
+        message: DocumentsLogic.deleteQuestion(page.selected)
+        acceptText: "Удалить"
+        rejectText: "Отмена"
+        uiScale: page.uiScale
         onAccepted: page.controller.removeSelected()
     }
 

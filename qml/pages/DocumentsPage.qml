@@ -12,10 +12,8 @@ PageFrame {
     property string masterError: ""
     property string customerError: ""
     property bool settlingParties: false
-    // The phone form: one column, and the search in two further fields of its own that refresh only on Enter,
-    // "Найти" and "Очистить", never while typing.
-    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
-
+    // The phone form (phoneForm): one column, and the search in two further fields of its own that refresh only
+    // on Enter, "Найти" and "Очистить", never while typing.
     readonly property bool narrow: phoneForm || width < 760
     readonly property var selected: controller ? controller.selected : ({})
     readonly property var formValues: controller ? controller.formValues : ({})

@@ -18,6 +18,7 @@ Item {
     readonly property string kind: modelData.kind
     readonly property string shown: DocumentsLogic.text(form ? form.formValues[key] : undefined)
     readonly property string problem: DocumentsLogic.text(form ? form.fieldErrors[key] : undefined)
+    readonly property real uiScale: form ? form.uiScale : 1
 
     function hand(value) {
         if (controller)
@@ -40,10 +41,12 @@ Item {
             id: row
 
             Layout.fillWidth: true
-            spacing: Math.round(8 * (field.form ? field.form.uiScale : 1))
+            spacing: Math.round(8 * field.uiScale)
 
             Label {
-                Layout.preferredWidth: Math.round(200 * (field.form ? field.form.uiScale : 1))
+                id: fieldLabel
+
+                Layout.preferredWidth: Math.round(200 * field.uiScale)
                 text: field.modelData.label
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
@@ -92,7 +95,8 @@ Item {
         Label {
             objectName: "problem_" + field.key
             Layout.fillWidth: true
-            Layout.leftMargin: Math.round(208 * (field.form ? field.form.uiScale : 1))
+            // Under the editor, whatever the label's width.
+            Layout.leftMargin: fieldLabel.Layout.preferredWidth + row.spacing
             visible: field.problem !== ""
             text: field.problem
             textFormat: Text.PlainText

@@ -16,12 +16,19 @@ Dialog {
     font.pixelSize: Math.round(14 * uiScale)
     width: Math.min(Math.round(520 * uiScale), parent ? parent.width : 520)
 
-    Label {
-        objectName: "messageText"
+    // The message in a positioner, which takes its height from the wrapped text at its next polish: a wrapped
+    // Label straight in a titled dialog, its text holding a line break, re-enters the dialog's implicitHeight
+    // whenever the width changes (a binding loop).
+    Column {
         width: dialog.availableWidth
-        text: dialog.message
-        textFormat: Text.PlainText
-        wrapMode: Text.Wrap
+
+        Label {
+            objectName: "messageText"
+            width: parent.width
+            text: dialog.message
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+        }
     }
 
     footer: DialogButtonBox {

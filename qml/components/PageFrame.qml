@@ -15,6 +15,8 @@ Page {
     // The page's language where it offers English: the shell's own texts (back, the menu) follow it.
     property bool english: false
     property bool showHeader: true
+    // Whether a page takes its phone form, where it has one; a test sets it.
+    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
     property real contentMargin: Math.round(16 * uiScale)
     property real contentSpacing: Math.round(10 * uiScale)
     property bool contentScrollable: true

@@ -12,10 +12,8 @@ PageFrame {
     property string masterError: ""
     property string customerError: ""
     property bool settlingParties: false
-    // The phone form: one column, and the search in two further fields of its own that refresh only on Enter,
-    // "Найти" and "Очистить", never while typing.
-    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
-
+    // The phone form (phoneForm): one column, and the search in two further fields of its own that refresh only
+    // on Enter, "Найти" and "Очистить", never while typing.
     readonly property bool narrow: phoneForm || width < 760
     readonly property var selected: controller ? controller.selected : ({})
     readonly property var formValues: controller ? controller.formValues : ({})
@@ -536,38 +534,15 @@ PageFrame {
         }
     }
 
-    Dialog {
+    MessageBox {
         id: deleteConfirmation
 
         objectName: "deleteConfirmation"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        font.pixelSize: page.uiFontSize
         title: "Удаление записи"
-        width: Math.min(560 * page.uiScale, parent ? parent.width : 560)
-
-        Label {
-            width: parent.width
-            text: DocumentsLogic.deleteQuestion(page.selected)
-            textFormat: Text.PlainText
-            wrapMode: Text.Wrap
-        }
-
-        footer: DialogButtonBox {
-            Button {
-                objectName: "cancelDeleteButton"
-                text: "Отмена"
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-
-            Button {
-                objectName: "confirmDeleteButton"
-                text: "Удалить"
-                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
-            }
-        }
-
+        message: DocumentsLogic.deleteQuestion(page.selected)
+        acceptText: "Удалить"
+        rejectText: "Отмена"
+        uiScale: page.uiScale
         onAccepted: page.controller.removeSelected()
     }
 

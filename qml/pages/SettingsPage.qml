@@ -10,9 +10,6 @@ PageFrame {
     property QtObject settings: app ? app.settings : null
     // The page's own message; the controller's lastError takes its place in the foot line while it is set.
     property string localMessage: ""
-    // The phone form: imports are chosen from the package list, and the last package is passed on instead of
-    // its folder being opened.
-    property bool phoneForm: Qt.platform.os === "android" || Qt.platform.os === "ios"
     readonly property bool narrow: width < Math.round(560 * uiScale)
     readonly property int captionFontSize: Math.max(11, uiFontSize - 1)
 

@@ -1,6 +1,7 @@
 #include "activity_events.h"
 
 #include "activity_conditions.h"
+#include "vu_records.h"
 
 #include <QRegularExpression>
 #include <QTime>
@@ -214,7 +215,7 @@ QList<Event> makeEvents(const QVariantList &rows, bool driverSlotOnly)
         Event event;
         event.record = row.toMap();
         const RowFields fields(event.record);
-        if (driverSlotOnly && textOf(fields.slot).trimmed() != QStringView(u"Водитель"))
+        if (driverSlotOnly && textOf(fields.slot).trimmed() != vu::driverSlotText)
             continue;
 
         event.dayKey = textOf(fields.presenceCounter);

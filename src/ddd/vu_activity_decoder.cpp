@@ -251,7 +251,7 @@ void appendActivity(DddReport &report, int dayNo, const QString &activityDate, q
     static constexpr std::array<QStringView, 4> activities = {u"Перерыв/отдых", u"Доступность", u"Работа", u"Вождение"};
     static constexpr std::array<QStringView, 4> activitiesEnglish = {u"Rest", u"Availability", u"Work", u"Drive"};
 
-    const QString slot = coDriver ? u"Сопряжённый водитель"_s : u"Водитель"_s;
+    const QString slot = coDriver ? u"Сопряжённый водитель"_s : driverSlotText.toString();
     const QString drivingStatus = crew ? u"Экипаж"_s : u"Одиночный режим"_s;
     const QString time = minuteText(minute);
     static const RowTemplate dailyRow {u"activity"_s, u"activityDate"_s, u"cardStatus"_s, u"day"_s, u"dayNo"_s,

@@ -11,6 +11,9 @@
 
 namespace tessaron::ddd::vu {
 
+// The slot text of the driver's activity changes; the activity analysis reads a download's driver slot by it.
+inline constexpr QStringView driverSlotText = u"Водитель";
+
 // A block's data without its trailing 128-byte signature (the whole data when it is 129 bytes or shorter).
 qsizetype effectiveLength(const QByteArray &data);
 

@@ -183,6 +183,7 @@ private slots:
         QTest::addColumn<QString>("refusingTable");
         QTest::addColumn<int>("addedToEmpty");
         QTest::addColumn<int>("addedAgain");
+        QTest::addColumn<bool>("ownLayout");
         const QStringList settings {
             u"INSERT INTO Settings (Section, Key, Value) VALUES ('S', 'a', 1), ('S', 'b', 2), ('S', 'c', 3)"_s};
         const QStringList reports {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('1'), ('2'), ('3')"_s,
@@ -193,37 +194,39 @@ private slots:
             "(1, 2, 'x', 0, '{}'), (2, 2, 'x', 0, '{}'), (3, 2, 'x', 0, '{}')"_s,
             u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (1, 1, '{}'), (2, 1, '{}'), (3, 1, '{}')"_s};
         // The default settings both files hold are equal and count nothing, the first time or again.
-        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << 3 << 0;
+        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << 3 << 0 << true;
         QTest::addRow("settings under another case: generic")
-            << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0;
+            << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0 << false;
         QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s
                                  << QStringList {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s}
-                                 << u"Masters"_s << 3 << 0;
+                                 << u"Masters"_s << 3 << 0 << true;
         QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s
                                    << QStringList {u"INSERT INTO Customers (CustomerName) VALUES ('a'), ('b'), ('c')"_s}
-                                   << u"Customers"_s << 3 << 0;
+                                   << u"Customers"_s << 3 << 0 << true;
         QTest::addRow("vehicle catalogue")
             << int(Vehicles) << u"VehicleDB.db"_s
             << QStringList {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
                    u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
-            << u"Models"_s << 6 << 0;
+            << u"Models"_s << 6 << 0 << true;
         QTest::addRow("vehicle configurations")
             << int(Configurations) << u"VehicleConfigurations.db"_s
             << QStringList {u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES "
                             "('MAN', 'a', '{}'), ('MAN', 'b', '{}'), ('MAN', 'c', '{}')"_s}
-            << u"VehicleConfigurations"_s << 3 << 0;
+            << u"VehicleConfigurations"_s << 3 << 0 << true;
         QTest::addRow("calibrations: generic")
             << int(Calibrations) << u"CalibrationDB.db"_s
             << QStringList {u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('a'), ('b'), ('c')"_s}
-            << u"Calibrations"_s << 3 << 0;
+            << u"Calibrations"_s << 3 << 0 << true;
         QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18
-                                        << 0;
+                                        << 0 << true;
         QTest::addRow("current reports: generic")
-            << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
+            << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0 << true;
     }
 
-    // A new file comes over as it is; into an existing one, a write the local file refuses half-way leaves it, the
-    // count and nothing else changed, and once it is accepted a second merge adds only what the rule counts again.
+    // A new file is made with the program's own layout and takes the rows as an empty one would (a name the program
+    // keeps no database under is not taken); into an existing one, a write the local file refuses half-way leaves
+    // it, the count and nothing else changed, and once it is accepted a second merge adds only what the rule counts
+    // again.
     void eachRuleMergesWholeOrNothing()
     {
         QFETCH(int, kind);
@@ -232,6 +235,7 @@ private slots:
         QFETCH(QString, refusingTable);
         QFETCH(int, addedToEmpty);
         QFETCH(int, addedAgain);
+        QFETCH(bool, ownLayout);
         const QString incoming = path(u"incoming.db"_s);
         makeDatabase(Kind(kind), incoming, rows);
 
@@ -239,8 +243,10 @@ private slots:
         int added = 5;
         QString error;
         QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
-        QCOMPARE(added, 5);
-        QCOMPARE(contentOf(copied), contentOf(incoming));
+        QCOMPARE(added, 5 + (ownLayout ? addedToEmpty : 0));
+        QCOMPARE(QFileInfo::exists(copied), ownLayout);
+        QCOMPARE(QDir(path(u"new/folder"_s)).entryList(QDir::Files), ownLayout ? QStringList {fileName} : QStringList());
+        added = 5;
 
         const QString local = path(fileName);
         makeDatabase(Kind(kind), local);
@@ -412,10 +418,10 @@ private slots:
         // Reports C2 and VIN-1; events E2 and E3; one tachograph event; both generic rows; two of three metas.
         QCOMPARE(added, 2 + 2 + 1 + 2 + 2);
         const SqliteProbe probe(local);
-        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY EventId"_s),
+        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY ReportId, EventId"_s),
             (QList<QVariantList> {{1, u"L1"_s}, {3, u"E1"_s}, {3, u"E2"_s}, {4, u"E3"_s}}));
         QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM TachoEvents"_s), (QList<QVariantList> {{2, u"T"_s}}));
-        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY RowId"_s),
+        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY ReportType, RowId"_s),
             (QList<QVariantList> {{3, 1, u"card"_s}, {2, 2, u"unit"_s}}));
         QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddReportMeta ORDER BY ReportId, ReportType"_s),
             (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
@@ -443,12 +449,16 @@ private slots:
             tessaron::ddd::DddRepository repository(incoming);
             QCOMPARE(repository.save(card), 1);
             QCOMPARE(repository.save(unit), 1);
+            // Other downloads: the archive tells them apart by their fingerprints.
             card.cardNumber += u"X"_s;
+            card.sourceFingerprint += u"X"_s;
             unit.vin += u"X"_s;
+            unit.sourceFingerprint += u"X"_s;
             tessaron::ddd::DddRepository other(local);
             QCOMPARE(other.save(card), 1);
             QCOMPARE(other.save(unit), 1);
             unit.vin += u"Y"_s;
+            unit.sourceFingerprint += u"Y"_s;
             QCOMPARE(other.save(unit), 2);
         }
         int added = 0;

@@ -14,10 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
@@ -418,9 +418,10 @@ QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, con
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(metaText(u"sourceFingerprint"_s),
-                      metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
+    query.prepare(
+        u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+        "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(metaText(u"sourceFingerprint"_s),
+            metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
     query.bindValue(0, reportType);
     QHash<qint64, ReportIdentity> identities;
     if (!query.exec())
@@ -504,8 +505,15 @@ struct ReportLink
     int round;
 };
 
-// Fills the links table of this connection; the number of rounds, or -1 with the error set.
-int writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links, QString *error)
+// What the links hold: whether any report is fresh, and how many rounds the others take.
+struct LinkSummary
+{
+    bool hasFresh = false;
+    int rounds = 0;
+};
+
+// Fills the links table of this connection. False with the error set when a statement fails.
+bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links, LinkSummary *summary, QString *error)
 {
     QSqlQuery query(target);
     const QStringList statements {u"DROP TABLE IF EXISTS "_s + reportLinksTable,
@@ -515,23 +523,24 @@ int writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links,
     for (const QString &statement : statements) {
         if (!query.exec(statement)) {
             *error = query.lastError().text();
-            return -1;
+            return false;
         }
     }
     if (!query.prepare(u"INSERT INTO %1 VALUES (?, ?, ?, ?, ?)"_s.arg(reportLinksTable))) {
         *error = query.lastError().text();
-        return -1;
+        return false;
     }
-    int rounds = 0;
     for (const ReportLink &link : links) {
         bindAll(query, {link.reportType, link.incomingId, link.localId, link.fresh ? 1 : 0, link.round});
         if (!query.exec()) {
             *error = query.lastError().text();
-            return -1;
+            return false;
         }
-        rounds = std::max(rounds, link.round + 1);
+        summary->hasFresh = summary->hasFresh || link.fresh;
+        if (!link.fresh)
+            summary->rounds = std::max(summary->rounds, link.round + 1);
     }
-    return rounds;
+    return true;
 }
 
 // The links of one header table's map, incoming reports in id order.
@@ -554,49 +563,55 @@ void appendLinks(QList<ReportLink> *links, int reportType, const QHash<qint64, q
 // report id and the generated columns). reportType is the SQL expression over the incoming row "s" that names
 // the header the row hangs on.
 bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, const TableInfo &local,
-    const QString &reportType, int rounds, int *added, QString *error)
+    const QString &reportType, const LinkSummary &links, int *added, QString *error)
 {
     const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
     if (columns.isEmpty())
         return true;
-    const QString reportColumn = quoteIdentifier(incoming.columns.at(indexOfName(incoming.columns, reportIdColumnName)));
-    QStringList selected;
+    const QString reportColumn
+        = quoteIdentifier(incoming.columns.at(indexOfName(incoming.columns, reportIdColumnName)));
+    QStringList fresh;
+    QStringList kept;
     QStringList partition {u"s."_s + reportColumn};
-    QStringList sameRow {u"t."_s + reportColumn + u" = l.NewId"_s};
+    QStringList sameRow {u"t."_s + reportColumn + u" = s.tessaron_report"_s};
     for (const QString &column : columns) {
         const bool isReport = column.compare(reportIdColumnName, Qt::CaseInsensitive) == 0;
-        selected.append(isReport ? u"l.NewId"_s : u"s."_s + quoteIdentifier(column));
+        fresh.append(isReport ? u"l.NewId"_s : u"s."_s + quoteIdentifier(column));
+        kept.append(isReport ? u"s.tessaron_report"_s : u"s."_s + quoteIdentifier(column));
         if (isReport || isGeneratedColumn(column))
             continue;
         partition.append(u"s."_s + quoteIdentifier(column));
         sameRow.append(u"t.%1 IS s.%1"_s.arg(quoteIdentifier(column)));
     }
-    const QString insert = u"INSERT %1 INTO main.%2 (%3) SELECT %4 FROM "_s.arg(
-        local.isSingleKeyed() ? QString() : u"OR IGNORE"_s, quoteIdentifier(local.name), quotedList(columns),
-        selected.join(u", "_s));
+    const QString insert = u"INSERT %1 INTO main.%2 (%3) SELECT "_s.arg(
+        local.isSingleKeyed() ? QString() : u"OR IGNORE"_s, quoteIdentifier(local.name), quotedList(columns));
     const QString source = quoteIdentifier(incomingSchema) + u'.' + quoteIdentifier(incoming.name);
     const QString link = u"l.Kind = %1 AND l.OldId = s.%2"_s.arg(reportType, reportColumn);
-    const QString order = incoming.isSingleKeyed() ? u" ORDER BY s."_s + quoteIdentifier(incoming.keyColumn()) : QString();
+    const QString order
+        = incoming.isSingleKeyed() ? u" ORDER BY s."_s + quoteIdentifier(incoming.keyColumn()) : QString();
     // Rows of new reports are copied without a comparison; the others are numbered within their copies and
     // compared, in rounds, with what the local report holds.
-    const QString fresh = insert + u"%1 AS s JOIN %2 AS l ON %3 WHERE l.Fresh"_s.arg(source, reportLinksTable, link) + order;
-    const QString compared = insert
-        + u"(SELECT *, row_number() OVER (PARTITION BY %1) AS tessaron_copy FROM %2 AS s WHERE EXISTS "
-          "(SELECT 1 FROM %3 AS l WHERE %4 AND NOT l.Fresh AND l.Round = :round)) AS s JOIN %3 AS l ON %4 "
-          "WHERE s.tessaron_copy > (SELECT count(*) FROM main.%5 AS t WHERE %6)"_s.arg(partition.join(u", "_s),
-              source, reportLinksTable, link, quoteIdentifier(local.name), sameRow.join(u" AND "_s))
+    const QString copyFresh = insert + fresh.join(u", "_s)
+        + u" FROM %1 AS s JOIN %2 AS l ON %3 WHERE l.Fresh"_s.arg(source, reportLinksTable, link) + order;
+    const QString copyMissing = insert + kept.join(u", "_s)
+        + u" FROM (SELECT s.*, l.NewId AS tessaron_report, row_number() OVER (PARTITION BY %1) AS tessaron_copy "
+          "FROM %2 AS s JOIN %3 AS l ON %4 WHERE NOT l.Fresh AND l.Round = :round) AS s "
+          "WHERE s.tessaron_copy > (SELECT count(*) FROM main.%5 AS t WHERE %6)"_s.arg(partition.join(u", "_s), source,
+              reportLinksTable, link, quoteIdentifier(local.name), sameRow.join(u" AND "_s))
         + order;
     QSqlQuery query(target);
-    if (!query.exec(fresh)) {
+    if (links.hasFresh) {
+        if (!query.exec(copyFresh)) {
+            *error = query.lastError().text();
+            return false;
+        }
+        *added += std::max(0, query.numRowsAffected());
+    }
+    if (links.rounds > 0 && !query.prepare(copyMissing)) {
         *error = query.lastError().text();
         return false;
     }
-    *added += std::max(0, query.numRowsAffected());
-    if (rounds > 0 && !query.prepare(compared)) {
-        *error = query.lastError().text();
-        return false;
-    }
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < links.rounds; ++round) {
         query.bindValue(u":round"_s, round);
         if (!query.exec()) {
             *error = query.lastError().text();
@@ -723,8 +738,8 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 // Merges the incoming file (open as source) into the existing local file by the rule of ruleName, in one
 // transaction. The incoming file is also attached to the local connection as "incoming", so that a rule can
 // copy rows inside SQLite; SQLite attaches no file inside a transaction, so this comes first.
-bool mergeInto(const storage::SqlConnection &source, const QString &localPath, const QString &ruleName, int *added,
-    QString *error)
+bool mergeInto(
+    const storage::SqlConnection &source, const QString &localPath, const QString &ruleName, int *added, QString *error)
 {
     storage::SqlConnection target(u"TessaronMergeTarget"_s, localPath);
     if (!target.isOpen()) {
@@ -1026,8 +1041,8 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
     QList<ReportLink> links;
     appendLinks(&links, cardReportType, cardIds, freshCards);
     appendLinks(&links, unitReportType, tachographIds, freshUnits);
-    const int rounds = writeReportLinks(target, links, error);
-    if (rounds < 0)
+    LinkSummary summary;
+    if (!writeReportLinks(target, links, &summary, error))
         return false;
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
@@ -1040,7 +1055,8 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
             continue;
         bool merged = true;
         const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
-        if (indexOfName(incoming.columns, reportIdColumnName) < 0 || indexOfName(local.columns, reportIdColumnName) < 0) {
+        if (indexOfName(incoming.columns, reportIdColumnName) < 0
+            || indexOfName(local.columns, reportIdColumnName) < 0) {
             merged = mergeSimpleTable(source, target, incoming, local, nullptr, added, error);
         } else if (incoming.name.startsWith(u"Ddd"_s, Qt::CaseInsensitive)) {
             // The generic tables say in ReportType which header a row hangs on (2 a vehicle unit, else a card).
@@ -1048,12 +1064,12 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
                 const QString reportType = u"(CASE WHEN CAST(s.%1 AS INTEGER) = %2 THEN %2 ELSE %3 END)"_s.arg(
                     quoteIdentifier(incoming.columns.at(typeField)), QString::number(unitReportType),
                     QString::number(cardReportType));
-                merged = mergeReportChildren(target, incoming, local, reportType, rounds, added, error);
+                merged = mergeReportChildren(target, incoming, local, reportType, summary, added, error);
             }
         } else {
             const bool tachograph = incoming.name.startsWith(u"Tacho"_s, Qt::CaseInsensitive);
             merged = mergeReportChildren(target, incoming, local,
-                QString::number(tachograph ? unitReportType : cardReportType), rounds, added, error);
+                QString::number(tachograph ? unitReportType : cardReportType), summary, added, error);
         }
         if (!merged)
             return false;

@@ -245,7 +245,8 @@ private slots:
         QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
         QCOMPARE(added, 5 + (ownLayout ? addedToEmpty : 0));
         QCOMPARE(QFileInfo::exists(copied), ownLayout);
-        QCOMPARE(QDir(path(u"new/folder"_s)).entryList(QDir::Files), ownLayout ? QStringList {fileName} : QStringList());
+        QCOMPARE(
+            QDir(path(u"new/folder"_s)).entryList(QDir::Files), ownLayout ? QStringList {fileName} : QStringList());
         added = 5;
 
         const QString local = path(fileName);

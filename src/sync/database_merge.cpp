@@ -595,7 +595,7 @@ bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, 
         + u" FROM %1 AS s JOIN %2 AS l ON %3 WHERE l.Fresh"_s.arg(source, reportLinksTable, link) + order;
     const QString copyMissing = insert + kept.join(u", "_s)
         + u" FROM (SELECT s.*, l.NewId AS tessaron_report, row_number() OVER (PARTITION BY %1) AS tessaron_copy "
-          "FROM %2 AS s JOIN %3 AS l ON %4 WHERE NOT l.Fresh AND l.Round = :round) AS s "
+          "FROM %2 AS s JOIN %3 AS l ON %4 WHERE NOT l.Fresh AND l.Round = ?) AS s "
           "WHERE s.tessaron_copy > (SELECT count(*) FROM main.%5 AS t WHERE %6)"_s.arg(partition.join(u", "_s), source,
               reportLinksTable, link, quoteIdentifier(local.name), sameRow.join(u" AND "_s))
         + order;
@@ -612,7 +612,7 @@ bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, 
         return false;
     }
     for (int round = 0; round < links.rounds; ++round) {
-        query.bindValue(u":round"_s, round);
+        query.bindValue(0, round);
         if (!query.exec()) {
             *error = query.lastError().text();
             return false;

@@ -335,22 +335,23 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     return true;
 }
 
-// Copies every existing local package database into a new folder of the backup folder.
-bool backUpDatabases(QString *error)
+// Copies every existing local package database into a new folder of the backup folder, whose path goes into
+// *folder.
+bool backUpDatabases(QString *folder, QString *error)
 {
     const QString parent = AppPaths::backupDirectory();
     const QString base = parent + u"/Sync_"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd_HHmmss"_s);
-    QString folder;
+    folder->clear();
     if (QDir().mkpath(parent)) {
-        for (int attempt = 1; attempt <= maximumNameAttempts && folder.isEmpty(); ++attempt) {
+        for (int attempt = 1; attempt <= maximumNameAttempts && folder->isEmpty(); ++attempt) {
             const QString candidate = numberedName(base, attempt, {});
             if (QDir().mkdir(candidate))
-                folder = candidate;
+                *folder = candidate;
             else if (!QFileInfo::exists(candidate))
                 break;
         }
     }
-    if (folder.isEmpty()) {
+    if (folder->isEmpty()) {
         *error = u"Не удалось создать каталог резервной копии."_s;
         return false;
     }
@@ -359,7 +360,7 @@ bool backUpDatabases(QString *error)
         const QString local = SynchronizationManager::databasePath(name);
         if (!QFileInfo::exists(local))
             continue;
-        const QString target = folder + u"/db/"_s + name;
+        const QString target = *folder + u"/db/"_s + name;
         if (!ensureParent(target, error))
             return false;
         QFile::remove(target);
@@ -369,6 +370,23 @@ bool backUpDatabases(QString *error)
         }
     }
     return true;
+}
+
+// Keeps the local data file that an entry is about to replace in the import's backup folder, under the entry's
+// own path beside the databases ("files/Documents/..."). The first copy of a path is kept: a later entry of the same
+// path would otherwise replace the local original with what this import wrote. A place that holds no file
+// needs no copy.
+bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const QString &local, QString *error)
+{
+    const QString target = backupFolder + u'/' + entryPath;
+    if (!QFileInfo(local).isFile() || QFileInfo::exists(target))
+        return true;
+    if (!ensureParent(target, error))
+        return false;
+    if (QFile::copy(local, target))
+        return true;
+    *error = u"Не удалось создать резервную копию: %1"_s.arg(local);
+    return false;
 }
 
 bool writeStagingFile(const QString &path, const QByteArray &content)
@@ -546,7 +564,8 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     QString error;
     if (!readPackage(packagePath, stagingFolder, &package, &error))
         return failure(error);
-    if (!backUpDatabases(&error))
+    QString backupFolder;
+    if (!backUpDatabases(&backupFolder, &error))
         return failure(error);
     if (!QDir().mkpath(stagingFolder))
         return failure(u"Не удалось подготовить импорт."_s);
@@ -585,6 +604,9 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
         const QByteArray &content = package.entries.at(i).content;
         if (placement.kind == Kind::File && holdsBytes(placement.target, content))
             continue;
+        if (placement.kind == Kind::File
+            && !backUpDataFile(backupFolder, package.entries.at(i).path, placement.target, &error))
+            return failure(error);
         if (!ensureParent(placement.target, &error))
             return failure(error);
         bool changed = true;

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -81,9 +82,11 @@ QMap<QString, QStringList> reportContents(const QString &file)
                 columns.removeFirst();
                 columns.removeAll(u"ReportId"_s);
                 columns.removeAll(u"ImportDate"_s);
-                const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ?"_s.arg(columns.join(u", "_s), table)
-                    + (generic ? u" AND ReportType = ?"_s : QString());
-                for (const QVariantList &row : probe.rows(select, {report.value(0), type})) {
+                const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ?"_s.arg(columns.join(u", "_s), table);
+                const QVariantList values {report.value(0), type};
+                const QList<QVariantList> rows = generic ? probe.rows(select + u" AND ReportType = ?"_s, values)
+                                                         : probe.rows(select, values.mid(0, 1));
+                for (const QVariantList &row : rows) {
                     QStringList fields {table};
                     for (const QVariant &field : row)
                         fields.append(field.isNull() ? u"NULL"_s : field.toString());
@@ -373,6 +376,11 @@ private Q_SLOTS:
             QVERIFY(probe.execute(u"UPDATE TachographReports SET ReportDate = (SELECT min(ReportDate) FROM "
                                   "TachographReports)"_s));
             sources[name == u"B"_s] = reportContents(legacyDatabase());
+            for (auto it = sources[name == u"B"_s].cbegin(); it != sources[name == u"B"_s].cend(); ++it) {
+                const QString childTable = it.key().startsWith(u'2') ? u"TachoEvents|"_s : u"Vehicles|"_s;
+                QVERIFY(std::any_of(
+                    it->cbegin(), it->cend(), [&](const QString &line) { return line.startsWith(childTable); }));
+            }
         }
         m_paths->useInstallation(u"A"_s);
         const QString fromA = Sync::exportPackage().packagePath;

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using tessaron::sync::mergeDatabase;
 using tessaron::test::SqliteProbe;
@@ -429,6 +431,65 @@ private slots:
         QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s),
             QVariant(1));
 
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 0);
+    }
+
+    void reportsMatchByTheirDownload_data()
+    {
+        QTest::addColumn<QString>("localMeta");
+        QTest::addColumn<QString>("incomingMeta");
+        QTest::addColumn<bool>("matched");
+        const QString both = u"{\"filePath\":\"%1\",\"sourceFingerprint\":\"%2\"}"_s;
+        QTest::addRow("same fingerprint, other path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/b"_s, u"f1"_s) << true;
+        QTest::addRow("other fingerprint, same path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/a"_s, u"f2"_s) << false;
+        QTest::addRow("no fingerprint here, same path")
+            << both.arg(u"/a"_s, QString()) << both.arg(u"/a"_s, u"f1"_s) << true;
+        QTest::addRow("no fingerprint there, same path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/a"_s, QString()) << true;
+        QTest::addRow("neither fingerprint, other path")
+            << both.arg(u"/a"_s, QString()) << both.arg(u"/b"_s, QString()) << false;
+        QTest::addRow("no meta on either, equal report rows") << QString() << QString() << true;
+        QTest::addRow("meta only here, equal report rows") << both.arg(u"/a"_s, u"f1"_s) << QString() << false;
+        QTest::addRow("meta without either member") << u"{}"_s << u"{\"filePath\":1}"_s << true;
+    }
+
+    // A report is the same download under the archive's own rule, whatever its report row says; the same report
+    // takes only the copies of a row that the incoming one holds more often, a new one arrives whole.
+    void reportsMatchByTheirDownload()
+    {
+        QFETCH(QString, localMeta);
+        QFETCH(QString, incomingMeta);
+        QFETCH(bool, matched);
+        const QString local = path(u"driver_cards.db"_s);
+        const QString incoming = path(u"incoming.db"_s);
+        for (const auto &[file, meta, events] : {std::tuple {local, localMeta, u"('a'), ('b')"_s},
+                 std::tuple {incoming, incomingMeta, u"('a'), ('a'), ('a'), ('c')"_s}}) {
+            makeReportFile(file, u"ReportId"_s);
+            execute(file,
+                {u"INSERT INTO TachographReports VALUES (1, 'VIN', '2024-01-01')"_s,
+                    u"INSERT INTO TachoEvents (ReportId, EventType) VALUES "_s
+                        + QString(events).replace(u"('"_s, u"(1, '"_s)});
+            if (!meta.isEmpty())
+                execute(file, {u"INSERT INTO DddReportMeta VALUES (1, 2, ?)"_s}, {meta});
+        }
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        const SqliteProbe probe(local);
+        const QString events = u"SELECT group_concat(EventType, '') FROM (SELECT EventType FROM TachoEvents WHERE "
+                               "ReportId = ? ORDER BY EventId)"_s;
+        if (matched) {
+            QCOMPARE(added, 2 + 1);
+            QCOMPARE(probe.scalar(events, {1}), QVariant(u"abaac"_s));
+        } else {
+            QCOMPARE(added, 1 + 4 + (incomingMeta.isEmpty() ? 0 : 1));
+            QCOMPARE(probe.scalar(events, {1}), QVariant(u"ab"_s));
+            QCOMPARE(probe.scalar(events, {2}), QVariant(u"aaac"_s));
+        }
         added = 0;
         QVERIFY(mergeDatabase(incoming, local, &added, &error));
         QCOMPARE(added, 0);

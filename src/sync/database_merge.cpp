@@ -85,14 +85,16 @@ QString insertStatement(const QString &table, const QStringList &columns, bool i
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
 }
 
-QString probeStatement(const QString &table, const QStringList &columns, const QString &idColumn)
+// The first row equal in every column, or, with everyMatch, all of them, the highest id first.
+QString probeStatement(
+    const QString &table, const QStringList &columns, const QString &idColumn, bool everyMatch = false)
 {
     QStringList conditions;
     conditions.reserve(columns.size());
     for (const QString &column : columns)
         conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    return u"SELECT %1 FROM %2 WHERE %3 LIMIT 1"_s.arg(
-        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
+    return u"SELECT %1 FROM %2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
+        conditions.join(u" AND "_s), everyMatch ? u"ORDER BY %1 DESC"_s.arg(quoteIdentifier(idColumn)) : u"LIMIT 1"_s);
 }
 
 void bindAll(QSqlQuery &query, const QList<QVariant> &values)
@@ -995,8 +997,7 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
     }
     QSqlQuery probe(target);
     const bool probeReady = !comparedColumns.isEmpty()
-        && probe.prepare(probeStatement(local.name, comparedColumns, local.keyColumn())
-                             .replace(u" LIMIT 1"_s, u" ORDER BY %1 DESC"_s.arg(quoteIdentifier(local.keyColumn()))));
+        && probe.prepare(probeStatement(local.name, comparedColumns, local.keyColumn(), true));
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return {};

@@ -1003,10 +1003,17 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
         return {};
     const int keyField = indexOfName(incoming.columns, incoming.keyColumn());
     QHash<qint64, qint64> ids;
+    QSet<QString> fingerprints;
     while (rows.next()) {
         const qint64 oldId = rows.value(keyField).toLongLong();
         const QList<QVariant> values = pass.values(rows);
         const ReportIdentity identity = incomingIdentities.value(oldId);
+        // The same download saved again holds the same rows: its first report brings them.
+        if (!identity.fingerprint.isEmpty()) {
+            if (fingerprints.contains(identity.fingerprint))
+                continue;
+            fingerprints.insert(identity.fingerprint);
+        }
         qint64 localId = identity.isEmpty() ? (probeReady ? findUnidentifiedReport(probe, values, compared, index) : 0)
                                             : index.find(identity);
         if (localId == 0) {

@@ -85,13 +85,14 @@ bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *a
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     const QString &nameColumn, int *added, QString *error);
 
-// Merges one report header table and returns the map from every incoming report id to the id of the local
+// Merges one report header table and returns the map from each incoming report id to the id of the local
 // report of the same download, inserted when missing (its id then also goes into *inserted when given). The
 // same download is the archive's own duplicate rule over the reports' meta: the same fingerprint, or, where
 // either has none, the same path. A report whose meta names neither is matched only with a local report that
 // names neither either and whose header row is equal in every column but the key and the generated ones. A
-// failure shows only in a non-empty *error (the map is then empty); a table missing or not single-keyed on
-// either side gives an empty map and no error.
+// download the incoming file holds more than once (the same fingerprint) is in the map once, under its first
+// report, which brings its rows. A failure shows only in a non-empty *error (the map is then empty); a table
+// missing or not single-keyed on either side gives an empty map and no error.
 QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     int *added, QString *error, QSet<qint64> *inserted = nullptr);
 

@@ -44,6 +44,11 @@ void noteUnfit(QList<CertificateField> *unfit, const QList<CertificateField> &fi
     }
 }
 
+bool fitsHeight(const TextFit &fit, const QSizeF &room)
+{
+    return fit.height <= room.height() + 0.01;
+}
+
 // One line of a sticker block: its fixed words and the field whose value follows them.
 struct BlockLine
 {
@@ -80,7 +85,7 @@ void drawBlock(QPainter &painter, const QRectF &rect, const QVariantMap &data, c
         filled.append(lines.at(i).field);
         QStringList without = values;
         without[i].clear();
-        if (fitText(blockText(lines, without, keepEmpty), room, size, false).isWhole)
+        if (fitsHeight(fitText(blockText(lines, without, keepEmpty), room, size, false), room))
             blamed.append(lines.at(i).field);
     }
     noteUnfit(unfit, blamed.isEmpty() ? filled : blamed);
@@ -214,7 +219,8 @@ bool drawText(
     painter.scale(1 / layoutUnitsPerPoint, 1 / layoutUnitsPerPoint);
     layout.draw(&painter, QPointF());
     painter.restore();
-    return fit.isWhole;
+    // A word broken inside (a seal number without blanks) still fits; a text taller than its room does not.
+    return fitsHeight(fit, room.size());
 }
 
 bool drawLineValue(

@@ -83,9 +83,9 @@ public:
     static PrintStatus print(
         DocumentType type, const QVariantMap &data, const QString &printerName, QString *error = nullptr);
 
-    // The fields whose value does not fit its box whole on the document even at the smallest size, in drawing
-    // order: the document is drawn all the same, but such a value runs over what lies below its box. Empty when
-    // every value fits.
+    // The fields whose value runs out of its box on the document even at the smallest size (a word broken to fit
+    // the width still fits), in drawing order: the document is drawn all the same, but such a value runs over
+    // what lies beside its box. Empty when every value fits.
     static QList<storage::CertificateField> unfitFields(DocumentType type, const QVariantMap &data);
 
     // Whether the trimmed name (the default printer's name for empty or "По умолчанию") contains "onenote" in

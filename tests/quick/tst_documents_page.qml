@@ -470,5 +470,16 @@ TestCase {
         app.documents.removeSelected();
         compare([customerField.text, child("phoneCustomerSearchField").text], ["", ""]);
         compare(child("recordList").count, 1);
+
+        stack.clear(StackView.Immediate);
+        testCase.width = 420;
+        page = stack.push(pageComponent, { phoneForm: true }, StackView.Immediate);
+        waitForRendering(page);
+        var lines = ["phoneCell_0_0", "phoneCell_0_1", "phoneCell_1_0", "phoneCell_1_1"].map(function (name) {
+            return findChild(rowAt(0), name);
+        });
+        compare(lines.map(function (line) { return line.text; }), ["№ 41", "03.11.2024 09:15", "Иванов", "К001КК"]);
+        verify(lines.every(function (line) { return !line.truncated; }));
+        grabImage(page).save("documents_page_420_phone_real.png");
     }
 }

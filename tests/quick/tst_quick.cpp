@@ -84,7 +84,8 @@ private:
 // over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
 // "samplesDir"; the temporary folder behind the application's folders as "testDataDir", for files a suite
 // writes; and synthetic downloads there, a driver card and a vehicle unit with detailed speed, as
-// "syntheticFiles" ({card, vehicleUnit}: their paths). A synchronisation with the phone reports one stage, in
+// "syntheticFiles" ({card, vehicleUnit}: their paths); and "documentsFixture", which adds calibration records to the
+// application's journal and blocks its XML folder. A synchronisation with the phone reports one stage, in
 // the phone's own words with markup in them, and runs until it is cancelled.
 class QuickTestSetup : public QObject
 {

@@ -536,38 +536,30 @@ private Q_SLOTS:
         QVERIFY2(log.contains(u"\"category\":\"documents\""_s) && log.contains(warning + u" ("_s), qPrintable(log));
     }
 
-    // A control character pasted into the workshop's name, the customer's address, a record's registration number
-    // and a typed value is removed where the value comes in: the form, the PDF, the XML copy and the database row
-    // hold the same text, and the XML copy is saved.
+    // A control character pasted into the workshop's name, a record's registration number and a typed value is
+    // removed where the value comes in: the PDF, the XML copy and the database row hold the same text.
     void controlCharactersAreRemovedWhereValuesComeIn()
     {
         namespace keys = tessaron::storage::settings;
-        QVERIFY(setWorkshop());
-        QVERIFY(tessaron::storage::SettingsRepository().setValues(
-            {{keys::sectionWorkshop, keys::workshopName, u"ООО Тахо\u000Bсервис"_s}}));
-        QVERIFY(
-            tessaron::storage::CustomerRepository().addCustomer(u"Иванов"_s, u"Тверь,\u0001 ул. 1"_s, u"321"_s) > 0);
+        QVERIFY(setWorkshop()
+            && tessaron::storage::SettingsRepository().setValues(
+                {{keys::sectionWorkshop, keys::workshopName, u"ООО Тахо\u000Bсервис"_s}}));
         QmlDocumentsController controller;
         controller.select(insertRecord({{u"VehicleRegistrationNumber"_s, u"А123\u001BВС77"_s}}));
         QCOMPARE(controller.selected().value(u"VehicleRegistrationNumber"_s), u"А123ВС77"_s);
-        QCOMPARE(controller.selected().value(u"CustomerAddress"_s), u"Тверь, ул. 1"_s);
         controller.updateSelectedValue(u"OrderResponsible"_s, u"Смирнова\u0007 О.В.\nзам."_s);
-        QCOMPARE(controller.formValues().value(u"OrderResponsible"_s), u"Смирнова О.В.\nзам."_s);
-        QVERIFY(controller.createCertificate());
-        QCOMPARE(controller.lastError(), QString());
-
+        QVERIFY(controller.createCertificate() && controller.lastError().isEmpty());
         const tessaron::storage::CertificateXmlStorage xml;
         const QVariantMap copy = xml.loadCertificate(xml.folderPath() + u"/12345_2024-05-06_12_34_56.xml"_s);
         const QString pdf = tessaron::test::pdfPageTexts(
             tessaron::test::fileBytes(dataPath(u"Сертификаты/Сертификат_06_05_2024_12345.pdf"_s)))
                                 .join(u'\n');
         for (const auto &[key, text] : {std::pair {u"WorkshopName"_s, u"ООО Тахосервис"_s},
-                 {u"CustomerAddress"_s, u"Тверь, ул. 1"_s}, {u"VehicleRegNumber"_s, u"А123ВС77"_s}}) {
+                 {u"VehicleRegNumber"_s, u"А123ВС77"_s}, {u"OrderResponsible"_s, u"Смирнова О.В.\nзам."_s}}) {
             QCOMPARE(certificateValue(key).toString(), text);
             QCOMPARE(copy.value(key).toString(), text);
-            QVERIFY2(pdf.contains(text), qPrintable(key));
+            QVERIFY2(pdf.contains(text.section(u'\n', 0, 0)), qPrintable(key));
         }
-        QCOMPARE(certificateValue(u"OrderResponsible"_s).toString(), u"Смирнова О.В.\nзам."_s);
     }
 
     // A value that runs out of its box even at the smallest size: the document is issued, and the message names
@@ -578,8 +570,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("label");
-        QTest::addRow("certificate, 550-character customer address from the directory")
-            << false << u"CustomerAddress"_s << u"Промышленная улица дом 19 "_s.repeated(22) << u"Адрес клиента"_s;
         QTest::addRow("certificate, 200-character responsible")
             << false << u"OrderResponsible"_s << u"Ответственный "_s.repeated(14) << u"Ответственный"_s;
         QTest::addRow("sticker, a VIN of many words")
@@ -593,8 +583,6 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QFETCH(QString, label);
         QVERIFY(setWorkshop());
-        if (key == u"CustomerAddress"_s)
-            QVERIFY(tessaron::storage::CustomerRepository().addCustomer(u"Иванов"_s, value, u"321"_s) > 0);
         QmlDocumentsController controller;
         controller.select(insertRecord());
         controller.updateSelectedValue(key, value);
@@ -602,57 +590,30 @@ private Q_SLOTS:
         QCOMPARE(controller.lastError(),
             u"Значение не помещается в своё поле документа даже мелким шрифтом и заходит на соседние строки: «%1». "
             "Сократите его и создайте документ заново"_s.arg(label));
-        QCOMPARE(certificateValue(u"COUNT(*)"_s), sticker ? 0 : 1);
     }
 
     // A preview image lives as long as it is shown: replaced by the next, discarded with its dialog (printing
-    // still has the document), or left when the controller goes; none stays in the temporary folder.
+    // still has the document), or left when the controller goes.
     void previewImagesAreRemoved()
     {
-        const auto previewFile = [](const QmlDocumentsController &c) { return QUrl(c.previewSource()).toLocalFile(); };
         auto controller = std::make_unique<QmlDocumentsController>();
+        const auto shown = [&controller] { return QUrl(controller->previewSource()).toLocalFile(); };
         controller->select(insertRecord());
-        QVERIFY(controller->createSticker());
-        const QString first = previewFile(*controller);
-        QVERIFY(QFileInfo::exists(first));
-        QVERIFY(QFileInfo(first).fileName().startsWith(u"TessaronQt_preview_"_s));
-        QVERIFY(controller->createCertificate());
-        const QString second = previewFile(*controller);
-        QVERIFY(!QFileInfo::exists(first) && QFileInfo::exists(second));
-
-        QSignalSpy preview(controller.get(), &QmlDocumentsController::previewChanged);
-        controller->discardPreview();
-        QVERIFY(!QFileInfo::exists(second) && controller->previewSource().isEmpty());
-        QCOMPARE(preview.size(), 1);
-        controller->discardPreview();
-        QCOMPARE(preview.size(), 1);
-        QCOMPARE(controller->previewTitle(), u"Предпросмотр сертификата"_s);
-        QVERIFY(!controller->printPreview({{u"printerName"_s, u"NoSuchPrinter"_s}}));
-        QCOMPARE(controller->lastError(), u"Принтер не найден: NoSuchPrinter"_s);
-
-        QVERIFY(controller->createSticker());
-        const QString third = previewFile(*controller);
-        QVERIFY(QFileInfo::exists(third));
-        controller.reset();
-        QVERIFY(!QFileInfo::exists(third));
-    }
-
-    // The list remembers the filters it was made with; an issue and a delete list everything again, and say so.
-    void issueAndDeleteListWithoutFilters()
-    {
-        const int id = insertRecord();
-        QmlDocumentsController controller;
-        for (const bool remove : {false, true}) {
-            controller.refresh(u" а123 "_s, u"иван"_s);
-            QCOMPARE(controller.registrationFilter(), u" а123 "_s);
-            QCOMPARE(controller.customerFilter(), u"иван"_s);
-            QSignalSpy records(&controller, &QmlDocumentsController::recordsChanged);
-            controller.select(id);
-            QVERIFY(remove ? controller.removeSelected() : controller.createSticker());
-            QCOMPARE(records.size(), 1);
-            QCOMPARE(controller.registrationFilter(), QString());
-            QCOMPARE(controller.customerFilter(), QString());
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(i == 1 ? controller->createCertificate() : controller->createSticker());
+            files.append(shown());
+            QVERIFY(QFileInfo(files.last()).fileName().startsWith(u"TessaronQt_preview_"_s));
+            QVERIFY(QFileInfo::exists(files.last()) && (i == 0 || !QFileInfo::exists(files.at(i - 1))));
+            if (i == 1) {
+                controller->discardPreview();
+                QVERIFY(!QFileInfo::exists(files.last()) && controller->previewSource().isEmpty());
+                QVERIFY(!controller->printPreview({{u"printerName"_s, u"NoSuchPrinter"_s}}));
+                QCOMPARE(controller->lastError(), u"Принтер не найден: NoSuchPrinter"_s);
+            }
         }
+        controller.reset();
+        QVERIFY(!QFileInfo::exists(files.last()));
     }
 
     // No file browser and no launcher: the desktop answers false, and the controller tells it with the path.

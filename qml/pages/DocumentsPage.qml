@@ -26,7 +26,7 @@ PageFrame {
     // and the header show them), the rest shared.
     readonly property var columnWidths: DocumentsLogic.columnWidths(listHeader.width,
         DocumentsLogic.listColumns.map(function (column) {
-            return column.sample ? Math.ceil(dateMetrics.advanceWidth(column.sample)) + 2 * cellPadding + 2 : 0;
+            return column.sample ? Math.ceil(listMetrics.advanceWidth(column.sample)) + 2 * cellPadding + 2 : 0;
         }))
     readonly property int cellPadding: Math.round(6 * uiScale)
 
@@ -146,7 +146,7 @@ PageFrame {
     }
 
     FontMetrics {
-        id: dateMetrics
+        id: listMetrics
 
         font.family: page.font.family
         font.pixelSize: page.font.pixelSize

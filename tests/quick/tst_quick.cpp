@@ -11,7 +11,6 @@
 #include "sync/usb_sync_session.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QThread>
@@ -22,60 +21,35 @@
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
-// What the documents suite needs of the application's own stores: calibration records of its own, removed again
-// afterwards, and a file standing where the XML copies' folder should be.
+// The documents suite's own calibration records in the application's journal, and a file standing where the XML
+// copies' folder should be; reset removes both (a real folder stays).
 class DocumentsFixture : public QObject
 {
     Q_OBJECT
 
 public:
-    // A successfully written calibration record with values over a few defaults; its id, or -1.
-    Q_INVOKABLE int addCalibration(const QVariantMap &values)
+    Q_INVOKABLE bool addCalibration(const QVariantMap &record)
     {
-        QVariantMap record {{QStringLiteral("WriteResult"), 1},
-            {QStringLiteral("VuSerialNumber"), QStringLiteral("S1")},
-            {QStringLiteral("RecordDateTime"), QStringLiteral("2024-11-03 09:15:00")},
-            {QStringLiteral("NextCalibrationDate"), QStringLiteral("2026-11-03")},
-            {QStringLiteral("WVehicleCharacteristicConstant"), QStringLiteral("8000")},
-            {QStringLiteral("KConstantOfRecordingEquipment"), QStringLiteral("8000")},
-            {QStringLiteral("LTyreCircumference"), QStringLiteral("3250")}};
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            record.insert(it.key(), it.value());
-        const int id = tessaron::storage::CalibrationRepository().insertCalibration(record);
-        if (id > 0)
-            m_added.append(id);
-        return id;
+        m_added.append(tessaron::storage::CalibrationRepository().insertCalibration(record));
+        return m_added.constLast() > 0;
     }
 
-    // Removes every record addCalibration made that is still there, and gives the XML folder back.
+    Q_INVOKABLE bool blockXmlFolder() const
+    {
+        return QDir(xmlFolder()).removeRecursively() && tessaron::test::writeFile(xmlFolder(), "not a folder");
+    }
+
     Q_INVOKABLE void reset()
     {
-        tessaron::storage::CalibrationRepository calibrations;
         for (const int id : std::as_const(m_added))
-            calibrations.deleteCalibration(id);
+            tessaron::storage::CalibrationRepository().deleteCalibration(id);
         m_added.clear();
-        blockXmlFolder(false);
+        QFile::remove(xmlFolder());
     }
-
-    // Puts a file where the XML copies' folder is (the folder moved aside), or gives the folder back.
-    Q_INVOKABLE bool blockXmlFolder(bool blocked)
-    {
-        const QString folder = QDir(tessaron::storage::AppPaths::data()).filePath(QStringLiteral("XML"));
-        const QString aside = folder + QStringLiteral(".aside");
-        if (blocked) {
-            if (QFileInfo(folder).isDir() && !QDir().rename(folder, aside))
-                return false;
-            QFile file(folder);
-            return file.open(QIODevice::WriteOnly) && file.write("not a folder") > 0;
-        }
-        if (QFileInfo(folder).isFile())
-            QFile::remove(folder);
-        return !QFileInfo::exists(aside) || QDir().rename(aside, folder);
-    }
-
-    Q_INVOKABLE bool exists(const QUrl &url) const { return QFileInfo::exists(url.toLocalFile()); }
 
 private:
+    static QString xmlFolder() { return QDir(tessaron::storage::AppPaths::data()).filePath(QStringLiteral("XML")); }
+
     QList<int> m_added;
 };
 
@@ -132,7 +106,6 @@ public Q_SLOTS:
 
     void cleanupTestCase()
     {
-        m_documentsFixture.reset();
         m_readOnlySettings.reset();
         m_app.reset();
         m_paths.reset();

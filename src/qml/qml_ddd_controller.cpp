@@ -54,13 +54,16 @@ bool isLinkLoop(const QString &path)
     return code == std::errc::too_many_symbolic_link_levels;
 }
 
-// The status of a decoded report: a damaged file is never called decoded.
+// The status of a decoded report: a damaged file, or one with data left undecoded, is never called decoded.
 QString decodedStatus(const ddd::DddReport &report)
 {
     if (!report.truncatedBlock.isEmpty())
         return QStringLiteral("Файл обрезан: блок %1 короче заявленного").arg(report.truncatedBlock);
     if (const qint64 unsplit = report.unsplitByteCount(); unsplit > 0)
         return QStringLiteral("Разбор завершён с ошибками: не разобрано %1 байт из %2").arg(unsplit).arg(report.size);
+    // Only the first-generation records are decoded: a file that carries more says so.
+    if (const qint32 kept = report.undecodedSecondGenerationBlockCount(); kept > 0)
+        return QStringLiteral("Разбор завершён: данные второго поколения не расшифрованы (блоков: %1)").arg(kept);
     return s_statusDone;
 }
 

@@ -380,14 +380,21 @@ private slots:
         card.vehicles = {QVariantMap {{u"vehicleOdometerBegin"_s, u"НЕТ ДАННЫХ"_s}, {u"vehicleOdometerEnd"_s, 500000}},
             QVariantMap {{u"vehicleOdometerBegin"_s, 100}, {u"vehicleOdometerEnd"_s, u"150"_s}},
             QVariantMap {{u"vehicleOdometerBegin"_s, 200}, {u"vehicleOdometerEnd"_s, 150}},
-            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}},
-            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}}};
+            // Past what an odometer shows (a synchronised database may hold anything): no reading, so no distance
+            // and no sum that wraps below zero.
+            QVariantMap {
+                {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
+            QVariantMap {
+                {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 10'000'000}}};
+        for (int i = 0; i < 250; ++i)
+            card.vehicles.append(QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 9'999'999}});
         QCOMPARE(m_repository->save(card), 1);
         const SqliteProbe probe(m_file);
         const auto text = [&](const QString &sql) { return probe.scalar(sql).toString(); };
         // The vehicles' distances, summed in 64 bits; the report's own 7 km is not added again: the total is the
         // one rule the charts draw, which the decoder also writes into the report.
-        QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 4000000050);
+        QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 50 + 250 * 9'999'999LL);
         tessaron::ddd::fillTotalDistance(card); // the report holds the largest value it can, not a wrapped one
         QCOMPARE(card.totalDistanceKm, std::numeric_limits<qint32>::max());
         QCOMPARE(text(u"SELECT Json FROM DddRows WHERE Dataset = 'events'"_s),

@@ -3,6 +3,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "ddd/driven_distance.h"
+#include "logging/shown_failure.h"
 #include "platform/dialog_start_folder.h"
 #include "ui/file_dialog_columns.h"
 
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+
+using namespace Qt::StringLiterals;
 
 namespace tessaron::qml {
 
@@ -34,7 +37,13 @@ ddd::DddReport decode(const QString &path, QString *error, const std::atomic<boo
 {
     const QmlDddController::DecodeFunction function = s_decodeFunction.load();
     try {
-        return function ? function(path, error, stop) : ddd::Decoder::decodeFile(path, error, stop);
+        if (function)
+            return function(path, error, stop);
+        QString systemError;
+        ddd::DddReport report = ddd::Decoder::decodeFile(path, error, stop, &systemError);
+        if (!systemError.isEmpty())
+            *error = logging::shownFailure(*error, systemError, u"ddd"_s);
+        return report;
     } catch (const std::bad_alloc &) {
         *error = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
     } catch (const std::exception &exception) {

@@ -3,6 +3,7 @@
 #include "ddd/ddd_repository_values.h"
 #include "ddd/driven_distance.h"
 #include "storage/database_catalog.h"
+#include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
@@ -181,13 +182,13 @@ private slots:
             << cardReport(u"C1"_s, 5)
             << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON Places WHEN (SELECT count(*) FROM Places WHERE "
                             "ReportId = NEW.ReportId) = 2 BEGIN SELECT RAISE(ABORT, 'place refused'); END"_s}
-            << u"place refused Unable to fetch row"_s;
+            << u"Не удалось сохранить строки отчёта (таблица Places)|place refused Unable to fetch row"_s;
         QTest::addRow("fifth card insertion of a vehicle unit")
             << vuReport(6)
             << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON TachoCardIWData WHEN (SELECT count(*) FROM "
                             "TachoCardIWData) = 4 BEGIN SELECT RAISE(ABORT, 'insertion refused'); END"_s}
-            << u"insertion refused Unable to fetch row: INSERT INTO TachoCardIWData (ReportId, DayNo, "
-               u"CardHolderSurname, "
+            << u"Не удалось сохранить строки отчёта (таблица TachoCardIWData)|insertion refused Unable to fetch row: "
+               u"INSERT INTO TachoCardIWData (ReportId, DayNo, CardHolderSurname, "
                "CardHolderFirstNames, CardType, CardIssuingMemberState, DriverCardNumber, CardExpiryDate, "
                "CardInsertionDate, VehicleOdometerValueAtInsertion, CardSlot, CardWithdrawalTime, "
                "VehicleOdometerValueAtWithdrawal, PrevVehicleRegistrationNation, PrevVehicleRegistrationNumber, "
@@ -199,19 +200,21 @@ private slots:
                             "INITIALLY DEFERRED)"_s,
                    u"CREATE TRIGGER Block AFTER INSERT ON DriverCardReports WHEN NEW.CardNumber = 'BLOCK' BEGIN "
                    "INSERT INTO Blocker VALUES (-1); END"_s}
-            << u"FOREIGN KEY constraint failed Unable to commit transaction"_s;
+            << u"Не удалось сохранить отчёт в базу|FOREIGN KEY constraint failed Unable to commit transaction"_s;
     }
 
     void failedSaveLeavesNoTrace()
     {
         QFETCH(DddReport, report);
         QFETCH(QStringList, setup);
-        QFETCH(QString, error);
+        QFETCH(QString, error); // the sentence shown, then the driver's text the log keeps
         for (const QString &statement : std::as_const(setup))
             QVERIFY(SqliteProbe(m_file).execute(statement));
 
+        const tessaron::test::LogCapture log;
         QCOMPARE(m_repository->save(report), -1);
-        QCOMPARE(m_repository->lastError(), error);
+        QCOMPARE(m_repository->lastError(), error.section(u'|', 0, 0));
+        QVERIFY2(log.text().contains(error.section(u'|', 1)), qPrintable(log.text()));
         QCOMPARE(rowsInAllTables(), 0);
         QVERIFY(m_repository->listReports().isEmpty());
 

@@ -526,13 +526,15 @@ bool mergeFiles(const QString &incomingPath, const QString &localPath, int *adde
     }
     storage::TransactionGuard transaction(target->database());
     if (!transaction.isActive()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(u"Не удалось начать запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
+            transaction.errorText(), u"sync"_s);
         return false;
     }
     if (!mergeByRule(QFileInfo(localPath).fileName(), source.database(), target->database(), added, error))
         return false;
     if (!transaction.commit()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(u"Не удалось завершить запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
+            transaction.errorText(), u"sync"_s);
         return false;
     }
     return true;

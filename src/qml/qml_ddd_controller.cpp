@@ -114,6 +114,7 @@ bool QmlDddController::chooseAndOpenFile()
         QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ui::showFileDetailsInRussian(dialog);
     ui::showFileDialogColumnsWhole(dialog);
     dialog.resize(960, 600);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -10,6 +10,8 @@ namespace tessaron::qml {
 void configureEngine(QQmlEngine &engine)
 {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    // The program speaks Russian whatever the system's language: Qt.uiLanguage and the catalogues QML asks for.
+    engine.setUiLanguage(QStringLiteral("ru_RU"));
 }
 
 bool loadMainWindow(QQmlApplicationEngine &engine)

@@ -63,6 +63,11 @@ void showFileDetailsInRussian(QFileDialog &dialog)
     dialog.setProxyModel(new RussianFileDetails(&dialog));
 }
 
+QString fileTimeText(const QDateTime &time)
+{
+    return QLocale(QLocale::Russian, QLocale::Russia).toString(time, QLocale::ShortFormat);
+}
+
 QString fileSizeText(qint64 bytes)
 {
     const QLocale russian(QLocale::Russian, QLocale::Russia);

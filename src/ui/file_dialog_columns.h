@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 class QFileDialog;
@@ -16,5 +17,7 @@ void showFileDetailsInRussian(QFileDialog &dialog);
 
 // A file's size as the program writes it: "512 байт", "4,9 КБ", "12,3 МБ".
 QString fileSizeText(qint64 bytes);
+// A file's time as the program writes it: "07.12.2026 08:05".
+QString fileTimeText(const QDateTime &time);
 
 } // namespace tessaron::ui

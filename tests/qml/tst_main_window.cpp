@@ -275,10 +275,16 @@ private Q_SLOTS:
         QTRY_VERIFY(saveDialog->property("visible").toBool());
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(documents.startsWith(home.path()) && QFileInfo(documents).isDir());
+        // A report saved before: its size and time in Russian, as the widget dialogs write them.
+        QFile earlier(documents + u"/earlier.pdf"_s);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(5000, '%')) == 5000 && earlier.flush());
+        QVERIFY(earlier.setFileTime(QDateTime(QDate(2026, 12, 7), QTime(8, 5)), QFileDevice::FileModificationTime));
+        earlier.close();
         QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
         const QList<std::pair<QString, bool>> texts
             = {{u"Сохранить"_s, true}, {u"Отмена"_s, true}, {u"Имя файла"_s, true}, {u"Фильтр"_s, true},
-                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}};
+                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}, {u"earlier.pdf"_s, true},
+                {u"4,9 КБ"_s, true}, {u"07.12.2026 08:05"_s, true}, {u"4,88 KiB"_s, false}, {u"4.88 KiB"_s, false}};
         for (const auto &[text, shown] : texts)
             QTRY_VERIFY2(bool(findItemWithText(page->window()->contentItem(), text)) == shown, qPrintable(text));
         QTest::qWait(100);

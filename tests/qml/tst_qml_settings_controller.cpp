@@ -187,7 +187,8 @@ private Q_SLOTS:
         controller.setPrinterLabel(QStringLiteral("Brother QL-800"));
         const tessaron::test::LogCapture log;
         QCOMPARE(controller.save(), false);
-        QCOMPARE(controller.lastError(), QStringLiteral("Не удалось сохранить настройки: Не удалось записать настройку"));
+        QCOMPARE(
+            controller.lastError(), QStringLiteral("Не удалось сохранить настройки: Не удалось записать настройку"));
         QVERIFY(log.text().contains(QStringLiteral("disk full")));
 
         QCOMPARE(stored(keys::sectionWorkshop, keys::workshopName), QStringLiteral("ООО «Тахосервис»"));

@@ -223,7 +223,8 @@ private slots:
         QCOMPARE(error, u"Не удалось просмотреть папку на телефоне (папка не найдена или устройство отключено)"_s);
         const QString systemText = QString::fromLocal8Bit(std::strerror(ENOENT));
         QVERIFY2(log.text().contains(u"Не удалось просмотреть папку на телефоне (папка не найдена или устройство "
-                                     u"отключено): "_s + systemText),
+                                     u"отключено): "_s
+                     + systemText),
             qPrintable(log.text()));
     }
 

@@ -47,7 +47,8 @@ ddd::DddReport decode(const QString &path, QString *error, const std::atomic<boo
     } catch (const std::bad_alloc &) {
         *error = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
     } catch (const std::exception &exception) {
-        *error = QStringLiteral("Не удалось разобрать файл: %1").arg(QString::fromLocal8Bit(exception.what()));
+        *error = logging::shownFailure(QStringLiteral("Не удалось разобрать файл: внутренняя ошибка"),
+            QString::fromLocal8Bit(exception.what()), u"ddd"_s);
     } catch (...) {
         *error = QStringLiteral("Не удалось разобрать файл: внутренняя ошибка");
     }

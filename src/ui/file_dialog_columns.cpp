@@ -39,6 +39,13 @@ public:
         }
     }
 
+    // The file system model's own order, folders first: an identity proxy does not sort at all.
+    void sort(int column, Qt::SortOrder order) override
+    {
+        if (sourceModel())
+            sourceModel()->sort(column, order);
+    }
+
 private:
     static constexpr int SizeColumn = 1;
     static constexpr int DateColumn = 3;

@@ -77,6 +77,7 @@ private Q_SLOTS:
         auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
         const QModelIndex root = view->rootIndex();
         QTRY_COMPARE(view->model()->rowCount(root), 3);
+        QTRY_COMPARE(view->model()->index(0, 0, root).data().toString(), QStringLiteral("Архив")); // folders first
         // Row by name: the list's order is the view's business.
         const auto rowTexts = [&](const QString &name) {
             QStringList texts;

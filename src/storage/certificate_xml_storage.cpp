@@ -2,6 +2,7 @@
 
 #include "app_paths.h"
 #include "certificate_field.h"
+#include "logging/shown_failure.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -93,13 +94,15 @@ bool CertificateXmlStorage::appendChecksum(const QString &fileName, const QStrin
     QFile ledger(checksumsPath());
     if (!ledger.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         if (error)
-            *error = ledger.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось открыть журнал контрольных сумм свидетельств"_s, ledger.errorString(), u"storage"_s);
         return false;
     }
     const QByteArray line = (checksum + ledgerSeparator + fileName + u'\n').toUtf8();
     if (ledger.write(line) != line.size() || !ledger.flush()) {
         if (error)
-            *error = ledger.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось записать контрольную сумму свидетельства в журнал"_s, ledger.errorString(), u"storage"_s);
         return false;
     }
     return true;
@@ -225,7 +228,9 @@ QVariantMap CertificateXmlStorage::loadCertificate(const QString &filePath, QStr
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (error)
-            *error = file.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось открыть файл свидетельства %1"_s.arg(QDir::toNativeSeparators(filePath)),
+                file.errorString(), u"storage"_s);
         return {};
     }
     QVariantMap record;
@@ -238,7 +243,8 @@ QVariantMap CertificateXmlStorage::loadCertificate(const QString &filePath, QStr
     }
     if (reader.hasError()) {
         if (error)
-            *error = reader.errorString();
+            *error = logging::shownFailure(u"Файл свидетельства %1 повреждён"_s.arg(QDir::toNativeSeparators(filePath)),
+                reader.errorString(), u"storage"_s);
         return {};
     }
     return record;

@@ -1,5 +1,6 @@
 #include "database_merge.h"
 
+#include "logging/shown_failure.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
@@ -65,7 +66,8 @@ bool readTable(QSqlQuery &query, const QString &table, QString *error)
     query.setForwardOnly(true);
     if (query.exec(u"SELECT * FROM "_s + quoteIdentifier(table)))
         return true;
-    *error = query.lastError().text();
+    *error = logging::shownFailure(
+        u"Не удалось прочитать таблицу %1 из базы пакета"_s.arg(table), query.lastError().text(), u"sync"_s);
     return false;
 }
 
@@ -96,7 +98,7 @@ int execInsert(QSqlQuery &query, const QList<QVariant> &values, qint64 *inserted
 {
     bindAll(query, values);
     if (!query.exec()) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(u"Не удалось добавить запись в базу"_s, query.lastError().text(), u"sync"_s);
         return -1;
     }
     if (insertedId)
@@ -151,7 +153,9 @@ public:
             && m_probe.prepare(probeStatement(targetInfo.name, compared, targetInfo.keyColumn()));
         const bool orIgnore = ignoreOnConflict && !targetInfo.isSingleKeyed();
         if (!columns.isEmpty() && !m_insert.prepare(insertStatement(targetInfo.name, columns, orIgnore)))
-            m_insertError = m_insert.lastError().text();
+            m_insertError = logging::shownFailure(
+                u"Не удалось подготовить добавление записей в таблицу %1"_s.arg(targetInfo.name),
+                m_insert.lastError().text(), u"sync"_s);
     }
 
     const QStringList &columns() const { return m_columns; }
@@ -236,7 +240,8 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
     if (!rows.exec(u"SELECT Section, Key, Value, ValueType, Description, LastModified FROM Settings"_s)) {
-        *error = rows.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось прочитать настройки из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
     }
     QSqlQuery upsert(target);
@@ -246,14 +251,16 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
                         "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified "
                         "AND (Value IS NOT excluded.Value OR ValueType IS NOT excluded.ValueType "
                         "OR Description IS NOT excluded.Description OR LastModified IS NOT excluded.LastModified)"_s)) {
-        *error = upsert.lastError().text();
+        *error
+            = logging::shownFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
         return false;
     }
     while (rows.next()) {
         for (int field = 0; field < 6; ++field)
             upsert.bindValue(field, rows.value(field));
         if (!upsert.exec()) {
-            *error = upsert.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
             return false;
         }
         if (upsert.numRowsAffected() > 0)
@@ -283,14 +290,16 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     QSqlQuery probe(target);
     if (!probe.prepare(u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
             quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
-        *error = probe.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
         return false;
     }
     while (rows.next()) {
         probe.bindValue(0, rows.value(manufacturerField).toString().trimmed());
         probe.bindValue(1, rows.value(modelField).toString().trimmed());
         if (!probe.exec()) {
-            *error = probe.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
             return false;
         }
         const bool present = probe.next();
@@ -312,7 +321,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         QSqlQuery rows(source);
         rows.setForwardOnly(true);
         if (!rows.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers"_s)) {
-            *error = rows.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось прочитать производителей из базы пакета"_s, rows.lastError().text(), u"sync"_s);
             return false;
         }
         QSqlQuery probe(target);
@@ -329,7 +339,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
             insert.addBindValue(rows.value(1));
             insert.addBindValue(rows.value(2));
             if (!insert.exec()) {
-                *error = insert.lastError().text();
+                *error = logging::shownFailure(
+                    u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
                 return false;
             }
             manufacturerIds.insert(oldId, insert.lastInsertId().toLongLong());
@@ -344,7 +355,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
     if (!rows.exec(u"SELECT * FROM Models"_s)) {
-        *error = rows.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось прочитать модели из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
     }
     const int manufacturerField = indexOfName(incoming.columns, u"ManufacturerId"_s);
@@ -462,7 +474,7 @@ bool checkIncoming(const QSqlDatabase &database, QString *error)
     }
     if (problem.isEmpty())
         return true;
-    *error = u"База данных в пакете повреждена: %1"_s.arg(problem);
+    *error = logging::shownFailure(u"База данных в пакете повреждена"_s, problem, u"sync"_s);
     return false;
 }
 
@@ -514,13 +526,15 @@ bool mergeFiles(const QString &incomingPath, const QString &localPath, int *adde
     }
     storage::TransactionGuard transaction(target->database());
     if (!transaction.isActive()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(u"Не удалось начать запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
+            transaction.errorText(), u"sync"_s);
         return false;
     }
     if (!mergeByRule(QFileInfo(localPath).fileName(), source.database(), target->database(), added, error))
         return false;
     if (!transaction.commit()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(u"Не удалось завершить запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
+            transaction.errorText(), u"sync"_s);
         return false;
     }
     return true;
@@ -614,7 +628,8 @@ bool insertRow(const QSqlDatabase &target, const QString &table, const QStringLi
         return false;
     QSqlQuery query(target);
     if (!query.prepare(insertStatement(table, columns, ignoreOnConflict))) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось подготовить добавление записи в таблицу %1"_s.arg(table), query.lastError().text(), u"sync"_s);
         return false;
     }
     return execInsert(query, values, insertedId, error) >= 0;

@@ -1,5 +1,6 @@
 #include "synchronization_manager.h"
 
+#include "logging/shown_failure.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/vehicle_configuration_repository.h"
@@ -294,7 +295,7 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     }
     QFile file(packagePath);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = u"Не удалось открыть пакет: %1"_s.arg(file.errorString());
+        *error = logging::shownFailure(u"Не удалось открыть пакет синхронизации"_s, file.errorString(), u"sync"_s);
         return false;
     }
     QDataStream in(&file);
@@ -512,7 +513,8 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
         if (file.open(QIODevice::ReadOnly))
             content = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            return failure(u"Не удалось прочитать базу %1: %2"_s.arg(name, file.errorString()));
+            return failure(
+                logging::shownFailure(u"Не удалось прочитать базу %1"_s.arg(name), file.errorString(), u"sync"_s));
         collection.entries.append({databasePrefix + name, content});
         collection.excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
     }
@@ -525,7 +527,8 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
         return failure(error);
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(u"Не удалось создать пакет: %1"_s.arg(file.errorString()));
+        return failure(
+            logging::shownFailure(u"Не удалось создать пакет синхронизации"_s, file.errorString(), u"sync"_s));
     if (!writePackage(&file, collection.entries) || !file.commit())
         return failure(u"Не удалось записать пакет синхронизации."_s);
 

@@ -1,6 +1,7 @@
 #include "usb_sync_session.h"
 
 #include "logging/application_logger.h"
+#include "logging/shown_failure.h"
 #include "sync/mtp_sync_transport.h"
 #include "sync/synchronization_manager.h"
 
@@ -64,7 +65,8 @@ bool writeText(const QString &path, const QString &text, QString *error)
     const bool written
         = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
     if (!written && error != nullptr)
-        *error = u"Не удалось сохранить результат синхронизации: %1"_s.arg(file.errorString());
+        *error = logging::shownFailure(
+            u"Не удалось сохранить результат синхронизации в %1"_s.arg(path), file.errorString(), u"sync"_s);
     return written;
 }
 

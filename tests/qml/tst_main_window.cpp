@@ -173,7 +173,7 @@ private Q_SLOTS:
     }
 
     // The real window at the smallest size it allows and at a common one, a vehicle-unit download on the
-    // analysis; then in English with the File menu open: menu, back command and page in one language.
+    // analysis; then the page in English with the File menu open: the page's language, the menu's Russian.
     void dddPageInTheWindow_data()
     {
         QTest::addColumn<QSize>("size");
@@ -210,11 +210,15 @@ private Q_SLOTS:
             QVERIFY2(button->width() >= button->implicitWidth(), name);
         }
 
+        // The page's language is the page's own: the window's menu stays Russian.
         QVERIFY(page->setProperty("english", true));
-        QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("File"))));
-        QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("DDD decoder")));
-        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Exit")));
-        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Tools")));
+        QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("Файл"))));
+        QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("Выход")));
+        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Сервис")));
+        QVERIFY(
+            findItemWithText(window->contentItem(), QStringLiteral("Расшифровка .ddd"))); // the page says "DDD decoder"
+        for (const QString &english : {u"Tools"_s, u"Exit"_s})
+            QVERIFY2(!findItemWithText(window->contentItem(), english), qPrintable(english));
         QCOMPARE(findItem(page, QStringLiteral("backButton"))->property("text").toString(), QStringLiteral("‹ Back"));
         QTest::qWait(100);
         QVERIFY(window->grabWindow().save(prefix + u"_english_menu.png"));
@@ -271,10 +275,16 @@ private Q_SLOTS:
         QTRY_VERIFY(saveDialog->property("visible").toBool());
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(documents.startsWith(home.path()) && QFileInfo(documents).isDir());
+        // A report saved before: its size and time in Russian, as the widget dialogs write them.
+        QFile earlier(documents + u"/earlier.pdf"_s);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(5000, '%')) == 5000 && earlier.flush());
+        QVERIFY(earlier.setFileTime(QDateTime(QDate(2026, 12, 7), QTime(8, 5)), QFileDevice::FileModificationTime));
+        earlier.close();
         QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
         const QList<std::pair<QString, bool>> texts
             = {{u"Сохранить"_s, true}, {u"Отмена"_s, true}, {u"Имя файла"_s, true}, {u"Фильтр"_s, true},
-                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}};
+                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}, {u"earlier.pdf"_s, true},
+                {u"4,9 КБ"_s, true}, {u"07.12.2026 08:05"_s, true}, {u"4,88 KiB"_s, false}, {u"4.88 KiB"_s, false}};
         for (const auto &[text, shown] : texts)
             QTRY_VERIFY2(bool(findItemWithText(page->window()->contentItem(), text)) == shown, qPrintable(text));
         QTest::qWait(100);

@@ -225,7 +225,9 @@ TestCase {
             { tag: "cut", text: "Файл обрезан: блок 7602 короче заявленного",
               english: "File truncated: block 7602 is shorter than declared" },
             { tag: "unsplit", text: "Разбор завершён с ошибками: не разобрано 5242880 байт из 5243371",
-              english: "Decoded with errors: 5242880 of 5243371 bytes not decoded" }
+              english: "Decoded with errors: 5242880 of 5243371 bytes not decoded" },
+            { tag: "second generation", text: "Разбор завершён: данные второго поколения не расшифрованы (блоков: 13)",
+              english: "Decoding complete: second-generation data not decoded (blocks: 13)" }
         ];
     }
 

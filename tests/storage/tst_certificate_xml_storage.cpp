@@ -1,5 +1,6 @@
 #include "storage/certificate_field.h"
 #include "storage/certificate_xml_storage.h"
+#include "support/log_capture.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
@@ -132,9 +133,11 @@ private slots:
         const tessaron::test::TempAppPaths paths;
         const QString path = paths.filePath(u"bad.xml"_s);
         QVERIFY(writeFile(path, content));
+        const tessaron::test::LogCapture log;
         QString error;
         QVERIFY(CertificateXmlStorage(paths.path()).loadCertificate(path, &error).isEmpty());
-        QVERIFY2(error.contains(errorPart, Qt::CaseInsensitive), qPrintable(error));
+        QCOMPARE(error, u"Файл свидетельства %1 повреждён"_s.arg(QDir::toNativeSeparators(path)));
+        QVERIFY2(log.text().contains(errorPart, Qt::CaseInsensitive), qPrintable(log.text()));
     }
 
     void characterXmlCannotCarryKeepsEarlierFile()

@@ -2,6 +2,7 @@
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
+#include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
 #include "support/temp_app_paths.h"
@@ -104,7 +105,7 @@ private Q_SLOTS:
         const QString folder = m_paths->filePath(u"folder"_s);
         QVERIFY(writeFile(file) && QDir().mkpath(folder));
         QCOMPARE(Sync::exportPackage(file + u"/p.tspak"_s).message, u"Не удалось создать каталог: "_s + file);
-        QVERIFY(Sync::exportPackage(folder).message.startsWith(u"Не удалось создать пакет: "_s));
+        QCOMPARE(Sync::exportPackage(folder).message, u"Не удалось создать пакет синхронизации"_s);
         QVERIFY(QDir(folder).isEmpty() && fileBytes(file).isEmpty());
     }
 
@@ -288,8 +289,11 @@ private Q_SLOTS:
         QVERIFY(customers.execute(table));
         QVERIFY(
             customers.execute(u"CREATE TRIGGER t BEFORE INSERT ON Customers BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
+        const tessaron::test::LogCapture log;
         SyncResult result = Sync::importPackage(package);
-        QVERIFY2(result.message.startsWith(u"Ошибка объединения CustomersDB.db: no"_s), qPrintable(result.message));
+        QVERIFY2(result.message.startsWith(u"Ошибка объединения CustomersDB.db: Не удалось добавить запись в базу"_s),
+            qPrintable(result.message));
+        QVERIFY(log.text().contains(u"Не удалось добавить запись в базу: no"_s));
         QCOMPARE(masters(), QStringList({u"Иванов"_s, u"Петров"_s}));
         QCOMPARE(folders(AppPaths::backupDirectory(), u"Sync_*"_s).size(), 1);
         QVERIFY(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty());

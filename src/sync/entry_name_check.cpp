@@ -58,7 +58,7 @@ bool isShortNameForm(QStringView segment)
     if (base.size() > 8 || extension > 3)
         return false;
     for (qsizetype i = base.indexOf(u'~'); i >= 0 && i + 1 < base.size(); i = base.indexOf(u'~', i + 1)) {
-        if (base.at(i + 1).isDigit())
+        if (const char16_t next = base.at(i + 1).unicode(); next >= u'0' && next <= u'9')
             return true;
     }
     return false;

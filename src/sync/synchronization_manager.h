@@ -47,8 +47,9 @@ struct SyncResult
 // (files/DATA/), data/XML (files/XML/) and data/Documents (files/Documents/). The report database
 // "ReportsDB.db" never travels.
 //
-// No state, no instances, no locks: every function may run on any thread, but never two at once on the same
-// data folders. Failures come back in SyncResult::message; nothing is thrown or logged.
+// No state, no instances, no lock on the data (an import only marks its own staging folder): every function may
+// run on any thread, but never two at once on the same data folders. Failures come back in SyncResult::message; nothing
+// is thrown or logged.
 class SynchronizationManager
 {
 public:
@@ -78,25 +79,25 @@ public:
     // name never stops a synchronisation.
     static SyncResult exportPackage(const QString &targetPath = {});
 
-    // Brings the package at packagePath into the local data. The whole package is read and checked first, with
-    // nothing changed on disk when it is refused: a missing or unreadable file, a file that is no package, more
+    // Brings the package at packagePath into the local data. Everything is checked before the first change, and a
+    // refused package leaves the disk as it was: a missing or unreadable file, a file that is no package, more
     // than 100000 entries, a truncated entry, an entry path that EntryNameCheck refuses (one that could leave its
-    // folder, or that Windows or the phone cannot hold, or whose file is another entry's folder), a data file that
+    // folder, that Windows or the phone cannot hold, or whose file is another entry's folder), a data file that
     // would be written through a link in the data folders (the file itself a link, or a link on its way leading
-    // out of its folder, links of both resolved) or onto a local folder or below a local file, and a package
+    // out of its folder, links of both resolved), onto a local folder or below a local file, and a package
     // database that is no whole SQLite database. Every refusal of a path names its entry. The databases are
-    // checked in a staging folder Sync/incoming_<uuid> that a lock file beside it marks as this import's; each
-    // import first removes the staging folders that no running import holds. Then every existing local
-    // package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ...
-    // when taken), the staged databases are merged into the local ones in the list's order (rows are only
-    // added; settings take the newer value), and the data files are written through save files over the local
-    // files of the same relative path; a local file that already holds the same bytes is left unwritten. Entries
-    // outside the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
+    // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
+    // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
+    // whose lock no running process holds (left by an import that was killed). Then every existing local package
+    // database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when
+    // taken), the staged databases are merged into the local ones in the list's order (rows are only added;
+    // settings take the newer value), and the data files are written through save files over the local files of
+    // the same relative path; a local file that already holds the same bytes is left unwritten. Entries outside
+    // the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
     // in any letter case, and entries that would land on a package database are ignored; the certificate ledger
-    // XML/checksums.txt, named in any letter case, is merged line by line (local lines first, then the incoming lines
-    // it lacks), never replaced. recordsAdded and fileCount count only what changed the local data. A failure after the
-    // backup keeps the merges and files completed before it, and the backup; the temporary folder is removed on every
-    // path.
+    // XML/checksums.txt, named in any letter case, is merged line by line (local lines first, then the incoming
+    // lines it lacks), never replaced. recordsAdded and fileCount count only what changed the local data. A
+    // failure after the backup (a merge, a write) keeps the merges and files completed before it, and the backup.
     static SyncResult importPackage(const QString &packagePath);
 };
 

@@ -294,6 +294,8 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     QList<DataArea> areas = dataAreas();
     for (DataArea &area : areas)
         area.resolvedFolder = resolvedPath(area.folder);
+    // Where names ignore case or links lead, a data file may be a package database under another name.
+    const QSet<QString> databasePlaces = databasePlaceKeys();
     EntryNameCheck names;
     for (qint32 i = 0; i < count; ++i) {
         PackageEntry entry;
@@ -306,7 +308,10 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
             *error = names.refusal(entry.path, fault);
             return false;
         }
-        const Placement placement = placeEntry(entry.path, stagingFolder, areas);
+        Placement placement = placeEntry(entry.path, stagingFolder, areas);
+        if ((placement.kind == Placement::Kind::File || placement.kind == Placement::Kind::Ledger)
+            && databasePlaces.contains(placeKey(placement.target)))
+            placement.kind = Placement::Kind::Ignored;
         if (placement.kind == Placement::Kind::Damaged) {
             *error = u"Пакет содержит повреждённый путь «%1»."_s.arg(EntryNameCheck::displayed(entry.path));
             return false;
@@ -426,21 +431,19 @@ bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
 }
 
 // Whether each data file can be written where it goes: nothing on its place but a file, nothing on its way but
-// folders. Files that land on a package database are skipped by the writing and here. False with the refusal,
-// naming the entry, in *error; changes nothing.
+// folders. False with the refusal, naming the entry, in *error; changes nothing.
 bool checkLocalPlaces(const ReadPackage &package, QString *error)
 {
     using Kind = Placement::Kind;
-    const QSet<QString> databasePlaces = databasePlaceKeys();
     QSet<QString> sound;
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
         const Placement &placement = package.placements.at(i);
-        if ((placement.kind != Kind::File && placement.kind != Kind::Ledger)
-            || databasePlaces.contains(placeKey(placement.target)))
+        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
             continue;
-        const QString entry = EntryNameCheck::displayed(package.entries.at(i).path);
+        const QString &entry = package.entries.at(i).path;
         if (QFileInfo(placement.target).isDir()) {
-            *error = u"Пакет не импортирован: файл %1 не записать, на его месте лежит папка."_s.arg(entry);
+            *error = u"Пакет не импортирован: файл %1 не записать, на его месте лежит папка."_s.arg(
+                EntryNameCheck::displayed(entry));
             return false;
         }
         QString folder = QFileInfo(placement.target).absolutePath();
@@ -449,7 +452,8 @@ bool checkLocalPlaces(const ReadPackage &package, QString *error)
         if (sound.contains(folder))
             continue;
         if (!QFileInfo(folder).isDir()) {
-            *error = u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл %2."_s.arg(entry, folder);
+            *error = u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл %2."_s.arg(
+                EntryNameCheck::displayed(entry), folder);
             return false;
         }
         sound.insert(folder);
@@ -591,12 +595,9 @@ bool mergeStagedDatabases(const QString &stagingFolder, int *recordsAdded, QStri
 bool writeDataFiles(const ReadPackage &package, int *fileCount, QString *error)
 {
     using Kind = Placement::Kind;
-    const QSet<QString> databasePlaces = databasePlaceKeys();
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
         const Placement &placement = package.placements.at(i);
         if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
-            continue;
-        if (databasePlaces.contains(placeKey(placement.target)))
             continue;
         const QByteArray &content = package.entries.at(i).content;
         if (placement.kind == Kind::File && holdsBytes(placement.target, content))

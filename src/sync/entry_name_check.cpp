@@ -118,7 +118,7 @@ QString EntryNameCheck::reason(EntryNameFault fault)
     case EntryNameFault::TrailingDotOrBlank:
         return u"имя оканчивается точкой или пробелом"_s;
     case EntryNameFault::DeviceName:
-        return u"имя устройства Windows (CON, PRN, AUX, NUL, COM1, LPT1 и подобные)"_s;
+        return u"имя устройства Windows, как CON, NUL, COM1 или LPT1"_s;
     case EntryNameFault::ShortName:
         return u"короткое имя Windows с «~» и цифрой"_s;
     case EntryNameFault::TooLong:

@@ -198,7 +198,7 @@ private Q_SLOTS:
         const QString malformed = u"пустая часть пути, «.» или «/» в начале"_s;
         const QString forbidden = u"управляющий символ или один из \\ : * ? \" < > |"_s;
         const QString trailing = u"имя оканчивается точкой или пробелом"_s;
-        const QString device = u"имя устройства Windows (CON, PRN, AUX, NUL, COM1, LPT1 и подобные)"_s;
+        const QString device = u"имя устройства Windows, как CON, NUL, COM1 или LPT1"_s;
         const QString shortName = u"короткое имя Windows с «~» и цифрой"_s;
         const QString tooLong = u"слишком длинное имя"_s;
         const auto opening = [](const QString &magic, const QString &version) {

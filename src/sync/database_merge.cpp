@@ -680,6 +680,16 @@ bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *a
     return true;
 }
 
+bool checkIncomingDatabase(const QString &incomingPath, QString *error)
+{
+    storage::SqlConnection source(u"TessaronMergeCheck"_s, incomingPath);
+    if (!source.isOpen()) {
+        *error = source.openError();
+        return false;
+    }
+    return checkIncoming(source.database(), error);
+}
+
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     const QString &nameColumn, int *added, QString *error)
 {

@@ -2,6 +2,7 @@
 
 #include "logging/application_logger.h"
 #include "logging/shown_failure.h"
+#include "sync/entry_name_check.h"
 #include "sync/mtp_sync_transport.h"
 #include "sync/synchronization_manager.h"
 
@@ -142,6 +143,9 @@ private:
     // This side's import has merged the other side's package.
     bool m_merged = false;
     QString m_error;
+    // The files the package for the other side left out for their names, and where that side is.
+    QStringList m_leftOut;
+    QString m_otherSide;
     QString m_hostFile;
     QString m_joinFile;
     QString m_hostId;
@@ -182,6 +186,10 @@ UsbSyncResult Session::succeed(const SyncResult &import)
     m_transport.close();
     m_result.success = true;
     m_result.message = u"Слияние по MTP завершено. %1"_s.arg(import.message);
+    if (!m_leftOut.isEmpty()) {
+        m_result.message += u" Не переданы %1 файлы, чьи имена не примет другое устройство: %2."_s.arg(
+            m_otherSide, EntryNameCheck::listed(m_leftOut));
+    }
     report(m_progress, m_result.message);
     return m_result;
 }
@@ -294,6 +302,8 @@ UsbSyncResult Session::runHost()
     const SyncResult merged = SynchronizationManager::exportPackage(QString());
     if (!merged.success)
         return fail(merged.message);
+    m_leftOut = merged.leftOut;
+    m_otherSide = u"на телефон"_s;
     if (!m_transport.upload(merged.packagePath, responseFile, &m_error))
         return fail(m_error);
     // The response is on the phone before the result that tells the phone to take it.
@@ -394,6 +404,8 @@ UsbSyncResult Session::runPhone()
     const SyncResult request = SynchronizationManager::exportPackage(QString());
     if (!request.success)
         return fail(request.message);
+    m_leftOut = request.leftOut;
+    m_otherSide = u"на компьютер"_s;
     report(m_progress, u"Передача данных телефона через MTP…"_s);
     if (!m_transport.upload(request.packagePath, requestFile, &m_error))
         return fail(m_error);

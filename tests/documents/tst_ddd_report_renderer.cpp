@@ -444,6 +444,19 @@ QtObject {
             const QString png = u"%1/%2-page%3.png"_s.arg(pngFolder, QFileInfo(fileName).completeBaseName()).arg(page);
             QVERIFY(tessaron::test::pdfPageImage(pdf, page, 100).save(png));
         }
+
+        // No cell of any table is cut: on every tenth page and the first of every needle, each word in a row lies
+        // whole inside it (a detailed-speed row holds its minute's sixty values).
+        QList<int> pages;
+        for (int page = 1; page <= texts.size(); page += 10)
+            pages.append(page);
+        for (const QString &needle : std::as_const(needles))
+            pages.append(firstPageWith(needle));
+        for (int page : std::as_const(pages)) {
+            const tessaron::test::TableWords words = tessaron::test::tableWords(pdf, page);
+            QVERIFY2(words.standingOut.isEmpty(),
+                qPrintable(u"page %1: %2"_s.arg(page).arg(words.standingOut.mid(0, 3).join(u"; "_s))));
+        }
     }
 };
 

@@ -163,6 +163,10 @@ private slots:
         QTest::addRow("JSON array") << Row {{u"speedValues"_s, u"[12.5, \"7,5\"]"_s}} << QList<double> {12.5, 7.5};
         QTest::addRow("empty text, per-second list")
             << Row {{u"speedValues"_s, QString()}, {u"speedsPerSecond"_s, QVariantList {3, 4}}} << QList<double> {3, 4};
+        QTest::addRow("empty list, per-second text, as the page reads it")
+            << Row {{u"speedValues"_s, QVariantList {}}, {u"speedsPerSecond"_s, u"5 6"_s}} << QList<double> {5, 6};
+        QTest::addRow("a true, a null and a number in a list")
+            << Row {{u"speedValues"_s, QVariantList {true, QVariant(), 9}}} << QList<double> {9};
     }
     void speedSamples()
     {

@@ -334,6 +334,10 @@ private Q_SLOTS:
         QVERIFY(!readers.empty());
         for (const std::thread::id reader : readers)
             QVERIFY(reader != std::this_thread::get_id());
+        // The page hands the same rows over again at every change of the controller's state: no new build.
+        Q_EMIT ddd->stateChanged();
+        QVERIFY(!chart->property("speedSeriesPending").toBool());
+        QCOMPARE(chart->property("speedSampleCount").toInt(), 3);
         ddd->clear();
     }
 

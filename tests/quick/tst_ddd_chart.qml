@@ -75,6 +75,8 @@ TestCase {
         compare(chart.speedSeries.points.length, 0);
         verify(chart.speedSeriesPending);
         verify(textShown(chart, "Строится график скорости…"), "the chart tells that its series is being built");
+        waitForRendering(chart);
+        grabImage(chart).save("ddd_chart_speed_building.png");
         verify(!textShown(chart, "В файле нет данных детальной скорости"), "no empty notice while the series is built");
         var series = builtSeries(chart);
         compare([series.bucketCount, series.bucketSize, chart.series.length], [625, 139, 622]);

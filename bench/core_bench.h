@@ -41,8 +41,4 @@ int benchSyncMerge(const QStringList &files, int repeat);
 // given. 0 on success.
 int benchSyncPackage(const QStringList &files, int repeat);
 
-// Area "chart": the DDD page offscreen on each download given, the speed chart chosen: the longest gap of a 16 ms
-// timer on the GUI thread and the time until the chart holds every sample. 0 on success.
-int benchSpeedChart(const QStringList &files, int repeat);
-
 } // namespace tessaron::bench

@@ -3,7 +3,7 @@
 
 #include "core_bench.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 #include <cstring>
 
@@ -20,7 +20,6 @@ constexpr Area areas[] = {
     {"pdf", tessaron::bench::benchPdfReport},
     {"merge", tessaron::bench::benchSyncMerge},
     {"sync", tessaron::bench::benchSyncPackage},
-    {"chart", tessaron::bench::benchSpeedChart},
 };
 
 int usage()
@@ -36,11 +35,10 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    // The PDF report takes its fonts from the platform's font database and the speed chart's page is drawn
-    // offscreen: no display needed.
+    // The PDF report takes its fonts from the platform's font database; the offscreen platform needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    QGuiApplication application(argc, argv);
     int repeat = 5;
     QString only;
     QStringList files;

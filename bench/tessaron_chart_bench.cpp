@@ -1,16 +1,17 @@
-// Area "chart": the DDD page (real QML, the real controller) on each file given, the speed chart chosen. A 16 ms
-// timer runs on the GUI thread meanwhile; its longest gap is the longest the window could not answer. Measured
-// from choosing the chart until the chart holds every sample of the file, and 300 ms beyond for its drawing.
-// Large files: the synthetic month joined N times, written by tessaron_bench --copies N --write-synthetic-month.
+// The DDD page's speed chart: tessaron_chart_bench FILE...
+// Opens each vehicle-unit download on the DDD page (real QML offscreen, the real controller), shows the charts and
+// chooses the speed chart. A 16 ms timer runs on the GUI thread meanwhile; its longest gap is the longest the
+// window could not answer. Measured from choosing the chart until the chart holds every sample of the file, and
+// 300 ms beyond for its drawing; once per file, as a chart chosen again draws from its cache. Large files: the
+// synthetic month joined N times, written by tessaron_bench --copies N --write-synthetic-month PATH.
 
-#include "core_bench.h"
-
+#include "bench_timing.h"
 #include "qml/qml_ddd_controller.h"
 #include "qml/qml_engine_setup.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -20,6 +21,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -27,9 +29,9 @@ Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
 using namespace Qt::StringLiterals;
 
-namespace tessaron::bench {
-
 namespace {
+
+using namespace tessaron;
 
 // Spins the event loop until done() or the time is up; false when the time ran out.
 bool spinUntil(const std::function<bool()> &done, int milliseconds)
@@ -39,7 +41,7 @@ bool spinUntil(const std::function<bool()> &done, int milliseconds)
     while (!done()) {
         if (timer.elapsed() > milliseconds)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QGuiApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
 }
@@ -160,20 +162,25 @@ int benchFile(const QString &path)
     std::printf("  charts section shown: longest gap of a 16 ms timer %8.1f ms\n", sectionGap);
     std::printf("  speed chart chosen:   longest gap of a 16 ms timer %8.1f ms; every sample held after %8.1f ms\n",
         longestGap, ready);
-    std::printf("  peak resident memory of the process so far %ld KB\n", peakResidentKilobytes());
+    std::printf("  peak resident memory of the process so far %ld KB\n", bench::peakResidentKilobytes());
     return 0;
 }
 
 } // namespace
 
-int benchSpeedChart(const QStringList &files, int repeat)
+int main(int argc, char **argv)
 {
-    Q_UNUSED(repeat); // a chart chosen again draws from its cache: only the first choice per file is measured
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    const QStringList files = application.arguments().mid(1);
+    if (files.isEmpty() || files.constFirst().startsWith(u"--"_s)) {
+        std::fprintf(stderr, "usage: tessaron_chart_bench FILE...\n");
+        return 2;
+    }
     for (const QString &path : files) {
         if (const int result = benchFile(path))
             return result;
     }
     return 0;
 }
-
-} // namespace tessaron::bench

@@ -316,6 +316,41 @@ private Q_SLOTS:
         QVERIFY(tessaron::test::freedOffThisThread(freed));
     }
 
+    // The speed chart's series is built by a worker: every read of a speed value happens on another thread than
+    // the window's, and the chart then holds every sample.
+    void speedSeriesIsBuiltOffTheGuiThread()
+    {
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        QVariantList speeds {40, 50};
+        const std::shared_ptr<tessaron::test::ReadThreads> reads = tessaron::test::appendReadWitness(speeds);
+        tessaron::ddd::DddReport report;
+        report.fileType = tessaron::ddd::DddFileType::Tachograph;
+        report.detailedSpeed = {QVariantMap {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
+            {u"speedValues"_s, speeds}, {u"validSpeedCount"_s, 3}}};
+        ddd->setReport(report);
+        Q_EMIT ddd->stateChanged();
+        const int charts = page->property("datasets").toList().size() + 1;
+        QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        auto *chart = findItem(page, u"chart"_s);
+        QTRY_VERIFY(
+            !chart->property("speedSeriesPending").toBool() && chart->property("speedSampleCount").toInt() == 3);
+        const QVariantList points = chart->property("speedSeries").value<QObject *>()->property("points").toList();
+        QCOMPARE(points.size(), 3);
+        QCOMPARE(points.constLast().toMap().value(u"value"_s).toDouble(), 1.0);
+        const std::vector<std::thread::id> readers = reads->snapshot();
+        QVERIFY(!readers.empty());
+        for (const std::thread::id reader : readers)
+            QVERIFY(reader != std::this_thread::get_id());
+        // The page hands the same rows over again at every change of the controller's state: no new build.
+        Q_EMIT ddd->stateChanged();
+        QVERIFY(!chart->property("speedSeriesPending").toBool());
+        QCOMPARE(chart->property("speedSampleCount").toInt(), 3);
+        ddd->clear();
+    }
+
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
     // print form.
     void documentsCommandPushesItsPageWithoutPausing()

@@ -10,30 +10,28 @@ ApplicationWindow {
     property Component dddPageComponent: Component { DddPage {} }
 
     readonly property alias pageStack: pageStack
-    // The menu speaks the language of the page shown.
-    readonly property bool english: pageStack.currentItem !== null && pageStack.currentItem.english === true
 
-    function t(ru, en) {
-        return english ? en : ru;
+    // A menu command for the page already shown leaves it as it is: a second copy would need "Назад" twice.
+    function showPage(component, pageName) {
+        if (pageStack.currentItem === null || pageStack.currentItem.objectName !== pageName)
+            pageStack.push(component);
+        return true;
     }
 
     function openDddPage() {
         if (!dddPageComponent)
             return false;
         // The DDD page shares no serial port: it opens without pausing device monitoring.
-        pageStack.push(dddPageComponent);
-        return true;
+        return showPage(dddPageComponent, "dddPage");
     }
 
     // The documents page shares no serial port either: no pause.
     function openDocumentsPage() {
-        pageStack.push(documentsPageComponent);
-        return true;
+        return showPage(documentsPageComponent, "documentsPage");
     }
 
     function openSettingsPage() {
-        pageStack.push(settingsPageComponent);
-        return true;
+        return showPage(settingsPageComponent, "settingsPage");
     }
 
     // The size the window asks for; the entry point shows it at this size where the screen holds it, else at the
@@ -49,7 +47,7 @@ ApplicationWindow {
         id: dddCommand
 
         objectName: "dddCommand"
-        text: window.t("Расшифровка .ddd", "DDD decoder")
+        text: "Расшифровка .ddd"
         enabled: window.dddPageComponent !== null
         onTriggered: window.openDddPage()
     }
@@ -58,7 +56,7 @@ ApplicationWindow {
         id: documentsCommand
 
         objectName: "documentsCommand"
-        text: window.t("Документы", "Documents")
+        text: "Документы"
         onTriggered: window.openDocumentsPage()
     }
 
@@ -66,7 +64,7 @@ ApplicationWindow {
         id: settingsCommand
 
         objectName: "settingsCommand"
-        text: window.t("Настройки", "Settings")
+        text: "Настройки"
         onTriggered: window.openSettingsPage()
     }
 
@@ -74,13 +72,13 @@ ApplicationWindow {
         id: quitCommand
 
         objectName: "quitCommand"
-        text: window.t("Выход", "Exit")
+        text: "Выход"
         onTriggered: app.quit()
     }
 
     menuBar: MenuBar {
         Menu {
-            title: window.t("Файл", "File")
+            title: "Файл"
 
             MenuItem {
                 action: dddCommand
@@ -98,7 +96,7 @@ ApplicationWindow {
         }
 
         Menu {
-            title: window.t("Сервис", "Tools")
+            title: "Сервис"
 
             MenuItem {
                 action: settingsCommand

@@ -24,6 +24,7 @@ int main(int argc, char *argv[])
     tessaron::storage::AppPaths::ensureDirectories();
     tessaron::logging::ApplicationLogger::initialize();
     using tessaron::ui::TranslationLoader;
+    TranslationLoader::useRussianLocale();
     QString translationError;
     if (!TranslationLoader::installQtTranslations(TranslationLoader::qtTranslationsFolder(), &translationError))
         tessaron::logging::ApplicationLogger::write(

@@ -27,20 +27,17 @@ Item {
     property real zoomFactor: 1.0
     readonly property real maximumZoom: DddChartSeries.maximumZoom(chartType)
 
-    // The detailed speed, bucketed: rebuilt only after a pause in the changes of its inputs, drawn from here.
-    // A series is kept for the rows it was built from by a count of the changes of speedRows, never by the rows
-    // object itself: the controller's lists reach QML as live references, so the same object reads the next
-    // report's rows once it is shown.
-    property var speedSeries: null
-    property int speedRowsGeneration: 0
-    readonly property var currentSpeedSeries: speedSeries && speedSeries.generation === speedRowsGeneration ? speedSeries
-                                                                                                            : null
-    readonly property int speedSampleCount: currentSpeedSeries ? currentSpeedSeries.sampleCount : 0
-    readonly property bool speedSeriesPending: speedRebuild.running
+    // The detailed speed, bucketed by a C++ worker off the GUI thread (a month joined many times over is millions
+    // of one-second values) and drawn from here: rebuilt only after a pause in the changes of the rows, the width
+    // or the zoom, and only while this is the speed chart. While it is built the chart says so.
+    readonly property alias speedSeries: speedBuilder
+    readonly property int speedSampleCount: speedBuilder.sampleCount
+    readonly property bool speedSeriesPending: speedBuilder.building
+    readonly property var speedPoints: DddChartSeries.speedPoints(speedBuilder.points)
 
     readonly property bool isSpeed: chartType === DddChartSeries.ChartSpeed
     readonly property string form: DddChartSeries.drawingForm(chartType, visualizationType)
-    readonly property var series: isSpeed ? (currentSpeedSeries ? currentSpeedSeries.points : [])
+    readonly property var series: isSpeed ? speedPoints
                                           : DddChartSeries.numericSeries(chartType, visualizationType, chart, english)
     readonly property var lanes: form === "lanes" ? DddChartSeries.dayLanes(activityRows || []) : []
     readonly property int itemCount: {
@@ -76,50 +73,27 @@ Item {
         return english ? en : ru;
     }
 
-    // Reads chartType itself: in onChartTypeChanged the isSpeed binding may not have been updated yet.
-    function scheduleSpeedRebuild() {
-        if (chartType === DddChartSeries.ChartSpeed)
-            speedRebuild.restart();
-    }
-
-    function rebuildSpeedSeries() {
-        var buckets = DddChartSeries.bucketCountFor(area.width, zoomFactor);
-        if (currentSpeedSeries && currentSpeedSeries.bucketCount === buckets)
-            return;
-        var built = DddChartSeries.speedSeries(speedRows || [], area.width, zoomFactor);
-        built.generation = speedRowsGeneration;
-        speedSeries = built;
-    }
-
     function repaint() {
         canvas.requestPaint();
     }
 
-    onSpeedRowsChanged: {
-        ++speedRowsGeneration;
-        scheduleSpeedRebuild();
-    }
-    onZoomFactorChanged: {
-        scheduleSpeedRebuild();
-        repaint();
-    }
+    onZoomFactorChanged: repaint()
     onChartTypeChanged: {
         zoomFactor = DddChartSeries.zoomAfterChartChange(chartType, zoomFactor);
-        scheduleSpeedRebuild();
         repaint();
     }
     onSeriesChanged: repaint()
     onLanesChanged: repaint()
     onFormChanged: repaint()
     onEnglishChanged: repaint()
-    Component.onCompleted: scheduleSpeedRebuild()
 
-    Timer {
-        id: speedRebuild
+    DddSpeedSeries {
+        id: speedBuilder
 
-        interval: 180
-        repeat: false
-        onTriggered: chart.rebuildSpeedSeries()
+        rows: chart.speedRows || []
+        chartWidth: area.width
+        zoom: chart.zoomFactor
+        active: chart.isSpeed
     }
 
     ColumnLayout {
@@ -227,10 +201,7 @@ Item {
             border.color: "#dddddd"
             clip: true
 
-            onWidthChanged: {
-                chart.scheduleSpeedRebuild();
-                chart.repaint();
-            }
+            onWidthChanged: chart.repaint()
             onHeightChanged: chart.repaint()
 
             Flickable {
@@ -261,7 +232,9 @@ Item {
                     y: flick.contentY
                     width: flick.width
                     height: flick.height
-                    renderStrategy: Canvas.Cooperative
+                    // Rasterised on a thread of its own: a speed line of 1200 buckets with their shaded ranges
+                    // takes over 100 ms to fill where the scene graph renders on the GUI thread.
+                    renderStrategy: Canvas.Threaded
                     onWidthChanged: requestPaint()
                     onHeightChanged: requestPaint()
                     onPaint: {
@@ -300,6 +273,27 @@ Item {
                 onPositionChanged: {
                     if (pressed)
                         flick.contentX = position * flick.contentWidth;
+                }
+            }
+
+            Rectangle {
+                objectName: "speedBuildingNotice"
+                anchors.centerIn: parent
+                width: buildingText.implicitWidth + 24 * chart.uiScale
+                height: buildingText.implicitHeight + 12 * chart.uiScale
+                visible: chart.isSpeed && chart.speedSeriesPending
+                color: "#f2ffffff"
+                border.color: "#dddddd"
+                radius: 4 * chart.uiScale
+
+                Text {
+                    id: buildingText
+
+                    anchors.centerIn: parent
+                    text: DddChartSeries.buildingText(chart.english)
+                    textFormat: Text.PlainText
+                    font.pixelSize: chart.uiFontSize
+                    color: "#555555"
                 }
             }
 

@@ -19,6 +19,9 @@ Item {
     readonly property string shown: DocumentsLogic.text(form ? form.formValues[key] : undefined)
     readonly property string problem: DocumentsLogic.text(form ? form.fieldErrors[key] : undefined)
     readonly property real uiScale: form ? form.uiScale : 1
+    // On the phone the label stands above its editor, so that the editor, and the choice in it, get the whole
+    // width; elsewhere it stands beside it.
+    readonly property bool stacked: form !== null && form.phoneForm === true
 
     function hand(value) {
         if (controller)
@@ -28,29 +31,37 @@ Item {
     objectName: "field_" + key
     Layout.columnSpan: 2
     Layout.fillWidth: true
-    implicitHeight: column.implicitHeight
+    implicitHeight: grid.implicitHeight
 
-    ColumnLayout {
-        id: column
+    GridLayout {
+        id: grid
 
         anchors.left: parent.left
         anchors.right: parent.right
-        spacing: 2
+        columns: field.stacked ? 1 : 2
+        columnSpacing: Math.round(8 * field.uiScale)
+        rowSpacing: 2
+
+        Label {
+            id: fieldLabel
+
+            objectName: "label_" + field.key
+            Layout.row: 0
+            Layout.column: 0
+            Layout.preferredWidth: field.stacked ? -1 : Math.round(200 * field.uiScale)
+            Layout.fillWidth: field.stacked
+            text: field.modelData.label
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+        }
 
         RowLayout {
             id: row
 
+            Layout.row: field.stacked ? 1 : 0
+            Layout.column: field.stacked ? 0 : 1
             Layout.fillWidth: true
             spacing: Math.round(8 * field.uiScale)
-
-            Label {
-                id: fieldLabel
-
-                Layout.preferredWidth: Math.round(200 * field.uiScale)
-                text: field.modelData.label
-                textFormat: Text.PlainText
-                elide: Text.ElideRight
-            }
 
             TextField {
                 objectName: "editor_" + field.key
@@ -69,7 +80,7 @@ Item {
                 }
             }
 
-            ComboBox {
+            ChoiceBox {
                 objectName: "choice_" + field.key
                 Layout.fillWidth: true
                 visible: field.kind === "master" || field.kind === "customer" || field.kind === "yesNo"
@@ -77,9 +88,9 @@ Item {
                      : field.kind === "customer" ? (field.form ? field.form.customers : [])
                      : field.kind === "yesNo" ? ["Нет", "Да"] : []
                 textRole: field.kind === "master" ? "fullName" : field.kind === "customer" ? "name" : ""
-                currentIndex: field.kind === "master" ? DocumentsLogic.masterIndex(model, field.shown)
-                            : field.kind === "customer" ? DocumentsLogic.customerIndex(model, field.shown)
-                            : (field.shown === "Да" ? 1 : 0)
+                selectedIndex: field.kind === "master" ? DocumentsLogic.masterIndex(model, field.shown)
+                             : field.kind === "customer" ? DocumentsLogic.customerIndex(model, field.shown)
+                             : (field.shown === "Да" ? 1 : 0)
                 displayText: currentIndex < 0 ? field.shown : currentText
                 onActivated: function (index) { field.hand(textAt(index)); }
             }
@@ -94,9 +105,10 @@ Item {
 
         Label {
             objectName: "problem_" + field.key
+            Layout.row: field.stacked ? 2 : 1
+            Layout.column: field.stacked ? 0 : 1
             Layout.fillWidth: true
             // Under the editor, whatever the label's width.
-            Layout.leftMargin: fieldLabel.Layout.preferredWidth + row.spacing
             visible: field.problem !== ""
             text: field.problem
             textFormat: Text.PlainText

@@ -48,6 +48,11 @@ Dialog {
     width: parent ? parent.width * 0.9 : 900
     height: parent ? parent.height * 0.9 : 700
     onAboutToShow: fitPage()
+    // The image is a file in the temporary folder, shown only here: it goes when the dialog does.
+    onClosed: {
+        if (controller)
+            controller.discardPreview();
+    }
 
     header: ColumnLayout {
         spacing: 0

@@ -28,9 +28,6 @@ var restColor = "#4d9de0";
 var noCardColor = "#a8a8a8";
 var otherActivityColor = "#777777";
 
-var minimumBuckets = 180;
-var maximumBuckets = 1200;
-var pixelsPerBucket = 1.6;
 var maximumPieSlices = 12;
 
 function t(english, ru, en) {
@@ -326,155 +323,18 @@ function numericSeries(chartType, style, data, english) {
 
 // --- Detailed speed ------------------------------------------------------------------------------------
 
-// "dd.MM.yyyy H:mm:ss" (hours with one or two digits) read as UTC, in milliseconds; NaN when it is none.
-function parseDateTime(text) {
-    if (isBlank(text))
-        return NaN;
-    var match = /^\s*(\d{1,2})\.(\d{1,2})\.(\d{4})\s+(\d{1,2}):(\d{2}):(\d{2})\s*$/.exec(String(text));
-    if (!match)
-        return NaN;
-    var day = Number(match[1]);
-    var month = Number(match[2]);
-    var year = Number(match[3]);
-    var hours = Number(match[4]);
-    var minutes = Number(match[5]);
-    var seconds = Number(match[6]);
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hours > 23 || minutes > 59 || seconds > 59)
-        return NaN;
-    var time = Date.UTC(year, month - 1, day, hours, minutes, seconds);
-    var check = new Date(time);
-    if (check.getUTCDate() !== day || check.getUTCMonth() !== month - 1)
-        return NaN;
-    return time;
-}
-
-function twoDigits(value) {
-    return value < 10 ? "0" + value : String(value);
-}
-
-// "dd.MM.yyyy HH:mm" of a UTC time in milliseconds.
-function formatDateTime(time) {
-    if (!isFinite(time))
-        return "";
-    var date = new Date(time);
-    return twoDigits(date.getUTCDate()) + "." + twoDigits(date.getUTCMonth() + 1) + "." + date.getUTCFullYear() + " "
-        + twoDigits(date.getUTCHours()) + ":" + twoDigits(date.getUTCMinutes());
-}
-
-// The raw speed values of a detailed-speed row: "speedValues", else "speedsPerSecond"; a text is a JSON
-// array when it starts with "[", else a list split on commas, semicolons and white space.
-function rawSpeedValues(row) {
-    var source = row ? row.speedValues : undefined;
-    if (isBlank(source))
-        source = row ? row.speedsPerSecond : undefined;
-    if (isBlank(source))
-        return [];
-    if (typeof source === "string") {
-        var text = source.trim();
-        if (text.charAt(0) === "[") {
-            try {
-                var parsed = JSON.parse(text);
-                return parsed && parsed.length !== undefined ? parsed : [];
-            } catch (error) {
-                return [];
-            }
-        }
-        return text.split(/[,;\s]+/);
-    }
-    if (source.length !== undefined)
-        return source;
-    return [source];
-}
-
-function validSpeedValues(row) {
-    var raw = rawSpeedValues(row);
-    var values = [];
-    for (var i = 0; i < raw.length; ++i) {
-        var value = numberOf(raw[i]);
-        if (isFinite(value))
-            values.push(value);
-    }
-    return values;
-}
-
-function sampleCount(row, validValues) {
-    var declared = row ? numberOf(row.validSpeedCount) : NaN;
-    if (isFinite(declared) && declared >= 0)
-        return declared;
-    if (validValues.length > 0)
-        return validValues.length;
-    return isFinite(numberOf(row ? row.averageSpeed : undefined)) ? 1 : 0;
-}
-
-function bucketCountFor(width, zoom) {
-    var count = Math.floor(width * zoom / pixelsPerBucket);
-    return Math.max(minimumBuckets, Math.min(maximumBuckets, count));
-}
-
-// The detailed speed as at most bucketCountFor(width, zoom) buckets, each {label, value (average), min, max,
-// time, color}, in time order. Built once per change of rows, width, zoom or chart; drawing reads the result.
-function speedSeries(rows, width, zoom) {
-    var list = listOf(rows);
-    var blocks = [];
-    var total = 0;
-    for (var i = 0; i < list.length; ++i) {
-        var values = validSpeedValues(list[i]);
-        total += sampleCount(list[i], values);
-        blocks.push({
-            position: i,
-            start: parseDateTime(list[i] ? list[i].speedBlockBeginDate : ""),
-            values: values,
-            average: numberOf(list[i] ? list[i].averageSpeed : undefined)
-        });
-    }
-    blocks.sort(function (a, b) {
-        var aDated = isFinite(a.start);
-        var bDated = isFinite(b.start);
-        if (aDated !== bDated)
-            return aDated ? -1 : 1;
-        if (aDated && a.start !== b.start)
-            return a.start - b.start;
-        return a.position - b.position;
-    });
-
-    var pending = [];
-    for (var b = 0; b < blocks.length; ++b) {
-        var block = blocks[b];
-        if (block.values.length > 0) {
-            for (var v = 0; v < block.values.length; ++v)
-                pending.push({ value: block.values[v], time: block.start + v * 1000 });
-        } else if (isFinite(block.average)) {
-            pending.push({ value: block.average, time: block.start });
-        }
-    }
-    // Rows may declare fewer samples than they list (seconds without a valid speed are listed as 0): sizing the
-    // buckets by what is really added keeps the series within the bucket count.
-    var bucketCount = bucketCountFor(width, zoom);
-    var bucketSize = Math.max(1, Math.ceil(Math.max(total, pending.length) / bucketCount));
+// The speed buckets the chart's C++ series built ({label, value, min, max, time}), as plain JavaScript points in
+// the chart's colour: the drawing reads each point several times, and a point read from the C++ list is made
+// afresh at every reading. At most 1200 of them, whatever the file.
+function speedPoints(buckets) {
+    var list = listOf(buckets);
     var points = [];
-    var bucket = null;
-    for (var p = 0; p < pending.length; ++p) {
-        var sample = pending[p];
-        var value = sample.value < 0 ? 0 : sample.value;
-        if (!bucket)
-            bucket = { sum: 0, count: 0, min: value, max: value, time: sample.time };
-        bucket.sum += value;
-        bucket.count += 1;
-        bucket.min = Math.min(bucket.min, value);
-        bucket.max = Math.max(bucket.max, value);
-        if (bucket.count >= bucketSize || p === pending.length - 1) {
-            points.push({
-                label: isFinite(bucket.time) ? formatDateTime(bucket.time) : "—",
-                value: bucket.sum / bucket.count,
-                min: bucket.min,
-                max: bucket.max,
-                time: bucket.time,
-                color: defaultColor
-            });
-            bucket = null;
-        }
+    for (var i = 0; i < list.length; ++i) {
+        var bucket = list[i];
+        points.push({ label: bucket.label, value: bucket.value, min: bucket.min, max: bucket.max, time: bucket.time,
+                      color: defaultColor });
     }
-    return { points: points, sampleCount: total, bucketCount: bucketCount, bucketSize: bucketSize };
+    return points;
 }
 
 // --- Drawing geometry ------------------------------------------------------------------------------------
@@ -541,6 +401,10 @@ function labelIndexes(pointCount, maximumLabels) {
 
 function speedLabelCount(plotWidth, uiScale) {
     return Math.max(3, Math.min(8, Math.floor(plotWidth / Math.max(90, 110 * uiScale))));
+}
+
+function twoDigits(value) {
+    return value < 10 ? "0" + value : String(value);
 }
 
 // "HH:mm" of a speed bucket, preceded by "dd.MM " when the series spans more than one date.
@@ -676,6 +540,11 @@ function axisCaptions(chartType, style, english) {
     var showX = chartType === ChartActivity || chartType === ChartSpeed || chartType === ChartOdometer
         || chartType === ChartWorkTime;
     return { x: showX ? entry[0] : "", y: entry[1] };
+}
+
+// Shown while the speed series is being built.
+function buildingText(english) {
+    return t(english, "Строится график скорости…", "Building the speed chart…");
 }
 
 function emptyText(chartType, english) {

@@ -3,15 +3,55 @@
 // What the documents page and its dialogs compute rather than draw: the form's table, the default parties,
 // the preview's zoom and the print options.
 
-// The list's columns: wide and narrow header, key of the list row, share of the width.
+// The list's columns: wide and narrow header, key of the list row, share of the width and, for the dates, the
+// registration number and the order number's header, the widest usual text the column must show whole.
 var listColumns = [
-    { title: "Номер\nзаказа", narrowTitle: "№\nзаказа", key: "order", share: 0.11 },
+    { title: "Номер\nзаказа", narrowTitle: "№\nзаказа", key: "order", share: 0.11, sample: "заказа" },
     { title: "Клиент", narrowTitle: "Клиент", key: "customer", share: 0.25 },
-    { title: "Дата\nнастройки", narrowTitle: "Дата\nнастр.", key: "date", share: 0.17 },
+    { title: "Дата\nнастройки", narrowTitle: "Дата\nнастр.", key: "date", share: 0.17, sample: "00.00.0000 00:00" },
     { title: "Сер. номер\nтахографа", narrowTitle: "Сер.\n№", key: "serial", share: 0.17 },
-    { title: "Дата след.\nкалибровки", narrowTitle: "След.\nнастр.", key: "nextCalibration", share: 0.14 },
-    { title: "Гос. номер", narrowTitle: "Гос.\n№", key: "vehicle", share: 0.16 }
+    { title: "Дата след.\nкалибровки", narrowTitle: "След.\nнастр.", key: "nextCalibration", share: 0.14,
+      sample: "00.00.0000" },
+    { title: "Гос. номер", narrowTitle: "Гос.\n№", key: "vehicle", share: 0.16, sample: "А000АА000" }
 ];
+
+// The widths of the list's columns in a list total wide: each column its share, but never less than its minimum
+// (minimums: one a column, 0 for none); the other columns share what is left in proportion to their shares.
+// When the minimums alone take more than the total, they are kept and the others get nothing.
+function columnWidths(total, minimums) {
+    var pinned = [];
+    for (var i = 0; i < listColumns.length; ++i)
+        pinned.push(false);
+    var free = total;
+    var freeShare = 1;
+    for (var changed = true; changed;) {
+        changed = false;
+        free = total;
+        freeShare = 0;
+        for (i = 0; i < listColumns.length; ++i) {
+            if (pinned[i])
+                free -= minimums[i] || 0;
+            else
+                freeShare += listColumns[i].share;
+        }
+        for (i = 0; i < listColumns.length; ++i) {
+            if (!pinned[i] && (minimums[i] || 0) > Math.max(0, free) * listColumns[i].share / freeShare) {
+                pinned[i] = true;
+                changed = true;
+            }
+        }
+    }
+    var widths = [];
+    for (i = 0; i < listColumns.length; ++i)
+        widths.push(pinned[i] ? minimums[i] : Math.max(0, free) * listColumns[i].share / freeShare);
+    return widths;
+}
+
+// The two lines a record takes in the phone's list: the order number and the date, the customer and the
+// registration number.
+function phoneLines(row) {
+    return [["№ " + text(row.order), text(row.date)], [text(row.customer), text(row.vehicle)]];
+}
 
 // The form: groups of fields, each with its label, key of the selected record, input limit (0: none), kind
 // ("text", "readOnly", "master", "customer", "yesNo"), the text shown while empty and the tooltip.

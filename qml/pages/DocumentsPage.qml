@@ -22,10 +22,33 @@ PageFrame {
     readonly property var masters: settings ? settings.masters : []
     readonly property var customers: settings ? settings.customers : []
     readonly property alias currentTab: tabs.currentIndex
+    // The list's column widths: dates, registration numbers and the order header whole (in bold, as a selected row
+    // and the header show them), the rest shared.
+    readonly property var columnWidths: DocumentsLogic.columnWidths(listHeader.width,
+        DocumentsLogic.listColumns.map(function (column) {
+            return column.sample ? Math.ceil(listMetrics.advanceWidth(column.sample)) + 2 * cellPadding + 2 : 0;
+        }))
+    readonly property int cellPadding: Math.round(6 * uiScale)
 
     function refreshNow() {
         searchTimer.stop();
         controller.refresh(registrationField.text, customerField.text);
+    }
+
+    // The search fields show what the list was made with: an issue or a delete lists everything again.
+    function showFilters() {
+        if (!controller)
+            return;
+        var registration = DocumentsLogic.text(controller.registrationFilter);
+        var customer = DocumentsLogic.text(controller.customerFilter);
+        if (registrationField.text !== registration) {
+            registrationField.text = registration;
+            phoneRegistrationField.text = registration;
+        }
+        if (customerField.text !== customer) {
+            customerField.text = customer;
+            phoneCustomerField.text = customer;
+        }
     }
 
     function clearSearch() {
@@ -116,6 +139,18 @@ PageFrame {
         function onSelectedChanged() {
             page.ensureDefaultParties();
         }
+
+        function onRecordsChanged() {
+            page.showFilters();
+        }
+    }
+
+    FontMetrics {
+        id: listMetrics
+
+        font.family: page.font.family
+        font.pixelSize: page.font.pixelSize
+        font.bold: true
     }
 
     Connections {
@@ -387,14 +422,16 @@ PageFrame {
                         id: listHeader
 
                         Layout.fillWidth: true
+                        visible: !page.phoneForm
 
                         Repeater {
                             model: DocumentsLogic.listColumns
 
                             delegate: Rectangle {
                                 required property var modelData
+                                required property int index
 
-                                width: listHeader.width * modelData.share
+                                width: page.columnWidths[index] || 0
                                 height: Math.round(48 * page.uiScale)
                                 color: "#eef2f6"
                                 border.color: "#d5dbe1"
@@ -408,6 +445,57 @@ PageFrame {
                                     horizontalAlignment: Text.AlignHCenter
                                     verticalAlignment: Text.AlignVCenter
                                     elide: Text.ElideRight
+                                }
+                            }
+                        }
+                    }
+
+                    // The phone's header: what the two lines of each record hold.
+                    Rectangle {
+                        objectName: "phoneListHeader"
+                        Layout.fillWidth: true
+                        visible: page.phoneForm
+                        implicitHeight: phoneHeaderLines.implicitHeight + 2 * Math.round(6 * page.uiScale)
+                        color: "#eef2f6"
+                        border.color: "#d5dbe1"
+
+                        Column {
+                            id: phoneHeaderLines
+
+                            anchors.fill: parent
+                            anchors.margins: Math.round(6 * page.uiScale)
+                            anchors.leftMargin: page.cellPadding
+                            anchors.rightMargin: page.cellPadding
+
+                            Repeater {
+                                model: [["№ заказа", "Дата настройки"], ["Клиент", "Гос. номер"]]
+
+                                delegate: Item {
+                                    required property var modelData
+
+                                    width: phoneHeaderLines.width
+                                    implicitHeight: headerLeft.implicitHeight
+
+                                    ElidedLabel {
+                                        id: headerLeft
+
+                                        objectName: "phoneHeader_" + parent.modelData[0]
+                                        anchors.left: parent.left
+                                        anchors.right: headerRight.left
+                                        anchors.rightMargin: page.cellPadding
+                                        text: parent.modelData[0]
+                                        font.bold: true
+                                    }
+
+                                    ElidedLabel {
+                                        id: headerRight
+
+                                        anchors.right: parent.right
+                                        width: Math.min(implicitWidth, parent.width / 2)
+                                        text: parent.modelData[1]
+                                        font.bold: true
+                                        horizontalAlignment: Text.AlignRight
+                                    }
                                 }
                             }
                         }
@@ -448,27 +536,77 @@ PageFrame {
                             readonly property bool isSelected: page.hasSelection && modelData.id === page.selected.Id
 
                             width: recordList.width
-                            height: Math.round(34 * page.uiScale)
+                            height: page.phoneForm ? phoneLines.implicitHeight + 2 * Math.round(6 * page.uiScale)
+                                                   : Math.round(34 * page.uiScale)
                             color: isSelected ? "#cfe3f7" : (index % 2 === 0 ? "#ffffff" : "#f4f6f8")
 
                             Row {
                                 anchors.fill: parent
+                                visible: !page.phoneForm
 
                                 Repeater {
-                                    model: DocumentsLogic.listColumns
+                                    model: page.phoneForm ? [] : DocumentsLogic.listColumns
 
-                                    delegate: Label {
+                                    delegate: ElidedLabel {
                                         required property var modelData
+                                        required property int index
 
-                                        width: recordRow.width * modelData.share
+                                        objectName: "cell_" + modelData.key
+                                        width: page.columnWidths[index] || 0
                                         height: recordRow.height
-                                        leftPadding: Math.round(6 * page.uiScale)
-                                        rightPadding: Math.round(6 * page.uiScale)
+                                        leftPadding: page.cellPadding
+                                        rightPadding: page.cellPadding
                                         text: DocumentsLogic.text(recordRow.modelData[modelData.key])
-                                        textFormat: Text.PlainText
                                         verticalAlignment: Text.AlignVCenter
-                                        elide: Text.ElideRight
                                         font.bold: recordRow.isSelected
+                                    }
+                                }
+                            }
+
+                            // On the phone a record takes two lines: order number and date, customer and
+                            // registration number; the right-hand values whole, the left-hand ones cut if need be.
+                            Column {
+                                id: phoneLines
+
+                                anchors.left: parent.left
+                                anchors.right: parent.right
+                                anchors.verticalCenter: parent.verticalCenter
+                                anchors.leftMargin: page.cellPadding
+                                anchors.rightMargin: page.cellPadding
+                                visible: page.phoneForm
+                                spacing: 2
+
+                                Repeater {
+                                    model: page.phoneForm ? DocumentsLogic.phoneLines(recordRow.modelData) : []
+
+                                    delegate: Item {
+                                        required property var modelData
+                                        required property int index
+
+                                        width: phoneLines.width
+                                        implicitHeight: Math.max(lineLeft.implicitHeight, lineRight.implicitHeight)
+
+                                        ElidedLabel {
+                                            id: lineLeft
+
+                                            objectName: "phoneCell_" + parent.index + "_0"
+                                            anchors.left: parent.left
+                                            anchors.right: lineRight.left
+                                            anchors.rightMargin: page.cellPadding
+                                            text: parent.modelData[0]
+                                            font.bold: recordRow.isSelected || parent.index === 0
+                                        }
+
+                                        ElidedLabel {
+                                            id: lineRight
+
+                                            objectName: "phoneCell_" + parent.index + "_1"
+                                            anchors.right: parent.right
+                                            width: Math.min(implicitWidth, parent.width * 0.6)
+                                            text: parent.modelData[1]
+                                            horizontalAlignment: Text.AlignRight
+                                            font.bold: recordRow.isSelected
+                                        }
                                     }
                                 }
                             }

@@ -15,8 +15,15 @@ using namespace Qt::StringLiterals;
 
 namespace tessaron::ddd {
 
-DddReport Decoder::decodeFile(const QString &path, QString *error, const std::atomic<bool> *stop)
+DddReport Decoder::decodeFile(const QString &path, QString *error, const std::atomic<bool> *stop, QString *systemError)
 {
+    const auto failOn = [error, systemError](const QString &text, const QFile &file) {
+        if (error)
+            *error = text;
+        if (systemError)
+            *systemError = file.errorString();
+        return DddReport();
+    };
     const auto fail = [error](const QString &text) {
         if (error)
             *error = text;
@@ -24,7 +31,7 @@ DddReport Decoder::decodeFile(const QString &path, QString *error, const std::at
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(u"Не удалось открыть файл %1: %2"_s.arg(path, file.errorString()));
+        return failOn(u"Не удалось открыть файл %1"_s.arg(path), file);
     const auto tooLarge = [&fail](qint64 size) {
         const double megabytes = double(size) / (1024.0 * 1024.0);
         return fail(
@@ -36,7 +43,7 @@ DddReport Decoder::decodeFile(const QString &path, QString *error, const std::at
         return tooLarge(file.size());
     const QByteArray bytes = file.isSequential() ? file.read(MaxFileSize + 1) : file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return fail(u"Не удалось прочитать файл %1: %2"_s.arg(path, file.errorString()));
+        return failOn(u"Не удалось прочитать файл %1"_s.arg(path), file);
     if (bytes.size() > MaxFileSize)
         return tooLarge(bytes.size());
     if (bytes.isEmpty())

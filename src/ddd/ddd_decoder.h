@@ -21,8 +21,10 @@ public:
     // Reads and decodes the file. When it cannot be opened or read, is empty or larger than MaxFileSize: an
     // empty report (Unknown) and a Russian text in *error. When its head is not a DDD file: the decoded report
     // and "Файл не похож на DDD: неизвестный заголовок" in *error. *error is written only on failure. A decode
-    // stopped through *stop returns an empty report and no error text.
-    static DddReport decodeFile(const QString &path, QString *error = nullptr, const std::atomic<bool> *stop = nullptr);
+    // stopped through *stop returns an empty report and no error text. A file the system could not open or read
+    // names the file in *error and leaves the system's own (English) text in *systemError, for the log.
+    static DddReport decodeFile(const QString &path, QString *error = nullptr, const std::atomic<bool> *stop = nullptr,
+        QString *systemError = nullptr);
 
     // The whole decoding sequence over bytes already read: detection, splitting, record decoders, ASN.1,
     // metadata, inventories, analysis and structure text. Never fails; unknown data gives an Unknown report.

@@ -107,6 +107,27 @@ qint64 DddReport::unsplitByteCount() const
     return bytes;
 }
 
+qint32 DddReport::undecodedSecondGenerationBlockCount() const
+{
+    qint32 count = 0;
+    for (const DddBlock &block : blocks) {
+        switch (fileType) {
+        case DddFileType::DriverCard:
+            if (block.fileType == 2 && block.fileNumber.startsWith(u"05"))
+                ++count;
+            break;
+        case DddFileType::Tachograph:
+            if (block.fileNumber.startsWith(u"76") && block.data.size() > 1
+                && FileSplitter::transferGeneration(quint8(block.data.at(1))) >= 2)
+                ++count;
+            break;
+        case DddFileType::Unknown:
+            break;
+        }
+    }
+    return count;
+}
+
 QVariantMap DddReport::summary() const
 {
     const QVariantMap compliance = analysis.value(u"compliance"_s).toMap();

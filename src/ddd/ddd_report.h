@@ -104,6 +104,11 @@ struct DddReport
     // Bytes the splitter could not cut into blocks (the "RAW" blocks).
     qint64 unsplitByteCount() const;
 
+    // Blocks of second-generation data that no record decoder reads: a vehicle unit's second-generation
+    // transfer responses (TREP 21-25, 31-35) and a card's data files of its second-generation application
+    // (type byte 2, file ids 05xx). Their signatures and the certificates the ASN.1 pass reads are not counted.
+    qint32 undecodedSecondGenerationBlockCount() const;
+
     // Never empty: every key the viewer and the summary readers look up, with neutral values where the file
     // gave none.
     QVariantMap summary() const;

@@ -1,6 +1,7 @@
 #include "ddd_repository.h"
 
 #include "ddd_repository_values.h"
+#include "logging/shown_failure.h"
 #include "storage/database_catalog.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
@@ -239,7 +240,7 @@ bool DddRepository::exec(const QString &sql) const
     QSqlQuery query(m_connection->database());
     if (query.exec(sql))
         return true;
-    setError(query.lastError().text());
+    setError(logging::shownFailure(u"Ошибка базы отчётов"_s, query.lastError().text(), u"ddd"_s));
     return false;
 }
 
@@ -249,7 +250,7 @@ bool DddRepository::execBound(QSqlQuery &query, const QVariantList &values) cons
         query.bindValue(int(i), values.at(i));
     if (query.exec())
         return true;
-    setError(query.lastError().text());
+    setError(logging::shownFailure(u"Ошибка базы отчётов"_s, query.lastError().text(), u"ddd"_s));
     return false;
 }
 
@@ -273,7 +274,7 @@ bool DddRepository::ensureColumn(const QString &table, const QString &column, co
     {
         QSqlQuery query(m_connection->database());
         if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(storage::quoteIdentifier(table)))) {
-            setError(query.lastError().text());
+            setError(logging::shownFailure(u"Не удалось обновить базу отчётов"_s, query.lastError().text(), u"ddd"_s));
             return false;
         }
         bool found = false;
@@ -377,7 +378,7 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
         return false;
     storage::TransactionGuard transaction(m_connection->database());
     if (!transaction.isActive()) {
-        setError(transaction.errorText());
+        setError(logging::shownFailure(u"Не удалось удалить отчёт из базы"_s, transaction.errorText(), u"ddd"_s));
         return false;
     }
     const QString header = headerTable(type);
@@ -396,7 +397,7 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
             return false;
     }
     if (!transaction.commit()) {
-        setError(transaction.errorText());
+        setError(logging::shownFailure(u"Не удалось удалить отчёт из базы"_s, transaction.errorText(), u"ddd"_s));
         return false;
     }
     return true;

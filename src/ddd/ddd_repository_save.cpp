@@ -4,6 +4,7 @@
 
 #include "ddd_repository_values.h"
 #include "driven_distance.h"
+#include "logging/shown_failure.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
@@ -280,7 +281,7 @@ qint64 DddRepository::saveInTransaction(const DddReport &report, DddFileType sto
 {
     storage::TransactionGuard transaction(m_connection->database());
     if (!transaction.isActive()) {
-        setError(transaction.errorText());
+        setError(logging::shownFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.errorText(), u"ddd"_s));
         return -1;
     }
     const bool isTachograph = storedType == DddFileType::Tachograph;
@@ -301,7 +302,7 @@ qint64 DddRepository::saveInTransaction(const DddReport &report, DddFileType sto
         return -1;
     // A failed commit is rolled back at once, so the connection is never left inside the transaction.
     if (!transaction.commit()) {
-        setError(transaction.errorText());
+        setError(logging::shownFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.errorText(), u"ddd"_s));
         return -1;
     }
     return id;
@@ -390,7 +391,8 @@ bool DddRepository::saveTypedRows(qint64 reportId, const DddReport &report, cons
             query.bindValue(int(i + 1), columnValue(row, table.columns.at(i)));
         if (!query.exec()) {
             const QString error = query.lastError().text();
-            setError(table.statementInError ? u"%1: %2"_s.arg(error, statement) : error);
+            setError(logging::shownFailure(u"Не удалось сохранить строки отчёта (таблица %1)"_s.arg(table.table),
+                table.statementInError ? u"%1: %2"_s.arg(error, statement) : error, u"ddd"_s));
             return false;
         }
     }
@@ -434,7 +436,8 @@ bool DddRepository::saveRows(qint64 reportId, DddFileType type, const QString &d
         query.bindValue(3, qint64(index));
         query.bindValue(4, jsonOf(rows.at(index)));
         if (!query.exec()) {
-            setError(query.lastError().text());
+            setError(logging::shownFailure(
+                u"Не удалось сохранить строки отчёта (%1)"_s.arg(dataset), query.lastError().text(), u"ddd"_s));
             return false;
         }
     }
@@ -469,7 +472,8 @@ bool DddRepository::saveSections(qint64 reportId, DddFileType type, const DddRep
                     ? QVariant(QString::fromUtf8(compactJson(records)))
                     : QVariant());
             if (!query.exec()) {
-                setError(query.lastError().text());
+                setError(logging::shownFailure(
+                    u"Не удалось сохранить разделы отчёта"_s, query.lastError().text(), u"ddd"_s));
                 return false;
             }
         }

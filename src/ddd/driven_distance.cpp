@@ -14,6 +14,13 @@ namespace tessaron::ddd {
 
 namespace {
 
+// An odometer counts whole kilometres up to 9,999,999 (OdometerShort); anything above is no reading of one,
+// whichever database the row came from.
+constexpr qint64 MaxOdometerKm = 9'999'999;
+
+// The largest TotalDistanceKm the report database's INTEGER column (SQLite: 8 bytes, signed) holds.
+constexpr qint64 MaxStoredTotalKm = std::numeric_limits<qint64>::max();
+
 // A whole number of kilometres from an int or its decimal text; none for anything else.
 std::optional<qint64> kilometresOf(const QVariant &value)
 {
@@ -21,9 +28,14 @@ std::optional<qint64> kilometresOf(const QVariant &value)
         return std::nullopt;
     bool ok = false;
     const qint64 number = value.toString().trimmed().toLongLong(&ok);
-    if (!ok || number < 0)
+    if (!ok || number < 0 || number > MaxOdometerKm)
         return std::nullopt;
     return number;
+}
+
+qint64 saturatingSum(qint64 sum, qint64 kilometres)
+{
+    return kilometres > MaxStoredTotalKm - sum ? MaxStoredTotalKm : sum + kilometres;
 }
 
 // The distance of one vehicles row (a card's vehicle used): end minus begin odometer, 0 for a vehicle used but
@@ -82,7 +94,7 @@ qint64 totalDrivenDistance(const DddReport &report)
 {
     const QList<DrivenDistance> distances = drivenDistances(report);
     return std::accumulate(distances.cbegin(), distances.cend(), qint64(0),
-        [](qint64 sum, const DrivenDistance &distance) { return sum + distance.kilometres; });
+        [](qint64 sum, const DrivenDistance &distance) { return saturatingSum(sum, distance.kilometres); });
 }
 
 void fillTotalDistance(DddReport &report)

@@ -3,16 +3,16 @@
 
 #include "ddd/ddd_report.h"
 #include "ddd/driven_distance.h"
+#include "ddd/speed_series.h"
 #include "documents/ddd_report_renderer_p.h"
 
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -49,31 +49,6 @@ ChartPoint plainPoint(const QString &label, double value)
 const QVariantList &firstFilled(const QVariantList &preferred, const QVariantList &fallback)
 {
     return preferred.isEmpty() ? fallback : preferred;
-}
-
-// Candidate speed values of one detailed speed row: its list, a JSON array text or a separated text.
-QVariantList speedCandidates(const QVariantMap &row)
-{
-    QVariant value = row.value(u"speedValues"_s);
-    if (!value.isValid() || value.isNull() || (!isList(value) && value.toString().isEmpty()))
-        value = row.value(u"speedsPerSecond"_s);
-    if (isList(value))
-        return value.toList();
-
-    const QString text = value.toString().trimmed();
-    QVariantList candidates;
-    if (text.startsWith(u'[')) {
-        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
-        if (document.isArray())
-            candidates = document.array().toVariantList();
-    }
-    if (candidates.isEmpty()) {
-        static const QRegularExpression separators(u"[,;\\s]+"_s);
-        const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
-        for (const QString &part : parts)
-            candidates.append(part);
-    }
-    return candidates;
 }
 
 struct ChartKind
@@ -167,12 +142,9 @@ QList<double> speedSamples(const DddReport &report)
 {
     QList<double> speeds;
     for (const QVariant &row : report.detailedSpeed) {
-        const QVariantList candidates = speedCandidates(row.toMap());
-        for (const QVariant &candidate : candidates) {
-            double speed = 0.0;
-            if (readNumber(candidate.toString(), &speed) && speed >= 0.0)
-                speeds.append(speed);
-        }
+        const QList<double> values = ddd::speedRowValues(row.toMap());
+        std::copy_if(
+            values.cbegin(), values.cend(), std::back_inserter(speeds), [](double speed) { return speed >= 0.0; });
     }
     return speeds;
 }
@@ -180,20 +152,14 @@ QList<double> speedSamples(const DddReport &report)
 QList<ChartPoint> speedBuckets(const QList<double> &speeds)
 {
     const qsizetype n = speeds.size();
-    const qsizetype step = std::max<qsizetype>((n + maximumSpeedPoints - 1) / maximumSpeedPoints, 1);
+    ddd::SpeedBucketer bucketer(std::max<qsizetype>((n + maximumSpeedPoints - 1) / maximumSpeedPoints, 1));
+    for (double speed : speeds)
+        bucketer.add(speed, 0.0);
+    const QList<ddd::SpeedBucket> buckets = bucketer.finish();
     QList<ChartPoint> points;
-    for (qsizetype i = 0; i < n; i += step) {
-        const qsizetype end = std::min(i + step, n);
-        double sum = 0.0;
-        double smallest = speeds.at(i);
-        double largest = 0.0;
-        for (qsizetype k = i; k < end; ++k) {
-            sum += speeds.at(k);
-            smallest = std::min(smallest, speeds.at(k));
-            largest = std::max(largest, speeds.at(k));
-        }
-        points.append({QString::number(i), sum / double(end - i), smallest, largest});
-    }
+    points.reserve(buckets.size());
+    for (const ddd::SpeedBucket &bucket : buckets)
+        points.append({QString::number(bucket.firstSample), bucket.mean, bucket.minimum, bucket.maximum});
     return points;
 }
 

@@ -57,10 +57,11 @@ enum class CategoryOrder { Label, FirstRow };
 // Rows counted per rowValue label ("—" for a blank one), in the given order.
 QList<ChartPoint> categoryCounts(
     const QVariantList &rows, const KeyNames &keys, CategoryOrder order = CategoryOrder::Label);
-// Every detailed speed of the report that reads as a finite number of 0 or more, in row and value order.
+// Every detailed speed of the report (ddd::speedRowValues, the page's chart reads the same) that is 0 or more,
+// in row and value order.
 QList<double> speedSamples(const ddd::DddReport &report);
-// At most 800 points: consecutive runs of ceil(n / 800) speeds, each its mean with its range, labelled by the
-// index of its first speed.
+// At most 800 points: consecutive runs of ceil(n / 800) speeds bucketed as the page's chart buckets them
+// (ddd::SpeedBucketer), each its mean with its range, labelled by the index of its first speed.
 QList<ChartPoint> speedBuckets(const QList<double> &speeds);
 // One bar per driven distance of the report (ddd::drivenDistances), in its order.
 QList<ChartPoint> mileagePoints(const ddd::DddReport &report);

@@ -24,14 +24,71 @@ constexpr int leftTop = Qt::AlignLeft | Qt::AlignTop;
 constexpr int centred = Qt::AlignHCenter | Qt::AlignVCenter;
 
 // The certificate's regular value text: left, top, inset 5, word-wrapped.
-void drawValue(QPainter &painter, const QRectF &rect, const QString &text)
+bool drawValue(QPainter &painter, const QRectF &rect, const QString &text)
 {
-    drawText(painter, rect, text, 8.5, leftTop, false, 5);
+    return drawText(painter, rect, text, 8.5, leftTop, false, 5);
 }
 
-void drawHeading(QPainter &painter, const QRectF &rect, const QString &text, double size)
+bool drawHeading(QPainter &painter, const QRectF &rect, const QString &text, double size)
 {
-    drawText(painter, rect, text, size, centred, true, 5);
+    return drawText(painter, rect, text, size, centred, true, 5);
+}
+
+void noteUnfit(QList<CertificateField> *unfit, const QList<CertificateField> &fields)
+{
+    if (!unfit)
+        return;
+    for (const CertificateField field : fields) {
+        if (!unfit->contains(field))
+            unfit->append(field);
+    }
+}
+
+bool fitsHeight(const TextFit &fit, const QSizeF &room)
+{
+    return fit.height <= room.height() + 0.01;
+}
+
+// One line of a sticker block: its fixed words and the field whose value follows them.
+struct BlockLine
+{
+    QString prefix;
+    CertificateField field;
+};
+
+// The block's lines with these values, one a line; a line without value is left out unless keepEmpty.
+QString blockText(const QList<BlockLine> &lines, const QStringList &values, bool keepEmpty)
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (keepEmpty || !values.at(i).isEmpty())
+            texts.append(lines.at(i).prefix + values.at(i));
+    }
+    return texts.join(u'\n');
+}
+
+// A sticker block: left, top, inset 2. A block that does not fit blames the fields without which it would.
+void drawBlock(QPainter &painter, const QRectF &rect, const QVariantMap &data, const QList<BlockLine> &lines,
+    bool keepEmpty, double size, QList<CertificateField> *unfit)
+{
+    QStringList values;
+    for (const BlockLine &line : lines)
+        values.append(shownValue(data, line.field));
+    if (drawText(painter, rect, blockText(lines, values, keepEmpty), size, leftTop, false, 2) || !unfit)
+        return;
+    const QSizeF room = rect.adjusted(2, 0, -2, 0).size();
+    QList<CertificateField> filled;
+    QList<CertificateField> blamed;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (values.at(i).isEmpty())
+            continue;
+        filled.append(lines.at(i).field);
+        QStringList without = values;
+        without[i].clear();
+        if (fitsHeight(fitText(blockText(lines, without, keepEmpty), room, size, false), room))
+            blamed.append(lines.at(i).field);
+    }
+    noteUnfit(unfit, blamed.isEmpty() ? filled : blamed);
 }
 
 struct RowPair
@@ -147,11 +204,11 @@ void drawBox(QPainter &painter, const QRectF &rect)
     painter.restore();
 }
 
-void drawText(
+bool drawText(
     QPainter &painter, const QRectF &rect, const QString &text, double size, int flags, bool bold, double inset)
 {
     if (text.trimmed().isEmpty())
-        return;
+        return true;
     const QRectF room = rect.adjusted(inset, 0, -inset, 0);
     QTextLayout layout(layoutText(text));
     const TextFit fit = fitLayout(layout, room.size(), size, bold, flags);
@@ -162,18 +219,20 @@ void drawText(
     painter.scale(1 / layoutUnitsPerPoint, 1 / layoutUnitsPerPoint);
     layout.draw(&painter, QPointF());
     painter.restore();
+    // A word broken inside (a seal number without blanks) still fits; a text taller than its room does not.
+    return fitsHeight(fit, room.size());
 }
 
-void drawLineValue(
+bool drawLineValue(
     QPainter &painter, const QRectF &rect, const QString &label, const QString &value, double labelWidth, double size)
 {
     constexpr int flags = Qt::AlignLeft | Qt::AlignVCenter;
     drawText(painter, QRectF(rect.x() + 5, rect.y(), labelWidth - 5, rect.height()), label, size, flags, false, 0);
-    drawText(painter, QRectF(rect.x() + labelWidth + 2, rect.y(), rect.width() - labelWidth - 7, rect.height()), value,
-        size, flags, false, 0);
+    return drawText(painter, QRectF(rect.x() + labelWidth + 2, rect.y(), rect.width() - labelWidth - 7, rect.height()),
+        value, size, flags, false, 0);
 }
 
-void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text)
+bool drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text)
 {
     painter.save();
     painter.fillRect(rect, Qt::black);
@@ -181,9 +240,10 @@ void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &tex
     painter.translate(rect.center());
     painter.rotate(-90);
     // Across the band the text may take two lines ("Транспортное средство" at 7 points on a 52.8-point sticker).
-    drawText(painter, QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width()), text, 7,
-        Qt::AlignHCenter | Qt::AlignVCenter, false, 0);
+    const bool whole = drawText(painter, QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width()),
+        text, 7, Qt::AlignHCenter | Qt::AlignVCenter, false, 0);
     painter.restore();
+    return whole;
 }
 
 QString value(const QVariantMap &data, CertificateField field)
@@ -222,7 +282,7 @@ QString joinFilled(const QStringList &parts, const QString &separator)
     return filled.join(separator);
 }
 
-void drawSticker(QPainter &painter, const QVariantMap &data)
+void drawSticker(QPainter &painter, const QVariantMap &data, QList<CertificateField> *unfit)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -232,33 +292,29 @@ void drawSticker(QPainter &painter, const QVariantMap &data)
         {QRectF(0, 0, 8, 52.8), QRectF(88, 0, 16, 52.8), QRectF(218, 0, 11, 52.8), QRectF(275.5, 0, 8.06, 52.8)})
         painter.fillRect(band, Qt::black);
 
-    const auto block = [&](const QRectF &rect, const QString &text, double size) {
-        drawText(painter, rect, text, size, leftTop, false, 2);
-    };
-    const auto field = [&](CertificateField key) { return shownValue(data, key); };
-
-    drawVerticalLabel(painter, QRectF(0, 0, 8, 52.8), field(CertificateField::WorkshopStigma));
-    block(QRectF(8, 0, 80, 52.8),
-        joinFilled({field(CertificateField::WorkshopName), field(CertificateField::WorkshopAddress),
-                       field(CertificateField::WorkshopPhone)},
-            u"\n"_s),
-        7);
+    if (!drawVerticalLabel(painter, QRectF(0, 0, 8, 52.8), shownValue(data, CertificateField::WorkshopStigma)))
+        noteUnfit(unfit, {CertificateField::WorkshopStigma});
+    // The workshop's lines that have text, each on a line of its own.
+    drawBlock(painter, QRectF(8, 0, 80, 52.8), data,
+        {{{}, CertificateField::WorkshopName}, {{}, CertificateField::WorkshopAddress},
+            {{}, CertificateField::WorkshopPhone}},
+        false, 7, unfit);
     drawVerticalLabel(painter, QRectF(88, 0, 16, 52.8), u"Транспортное средство"_s);
-    block(QRectF(104, 0, 114, 52.8),
-        u"VIN: %1\nVRN: %2\n%3\nс/н: %4\nСКЗИ: %5"_s.arg(field(CertificateField::VehicleVin),
-            field(CertificateField::VehicleRegNumber), field(CertificateField::TachographModel),
-            field(CertificateField::TachographSerialNumber), field(CertificateField::TachographSkzi)),
-        7);
+    drawBlock(painter, QRectF(104, 0, 114, 52.8), data,
+        {{u"VIN: "_s, CertificateField::VehicleVin}, {u"VRN: "_s, CertificateField::VehicleRegNumber},
+            {{}, CertificateField::TachographModel}, {u"с/н: "_s, CertificateField::TachographSerialNumber},
+            {u"СКЗИ: "_s, CertificateField::TachographSkzi}},
+        true, 7, unfit);
     drawVerticalLabel(painter, QRectF(218, 0, 11, 52.8), u"Параметры"_s);
-    block(QRectF(229, 0, 46.5, 52.8),
-        u"W= %1\nK= %2\nL= %3\nШины: %4\nдата настр.:\n%5"_s.arg(field(CertificateField::TachographSettingsW),
-            field(CertificateField::TachographSettingsK), field(CertificateField::TachographSettingsL),
-            field(CertificateField::VehicleTyreMarking), orderDate(data)),
-        5.8);
+    drawBlock(painter, QRectF(229, 0, 46.5, 52.8), data,
+        {{u"W= "_s, CertificateField::TachographSettingsW}, {u"K= "_s, CertificateField::TachographSettingsK},
+            {u"L= "_s, CertificateField::TachographSettingsL}, {u"Шины: "_s, CertificateField::VehicleTyreMarking},
+            {u"дата настр.:\n"_s, CertificateField::OrderDate}},
+        true, 5.8, unfit);
     painter.restore();
 }
 
-void drawCertificate(QPainter &painter, const QVariantMap &data)
+void drawCertificate(QPainter &painter, const QVariantMap &data, QList<CertificateField> *unfit)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -292,18 +348,25 @@ void drawCertificate(QPainter &painter, const QVariantMap &data)
     const auto field = [&](CertificateField key) { return shownValue(data, key); };
     const auto heading
         = [&](const QRectF &rect, const QString &text, double size) { drawHeading(painter, rect, text, size); };
-    const auto text = [&](const QRectF &rect, CertificateField key) { drawValue(painter, rect, field(key)); };
-    const auto row = [&](const QRectF &rect, const QString &label, const QString &value, double labelWidth,
-                         double size) { drawLineValue(painter, rect, label, value, labelWidth, size); };
+    const auto text = [&](const QRectF &rect, CertificateField key) {
+        if (!drawValue(painter, rect, field(key)))
+            noteUnfit(unfit, {key});
+    };
+    const auto row
+        = [&](const QRectF &rect, const QString &label, CertificateField key, double labelWidth, double size) {
+              if (!drawLineValue(painter, rect, label, field(key), labelWidth, size))
+                  noteUnfit(unfit, {key});
+          };
 
     drawText(painter, QRectF(212, 29, 185, 57), u"Сертификат настройки\nтахографа"_s, 15, centred, false, 5);
-    row(QRectF(397, 29, 155.5, 28), u"Заказ №:"_s, field(CertificateField::OrderNumber), 51, 9.5);
-    row(QRectF(397, 57, 155.5, 29), u"Дата:"_s, ddd::currentDateTime().toLocalTime().date().toString(u"dd.MM.yyyy"_s),
-        51, 9.5);
+    row(QRectF(397, 29, 155.5, 28), u"Заказ №:"_s, CertificateField::OrderNumber, 51, 9.5);
+    drawLineValue(painter, QRectF(397, 57, 155.5, 29), u"Дата:"_s,
+        ddd::currentDateTime().toLocalTime().date().toString(u"dd.MM.yyyy"_s), 51, 9.5);
 
     heading(QRectF(42.5, 125, 254.5, 17), u"Заказчик"_s, 12);
     heading(QRectF(297, 125, 170, 17), u"Мастерская"_s, 12);
-    heading(QRectF(467, 125, 85.5, 17), field(CertificateField::WorkshopStigma), 12);
+    if (!drawHeading(painter, QRectF(467, 125, 85.5, 17), field(CertificateField::WorkshopStigma), 12))
+        noteUnfit(unfit, {CertificateField::WorkshopStigma});
     text(QRectF(42.5, 142, 254.5, 28), CertificateField::CustomerName);
     text(QRectF(42.5, 170, 254.5, 24), CertificateField::CustomerAddress);
     text(QRectF(42.5, 194, 254.5, 25), CertificateField::CustomerPhone);
@@ -324,19 +387,19 @@ void drawCertificate(QPainter &painter, const QVariantMap &data)
     };
     qreal y = 275;
     for (const RowPair &pair : rows) {
-        row(QRectF(42.5, y, 254.5, 12), pair.leftLabel, field(pair.leftField), 84, 8.5);
-        row(QRectF(297, y, 255.5, 12), pair.rightLabel, field(pair.rightField), 84, 8.5);
+        row(QRectF(42.5, y, 254.5, 12), pair.leftLabel, pair.leftField, 84, 8.5);
+        row(QRectF(297, y, 255.5, 12), pair.rightLabel, pair.rightField, 84, 8.5);
         y += 12;
     }
 
     heading(QRectF(42.5, 374, 510, 17), u"Данные настройки тахографа"_s, 12);
-    row(QRectF(42.5, 391, 254.5, 14), u"Дата настройки:"_s, orderDate(data), 87, 8.5);
-    row(QRectF(42.5, 405, 254.5, 14), u"W [imp/km]:"_s, field(CertificateField::TachographSettingsW), 87, 8.5);
-    row(QRectF(42.5, 419, 254.5, 16), u"K [imp/km]:"_s, field(CertificateField::TachographSettingsK), 87, 8.5);
-    row(QRectF(297, 391, 255.5, 14), u"Следующая настройка:"_s, field(CertificateField::TachographSettingsNextCalibr),
-        125, 8.5);
-    row(QRectF(297, 405, 255.5, 14), u"Маркировка шин:"_s, field(CertificateField::VehicleTyreMarking), 125, 8.5);
-    row(QRectF(297, 419, 255.5, 16), u"L, мм:"_s, field(CertificateField::TachographSettingsL), 125, 8.5);
+    row(QRectF(42.5, 391, 254.5, 14), u"Дата настройки:"_s, CertificateField::OrderDate, 87, 8.5);
+    row(QRectF(42.5, 405, 254.5, 14), u"W [imp/km]:"_s, CertificateField::TachographSettingsW, 87, 8.5);
+    row(QRectF(42.5, 419, 254.5, 16), u"K [imp/km]:"_s, CertificateField::TachographSettingsK, 87, 8.5);
+    row(QRectF(297, 391, 255.5, 14), u"Следующая настройка:"_s, CertificateField::TachographSettingsNextCalibr, 125,
+        8.5);
+    row(QRectF(297, 405, 255.5, 14), u"Маркировка шин:"_s, CertificateField::VehicleTyreMarking, 125, 8.5);
+    row(QRectF(297, 419, 255.5, 16), u"L, мм:"_s, CertificateField::TachographSettingsL, 125, 8.5);
 
     heading(QRectF(42.5, 476, 254.5, 17), u"Расположение установочной таблицы:"_s, 11);
     text(QRectF(297, 476, 255.5, 17), CertificateField::SetupTable);
@@ -347,19 +410,19 @@ void drawCertificate(QPainter &painter, const QVariantMap &data)
     heading(QRectF(42.5, 617, 510, 17), u"Особые отметки"_s, 11);
     text(QRectF(42.5, 634, 510, 34), CertificateField::Note);
 
-    row(QRectF(42.5, 731, 180, 18), u"Ответственный:"_s, field(CertificateField::OrderResponsible), 80, 8.5);
-    row(QRectF(42.5, 760, 270, 18), u"Мастер:"_s, field(CertificateField::OrderMaster), 50, 8.5);
+    row(QRectF(42.5, 731, 180, 18), u"Ответственный:"_s, CertificateField::OrderResponsible, 80, 8.5);
+    row(QRectF(42.5, 760, 270, 18), u"Мастер:"_s, CertificateField::OrderMaster, 50, 8.5);
     drawText(painter, QRectF(360, 760, 90, 18), u"Подпись:"_s, 8.5, leftTop, false, 5);
     drawText(painter, QRectF(500, 760, 53, 18), u"М.П."_s, 8.5, Qt::AlignRight | Qt::AlignTop, false, 5);
     painter.restore();
 }
 
-void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data)
+void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data, QList<CertificateField> *unfit)
 {
     if (type == DocumentType::Sticker)
-        drawSticker(painter, data);
+        drawSticker(painter, data, unfit);
     else
-        drawCertificate(painter, data);
+        drawCertificate(painter, data, unfit);
 }
 
 } // namespace tessaron::documents

@@ -8,6 +8,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -331,6 +332,16 @@ PrintStatus DocumentRenderer::print(
     if (!sticker && !printer.setPageLayout(pageLayout(type)))
         return failed(error, certificatePageRefused);
     return printStatus(printDocument(printer, type, data, sticker, error));
+}
+
+QList<storage::CertificateField> DocumentRenderer::unfitFields(DocumentType type, const QVariantMap &data)
+{
+    // Only what the drawing decides counts, not pixels: the commands are recorded and dropped.
+    QPicture picture;
+    QPainter painter(&picture);
+    QList<storage::CertificateField> unfit;
+    drawDocument(painter, type, data, &unfit);
+    return unfit;
 }
 
 bool DocumentRenderer::isOneNotePrinter(const QString &printerName)

@@ -4,14 +4,17 @@
 // preview image and a printed page. Both documents are drawn from one certificate record (the 30 keys of
 // storage/certificate_field.h); keys the record lacks are drawn as empty values. A value too long for its box
 // at its size is drawn smaller, down to 60 % of that size, and wrapped where the box has room for more lines; it
-// is never cut off (one that does not fit even so is broken inside words and runs below its box, whole). Dates
-// read dd.MM.yyyy.
+// is never cut off (one that does not fit even so is broken inside words and runs below its box, whole, and
+// unfitFields names it). Dates read dd.MM.yyyy.
 //
 // Every operation runs synchronously on the GUI thread. The file operations return true on success, the print
 // operations a PrintStatus. On failure (false, Failed) a Russian message is stored through error when it is not
 // null (nothing is written there on success); a cancelled print stores printCancelledText() there. Nothing is
 // deleted on failure: folders created on the way stay.
 
+#include "storage/certificate_field.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -79,6 +82,11 @@ public:
     // application's pages.
     static PrintStatus print(
         DocumentType type, const QVariantMap &data, const QString &printerName, QString *error = nullptr);
+
+    // The fields whose value runs out of its box on the document even at the smallest size (a word broken to fit
+    // the width still fits), in drawing order: the document is drawn all the same, but such a value runs over
+    // what lies beside its box. Empty when every value fits.
+    static QList<storage::CertificateField> unfitFields(DocumentType type, const QVariantMap &data);
 
     // Whether the trimmed name (the default printer's name for empty or "По умолчанию") contains "onenote" in
     // any letter case: that virtual printer is refused everywhere.

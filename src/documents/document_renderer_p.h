@@ -56,15 +56,19 @@ TextFit fitText(const QString &text, const QSizeF &room, double size, bool bold)
 void drawBox(QPainter &painter, const QRectF &rect);
 // The text fitted (fitText) into the rectangle moved in by inset left and right, drawn in the painter's pen with
 // the horizontal alignment of flags; vertically at the top (or centred with Qt::AlignVCenter) of the rectangle
-// moved in by 2 at top and bottom, and moved up into that margin as far as a taller text needs.
-void drawText(
+// moved in by 2 at top and bottom, and moved up into that margin as far as a taller text needs. False when the
+// text is taller than the rectangle even at the smallest size (it is drawn all the same, running out of it); a
+// word broken inside to fit the width still fits.
+bool drawText(
     QPainter &painter, const QRectF &rect, const QString &text, double size, int flags, bool bold, double inset);
 // Label and value, each fitted into its own part of the row, left-aligned, vertically centred: the label in
-// (x + 5, y, labelWidth − 5, h), the value in (x + labelWidth + 2, y, w − labelWidth − 7, h).
-void drawLineValue(
+// (x + 5, y, labelWidth − 5, h), the value in (x + labelWidth + 2, y, w − labelWidth − 7, h). False when the
+// value does not fit its part (see drawText).
+bool drawLineValue(
     QPainter &painter, const QRectF &rect, const QString &label, const QString &value, double labelWidth, double size);
-// A black band with the text in white, size 7, turned by 90° to read from bottom to top, centred.
-void drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text);
+// A black band with the text in white, size 7, turned by 90° to read from bottom to top, centred. False when the
+// text does not fit the band (see drawText).
+bool drawVerticalLabel(QPainter &painter, const QRectF &rect, const QString &text);
 
 // The field's text, trimmed; empty when the record lacks it.
 QString value(const QVariantMap &data, storage::CertificateField field);
@@ -78,10 +82,14 @@ QString shownValue(const QVariantMap &data, storage::CertificateField field);
 QString orderDate(const QVariantMap &data);
 
 // The sticker (283.56 × 52.8) and the certificate (A4), on a painter whose unit is one point. Both leave the
-// painter's state as they found it.
-void drawSticker(QPainter &painter, const QVariantMap &data);
-void drawCertificate(QPainter &painter, const QVariantMap &data);
-void drawDocument(QPainter &painter, DocumentType type, const QVariantMap &data);
+// painter's state as they found it. When unfit is given, it receives, in drawing order and once each, the
+// fields whose value runs out of its box even at the smallest size. On the sticker several fields share
+// a block: the block that does not fit names the fields without which it would, or, when no single one is to
+// blame, every field of the block that holds text.
+void drawSticker(QPainter &painter, const QVariantMap &data, QList<storage::CertificateField> *unfit = nullptr);
+void drawCertificate(QPainter &painter, const QVariantMap &data, QList<storage::CertificateField> *unfit = nullptr);
+void drawDocument(
+    QPainter &painter, DocumentType type, const QVariantMap &data, QList<storage::CertificateField> *unfit = nullptr);
 
 // The preview: twice the page's size in points, 5669 dots per metre (144 dpi). Null when the painter cannot be
 // opened on it.

@@ -6,10 +6,13 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -37,18 +40,61 @@ constexpr double labelColumnWidth = 178.0;
 constexpr double tableRoom = 90.0;
 constexpr double headerBandHeight = 28.0;
 constexpr double minimumRowHeight = 25.0;
-constexpr double maximumRowHeight = 70.0;
+constexpr double cellPadding = 4.0;
 constexpr double chartRoom = 276.0;
 constexpr double plotHeight = 154.0;
 constexpr int chartLabelCount = 6;
 
-// Cells wrap at word boundaries and break a word only when it alone is wider than the cell.
-QTextOption cellOption()
+// A cell's text broken into lines at the cell's width, wrapping at word boundaries and breaking a word only
+// when it alone is wider than the cell. The same lines are measured and drawn, so a row made as tall as its
+// lines holds them whole.
+class CellLines
 {
-    QTextOption option(Qt::AlignLeft | Qt::AlignVCenter);
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    return option;
-}
+public:
+    CellLines(const QString &text, const QFont &font, QPaintDevice *device, double width)
+        : m_layout(std::make_unique<QTextLayout>(text, font, device))
+    {
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_layout->setTextOption(option);
+        m_layout->beginLayout();
+        double height = 0.0;
+        for (QTextLine line = m_layout->createLine(); line.isValid(); line = m_layout->createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0.0, height));
+            height += line.height();
+            m_bottoms.push_back(height);
+        }
+        m_layout->endLayout();
+    }
+
+    int count() const { return int(m_bottoms.size()); }
+    double height() const { return m_bottoms.empty() ? 0.0 : m_bottoms.back(); }
+    // Height of the lines [first, end).
+    double height(int first, int end) const
+    {
+        return end <= first ? 0.0 : m_bottoms[size_t(end - 1)] - (first > 0 ? m_bottoms[size_t(first - 1)] : 0.0);
+    }
+    // The end of the run of lines from first whose height is at most room.
+    int fittingEnd(int first, double room) const
+    {
+        int end = first;
+        while (end < count() && height(first, end + 1) <= room)
+            ++end;
+        return end;
+    }
+    // Draws the lines [first, end) with the top of the first at top.
+    void draw(QPainter *painter, double left, double top, int first, int end) const
+    {
+        const double shift = top - (first > 0 ? m_bottoms[size_t(first - 1)] : 0.0);
+        for (int i = first; i < end; ++i)
+            m_layout->lineAt(i).draw(painter, QPointF(left, shift));
+    }
+
+private:
+    std::unique_ptr<QTextLayout> m_layout;
+    std::vector<double> m_bottoms;
+};
 
 } // namespace
 
@@ -105,10 +151,14 @@ void ReportPainter::keyValues(const QList<QPair<QString, QString>> &pairs)
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
     for (const auto &[label, pairValue] : pairs) {
         const QString value = pairValue.isEmpty() ? u"Не указано"_s : pairValue;
+        // Measured in the boxes they are drawn in, so neither text is ever cut.
+        const QRectF labelBox(leftMargin + 6.0, y + 3.0, 166.0, 22.0);
+        const QRectF valueBox(leftMargin + 184.0, y + 3.0, width - 190.0, 22.0);
+        painter->setFont(labelFont);
+        const double labelHeight = painter->boundingRect(labelBox, flags, label).height();
         painter->setFont(valueFont);
-        const QRectF measured = painter->boundingRect(
-            QRectF(leftMargin + labelColumnWidth, y, width - labelColumnWidth, 22.0), Qt::TextWordWrap, value);
-        const double rowHeight = std::max(7.0 + measured.height(), 24.0);
+        const double valueHeight = painter->boundingRect(valueBox, flags, value).height();
+        const double rowHeight = std::max(7.0 + std::max(labelHeight, valueHeight), 24.0);
         ensureRoom(rowHeight);
 
         painter->setBrush(Qt::NoBrush);
@@ -150,40 +200,93 @@ void ReportPainter::table(const QString &title, const QStringList &headers, cons
     tableHeader(headers, columnWidth);
 
     const QFont cellFont = font(8, false);
-    const QTextOption option = cellOption();
-    const QRectF measureBox(0.0, 0.0, columnWidth - 10.0, maximumRowHeight);
-    for (qsizetype r = 0; r < rows.size(); ++r) {
-        const QStringList &row = rows.at(r);
-        painter->setFont(cellFont);
-        double rowHeight = minimumRowHeight;
-        for (qsizetype c = 0; c < columns && c < row.size(); ++c) {
-            const double needed = painter->boundingRect(measureBox, Qt::TextWordWrap, row.at(c)).height() + 8.0;
-            rowHeight = std::max(rowHeight, needed);
-        }
-        rowHeight = std::min(rowHeight, maximumRowHeight);
-
-        if (y + rowHeight > contentBottom()) {
-            drawFooter();
-            newPage();
-            section(title + u" (продолжение)"_s);
-            tableHeader(headers, columnWidth);
-            painter->setFont(cellFont);
-        }
-
-        const QRectF rowBox(leftMargin, y, width, rowHeight);
+    const double textWidth = columnWidth - 10.0;
+    // The room a row has on a page of its own, below the repeated heading and header band.
+    const double pageRoom = contentBottom() - topMargin - sectionAdvance - headerBandHeight;
+    const auto continueOnNextPage = [&] {
+        drawFooter();
+        newPage();
+        section(title + u" (продолжение)"_s);
+        tableHeader(headers, columnWidth);
+    };
+    const auto drawRowBox = [&](qsizetype r, double height) {
+        const QRectF rowBox(leftMargin, y, width, height);
         painter->fillRect(rowBox, r % 2 == 0 ? evenRowColour : oddRowColour);
         painter->setBrush(Qt::NoBrush);
         painter->setPen(rowFrameColour);
         painter->drawRect(rowBox);
-        painter->setPen(Qt::black);
-        for (qsizetype c = 0; c < columns; ++c) {
+        for (qsizetype c = 1; c < columns; ++c) {
             const double left = leftMargin + double(c) * columnWidth;
-            if (c < row.size() && !row.at(c).isEmpty())
-                painter->drawText(QRectF(left + 5.0, y + 4.0, columnWidth - 10.0, rowHeight - 8.0), row.at(c), option);
-            if (c > 0)
-                painter->drawLine(QPointF(left, y), QPointF(left, y + rowHeight));
+            painter->drawLine(QPointF(left, y), QPointF(left, y + height));
         }
-        y += rowHeight;
+        painter->setPen(Qt::black);
+        painter->setFont(cellFont);
+    };
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        std::vector<CellLines> cells;
+        double textHeight = 0.0;
+        for (qsizetype c = 0; c < columns; ++c) {
+            cells.emplace_back(c < row.size() ? row.at(c) : QString(), cellFont, painter->device(), textWidth);
+            textHeight = std::max(textHeight, cells.back().height());
+        }
+        const double rowHeight = std::max(minimumRowHeight, textHeight + 2.0 * cellPadding);
+
+        if (rowHeight <= pageRoom) {
+            if (y + rowHeight > contentBottom())
+                continueOnNextPage();
+            drawRowBox(r, rowHeight);
+            for (qsizetype c = 0; c < columns; ++c) {
+                const CellLines &cell = cells[size_t(c)];
+                const double top = y + cellPadding + (rowHeight - 2.0 * cellPadding - cell.height()) / 2.0;
+                cell.draw(painter, leftMargin + double(c) * columnWidth + 5.0, top, 0, cell.count());
+            }
+            y += rowHeight;
+            continue;
+        }
+
+        // Taller than a page: the row runs on over pages, each part holding whole lines of its cells.
+        std::vector<int> next(cells.size(), 0);
+        const auto linesLeft = [&] {
+            for (size_t c = 0; c < cells.size(); ++c) {
+                if (next[c] < cells[c].count())
+                    return true;
+            }
+            return false;
+        };
+        if (y + minimumRowHeight > contentBottom())
+            continueOnNextPage();
+        while (linesLeft()) {
+            const double room = contentBottom() - y - 2.0 * cellPadding;
+            std::vector<int> ends(cells.size());
+            double partHeight = 0.0;
+            bool progress = false;
+            for (size_t c = 0; c < cells.size(); ++c) {
+                ends[c] = cells[c].fittingEnd(next[c], room);
+                progress = progress || ends[c] > next[c];
+                partHeight = std::max(partHeight, cells[c].height(next[c], ends[c]));
+            }
+            if (!progress && y > topMargin + sectionAdvance + headerBandHeight) {
+                continueOnNextPage();
+                continue;
+            }
+            // A single line taller than a whole page (a font no report uses) is drawn rather than lost.
+            for (size_t c = 0; !progress && c < cells.size(); ++c) {
+                if (next[c] < cells[c].count()) {
+                    ends[c] = next[c] + 1;
+                    partHeight = std::max(partHeight, cells[c].height(next[c], ends[c]));
+                }
+            }
+            const double boxHeight = std::max(minimumRowHeight, partHeight + 2.0 * cellPadding);
+            drawRowBox(r, std::min(boxHeight, contentBottom() - y));
+            for (size_t c = 0; c < cells.size(); ++c) {
+                cells[c].draw(painter, leftMargin + double(c) * columnWidth + 5.0, y + cellPadding, next[c], ends[c]);
+                next[c] = ends[c];
+            }
+            y += std::min(boxHeight, contentBottom() - y);
+            if (linesLeft())
+                continueOnNextPage();
+        }
     }
     y += 10.0;
 }

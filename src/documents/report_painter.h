@@ -50,10 +50,12 @@ struct ReportPainter
     void ensureRoom(double room);
     void drawFooter();
     void section(const QString &title);
-    // Framed two-column rows; an empty value reads "Не указано". Only the value makes a row taller.
+    // Framed two-column rows, each as tall as its longer text; an empty value reads "Не указано".
     void keyValues(const QList<QPair<QString, QString>> &pairs);
     // Nothing at all for no rows. Equal columns, one per header (one without headers); cells beyond the headers
-    // are ignored; rows at most 70 high, clipped; continued under "<title> (продолжение)" on the next page.
+    // are ignored. A row is as tall as its tallest cell (at least 25), so no text is cut; a row that does not fit
+    // the room left moves to the next page, continued under "<title> (продолжение)"; a row taller than a whole
+    // page runs on over pages, each part holding whole lines.
     void table(const QString &title, const QStringList &headers, const QList<QStringList> &rows);
     // Nothing at all for no points. Bars (line false) or a line with range whiskers; the scale top is the
     // largest maximum (at least 1) rounded up to a multiple of 5.

@@ -14,7 +14,7 @@ namespace {
 bool fail(FolderListingStep step, const std::error_code &code, FolderListingError *error)
 {
     if (error != nullptr)
-        *error = {step, QString::fromLocal8Bit(code.message())};
+        *error = {step, QString::fromLocal8Bit(code.message()), code};
     return false;
 }
 

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <system_error>
+
 namespace tessaron::platform {
 
 // One entry of a folder: its name, its full path and whether it is a folder. A link to a folder is not a folder
@@ -20,8 +22,9 @@ enum class FolderListingStep { Open, Advance, ReadEntry };
 struct FolderListingError
 {
     FolderListingStep step = FolderListingStep::Open;
-    // The file system's own text for the failure.
+    // The file system's own text for the failure, and its code.
     QString text;
+    std::error_code code;
 };
 
 // The entries of a folder, hidden ones included, sorted by name (by UTF-16 code units, independent of locale),

@@ -5,6 +5,7 @@
 #include "qml_settings_controller.h"
 
 #include "logging/application_logger.h"
+#include "ui/file_dialog_columns.h"
 
 #include <QCoreApplication>
 
@@ -64,6 +65,16 @@ void QmlAppController::resumeDeviceMonitoring()
 void QmlAppController::quit()
 {
     QCoreApplication::quit();
+}
+
+QString QmlAppController::fileSizeText(qint64 bytes) const
+{
+    return ui::fileSizeText(bytes);
+}
+
+QString QmlAppController::fileTimeText(const QDateTime &time) const
+{
+    return ui::fileTimeText(time);
 }
 
 } // namespace tessaron::qml

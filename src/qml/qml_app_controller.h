@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 
 #include <memory>
@@ -44,6 +45,10 @@ public:
 
     // Ends the event loop; the entry point then destroys the QML engine and this controller.
     Q_INVOKABLE void quit();
+
+    // A file's size and time as every file dialog of the program writes them (ui::fileSizeText, fileTimeText).
+    Q_INVOKABLE QString fileSizeText(qint64 bytes) const;
+    Q_INVOKABLE QString fileTimeText(const QDateTime &time) const;
 
 private:
     std::unique_ptr<QmlSettingsController> m_settings;

@@ -3,6 +3,7 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "ddd/driven_distance.h"
+#include "logging/shown_failure.h"
 #include "platform/dialog_start_folder.h"
 #include "ui/file_dialog_columns.h"
 
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+
+using namespace Qt::StringLiterals;
 
 namespace tessaron::qml {
 
@@ -34,11 +37,18 @@ ddd::DddReport decode(const QString &path, QString *error, const std::atomic<boo
 {
     const QmlDddController::DecodeFunction function = s_decodeFunction.load();
     try {
-        return function ? function(path, error, stop) : ddd::Decoder::decodeFile(path, error, stop);
+        if (function)
+            return function(path, error, stop);
+        QString systemError;
+        ddd::DddReport report = ddd::Decoder::decodeFile(path, error, stop, &systemError);
+        if (!systemError.isEmpty())
+            *error = logging::shownFailure(*error, systemError, u"ddd"_s);
+        return report;
     } catch (const std::bad_alloc &) {
         *error = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
     } catch (const std::exception &exception) {
-        *error = QStringLiteral("Не удалось разобрать файл: %1").arg(QString::fromLocal8Bit(exception.what()));
+        *error = logging::shownFailure(QStringLiteral("Не удалось разобрать файл: внутренняя ошибка"),
+            QString::fromLocal8Bit(exception.what()), u"ddd"_s);
     } catch (...) {
         *error = QStringLiteral("Не удалось разобрать файл: внутренняя ошибка");
     }
@@ -54,13 +64,16 @@ bool isLinkLoop(const QString &path)
     return code == std::errc::too_many_symbolic_link_levels;
 }
 
-// The status of a decoded report: a damaged file is never called decoded.
+// The status of a decoded report: a damaged file, or one with data left undecoded, is never called decoded.
 QString decodedStatus(const ddd::DddReport &report)
 {
     if (!report.truncatedBlock.isEmpty())
         return QStringLiteral("Файл обрезан: блок %1 короче заявленного").arg(report.truncatedBlock);
     if (const qint64 unsplit = report.unsplitByteCount(); unsplit > 0)
         return QStringLiteral("Разбор завершён с ошибками: не разобрано %1 байт из %2").arg(unsplit).arg(report.size);
+    // Only the first-generation records are decoded: a file that carries more says so.
+    if (const qint32 kept = report.undecodedSecondGenerationBlockCount(); kept > 0)
+        return QStringLiteral("Разбор завершён: данные второго поколения не расшифрованы (блоков: %1)").arg(kept);
     return s_statusDone;
 }
 
@@ -102,6 +115,7 @@ bool QmlDddController::chooseAndOpenFile()
         QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ui::showFileDetailsInRussian(dialog);
     ui::showFileDialogColumnsWhole(dialog);
     dialog.resize(960, 600);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

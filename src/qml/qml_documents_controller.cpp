@@ -2,6 +2,7 @@
 
 #include "ddd/ddd_readers.h"
 #include "documents/document_renderer.h"
+#include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
 #include "storage/certificate_field.h"
@@ -15,6 +16,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
@@ -172,6 +174,42 @@ documents::DocumentType documentType(bool sticker)
     return sticker ? documents::DocumentType::Sticker : documents::DocumentType::Certificate;
 }
 
+// Every value of the map through storage::certificateValue.
+QVariantMap certificateValues(QVariantMap values)
+{
+    for (auto it = values.begin(); it != values.end(); ++it)
+        it.value() = storage::certificateValue(it.value());
+    return values;
+}
+
+// The sentence with its first letter in lower case, to follow a colon.
+QString continued(const QString &sentence)
+{
+    return sentence.left(1).toLower() + sentence.mid(1);
+}
+
+// What the technician is told about values that run out of their boxes, naming them by their Russian labels.
+QString unfitWarning(const QList<CertificateField> &fields)
+{
+    if (fields.isEmpty())
+        return {};
+    QStringList labels;
+    for (const CertificateField field : fields)
+        labels.append(u"«%1»"_s.arg(storage::certificateFieldLabel(field)));
+    if (fields.size() == 1) {
+        return u"Значение не помещается в своё поле документа даже мелким шрифтом и заходит на соседние строки: "
+               "%1. Сократите его и создайте документ заново"_s.arg(labels.constFirst());
+    }
+    return u"Значения не помещаются в свои поля документа даже мелким шрифтом и заходят на соседние строки: %1. "
+           "Сократите их и создайте документ заново"_s.arg(labels.join(u", "_s));
+}
+
+void removePreviewFile(const QString &source)
+{
+    if (!source.isEmpty())
+        QFile::remove(QUrl(source).toLocalFile());
+}
+
 } // namespace
 
 QmlDocumentsController::QmlDocumentsController(QObject *parent)
@@ -179,7 +217,10 @@ QmlDocumentsController::QmlDocumentsController(QObject *parent)
     , m_statusText(u"Откройте раздел документов для загрузки списка"_s)
 { }
 
-QmlDocumentsController::~QmlDocumentsController() = default;
+QmlDocumentsController::~QmlDocumentsController()
+{
+    removePreviewFile(m_previewSource);
+}
 
 void QmlDocumentsController::ensureRepositories()
 {
@@ -210,6 +251,8 @@ void QmlDocumentsController::refresh(const QString &tachoFilter, const QString &
 {
     ensureRepositories();
     m_records.clear();
+    m_registrationFilter = tachoFilter;
+    m_customerFilter = customerFilter;
     m_filtered = !tachoFilter.trimmed().isEmpty() || !customerFilter.trimmed().isEmpty();
     const QList<QVariantMap> found = m_calibrations->searchSuccessfulCalibrations(tachoFilter, customerFilter);
     for (const QVariantMap &record : found)
@@ -269,6 +312,7 @@ void QmlDocumentsController::select(int id)
             m_selected.insert(u"CustomerPhone"_s, customer->phone);
         }
     }
+    m_selected = certificateValues(m_selected);
     report({}, m_selected.isEmpty() ? u"Запись не найдена"_s : u"Запись выбрана"_s);
 }
 
@@ -316,7 +360,7 @@ void QmlDocumentsController::updateSelectedValue(const QString &key, const QVari
     // A next calibration the form's check takes is kept in the stored form, whichever way it was typed, so the
     // record, the XML copy and the documents agree.
     const QDate typedDate = key == nextCalibrationKey ? storage::certificateFieldDate(value.toString()) : QDate();
-    m_selected.insert(key, typedDate.isValid() ? typedDate.toString(Qt::ISODate) : value);
+    m_selected.insert(key, typedDate.isValid() ? typedDate.toString(Qt::ISODate) : storage::certificateValue(value));
     m_lastError.clear();
     Q_EMIT selectedChanged();
 }
@@ -363,7 +407,8 @@ QVariantMap QmlDocumentsController::certificateData(const storage::SettingsRepos
         documents::joinFilled(
             {workshop(keys::workshopPost), workshop(keys::workshopCity), workshop(keys::workshopStreet)}, u", "_s));
     data.insert(fieldName(CertificateField::WorkshopPhone), workshop(keys::workshopPhone));
-    return data;
+    // The settings and the directory are typed elsewhere: what they hold reaches the documents cleaned as well.
+    return certificateValues(data);
 }
 
 bool QmlDocumentsController::createDocument(bool sticker)
@@ -404,9 +449,11 @@ bool QmlDocumentsController::createDocument(bool sticker)
     const QString previewPath
         = QDir::temp().filePath(u"TessaronQt_preview_%1.png"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
     if (!documents::DocumentRenderer::writePreviewImage(previewPath, documentType(sticker), data, &error)) {
+        QFile::remove(previewPath);
         report(error, u"PDF создан, но предпросмотр недоступен"_s);
         return false;
     }
+    removePreviewFile(m_previewSource);
     m_previewSource = QUrl::fromLocalFile(previewPath).toString();
     m_previewTitle = sticker ? u"Предпросмотр наклейки"_s : u"Предпросмотр сертификата"_s;
     m_documentData = data;
@@ -415,17 +462,14 @@ bool QmlDocumentsController::createDocument(bool sticker)
 
     QStringList warnings;
     if (!sticker) {
-        // The XML copy is an archive beside the database row: its outcome never stops the issue. Another
-        // certificate of the same serial and date may stand in its file, so the file's content decides.
-        const storage::CertificateXmlStorage xml;
-        if (!xml.isSaved(data))
-            xml.saveCertificate(data);
+        warnings.append(saveXmlCopy(data));
         if (m_certificates->saveCertificate(data, pdfPath, pdfPath, true) < 0) {
             report(m_certificates->lastError(), u"PDF создан, но запись в БД не сохранена"_s);
             return false;
         }
         warnings.append(writeBack(id, data));
     }
+    warnings.append(unfitWarning(documents::DocumentRenderer::unfitFields(documentType(sticker), data)));
     if (const QStringList missing = missingWorkshopDetails(settings); !missing.isEmpty()) {
         warnings.append(u"В настройках мастерской не заполнены обязательные поля, на документе они пусты: %1"_s.arg(
             missing.join(u", "_s)));
@@ -437,6 +481,23 @@ bool QmlDocumentsController::createDocument(bool sticker)
         sticker ? u"Наклейка создана. Для печати нажмите «Печать…» в предпросмотре"_s
                 : u"Сертификат создан. Для печати нажмите «Печать…» в предпросмотре"_s);
     return true;
+}
+
+QString QmlDocumentsController::saveXmlCopy(const QVariantMap &data)
+{
+    // The XML copy is an archive beside the database row: its failure never stops the issue, but is told. Another
+    // certificate of the same serial and date may stand in its file, so the file's content decides.
+    const storage::CertificateXmlStorage xml;
+    if (xml.isSaved(data))
+        return {};
+    QString reason;
+    QString systemText;
+    if (!xml.saveCertificate(data, nullptr, &reason, &systemText).isEmpty())
+        return {};
+    const QString warning = u"Сертификат создан, но его XML-копия не сохранена: %1"_s.arg(continued(reason));
+    logging::ApplicationLogger::write(logging::Level::Warning, u"documents"_s,
+        systemText.isEmpty() ? warning : u"%1 (%2)"_s.arg(warning, systemText), u"xml-copy"_s);
+    return warning;
 }
 
 QStringList QmlDocumentsController::missingWorkshopDetails(const storage::SettingsRepository &settings)
@@ -461,6 +522,15 @@ QString QmlDocumentsController::writeBack(int id, const QVariantMap &data)
         return {};
     const QString text = u"Клиент и номер заказа не записаны в запись калибровки"_s;
     return error.isEmpty() ? text : text + u": "_s + error;
+}
+
+void QmlDocumentsController::discardPreview()
+{
+    if (m_previewSource.isEmpty())
+        return;
+    removePreviewFile(m_previewSource);
+    m_previewSource.clear();
+    Q_EMIT previewChanged();
 }
 
 bool QmlDocumentsController::printPreview(const QVariantMap &options)

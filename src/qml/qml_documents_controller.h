@@ -38,10 +38,13 @@ class QmlDocumentsController : public QObject
     Q_PROPERTY(QVariantMap formValues READ formValues NOTIFY selectedChanged)
     Q_PROPERTY(QVariantMap fieldErrors READ fieldErrors NOTIFY selectedChanged)
     Q_PROPERTY(QString emptyListText READ emptyListText NOTIFY recordsChanged)
+    Q_PROPERTY(QString registrationFilter READ registrationFilter NOTIFY recordsChanged)
+    Q_PROPERTY(QString customerFilter READ customerFilter NOTIFY recordsChanged)
 
 public:
     // Opens no store: each is opened on first use and kept for the controller's life.
     explicit QmlDocumentsController(QObject *parent = nullptr);
+    // Removes the preview image still shown, so that none is left in the temporary folder.
     ~QmlDocumentsController() override;
 
     // Rows with "id", "order", "customer", "date", "serial", "nextCalibration" and "vehicle", newest write first.
@@ -65,11 +68,17 @@ public:
     // What the empty list tells: why nothing is listed, with or without search filters; empty while the list
     // has rows.
     QString emptyListText() const;
+    // The filters the list was last made with, as given: empty after an issue or a delete, which list everything,
+    // so that the page's search fields show what the list shows.
+    QString registrationFilter() const { return m_registrationFilter; }
+    QString customerFilter() const { return m_customerFilter; }
 
     // Lists the successful calibration records whose registration number and customer contain the trimmed
     // filters, without regard to case, and tells in statusText how many it found. A failing store gives an
     // empty list; the error stays.
     Q_INVOKABLE void refresh(const QString &tachoFilter = {}, const QString &customerFilter = {});
+    // Every text of the record, and the customer's address and phone from the directory, without the characters a
+    // certificate cannot carry (see storage::certificateText).
     Q_INVOKABLE void select(int id);
     // The preview and the document kept for printing stay.
     Q_INVOKABLE void clearSelection();
@@ -81,15 +90,22 @@ public:
     Q_INVOKABLE bool openDataFolder(const QString &folder);
     // Sets one value of the selected record, in memory only; a next calibration date the form's check takes
     // (dd.MM.yyyy, d.M.yyyy, ISO) is kept in the stored form yyyy-MM-dd, anything else as given (fieldErrors then tells
-    // what is wrong). Without a selection or with an empty key nothing happens and nothing is emitted.
+    // what is wrong). A text loses the characters a certificate cannot carry, as typed or pasted. Without a
+    // selection or with an empty key nothing happens and nothing is emitted.
     Q_INVOKABLE void updateSelectedValue(const QString &key, const QVariant &value);
-    // Both refuse, naming the fields, while fieldErrors is not empty. When a workshop detail the settings call
-    // required is empty, the document is issued and lastError names what is missing.
+    // Both refuse, naming the fields, while fieldErrors is not empty. The document is issued, with lastError
+    // telling what went wrong beside it, when a workshop detail the settings call required is empty, when a
+    // value does not fit its box on the document (named by its Russian label, to be shortened) or, for a
+    // certificate, when its XML copy could not be saved (the reason in Russian; the system's text goes to the
+    // log). The preview image replaced by the new one is removed.
     Q_INVOKABLE bool createCertificate();
     Q_INVOKABLE bool createSticker();
     // Prints the last issued document again with the print settings form's options. A cancelled print answers
     // false with an empty lastError.
     Q_INVOKABLE bool printPreview(const QVariantMap &options);
+    // Removes the preview image once its dialog is closed: previewSource becomes empty; the document kept for
+    // printing, the title and the document type stay.
+    Q_INVOKABLE void discardPreview();
 
 Q_SIGNALS:
     void recordsChanged();
@@ -110,12 +126,16 @@ private:
     static QStringList missingWorkshopDetails(const storage::SettingsRepository &settings);
     // Sets lastError and statusText and emits selectedChanged, then statusChanged.
     void report(const QString &error, const QString &status);
+    // Saves the certificate's XML copy unless it already stands; the empty text, or the warning to show.
+    static QString saveXmlCopy(const QVariantMap &data);
 
     std::unique_ptr<storage::CalibrationRepository> m_calibrations;
     std::unique_ptr<storage::CertificateRepository> m_certificates;
     std::unique_ptr<storage::CustomerRepository> m_customers;
     QVariantList m_records;
     bool m_filtered = false;
+    QString m_registrationFilter;
+    QString m_customerFilter;
     QVariantMap m_selected;
     QString m_lastError;
     QString m_statusText;

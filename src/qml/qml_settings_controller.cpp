@@ -7,6 +7,7 @@
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "sync/synchronization_manager.h"
+#include "ui/file_dialog_columns.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -303,8 +304,17 @@ bool QmlSettingsController::openLogFolder()
 
 QString QmlSettingsController::choosePackageFile()
 {
-    return QFileDialog::getOpenFileName(nullptr, QStringLiteral("Выбрать пакет синхронизации"),
-        SynchronizationManager::syncDirectory(), QStringLiteral("Пакет Tessaron (*.tspak)"));
+    // Qt's own dialog, as the DDD page's, so its sizes and dates are written in Russian.
+    QFileDialog dialog(nullptr, QStringLiteral("Выбрать пакет синхронизации"), SynchronizationManager::syncDirectory(),
+        QStringLiteral("Пакет Tessaron (*.tspak)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ui::showFileDetailsInRussian(dialog);
+    ui::showFileDialogColumnsWhole(dialog);
+    dialog.resize(960, 600);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QmlSettingsController::syncDirectory() const

@@ -1,6 +1,7 @@
 #include "calibration_repository.h"
 
 #include "database_catalog.h"
+#include "logging/shown_failure.h"
 
 #include <QDateTime>
 #include <QSqlError>
@@ -89,7 +90,8 @@ bool CalibrationRepository::createAndUpgradeTable()
 
     QSqlQuery query(m_connection.database());
     if (!query.exec(statement)) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось подготовить журнал калибровок"_s, query.lastError().text(), u"storage"_s);
         return false;
     }
     for (const Column &column : columns) {
@@ -97,7 +99,8 @@ bool CalibrationRepository::createAndUpgradeTable()
         const QString add = u"ALTER TABLE Calibrations ADD COLUMN "_s + quoteIdentifier(column.name.toString()) + u' '
             + column.addedDefinition;
         if (!alter.exec(add) && !isDuplicateColumn(alter.lastError()))
-            m_lastError = alter.lastError().text();
+            m_lastError = logging::shownFailure(
+                u"Не удалось обновить журнал калибровок"_s, alter.lastError().text(), u"storage"_s);
     }
     return true;
 }
@@ -111,7 +114,8 @@ QList<QVariantMap> CalibrationRepository::searchSuccessfulCalibrations(
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT * FROM Calibrations WHERE WriteResult = 1 ORDER BY WriteTimestamp DESC"_s)) {
-        m_lastError = query.lastError().text();
+        m_lastError
+            = logging::shownFailure(u"Не удалось найти калибровки в журнале"_s, query.lastError().text(), u"storage"_s);
         return rows;
     }
     // SQLite's LIKE and lower() fold only ASCII letters, so Cyrillic filters are matched here.
@@ -137,7 +141,8 @@ QVariantMap CalibrationRepository::calibration(int id) const
     query.prepare(u"SELECT * FROM Calibrations WHERE Id = ?"_s);
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось прочитать запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
         return {};
     }
     if (!query.next())
@@ -168,7 +173,8 @@ bool CalibrationRepository::updateRecord(const QString &statement, const QVarian
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось изменить запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
         if (error)
             *error = m_lastError;
         return false;
@@ -184,7 +190,8 @@ bool CalibrationRepository::deleteCalibration(int id)
     query.prepare(u"DELETE FROM Calibrations WHERE Id = ?"_s);
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось удалить запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
         return false;
     }
     return query.numRowsAffected() > 0;
@@ -218,7 +225,8 @@ int CalibrationRepository::insertCalibration(const QVariantMap &values)
     for (const QVariant &value : std::as_const(bound))
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось добавить запись в журнал калибровок"_s, query.lastError().text(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toInt();

@@ -79,4 +79,15 @@ QString certificateFieldText(const QVariantMap &record, CertificateField field);
 // Invalid when the text is none of these or names no real day; the documents then print the text as it is.
 QDate certificateFieldDate(const QString &text);
 
+// The text with every character removed that a certificate cannot carry in all its copies alike: control
+// characters other than line feed and carriage return (a vertical tab pasted from another program), and what
+// XML cannot hold (U+FFFE, U+FFFF, a surrogate without its pair). The PDF, the XML copy and the database row then
+// hold the same text. Any other text comes back unchanged.
+QString certificateText(const QString &text);
+// certificateText of a value that is a text; any other value (a number, a date, null) as it is.
+QVariant certificateValue(const QVariant &value);
+
+// The field's name as the technician knows it, in Russian ("Адрес клиента" for CustomerAddress).
+QString certificateFieldLabel(CertificateField field);
+
 } // namespace tessaron::storage

@@ -3,6 +3,7 @@
 #include "app_paths.h"
 #include "certificate_field.h"
 #include "database_catalog.h"
+#include "logging/shown_failure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -95,13 +96,15 @@ bool CertificateRepository::run(QSqlQuery &query, const QString &sql, const QLis
     if (!m_connection.isOpen())
         return false;
     if (!query.prepare(sql)) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось обратиться к базе свидетельств"_s, query.lastError().text(), u"storage"_s);
         return false;
     }
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось обратиться к базе свидетельств"_s, query.lastError().text(), u"storage"_s);
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "app_paths.h"
 #include "certificate_field.h"
+#include "logging/shown_failure.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -93,13 +94,15 @@ bool CertificateXmlStorage::appendChecksum(const QString &fileName, const QStrin
     QFile ledger(checksumsPath());
     if (!ledger.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         if (error)
-            *error = ledger.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось открыть журнал контрольных сумм свидетельств"_s, ledger.errorString(), u"storage"_s);
         return false;
     }
     const QByteArray line = (checksum + ledgerSeparator + fileName + u'\n').toUtf8();
     if (ledger.write(line) != line.size() || !ledger.flush()) {
         if (error)
-            *error = ledger.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось записать контрольную сумму свидетельства в журнал"_s, ledger.errorString(), u"storage"_s);
         return false;
     }
     return true;
@@ -147,9 +150,8 @@ QByteArray CertificateXmlStorage::xmlContent(const QVariantMap &record, QString 
         // would give a file whose content no longer matches the checksum of the record.
         if (writer.hasError()) {
             if (error) {
-                *error
-                    = u"Не удалось записать поле %1 сертификата: значение содержит символы, недопустимые в XML"_s.arg(
-                        certificateFieldName(field));
+                *error = u"Поле «%1» (%2) содержит символы, недопустимые в XML"_s.arg(
+                    certificateFieldLabel(field), certificateFieldName(field));
             }
             return {};
         }
@@ -172,7 +174,21 @@ bool CertificateXmlStorage::isSaved(const QVariantMap &record) const
     return ledgerEntries().contains({checksum(record), name});
 }
 
-QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QString *checksum, QString *error) const
+QString CertificateXmlStorage::folderProblem() const
+{
+    const QFileInfo folder(m_folder);
+    const QString shown = QDir::toNativeSeparators(m_folder);
+    if (folder.exists() && !folder.isDir())
+        return u"На месте папки XML-копий находится файл: %1"_s.arg(shown);
+    if (!folder.exists())
+        return u"Не удалось создать папку XML-копий: %1"_s.arg(shown);
+    if (!folder.isWritable())
+        return u"Нет прав на запись в папку XML-копий: %1"_s.arg(shown);
+    return {};
+}
+
+QString CertificateXmlStorage::saveCertificate(
+    const QVariantMap &record, QString *checksum, QString *error, QString *systemError) const
 {
     const QByteArray content = xmlContent(record, error);
     if (content.isEmpty())
@@ -181,14 +197,27 @@ QString CertificateXmlStorage::saveCertificate(const QVariantMap &record, QStrin
     const QString path = QDir(m_folder).filePath(name);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content) != content.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+        if (systemError)
+            *systemError = file.errorString();
+        if (error) {
+            const QString problem = folderProblem();
+            *error = problem.isEmpty() ? u"Не удалось записать файл XML-копии: %1"_s.arg(QDir::toNativeSeparators(path))
+                                       : problem;
+        }
         return {};
     }
 
     const QString sum = CertificateXmlStorage::checksum(record);
-    if (!appendChecksum(name, sum, error))
+    QString ledgerError;
+    if (!appendChecksum(name, sum, &ledgerError)) {
+        if (systemError)
+            *systemError = ledgerError;
+        if (error) {
+            *error = u"Не удалось дописать журнал контрольных сумм XML-копий: %1"_s.arg(
+                QDir::toNativeSeparators(checksumsPath()));
+        }
         return {};
+    }
     if (checksum)
         *checksum = sum;
     return path;
@@ -199,7 +228,9 @@ QVariantMap CertificateXmlStorage::loadCertificate(const QString &filePath, QStr
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (error)
-            *error = file.errorString();
+            *error = logging::shownFailure(
+                u"Не удалось открыть файл свидетельства %1"_s.arg(QDir::toNativeSeparators(filePath)),
+                file.errorString(), u"storage"_s);
         return {};
     }
     QVariantMap record;
@@ -212,7 +243,8 @@ QVariantMap CertificateXmlStorage::loadCertificate(const QString &filePath, QStr
     }
     if (reader.hasError()) {
         if (error)
-            *error = reader.errorString();
+            *error = logging::shownFailure(u"Файл свидетельства %1 повреждён"_s.arg(QDir::toNativeSeparators(filePath)),
+                reader.errorString(), u"storage"_s);
         return {};
     }
     return record;

@@ -65,7 +65,11 @@ public:
     // returns the empty text: when the file cannot be written the earlier file of that name stays untouched
     // and no ledger line is written; a value holding a character XML cannot carry is such a failure, named
     // in the error. When only the ledger append fails, the new file stands without its line.
-    QString saveCertificate(const QVariantMap &record, QString *checksum = nullptr, QString *error = nullptr) const;
+    // error gets a Russian sentence naming what failed (a file standing where the folder should be, a folder
+    // that cannot be created or written, the file, the ledger, a field); systemError the file system's own
+    // text, for the log, and stays empty for a failure of the record's content.
+    QString saveCertificate(const QVariantMap &record, QString *checksum = nullptr, QString *error = nullptr,
+        QString *systemError = nullptr) const;
 
     // Reads an XML file back as element name -> text: every element below the root, whatever its name, so
     // keys outside the field set come through and missing ones stay absent. Empty, with the file's or the XML
@@ -83,6 +87,8 @@ private:
     static QByteArray xmlContent(const QVariantMap &record, QString *error = nullptr);
     // Every ledger line that splits into exactly two parts, as (checksum, file name), in file order.
     QList<QPair<QString, QString>> ledgerEntries() const;
+    // Why nothing can be written into the folder, in Russian; the empty text when the folder is a writable one.
+    QString folderProblem() const;
 
     QString m_folder;
 };

@@ -1,6 +1,7 @@
 #include "customer_repository.h"
 
 #include "database_catalog.h"
+#include "logging/shown_failure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -74,7 +75,8 @@ qint64 CustomerRepository::addCustomer(const QString &name, const QString &addre
     query.addBindValue(address.trimmed());
     query.addBindValue(phone.trimmed());
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось добавить заказчика в справочник"_s, query.lastError().text(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toLongLong();
@@ -88,7 +90,8 @@ QList<Customer> CustomerRepository::customers() const
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT * FROM Customers WHERE IsActive = 1 ORDER BY Id"_s)) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось прочитать справочник заказчиков"_s, query.lastError().text(), u"storage"_s);
         return result;
     }
     while (query.next())
@@ -108,7 +111,8 @@ std::unique_ptr<Customer> CustomerRepository::customerByName(const QString &name
     query.prepare(u"SELECT * FROM Customers WHERE CustomerName = ? AND IsActive = 1 LIMIT 1"_s);
     query.addBindValue(name);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось найти заказчика в справочнике"_s, query.lastError().text(), u"storage"_s);
         return nullptr;
     }
     if (!query.next())

@@ -1,6 +1,7 @@
 #include "database_catalog.h"
 
 #include "app_paths.h"
+#include "logging/shown_failure.h"
 #include "sql_connection.h"
 
 #include <QDir>
@@ -61,8 +62,9 @@ bool moveReportsDatabase(const QString &source, const QString &target, QString *
     QString problem;
     if (!passesQuickCheck(temporary, &problem)) {
         QFile::remove(temporary);
-        setError(
-            error, u"База отчётов %1 повреждена и не перенесена: %2"_s.arg(QDir::toNativeSeparators(source), problem));
+        setError(error,
+            logging::shownFailure(u"База отчётов %1 повреждена и не перенесена"_s.arg(QDir::toNativeSeparators(source)),
+                problem, u"storage"_s));
         return false;
     }
     if (!QFile::rename(temporary, target)) {

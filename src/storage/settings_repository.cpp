@@ -1,6 +1,7 @@
 #include "settings_repository.h"
 
 #include "database_catalog.h"
+#include "logging/shown_failure.h"
 #include "settings_keys.h"
 #include "transaction_guard.h"
 
@@ -51,7 +52,7 @@ bool SettingsRepository::createSchema()
                     "Description TEXT, "
                     "LastModified DATETIME DEFAULT CURRENT_TIMESTAMP, "
                     "UNIQUE(Section, Key))"_s)) {
-        fail(query.lastError().text());
+        fail(u"Не удалось подготовить базу настроек"_s, query.lastError().text());
         return false;
     }
     return true;
@@ -61,14 +62,14 @@ bool SettingsRepository::seedDefaults()
 {
     TransactionGuard transaction(m_connection.database());
     if (!transaction.isActive()) {
-        fail(transaction.errorText());
+        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
         return false;
     }
     {
         QSqlQuery query(m_connection.database());
         if (!query.prepare(u"INSERT OR IGNORE INTO Settings (Section, Key, Value, ValueType, Description, "
                            "LastModified) VALUES (?, ?, ?, ?, ?, ?)"_s)) {
-            fail(query.lastError().text());
+            fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
             return false;
         }
         for (const settings::Default &entry : settings::defaults()) {
@@ -79,13 +80,13 @@ bool SettingsRepository::seedDefaults()
             query.addBindValue(entry.description);
             query.addBindValue(seededTimestamp);
             if (!query.exec()) {
-                fail(query.lastError().text());
+                fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
                 return false;
             }
         }
     }
     if (!transaction.commit()) {
-        fail(transaction.errorText());
+        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
         return false;
     }
     return true;
@@ -100,7 +101,7 @@ QString SettingsRepository::value(const QString &section, const QString &key, co
     query.addBindValue(section);
     query.addBindValue(key);
     if (!query.exec()) {
-        fail(query.lastError().text());
+        fail(u"Не удалось прочитать настройку"_s, query.lastError().text());
         return defaultValue;
     }
     if (!query.next())
@@ -146,7 +147,7 @@ bool SettingsRepository::setValues(const QList<SettingValue> &values)
         return false;
     TransactionGuard transaction(m_connection.database());
     if (!transaction.isActive()) {
-        fail(transaction.errorText());
+        fail(u"Не удалось записать настройки"_s, transaction.errorText());
         return false;
     }
     for (const SettingValue &setting : values) {
@@ -166,7 +167,7 @@ bool SettingsRepository::setValues(const QList<SettingValue> &values)
             return false;
     }
     if (!transaction.commit()) {
-        fail(transaction.errorText());
+        fail(u"Не удалось записать настройки"_s, transaction.errorText());
         return false;
     }
     return true;
@@ -188,15 +189,15 @@ bool SettingsRepository::store(
     query.addBindValue(valueType);
     query.addBindValue(currentSqlTimestamp());
     if (!query.exec()) {
-        fail(query.lastError().text());
+        fail(u"Не удалось записать настройку"_s, query.lastError().text());
         return false;
     }
     return true;
 }
 
-void SettingsRepository::fail(const QString &text) const
+void SettingsRepository::fail(const QString &sentence, const QString &driverText) const
 {
-    m_lastError = text;
+    m_lastError = logging::shownFailure(sentence, driverText, u"storage"_s);
 }
 
 } // namespace tessaron::storage

@@ -59,7 +59,8 @@ private:
     bool createSchema();
     bool seedDefaults();
     bool store(const QString &section, const QString &key, const QString &value, const QString &valueType);
-    void fail(const QString &text) const;
+    // Keeps the sentence as the last error and logs the driver's text with it.
+    void fail(const QString &sentence, const QString &driverText) const;
 
     SqlConnection m_connection;
     mutable QString m_lastError;

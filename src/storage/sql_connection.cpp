@@ -35,10 +35,9 @@ SqlConnection::SqlConnection(const QString &prefix, const QString &path)
     if (s_openReadOnly)
         database.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
     if (!database.open()) {
-        m_openError = database.lastError().text();
-        if (m_openError.isEmpty())
-            m_openError = u"Не удалось открыть базу данных: %1"_s.arg(path);
-        logFailure(u"cannot be opened"_s, m_openError);
+        // The driver's words go to the log; the technician reads which file failed.
+        logFailure(u"cannot be opened"_s, database.lastError().text());
+        m_openError = u"Не удалось открыть базу данных %1"_s.arg(QDir::toNativeSeparators(path));
     }
 }
 
@@ -73,13 +72,14 @@ QString SqlConnection::settle(const QString &setUpError, const QString &probeTab
     if (refusal.isEmpty())
         return m_accessError;
     QSqlQuery probe(database());
+    const QString file = QDir::toNativeSeparators(m_path);
     if (probe.exec(u"SELECT 1 FROM "_s + quoteIdentifier(probeTable) + u" LIMIT 1"_s)) {
         m_readOnly = true;
-        m_accessError = refusal;
+        m_accessError = u"База данных %1 доступна только для чтения"_s.arg(file);
         logFailure(u"is read-only"_s, refusal);
         return m_accessError;
     }
-    m_accessError = refusal;
+    m_accessError = u"База данных %1 повреждена или не читается"_s.arg(file);
     logFailure(u"cannot be read"_s, refusal);
     probe = QSqlQuery();
     close();

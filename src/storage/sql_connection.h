@@ -28,7 +28,8 @@ public:
     bool isOpen() const;
     // A handle to the connection (invalid after the destructor). Keep it no longer than the call that took it.
     QSqlDatabase database() const;
-    // The driver's text when the connection could not be opened; empty otherwise.
+    // A Russian sentence naming the file when the connection could not be opened (the driver's text is logged);
+    // empty otherwise.
     QString openError() const { return m_openError; }
 
     // Closes the connection, for an owner that found the file unusable after it opened. The name stays
@@ -39,8 +40,8 @@ public:
     // the set-up step that failed, empty when it succeeded. A store whose set-up succeeded and that can start a
     // write (tried in a transaction that is rolled back, so the file stays as it was) is writable. Otherwise,
     // when probeTable can still be read, it stays open for reading: isReadOnly() is true and accessError()
-    // holds the driver's text, which every write will also fail with. Otherwise it is closed, with the text in
-    // accessError(). Each failure is logged (category "storage") with the file and the driver's text.
+    // says so in Russian, naming the file. Otherwise it is closed, and accessError() says that the file is damaged
+    // or unreadable. Each failure is logged (category "storage") with the file and the driver's text.
     // Returns accessError().
     QString settle(const QString &setUpError, const QString &probeTable);
     // Open for reading only: the file, its folder or its disk refuses writes (see settle()).

@@ -1,6 +1,7 @@
 #include "vehicle_configuration_repository.h"
 
 #include "app_paths.h"
+#include "logging/shown_failure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -60,7 +61,8 @@ bool VehicleConfigurationRepository::saveConfiguration(
     query.addBindValue(parametersJson.isNull() ? u""_s : parametersJson);
     query.addBindValue(currentSqlTimestamp());
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось сохранить конфигурацию транспортного средства"_s, query.lastError().text(), u"storage"_s);
         return false;
     }
     return true;
@@ -76,7 +78,8 @@ QString VehicleConfigurationRepository::parametersJson(const QString &manufactur
     query.addBindValue(manufacturer.trimmed());
     query.addBindValue(model.trimmed());
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        m_lastError = logging::shownFailure(
+            u"Не удалось прочитать конфигурацию транспортного средства"_s, query.lastError().text(), u"storage"_s);
         return {};
     }
     return query.next() ? query.value(0).toString() : QString();

@@ -1,6 +1,7 @@
 #include "database_merge.h"
 
 #include "ddd/ddd_repository.h"
+#include "logging/shown_failure.h"
 #include "storage/calibration_repository.h"
 #include "storage/certificate_repository.h"
 #include "storage/customer_repository.h"
@@ -75,7 +76,8 @@ bool readTable(QSqlQuery &query, const QString &table, QString *error)
     query.setForwardOnly(true);
     if (query.exec(u"SELECT * FROM "_s + quoteIdentifier(table)))
         return true;
-    *error = query.lastError().text();
+    *error = logging::shownFailure(
+        u"Не удалось прочитать таблицу %1 из базы пакета"_s.arg(table), query.lastError().text(), u"sync"_s);
     return false;
 }
 
@@ -108,7 +110,7 @@ int execInsert(QSqlQuery &query, const QList<QVariant> &values, qint64 *inserted
 {
     bindAll(query, values);
     if (!query.exec()) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(u"Не удалось добавить запись в базу"_s, query.lastError().text(), u"sync"_s);
         return -1;
     }
     if (insertedId)
@@ -163,7 +165,9 @@ public:
             && m_probe.prepare(probeStatement(targetInfo.name, compared, targetInfo.keyColumn()));
         const bool orIgnore = ignoreOnConflict && !targetInfo.isSingleKeyed();
         if (!columns.isEmpty() && !m_insert.prepare(insertStatement(targetInfo.name, columns, orIgnore)))
-            m_insertError = m_insert.lastError().text();
+            m_insertError = logging::shownFailure(
+                u"Не удалось подготовить добавление записей в таблицу %1"_s.arg(targetInfo.name),
+                m_insert.lastError().text(), u"sync"_s);
     }
 
     const QStringList &columns() const { return m_columns; }
@@ -248,7 +252,8 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
     if (!rows.exec(u"SELECT Section, Key, Value, ValueType, Description, LastModified FROM Settings"_s)) {
-        *error = rows.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось прочитать настройки из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
     }
     QSqlQuery upsert(target);
@@ -258,14 +263,16 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
                         "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified "
                         "AND (Value IS NOT excluded.Value OR ValueType IS NOT excluded.ValueType "
                         "OR Description IS NOT excluded.Description OR LastModified IS NOT excluded.LastModified)"_s)) {
-        *error = upsert.lastError().text();
+        *error
+            = logging::shownFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
         return false;
     }
     while (rows.next()) {
         for (int field = 0; field < 6; ++field)
             upsert.bindValue(field, rows.value(field));
         if (!upsert.exec()) {
-            *error = upsert.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
             return false;
         }
         if (upsert.numRowsAffected() > 0)
@@ -295,14 +302,16 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     QSqlQuery probe(target);
     if (!probe.prepare(u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
             quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
-        *error = probe.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
         return false;
     }
     while (rows.next()) {
         probe.bindValue(0, rows.value(manufacturerField).toString().trimmed());
         probe.bindValue(1, rows.value(modelField).toString().trimmed());
         if (!probe.exec()) {
-            *error = probe.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
             return false;
         }
         const bool present = probe.next();
@@ -324,7 +333,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         QSqlQuery rows(source);
         rows.setForwardOnly(true);
         if (!rows.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers"_s)) {
-            *error = rows.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось прочитать производителей из базы пакета"_s, rows.lastError().text(), u"sync"_s);
             return false;
         }
         QSqlQuery probe(target);
@@ -341,7 +351,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
             insert.addBindValue(rows.value(1));
             insert.addBindValue(rows.value(2));
             if (!insert.exec()) {
-                *error = insert.lastError().text();
+                *error = logging::shownFailure(
+                    u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
                 return false;
             }
             manufacturerIds.insert(oldId, insert.lastInsertId().toLongLong());
@@ -356,7 +367,8 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
     if (!rows.exec(u"SELECT * FROM Models"_s)) {
-        *error = rows.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось прочитать модели из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
     }
     const int manufacturerField = indexOfName(incoming.columns, u"ManufacturerId"_s);
@@ -517,6 +529,7 @@ struct LinkSummary
 // Fills the links table of this connection. False with the error set when a statement fails.
 bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links, LinkSummary *summary, QString *error)
 {
+    const QString linksFailure = u"Не удалось сопоставить отчёты пакета с отчётами базы"_s;
     QSqlQuery query(target);
     const QStringList statements {u"DROP TABLE IF EXISTS "_s + reportLinksTable,
         u"CREATE TABLE "_s + reportLinksTable
@@ -524,18 +537,18 @@ bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links
               "Round INTEGER NOT NULL, PRIMARY KEY (Kind, OldId))"_s};
     for (const QString &statement : statements) {
         if (!query.exec(statement)) {
-            *error = query.lastError().text();
+            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
             return false;
         }
     }
     if (!query.prepare(u"INSERT INTO %1 VALUES (?, ?, ?, ?, ?)"_s.arg(reportLinksTable))) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
         return false;
     }
     for (const ReportLink &link : links) {
         bindAll(query, {link.reportType, link.incomingId, link.localId, link.fresh ? 1 : 0, link.round});
         if (!query.exec()) {
-            *error = query.lastError().text();
+            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
             return false;
         }
         summary->hasFresh = summary->hasFresh || link.fresh;
@@ -604,19 +617,22 @@ bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, 
     QSqlQuery query(target);
     if (links.hasFresh) {
         if (!query.exec(copyFresh)) {
-            *error = query.lastError().text();
+            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+                query.lastError().text(), u"sync"_s);
             return false;
         }
         *added += std::max(0, query.numRowsAffected());
     }
     if (links.rounds > 0 && !query.prepare(copyMissing)) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+            query.lastError().text(), u"sync"_s);
         return false;
     }
     for (int round = 0; round < links.rounds; ++round) {
         query.bindValue(0, round);
         if (!query.exec()) {
-            *error = query.lastError().text();
+            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+                query.lastError().text(), u"sync"_s);
             return false;
         }
         *added += std::max(0, query.numRowsAffected());
@@ -682,7 +698,7 @@ bool checkIncoming(const QSqlDatabase &database, QString *error)
     }
     if (problem.isEmpty())
         return true;
-    *error = u"База данных в пакете повреждена: %1"_s.arg(problem);
+    *error = logging::shownFailure(u"База данных в пакете повреждена"_s, problem, u"sync"_s);
     return false;
 }
 
@@ -733,7 +749,7 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
         return false;
     if (failure.isEmpty() && QFileInfo(path).isFile())
         return true;
-    *error = failure.isEmpty() ? u"Не удалось перенести новую базу: %1"_s.arg(path) : failure;
+    *error = logging::shownFailure(u"Не удалось создать базу %1"_s.arg(fileName), failure, u"sync"_s);
     return false;
 }
 
@@ -753,19 +769,22 @@ bool mergeInto(
         attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
         attach.bindValue(0, source.path());
         if (!attach.exec()) {
-            *error = attach.lastError().text();
+            *error = logging::shownFailure(
+                u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), attach.lastError().text(), u"sync"_s);
             return false;
         }
     }
     storage::TransactionGuard transaction(target.database());
     if (!transaction.isActive()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(
+            u"Не удалось начать запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
         return false;
     }
     if (!mergeByRule(ruleName, source.database(), target.database(), added, error))
         return false;
     if (!transaction.commit()) {
-        *error = transaction.errorText();
+        *error = logging::shownFailure(
+            u"Не удалось завершить запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
         return false;
     }
     return true;
@@ -891,7 +910,8 @@ bool insertRow(const QSqlDatabase &target, const QString &table, const QStringLi
         return false;
     QSqlQuery query(target);
     if (!query.prepare(insertStatement(table, columns, ignoreOnConflict))) {
-        *error = query.lastError().text();
+        *error = logging::shownFailure(
+            u"Не удалось подготовить добавление записи в таблицу %1"_s.arg(table), query.lastError().text(), u"sync"_s);
         return false;
     }
     return execInsert(query, values, insertedId, error) >= 0;
@@ -940,6 +960,16 @@ bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *a
     }
     *added += count;
     return true;
+}
+
+bool checkIncomingDatabase(const QString &incomingPath, QString *error)
+{
+    storage::SqlConnection source(u"TessaronMergeCheck"_s, incomingPath);
+    if (!source.isOpen()) {
+        *error = source.openError();
+        return false;
+    }
+    return checkIncoming(source.database(), error);
 }
 
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,

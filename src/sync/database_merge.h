@@ -80,6 +80,11 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // values) are added to *added.
 bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
 
+// The check mergeDatabase runs on the incoming file before it changes anything (it opens, and SQLite finds it
+// whole), for a caller that checks every database of a package before it merges the first. False with the reason
+// in *error; the file is only read.
+bool checkIncomingDatabase(const QString &incomingPath, QString *error);
+
 // Adds each name of the incoming list that the local one lacks (exact comparison); names already present
 // keep their local row. Counts each insert.
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,

@@ -1,5 +1,6 @@
 #include "mtp_sync_transport.h"
 
+#include "logging/shown_failure.h"
 #include "platform/mtp_device_finder.h"
 
 #include <QDir>
@@ -34,9 +35,15 @@ bool fail(QString *error, const QString &text)
 }
 
 // A failure of the phone's file system: our text, then the system's own.
-QString fileSystemText(const QString &text, const QString &systemText)
+// The sentence with the Russian reason in brackets; the file system's own text goes to the log.
+QString fileSystemText(const QString &text, const QString &reason, const QString &systemText)
 {
-    return u"%1 (%2)"_s.arg(text, systemText);
+    return logging::shownFailure(u"%1 (%2)"_s.arg(text, reason), systemText, u"sync"_s);
+}
+
+QString fileSystemText(const QString &text, const QFileDevice &file)
+{
+    return fileSystemText(text, logging::failureReason(file.error()), file.errorString());
 }
 
 void report(const std::function<void(const QString &)> &progress, const QString &text)
@@ -52,13 +59,21 @@ bool listEntries(const QString &folder, QList<FolderEntry> *entries, QString *er
         return true;
     switch (listingError.step) {
     case platform::FolderListingStep::Open:
-        return fail(error, fileSystemText(u"Не удалось просмотреть папку на телефоне"_s, listingError.text));
+        return fail(error,
+            fileSystemText(u"Не удалось просмотреть папку на телефоне"_s, logging::failureReason(listingError.code),
+                listingError.text));
     case platform::FolderListingStep::Advance:
-        return fail(error, fileSystemText(u"Ошибка чтения списка MTP-файлов"_s, listingError.text));
+        return fail(error,
+            fileSystemText(
+                u"Ошибка чтения списка MTP-файлов"_s, logging::failureReason(listingError.code), listingError.text));
     case platform::FolderListingStep::ReadEntry:
-        return fail(error, fileSystemText(u"Не удалось получить свойства MTP-объекта"_s, listingError.text));
+        return fail(error,
+            fileSystemText(u"Не удалось получить свойства MTP-объекта"_s, logging::failureReason(listingError.code),
+                listingError.text));
     }
-    return fail(error, listingError.text);
+    return fail(error,
+        fileSystemText(u"Не удалось просмотреть папку на телефоне"_s, logging::failureReason(listingError.code),
+            listingError.text));
 }
 
 struct FolderSearch
@@ -270,26 +285,26 @@ bool MtpSyncTransport::download(const QString &name, const QString &localPath, Q
 
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly))
-        return fail(error, fileSystemText(u"Не удалось скачать файл с телефона"_s, source.errorString()));
+        return fail(error, fileSystemText(u"Не удалось скачать файл с телефона"_s, source));
     QFile target(localPath);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(error, u"Не удалось создать локальный файл для MTP-передачи: %1"_s.arg(target.errorString()));
-    const QString writeFailure = u"Не удалось записать полученные данные на диск: %1"_s;
+        return fail(error, fileSystemText(u"Не удалось создать локальный файл для MTP-передачи"_s, target));
+    const QString writeFailure = u"Не удалось записать полученные данные на диск"_s;
     QByteArray buffer(kChunkSize, Qt::Uninitialized);
     qint64 received = 0;
     for (;;) {
         const qint64 read = source.read(buffer.data(), kChunkSize);
         if (read < 0)
-            return fail(error, fileSystemText(u"Ошибка чтения MTP-потока"_s, source.errorString()));
+            return fail(error, fileSystemText(u"Ошибка чтения MTP-потока"_s, source));
         if (read == 0)
             break;
         if (target.write(buffer.constData(), read) != read)
-            return fail(error, writeFailure.arg(target.errorString()));
+            return fail(error, fileSystemText(writeFailure, target));
         received += read;
     }
     target.close();
     if (target.error() != QFileDevice::NoError)
-        return fail(error, writeFailure.arg(target.errorString()));
+        return fail(error, fileSystemText(writeFailure, target));
     if (received == 0)
         return fail(error,
             u"MTP вернул пустой поток для %1 (размер %2, буфер %3 байт)."_s.arg(name)
@@ -315,14 +330,13 @@ bool MtpSyncTransport::upload(const QString &localPath, const QString &name, QSt
         return fail(error, kNotOpenText);
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
-        return fail(error, u"Не удалось открыть файл для передачи: %1"_s.arg(source.errorString()));
+        return fail(error, fileSystemText(u"Не удалось открыть файл для передачи"_s, source));
 
     const QString temporaryName = name + u'.' + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".uploading"_s;
     // Unbuffered, so that every write reaches the mount at once and the bytes counted are the bytes it took.
     QFile target(QDir(uploadFolder(name)).filePath(temporaryName));
     if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        return fail(error,
-            fileSystemText(u"Не удалось создать временный файл %1 на телефоне"_s.arg(name), target.errorString()));
+        return fail(error, fileSystemText(u"Не удалось создать временный файл %1 на телефоне"_s.arg(name), target));
     }
 
     const qint64 total = source.size();
@@ -338,15 +352,15 @@ bool MtpSyncTransport::upload(const QString &localPath, const QString &name, QSt
             fileSystemText(u"Не удалось передать файл %1 на телефон: этап %2, записано %3 из %4 байт"_s.arg(name, stage)
                                .arg(written)
                                .arg(total),
-                target.errorString()));
+                target));
     };
 
     QByteArray buffer(kChunkSize, Qt::Uninitialized);
     for (;;) {
         const qint64 read = source.read(buffer.data(), kChunkSize);
         if (read < 0) {
-            const QString localFailure = u"Не удалось прочитать локальный пакет: %1"_s.arg(source.errorString());
-            return abandon(u"Не удалось передать файл %1 на телефон: %2"_s.arg(name, localFailure));
+            return abandon(fileSystemText(
+                u"Не удалось передать файл %1 на телефон: не удалось прочитать локальный пакет"_s.arg(name), source));
         }
         if (read == 0)
             break;
@@ -398,7 +412,7 @@ bool MtpSyncTransport::remove(const QString &name, QString *error)
             continue;
         QFile phoneFile(file.path);
         if (!phoneFile.remove())
-            return fail(error, fileSystemText(u"Не удалось удалить временный MTP-файл"_s, phoneFile.errorString()));
+            return fail(error, fileSystemText(u"Не удалось удалить временный MTP-файл"_s, phoneFile));
     }
     return true;
 }

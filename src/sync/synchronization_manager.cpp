@@ -1,15 +1,19 @@
 #include "synchronization_manager.h"
 
+#include "logging/shown_failure.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/database_merge.h"
+#include "sync/entry_name_check.h"
 
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QUuid>
@@ -147,28 +151,6 @@ SyncResult failure(const QString &message)
     return result;
 }
 
-// A name no platform should take: a control character (NUL would cut the name short) or ":", which names a
-// drive or, on NTFS, an alternate data stream of another file.
-bool holdsForbiddenCharacter(const QString &path)
-{
-    return std::any_of(
-        path.cbegin(), path.cend(), [](QChar c) { return c == u':' || c.category() == QChar::Other_Control; });
-}
-
-// A "db/" or "files/" rest that names a place below its folder on every platform: no backslash, no empty,
-// "." or ".." segment (so no leading "/" either).
-bool isPlainRelativePath(const QString &rest)
-{
-    if (rest.contains(u'\\'))
-        return false;
-    const QStringList segments = rest.split(u'/');
-    for (const QString &segment : segments) {
-        if (segment.isEmpty() || segment == u"."_s || segment == u".."_s)
-            return false;
-    }
-    return true;
-}
-
 // folder joined with rest, or empty when the cleaned absolute result does not lie below the folder.
 QString placeInside(const QString &folder, const QString &rest)
 {
@@ -218,13 +200,10 @@ bool staysInside(const QString &base, const QString &target)
 
 // Whether the file name is that of a package database or of one of SQLite's companions beside it, in any letter
 // case: where names ignore case, a rollback journal written beside the legacy database (the download folder
-// "DATA" is its folder "Data") would replace its tables when it is next opened. The dots and blanks that Windows
-// drops from the end of a name are dropped here too.
-bool namesDatabaseFile(const QString &fileName)
+// "DATA" is its folder "Data") would replace its tables when it is next opened. (A name ending in the dots and
+// blanks that Windows drops never gets here: EntryNameCheck refuses it.)
+bool namesDatabaseFile(const QString &name)
 {
-    QString name = fileName;
-    while (name.endsWith(u'.') || name.endsWith(u' '))
-        name.chop(1);
     const QStringList databases = SynchronizationManager::databaseNames();
     for (const QString &database : databases) {
         for (const QString &suffix : {QString(), u"-journal"_s, u"-wal"_s, u"-shm"_s}) {
@@ -235,8 +214,8 @@ bool namesDatabaseFile(const QString &fileName)
     return false;
 }
 
-// Where an entry goes. Kinds Damaged and ThroughLink refuse the whole package; Ignored entries are read and
-// dropped.
+// Where an entry goes, once its name has passed EntryNameCheck. Kinds Damaged and ThroughLink refuse the whole
+// package; Ignored entries are read and dropped.
 struct Placement
 {
     enum class Kind { Database, File, Ledger, Ignored, Damaged, ThroughLink };
@@ -248,14 +227,10 @@ struct Placement
 Placement placeEntry(const QString &path, const QString &stagingFolder, const QList<DataArea> &areas)
 {
     using Kind = Placement::Kind;
-    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u".."_s) || holdsForbiddenCharacter(path))
-        return {Kind::Damaged, {}};
     const bool isDatabase = path.startsWith(databasePrefix);
     if (!isDatabase && !path.startsWith(filesPrefix))
         return {Kind::Ignored, {}};
     const QString rest = path.mid(isDatabase ? databasePrefix.size() : filesPrefix.size());
-    if (!isPlainRelativePath(rest))
-        return {Kind::Damaged, {}};
     if (isDatabase) {
         const QString target = placeInside(stagingFolder, rest);
         return {target.isEmpty() ? Kind::Damaged : Kind::Database, target};
@@ -264,7 +239,11 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
         const DataArea &area = areas.at(i);
         if (!rest.startsWith(area.prefix))
             continue;
-        const QString inner = rest.mid(area.prefix.size());
+        QString inner = rest.mid(area.prefix.size());
+        // Any letter case names the ledger where names ignore case; everywhere it is merged, never replaced.
+        const bool isLedger = area.prefix == u"XML/"_s && inner.compare(ledgerFileName, Qt::CaseInsensitive) == 0;
+        if (isLedger)
+            inner = ledgerFileName;
         const QString target = placeInside(area.folder, inner);
         if (target.isEmpty())
             return {Kind::Damaged, {}};
@@ -272,7 +251,6 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
             return {Kind::Ignored, {}};
         if (!staysInside(area.resolvedFolder, target))
             return {Kind::ThroughLink, target};
-        const bool isLedger = area.prefix == u"XML/"_s && fileKey(inner) == fileKey(ledgerFileName);
         return {isLedger ? Kind::Ledger : Kind::File, target};
     }
     return {Kind::Ignored, {}};
@@ -285,7 +263,8 @@ struct ReadPackage
     QList<Placement> placements;
 };
 
-// Reads and checks the whole package; changes nothing on disk. False with the refusal in *error.
+// Reads the whole package and checks every entry name, and where each entry would go; changes nothing on disk.
+// False with the refusal, naming the entry, in *error.
 bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadPackage *package, QString *error)
 {
     if (packagePath.isEmpty() || !QFileInfo::exists(packagePath)) {
@@ -294,7 +273,7 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     }
     QFile file(packagePath);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = u"Не удалось открыть пакет: %1"_s.arg(file.errorString());
+        *error = logging::shownFailure(u"Не удалось открыть пакет синхронизации"_s, file.errorString(), u"sync"_s);
         return false;
     }
     QDataStream in(&file);
@@ -316,17 +295,31 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     QList<DataArea> areas = dataAreas();
     for (DataArea &area : areas)
         area.resolvedFolder = resolvedPath(area.folder);
+    // Where names ignore case or links lead, a data file may be a package database under another name.
+    const QSet<QString> databasePlaces = databasePlaceKeys();
+    EntryNameCheck names;
     for (qint32 i = 0; i < count; ++i) {
         PackageEntry entry;
         in >> entry.path >> entry.content;
-        const Placement placement = in.status() == QDataStream::Ok ? placeEntry(entry.path, stagingFolder, areas)
-                                                                   : Placement {Placement::Kind::Damaged, {}};
+        if (in.status() != QDataStream::Ok) {
+            *error = u"Пакет содержит повреждённый путь: запись %1 из %2 оборвана."_s.arg(i + 1).arg(count);
+            return false;
+        }
+        if (const EntryNameFault fault = names.add(entry.path); fault != EntryNameFault::None) {
+            *error = names.refusal(entry.path, fault);
+            return false;
+        }
+        Placement placement = placeEntry(entry.path, stagingFolder, areas);
+        if ((placement.kind == Placement::Kind::File || placement.kind == Placement::Kind::Ledger)
+            && databasePlaces.contains(placeKey(placement.target)))
+            placement.kind = Placement::Kind::Ignored;
         if (placement.kind == Placement::Kind::Damaged) {
-            *error = u"Пакет содержит повреждённый путь."_s;
+            *error = u"Пакет содержит повреждённый путь «%1»."_s.arg(EntryNameCheck::displayed(entry.path));
             return false;
         }
         if (placement.kind == Placement::Kind::ThroughLink) {
-            *error = u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(entry.path);
+            *error = u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(
+                EntryNameCheck::displayed(entry.path));
             return false;
         }
         package->entries.append(std::move(entry));
@@ -456,12 +449,196 @@ bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
     return saveFile(path, merged, QIODevice::Text);
 }
 
-// Removes the import's temporary folder on every way out.
-struct TemporaryFolder
+// Whether each data file can be written where it goes: nothing on its place but a file, nothing on its way but
+// folders. False with the refusal, naming the entry, in *error; changes nothing.
+bool checkLocalPlaces(const ReadPackage &package, QString *error)
 {
-    QString path;
-    ~TemporaryFolder() { QDir(path).removeRecursively(); }
+    using Kind = Placement::Kind;
+    QSet<QString> sound;
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const Placement &placement = package.placements.at(i);
+        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
+            continue;
+        const QString &entry = package.entries.at(i).path;
+        if (QFileInfo(placement.target).isDir()) {
+            *error = u"Пакет не импортирован: файл %1 не записать, на его месте лежит папка."_s.arg(
+                EntryNameCheck::displayed(entry));
+            return false;
+        }
+        QString folder = QFileInfo(placement.target).absolutePath();
+        while (!sound.contains(folder) && !QFileInfo::exists(folder))
+            folder = QFileInfo(folder).absolutePath();
+        if (sound.contains(folder))
+            continue;
+        if (!QFileInfo(folder).isDir()) {
+            *error = u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл %2."_s.arg(
+                EntryNameCheck::displayed(entry), folder);
+            return false;
+        }
+        sound.insert(folder);
+    }
+    return true;
+}
+
+const QString stagingPrefix = u"incoming_"_s;
+const QString stagingLockSuffix = u".lock"_s;
+
+// The lock that marks a staging folder as owned by a running import: the file beside it, "<folder>.lock". Only
+// the death of the process that holds it makes it stale, never its age: an import of a large package runs long.
+void prepareStagingLock(QLockFile *lock)
+{
+    lock->setStaleLockTime(0);
+}
+
+// An import's own staging folder, Sync/incoming_<id>, held through its lock for as long as the import runs, and
+// removed with the lock, and with the folders it had to make when they stay empty, on every way out.
+class StagingFolder
+{
+public:
+    explicit StagingFolder(const QString &path)
+        : m_path(path)
+        , m_lock(path + stagingLockSuffix)
+    {
+        prepareStagingLock(&m_lock);
+    }
+    ~StagingFolder()
+    {
+        if (m_lock.isLocked()) {
+            QDir(m_path).removeRecursively();
+            m_lock.unlock();
+        }
+        for (QString folder = QFileInfo(m_path).absolutePath(); !m_madeFrom.isEmpty() && QDir().rmdir(folder);
+             folder = QFileInfo(folder).absolutePath()) {
+            if (folder == m_madeFrom)
+                break;
+        }
+    }
+    StagingFolder(const StagingFolder &) = delete;
+    StagingFolder &operator=(const StagingFolder &) = delete;
+
+    QString path() const { return m_path; }
+
+    // Takes the lock and makes the folder; false when either fails.
+    bool create()
+    {
+        const QString parent = QFileInfo(m_path).absolutePath();
+        for (QString folder = parent; !QFileInfo::exists(folder); folder = QFileInfo(folder).absolutePath()) {
+            m_madeFrom = folder;
+            if (QFileInfo(folder).absolutePath() == folder)
+                break;
+        }
+        return QDir().mkpath(parent) && m_lock.tryLock(0) && QDir().mkdir(m_path);
+    }
+
+private:
+    QString m_path;
+    QLockFile m_lock;
+    // The outermost folder above the staging folder that create() made, if any.
+    QString m_madeFrom;
 };
+
+// Removes the staging folders (and their locks) of the synchronisation folder that no running import holds: those
+// an import left when it was killed or its machine lost power. The folder at ownPath is this import's.
+void removeAbandonedStagingFolders(const QString &ownPath)
+{
+    static const QRegularExpression stagingName(QRegularExpression::anchoredPattern(
+        stagingPrefix + u"[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}(\\.lock)?"_s));
+    const QDir sync(QFileInfo(ownPath).absolutePath());
+    QSet<QString> folders;
+    const QStringList names = sync.entryList({stagingPrefix + u'*'}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (const QRegularExpressionMatch match = stagingName.match(name); match.hasMatch())
+            folders.insert(sync.filePath(name.chopped(match.capturedLength(1))));
+    }
+    folders.remove(ownPath);
+    for (const QString &folder : std::as_const(folders)) {
+        QLockFile lock(folder + stagingLockSuffix);
+        prepareStagingLock(&lock);
+        if (!lock.tryLock(0))
+            continue;
+        QDir(folder).removeRecursively();
+        lock.unlock();
+    }
+}
+
+// Writes the package's databases into the staging folder.
+bool stageDatabases(const ReadPackage &package, QString *error)
+{
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const Placement &placement = package.placements.at(i);
+        if (placement.kind != Placement::Kind::Database)
+            continue;
+        if (!ensureParent(placement.target, error))
+            return false;
+        if (!writeStagingFile(placement.target, package.entries.at(i).content)) {
+            *error = u"Не удалось подготовить базу %1."_s.arg(package.entries.at(i).path.mid(databasePrefix.size()));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs the merge's own check on every staged package database, so that a damaged one refuses the package before
+// the first merge.
+bool checkStagedDatabases(const QString &stagingFolder, QString *error)
+{
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names) {
+        const QString incoming = stagingFolder + u'/' + name;
+        QString problem;
+        if (QFileInfo::exists(incoming) && !checkIncomingDatabase(incoming, &problem)) {
+            *error = u"Пакет не импортирован: база %1 не прошла проверку. %2"_s.arg(name, problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool mergeStagedDatabases(const QString &stagingFolder, int *recordsAdded, QString *error)
+{
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names) {
+        const QString incoming = stagingFolder + u'/' + name;
+        if (!QFileInfo::exists(incoming))
+            continue;
+        QString problem;
+        if (!mergeDatabase(incoming, SynchronizationManager::databasePath(name), recordsAdded, &problem)) {
+            *error = u"Ошибка объединения %1: %2"_s.arg(name, problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes the data files, each local file it replaces first kept in the backup folder, and merges the ledger;
+// *fileCount counts those that changed.
+bool writeDataFiles(const ReadPackage &package, const QString &backupFolder, int *fileCount, QString *error)
+{
+    using Kind = Placement::Kind;
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const Placement &placement = package.placements.at(i);
+        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
+            continue;
+        const QByteArray &content = package.entries.at(i).content;
+        if (placement.kind == Kind::File && holdsBytes(placement.target, content))
+            continue;
+        if (placement.kind == Kind::File
+            && !backUpDataFile(backupFolder, package.entries.at(i).path, placement.target, error))
+            return false;
+        if (!ensureParent(placement.target, error))
+            return false;
+        bool changed = true;
+        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content, &changed)
+                                                            : saveFile(placement.target, content);
+        if (!written) {
+            *error = u"Не удалось записать файл: %1"_s.arg(placement.target);
+            return false;
+        }
+        if (changed)
+            ++*fileCount;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -530,7 +707,8 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
         if (file.open(QIODevice::ReadOnly))
             content = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            return failure(u"Не удалось прочитать базу %1: %2"_s.arg(name, file.errorString()));
+            return failure(
+                logging::shownFailure(u"Не удалось прочитать базу %1"_s.arg(name), file.errorString(), u"sync"_s));
         collection.entries.append({databasePrefix + name, content});
         collection.excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
     }
@@ -538,85 +716,60 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     for (const DataArea &area : areas)
         collectFiles(area.folder, filesPrefix + area.prefix, &collection);
 
+    // A name the import would refuse stops every synchronisation at the other side: such a file stays here.
+    SyncResult result;
+    QList<PackageEntry> entries;
+    EntryNameCheck check;
+    for (PackageEntry &entry : collection.entries) {
+        if (check.add(entry.path) == EntryNameFault::None)
+            entries.append(std::move(entry));
+        else
+            result.leftOut.append(entry.path);
+    }
+
     QString error;
     if (!ensureParent(target, &error))
         return failure(error);
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(u"Не удалось создать пакет: %1"_s.arg(file.errorString()));
-    if (!writePackage(&file, collection.entries) || !file.commit())
+        return failure(
+            logging::shownFailure(u"Не удалось создать пакет синхронизации"_s, file.errorString(), u"sync"_s));
+    if (!writePackage(&file, entries) || !file.commit())
         return failure(u"Не удалось записать пакет синхронизации."_s);
 
-    SyncResult result;
     result.success = true;
     result.packagePath = target;
-    result.fileCount = int(collection.entries.size());
+    result.fileCount = int(entries.size());
     result.message = u"Пакет создан: %1"_s.arg(target);
+    if (!result.leftOut.isEmpty()) {
+        result.message += u". Не вошли в пакет файлы, чьи имена не примет другое устройство: %1."_s.arg(
+            EntryNameCheck::listed(result.leftOut));
+    }
     return result;
 }
 
 SyncResult SynchronizationManager::importPackage(const QString &packagePath)
 {
-    using Kind = Placement::Kind;
-    const QString stagingFolder
-        = syncDirectory() + u"/incoming_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    StagingFolder staging(syncDirectory() + u'/' + stagingPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
     ReadPackage package;
     QString error;
-    if (!readPackage(packagePath, stagingFolder, &package, &error))
+    // Every check comes first: until the package has passed them all, nothing changes on disk but this import's
+    // own staging folder, which goes with the import.
+    if (!readPackage(packagePath, staging.path(), &package, &error) || !checkLocalPlaces(package, &error))
         return failure(error);
+    if (!staging.create())
+        return failure(u"Не удалось подготовить импорт."_s);
+    removeAbandonedStagingFolders(staging.path());
+    if (!stageDatabases(package, &error) || !checkStagedDatabases(staging.path(), &error))
+        return failure(error);
+
     QString backupFolder;
     if (!backUpDatabases(&backupFolder, &error))
         return failure(error);
-    if (!QDir().mkpath(stagingFolder))
-        return failure(u"Не удалось подготовить импорт."_s);
-    const TemporaryFolder staging {stagingFolder};
-
-    for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const Placement &placement = package.placements.at(i);
-        if (placement.kind != Kind::Database)
-            continue;
-        if (!ensureParent(placement.target, &error))
-            return failure(error);
-        if (!writeStagingFile(placement.target, package.entries.at(i).content)) {
-            return failure(
-                u"Не удалось подготовить базу %1."_s.arg(package.entries.at(i).path.mid(databasePrefix.size())));
-        }
-    }
-
     SyncResult result;
-    const QStringList names = databaseNames();
-    for (const QString &name : names) {
-        const QString incoming = stagingFolder + u'/' + name;
-        if (!QFileInfo::exists(incoming))
-            continue;
-        error.clear();
-        if (!mergeDatabase(incoming, databasePath(name), &result.recordsAdded, &error))
-            return failure(u"Ошибка объединения %1: %2"_s.arg(name, error));
-    }
-
-    const QSet<QString> databasePlaces = databasePlaceKeys();
-    for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const Placement &placement = package.placements.at(i);
-        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
-            continue;
-        if (databasePlaces.contains(placeKey(placement.target)))
-            continue;
-        const QByteArray &content = package.entries.at(i).content;
-        if (placement.kind == Kind::File && holdsBytes(placement.target, content))
-            continue;
-        if (placement.kind == Kind::File
-            && !backUpDataFile(backupFolder, package.entries.at(i).path, placement.target, &error))
-            return failure(error);
-        if (!ensureParent(placement.target, &error))
-            return failure(error);
-        bool changed = true;
-        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content, &changed)
-                                                            : saveFile(placement.target, content);
-        if (!written)
-            return failure(u"Не удалось записать файл: %1"_s.arg(placement.target));
-        if (changed)
-            ++result.fileCount;
-    }
+    if (!mergeStagedDatabases(staging.path(), &result.recordsAdded, &error)
+        || !writeDataFiles(package, backupFolder, &result.fileCount, &error))
+        return failure(error);
 
     result.success = true;
     result.message = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)

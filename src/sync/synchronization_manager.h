@@ -30,6 +30,9 @@ struct SyncResult
     int recordsAdded = 0;
     // Export: the entries written (databases and files). Import: the data files whose bytes changed.
     int fileCount = 0;
+    // Export: the entry paths of the files left out because an import would refuse their names (the message names
+    // them too). Import: empty.
+    QStringList leftOut;
 };
 
 // Synchronisation packages (".tspak"): one file carrying the workshop's databases and data folders from one
@@ -44,8 +47,9 @@ struct SyncResult
 // (files/DATA/), data/XML (files/XML/) and data/Documents (files/Documents/). The report database
 // "ReportsDB.db" never travels.
 //
-// No state, no instances, no locks: every function may run on any thread, but never two at once on the same
-// data folders. Failures come back in SyncResult::message; nothing is thrown or logged.
+// No state, no instances, no lock on the data (an import only marks its own staging folder): every function may
+// run on any thread, but never two at once on the same data folders. Failures come back in SyncResult::message; nothing
+// is thrown or logged.
 class SynchronizationManager
 {
 public:
@@ -70,25 +74,30 @@ public:
     // file: a failure leaves nothing at the target (and an existing file there as it was). Local databases are
     // read as they lie on disk; a file that cannot be opened is left out silently, a database that cannot be
     // read fails the export. Symbolic links are followed, but no folder is entered twice. Files that are the
-    // local path of a package database are never taken as data files.
+    // local path of a package database are never taken as data files. A file whose entry path the import would
+    // refuse (EntryNameCheck, the same check) is left out and named in leftOut and the message, so that one odd
+    // name never stops a synchronisation.
     static SyncResult exportPackage(const QString &targetPath = {});
 
-    // Brings the package at packagePath into the local data. The whole package is read and checked first, with
-    // nothing changed on disk when it is refused: a missing or unreadable file, a file that is no package, more
-    // than 100000 entries, a truncated entry, or an entry path that could leave its folder or that no platform
-    // should take (a control character, ":") ("Пакет содержит повреждённый путь."); a data file that would be
-    // written through a link in the data folders (the file itself a link, or a link on its way leading out of
-    // its folder, links of both resolved) is refused with a message naming the entry. Then every existing local
-    // package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ...
-    // when taken), the package's databases are staged in a temporary folder of the synchronisation folder and
-    // merged into the local ones in the list's order (rows are only added; settings take the newer value), and
-    // the data files are written through save files over the local files of the same relative path; a local
-    // file that already holds the same bytes is left unwritten. Entries outside the three data folders, entries
-    // named like a package database or its journal ("-journal", "-wal", "-shm") in any letter case, and entries
-    // that would land on a package database are ignored; the certificate ledger XML/checksums.txt is merged
-    // line by line (local lines first, then the incoming lines it lacks). recordsAdded and fileCount count only
-    // what changed the local data. A failure after the backup keeps the merges and files completed before it,
-    // and the backup; the temporary folder is removed on every path.
+    // Brings the package at packagePath into the local data. Everything is checked before the first change, and a
+    // refused package leaves the disk as it was: a missing or unreadable file, a file that is no package, more
+    // than 100000 entries, a truncated entry, an entry path that EntryNameCheck refuses (one that could leave its
+    // folder, that Windows or the phone cannot hold, or whose file is another entry's folder), a data file that
+    // would be written through a link in the data folders (the file itself a link, or a link on its way leading
+    // out of its folder, links of both resolved), onto a local folder or below a local file, and a package
+    // database that is no whole SQLite database. Every refusal of a path names its entry. The databases are
+    // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
+    // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
+    // whose lock no running process holds (left by an import that was killed). Then every existing local package
+    // database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when
+    // taken), the staged databases are merged into the local ones in the list's order (rows are only added;
+    // settings take the newer value), and the data files are written through save files over the local files of
+    // the same relative path; a local file that already holds the same bytes is left unwritten. Entries outside
+    // the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
+    // in any letter case, and entries that would land on a package database are ignored; the certificate ledger
+    // XML/checksums.txt, named in any letter case, is merged line by line (local lines first, then the incoming
+    // lines it lacks), never replaced. recordsAdded and fileCount count only what changed the local data. A
+    // failure after the backup (a merge, a write) keeps the merges and files completed before it, and the backup.
     static SyncResult importPackage(const QString &packagePath);
 };
 

@@ -1,6 +1,8 @@
 #include "usb_sync_session.h"
 
 #include "logging/application_logger.h"
+#include "logging/shown_failure.h"
+#include "sync/entry_name_check.h"
 #include "sync/mtp_sync_transport.h"
 #include "sync/synchronization_manager.h"
 
@@ -64,7 +66,8 @@ bool writeText(const QString &path, const QString &text, QString *error)
     const bool written
         = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
     if (!written && error != nullptr)
-        *error = u"Не удалось сохранить результат синхронизации: %1"_s.arg(file.errorString());
+        *error = logging::shownFailure(
+            u"Не удалось сохранить результат синхронизации в %1"_s.arg(path), file.errorString(), u"sync"_s);
     return written;
 }
 
@@ -140,6 +143,9 @@ private:
     // This side's import has merged the other side's package.
     bool m_merged = false;
     QString m_error;
+    // The files the package for the other side left out for their names, and where that side is.
+    QStringList m_leftOut;
+    QString m_otherSide;
     QString m_hostFile;
     QString m_joinFile;
     QString m_hostId;
@@ -180,6 +186,10 @@ UsbSyncResult Session::succeed(const SyncResult &import)
     m_transport.close();
     m_result.success = true;
     m_result.message = u"Слияние по MTP завершено. %1"_s.arg(import.message);
+    if (!m_leftOut.isEmpty()) {
+        m_result.message += u" Не переданы %1 файлы, чьи имена не примет другое устройство: %2."_s.arg(
+            m_otherSide, EntryNameCheck::listed(m_leftOut));
+    }
     report(m_progress, m_result.message);
     return m_result;
 }
@@ -292,6 +302,8 @@ UsbSyncResult Session::runHost()
     const SyncResult merged = SynchronizationManager::exportPackage(QString());
     if (!merged.success)
         return fail(merged.message);
+    m_leftOut = merged.leftOut;
+    m_otherSide = u"на телефон"_s;
     if (!m_transport.upload(merged.packagePath, responseFile, &m_error))
         return fail(m_error);
     // The response is on the phone before the result that tells the phone to take it.
@@ -392,6 +404,8 @@ UsbSyncResult Session::runPhone()
     const SyncResult request = SynchronizationManager::exportPackage(QString());
     if (!request.success)
         return fail(request.message);
+    m_leftOut = request.leftOut;
+    m_otherSide = u"на компьютер"_s;
     report(m_progress, u"Передача данных телефона через MTP…"_s);
     if (!m_transport.upload(request.packagePath, requestFile, &m_error))
         return fail(m_error);

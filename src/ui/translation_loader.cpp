@@ -24,6 +24,11 @@ QString TranslationLoader::qtTranslationsFolder()
     return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
 }
 
+void TranslationLoader::useRussianLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+}
+
 bool TranslationLoader::installQtTranslations(const QString &folder, QString *error)
 {
     QCoreApplication *application = QCoreApplication::instance();

@@ -20,6 +20,10 @@ public:
     // missing catalogues named in *error, when one could not be read; when none could, Qt stays in English and
     // nothing is installed.
     static bool installQtTranslations(const QString &folder, QString *error);
+
+    // Makes Russian (Russia) the default locale, so what Qt writes by it (the file dialogs' dates and file types,
+    // Qt Quick's numbers) is Russian whatever the system's language.
+    static void useRussianLocale();
 };
 
 } // namespace tessaron::ui

@@ -611,6 +611,10 @@ void TestCardFiles::codePageText_data()
     QTest::addRow("5, Cyrillic") << 5 << QByteArray("\xB8\xD2\xD0\xDD\xDE\xD2") << u"Иванов"_s;
     // No converter for 8859-16 here, and the KOI8 sets' graphics below 0xA0 are no controls.
     QTest::addRow("16, Romanian") << 16 << QByteArray("\xAAtefan") << u"Ștefan"_s;
+    // Every character of 8859-16 that is not Latin-1's, in byte order, from the published chart.
+    QTest::addRow("16, every character apart from Latin-1")
+        << 16 << QByteArray::fromHex("A1A2A3A4A5A6A8AAACAEAFB2B3B4B5B8B9BABCBDBEBFC3C5D0D1D5D7D8DDDEE3E5F0F1F5F7F8FDFE")
+        << u"ĄąŁ€„ŠšȘŹźŻČłŽ”žčșŒœŸżĂĆĐŃŐŚŰĘȚăćđńőśűęț"_s;
     QTest::addRow("85, KOI8-R graphics") << 85 << QByteArray("\x80\xF0") << u"─П"_s;
     QTest::addRow("0, ASCII kept") << 0 << QByteArray("DGT  ") << u"DGT"_s;
     QTest::addRow("255, no text") << 255 << QByteArray("\xFF\xFF\xFF") << QString();

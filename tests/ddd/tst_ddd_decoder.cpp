@@ -274,9 +274,14 @@ private slots:
 
         const QJsonArray blocks = expected.value(u"blocks"_s).toArray();
         QCOMPARE(report.blocks.size(), blocks.size());
+        qint32 secondGeneration = 0;
         for (qsizetype i = 0; i < blocks.size(); ++i) {
             const QJsonObject want = blocks.at(i).toObject();
             const DddBlock &got = report.blocks.at(i);
+            const int parameter = card ? 0 : want.value(u"tag"_s).toString().mid(2).toInt(nullptr, 16);
+            secondGeneration += card
+                ? want.value(u"type"_s).toInt() == 2 && want.value(u"fid"_s).toString().startsWith(u"05")
+                : (parameter >= 0x21 && parameter <= 0x25) || (parameter >= 0x31 && parameter <= 0x35);
             QCOMPARE(got.fileNumber, want.value(card ? u"fid"_s : u"tag"_s).toString());
             QCOMPARE(got.offset, want.value(u"offset"_s).toInt());
             QCOMPARE(got.length, want.value(u"length"_s).toInt());
@@ -286,6 +291,7 @@ private slots:
                 QCOMPARE(got.data.left(2), QByteArray::fromHex(got.fileNumber.toLatin1()));
         }
         QCOMPARE(rejoin(report.blocks, report.fileType), bytes);
+        QCOMPARE(report.undecodedSecondGenerationBlockCount(), secondGeneration);
     }
 
     // The report's fields that the file holds only in its rows, each as the published facts of the file state it:

@@ -3,6 +3,7 @@
 #include "ddd/ddd_repository_values.h"
 #include "ddd/driven_distance.h"
 #include "storage/database_catalog.h"
+#include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_paths.h"
@@ -181,13 +182,13 @@ private slots:
             << cardReport(u"C1"_s, 5)
             << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON Places WHEN (SELECT count(*) FROM Places WHERE "
                             "ReportId = NEW.ReportId) = 2 BEGIN SELECT RAISE(ABORT, 'place refused'); END"_s}
-            << u"place refused Unable to fetch row"_s;
+            << u"Не удалось сохранить строки отчёта (таблица Places)|place refused Unable to fetch row"_s;
         QTest::addRow("fifth card insertion of a vehicle unit")
             << vuReport(6)
             << QStringList {u"CREATE TRIGGER Refuse BEFORE INSERT ON TachoCardIWData WHEN (SELECT count(*) FROM "
                             "TachoCardIWData) = 4 BEGIN SELECT RAISE(ABORT, 'insertion refused'); END"_s}
-            << u"insertion refused Unable to fetch row: INSERT INTO TachoCardIWData (ReportId, DayNo, "
-               u"CardHolderSurname, "
+            << u"Не удалось сохранить строки отчёта (таблица TachoCardIWData)|insertion refused Unable to fetch row: "
+               u"INSERT INTO TachoCardIWData (ReportId, DayNo, CardHolderSurname, "
                "CardHolderFirstNames, CardType, CardIssuingMemberState, DriverCardNumber, CardExpiryDate, "
                "CardInsertionDate, VehicleOdometerValueAtInsertion, CardSlot, CardWithdrawalTime, "
                "VehicleOdometerValueAtWithdrawal, PrevVehicleRegistrationNation, PrevVehicleRegistrationNumber, "
@@ -199,19 +200,21 @@ private slots:
                             "INITIALLY DEFERRED)"_s,
                    u"CREATE TRIGGER Block AFTER INSERT ON DriverCardReports WHEN NEW.CardNumber = 'BLOCK' BEGIN "
                    "INSERT INTO Blocker VALUES (-1); END"_s}
-            << u"FOREIGN KEY constraint failed Unable to commit transaction"_s;
+            << u"Не удалось сохранить отчёт в базу|FOREIGN KEY constraint failed Unable to commit transaction"_s;
     }
 
     void failedSaveLeavesNoTrace()
     {
         QFETCH(DddReport, report);
         QFETCH(QStringList, setup);
-        QFETCH(QString, error);
+        QFETCH(QString, error); // the sentence shown, then the driver's text the log keeps
         for (const QString &statement : std::as_const(setup))
             QVERIFY(SqliteProbe(m_file).execute(statement));
 
+        const tessaron::test::LogCapture log;
         QCOMPARE(m_repository->save(report), -1);
-        QCOMPARE(m_repository->lastError(), error);
+        QCOMPARE(m_repository->lastError(), error.section(u'|', 0, 0));
+        QVERIFY2(log.text().contains(error.section(u'|', 1)), qPrintable(log.text()));
         QCOMPARE(rowsInAllTables(), 0);
         QVERIFY(m_repository->listReports().isEmpty());
 
@@ -380,14 +383,21 @@ private slots:
         card.vehicles = {QVariantMap {{u"vehicleOdometerBegin"_s, u"НЕТ ДАННЫХ"_s}, {u"vehicleOdometerEnd"_s, 500000}},
             QVariantMap {{u"vehicleOdometerBegin"_s, 100}, {u"vehicleOdometerEnd"_s, u"150"_s}},
             QVariantMap {{u"vehicleOdometerBegin"_s, 200}, {u"vehicleOdometerEnd"_s, 150}},
-            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}},
-            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 2000000000}}};
+            // Past what an odometer shows (a synchronised database may hold anything): no reading, so no distance
+            // and no sum that wraps below zero.
+            QVariantMap {
+                {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
+            QVariantMap {
+                {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
+            QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 10'000'000}}};
+        for (int i = 0; i < 250; ++i)
+            card.vehicles.append(QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 9'999'999}});
         QCOMPARE(m_repository->save(card), 1);
         const SqliteProbe probe(m_file);
         const auto text = [&](const QString &sql) { return probe.scalar(sql).toString(); };
         // The vehicles' distances, summed in 64 bits; the report's own 7 km is not added again: the total is the
         // one rule the charts draw, which the decoder also writes into the report.
-        QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 4000000050);
+        QCOMPARE(probe.scalar(u"SELECT TotalDistanceKm FROM DriverCardReports"_s).toLongLong(), 50 + 250 * 9'999'999LL);
         tessaron::ddd::fillTotalDistance(card); // the report holds the largest value it can, not a wrapped one
         QCOMPARE(card.totalDistanceKm, std::numeric_limits<qint32>::max());
         QCOMPARE(text(u"SELECT Json FROM DddRows WHERE Dataset = 'events'"_s),

@@ -51,6 +51,27 @@ void TestRecordNames::names_data()
     add("card type 0", cardTypeName, 0, u"Reserved"_s);
     add("card type 6, past the table", cardTypeName, 6, u"Unknown type"_s);
 
+    // The general events of the data dictionary's EventFaultType, each by its own name in both languages.
+    const QList<std::pair<QString, QString>> generalEvents {
+        {u"Общее событие: без дополнительных сведений"_s, u"No further details"_s},
+        {u"Вставка недействительной карты"_s, u"Insertion of a non-valid card"_s},
+        {u"Конфликт карт"_s, u"Card conflict"_s},
+        {u"Общее событие: перекрытие времени"_s, u"Time overlap"_s},
+        {u"Движение без соответствующей карты"_s, u"Driving without an appropriate card"_s},
+        {u"Вставка карты во время движения"_s, u"Card insertion while driving"_s},
+        {u"Сессия карты завершена некорректно"_s, u"Last card session not correctly closed"_s},
+        {u"Превышение скорости"_s, u"Over speeding"_s},
+        {u"Прерывание питания"_s, u"Power supply interruption"_s},
+        {u"Ошибка данных движения"_s, u"Motion data error"_s},
+        {u"Конфликт движения транспортного средства"_s, u"Vehicle motion conflict"_s},
+    };
+    for (int code = 0; code < int(generalEvents.size()); ++code) {
+        const QByteArray ru = "general event 0x" + QByteArray::number(code, 16) + " Russian";
+        const QByteArray en = "general event 0x" + QByteArray::number(code, 16) + " English";
+        add(ru.constData(), eventName, code, generalEvents.at(code).first);
+        add(en.constData(), eventNameEnglish, code, u"General event - "_s + generalEvents.at(code).second);
+    }
+
     add("event 0x25, last named", eventName, 0x25, u"Аппаратное вмешательство в датчик"_s);
     add("event 0x0A", eventName, 0x0A, u"Конфликт движения транспортного средства"_s);
     add("event 0x0B, gap after the general events", eventName, 0x0B, u"НЕИЗВЕСТНОЕ СОБЫТИЕ (0X0B)"_s);

@@ -533,11 +533,12 @@ private slots:
         QCOMPARE(report.maxSpeed, maximum);
     }
 
-    // Unset readings are ignored; one reading gives no distance.
+    // Unset readings, and readings past what an odometer shows, are ignored; one reading gives no distance.
     void distanceCovered()
     {
         for (const auto &[readings, distance] :
-            {std::pair {QList<int> {0, 371532, 0, 372055}, 523}, std::pair {QList<int> {371532}, 0}}) {
+            {std::pair {QList<int> {0, 371532, 0, 372055}, 523}, std::pair {QList<int> {371532}, 0},
+                std::pair {QList<int> {371532, 10'000'000, 372055, 9'999'999}, 9'628'467}}) {
             DddReport report;
             report.totalDistanceKm = 77;
             int dayNo = 0;
@@ -622,13 +623,21 @@ private slots:
         QTest::addColumn<int>("cardType");
         QTest::addColumn<QString>("expectedFirstNames");
         QTest::addColumn<QString>("expectedType");
+        QTest::addColumn<quint32>("odometer"); // at insertion, at withdrawal plus 350 and at the day's midnight
+        QTest::addColumn<int>("expectedOdometer");
 
-        QTest::addRow("Cyrillic names, workshop card") << u"Иванов"_s << u"Петр"_s << 2 << u"Петр"_s << u"Мастерская"_s;
+        QTest::addRow("Cyrillic names, workshop card")
+            << u"Иванов"_s << u"Петр"_s << 2 << u"Петр"_s << u"Мастерская"_s << 120000u << 120000;
         QTest::addRow("Cyrillic names filling the field, control card")
-            << u"Иванов"_s << (u"Петр"_s + QString(31, u'Х')) << 3 << (u"Петр"_s + QString(31, u'Х')) << u"Водитель"_s;
-        QTest::addRow("Latin-1 letters") << u"NUÑEZ"_s << u"JOSÉ"_s << 1 << u"JOSÉ"_s << u"Водитель"_s;
-        QTest::addRow("names ending in NUL padding")
-            << QString::fromLatin1("SMITH\0\0\0\0\0\0GARBAGE", 18) << u"JOHN"_s << 4 << u"JOHN"_s << u"Водитель"_s;
+            << u"Иванов"_s << (u"Петр"_s + QString(31, u'Х')) << 3 << (u"Петр"_s + QString(31, u'Х')) << u"Водитель"_s
+            << 120000u << 120000;
+        QTest::addRow("Latin-1 letters") << u"NUÑEZ"_s << u"JOSÉ"_s << 1 << u"JOSÉ"_s << u"Водитель"_s << 120000u
+                                         << 120000;
+        QTest::addRow("names ending in NUL padding") << QString::fromLatin1("SMITH\0\0\0\0\0\0GARBAGE", 18) << u"JOHN"_s
+                                                     << 4 << u"JOHN"_s << u"Водитель"_s << 120000u << 120000;
+        // FF FF FF marks an odometer not set: no reading (0), never 16,777,215 km.
+        QTest::addRow("odometers not set")
+            << u"IVANOV"_s << u"IVAN"_s << 1 << u"IVAN"_s << u"Водитель"_s << 0xFFFFFFu << 0;
     }
 
     void cardRecordAtItsPublishedOffsets()
@@ -638,6 +647,8 @@ private slots:
         QFETCH(int, cardType);
         QFETCH(QString, expectedFirstNames);
         QFETCH(QString, expectedType);
+        QFETCH(quint32, odometer);
+        QFETCH(int, expectedOdometer);
 
         VuCardIwRecord card;
         card.surname = surname;
@@ -645,7 +656,14 @@ private slots:
         card.card.cardType = quint8(cardType);
         card.slot = 1;
         card.previousNation = 0x05;
-        const DddReport report = decodeDay(dayBody({card}), 2);
+        card.odometerAtInsertion = odometer;
+        card.odometerAtWithdrawal = odometer == 0xFFFFFF ? odometer : odometer + 350;
+        VuActivityDay day = emptyDay();
+        day.cardIw = {card};
+        day.odometerMidnight = odometer;
+        const DddReport report = decodeDay(VuFileBuilder::activityDayBody(day), 2);
+        QCOMPARE(report.dayInformation.size(), 1);
+        QCOMPARE(report.dayInformation.first().toMap().value(u"odometerValueMidnight"_s), QVariant(expectedOdometer));
 
         QCOMPARE(report.cardIwData.size(), 1);
         const QVariantMap record = report.cardIwData.first().toMap();
@@ -659,11 +677,12 @@ private slots:
         QCOMPARE(record.value(u"driverCardNumber"_s).toString(), u"RUD0000012345600"_s);
         QCOMPARE(record.value(u"cardExpiryDate"_s).toString(), u"01.01.2026"_s);
         QCOMPARE(record.value(u"cardInsertionDate"_s).toString(), u"01.03.2024 6:00:00"_s);
-        QCOMPARE(record.value(u"vehicleOdometerValueAtInsertion"_s), QVariant(120000));
+        QCOMPARE(record.value(u"vehicleOdometerValueAtInsertion"_s), QVariant(expectedOdometer));
         QCOMPARE(record.value(u"cardSlot"_s).toString(), u"Сопряжённый водитель"_s);
         QCOMPARE(record.value(u"cardSlotNumber"_s).toString(), u"Сопряжённый водитель"_s);
         QCOMPARE(record.value(u"cardWithdrawalTime"_s).toString(), u"01.03.2024 18:00:00"_s);
-        QCOMPARE(record.value(u"vehicleOdometerValueAtWithdrawal"_s), QVariant(120350));
+        QCOMPARE(record.value(u"vehicleOdometerValueAtWithdrawal"_s),
+            QVariant(expectedOdometer ? expectedOdometer + 350 : 0));
         QCOMPARE(record.value(u"prevVehicleRegistrationNation"_s).toString(), u"Азербайджан"_s);
         QCOMPARE(record.value(u"prevVehicleRegistrationNumber"_s).toString(), u"А123ВС77"_s);
         QCOMPARE(record.value(u"prevCardWithdrawalTime"_s).toString(), u"29.02.2024 18:00:00"_s);

@@ -163,6 +163,10 @@ private slots:
         QTest::addRow("JSON array") << Row {{u"speedValues"_s, u"[12.5, \"7,5\"]"_s}} << QList<double> {12.5, 7.5};
         QTest::addRow("empty text, per-second list")
             << Row {{u"speedValues"_s, QString()}, {u"speedsPerSecond"_s, QVariantList {3, 4}}} << QList<double> {3, 4};
+        QTest::addRow("empty list, per-second text, as the page reads it")
+            << Row {{u"speedValues"_s, QVariantList {}}, {u"speedsPerSecond"_s, u"5 6"_s}} << QList<double> {5, 6};
+        QTest::addRow("a true, a null and a number in a list")
+            << Row {{u"speedValues"_s, QVariantList {true, QVariant(), 9}}} << QList<double> {9};
     }
     void speedSamples()
     {
@@ -443,6 +447,19 @@ QtObject {
             QVERIFY2(page > 0, qPrintable(needle));
             const QString png = u"%1/%2-page%3.png"_s.arg(pngFolder, QFileInfo(fileName).completeBaseName()).arg(page);
             QVERIFY(tessaron::test::pdfPageImage(pdf, page, 100).save(png));
+        }
+
+        // No cell of any table is cut: on every tenth page and the first of every needle, each word in a row lies
+        // whole inside it (a detailed-speed row holds its minute's sixty values).
+        QList<int> pages;
+        for (int page = 1; page <= texts.size(); page += 10)
+            pages.append(page);
+        for (const QString &needle : std::as_const(needles))
+            pages.append(firstPageWith(needle));
+        for (int page : std::as_const(pages)) {
+            const tessaron::test::TableWords words = tessaron::test::tableWords(pdf, page);
+            QVERIFY2(words.standingOut.isEmpty(),
+                qPrintable(u"page %1: %2"_s.arg(page).arg(words.standingOut.mid(0, 3).join(u"; "_s))));
         }
     }
 };

@@ -285,6 +285,38 @@ private slots:
         QCOMPARE(found.join(u' '), text.simplified());
     }
 
+    // A value running out of its box even at the smallest size is named, in drawing order; real long values are not.
+    // A sticker block names the field without which it would fit, or, none alone to blame, every field with text.
+    void unfitFields_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariantMap>("record");
+        QTest::addColumn<QList<F>>("unfit");
+        const QString words = u"Промышленная улица дом "_s;
+        const QVariantMap overLong {{u"CustomerAddress"_s, words.repeated(24)},
+            {u"OrderResponsible"_s, u"Ответственный "_s.repeated(14)}, {u"OrderMaster"_s, u"Мастер "_s.repeated(40)}};
+        QVariantMap sticker = longRecord();
+        sticker.insert(u"WorkshopStigma"_s, u"RUS 77 М-0412 "_s.repeated(5));
+        sticker.insert(u"WorkshopName"_s, words.repeated(20));
+        for (const char *key :
+            {"VehicleVin", "VehicleRegNumber", "TachographModel", "TachographSerialNumber", "TachographSkzi"})
+            sticker.insert(QString::fromLatin1(key), words.repeated(5));
+        QTest::addRow("certificate, real long values") << int(C) << longRecord() << QList<F> {};
+        QTest::addRow("sticker, real long values") << int(S) << longRecord() << QList<F> {};
+        QTest::addRow("certificate, address, responsible, master")
+            << int(C) << overLong << QList<F> {F::CustomerAddress, F::OrderResponsible, F::OrderMaster};
+        QTest::addRow("sticker, mark band, workshop name, no single vehicle line to blame")
+            << int(S) << sticker
+            << QList<F> {F::WorkshopStigma, F::WorkshopName, F::VehicleVin, F::VehicleRegNumber, F::TachographModel,
+                   F::TachographSerialNumber, F::TachographSkzi};
+    }
+    void unfitFields()
+    {
+        QFETCH(int, type);
+        QFETCH(QVariantMap, record);
+        QTEST(DocumentRenderer::unfitFields(DocumentType(type), record), "unfit");
+    }
+
     // The preview and the printer raster show the PDF's lines: in every value box the ink covers the same area
     // as on the PDF drawn by poppler at the same resolution (within 2 pixels: antialiasing and hinting differ).
     void outputsAgree_data()

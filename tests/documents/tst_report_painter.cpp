@@ -67,7 +67,8 @@ private slots:
         QVERIFY(pages.last().contains(u"Заголовок"_s));
     }
 
-    // Title 28, header band 28, rows, then 10: a row is 25 to 70 high; cells beyond the headers are ignored.
+    // Title 28, header band 28, rows, then 10: a row is at least 25 high and as tall as its tallest cell; cells
+    // beyond the headers are ignored.
     void tableRowHeights_data()
     {
         QTest::addColumn<QStringList>("headers");
@@ -75,7 +76,8 @@ private slots:
         QTest::addColumn<double>("rowHeight");
         const QString longText = QStringList(200, u"слово"_s).join(u' ');
         QTest::addRow("one short line") << QStringList {u"А"_s, u"Б"_s} << QStringList {u"а"_s, u"б"_s} << 25.0;
-        QTest::addRow("tall cell capped at 70") << QStringList {u"А"_s} << QStringList {longText} << 70.0;
+        QTest::addRow("tall cell grows to hold its ten lines")
+            << QStringList {u"А"_s} << QStringList {longText} << 98.0;
         QTest::addRow("surplus cell ignored") << QStringList {u"А"_s} << QStringList {u"а"_s, longText} << 25.0;
         QTest::addRow("no headers: one full-width column") << QStringList {} << QStringList {QString(60, u'ж')} << 25.0;
     }
@@ -88,6 +90,57 @@ private slots:
         PdfCanvas canvas;
         canvas.painter().table(u"Таблица"_s, headers, {row});
         QCOMPARE(canvas.painter().y, 36.0 + 28.0 + 28.0 + rowHeight + 10.0);
+    }
+
+    // What poppler reads of the drawn PDF: every word of the cells is there once, inside its row and clear of
+    // the row's padding, on every page; a row taller than a page runs on over pages.
+    void tableTextStaysInsideItsRows_data()
+    {
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QList<QStringList>>("rows");
+        QTest::addColumn<int>("words"); // -1: words broken inside are counted as poppler splits them
+        QTest::addColumn<int>("pages");
+        QStringList speeds;
+        for (int second = 0; second < 60; ++second)
+            speeds.append(QString::number(60 + second % 40));
+        QList<QStringList> minutes;
+        for (int minute = 0; minute < 40; ++minute)
+            minutes.append(QStringList {u"01.08.2022 10:%1:00"_s.arg(minute, 2, 10, QLatin1Char('0')), u"79,5"_s,
+                u"99"_s, speeds.join(u", "_s)});
+        QTest::addRow("minutes of one-second speeds")
+            << QStringList {u"Начало блока"_s, u"Средняя"_s, u"Максимальная"_s, u"Значения"_s} << minutes << 40 * 64
+            << 4;
+        QTest::addRow("words longer than their cell")
+            << QStringList {u"А"_s, u"Б"_s} << QList<QStringList> {{QString(300, u'ж'), QString(90, u'ю')}} << -1 << 1;
+        QStringList many;
+        for (int word = 0; word < 4000; ++word)
+            many.append(u"слово%1"_s.arg(word));
+        QTest::addRow("a row taller than a page")
+            << QStringList {u"Данные"_s} << QList<QStringList> {{u"перед"_s}, {many.join(u' ')}, {u"после"_s}} << 4002
+            << 5;
+    }
+
+    void tableTextStaysInsideItsRows()
+    {
+        QFETCH(QStringList, headers);
+        QFETCH(QList<QStringList>, rows);
+        QFETCH(int, words);
+        QFETCH(int, pages);
+        PdfCanvas canvas;
+        canvas.painter().table(u"Таблица"_s, headers, rows);
+        QCOMPARE(canvas.painter().page, pages);
+        canvas.painter().drawFooter();
+        const QByteArray pdf = canvas.finish();
+        int inRows = 0;
+        for (int page = 1; page <= pages; ++page) {
+            const tessaron::test::TableWords found = tessaron::test::tableWords(pdf, page);
+            QVERIFY2(found.standingOut.isEmpty(), qPrintable(found.standingOut.mid(0, 5).join(u"; "_s)));
+            inRows += found.inRows;
+        }
+        if (words >= 0)
+            QCOMPARE(inRows, words);
+        else
+            QVERIFY(inRows > 0);
     }
 
     void tableContinuesWithHeaderAndShading()

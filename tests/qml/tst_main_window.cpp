@@ -173,7 +173,7 @@ private Q_SLOTS:
     }
 
     // The real window at the smallest size it allows and at a common one, a vehicle-unit download on the
-    // analysis; then in English with the File menu open: menu, back command and page in one language.
+    // analysis; then the page in English with the File menu open: the page's language, the menu's Russian.
     void dddPageInTheWindow_data()
     {
         QTest::addColumn<QSize>("size");
@@ -210,11 +210,15 @@ private Q_SLOTS:
             QVERIFY2(button->width() >= button->implicitWidth(), name);
         }
 
+        // The page's language is the page's own: the window's menu stays Russian.
         QVERIFY(page->setProperty("english", true));
-        QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("File"))));
-        QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("DDD decoder")));
-        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Exit")));
-        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Tools")));
+        QVERIFY(clickItem(window, findItemWithText(window->contentItem(), QStringLiteral("Файл"))));
+        QTRY_VERIFY(findItemWithText(window->contentItem(), QStringLiteral("Выход")));
+        QVERIFY(findItemWithText(window->contentItem(), QStringLiteral("Сервис")));
+        QVERIFY(
+            findItemWithText(window->contentItem(), QStringLiteral("Расшифровка .ddd"))); // the page says "DDD decoder"
+        for (const QString &english : {u"Tools"_s, u"Exit"_s})
+            QVERIFY2(!findItemWithText(window->contentItem(), english), qPrintable(english));
         QCOMPARE(findItem(page, QStringLiteral("backButton"))->property("text").toString(), QStringLiteral("‹ Back"));
         QTest::qWait(100);
         QVERIFY(window->grabWindow().save(prefix + u"_english_menu.png"));
@@ -271,10 +275,16 @@ private Q_SLOTS:
         QTRY_VERIFY(saveDialog->property("visible").toBool());
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(documents.startsWith(home.path()) && QFileInfo(documents).isDir());
+        // A report saved before: its size and time in Russian, as the widget dialogs write them.
+        QFile earlier(documents + u"/earlier.pdf"_s);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(5000, '%')) == 5000 && earlier.flush());
+        QVERIFY(earlier.setFileTime(QDateTime(QDate(2026, 12, 7), QTime(8, 5)), QFileDevice::FileModificationTime));
+        earlier.close();
         QCOMPARE(saveDialog->property("currentFolder").toUrl(), QUrl::fromLocalFile(documents));
         const QList<std::pair<QString, bool>> texts
             = {{u"Сохранить"_s, true}, {u"Отмена"_s, true}, {u"Имя файла"_s, true}, {u"Фильтр"_s, true},
-                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}};
+                {u"Открыть"_s, false}, {u"File name"_s, false}, {u"Filter"_s, false}, {u"earlier.pdf"_s, true},
+                {u"4,9 КБ"_s, true}, {u"07.12.2026 08:05"_s, true}, {u"4,88 KiB"_s, false}, {u"4.88 KiB"_s, false}};
         for (const auto &[text, shown] : texts)
             QTRY_VERIFY2(bool(findItemWithText(page->window()->contentItem(), text)) == shown, qPrintable(text));
         QTest::qWait(100);
@@ -304,6 +314,41 @@ private Q_SLOTS:
             !chart->property("speedSeriesPending").toBool() && !chart->property("speedRows").toList().isEmpty());
         ddd->clear();
         QVERIFY(tessaron::test::freedOffThisThread(freed));
+    }
+
+    // The speed chart's series is built by a worker: every read of a speed value happens on another thread than
+    // the window's, and the chart then holds every sample.
+    void speedSeriesIsBuiltOffTheGuiThread()
+    {
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        QVariantList speeds {40, 50};
+        const std::shared_ptr<tessaron::test::ReadThreads> reads = tessaron::test::appendReadWitness(speeds);
+        tessaron::ddd::DddReport report;
+        report.fileType = tessaron::ddd::DddFileType::Tachograph;
+        report.detailedSpeed = {QVariantMap {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
+            {u"speedValues"_s, speeds}, {u"validSpeedCount"_s, 3}}};
+        ddd->setReport(report);
+        Q_EMIT ddd->stateChanged();
+        const int charts = page->property("datasets").toList().size() + 1;
+        QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        auto *chart = findItem(page, u"chart"_s);
+        QTRY_VERIFY(
+            !chart->property("speedSeriesPending").toBool() && chart->property("speedSampleCount").toInt() == 3);
+        const QVariantList points = chart->property("speedSeries").value<QObject *>()->property("points").toList();
+        QCOMPARE(points.size(), 3);
+        QCOMPARE(points.constLast().toMap().value(u"value"_s).toDouble(), 1.0);
+        const std::vector<std::thread::id> readers = reads->snapshot();
+        QVERIFY(!readers.empty());
+        for (const std::thread::id reader : readers)
+            QVERIFY(reader != std::this_thread::get_id());
+        // The page hands the same rows over again at every change of the controller's state: no new build.
+        Q_EMIT ddd->stateChanged();
+        QVERIFY(!chart->property("speedSeriesPending").toBool());
+        QCOMPARE(chart->property("speedSampleCount").toInt(), 3);
+        ddd->clear();
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the

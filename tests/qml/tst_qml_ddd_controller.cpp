@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSemaphore>
@@ -179,10 +181,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sample");
         QTest::addColumn<bool>("asUrl");
         QTest::addColumn<QString>("expectedType");
+        QTest::addColumn<QString>("expectedStatus");
 
-        QTest::addRow("vehicle unit by path") << u"vu-gen1-a.ddd"_s << false << u"Тахограф"_s;
-        QTest::addRow("vehicle unit by url") << u"vu-gen1-a.ddd"_s << true << u"Тахограф"_s;
-        QTest::addRow("driver card by path") << u"card-gen1-a.ddd"_s << false << u"Карта водителя"_s;
+        const QString done = u"Разбор завершён"_s;
+        QTest::addRow("vehicle unit by path") << u"vu-gen1-a.ddd"_s << false << u"Тахограф"_s << done;
+        QTest::addRow("vehicle unit by url") << u"vu-gen1-a.ddd"_s << true << u"Тахограф"_s << done;
+        QTest::addRow("driver card by path") << u"card-gen1-a.ddd"_s << false << u"Карта водителя"_s << done;
+        // The data files of the card's second application, as the facts list them: kept, not decoded.
+        int secondGeneration = 0;
+        for (const QJsonValue block : tessaron::test::sampleFacts(u"card-gen2-anon"_s).value(u"blocks"_s).toArray()) {
+            const QJsonObject object = block.toObject();
+            secondGeneration
+                += object.value(u"type"_s).toInt() == 2 && object.value(u"fid"_s).toString().startsWith(u"05");
+        }
+        QTest::addRow("driver card with a second-generation application")
+            << u"card-gen2-anon.ddd"_s << false << u"Карта водителя"_s
+            << u"Разбор завершён: данные второго поколения не расшифрованы (блоков: %1)"_s.arg(secondGeneration);
     }
 
     void decodesARealFileByPathAndUrl()
@@ -190,6 +204,7 @@ private Q_SLOTS:
         QFETCH(QString, sample);
         QFETCH(bool, asUrl);
         QFETCH(QString, expectedType);
+        QFETCH(QString, expectedStatus);
         TESSARON_REQUIRE_SAMPLE(path, sample);
 
         QString referenceError;
@@ -217,8 +232,8 @@ private Q_SLOTS:
         }
         QCOMPARE(controller.fileType(), expectedType);
         QCOMPARE(controller.fileKind(), int(reference.fileType));
-        QCOMPARE(controller.statusText(), QStringLiteral("Разбор завершён"));
-        QCOMPARE(controller.statusWarning(), false);
+        QCOMPARE(controller.statusText(), expectedStatus);
+        QCOMPARE(controller.statusWarning(), expectedStatus != u"Разбор завершён");
         QCOMPARE(controller.lastError(), QString());
         QCOMPARE(controller.filePath(), path);
         QCOMPARE(controller.fileName(), sample);
@@ -344,6 +359,21 @@ private Q_SLOTS:
         QRandomGenerator(15).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
         QTest::newRow("random bytes behind a valid head")
             << QByteArray("\x76\x01") + random << u"Разбор завершён с ошибками: не разобрано \\d+ байт из 1048578"_s
+            << QString();
+        // Overview, two days of activities in one response, events, speed and technical data: every response of
+        // the second generation, none of the first.
+        using tessaron::test::VuRecordArray;
+        const QList<VuRecordArray> day {{0x06, 4, {QByteArray(4, '\x02')}}, {0x01, 2, {"ab", "cd"}}};
+        const QByteArray secondGeneration
+            = tessaron::test::VuFileBuilder()
+                  .addRecordArrays(0x21, {{0x0A, 17, {QByteArray("XTA21099012345678")}}, {0x03, 4, {QByteArray(4, 1)}}})
+                  .addSecondGenerationDays(0x22, {day, day})
+                  .addRecordArrays(0x23, {{0x15, 24, {QByteArray(24, 3)}}})
+                  .addRecordArrays(0x24, {{0x12, 64, {QByteArray(64, 4)}}})
+                  .addRecordArrays(0x25, {{0x19, 40, {QByteArray(40, 5)}}})
+                  .build();
+        QTest::newRow("second-generation vehicle unit")
+            << secondGeneration << u"Разбор завершён: данные второго поколения не расшифрованы \\(блоков: 5\\)"_s
             << QString();
         QTest::newRow("empty file") << QByteArray() << u"Ошибка разбора"_s << u"Файл пуст"_s;
         QTest::newRow("plain words") << QByteArray("these are plain words, not a tachograph download\n")

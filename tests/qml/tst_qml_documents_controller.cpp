@@ -1,4 +1,5 @@
 #include "documents/document_renderer.h"
+#include "logging/application_logger.h"
 #include "qml/qml_documents_controller.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
@@ -7,6 +8,7 @@
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
+#include "support/pdf_probe.h"
 #include "support/print_queue.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
@@ -507,6 +509,82 @@ private Q_SLOTS:
         controller.refresh(QString(), u"иванов"_s);
         QCOMPARE(controller.statusText(), u"Найдено записей: 1"_s);
         QCOMPARE(controller.emptyListText(), QString());
+    }
+
+    // A file where the XML folder should be and a value too long for its box: the certificate and its row are issued,
+    // and the message says why the XML copy was not saved (the log adds the system's words) and what to shorten.
+    void issueTellsLostXmlCopyAndUnfitValue()
+    {
+        QVERIFY(setWorkshop());
+        const QString folder = dataPath(u"XML"_s);
+        QVERIFY(tessaron::test::writeFile(folder, "not a folder"));
+        tessaron::logging::ApplicationLogger::initialize(m_paths->filePath(u"log"_s));
+        QmlDocumentsController controller;
+        controller.select(insertRecord());
+        controller.updateSelectedValue(u"OrderResponsible"_s, u"Ответственный "_s.repeated(14));
+        const bool issued = controller.createCertificate();
+        const QString log
+            = QString::fromUtf8(tessaron::test::fileBytes(tessaron::logging::ApplicationLogger::filePath()));
+        tessaron::logging::ApplicationLogger::shutdown();
+        QVERIFY(issued);
+        QCOMPARE(certificateValue(u"COUNT(*)"_s), 1);
+        const QString xml
+            = u"Сертификат создан, но его XML-копия не сохранена: на месте папки XML-копий находится файл: "_s
+            + QDir::toNativeSeparators(folder);
+        const QString unfit = u"Значение не помещается в своё поле документа даже мелким шрифтом и заходит на соседние "
+                              "строки: «%1». Сократите его и создайте документ заново"_s;
+        QCOMPARE(controller.lastError(), xml + u'\n' + unfit.arg(u"Ответственный"_s));
+        QVERIFY2(log.contains(u"\"category\":\"documents\""_s) && log.contains(xml + u" ("_s), qPrintable(log));
+        controller.updateSelectedValue(u"VehicleIdentificationNumber"_s, u"VIN XTA21099 "_s.repeated(60));
+        QVERIFY(controller.createSticker());
+        QCOMPARE(controller.lastError(), unfit.arg(u"VIN"_s));
+    }
+
+    // A control character pasted into the workshop's name, a record's registration number and a typed value is
+    // removed where the value comes in: the PDF, the XML copy and the database row hold the same text.
+    void controlCharactersAreRemovedWhereValuesComeIn()
+    {
+        namespace keys = tessaron::storage::settings;
+        QVERIFY(setWorkshop()
+            && tessaron::storage::SettingsRepository().setValues(
+                {{keys::sectionWorkshop, keys::workshopName, u"ООО Тахо\u000Bсервис"_s}}));
+        QmlDocumentsController controller;
+        controller.select(insertRecord({{u"VehicleRegistrationNumber"_s, u"А123\u001BВС77"_s}}));
+        QCOMPARE(controller.selected().value(u"VehicleRegistrationNumber"_s), u"А123ВС77"_s);
+        controller.updateSelectedValue(u"OrderResponsible"_s, u"Смирнова\u0007 О.В.\nзам."_s);
+        QVERIFY(controller.createCertificate() && controller.lastError().isEmpty());
+        const tessaron::storage::CertificateXmlStorage xml;
+        const QVariantMap copy = xml.loadCertificate(xml.folderPath() + u"/12345_2024-05-06_12_34_56.xml"_s);
+        const QString pdf = tessaron::test::pdfPageTexts(
+            tessaron::test::fileBytes(dataPath(u"Сертификаты/Сертификат_06_05_2024_12345.pdf"_s)))
+                                .join(u'\n');
+        for (const auto &[key, text] : {std::pair {u"WorkshopName"_s, u"ООО Тахосервис"_s},
+                 {u"VehicleRegNumber"_s, u"А123ВС77"_s}, {u"OrderResponsible"_s, u"Смирнова О.В.\nзам."_s}}) {
+            QCOMPARE(certificateValue(key).toString(), text);
+            QCOMPARE(copy.value(key).toString(), text);
+            QVERIFY2(pdf.contains(text.section(u'\n', 0, 0)), qPrintable(key));
+        }
+    }
+
+    // A preview image lives as long as it is shown: replaced by the next, discarded with its dialog (printing
+    // still has the document), or left when the controller goes.
+    void previewImagesAreRemoved()
+    {
+        auto controller = std::make_unique<QmlDocumentsController>();
+        const auto shown = [&controller] { return QUrl(controller->previewSource()).toLocalFile(); };
+        controller->select(insertRecord());
+        QVERIFY(controller->createSticker());
+        const QString first = shown();
+        QVERIFY(controller->createCertificate() && QFileInfo::exists(shown()) && !QFileInfo::exists(first));
+        const QString second = shown();
+        controller->discardPreview();
+        QVERIFY(!QFileInfo::exists(second) && controller->previewSource().isEmpty());
+        QVERIFY(!controller->printPreview({{u"printerName"_s, u"NoSuchPrinter"_s}}));
+        QCOMPARE(controller->lastError(), u"Принтер не найден: NoSuchPrinter"_s);
+        QVERIFY(controller->createSticker());
+        const QString last = shown();
+        controller.reset();
+        QVERIFY(!QFileInfo::exists(last));
     }
 
     // No file browser and no launcher: the desktop answers false, and the controller tells it with the path.

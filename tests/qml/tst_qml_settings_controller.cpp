@@ -5,6 +5,7 @@
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
+#include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
@@ -184,8 +185,11 @@ private Q_SLOTS:
         fillWorkshop(controller);
         controller.setWorkshopName(QStringLiteral("ООО «Новое имя»"));
         controller.setPrinterLabel(QStringLiteral("Brother QL-800"));
+        const tessaron::test::LogCapture log;
         QCOMPARE(controller.save(), false);
-        QVERIFY2(controller.lastError().contains(QStringLiteral("disk full")), qPrintable(controller.lastError()));
+        QCOMPARE(
+            controller.lastError(), QStringLiteral("Не удалось сохранить настройки: Не удалось записать настройку"));
+        QVERIFY(log.text().contains(QStringLiteral("disk full")));
 
         QCOMPARE(stored(keys::sectionWorkshop, keys::workshopName), QStringLiteral("ООО «Тахосервис»"));
         QCOMPARE(stored(keys::sectionMain, keys::printerLabel), QStringLiteral("По умолчанию"));
@@ -235,7 +239,10 @@ private Q_SLOTS:
         QmlSettingsController controller(noPrinters);
         const QString told = QStringLiteral("Настройки доступны только для чтения: ");
         QVERIFY2(controller.lastError().startsWith(told), qPrintable(controller.lastError()));
-        QVERIFY(controller.lastError().contains(QStringLiteral("readonly")));
+        // Russian on the screen, SQLite's own words in the log.
+        QVERIFY2(!controller.lastError().contains(QStringLiteral("readonly")), qPrintable(controller.lastError()));
+        QFile logFile(tessaron::logging::ApplicationLogger::filePath());
+        QVERIFY(logFile.open(QIODevice::ReadOnly) && logFile.readAll().contains("readonly"));
         QCOMPARE(controller.workshopName(), QStringLiteral("ООО «Тахосервис»"));
         QCOMPARE(controller.isLogEnabled(), false);
         controller.loadSettings(true);

@@ -64,6 +64,11 @@ QtObject {
         selected = copy;
     }
 
+    function discardPreview() {
+        record("discardPreview");
+        previewSource = "";
+    }
+
     function printPreview(options) {
         record("print " + JSON.stringify(options));
         return printAnswer;

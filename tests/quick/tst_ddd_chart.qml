@@ -57,37 +57,76 @@ TestCase {
         return false;
     }
 
+    Component {
+        id: spyComponent
+
+        SignalSpy {
+            signalName: "seriesChanged"
+        }
+    }
+
+    function builtSeries(chart) {
+        tryVerify(function () { return !chart.speedSeriesPending; }, 5000, "the speed series is built");
+        return chart.speedSeries;
+    }
+
     function test_speedSeriesIsBuiltOnceAfterAPauseAndDrawnFromTheCache() {
         var chart = createChart({ chartType: DddChartSeries.ChartSpeed, speedRows: dayOfSpeed() });
-        compare(chart.speedSeries, null);
+        compare(chart.speedSeries.points.length, 0);
         verify(chart.speedSeriesPending);
+        verify(textShown(chart, "Строится график скорости…"), "the chart tells that its series is being built");
+        waitForRendering(chart);
+        grabImage(chart).save("ddd_chart_speed_building.png");
         verify(!textShown(chart, "В файле нет данных детальной скорости"), "no empty notice while the series is built");
-        tryVerify(function () { return chart.speedSeries !== null; }, 3000);
-        var built = chart.speedSeries;
-        compare(built.bucketCount, DddChartSeries.bucketCountFor(1000, 1));
+        var series = builtSeries(chart);
+        compare([series.bucketCount, series.bucketSize, chart.series.length], [625, 139, 622]);
         verify(textShown(chart, "Элементов: 86400"));
+        verify(!textShown(chart, "Строится график скорости…"));
+        var builds = createTemporaryObject(spyComponent, testCase, { target: series });
 
         chart.visualizationType = DddChartSeries.StyleArea;
         chart.english = true;
         chart.width = 1001;
         wait(400);
-        verify(chart.speedSeries === built, "a repaint or a width that keeps the bucket count reuses the series");
+        compare(builds.count, 0, "a repaint or a width that keeps the bucket count reuses the series");
 
+        chart.zoomFactor = 3;
         chart.zoomFactor = 2;
-        tryVerify(function () { return chart.speedSeries !== built; }, 3000);
-        compare(chart.speedSeries.bucketCount, 1200);
+        verify(chart.speedSeriesPending);
+        compare(chart.series.length, 622, "the series drawn stays until the new one is here");
+        verify(textShown(chart, "Building the speed chart…"));
+        builtSeries(chart);
+        compare([builds.count, series.bucketCount], [1, 1200], "changes within the pause make one build");
+
+        // Other rows (another file): the old series is gone at once, never drawn over the new rows.
+        chart.speedRows = dayOfSpeed().slice(0, 10);
+        compare([chart.speedSampleCount, chart.series.length], [0, 0]);
+        verify(chart.speedSeriesPending);
+        builtSeries(chart);
+        compare([chart.speedSampleCount, chart.series.length], [600, 600]);
     }
 
     function test_leavingTheSpeedChartClampsTheZoom() {
         var chart = createChart({ chartType: DddChartSeries.ChartSpeed, speedRows: [] });
         chart.zoomFactor = 12;
         compare(chart.maximumZoom, 20);
-        tryVerify(function () { return chart.speedSeries !== null; }, 3000);
+        builtSeries(chart);
         verify(textShown(chart, "В файле нет данных детальной скорости"));
         chart.chartType = DddChartSeries.ChartFaults;
         compare([chart.zoomFactor, chart.maximumZoom], [3, 3]);
         chart.english = true;
         verify(textShown(chart, "Not enough data for chart"));
+    }
+
+    // Other charts build no speed series, whatever speed rows they are given.
+    function test_speedSeriesIsBuiltOnlyForTheSpeedChart() {
+        var chart = createChart({ chartType: DddChartSeries.ChartEvents, speedRows: dayOfSpeed() });
+        wait(400);
+        verify(!chart.speedSeriesPending);
+        compare(chart.speedSeries.sampleCount, 0);
+        chart.chartType = DddChartSeries.ChartSpeed;
+        builtSeries(chart);
+        compare(chart.speedSampleCount, 86400);
     }
 
     function test_legendCountAndLanes() {

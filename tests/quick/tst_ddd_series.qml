@@ -4,6 +4,8 @@ import Tessaron
 
 // The chart series: speed buckets, counts, the pie's "other" slice, the driven distances and day lanes.
 TestCase {
+    id: testCase
+
     name: "DddSeries"
 
     // Rows of one-minute speed blocks holding `samples` speeds in all, from 01.03.2024 0:00:00.
@@ -21,6 +23,22 @@ TestCase {
         return rows;
     }
 
+    Component {
+        id: seriesComponent
+
+        DddSpeedSeries {
+            active: true
+        }
+    }
+
+    // The series the chart's C++ builder makes of the rows, at that width and zoom, once it is built.
+    function speedSeries(rows, width, zoom) {
+        var series = createTemporaryObject(seriesComponent, testCase, { rows: rows, chartWidth: width, zoom: zoom });
+        verify(series.building);
+        tryVerify(function () { return !series.building; }, 5000, "the speed series is built");
+        return series;
+    }
+
     function test_speedBuckets_data() {
         return [
             { tag: "100 000 samples at zoom 1", samples: 100000, width: 1000, zoom: 1, buckets: 625, size: 160, points: 625 },
@@ -31,7 +49,7 @@ TestCase {
     }
 
     function test_speedBuckets(data) {
-        var series = DddChartSeries.speedSeries(speedRows(data.samples), data.width, data.zoom);
+        var series = speedSeries(speedRows(data.samples), data.width, data.zoom);
         compare(series.sampleCount, data.samples);
         compare(series.bucketCount, data.buckets);
         compare(series.bucketSize, data.size);
@@ -42,24 +60,33 @@ TestCase {
         var rows = [
             { speedBlockBeginDate: "01.03.2024 10:01:00", speedsPerSecond: "10, 20, 30", averageSpeed: 20 },
             { speedBlockBeginDate: "01.03.2024 10:00:00", speedValues: "[0, 0, 120]", averageSpeed: 40 },
-            { speedBlockBeginDate: "not a date", averageSpeed: "55,5" }
+            { speedBlockBeginDate: "not a date", averageSpeed: "55,5" },
+            { speedBlockBeginDate: "30.02.2024 10:00:00", speedValues: [], speedsPerSecond: "-5; 7.5" },
+            { speedBlockBeginDate: " 1.3.2024 9:59:00 ", speedValues: ["12,5", true, null, 14] }
         ];
-        var series = DddChartSeries.speedSeries(rows, 1, 1);
-        compare(series.sampleCount, 7);
+        var series = speedSeries(rows, 1, 1);
+        compare(series.sampleCount, 11);
         compare(series.bucketSize, 1);
-        compare(series.points.length, 7);
-        compare(series.points[0].label, "01.03.2024 10:00", "rows are taken in time order");
-        compare(series.points[2].max, 120);
-        compare(series.points[3].label, "01.03.2024 10:01");
-        compare(series.points[6].value, 55.5, "a row without values adds its average once");
-        compare(series.points[6].label, "—");
+        compare(series.points.length, 11);
+        var points = DddChartSeries.speedPoints(series.points);
+        compare(points[0].label, "01.03.2024 09:59", "a date and an hour of one digit, blanks around, are read");
+        compare([points[0].value, points[1].value], [12.5, 14], "items that are no numbers are skipped");
+        compare(points[2].label, "01.03.2024 10:00", "rows are taken in time order");
+        compare(points[4].max, 120);
+        compare(points[5].label, "01.03.2024 10:01");
+        compare(points[8].value, 55.5, "a row without values adds its average once");
+        compare(points[8].label, "—");
+        compare([points[9].label, points[9].value, points[10].value], ["—", 0, 7.5],
+                "an impossible date is none; a negative speed counts as 0; an empty list gives way to the per-second text");
+        compare(points[10].color, DddChartSeries.defaultColor);
+        verify(isNaN(points[10].time));
     }
 
     function test_speedSeriesStaysWithinItsBucketsWhenRowsDeclareNoSamples() {
         var rows = speedRows(6000);
         for (var i = 0; i < rows.length; ++i)
             rows[i].validSpeedCount = 0;
-        var series = DddChartSeries.speedSeries(rows, 1000, 1);
+        var series = speedSeries(rows, 1000, 1);
         compare(series.sampleCount, 0);
         verify(series.points.length <= series.bucketCount, series.points.length + " buckets");
         compare([DddChartSeries.scaleMaximum([{ value: 40, max: 87 }], true),

@@ -58,6 +58,7 @@ TestCase {
     function cleanup() {
         stack.clear(StackView.Immediate);
         testCase.width = 1280;
+        documentsFixture.reset();
     }
 
     function child(name) {
@@ -68,6 +69,15 @@ TestCase {
 
     function rowAt(index) {
         return child("recordList").itemAtIndex(index);
+    }
+
+    // The texts of a row's cells, each checked to be shown whole.
+    function wholeTexts(index, names) {
+        return names.map(function (name) {
+            var cell = findChild(rowAt(index), name);
+            verify(cell && cell.visible && !cell.truncated, name + " " + (cell ? cell.text : ""));
+            return cell.text;
+        });
     }
 
     function test_selectionEnablesFormAndDeleteAsksFirst() {
@@ -343,5 +353,66 @@ TestCase {
         verify(!child("problem_WVehicleCharacteristicConstant").visible);
         waitForRendering(page);
         grabImage(page).save("documents_page_field_problems.png");
+    }
+
+    // The application's own controller at 640 px: dates show whole, a selected (bold) row's too. After a search, an
+    // issue with the XML folder blocked and a value too long for its box tells both, lists everything under emptied
+    // search fields, and its preview image goes with the dialog; a delete empties them too. On the phone a record
+    // is two whole lines under a whole header, and a master's long name ends in "…", the whole of it on hover.
+    function test_realControllerAtNarrowWidths() {
+        testCase.width = 640;
+        var base = { WriteResult: 1, RecordDateTime: "2024-11-03 09:15:00", NextCalibrationDate: "2026-11-03",
+            WVehicleCharacteristicConstant: 8000, KConstantOfRecordingEquipment: 8000, LTyreCircumference: 3250 };
+        for (var record of [{ OrderNumber: 41, CustomerName: "Иванов", VehicleRegistrationNumber: "К001КК" },
+                            { OrderNumber: 42, CustomerName: "Петров П.П.", VehicleRegistrationNumber: "А123ВС77" }])
+            verify(documentsFixture.addCalibration(Object.assign(record, base)));
+        var page = stack.push(pageComponent, {}, StackView.Immediate);
+        waitForRendering(page);
+        mouseClick(rowAt(0));
+        wholeTexts(0, ["cell_date", "cell_nextCalibration", "cell_order", "cell_vehicle"]);
+        grabImage(page).save("documents_page_640.png");
+
+        var customerField = child("customerSearchField");
+        customerField.text = "петров";
+        page.refreshNow();
+        compare(child("recordList").count, 1);
+        mouseDoubleClickSequence(rowAt(0));
+        verify(documentsFixture.blockXmlFolder());
+        app.documents.updateSelectedValue("OrderResponsible", "Ответственный ".repeat(20));
+        mouseClick(child("certificateButton"));
+        var dialog = child("previewDialog");
+        tryVerify(function () { return dialog.opened; });
+        var status = child("statusLine").text;
+        verify(/XML-копия не сохранена: на месте папки XML-копий [^]*«Ответственный»/.test(status), status);
+        compare([customerField.text, child("phoneCustomerSearchField").text, child("recordList").count], ["", "", 2]);
+        dialog.close();
+        tryCompare(app.documents, "previewSource", "", 5000, "the preview goes with its dialog");
+        waitForRendering(page);
+        grabImage(page).save("documents_page_issue_warnings.png");
+
+        customerField.text = "петров";
+        page.refreshNow();
+        app.documents.removeSelected();
+        compare([customerField.text, child("phoneCustomerSearchField").text, child("recordList").count], ["", "", 1]);
+
+        stack.clear(StackView.Immediate);
+        testCase.width = 420;
+        var longName = "Кузнецов Александр Владимирович, старший мастер участка калибровки";
+        page = stack.push(pageComponent, { phoneForm: true, settings: createTemporaryObject(fakeComponent, testCase,
+                                              { masters: [{ fullName: longName }] }) }, StackView.Immediate);
+        waitForRendering(page);
+        verify(child("phoneListHeader").visible && !child("phoneHeader_№ заказа").truncated, "the order header whole");
+        compare(wholeTexts(0, ["phoneCell_0_0", "phoneCell_0_1", "phoneCell_1_0", "phoneCell_1_1"]),
+                ["№ 41", "03.11.2024 09:15", "Иванов", "К001КК"]);
+        grabImage(page).save("documents_page_420_phone_list.png");
+        mouseClick(rowAt(0));
+        page.openForm();
+        var choice = child("choice_OrderMaster");
+        compare([choice.displayText, choice.ToolTip.text], [longName, longName]);
+        verify(choice.truncated && choice.width > page.width / 2, "cut with an ellipsis, not kept narrow");
+        mouseMove(choice, choice.width / 3, choice.height / 2);
+        tryVerify(function () { return choice.ToolTip.visible; });
+        waitForRendering(page);
+        grabImage(page).save("documents_page_420_phone_form.png");
     }
 }

@@ -3,12 +3,14 @@
 #include "qml/qml_engine_setup.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/calibration_repository.h"
 #include "storage/sql_connection.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 #include "sync/usb_sync_session.h"
 
+#include <QDir>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QThread>
@@ -19,12 +21,45 @@
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
 
+// The documents suite's own calibration records in the application's journal, and a file standing where the XML
+// copies' folder should be; reset removes both (a real folder stays).
+class DocumentsFixture : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE bool addCalibration(const QVariantMap &record)
+    {
+        m_added.append(tessaron::storage::CalibrationRepository().insertCalibration(record));
+        return m_added.constLast() > 0;
+    }
+
+    Q_INVOKABLE bool blockXmlFolder() const
+    {
+        return QDir(xmlFolder()).removeRecursively() && tessaron::test::writeFile(xmlFolder(), "not a folder");
+    }
+
+    Q_INVOKABLE void reset()
+    {
+        for (const int id : std::as_const(m_added))
+            tessaron::storage::CalibrationRepository().deleteCalibration(id);
+        m_added.clear();
+        QFile::remove(xmlFolder());
+    }
+
+private:
+    static QString xmlFolder() { return QDir(tessaron::storage::AppPaths::data()).filePath(QStringLiteral("XML")); }
+
+    QList<int> m_added;
+};
+
 // Gives every suite what the application gives its QML: the application controller as "app", here over
 // folders in a temporary place, its file dialog for packages answering a missing file; a settings controller
 // over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
 // "samplesDir"; the temporary folder behind the application's folders as "testDataDir", for files a suite
 // writes; and synthetic downloads there, a driver card and a vehicle unit with detailed speed, as
-// "syntheticFiles" ({card, vehicleUnit}: their paths). A synchronisation with the phone reports one stage, in
+// "syntheticFiles" ({card, vehicleUnit}: their paths); and "documentsFixture", which adds calibration records to the
+// application's journal and blocks its XML folder. A synchronisation with the phone reports one stage, in
 // the phone's own words with markup in them, and runs until it is cancelled.
 class QuickTestSetup : public QObject
 {
@@ -66,6 +101,7 @@ public Q_SLOTS:
         engine->rootContext()->setContextProperty(QStringLiteral("testDataDir"), m_paths->path());
         engine->rootContext()->setContextProperty(QStringLiteral("readOnlySettings"), m_readOnlySettings.get());
         engine->rootContext()->setContextProperty(QStringLiteral("syntheticFiles"), m_syntheticFiles);
+        engine->rootContext()->setContextProperty(QStringLiteral("documentsFixture"), &m_documentsFixture);
     }
 
     void cleanupTestCase()
@@ -80,6 +116,7 @@ private:
     std::unique_ptr<tessaron::qml::QmlAppController> m_app;
     std::unique_ptr<tessaron::qml::QmlSettingsController> m_readOnlySettings;
     QVariantMap m_syntheticFiles;
+    DocumentsFixture m_documentsFixture;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tessaron_quick, QuickTestSetup)

@@ -1,5 +1,6 @@
 #include "storage/certificate_field.h"
 #include "storage/certificate_xml_storage.h"
+#include "support/log_capture.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
@@ -132,9 +133,11 @@ private slots:
         const tessaron::test::TempAppPaths paths;
         const QString path = paths.filePath(u"bad.xml"_s);
         QVERIFY(writeFile(path, content));
+        const tessaron::test::LogCapture log;
         QString error;
         QVERIFY(CertificateXmlStorage(paths.path()).loadCertificate(path, &error).isEmpty());
-        QVERIFY2(error.contains(errorPart, Qt::CaseInsensitive), qPrintable(error));
+        QCOMPARE(error, u"Файл свидетельства %1 повреждён"_s.arg(QDir::toNativeSeparators(path)));
+        QVERIFY2(log.text().contains(errorPart, Qt::CaseInsensitive), qPrintable(log.text()));
     }
 
     void characterXmlCannotCarryKeepsEarlierFile()
@@ -154,6 +157,43 @@ private slots:
         QCOMPARE(checksum, u"untouched"_s);
         QCOMPARE(fileBytes(path), file);
         QCOMPARE(fileBytes(storage.checksumsPath()), ledger);
+    }
+
+    // What a certificate cannot carry alike in the PDF, the XML copy and the database row goes; line breaks stay.
+    void certificateText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("clean");
+        QTest::addRow("line breaks and a whole pair stay") << u"ООО «Рога»\r\nул. 1 😀"_s << u"ООО «Рога»\r\nул. 1 😀"_s;
+        const QString unfit = u"a\u000B\tb"_s + QChar(0) + u"c\u001B\u007F\u0085d\uFFFEe\uFFFF"_s + QChar(0xD83D)
+            + u"f"_s + QChar(0xDE00);
+        QTest::addRow("controls, C1, XML's non-characters, unpaired surrogates") << unfit << u"abcdef"_s;
+    }
+
+    void certificateText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, clean);
+        QCOMPARE(tessaron::storage::certificateText(text), clean);
+        QCOMPARE(tessaron::storage::certificateValue(text), QVariant(clean));
+        QCOMPARE(tessaron::storage::certificateValue(17), QVariant(17));
+    }
+
+    // A failed save says why in Russian; the file system's own text comes apart, for the log, none for a bad value.
+    void saveFailureSaysWhy()
+    {
+        const tessaron::test::TempAppPaths paths;
+        const CertificateXmlStorage storage(paths.path());
+        QVariantMap record = goldenRecord();
+        record.insert(u"TachographSkzi"_s, u"SKZI\u0001"_s);
+        QString error;
+        QString system;
+        QCOMPARE(storage.saveCertificate(record, nullptr, &error, &system), QString());
+        QVERIFY2(error.startsWith(u"Поле «СКЗИ» (TachographSkzi)"_s) && system.isEmpty(), qPrintable(error));
+        QVERIFY(QDir().mkpath(storage.checksumsPath()));
+        QCOMPARE(storage.saveCertificate(goldenRecord(), nullptr, &error, &system), QString());
+        QVERIFY2(error.startsWith(u"Не удалось дописать журнал контрольных сумм XML-копий: "_s) && !system.isEmpty(),
+            qPrintable(error));
     }
 
     void ledger()

@@ -1,5 +1,6 @@
 #include "free_witness.h"
 
+#include <QMetaType>
 #include <QTest>
 
 #include <chrono>
@@ -16,6 +17,39 @@ std::future<std::thread::id> appendFreeWitness(QVariantList &rows)
         freedOn->set_value(std::this_thread::get_id());
     })));
     return freedOn->get_future();
+}
+
+namespace {
+
+struct ReadWitness
+{
+    std::shared_ptr<ReadThreads> threads;
+
+    void record() const
+    {
+        const std::lock_guard lock(threads->mutex);
+        threads->ids.push_back(std::this_thread::get_id());
+    }
+};
+
+} // namespace
+
+std::shared_ptr<ReadThreads> appendReadWitness(QVariantList &values)
+{
+    static const bool registered = [] {
+        QMetaType::registerConverter<ReadWitness, QString>([](const ReadWitness &witness) {
+            witness.record();
+            return QStringLiteral("1");
+        });
+        return QMetaType::registerConverter<ReadWitness, double>([](const ReadWitness &witness) {
+            witness.record();
+            return 1.0;
+        });
+    }();
+    Q_UNUSED(registered);
+    auto threads = std::make_shared<ReadThreads>();
+    values.append(QVariant::fromValue(ReadWitness {threads}));
+    return threads;
 }
 
 bool freedOffThisThread(std::future<std::thread::id> &freed)

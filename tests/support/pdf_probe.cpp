@@ -59,10 +59,11 @@ QString pdfInfoValue(const QByteArray &pdf, const QString &field)
     return line.match(info).captured(1).trimmed();
 }
 
-QList<PdfWord> pdfWords(const QByteArray &pdf)
+QList<PdfWord> pdfWords(const QByteArray &pdf, int page)
 {
+    const QString number = QString::number(page);
     const QString html = QString::fromUtf8(
-        runPoppler(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, u"-f"_s, u"1"_s, u"-l"_s, u"1"_s, u"-"_s}, pdf));
+        runPoppler(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, u"-f"_s, number, u"-l"_s, number, u"-"_s}, pdf));
     static const QRegularExpression word(
         uR"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"_s);
     QList<PdfWord> words;
@@ -85,6 +86,50 @@ QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
         runPoppler(u"pdftoppm"_s,
             {u"-png"_s, u"-singlefile"_s, u"-r"_s, QString::number(dpi), u"-f"_s, number, u"-l"_s, number}, pdf),
         "PNG");
+}
+
+TableWords tableWords(const QByteArray &pdf, int page)
+{
+    constexpr int dpi = 144;
+    constexpr double scale = dpi / 72.0;
+    constexpr double tableLeft = 36.0;
+    constexpr double padding = 4.0;
+    const QImage image = pdfPageImage(pdf, page, dpi);
+    TableWords result;
+    if (image.isNull())
+        return result;
+    const auto isRowFill = [](QColor colour) {
+        const int grey = colour.red();
+        return colour.green() == grey && colour.blue() == grey
+            && (std::abs(grey - 0xfa) <= 2 || std::abs(grey - 0xee) <= 2);
+    };
+    QList<QPair<double, double>> rows;
+    const int x = int((tableLeft + 2.0) * scale);
+    for (int y = 0; y < image.height(); ++y) {
+        if (!isRowFill(image.pixelColor(x, y)))
+            continue;
+        const int top = y;
+        while (y < image.height() && isRowFill(image.pixelColor(x, y)))
+            ++y;
+        rows.append({top / scale, y / scale});
+    }
+    for (const PdfWord &word : pdfWords(pdf, page)) {
+        const double middle = word.box.center().y();
+        for (const auto &[top, bottom] : std::as_const(rows)) {
+            if (middle < top || middle > bottom)
+                continue;
+            ++result.inRows;
+            if (word.box.top() < top + padding - 1.0 || word.box.bottom() > bottom - padding + 1.0) {
+                result.standingOut.append(u"%1 (%2–%3 in row %4–%5)"_s.arg(word.text)
+                                              .arg(word.box.top())
+                                              .arg(word.box.bottom())
+                                              .arg(top)
+                                              .arg(bottom));
+            }
+            break;
+        }
+    }
+    return result;
 }
 
 PdfCanvas::PdfCanvas()

@@ -30,10 +30,21 @@ struct PdfWord
     QString text;
     QRectF box;
 };
-// The first page's words in pdftotext's reading order; empty when poppler fails.
-QList<PdfWord> pdfWords(const QByteArray &pdf);
+// A page's words (from 1) in pdftotext's reading order; empty when poppler fails.
+QList<PdfWord> pdfWords(const QByteArray &pdf, int page = 1);
 // One page (from 1) rendered at dpi; a null image when poppler fails.
 QImage pdfPageImage(const QByteArray &pdf, int page, int dpi);
+
+// The words of a report table's page that lie in its rows, told apart from how the page looks: the rows are the
+// runs of row fill down a pixel line just inside the table's left edge; a word sits in the row that holds the
+// middle of its box, and stands out when its box reaches into the row's 4-point padding by more than a point
+// (as the half-drawn lines of a clipped cell do) or beyond the row.
+struct TableWords
+{
+    int inRows = 0;
+    QStringList standingOut; // each "word (top–bottom in row top–bottom)"
+};
+TableWords tableWords(const QByteArray &pdf, int page);
 
 // An A4 PDF in memory at 72 dpi without margins, with a report painter set up as the report writer sets it.
 class PdfCanvas

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFileDevice>
+#include <QString>
+
+#include <system_error>
+
+namespace tessaron::logging {
+
+// The text the technician reads for a failure whose cause is another system's own words (SQLite's, the file
+// system's, Qt's: English whatever the program's language). Writes "sentence: systemText" to the application log
+// under category and returns the sentence alone, a Russian one that names what failed. An empty systemText logs
+// the sentence alone.
+QString shownFailure(const QString &sentence, const QString &systemText, const QString &category);
+
+// The Russian reason of a file's failure, to end a sentence with: "на диске нет места" for a full disk, a
+// general one where the kind tells no more.
+QString failureReason(QFileDevice::FileError error);
+QString failureReason(const std::error_code &code);
+
+} // namespace tessaron::logging

@@ -1,0 +1,201 @@
+#include "entry_name_check.h"
+
+#include <QStringView>
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace tessaron::sync {
+
+namespace {
+
+// A name is at most 255 UTF-16 code units on Windows and 255 bytes (UTF-8) on the phone's file systems. A file is
+// written through a save file, whose temporary name beside it adds ".XXXXXX" to the name.
+constexpr qsizetype maximumSegmentLength = 255;
+constexpr qsizetype saveFileSuffixLength = 7;
+
+// Paths longer than this are shortened in messages.
+constexpr qsizetype maximumDisplayedLength = 200;
+
+bool isForbiddenCharacter(QChar c)
+{
+    static constexpr std::array<char16_t, 8> windowsReserved {u'\\', u':', u'*', u'?', u'"', u'<', u'>', u'|'};
+    return c.category() == QChar::Other_Control
+        || std::find(windowsReserved.cbegin(), windowsReserved.cend(), c.unicode()) != windowsReserved.cend();
+}
+
+// Windows reads the part before the first dot, blanks at its end dropped, as a device when it is one of these
+// names in any letter case: "con.txt", "Aux .tar.gz" and "COM¹" all name a device.
+bool isDeviceName(QStringView segment)
+{
+    QStringView base = segment.left(segment.indexOf(u'.'));
+    while (base.endsWith(u' '))
+        base.chop(1);
+    for (const char16_t *name : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
+        if (base.compare(QStringView(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    if (base.size() != 4)
+        return false;
+    const QStringView port = base.left(3);
+    const bool isPort
+        = port.compare(u"COM", Qt::CaseInsensitive) == 0 || port.compare(u"LPT", Qt::CaseInsensitive) == 0;
+    const char16_t number = base.at(3).unicode();
+    return isPort && ((number >= u'0' && number <= u'9') || number == u'¹' || number == u'²' || number == u'³');
+}
+
+// An 8.3 name (at most one dot, up to 8 characters before it and 3 after) with "~" and a digit before the dot:
+// the form of the short names Windows gives long names, which it also opens by them.
+bool isShortNameForm(QStringView segment)
+{
+    const qsizetype dot = segment.indexOf(u'.');
+    if (dot >= 0 && segment.indexOf(u'.', dot + 1) >= 0)
+        return false;
+    const QStringView base = dot < 0 ? segment : segment.left(dot);
+    const qsizetype extension = dot < 0 ? 0 : segment.size() - dot - 1;
+    if (base.size() > 8 || extension > 3)
+        return false;
+    for (qsizetype i = base.indexOf(u'~'); i >= 0 && i + 1 < base.size(); i = base.indexOf(u'~', i + 1)) {
+        if (const char16_t next = base.at(i + 1).unicode(); next >= u'0' && next <= u'9')
+            return true;
+    }
+    return false;
+}
+
+bool isTooLong(QStringView segment, bool isFileName)
+{
+    const qsizetype limit = maximumSegmentLength - (isFileName ? saveFileSuffixLength : 0);
+    return segment.size() > limit || segment.toUtf8().size() > limit;
+}
+
+EntryNameFault segmentFault(QStringView segment, bool isFileName)
+{
+    if (segment.isEmpty() || segment == u".")
+        return EntryNameFault::Malformed;
+    if (!segment.isValidUtf16() || std::any_of(segment.cbegin(), segment.cend(), isForbiddenCharacter))
+        return EntryNameFault::ForbiddenCharacter;
+    if (segment.endsWith(u'.') || segment.endsWith(u' '))
+        return EntryNameFault::TrailingDotOrBlank;
+    if (isDeviceName(segment))
+        return EntryNameFault::DeviceName;
+    if (isShortNameForm(segment))
+        return EntryNameFault::ShortName;
+    if (isTooLong(segment, isFileName))
+        return EntryNameFault::TooLong;
+    return EntryNameFault::None;
+}
+
+} // namespace
+
+EntryNameFault EntryNameCheck::fault(const QString &path)
+{
+    if (path.isEmpty() || path.startsWith(u'/'))
+        return EntryNameFault::Malformed;
+    if (path.contains(u".."_s))
+        return EntryNameFault::DoubleDot;
+    const QList<QStringView> segments = QStringView(path).split(u'/');
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (const EntryNameFault found = segmentFault(segments.at(i), i + 1 == segments.size());
+            found != EntryNameFault::None)
+            return found;
+    }
+    return EntryNameFault::None;
+}
+
+QString EntryNameCheck::reason(EntryNameFault fault)
+{
+    switch (fault) {
+    case EntryNameFault::None:
+        return {};
+    case EntryNameFault::Malformed:
+        return u"пустая часть пути, «.» или «/» в начале"_s;
+    case EntryNameFault::DoubleDot:
+        return u"две точки подряд"_s;
+    case EntryNameFault::ForbiddenCharacter:
+        return u"управляющий символ или один из \\ : * ? \" < > |"_s;
+    case EntryNameFault::TrailingDotOrBlank:
+        return u"имя оканчивается точкой или пробелом"_s;
+    case EntryNameFault::DeviceName:
+        return u"имя устройства Windows, как CON, NUL, COM1 или LPT1"_s;
+    case EntryNameFault::ShortName:
+        return u"короткое имя Windows с «~» и цифрой"_s;
+    case EntryNameFault::TooLong:
+        return u"слишком длинное имя"_s;
+    case EntryNameFault::FileFolderClash:
+        return u"то же имя у файла и у папки"_s;
+    }
+    return {};
+}
+
+QString EntryNameCheck::displayed(const QString &path)
+{
+    QString shown;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const QChar c = path.at(i);
+        const bool pair = c.isHighSurrogate() && i + 1 < path.size() && path.at(i + 1).isLowSurrogate();
+        if (pair) {
+            shown += c;
+            shown += path.at(++i);
+        } else if (c.category() == QChar::Other_Control || c.isSurrogate()) {
+            shown += u"\\u%1"_s.arg(c.unicode(), 4, 16, QChar(u'0'));
+        } else {
+            shown += c;
+        }
+    }
+    if (shown.size() > maximumDisplayedLength)
+        shown = shown.left(maximumDisplayedLength / 2) + u'…' + shown.right(maximumDisplayedLength / 4);
+    return shown;
+}
+
+QString EntryNameCheck::listed(const QStringList &refusedPaths)
+{
+    constexpr qsizetype named = 10;
+    QStringList parts;
+    for (qsizetype i = 0; i < refusedPaths.size() && i < named; ++i) {
+        // A path sound on its own was refused for what an earlier entry holds.
+        const EntryNameFault own = fault(refusedPaths.at(i));
+        parts.append(u"«%1» (%2)"_s.arg(displayed(refusedPaths.at(i)),
+            reason(own == EntryNameFault::None ? EntryNameFault::FileFolderClash : own)));
+    }
+    if (refusedPaths.size() > named)
+        parts.append(u"и ещё %1"_s.arg(refusedPaths.size() - named));
+    return parts.join(u", "_s);
+}
+
+EntryNameFault EntryNameCheck::add(const QString &path)
+{
+    m_clashingPath.clear();
+    if (const EntryNameFault own = fault(path); own != EntryNameFault::None)
+        return own;
+    const QString key = path.toCaseFolded();
+    if (const auto folder = m_folders.constFind(key); folder != m_folders.constEnd()) {
+        m_clashingPath = *folder;
+        return EntryNameFault::FileFolderClash;
+    }
+    for (qsizetype slash = key.indexOf(u'/'); slash >= 0; slash = key.indexOf(u'/', slash + 1)) {
+        if (const auto file = m_files.constFind(key.left(slash)); file != m_files.constEnd()) {
+            m_clashingPath = *file;
+            return EntryNameFault::FileFolderClash;
+        }
+    }
+    if (!m_files.contains(key))
+        m_files.insert(key, path);
+    for (qsizetype slash = key.indexOf(u'/'); slash >= 0; slash = key.indexOf(u'/', slash + 1)) {
+        if (const QString folder = key.left(slash); !m_folders.contains(folder))
+            m_folders.insert(folder, path);
+    }
+    return EntryNameFault::None;
+}
+
+QString EntryNameCheck::refusal(const QString &path, EntryNameFault fault) const
+{
+    if (fault == EntryNameFault::FileFolderClash) {
+        return u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «%2» (%3)."_s.arg(
+            displayed(path), displayed(m_clashingPath), reason(fault));
+    }
+    return u"Пакет содержит повреждённый путь «%1»: %2."_s.arg(displayed(path), reason(fault));
+}
+
+} // namespace tessaron::sync

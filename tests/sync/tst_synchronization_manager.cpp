@@ -4,6 +4,7 @@
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
 #include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
@@ -83,14 +84,17 @@ QMap<QString, QStringList> reportContents(const QString &file)
                 {type})) {
             QStringList lines;
             for (const QString &table : std::as_const(tables)) {
-                QStringList columns = probe.columns(table);
+                const QStringList columns = probe.columns(table);
                 const bool generic = columns.contains(u"ReportType"_s);
                 if (!generic && table.startsWith(u"Tacho"_s) != (type == 2))
                     continue;
-                columns.removeFirst();
-                columns.removeAll(u"ReportId"_s);
-                columns.removeAll(u"ImportDate"_s);
-                const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ?"_s.arg(columns.join(u", "_s), table);
+                QStringList quoted;
+                for (const QString &column : columns.mid(1)) {
+                    if (column != u"ReportId"_s && column != u"ImportDate"_s)
+                        quoted.append(tessaron::storage::quoteIdentifier(column));
+                }
+                const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ?"_s.arg(
+                    quoted.join(u", "_s), tessaron::storage::quoteIdentifier(table));
                 const QVariantList values {report.value(0), type};
                 const QList<QVariantList> rows = generic ? probe.rows(select + u" AND ReportType = ?"_s, values)
                                                          : probe.rows(select, values.mid(0, 1));

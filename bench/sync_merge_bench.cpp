@@ -1,6 +1,7 @@
 // Area "merge": the synchronisation merge of a large legacy report file ("driver_cards.db") into a copy of itself,
-// the usual case of every import, where every row is already there. The file is synthetic, saved by the report
-// repository: card reports of 227 days and month-long vehicle-unit reports.
+// the usual case of every import, where every row is already there; then into an installation without that file.
+// The file is synthetic, saved by the report repository: card reports of 227 days and month-long vehicle-unit
+// reports.
 
 #include "core_bench.h"
 
@@ -59,8 +60,11 @@ bool writeReportFile(const QString &path)
             return false;
     }
     const QString vin = unit.vin;
+    const QString fingerprint = unit.sourceFingerprint;
     for (int copy = 0; copy < unitReports; ++copy) {
+        // Other vehicles, so other downloads: the merge tells reports apart by their fingerprints.
         unit.vin = vin.left(vin.size() - 2) + u"%1"_s.arg(copy, 2, 10, QLatin1Char('0'));
+        unit.sourceFingerprint = fingerprint + unit.vin;
         if (repository.save(unit) <= 0)
             return false;
     }
@@ -87,6 +91,18 @@ int benchSyncMerge(const QStringList &, int repeat)
         measure(repeat, [&] { merged = merged && sync::mergeDatabase(incoming, local, &added, &error); }));
     if (!merged || added != 0) {
         std::fprintf(stderr, "merge: %s, %d rows added\n", qPrintable(error), added);
+        return 1;
+    }
+    // An installation without the file makes it with the program's own layout and takes every row.
+    const QString missing = folder.filePath(u"new/driver_cards.db"_s);
+    print("merge into an installation without the file", repeat, measure(repeat, [&] {
+        QFile::remove(missing);
+        added = 0;
+        merged = merged && sync::mergeDatabase(incoming, missing, &added, &error);
+    }));
+    std::printf("  %d rows added\n", added);
+    if (!merged || added == 0) {
+        std::fprintf(stderr, "merge into a new file: %s\n", qPrintable(error));
         return 1;
     }
     return 0;

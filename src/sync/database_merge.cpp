@@ -1,17 +1,27 @@
 #include "database_merge.h"
 
+#include "ddd/ddd_repository.h"
 #include "logging/shown_failure.h"
+#include "storage/calibration_repository.h"
+#include "storage/certificate_repository.h"
+#include "storage/customer_repository.h"
+#include "storage/master_repository.h"
+#include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
+#include "storage/vehicle_catalog_repository.h"
+#include "storage/vehicle_configuration_repository.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUuid>
 
-#include <optional>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using tessaron::storage::quoteIdentifier;
@@ -77,14 +87,16 @@ QString insertStatement(const QString &table, const QStringList &columns, bool i
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
 }
 
-QString probeStatement(const QString &table, const QStringList &columns, const QString &idColumn)
+// The first row equal in every column, or, with everyMatch, all of them, the highest id first.
+QString probeStatement(
+    const QString &table, const QStringList &columns, const QString &idColumn, bool everyMatch = false)
 {
     QStringList conditions;
     conditions.reserve(columns.size());
     for (const QString &column : columns)
         conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    return u"SELECT %1 FROM %2 WHERE %3 LIMIT 1"_s.arg(
-        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
+    return u"SELECT %1 FROM %2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
+        conditions.join(u" AND "_s), everyMatch ? u"ORDER BY %1 DESC"_s.arg(quoteIdentifier(idColumn)) : u"LIMIT 1"_s);
 }
 
 void bindAll(QSqlQuery &query, const QList<QVariant> &values)
@@ -389,29 +401,241 @@ bool mergeGeneric(const QSqlDatabase &source, const QSqlDatabase &target, int *a
     return true;
 }
 
-// The generic report tables say in ReportType (2 a vehicle unit, anything else a card) which header a row
-// hangs on.
-bool mergeReportRows(const QSqlDatabase &source, const QSqlDatabase &target, const TableInfo &incoming,
-    const TableInfo &local, const QHash<qint64, qint64> &cardIds, const QHash<qint64, qint64> &tachographIds,
-    int *added, QString *error)
+// The report types the generic report tables store in ReportType; a child row of the typed tables hangs on the
+// header its table's name gives (a "Tacho" table on a vehicle unit, any other on a card).
+constexpr int cardReportType = 1;
+constexpr int unitReportType = 2;
+
+// The schema name under which mergeDatabase attaches the incoming file to the local connection.
+const QString incomingSchema = u"incoming"_s;
+const QString reportLinksTable = u"temp.tessaron_report_links"_s;
+
+// What tells one stored download from another: the fingerprint of its bytes and the path it was read from, as
+// the report's meta object holds them (empty when it has none).
+struct ReportIdentity
 {
-    QSqlQuery rows(source);
-    if (!readTable(rows, incoming.name, error))
-        return false;
-    const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
-    const int reportField = indexOfName(incoming.columns, reportIdColumnName);
-    TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local),
-        local.primaryKeyColumns.size() >= 2);
-    if (typeField < 0 || reportField < 0 || pass.columns().isEmpty())
-        return true;
-    const int reportColumn = indexOfName(pass.columns(), reportIdColumnName);
-    while (rows.next()) {
-        const QHash<qint64, qint64> &ids = rows.value(typeField).toInt() == 2 ? tachographIds : cardIds;
-        const auto mapped = ids.constFind(rows.value(reportField).toLongLong());
-        if (mapped == ids.constEnd())
-            continue;
-        if (!pass.store(pass.values(rows, reportColumn, *mapped), added, error))
+    QString fingerprint;
+    QString path;
+
+    bool isEmpty() const { return fingerprint.isEmpty() && path.isEmpty(); }
+};
+
+// A meta member as text when it is a JSON string, else empty: what the archive's duplicate search reads.
+QString metaText(const QString &member)
+{
+    return u"CASE json_type(Json, '$.%1') WHEN 'text' THEN json_extract(Json, '$.%1') ELSE '' END"_s.arg(member);
+}
+
+// The identities of the stored reports of one type whose header is in the table; a database without readable
+// meta has none.
+QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, const TableInfo &header, int reportType)
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(
+        u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+        "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(metaText(u"sourceFingerprint"_s),
+            metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
+    query.bindValue(0, reportType);
+    QHash<qint64, ReportIdentity> identities;
+    if (!query.exec())
+        return identities;
+    while (query.next()) {
+        ReportIdentity identity {query.value(1).toString(), query.value(2).toString()};
+        if (!identity.isEmpty())
+            identities.insert(query.value(0).toLongLong(), identity);
+    }
+    return identities;
+}
+
+// The local reports of one type by identity, under the archive's own duplicate rule: the same fingerprint, or,
+// where either fingerprint is missing, the same non-empty path; the newest (highest id) of several wins.
+class ReportIndex
+{
+public:
+    void add(qint64 id, const ReportIdentity &identity)
+    {
+        if (identity.isEmpty())
+            return;
+        m_identified.insert(id);
+        const auto keep = [id](QHash<QString, qint64> &ids, const QString &key) {
+            if (!key.isEmpty())
+                ids[key] = std::max(ids.value(key), id);
+        };
+        keep(m_byFingerprint, identity.fingerprint);
+        keep(m_byPath, identity.path);
+        if (identity.fingerprint.isEmpty())
+            keep(m_byPathWithoutFingerprint, identity.path);
+    }
+
+    // The matching local report, 0 when none.
+    qint64 find(const ReportIdentity &identity) const
+    {
+        if (identity.path.isEmpty() && identity.fingerprint.isEmpty())
+            return 0;
+        if (identity.fingerprint.isEmpty())
+            return m_byPath.value(identity.path);
+        const qint64 byPath = identity.path.isEmpty() ? 0 : m_byPathWithoutFingerprint.value(identity.path);
+        return std::max(m_byFingerprint.value(identity.fingerprint), byPath);
+    }
+
+    bool isIdentified(qint64 id) const { return m_identified.contains(id); }
+
+private:
+    QHash<QString, qint64> m_byFingerprint;
+    QHash<QString, qint64> m_byPath;
+    QHash<QString, qint64> m_byPathWithoutFingerprint;
+    QSet<qint64> m_identified;
+};
+
+// The newest local report without an identity whose header row equals the incoming one in every compared
+// column, 0 when none: reports saved before the meta existed can be told apart by nothing else.
+qint64 findUnidentifiedReport(
+    QSqlQuery &probe, const QList<QVariant> &values, const QList<int> &compared, const ReportIndex &index)
+{
+    for (qsizetype i = 0; i < compared.size(); ++i)
+        probe.bindValue(int(i), values.at(compared.at(i)));
+    if (!probe.exec())
+        return 0;
+    qint64 found = 0;
+    while (found == 0 && probe.next()) {
+        const qint64 id = probe.value(0).toLongLong();
+        if (!index.isIdentified(id))
+            found = id;
+    }
+    probe.finish();
+    return found;
+}
+
+// One incoming report and the local one its rows go to. Fresh: the local report was inserted for it by this
+// merge and has no rows yet. Round: how many incoming reports before it (by id) go to the same local one; each
+// round is merged after the one before, so that every incoming report is compared with the rows already there.
+struct ReportLink
+{
+    int reportType;
+    qint64 incomingId;
+    qint64 localId;
+    bool fresh;
+    int round;
+};
+
+// What the links hold: whether any report is fresh, and how many rounds the others take.
+struct LinkSummary
+{
+    bool hasFresh = false;
+    int rounds = 0;
+};
+
+// Fills the links table of this connection. False with the error set when a statement fails.
+bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links, LinkSummary *summary, QString *error)
+{
+    const QString linksFailure = u"Не удалось сопоставить отчёты пакета с отчётами базы"_s;
+    QSqlQuery query(target);
+    const QStringList statements {u"DROP TABLE IF EXISTS "_s + reportLinksTable,
+        u"CREATE TABLE "_s + reportLinksTable
+            + u" (Kind INTEGER NOT NULL, OldId INTEGER NOT NULL, NewId INTEGER NOT NULL, Fresh INTEGER NOT NULL, "
+              "Round INTEGER NOT NULL, PRIMARY KEY (Kind, OldId))"_s};
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
             return false;
+        }
+    }
+    if (!query.prepare(u"INSERT INTO %1 VALUES (?, ?, ?, ?, ?)"_s.arg(reportLinksTable))) {
+        *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
+        return false;
+    }
+    for (const ReportLink &link : links) {
+        bindAll(query, {link.reportType, link.incomingId, link.localId, link.fresh ? 1 : 0, link.round});
+        if (!query.exec()) {
+            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
+            return false;
+        }
+        summary->hasFresh = summary->hasFresh || link.fresh;
+        if (!link.fresh)
+            summary->rounds = std::max(summary->rounds, link.round + 1);
+    }
+    return true;
+}
+
+// The links of one header table's map, incoming reports in id order.
+void appendLinks(QList<ReportLink> *links, int reportType, const QHash<qint64, qint64> &ids, const QSet<qint64> &fresh)
+{
+    QList<qint64> incoming = ids.keys();
+    std::sort(incoming.begin(), incoming.end());
+    QHash<qint64, int> taken;
+    for (const qint64 incomingId : std::as_const(incoming)) {
+        const qint64 localId = ids.value(incomingId);
+        const int round = taken.value(localId);
+        taken.insert(localId, round + 1);
+        links->append({reportType, incomingId, localId, round == 0 && fresh.contains(localId), round});
+    }
+}
+
+// Merges one child table of the report database inside SQLite, the incoming file attached as "incoming": a
+// report new here takes every row of its incoming report; a report both sides hold takes a row only where the
+// incoming report holds more copies of it than the local one (rows equal in every column but the key, the
+// report id and the generated columns). reportType is the SQL expression over the incoming row "s" that names
+// the header the row hangs on.
+bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, const TableInfo &local,
+    const QString &reportType, const LinkSummary &links, int *added, QString *error)
+{
+    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
+    if (columns.isEmpty())
+        return true;
+    const QString reportColumn
+        = quoteIdentifier(incoming.columns.at(indexOfName(incoming.columns, reportIdColumnName)));
+    QStringList fresh;
+    QStringList kept;
+    QStringList partition {u"s."_s + reportColumn};
+    QStringList sameRow {u"t."_s + reportColumn + u" = s.tessaron_report"_s};
+    for (const QString &column : columns) {
+        const bool isReport = column.compare(reportIdColumnName, Qt::CaseInsensitive) == 0;
+        fresh.append(isReport ? u"l.NewId"_s : u"s."_s + quoteIdentifier(column));
+        kept.append(isReport ? u"s.tessaron_report"_s : u"s."_s + quoteIdentifier(column));
+        if (isReport || isGeneratedColumn(column))
+            continue;
+        partition.append(u"s."_s + quoteIdentifier(column));
+        sameRow.append(u"t.%1 IS s.%1"_s.arg(quoteIdentifier(column)));
+    }
+    const QString insert = u"INSERT %1 INTO main.%2 (%3) SELECT "_s.arg(
+        local.isSingleKeyed() ? QString() : u"OR IGNORE"_s, quoteIdentifier(local.name), quotedList(columns));
+    const QString source = quoteIdentifier(incomingSchema) + u'.' + quoteIdentifier(incoming.name);
+    const QString link = u"l.Kind = %1 AND l.OldId = s.%2"_s.arg(reportType, reportColumn);
+    const QString order
+        = incoming.isSingleKeyed() ? u" ORDER BY s."_s + quoteIdentifier(incoming.keyColumn()) : QString();
+    // Rows of new reports are copied without a comparison; the others are numbered within their copies and
+    // compared, in rounds, with what the local report holds.
+    const QString copyFresh = insert + fresh.join(u", "_s)
+        + u" FROM %1 AS s JOIN %2 AS l ON %3 WHERE l.Fresh"_s.arg(source, reportLinksTable, link) + order;
+    const QString copyMissing = insert + kept.join(u", "_s)
+        + u" FROM (SELECT s.*, l.NewId AS tessaron_report, row_number() OVER (PARTITION BY %1) AS tessaron_copy "
+          "FROM %2 AS s JOIN %3 AS l ON %4 WHERE NOT l.Fresh AND l.Round = ?) AS s "
+          "WHERE s.tessaron_copy > (SELECT count(*) FROM main.%5 AS t WHERE %6)"_s.arg(partition.join(u", "_s), source,
+              reportLinksTable, link, quoteIdentifier(local.name), sameRow.join(u" AND "_s))
+        + order;
+    QSqlQuery query(target);
+    if (links.hasFresh) {
+        if (!query.exec(copyFresh)) {
+            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+                query.lastError().text(), u"sync"_s);
+            return false;
+        }
+        *added += std::max(0, query.numRowsAffected());
+    }
+    if (links.rounds > 0 && !query.prepare(copyMissing)) {
+        *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+            query.lastError().text(), u"sync"_s);
+        return false;
+    }
+    for (int round = 0; round < links.rounds; ++round) {
+        query.bindValue(0, round);
+        if (!query.exec()) {
+            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
+                query.lastError().text(), u"sync"_s);
+            return false;
+        }
+        *added += std::max(0, query.numRowsAffected());
     }
     return true;
 }
@@ -496,48 +720,106 @@ bool mergeByRule(
     return mergeGeneric(source, target, added, error);
 }
 
+// Creates at path an empty database of the program's own layout for the file name: its tables, columns and
+// indexes and nothing else (a settings store also gets its defaults, stamped older than any change). False with
+// *known false for a name the program keeps no database under; false with the error set when it fails.
+bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
+{
+    *known = true;
+    QString failure;
+    if (fileName == u"SettingsDB.db"_s)
+        failure = storage::SettingsRepository(path).lastError();
+    else if (fileName == u"MasterDB.db"_s)
+        failure = storage::MasterRepository(path).lastError();
+    else if (fileName == u"CustomersDB.db"_s)
+        failure = storage::CustomerRepository(path).lastError();
+    else if (fileName == u"VehicleDB.db"_s)
+        failure = storage::VehicleCatalogRepository(path).lastError();
+    else if (fileName == u"CalibrationDB.db"_s)
+        failure = storage::CalibrationRepository(path).lastError();
+    else if (fileName == u"CertificateDB.db"_s)
+        failure = storage::CertificateRepository(path).lastError();
+    else if (fileName == u"VehicleConfigurations.db"_s)
+        failure = storage::VehicleConfigurationRepository(path).lastError();
+    else if (fileName == u"driver_cards.db"_s || fileName == u"ReportsDB.db"_s)
+        failure = ddd::DddRepository(path).lastError();
+    else
+        *known = false;
+    if (!*known)
+        return false;
+    if (failure.isEmpty() && QFileInfo(path).isFile())
+        return true;
+    *error = logging::shownFailure(u"Не удалось создать базу %1"_s.arg(fileName), failure, u"sync"_s);
+    return false;
+}
+
+// Merges the incoming file (open as source) into the existing local file by the rule of ruleName, in one
+// transaction. The incoming file is also attached to the local connection as "incoming", so that a rule can
+// copy rows inside SQLite; SQLite attaches no file inside a transaction, so this comes first.
+bool mergeInto(
+    const storage::SqlConnection &source, const QString &localPath, const QString &ruleName, int *added, QString *error)
+{
+    storage::SqlConnection target(u"TessaronMergeTarget"_s, localPath);
+    if (!target.isOpen()) {
+        *error = target.openError();
+        return false;
+    }
+    {
+        QSqlQuery attach(target.database());
+        attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
+        attach.bindValue(0, source.path());
+        if (!attach.exec()) {
+            *error = logging::shownFailure(
+                u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), attach.lastError().text(), u"sync"_s);
+            return false;
+        }
+    }
+    storage::TransactionGuard transaction(target.database());
+    if (!transaction.isActive()) {
+        *error = logging::shownFailure(
+            u"Не удалось начать запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
+        return false;
+    }
+    if (!mergeByRule(ruleName, source.database(), target.database(), added, error))
+        return false;
+    if (!transaction.commit()) {
+        *error = logging::shownFailure(
+            u"Не удалось завершить запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
+        return false;
+    }
+    return true;
+}
+
 bool mergeFiles(const QString &incomingPath, const QString &localPath, int *added, QString *error)
 {
-    // Both connections are declared before any query, so they are removed after the last handle is gone.
     storage::SqlConnection source(u"TessaronMergeSource"_s, incomingPath);
-    std::optional<storage::SqlConnection> target;
     if (!source.isOpen()) {
         *error = source.openError();
         return false;
     }
     if (!checkIncoming(source.database(), error))
         return false;
+    const QString fileName = QFileInfo(localPath).fileName();
+    if (QFileInfo::exists(localPath))
+        return mergeInto(source, localPath, fileName, added, error);
 
-    if (!QFileInfo::exists(localPath)) {
-        source.close();
-        if (!ensureParent(localPath, error))
-            return false;
-        if (!QFile::copy(incomingPath, localPath)) {
-            *error = u"Не удалось перенести новую базу: %1"_s.arg(localPath);
-            return false;
-        }
-        return true;
-    }
-
-    target.emplace(u"TessaronMergeTarget"_s, localPath);
-    if (!target->isOpen()) {
-        *error = target->openError();
+    // A file taken as it is would bring whatever its sender's file holds besides the program's tables (a
+    // trigger, a view). The new database is made with the program's own layout beside the local path, takes the
+    // incoming rows like an existing one, and is renamed into place only when complete.
+    if (!ensureParent(localPath, error))
         return false;
+    const QString fresh = localPath + u'.' + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".new"_s;
+    bool known = true;
+    bool made = createOwnDatabase(fileName, fresh, &known, error) && mergeInto(source, fresh, fileName, added, error);
+    if (made && !QFile::rename(fresh, localPath)) {
+        *error = u"Не удалось перенести новую базу: %1"_s.arg(localPath);
+        made = false;
     }
-    storage::TransactionGuard transaction(target->database());
-    if (!transaction.isActive()) {
-        *error = logging::shownFailure(u"Не удалось начать запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
-            transaction.errorText(), u"sync"_s);
-        return false;
+    if (!made) {
+        QFile::remove(fresh);
+        QFile::remove(fresh + u"-journal"_s);
     }
-    if (!mergeByRule(QFileInfo(localPath).fileName(), source.database(), target->database(), added, error))
-        return false;
-    if (!transaction.commit()) {
-        *error = logging::shownFailure(u"Не удалось завершить запись в базу %1"_s.arg(QFileInfo(localPath).fileName()),
-            transaction.errorText(), u"sync"_s);
-        return false;
-    }
-    return true;
+    return made || !known;
 }
 
 } // namespace
@@ -719,27 +1001,58 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
     return true;
 }
 
-QHash<qint64, qint64> mergeReportParents(
-    const QSqlDatabase &source, const QSqlDatabase &target, const QString &table, int *added, QString *error)
+QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
+    int *added, QString *error, QSet<qint64> *inserted)
 {
     const TableInfo incoming = tableInfo(source, table);
     const TableInfo local = tableInfo(target, table);
     if (!incoming.exists() || !local.exists() || !incoming.isSingleKeyed() || !local.isSingleKeyed())
         return {};
+    const int reportType
+        = table.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0 ? unitReportType : cardReportType;
+    const QHash<qint64, ReportIdentity> incomingIdentities = reportIdentities(source, incoming, reportType);
+    ReportIndex index;
+    const QHash<qint64, ReportIdentity> localIdentities = reportIdentities(target, local, reportType);
+    for (auto it = localIdentities.cbegin(); it != localIdentities.cend(); ++it)
+        index.add(it.key(), it.value());
+
     TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
+    QStringList comparedColumns;
+    QList<int> compared;
+    for (qsizetype i = 0; i < pass.columns().size(); ++i) {
+        if (!isGeneratedColumn(pass.columns().at(i))) {
+            comparedColumns.append(pass.columns().at(i));
+            compared.append(int(i));
+        }
+    }
+    QSqlQuery probe(target);
+    const bool probeReady = !comparedColumns.isEmpty()
+        && probe.prepare(probeStatement(local.name, comparedColumns, local.keyColumn(), true));
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return {};
     const int keyField = indexOfName(incoming.columns, incoming.keyColumn());
     QHash<qint64, qint64> ids;
+    QSet<QString> fingerprints;
     while (rows.next()) {
         const qint64 oldId = rows.value(keyField).toLongLong();
         const QList<QVariant> values = pass.values(rows);
-        qint64 localId = 0;
-        if (!pass.findDuplicate(values, &localId)) {
+        const ReportIdentity identity = incomingIdentities.value(oldId);
+        // The same download saved again holds the same rows: its first report brings them.
+        if (!identity.fingerprint.isEmpty()) {
+            if (fingerprints.contains(identity.fingerprint))
+                continue;
+            fingerprints.insert(identity.fingerprint);
+        }
+        qint64 localId = identity.isEmpty() ? (probeReady ? findUnidentifiedReport(probe, values, compared, index) : 0)
+                                            : index.find(identity);
+        if (localId == 0) {
             if (pass.columns().isEmpty() || pass.insert(values, &localId, error) < 0)
                 return {};
             ++*added;
+            index.add(localId, identity);
+            if (inserted)
+                inserted->insert(localId);
         }
         ids.insert(oldId, localId);
     }
@@ -749,17 +1062,26 @@ QHash<qint64, qint64> mergeReportParents(
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     QString failure;
-    const QHash<qint64, qint64> cardIds = mergeReportParents(source, target, u"DriverCardReports"_s, added, &failure);
+    QSet<qint64> freshCards;
+    QSet<qint64> freshUnits;
+    const QHash<qint64, qint64> cardIds
+        = mergeReportParents(source, target, u"DriverCardReports"_s, added, &failure, &freshCards);
     if (!failure.isEmpty()) {
         *error = failure;
         return false;
     }
     const QHash<qint64, qint64> tachographIds
-        = mergeReportParents(source, target, u"TachographReports"_s, added, &failure);
+        = mergeReportParents(source, target, u"TachographReports"_s, added, &failure, &freshUnits);
     if (!failure.isEmpty()) {
         *error = failure;
         return false;
     }
+    QList<ReportLink> links;
+    appendLinks(&links, cardReportType, cardIds, freshCards);
+    appendLinks(&links, unitReportType, tachographIds, freshUnits);
+    LinkSummary summary;
+    if (!writeReportLinks(target, links, &summary, error))
+        return false;
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
     for (const TableInfo &incoming : tables(source)) {
@@ -769,15 +1091,23 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
         const TableInfo local = findTable(localTables, incoming.name);
         if (!local.exists())
             continue;
-        bool merged = false;
-        if (indexOfName(incoming.columns, reportIdColumnName) < 0) {
+        bool merged = true;
+        const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
+        if (indexOfName(incoming.columns, reportIdColumnName) < 0
+            || indexOfName(local.columns, reportIdColumnName) < 0) {
             merged = mergeSimpleTable(source, target, incoming, local, nullptr, added, error);
         } else if (incoming.name.startsWith(u"Ddd"_s, Qt::CaseInsensitive)) {
-            merged = mergeReportRows(source, target, incoming, local, cardIds, tachographIds, added, error);
+            // The generic tables say in ReportType which header a row hangs on (2 a vehicle unit, else a card).
+            if (typeField >= 0) {
+                const QString reportType = u"(CASE WHEN CAST(s.%1 AS INTEGER) = %2 THEN %2 ELSE %3 END)"_s.arg(
+                    quoteIdentifier(incoming.columns.at(typeField)), QString::number(unitReportType),
+                    QString::number(cardReportType));
+                merged = mergeReportChildren(target, incoming, local, reportType, summary, added, error);
+            }
         } else {
             const bool tachograph = incoming.name.startsWith(u"Tacho"_s, Qt::CaseInsensitive);
-            merged = mergeSimpleTable(
-                source, target, incoming, local, tachograph ? &tachographIds : &cardIds, added, error);
+            merged = mergeReportChildren(target, incoming, local,
+                QString::number(tachograph ? unitReportType : cardReportType), summary, added, error);
         }
         if (!merged)
             return false;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -70,10 +71,13 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // Merges the incoming database file into the local one by the rule of the local file's name (exact letter
 // case): "SettingsDB.db", "MasterDB.db", "CustomersDB.db", "VehicleConfigurations.db", "VehicleDB.db" and
 // "driver_cards.db" have their own rules, any other name the generic one. A missing incoming file is nothing
-// to merge. A missing local file becomes a copy of the incoming one (nothing counted). An incoming file that
-// is no sound SQLite database is refused. The merge runs in one transaction: on false the local file is as
-// it was, *added is unchanged and *error says why; on success the rows that changed the local file (inserted,
-// or settings updated to other values) are added to *added.
+// to merge. A missing local file is made with the program's own layout for its name (the package databases
+// and "ReportsDB.db"; any other name is not taken, and nothing is made) and the incoming rows are merged into
+// it like into an existing one, so nothing but the program's tables, columns and indexes arrives and the rows
+// are counted; the file appears only when complete. An incoming file that is no sound SQLite database is
+// refused. The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
+// *error says why; on success the rows that changed the local file (inserted, or settings updated to other
+// values) are added to *added.
 bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
 
 // The check mergeDatabase runs on the incoming file before it changes anything (it opens, and SQLite finds it
@@ -86,14 +90,23 @@ bool checkIncomingDatabase(const QString &incomingPath, QString *error);
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     const QString &nameColumn, int *added, QString *error);
 
-// Merges one report header table and returns the map from every incoming report id to the id of the equal
-// local report, inserted when missing. A failure shows only in a non-empty *error (the map is then empty);
-// a table missing or not single-keyed on either side gives an empty map and no error.
-QHash<qint64, qint64> mergeReportParents(
-    const QSqlDatabase &source, const QSqlDatabase &target, const QString &table, int *added, QString *error);
+// Merges one report header table and returns the map from each incoming report id to the id of the local
+// report of the same download, inserted when missing (its id then also goes into *inserted when given). The
+// same download is the archive's own duplicate rule over the reports' meta: the same fingerprint, or, where
+// either has none, the same path. A report whose meta names neither is matched only with a local report that
+// names neither either and whose header row is equal in every column but the key and the generated ones. A
+// download the incoming file holds more than once (the same fingerprint) is in the map once, under its first
+// report, which brings its rows. A failure shows only in a non-empty *error (the map is then empty); a table
+// missing or not single-keyed on either side gives an empty map and no error.
+QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
+    int *added, QString *error, QSet<qint64> *inserted = nullptr);
 
 // The rule of the legacy report database: report headers first, then every child table with its rows moved
-// to the local report ids; rows of reports the incoming file lacks are dropped.
+// to the local report ids; rows of reports the incoming file lacks are dropped. A report new here takes all its
+// rows; for a report both sides hold, each child table keeps, row by row, as many copies as the side holding
+// more has (rows compared in every column but the key, the report id and the generated ones), so that rows that
+// repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite:
+// the incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
 
 // Creates the parent folder of the file path with every missing parent. On failure *error is

@@ -328,22 +328,23 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     return true;
 }
 
-// Copies every existing local package database into a new folder of the backup folder.
-bool backUpDatabases(QString *error)
+// Copies every existing local package database into a new folder of the backup folder, whose path goes into
+// *folder.
+bool backUpDatabases(QString *folder, QString *error)
 {
     const QString parent = AppPaths::backupDirectory();
     const QString base = parent + u"/Sync_"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd_HHmmss"_s);
-    QString folder;
+    folder->clear();
     if (QDir().mkpath(parent)) {
-        for (int attempt = 1; attempt <= maximumNameAttempts && folder.isEmpty(); ++attempt) {
+        for (int attempt = 1; attempt <= maximumNameAttempts && folder->isEmpty(); ++attempt) {
             const QString candidate = numberedName(base, attempt, {});
             if (QDir().mkdir(candidate))
-                folder = candidate;
+                *folder = candidate;
             else if (!QFileInfo::exists(candidate))
                 break;
         }
     }
-    if (folder.isEmpty()) {
+    if (folder->isEmpty()) {
         *error = u"Не удалось создать каталог резервной копии."_s;
         return false;
     }
@@ -352,7 +353,7 @@ bool backUpDatabases(QString *error)
         const QString local = SynchronizationManager::databasePath(name);
         if (!QFileInfo::exists(local))
             continue;
-        const QString target = folder + u"/db/"_s + name;
+        const QString target = *folder + u"/db/"_s + name;
         if (!ensureParent(target, error))
             return false;
         QFile::remove(target);
@@ -362,6 +363,23 @@ bool backUpDatabases(QString *error)
         }
     }
     return true;
+}
+
+// Keeps the local data file that an entry is about to replace in the import's backup folder, under the entry's
+// own path beside the databases ("files/Documents/..."). The first copy of a path is kept: a later entry of the same
+// path would otherwise replace the local original with what this import wrote. A place that holds no file
+// needs no copy.
+bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const QString &local, QString *error)
+{
+    const QString target = backupFolder + u'/' + entryPath;
+    if (!QFileInfo(local).isFile() || QFileInfo::exists(target))
+        return true;
+    if (!ensureParent(target, error))
+        return false;
+    if (QFile::copy(local, target))
+        return true;
+    *error = u"Не удалось создать резервную копию: %1"_s.arg(local);
+    return false;
 }
 
 bool writeStagingFile(const QString &path, const QByteArray &content)
@@ -592,8 +610,9 @@ bool mergeStagedDatabases(const QString &stagingFolder, int *recordsAdded, QStri
     return true;
 }
 
-// Writes the data files and merges the ledger; *fileCount counts those that changed.
-bool writeDataFiles(const ReadPackage &package, int *fileCount, QString *error)
+// Writes the data files, each local file it replaces first kept in the backup folder, and merges the ledger;
+// *fileCount counts those that changed.
+bool writeDataFiles(const ReadPackage &package, const QString &backupFolder, int *fileCount, QString *error)
 {
     using Kind = Placement::Kind;
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
@@ -603,6 +622,9 @@ bool writeDataFiles(const ReadPackage &package, int *fileCount, QString *error)
         const QByteArray &content = package.entries.at(i).content;
         if (placement.kind == Kind::File && holdsBytes(placement.target, content))
             continue;
+        if (placement.kind == Kind::File
+            && !backUpDataFile(backupFolder, package.entries.at(i).path, placement.target, error))
+            return false;
         if (!ensureParent(placement.target, error))
             return false;
         bool changed = true;
@@ -741,11 +763,12 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     if (!stageDatabases(package, &error) || !checkStagedDatabases(staging.path(), &error))
         return failure(error);
 
-    if (!backUpDatabases(&error))
+    QString backupFolder;
+    if (!backUpDatabases(&backupFolder, &error))
         return failure(error);
     SyncResult result;
     if (!mergeStagedDatabases(staging.path(), &result.recordsAdded, &error)
-        || !writeDataFiles(package, &result.fileCount, &error))
+        || !writeDataFiles(package, backupFolder, &result.fileCount, &error))
         return failure(error);
 
     result.success = true;

@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using tessaron::sync::mergeDatabase;
 using tessaron::test::SqliteProbe;
@@ -184,6 +186,7 @@ private slots:
         QTest::addColumn<QString>("refusingTable");
         QTest::addColumn<int>("addedToEmpty");
         QTest::addColumn<int>("addedAgain");
+        QTest::addColumn<bool>("ownLayout");
         const QStringList settings {
             u"INSERT INTO Settings (Section, Key, Value) VALUES ('S', 'a', 1), ('S', 'b', 2), ('S', 'c', 3)"_s};
         const QStringList reports {u"INSERT INTO DriverCardReports (CardNumber) VALUES ('1'), ('2'), ('3')"_s,
@@ -194,37 +197,39 @@ private slots:
             "(1, 2, 'x', 0, '{}'), (2, 2, 'x', 0, '{}'), (3, 2, 'x', 0, '{}')"_s,
             u"INSERT INTO DddReportMeta (ReportId, ReportType, Json) VALUES (1, 1, '{}'), (2, 1, '{}'), (3, 1, '{}')"_s};
         // The default settings both files hold are equal and count nothing, the first time or again.
-        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << 3 << 0;
+        QTest::addRow("settings") << int(Settings) << u"SettingsDB.db"_s << settings << u"Settings"_s << 3 << 0 << true;
         QTest::addRow("settings under another case: generic")
-            << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0;
+            << int(Settings) << u"settingsdb.db"_s << settings << u"Settings"_s << 3 << 0 << false;
         QTest::addRow("masters") << int(Masters) << u"MasterDB.db"_s
                                  << QStringList {u"INSERT INTO Masters (FullName) VALUES ('a'), ('b'), ('c')"_s}
-                                 << u"Masters"_s << 3 << 0;
+                                 << u"Masters"_s << 3 << 0 << true;
         QTest::addRow("customers") << int(Customers) << u"CustomersDB.db"_s
                                    << QStringList {u"INSERT INTO Customers (CustomerName) VALUES ('a'), ('b'), ('c')"_s}
-                                   << u"Customers"_s << 3 << 0;
+                                   << u"Customers"_s << 3 << 0 << true;
         QTest::addRow("vehicle catalogue")
             << int(Vehicles) << u"VehicleDB.db"_s
             << QStringList {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
                    u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
-            << u"Models"_s << 6 << 0;
+            << u"Models"_s << 6 << 0 << true;
         QTest::addRow("vehicle configurations")
             << int(Configurations) << u"VehicleConfigurations.db"_s
             << QStringList {u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES "
                             "('MAN', 'a', '{}'), ('MAN', 'b', '{}'), ('MAN', 'c', '{}')"_s}
-            << u"VehicleConfigurations"_s << 3 << 0;
+            << u"VehicleConfigurations"_s << 3 << 0 << true;
         QTest::addRow("calibrations: generic")
             << int(Calibrations) << u"CalibrationDB.db"_s
             << QStringList {u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('a'), ('b'), ('c')"_s}
-            << u"Calibrations"_s << 3 << 0;
+            << u"Calibrations"_s << 3 << 0 << true;
         QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18
-                                        << 0;
+                                        << 0 << true;
         QTest::addRow("current reports: generic")
-            << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
+            << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0 << true;
     }
 
-    // A new file comes over as it is; into an existing one, a write the local file refuses half-way leaves it, the
-    // count and nothing else changed, and once it is accepted a second merge adds only what the rule counts again.
+    // A new file is made with the program's own layout and takes the rows as an empty one would (a name the program
+    // keeps no database under is not taken); into an existing one, a write the local file refuses half-way leaves
+    // it, the count and nothing else changed, and once it is accepted a second merge adds only what the rule counts
+    // again.
     void eachRuleMergesWholeOrNothing()
     {
         QFETCH(int, kind);
@@ -233,6 +238,7 @@ private slots:
         QFETCH(QString, refusingTable);
         QFETCH(int, addedToEmpty);
         QFETCH(int, addedAgain);
+        QFETCH(bool, ownLayout);
         const QString incoming = path(u"incoming.db"_s);
         makeDatabase(Kind(kind), incoming, rows);
 
@@ -240,8 +246,11 @@ private slots:
         int added = 5;
         QString error;
         QVERIFY2(mergeDatabase(incoming, copied, &added, &error), qPrintable(error));
-        QCOMPARE(added, 5);
-        QCOMPARE(contentOf(copied), contentOf(incoming));
+        QCOMPARE(added, 5 + (ownLayout ? addedToEmpty : 0));
+        QCOMPARE(QFileInfo::exists(copied), ownLayout);
+        QCOMPARE(
+            QDir(path(u"new/folder"_s)).entryList(QDir::Files), ownLayout ? QStringList {fileName} : QStringList());
+        added = 5;
 
         const QString local = path(fileName);
         makeDatabase(Kind(kind), local);
@@ -415,16 +424,75 @@ private slots:
         // Reports C2 and VIN-1; events E2 and E3; one tachograph event; both generic rows; two of three metas.
         QCOMPARE(added, 2 + 2 + 1 + 2 + 2);
         const SqliteProbe probe(local);
-        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY EventId"_s),
+        QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM Events ORDER BY ReportId, EventId"_s),
             (QList<QVariantList> {{1, u"L1"_s}, {3, u"E1"_s}, {3, u"E2"_s}, {4, u"E3"_s}}));
         QCOMPARE(probe.rows(u"SELECT ReportId, EventType FROM TachoEvents"_s), (QList<QVariantList> {{2, u"T"_s}}));
-        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY RowId"_s),
+        QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddRows ORDER BY ReportType, RowId"_s),
             (QList<QVariantList> {{3, 1, u"card"_s}, {2, 2, u"unit"_s}}));
         QCOMPARE(probe.rows(u"SELECT ReportId, ReportType, Json FROM DddReportMeta ORDER BY ReportId, ReportType"_s),
             (QList<QVariantList> {{2, 2, u"unit"_s}, {3, 1, u"local"_s}, {4, 1, u"C2"_s}}));
         QCOMPARE(probe.scalar(u"SELECT count(*) FROM sqlite_master WHERE name = 'idx_merge_ActivityChanges'"_s),
             QVariant(1));
 
+        added = 0;
+        QVERIFY(mergeDatabase(incoming, local, &added, &error));
+        QCOMPARE(added, 0);
+    }
+
+    void reportsMatchByTheirDownload_data()
+    {
+        QTest::addColumn<QString>("localMeta");
+        QTest::addColumn<QString>("incomingMeta");
+        QTest::addColumn<bool>("matched");
+        const QString both = u"{\"filePath\":\"%1\",\"sourceFingerprint\":\"%2\"}"_s;
+        QTest::addRow("same fingerprint, other path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/b"_s, u"f1"_s) << true;
+        QTest::addRow("other fingerprint, same path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/a"_s, u"f2"_s) << false;
+        QTest::addRow("no fingerprint here, same path")
+            << both.arg(u"/a"_s, QString()) << both.arg(u"/a"_s, u"f1"_s) << true;
+        QTest::addRow("no fingerprint there, same path")
+            << both.arg(u"/a"_s, u"f1"_s) << both.arg(u"/a"_s, QString()) << true;
+        QTest::addRow("neither fingerprint, other path")
+            << both.arg(u"/a"_s, QString()) << both.arg(u"/b"_s, QString()) << false;
+        QTest::addRow("no meta on either, equal report rows") << QString() << QString() << true;
+        QTest::addRow("meta only here, equal report rows") << both.arg(u"/a"_s, u"f1"_s) << QString() << false;
+        QTest::addRow("meta without either member") << u"{}"_s << u"{\"filePath\":1}"_s << true;
+    }
+
+    // A report is the same download under the archive's own rule, whatever its report row says; the same report
+    // takes only the copies of a row that the incoming one holds more often, a new one arrives whole.
+    void reportsMatchByTheirDownload()
+    {
+        QFETCH(QString, localMeta);
+        QFETCH(QString, incomingMeta);
+        QFETCH(bool, matched);
+        const QString local = path(u"driver_cards.db"_s);
+        const QString incoming = path(u"incoming.db"_s);
+        for (const auto &[file, meta, events] : {std::tuple {local, localMeta, u"('a'), ('b')"_s},
+                 std::tuple {incoming, incomingMeta, u"('a'), ('a'), ('a'), ('c')"_s}}) {
+            makeReportFile(file, u"ReportId"_s);
+            execute(file,
+                {u"INSERT INTO TachographReports VALUES (1, 'VIN', '2024-01-01')"_s,
+                    u"INSERT INTO TachoEvents (ReportId, EventType) VALUES "_s
+                        + QString(events).replace(u"('"_s, u"(1, '"_s)});
+            if (!meta.isEmpty())
+                execute(file, {u"INSERT INTO DddReportMeta VALUES (1, 2, ?)"_s}, {meta});
+        }
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        const SqliteProbe probe(local);
+        const QString events = u"SELECT group_concat(EventType, '') FROM (SELECT EventType FROM TachoEvents WHERE "
+                               "ReportId = ? ORDER BY EventId)"_s;
+        if (matched) {
+            QCOMPARE(added, 2 + 1);
+            QCOMPARE(probe.scalar(events, {1}), QVariant(u"abaac"_s));
+        } else {
+            QCOMPARE(added, 1 + 4 + (incomingMeta.isEmpty() ? 0 : 1));
+            QCOMPARE(probe.scalar(events, {1}), QVariant(u"ab"_s));
+            QCOMPARE(probe.scalar(events, {2}), QVariant(u"aaac"_s));
+        }
         added = 0;
         QVERIFY(mergeDatabase(incoming, local, &added, &error));
         QCOMPARE(added, 0);
@@ -446,12 +514,16 @@ private slots:
             tessaron::ddd::DddRepository repository(incoming);
             QCOMPARE(repository.save(card), 1);
             QCOMPARE(repository.save(unit), 1);
+            // Other downloads: the archive tells them apart by their fingerprints.
             card.cardNumber += u"X"_s;
+            card.sourceFingerprint += u"X"_s;
             unit.vin += u"X"_s;
+            unit.sourceFingerprint += u"X"_s;
             tessaron::ddd::DddRepository other(local);
             QCOMPARE(other.save(card), 1);
             QCOMPARE(other.save(unit), 1);
             unit.vin += u"Y"_s;
+            unit.sourceFingerprint += u"Y"_s;
             QCOMPARE(other.save(unit), 2);
         }
         int added = 0;

@@ -1,12 +1,16 @@
+#include "ddd/ddd_decoder.h"
+#include "ddd/ddd_repository.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
+#include "storage/sql_connection.h"
 #include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
+#include "support/test_paths.h"
 #include "sync/synchronization_manager.h"
 
 #include <QDir>
@@ -16,6 +20,7 @@
 #include <QTest>
 #include <QUuid>
 
+#include <algorithm>
 #include <memory>
 
 #include <fcntl.h>
@@ -58,6 +63,53 @@ QStringList masters(const QString &databasePath = {})
 QStringList folders(const QString &parent, const QString &pattern)
 {
     return QDir(parent).entryList({pattern}, QDir::Dirs, QDir::Name);
+}
+
+// Every report of a report file under its type and fingerprint, with the rows of each of its tables (header,
+// typed child tables, generic rows, sections, meta) as texts without the row's key, report id and import time,
+// sorted: two files compare as multisets.
+QMap<QString, QStringList> reportContents(const QString &file)
+{
+    const SqliteProbe probe(file);
+    QStringList tables;
+    for (const QVariantList &table : probe.rows(u"SELECT name FROM sqlite_master WHERE type = 'table'"_s)) {
+        if (probe.columns(table.value(0).toString()).contains(u"ReportId"_s))
+            tables.append(table.value(0).toString());
+    }
+    QMap<QString, QStringList> reports;
+    for (const auto &[header, type] : {std::pair {u"DriverCardReports"_s, 1}, {u"TachographReports"_s, 2}}) {
+        for (const QVariantList &report :
+            probe.rows(u"SELECT h.ReportId, json_extract(m.Json, '$.sourceFingerprint') FROM %1 h "
+                       "JOIN DddReportMeta m ON m.ReportId = h.ReportId AND m.ReportType = ?"_s.arg(header),
+                {type})) {
+            QStringList lines;
+            for (const QString &table : std::as_const(tables)) {
+                const QStringList columns = probe.columns(table);
+                const bool generic = columns.contains(u"ReportType"_s);
+                if (!generic && table.startsWith(u"Tacho"_s) != (type == 2))
+                    continue;
+                QStringList quoted;
+                for (const QString &column : columns.mid(1)) {
+                    if (column != u"ReportId"_s && column != u"ImportDate"_s)
+                        quoted.append(tessaron::storage::quoteIdentifier(column));
+                }
+                const QString select = u"SELECT %1 FROM %2 WHERE ReportId = ?"_s.arg(
+                    quoted.join(u", "_s), tessaron::storage::quoteIdentifier(table));
+                const QVariantList values {report.value(0), type};
+                const QList<QVariantList> rows = generic ? probe.rows(select + u" AND ReportType = ?"_s, values)
+                                                         : probe.rows(select, values.mid(0, 1));
+                for (const QVariantList &row : rows) {
+                    QStringList fields {table};
+                    for (const QVariant &field : row)
+                        fields.append(field.isNull() ? u"NULL"_s : field.toString());
+                    lines.append(fields.join(u'|'));
+                }
+            }
+            lines.sort();
+            reports.insert(QString::number(type) + u':' + report.value(1).toString(), lines);
+        }
+    }
+    return reports;
 }
 
 } // namespace
@@ -294,11 +346,25 @@ private Q_SLOTS:
             companions += packageFields(path, QByteArray("evil"));
         QTest::addRow("databases and journals under files/")
             << companions << QString() << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        // A database the installation lacks gets the program's own layout: the sender's trigger (which would empty
+        // the table after each insert), view and extra table stay behind; its rows arrive and are counted.
+        const QTemporaryDir folder;
+        const QString calibrations = folder.filePath(u"CalibrationDB.db"_s);
+        for (const QString &statement :
+            {u"CREATE TABLE Calibrations (Id INTEGER PRIMARY KEY AUTOINCREMENT, VehicleRegistrationNumber TEXT)"_s,
+                u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('А001АА77'), ('В002ВВ77')"_s,
+                u"CREATE TRIGGER Wipe AFTER INSERT ON Calibrations BEGIN DELETE FROM Calibrations; END"_s,
+                u"CREATE VIEW Everything AS SELECT * FROM Calibrations"_s, u"CREATE TABLE Extra (x)"_s})
+            QVERIFY(SqliteProbe(calibrations).execute(statement));
+        QTest::addRow("a database the installation lacks, with a trigger and a view")
+            << packageHeader(1) + packageFields(u"db/CalibrationDB.db"_s, fileBytes(calibrations)) << QString()
+            << u"Синхронизация завершена. Добавлено записей: 2, файлов: 0."_s;
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made
-    // (a package accepted with every entry left out makes only its backup). A bad path follows a sound entry, so
-    // that nothing may be written before the check; CANARY names the canary.
+    // (a package accepted with every entry left out makes only its backup, and a database it brings holds only the
+    // program's own tables). A bad path follows a sound entry, so that nothing may be written before the check;
+    // CANARY names the canary.
     void hostilePackagesChangeNothing()
     {
         QFETCH(QByteArray, bytes);
@@ -333,12 +399,113 @@ private Q_SLOTS:
         auto after = tessaron::test::fileTree(m_paths->path());
         after.remove(u"incoming.tspak"_s);
         const QDir base(m_paths->path());
-        after.removeIf([&](const auto &entry) { // an accepted package's backup and staging folder
+        const QString calibrations
+            = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Calibrations);
+        after.removeIf([&](const auto &entry) { // an accepted package's backup, staging folder and new database
             return result.success && !before.contains(entry.key())
                 && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
-                    || entry.key() == base.relativeFilePath(Sync::syncDirectory()));
+                    || entry.key() == base.relativeFilePath(Sync::syncDirectory())
+                    || entry.key() == base.relativeFilePath(calibrations));
         });
         QCOMPARE(after, before);
+        if (QFileInfo::exists(calibrations)) {
+            const SqliteProbe probe(calibrations);
+            QCOMPARE(probe.rows(u"SELECT type, name FROM sqlite_master WHERE type IN ('trigger', 'view') OR name "
+                                "IN ('Extra', 'Calibrations')"_s),
+                (QList<QVariantList> {{u"table"_s, u"Calibrations"_s}}));
+            QCOMPARE(probe.scalar(u"SELECT count(*) FROM Calibrations"_s), QVariant(2));
+        }
+    }
+
+    void reportsSurviveAnExchange_data()
+    {
+        QTest::addColumn<QStringList>("onA");
+        QTest::addColumn<QStringList>("onB");
+        QTest::addColumn<QString>("againOnA");
+        QStringList even;
+        QStringList odd;
+        const QStringList all = tessaron::test::sampleNames();
+        for (qsizetype i = 0; i < all.size(); ++i)
+            (i % 2 == 0 ? even : odd).append(all.at(i));
+        // A second download of the unit whose report row is equal in every column is another report all the same.
+        QTest::addRow("a unit twice on A, with equal report rows; a card on B")
+            << QStringList {u"vu-gen1-anon"_s} << QStringList {u"card-gen1-a"_s} << u"vu-gen1-anon"_s;
+        QTest::addRow("every download, split between A and B") << even << odd << QString();
+    }
+
+    // Both installations end with every report, each table of each holding the rows its source had, as often as
+    // it had them; a repeated exchange adds nothing.
+    void reportsSurviveAnExchange()
+    {
+        QFETCH(QStringList, onA);
+        QFETCH(QStringList, onB);
+        QFETCH(QString, againOnA);
+        QMap<QString, QStringList> sources[2];
+        for (const QString &name : {u"A"_s, u"B"_s}) {
+            makeInstallation(name, name);
+            {
+                tessaron::ddd::DddRepository repository(legacyDatabase());
+                for (const QString &sample : name == u"A"_s ? onA : onB) {
+                    const QString file = tessaron::test::samplePath(sample + u".ddd"_s);
+                    if (!QFileInfo::exists(file))
+                        QSKIP(qPrintable(u"real sample file not found: "_s + file));
+                    QVERIFY(repository.save(tessaron::ddd::Decoder::decodeFile(file)) > 0);
+                }
+                if (name == u"A"_s && !againOnA.isEmpty()) {
+                    tessaron::ddd::DddReport report
+                        = tessaron::ddd::Decoder::decodeFile(tessaron::test::samplePath(againOnA + u".ddd"_s));
+                    report.sourceFingerprint = QString(64, u'0');
+                    QCOMPARE(repository.save(report), 2);
+                }
+            }
+            const SqliteProbe probe(legacyDatabase());
+            QVERIFY(probe.execute(u"UPDATE TachographReports SET ReportDate = (SELECT min(ReportDate) FROM "
+                                  "TachographReports)"_s));
+            sources[name == u"B"_s] = reportContents(legacyDatabase());
+            for (auto it = sources[name == u"B"_s].cbegin(); it != sources[name == u"B"_s].cend(); ++it) {
+                const QString childTable = it.key().startsWith(u'2') ? u"TachoEvents|"_s : u"Vehicles|"_s;
+                QVERIFY(std::any_of(
+                    it->cbegin(), it->cend(), [&](const QString &line) { return line.startsWith(childTable); }));
+            }
+        }
+        m_paths->useInstallation(u"A"_s);
+        const QString fromA = Sync::exportPackage().packagePath;
+        m_paths->useInstallation(u"B"_s);
+        QVERIFY(Sync::importPackage(fromA).success);
+        const QString fromB = Sync::exportPackage().packagePath;
+        m_paths->useInstallation(u"A"_s);
+        QVERIFY(Sync::importPackage(fromB).success);
+
+        for (const QString &name : {u"A"_s, u"B"_s}) {
+            m_paths->useInstallation(name);
+            QMap<QString, QStringList> expected = sources[name == u"A"_s];
+            expected.insert(sources[name == u"B"_s]); // a report both held keeps its own header
+            const QMap<QString, QStringList> actual = reportContents(legacyDatabase());
+            QCOMPARE(actual.keys(), expected.keys());
+            for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+                QCOMPARE(actual.value(it.key()), it.value());
+            QCOMPARE(Sync::importPackage(name == u"A"_s ? fromB : fromA).message,
+                u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s);
+        }
+    }
+
+    // A local data file that the package replaces is kept in the import's backup beside the databases, as it was
+    // before the import even when two entries replace it; a file the package holds unchanged is not copied.
+    void replacedFilesAreKeptInTheBackup()
+    {
+        makeInstallation(u"B"_s, u"Петров"_s);
+        QVERIFY(writeFile(dataFile(u"Documents/sub/акт.txt"_s), "правка техника"));
+        const SyncResult result = importBytes(packageHeader(3)
+            + packageFields(u"files/Documents/sub/акт.txt"_s, QByteArray("старый акт"), u"files/Documents/B/act.pdf"_s,
+                QByteArray("B"), u"files/Documents/sub/акт.txt"_s, QByteArray("ещё старее")));
+        QCOMPARE(result.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 2."_s);
+        QCOMPARE(fileBytes(dataFile(u"Documents/sub/акт.txt"_s)), "ещё старее");
+        const QString backup
+            = AppPaths::backupDirectory() + u'/' + folders(AppPaths::backupDirectory(), u"Sync_*"_s).value(0);
+        QCOMPARE(tessaron::test::fileTree(backup).keys(),
+            QStringList({u"db"_s, u"db/MasterDB.db"_s, u"files"_s, u"files/Documents"_s, u"files/Documents/sub"_s,
+                u"files/Documents/sub/акт.txt"_s}));
+        QCOMPARE(fileBytes(backup + u"/files/Documents/sub/акт.txt"_s), "правка техника");
     }
 
     // A package made here and brought back changes nothing: nothing is counted, no file is written again.

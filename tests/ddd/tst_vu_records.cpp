@@ -623,7 +623,8 @@ private slots:
         QTest::addColumn<int>("cardType");
         QTest::addColumn<QString>("expectedFirstNames");
         QTest::addColumn<QString>("expectedType");
-        QTest::addColumn<quint32>("odometer"); // at insertion, at withdrawal plus 350 and at the day's midnight
+        // At insertion, at withdrawal plus 350, at the day's midnight and in its place record.
+        QTest::addColumn<quint32>("odometer");
         QTest::addColumn<int>("expectedOdometer");
 
         QTest::addRow("Cyrillic names, workshop card")
@@ -661,9 +662,15 @@ private slots:
         VuActivityDay day = emptyDay();
         day.cardIw = {card};
         day.odometerMidnight = odometer;
+        VuPlaceRecord place;
+        place.odometer = odometer;
+        day.places = {place};
         const DddReport report = decodeDay(VuFileBuilder::activityDayBody(day), 2);
         QCOMPARE(report.dayInformation.size(), 1);
         QCOMPARE(report.dayInformation.first().toMap().value(u"odometerValueMidnight"_s), QVariant(expectedOdometer));
+        QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+        QCOMPARE(
+            report.placeDailyWorkPeriod.first().toMap().value(u"vehicleOdometerValue"_s), QVariant(expectedOdometer));
 
         QCOMPARE(report.cardIwData.size(), 1);
         const QVariantMap record = report.cardIwData.first().toMap();

@@ -111,8 +111,6 @@ TestCase {
               english: true, result: "Database /home/t/ReportsDB.db is read-only" },
             { tag: "report rows refused", text: "Не удалось сохранить строки отчёта (таблица Places)", english: true,
               result: "Could not save the report's rows (table Places)" },
-            { tag: "decode's internal error", text: "Не удалось разобрать файл: внутренняя ошибка", english: true,
-              result: "Could not decode the file: internal error" },
             { tag: "date, Russian unchanged", text: "15 июня 1985 г.", english: false, result: "15 июня 1985 г.",
               date: true },
             { tag: "upper case month", text: "1 ДЕКАБРЯ 2030 г. ", english: true, result: "1 December 2030 ",

@@ -20,14 +20,10 @@ TestCase {
         return window;
     }
 
-    function command(window, name) {
+    function open(window, name) {
         var action = findChild(window, name);
         verify(action, name);
-        return action;
-    }
-
-    function open(window, name) {
-        command(window, name).trigger();
+        action.trigger();
         tryCompare(window.pageStack, "busy", false);
     }
 
@@ -48,7 +44,6 @@ TestCase {
         open(window, data.command);
         compare(stack.depth, 2);
         verify(stack.currentItem === shown, "the same page, not a second copy");
-
         open(window, data.other);
         compare(stack.depth, 3);
         findChild(stack.currentItem, "backButton").clicked();
@@ -60,11 +55,10 @@ TestCase {
     function test_pageLanguageLeavesTheMenuRussian() {
         var window = createWindow();
         open(window, "dddCommand");
-        var page = window.pageStack.currentItem;
-        findChild(page, "languageBox").activated(1);
-        compare(page.pageTitle, "DDD decoder");
+        findChild(window.pageStack.currentItem, "languageBox").activated(1);
+        compare(window.pageStack.currentItem.pageTitle, "DDD decoder");
         var menus = window.menuBar;
-        compare([menus.menuAt(0).title, menus.menuAt(1).title, command(window, "quitCommand").text],
+        compare([menus.menuAt(0).title, menus.menuAt(1).title, findChild(window, "quitCommand").text],
                 ["Файл", "Сервис", "Выход"]);
     }
 }

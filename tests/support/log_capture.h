@@ -1,8 +1,8 @@
 #pragma once
 
 #include "logging/application_logger.h"
+#include "test_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace tessaron::test {
@@ -18,11 +18,7 @@ struct LogCapture
         logging::ApplicationLogger::setEnabled(true);
     }
     ~LogCapture() { logging::ApplicationLogger::shutdown(); }
-    QString text() const
-    {
-        QFile file(logging::ApplicationLogger::filePath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString text() const { return QString::fromUtf8(fileBytes(logging::ApplicationLogger::filePath())); }
 };
 
 } // namespace tessaron::test

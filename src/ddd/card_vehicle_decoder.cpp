@@ -23,7 +23,6 @@ constexpr qsizetype PlaceRecordLength = 10;
 // SpecificConditionRecord, 5 bytes: entry time (4), condition type (1).
 constexpr qsizetype ConditionRecordLength = 5;
 
-constexpr quint32 NoOdometer = 0xFFFFFF;
 constexpr quint32 NoTime = 0xFFFFFFFF;
 
 bool isPlausibleYear(int year)
@@ -85,22 +84,20 @@ void decodeVehicles(DddReport &report, const DddBlock &block)
     if (data.size() <= VehiclesStart + VehicleRecordLength - 1)
         return;
     const ByteReader reader(data);
-    const auto odometer = [&](qsizetype offset) -> QVariant {
-        const quint32 value = reader.u24BeAt(offset).value_or(0);
-        return value == NoOdometer ? QVariant(noData) : QVariant(int(value));
-    };
+    const auto odometer
+        = [&](std::optional<quint32> value) { return value ? QVariant(int(*value)) : QVariant(noData); };
     const auto useTime = [&](quint32 seconds) { return isPresentTime(seconds) ? formatUnix(seconds) : noData; };
     for (qsizetype offset = VehiclesStart; offset <= data.size() - VehicleRecordLength; offset += VehicleRecordLength) {
-        const quint32 odometerBegin = reader.u24BeAt(offset).value_or(0);
-        const quint32 odometerEnd = reader.u24BeAt(offset + 3).value_or(0);
+        const std::optional<quint32> odometerBegin = readOdometerShort(data, offset);
+        const std::optional<quint32> odometerEnd = readOdometerShort(data, offset + 3);
         const quint32 firstUse = reader.u32BeAt(offset + 6).value_or(0);
         const quint32 lastUse = reader.u32BeAt(offset + 10).value_or(0);
-        if (odometerBegin == 0 && odometerEnd == 0 && !isPresentTime(firstUse) && !isPresentTime(lastUse)
+        if (odometerBegin == 0u && odometerEnd == 0u && !isPresentTime(firstUse) && !isPresentTime(lastUse)
             && isBlankRegistration(reader.bytesAt(offset + 16, 13).value_or(QByteArrayView())))
             continue;
         report.vehicles.append(QVariantMap {
-            {odometerBeginKey, odometer(offset)},
-            {odometerEndKey, odometer(offset + 3)},
+            {odometerBeginKey, odometer(odometerBegin)},
+            {odometerEndKey, odometer(odometerEnd)},
             {firstUsedKey, useTime(firstUse)},
             {lastUsedKey, useTime(lastUse)},
             {nationKey, countryName(reader.u8At(offset + 14).value_or(0))},
@@ -128,13 +125,13 @@ void decodePlaces(DddReport &report, const DddBlock &block)
         const QString entryTime = formatUnix(reader.u32BeAt(offset).value_or(0));
         if (entryTime.isEmpty())
             continue;
-        const quint32 odometer = reader.u24BeAt(offset + 7).value_or(0);
+        const std::optional<quint32> odometer = readOdometerShort(data, offset + 7);
         report.places.append(QVariantMap {
             {entryTimeKey, entryTime},
             {entryTypeKey, reader.u8At(offset + 4).value_or(0) == 0 ? begin : end},
             {countryKey, countryName(reader.u8At(offset + 5).value_or(0))},
             {regionKey, noData},
-            {odometerKey, odometer == NoOdometer ? noData : QString::number(odometer)},
+            {odometerKey, odometer ? QString::number(*odometer) : noData},
         });
     }
 }

@@ -119,6 +119,13 @@ quint32 readLe32(const QByteArray &data, qsizetype offset)
     return ByteReader(data).u32LeAt(offset).value_or(0);
 }
 
+std::optional<quint32> readOdometerShort(QByteArrayView data, qsizetype offset)
+{
+    constexpr quint32 NotSet = 0xFFFFFF;
+    const std::optional<quint32> value = ByteReader(data).u24BeAt(offset);
+    return value == NotSet ? std::nullopt : value;
+}
+
 QString formatUnix(quint32 seconds)
 {
     return utcText(seconds, MinPlausibleYear, true);

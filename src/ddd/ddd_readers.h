@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 
 namespace tessaron::ddd {
 
@@ -21,6 +22,10 @@ void setCurrentDateTimeForTesting(const QDateTime &now);
 // The 32-bit value of the four bytes at offset; 0 when they do not lie inside the data.
 quint32 readBe32(const QByteArray &data, qsizetype offset);
 quint32 readLe32(const QByteArray &data, qsizetype offset);
+// OdometerShort, whole kilometres in three big-endian bytes: the one reading of an odometer for every record.
+// Nothing when the bytes do not lie inside the data or are FF FF FF, which the data dictionary reserves for an
+// odometer not set (never 16,777,215 km).
+std::optional<quint32> readOdometerShort(QByteArrayView data, qsizetype offset);
 
 // "dd.MM.yyyy HH:mm:ss" of the UTC instant; empty for 0, above 0xF0000000 or a year outside 2000..2100.
 QString formatUnix(quint32 seconds);

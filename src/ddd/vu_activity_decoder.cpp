@@ -19,13 +19,11 @@ constexpr int MaxCardRecords = 100;
 constexpr int MaxSearchedActivityCount = 120;
 constexpr int MinutesPerDay = 1440;
 constexpr quint32 LastValidSeconds = 0xF0000000u;
-constexpr quint32 OdometerNotSet = 0xFFFFFF;
 
+// A vehicle unit's odometer reading as its rows keep it: 0 for none.
 int odometerValue(const QByteArray &data, qsizetype offset)
 {
-    const ByteReader reader(data);
-    const quint32 value = reader.u24BeAt(offset).value_or(0);
-    return value == OdometerNotSet ? 0 : int(value);
+    return int(readOdometerShort(data, offset).value_or(0));
 }
 
 bool isUsableSeconds(quint32 seconds)
@@ -286,7 +284,7 @@ void decodePlaceRecord(DddReport &report, const QByteArray &record, int dayNo)
         {u"entryTypeDailyWorkPeriod"_s, entryTypeText(reader.byteAt(22))},
         {u"dailyWorkPeriodCountry"_s, countryName(reader.byteAt(23))},
         {u"dailyWorkPeriodRegion"_s, regionText(reader.byteAt(24))},
-        {u"vehicleOdometerValue"_s, int(reader.u24BeAt(25).value_or(0))},
+        {u"vehicleOdometerValue"_s, odometerValue(record, 25)},
         {u"hexData"_s, hexText(record)},
     });
 }

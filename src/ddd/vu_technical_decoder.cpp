@@ -213,10 +213,8 @@ QVariantMap calibrationRow(const QByteArray &data, qsizetype start)
 {
     const ByteReader reader(QByteArrayView(data).sliced(start, CalibrationRecordSize));
     const auto number16 = [&](qsizetype offset) { return QString::number(reader.u16BeAt(offset).value_or(0)); };
-    const auto odometer = [&](qsizetype offset) {
-        const quint32 value = reader.u24BeAt(offset).value_or(0);
-        return QString::number(value == 0xFFFFFF ? 0 : value); // not set
-    };
+    const auto odometer
+        = [&](qsizetype offset) { return QString::number(readOdometerShort(reader.bytes(), offset).value_or(0)); };
     const auto timeText = [&](qsizetype offset) { return formatUnixCSharp(reader.u32BeAt(offset).value_or(0), false); };
 
     const CalibrationPurposeNames purpose = calibrationPurposeName(reader.byteAt(0));

@@ -1,6 +1,7 @@
 #include "mtp_device_finder.h"
 
 #include "folder_listing.h"
+#include "logging/shown_failure.h"
 
 #include <QFileInfo>
 
@@ -44,7 +45,9 @@ bool MtpDeviceFinder::deviceRoots(QStringList *roots, QString *error)
     FolderListingError listingError;
     if (!listFolder(gvfs, &entries, &listingError)) {
         if (error != nullptr)
-            *error = gvfs + u": "_s + listingError.text;
+            *error = logging::shownFailure(
+                u"Список MTP-устройств не читается (%1)"_s.arg(logging::failureReason(listingError.code)),
+                gvfs + u": "_s + listingError.text, u"sync"_s);
         return false;
     }
     QStringList found;

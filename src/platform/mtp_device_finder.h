@@ -14,8 +14,8 @@ public:
     // The device roots present now. With TESSARON_MTP_ROOTS set, its ":"-separated folders that exist, in the
     // given order and each once, and nothing else, so that a phone plugged into the machine never disturbs a
     // test. Otherwise every entry of the gvfs folder whose name begins with "mtp:", sorted by name; no gvfs
-    // folder means no device. Returns false with the file system's text when the gvfs folder cannot be read;
-    // the list is then left untouched.
+    // folder means no device. Returns false with a Russian sentence when the gvfs folder cannot be read (the
+    // file system's own text goes to the log); the list is then left untouched.
     static bool deviceRoots(QStringList *roots, QString *error);
 };
 

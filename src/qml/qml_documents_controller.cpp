@@ -226,12 +226,13 @@ void QmlDocumentsController::ensureRepositories()
 {
     if (!m_calibrations) {
         m_calibrations = std::make_unique<storage::CalibrationRepository>();
-        // Told once, when the page first needs the journal: what it holds still shows, writes will fail.
+        // Told once, when the page first needs the journal: what it holds still shows, writes will fail. The
+        // store's own sentence names its file and what is wrong with it.
+        const QString problem = m_calibrations->lastError();
         if (!m_calibrations->isOpen())
-            report(u"Не удалось открыть журнал калибровок: %1"_s.arg(m_calibrations->lastError()), m_statusText);
+            report(problem.isEmpty() ? u"Не удалось открыть журнал калибровок"_s : problem, m_statusText);
         else if (m_calibrations->isReadOnly())
-            report(
-                u"Журнал калибровок доступен только для чтения: %1"_s.arg(m_calibrations->lastError()), m_statusText);
+            report(problem.isEmpty() ? u"Журнал калибровок доступен только для чтения"_s : problem, m_statusText);
     }
     if (!m_certificates)
         m_certificates = std::make_unique<storage::CertificateRepository>();
@@ -515,13 +516,10 @@ QString QmlDocumentsController::writeBack(int id, const QVariantMap &data)
     const QString customer = data.value(fieldName(CertificateField::CustomerName)).toString();
     bool isNumber = false;
     const int order = data.value(fieldName(CertificateField::OrderNumber)).toString().trimmed().toInt(&isNumber);
-    QString error;
-    const bool written = isNumber ? m_calibrations->updateCustomerAndOrder(id, customer, order, &error)
-                                  : m_calibrations->updateCustomer(id, customer, &error);
-    if (written)
-        return {};
-    const QString text = u"Клиент и номер заказа не записаны в запись калибровки"_s;
-    return error.isEmpty() ? text : text + u": "_s + error;
+    const bool written = isNumber ? m_calibrations->updateCustomerAndOrder(id, customer, order, nullptr)
+                                  : m_calibrations->updateCustomer(id, customer, nullptr);
+    // The journal's own failure is in the log, and a journal that cannot be written was told when the page opened.
+    return written ? QString() : u"Клиент и номер заказа не записаны в запись калибровки"_s;
 }
 
 void QmlDocumentsController::discardPreview()

@@ -120,6 +120,8 @@ void QmlSettingsController::loadSettings(bool refreshLists)
 
 QString QmlSettingsController::storeProblem()
 {
+    // A store's own text already names its file and what is wrong with it; the store's name stands in only when
+    // it says nothing.
     struct Store
     {
         bool isOpen;
@@ -130,20 +132,19 @@ QString QmlSettingsController::storeProblem()
     };
     const Store stores[] = {
         {m_settings->isOpen(), m_settings->isReadOnly(), m_settings->lastError(),
-            QStringLiteral("Не удалось открыть базу настроек: %1"),
-            QStringLiteral("Настройки доступны только для чтения: %1")},
+            QStringLiteral("Не удалось открыть базу настроек"), QStringLiteral("Настройки доступны только для чтения")},
         {masterRepository()->isOpen(), masterRepository()->isReadOnly(), masterRepository()->lastError(),
-            QStringLiteral("Не удалось открыть справочник мастеров: %1"),
-            QStringLiteral("Справочник мастеров доступен только для чтения: %1")},
+            QStringLiteral("Не удалось открыть справочник мастеров"),
+            QStringLiteral("Справочник мастеров доступен только для чтения")},
         {customerRepository()->isOpen(), customerRepository()->isReadOnly(), customerRepository()->lastError(),
-            QStringLiteral("Не удалось открыть справочник клиентов: %1"),
-            QStringLiteral("Справочник клиентов доступен только для чтения: %1")},
+            QStringLiteral("Не удалось открыть справочник клиентов"),
+            QStringLiteral("Справочник клиентов доступен только для чтения")},
     };
     for (const Store &store : stores) {
         if (!store.isOpen)
-            return store.cannotOpen.arg(store.error);
+            return store.error.isEmpty() ? store.cannotOpen : store.error;
         if (store.isReadOnly)
-            return store.readOnly.arg(store.error);
+            return store.error.isEmpty() ? store.readOnly : store.error;
     }
     return {};
 }
@@ -262,7 +263,7 @@ bool QmlSettingsController::save()
             {keys::sectionProgram, keys::logEnable, m_logEnabled},
         });
     if (!written)
-        return fail(QStringLiteral("Не удалось сохранить настройки: %1").arg(store.lastError()));
+        return fail(store.lastError().isEmpty() ? QStringLiteral("Не удалось сохранить настройки") : store.lastError());
 
     logging::ApplicationLogger::setEnabled(m_logEnabled);
     m_lastError.clear();

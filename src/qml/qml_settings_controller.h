@@ -197,7 +197,7 @@ private:
     // Whether a synchronisation's worker thread still exists: package work is then refused without a message.
     bool isUsbSyncRunning() const { return m_usbSyncWorker != nullptr || m_usbSyncActive; }
     // What the technician must be told about the stores: the first one that could not be opened or is
-    // read-only, in Russian with the driver's text; empty when all can be written.
+    // read-only, in the store's own Russian sentence; empty when all can be written.
     QString storeProblem();
 
     PrinterSource m_printerSource;

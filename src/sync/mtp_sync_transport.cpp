@@ -156,7 +156,7 @@ bool MtpSyncTransport::open(
         QStringList roots;
         QString listError;
         if (!platform::MtpDeviceFinder::deviceRoots(&roots, &listError))
-            status = u"Не удалось перечислить MTP-устройства: %1"_s.arg(listError);
+            status = listError;
         else if (roots.isEmpty())
             status = u"MTP-устройства пока не подключены"_s;
         else

@@ -587,7 +587,8 @@ bool checkStagedDatabases(const QString &stagingFolder, QString *error)
         const QString incoming = stagingFolder + u'/' + name;
         QString problem;
         if (QFileInfo::exists(incoming) && !checkIncomingDatabase(incoming, &problem)) {
-            *error = u"Пакет не импортирован: база %1 не прошла проверку. %2"_s.arg(name, problem);
+            // The check's own words are in the log; the technician reads which database failed it.
+            *error = u"Пакет не импортирован: база %1 не прошла проверку"_s.arg(name);
             return false;
         }
     }

@@ -387,8 +387,6 @@ private slots:
             // and no sum that wraps below zero.
             QVariantMap {
                 {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
-            QVariantMap {
-                {u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, qlonglong(9'000'000'000'000'000'000)}},
             QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 10'000'000}}};
         for (int i = 0; i < 250; ++i)
             card.vehicles.append(QVariantMap {{u"vehicleOdometerBegin"_s, 0}, {u"vehicleOdometerEnd"_s, 9'999'999}});

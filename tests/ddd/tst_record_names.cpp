@@ -43,8 +43,8 @@ void TestRecordNames::names_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("expected");
 
-    const auto add = [](const char *row, NameFunction function, int code, const QString &expected) {
-        QTest::addRow("%s", row) << reinterpret_cast<quintptr>(function) << code << expected;
+    const auto add = [](const QByteArray &row, NameFunction function, int code, const QString &expected) {
+        QTest::addRow("%s", row.constData()) << reinterpret_cast<quintptr>(function) << code << expected;
     };
 
     add("card type 5, last named", cardTypeName, 5, u"Manufacturing Card"_s);
@@ -66,10 +66,9 @@ void TestRecordNames::names_data()
         {u"Конфликт движения транспортного средства"_s, u"Vehicle motion conflict"_s},
     };
     for (int code = 0; code < int(generalEvents.size()); ++code) {
-        const QByteArray ru = "general event 0x" + QByteArray::number(code, 16) + " Russian";
-        const QByteArray en = "general event 0x" + QByteArray::number(code, 16) + " English";
-        add(ru.constData(), eventName, code, generalEvents.at(code).first);
-        add(en.constData(), eventNameEnglish, code, u"General event - "_s + generalEvents.at(code).second);
+        const QByteArray row = "general event 0x" + QByteArray::number(code, 16);
+        add(row + " Russian", eventName, code, generalEvents.at(code).first);
+        add(row + " English", eventNameEnglish, code, u"General event - "_s + generalEvents.at(code).second);
     }
 
     add("event 0x25, last named", eventName, 0x25, u"Аппаратное вмешательство в датчик"_s);

@@ -623,21 +623,18 @@ private slots:
         QTest::addColumn<int>("cardType");
         QTest::addColumn<QString>("expectedFirstNames");
         QTest::addColumn<QString>("expectedType");
-        QTest::addColumn<quint32>("odometer"); // at insertion, at withdrawal plus 350 and at the day's midnight
-        QTest::addColumn<int>("expectedOdometer");
+        // The odometer at insertion, at withdrawal, at the day's midnight and in its place record: set, or FF FF FF.
+        QTest::addColumn<bool>("odometerSet");
 
         QTest::addRow("Cyrillic names, workshop card")
-            << u"Иванов"_s << u"Петр"_s << 2 << u"Петр"_s << u"Мастерская"_s << 120000u << 120000;
+            << u"Иванов"_s << u"Петр"_s << 2 << u"Петр"_s << u"Мастерская"_s << true;
         QTest::addRow("Cyrillic names filling the field, control card")
             << u"Иванов"_s << (u"Петр"_s + QString(31, u'Х')) << 3 << (u"Петр"_s + QString(31, u'Х')) << u"Водитель"_s
-            << 120000u << 120000;
-        QTest::addRow("Latin-1 letters") << u"NUÑEZ"_s << u"JOSÉ"_s << 1 << u"JOSÉ"_s << u"Водитель"_s << 120000u
-                                         << 120000;
+            << true;
+        QTest::addRow("Latin-1 letters") << u"NUÑEZ"_s << u"JOSÉ"_s << 1 << u"JOSÉ"_s << u"Водитель"_s << true;
         QTest::addRow("names ending in NUL padding") << QString::fromLatin1("SMITH\0\0\0\0\0\0GARBAGE", 18) << u"JOHN"_s
-                                                     << 4 << u"JOHN"_s << u"Водитель"_s << 120000u << 120000;
-        // FF FF FF marks an odometer not set: no reading (0), never 16,777,215 km.
-        QTest::addRow("odometers not set")
-            << u"IVANOV"_s << u"IVAN"_s << 1 << u"IVAN"_s << u"Водитель"_s << 0xFFFFFFu << 0;
+                                                     << 4 << u"JOHN"_s << u"Водитель"_s << true;
+        QTest::addRow("odometers not set") << u"IVANOV"_s << u"IVAN"_s << 1 << u"IVAN"_s << u"Водитель"_s << false;
     }
 
     void cardRecordAtItsPublishedOffsets()
@@ -647,8 +644,10 @@ private slots:
         QFETCH(int, cardType);
         QFETCH(QString, expectedFirstNames);
         QFETCH(QString, expectedType);
-        QFETCH(quint32, odometer);
-        QFETCH(int, expectedOdometer);
+        QFETCH(bool, odometerSet);
+        // A reading not set is no reading (0), never 16,777,215 km.
+        const quint32 odometer = odometerSet ? 120000 : 0xFFFFFF;
+        const int expectedOdometer = odometerSet ? 120000 : 0;
 
         VuCardIwRecord card;
         card.surname = surname;
@@ -661,9 +660,15 @@ private slots:
         VuActivityDay day = emptyDay();
         day.cardIw = {card};
         day.odometerMidnight = odometer;
+        VuPlaceRecord place;
+        place.odometer = odometer;
+        day.places = {place};
         const DddReport report = decodeDay(VuFileBuilder::activityDayBody(day), 2);
         QCOMPARE(report.dayInformation.size(), 1);
         QCOMPARE(report.dayInformation.first().toMap().value(u"odometerValueMidnight"_s), QVariant(expectedOdometer));
+        QCOMPARE(report.placeDailyWorkPeriod.size(), 1);
+        QCOMPARE(
+            report.placeDailyWorkPeriod.first().toMap().value(u"vehicleOdometerValue"_s), QVariant(expectedOdometer));
 
         QCOMPARE(report.cardIwData.size(), 1);
         const QVariantMap record = report.cardIwData.first().toMap();

@@ -137,7 +137,8 @@ private Q_SLOTS:
         QmlDocumentsController controller;
         controller.refresh();
         tessaron::storage::SqlConnection::setOpenReadOnly(false);
-        QVERIFY2(controller.lastError().startsWith(u"Журнал калибровок доступен только для чтения: "_s),
+        QVERIFY2(controller.lastError().startsWith(u"База данных "_s)
+                && controller.lastError().endsWith(u" доступна только для чтения"_s),
             qPrintable(controller.lastError()));
         QCOMPARE(column(controller.records(), u"serial"_s), QStringList {u"S1"_s});
         controller.refresh();

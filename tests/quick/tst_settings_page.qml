@@ -84,11 +84,11 @@ TestCase {
         const page = stack.push(pageComponent, { settings: readOnlySettings }, StackView.Immediate);
         waitForRendering(page);
         const footLine = findChild(page, "footLine");
-        verify(footLine.text.startsWith("Настройки доступны только для чтения: "), footLine.text);
+        verify(footLine.text.endsWith("SettingsDB.db доступна только для чтения"), footLine.text);
         compare(footLine.color, Qt.color("#b00020"));
         grabImage(page).save("settings_page_read_only.png");
         verify(!readOnlySettings.save());
-        verify(footLine.text.startsWith("Укажите") || footLine.text.startsWith("Не удалось сохранить настройки: "),
+        verify(footLine.text.startsWith("Укажите") || footLine.text.startsWith("Не удалось записать настрой"),
                footLine.text);
     }
 

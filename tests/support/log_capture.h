@@ -1,25 +1,24 @@
 #pragma once
 
-#include <QString>
+#include "logging/application_logger.h"
+#include "test_files.h"
+
 #include <QTemporaryDir>
 
 namespace tessaron::test {
 
-// The application log started in a temporary folder for the lifetime of the object, so a test can read what a
-// failure left there beside the text it showed. Shuts the log down again at the end.
-class LogCapture
+// The application log kept in a temporary folder while the object lives, so a test can read what a failure wrote
+// there beside the text it showed.
+struct LogCapture
 {
-public:
-    LogCapture();
-    ~LogCapture();
-    LogCapture(const LogCapture &) = delete;
-    LogCapture &operator=(const LogCapture &) = delete;
-
-    // Everything written to the log so far, as text.
-    QString text() const;
-
-private:
-    QTemporaryDir m_directory;
+    QTemporaryDir directory;
+    LogCapture()
+    {
+        logging::ApplicationLogger::initialize(directory.path());
+        logging::ApplicationLogger::setEnabled(true);
+    }
+    ~LogCapture() { logging::ApplicationLogger::shutdown(); }
+    QString text() const { return QString::fromUtf8(fileBytes(logging::ApplicationLogger::filePath())); }
 };
 
 } // namespace tessaron::test

@@ -224,10 +224,7 @@ private slots:
         QVERIFY(!transport.fileExists(u"Host_1.txt"_s, &exists, &error));
         // Russian to its end; the file system's own words are in the log.
         QCOMPARE(error, u"Не удалось просмотреть папку на телефоне (папка не найдена или устройство отключено)"_s);
-        const QString systemText = QString::fromLocal8Bit(std::strerror(ENOENT));
-        QVERIFY2(log.text().contains(u"Не удалось просмотреть папку на телефоне (папка не найдена или устройство "
-                                     u"отключено): "_s
-                     + systemText),
+        QVERIFY2(log.text().contains(error + u": "_s + QString::fromLocal8Bit(std::strerror(ENOENT))),
             qPrintable(log.text()));
     }
 
@@ -265,12 +262,10 @@ private slots:
         MtpSyncTransport transport(kOneRound);
         QString error;
         QVERIFY(openOn(transport, root, &error));
-        const tessaron::test::LogCapture log;
         QVERIFY(!transport.upload(local, u"Response_ID.tspak"_s, &error));
         QVERIFY2(error.startsWith(u"Не удалось передать файл Response_ID.tspak на телефон: этап запись, записано "_s)
                 && error.endsWith(u"(на диске нет места)"_s),
             qPrintable(error));
-        QVERIFY(log.text().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))));
         QCOMPARE(tessaron::test::fileTree(root), before);
     }
 

@@ -318,23 +318,40 @@ private Q_SLOTS:
 
     // The speed chart's series is built by a worker: every read of a speed value happens on another thread than
     // the window's, and the chart then holds every sample.
-    void speedSeriesIsBuiltOffTheGuiThread()
+    // The speed buckets and the activity chart's day lanes: every read of a row's value is on a worker.
+    void chartSeriesAreBuiltOffTheGuiThread()
     {
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
         QVariantList speeds {40, 50};
         const std::shared_ptr<tessaron::test::ReadThreads> reads = tessaron::test::appendReadWitness(speeds);
+        QVariantList minutes;
+        const std::shared_ptr<tessaron::test::ReadThreads> minuteReads = tessaron::test::appendReadWitness(minutes);
         tessaron::ddd::DddReport report;
         report.fileType = tessaron::ddd::DddFileType::Tachograph;
         report.detailedSpeed = {QVariantMap {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
             {u"speedValues"_s, speeds}, {u"validSpeedCount"_s, 3}}};
+        report.activityChanges
+            = {QVariantMap {{u"day"_s, 7}, {u"minutes"_s, minutes.constFirst()}, {u"activity"_s, u"Вождение"_s}}};
         ddd->setReport(report);
         Q_EMIT ddd->stateChanged();
         const int charts = page->property("datasets").toList().size() + 1;
         QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
-        QVERIFY(page->setProperty("selectedChartMetric", 1));
         auto *chart = findItem(page, u"chart"_s);
+        QTRY_VERIFY(!chart->property("seriesPending").toBool() && chart->property("laneCount").toInt() == 1);
+        auto *activity = chart->property("activitySeries").value<QObject *>();
+        QVariantList lanes;
+        QVERIFY(QMetaObject::invokeMethod(
+            activity, "lanesFrom", Q_RETURN_ARG(QVariantList, lanes), Q_ARG(int, 0), Q_ARG(int, 1)));
+        const QVariantList segments = lanes.constFirst().toMap().value(u"segments"_s).toList();
+        QCOMPARE(segments.constFirst().toMap().value(u"start"_s).toDouble(), 1.0);
+        const std::vector<std::thread::id> minuteReaders = minuteReads->snapshot();
+        QVERIFY(!minuteReaders.empty());
+        for (const std::thread::id reader : minuteReaders)
+            QVERIFY(reader != std::this_thread::get_id());
+
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
         QTRY_VERIFY(
             !chart->property("speedSeriesPending").toBool() && chart->property("speedSampleCount").toInt() == 3);
         const QVariantList points = chart->property("speedSeries").value<QObject *>()->property("points").toList();
@@ -348,6 +365,10 @@ private Q_SLOTS:
         Q_EMIT ddd->stateChanged();
         QVERIFY(!chart->property("speedSeriesPending").toBool());
         QCOMPARE(chart->property("speedSampleCount").toInt(), 3);
+        QVERIFY(page->setProperty("selectedChartMetric", 0));
+        QVERIFY(!chart->property("seriesPending").toBool());
+        QCOMPARE(chart->property("laneCount").toInt(), 1);
+        QCOMPARE(minuteReads->snapshot().size(), minuteReaders.size());
         ddd->clear();
     }
 

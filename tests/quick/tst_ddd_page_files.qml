@@ -254,6 +254,7 @@ TestCase {
         var item = chart(page);
         compare([findChild(page, "metricBox").currentIndex, item.chartType], [0, 0]);
         compare(findChild(item, "chartTitle").text, "График активности по дням");
+        tryVerify(function () { return !item.seriesPending && item.laneCount > 0; }, 5000, "the lanes are made");
         shoot(page, "ddd_page_chart_after_switch.png");
     }
 

@@ -248,7 +248,16 @@ TestCase {
             { tag: "availability", row: { activity: "Доступность" }, color: "#e0a21b" },
             { tag: "break", row: { activity: "Перерыв/отдых" }, color: "#4d9de0" },
             { tag: "no card", row: { activity: "", cardStatus: "Не вставлена" }, color: "#a8a8a8" },
-            { tag: "other", row: { activity: "Скорость 5 км/ч" }, color: "#777777" }
+            { tag: "other", row: { activity: "Скорость 5 км/ч" }, color: "#777777" },
+            { tag: "drive in capitals", row: { activity: "DRIVE" }, color: "#1877c9" },
+            { tag: "english work", row: { activity: "Work" }, color: "#2e9d54" },
+            { tag: "english availability", row: { activity: "Availability" }, color: "#e0a21b" },
+            { tag: "english rest", row: { activity: "Break/Rest" }, color: "#4d9de0" },
+            { tag: "готовность", row: { activity: "Готовность" }, color: "#e0a21b" },
+            { tag: "english card not inserted", row: { cardStatus: "NOT INSERTED" }, color: "#a8a8a8" },
+            { tag: "activity before card status", row: { activity: "Отдых", cardStatus: "Не вставлена" },
+              color: "#4d9de0" },
+            { tag: "nothing told", row: {}, color: "#777777" }
         ];
     }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The activity chart as the page draws it: one lane per day with the activities of its changes across the 24
-// hours, and the counts its bar and pie styles show. A month of changes joined many times over is hundreds of
+// hours, and the counts its bar and pie styles show. A month of changes joined many times over is tens of
 // thousands of rows, so this is computed away from the window's thread.
 
 #include <QList>

@@ -16,11 +16,12 @@ class QThread;
 namespace tessaron::qml {
 
 // A chart's series computed from a report's rows away from the GUI thread: a month of rows joined many times
-// over is hundreds of thousands of them, and walking them where the window is drawn would freeze it. The chart
-// gives the rows it takes from the page; 180 ms after the last change of the inputs (while active) a worker
-// gets a copy of the rows (a shared list, no walk) and a stop flag, computes, and hands the result back through
-// a queued call. A change that makes a build's result unwanted stops it. New rows empty the series at once; a
-// change of another input (the series' shape) keeps the old series shown until the new one comes.
+// over is tens of thousands of activity changes or millions of speeds, and walking them where the window is drawn
+// would freeze it. The chart gives the rows it takes from the page; 180 ms after the last change of the inputs
+// (while active) a worker gets a copy of the rows (a shared list, no walk) and a stop flag, computes, and hands
+// the result back through a queued call. A change that makes a build's result unwanted stops it. New rows empty
+// the series at once; a change of another input (the series' shape) keeps the old series shown until the new one
+// comes.
 class QmlWorkerSeries : public QObject
 {
     Q_OBJECT

@@ -294,31 +294,41 @@ private Q_SLOTS:
         ddd->clear();
     }
 
-    // A report the page has read, its lists held by QML's wrappers too, is still freed off the GUI thread once
-    // replaced: the wrappers are collected before the pool thread drops the last reference.
+    void reportThePageReadIsFreedOffTheGuiThread_data()
+    {
+        QTest::addColumn<int>("chartType");
+        QTest::addColumn<QString>("rowsProperty");
+        QTest::addRow("speed chart") << 1 << u"speedRows"_s;
+        QTest::addRow("activity chart") << 0 << u"activityRows"_s;
+    }
+
+    // A report the page has read, its lists held by QML's wrappers and by a chart's series too, is still freed off
+    // the GUI thread once replaced: the wrappers are collected before the pool thread drops the last reference.
     void reportThePageReadIsFreedOffTheGuiThread()
     {
+        QFETCH(int, chartType);
+        QFETCH(QString, rowsProperty);
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
         tessaron::ddd::DddReport report;
         report.fileType = tessaron::ddd::DddFileType::Tachograph;
-        std::future<std::thread::id> freed = tessaron::test::appendFreeWitness(report.detailedSpeed);
+        std::future<std::thread::id> freed
+            = tessaron::test::appendFreeWitness(chartType == 1 ? report.detailedSpeed : report.activityChanges);
         ddd->setReport(std::exchange(report, {}));
         Q_EMIT ddd->stateChanged();
         const int charts = page->property("datasets").toList().size() + 1;
         QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
-        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        QVERIFY(page->setProperty("selectedChartMetric", chartType));
         auto *chart = findItem(page, u"chart"_s);
-        QTRY_VERIFY(
-            !chart->property("speedSeriesPending").toBool() && !chart->property("speedRows").toList().isEmpty());
+        QTRY_VERIFY(!chart->property("seriesPending").toBool()
+            && !chart->property(qPrintable(rowsProperty)).toList().isEmpty());
         ddd->clear();
         QVERIFY(tessaron::test::freedOffThisThread(freed));
     }
 
-    // The speed chart's series is built by a worker: every read of a speed value happens on another thread than
-    // the window's, and the chart then holds every sample.
-    // The speed buckets and the activity chart's day lanes: every read of a row's value is on a worker.
+    // The speed buckets and the activity chart's day lanes are built by workers: every read of a row's value
+    // happens on another thread than the window's, and the chart then holds every sample and every lane.
     void chartSeriesAreBuiltOffTheGuiThread()
     {
         QQuickItem *page = showDddPage();

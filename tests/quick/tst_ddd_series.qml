@@ -226,6 +226,22 @@ TestCase {
                 "equal minutes keep the rows' order; minutes are clamped to the day; a row without a day is day 0");
     }
 
+    // Rows replaced while their lanes are made: only the lanes of the rows given last are ever held.
+    function test_activitySeriesDropsTheLanesOfRowsReplaced() {
+        var many = [];
+        for (var i = 0; i < 100000; ++i)
+            many.push({ day: 1 + i % 3000, minutes: i % 1440, activity: "Drive" });
+        var series = createTemporaryObject(activityComponent, testCase, { rows: many });
+        wait(200);
+        series.rows = [{ day: 5, activity: "Rest" }];
+        var counts = [];
+        series.seriesChanged.connect(function () { counts.push(series.laneCount); });
+        tryCompare(series, "building", false, 10000);
+        wait(300);
+        compare(laneTexts(series), ["5:0-1440#4d9de0"]);
+        compare(counts, [1], "no lanes of the rows replaced came in between");
+    }
+
     // New rows empty the lanes at once; an inactive series builds nothing.
     function test_activitySeriesFollowsItsRows() {
         var series = activitySeries([{ day: 1, activity: "Drive" }]);

@@ -35,11 +35,29 @@ Item {
     readonly property bool speedSeriesPending: speedBuilder.building
     readonly property var speedPoints: DddChartSeries.speedPoints(speedBuilder.points)
 
+    // The activity chart's day lanes and counts, made by a C++ worker from every activity row (tens of
+    // thousands of changes in a file joined many times over) while this is the activity chart.
+    readonly property alias activitySeries: activityBuilder
+
     readonly property bool isSpeed: chartType === DddChartSeries.ChartSpeed
+    readonly property bool isActivity: chartType === DddChartSeries.ChartActivity
+    // True while the series of the chart shown is being built on a worker.
+    readonly property bool seriesPending: isSpeed ? speedBuilder.building
+                                                  : isActivity && activityBuilder.building
     readonly property string form: DddChartSeries.drawingForm(chartType, visualizationType)
-    readonly property var series: isSpeed ? speedPoints
-                                          : DddChartSeries.numericSeries(chartType, visualizationType, chart, english)
-    readonly property var lanes: form === "lanes" ? DddChartSeries.dayLanes(activityRows || []) : []
+    readonly property var series: {
+        if (isSpeed)
+            return speedPoints;
+        if (isActivity) {
+            if (form === "lanes")
+                return [];
+            return DddChartSeries.countPoints(form === "pie" ? activityBuilder.activityCounts
+                                                             : activityBuilder.dayCounts);
+        }
+        return DddChartSeries.numericSeries(chartType, visualizationType, chart, english);
+    }
+    // The day lanes: how many there are; the painter asks the series for those in view.
+    readonly property int laneCount: isActivity && form === "lanes" ? activityBuilder.laneCount : 0
     readonly property int itemCount: {
         switch (chartType) {
         case DddChartSeries.ChartActivity:
@@ -83,7 +101,7 @@ Item {
         repaint();
     }
     onSeriesChanged: repaint()
-    onLanesChanged: repaint()
+    onLaneCountChanged: repaint()
     onFormChanged: repaint()
     onEnglishChanged: repaint()
 
@@ -94,6 +112,15 @@ Item {
         chartWidth: area.width
         zoom: chart.zoomFactor
         active: chart.isSpeed
+    }
+
+    DddActivitySeries {
+        id: activityBuilder
+
+        rows: chart.activityRows || []
+        active: chart.isActivity
+        // The lanes are asked for at every paint, so new ones of as many days need a paint of their own.
+        onSeriesChanged: chart.repaint()
     }
 
     ColumnLayout {
@@ -213,7 +240,7 @@ Item {
                 contentWidth: width * chart.zoomFactor
                 contentHeight: DddChartPainter.contentHeight({
                     form: chart.form, chartType: chart.chartType, style: chart.visualizationType,
-                    uiScale: chart.uiScale, viewHeight: height, lanes: chart.lanes
+                    uiScale: chart.uiScale, viewHeight: height, laneCount: chart.laneCount
                 })
                 boundsBehavior: Flickable.StopAtBounds
                 clip: true
@@ -252,7 +279,8 @@ Item {
                             uiFontSize: chart.uiFontSize,
                             english: chart.english,
                             compact: chart.compactLandscape,
-                            lanes: chart.lanes,
+                            laneCount: chart.laneCount,
+                            lanesFrom: function (first, count) { return activityBuilder.lanesFrom(first, count); },
                             points: chart.series
                         });
                     }
@@ -277,11 +305,11 @@ Item {
             }
 
             Rectangle {
-                objectName: "speedBuildingNotice"
+                objectName: "buildingNotice"
                 anchors.centerIn: parent
                 width: buildingText.implicitWidth + 24 * chart.uiScale
                 height: buildingText.implicitHeight + 12 * chart.uiScale
-                visible: chart.isSpeed && chart.speedSeriesPending
+                visible: chart.seriesPending
                 color: "#f2ffffff"
                 border.color: "#dddddd"
                 radius: 4 * chart.uiScale
@@ -290,7 +318,7 @@ Item {
                     id: buildingText
 
                     anchors.centerIn: parent
-                    text: DddChartSeries.buildingText(chart.english)
+                    text: DddChartSeries.buildingText(chart.chartType, chart.english)
                     textFormat: Text.PlainText
                     font.pixelSize: chart.uiFontSize
                     color: "#555555"
@@ -300,7 +328,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 width: parent.width - 24
-                visible: chart.itemCount === 0 && !(chart.isSpeed && chart.speedSeriesPending)
+                visible: chart.itemCount === 0 && !chart.seriesPending
                 text: DddChartSeries.emptyText(chart.chartType, chart.english)
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignHCenter

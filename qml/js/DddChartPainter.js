@@ -15,14 +15,15 @@ function contentHeight(chart) {
         return chart.viewHeight;
     var margins = Series.margins(chart.chartType, chart.style, chart.uiScale);
     var plotHeight = chart.viewHeight - margins.top - margins.bottom;
-    var lanes = chart.lanes.length;
+    var lanes = chart.laneCount;
     var height = margins.top + margins.bottom + lanes * Series.laneHeight(plotHeight, lanes);
     return Math.max(chart.viewHeight, height);
 }
 
 // Paints a chart on a canvas that shows the part of the content starting at (offsetX, offsetY). `chart`
 // holds: width, height (content), viewHeight, offsetX, offsetY, chartType, style, form, uiScale, uiFontSize,
-// english, compact, lanes, points.
+// english, compact, laneCount, lanesFrom(first, count) (the lanes to draw, as the chart's series gives them),
+// points.
 function paint(ctx, canvasWidth, canvasHeight, chart) {
     ctx.save();
     ctx.clearRect(0, 0, canvasWidth, canvasHeight);
@@ -43,7 +44,7 @@ function paint(ctx, canvasWidth, canvasHeight, chart) {
     ctx.font = fontSize + "px sans-serif";
 
     if (chart.form === "lanes")
-        paintLanes(ctx, chart, plot, fontSize);
+        paintLanes(ctx, chart, plot, canvasHeight);
     else if (chart.form === "pie")
         paintPie(ctx, chart, plot);
     else
@@ -54,11 +55,14 @@ function paint(ctx, canvasWidth, canvasHeight, chart) {
     ctx.restore();
 }
 
-function paintLanes(ctx, chart, plot, fontSize) {
-    var lanes = chart.lanes;
+// Only the lanes in view are asked for and drawn: a month joined many times over has thousands of days.
+function paintLanes(ctx, chart, plot, canvasHeight) {
     var viewPlotHeight = chart.viewHeight - plot.top - (chart.height - plot.bottom);
-    var laneHeight = Series.laneHeight(viewPlotHeight, lanes.length);
-    var lanesBottom = plot.top + laneHeight * lanes.length;
+    var laneHeight = Series.laneHeight(viewPlotHeight, chart.laneCount);
+    var lanesBottom = plot.top + laneHeight * chart.laneCount;
+    var firstLane = Math.max(0, Math.floor((chart.offsetY - plot.top) / laneHeight));
+    var lastLane = Math.min(chart.laneCount - 1, Math.floor((chart.offsetY + canvasHeight - plot.top) / laneHeight));
+    var lanes = lastLane >= firstLane ? chart.lanesFrom(firstLane, lastLane - firstLane + 1) : [];
     var hourStep = chart.compact ? 2 : 1;
     // Every hour gets its line; a narrow chart labels every second or third one so the labels do not touch.
     var labelStep = hourStep;
@@ -87,7 +91,7 @@ function paintLanes(ctx, chart, plot, fontSize) {
     ctx.textAlign = "right";
     ctx.textBaseline = "middle";
     for (var i = 0; i < lanes.length; ++i) {
-        var top = plot.top + i * laneHeight;
+        var top = plot.top + (firstLane + i) * laneHeight;
         var segments = lanes[i].segments;
         for (var s = 0; s < segments.length; ++s) {
             var start = plot.left + segments[s].start / 1440 * plot.width;

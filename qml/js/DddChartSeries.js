@@ -26,7 +26,6 @@ var workColor = "#2e9d54";
 var availableColor = "#e0a21b";
 var restColor = "#4d9de0";
 var noCardColor = "#a8a8a8";
-var otherActivityColor = "#777777";
 
 var maximumPieSlices = 12;
 
@@ -50,114 +49,6 @@ function numberOf(value) {
     if (text.length === 0)
         return NaN;
     return Number(text.split(",").join("."));
-}
-
-function isWholeNumber(text) {
-    return /^[0-9]+$/.test(text);
-}
-
-// --- Day lanes of the activity chart -------------------------------------------------------------------
-
-function dayKeyOrEmpty(row) {
-    if (!row)
-        return "";
-    if (!isBlank(row.day))
-        return String(row.day);
-    if (!isBlank(row.dayNo))
-        return String(row.dayNo);
-    if (!isBlank(row.activityDailyPresenceCounter1))
-        return String(row.activityDailyPresenceCounter1);
-    return "";
-}
-
-function dayKey(row) {
-    var key = dayKeyOrEmpty(row);
-    return key.length > 0 ? key : "0";
-}
-
-// Minute of the day of an activity row: "minutes", else the "HH:MM" of "time" or "timeOfChange", else 0.
-function minuteOf(row) {
-    if (!row)
-        return 0;
-    var minutes = numberOf(row.minutes);
-    if (isFinite(minutes))
-        return minutes;
-    var texts = [row.time, row.timeOfChange];
-    for (var i = 0; i < texts.length; ++i) {
-        if (isBlank(texts[i]))
-            continue;
-        var match = /^\s*(\d+):(\d+)/.exec(String(texts[i]));
-        if (match)
-            return Number(match[1]) * 60 + Number(match[2]);
-    }
-    return 0;
-}
-
-// Day keys that are whole numbers go by their value, so day 9 comes before day 10; other keys follow them,
-// in locale-aware text order.
-function compareDayKeys(a, b) {
-    var aNumber = isWholeNumber(a);
-    var bNumber = isWholeNumber(b);
-    if (aNumber && bNumber) {
-        var difference = Number(a) - Number(b);
-        if (difference !== 0)
-            return difference;
-        return a.localeCompare(b);
-    }
-    if (aNumber !== bNumber)
-        return aNumber ? -1 : 1;
-    return a.localeCompare(b);
-}
-
-function activityColor(row) {
-    var activity = row && !isBlank(row.activity) ? String(row.activity).toLowerCase() : "";
-    if (activity.indexOf("drive") >= 0 || activity.indexOf("вож") >= 0)
-        return driveColor;
-    if (activity.indexOf("work") >= 0 || activity.indexOf("работ") >= 0)
-        return workColor;
-    if (activity.indexOf("avail") >= 0 || activity.indexOf("готов") >= 0 || activity.indexOf("доступ") >= 0)
-        return availableColor;
-    if (activity.indexOf("rest") >= 0 || activity.indexOf("отдых") >= 0 || activity.indexOf("перерыв") >= 0)
-        return restColor;
-    var status = row && !isBlank(row.cardStatus) ? String(row.cardStatus).toLowerCase() : "";
-    if (status.indexOf("not") >= 0 || status.indexOf("не") >= 0)
-        return noCardColor;
-    return otherActivityColor;
-}
-
-function clampMinute(minute) {
-    return Math.max(0, Math.min(1440, minute));
-}
-
-// One lane per day, in day order: {key, segments: [{start, end, color}]} with minutes 0..1440. A row paints
-// up to the next row of its day; the last row of a day holds until the day ends, as its activity does (a day
-// of one record, rest or no card, is a full lane and not a one-minute mark).
-function dayLanes(rows) {
-    var byDay = {};
-    var keys = [];
-    var count = rows ? rows.length : 0;
-    for (var i = 0; i < count; ++i) {
-        var key = dayKey(rows[i]);
-        if (!byDay.hasOwnProperty(key)) {
-            byDay[key] = [];
-            keys.push(key);
-        }
-        byDay[key].push({ minute: minuteOf(rows[i]), position: i, color: activityColor(rows[i]) });
-    }
-    keys.sort(compareDayKeys);
-    var lanes = [];
-    for (var k = 0; k < keys.length; ++k) {
-        var entries = byDay[keys[k]];
-        entries.sort(function (a, b) { return a.minute - b.minute || a.position - b.position; });
-        var segments = [];
-        for (var j = 0; j < entries.length; ++j) {
-            var start = clampMinute(entries[j].minute);
-            var end = j + 1 < entries.length ? clampMinute(entries[j + 1].minute) : 1440;
-            segments.push({ start: start, end: end, color: entries[j].color });
-        }
-        lanes.push({ key: keys[k], segments: segments });
-    }
-    return lanes;
 }
 
 // --- Numeric series -------------------------------------------------------------------------------------
@@ -205,19 +96,6 @@ function groupedCounts(keys, color) {
 
 function positionLabel(value, position) {
     return isBlank(value) ? String(position + 1) : String(value);
-}
-
-function activitySeries(rows, style) {
-    var keys = [];
-    for (var i = 0; i < rows.length; ++i) {
-        if (style === StylePie) {
-            keys.push(rows[i] ? rows[i].activity : "");
-        } else {
-            var key = dayKeyOrEmpty(rows[i]);
-            keys.push(key.length > 0 ? key : String(i + 1));
-        }
-    }
-    return groupedCounts(keys);
 }
 
 // One bar per driven distance the report computed ({label, value}); the rule that makes them lives in C++, so
@@ -297,12 +175,10 @@ function listOf(value) {
     return value && value.length !== undefined ? value : [];
 }
 
-// The points {label, value, color} of every chart but the speed chart. `data` holds the row lists by the
-// chart's property names (activityRows, distanceRows, ...).
+// The points {label, value, color} of every chart but the speed and activity charts, whose series are built in
+// C++. `data` holds the row lists by the chart's property names (distanceRows, eventRows, ...).
 function numericSeries(chartType, style, data, english) {
     switch (chartType) {
-    case ChartActivity:
-        return activitySeries(listOf(data.activityRows), style);
     case ChartDistance:
         return distanceSeries(listOf(data.distanceRows));
     case ChartEvents:
@@ -319,6 +195,15 @@ function numericSeries(chartType, style, data, english) {
         return workTimeSeries(listOf(data.workingRows));
     }
     return [];
+}
+
+// The counts {label, value} the chart's C++ series built, as points in the chart's colour.
+function countPoints(counts) {
+    var list = listOf(counts);
+    var points = [];
+    for (var i = 0; i < list.length; ++i)
+        points.push(makePoint(list[i].label, list[i].value));
+    return points;
 }
 
 // --- Detailed speed ------------------------------------------------------------------------------------
@@ -542,8 +427,10 @@ function axisCaptions(chartType, style, english) {
     return { x: showX ? entry[0] : "", y: entry[1] };
 }
 
-// Shown while the speed series is being built.
-function buildingText(english) {
+// Shown while a chart's series is being built.
+function buildingText(chartType, english) {
+    if (chartType === ChartActivity)
+        return t(english, "Строится график активности…", "Building the activity chart…");
     return t(english, "Строится график скорости…", "Building the speed chart…");
 }
 

@@ -46,24 +46,6 @@ bool isNumber(const QVariant &value)
     }
 }
 
-// A finite number from a number, or from a text with a decimal comma or point; NaN for anything else.
-double numberOf(const QVariant &value)
-{
-    if (!value.isValid() || value.isNull() || value.typeId() == QMetaType::Bool)
-        return nan;
-    if (isNumber(value)) {
-        const double number = value.toDouble();
-        return std::isfinite(number) ? number : nan;
-    }
-    QString text = value.toString().trimmed();
-    if (text.isEmpty())
-        return nan;
-    text.replace(u',', u'.');
-    bool ok = false;
-    const double number = text.toDouble(&ok);
-    return ok && std::isfinite(number) ? number : nan;
-}
-
 bool isBlank(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
@@ -147,6 +129,23 @@ bool stopped(const std::atomic_bool *stop)
 
 } // namespace
 
+double chartNumber(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull() || value.typeId() == QMetaType::Bool)
+        return nan;
+    if (isNumber(value)) {
+        const double number = value.toDouble();
+        return std::isfinite(number) ? number : nan;
+    }
+    QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return nan;
+    text.replace(u',', u'.');
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    return ok && std::isfinite(number) ? number : nan;
+}
+
 SpeedBucketer::SpeedBucketer(qint64 size)
     : m_size(std::max<qint64>(size, 1))
 { }
@@ -190,7 +189,7 @@ QList<double> speedRowValues(const QVariantMap &row)
     const QVariantList items = speedItems(source);
     values.reserve(items.size());
     for (const QVariant &item : items) {
-        const double value = numberOf(item);
+        const double value = chartNumber(item);
         if (!std::isnan(value))
             values.append(value);
     }
@@ -247,9 +246,9 @@ SpeedSeries speedSeries(const QVariantList &rows, int bucketCount, const std::at
         if (stopped(stop))
             return {};
         const QVariantMap row = rows.at(i).toMap();
-        SpeedBlock block {i, speedBlockStart(row.value(beginKey).toString()), numberOf(row.value(averageKey)),
+        SpeedBlock block {i, speedBlockStart(row.value(beginKey).toString()), chartNumber(row.value(averageKey)),
             speedRowValues(row).size()};
-        const double count = numberOf(row.value(declaredKey));
+        const double count = chartNumber(row.value(declaredKey));
         if (count >= 0.0)
             declared += qint64(std::min(count, 1e15));
         else if (block.valueCount > 0)

@@ -50,6 +50,10 @@ private:
 // decimal comma read as a point; what does not read as a finite number is skipped.
 QList<double> speedRowValues(const QVariantMap &row);
 
+// A finite number from a number, or from a text with a decimal comma or point (trimmed); NaN for anything else,
+// a boolean included.
+double chartNumber(const QVariant &value);
+
 // How many buckets the page's chart draws at that width (pixels) and zoom: one per 1.6 pixels, 180 to 1200.
 int speedBucketCount(double width, double zoom);
 

@@ -290,47 +290,74 @@ private Q_SLOTS:
         ddd->clear();
     }
 
-    // A report the page has read, its lists held by QML's wrappers too, is still freed off the GUI thread once
-    // replaced: the wrappers are collected before the pool thread drops the last reference.
+    void reportThePageReadIsFreedOffTheGuiThread_data()
+    {
+        QTest::addColumn<int>("chartType");
+        QTest::addColumn<QString>("rowsProperty");
+        QTest::addRow("speed chart") << 1 << u"speedRows"_s;
+        QTest::addRow("activity chart") << 0 << u"activityRows"_s;
+    }
+
+    // A report the page has read, its lists held by QML's wrappers and by a chart's series too, is still freed off
+    // the GUI thread once replaced: the wrappers are collected before the pool thread drops the last reference.
     void reportThePageReadIsFreedOffTheGuiThread()
     {
+        QFETCH(int, chartType);
+        QFETCH(QString, rowsProperty);
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
         tessaron::ddd::DddReport report;
         report.fileType = tessaron::ddd::DddFileType::Tachograph;
-        std::future<std::thread::id> freed = tessaron::test::appendFreeWitness(report.detailedSpeed);
+        std::future<std::thread::id> freed
+            = tessaron::test::appendFreeWitness(chartType == 1 ? report.detailedSpeed : report.activityChanges);
         ddd->setReport(std::exchange(report, {}));
         Q_EMIT ddd->stateChanged();
         const int charts = page->property("datasets").toList().size() + 1;
         QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
-        QVERIFY(page->setProperty("selectedChartMetric", 1));
+        QVERIFY(page->setProperty("selectedChartMetric", chartType));
         auto *chart = findItem(page, u"chart"_s);
-        QTRY_VERIFY(
-            !chart->property("speedSeriesPending").toBool() && !chart->property("speedRows").toList().isEmpty());
+        QTRY_VERIFY(!chart->property("seriesPending").toBool()
+            && !chart->property(qPrintable(rowsProperty)).toList().isEmpty());
         ddd->clear();
         QVERIFY(tessaron::test::freedOffThisThread(freed));
     }
 
-    // The speed chart's series is built by a worker: every read of a speed value happens on another thread than
-    // the window's, and the chart then holds every sample.
-    void speedSeriesIsBuiltOffTheGuiThread()
+    // The speed buckets and the activity chart's day lanes are built by workers: every read of a row's value
+    // happens on another thread than the window's, and the chart then holds every sample and every lane.
+    void chartSeriesAreBuiltOffTheGuiThread()
     {
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
         QVariantList speeds {40, 50};
         const std::shared_ptr<tessaron::test::ReadThreads> reads = tessaron::test::appendReadWitness(speeds);
+        QVariantList minutes;
+        const std::shared_ptr<tessaron::test::ReadThreads> minuteReads = tessaron::test::appendReadWitness(minutes);
         tessaron::ddd::DddReport report;
         report.fileType = tessaron::ddd::DddFileType::Tachograph;
         report.detailedSpeed = {QVariantMap {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
             {u"speedValues"_s, speeds}, {u"validSpeedCount"_s, 3}}};
+        report.activityChanges
+            = {QVariantMap {{u"day"_s, 7}, {u"minutes"_s, minutes.constFirst()}, {u"activity"_s, u"Вождение"_s}}};
         ddd->setReport(report);
         Q_EMIT ddd->stateChanged();
         const int charts = page->property("datasets").toList().size() + 1;
         QVERIFY(QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts)));
-        QVERIFY(page->setProperty("selectedChartMetric", 1));
         auto *chart = findItem(page, u"chart"_s);
+        QTRY_VERIFY(!chart->property("seriesPending").toBool() && chart->property("laneCount").toInt() == 1);
+        auto *activity = chart->property("activitySeries").value<QObject *>();
+        QVariantList lanes;
+        QVERIFY(QMetaObject::invokeMethod(
+            activity, "lanesFrom", Q_RETURN_ARG(QVariantList, lanes), Q_ARG(int, 0), Q_ARG(int, 1)));
+        const QVariantList segments = lanes.constFirst().toMap().value(u"segments"_s).toList();
+        QCOMPARE(segments.constFirst().toMap().value(u"start"_s).toDouble(), 1.0);
+        const std::vector<std::thread::id> minuteReaders = minuteReads->snapshot();
+        QVERIFY(!minuteReaders.empty());
+        for (const std::thread::id reader : minuteReaders)
+            QVERIFY(reader != std::this_thread::get_id());
+
+        QVERIFY(page->setProperty("selectedChartMetric", 1));
         QTRY_VERIFY(
             !chart->property("speedSeriesPending").toBool() && chart->property("speedSampleCount").toInt() == 3);
         const QVariantList points = chart->property("speedSeries").value<QObject *>()->property("points").toList();
@@ -344,6 +371,10 @@ private Q_SLOTS:
         Q_EMIT ddd->stateChanged();
         QVERIFY(!chart->property("speedSeriesPending").toBool());
         QCOMPARE(chart->property("speedSampleCount").toInt(), 3);
+        QVERIFY(page->setProperty("selectedChartMetric", 0));
+        QVERIFY(!chart->property("seriesPending").toBool());
+        QCOMPARE(chart->property("laneCount").toInt(), 1);
+        QCOMPARE(minuteReads->snapshot().size(), minuteReaders.size());
         ddd->clear();
     }
 

@@ -136,11 +136,35 @@ TestCase {
         var chart = createChart({ chartType: DddChartSeries.ChartActivity, activityRows: rows });
         verify(textShown(chart, "Не вставлена карта"));
         verify(textShown(chart, "Элементов: 30"));
-        compare(chart.lanes.length, 30);
+        verify(chart.seriesPending);
+        verify(textShown(chart, "Строится график активности…"), "the chart tells that its lanes are being made");
+        verify(!textShown(chart, "Недостаточно данных для графика"));
+        tryVerify(function () { return !chart.seriesPending; }, 5000, "the activity series is built");
+        verify(!textShown(chart, "Строится график активности…"));
+        compare(chart.laneCount, 30);
         waitForRendering(chart);
         var flick = chart.canvas.parent.parent;
         verify(flick.contentHeight > flick.height, "30 lanes of at least 22 pixels need more room than the view");
+        flick.contentY = flick.contentHeight - flick.height;
+        waitForRendering(chart);
+        wait(300);
+        grabImage(chart).save("ddd_chart_activity_scrolled.png");
         chart.visualizationType = DddChartSeries.StyleBars;
-        compare([chart.lanes.length, chart.series.length], [0, 30]);
+        compare([chart.laneCount, chart.series.length], [0, 30]);
+        chart.visualizationType = DddChartSeries.StylePie;
+        compare(DddChartSeries.pieSlices(chart.series, false).map(function (slice) { return slice.label; }), ["Drive"]);
+    }
+
+    // The activity series is built only for the activity chart, and the speed chart's notice is its own.
+    function test_activitySeriesIsBuiltOnlyForTheActivityChart() {
+        var chart = createChart({ chartType: DddChartSeries.ChartSpeed, speedRows: dayOfSpeed(),
+                                  activityRows: [{ day: 1, activity: "Drive" }] });
+        verify(!chart.activitySeries.building);
+        verify(textShown(chart, "Строится график скорости…"));
+        builtSeries(chart);
+        compare(chart.activitySeries.laneCount, 0);
+        chart.chartType = DddChartSeries.ChartActivity;
+        verify(chart.seriesPending);
+        tryCompare(chart, "laneCount", 1);
     }
 }

@@ -348,7 +348,7 @@ TestCase {
 
         publishTachograph({ activityChanges: [{ day: 2, minutes: 60, activity: "Drive" }] });
         mouseClick(child("chartsButton"));
-        compare(chart.lanes.length, 1, "a download without daily records draws its activity changes");
+        tryCompare(chart, "laneCount", 1, 5000, "a download without daily records draws its activity changes");
         compare([page().selectedChartMetric, metricBox.currentIndex, chart.chartType], [0, 0, 0]);
         compare([page().selectedChartStyle, child("styleBox").currentIndex, chart.visualizationType], [0, 0, 0]);
         compare(metricBox.displayText, "Активность");

@@ -74,6 +74,14 @@ TestCase {
         return page;
     }
 
+    Component {
+        id: activityComponent
+
+        DddActivitySeries {
+            active: true
+        }
+    }
+
     function shoot(page, fileName) {
         waitForRendering(page);
         wait(50);
@@ -108,6 +116,7 @@ TestCase {
             page.selectedChartMetric = metric;
             if (metric === 1 && item.speedRows.length > 0)
                 tryVerify(function () { return !item.speedSeriesPending && item.speedSampleCount > 0; }, 10000);
+            tryVerify(function () { return !item.seriesPending; }, 10000, "the series of chart " + metric + " is built");
             shoot(page, prefix + "_chart_" + metric + ".png");
         }
         page.selectedChartMetric = 0;
@@ -138,7 +147,9 @@ TestCase {
         var days = {};
         for (var i = 0; i < table.rows.length; ++i)
             days[table.rows[i].dayKey] = table.rows[i];
-        var lanes = DddChartSeries.dayLanes(app.ddd.activityChanges);
+        var series = createTemporaryObject(activityComponent, testCase, { rows: app.ddd.activityChanges });
+        tryVerify(function () { return !series.building && series.laneCount > 0; }, 5000, "the lanes are made");
+        var lanes = series.lanesFrom(0, series.laneCount);
         compare(lanes.length, table.rows.length);
         for (var k = 0; k < lanes.length; ++k) {
             var day = days[lanes[k].key];
@@ -225,6 +236,8 @@ TestCase {
         analysisView.contentY = table.y + table.rowHeight;
         shoot(page, prefix + "_analysis_table.png");
         page.selectSection(page.datasets.length + 1);
+        tryVerify(function () { return !chart(page).seriesPending && chart(page).laneCount > 0; }, 5000,
+                  "the activity chart's lanes are made");
         shoot(page, prefix + "_charts.png");
     }
 
@@ -241,6 +254,7 @@ TestCase {
         var item = chart(page);
         compare([findChild(page, "metricBox").currentIndex, item.chartType], [0, 0]);
         compare(findChild(item, "chartTitle").text, "График активности по дням");
+        tryVerify(function () { return !item.seriesPending && item.laneCount > 0; }, 5000, "the lanes are made");
         shoot(page, "ddd_page_chart_after_switch.png");
     }
 

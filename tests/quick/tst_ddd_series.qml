@@ -2,7 +2,8 @@ import QtQuick
 import QtTest
 import Tessaron
 
-// The chart series: speed buckets, counts, the pie's "other" slice, the driven distances and day lanes.
+// The chart series: speed buckets, counts, the pie's "other" slice, the driven distances, day lanes and their
+// counts.
 TestCase {
     id: testCase
 
@@ -29,6 +30,31 @@ TestCase {
         DddSpeedSeries {
             active: true
         }
+    }
+
+    Component {
+        id: activityComponent
+
+        DddActivitySeries {
+            active: true
+        }
+    }
+
+    // The activity series the chart's C++ builder makes of the rows, once it is built.
+    function activitySeries(rows) {
+        var series = createTemporaryObject(activityComponent, testCase, { rows: rows });
+        verify(series.building);
+        tryVerify(function () { return !series.building; }, 5000, "the activity series is built");
+        return series;
+    }
+
+    // Every lane as "key:start-end#colour,...".
+    function laneTexts(series) {
+        return series.lanesFrom(0, series.laneCount).map(function (lane) {
+            return lane.key + ":" + lane.segments.map(function (segment) {
+                return segment.start + "-" + segment.end + segment.color;
+            }).join(",");
+        });
     }
 
     // The series the chart's C++ builder makes of the rows, at that width and zoom, once it is built.
@@ -119,14 +145,6 @@ TestCase {
     function test_numericSeries_data() {
         var place = { dailyWorkPeriodCountry: "RUS", dailyWorkPeriodRegion: "Moscow Region" };
         return [
-            { tag: "counts list whole numbers first", chart: DddChartSeries.ChartActivity,
-              style: DddChartSeries.StyleBars,
-              rows: { activityRows: [{ day: "b" }, { day: "10" }, { day: "9" }, { day: "0123" }, { day: "b" }, {}] },
-              pairs: ["6=1", "9=1", "10=1", "b=2", "0123=1"] },
-            { tag: "activity pie counts activities", chart: DddChartSeries.ChartActivity,
-              style: DddChartSeries.StylePie,
-              rows: { activityRows: [{ activity: "Drive" }, { activity: "Rest" }, { activity: "Drive" }, {}] },
-              pairs: ["Drive=2", "Rest=1", "—=1"] },
             { tag: "distance draws what the report computed", chart: DddChartSeries.ChartDistance,
               rows: { distanceRows: [{ label: "A123BC", value: 250 }, { label: "", value: 0 }, { value: 12 }],
                       dayRows: [{ dayNo: 1, odometerValueMidnight: 5 }] },
@@ -155,6 +173,26 @@ TestCase {
                 data.pairs);
     }
 
+    function test_activityCounts_data() {
+        return [
+            { tag: "counts list whole numbers first", counts: "dayCounts",
+              rows: [{ day: "b" }, { day: "10" }, { day: "9" }, { day: "0123" }, { day: "b" }, {}],
+              pairs: ["6=1", "9=1", "10=1", "b=2", "0123=1"] },
+            { tag: "a day is its first key given", counts: "dayCounts",
+              rows: [{ day: "", dayNo: 3 }, { dayNo: null, activityDailyPresenceCounter1: 3 }, { day: 2.5 }],
+              pairs: ["3=2", "2.5=1"] },
+            { tag: "activity pie counts activities", counts: "activityCounts",
+              rows: [{ activity: "Drive" }, { activity: "Rest" }, { activity: "Drive" }, {}],
+              pairs: ["Drive=2", "Rest=1", "—=1"] }
+        ];
+    }
+
+    function test_activityCounts(data) {
+        var series = activitySeries(data.rows);
+        compare(pairs(DddChartSeries.countPoints(series[data.counts])), data.pairs);
+        compare(DddChartSeries.countPoints(series[data.counts])[0].color, DddChartSeries.defaultColor);
+    }
+
     function test_dayLanesSortWholeNumbersByValue() {
         var rows = [
             { day: 10, minutes: 0, activity: "Drive" },
@@ -163,13 +201,59 @@ TestCase {
             { dayNo: 2, timeOfChange: "23:59", activity: "Отдых" },
             { activityDailyPresenceCounter1: "x", cardStatus: "Not Inserted" }
         ];
-        var lanes = DddChartSeries.dayLanes(rows).map(function (lane) {
-            return lane.key + ":" + lane.segments.map(function (segment) {
-                return segment.start + "-" + segment.end + segment.color;
-            }).join(",");
-        });
-        compare(lanes, ["2:1439-1440#4d9de0", "9:480-510#4d9de0,510-1440#2e9d54", "10:0-1440#1877c9",
-                        "x:0-1440#a8a8a8"], "the last change of a day holds until the day ends");
+        var series = activitySeries(rows);
+        compare(laneTexts(series), ["2:1439-1440#4d9de0", "9:480-510#4d9de0,510-1440#2e9d54", "10:0-1440#1877c9",
+                                    "x:0-1440#a8a8a8"], "the last change of a day holds until the day ends");
+        compare(series.lanesFrom(1, 2).map(function (lane) { return lane.key; }), ["9", "10"]);
+        compare([series.lanesFrom(3, 5).length, series.lanesFrom(4, 1).length, series.lanesFrom(-1, 1).length],
+                [1, 0, 1], "a window beyond the lanes gives those there are");
+    }
+
+    function test_dayLanesOrderChangesByMinute() {
+        var rows = [
+            { day: 1, minutes: "600,5", activity: "Work" },
+            { day: 1, time: " 7:15:00", activity: "Drive" },
+            { day: 1, minutes: -30, activity: "Rest" },
+            { day: 1, minutes: true, timeOfChange: "7:15", activity: "Availability" },
+            { day: 1, minutes: 2000, activity: "Rest" },
+            { day: "b", activity: "Rest" },
+            { day: "a", activity: "Drive" },
+            { activity: "Work" }
+        ];
+        compare(laneTexts(activitySeries(rows)),
+                ["0:0-1440#2e9d54", "1:0-435#4d9de0,435-435#1877c9,435-600.5#e0a21b,600.5-1440#2e9d54,1440-1440#4d9de0",
+                 "a:0-1440#1877c9", "b:0-1440#4d9de0"],
+                "equal minutes keep the rows' order; minutes are clamped to the day; a row without a day is day 0");
+    }
+
+    // Rows replaced while their lanes are made: only the lanes of the rows given last are ever held.
+    function test_activitySeriesDropsTheLanesOfRowsReplaced() {
+        var many = [];
+        for (var i = 0; i < 100000; ++i)
+            many.push({ day: 1 + i % 3000, minutes: i % 1440, activity: "Drive" });
+        var series = createTemporaryObject(activityComponent, testCase, { rows: many });
+        wait(200);
+        series.rows = [{ day: 5, activity: "Rest" }];
+        var counts = [];
+        series.seriesChanged.connect(function () { counts.push(series.laneCount); });
+        tryCompare(series, "building", false, 10000);
+        wait(300);
+        compare(laneTexts(series), ["5:0-1440#4d9de0"]);
+        compare(counts, [1], "no lanes of the rows replaced came in between");
+    }
+
+    // New rows empty the lanes at once; an inactive series builds nothing.
+    function test_activitySeriesFollowsItsRows() {
+        var series = activitySeries([{ day: 1, activity: "Drive" }]);
+        var rows = [{ day: 1, activity: "Drive" }, { day: 2, activity: "Rest" }];
+        series.rows = rows;
+        compare([series.laneCount, series.building], [0, true]);
+        tryCompare(series, "building", false);
+        compare(series.laneCount, 2);
+        series.active = false;
+        series.rows = [];
+        wait(300);
+        compare([series.laneCount, series.building], [0, false]);
     }
 
     function test_activityColors_data() {
@@ -180,12 +264,21 @@ TestCase {
             { tag: "availability", row: { activity: "Доступность" }, color: "#e0a21b" },
             { tag: "break", row: { activity: "Перерыв/отдых" }, color: "#4d9de0" },
             { tag: "no card", row: { activity: "", cardStatus: "Не вставлена" }, color: "#a8a8a8" },
-            { tag: "other", row: { activity: "Скорость 5 км/ч" }, color: "#777777" }
+            { tag: "other", row: { activity: "Скорость 5 км/ч" }, color: "#777777" },
+            { tag: "drive in capitals", row: { activity: "DRIVE" }, color: "#1877c9" },
+            { tag: "english work", row: { activity: "Work" }, color: "#2e9d54" },
+            { tag: "english availability", row: { activity: "Availability" }, color: "#e0a21b" },
+            { tag: "english rest", row: { activity: "Break/Rest" }, color: "#4d9de0" },
+            { tag: "готовность", row: { activity: "Готовность" }, color: "#e0a21b" },
+            { tag: "english card not inserted", row: { cardStatus: "NOT INSERTED" }, color: "#a8a8a8" },
+            { tag: "activity before card status", row: { activity: "Отдых", cardStatus: "Не вставлена" },
+              color: "#4d9de0" },
+            { tag: "nothing told", row: {}, color: "#777777" }
         ];
     }
 
     function test_activityColors(data) {
-        compare(DddChartSeries.activityColor(data.row), data.color);
+        compare(activitySeries([data.row]).lanesFrom(0, 1)[0].segments[0].color, data.color);
     }
 
     function test_labelsAndGeometry() {

@@ -82,7 +82,22 @@ TestCase {
         }
     }
 
+    SignalSpy {
+        id: chartPaintSpy
+
+        signalName: "painted"
+    }
+
+    // The chart's canvas rasterises on a thread of its own, so a grab right after the series arrives may find the
+    // old picture: the shown chart is painted afresh, and the grab waits for it.
     function shoot(page, fileName) {
+        var shownChart = findChild(page, "chart");
+        if (shownChart && shownChart.visible && shownChart.itemCount > 0 && !shownChart.seriesPending) {
+            chartPaintSpy.target = shownChart.canvas;
+            chartPaintSpy.clear();
+            shownChart.canvas.requestPaint();
+            chartPaintSpy.wait(5000);
+        }
         waitForRendering(page);
         wait(50);
         var image = grabImage(page);

@@ -292,10 +292,8 @@ void TestUsbSyncSession::computerSide()
     const bool endsInOpen = noPhone || row.fault == u"cancel "_s + kWaitingForPhone;
     if (noPhone)
         qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(u"unplugged"_s).toLocal8Bit());
-    if (row.fault == u"odd document"_s) {
-        QVERIFY(tessaron::test::writeFile(
-            tessaron::storage::AppPaths::data() + u"/Documents/Акт №5 от 01.12..pdf"_s, "act"));
-    }
+    if (row.fault == u"odd document"_s)
+        QVERIFY(tessaron::test::writeFile(tessaron::storage::AppPaths::data() + u"/Documents/Акт №5 от 01.12..pdf"_s));
     // The phone app's side: its request, the announcement, the join, the result; after an "OK|" result the
     // response and, unless ack is null, the acknowledgement.
     QString hostId;

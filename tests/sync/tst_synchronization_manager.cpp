@@ -320,8 +320,7 @@ private Q_SLOTS:
         later
             += packageFields(u"db/CertificateDB.db"_s, QByteArray(4096, 'x'), u"files/DATA/ok.ddd"_s, QByteArray("ok"));
         QTest::addRow("damaged fifth database")
-            << later << QString()
-            << u"Пакет не импортирован: база CertificateDB.db не прошла проверку"_s;
+            << later << QString() << u"Пакет не импортирован: база CertificateDB.db не прошла проверку"_s;
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made

@@ -7,7 +7,6 @@
 #include "platform/dialog_start_folder.h"
 #include "ui/file_dialog_columns.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QJSEngine>
 #include <QThread>
@@ -111,16 +110,9 @@ bool QmlDddController::chooseAndOpenFile()
 {
     const QString startFolder
         = m_filePath.isEmpty() ? platform::dialogStartFolder() : QFileInfo(m_filePath).absolutePath();
-    QFileDialog dialog(nullptr, QStringLiteral("Выберите файл DDD"), startFolder,
-        QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    ui::showFileDetailsInRussian(dialog);
-    ui::showFileDialogColumnsWhole(dialog);
-    dialog.resize(960, 600);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    return openFile(dialog.selectedFiles().constFirst());
+    const QString path = ui::chooseExistingFile(
+        QStringLiteral("Выберите файл DDD"), startFolder, QStringLiteral("Файлы DDD (*.ddd *.DDD);;Все файлы (*)"));
+    return !path.isEmpty() && openFile(path);
 }
 
 bool QmlDddController::openFile(const QString &filePath)

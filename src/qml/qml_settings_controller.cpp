@@ -11,7 +11,6 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPrinterInfo>
 #include <QUrl>
@@ -305,17 +304,8 @@ bool QmlSettingsController::openLogFolder()
 
 QString QmlSettingsController::choosePackageFile()
 {
-    // Qt's own dialog, as the DDD page's, so its sizes and dates are written in Russian.
-    QFileDialog dialog(nullptr, QStringLiteral("Выбрать пакет синхронизации"), SynchronizationManager::syncDirectory(),
-        QStringLiteral("Пакет Tessaron (*.tspak)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    ui::showFileDetailsInRussian(dialog);
-    ui::showFileDialogColumnsWhole(dialog);
-    dialog.resize(960, 600);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return ui::chooseExistingFile(QStringLiteral("Выбрать пакет синхронизации"),
+        SynchronizationManager::syncDirectory(), QStringLiteral("Пакет Tessaron (*.tspak)"));
 }
 
 QString QmlSettingsController::syncDirectory() const

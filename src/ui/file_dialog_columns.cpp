@@ -90,4 +90,17 @@ QString fileSizeText(qint64 bytes)
     return russian.toString(value, 'f', 1) + u' ' + QString::fromUtf16(units.at(unit));
 }
 
+QString chooseExistingFile(const QString &title, const QString &folder, const QString &filter)
+{
+    QFileDialog dialog(nullptr, title, folder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    showFileDetailsInRussian(dialog);
+    showFileDialogColumnsWhole(dialog);
+    dialog.resize(960, 600);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace tessaron::ui

@@ -2,6 +2,7 @@
 
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
+#include "storage/certificate_field.h"
 #include "storage/customer_repository.h"
 #include "storage/master_repository.h"
 #include "storage/settings_keys.h"
@@ -270,10 +271,12 @@ bool QmlSettingsController::save()
     return true;
 }
 
+// Names and addresses go onto certificates and their XML copies: a control character pasted with them is dropped
+// here, where they are typed, so that the directory holds what the documents print.
 bool QmlSettingsController::addMaster(const QString &fullName)
 {
     storage::MasterRepository *repository = masterRepository();
-    if (repository->addMaster(fullName) < 0)
+    if (repository->addMaster(storage::certificateText(fullName)) < 0)
         return fail(repository->lastError());
     refreshMasters();
     m_lastError.clear();
@@ -285,7 +288,9 @@ bool QmlSettingsController::addMaster(const QString &fullName)
 bool QmlSettingsController::addCustomer(const QString &name, const QString &address, const QString &phone)
 {
     storage::CustomerRepository *repository = customerRepository();
-    if (repository->addCustomer(name, address, phone) < 0)
+    if (repository->addCustomer(
+            storage::certificateText(name), storage::certificateText(address), storage::certificateText(phone))
+        < 0)
         return fail(repository->lastError());
     refreshCustomers();
     m_lastError.clear();

@@ -287,7 +287,8 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
-    // Refused additions say why and leave the lists; accepted ones refresh them and clear an earlier error.
+    // Refused additions say why and leave the lists; accepted ones refresh them and clear an earlier error, and
+    // keep no control character pasted with a name or an address.
     void addMasterAndCustomerRefreshTheirLists()
     {
         QmlSettingsController controller(noPrinters);
@@ -302,7 +303,7 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 2);
         QCOMPARE(masters.count() + customers.count(), 0);
 
-        QVERIFY(controller.addMaster(QStringLiteral("Иванов Иван Иванович")));
+        QVERIFY(controller.addMaster(QStringLiteral("Иванов Иван Иванович\u000B")));
         QCOMPARE(controller.lastError(), QString());
         QCOMPARE(masters.count(), 1);
         QCOMPARE(controller.masters().size(), 1);
@@ -310,7 +311,7 @@ private Q_SLOTS:
             QStringLiteral("Иванов Иван Иванович"));
 
         QVERIFY(controller.addCustomer(
-            QStringLiteral("ООО «Перевозчик»"), QStringLiteral("Москва"), QStringLiteral("+7 495 000-00-00")));
+            QStringLiteral("ООО «Перевозчик»"), QStringLiteral("Моск\u0007ва"), QStringLiteral("+7 495 000-00-00")));
         QCOMPARE(customers.count(), 1);
         const QVariantMap customer = controller.customers().constFirst().toMap();
         QCOMPARE(customer.value(QStringLiteral("name")).toString(), QStringLiteral("ООО «Перевозчик»"));

@@ -198,12 +198,6 @@ qint64 sortKey(const QVariant &reportDate)
     return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
 }
 
-// A meta member as text when it is a JSON string, else empty: what a reader of the object sees.
-QString metaText(const QString &member)
-{
-    return u"CASE json_type(Json, '$.%1') WHEN 'text' THEN json_extract(Json, '$.%1') ELSE '' END"_s.arg(member);
-}
-
 } // namespace
 
 DddRepository::DddRepository(const QString &path)

@@ -103,6 +103,11 @@ int storedReportType(DddFileType type)
     return type == DddFileType::Tachograph ? 2 : 1;
 }
 
+QString metaText(const QString &member)
+{
+    return u"CASE json_type(Json, '$.%1') WHEN 'text' THEN json_extract(Json, '$.%1') ELSE '' END"_s.arg(member);
+}
+
 QString headerTable(DddFileType type)
 {
     return type == DddFileType::Tachograph ? u"TachographReports"_s : u"DriverCardReports"_s;

@@ -18,6 +18,10 @@ int storedReportType(DddFileType type);
 // The header table of a report type: TachographReports for a tachograph report, DriverCardReports otherwise.
 QString headerTable(DddFileType type);
 
+// The SQL expression that reads a member of a report's meta object (column Json of DddReportMeta) as text when it
+// is a JSON string, else as the empty text: what the archive's duplicate rule compares.
+QString metaText(const QString &member);
+
 // The name with its first letter in lower case: a column's twin key ("EventType" -> "eventType").
 QString lowerFirst(const QString &name);
 

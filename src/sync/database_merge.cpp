@@ -1,6 +1,7 @@
 #include "database_merge.h"
 
 #include "ddd/ddd_repository.h"
+#include "ddd/ddd_repository_values.h"
 #include "logging/shown_failure.h"
 #include "storage/calibration_repository.h"
 #include "storage/certificate_repository.h"
@@ -403,8 +404,8 @@ bool mergeGeneric(const QSqlDatabase &source, const QSqlDatabase &target, int *a
 
 // The report types the generic report tables store in ReportType; a child row of the typed tables hangs on the
 // header its table's name gives (a "Tacho" table on a vehicle unit, any other on a card).
-constexpr int cardReportType = 1;
-constexpr int unitReportType = 2;
+const int cardReportType = ddd::storedReportType(ddd::DddFileType::DriverCard);
+const int unitReportType = ddd::storedReportType(ddd::DddFileType::Tachograph);
 
 // The schema name under which mergeDatabase attaches the incoming file to the local connection.
 const QString incomingSchema = u"incoming"_s;
@@ -420,22 +421,16 @@ struct ReportIdentity
     bool isEmpty() const { return fingerprint.isEmpty() && path.isEmpty(); }
 };
 
-// A meta member as text when it is a JSON string, else empty: what the archive's duplicate search reads.
-QString metaText(const QString &member)
-{
-    return u"CASE json_type(Json, '$.%1') WHEN 'text' THEN json_extract(Json, '$.%1') ELSE '' END"_s.arg(member);
-}
-
 // The identities of the stored reports of one type whose header is in the table; a database without readable
 // meta has none.
 QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, const TableInfo &header, int reportType)
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(
-        u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-        "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(metaText(u"sourceFingerprint"_s),
-            metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
+    query.prepare(u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(
+                      ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s),
+                      quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
     query.bindValue(0, reportType);
     QHash<qint64, ReportIdentity> identities;
     if (!query.exec())

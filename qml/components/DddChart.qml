@@ -191,7 +191,7 @@ Item {
                 Layout.preferredWidth: 220 * chart.uiScale
                 from: 1.0
                 to: chart.maximumZoom
-                stepSize: chart.isSpeed ? 0.5 : 0.25
+                stepSize: DddChartSeries.zoomStep(chart.chartType)
                 snapMode: Slider.SnapAlways
                 value: chart.zoomFactor
                 onMoved: chart.zoomFactor = value

@@ -25,21 +25,6 @@ using ddd::DddReport;
 
 constexpr qsizetype maximumSpeedPoints = 800;
 
-// A text with a decimal comma or point as a finite number.
-bool readNumber(const QString &text, double *number)
-{
-    QString normalised = text.trimmed();
-    if (normalised.isEmpty())
-        return false;
-    normalised.replace(u',', u'.');
-    bool ok = false;
-    const double value = normalised.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return false;
-    *number = value;
-    return true;
-}
-
 ChartPoint plainPoint(const QString &label, double value)
 {
     return {label, value, 0.0, value};
@@ -107,8 +92,7 @@ const QList<ChartKind> &chartKinds()
 double numericValue(const QVariantMap &row, const KeyNames &keys, double fallback)
 {
     for (const QLatin1StringView key : keys) {
-        double number = 0.0;
-        if (readNumber(row.value(key).toString(), &number))
+        if (const double number = ddd::chartNumber(row.value(key)); !std::isnan(number))
             return number;
     }
     return fallback;

@@ -151,9 +151,9 @@ void ReportPainter::keyValues(const QList<QPair<QString, QString>> &pairs)
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
     for (const auto &[label, pairValue] : pairs) {
         const QString value = pairValue.isEmpty() ? u"Не указано"_s : pairValue;
-        // Measured in the boxes they are drawn in, so neither text is ever cut.
-        const QRectF labelBox(leftMargin + 6.0, y + 3.0, 166.0, 22.0);
-        const QRectF valueBox(leftMargin + 184.0, y + 3.0, width - 190.0, 22.0);
+        // Measured at the widths they are drawn at, so neither text is ever cut.
+        const QRectF labelBox(leftMargin + 6.0, 0.0, 166.0, 22.0);
+        const QRectF valueBox(leftMargin + 184.0, 0.0, width - 190.0, 22.0);
         painter->setFont(labelFont);
         const double labelHeight = painter->boundingRect(labelBox, flags, label).height();
         painter->setFont(valueFont);
@@ -168,9 +168,9 @@ void ReportPainter::keyValues(const QList<QPair<QString, QString>> &pairs)
             QPointF(leftMargin + labelColumnWidth, y), QPointF(leftMargin + labelColumnWidth, y + rowHeight));
         painter->setPen(Qt::black);
         painter->setFont(labelFont);
-        painter->drawText(QRectF(leftMargin + 6.0, y + 3.0, 166.0, rowHeight - 6.0), flags, label);
+        painter->drawText(QRectF(labelBox.left(), y + 3.0, labelBox.width(), rowHeight - 6.0), flags, label);
         painter->setFont(valueFont);
-        painter->drawText(QRectF(leftMargin + 184.0, y + 3.0, width - 190.0, rowHeight - 6.0), flags, value);
+        painter->drawText(QRectF(valueBox.left(), y + 3.0, valueBox.width(), rowHeight - 6.0), flags, value);
         y += rowHeight;
     }
     y += 8.0;

@@ -2,7 +2,7 @@
 
 #include "ddd/ddd_readers.h"
 #include "documents/document_renderer.h"
-#include "logging/application_logger.h"
+#include "logging/shown_failure.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
 #include "storage/certificate_field.h"
@@ -425,7 +425,7 @@ bool QmlDocumentsController::createDocument(bool sticker)
     for (const CheckedValue &checked : checkedValues) {
         const QString problem = valueProblem(m_selected.value(checked.key.toString()), checked.kind);
         if (!problem.isEmpty())
-            named.append(u"«%1»: %2%3"_s.arg(checked.label, problem.left(1).toLower(), problem.mid(1)));
+            named.append(u"«%1»: %2"_s.arg(checked.label, continued(problem)));
     }
     if (!named.isEmpty()) {
         report(u"Исправьте поля формы — %1"_s.arg(named.join(u"; "_s)), u"Документ не создан"_s);
@@ -495,10 +495,8 @@ QString QmlDocumentsController::saveXmlCopy(const QVariantMap &data)
     QString systemText;
     if (!xml.saveCertificate(data, nullptr, &reason, &systemText).isEmpty())
         return {};
-    const QString warning = u"Сертификат создан, но его XML-копия не сохранена: %1"_s.arg(continued(reason));
-    logging::ApplicationLogger::write(logging::Level::Warning, u"documents"_s,
-        systemText.isEmpty() ? warning : u"%1 (%2)"_s.arg(warning, systemText), u"xml-copy"_s);
-    return warning;
+    return logging::shownFailure(
+        u"Сертификат создан, но его XML-копия не сохранена: %1"_s.arg(continued(reason)), systemText, u"documents"_s);
 }
 
 QStringList QmlDocumentsController::missingWorkshopDetails(const storage::SettingsRepository &settings)

@@ -535,7 +535,7 @@ private Q_SLOTS:
         const QString unfit = u"Значение не помещается в своё поле документа даже мелким шрифтом и заходит на соседние "
                               "строки: «%1». Сократите его и создайте документ заново"_s;
         QCOMPARE(controller.lastError(), xml + u'\n' + unfit.arg(u"Ответственный"_s));
-        QVERIFY2(log.contains(u"\"category\":\"documents\""_s) && log.contains(xml + u" ("_s), qPrintable(log));
+        QVERIFY2(log.contains(u"\"category\":\"documents\""_s) && log.contains(xml + u": "_s), qPrintable(log));
         controller.updateSelectedValue(u"VehicleIdentificationNumber"_s, u"VIN XTA21099 "_s.repeated(60));
         QVERIFY(controller.createSticker());
         QCOMPARE(controller.lastError(), unfit.arg(u"VIN"_s));

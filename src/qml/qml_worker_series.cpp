@@ -95,12 +95,14 @@ void QmlWorkerSeries::startBuild()
     build->rows = m_rows;
     build->shape = wanted;
     m_build = build;
-    QThread *worker = QThread::create([series = this, build, compute = computation(wanted)] {
+    QThread *worker = QThread::create([series = this, build, compute = computation(wanted), pause = m_handBackPause] {
         // Taken over here, so that when this is the last reference the rows are freed on this thread.
         const QVariantList rows = std::exchange(build->rows, {});
         const QVariant result = compute(rows, build->stop);
         if (build->stop)
             return;
+        if (pause)
+            pause();
         QMetaObject::invokeMethod(
             series, [series, build, result] { series->deliver(build, result); }, Qt::QueuedConnection);
     });
@@ -114,6 +116,7 @@ void QmlWorkerSeries::startBuild()
 
 void QmlWorkerSeries::deliver(const std::shared_ptr<Build> &build, const QVariant &series)
 {
+    // A build abandoned after its worker last looked at its stop flag still hands its result back.
     if (build != m_build)
         return;
     m_build.reset();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QThread;
 
@@ -43,6 +44,10 @@ public:
     void setActive(bool active);
     // True from a change that needs a new series until that series is here.
     bool isBuilding() const { return m_building; }
+    // Run on the worker of every build started from now on, once its result is made and still wanted, just
+    // before it is handed back. Tests hold a build there: new inputs then make unwanted a result already on its
+    // way, a moment no timing reaches for sure. Empty runs nothing.
+    void setHandBackPauseForTesting(std::function<void()> pause) { m_handBackPause = std::move(pause); }
 
 Q_SIGNALS:
     void inputChanged();
@@ -86,6 +91,7 @@ private:
     bool m_building = false;
     QTimer m_pause;
     std::shared_ptr<Build> m_build; // the build whose result is wanted, if any
+    std::function<void()> m_handBackPause;
     QList<QThread *> m_workers;
 };
 

@@ -4,6 +4,7 @@
 #include "qml/qml_documents_controller.h"
 #include "qml/qml_engine_setup.h"
 #include "qml/qml_settings_controller.h"
+#include "qml/qml_worker_series.h"
 #include "storage/app_paths.h"
 #include "storage/calibration_repository.h"
 #include "storage/settings_keys.h"
@@ -26,6 +27,7 @@
 #include <QQuickWindow>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +63,22 @@ template<typename Match> QQuickItem *findItemWhere(QQuickItem *root, const Match
             return found;
     }
     return nullptr;
+}
+
+// A vehicle unit's report with `count` one-second speeds and one activity change on each of `count` days.
+tessaron::ddd::DddReport reportWithSpeedsAndDays(int count)
+{
+    tessaron::ddd::DddReport report;
+    report.fileType = tessaron::ddd::DddFileType::Tachograph;
+    QVariantList speeds;
+    for (int second = 0; second < count; ++second)
+        speeds.append(40 + second);
+    report.detailedSpeed = {QVariantMap {{u"speedBlockBeginDate"_s, u"01.08.2022 10:00:00"_s},
+        {u"speedValues"_s, speeds}, {u"validSpeedCount"_s, count}}};
+    for (int day = 1; day <= count; ++day)
+        report.activityChanges.append(
+            QVariantMap {{u"day"_s, day}, {u"minutes"_s, 60}, {u"activity"_s, u"Вождение"_s}});
+    return report;
 }
 
 QQuickItem *findItem(QQuickItem *root, const QString &objectName)
@@ -375,6 +393,63 @@ private Q_SLOTS:
         QVERIFY(!chart->property("seriesPending").toBool());
         QCOMPARE(chart->property("laneCount").toInt(), 1);
         QCOMPARE(minuteReads->snapshot().size(), minuteReaders.size());
+        ddd->clear();
+    }
+
+    void chartDropsTheResultOfRowsReplaced_data()
+    {
+        QTest::addColumn<int>("chartType");
+        QTest::addColumn<QString>("seriesProperty");
+        QTest::addColumn<QString>("countProperty");
+        QTest::addColumn<QString>("chartCountProperty");
+        QTest::addRow("speed chart") << 1 << u"speedSeries"_s << u"sampleCount"_s << u"speedSampleCount"_s;
+        QTest::addRow("activity chart") << 0 << u"activitySeries"_s << u"laneCount"_s << u"laneCount"_s;
+    }
+
+    // Another file shown just as the chart's series of the first one is handed back: the result arrives after
+    // its rows were replaced and is dropped; the chart holds only the series of the rows shown.
+    void chartDropsTheResultOfRowsReplaced()
+    {
+        QFETCH(int, chartType);
+        QFETCH(QString, seriesProperty);
+        QFETCH(QString, countProperty);
+        QFETCH(QString, chartCountProperty);
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        const auto show = [ddd, page, chartType](int count) {
+            ddd->setReport(reportWithSpeedsAndDays(count));
+            Q_EMIT ddd->stateChanged();
+            const int charts = page->property("datasets").toList().size() + 1;
+            return QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts))
+                && page->setProperty("selectedChartMetric", chartType);
+        };
+        QVERIFY(show(3));
+        QQuickItem *chart = findItem(page, u"chart"_s);
+        auto *series = qobject_cast<tessaron::qml::QmlWorkerSeries *>(
+            chart->property(qPrintable(seriesProperty)).value<QObject *>());
+        QVERIFY(series);
+        auto handingBack = std::make_shared<QSemaphore>();
+        auto resume = std::make_shared<QSemaphore>();
+        series->setHandBackPauseForTesting([handingBack, resume] {
+            handingBack->release();
+            resume->acquire();
+        });
+        const auto resumeAtTheEnd = qScopeGuard([series, resume] {
+            series->setHandBackPauseForTesting({});
+            resume->release();
+        });
+        QTRY_COMPARE(handingBack->available(), 1);
+        series->setHandBackPauseForTesting({});
+        QList<int> counts;
+        QObject receiver;
+        connect(series, &tessaron::qml::QmlWorkerSeries::seriesChanged, &receiver,
+            [series, &counts, &countProperty] { counts.append(series->property(qPrintable(countProperty)).toInt()); });
+        QVERIFY(show(2));
+        resume->release();
+        QTRY_VERIFY(!series->isBuilding());
+        QCOMPARE(counts, QList<int>({0, 2}));
+        QCOMPARE(chart->property(qPrintable(chartCountProperty)).toInt(), 2);
         ddd->clear();
     }
 

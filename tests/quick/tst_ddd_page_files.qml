@@ -3,9 +3,9 @@ import QtQuick.Controls
 import QtTest
 import Tessaron
 
-// The DDD page on the real controller with real downloads (from the samples folder, skipped without it). Each
-// file's tables, analysis and charts are grabbed to PNG files in the working folder of the test, the build
-// folder, to be looked at.
+// The DDD page on the real controller with real downloads (from the samples folder; a test skips without its
+// file). Each file's tables, analysis and charts are grabbed to PNG files in the working folder of the test, the
+// build folder, to be looked at.
 TestCase {
     id: testCase
 
@@ -55,10 +55,12 @@ TestCase {
             app.ddd.clear();
     }
 
+    // The path of a real download; the test skips, naming the path it tried, when the file is absent.
     function samplePath(name) {
-        if (typeof samplesDir === "undefined" || samplesDir.length === 0)
-            skip("no samples folder (TESSARON_SAMPLES_DIR)");
-        return samplesDir + "/" + name;
+        var missing = sampleFiles.missing(name);
+        if (missing.length > 0)
+            skip(missing);
+        return sampleFiles.path(name);
     }
 
     function openSample(name, properties) {

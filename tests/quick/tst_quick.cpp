@@ -53,10 +53,21 @@ private:
     QList<int> m_added;
 };
 
+// The real sample files to a suite: a file's path, and why a test that needs it skips when it is absent.
+class SampleFiles : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE QString path(const QString &fileName) const { return tessaron::test::samplePath(fileName); }
+    // Empty when the file is there, else the text to skip with, naming the path tried.
+    Q_INVOKABLE QString missing(const QString &fileName) const { return tessaron::test::missingSample(fileName); }
+};
+
 // Gives every suite what the application gives its QML: the application controller as "app", here over
 // folders in a temporary place, its file dialog for packages answering a missing file; a settings controller
-// over the same stores opened read-only as "readOnlySettings"; the folder of the real sample files as
-// "samplesDir"; the temporary folder behind the application's folders as "testDataDir", for files a suite
+// over the same stores opened read-only as "readOnlySettings"; the real sample files as "sampleFiles"
+// (SampleFiles); the temporary folder behind the application's folders as "testDataDir", for files a suite
 // writes; and synthetic downloads there, a driver card and a vehicle unit with detailed speed, as
 // "syntheticFiles" ({card, vehicleUnit}: their paths); and "documentsFixture", which adds calibration records to the
 // application's journal and blocks its XML folder. A synchronisation with the phone reports one stage, in
@@ -97,7 +108,7 @@ public Q_SLOTS:
         }
         tessaron::qml::configureEngine(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("app"), m_app.get());
-        engine->rootContext()->setContextProperty(QStringLiteral("samplesDir"), tessaron::test::samplesDir());
+        engine->rootContext()->setContextProperty(QStringLiteral("sampleFiles"), &m_sampleFiles);
         engine->rootContext()->setContextProperty(QStringLiteral("testDataDir"), m_paths->path());
         engine->rootContext()->setContextProperty(QStringLiteral("readOnlySettings"), m_readOnlySettings.get());
         engine->rootContext()->setContextProperty(QStringLiteral("syntheticFiles"), m_syntheticFiles);
@@ -117,6 +128,7 @@ private:
     std::unique_ptr<tessaron::qml::QmlSettingsController> m_readOnlySettings;
     QVariantMap m_syntheticFiles;
     DocumentsFixture m_documentsFixture;
+    SampleFiles m_sampleFiles;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tessaron_quick, QuickTestSetup)

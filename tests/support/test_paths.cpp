@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 namespace tessaron::test {
@@ -17,6 +18,12 @@ QString samplesDir()
 QString samplePath(const QString &fileName)
 {
     return QDir(samplesDir()).filePath(fileName);
+}
+
+QString missingSample(const QString &fileName)
+{
+    const QString path = samplePath(fileName);
+    return QFileInfo::exists(path) ? QString() : QStringLiteral("real sample file not found: ") + path;
 }
 
 QStringList sampleNames()

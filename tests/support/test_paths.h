@@ -15,6 +15,9 @@ QString samplesDir();
 // The full path of one sample file, whether or not it exists.
 QString samplePath(const QString &fileName);
 
+// Why a test that needs one sample file skips, naming the path it tried; empty when the file is there.
+QString missingSample(const QString &fileName);
+
 // The names (without ".ddd") of the real downloads that have expected facts beside them.
 QStringList sampleNames();
 
@@ -26,5 +29,5 @@ QJsonObject sampleFacts(const QString &name);
 // Skips the calling test function, naming the path it tried, when a real sample file is absent.
 #define TESSARON_REQUIRE_SAMPLE(pathVariable, fileName)                                                                \
     const QString pathVariable = tessaron::test::samplePath(fileName);                                                 \
-    if (!QFileInfo::exists(pathVariable))                                                                              \
-        QSKIP(qPrintable(QStringLiteral("real sample file not found: ") + pathVariable));
+    if (const QString missing = tessaron::test::missingSample(fileName); !missing.isEmpty())                           \
+        QSKIP(qPrintable(missing));

@@ -1,3 +1,4 @@
+#include "ddd_file_builder.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "storage/app_paths.h"
@@ -19,6 +20,8 @@
 #include <QUuid>
 
 #include <memory>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -508,12 +511,25 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(dataFile(u"Documents/link.pdf"_s)), "outside");
     }
 
-    // The next import removes the staging folders no running import holds: one of an import killed in the middle (a
-    // real process, held inside its backup by a database that is a pipe, then killed), one an older program left
-    // without a lock. One whose lock a running import holds stays, however old the lock.
+    void abandonedStagingIsRemoved_data()
+    {
+        QTest::addColumn<bool>("building");
+        QTest::addRow("killed while backing the databases up") << false;
+        QTest::addRow("killed while building driver_cards.db") << true;
+    }
+
+    // The next import removes what no running import holds: the staging folder of an import killed in the middle (a
+    // real process, held inside its backup by a database that is a pipe, then killed there or, let on, while it
+    // makes the report database this installation lacks, with that database and its journal beside the data), one
+    // an older program left without a lock, and a database build without a lock. A staging folder and a database
+    // build whose import's lock a running process holds stay, however old the lock.
     void abandonedStagingIsRemoved()
     {
+        QFETCH(bool, building);
         makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(tessaron::ddd::DddRepository(legacyDatabase())
+                    .save(tessaron::ddd::Decoder::decode(tessaron::test::VuFileBuilder::typicalDownload(30, 1440)))
+            > 0);
         const QString package = Sync::exportPackage().packagePath;
         makeInstallation(u"B"_s, u"Петров"_s);
         const QByteArray pipe = QFile::encodeName(AppPaths::database(u"CustomersDB.db"_s));
@@ -530,23 +546,51 @@ private Q_SLOTS:
             (writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0 || import.state() == QProcess::NotRunning,
             120000);
         QVERIFY2(writer >= 0, import.readAllStandardOutput().constData());
+        const QString staging = Sync::syncDirectory() + u"/incoming_"_s;
+        const QString killedBuild
+            = legacyDatabase() + u'.' + folders(Sync::syncDirectory(), u"incoming_*"_s).value(0).mid(9) + u".new"_s;
+        if (building) {
+            // The pipe ends, the backup ends; stopped while the database it makes and its journal are both there.
+            ::close(writer);
+            writer = -1;
+            bool caught = false;
+            while (!caught && !import.waitForFinished(0)) {
+                if (!QFileInfo::exists(killedBuild + u"-journal"_s))
+                    continue;
+                ::kill(pid_t(import.processId()), SIGSTOP);
+                caught = QFileInfo::exists(killedBuild) && QFileInfo::exists(killedBuild + u"-journal"_s);
+                if (!caught)
+                    ::kill(pid_t(import.processId()), SIGCONT);
+            }
+            QVERIFY2(caught, import.readAllStandardOutput().constData());
+        }
         import.kill();
         QVERIFY(import.waitForFinished());
-        ::close(writer);
+        if (writer >= 0)
+            ::close(writer);
         QVERIFY(QFile::remove(QFile::decodeName(pipe)));
         const QStringList killed = QDir(Sync::syncDirectory()).entryList({u"incoming_*"_s}, QDir::AllEntries);
         QCOMPARE(killed.size(), 2); // the folder with the staged databases, and its lock
-        const QString staging = Sync::syncDirectory() + u"/incoming_"_s;
+        QCOMPARE(QFileInfo::exists(killedBuild), building);
         const QString held = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString unheld = QUuid::createUuid().toString(QUuid::WithoutBraces);
         QVERIFY(writeFile(staging + held + u"/MasterDB.db"_s, "staged"));
-        QVERIFY(writeFile(staging + QUuid::createUuid().toString(QUuid::WithoutBraces) + u"/MasterDB.db"_s, "old"));
+        QVERIFY(writeFile(staging + unheld + u"/MasterDB.db"_s, "old"));
+        for (const QString &id : {held, unheld}) {
+            for (const QString &suffix : {u".new"_s, u".new-journal"_s})
+                QVERIFY(writeFile(legacyDatabase() + u'.' + id + suffix, "half"));
+        }
         QLockFile running(staging + held + u".lock"_s);
         QFile lock(staging + held + u".lock"_s);
         QVERIFY(running.tryLock(0) && lock.open(QIODevice::ReadWrite));
         QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
-        QCOMPARE(Sync::importPackage(package).message, u"Синхронизация завершена. Добавлено записей: 1, файлов: 2."_s);
+        const SyncResult result = Sync::importPackage(package);
+        QVERIFY2(result.success, qPrintable(result.message));
         QCOMPARE(QDir(Sync::syncDirectory()).entryList({u"incoming_*"_s}, QDir::AllEntries),
             QStringList({u"incoming_"_s + held, u"incoming_"_s + held + u".lock"_s}));
+        const QString legacyName = QFileInfo(legacyDatabase()).fileName();
+        QCOMPARE(QDir(AppPaths::runtimeDataDirectory()).entryList({legacyName + u'*'}, QDir::AllEntries, QDir::Name),
+            QStringList({legacyName, legacyName + u'.' + held + u".new"_s, legacyName + u'.' + held + u".new-journal"_s}));
     }
 
     // A failing merge keeps the merges before it and the backup; a file that cannot be written is named.

@@ -406,9 +406,8 @@ bool backUpDatabases(QString *folder, QString *error)
 }
 
 // Keeps the local data file that an entry is about to replace in the import's backup folder, under the entry's
-// own path beside the databases ("files/Documents/..."). The first copy of a path is kept: a later entry of the same
-// path would otherwise replace the local original with what this import wrote. A place that holds no file
-// needs no copy.
+// own path beside the databases ("files/Documents/..."). The first copy of a path is kept (a package names each path
+// once). A place that holds no file needs no copy.
 bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const QString &local, QString *error)
 {
     const QString target = backupFolder + u'/' + entryPath;

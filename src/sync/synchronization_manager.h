@@ -106,10 +106,10 @@ public:
     // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
     // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
     // whose lock no running process holds (left by an import that was killed), and so the databases such an
-    // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every existing local package
-    // database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when
-    // taken), the staged databases are merged into the local ones in the list's order (rows are only added;
-    // settings take the newer value), and the data files are written through save files over the local files of
+    // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
+    // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>
+    // ("_2", ... when taken), the staged databases are merged into the local ones in the list's order (rows are only
+    // added; settings take the newer value), and the data files are written through save files over the local files of
     // the same relative path; a local file that already holds the same bytes is left unwritten. Entries outside
     // the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
     // in any letter case, and entries that would land on a package database are ignored; the certificate ledger

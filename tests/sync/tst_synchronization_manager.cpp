@@ -1,6 +1,6 @@
-#include "ddd_file_builder.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
+#include "ddd_file_builder.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
@@ -289,17 +289,16 @@ private Q_SLOTS:
             << packageHeader(1) + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c1|one.xml\r\nc0|zero.xml"))
             << QString() << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
         // One file named twice in any letter case; a local path, data folder included, longer than Windows holds.
+        const QString twice = u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «%2» (тот же путь, что у "
+                              u"другой записи)."_s;
         for (const QString &path : {u"files/DATA/ok.ddd"_s, u"files/data/OK.DDD"_s})
             QTest::addRow("twice \"%s\"", qPrintable(path))
-                << QByteArray() << path
-                << u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «files/DATA/ok.ddd» (тот же путь, что "
-                   u"у другой записи)."_s;
+                << QByteArray() << path << twice.arg(u"%1"_s, u"files/DATA/ok.ddd"_s);
         QTest::addRow("ledger twice") << packageHeader(2)
                 + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c2|two.xml\n"), u"files/XML/Checksums.txt"_s,
                     QByteArray("c3|three.xml\n"))
                                       << QString()
-                                      << u"Пакет содержит повреждённый путь «files/XML/Checksums.txt»: имя уже занято "
-                                         u"записью «files/XML/CHECKSUMS.TXT» (тот же путь, что у другой записи)."_s;
+                                      << twice.arg(u"files/XML/Checksums.txt"_s, u"files/XML/CHECKSUMS.TXT"_s);
         for (const QString &path : QStringList {u"files/Documents/"_s + QString(100, u'a') + u'/' + QString(100, u'b')
                      + u'/' + QString(40, u'c') + u".pdf"_s,
                  u"files/Documents/"_s + u"a/"_s.repeated(20000) + u"x.pdf"_s,
@@ -444,8 +443,8 @@ private Q_SLOTS:
         makeInstallation(u"B"_s, u"Петров"_s);
         const QString act = u"files/Documents/sub/акт.txt"_s;
         QVERIFY(writeFile(dataFile(act.mid(6)), "правка техника"));
-        const SyncResult result = importBytes(
-            packageHeader(2) + packageFields(act, QByteArray("старее"), u"files/Documents/B/act.pdf"_s, QByteArray("B")));
+        const SyncResult result = importBytes(packageHeader(2)
+            + packageFields(act, QByteArray("старее"), u"files/Documents/B/act.pdf"_s, QByteArray("B")));
         QCOMPARE(result.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 1."_s);
         QCOMPARE(fileBytes(dataFile(act.mid(6))), "старее");
         const QString backup
@@ -499,8 +498,8 @@ private Q_SLOTS:
             u"Пакет создан: %1. Не вошли в пакет: «files/DATA/zero» (%2), «%3» (%4), «files/Documents/pipe» (%2), "
             u"«%5» (%4), «files/Documents/out» (ссылка на папку вне папки данных), «files/Documents/CON.pdf» (имя "
             u"устройства Windows, как CON, NUL, COM1 или LPT1), «files/Documents/Акт №5 от 01.12..pdf» (две точки "
-            u"подряд), «files/Documents/f/g.pdf» (то же имя у файла и у папки)."_s.arg(exported.packagePath, notFile,
-                shown(tooLong), windows, shown(deep + u"/d"_s)));
+            u"подряд), «files/Documents/f/g.pdf» (то же имя у файла и у папки)."_s.arg(
+                exported.packagePath, notFile, shown(tooLong), windows, shown(deep + u"/d"_s)));
         QCOMPARE(packageEntryPaths(exported.packagePath),
             QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/F"_s, longest,
                 u"files/Documents/link.pdf"_s, u"files/Documents/A/act.pdf"_s}));
@@ -590,7 +589,8 @@ private Q_SLOTS:
             QStringList({u"incoming_"_s + held, u"incoming_"_s + held + u".lock"_s}));
         const QString legacyName = QFileInfo(legacyDatabase()).fileName();
         QCOMPARE(QDir(AppPaths::runtimeDataDirectory()).entryList({legacyName + u'*'}, QDir::AllEntries, QDir::Name),
-            QStringList({legacyName, legacyName + u'.' + held + u".new"_s, legacyName + u'.' + held + u".new-journal"_s}));
+            QStringList(
+                {legacyName, legacyName + u'.' + held + u".new"_s, legacyName + u'.' + held + u".new-journal"_s}));
     }
 
     // A failing merge keeps the merges before it and the backup; a file that cannot be written is named.

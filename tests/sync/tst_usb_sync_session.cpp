@@ -153,7 +153,8 @@ QStringList sessionLog()
 
 // One session of the computer against the scripted phone: what the phone does, the fault the test injects
 // ("short <wait>", "… quiet" without a progress callback, "cancel <stage text>", "no phone", "odd document": one
-// whose name the phone would refuse, and a named pipe), and what must come of it. "{H}" stands for the host id, "{P}" for the phone's.
+// whose name the phone would refuse, and a named pipe), and what must come of it. "{H}" stands for the host id, "{P}"
+// for the phone's.
 struct Row
 {
     QByteArray request; // "package": the phone's package

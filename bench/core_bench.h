@@ -40,5 +40,9 @@ int benchSyncMerge(const QStringList &files, int repeat);
 // Area "sync": export and import of a synchronisation package with a year of downloads cycled from the files
 // given. 0 on success.
 int benchSyncPackage(const QStringList &files, int repeat);
+// Areas "names-wide" and "names-deep": the entry name check of a package of 100,000 entries, and of one entry
+// 20,000 folders deep (the files are not read). 0 on success.
+int benchNamesWide(const QStringList &files, int repeat);
+int benchNamesDeep(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

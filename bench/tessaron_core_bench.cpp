@@ -20,6 +20,8 @@ constexpr Area areas[] = {
     {"pdf", tessaron::bench::benchPdfReport},
     {"merge", tessaron::bench::benchSyncMerge},
     {"sync", tessaron::bench::benchSyncPackage},
+    {"names-wide", tessaron::bench::benchNamesWide},
+    {"names-deep", tessaron::bench::benchNamesDeep},
 };
 
 int usage()

@@ -785,7 +785,8 @@ bool mergeInto(
     return true;
 }
 
-bool mergeFiles(const QString &incomingPath, const QString &localPath, int *added, QString *error)
+bool mergeFiles(
+    const QString &incomingPath, const QString &localPath, const QString &buildId, int *added, QString *error)
 {
     storage::SqlConnection source(u"TessaronMergeSource"_s, incomingPath);
     if (!source.isOpen()) {
@@ -803,7 +804,8 @@ bool mergeFiles(const QString &incomingPath, const QString &localPath, int *adde
     // incoming rows like an existing one, and is renamed into place only when complete.
     if (!ensureParent(localPath, error))
         return false;
-    const QString fresh = localPath + u'.' + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".new"_s;
+    const QString fresh = buildingDatabasePath(
+        localPath, buildId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : buildId);
     bool known = true;
     bool made = createOwnDatabase(fileName, fresh, &known, error) && mergeInto(source, fresh, fileName, added, error);
     if (made && !QFile::rename(fresh, localPath)) {
@@ -941,7 +943,8 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
     return true;
 }
 
-bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error)
+bool mergeDatabase(
+    const QString &incomingPath, const QString &localPath, int *added, QString *error, const QString &buildId)
 {
     if (!QFileInfo::exists(incomingPath))
         return true;
@@ -949,12 +952,17 @@ bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *a
     // merge, and a text left in the caller's variable can never be taken for a failure of this one.
     int count = 0;
     QString failure;
-    if (!mergeFiles(incomingPath, localPath, &count, &failure)) {
+    if (!mergeFiles(incomingPath, localPath, buildId, &count, &failure)) {
         *error = failure.isEmpty() ? u"Не удалось объединить базу данных: %1"_s.arg(localPath) : failure;
         return false;
     }
     *added += count;
     return true;
+}
+
+QString buildingDatabasePath(const QString &localPath, const QString &buildId)
+{
+    return localPath + u'.' + buildId + u".new"_s;
 }
 
 bool checkIncomingDatabase(const QString &incomingPath, QString *error)

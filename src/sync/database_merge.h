@@ -77,8 +77,13 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // are counted; the file appears only when complete. An incoming file that is no sound SQLite database is
 // refused. The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
 // *error says why; on success the rows that changed the local file (inserted, or settings updated to other
-// values) are added to *added.
-bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
+// values) are added to *added. A missing local file is made at buildingDatabasePath(localPath, buildId) (a fresh
+// id when buildId is empty), so that what a killed process leaves there can be told by the id of its owner.
+bool mergeDatabase(
+    const QString &incomingPath, const QString &localPath, int *added, QString *error, const QString &buildId = {});
+
+// Where mergeDatabase makes a missing database until it is complete: "<localPath>.<buildId>.new".
+QString buildingDatabasePath(const QString &localPath, const QString &buildId);
 
 // The check mergeDatabase runs on the incoming file before it changes anything (it opens, and SQLite finds it
 // whole), for a caller that checks every database of a package before it merges the first. False with the reason

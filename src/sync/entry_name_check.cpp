@@ -16,6 +16,14 @@ namespace {
 constexpr qsizetype maximumSegmentLength = 255;
 constexpr qsizetype saveFileSuffixLength = 7;
 
+// Windows opens a path of at most MAX_PATH (260) UTF-16 code units, its closing NUL included, and creates a folder
+// only where an 8.3 name still fits below it (12 fewer), unless long paths are enabled on the machine, which the
+// program cannot count on. Linux and the phone take 4096 bytes (PATH_MAX), which these never reach in UTF-8 (at
+// most 3 bytes a code unit). So one limit, Windows's, on the whole local path, data folder included, holds on
+// every platform; a file's save file adds its temporary suffix.
+constexpr qsizetype maximumLocalPathLength = 259;
+constexpr qsizetype maximumLocalFolderLength = 259 - 12;
+
 // Paths longer than this are shortened in messages.
 constexpr qsizetype maximumDisplayedLength = 200;
 
@@ -125,6 +133,10 @@ QString EntryNameCheck::reason(EntryNameFault fault)
         return u"слишком длинное имя"_s;
     case EntryNameFault::FileFolderClash:
         return u"то же имя у файла и у папки"_s;
+    case EntryNameFault::DuplicatePath:
+        return u"тот же путь, что у другой записи"_s;
+    case EntryNameFault::PathTooLong:
+        return u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
     }
     return {};
 }
@@ -149,19 +161,12 @@ QString EntryNameCheck::displayed(const QString &path)
     return shown;
 }
 
-QString EntryNameCheck::listed(const QStringList &refusedPaths)
+bool EntryNameCheck::isLocalPathTooLong(const QString &localPath, bool isFolder)
 {
-    constexpr qsizetype named = 10;
-    QStringList parts;
-    for (qsizetype i = 0; i < refusedPaths.size() && i < named; ++i) {
-        // A path sound on its own was refused for what an earlier entry holds.
-        const EntryNameFault own = fault(refusedPaths.at(i));
-        parts.append(u"«%1» (%2)"_s.arg(displayed(refusedPaths.at(i)),
-            reason(own == EntryNameFault::None ? EntryNameFault::FileFolderClash : own)));
-    }
-    if (refusedPaths.size() > named)
-        parts.append(u"и ещё %1"_s.arg(refusedPaths.size() - named));
-    return parts.join(u", "_s);
+    if (isFolder)
+        return localPath.size() > maximumLocalFolderLength;
+    return localPath.size() + saveFileSuffixLength > maximumLocalPathLength
+        || localPath.lastIndexOf(u'/') > maximumLocalFolderLength;
 }
 
 EntryNameFault EntryNameCheck::add(const QString &path)
@@ -169,29 +174,34 @@ EntryNameFault EntryNameCheck::add(const QString &path)
     m_clashingPath.clear();
     if (const EntryNameFault own = fault(path); own != EntryNameFault::None)
         return own;
-    const QString key = path.toCaseFolded();
-    if (const auto folder = m_folders.constFind(key); folder != m_folders.constEnd()) {
-        m_clashingPath = *folder;
-        return EntryNameFault::FileFolderClash;
-    }
-    for (qsizetype slash = key.indexOf(u'/'); slash >= 0; slash = key.indexOf(u'/', slash + 1)) {
-        if (const auto file = m_files.constFind(key.left(slash)); file != m_files.constEnd()) {
-            m_clashingPath = *file;
-            return EntryNameFault::FileFolderClash;
+    const QString folded = path.toCaseFolded();
+    const QList<QStringView> names = QStringView(folded).split(u'/');
+    // Down the names the earlier entries hold: a file on the way, or this path already taken, refuses it.
+    qsizetype parent = -1;
+    qsizetype known = 0;
+    for (; known < names.size(); ++known) {
+        const auto child = m_children.constFind({parent, names.at(known).toString()});
+        if (child == m_children.constEnd())
+            break;
+        const Node &node = m_nodes.at(*child);
+        const bool isLast = known + 1 == names.size();
+        if (node.isFile || isLast) {
+            m_clashingPath = node.entry;
+            return node.isFile && isLast ? EntryNameFault::DuplicatePath : EntryNameFault::FileFolderClash;
         }
+        parent = *child;
     }
-    if (!m_files.contains(key))
-        m_files.insert(key, path);
-    for (qsizetype slash = key.indexOf(u'/'); slash >= 0; slash = key.indexOf(u'/', slash + 1)) {
-        if (const QString folder = key.left(slash); !m_folders.contains(folder))
-            m_folders.insert(folder, path);
+    for (; known < names.size(); ++known) {
+        m_nodes.append({path, known + 1 == names.size()});
+        m_children.insert({parent, names.at(known).toString()}, m_nodes.size() - 1);
+        parent = m_nodes.size() - 1;
     }
     return EntryNameFault::None;
 }
 
 QString EntryNameCheck::refusal(const QString &path, EntryNameFault fault) const
 {
-    if (fault == EntryNameFault::FileFolderClash) {
+    if (fault == EntryNameFault::FileFolderClash || fault == EntryNameFault::DuplicatePath) {
         return u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «%2» (%3)."_s.arg(
             displayed(path), displayed(m_clashingPath), reason(fault));
     }

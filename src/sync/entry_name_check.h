@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
-#include <QStringList>
+
+#include <utility>
 
 namespace tessaron::sync {
 
@@ -27,6 +29,11 @@ enum class EntryNameFault {
     TooLong,
     // The file of one entry is a folder on the way of another (letter case ignored, as Windows does).
     FileFolderClash,
+    // The path of an earlier entry again (letter case ignored): one file named twice.
+    DuplicatePath,
+    // The local path the entry would have, its data folder included, is longer than Windows holds
+    // (isLocalPathTooLong); found where the local folder is known, never by add().
+    PathTooLong,
 };
 
 // Checks the entry paths of one package in package order: each on its own, and each against the earlier entries
@@ -41,23 +48,30 @@ public:
     // The path as a message shows it: each control character or unpaired surrogate as \uXXXX, a very long path
     // shortened in its middle.
     static QString displayed(const QString &path);
-    // The paths that add() refused, for a message: each shown with its fault ("«a..b.pdf» (две точки подряд)"),
-    // the first ten, then how many more.
-    static QString listed(const QStringList &refusedPaths);
+    // Whether a file (or, with isFolder, a folder) at this absolute local path is more than Windows holds without
+    // its long paths enabled, which no program can count on: the one limit on every platform, as for names.
+    static bool isLocalPathTooLong(const QString &localPath, bool isFolder = false);
 
     // Checks the next entry of the package. An accepted path is remembered; a refused one is not, so that the
-    // entries after it are checked against what is kept.
+    // entries after it are checked against what is kept. Time and memory grow with the path's length, not with
+    // its square: the entries are kept as a tree of their case-folded names.
     EntryNameFault add(const QString &path);
-    // After add() gave FileFolderClash: the earlier entry whose file or folder has the same name.
+    // After add() gave FileFolderClash or DuplicatePath: the earlier entry whose file or folder has the same name.
     QString clashingPath() const { return m_clashingPath; }
     // The Russian refusal of a package by the entry that add() refused, naming the entry and its fault (and, for a
-    // clash, the earlier entry).
+    // clash or a repeated path, the earlier entry).
     QString refusal(const QString &path, EntryNameFault fault) const;
 
 private:
-    // Case-folded paths of the accepted entries and of the folders they lie in, each with the entry that made it.
-    QHash<QString, QString> m_files;
-    QHash<QString, QString> m_folders;
+    struct Node
+    {
+        // The accepted entry that made this file or folder.
+        QString entry;
+        bool isFile = false;
+    };
+    // Each accepted file and folder by its folder's node (-1: the package's top) and its case-folded name.
+    QHash<std::pair<qsizetype, QString>, qsizetype> m_children;
+    QList<Node> m_nodes;
     QString m_clashingPath;
 };
 

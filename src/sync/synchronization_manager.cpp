@@ -99,40 +99,6 @@ QString numberedName(const QString &base, int attempt, const QString &suffix)
 
 constexpr int maximumNameAttempts = 1000;
 
-struct Collection
-{
-    QList<PackageEntry> entries;
-    // Folders already entered (keys of their canonical paths): a link to an ancestor must not recurse forever.
-    QSet<QString> enteredFolders;
-    // The package databases' places: never taken as data files.
-    QSet<QString> excludedFiles;
-};
-
-// All readable, not hidden files of the folder by name, then each subfolder by name, depth first.
-void collectFiles(const QString &folder, const QString &prefix, Collection *collection)
-{
-    const QDir dir(folder);
-    if (!dir.exists())
-        return;
-    const QString canonical = fileKey(dir.canonicalPath());
-    if (collection->enteredFolders.contains(canonical))
-        return;
-    collection->enteredFolders.insert(canonical);
-
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
-    for (const QFileInfo &info : files) {
-        if (collection->excludedFiles.contains(fileKey(info.canonicalFilePath())))
-            continue;
-        QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        collection->entries.append({prefix + info.fileName(), file.readAll()});
-    }
-    const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &info : folders)
-        collectFiles(info.filePath(), prefix + info.fileName() + u'/', collection);
-}
-
 bool writePackage(QIODevice *device, const QList<PackageEntry> &entries)
 {
     QDataStream out(device);
@@ -185,18 +151,83 @@ QString resolvedPath(const QString &path)
     return resolved;
 }
 
+// Whether place, with its links resolved, lies below the folder base, resolved too; false when either is empty.
+bool liesBelow(const QString &base, const QString &place)
+{
+    if (base.isEmpty() || place.isEmpty())
+        return false;
+    return fileKey(place).startsWith(fileKey(base.endsWith(u'/') ? base : base + u'/'));
+}
+
 // Whether a file written at target lands inside the folder whose resolvedPath is base, target with its links
 // resolved too. A target that is itself a link is never written through, wherever it points: the save file would
 // replace what the link names.
 bool staysInside(const QString &base, const QString &target)
 {
-    if (isLink(QFileInfo(target)))
-        return false;
-    const QString place = resolvedPath(target);
-    if (base.isEmpty() || place.isEmpty())
-        return false;
-    return fileKey(place).startsWith(fileKey(base.endsWith(u'/') ? base : base + u'/'));
+    return !isLink(QFileInfo(target)) && liesBelow(base, resolvedPath(target));
 }
+
+struct Collection
+{
+    QList<PackageEntry> entries;
+    QList<LeftOutFile> leftOut;
+    // Folders already entered (keys of their canonical paths): a link to an ancestor must not recurse forever.
+    QSet<QString> enteredFolders;
+    // The package databases' places: never taken as data files.
+    QSet<QString> excludedFiles;
+    // The data folder being read, its links resolved: a folder reached through a link is entered only below it,
+    // where an import would write it too.
+    QString areaFolder;
+};
+
+// All readable, not hidden regular files of the folder by name, then each subfolder by name, depth first. What is
+// listed but no regular file (a pipe, a socket, a device, links to them) would hang the read or never end; it is
+// left out and named, as are folders leading out of the data folder and paths longer than Windows holds. Broken
+// links are passed over.
+void collectFiles(const QString &folder, const QString &prefix, Collection *collection)
+{
+    const QDir dir(folder);
+    if (!dir.exists())
+        return;
+    const QString canonical = fileKey(dir.canonicalPath());
+    if (collection->enteredFolders.contains(canonical))
+        return;
+    collection->enteredFolders.insert(canonical);
+
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System | QDir::Readable, QDir::Name);
+    for (const QFileInfo &info : files) {
+        const QString path = prefix + info.fileName();
+        if (!info.exists() || collection->excludedFiles.contains(fileKey(info.canonicalFilePath())))
+            continue;
+        if (!info.isFile()) {
+            collection->leftOut.append({path, u"не обычный файл: канал, сокет или устройство"_s});
+            continue;
+        }
+        if (EntryNameCheck::isLocalPathTooLong(info.absoluteFilePath())) {
+            collection->leftOut.append({path, EntryNameCheck::reason(EntryNameFault::PathTooLong)});
+            continue;
+        }
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        collection->entries.append({path, file.readAll()});
+    }
+    const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &info : folders) {
+        const QString path = prefix + info.fileName();
+        if (!info.isDir()) // a link to a device is listed with the folders too
+            continue;
+        if (!liesBelow(collection->areaFolder, info.canonicalFilePath()))
+            collection->leftOut.append({path, u"ссылка на папку вне папки данных"_s});
+        else if (EntryNameCheck::isLocalPathTooLong(info.absoluteFilePath(), true))
+            collection->leftOut.append({path, EntryNameCheck::reason(EntryNameFault::PathTooLong)});
+        else
+            collectFiles(info.filePath(), path + u'/', collection);
+    }
+}
+
+// A database file's own name, and those of the companions SQLite writes beside it.
+const QStringList databaseFileSuffixes {QString(), u"-journal"_s, u"-wal"_s, u"-shm"_s};
 
 // Whether the file name is that of a package database or of one of SQLite's companions beside it, in any letter
 // case: where names ignore case, a rollback journal written beside the legacy database (the download folder
@@ -206,7 +237,7 @@ bool namesDatabaseFile(const QString &name)
 {
     const QStringList databases = SynchronizationManager::databaseNames();
     for (const QString &database : databases) {
-        for (const QString &suffix : {QString(), u"-journal"_s, u"-wal"_s, u"-shm"_s}) {
+        for (const QString &suffix : databaseFileSuffixes) {
             if (name.compare(database + suffix, Qt::CaseInsensitive) == 0)
                 return true;
         }
@@ -214,11 +245,11 @@ bool namesDatabaseFile(const QString &name)
     return false;
 }
 
-// Where an entry goes, once its name has passed EntryNameCheck. Kinds Damaged and ThroughLink refuse the whole
-// package; Ignored entries are read and dropped.
+// Where an entry goes, once its name has passed EntryNameCheck. Kinds Damaged, ThroughLink and TooLong refuse the
+// whole package; Ignored entries are read and dropped.
 struct Placement
 {
-    enum class Kind { Database, File, Ledger, Ignored, Damaged, ThroughLink };
+    enum class Kind { Database, File, Ledger, Ignored, Damaged, ThroughLink, TooLong };
     Kind kind = Kind::Ignored;
     // Database: the staging file. File and Ledger: the local file.
     QString target;
@@ -233,7 +264,9 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
     const QString rest = path.mid(isDatabase ? databasePrefix.size() : filesPrefix.size());
     if (isDatabase) {
         const QString target = placeInside(stagingFolder, rest);
-        return {target.isEmpty() ? Kind::Damaged : Kind::Database, target};
+        if (target.isEmpty())
+            return {Kind::Damaged, {}};
+        return {EntryNameCheck::isLocalPathTooLong(target) ? Kind::TooLong : Kind::Database, target};
     }
     for (qsizetype i = 0; i < areas.size(); ++i) {
         const DataArea &area = areas.at(i);
@@ -247,6 +280,9 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
         const QString target = placeInside(area.folder, inner);
         if (target.isEmpty())
             return {Kind::Damaged, {}};
+        // Before the links on its way are resolved, whose cost grows with the square of its depth.
+        if (EntryNameCheck::isLocalPathTooLong(target))
+            return {Kind::TooLong, target};
         if (namesDatabaseFile(inner.section(u'/', -1)))
             return {Kind::Ignored, {}};
         if (!staysInside(area.resolvedFolder, target))
@@ -317,6 +353,10 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
             *error = u"Пакет содержит повреждённый путь «%1»."_s.arg(EntryNameCheck::displayed(entry.path));
             return false;
         }
+        if (placement.kind == Placement::Kind::TooLong) {
+            *error = names.refusal(entry.path, EntryNameFault::PathTooLong);
+            return false;
+        }
         if (placement.kind == Placement::Kind::ThroughLink) {
             *error = u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(
                 EntryNameCheck::displayed(entry.path));
@@ -366,9 +406,8 @@ bool backUpDatabases(QString *folder, QString *error)
 }
 
 // Keeps the local data file that an entry is about to replace in the import's backup folder, under the entry's
-// own path beside the databases ("files/Documents/..."). The first copy of a path is kept: a later entry of the same
-// path would otherwise replace the local original with what this import wrote. A place that holds no file
-// needs no copy.
+// own path beside the databases ("files/Documents/..."). The first copy of a path is kept (a package names each path
+// once). A place that holds no file needs no copy.
 bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const QString &local, QString *error)
 {
     const QString target = backupFolder + u'/' + entryPath;
@@ -483,6 +522,12 @@ bool checkLocalPlaces(const ReadPackage &package, QString *error)
 const QString stagingPrefix = u"incoming_"_s;
 const QString stagingLockSuffix = u".lock"_s;
 
+// The staging folder of the import of this id; its lock is this path with stagingLockSuffix.
+QString stagingPath(const QString &id)
+{
+    return SynchronizationManager::syncDirectory() + u'/' + stagingPrefix + id;
+}
+
 // The lock that marks a staging folder as owned by a running import: the file beside it, "<folder>.lock". Only
 // the death of the process that holds it makes it stale, never its age: an import of a large package runs long.
 void prepareStagingLock(QLockFile *lock)
@@ -495,9 +540,10 @@ void prepareStagingLock(QLockFile *lock)
 class StagingFolder
 {
 public:
-    explicit StagingFolder(const QString &path)
-        : m_path(path)
-        , m_lock(path + stagingLockSuffix)
+    explicit StagingFolder(const QString &id)
+        : m_id(id)
+        , m_path(stagingPath(id))
+        , m_lock(m_path + stagingLockSuffix)
     {
         prepareStagingLock(&m_lock);
     }
@@ -516,6 +562,7 @@ public:
     StagingFolder(const StagingFolder &) = delete;
     StagingFolder &operator=(const StagingFolder &) = delete;
 
+    QString id() const { return m_id; }
     QString path() const { return m_path; }
 
     // Takes the lock and makes the folder; false when either fails.
@@ -531,18 +578,22 @@ public:
     }
 
 private:
+    QString m_id;
     QString m_path;
     QLockFile m_lock;
     // The outermost folder above the staging folder that create() made, if any.
     QString m_madeFrom;
 };
 
+// The form of an import's id, a UUID without braces.
+const QString importIdPattern = u"[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"_s;
+
 // Removes the staging folders (and their locks) of the synchronisation folder that no running import holds: those
 // an import left when it was killed or its machine lost power. The folder at ownPath is this import's.
 void removeAbandonedStagingFolders(const QString &ownPath)
 {
-    static const QRegularExpression stagingName(QRegularExpression::anchoredPattern(
-        stagingPrefix + u"[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}(\\.lock)?"_s));
+    static const QRegularExpression stagingName(
+        QRegularExpression::anchoredPattern(stagingPrefix + importIdPattern + u"(\\.lock)?"_s));
     const QDir sync(QFileInfo(ownPath).absolutePath());
     QSet<QString> folders;
     const QStringList names = sync.entryList({stagingPrefix + u'*'}, QDir::AllEntries | QDir::Hidden | QDir::System);
@@ -558,6 +609,32 @@ void removeAbandonedStagingFolders(const QString &ownPath)
             continue;
         QDir(folder).removeRecursively();
         lock.unlock();
+    }
+}
+
+// Removes the databases, with their journals, that imports no longer running were making beside the local ones
+// (mergeDatabase's buildingDatabasePath under the import's id): a killed import leaves a copy as large as the
+// incoming database for good. The staging lock of the id in the name tells whether its import still runs; this
+// import holds its own.
+void removeAbandonedDatabaseBuilds()
+{
+    static const QRegularExpression builtName(u"^.*\\.("_s + importIdPattern + u")\\.new(-journal|-wal|-shm)?$"_s);
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names) {
+        const QDir folder = QFileInfo(SynchronizationManager::databasePath(name)).absoluteDir();
+        const QStringList files = folder.entryList({name + u".*.new*"_s}, QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &file : files) {
+            const QRegularExpressionMatch match = builtName.match(file);
+            const QString id = match.captured(1);
+            if (!match.hasMatch() || file != buildingDatabasePath(name, id) + match.captured(2))
+                continue;
+            QLockFile lock(stagingPath(id) + stagingLockSuffix);
+            prepareStagingLock(&lock);
+            if (!lock.tryLock(0))
+                continue;
+            QFile::remove(folder.filePath(file));
+            lock.unlock();
+        }
     }
 }
 
@@ -595,7 +672,8 @@ bool checkStagedDatabases(const QString &stagingFolder, QString *error)
     return true;
 }
 
-bool mergeStagedDatabases(const QString &stagingFolder, int *recordsAdded, QString *error)
+// A database the installation lacks is made under the import's id, which its staging lock marks as running.
+bool mergeStagedDatabases(const QString &stagingFolder, const QString &importId, int *recordsAdded, QString *error)
 {
     const QStringList names = SynchronizationManager::databaseNames();
     for (const QString &name : names) {
@@ -603,7 +681,7 @@ bool mergeStagedDatabases(const QString &stagingFolder, int *recordsAdded, QStri
         if (!QFileInfo::exists(incoming))
             continue;
         QString problem;
-        if (!mergeDatabase(incoming, SynchronizationManager::databasePath(name), recordsAdded, &problem)) {
+        if (!mergeDatabase(incoming, SynchronizationManager::databasePath(name), recordsAdded, &problem, importId)) {
             *error = u"Ошибка объединения %1: %2"_s.arg(name, problem);
             return false;
         }
@@ -682,6 +760,17 @@ QStringList SynchronizationManager::packageFiles()
     return paths;
 }
 
+QString SynchronizationManager::listed(const QList<LeftOutFile> &files)
+{
+    constexpr qsizetype named = 10;
+    QStringList parts;
+    for (qsizetype i = 0; i < files.size() && i < named; ++i)
+        parts.append(u"«%1» (%2)"_s.arg(EntryNameCheck::displayed(files.at(i).path), files.at(i).reason));
+    if (files.size() > named)
+        parts.append(u"и ещё %1"_s.arg(files.size() - named));
+    return parts.join(u", "_s);
+}
+
 SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
 {
     AppPaths::ensureDirectories();
@@ -714,18 +803,21 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
         collection.excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
     }
     const QList<DataArea> areas = dataAreas();
-    for (const DataArea &area : areas)
+    for (const DataArea &area : areas) {
+        collection.areaFolder = resolvedPath(area.folder);
         collectFiles(area.folder, filesPrefix + area.prefix, &collection);
+    }
 
     // A name the import would refuse stops every synchronisation at the other side: such a file stays here.
     SyncResult result;
+    result.leftOut = collection.leftOut;
     QList<PackageEntry> entries;
     EntryNameCheck check;
     for (PackageEntry &entry : collection.entries) {
-        if (check.add(entry.path) == EntryNameFault::None)
+        if (const EntryNameFault fault = check.add(entry.path); fault == EntryNameFault::None)
             entries.append(std::move(entry));
         else
-            result.leftOut.append(entry.path);
+            result.leftOut.append({entry.path, EntryNameCheck::reason(fault)});
     }
 
     QString error;
@@ -742,16 +834,14 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     result.packagePath = target;
     result.fileCount = int(entries.size());
     result.message = u"Пакет создан: %1"_s.arg(target);
-    if (!result.leftOut.isEmpty()) {
-        result.message += u". Не вошли в пакет файлы, чьи имена не примет другое устройство: %1."_s.arg(
-            EntryNameCheck::listed(result.leftOut));
-    }
+    if (!result.leftOut.isEmpty())
+        result.message += u". Не вошли в пакет: %1."_s.arg(listed(result.leftOut));
     return result;
 }
 
 SyncResult SynchronizationManager::importPackage(const QString &packagePath)
 {
-    StagingFolder staging(syncDirectory() + u'/' + stagingPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    StagingFolder staging(QUuid::createUuid().toString(QUuid::WithoutBraces));
     ReadPackage package;
     QString error;
     // Every check comes first: until the package has passed them all, nothing changes on disk but this import's
@@ -761,6 +851,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     if (!staging.create())
         return failure(u"Не удалось подготовить импорт."_s);
     removeAbandonedStagingFolders(staging.path());
+    removeAbandonedDatabaseBuilds();
     if (!stageDatabases(package, &error) || !checkStagedDatabases(staging.path(), &error))
         return failure(error);
 
@@ -768,7 +859,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     if (!backUpDatabases(&backupFolder, &error))
         return failure(error);
     SyncResult result;
-    if (!mergeStagedDatabases(staging.path(), &result.recordsAdded, &error)
+    if (!mergeStagedDatabases(staging.path(), staging.id(), &result.recordsAdded, &error)
         || !writeDataFiles(package, backupFolder, &result.fileCount, &error))
         return failure(error);
 

@@ -17,6 +17,15 @@ struct PackageEntry
     QByteArray content;
 };
 
+// A file an export left out, and why.
+struct LeftOutFile
+{
+    // The entry path it would have had (a left-out folder's, for all it holds).
+    QString path;
+    // Why, as a short Russian phrase ("две точки подряд").
+    QString reason;
+};
+
 // The outcome of an export or an import.
 struct SyncResult
 {
@@ -30,9 +39,9 @@ struct SyncResult
     int recordsAdded = 0;
     // Export: the entries written (databases and files). Import: the data files whose bytes changed.
     int fileCount = 0;
-    // Export: the entry paths of the files left out because an import would refuse their names (the message names
-    // them too). Import: empty.
-    QStringList leftOut;
+    // Export: the files left out, because an import would refuse their paths or because they are no regular files
+    // (the message names them too). Import: empty.
+    QList<LeftOutFile> leftOut;
 };
 
 // Synchronisation packages (".tspak"): one file carrying the workshop's databases and data folders from one
@@ -68,30 +77,39 @@ public:
     // modification first; empty when the folder is missing.
     static QStringList packageFiles();
 
+    // The left-out files for a message: each shown with its reason ("«a..b.pdf» (две точки подряд)"), the first ten,
+    // then how many more.
+    static QString listed(const QList<LeftOutFile> &files);
+
     // Writes a package of the local data to targetPath, or, when it is empty, to
     // "TessaronSync_<yyyy-MM-dd_HH-mm-ss>.tspak" in the synchronisation folder ("_2", "_3", ... appended to the
     // name while it is taken, so an existing package is never replaced). The package is written through a save
     // file: a failure leaves nothing at the target (and an existing file there as it was). Local databases are
     // read as they lie on disk; a file that cannot be opened is left out silently, a database that cannot be
-    // read fails the export. Symbolic links are followed, but no folder is entered twice. Files that are the
+    // read fails the export. Only regular files are read, through a link too; symbolic links to folders are
+    // followed while they stay inside their data folder, and no folder is entered twice. Files that are the
     // local path of a package database are never taken as data files. A file whose entry path the import would
-    // refuse (EntryNameCheck, the same check) is left out and named in leftOut and the message, so that one odd
-    // name never stops a synchronisation.
+    // refuse (EntryNameCheck, the same check, and a local path longer than Windows holds), anything else that is
+    // no regular file (a named pipe, a socket, a device) and a folder link leading out of its data folder are left
+    // out and named in leftOut and the message, so that one odd file never stops or floods a synchronisation.
     static SyncResult exportPackage(const QString &targetPath = {});
 
     // Brings the package at packagePath into the local data. Everything is checked before the first change, and a
     // refused package leaves the disk as it was: a missing or unreadable file, a file that is no package, more
     // than 100000 entries, a truncated entry, an entry path that EntryNameCheck refuses (one that could leave its
-    // folder, that Windows or the phone cannot hold, or whose file is another entry's folder), a data file that
+    // folder, that Windows or the phone cannot hold, whose file is another entry's folder, or that an earlier entry
+    // already named in any letter case), an entry whose local path, data folder included, is longer than Windows
+    // holds (EntryNameCheck::isLocalPathTooLong, on every platform), a data file that
     // would be written through a link in the data folders (the file itself a link, or a link on its way leading
     // out of its folder, links of both resolved), onto a local folder or below a local file, and a package
     // database that is no whole SQLite database. Every refusal of a path names its entry. The databases are
     // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
     // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
-    // whose lock no running process holds (left by an import that was killed). Then every existing local package
-    // database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss> ("_2", ... when
-    // taken), the staged databases are merged into the local ones in the list's order (rows are only added;
-    // settings take the newer value), and the data files are written through save files over the local files of
+    // whose lock no running process holds (left by an import that was killed), and so the databases such an
+    // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
+    // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>
+    // ("_2", ... when taken), the staged databases are merged into the local ones in the list's order (rows are only
+    // added; settings take the newer value), and the data files are written through save files over the local files of
     // the same relative path; a local file that already holds the same bytes is left unwritten. Entries outside
     // the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
     // in any letter case, and entries that would land on a package database are ignored; the certificate ledger

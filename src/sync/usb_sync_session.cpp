@@ -2,7 +2,6 @@
 
 #include "logging/application_logger.h"
 #include "logging/shown_failure.h"
-#include "sync/entry_name_check.h"
 #include "sync/mtp_sync_transport.h"
 #include "sync/synchronization_manager.h"
 
@@ -143,8 +142,8 @@ private:
     // This side's import has merged the other side's package.
     bool m_merged = false;
     QString m_error;
-    // The files the package for the other side left out for their names, and where that side is.
-    QStringList m_leftOut;
+    // The files the package for the other side left out, and where that side is.
+    QList<LeftOutFile> m_leftOut;
     QString m_otherSide;
     QString m_hostFile;
     QString m_joinFile;
@@ -187,8 +186,7 @@ UsbSyncResult Session::succeed(const SyncResult &import)
     m_result.success = true;
     m_result.message = u"Слияние по MTP завершено. %1"_s.arg(import.message);
     if (!m_leftOut.isEmpty()) {
-        m_result.message += u" Не переданы %1 файлы, чьи имена не примет другое устройство: %2."_s.arg(
-            m_otherSide, EntryNameCheck::listed(m_leftOut));
+        m_result.message += u" Не переданы %1: %2."_s.arg(m_otherSide, SynchronizationManager::listed(m_leftOut));
     }
     report(m_progress, m_result.message);
     return m_result;

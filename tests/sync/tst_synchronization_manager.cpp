@@ -1,5 +1,6 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
+#include "ddd_file_builder.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
@@ -19,6 +20,8 @@
 #include <QUuid>
 
 #include <memory>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -197,7 +200,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("files");
         QByteArray many = packageHeader(100000);
         for (int i = 0; i < 100000; ++i)
-            many += packageFields(u"x"_s, QByteArray(""));
+            many += packageFields(u"x%1"_s.arg(i), QByteArray(""));
         QTest::addRow("any creation time")
             << packageHeader(1, u"вчера"_s) + packageFields(u"files/XML/a"_s, QByteArray("a")) << 1;
         QTest::addRow("null content") << packageHeader(1) + packageFields(u"files/XML/a"_s, QByteArray()) << 1;
@@ -282,10 +285,26 @@ private Q_SLOTS:
             << QByteArray() << u"files/Documents/B/act.pdf/x.pdf"_s
             << u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл <data>/Documents/B/act.pdf."_s;
         // The ledger under another letter case is merged, never replaced: lines it has change nothing.
-        QTest::addRow("ledger in other letter cases") << packageHeader(2)
-                + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c1|one.xml\n"), u"files/XML/Checksums.txt"_s,
-                    QByteArray("c0|zero.xml\r\n")) << QString()
-                                                      << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        QTest::addRow("ledger in another letter case")
+            << packageHeader(1) + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c1|one.xml\r\nc0|zero.xml"))
+            << QString() << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        // One file named twice in any letter case; a local path, data folder included, longer than Windows holds.
+        const QString twice = u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «%2» (тот же путь, что у "
+                              u"другой записи)."_s;
+        for (const QString &path : {u"files/DATA/ok.ddd"_s, u"files/data/OK.DDD"_s})
+            QTest::addRow("twice \"%s\"", qPrintable(path))
+                << QByteArray() << path << twice.arg(u"%1"_s, u"files/DATA/ok.ddd"_s);
+        QTest::addRow("ledger twice") << packageHeader(2)
+                + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c2|two.xml\n"), u"files/XML/Checksums.txt"_s,
+                    QByteArray("c3|three.xml\n"))
+                                      << QString()
+                                      << twice.arg(u"files/XML/Checksums.txt"_s, u"files/XML/CHECKSUMS.TXT"_s);
+        for (const QString &path : QStringList {u"files/Documents/"_s + QString(100, u'a') + u'/' + QString(100, u'b')
+                     + u'/' + QString(40, u'c') + u".pdf"_s,
+                 u"files/Documents/"_s + u"a/"_s.repeated(20000) + u"x.pdf"_s,
+                 u"db/"_s + QString(120, u'a') + u'/' + QString(120, u'b') + u"/MasterDB.db"_s})
+            QTest::addRow("long path \"%s\"", qPrintable(path.left(40)))
+                << QByteArray() << path << refused(u"вместе с папкой данных путь длиннее, чем допускает Windows"_s);
         for (const QString &path : {u"files/Documents/out/pwn.txt"_s, u"files/Documents/canary.txt"_s,
                  u"files/Documents/act.pdf"_s, u"files/Documents/gone/pwn.txt"_s, u"files/XML/docs/B/act.pdf"_s}) {
             QTest::addRow("through a link: %s", qPrintable(path))
@@ -418,16 +437,15 @@ private Q_SLOTS:
     }
 
     // A local data file that the package replaces is kept in the import's backup beside the databases, as it was
-    // before the import even when two entries replace it; a file the package holds unchanged is not copied.
+    // before the import; a file the package holds unchanged is not copied.
     void replacedFilesAreKeptInTheBackup()
     {
         makeInstallation(u"B"_s, u"Петров"_s);
         const QString act = u"files/Documents/sub/акт.txt"_s;
         QVERIFY(writeFile(dataFile(act.mid(6)), "правка техника"));
-        const SyncResult result = importBytes(packageHeader(3)
-            + packageFields(
-                act, QByteArray("старый"), u"files/Documents/B/act.pdf"_s, QByteArray("B"), act, QByteArray("старее")));
-        QCOMPARE(result.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 2."_s);
+        const SyncResult result = importBytes(packageHeader(2)
+            + packageFields(act, QByteArray("старее"), u"files/Documents/B/act.pdf"_s, QByteArray("B")));
+        QCOMPARE(result.message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 1."_s);
         QCOMPARE(fileBytes(dataFile(act.mid(6))), "старее");
         const QString backup
             = AppPaths::backupDirectory() + u'/' + folders(AppPaths::backupDirectory(), u"Sync_*"_s).value(0);
@@ -452,35 +470,65 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(document).lastModified(), old);
     }
 
-    // Documents whose names the other side would refuse stay out of the package and are named; the package, with
-    // the other files and the longest name there is room for, imports.
+    // Documents whose names the other side would refuse stay out of the package and are named, as do a named pipe,
+    // links to a device and to a folder outside, and paths longer than Windows holds; the export ends. The package,
+    // with the other files, a link to a file read as that file, and the longest path there is room for, imports.
     void exportLeavesOutRefusedNames()
     {
         makeInstallation(u"A"_s, u"Иванов"_s);
-        const QString longest = u"files/Documents/"_s + QString(244, u'a') + u".pdf"_s;
-        for (const QString &name : {u"Акт №5 от 01.12..pdf"_s, u"CON.pdf"_s, u"F"_s, u"f/g.pdf"_s, longest.mid(16)})
+        const qsizetype room = 252 - dataFile(u"Documents/"_s).size();
+        const QString longest = u"files/Documents/"_s + QString(room - 4, u'a') + u".pdf"_s;
+        const QString tooLong = u"files/Documents/"_s + QString(room - 3, u'b') + u".pdf"_s;
+        const QString deep = u"files/Documents/"_s + QString(room - 6, u'c'); // its folder "d" is too long
+        for (const QString &name : QStringList {u"Акт №5 от 01.12..pdf"_s, u"CON.pdf"_s, u"F"_s, u"f/g.pdf"_s,
+                 longest.mid(16), tooLong.mid(16), deep.mid(16) + u"/d/x.pdf"_s})
             QVERIFY(writeFile(dataFile(u"Documents/"_s + name)));
+        QVERIFY(writeFile(m_paths->filePath(u"outside/file.pdf"_s), "outside"));
+        QCOMPARE(mkfifo(QFile::encodeName(dataFile(u"Documents/pipe"_s)).constData(), 0600), 0);
+        QVERIFY(QFile::link(u"/dev/zero"_s, AppPaths::downloadDirectory() + u"/zero"_s));
+        QVERIFY(QFile::link(m_paths->filePath(u"outside/file.pdf"_s), dataFile(u"Documents/link.pdf"_s)));
+        QVERIFY(QFile::link(m_paths->filePath(u"outside"_s), dataFile(u"Documents/out"_s)));
         const SyncResult exported = Sync::exportPackage();
+        const QString notFile = u"не обычный файл: канал, сокет или устройство"_s;
+        const auto shown = [](const QString &path) { // shortened in its middle, as messages show a long path
+            return path.size() > 200 ? path.left(100) + u'…' + path.right(50) : path;
+        };
+        const QString windows = u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
         QCOMPARE(exported.message,
-            u"Пакет создан: %1. Не вошли в пакет файлы, чьи имена не примет другое устройство: «files/Documents/"
-            u"CON.pdf» (имя устройства Windows, как CON, NUL, COM1 или LPT1), «files/Documents/Акт №5 от 01.12..pdf» "
-            u"(две точки подряд), «files/Documents/f/g.pdf» (то же имя у файла и у папки)."_s.arg(
-                exported.packagePath));
+            u"Пакет создан: %1. Не вошли в пакет: «files/DATA/zero» (%2), «%3» (%4), «files/Documents/pipe» (%2), "
+            u"«%5» (%4), «files/Documents/out» (ссылка на папку вне папки данных), «files/Documents/CON.pdf» (имя "
+            u"устройства Windows, как CON, NUL, COM1 или LPT1), «files/Documents/Акт №5 от 01.12..pdf» (две точки "
+            u"подряд), «files/Documents/f/g.pdf» (то же имя у файла и у папки)."_s.arg(
+                exported.packagePath, notFile, shown(tooLong), windows, shown(deep + u"/d"_s)));
         QCOMPARE(packageEntryPaths(exported.packagePath),
             QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/F"_s, longest,
-                u"files/Documents/A/act.pdf"_s}));
-        QCOMPARE(exported.fileCount, 5);
+                u"files/Documents/link.pdf"_s, u"files/Documents/A/act.pdf"_s}));
+        QCOMPARE(exported.fileCount, 6);
         makeInstallation(u"B"_s, u"Петров"_s);
         QCOMPARE(Sync::importPackage(exported.packagePath).message,
-            u"Синхронизация завершена. Добавлено записей: 1, файлов: 4."_s);
+            u"Синхронизация завершена. Добавлено записей: 1, файлов: 5."_s);
+        QCOMPARE(fileBytes(dataFile(u"Documents/link.pdf"_s)), "outside");
     }
 
-    // The next import removes the staging folders no running import holds: one of an import killed in the middle (a
-    // real process, held inside its backup by a database that is a pipe, then killed), one an older program left
-    // without a lock. One whose lock a running import holds stays, however old the lock.
+    void abandonedStagingIsRemoved_data()
+    {
+        QTest::addColumn<bool>("building");
+        QTest::addRow("killed while backing the databases up") << false;
+        QTest::addRow("killed while building driver_cards.db") << true;
+    }
+
+    // The next import removes what no running import holds: the staging folder of an import killed in the middle (a
+    // real process, held inside its backup by a database that is a pipe, then killed there or, let on, while it
+    // makes the report database this installation lacks, with that database and its journal beside the data), one
+    // an older program left without a lock, and a database build without a lock. A staging folder and a database
+    // build whose import's lock a running process holds stay, however old the lock.
     void abandonedStagingIsRemoved()
     {
+        QFETCH(bool, building);
         makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(tessaron::ddd::DddRepository(legacyDatabase())
+                    .save(tessaron::ddd::Decoder::decode(tessaron::test::VuFileBuilder::typicalDownload(30, 1440)))
+            > 0);
         const QString package = Sync::exportPackage().packagePath;
         makeInstallation(u"B"_s, u"Петров"_s);
         const QByteArray pipe = QFile::encodeName(AppPaths::database(u"CustomersDB.db"_s));
@@ -497,23 +545,52 @@ private Q_SLOTS:
             (writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0 || import.state() == QProcess::NotRunning,
             120000);
         QVERIFY2(writer >= 0, import.readAllStandardOutput().constData());
+        const QString staging = Sync::syncDirectory() + u"/incoming_"_s;
+        const QString killedBuild
+            = legacyDatabase() + u'.' + folders(Sync::syncDirectory(), u"incoming_*"_s).value(0).mid(9) + u".new"_s;
+        if (building) {
+            // The pipe ends, the backup ends; stopped while the database it makes and its journal are both there.
+            ::close(writer);
+            writer = -1;
+            bool caught = false;
+            while (!caught && !import.waitForFinished(0)) {
+                if (!QFileInfo::exists(killedBuild + u"-journal"_s))
+                    continue;
+                ::kill(pid_t(import.processId()), SIGSTOP);
+                caught = QFileInfo::exists(killedBuild) && QFileInfo::exists(killedBuild + u"-journal"_s);
+                if (!caught)
+                    ::kill(pid_t(import.processId()), SIGCONT);
+            }
+            QVERIFY2(caught, import.readAllStandardOutput().constData());
+        }
         import.kill();
         QVERIFY(import.waitForFinished());
-        ::close(writer);
+        if (writer >= 0)
+            ::close(writer);
         QVERIFY(QFile::remove(QFile::decodeName(pipe)));
         const QStringList killed = QDir(Sync::syncDirectory()).entryList({u"incoming_*"_s}, QDir::AllEntries);
         QCOMPARE(killed.size(), 2); // the folder with the staged databases, and its lock
-        const QString staging = Sync::syncDirectory() + u"/incoming_"_s;
+        QCOMPARE(QFileInfo::exists(killedBuild), building);
         const QString held = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString unheld = QUuid::createUuid().toString(QUuid::WithoutBraces);
         QVERIFY(writeFile(staging + held + u"/MasterDB.db"_s, "staged"));
-        QVERIFY(writeFile(staging + QUuid::createUuid().toString(QUuid::WithoutBraces) + u"/MasterDB.db"_s, "old"));
+        QVERIFY(writeFile(staging + unheld + u"/MasterDB.db"_s, "old"));
+        for (const QString &id : {held, unheld}) {
+            for (const QString &suffix : {u".new"_s, u".new-journal"_s})
+                QVERIFY(writeFile(legacyDatabase() + u'.' + id + suffix, "half"));
+        }
         QLockFile running(staging + held + u".lock"_s);
         QFile lock(staging + held + u".lock"_s);
         QVERIFY(running.tryLock(0) && lock.open(QIODevice::ReadWrite));
         QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
-        QCOMPARE(Sync::importPackage(package).message, u"Синхронизация завершена. Добавлено записей: 1, файлов: 2."_s);
+        const SyncResult result = Sync::importPackage(package);
+        QVERIFY2(result.success, qPrintable(result.message));
         QCOMPARE(QDir(Sync::syncDirectory()).entryList({u"incoming_*"_s}, QDir::AllEntries),
             QStringList({u"incoming_"_s + held, u"incoming_"_s + held + u".lock"_s}));
+        const QString legacyName = QFileInfo(legacyDatabase()).fileName();
+        QCOMPARE(QDir(AppPaths::runtimeDataDirectory()).entryList({legacyName + u'*'}, QDir::AllEntries, QDir::Name),
+            QStringList(
+                {legacyName, legacyName + u'.' + held + u".new"_s, legacyName + u'.' + held + u".new-journal"_s}));
     }
 
     // A failing merge keeps the merges before it and the backup; a file that cannot be written is named.

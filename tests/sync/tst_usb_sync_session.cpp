@@ -20,6 +20,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace tessaron::sync;
 using tessaron::storage::MasterRepository;
@@ -151,7 +153,8 @@ QStringList sessionLog()
 
 // One session of the computer against the scripted phone: what the phone does, the fault the test injects
 // ("short <wait>", "… quiet" without a progress callback, "cancel <stage text>", "no phone", "odd document": one
-// whose name the phone would refuse), and what must come of it. "{H}" stands for the host id, "{P}" for the phone's.
+// whose name the phone would refuse, and a named pipe), and what must come of it. "{H}" stands for the host id, "{P}"
+// for the phone's.
 struct Row
 {
     QByteArray request; // "package": the phone's package
@@ -243,10 +246,10 @@ void TestUsbSyncSession::computerSide_data()
     const QStringList answered {u"Request_{P}.tspak"_s, u"Response_{P}.tspak"_s, u"Result_{P}.txt"_s};
     const QStringList unacknowledged {u"Mtp_{P}_phone.tspak"_s, u"Mtp_{P}_result.txt"_s};
     QTest::newRow("success") << Row {"package", join, u"OK|1|0"_s, {}, kDone, {}, {}, 1};
-    QTest::newRow("document the phone would refuse") << Row {"package", join, u"OK|1|0"_s, u"odd document"_s,
+    QTest::newRow("document the phone would refuse, a pipe") << Row {"package", join, u"OK|1|0"_s, u"odd document"_s,
         kDone
-            + u" Не переданы на телефон файлы, чьи имена не примет другое устройство: «files/Documents/Акт "
-              u"№5 от 01.12..pdf» (две точки подряд)."_s,
+            + u" Не переданы на телефон: «files/Documents/pipe» (не обычный файл: канал, сокет или устройство), "
+              u"«files/Documents/Акт №5 от 01.12..pdf» (две точки подряд)."_s,
         {}, {}, 1};
     QTest::newRow("acknowledgement with a leading space") << Row {"package", join, u" ERROR|x"_s, {}, kDone, {}, {}, 1};
     QTest::newRow("no join") << Row {"package", {}, {}, u"short join"_s, noJoin, request};
@@ -292,8 +295,11 @@ void TestUsbSyncSession::computerSide()
     const bool endsInOpen = noPhone || row.fault == u"cancel "_s + kWaitingForPhone;
     if (noPhone)
         qputenv("TESSARON_MTP_ROOTS", m_paths->filePath(u"unplugged"_s).toLocal8Bit());
-    if (row.fault == u"odd document"_s)
-        QVERIFY(tessaron::test::writeFile(tessaron::storage::AppPaths::data() + u"/Documents/Акт №5 от 01.12..pdf"_s));
+    if (row.fault == u"odd document"_s) {
+        const QString documents = tessaron::storage::AppPaths::data() + u"/Documents/"_s;
+        QVERIFY(tessaron::test::writeFile(documents + u"Акт №5 от 01.12..pdf"_s));
+        QCOMPARE(mkfifo(QFile::encodeName(documents + u"pipe"_s).constData(), 0600), 0);
+    }
     // The phone app's side: its request, the announcement, the join, the result; after an "OK|" result the
     // response and, unless ack is null, the acknowledgement.
     QString hostId;

@@ -1,17 +1,10 @@
 #include "database_merge.h"
 
-#include "ddd/ddd_repository.h"
 #include "ddd/ddd_repository_values.h"
 #include "logging/shown_failure.h"
-#include "storage/calibration_repository.h"
-#include "storage/certificate_repository.h"
-#include "storage/customer_repository.h"
-#include "storage/master_repository.h"
-#include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
-#include "storage/vehicle_catalog_repository.h"
-#include "storage/vehicle_configuration_repository.h"
+#include "sync/package_database_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,7 +77,7 @@ bool readTable(QSqlQuery &query, const QString &table, QString *error)
 
 QString insertStatement(const QString &table, const QStringList &columns, bool ignoreOnConflict)
 {
-    return u"INSERT %1 INTO %2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
+    return u"INSERT %1 INTO main.%2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
 }
 
@@ -96,7 +89,7 @@ QString probeStatement(
     conditions.reserve(columns.size());
     for (const QString &column : columns)
         conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    return u"SELECT %1 FROM %2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
+    return u"SELECT %1 FROM main.%2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
         conditions.join(u" AND "_s), everyMatch ? u"ORDER BY %1 DESC"_s.arg(quoteIdentifier(idColumn)) : u"LIMIT 1"_s);
 }
 
@@ -391,10 +384,13 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     return true;
 }
 
-bool mergeGeneric(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+bool mergeGeneric(
+    const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     const QList<TableInfo> localTables = tables(target);
     for (const TableInfo &incoming : tables(source)) {
+        if (!isReadTable(fileName, incoming.name))
+            continue;
         const TableInfo local = findTable(localTables, incoming.name);
         if (local.exists() && !mergeSimpleTable(source, target, incoming, local, nullptr, added, error))
             return false;
@@ -427,8 +423,8 @@ QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, con
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(
+    query.prepare(u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
                       ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s),
                       quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
     query.bindValue(0, reportType);
@@ -672,29 +668,9 @@ void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &loc
             continue;
         // A failure only leaves the merge slower: the probes find the same rows without the index.
         QSqlQuery query(target);
-        query.exec(u"CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)"_s.arg(
+        query.exec(u"CREATE INDEX IF NOT EXISTS main.%1 ON %2 (%3)"_s.arg(
             quoteIdentifier(u"idx_merge_"_s + index.table), quoteIdentifier(local.name), quotedList(index.columns)));
     }
-}
-
-// Checks that the incoming file is a whole SQLite database before anything is copied or merged.
-bool checkIncoming(const QSqlDatabase &database, QString *error)
-{
-    QSqlQuery query(database);
-    QString problem;
-    if (!query.exec(u"PRAGMA quick_check"_s)) {
-        problem = query.lastError().text();
-    } else if (!query.next()) {
-        problem = u"нет ответа проверки"_s;
-    } else {
-        const QString first = query.value(0).toString();
-        if (first != u"ok"_s || query.next())
-            problem = first;
-    }
-    if (problem.isEmpty())
-        return true;
-    *error = logging::shownFailure(u"База данных в пакете повреждена"_s, problem, u"sync"_s);
-    return false;
 }
 
 bool mergeByRule(
@@ -712,40 +688,7 @@ bool mergeByRule(
         return mergeVehicleCatalog(source, target, added, error);
     if (fileName == u"driver_cards.db"_s)
         return mergeDriverCards(source, target, added, error);
-    return mergeGeneric(source, target, added, error);
-}
-
-// Creates at path an empty database of the program's own layout for the file name: its tables, columns and
-// indexes and nothing else (a settings store also gets its defaults, stamped older than any change). False with
-// *known false for a name the program keeps no database under; false with the error set when it fails.
-bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
-{
-    *known = true;
-    QString failure;
-    if (fileName == u"SettingsDB.db"_s)
-        failure = storage::SettingsRepository(path).lastError();
-    else if (fileName == u"MasterDB.db"_s)
-        failure = storage::MasterRepository(path).lastError();
-    else if (fileName == u"CustomersDB.db"_s)
-        failure = storage::CustomerRepository(path).lastError();
-    else if (fileName == u"VehicleDB.db"_s)
-        failure = storage::VehicleCatalogRepository(path).lastError();
-    else if (fileName == u"CalibrationDB.db"_s)
-        failure = storage::CalibrationRepository(path).lastError();
-    else if (fileName == u"CertificateDB.db"_s)
-        failure = storage::CertificateRepository(path).lastError();
-    else if (fileName == u"VehicleConfigurations.db"_s)
-        failure = storage::VehicleConfigurationRepository(path).lastError();
-    else if (fileName == u"driver_cards.db"_s || fileName == u"ReportsDB.db"_s)
-        failure = ddd::DddRepository(path).lastError();
-    else
-        *known = false;
-    if (!*known)
-        return false;
-    if (failure.isEmpty() && QFileInfo(path).isFile())
-        return true;
-    *error = logging::shownFailure(u"Не удалось создать базу %1"_s.arg(fileName), failure, u"sync"_s);
-    return false;
+    return mergeGeneric(fileName, source, target, added, error);
 }
 
 // Merges the incoming file (open as source) into the existing local file by the rule of ruleName, in one
@@ -759,6 +702,7 @@ bool mergeInto(
         *error = target.openError();
         return false;
     }
+    distrustSchema(target.database());
     {
         QSqlQuery attach(target.database());
         attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
@@ -792,9 +736,12 @@ bool mergeFiles(const QString &incomingPath, const QString &localPath, int *adde
         *error = source.openError();
         return false;
     }
-    if (!checkIncoming(source.database(), error))
-        return false;
     const QString fileName = QFileInfo(localPath).fileName();
+    if (const PackageDatabaseFault fault = checkPackageDatabase(source.database(), fileName); !fault.isNone()) {
+        *error = fault.damaged ? u"База данных в пакете повреждена"_s
+                               : u"База данных в пакете не принята: %1"_s.arg(fault.reason);
+        return false;
+    }
     if (QFileInfo::exists(localPath))
         return mergeInto(source, localPath, fileName, added, error);
 
@@ -957,16 +904,6 @@ bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *a
     return true;
 }
 
-bool checkIncomingDatabase(const QString &incomingPath, QString *error)
-{
-    storage::SqlConnection source(u"TessaronMergeCheck"_s, incomingPath);
-    if (!source.isOpen()) {
-        *error = source.openError();
-        return false;
-    }
-    return checkIncoming(source.database(), error);
-}
-
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     const QString &nameColumn, int *added, QString *error)
 {
@@ -1080,7 +1017,8 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
     for (const TableInfo &incoming : tables(source)) {
-        if (incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
+        if (!isReadTable(u"driver_cards.db"_s, incoming.name)
+            || incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
             || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
             continue;
         const TableInfo local = findTable(localTables, incoming.name);

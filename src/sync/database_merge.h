@@ -74,16 +74,13 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // to merge. A missing local file is made with the program's own layout for its name (the package databases
 // and "ReportsDB.db"; any other name is not taken, and nothing is made) and the incoming rows are merged into
 // it like into an existing one, so nothing but the program's tables, columns and indexes arrives and the rows
-// are counted; the file appears only when complete. An incoming file that is no sound SQLite database is
-// refused. The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
+// are counted; the file appears only when complete. Only the tables of the program's layout for the name are read
+// from the incoming file (every table under another name). An incoming file that checkPackageDatabase does not
+// pass is refused first ("База данных в пакете повреждена", or "База данных в пакете не принята: " and the
+// reason). The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
 // *error says why; on success the rows that changed the local file (inserted, or settings updated to other
 // values) are added to *added.
 bool mergeDatabase(const QString &incomingPath, const QString &localPath, int *added, QString *error);
-
-// The check mergeDatabase runs on the incoming file before it changes anything (it opens, and SQLite finds it
-// whole), for a caller that checks every database of a package before it merges the first. False with the reason
-// in *error; the file is only read.
-bool checkIncomingDatabase(const QString &incomingPath, QString *error);
 
 // Adds each name of the incoming list that the local one lacks (exact comparison); names already present
 // keep their local row. Counts each insert.

@@ -388,9 +388,7 @@ bool mergeGeneric(
     const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     const QList<TableInfo> localTables = tables(target);
-    for (const TableInfo &incoming : tables(source)) {
-        if (!isReadTable(fileName, incoming.name))
-            continue;
+    for (const TableInfo &incoming : tables(source, fileName)) {
         const TableInfo local = findTable(localTables, incoming.name);
         if (local.exists() && !mergeSimpleTable(source, target, incoming, local, nullptr, added, error))
             return false;
@@ -673,6 +671,43 @@ void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &loc
     }
 }
 
+// The names of the database's tables but SQLite's own, in name order; with a name given, only the table of that
+// name in any letter case.
+QStringList tableNames(const QSqlDatabase &database, const QString &only = {})
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+                  "AND (? IS NULL OR name = ? COLLATE NOCASE) ORDER BY name"_s);
+    const QVariant name = only.isEmpty() ? QVariant() : QVariant(only);
+    query.bindValue(0, name);
+    query.bindValue(1, name);
+    QStringList names;
+    if (!query.exec())
+        return names;
+    while (query.next())
+        names.append(query.value(0).toString());
+    return names;
+}
+
+// The table as "PRAGMA table_info" describes it; an empty TableInfo when the pragma fails or finds no column.
+TableInfo describeTable(const QSqlDatabase &database, const QString &name)
+{
+    QSqlQuery query(database);
+    if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
+        return {};
+    TableInfo info;
+    while (query.next()) {
+        const QString column = query.value(1).toString();
+        info.columns.append(column);
+        if (query.value(5).toInt() > 0)
+            info.primaryKeyColumns.append(column);
+    }
+    if (!info.columns.isEmpty())
+        info.name = name;
+    return info;
+}
+
 bool mergeByRule(
     const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
@@ -772,40 +807,22 @@ bool isGeneratedColumn(const QString &column)
         || column.compare(u"CreationTimestamp"_s, Qt::CaseInsensitive) == 0;
 }
 
-QList<TableInfo> tables(const QSqlDatabase &database)
+QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder)
 {
-    QStringList names;
-    {
-        QSqlQuery query(database);
-        query.setForwardOnly(true);
-        if (!query.exec(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                        "ORDER BY name"_s))
-            return {};
-        while (query.next())
-            names.append(query.value(0).toString());
-    }
     QList<TableInfo> list;
-    for (const QString &name : std::as_const(names)) {
-        QSqlQuery query(database);
-        if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
-            continue;
-        TableInfo info;
-        info.name = name;
-        while (query.next()) {
-            const QString column = query.value(1).toString();
-            info.columns.append(column);
-            if (query.value(5).toInt() > 0)
-                info.primaryKeyColumns.append(column);
+    for (const QString &name : tableNames(database)) {
+        if (readUnder.isEmpty() || isReadTable(readUnder, name)) {
+            if (TableInfo info = describeTable(database, name); info.exists())
+                list.append(info);
         }
-        if (!info.columns.isEmpty())
-            list.append(info);
     }
     return list;
 }
 
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
 {
-    return findTable(tables(database), table);
+    const QStringList names = tableNames(database, table);
+    return names.isEmpty() ? TableInfo() : describeTable(database, names.constFirst());
 }
 
 QStringList commonColumns(const TableInfo &a, const TableInfo &b)
@@ -1016,9 +1033,8 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
         return false;
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
-    for (const TableInfo &incoming : tables(source)) {
-        if (!isReadTable(u"driver_cards.db"_s, incoming.name)
-            || incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
+    for (const TableInfo &incoming : tables(source, u"driver_cards.db"_s)) {
+        if (incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
             || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
             continue;
         const TableInfo local = findTable(localTables, incoming.name);

@@ -35,11 +35,13 @@ struct TableInfo
 // every duplicate test.
 bool isGeneratedColumn(const QString &column);
 
-// Every table of the database except SQLite's own, in name order. A table whose columns cannot be read is
-// left out; a failing catalogue query gives an empty list.
-QList<TableInfo> tables(const QSqlDatabase &database);
+// Every table of the database except SQLite's own, in name order; with readUnder, a file name, only those the merge
+// under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
+// columns cannot be read is left out; a failing catalogue query gives an empty list.
+QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder = {});
 
-// The first table of tables() whose name equals the given one in any letter case, else an empty TableInfo.
+// The table of tables() whose name equals the given one in any letter case, else an empty TableInfo; no other table
+// is looked into.
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table);
 
 // The columns of a, in a's order and spelling, that b has in any letter case.
@@ -98,12 +100,12 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
 QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     int *added, QString *error, QSet<qint64> *inserted = nullptr);
 
-// The rule of the legacy report database: report headers first, then every child table with its rows moved
-// to the local report ids; rows of reports the incoming file lacks are dropped. A report new here takes all its
-// rows; for a report both sides hold, each child table keeps, row by row, as many copies as the side holding
-// more has (rows compared in every column but the key, the report id and the generated ones), so that rows that
-// repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite:
-// the incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
+// The rule of the legacy report database: report headers first, then every child table of the program's layout
+// with its rows moved to the local report ids; rows of reports the incoming file lacks are dropped. A report new
+// here takes all its rows; for a report both sides hold, each child table keeps, row by row, as many copies as the
+// side holding more has (rows compared in every column but the key, the report id and the generated ones), so that rows
+// that repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite: the
+// incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
 
 // Creates the parent folder of the file path with every missing parent. On failure *error is

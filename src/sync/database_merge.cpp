@@ -251,7 +251,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return false;
     }
     QSqlQuery upsert(target);
-    if (!upsert.prepare(u"INSERT INTO Settings(Section,Key,Value,ValueType,Description,LastModified) "
+    if (!upsert.prepare(u"INSERT INTO main.Settings(Section,Key,Value,ValueType,Description,LastModified) "
                         "VALUES(?,?,?,?,?,?) ON CONFLICT(Section,Key) DO UPDATE SET Value=excluded.Value,"
                         "ValueType=excluded.ValueType,Description=excluded.Description,"
                         "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified "
@@ -294,7 +294,7 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     const QString manufacturerColumn = local.columns.at(indexOfName(local.columns, u"Manufacturer"_s));
     const QString modelColumn = local.columns.at(indexOfName(local.columns, u"Model"_s));
     QSqlQuery probe(target);
-    if (!probe.prepare(u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
+    if (!probe.prepare(u"SELECT 1 FROM main.%1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
             quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
         *error = logging::shownFailure(
             u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
@@ -332,7 +332,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
             return false;
         }
         QSqlQuery probe(target);
-        const bool probeReady = probe.prepare(u"SELECT Id FROM Manufacturers WHERE Name IS ? LIMIT 1"_s);
+        const bool probeReady = probe.prepare(u"SELECT Id FROM main.Manufacturers WHERE Name IS ? LIMIT 1"_s);
         while (rows.next()) {
             const qint64 oldId = rows.value(0).toLongLong();
             qint64 localId = 0;
@@ -341,7 +341,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
                 continue;
             }
             QSqlQuery insert(target);
-            insert.prepare(u"INSERT INTO Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
+            insert.prepare(u"INSERT INTO main.Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
             insert.addBindValue(rows.value(1));
             insert.addBindValue(rows.value(2));
             if (!insert.exec()) {
@@ -370,7 +370,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
     const int manufacturerColumn = indexOfName(pass.columns(), u"ManufacturerId"_s);
     QSqlQuery probe(target);
-    const bool probeReady = probe.prepare(u"SELECT Id FROM Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
+    const bool probeReady = probe.prepare(u"SELECT Id FROM main.Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
     while (manufacturerField >= 0 && nameField >= 0 && rows.next()) {
         const auto mapped = manufacturerIds.constFind(rows.value(manufacturerField).toLongLong());
         if (mapped == manufacturerIds.constEnd())
@@ -938,7 +938,7 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
     const int nameField = indexOfName(incoming.columns, nameColumn);
     const QString keyColumn = local.primaryKeyColumns.value(0);
     QSqlQuery probe(target);
-    const bool probeReady = probe.prepare(u"SELECT %1 FROM %2 WHERE %3 IS ? LIMIT 1"_s.arg(
+    const bool probeReady = probe.prepare(u"SELECT %1 FROM main.%2 WHERE %3 IS ? LIMIT 1"_s.arg(
         quoteIdentifier(keyColumn), quoteIdentifier(table), quoteIdentifier(nameColumn)));
     while (rows.next()) {
         qint64 foundId = 0;

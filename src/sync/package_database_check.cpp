@@ -227,21 +227,25 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 QList<OwnTable> ownLayout(const QString &fileName, bool *known)
 {
     static QMutex mutex;
+    // The layouts made so far, and an empty one for each name the program keeps no database under.
     static QHash<QString, QList<OwnTable>> layouts;
     const QMutexLocker locker(&mutex);
-    *known = true;
-    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd())
+    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
+        *known = !found->isEmpty();
         return *found;
+    }
+    *known = true;
     const QTemporaryDir folder;
     const QString path = folder.filePath(fileName);
     QString error;
-    if (!folder.isValid() || !createOwnDatabase(fileName, path, known, &error))
-        return {};
     bool read = false;
-    const QList<OwnTable> layout = readLayout(path, &read);
-    if (!read || layout.isEmpty())
-        return {};
-    layouts.insert(fileName, layout);
+    QList<OwnTable> layout;
+    if (folder.isValid() && createOwnDatabase(fileName, path, known, &error))
+        layout = readLayout(path, &read);
+    if (!read)
+        layout.clear();
+    if (!*known || !layout.isEmpty())
+        layouts.insert(fileName, layout);
     return layout;
 }
 

@@ -19,6 +19,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 using tessaron::storage::quoteIdentifier;
 
@@ -178,7 +180,7 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
     QStringList which;
     QStringList anyNull;
     for (qsizetype i = 0; i < present.size(); ++i) {
-        which.append(u"WHEN %1 IS NULL THEN %2"_s.arg(quoteIdentifier(present.at(i))).arg(i));
+        which.append(u"WHEN %1 IS NULL THEN %2"_s.arg(quoteIdentifier(present.at(i)), QString::number(i)));
         anyNull.append(quoteIdentifier(present.at(i)) + u" IS NULL"_s);
     }
     QSqlQuery query(database);

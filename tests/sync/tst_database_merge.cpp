@@ -537,6 +537,8 @@ private slots:
             << u"view"_s << refused + u"на месте таблицы Masters лежит представление"_s;
         QTest::addRow("computed column, no local file")
             << u"computed"_s << refused + u"столбец Ballast таблицы Masters вычисляемый"_s;
+        QTest::addRow("virtual table in the table's place, no local file")
+            << u"virtual"_s << refused + u"на месте таблицы Masters лежит виртуальная таблица"_s;
     }
 
     void unsoundFilesAreRefused()
@@ -566,6 +568,10 @@ private slots:
                     {u"DROP TABLE Masters"_s,
                         u"CREATE VIEW Masters AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
                         "SELECT i AS Id, 'Мастер ' || i AS FullName FROM n"_s});
+            } else if (damage == u"virtual"_s) {
+                execute(incoming,
+                    {u"DROP TABLE Masters"_s, u"CREATE VIRTUAL TABLE Masters USING fts5(FullName)"_s,
+                        u"INSERT INTO Masters (FullName) VALUES ('Мастер')"_s});
             } else if (damage == u"computed"_s) {
                 execute(incoming,
                     {u"ALTER TABLE Masters ADD COLUMN Ballast TEXT GENERATED ALWAYS AS (hex(zeroblob(150e6 + 0 * Id)))"

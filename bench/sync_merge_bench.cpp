@@ -1,5 +1,6 @@
-// Area "merge": the synchronisation merge of a large legacy report file ("driver_cards.db") into a copy of itself,
-// the usual case of every import, where every row is already there; then into an installation without that file.
+// Area "merge": the check of a large legacy report file ("driver_cards.db") as a package brings it, then its
+// synchronisation merge into a copy of itself, the usual case of every import, where every row is already there;
+// then into an installation without that file.
 // The file is synthetic, saved by the report repository: card reports of 227 days and month-long vehicle-unit
 // reports.
 
@@ -9,6 +10,7 @@
 #include "ddd/ddd_repository.h"
 #include "ddd_file_builder.h"
 #include "sync/database_merge.h"
+#include "sync/package_database_check.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +86,15 @@ int benchSyncMerge(const QStringList &, int repeat)
     }
     std::printf("legacy report file of %d card and %d vehicle-unit reports: %.1f MB\n", cardReports, unitReports,
         double(QFileInfo(incoming).size()) / 1e6);
+    // The check every merge starts with (and the import runs on every database before the first merge).
+    bool sound = true;
+    print("check of the incoming file", repeat, measure(repeat, [&] {
+        sound = sound && sync::checkPackageDatabaseFile(incoming, u"driver_cards.db"_s).isNone();
+    }));
+    if (!sound) {
+        std::fprintf(stderr, "the check refuses the legacy report file\n");
+        return 1;
+    }
     int added = 0;
     bool merged = true;
     QString error;

@@ -1,17 +1,10 @@
 #include "database_merge.h"
 
-#include "ddd/ddd_repository.h"
 #include "ddd/ddd_repository_values.h"
 #include "logging/shown_failure.h"
-#include "storage/calibration_repository.h"
-#include "storage/certificate_repository.h"
-#include "storage/customer_repository.h"
-#include "storage/master_repository.h"
-#include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
-#include "storage/vehicle_catalog_repository.h"
-#include "storage/vehicle_configuration_repository.h"
+#include "sync/package_database_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,7 +77,7 @@ bool readTable(QSqlQuery &query, const QString &table, QString *error)
 
 QString insertStatement(const QString &table, const QStringList &columns, bool ignoreOnConflict)
 {
-    return u"INSERT %1 INTO %2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
+    return u"INSERT %1 INTO main.%2 (%3) VALUES (%4)"_s.arg(ignoreOnConflict ? u"OR IGNORE"_s : QString(),
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
 }
 
@@ -96,7 +89,7 @@ QString probeStatement(
     conditions.reserve(columns.size());
     for (const QString &column : columns)
         conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    return u"SELECT %1 FROM %2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
+    return u"SELECT %1 FROM main.%2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
         conditions.join(u" AND "_s), everyMatch ? u"ORDER BY %1 DESC"_s.arg(quoteIdentifier(idColumn)) : u"LIMIT 1"_s);
 }
 
@@ -258,7 +251,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return false;
     }
     QSqlQuery upsert(target);
-    if (!upsert.prepare(u"INSERT INTO Settings(Section,Key,Value,ValueType,Description,LastModified) "
+    if (!upsert.prepare(u"INSERT INTO main.Settings(Section,Key,Value,ValueType,Description,LastModified) "
                         "VALUES(?,?,?,?,?,?) ON CONFLICT(Section,Key) DO UPDATE SET Value=excluded.Value,"
                         "ValueType=excluded.ValueType,Description=excluded.Description,"
                         "LastModified=excluded.LastModified WHERE excluded.LastModified >= Settings.LastModified "
@@ -301,7 +294,7 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     const QString manufacturerColumn = local.columns.at(indexOfName(local.columns, u"Manufacturer"_s));
     const QString modelColumn = local.columns.at(indexOfName(local.columns, u"Model"_s));
     QSqlQuery probe(target);
-    if (!probe.prepare(u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
+    if (!probe.prepare(u"SELECT 1 FROM main.%1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
             quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
         *error = logging::shownFailure(
             u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
@@ -339,7 +332,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
             return false;
         }
         QSqlQuery probe(target);
-        const bool probeReady = probe.prepare(u"SELECT Id FROM Manufacturers WHERE Name IS ? LIMIT 1"_s);
+        const bool probeReady = probe.prepare(u"SELECT Id FROM main.Manufacturers WHERE Name IS ? LIMIT 1"_s);
         while (rows.next()) {
             const qint64 oldId = rows.value(0).toLongLong();
             qint64 localId = 0;
@@ -348,7 +341,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
                 continue;
             }
             QSqlQuery insert(target);
-            insert.prepare(u"INSERT INTO Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
+            insert.prepare(u"INSERT INTO main.Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
             insert.addBindValue(rows.value(1));
             insert.addBindValue(rows.value(2));
             if (!insert.exec()) {
@@ -377,7 +370,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
     const int manufacturerColumn = indexOfName(pass.columns(), u"ManufacturerId"_s);
     QSqlQuery probe(target);
-    const bool probeReady = probe.prepare(u"SELECT Id FROM Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
+    const bool probeReady = probe.prepare(u"SELECT Id FROM main.Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
     while (manufacturerField >= 0 && nameField >= 0 && rows.next()) {
         const auto mapped = manufacturerIds.constFind(rows.value(manufacturerField).toLongLong());
         if (mapped == manufacturerIds.constEnd())
@@ -391,10 +384,11 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     return true;
 }
 
-bool mergeGeneric(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+bool mergeGeneric(
+    const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     const QList<TableInfo> localTables = tables(target);
-    for (const TableInfo &incoming : tables(source)) {
+    for (const TableInfo &incoming : tables(source, fileName)) {
         const TableInfo local = findTable(localTables, incoming.name);
         if (local.exists() && !mergeSimpleTable(source, target, incoming, local, nullptr, added, error))
             return false;
@@ -427,8 +421,8 @@ QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, con
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(u"SELECT ReportId, %1, %2 FROM DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM %4)"_s.arg(
+    query.prepare(u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
                       ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s),
                       quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
     query.bindValue(0, reportType);
@@ -672,29 +666,46 @@ void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &loc
             continue;
         // A failure only leaves the merge slower: the probes find the same rows without the index.
         QSqlQuery query(target);
-        query.exec(u"CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)"_s.arg(
+        query.exec(u"CREATE INDEX IF NOT EXISTS main.%1 ON %2 (%3)"_s.arg(
             quoteIdentifier(u"idx_merge_"_s + index.table), quoteIdentifier(local.name), quotedList(index.columns)));
     }
 }
 
-// Checks that the incoming file is a whole SQLite database before anything is copied or merged.
-bool checkIncoming(const QSqlDatabase &database, QString *error)
+// The names of the database's tables but SQLite's own, in name order; with a name given, only the table of that
+// name in any letter case.
+QStringList tableNames(const QSqlDatabase &database, const QString &only = {})
 {
     QSqlQuery query(database);
-    QString problem;
-    if (!query.exec(u"PRAGMA quick_check"_s)) {
-        problem = query.lastError().text();
-    } else if (!query.next()) {
-        problem = u"нет ответа проверки"_s;
-    } else {
-        const QString first = query.value(0).toString();
-        if (first != u"ok"_s || query.next())
-            problem = first;
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+                  "AND (? IS NULL OR name = ? COLLATE NOCASE) ORDER BY name"_s);
+    const QVariant name = only.isEmpty() ? QVariant() : QVariant(only);
+    query.bindValue(0, name);
+    query.bindValue(1, name);
+    QStringList names;
+    if (!query.exec())
+        return names;
+    while (query.next())
+        names.append(query.value(0).toString());
+    return names;
+}
+
+// The table as "PRAGMA table_info" describes it; an empty TableInfo when the pragma fails or finds no column.
+TableInfo describeTable(const QSqlDatabase &database, const QString &name)
+{
+    QSqlQuery query(database);
+    if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
+        return {};
+    TableInfo info;
+    while (query.next()) {
+        const QString column = query.value(1).toString();
+        info.columns.append(column);
+        if (query.value(5).toInt() > 0)
+            info.primaryKeyColumns.append(column);
     }
-    if (problem.isEmpty())
-        return true;
-    *error = logging::shownFailure(u"База данных в пакете повреждена"_s, problem, u"sync"_s);
-    return false;
+    if (!info.columns.isEmpty())
+        info.name = name;
+    return info;
 }
 
 bool mergeByRule(
@@ -712,40 +723,7 @@ bool mergeByRule(
         return mergeVehicleCatalog(source, target, added, error);
     if (fileName == u"driver_cards.db"_s)
         return mergeDriverCards(source, target, added, error);
-    return mergeGeneric(source, target, added, error);
-}
-
-// Creates at path an empty database of the program's own layout for the file name: its tables, columns and
-// indexes and nothing else (a settings store also gets its defaults, stamped older than any change). False with
-// *known false for a name the program keeps no database under; false with the error set when it fails.
-bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
-{
-    *known = true;
-    QString failure;
-    if (fileName == u"SettingsDB.db"_s)
-        failure = storage::SettingsRepository(path).lastError();
-    else if (fileName == u"MasterDB.db"_s)
-        failure = storage::MasterRepository(path).lastError();
-    else if (fileName == u"CustomersDB.db"_s)
-        failure = storage::CustomerRepository(path).lastError();
-    else if (fileName == u"VehicleDB.db"_s)
-        failure = storage::VehicleCatalogRepository(path).lastError();
-    else if (fileName == u"CalibrationDB.db"_s)
-        failure = storage::CalibrationRepository(path).lastError();
-    else if (fileName == u"CertificateDB.db"_s)
-        failure = storage::CertificateRepository(path).lastError();
-    else if (fileName == u"VehicleConfigurations.db"_s)
-        failure = storage::VehicleConfigurationRepository(path).lastError();
-    else if (fileName == u"driver_cards.db"_s || fileName == u"ReportsDB.db"_s)
-        failure = ddd::DddRepository(path).lastError();
-    else
-        *known = false;
-    if (!*known)
-        return false;
-    if (failure.isEmpty() && QFileInfo(path).isFile())
-        return true;
-    *error = logging::shownFailure(u"Не удалось создать базу %1"_s.arg(fileName), failure, u"sync"_s);
-    return false;
+    return mergeGeneric(fileName, source, target, added, error);
 }
 
 // Merges the incoming file (open as source) into the existing local file by the rule of ruleName, in one
@@ -759,6 +737,7 @@ bool mergeInto(
         *error = target.openError();
         return false;
     }
+    distrustSchema(target.database());
     {
         QSqlQuery attach(target.database());
         attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
@@ -793,9 +772,12 @@ bool mergeFiles(
         *error = source.openError();
         return false;
     }
-    if (!checkIncoming(source.database(), error))
-        return false;
     const QString fileName = QFileInfo(localPath).fileName();
+    if (const PackageDatabaseFault fault = checkPackageDatabase(source.database(), fileName); !fault.isNone()) {
+        *error = fault.damaged ? u"База данных в пакете повреждена"_s
+                               : u"База данных в пакете не принята: %1"_s.arg(fault.reason);
+        return false;
+    }
     if (QFileInfo::exists(localPath))
         return mergeInto(source, localPath, fileName, added, error);
 
@@ -827,40 +809,22 @@ bool isGeneratedColumn(const QString &column)
         || column.compare(u"CreationTimestamp"_s, Qt::CaseInsensitive) == 0;
 }
 
-QList<TableInfo> tables(const QSqlDatabase &database)
+QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder)
 {
-    QStringList names;
-    {
-        QSqlQuery query(database);
-        query.setForwardOnly(true);
-        if (!query.exec(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                        "ORDER BY name"_s))
-            return {};
-        while (query.next())
-            names.append(query.value(0).toString());
-    }
     QList<TableInfo> list;
-    for (const QString &name : std::as_const(names)) {
-        QSqlQuery query(database);
-        if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
-            continue;
-        TableInfo info;
-        info.name = name;
-        while (query.next()) {
-            const QString column = query.value(1).toString();
-            info.columns.append(column);
-            if (query.value(5).toInt() > 0)
-                info.primaryKeyColumns.append(column);
+    for (const QString &name : tableNames(database)) {
+        if (readUnder.isEmpty() || isReadTable(readUnder, name)) {
+            if (TableInfo info = describeTable(database, name); info.exists())
+                list.append(info);
         }
-        if (!info.columns.isEmpty())
-            list.append(info);
     }
     return list;
 }
 
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
 {
-    return findTable(tables(database), table);
+    const QStringList names = tableNames(database, table);
+    return names.isEmpty() ? TableInfo() : describeTable(database, names.constFirst());
 }
 
 QStringList commonColumns(const TableInfo &a, const TableInfo &b)
@@ -965,16 +929,6 @@ QString buildingDatabasePath(const QString &localPath, const QString &buildId)
     return localPath + u'.' + buildId + u".new"_s;
 }
 
-bool checkIncomingDatabase(const QString &incomingPath, QString *error)
-{
-    storage::SqlConnection source(u"TessaronMergeCheck"_s, incomingPath);
-    if (!source.isOpen()) {
-        *error = source.openError();
-        return false;
-    }
-    return checkIncoming(source.database(), error);
-}
-
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     const QString &nameColumn, int *added, QString *error)
 {
@@ -992,7 +946,7 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
     const int nameField = indexOfName(incoming.columns, nameColumn);
     const QString keyColumn = local.primaryKeyColumns.value(0);
     QSqlQuery probe(target);
-    const bool probeReady = probe.prepare(u"SELECT %1 FROM %2 WHERE %3 IS ? LIMIT 1"_s.arg(
+    const bool probeReady = probe.prepare(u"SELECT %1 FROM main.%2 WHERE %3 IS ? LIMIT 1"_s.arg(
         quoteIdentifier(keyColumn), quoteIdentifier(table), quoteIdentifier(nameColumn)));
     while (rows.next()) {
         qint64 foundId = 0;
@@ -1087,7 +1041,7 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
         return false;
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
-    for (const TableInfo &incoming : tables(source)) {
+    for (const TableInfo &incoming : tables(source, u"driver_cards.db"_s)) {
         if (incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
             || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
             continue;

@@ -35,11 +35,13 @@ struct TableInfo
 // every duplicate test.
 bool isGeneratedColumn(const QString &column);
 
-// Every table of the database except SQLite's own, in name order. A table whose columns cannot be read is
-// left out; a failing catalogue query gives an empty list.
-QList<TableInfo> tables(const QSqlDatabase &database);
+// Every table of the database except SQLite's own, in name order; with readUnder, a file name, only those the merge
+// under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
+// columns cannot be read is left out; a failing catalogue query gives an empty list.
+QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder = {});
 
-// The first table of tables() whose name equals the given one in any letter case, else an empty TableInfo.
+// The table of tables() whose name equals the given one in any letter case, else an empty TableInfo; no other table
+// is looked into.
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table);
 
 // The columns of a, in a's order and spelling, that b has in any letter case.
@@ -74,8 +76,10 @@ bool mergeSimpleTable(const QSqlDatabase &source, const QSqlDatabase &target, co
 // to merge. A missing local file is made with the program's own layout for its name (the package databases
 // and "ReportsDB.db"; any other name is not taken, and nothing is made) and the incoming rows are merged into
 // it like into an existing one, so nothing but the program's tables, columns and indexes arrives and the rows
-// are counted; the file appears only when complete. An incoming file that is no sound SQLite database is
-// refused. The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
+// are counted; the file appears only when complete. Only the tables of the program's layout for the name are read
+// from the incoming file (every table under another name). An incoming file that checkPackageDatabase does not
+// pass is refused first ("База данных в пакете повреждена", or "База данных в пакете не принята: " and the
+// reason). The merge runs in one transaction: on false the local file is as it was, *added is unchanged and
 // *error says why; on success the rows that changed the local file (inserted, or settings updated to other
 // values) are added to *added. A missing local file is made at buildingDatabasePath(localPath, buildId) (a fresh
 // id when buildId is empty), so that what a killed process leaves there can be told by the id of its owner.
@@ -84,11 +88,6 @@ bool mergeDatabase(
 
 // Where mergeDatabase makes a missing database until it is complete: "<localPath>.<buildId>.new".
 QString buildingDatabasePath(const QString &localPath, const QString &buildId);
-
-// The check mergeDatabase runs on the incoming file before it changes anything (it opens, and SQLite finds it
-// whole), for a caller that checks every database of a package before it merges the first. False with the reason
-// in *error; the file is only read.
-bool checkIncomingDatabase(const QString &incomingPath, QString *error);
 
 // Adds each name of the incoming list that the local one lacks (exact comparison); names already present
 // keep their local row. Counts each insert.
@@ -106,12 +105,12 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
 QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
     int *added, QString *error, QSet<qint64> *inserted = nullptr);
 
-// The rule of the legacy report database: report headers first, then every child table with its rows moved
-// to the local report ids; rows of reports the incoming file lacks are dropped. A report new here takes all its
-// rows; for a report both sides hold, each child table keeps, row by row, as many copies as the side holding
-// more has (rows compared in every column but the key, the report id and the generated ones), so that rows that
-// repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite:
-// the incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
+// The rule of the legacy report database: report headers first, then every child table of the program's layout
+// with its rows moved to the local report ids; rows of reports the incoming file lacks are dropped. A report new
+// here takes all its rows; for a report both sides hold, each child table keeps, row by row, as many copies as the
+// side holding more has (rows compared in every column but the key, the report id and the generated ones), so that rows
+// that repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite: the
+// incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
 
 // Creates the parent folder of the file path with every missing parent. On failure *error is

@@ -6,6 +6,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
+#include "sync/package_database_check.h"
 
 #include <QDataStream>
 #include <QDateTime>
@@ -662,10 +663,12 @@ bool checkStagedDatabases(const QString &stagingFolder, QString *error)
     const QStringList names = SynchronizationManager::databaseNames();
     for (const QString &name : names) {
         const QString incoming = stagingFolder + u'/' + name;
-        QString problem;
-        if (QFileInfo::exists(incoming) && !checkIncomingDatabase(incoming, &problem)) {
-            // The check's own words are in the log; the technician reads which database failed it.
-            *error = u"Пакет не импортирован: база %1 не прошла проверку"_s.arg(name);
+        if (!QFileInfo::exists(incoming))
+            continue;
+        // SQLite's own words on a damaged file are in the log; the technician reads which database failed.
+        if (const PackageDatabaseFault fault = checkPackageDatabaseFile(incoming, name); !fault.isNone()) {
+            *error = u"Пакет не импортирован: база %1 не прошла проверку"_s.arg(name)
+                + (fault.reason.isEmpty() ? QString() : u": "_s + fault.reason);
             return false;
         }
     }

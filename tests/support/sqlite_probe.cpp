@@ -62,6 +62,20 @@ bool SqliteProbe::execute(const QString &statement, const QVariantList &values) 
     });
 }
 
+bool SqliteProbe::executeAll(const QStringList &statements) const
+{
+    return withConnection(m_path, [&](QSqlDatabase &database) {
+        for (const QString &statement : statements) {
+            QSqlQuery query(database);
+            if (!query.exec(statement)) {
+                qWarning("probe statement failed: %s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
 QVariant SqliteProbe::scalar(const QString &statement, const QVariantList &values) const
 {
     const QList<QVariantList> all = rows(statement, values);

@@ -20,6 +20,9 @@ public:
     QStringList columns(const QString &table) const;
     // Runs one statement with bound values; false (and a warning) on failure.
     bool execute(const QString &statement, const QVariantList &values = {}) const;
+    // Runs the statements in order on one connection, so that a leading "PRAGMA encoding" gives a new file its text
+    // encoding; false (and a warning) at the first that fails.
+    bool executeAll(const QStringList &statements) const;
     // The first field of the first row, or an invalid variant.
     QVariant scalar(const QString &statement, const QVariantList &values = {}) const;
     // Every row of the result, each as its list of fields; empty on failure.

@@ -524,15 +524,27 @@ private slots:
     void unsoundFilesAreRefused_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::addRow("random bytes, local file") << u"random"_s;
-        QTest::addRow("truncated, no local file") << u"truncated"_s;
-        QTest::addRow("local path is a folder") << u"folder"_s;
-        QTest::addRow("local folder cannot be made") << u"blocked"_s;
+        // The refusal; %1 stands for the blocking file, an empty one is not compared.
+        QTest::addColumn<QString>("refusal");
+        const QString damaged = u"База данных в пакете повреждена"_s;
+        const QString refused = u"База данных в пакете не принята: "_s;
+        QTest::addRow("random bytes, local file") << u"random"_s << damaged;
+        QTest::addRow("truncated, no local file") << u"truncated"_s << damaged;
+        QTest::addRow("local path is a folder") << u"folder"_s << QString();
+        QTest::addRow("local folder cannot be made") << u"blocked"_s << u"Не удалось создать каталог: %1"_s;
+        // Neither is ever read: the view would not end, the column would compute 300 MB for each of the rows.
+        QTest::addRow("endless view in the table's place, local file")
+            << u"view"_s << refused + u"на месте таблицы Masters лежит представление"_s;
+        QTest::addRow("computed column, no local file")
+            << u"computed"_s << refused + u"столбец Ballast таблицы Masters вычисляемый"_s;
+        QTest::addRow("virtual table in the table's place, no local file")
+            << u"virtual"_s << refused + u"на месте таблицы Masters лежит виртуальная таблица"_s;
     }
 
     void unsoundFilesAreRefused()
     {
         QFETCH(QString, damage);
+        QFETCH(QString, refusal);
         const QString sound = path(u"sound.db"_s);
         // Enough rows for several pages, so that half of the file is not a database.
         makeDatabase(Masters, sound,
@@ -542,16 +554,32 @@ private slots:
         const QString blocker = path(u"blocker"_s);
         const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
         const QByteArray bytes = contentOf(sound);
+        if (damage == u"random"_s || damage == u"view"_s)
+            makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
         if (damage == u"random"_s) {
             tessaron::test::writeCorruptFile(incoming);
-            makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
         } else if (damage == u"truncated"_s) {
             QFile file(incoming);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.left(bytes.size() / 2)) > 0);
         } else {
             QVERIFY(QFile::copy(sound, incoming));
-            QVERIFY(
-                damage == u"folder"_s ? QDir().mkpath(local) : !tessaron::test::writeCorruptFile(blocker).isEmpty());
+            if (damage == u"view"_s) {
+                execute(incoming,
+                    {u"DROP TABLE Masters"_s,
+                        u"CREATE VIEW Masters AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                        "SELECT i AS Id, 'Мастер ' || i AS FullName FROM n"_s});
+            } else if (damage == u"virtual"_s) {
+                execute(incoming,
+                    {u"DROP TABLE Masters"_s, u"CREATE VIRTUAL TABLE Masters USING fts5(FullName)"_s,
+                        u"INSERT INTO Masters (FullName) VALUES ('Мастер')"_s});
+            } else if (damage == u"computed"_s) {
+                execute(incoming,
+                    {u"ALTER TABLE Masters ADD COLUMN Ballast TEXT GENERATED ALWAYS AS (hex(zeroblob(150e6 + 0 * Id)))"
+                     " VIRTUAL"_s});
+            } else {
+                QVERIFY(damage == u"folder"_s ? QDir().mkpath(local)
+                                              : !tessaron::test::writeCorruptFile(blocker).isEmpty());
+            }
         }
         const bool localExisted = QFileInfo::exists(local);
         const QStringList before = dump(local);
@@ -560,10 +588,8 @@ private slots:
         QString error;
         QVERIFY(!mergeDatabase(incoming, local, &added, &error));
         QVERIFY(!error.isEmpty());
-        if (damage == u"blocked"_s)
-            QCOMPARE(error, u"Не удалось создать каталог: "_s + blocker);
-        else if (damage != u"folder"_s)
-            QCOMPARE(error, u"База данных в пакете повреждена"_s);
+        if (!refusal.isEmpty())
+            QCOMPARE(error, refusal.contains(u"%1"_s) ? refusal.arg(blocker) : refusal);
         QCOMPARE(added, 3);
         QCOMPARE(dump(local), before);
         QCOMPARE(QFileInfo::exists(local), localExisted);

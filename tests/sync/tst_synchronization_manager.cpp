@@ -20,6 +20,7 @@
 #include <QUuid>
 
 #include <memory>
+#include <tuple>
 
 #include <csignal>
 
@@ -319,15 +320,23 @@ private Q_SLOTS:
             companions += packageFields(path, QByteArray("evil"));
         QTest::addRow("databases and journals under files/")
             << companions << QString() << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        // A column computed whenever it is read, 300 MB each time; added after the rows, as SQLite computes it when
+        // a row is inserted too.
+        const QString heavyColumn
+            = u"ALTER TABLE %1 ADD COLUMN Ballast TEXT GENERATED ALWAYS AS (hex(zeroblob(150e6 + 0 * %2))) VIRTUAL"_s;
         // A database the installation lacks gets the program's own layout: the sender's trigger (which would empty
-        // the table after each insert), view and extra table stay behind; its rows arrive and are counted.
+        // the table after each insert), view and extra tables stay behind, unread (one would compute 300 MB a row);
+        // its rows arrive and are counted.
         const QTemporaryDir folder;
         const QString calibrations = folder.filePath(u"CalibrationDB.db"_s);
         for (const QString &statement :
             {u"CREATE TABLE Calibrations (Id INTEGER PRIMARY KEY AUTOINCREMENT, VehicleRegistrationNumber TEXT)"_s,
                 u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('А001АА77'), ('В002ВВ77')"_s,
                 u"CREATE TRIGGER Wipe AFTER INSERT ON Calibrations BEGIN DELETE FROM Calibrations; END"_s,
-                u"CREATE VIEW Everything AS SELECT * FROM Calibrations"_s, u"CREATE TABLE Extra (x)"_s})
+                u"CREATE VIEW Everything AS SELECT * FROM Calibrations"_s, u"CREATE TABLE Extra (x)"_s,
+                u"CREATE TABLE Heavy (x INTEGER)"_s,
+                u"INSERT INTO Heavy (x) VALUES (1), (2), (3), (4), (5), (6), (7), (8)"_s,
+                heavyColumn.arg(u"Heavy"_s, u"x"_s)})
             QVERIFY(SqliteProbe(calibrations).execute(statement));
         QTest::addRow("a database the installation lacks, with a trigger and a view")
             << packageHeader(1) + packageFields(u"db/CalibrationDB.db"_s, fileBytes(calibrations)) << QString()
@@ -340,6 +349,55 @@ private Q_SLOTS:
             += packageFields(u"db/CertificateDB.db"_s, QByteArray(4096, 'x'), u"files/DATA/ok.ddd"_s, QByteArray("ok"));
         QTest::addRow("damaged fifth database")
             << later << QString() << u"Пакет не импортирован: база CertificateDB.db не прошла проверку"_s;
+        // Sound settings and masters, then a database whose reading would never end or would compute 300 MB a row,
+        // that SQLite cannot attach to ours, or whose rows the merge cannot place: each is refused by the check.
+        const QString settings = folder.filePath(u"SettingsDB.db"_s);
+        const QString sound = folder.filePath(u"MasterDB.db"_s);
+        QVERIFY(tessaron::storage::SettingsRepository(settings).setString(u"Workshop"_s, u"Name"_s, u"Тахосервис"_s));
+        QVERIFY(tessaron::storage::MasterRepository(sound).addMaster(u"Иванов"_s) > 0);
+        const QString reportRow = u"INSERT INTO TachographReports (VIN) VALUES ('VIN')"_s;
+        // Each database is made with the program's own layout (or, where false, without), then changed.
+        for (const auto &[name, ownLayout, statements, reason] :
+            {std::tuple {u"driver_cards.db"_s, true,
+                 QStringList {reportRow, u"DROP TABLE DddReportMeta"_s,
+                     u"CREATE VIEW DddReportMeta AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 "
+                     "FROM r) SELECT n AS ReportId, 2 AS ReportType, '{}' AS Json FROM r"_s},
+                 u"на месте таблицы DddReportMeta лежит представление"_s},
+                {u"MasterDB.db"_s, true,
+                    QStringList {u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) "
+                                 "INSERT INTO Masters (FullName) SELECT 'Мастер ' || i FROM n"_s,
+                        heavyColumn.arg(u"Masters"_s, u"Id"_s)},
+                    u"столбец Ballast таблицы Masters вычисляемый"_s},
+                {u"CustomersDB.db"_s, false,
+                    QStringList {u"PRAGMA encoding = 'UTF-16le'"_s,
+                        u"CREATE TABLE Customers (Id INTEGER PRIMARY KEY AUTOINCREMENT, CustomerName TEXT NOT NULL)"_s,
+                        u"INSERT INTO Customers (CustomerName) VALUES ('Ромашка')"_s},
+                    u"текст в ней записан в кодировке UTF-16le, а не UTF-8"_s},
+                {u"driver_cards.db"_s, true,
+                    QStringList {reportRow, u"DROP TABLE TachoEvents"_s,
+                        u"CREATE TABLE TachoEvents (EventId INTEGER PRIMARY KEY AUTOINCREMENT, EventType TEXT)"_s,
+                        u"INSERT INTO TachoEvents (EventType) VALUES ('без отчёта')"_s},
+                    u"в таблице TachoEvents нет столбца ReportId"_s},
+                {u"VehicleConfigurations.db"_s, false,
+                    QStringList {u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                 "Manufacturer TEXT, Model TEXT, ParametersJson TEXT, UpdatedAt TEXT)"_s,
+                        u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
+                        "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
+                    u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s}}) {
+            const QString path = folder.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + name);
+            if (ownLayout && name == u"MasterDB.db"_s)
+                QVERIFY(tessaron::storage::MasterRepository(path).isOpen());
+            else if (ownLayout)
+                QVERIFY(tessaron::ddd::DddRepository(path).isOpen());
+            QVERIFY(SqliteProbe(path).executeAll(statements));
+            QByteArray bytes = packageHeader(name == u"MasterDB.db"_s ? 3 : 4)
+                + packageFields(u"db/SettingsDB.db"_s, fileBytes(settings));
+            if (name != u"MasterDB.db"_s)
+                bytes += packageFields(u"db/MasterDB.db"_s, fileBytes(sound));
+            bytes += packageFields(u"db/"_s + name, fileBytes(path), u"files/DATA/ok.ddd"_s, QByteArray("ok"));
+            QTest::addRow("%s: %s", qPrintable(name), qPrintable(reason))
+                << bytes << QString() << u"Пакет не импортирован: база %1 не прошла проверку: %2"_s.arg(name, reason);
+        }
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made

@@ -104,15 +104,15 @@ public:
     // (EntryNameCheck::isLocalPathTooLong, on every platform) even below the shortest folder its data folder can be
     // (its place below the program's folder or the per-user root, that folder a file system's root), a database
     // whose staging path is that long, and a package database that is no whole SQLite database. Every refusal of a
-    // path names its entry. So is an import this installation cannot check (the program's own layouts cannot be made
-    // in its temporary folder), which the message tells as the program's failure. What this installation holds of its
-    // own where a data file goes never refuses the package: a data file that would be written through a link in the
-    // data folders (the file itself a link, or a link on its way leading out of its folder, links of both resolved),
-    // onto a local folder or below a local file, or whose local path is longer than Windows holds under this
-    // installation's own data folder, is left unwritten (nothing is written through the link) and named with its
-    // reason in leftOut and the message, and the databases and every other file are taken. The databases are
-    // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
-    // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
+    // path names its entry. An import this installation cannot check (the program's own layouts cannot be made in its
+    // temporary folder) is refused too, before any change, as the program's failure naming that folder. What this
+    // installation holds of its own where a data file goes never refuses the package: a data file that would be
+    // written through a link in the data folders (the file itself a link, or a link on its way leading out of its
+    // folder, links of both resolved), onto a local folder or below a local file, or whose local path is longer than
+    // Windows holds under this installation's own data folder, is left unwritten (nothing is written through the
+    // link) and named with its reason in leftOut and the message, and the databases and every other file are taken.
+    // The databases are checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock
+    // file "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
     // whose lock no running process holds (left by an import that was killed), and so the databases such an
     // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
     // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>

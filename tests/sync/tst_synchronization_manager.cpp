@@ -453,8 +453,8 @@ private Q_SLOTS:
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made
-    // (a package accepted with every entry left out makes only its backup, one whose bad path is this installation's
-    // condition only that and the sound entry). A bad path follows a sound entry, so that nothing may be written
+    // (a package accepted with every entry left out makes only its backup; one whose bad path is a condition of this
+    // installation's, its backup and the sound file). A bad path follows a sound entry, so that nothing may be written
     // before the check; CANARY names the canary.
     void hostilePackagesChangeNothing()
     {

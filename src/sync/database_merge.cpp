@@ -64,11 +64,13 @@ QStringList insertColumnsFor(const QStringList &common, const TableInfo &target)
     return columns;
 }
 
-// "SELECT *" over a table of the incoming database, read forward only.
-bool readTable(QSqlQuery &query, const QString &table, QString *error)
+// "SELECT *" over a table of the incoming database, read forward only; the expressions of more, when given, follow
+// the table's own fields.
+bool readTable(QSqlQuery &query, const QString &table, QString *error, const QStringList &more = {})
 {
     query.setForwardOnly(true);
-    if (query.exec(u"SELECT * FROM "_s + quoteIdentifier(table)))
+    const QString fields = more.isEmpty() ? u"*"_s : u"*, "_s + more.join(u", "_s);
+    if (query.exec(u"SELECT %1 FROM %2"_s.arg(fields, quoteIdentifier(table))))
         return true;
     *error = logging::shownFailure(
         u"Не удалось прочитать таблицу %1 из базы пакета"_s.arg(table), query.lastError().text(), u"sync"_s);
@@ -275,6 +277,49 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
     return true;
 }
 
+// A configuration's name as the rule compares it: surrounding white space removed and Latin letters folded, as the
+// table's NOCASE collation folds them and the program's own store matches names ("КАМАЗ " is "КАМАЗ", "man" is "MAN",
+// "камаз" is another name there as here).
+QString configurationName(const QVariant &text)
+{
+    QString name = text.toString().trimmed();
+    for (QChar &c : name) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return name;
+}
+
+using ConfigurationKey = std::pair<QString, QString>;
+
+// The column's value as SQLite's text of it, the text a TEXT column stores for a number.
+QString asText(const QString &column)
+{
+    return u"CAST(%1 AS TEXT)"_s.arg(quoteIdentifier(column));
+}
+
+// The manufacturer and model of every local configuration, compared as the rule compares them. The names are read as
+// SQLite's text of them, as the incoming ones are, so that a number compares as the text the column would store.
+bool localConfigurations(const QSqlDatabase &target, const TableInfo &local, const QString &manufacturerColumn,
+    const QString &modelColumn, QSet<ConfigurationKey> *keys, QString *error)
+{
+    QSqlQuery query(target);
+    query.setForwardOnly(true);
+    if (!query.exec(u"SELECT %1, %2 FROM main.%3"_s.arg(
+            asText(manufacturerColumn), asText(modelColumn), quoteIdentifier(local.name)))) {
+        *error = logging::shownFailure(
+            u"Не удалось сверить модели транспортных средств"_s, query.lastError().text(), u"sync"_s);
+        return false;
+    }
+    while (query.next())
+        keys->insert({configurationName(query.value(0)), configurationName(query.value(1))});
+    return true;
+}
+
+// A configuration is matched by its trimmed manufacturer and model on both sides, letter case aside: one that arrived
+// with a blank ("КАМАЗ ") and is stored so is found the next time too, so the table's UNIQUE(Manufacturer, Model)
+// never refuses a configuration that is already here. A configuration found is never replaced; the others are inserted
+// as stored.
 bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
     const TableInfo incoming = tableInfo(source, u"VehicleConfigurations"_s);
@@ -287,33 +332,24 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     if (manufacturerField < 0 || modelField < 0 || indexOfName(common, u"Manufacturer"_s) < 0
         || indexOfName(common, u"Model"_s) < 0)
         return true;
+    QSet<ConfigurationKey> present;
+    if (!localConfigurations(target, local, local.columns.at(indexOfName(local.columns, u"Manufacturer"_s)),
+            local.columns.at(indexOfName(local.columns, u"Model"_s)), &present, error))
+        return false;
     TablePass pass(target, incoming, local, insertColumnsFor(common, local), false);
     QSqlQuery rows(source);
-    if (!readTable(rows, incoming.name, error))
+    // The names as SQLite's text follow the row's own fields.
+    const int names = int(incoming.columns.size());
+    if (!readTable(rows, incoming.name, error,
+            {asText(incoming.columns.at(manufacturerField)), asText(incoming.columns.at(modelField))}))
         return false;
-    const QString manufacturerColumn = local.columns.at(indexOfName(local.columns, u"Manufacturer"_s));
-    const QString modelColumn = local.columns.at(indexOfName(local.columns, u"Model"_s));
-    QSqlQuery probe(target);
-    if (!probe.prepare(u"SELECT 1 FROM main.%1 WHERE %2 = ? COLLATE NOCASE AND %3 = ? COLLATE NOCASE LIMIT 1"_s.arg(
-            quoteIdentifier(local.name), quoteIdentifier(manufacturerColumn), quoteIdentifier(modelColumn)))) {
-        *error = logging::shownFailure(
-            u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
-        return false;
-    }
     while (rows.next()) {
-        probe.bindValue(0, rows.value(manufacturerField).toString().trimmed());
-        probe.bindValue(1, rows.value(modelField).toString().trimmed());
-        if (!probe.exec()) {
-            *error = logging::shownFailure(
-                u"Не удалось сверить модели транспортных средств"_s, probe.lastError().text(), u"sync"_s);
-            return false;
-        }
-        const bool present = probe.next();
-        probe.finish();
-        if (present)
+        const ConfigurationKey key {configurationName(rows.value(names)), configurationName(rows.value(names + 1))};
+        if (present.contains(key))
             continue;
         if (!pass.append(pass.values(rows), added, error))
             return false;
+        present.insert(key);
     }
     return true;
 }

@@ -137,6 +137,8 @@ QString EntryNameCheck::reason(EntryNameFault fault)
         return u"тот же путь, что у другой записи"_s;
     case EntryNameFault::PathTooLong:
         return u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
+    case EntryNameFault::PathTooLongAnywhere:
+        return u"путь длиннее, чем допускает Windows, в любой папке данных"_s;
     }
     return {};
 }

@@ -34,6 +34,9 @@ enum class EntryNameFault {
     // The local path the entry would have, its data folder included, is longer than Windows holds
     // (isLocalPathTooLong); found where the local folder is known, never by add().
     PathTooLong,
+    // The local path would be longer than Windows holds even below the shortest folder its data folder can be: no
+    // installation holds the entry. Found where the entry's data folder is known, never by add().
+    PathTooLongAnywhere,
 };
 
 // Checks the entry paths of one package in package order: each on its own, and each against the earlier entries

@@ -12,6 +12,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/entry_name_check.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -194,6 +195,49 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
         table.own.name, present.value(query.value(0).toInt())));
 }
 
+// The layout made in a temporary folder of its own; empty when it could not be made, with why, naming the folder, in
+// *problem (for the log).
+QList<OwnTable> makeOwnLayout(const QString &fileName, bool *known, QString *problem)
+{
+    const QTemporaryDir folder;
+    if (!folder.isValid()) {
+        *problem = u"не удалось создать временную папку в %1: %2"_s.arg(
+            QDir::toNativeSeparators(QDir::tempPath()), folder.errorString());
+        return {};
+    }
+    const QString path = folder.filePath(fileName);
+    QString error;
+    if (!createOwnDatabase(fileName, path, known, &error)) {
+        if (*known)
+            *problem = u"не удалось создать базу в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
+        return {};
+    }
+    bool read = false;
+    const QList<OwnTable> layout = readLayout(path, &read);
+    if (read && !layout.isEmpty())
+        return layout;
+    *problem = u"не удалось прочитать таблицы базы в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
+    return {};
+}
+
+// ownLayout, with why a layout of a known name could not be made in *problem.
+QList<OwnTable> cachedOwnLayout(const QString &fileName, bool *known, QString *problem)
+{
+    static QMutex mutex;
+    // The layouts made so far, and an empty one for each name the program keeps no database under.
+    static QHash<QString, QList<OwnTable>> layouts;
+    const QMutexLocker locker(&mutex);
+    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
+        *known = !found->isEmpty();
+        return *found;
+    }
+    *known = true;
+    const QList<OwnTable> layout = makeOwnLayout(fileName, known, problem);
+    if (!*known || !layout.isEmpty())
+        layouts.insert(fileName, layout);
+    return layout;
+}
+
 } // namespace
 
 bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
@@ -228,27 +272,21 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 
 QList<OwnTable> ownLayout(const QString &fileName, bool *known)
 {
-    static QMutex mutex;
-    // The layouts made so far, and an empty one for each name the program keeps no database under.
-    static QHash<QString, QList<OwnTable>> layouts;
-    const QMutexLocker locker(&mutex);
-    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
-        *known = !found->isEmpty();
-        return *found;
-    }
-    *known = true;
-    const QTemporaryDir folder;
-    const QString path = folder.filePath(fileName);
-    QString error;
-    bool read = false;
-    QList<OwnTable> layout;
-    if (folder.isValid() && createOwnDatabase(fileName, path, known, &error))
-        layout = readLayout(path, &read);
-    if (!read)
-        layout.clear();
-    if (!*known || !layout.isEmpty())
-        layouts.insert(fileName, layout);
-    return layout;
+    QString problem;
+    return cachedOwnLayout(fileName, known, &problem);
+}
+
+bool prepareOwnLayout(const QString &fileName, QString *error)
+{
+    bool known = true;
+    QString problem;
+    if (!cachedOwnLayout(fileName, &known, &problem).isEmpty() || !known)
+        return true;
+    *error = logging::shownFailure(
+        u"программа не смогла подготовить проверку базы %1: не удалось создать образец её таблиц во временной папке %2"_s
+            .arg(fileName, QDir::toNativeSeparators(QDir::tempPath())),
+        problem, u"sync"_s);
+    return false;
 }
 
 bool isReadTable(const QString &fileName, const QString &table)

@@ -30,6 +30,12 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 // with *known true when the layout could not be made.
 QList<OwnTable> ownLayout(const QString &fileName, bool *known);
 
+// Makes the layout ownLayout gives for the file name, so that a package database is checked against it. True when it
+// is made (or the name has none). False when the program cannot make it (its temporary folder cannot be made or
+// written: a full or read-only disk): a failure of this installation's, not of the package, which *error tells as a
+// Russian clause naming the temporary folder, and the log says why.
+bool prepareOwnLayout(const QString &fileName, QString *error);
+
 // Whether the merge under the file name's rule reads the incoming table of that name: a table of the program's
 // own layout for that name (in any letter case), or any table at all under a name the program keeps no database
 // under.

@@ -44,18 +44,30 @@ struct DataArea
 {
     QString prefix;
     QString folder;
+    // The shortest path this folder can have on any installation: its place below the folder an installation
+    // chooses (the program's folder, the per-user root) with that folder a file system's root ("/DATA"). What is too
+    // long even there no installation holds; what is too long only here is this installation's own condition.
+    QString shortestFolder;
     // The folder with its links resolved (resolvedPath), set once for all the entries of a package read; empty
     // until then and when a link on its way leads nowhere.
-    QString resolvedFolder;
+    QString resolvedFolder = {};
 };
+
+QString shortestPlace(const QString &chosenFolder, const QString &folder)
+{
+    return u'/' + QDir(chosenFolder).relativeFilePath(folder);
+}
 
 QList<DataArea> dataAreas()
 {
-    const QString data = AppPaths::data();
+    const QString root = AppPaths::root();
+    const QString xml = AppPaths::data() + u"/XML"_s;
+    const QString documents = AppPaths::data() + u"/Documents"_s;
+    const QString download = AppPaths::downloadDirectory();
     return {
-        {u"DATA/"_s, AppPaths::downloadDirectory(), {}},
-        {u"XML/"_s, data + u"/XML"_s, {}},
-        {u"Documents/"_s, data + u"/Documents"_s, {}},
+        {u"DATA/"_s, download, shortestPlace(AppPaths::programDirectory(), download)},
+        {u"XML/"_s, xml, shortestPlace(root, xml)},
+        {u"Documents/"_s, documents, shortestPlace(root, documents)},
     };
 }
 
@@ -160,12 +172,10 @@ bool liesBelow(const QString &base, const QString &place)
     return fileKey(place).startsWith(fileKey(base.endsWith(u'/') ? base : base + u'/'));
 }
 
-// Whether a file written at target lands inside the folder whose resolvedPath is base, target with its links
-// resolved too. A target that is itself a link is never written through, wherever it points: the save file would
-// replace what the link names.
-bool staysInside(const QString &base, const QString &target)
+// Whether place, with its links resolved, is the folder base, resolved too, or lies below it.
+bool isOrLiesBelow(const QString &base, const QString &place)
 {
-    return !isLink(QFileInfo(target)) && liesBelow(base, resolvedPath(target));
+    return (!base.isEmpty() && fileKey(base) == fileKey(place)) || liesBelow(base, place);
 }
 
 struct Collection
@@ -181,10 +191,10 @@ struct Collection
     QString areaFolder;
 };
 
-// All readable, not hidden regular files of the folder by name, then each subfolder by name, depth first. What is
-// listed but no regular file (a pipe, a socket, a device, links to them) would hang the read or never end; it is
-// left out and named, as are folders leading out of the data folder and paths longer than Windows holds. Broken
-// links are passed over.
+// All not hidden regular files of the folder by name, then each subfolder by name, depth first. What is listed but
+// no regular file (a pipe, a socket, a device, links to them) would hang the read or never end; it is left out and
+// named, as are files that cannot be read, folder links leading out of the data folder or to a folder that holds
+// them, and paths longer than Windows holds. Broken links are passed over.
 void collectFiles(const QString &folder, const QString &prefix, Collection *collection)
 {
     const QDir dir(folder);
@@ -195,7 +205,7 @@ void collectFiles(const QString &folder, const QString &prefix, Collection *coll
         return;
     collection->enteredFolders.insert(canonical);
 
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System | QDir::Readable, QDir::Name);
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System, QDir::Name);
     for (const QFileInfo &info : files) {
         const QString path = prefix + info.fileName();
         if (!info.exists() || collection->excludedFiles.contains(fileKey(info.canonicalFilePath())))
@@ -209,16 +219,25 @@ void collectFiles(const QString &folder, const QString &prefix, Collection *coll
             continue;
         }
         QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
+        if (!file.open(QIODevice::ReadOnly)) {
+            collection->leftOut.append({path, u"нет прав на чтение, или файл занят другой программой"_s});
             continue;
-        collection->entries.append({path, file.readAll()});
+        }
+        QByteArray content = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            collection->leftOut.append({path, u"ошибка при чтении файла"_s});
+            continue;
+        }
+        collection->entries.append({path, std::move(content)});
     }
     const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &info : folders) {
         const QString path = prefix + info.fileName();
         if (!info.isDir()) // a link to a device is listed with the folders too
             continue;
-        if (!liesBelow(collection->areaFolder, info.canonicalFilePath()))
+        if (isOrLiesBelow(info.canonicalFilePath(), dir.canonicalPath()))
+            collection->leftOut.append({path, u"ссылка по кругу: ведёт в папку, в которой лежит сама"_s});
+        else if (!liesBelow(collection->areaFolder, info.canonicalFilePath()))
             collection->leftOut.append({path, u"ссылка на папку вне папки данных"_s});
         else if (EntryNameCheck::isLocalPathTooLong(info.absoluteFilePath(), true))
             collection->leftOut.append({path, EntryNameCheck::reason(EntryNameFault::PathTooLong)});
@@ -246,28 +265,52 @@ bool namesDatabaseFile(const QString &name)
     return false;
 }
 
-// Where an entry goes, once its name has passed EntryNameCheck. Kinds Damaged, ThroughLink and TooLong refuse the
-// whole package; Ignored entries are read and dropped.
+// Where an entry goes, once its name has passed EntryNameCheck. Kinds Damaged and Refused are faults of the package
+// and refuse it whole; an Unwritable entry is a file this installation cannot take where it goes (what lies at its
+// place or on its way, its local path), left unwritten and named; Ignored entries are read and dropped.
 struct Placement
 {
-    enum class Kind { Database, File, Ledger, Ignored, Damaged, ThroughLink, TooLong };
+    enum class Kind { Database, File, Ledger, Ignored, Damaged, Refused, Unwritable };
     Kind kind = Kind::Ignored;
-    // Database: the staging file. File and Ledger: the local file.
-    QString target;
+    // Database: the staging file. File, Ledger and Unwritable: the local file.
+    QString target = {};
+    // Refused: why.
+    EntryNameFault fault = EntryNameFault::None;
+    // Unwritable: why, as a short Russian phrase.
+    QString reason = {};
 };
+
+Placement unwritable(const QString &target, const QString &reason)
+{
+    return {Placement::Kind::Unwritable, target, EntryNameFault::None, reason};
+}
+
+// Whether the data file can be written at target without writing through a link: not when target is itself a
+// link, wherever it points (the save file would replace what the link names), nor when a link on its way leads out
+// of the folder whose resolvedPath is base (or nowhere). The reason, or empty.
+QString linkOnTheWay(const QString &base, const QString &target)
+{
+    if (isLink(QFileInfo(target)))
+        return u"на его месте лежит ссылка"_s;
+    if (!liesBelow(base, resolvedPath(target)))
+        return u"его путь идёт через ссылку за пределы папки данных"_s;
+    return {};
+}
 
 Placement placeEntry(const QString &path, const QString &stagingFolder, const QList<DataArea> &areas)
 {
     using Kind = Placement::Kind;
     const bool isDatabase = path.startsWith(databasePrefix);
     if (!isDatabase && !path.startsWith(filesPrefix))
-        return {Kind::Ignored, {}};
+        return {Kind::Ignored};
     const QString rest = path.mid(isDatabase ? databasePrefix.size() : filesPrefix.size());
     if (isDatabase) {
         const QString target = placeInside(stagingFolder, rest);
         if (target.isEmpty())
-            return {Kind::Damaged, {}};
-        return {EntryNameCheck::isLocalPathTooLong(target) ? Kind::TooLong : Kind::Database, target};
+            return {Kind::Damaged};
+        if (EntryNameCheck::isLocalPathTooLong(target))
+            return {Kind::Refused, {}, EntryNameFault::PathTooLong};
+        return {Kind::Database, target};
     }
     for (qsizetype i = 0; i < areas.size(); ++i) {
         const DataArea &area = areas.at(i);
@@ -280,17 +323,45 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
             inner = ledgerFileName;
         const QString target = placeInside(area.folder, inner);
         if (target.isEmpty())
-            return {Kind::Damaged, {}};
-        // Before the links on its way are resolved, whose cost grows with the square of its depth.
-        if (EntryNameCheck::isLocalPathTooLong(target))
-            return {Kind::TooLong, target};
+            return {Kind::Damaged};
+        // The lengths before the links on its way are resolved, whose cost grows with the square of its depth.
+        if (EntryNameCheck::isLocalPathTooLong(area.shortestFolder + u'/' + inner))
+            return {Kind::Refused, {}, EntryNameFault::PathTooLongAnywhere};
         if (namesDatabaseFile(inner.section(u'/', -1)))
-            return {Kind::Ignored, {}};
-        if (!staysInside(area.resolvedFolder, target))
-            return {Kind::ThroughLink, target};
+            return {Kind::Ignored};
+        if (EntryNameCheck::isLocalPathTooLong(target))
+            return unwritable(target, EntryNameCheck::reason(EntryNameFault::PathTooLong));
+        if (const QString link = linkOnTheWay(area.resolvedFolder, target); !link.isEmpty())
+            return unwritable(target, link);
         return {isLedger ? Kind::Ledger : Kind::File, target};
     }
-    return {Kind::Ignored, {}};
+    return {Kind::Ignored};
+}
+
+// Leaves unwritten, with its reason, each data file that cannot be written where it goes: a folder on its place, a
+// file on its way. Changes nothing on disk.
+void markBlockedPlaces(QList<Placement> *placements)
+{
+    using Kind = Placement::Kind;
+    QSet<QString> sound;
+    for (Placement &placement : *placements) {
+        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
+            continue;
+        if (QFileInfo(placement.target).isDir()) {
+            placement = unwritable(placement.target, u"на его месте лежит папка"_s);
+            continue;
+        }
+        QString folder = QFileInfo(placement.target).absolutePath();
+        while (!sound.contains(folder) && !QFileInfo::exists(folder))
+            folder = QFileInfo(folder).absolutePath();
+        if (sound.contains(folder))
+            continue;
+        if (!QFileInfo(folder).isDir()) {
+            placement = unwritable(placement.target, u"на его пути лежит файл %1"_s.arg(folder));
+            continue;
+        }
+        sound.insert(folder);
+    }
 }
 
 // The package, read whole, with the place of each entry.
@@ -354,18 +425,14 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
             *error = u"Пакет содержит повреждённый путь «%1»."_s.arg(EntryNameCheck::displayed(entry.path));
             return false;
         }
-        if (placement.kind == Placement::Kind::TooLong) {
-            *error = names.refusal(entry.path, EntryNameFault::PathTooLong);
-            return false;
-        }
-        if (placement.kind == Placement::Kind::ThroughLink) {
-            *error = u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(
-                EntryNameCheck::displayed(entry.path));
+        if (placement.kind == Placement::Kind::Refused) {
+            *error = names.refusal(entry.path, placement.fault);
             return false;
         }
         package->entries.append(std::move(entry));
         package->placements.append(placement);
     }
+    markBlockedPlaces(&package->placements);
     return true;
 }
 
@@ -487,37 +554,6 @@ bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
         merged += line + '\n';
     // Text mode: the line ends of the platform, as the certificate storage appends them.
     return saveFile(path, merged, QIODevice::Text);
-}
-
-// Whether each data file can be written where it goes: nothing on its place but a file, nothing on its way but
-// folders. False with the refusal, naming the entry, in *error; changes nothing.
-bool checkLocalPlaces(const ReadPackage &package, QString *error)
-{
-    using Kind = Placement::Kind;
-    QSet<QString> sound;
-    for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const Placement &placement = package.placements.at(i);
-        if (placement.kind != Kind::File && placement.kind != Kind::Ledger)
-            continue;
-        const QString &entry = package.entries.at(i).path;
-        if (QFileInfo(placement.target).isDir()) {
-            *error = u"Пакет не импортирован: файл %1 не записать, на его месте лежит папка."_s.arg(
-                EntryNameCheck::displayed(entry));
-            return false;
-        }
-        QString folder = QFileInfo(placement.target).absolutePath();
-        while (!sound.contains(folder) && !QFileInfo::exists(folder))
-            folder = QFileInfo(folder).absolutePath();
-        if (sound.contains(folder))
-            continue;
-        if (!QFileInfo(folder).isDir()) {
-            *error = u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл %2."_s.arg(
-                EntryNameCheck::displayed(entry), folder);
-            return false;
-        }
-        sound.insert(folder);
-    }
-    return true;
 }
 
 const QString stagingPrefix = u"incoming_"_s;
@@ -722,6 +758,34 @@ bool writeDataFiles(const ReadPackage &package, const QString &backupFolder, int
     return true;
 }
 
+// Makes ready what the package's databases are checked against: a failure here is this installation's own (its
+// temporary folder), told as such before anything changes.
+bool prepareDatabaseChecks(const ReadPackage &package, QString *error)
+{
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        const QString name = package.entries.at(i).path.mid(databasePrefix.size());
+        if (package.placements.at(i).kind != Placement::Kind::Database || !names.contains(name))
+            continue;
+        if (QString problem; !prepareOwnLayout(name, &problem)) {
+            *error = u"Пакет не импортирован: "_s + problem + u'.';
+            return false;
+        }
+    }
+    return true;
+}
+
+// The data files left unwritten, with why.
+QList<LeftOutFile> unwrittenFiles(const ReadPackage &package)
+{
+    QList<LeftOutFile> files;
+    for (qsizetype i = 0; i < package.entries.size(); ++i) {
+        if (const Placement &placement = package.placements.at(i); placement.kind == Placement::Kind::Unwritable)
+            files.append({package.entries.at(i).path, placement.reason});
+    }
+    return files;
+}
+
 } // namespace
 
 QStringList SynchronizationManager::databaseNames()
@@ -849,7 +913,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     QString error;
     // Every check comes first: until the package has passed them all, nothing changes on disk but this import's
     // own staging folder, which goes with the import.
-    if (!readPackage(packagePath, staging.path(), &package, &error) || !checkLocalPlaces(package, &error))
+    if (!readPackage(packagePath, staging.path(), &package, &error) || !prepareDatabaseChecks(package, &error))
         return failure(error);
     if (!staging.create())
         return failure(u"Не удалось подготовить импорт."_s);
@@ -869,6 +933,9 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     result.success = true;
     result.message = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)
                          .arg(result.fileCount);
+    result.leftOut = unwrittenFiles(package);
+    if (!result.leftOut.isEmpty())
+        result.message += u" Не записаны: %1."_s.arg(listed(result.leftOut));
     return result;
 }
 

@@ -17,7 +17,7 @@ struct PackageEntry
     QByteArray content;
 };
 
-// A file an export left out, and why.
+// A file an export left out or an import left unwritten, and why.
 struct LeftOutFile
 {
     // The entry path it would have had (a left-out folder's, for all it holds).
@@ -39,8 +39,9 @@ struct SyncResult
     int recordsAdded = 0;
     // Export: the entries written (databases and files). Import: the data files whose bytes changed.
     int fileCount = 0;
-    // Export: the files left out, because an import would refuse their paths or because they are no regular files
-    // (the message names them too). Import: empty.
+    // Export: the files left out, because an import would refuse their paths, because they are no regular files or
+    // because they cannot be read (the message names them too). Import: the data files left unwritten because of what
+    // this installation holds where they go (the message names them too, after the counts).
     QList<LeftOutFile> leftOut;
 };
 
@@ -85,26 +86,33 @@ public:
     // "TessaronSync_<yyyy-MM-dd_HH-mm-ss>.tspak" in the synchronisation folder ("_2", "_3", ... appended to the
     // name while it is taken, so an existing package is never replaced). The package is written through a save
     // file: a failure leaves nothing at the target (and an existing file there as it was). Local databases are
-    // read as they lie on disk; a file that cannot be opened is left out silently, a database that cannot be
-    // read fails the export. Only regular files are read, through a link too; symbolic links to folders are
-    // followed while they stay inside their data folder, and no folder is entered twice. Files that are the
-    // local path of a package database are never taken as data files. A file whose entry path the import would
-    // refuse (EntryNameCheck, the same check, and a local path longer than Windows holds), anything else that is
-    // no regular file (a named pipe, a socket, a device) and a folder link leading out of its data folder are left
-    // out and named in leftOut and the message, so that one odd file never stops or floods a synchronisation.
+    // read as they lie on disk; a database that cannot be read fails the export. Only regular files are read,
+    // through a link too; symbolic links to folders are followed while they stay inside their data folder, and no
+    // folder is entered twice. Files that are the local path of a package database are never taken as data files. A
+    // file whose entry path the import would refuse (EntryNameCheck, the same check, and a local path longer than
+    // Windows holds), a file that cannot be opened or read (no read permission; on Windows, one another program
+    // holds open), anything else that is no regular file (a named pipe, a socket, a device), a folder link leading
+    // out of its data folder and one leading to a folder that holds it (a loop) are left out and named in leftOut and
+    // the message, so that one odd file never stops or floods a synchronisation.
     static SyncResult exportPackage(const QString &targetPath = {});
 
     // Brings the package at packagePath into the local data. Everything is checked before the first change, and a
     // refused package leaves the disk as it was: a missing or unreadable file, a file that is no package, more
     // than 100000 entries, a truncated entry, an entry path that EntryNameCheck refuses (one that could leave its
     // folder, that Windows or the phone cannot hold, whose file is another entry's folder, or that an earlier entry
-    // already named in any letter case), an entry whose local path, data folder included, is longer than Windows
-    // holds (EntryNameCheck::isLocalPathTooLong, on every platform), a data file that
-    // would be written through a link in the data folders (the file itself a link, or a link on its way leading
-    // out of its folder, links of both resolved), onto a local folder or below a local file, and a package
-    // database that is no whole SQLite database. Every refusal of a path names its entry. The databases are
-    // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
-    // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
+    // already named in any letter case), a data file whose local path would be longer than Windows holds
+    // (EntryNameCheck::isLocalPathTooLong, on every platform) even below the shortest folder its data folder can be
+    // (its place below the program's folder or the per-user root, that folder a file system's root), a database
+    // whose staging path is that long, and a package database that is no whole SQLite database. Every refusal of a
+    // path names its entry. An import this installation cannot check (the program's own layouts cannot be made in its
+    // temporary folder) is refused too, before any change, as the program's failure naming that folder. What this
+    // installation holds of its own where a data file goes never refuses the package: a data file that would be
+    // written through a link in the data folders (the file itself a link, or a link on its way leading out of its
+    // folder, links of both resolved), onto a local folder or below a local file, or whose local path is longer than
+    // Windows holds under this installation's own data folder, is left unwritten (nothing is written through the
+    // link) and named with its reason in leftOut and the message, and the databases and every other file are taken.
+    // The databases are checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock
+    // file "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
     // whose lock no running process holds (left by an import that was killed), and so the databases such an
     // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
     // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>

@@ -312,7 +312,70 @@ private slots:
         QCOMPARE(added, counted);
     }
 
-    void namesConfigurationsAndModelsMatchAsStored()
+    void configurationsMatchTrimmedIgnoringCase_data()
+    {
+        QTest::addColumn<QStringList>("local");
+        QTest::addColumn<QStringList>("incoming");
+        QTest::addColumn<QStringList>("expected");
+        const QString row = u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES %1"_s;
+        const auto rows = [&](const QString &values) { return QStringList {row.arg(values)}; };
+        QTest::addRow("letter case and blanks around a stored one, and a new one")
+            << rows(u"('MAN', 'TGX', 'local')"_s) << rows(u"(' man ', 'tgx ', '{}'), ('MAN', 'TGS', '{}')"_s)
+            << QStringList {u"MAN|TGX|local"_s, u"MAN|TGS|{}"_s};
+        // What arrived with a blank is stored so; the same package again must not insert it a second time.
+        QTest::addRow("stored with a blank, arriving again")
+            << rows(u"('КАМАЗ ', '5490', 'local')"_s) << rows(u"('КАМАЗ ', '5490', '{}')"_s)
+            << QStringList {u"КАМАЗ |5490|local"_s};
+        QTest::addRow("stored with a blank, arriving without")
+            << rows(u"('КАМАЗ ', '5490', 'local')"_s) << rows(u"('КАМАЗ', ' 5490', '{}')"_s)
+            << QStringList {u"КАМАЗ |5490|local"_s};
+        QTest::addRow("tab and line end around")
+            << rows(u"('MAN', 'TGX', 'local')"_s) << rows(u"(char(9) || 'MAN', 'TGX' || char(13, 10), '{}')"_s)
+            << QStringList {u"MAN|TGX|local"_s};
+        QTest::addRow("twice in one package, once with a blank")
+            << QStringList() << rows(u"('КАМАЗ', '5490', 'first'), ('КАМАЗ ', '5490', 'second')"_s)
+            << QStringList {u"КАМАЗ|5490|first"_s};
+        // The table's NOCASE folds Latin letters only, as the program's own store matches names.
+        QTest::addRow("Cyrillic letter case: another configuration, as the store keeps it")
+            << rows(u"('КАМАЗ', '5490', 'local')"_s) << rows(u"('камаз', '5490', '{}')"_s)
+            << QStringList {u"КАМАЗ|5490|local"_s, u"камаз|5490|{}"_s};
+        // SQLite stores a number in a TEXT column as its own text ("1.0e+20"), which is not Qt's ("1e+20").
+        QTest::addRow("a number where the local table holds its text")
+            << rows(u"('MAN', 1e20, 'local')"_s)
+            << QStringList {u"DROP TABLE VehicleConfigurations"_s,
+                   u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY, Manufacturer TEXT NOT NULL, "
+                   "Model NOT NULL, ParametersJson TEXT NOT NULL, UpdatedAt TEXT DEFAULT CURRENT_TIMESTAMP)"_s,
+                   row.arg(u"('MAN', 1e20, '{}')"_s)}
+            << QStringList {u"MAN|1.0e+20|local"_s};
+    }
+
+    // A configuration already here, trimmed and Latin letter case aside on both sides, is never inserted again (the
+    // table's UNIQUE would refuse what arrived with a blank the next time) and never replaced.
+    void configurationsMatchTrimmedIgnoringCase()
+    {
+        QFETCH(QStringList, local);
+        QFETCH(QStringList, incoming);
+        QFETCH(QStringList, expected);
+        const QString configurations = path(u"VehicleConfigurations.db"_s);
+        const QString incomingConfigurations = path(u"configurations.db"_s);
+        makeDatabase(Configurations, configurations, local);
+        makeDatabase(Configurations, incomingConfigurations, incoming);
+        for (int run = 1; run <= 2; ++run) {
+            int added = 0;
+            QString error;
+            QVERIFY2(mergeDatabase(incomingConfigurations, configurations, &added, &error), qPrintable(error));
+            QCOMPARE(added, run == 1 ? expected.size() - local.size() : 0);
+        }
+        const QString select
+            = u"SELECT Manufacturer || '|' || Model || '|' || ParametersJson FROM VehicleConfigurations "
+              "ORDER BY Id"_s;
+        QStringList stored;
+        for (const QVariantList &row : SqliteProbe(configurations).rows(select))
+            stored.append(row.value(0).toString());
+        QCOMPARE(stored, expected);
+    }
+
+    void namesAndModelsMatchAsStored()
     {
         // A trailing blank makes another master.
         const QString masters = path(u"MasterDB.db"_s);
@@ -324,21 +387,6 @@ private slots:
         QString error;
         QVERIFY(mergeDatabase(incomingMasters, masters, &added, &error));
         QCOMPARE(added, 1);
-
-        // Letter case and surrounding blanks do not make another configuration; the stored one is kept.
-        const QString configurations = path(u"VehicleConfigurations.db"_s);
-        const QString incomingConfigurations = path(u"configurations.db"_s);
-        const QString configuration
-            = u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) VALUES %1"_s;
-        makeDatabase(Configurations, configurations, {configuration.arg(u"('MAN', 'TGX', 'local')"_s)});
-        makeDatabase(Configurations, incomingConfigurations,
-            {configuration.arg(u"(' man ', 'tgx ', '{}'), ('MAN', 'TGS', '{}')"_s)});
-        added = 0;
-        QVERIFY(mergeDatabase(incomingConfigurations, configurations, &added, &error));
-        QCOMPARE(added, 1);
-        QCOMPARE(SqliteProbe(configurations)
-                     .scalar(u"SELECT ParametersJson FROM VehicleConfigurations WHERE Model = 'TGX'"_s),
-            QVariant(u"local"_s));
 
         // Manufacturers are matched by name and their models follow the local id; a model without its
         // manufacturer is dropped.

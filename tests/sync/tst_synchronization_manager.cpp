@@ -1,15 +1,18 @@
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_repository.h"
 #include "ddd_file_builder.h"
+#include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
+#include "storage/vehicle_configuration_repository.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
+#include "sync/entry_name_check.h"
 #include "sync/synchronization_manager.h"
 
 #include <QDir>
@@ -30,6 +33,7 @@
 
 using namespace Qt::StringLiterals;
 using tessaron::storage::AppPaths;
+using tessaron::sync::EntryNameCheck;
 using tessaron::sync::SyncResult;
 using tessaron::test::fileBytes;
 using tessaron::test::packageEntryPaths;
@@ -64,6 +68,26 @@ QStringList masters(const QString &databasePath = {})
 QStringList folders(const QString &parent, const QString &pattern)
 {
     return QDir(parent).entryList({pattern}, QDir::Dirs, QDir::Name);
+}
+
+// The vehicle configurations as "manufacturer|model", in the order they were stored.
+QStringList configurations()
+{
+    QStringList names;
+    const SqliteProbe probe(AppPaths::database(tessaron::storage::VehicleConfigurationRepository::fileName));
+    for (const QVariantList &row :
+        probe.rows(u"SELECT Manufacturer || '|' || Model FROM VehicleConfigurations ORDER BY Id"_s))
+        names.append(row.value(0).toString());
+    return names;
+}
+
+// The files a result names, as "path (reason)".
+QStringList named(const QList<tessaron::sync::LeftOutFile> &files)
+{
+    QStringList names;
+    for (const tessaron::sync::LeftOutFile &file : files)
+        names.append(file.path + u" ("_s + file.reason + u')');
+    return names;
 }
 
 // Every row of a report file that belongs to a report, as text: its table, the type and fingerprint of its
@@ -114,6 +138,19 @@ class TestSynchronizationManager : public QObject
         if (!bytes.isNull() && !writeFile(path, bytes))
             return {};
         return Sync::importPackage(path);
+    }
+
+    // Starts this program again as an import of the package into the installation in use (see main), with more
+    // variables in its environment.
+    void startImport(QProcess *import, const QString &package, const QList<std::pair<QString, QString>> &more = {})
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TESSARON_TEST_IMPORT_PACKAGE"_s, package);
+        environment.insert(u"TESSARON_TEST_PROGRAM"_s, m_paths->programDirectory());
+        for (const auto &[name, value] : more)
+            environment.insert(name, value);
+        import->setProcessEnvironment(environment);
+        import->start(QCoreApplication::applicationFilePath(), {});
     }
 
     // Switches to an installation holding one master, a download named after it and a document.
@@ -276,15 +313,19 @@ private Q_SLOTS:
                 {u"other/a:b"_s, u"other/a:b"_s},
                 {u"files/Documents/"_s + QChar(0xd800), u"files/Documents/\\ud800"_s}})
             QTest::addRow("name \"%s\"", qPrintable(shown)) << QByteArray() << path << refused(forbidden, shown);
-        // A file where an entry has its folder and the reverse, in another letter case; a local file on the way.
+        // A file where an entry has its folder and the reverse, in another letter case.
         for (const QString &path : {u"files/data"_s, u"files/DATA/OK.DDD/x"_s})
             QTest::addRow("clash \"%s\"", qPrintable(path))
                 << QByteArray() << path
                 << u"Пакет содержит повреждённый путь «%1»: имя уже занято записью «files/DATA/ok.ddd» (то же имя у "
                    u"файла и у папки)."_s;
+        // What this installation holds where a file goes leaves that file unwritten and named; the sound file of the
+        // package is written.
+        const QString unwritten
+            = u"Синхронизация завершена. Добавлено записей: 0, файлов: 1. Не записаны: «%1» (%2)."_s;
         QTest::addRow("local file on the way")
             << QByteArray() << u"files/Documents/B/act.pdf/x.pdf"_s
-            << u"Пакет не импортирован: файл %1 не записать, на его пути лежит файл <data>/Documents/B/act.pdf."_s;
+            << unwritten.arg(u"%1"_s, u"на его пути лежит файл <data>/Documents/B/act.pdf"_s);
         // The ledger under another letter case is merged, never replaced: lines it has change nothing.
         QTest::addRow("ledger in another letter case")
             << packageHeader(1) + packageFields(u"files/XML/CHECKSUMS.TXT"_s, QByteArray("c1|one.xml\r\nc0|zero.xml"))
@@ -300,18 +341,29 @@ private Q_SLOTS:
                     QByteArray("c3|three.xml\n"))
                                       << QString()
                                       << twice.arg(u"files/XML/Checksums.txt"_s, u"files/XML/CHECKSUMS.TXT"_s);
+        // Too long for any data folder (the shortest is "/Data/Documents"): the package's own fault; too long only
+        // below this installation's data folder: this installation's.
+        const QString longHere = u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
         for (const QString &path : QStringList {u"files/Documents/"_s + QString(100, u'a') + u'/' + QString(100, u'b')
                      + u'/' + QString(40, u'c') + u".pdf"_s,
-                 u"files/Documents/"_s + u"a/"_s.repeated(20000) + u"x.pdf"_s,
-                 u"db/"_s + QString(120, u'a') + u'/' + QString(120, u'b') + u"/MasterDB.db"_s})
+                 u"files/Documents/"_s + u"a/"_s.repeated(20000) + u"x.pdf"_s})
             QTest::addRow("long path \"%s\"", qPrintable(path.left(40)))
-                << QByteArray() << path << refused(u"вместе с папкой данных путь длиннее, чем допускает Windows"_s);
-        for (const QString &path : {u"files/Documents/out/pwn.txt"_s, u"files/Documents/canary.txt"_s,
-                 u"files/Documents/act.pdf"_s, u"files/Documents/gone/pwn.txt"_s, u"files/XML/docs/B/act.pdf"_s}) {
+                << QByteArray() << path << refused(u"путь длиннее, чем допускает Windows, в любой папке данных"_s);
+        QTest::addRow("long path of a database")
+            << QByteArray() << u"db/"_s + QString(120, u'a') + u'/' + QString(120, u'b') + u"/MasterDB.db"_s
+            << refused(longHere);
+        QTest::addRow("long path fitting a shorter data folder")
+            << QByteArray() << u"files/Documents/"_s + QString(226, u'l') + u".pdf"_s
+            << unwritten.arg(u"%1"_s, longHere);
+        // Links here: a folder and a file outside, a file inside its folder, a folder leading nowhere, a folder into
+        // another area. Nothing is written through them.
+        const QString onItsPlace = u"на его месте лежит ссылка"_s;
+        const QString outOfFolder = u"его путь идёт через ссылку за пределы папки данных"_s;
+        for (const auto &[path, reason] : {std::pair {u"files/Documents/out/pwn.txt"_s, outOfFolder},
+                 {u"files/Documents/canary.txt"_s, onItsPlace}, {u"files/Documents/act.pdf"_s, onItsPlace},
+                 {u"files/Documents/gone/pwn.txt"_s, outOfFolder}, {u"files/XML/docs/B/act.pdf"_s, outOfFolder}})
             QTest::addRow("through a link: %s", qPrintable(path))
-                << QByteArray() << path
-                << u"Пакет не импортирован: файл %1 записался бы через ссылку в папке данных."_s.arg(path);
-        }
+                << QByteArray() << path << unwritten.arg(path, reason);
         // A package database or its journal under files/, in any letter case and any area, is left out.
         QByteArray companions = packageHeader(5);
         for (const QString &path : {u"files/DATA/driver_cards.db-journal"_s, u"files/XML/SettingsDB.db-wal"_s,
@@ -401,8 +453,9 @@ private Q_SLOTS:
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made
-    // (a package accepted with every entry left out makes only its backup). A bad path follows a sound entry, so
-    // that nothing may be written before the check; CANARY names the canary.
+    // (a package accepted with every entry left out makes only its backup; one whose bad path is a condition of this
+    // installation's, its backup and the sound file). A bad path follows a sound entry, so that nothing may be written
+    // before the check; CANARY names the canary.
     void hostilePackagesChangeNothing()
     {
         QFETCH(QByteArray, bytes);
@@ -436,18 +489,47 @@ private Q_SLOTS:
         const QDir base(m_paths->path());
         const QString calibrations
             = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Calibrations);
-        after.removeIf([&](const auto &entry) { // an accepted package's backup, staging folder and new database
-            return result.success && !before.contains(entry.key())
-                && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
-                    || entry.key() == base.relativeFilePath(Sync::syncDirectory())
-                    || entry.key() == base.relativeFilePath(calibrations));
-        });
+        const QString sound = AppPaths::downloadDirectory() + u"/ok.ddd"_s;
+        QCOMPARE(fileBytes(sound), result.message.contains(u"Не записаны"_s) ? "ok" : "");
+        after.removeIf(
+            [&](const auto &entry) { // an accepted package's backup, staging folder, new database, sound file
+                return result.success && !before.contains(entry.key())
+                    && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
+                        || entry.key() == base.relativeFilePath(Sync::syncDirectory())
+                        || entry.key() == base.relativeFilePath(calibrations)
+                        || entry.key() == base.relativeFilePath(sound));
+            });
         QCOMPARE(after, before);
         if (QFileInfo::exists(calibrations)) // only our table, with both rows
             QCOMPARE(SqliteProbe(calibrations)
                          .rows(u"SELECT name, (SELECT count(*) FROM Calibrations) FROM sqlite_master "
                                "WHERE type IN ('trigger', 'view') OR name IN ('Extra', 'Calibrations')"_s),
                 (QList<QVariantList> {{u"Calibrations"_s, 2}}));
+    }
+
+    // An import whose check cannot be prepared, because the temporary folder where the program lays out its own tables
+    // cannot be made (here it is a file), is refused as the program's failure, naming that folder, before any change;
+    // the log says why. Checked in a process of its own, which has made no layout yet.
+    void uncheckableImportBlamesTheProgram()
+    {
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        const QString package = Sync::exportPackage().packagePath;
+        makeInstallation(u"B"_s, u"Петров"_s);
+        const QString notFolder = m_paths->filePath(u"temporary"_s);
+        QVERIFY(writeFile(notFolder, "a file"));
+        const auto before = tessaron::test::fileTree(m_paths->filePath(u"B"_s));
+        QProcess import;
+        startImport(
+            &import, package, {{u"TESSARON_TEST_LOG"_s, m_paths->filePath(u"log"_s)}, {u"TMPDIR"_s, notFolder}});
+        QVERIFY(import.waitForFinished(120000));
+        QCOMPARE(import.exitCode(), 1);
+        const QString shown = QDir::toNativeSeparators(QFileInfo(notFolder).canonicalFilePath());
+        QCOMPARE(QString::fromUtf8(import.readAllStandardOutput()),
+            u"Пакет не импортирован: программа не смогла подготовить проверку базы MasterDB.db: не удалось создать "
+            u"образец её таблиц во временной папке %1."_s.arg(shown));
+        const QString log = QString::fromUtf8(fileBytes(m_paths->filePath(u"log/tessaron.log"_s)));
+        QVERIFY2(log.contains(u"не удалось создать временную папку в %1: "_s.arg(shown)), qPrintable(log));
+        QCOMPARE(tessaron::test::fileTree(m_paths->filePath(u"B"_s)), before);
     }
 
     // Real downloads split between two installations, one of them saved twice as two downloads whose report rows
@@ -528,9 +610,35 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(document).lastModified(), old);
     }
 
+    // A configuration that arrived from the phone with a blank is stored so; the same package imports again, and the
+    // configuration goes from A to B and back without a second copy anywhere.
+    void configurationWithBlankTravelsBothWays()
+    {
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(tessaron::storage::VehicleConfigurationRepository().isOpen());
+        QVERIFY(SqliteProbe(AppPaths::database(tessaron::storage::VehicleConfigurationRepository::fileName))
+                    .execute(u"INSERT INTO VehicleConfigurations (Manufacturer, Model, ParametersJson) "
+                             "VALUES ('КАМАЗ ', '5490', '{}')"_s));
+        const QString fromA = Sync::exportPackage().packagePath;
+        makeInstallation(u"B"_s, u"Петров"_s);
+        QVERIFY(tessaron::storage::VehicleConfigurationRepository().saveConfiguration(u"MAN"_s, u"TGX"_s, u"{}"_s));
+        const QString done = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s;
+        QCOMPARE(Sync::importPackage(fromA).message, done.arg(2).arg(2));
+        QCOMPARE(Sync::importPackage(fromA).message, done.arg(0).arg(0));
+        const QString fromB = Sync::exportPackage().packagePath;
+        m_paths->useInstallation(u"A"_s);
+        QCOMPARE(Sync::importPackage(fromB).message, done.arg(2).arg(2));
+        QCOMPARE(configurations(), QStringList({u"КАМАЗ |5490"_s, u"MAN|TGX"_s}));
+        const QString again = Sync::exportPackage().packagePath;
+        m_paths->useInstallation(u"B"_s);
+        QCOMPARE(Sync::importPackage(again).message, done.arg(0).arg(0));
+        QCOMPARE(configurations(), QStringList({u"MAN|TGX"_s, u"КАМАЗ |5490"_s}));
+    }
+
     // Documents whose names the other side would refuse stay out of the package and are named, as do a named pipe,
-    // links to a device and to a folder outside, and paths longer than Windows holds; the export ends. The package,
-    // with the other files, a link to a file read as that file, and the longest path there is room for, imports.
+    // links to a device, to a folder outside and to a folder that holds them, and paths longer than Windows holds; the
+    // export ends. The package, with the other files, a link to a file read as that file, and the longest path there is
+    // room for, imports.
     void exportLeavesOutRefusedNames()
     {
         makeInstallation(u"A"_s, u"Иванов"_s);
@@ -546,6 +654,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(u"/dev/zero"_s, AppPaths::downloadDirectory() + u"/zero"_s));
         QVERIFY(QFile::link(m_paths->filePath(u"outside/file.pdf"_s), dataFile(u"Documents/link.pdf"_s)));
         QVERIFY(QFile::link(m_paths->filePath(u"outside"_s), dataFile(u"Documents/out"_s)));
+        for (const auto &[target, link] : {std::pair {".", u"Documents/loop"_s}, {"..", u"Documents/A/up"_s}})
+            QCOMPARE(::symlink(target, QFile::encodeName(dataFile(link)).constData()), 0);
         const SyncResult exported = Sync::exportPackage();
         const QString notFile = u"не обычный файл: канал, сокет или устройство"_s;
         const auto shown = [](const QString &path) { // shortened in its middle, as messages show a long path
@@ -554,10 +664,11 @@ private Q_SLOTS:
         const QString windows = u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
         QCOMPARE(exported.message,
             u"Пакет создан: %1. Не вошли в пакет: «files/DATA/zero» (%2), «%3» (%4), «files/Documents/pipe» (%2), "
-            u"«%5» (%4), «files/Documents/out» (ссылка на папку вне папки данных), «files/Documents/CON.pdf» (имя "
-            u"устройства Windows, как CON, NUL, COM1 или LPT1), «files/Documents/Акт №5 от 01.12..pdf» (две точки "
-            u"подряд), «files/Documents/f/g.pdf» (то же имя у файла и у папки)."_s.arg(
-                exported.packagePath, notFile, shown(tooLong), windows, shown(deep + u"/d"_s)));
+            u"«files/Documents/A/up» (%6), «%5» (%4), «files/Documents/loop» (%6), «files/Documents/out» (ссылка на "
+            u"папку вне папки данных), «files/Documents/CON.pdf» (имя устройства Windows, как CON, NUL, COM1 или "
+            u"LPT1), «files/Documents/Акт №5 от 01.12..pdf» (две точки подряд), «files/Documents/f/g.pdf» (то же имя у "
+            u"файла и у папки)."_s.arg(exported.packagePath, notFile, shown(tooLong), windows, shown(deep + u"/d"_s),
+                u"ссылка по кругу: ведёт в папку, в которой лежит сама"_s));
         QCOMPARE(packageEntryPaths(exported.packagePath),
             QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/F"_s, longest,
                 u"files/Documents/link.pdf"_s, u"files/Documents/A/act.pdf"_s}));
@@ -566,6 +677,44 @@ private Q_SLOTS:
         QCOMPARE(Sync::importPackage(exported.packagePath).message,
             u"Синхронизация завершена. Добавлено записей: 1, файлов: 5."_s);
         QCOMPARE(fileBytes(dataFile(u"Documents/link.pdf"_s)), "outside");
+    }
+
+    void exportNamesUnreadableFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        const QString denied = u"нет прав на чтение, или файл занят другой программой"_s;
+        QTest::addRow("no read permission") << u"permission"_s << denied;
+        // The kernel applies a setting's mode to root too: this one may be written, never read.
+        QTest::addRow("a file nobody may read, root neither") << u"/proc/sys/vm/drop_caches"_s << denied;
+        // Opened, then every read fails: the process's memory at address 0.
+        QTest::addRow("a file whose reading fails") << u"/proc/self/mem"_s << u"ошибка при чтении файла"_s;
+    }
+
+    // A document the program may not read is left out of the package and named with its reason; the export ends and
+    // takes everything else.
+    void exportNamesUnreadableFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        const QString document = dataFile(u"Documents/A/скан.pdf"_s);
+        if (kind == u"permission"_s) {
+            if (::geteuid() == 0)
+                QSKIP("file permissions do not stop root; the next rows read files that stop root too");
+            QVERIFY(writeFile(document, "скан") && QFile::setPermissions(document, {}));
+        } else {
+            if (!QFileInfo(kind).isFile())
+                QSKIP(qPrintable(kind + u" is missing here"_s));
+            QVERIFY(QFile::link(kind, document));
+        }
+        const SyncResult exported = Sync::exportPackage();
+        QCOMPARE(exported.message,
+            u"Пакет создан: %1. Не вошли в пакет: «files/Documents/A/скан.pdf» (%2)."_s.arg(
+                exported.packagePath, reason));
+        QCOMPARE(named(exported.leftOut), QStringList({u"files/Documents/A/скан.pdf ("_s + reason + u')'}));
+        QCOMPARE(packageEntryPaths(exported.packagePath),
+            QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
     }
 
     void abandonedStagingIsRemoved_data()
@@ -592,11 +741,7 @@ private Q_SLOTS:
         const QByteArray pipe = QFile::encodeName(AppPaths::database(u"CustomersDB.db"_s));
         QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
         QProcess import;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"TESSARON_TEST_IMPORT_PACKAGE"_s, package);
-        environment.insert(u"TESSARON_TEST_PROGRAM"_s, m_paths->programDirectory());
-        import.setProcessEnvironment(environment);
-        import.start(QCoreApplication::applicationFilePath(), {});
+        startImport(&import, package);
         // The pipe opens for writing once the import reads it, that is while it backs the databases up.
         int writer = -1;
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -666,20 +811,91 @@ private Q_SLOTS:
         QVERIFY(customers.execute(table));
         QVERIFY(
             customers.execute(u"CREATE TRIGGER t BEFORE INSERT ON Customers BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
-        SyncResult result = Sync::importPackage(package);
+        const SyncResult result = Sync::importPackage(package);
         QVERIFY2(result.message.startsWith(u"Ошибка объединения CustomersDB.db: Не удалось добавить запись в базу"_s),
             qPrintable(result.message));
         QCOMPARE(masters(), QStringList({u"Иванов"_s, u"Петров"_s}));
         QCOMPARE(folders(AppPaths::backupDirectory(), u"Sync_*"_s).size(), 1);
         QVERIFY(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty());
+    }
 
-        // A folder where a file goes is found before any change.
-        QVERIFY(customers.execute(u"DROP TRIGGER t"_s) && QDir().mkpath(AppPaths::downloadDirectory() + u"/A.ddd"_s));
-        result = Sync::importPackage(package);
-        QCOMPARE(
-            result.message, u"Пакет не импортирован: файл files/DATA/A.ddd не записать, на его месте лежит папка."_s);
-        QCOMPARE(folders(AppPaths::backupDirectory(), u"Sync_*"_s).size(), 1);
-        QVERIFY(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty());
+    void localPlacesLeaveOneFileOut_data()
+    {
+        QTest::addColumn<QString>("receiver");
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("reason");
+        const QString document = u"files/Documents/A/act.pdf"_s;
+        QTest::addRow("a link where the document goes")
+            << u"B"_s << u"link"_s << document << u"на его месте лежит ссылка"_s;
+        QTest::addRow("a link on the document's way, out of the data folder")
+            << u"B"_s << u"folder link"_s << document << u"его путь идёт через ссылку за пределы папки данных"_s;
+        QTest::addRow("a folder where the download goes")
+            << u"B"_s << u"folder"_s << u"files/DATA/A.ddd"_s << u"на его месте лежит папка"_s;
+        // The data folder holds the user's name on Windows: here it is 40 characters longer than at the sender.
+        QTest::addRow("a data folder 40 characters longer")
+            << u"B"_s + QString(40, u'b') << u"longer"_s << u"files/Documents/long/"_s
+            << u"вместе с папкой данных путь длиннее, чем допускает Windows"_s;
+    }
+
+    // What the receiving installation holds where one file of the package goes leaves that one file unwritten and
+    // named, the same each time the package comes; nothing is written through a link; the masters and every other
+    // file are taken. The exchange goes on both ways.
+    void localPlacesLeaveOneFileOut()
+    {
+        QFETCH(QString, receiver);
+        QFETCH(QString, place);
+        QFETCH(QString, entry);
+        QFETCH(QString, reason);
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        if (place == u"longer"_s) { // the longest document there is room for at the sender
+            const QString folder = dataFile(u"Documents/long/"_s);
+            entry += QString(252 - folder.size() - 4, u'l') + u".pdf"_s;
+            QVERIFY(writeFile(folder + entry.section(u'/', -1), "long"));
+        }
+        const QString fromA = Sync::exportPackage().packagePath;
+        QVERIFY(packageEntryPaths(fromA).contains(entry));
+
+        makeInstallation(receiver, u"Петров"_s);
+        const QString outside = m_paths->filePath(u"outside"_s);
+        QVERIFY(writeFile(outside + u"/act.pdf"_s, "outside"));
+        const QString local = dataFile(u"Documents/A"_s);
+        if (place == u"link"_s)
+            QVERIFY(QDir().mkpath(local) && QFile::link(outside + u"/act.pdf"_s, local + u"/act.pdf"_s));
+        else if (place == u"folder link"_s)
+            QVERIFY(QFile::link(outside, local));
+        else if (place == u"folder"_s)
+            QVERIFY(QDir().mkpath(AppPaths::downloadDirectory() + u"/A.ddd/kept"_s));
+        // What lies in the file's place or on its way (none: the folder the long one would need), as the tree names
+        // it; it stays as it was.
+        const QMap<QString, QString> places {{u"link"_s, local + u"/act.pdf"_s}, {u"folder link"_s, local},
+            {u"folder"_s, AppPaths::downloadDirectory() + u"/A.ddd"_s}, {u"longer"_s, dataFile(u"Documents/long"_s)}};
+        const QString held = QDir(m_paths->filePath(receiver)).relativeFilePath(places.value(place));
+        const auto installation = tessaron::test::fileTree(m_paths->filePath(receiver));
+        const auto outsideBefore = tessaron::test::fileTree(outside);
+        const int files = place == u"longer"_s ? 2 : 1;
+        for (int run = 1; run <= 2; ++run) {
+            const SyncResult imported = Sync::importPackage(fromA);
+            QCOMPARE(imported.message,
+                u"Синхронизация завершена. Добавлено записей: %1, файлов: %2. Не записаны: «%3» (%4)."_s
+                    .arg(run == 1 ? 1 : 0)
+                    .arg(run == 1 ? files : 0)
+                    .arg(EntryNameCheck::displayed(entry), reason));
+            QCOMPARE(named(imported.leftOut), QStringList({entry + u" ("_s + reason + u')'}));
+        }
+        QCOMPARE(masters(), QStringList({u"Иванов"_s, u"Петров"_s}));
+        QCOMPARE(tessaron::test::fileTree(outside), outsideBefore);
+        QCOMPARE(fileBytes(dataFile(u"Documents/A/act.pdf"_s)) + fileBytes(AppPaths::downloadDirectory() + u"/A.ddd"_s),
+            place == u"folder"_s       ? "A"
+                : place == u"longer"_s ? "AA"
+                                       : "outsideA");
+        QCOMPARE(tessaron::test::fileTree(m_paths->filePath(receiver)).value(held), installation.value(held));
+
+        const QString fromB = Sync::exportPackage().packagePath;
+        m_paths->useInstallation(u"A"_s);
+        const SyncResult back = Sync::importPackage(fromB);
+        QVERIFY2(back.success && back.leftOut.isEmpty(), qPrintable(back.message));
+        QCOMPARE(masters(), QStringList({u"Иванов"_s, u"Петров"_s}));
     }
 
     // A folder reached again through a link is read once; a package database is never a data file.
@@ -713,12 +929,15 @@ private Q_SLOTS:
 };
 
 // Started again with TESSARON_TEST_IMPORT_PACKAGE set (LOCALAPPDATA and TESSARON_TEST_PROGRAM naming an
-// installation), the program imports that package there and prints the message: an import the test can kill.
+// installation), the program imports that package there and prints the message: an import the test can kill, or one
+// in a process that has made nothing yet. With TESSARON_TEST_LOG it writes the application log into that folder.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (const QString package = qEnvironmentVariable("TESSARON_TEST_IMPORT_PACKAGE"); !package.isEmpty()) {
         AppPaths::setProgramDirectoryForTesting(qEnvironmentVariable("TESSARON_TEST_PROGRAM"));
+        if (const QString log = qEnvironmentVariable("TESSARON_TEST_LOG"); !log.isEmpty())
+            tessaron::logging::ApplicationLogger::initialize(log);
         const SyncResult result = Sync::importPackage(package);
         QTextStream(stdout) << result.message;
         return result.success ? 0 : 1;

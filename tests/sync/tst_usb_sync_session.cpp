@@ -153,8 +153,9 @@ QStringList sessionLog()
 
 // One session of the computer against the scripted phone: what the phone does, the fault the test injects
 // ("short <wait>", "… quiet" without a progress callback, "cancel <stage text>", "no phone", "odd document": one
-// whose name the phone would refuse, and a named pipe), and what must come of it. "{H}" stands for the host id, "{P}"
-// for the phone's.
+// whose name the phone would refuse, and a named pipe, "unreadable document": a file nobody may read, root neither,
+// "link in the document's place": the computer's link where the phone's document goes), and what must come of it.
+// "{H}" stands for the host id, "{P}" for the phone's.
 struct Row
 {
     QByteArray request; // "package": the phone's package
@@ -165,6 +166,8 @@ struct Row
     QStringList onPhone {};
     QStringList localCopies {};
     int records = 0;
+    // What the computer's import left unwritten, as its message names it after the counts.
+    QString unwritten {};
 };
 
 // One session of the phone against a scripted computer, which has announced a stale session and two fresh ones,
@@ -251,6 +254,14 @@ void TestUsbSyncSession::computerSide_data()
             + u" Не переданы на телефон: «files/Documents/pipe» (не обычный файл: канал, сокет или устройство), "
               u"«files/Documents/Акт №5 от 01.12..pdf» (две точки подряд)."_s,
         {}, {}, 1};
+    QTest::newRow("unreadable document") << Row {"package", join, u"OK|1|0"_s, u"unreadable document"_s,
+        kDone
+            + u" Не переданы на телефон: «files/Documents/скан.pdf» (нет прав на чтение, или файл занят другой "
+              u"программой)."_s,
+        {}, {}, 1};
+    const QString unwritten = u" Не записаны: «files/Documents/акт.pdf» (на его месте лежит ссылка)."_s;
+    QTest::newRow("link in the document's place") << Row {
+        "package", join, u"OK|1|0"_s, u"link in the document's place"_s, kDone + unwritten, {}, {}, 1, unwritten};
     QTest::newRow("acknowledgement with a leading space") << Row {"package", join, u" ERROR|x"_s, {}, kDone, {}, {}, 1};
     QTest::newRow("no join") << Row {"package", {}, {}, u"short join"_s, noJoin, request};
     QTest::newRow("no join, no progress callback") << Row {"package", {}, {}, u"short join quiet"_s, noJoin, request};
@@ -287,7 +298,26 @@ void TestUsbSyncSession::computerSide()
 {
     QFETCH(Row, row);
     const QString phonePackage = m_paths->filePath(u"phone.tspak"_s);
+    const QString document = u"Documents/акт.pdf"_s;
+    const bool linkInPlace = row.fault == u"link in the document's place"_s;
+    if (linkInPlace) { // the phone brings a document
+        m_paths->useInstallation(u"phone"_s);
+        QVERIFY(tessaron::test::writeFile(tessaron::storage::AppPaths::data() + u'/' + document, "phone"));
+    }
     QVERIFY(preparePhoneAndComputer(*m_paths, phonePackage));
+    const QString outside = m_paths->filePath(u"outside.pdf"_s);
+    if (linkInPlace) { // which goes where the computer keeps a link to a file of its own
+        QVERIFY(tessaron::test::writeFile(outside, "computer"));
+        QVERIFY(QDir().mkpath(tessaron::storage::AppPaths::data() + u"/Documents"_s));
+        QVERIFY(QFile::link(outside, tessaron::storage::AppPaths::data() + u'/' + document));
+    }
+    if (row.fault == u"unreadable document"_s) {
+        const QString nobodyReads = u"/proc/sys/vm/drop_caches"_s;
+        if (!QFileInfo(nobodyReads).isFile())
+            QSKIP(qPrintable(nobodyReads + u" is missing here"_s));
+        QVERIFY(QDir().mkpath(tessaron::storage::AppPaths::data() + u"/Documents"_s));
+        QVERIFY(QFile::link(nobodyReads, tessaron::storage::AppPaths::data() + u"/Documents/скан.pdf"_s));
+    }
     const QByteArray request = row.request == "package" ? fileBytes(phonePackage) : row.request;
     const bool noPhone = row.fault == u"no phone"_s;
     const bool cancelled = row.fault.startsWith(u"cancel "_s);
@@ -348,9 +378,12 @@ void TestUsbSyncSession::computerSide()
     QVERIFY(!transport.remove(kPhone, nullptr)); // closed
     QCOMPARE(filesIn(folder()), named(row.onPhone));
     QCOMPARE(resultText.isEmpty() ? fileBytes(folder() + u"/Result_"_s + kPhone + u".txt"_s) : resultText,
-        row.records ? "OK|1|0|Синхронизация завершена. Добавлено записей: 1, файлов: 0."
-            : row.onPhone.contains(u"Result_{P}.txt"_s) ? "ERROR|Файл не является пакетом Tessaron."
-                                                        : "");
+        row.records
+            ? QByteArray("OK|1|0|Синхронизация завершена. Добавлено записей: 1, файлов: 0.") + row.unwritten.toUtf8()
+            : row.onPhone.contains(u"Result_{P}.txt"_s) ? QByteArray("ERROR|Файл не является пакетом Tessaron.")
+                                                        : QByteArray());
+    if (linkInPlace) // nothing was written through the link
+        QCOMPARE(fileBytes(outside), "computer");
     const QString syncFolder = SynchronizationManager::syncDirectory();
     QCOMPARE(filesIn(syncFolder, u"Mtp_*"_s), named(row.localCopies));
     // Exported packages stay: one at the start, one after the merge, which is the response.

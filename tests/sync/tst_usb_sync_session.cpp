@@ -1,7 +1,7 @@
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/master_repository.h"
-#include "support/sync_package_bytes.h"
+#include "support/scripted_phone.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/time_zone_pin.h"
@@ -29,6 +29,9 @@ using namespace Qt::StringLiterals;
 using namespace tessaron::sync;
 using tessaron::storage::MasterRepository;
 using tessaron::test::fileBytes;
+using tessaron::test::filesIn;
+using tessaron::test::putWhole;
+using tessaron::test::waitForUpload;
 
 namespace {
 
@@ -56,46 +59,6 @@ bool preparePhoneAndComputer(tessaron::test::TempAppPaths &paths, const QString 
     const bool exported = addMaster(u"Иванов"_s) && SynchronizationManager::exportPackage(packagePath).success;
     paths.useInstallation({});
     return exported && addMaster(u"Петров"_s);
-}
-
-// Named pipes and other files that are no regular files included.
-QStringList filesIn(const QString &folder, const QString &filter = u"*"_s)
-{
-    return QDir(folder).entryList({filter}, QDir::Files | QDir::System, QDir::Name);
-}
-
-// Plays the phone app's part with the other side's uploads until stop: when it takes them, "X.<uuid>.uploading"
-// becomes "X" once complete (a text not empty, a package readable to its last entry). Returns the first name wholly
-// matching pattern (the temporary name of a complete upload whose final name does, when it takes none), or empty
-// once stopped.
-QString waitFor(const QString &folder, const QString &pattern, const std::stop_token &stop, bool takes = true)
-{
-    static const QRegularExpression temporary(u"^(.+)\\.[0-9a-f-]{36}\\.uploading$"_s);
-    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
-    for (;; QThread::msleep(5)) {
-        for (const QString &name : filesIn(folder)) {
-            const QString path = folder + u'/' + name, finalName = temporary.match(name).captured(1);
-            const bool complete = finalName.endsWith(u".tspak"_s) ? !tessaron::test::packageEntryPaths(path).isEmpty()
-                                                                  : QFileInfo(path).size() > 0;
-            if (finalName.isEmpty() || !complete)
-                continue;
-            if (!takes && expression.match(finalName).hasMatch())
-                return name;
-            if (takes)
-                QFile::rename(path, folder + u'/' + finalName);
-        }
-        if (const QStringList names = filesIn(folder).filter(expression); takes && !names.isEmpty())
-            return names.first();
-        if (stop.stop_requested())
-            return {};
-    }
-}
-
-// Puts a file into folder whole, as a finished upload.
-void putWhole(const QString &folder, const QString &name, const QByteArray &content)
-{
-    tessaron::test::writeFile(folder + u"/.incoming"_s, content);
-    QFile::rename(folder + u"/.incoming"_s, folder + u'/' + name);
 }
 
 // The real transport whose failAt-th transfer (upload or download; looks are left alone, their number depends
@@ -344,15 +307,17 @@ void TestUsbSyncSession::computerSide()
             mkfifo(QFile::encodeName(requestPath).constData(), 0600);
         else if (!request.isEmpty())
             putWhole(folder(), QFileInfo(requestPath).fileName(), request);
-        hostId = waitFor(folder(), u"Host_.{52}\\.txt"_s, stop, takes).mid(5, 52);
+        hostId = waitForUpload(folder(), u"Host_.{52}\\.txt"_s, stop, takes).mid(5, 52);
         if (hostId.isEmpty() || row.join.isEmpty())
             return;
         putWhole(folder(), u"Join_%1.txt"_s.arg(hostId),
             QString(row.join).replace(u"{H}"_s, hostId).replace(u"{P}"_s, kPhone).toUtf8());
-        resultText = fileBytes(folder() + u'/' + waitFor(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop, takes));
+        resultText
+            = fileBytes(folder() + u'/' + waitForUpload(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop, takes));
         if (!resultText.startsWith("OK|"))
             return;
-        response = fileBytes(folder() + u'/' + waitFor(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop, takes));
+        response
+            = fileBytes(folder() + u'/' + waitForUpload(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop, takes));
         if (!row.ack.isNull())
             putWhole(folder(), u"Ack_%1.txt"_s.arg(kPhone), row.ack.toUtf8());
     });
@@ -386,7 +351,7 @@ void TestUsbSyncSession::computerSide()
     QTRY_VERIFY_WITH_TIMEOUT(ended, 4 * kGenerous);
     phone.request_stop();
     phone.join();
-    waitFor(folder(), u"(?!)"_s, phone.get_stop_token()); // what the phone renames after the session ended
+    waitForUpload(folder(), u"(?!)"_s, phone.get_stop_token()); // what the phone renames after the session ended
     const auto named = [&](QStringList texts) {
         return texts.replaceInStrings(u"{P}"_s, kPhone).replaceInStrings(u"{H}"_s, hostId);
     };
@@ -464,7 +429,7 @@ void TestUsbSyncSession::phoneSide()
     std::atomic<bool> cancel = false;
     QString joined, phoneId;
     std::jthread computer([&](const std::stop_token &stop) {
-        joined = waitFor(folder(), u"Join_.*\\.txt"_s, stop);
+        joined = waitForUpload(folder(), u"Join_.*\\.txt"_s, stop);
         if (joined.isEmpty())
             return;
         phoneId = QString::fromUtf8(fileBytes(folder() + u'/' + joined)).section(u'|', 2);
@@ -484,7 +449,7 @@ void TestUsbSyncSession::phoneSide()
     const UsbSyncResult result = UsbSyncSession::run(false, transport, timings, [] { return kNow; }, cancel, {});
     computer.request_stop();
     computer.join();
-    waitFor(folder(), u"(?!)"_s, computer.get_stop_token());
+    waitForUpload(folder(), u"(?!)"_s, computer.get_stop_token());
 
     QCOMPARE(result.message, row.message);
     QCOMPARE(result.cancelled, row.message == u"Синхронизация отменена"_s);
@@ -501,7 +466,7 @@ void TestUsbSyncSession::phoneSide()
 void TestUsbSyncSession::bothHalves()
 {
     QVERIFY(preparePhoneAndComputer(*m_paths, m_paths->filePath(u"phone.tspak"_s)));
-    std::jthread renamer([this](const std::stop_token &stop) { waitFor(folder(), u"(?!)"_s, stop); });
+    std::jthread renamer([this](const std::stop_token &stop) { waitForUpload(folder(), u"(?!)"_s, stop); });
     QProcess phone;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TESSARON_TEST_PHONE_PROGRAM"_s, m_paths->filePath(u"phone/Program"_s));

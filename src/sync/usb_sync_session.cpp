@@ -131,7 +131,7 @@ private:
     QString mergedCounts() const;
     // Uploads the local file as name (into every folder when toAllFolders) and keeps the name for fail.
     bool send(const QString &localPath, const QString &name, bool toAllFolders = false);
-    // Reads the other side's one-line file, refusing one longer than maxBytes: *text is then empty (nullopt).
+    // Reads the other side's one-line file, refusing one longer than maxBytes: *text is then nullopt.
     // False with m_error set when the transport fails.
     bool readLine(const QString &name, qsizetype maxBytes, std::optional<QString> *text);
     // Looks at the phone every round until look finds what it waits for (Found), fails (Failed), or the limit

@@ -44,5 +44,8 @@ int benchSyncPackage(const QStringList &files, int repeat);
 // 20,000 folders deep (the files are not read). 0 on success.
 int benchNamesWide(const QStringList &files, int repeat);
 int benchNamesDeep(const QStringList &files, int repeat);
+// Area "usb-join": the computer's side of a synchronisation session whose phone answers with a join file of
+// 200 MB (the files are not read). 0 when the session refuses the join.
+int benchUsbJoin(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

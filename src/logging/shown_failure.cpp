@@ -13,6 +13,12 @@ QString shownFailure(const QString &sentence, const QString &systemText, const Q
     return sentence;
 }
 
+QString withSentence(const QString &text, const QString &sentence)
+{
+    const bool ended = text.endsWith(u'.') || text.endsWith(u'!') || text.endsWith(u'?') || text.endsWith(u'…');
+    return text + (ended ? u" "_s : u". "_s) + sentence;
+}
+
 QString failureReason(QFileDevice::FileError error)
 {
     switch (error) {

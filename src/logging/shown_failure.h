@@ -13,6 +13,10 @@ namespace tessaron::logging {
 // the sentence alone.
 QString shownFailure(const QString &sentence, const QString &systemText, const QString &category);
 
+// A failure's text followed by a sentence that says more (what had already been done): a full stop goes between
+// them unless the text already ends a sentence.
+QString withSentence(const QString &text, const QString &sentence);
+
 // The Russian reason of a file's failure, to end a sentence with: "на диске нет места" for a full disk, a
 // general one where the kind tells no more.
 QString failureReason(QFileDevice::FileError error);

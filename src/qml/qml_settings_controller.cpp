@@ -354,8 +354,12 @@ bool QmlSettingsController::importSyncPackage(const QString &path)
     if (isUsbSyncRunning())
         return false;
     const sync::SyncResult result = SynchronizationManager::importPackage(path);
-    if (!result.success)
+    if (!result.success) {
+        // Fields left holding what the failed import has already replaced would write it back at the next save.
+        if (result.dataChanged)
+            loadSettings(true);
         return fail(result.message);
+    }
     succeedSync(path, result.message);
     loadSettings(true);
     refreshSyncPackages();

@@ -142,7 +142,8 @@ public:
     Q_INVOKABLE bool openLogFolder();
     // Saves the settings, then synchronises with the phone on a worker thread: the computer's side of a session
     // over the phone's synchronisation folder. False, starting nothing, while one runs (with a message) or when
-    // saving fails (with its message).
+    // saving fails (with its message). A session that ends after its merge, failed or not, reloads the settings and
+    // lists, so that the next save or synchronisation never writes older values over what it merged.
     Q_INVOKABLE bool startUsbSync();
     // Asks the running synchronisation to stop; it stays active until the session has ended. Nothing without one.
     // The cancel's outcome then becomes syncStatus, with lastError cleared: a stop asked for is no failure.
@@ -158,7 +159,8 @@ public:
     Q_INVOKABLE bool createSyncPackage();
     // Imports the package at path. On success path (as passed) becomes lastSyncPackage, the message syncStatus,
     // lastError is cleared and changed() emitted; then every setting and list is reloaded (the imported data
-    // shows at once), the package list refreshed and syncChanged() emitted last.
+    // shows at once), the package list refreshed and syncChanged() emitted last. An import that fails after it has
+    // changed the local data reloads every setting and list too, before it sets lastError.
     Q_INVOKABLE bool importSyncPackage(const QString &path);
     // Asks for a package file and imports it. A cancelled question returns false and changes nothing.
     Q_INVOKABLE bool selectAndImportSyncPackage();
@@ -192,7 +194,8 @@ private:
     // Raises the cancel flag and waits for the worker thread, then deletes it.
     void stopUsbSyncWorker();
     void applyUsbSyncProgress(const QString &text);
-    // Applies the session's end: success and a cancel replace syncStatus, any other failure sets lastError.
+    // Applies the session's end: success and a cancel replace syncStatus, any other failure sets lastError. Every
+    // setting and list is reloaded whenever the session may have changed the stored data, failed or not.
     void finishUsbSync(const sync::UsbSyncResult &result);
     // Whether a synchronisation's worker thread still exists: package work is then refused without a message.
     bool isUsbSyncRunning() const { return m_usbSyncWorker != nullptr || m_usbSyncActive; }

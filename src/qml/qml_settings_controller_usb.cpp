@@ -121,17 +121,20 @@ void QmlSettingsController::finishUsbSync(const sync::UsbSyncResult &result)
     m_usbSyncProgress = result.success ? 100 : 0;
     m_usbSyncStatus = result.message;
     // A cancel is the user's own stop, not a failure: its outcome takes the place of the last one shown.
-    if (result.success || result.cancelled) {
+    const bool stopped = result.success || result.cancelled;
+    if (stopped) {
         m_syncStatus = result.message;
         m_lastError.clear();
         Q_EMIT changed();
-        // The merge may have brought settings, masters and customers from the phone (a cancel may come after it).
+    }
+    // The merge may have brought settings, masters and customers from the phone, also when the session failed or
+    // was cancelled after it: fields left holding the older values would write them back, newer, at the next save.
+    if (stopped || result.dataChanged) {
         loadSettings(true);
         refreshSyncPackages();
-    } else {
-        m_lastError = result.message;
-        Q_EMIT changed();
     }
+    if (!stopped)
+        fail(result.message);
     Q_EMIT syncChanged();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QUuid>
 
@@ -110,6 +111,28 @@ bool findNamedFolders(
             return false;
     }
     return true;
+}
+
+// What upload names its file until the phone app has taken it whole: "name.<uuid>.uploading".
+QString temporaryUploadName(const QString &name)
+{
+    return name + u'.' + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".uploading"_s;
+}
+
+bool isTemporaryUploadName(const QString &fileName, const QString &name)
+{
+    static const QString suffix = u".uploading"_s;
+    // The name, a dot, a UUID of 36 characters without braces, the suffix.
+    constexpr qsizetype uuidLength = 36;
+    if (fileName.size() != name.size() + 1 + uuidLength + suffix.size() || !fileName.startsWith(name + u'.')
+        || !fileName.endsWith(suffix))
+        return false;
+    return !QUuid::fromString(QStringView(fileName).mid(name.size() + 1, uuidLength)).isNull();
+}
+
+QString emptyStreamText(const QString &name, qint64 size, qint64 buffer)
+{
+    return u"MTP вернул пустой поток для %1 (размер %2, буфер %3 байт)."_s.arg(name).arg(size).arg(buffer);
 }
 
 // The session id of a reply file ("Result_<id>.txt"), or nothing for any other name.
@@ -269,12 +292,12 @@ MtpSyncTransport::Lookup MtpSyncTransport::findFile(
     return Lookup::Missing;
 }
 
-bool MtpSyncTransport::download(const QString &name, const QString &localPath, QString *error)
+bool MtpSyncTransport::openPhoneFile(const QString &name, QFile *file, QString *error) const
 {
     if (!m_open)
         return fail(error, kNotOpenText);
-    QString sourcePath;
-    switch (findFile(name, &sourcePath, nullptr, error)) {
+    QString path;
+    switch (findFile(name, &path, nullptr, error)) {
     case Lookup::Failed:
         return false;
     case Lookup::Missing:
@@ -282,10 +305,21 @@ bool MtpSyncTransport::download(const QString &name, const QString &localPath, Q
     case Lookup::Found:
         break;
     }
+    // Opening a named pipe blocks until something writes into it, which may never come.
+    if (!QFileInfo(path).isFile())
+        return fail(
+            error, u"Файл %1 на телефоне не является обычным файлом (канал, сокет или устройство)."_s.arg(name));
+    file->setFileName(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return fail(error, fileSystemText(u"Не удалось скачать файл с телефона"_s, *file));
+    return true;
+}
 
-    QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly))
-        return fail(error, fileSystemText(u"Не удалось скачать файл с телефона"_s, source));
+bool MtpSyncTransport::download(const QString &name, const QString &localPath, QString *error)
+{
+    QFile source;
+    if (!openPhoneFile(name, &source, error))
+        return false;
     QFile target(localPath);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(error, fileSystemText(u"Не удалось создать локальный файл для MTP-передачи"_s, target));
@@ -306,10 +340,28 @@ bool MtpSyncTransport::download(const QString &name, const QString &localPath, Q
     if (target.error() != QFileDevice::NoError)
         return fail(error, fileSystemText(writeFailure, target));
     if (received == 0)
-        return fail(error,
-            u"MTP вернул пустой поток для %1 (размер %2, буфер %3 байт)."_s.arg(name)
-                .arg(source.size())
-                .arg(kChunkSize));
+        return fail(error, emptyStreamText(name, source.size(), kChunkSize));
+    return true;
+}
+
+bool MtpSyncTransport::readFile(const QString &name, qint64 maxSize, QByteArray *content, QString *error)
+{
+    QFile source;
+    if (!openPhoneFile(name, &source, error))
+        return false;
+    const qint64 size = std::max<qint64>(1, maxSize);
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 received = 0;
+    // A read may end short of what the file holds: another follows until the bound or the end.
+    for (qint64 read = 1; read > 0 && received < size; received += read) {
+        read = source.read(bytes.data() + received, size - received);
+        if (read < 0)
+            return fail(error, fileSystemText(u"Ошибка чтения MTP-потока"_s, source));
+    }
+    if (received == 0)
+        return fail(error, emptyStreamText(name, source.size(), size));
+    bytes.truncate(received);
+    *content = bytes;
     return true;
 }
 
@@ -332,7 +384,7 @@ bool MtpSyncTransport::upload(const QString &localPath, const QString &name, QSt
     if (!source.open(QIODevice::ReadOnly))
         return fail(error, fileSystemText(u"Не удалось открыть файл для передачи"_s, source));
 
-    const QString temporaryName = name + u'.' + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".uploading"_s;
+    const QString temporaryName = temporaryUploadName(name);
     // Unbuffered, so that every write reaches the mount at once and the bytes counted are the bytes it took.
     QFile target(QDir(uploadFolder(name)).filePath(temporaryName));
     if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
@@ -400,6 +452,16 @@ bool MtpSyncTransport::uploadToAllFolders(const QString &localPath, const QStrin
 
 bool MtpSyncTransport::remove(const QString &name, QString *error)
 {
+    return removeWhere([&](const QString &fileName) { return fileName == name; }, error);
+}
+
+bool MtpSyncTransport::removeUnfinishedUploads(const QString &name, QString *error)
+{
+    return removeWhere([&](const QString &fileName) { return isTemporaryUploadName(fileName, name); }, error);
+}
+
+bool MtpSyncTransport::removeWhere(const std::function<bool(const QString &)> &matches, QString *error)
+{
     if (!m_open)
         return false;
     QList<FolderEntry> files;
@@ -408,7 +470,7 @@ bool MtpSyncTransport::remove(const QString &name, QString *error)
             return false;
     }
     for (const FolderEntry &file : std::as_const(files)) {
-        if (file.name != name)
+        if (!matches(file.name))
             continue;
         QFile phoneFile(file.path);
         if (!phoneFile.remove())

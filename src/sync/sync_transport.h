@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -29,14 +30,23 @@ public:
     virtual bool listFiles(QStringList *names, QString *error) = 0;
     // Sets exists to whether listFiles holds name exactly.
     virtual bool fileExists(const QString &name, bool *exists, QString *error) = 0;
-    // Copies the first file called name to localPath. A failure may leave a partial local file.
+    // Copies the first file called name to localPath. Only a regular file is read: anything else (a named pipe, a
+    // socket, a device) could block the read for good, and is refused, naming it. A failure may leave a partial
+    // local file.
     virtual bool download(const QString &name, const QString &localPath, QString *error) = 0;
+    // Reads the first file called name into content, as download does, but never more than maxSize bytes of it: a
+    // longer file gives its first maxSize bytes, so that a reader asking for one byte beyond the longest text it
+    // takes tells a longer file without holding it.
+    virtual bool readFile(const QString &name, qint64 maxSize, QByteArray *content, QString *error) = 0;
     // Creates a new file on the phone from localPath, under a temporary name that begins with name.
     virtual bool upload(const QString &localPath, const QString &name, QString *error) = 0;
     // upload into every synchronisation folder in turn, stopping at the first failure.
     virtual bool uploadToAllFolders(const QString &localPath, const QString &name, QString *error) = 0;
     // Deletes every file called name; none is success. Closed: false without a text.
     virtual bool remove(const QString &name, QString *error) = 0;
+    // Deletes every upload of name that still has its temporary name, one the other side has not taken (yet);
+    // none is success. Closed: false without a text.
+    virtual bool removeUnfinishedUploads(const QString &name, QString *error) = 0;
 
 protected:
     SyncTransport() = default;

@@ -926,9 +926,16 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     if (!backUpDatabases(&backupFolder, &error))
         return failure(error);
     SyncResult result;
-    if (!mergeStagedDatabases(staging.path(), staging.id(), &result.recordsAdded, &error)
-        || !writeDataFiles(package, backupFolder, &result.fileCount, &error))
-        return failure(error);
+    const bool merged = mergeStagedDatabases(staging.path(), staging.id(), &result.recordsAdded, &error)
+        && writeDataFiles(package, backupFolder, &result.fileCount, &error);
+    result.dataChanged = result.recordsAdded > 0 || result.fileCount > 0;
+    if (!merged) {
+        const QString done
+            = u"Часть данных уже объединена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)
+                  .arg(result.fileCount);
+        result.message = result.dataChanged ? logging::withSentence(error, done) : error;
+        return result;
+    }
 
     result.success = true;
     result.message = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)

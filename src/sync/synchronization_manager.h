@@ -43,6 +43,9 @@ struct SyncResult
     // because they cannot be read (the message names them too). Import: the data files left unwritten because of what
     // this installation holds where they go (the message names them too, after the counts).
     QList<LeftOutFile> leftOut;
+    // Import: true once a merge or a written file has changed the local data (recordsAdded or fileCount above 0),
+    // also when a later step failed, whose message then says how much was merged. Export: false.
+    bool dataChanged = false;
 };
 
 // Synchronisation packages (".tspak"): one file carrying the workshop's databases and data folders from one
@@ -123,7 +126,8 @@ public:
     // in any letter case, and entries that would land on a package database are ignored; the certificate ledger
     // XML/checksums.txt, named in any letter case, is merged line by line (local lines first, then the incoming
     // lines it lacks), never replaced. recordsAdded and fileCount count only what changed the local data. A
-    // failure after the backup (a merge, a write) keeps the merges and files completed before it, and the backup.
+    // failure after the backup (a merge, a write) keeps the merges and files completed before it, and the backup;
+    // when they changed the local data, the result counts them and sets dataChanged.
     static SyncResult importPackage(const QString &packagePath);
 };
 

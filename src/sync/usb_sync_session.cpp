@@ -15,6 +15,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +40,11 @@ const QString kOkPrefix = u"OK|"_s;
 // How far an announcement's time may lie from the phone's clock and still name a running session.
 constexpr qint64 kAnnouncementMaxAge = 300000;
 constexpr qint64 kAnnouncementMaxLead = 120000;
+// The most of the other side's one-line files that is read: an announcement or a join holds a keyword and one or
+// two ids (123 bytes), a result or an acknowledgement an outcome with an import's message. A longer file is
+// malformed and is refused without being held; what this side writes is cut to fit.
+constexpr qsizetype kMaxIdLineBytes = 1024;
+constexpr qsizetype kMaxAnswerBytes = 16384;
 
 // The announcement's time: the id's first 19 characters read as UTC. Date and time are read apart, because a
 // whole-text parse takes local time and gives nothing inside a daylight-saving gap.
@@ -58,24 +64,30 @@ void report(const Progress &progress, const QString &text)
         progress(text);
 }
 
+// The text's UTF-8 within the bound the other side reads, cut before a character that would cross it: an import's
+// message long enough to pass it must not make the whole answer malformed.
+QByteArray answerBytes(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() > kMaxAnswerBytes) {
+        qsizetype end = kMaxAnswerBytes;
+        while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        bytes.truncate(end);
+    }
+    return bytes;
+}
+
 bool writeText(const QString &path, const QString &text, QString *error)
 {
     QFile file(path);
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = answerBytes(text);
     const bool written
         = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
     if (!written && error != nullptr)
         *error = logging::shownFailure(
             u"Не удалось сохранить результат синхронизации в %1"_s.arg(path), file.errorString(), u"sync"_s);
     return written;
-}
-
-QString readText(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
 }
 
 void removeIfPresent(SyncTransport &transport, const QString &name)
@@ -109,11 +121,19 @@ private:
 
     UsbSyncResult runHost();
     UsbSyncResult runPhone();
-    // Ends the session: logs the failure (or the cancel, when a wait ended through it), takes the computer's
-    // announcement and join off the phone and closes the transport.
+    // Ends the session: logs the failure (or the cancel, when a wait ended through it), takes what this side
+    // uploaded and the other side has not taken off the phone, and the computer's announcement and join, and
+    // closes the transport. After this side's merge the message says so, with what the merge added.
     UsbSyncResult fail(const QString &text);
     UsbSyncResult succeed(const SyncResult &import);
     QString localSyncFile(const QString &id, const QString &suffix) const;
+    // "Добавлено записей: …, файлов: …." of this side's import.
+    QString mergedCounts() const;
+    // Uploads the local file as name (into every folder when toAllFolders) and keeps the name for fail.
+    bool send(const QString &localPath, const QString &name, bool toAllFolders = false);
+    // Reads the other side's one-line file, refusing one longer than maxBytes: *text is then nullopt.
+    // False with m_error set when the transport fails.
+    bool readLine(const QString &name, qsizetype maxBytes, std::optional<QString> *text);
     // Looks at the phone every round until look finds what it waits for (Found), fails (Failed), or the limit
     // passes or cancel is raised (Ended, m_cancelled telling which); a negative limit waits for ever. The waiting text,
     // when given, is reported in the first round of each reminder window, and only with a progress callback.
@@ -142,6 +162,8 @@ private:
     // This side's import has merged the other side's package.
     bool m_merged = false;
     QString m_error;
+    // What this side has uploaded, by final name; the error answers, which must reach the other side, are not kept.
+    QStringList m_uploaded;
     // The files the package for the other side left out, and where that side is.
     QList<LeftOutFile> m_leftOut;
     QString m_otherSide;
@@ -156,19 +178,47 @@ QString Session::localSyncFile(const QString &id, const QString &suffix) const
     return QDir(SynchronizationManager::syncDirectory()).filePath(u"Mtp_%1_%2"_s.arg(id, suffix));
 }
 
+QString Session::mergedCounts() const
+{
+    return u"Добавлено записей: %1, файлов: %2."_s.arg(m_result.recordsAdded).arg(m_result.fileCount);
+}
+
+bool Session::send(const QString &localPath, const QString &name, bool toAllFolders)
+{
+    m_uploaded.append(name);
+    return toAllFolders ? m_transport.uploadToAllFolders(localPath, name, &m_error)
+                        : m_transport.upload(localPath, name, &m_error);
+}
+
+bool Session::readLine(const QString &name, qsizetype maxBytes, std::optional<QString> *text)
+{
+    QByteArray bytes;
+    if (!m_transport.readFile(name, maxBytes + 1, &bytes, &m_error))
+        return false;
+    *text = bytes.size() > maxBytes ? std::nullopt : std::optional(QString::fromUtf8(bytes));
+    return true;
+}
+
 UsbSyncResult Session::fail(const QString &failure)
 {
-    // After the merge a cancel stops only the waiting: the data has changed, and the message says how.
-    const QString text = m_cancelled && m_merged
-        ? u"Синхронизация отменена после слияния данных. Добавлено записей: %1, файлов: %2."_s
-              .arg(m_result.recordsAdded)
-              .arg(m_result.fileCount)
-        : failure;
+    // After the merge a cancel stops only the waiting, and a failure comes after a change of the data: the message
+    // says how it changed, so that it is not taken for a session that changed nothing.
+    QString text = failure;
+    if (m_merged) {
+        text = m_cancelled ? u"Синхронизация отменена после слияния данных. "_s + mergedCounts()
+                           : logging::withSentence(failure, u"Данные уже объединены. "_s + mergedCounts());
+    }
     const QString files = u"host=%1; join=%2"_s.arg(m_hostFile, m_joinFile);
     if (m_cancelled)
         ApplicationLogger::write(Level::Info, kCategory, text, u"cancelled; "_s + files);
     else
         ApplicationLogger::write(Level::Error, kCategory, text, u"failed; "_s + files);
+    // An upload taken later would start a step of a session that no longer runs (a renamed announcement would call
+    // the phone app to it). The unfinished names go before the final ones, so that one the app renames meanwhile
+    // is removed under its final name.
+    QString ignored;
+    for (const QString &name : std::as_const(m_uploaded))
+        m_transport.removeUnfinishedUploads(name, &ignored);
     if (m_host) {
         removeIfPresent(m_transport, m_hostFile);
         removeIfPresent(m_transport, m_joinFile);
@@ -263,7 +313,7 @@ UsbSyncResult Session::runHost()
     if (!writeText(hostCopy, u"%1|%2"_s.arg(kHostKeyword, m_hostId), &m_error))
         return fail(m_error);
     report(m_progress, u"Объявление активного сеанса телефонам через MTP…"_s);
-    const bool announced = m_transport.uploadToAllFolders(hostCopy, m_hostFile, &m_error);
+    const bool announced = send(hostCopy, m_hostFile, true);
     QFile::remove(hostCopy);
     if (!announced)
         return fail(m_error);
@@ -272,11 +322,10 @@ UsbSyncResult Session::runHost()
     if (!waitForFile(
             m_joinFile, m_timings.joinLimit, u"Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s))
         return fail(m_error);
-    const QString joinCopy = localSyncFile(m_hostId, u"join.txt"_s);
-    if (!m_transport.download(m_joinFile, joinCopy, &m_error))
+    std::optional<QString> joinText;
+    if (!readLine(m_joinFile, kMaxIdLineBytes, &joinText))
         return fail(m_error);
-    const QStringList join = readText(joinCopy).trimmed().split(u'|', Qt::KeepEmptyParts);
-    QFile::remove(joinCopy);
+    const QStringList join = joinText.value_or(QString()).trimmed().split(u'|', Qt::KeepEmptyParts);
     if (join.size() != 3 || join.at(0) != kJoinKeyword || join.at(1) != m_hostId
         || !UsbSyncSession::isValidSessionId(join.at(2))) {
         return fail(u"Телефон прислал некорректное подтверждение MTP-сеанса."_s);
@@ -302,31 +351,32 @@ UsbSyncResult Session::runHost()
         return fail(merged.message);
     m_leftOut = merged.leftOut;
     m_otherSide = u"на телефон"_s;
-    if (!m_transport.upload(merged.packagePath, responseFile, &m_error))
+    if (!send(merged.packagePath, responseFile))
         return fail(m_error);
     // The response is on the phone before the result that tells the phone to take it.
     const QString resultCopy = localSyncFile(m_phoneId, u"result.txt"_s);
     const QString resultText = u"OK|%1|%2|%3"_s.arg(import.recordsAdded).arg(import.fileCount).arg(import.message);
-    if (!writeText(resultCopy, resultText, &m_error) || !m_transport.upload(resultCopy, resultFile, &m_error))
+    if (!writeText(resultCopy, resultText, &m_error) || !send(resultCopy, resultFile))
         return fail(m_error);
 
     report(m_progress, u"Ожидание подтверждения слияния на телефоне…"_s);
-    const QString ackCopy = localSyncFile(m_phoneId, u"ack.txt"_s);
     const Poll acknowledged = pollFile(ackFile, m_timings.acknowledgementLimit, u"Ожидание подтверждения телефона…"_s);
     if (acknowledged == Poll::Failed)
         return fail(m_error);
     if (acknowledged == Poll::Ended)
         return fail(m_cancelled ? kCancelledText : u"Телефон не подтвердил завершение слияния."_s);
-    if (!m_transport.download(ackFile, ackCopy, &m_error))
+    std::optional<QString> ack;
+    if (!readLine(ackFile, kMaxAnswerBytes, &ack))
         return fail(m_error);
+    if (!ack)
+        return fail(u"Телефон прислал некорректное подтверждение слияния."_s);
     // Only a refusal counts: the phone app's acknowledgement of success is not read further.
-    const QString ack = readText(ackCopy);
-    if (ack.startsWith(kErrorPrefix))
-        return fail(u"Телефон не смог объединить базы: %1"_s.arg(ack.mid(kErrorPrefix.size())));
+    if (ack->startsWith(kErrorPrefix))
+        return fail(u"Телефон не смог объединить базы: %1"_s.arg(ack->mid(kErrorPrefix.size())));
 
     for (const QString &name : {requestFile, responseFile, resultFile, ackFile, m_hostFile, m_joinFile})
         removeIfPresent(m_transport, name);
-    for (const QString &copy : {requestCopy, resultCopy, ackCopy})
+    for (const QString &copy : {requestCopy, resultCopy})
         QFile::remove(copy);
     return succeed(import);
 }
@@ -341,9 +391,11 @@ bool Session::receiveAndMerge(const QString &downloadText, const QString &remote
     *import = SynchronizationManager::importPackage(copy);
     m_result.recordsAdded = import->recordsAdded;
     m_result.fileCount = import->fileCount;
+    m_result.dataChanged = import->dataChanged;
     m_merged = import->success;
     if (import->success)
         return true;
+    // Not kept for fail: the error answer stays, so that the other side learns why and need not wait for its limit.
     if (writeText(errorCopy, kErrorPrefix + import->message, nullptr))
         m_transport.upload(errorCopy, errorFile, nullptr);
     m_error = import->message;
@@ -379,12 +431,10 @@ Session::Poll Session::findAnnouncement(QSet<QString> &reportedStale)
 
     // Ids begin with their UTC time, so the last fresh name is the newest session.
     const QString id = newest.mid(5, newest.size() - 9);
-    const QString hostCopy = localSyncFile(m_phoneId, u"host.txt"_s);
-    if (!m_transport.download(newest, hostCopy, &m_error))
+    std::optional<QString> announcement;
+    if (!readLine(newest, kMaxIdLineBytes, &announcement))
         return Poll::Failed;
-    const bool named = readText(hostCopy).trimmed() == u"%1|%2"_s.arg(kHostKeyword, id);
-    QFile::remove(hostCopy);
-    if (!named)
+    if (!announcement || announcement->trimmed() != u"%1|%2"_s.arg(kHostKeyword, id))
         return Poll::Ended;
     m_hostId = id;
     return Poll::Found;
@@ -405,7 +455,7 @@ UsbSyncResult Session::runPhone()
     m_leftOut = request.leftOut;
     m_otherSide = u"на компьютер"_s;
     report(m_progress, u"Передача данных телефона через MTP…"_s);
-    if (!m_transport.upload(request.packagePath, requestFile, &m_error))
+    if (!send(request.packagePath, requestFile))
         return fail(m_error);
     report(m_progress, u"Пакет телефона отправлен. Поиск активного сеанса компьютера…"_s);
 
@@ -425,7 +475,7 @@ UsbSyncResult Session::runPhone()
     const QString joinCopy = localSyncFile(m_phoneId, u"join.txt"_s);
     if (!writeText(joinCopy, u"%1|%2|%3"_s.arg(kJoinKeyword, m_hostId, m_phoneId), &m_error))
         return fail(m_error);
-    const bool joined = m_transport.upload(joinCopy, m_joinFile, &m_error);
+    const bool joined = send(joinCopy, m_joinFile);
     QFile::remove(joinCopy);
     if (!joined)
         return fail(m_error);
@@ -461,10 +511,10 @@ UsbSyncResult Session::runPhone()
     if (resulted == Poll::Ended)
         return fail(kCancelledText);
 
-    const QString resultCopy = localSyncFile(m_phoneId, u"result.txt"_s);
-    if (!m_transport.download(resultFile, resultCopy, &m_error))
+    std::optional<QString> resultText;
+    if (!readLine(resultFile, kMaxAnswerBytes, &resultText))
         return fail(m_error);
-    const QString result = readText(resultCopy);
+    const QString result = resultText.value_or(QString());
     if (result.startsWith(kErrorPrefix))
         return fail(u"Компьютер не смог объединить данные: %1"_s.arg(result.mid(kErrorPrefix.size())));
     if (!result.startsWith(kOkPrefix))
@@ -484,13 +534,13 @@ UsbSyncResult Session::runPhone()
         return fail(m_error);
     }
     const QString ack = u"OK|%1|%2"_s.arg(import.recordsAdded).arg(import.fileCount);
-    if (!writeText(ackCopy, ack, &m_error) || !m_transport.upload(ackCopy, ackFile, &m_error))
+    if (!writeText(ackCopy, ack, &m_error) || !send(ackCopy, ackFile))
         return fail(m_error);
 
     // The acknowledgement stays for the computer, which removes it.
     for (const QString &name : {requestFile, responseFile, resultFile})
         removeIfPresent(m_transport, name);
-    for (const QString &copy : {resultCopy, responseCopy, ackCopy})
+    for (const QString &copy : {responseCopy, ackCopy})
         QFile::remove(copy);
     return succeed(import);
 }

@@ -15,7 +15,8 @@ struct UsbSyncResult
 {
     // True only when the session ran to its end; false on every failure and on cancellation.
     bool success = false;
-    // On success "Слияние по MTP завершено. …" with this side's import message, otherwise the failure text.
+    // On success "Слияние по MTP завершено. …" with this side's import message, otherwise the failure text; a
+    // failure after this side's merge adds "Данные уже объединены." with what the merge added.
     QString message;
     // What this side's import added and wrote; kept when a later step fails, 0 until the import has run.
     qint32 recordsAdded = 0;
@@ -23,6 +24,9 @@ struct UsbSyncResult
     // True when the session ended because cancel was raised (success is false then): a stop the user asked for,
     // not a failure. The message tells what the import had done by then.
     bool cancelled = false;
+    // True when this side's import changed the local data (SyncResult::dataChanged), also when the session failed
+    // or was cancelled afterwards, or the import itself failed part way: what a caller shows of that data is stale.
+    bool dataChanged = false;
 };
 
 // How long a session waits, in milliseconds. The defaults are the ones the phone app is built against.

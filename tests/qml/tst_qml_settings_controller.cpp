@@ -1,19 +1,24 @@
 #include "logging/application_logger.h"
 #include "qml/qml_settings_controller.h"
 #include "storage/app_paths.h"
+#include "storage/customer_repository.h"
 #include "storage/master_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
 #include "storage/sql_connection.h"
+#include "support/scripted_phone.h"
+#include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/url_catcher.h"
+#include "sync/mtp_sync_transport.h"
 #include "sync/synchronization_manager.h"
 #include "sync/usb_sync_session.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -22,6 +27,7 @@
 
 #include <memory>
 #include <new>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using tessaron::qml::QmlSettingsController;
@@ -44,6 +50,51 @@ void fillWorkshop(QmlSettingsController &controller)
     controller.setWorkshopCity(QStringLiteral("Санкт-Петербург"));
     controller.setWorkshopStreet(QStringLiteral("ул. Заводская, 5"));
     controller.setWorkshopPhone(QStringLiteral("+7 812 000-00-00"));
+}
+
+// Long enough for the sanitizer build; only the wait a row means to exhaust gets a short limit.
+constexpr int kGenerous = 30000;
+const QString kPhoneName = u"ООО «Телефон»"_s;
+const QString kPhoneId = u"20260301_120000_000_"_s + QString(32, u'b');
+
+// Leaves the phone's installation, edited after the computer's last save (its workshop name, a master, a customer),
+// as a package at path; false when a step fails.
+bool exportPhone(tessaron::test::TempAppPaths &paths, const QString &path)
+{
+    paths.useInstallation(u"phone"_s);
+    tessaron::storage::AppPaths::ensureDirectories();
+    const bool exported
+        = tessaron::storage::SettingsRepository().setString(keys::sectionWorkshop, keys::workshopName, kPhoneName)
+        && tessaron::storage::MasterRepository().addMaster(u"Сидоров"_s) > 0
+        && tessaron::storage::CustomerRepository().addCustomer(u"ООО «Перевозчик»"_s, {}, {}) > 0
+        && tessaron::sync::SynchronizationManager::exportPackage(path).success;
+    paths.useInstallation({});
+    return exported;
+}
+
+// The phone app's half of a session over folder, with the phone's package, until the computer has answered; then
+// fault: "unplugged" (the phone's folder vanishes) or "empty" (an empty acknowledgement); or "full": the phone fills
+// up as it sends its join, before the computer answers.
+void playPhone(const QString &folder, const QByteArray &package, const QString &fault,
+    const tessaron::test::SmallDisk &disk, const std::stop_token &stop)
+{
+    using tessaron::test::waitForUpload;
+    tessaron::test::putWhole(folder, u"Request_%1.tspak"_s.arg(kPhoneId), package);
+    const QString hostId = waitForUpload(folder, u"Host_.{52}\\.txt"_s, stop).mid(5, 52);
+    if (hostId.isEmpty())
+        return;
+    const QString incoming = folder + u"/.incoming"_s;
+    tessaron::test::writeFile(incoming, u"TESSARON_MTP_JOIN|%1|%2"_s.arg(hostId, kPhoneId).toUtf8());
+    if (fault == u"full")
+        disk.fill();
+    QFile::rename(incoming, folder + u"/Join_%1.txt"_s.arg(hostId));
+    if (waitForUpload(folder, u"Result_%1\\.txt"_s.arg(kPhoneId), stop).isEmpty()
+        || waitForUpload(folder, u"Response_%1\\.tspak"_s.arg(kPhoneId), stop).isEmpty())
+        return;
+    if (fault == u"unplugged")
+        QDir(folder).removeRecursively();
+    else if (fault == u"empty")
+        tessaron::test::putWhole(folder, u"Ack_%1.txt"_s.arg(kPhoneId), {});
 }
 
 QString stored(const QString &section, const QString &key)
@@ -86,6 +137,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        qunsetenv("TESSARON_MTP_ROOTS");
         tessaron::storage::SqlConnection::setOpenReadOnly(false);
         tessaron::logging::ApplicationLogger::shutdown();
         tessaron::logging::ApplicationLogger::setEnabled(true);
@@ -479,6 +531,78 @@ private Q_SLOTS:
         bool started = false;
         QTRY_VERIFY_WITH_TIMEOUT(started || (started = controller.startUsbSync()), 10000);
         // The controller's end cancels the running session and waits for its thread.
+    }
+
+    // A session or a package import that fails after its merge has changed the stored data: the page shows what is
+    // stored (the phone's newer workshop name and its master) and the message says what was merged, so that a save,
+    // or a synchronisation started again (which saves first), never writes the older name back as the newer one.
+    // The phone is played over a real folder.
+    void failurePastTheMergeKeepsThePhonesValues_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // a pattern
+        const QString merged = u"\\. Данные уже объединены\\. Добавлено записей: 3, файлов: 0\\."_s;
+        QTest::addRow("session, phone unplugged awaiting the acknowledgement")
+            << u"unplugged"_s
+            << u"Не удалось просмотреть папку на телефоне \\(папка не найдена или устройство отключено\\)"_s + merged;
+        QTest::addRow("session, empty acknowledgement")
+            << u"empty"_s
+            << u"MTP вернул пустой поток для Ack_%1\\.txt \\(размер 0, буфер 16385 байт\\)"_s.arg(kPhoneId) + merged;
+        QTest::addRow("session, phone full past the merge")
+            << u"full"_s
+            << u"Не удалось передать файл Response_%1\\.tspak на телефон: этап запись, записано \\d+ из \\d+ байт "
+               u"\\(на диске нет места\\)"_s.arg(kPhoneId)
+                + merged;
+        QTest::addRow("package import, a later database refusing its rows")
+            << u"import"_s
+            << u"Ошибка объединения CustomersDB\\.db: .*\\. Часть данных уже объединена\\. Добавлено записей: 2, файлов: 0\\."_s;
+    }
+
+    void failurePastTheMergeKeepsThePhonesValues()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        const tessaron::test::SmallDisk disk;
+        if (fault == u"full" && !disk.isMounted())
+            QSKIP("a full phone needs a tmpfs of its own, which only root may mount");
+        QmlSettingsController controller(noPrinters);
+        fillWorkshop(controller);
+        QVERIFY(controller.save());
+        const QString package = m_paths->filePath(u"phone.tspak"_s);
+        QVERIFY(exportPhone(*m_paths, package));
+
+        if (fault == u"import") {
+            // The customers' database, merged after the settings and the masters, refuses every new row.
+            const tessaron::test::SqliteProbe probe(tessaron::storage::AppPaths::database(u"CustomersDB.db"_s));
+            QVERIFY(probe.execute(u"CREATE TRIGGER refuse BEFORE INSERT ON Customers BEGIN SELECT RAISE(ABORT, "
+                                  u"'disk full'); END"_s));
+            QVERIFY(!controller.importSyncPackage(package));
+        } else {
+            const QString root = fault == u"full" ? disk.filePath(u"Phone"_s) : m_paths->filePath(u"Phone"_s);
+            const QString folder = root + u"/Internal/TessaronSyncMTP"_s;
+            QVERIFY(QDir().mkpath(folder));
+            qputenv("TESSARON_MTP_ROOTS", root.toLocal8Bit());
+            controller.setUsbSyncRunner(
+                [](bool pcSide, std::atomic<bool> &cancel, const std::function<void(const QString &)> &progress) {
+                    tessaron::sync::MtpSyncTransport transport({10, kGenerous, 1000});
+                    const tessaron::sync::UsbSyncTimings timings {
+                        10, 1000, kGenerous, kGenerous, kGenerous, kGenerous, kGenerous};
+                    return tessaron::sync::UsbSyncSession::run(
+                        pcSide, transport, timings, &QDateTime::currentDateTimeUtc, cancel, progress);
+                });
+            std::jthread phone([&, bytes = tessaron::test::fileBytes(package)](
+                                   const std::stop_token &stop) { playPhone(folder, bytes, fault, disk, stop); });
+            QVERIFY(controller.startUsbSync());
+            QTRY_VERIFY_WITH_TIMEOUT(!controller.isUsbSyncActive(), 4 * kGenerous);
+        }
+
+        QVERIFY2(
+            QRegularExpression(QRegularExpression::anchoredPattern(message)).match(controller.lastError()).hasMatch(),
+            qPrintable(controller.lastError()));
+        QCOMPARE(controller.workshopName(), kPhoneName);
+        QCOMPARE(controller.masters().size(), 1);
+        QVERIFY(controller.save());
+        QCOMPARE(stored(keys::sectionWorkshop, keys::workshopName), kPhoneName);
     }
 
 private:

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using tessaron::platform::MtpDeviceFinder;
 using tessaron::sync::MtpSyncTransport;
@@ -180,8 +182,9 @@ private slots:
         const QString second = root + u"/B/TessaronSyncMTP"_s;
         QVERIFY(makeTree(root,
             {u"A/TessaronSyncMTP/both"_s, u"A/TessaronSyncMTP/Host_1.txt"_s, u"B/TessaronSyncMTP/both"_s,
-                u"B/TessaronSyncMTP/Request_ID.tspak"_s}));
+                u"B/TessaronSyncMTP/Request_ID.tspak"_s, u"B/TessaronSyncMTP/all.not-a-uuid.uploading"_s}));
         QVERIFY(writeFile(second + u"/empty"_s, {}));
+        QCOMPARE(mkfifo(QFile::encodeName(second + u"/pipe"_s).constData(), 0600), 0);
         QByteArray payload(2 * 65536 + 123, Qt::Uninitialized); // more than two chunks
         for (qsizetype i = 0; i < payload.size(); ++i)
             payload[i] = char(i * 7);
@@ -205,7 +208,27 @@ private slots:
         QCOMPARE(uploadedCopies(first, u"after"_s, payload), 1);
         QVERIFY(transport.remove(u"both"_s, &error) && transport.remove(u"absent"_s, &error));
         QVERIFY(!QFile::exists(first + u"/both"_s) && !QFile::exists(second + u"/both"_s));
+        // Only what upload names its unfinished file goes.
+        QVERIFY(transport.removeUnfinishedUploads(u"all"_s, &error));
+        QCOMPARE(uploadedCopies(first, u"all"_s, payload) + uploadedCopies(second, u"all"_s, payload), 0);
+        QVERIFY(QFile::exists(second + u"/all.not-a-uuid.uploading"_s));
+        QCOMPARE(uploadedCopies(first, u"after"_s, payload), 1);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+
+        // A bounded read ends at its bound or at the file's end.
+        QByteArray read;
+        QVERIFY(transport.readFile(u"Host_1.txt"_s, 5, &read, &error));
+        QCOMPARE(read, "A/Tes");
+        QVERIFY(transport.readFile(u"Request_ID.tspak"_s, 1000, &read, &error));
+        QCOMPARE(read, "B/TessaronSyncMTP/Request_ID.tspak");
+        // A named pipe without a writer would block the read for good.
+        const QString notRegular = u"Файл pipe на телефоне не является обычным файлом (канал, сокет или устройство)."_s;
+        QVERIFY(!transport.download(u"pipe"_s, downloaded, &error));
+        QCOMPARE(error, notRegular);
+        QVERIFY(!transport.readFile(u"pipe"_s, 1000, &read, &error));
+        QCOMPARE(error, notRegular);
+        QVERIFY(!transport.readFile(u"empty"_s, 1000, &read, &error));
+        QCOMPARE(error, u"MTP вернул пустой поток для empty (размер 0, буфер 1000 байт)."_s);
 
         QVERIFY(!transport.download(u"absent"_s, downloaded, &error));
         QCOMPARE(error, u"Файл absent не найден в TessaronSyncMTP"_s);

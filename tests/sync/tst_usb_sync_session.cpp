@@ -1,7 +1,7 @@
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/master_repository.h"
-#include "support/sync_package_bytes.h"
+#include "support/scripted_phone.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/time_zone_pin.h"
@@ -9,10 +9,12 @@
 #include "sync/synchronization_manager.h"
 #include "sync/usb_sync_session.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextStream>
 #include <QThread>
@@ -20,12 +22,17 @@
 
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::sync;
 using tessaron::storage::MasterRepository;
 using tessaron::test::fileBytes;
+using tessaron::test::filesIn;
+using tessaron::test::putWhole;
+using tessaron::test::waitForUpload;
 
 namespace {
 
@@ -55,40 +62,6 @@ bool preparePhoneAndComputer(tessaron::test::TempAppPaths &paths, const QString 
     return exported && addMaster(u"Петров"_s);
 }
 
-QStringList filesIn(const QString &folder, const QString &filter = u"*"_s)
-{
-    return QDir(folder).entryList({filter}, QDir::Files, QDir::Name);
-}
-
-// Plays the phone app's part with the other side's uploads until stop: "X.<uuid>.uploading" becomes "X" once
-// complete (a text not empty, a package readable to its last entry). Returns the first name wholly matching
-// pattern, or empty once stopped.
-QString waitFor(const QString &folder, const QString &pattern, const std::stop_token &stop)
-{
-    static const QRegularExpression temporary(u"^(.+)\\.[0-9a-f-]{36}\\.uploading$"_s);
-    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
-    for (;; QThread::msleep(5)) {
-        for (const QString &name : filesIn(folder)) {
-            const QString path = folder + u'/' + name, finalName = temporary.match(name).captured(1);
-            const bool complete = finalName.endsWith(u".tspak"_s) ? !tessaron::test::packageEntryPaths(path).isEmpty()
-                                                                  : QFileInfo(path).size() > 0;
-            if (!finalName.isEmpty() && complete)
-                QFile::rename(path, folder + u'/' + finalName);
-        }
-        if (const QStringList names = filesIn(folder).filter(expression); !names.isEmpty())
-            return names.first();
-        if (stop.stop_requested())
-            return {};
-    }
-}
-
-// Puts a file into folder whole, as a finished upload.
-void putWhole(const QString &folder, const QString &name, const QByteArray &content)
-{
-    tessaron::test::writeFile(folder + u"/.incoming"_s, content);
-    QFile::rename(folder + u"/.incoming"_s, folder + u'/' + name);
-}
-
 // The real transport whose failAt-th transfer (upload or download; looks are left alone, their number depends
 // on timing) fails with kTransferFault.
 class FailingTransport final : public SyncTransport
@@ -112,6 +85,10 @@ public:
     {
         return transfer(error) && m_real.download(name, path, error);
     }
+    bool readFile(const QString &name, qint64 maxSize, QByteArray *content, QString *error) override
+    {
+        return transfer(error) && m_real.readFile(name, maxSize, content, error);
+    }
     bool upload(const QString &path, const QString &name, QString *error) override
     {
         return transfer(error) && m_real.upload(path, name, error);
@@ -121,6 +98,10 @@ public:
         return transfer(error) && m_real.uploadToAllFolders(path, name, error);
     }
     bool remove(const QString &name, QString *error) override { return m_real.remove(name, error); }
+    bool removeUnfinishedUploads(const QString &name, QString *error) override
+    {
+        return m_real.removeUnfinishedUploads(name, error);
+    }
 
 private:
     bool transfer(QString *error) { return --m_left != 0 || (*error = kTransferFault, false); }
@@ -152,13 +133,14 @@ QStringList sessionLog()
 }
 
 // One session of the computer against the scripted phone: what the phone does, the fault the test injects
-// ("short <wait>", "… quiet" without a progress callback, "cancel <stage text>", "no phone", "odd document": one
-// whose name the phone would refuse, and a named pipe, "unreadable document": a file nobody may read, root neither,
-// "link in the document's place": the computer's link where the phone's document goes), and what must come of it.
-// "{H}" stands for the host id, "{P}" for the phone's.
+// ("short <wait>", "… quiet" without a progress callback, "… untaken" with a phone app that takes none of the
+// computer's uploads, "cancel <stage text>", "no phone", "odd document": one whose name the phone would refuse, and a
+// named pipe, "unreadable document": a file nobody may read, root neither, "link in the document's place": the
+// computer's link where the phone's document goes), and what must come of it. "{H}" stands for the host id, "{P}" for
+// the phone's.
 struct Row
 {
-    QByteArray request; // "package": the phone's package
+    QByteArray request; // "package": the phone's package; "pipe": a named pipe no one writes into
     QString join;
     QString ack; // null: the phone stops before acknowledging
     QString fault;
@@ -248,6 +230,7 @@ void TestUsbSyncSession::computerSide_data()
     const QStringList request {u"Request_{P}.tspak"_s};
     const QStringList answered {u"Request_{P}.tspak"_s, u"Response_{P}.tspak"_s, u"Result_{P}.txt"_s};
     const QStringList unacknowledged {u"Mtp_{P}_phone.tspak"_s, u"Mtp_{P}_result.txt"_s};
+    const QString merged = u"Данные уже объединены. Добавлено записей: 1, файлов: 0."_s;
     QTest::newRow("success") << Row {"package", join, u"OK|1|0"_s, {}, kDone, {}, {}, 1};
     QTest::newRow("document the phone would refuse, a pipe") << Row {"package", join, u"OK|1|0"_s, u"odd document"_s,
         kDone
@@ -265,20 +248,35 @@ void TestUsbSyncSession::computerSide_data()
     QTest::newRow("acknowledgement with a leading space") << Row {"package", join, u" ERROR|x"_s, {}, kDone, {}, {}, 1};
     QTest::newRow("no join") << Row {"package", {}, {}, u"short join"_s, noJoin, request};
     QTest::newRow("no join, no progress callback") << Row {"package", {}, {}, u"short join quiet"_s, noJoin, request};
+    QTest::newRow("announcement never taken") << Row {"package", {}, {}, u"short join untaken"_s, noJoin, request};
     for (const QString &bad :
         QStringList {u"TESSARON_MTP_JOIN|{H}"_s, u"TESSARON_MTP_JOIN|{H}|{P}|"_s, u"TESSARON_MTP_HOST|{H}|{P}"_s,
             u"TESSARON_MTP_JOIN|{P}|{P}"_s, u"TESSARON_MTP_JOIN|{H}|"_s + kPhone.toUpper()})
         QTest::addRow("join %s", qPrintable(bad)) << Row {"package", bad, u"OK"_s, {}, badJoin, request};
+    // Valid once trimmed, but longer than the computer reads of a join.
+    QTest::newRow("join with 1024 blanks")
+        << Row {"package", join + QString(1024, u' '), u"OK"_s, {}, badJoin, request};
     QTest::newRow("no request") << Row {{}, join, u"OK"_s, u"short request"_s,
         u"Истекло время ожидания файла Request_{P}.tspak от второго устройства."_s};
     QTest::newRow("request not a package")
         << Row {"no package", join, u"OK"_s, {}, u"Файл не является пакетом Tessaron."_s,
                {u"Request_{P}.tspak"_s, u"Result_{P}.txt"_s}, {u"Mtp_{P}_error.txt"_s, u"Mtp_{P}_phone.tspak"_s}};
+    QTest::newRow("request a named pipe") << Row {"pipe", join, u"OK"_s, {},
+        u"Файл Request_{P}.tspak на телефоне не является обычным файлом (канал, сокет или устройство)."_s, request};
+    // Past the merge, every failure tells it.
     QTest::newRow("error acknowledgement")
-        << Row {"package", join, u"ERROR|x"_s, {}, u"Телефон не смог объединить базы: x"_s,
-               QStringList {u"Ack_{P}.txt"_s} + answered, QStringList {u"Mtp_{P}_ack.txt"_s} + unacknowledged, 1};
+        << Row {"package", join, u"ERROR|x"_s, {}, u"Телефон не смог объединить базы: x. "_s + merged,
+               QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
+    QTest::newRow("empty acknowledgement") << Row {"package", join, u""_s, {},
+        u"MTP вернул пустой поток для Ack_{P}.txt (размер 0, буфер 16385 байт). "_s + merged,
+        QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
+    QTest::newRow("acknowledgement longer than an answer") << Row {"package", join, u"OK|1|0"_s + QString(16384, u' '),
+        {}, u"Телефон прислал некорректное подтверждение слияния. "_s + merged,
+        QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
     QTest::newRow("no acknowledgement") << Row {"package", join, {}, u"short ack"_s,
-        u"Телефон не подтвердил завершение слияния."_s, answered, unacknowledged, 1};
+        u"Телефон не подтвердил завершение слияния. "_s + merged, answered, unacknowledged, 1};
+    QTest::newRow("answer never taken") << Row {"package", join, {}, u"short ack untaken"_s,
+        u"Телефон не подтвердил завершение слияния. "_s + merged, request, unacknowledged, 1};
     QTest::newRow("cancel awaiting the join") << Row {"package", {}, {},
         u"cancel Телефон подключён. Ожидание подтверждения именно этого сеанса…"_s, cancelled, request};
     QTest::newRow("cancel awaiting the acknowledgement")
@@ -288,8 +286,8 @@ void TestUsbSyncSession::computerSide_data()
     QTest::newRow("cancel awaiting the phone")
         << Row {"package", join, u"OK"_s, u"cancel "_s + kWaitingForPhone, cancelled, request};
     // The transport's own failure, here in its sixth transfer: fetching the acknowledgement.
-    QTest::newRow("transport fails") << Row {"package", join, u"OK"_s, u"fail transfer 6"_s, kTransferFault,
-        QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
+    QTest::newRow("transport fails") << Row {"package", join, u"OK"_s, u"fail transfer 6"_s,
+        kTransferFault + u". "_s + merged, QStringList {u"Ack_{P}.txt"_s} + answered, unacknowledged, 1};
     QTest::newRow("no phone") << Row {"package", join, u"OK"_s, u"no phone"_s,
         u"Не удалось открыть телефон через MTP: MTP-устройства пока не подключены"_s, request};
 }
@@ -332,20 +330,28 @@ void TestUsbSyncSession::computerSide()
     }
     // The phone app's side: its request, the announcement, the join, the result; after an "OK|" result the
     // response and, unless ack is null, the acknowledgement.
+    const QString requestPath = folder() + u"/Request_%1.tspak"_s.arg(kPhone);
+    const bool takes = !row.fault.endsWith(u"untaken"_s);
     QString hostId;
+    std::atomic<bool> hostSeen = false;
     QByteArray resultText, response;
     std::jthread phone([&](const std::stop_token &stop) {
-        if (!request.isEmpty())
-            putWhole(folder(), u"Request_%1.tspak"_s.arg(kPhone), request);
-        hostId = waitFor(folder(), u"Host_.{52}\\.txt"_s, stop).mid(5, 52);
+        if (row.request == "pipe")
+            mkfifo(QFile::encodeName(requestPath).constData(), 0600);
+        else if (!request.isEmpty())
+            putWhole(folder(), QFileInfo(requestPath).fileName(), request);
+        hostId = waitForUpload(folder(), u"Host_.{52}\\.txt"_s, stop, takes).mid(5, 52);
+        hostSeen = !hostId.isEmpty();
         if (hostId.isEmpty() || row.join.isEmpty())
             return;
         putWhole(folder(), u"Join_%1.txt"_s.arg(hostId),
             QString(row.join).replace(u"{H}"_s, hostId).replace(u"{P}"_s, kPhone).toUtf8());
-        resultText = fileBytes(folder() + u'/' + waitFor(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop));
+        resultText
+            = fileBytes(folder() + u'/' + waitForUpload(folder(), u"Result_%1\\.txt"_s.arg(kPhone), stop, takes));
         if (!resultText.startsWith("OK|"))
             return;
-        response = fileBytes(folder() + u'/' + waitFor(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop));
+        response
+            = fileBytes(folder() + u'/' + waitForUpload(folder(), u"Response_%1\\.tspak"_s.arg(kPhone), stop, takes));
         if (!row.ack.isNull())
             putWhole(folder(), u"Ack_%1.txt"_s.arg(kPhone), row.ack.toUtf8());
     });
@@ -360,13 +366,32 @@ void TestUsbSyncSession::computerSide()
     QStringList progress;
     const std::function<void(const QString &)> onProgress = [&](const QString &text) {
         progress.append(text);
-        cancel = cancel || (row.fault.startsWith(u"cancel "_s) && text == row.fault.mid(7));
+        if (cancel || !row.fault.startsWith(u"cancel "_s) || text != row.fault.mid(7))
+            return;
+        // A cancelled session removes its announcement at once: the phone must have seen it first, or the test
+        // never learns the host id, however loaded the machine.
+        for (QDeadlineTimer seen(kGenerous); !endsInOpen && !hostSeen && !seen.hasExpired();)
+            QThread::msleep(5);
+        cancel = true;
     };
-    const UsbSyncResult result = UsbSyncSession::run(true, transport, timings, &QDateTime::currentDateTimeUtc, cancel,
-        row.fault.endsWith(u"quiet"_s) ? nullptr : onProgress);
+    // On a thread of its own, so that a read blocked for good fails the row at the bound instead of hanging the test;
+    // a writer opened on the pipe then lets it end.
+    UsbSyncResult result;
+    std::atomic<bool> ended = false;
+    std::jthread session([&] {
+        result = UsbSyncSession::run(true, transport, timings, &QDateTime::currentDateTimeUtc, cancel,
+            row.fault.endsWith(u"quiet"_s) ? nullptr : onProgress);
+        ended = true;
+    });
+    const auto releasePipe = qScopeGuard([&] {
+        if (const int writer = ended ? -1 : open(QFile::encodeName(requestPath).constData(), O_WRONLY | O_NONBLOCK);
+            writer >= 0)
+            close(writer);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(ended, 4 * kGenerous);
     phone.request_stop();
     phone.join();
-    waitFor(folder(), u"(?!)"_s, phone.get_stop_token()); // what the phone renames after the session ended
+    waitForUpload(folder(), u"(?!)"_s, phone.get_stop_token()); // what the phone renames after the session ended
     const auto named = [&](QStringList texts) {
         return texts.replaceInStrings(u"{P}"_s, kPhone).replaceInStrings(u"{H}"_s, hostId);
     };
@@ -447,7 +472,7 @@ void TestUsbSyncSession::phoneSide()
     std::atomic<bool> cancel = false;
     QString joined, phoneId;
     std::jthread computer([&](const std::stop_token &stop) {
-        joined = waitFor(folder(), u"Join_.*\\.txt"_s, stop);
+        joined = waitForUpload(folder(), u"Join_.*\\.txt"_s, stop);
         if (joined.isEmpty())
             return;
         phoneId = QString::fromUtf8(fileBytes(folder() + u'/' + joined)).section(u'|', 2);
@@ -467,7 +492,7 @@ void TestUsbSyncSession::phoneSide()
     const UsbSyncResult result = UsbSyncSession::run(false, transport, timings, [] { return kNow; }, cancel, {});
     computer.request_stop();
     computer.join();
-    waitFor(folder(), u"(?!)"_s, computer.get_stop_token());
+    waitForUpload(folder(), u"(?!)"_s, computer.get_stop_token());
 
     QCOMPARE(result.message, row.message);
     QCOMPARE(result.cancelled, row.message == u"Синхронизация отменена"_s);
@@ -484,7 +509,7 @@ void TestUsbSyncSession::phoneSide()
 void TestUsbSyncSession::bothHalves()
 {
     QVERIFY(preparePhoneAndComputer(*m_paths, m_paths->filePath(u"phone.tspak"_s)));
-    std::jthread renamer([this](const std::stop_token &stop) { waitFor(folder(), u"(?!)"_s, stop); });
+    std::jthread renamer([this](const std::stop_token &stop) { waitForUpload(folder(), u"(?!)"_s, stop); });
     QProcess phone;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TESSARON_TEST_PHONE_PROGRAM"_s, m_paths->filePath(u"phone/Program"_s));

@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <utility>
 
@@ -271,6 +272,26 @@ void distrustSchema(const QSqlDatabase &database)
     query.exec(u"PRAGMA trusted_schema = OFF"_s);
 }
 
+QString packageDatabaseUri(const QString &path)
+{
+    // Everything but the separators percent-encoded, after an empty authority: no "?", "#" or "%" of a name is
+    // read as part of the URI, and a Windows network path keeps its leading "//".
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!absolute.startsWith(u'/'))
+        absolute.prepend(u'/');
+    return u"file://"_s + QString::fromLatin1(QUrl::toPercentEncoding(absolute, "/")) + u"?mode=ro&immutable=1"_s;
+}
+
+QString packageConnectOptions()
+{
+    return uriConnectOption() + u";QSQLITE_OPEN_READONLY"_s;
+}
+
+QString uriConnectOption()
+{
+    return u"QSQLITE_OPEN_URI"_s;
+}
+
 PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QString &fileName)
 {
     distrustSchema(database);
@@ -296,7 +317,7 @@ PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QS
 
 PackageDatabaseFault checkPackageDatabaseFile(const QString &path, const QString &fileName)
 {
-    storage::SqlConnection connection(u"TessaronPackageCheck"_s, path);
+    storage::SqlConnection connection(u"TessaronPackageCheck"_s, packageDatabaseUri(path), packageConnectOptions());
     if (!connection.isOpen())
         return {true, {}};
     return checkPackageDatabase(connection.database(), fileName);

@@ -40,6 +40,17 @@ bool isReadTable(const QString &fileName, const QString &table);
 // file, checkPackageDatabase also turns off CHECK constraints, which SQLite's own check would evaluate.
 void distrustSchema(const QSqlDatabase &database);
 
+// The name under which a package database file is opened and attached: a URI that makes SQLite read that one file
+// as it lies, read only and immutable. A rollback journal, WAL or shared-memory file beside it is then never read,
+// played back or deleted, and none is made: a hot journal would rewrite the file and then delete whatever file its
+// super-journal name points at, anywhere. A connection opens it with packageConnectOptions(); one that attaches it
+// must have been opened with uriConnectOption().
+QString packageDatabaseUri(const QString &path);
+// Qt's connect options for a connection on packageDatabaseUri: the name read as a URI, the file opened read only.
+QString packageConnectOptions();
+// Qt's connect option under which SQLite reads the names a connection attaches as URIs.
+QString uriConnectOption();
+
 // What the check of a package database found.
 struct PackageDatabaseFault
 {

@@ -69,6 +69,18 @@ bool PackageStaging::create()
     return QDir().mkpath(parent) && m_lock.tryLock(0) && QDir().mkdir(m_path);
 }
 
+bool PackageStaging::stageDatabase(const QString &name, const QByteArray &content, QString *error) const
+{
+    if (SynchronizationManager::databasePath(name).isEmpty())
+        return true;
+
+    QFile file(m_path + u'/' + name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size())
+        return true;
+    *error = u"Не удалось подготовить базу %1."_s.arg(name);
+    return false;
+}
+
 void removeAbandonedStagingFolders(const QString &ownPath)
 {
     static const QRegularExpression stagingName(

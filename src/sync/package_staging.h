@@ -24,6 +24,11 @@ public:
     // Takes the lock and makes the folder; false when either fails.
     bool create();
 
+    // Writes the bytes of the package database of that name (one of SynchronizationManager::databaseNames(),
+    // exactly) into the folder, and nothing for any other name: a journal, WAL or shared-memory file beside a staged
+    // database would be read as its own. False with the Russian reason in *error when the write fails.
+    bool stageDatabase(const QString &name, const QByteArray &content, QString *error) const;
+
 private:
     QString m_id;
     QString m_path;

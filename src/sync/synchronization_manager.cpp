@@ -265,7 +265,10 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
         const QString target = placeInside(stagingFolder, rest);
         if (target.isEmpty())
             return {Kind::Damaged, {}};
-        return {EntryNameCheck::isLocalPathTooLong(target) ? Kind::TooLong : Kind::Database, target};
+        if (EntryNameCheck::isLocalPathTooLong(target))
+            return {Kind::TooLong, target};
+        // Only the package databases themselves: SQLite would read a journal or WAL beside one as its own.
+        return {SynchronizationManager::databasePath(rest).isEmpty() ? Kind::Ignored : Kind::Database, target};
     }
     for (qsizetype i = 0; i < areas.size(); ++i) {
         const DataArea &area = areas.at(i);
@@ -420,12 +423,6 @@ bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const
     return false;
 }
 
-bool writeStagingFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
 bool saveFile(const QString &path, const QByteArray &content, QIODevice::OpenMode extraMode = {})
 {
     QSaveFile file(path);
@@ -519,18 +516,13 @@ bool checkLocalPlaces(const ReadPackage &package, QString *error)
 }
 
 // Writes the package's databases into the staging folder.
-bool stageDatabases(const ReadPackage &package, QString *error)
+bool stageDatabases(const ReadPackage &package, const PackageStaging &staging, QString *error)
 {
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const Placement &placement = package.placements.at(i);
-        if (placement.kind != Placement::Kind::Database)
-            continue;
-        if (!ensureParent(placement.target, error))
+        const PackageEntry &entry = package.entries.at(i);
+        if (package.placements.at(i).kind == Placement::Kind::Database
+            && !staging.stageDatabase(entry.path.mid(databasePrefix.size()), entry.content, error))
             return false;
-        if (!writeStagingFile(placement.target, package.entries.at(i).content)) {
-            *error = u"Не удалось подготовить базу %1."_s.arg(package.entries.at(i).path.mid(databasePrefix.size()));
-            return false;
-        }
     }
     return true;
 }
@@ -715,7 +707,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
         return failure(u"Не удалось подготовить импорт."_s);
     removeAbandonedStagingFolders(staging.path());
     removeAbandonedDatabaseBuilds();
-    if (!stageDatabases(package, &error) || !checkStagedDatabases(staging.path(), &error))
+    if (!stageDatabases(package, staging, &error) || !checkStagedDatabases(staging.path(), &error))
         return failure(error);
 
     QString backupFolder;

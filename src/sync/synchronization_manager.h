@@ -102,10 +102,11 @@ public:
     // holds (EntryNameCheck::isLocalPathTooLong, on every platform), a data file that
     // would be written through a link in the data folders (the file itself a link, or a link on its way leading
     // out of its folder, links of both resolved), onto a local folder or below a local file, and a package
-    // database that is no whole SQLite database. Every refusal of a path names its entry. The databases are
-    // checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock file
-    // "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
-    // whose lock no running process holds (left by an import that was killed), and so the databases such an
+    // database that is no whole SQLite database. Every refusal of a path names its entry. The package databases, and
+    // no other "db/" entry (a journal, a WAL, any other name is ignored), are staged and checked, each read as that
+    // one file alone (packageDatabaseUri), in the import's staging folder Sync/incoming_<uuid>, marked as its own by
+    // the lock file "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging
+    // folders whose lock no running process holds (left by an import that was killed), and so the databases such an
     // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
     // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>
     // ("_2", ... when taken), the staged databases are merged into the local ones in the list's order (rows are only

@@ -12,6 +12,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "support/log_capture.h"
 #include "support/sqlite_probe.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
@@ -22,6 +23,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <tuple>
 
@@ -119,6 +121,25 @@ QStringList dump(const QString &path)
         }
     }
     return lines;
+}
+
+// Overwrites in the database file the first page that its rollback journal beside it holds, so that only rolling
+// the journal back would make the file whole again.
+bool spoilFirstJournalledPage(const QString &path)
+{
+    // The journal's header fills its first sector: the sector size at byte 20, the page size at byte 24; each
+    // record then begins with its page number.
+    const QByteArray journal = contentOf(path + u"-journal"_s);
+    if (journal.size() < 28)
+        return false;
+    const quint32 sector = qFromBigEndian<quint32>(journal.constData() + 20);
+    const quint32 pageSize = qFromBigEndian<quint32>(journal.constData() + 24);
+    if (sector > quint32(journal.size()) - 4 || pageSize == 0)
+        return false;
+    const quint32 page = qFromBigEndian<quint32>(journal.constData() + sector);
+    QFile file(path);
+    return page > 0 && file.open(QIODevice::ReadWrite) && file.seek(qint64(page - 1) * pageSize)
+        && file.write(QByteArray(qsizetype(pageSize), 'x')) == pageSize;
 }
 
 // A trigger that lets two writes of the table through and refuses the third.
@@ -539,6 +560,8 @@ private slots:
             << u"computed"_s << refused + u"столбец Ballast таблицы Masters вычисляемый"_s;
         QTest::addRow("virtual table in the table's place, no local file")
             << u"virtual"_s << refused + u"на месте таблицы Masters лежит виртуальная таблица"_s;
+        // The file is read alone: the journal beside it is neither played back nor deleted, nor is its super-journal.
+        QTest::addRow("hot journal that would make the spoilt file whole, local file") << u"journal"_s << damaged;
     }
 
     void unsoundFilesAreRefused()
@@ -554,10 +577,20 @@ private slots:
         const QString blocker = path(u"blocker"_s);
         const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
         const QByteArray bytes = contentOf(sound);
-        if (damage == u"random"_s || damage == u"view"_s)
+        const QString outside = path(u"outside"_s);
+        QVERIFY(tessaron::test::writeFile(outside, "kept"));
+        if (damage == u"random"_s || damage == u"view"_s || damage == u"journal"_s)
             makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
         if (damage == u"random"_s) {
             tessaron::test::writeCorruptFile(incoming);
+        } else if (damage == u"journal"_s) {
+            // A real hot journal of a transaction that had begun to write the file; then the first page it holds is
+            // spoilt in the file. Rolled back, the journal would make the file whole, then delete the file outside.
+            QVERIFY(SqliteProbe(sound).copyMidway({u"PRAGMA synchronous = OFF"_s, u"PRAGMA cache_size = 2"_s,
+                                                      u"BEGIN"_s, u"UPDATE Masters SET FullName = 'x' || FullName"_s},
+                incoming));
+            QVERIFY(tessaron::test::nameSuperJournal(incoming + u"-journal"_s, outside));
+            QVERIFY(spoilFirstJournalledPage(incoming));
         } else if (damage == u"truncated"_s) {
             QFile file(incoming);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.left(bytes.size() / 2)) > 0);
@@ -598,8 +631,11 @@ private slots:
         QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
         QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
         QFile::remove(blocker);
+        const QByteArray journal = contentOf(incoming + u"-journal"_s);
         QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
         QVERIFY(QFileInfo(local).isFile());
+        QCOMPARE(contentOf(incoming + u"-journal"_s), journal);
+        QCOMPARE(contentOf(outside), "kept");
     }
 
     void failedCommitIsReported()

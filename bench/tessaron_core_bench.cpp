@@ -22,6 +22,7 @@ constexpr Area areas[] = {
     {"sync", tessaron::bench::benchSyncPackage},
     {"names-wide", tessaron::bench::benchNamesWide},
     {"names-deep", tessaron::bench::benchNamesDeep},
+    {"schema", tessaron::bench::benchSyncSchema},
 };
 
 int usage()

@@ -11,6 +11,7 @@
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/entry_name_check.h"
+#include "sync/sqlite_schema_size.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -195,6 +196,32 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
         table.own.name, present.value(query.value(0).toInt())));
 }
 
+// The file a connection on packageDatabaseUri reads, or the path another connection was opened with.
+QString connectedFile(const QSqlDatabase &database)
+{
+    const QString name = database.databaseName();
+    return name.startsWith(u"file:"_s) ? QUrl(name).toLocalFile() : name;
+}
+
+// SQLite builds the whole schema of a file the first time it reads it, the objects the merge never reads included,
+// at up to a hundred times the size of their statements: a bound far above the program's own schemas (under 10 KB)
+// keeps that within a few tens of megabytes.
+constexpr qint64 schemaSizeLimit = 256 * 1024;
+
+PackageDatabaseFault checkSchemaSize(const QString &path)
+{
+    const qint64 size = schemaSize(path, schemaSizeLimit);
+    if (size < 0) {
+        logging::shownFailure(u"База данных в пакете повреждена"_s, u"its schema table cannot be read"_s, u"sync"_s);
+        return {true, {}};
+    }
+    if (size > schemaSizeLimit) {
+        return refusedFor(u"её схема (описание таблиц, индексов, представлений и триггеров) больше %1 КБ"_s.arg(
+            schemaSizeLimit / 1024));
+    }
+    return {};
+}
+
 } // namespace
 
 bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
@@ -294,6 +321,8 @@ QString uriConnectOption()
 
 PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QString &fileName)
 {
+    if (const PackageDatabaseFault fault = checkSchemaSize(connectedFile(database)); !fault.isNone())
+        return fault;
     distrustSchema(database);
     QSqlQuery query(database);
     // SQLite evaluates CHECK constraints in its own check; the rows are only read here, never written.

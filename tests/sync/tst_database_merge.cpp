@@ -562,6 +562,11 @@ private slots:
             << u"virtual"_s << refused + u"на месте таблицы Masters лежит виртуальная таблица"_s;
         // The file is read alone: the journal beside it is neither played back nor deleted, nor is its super-journal.
         QTest::addRow("hot journal that would make the spoilt file whole, local file") << u"journal"_s << damaged;
+        // SQLite would build the whole schema, a table never read included, at about a hundred times its size.
+        QTest::addRow("schema over 256 KB, no local file")
+            << u"schema"_s
+            << refused + u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s;
+        QTest::addRow("schema table spoilt, no local file") << u"schema table"_s << damaged;
     }
 
     void unsoundFilesAreRefused()
@@ -605,6 +610,12 @@ private slots:
                 execute(incoming,
                     {u"DROP TABLE Masters"_s, u"CREATE VIRTUAL TABLE Masters USING fts5(FullName)"_s,
                         u"INSERT INTO Masters (FullName) VALUES ('Мастер')"_s});
+            } else if (damage == u"schema"_s) {
+                execute(
+                    incoming, {u"CREATE TABLE Unread (x DEFAULT (1 IN (%1)))"_s.arg(u"1,"_s.repeated(140000) + u'1')});
+            } else if (damage == u"schema table"_s) {
+                QFile file(incoming); // the kind of page 1's b-tree page, after the database header
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("\x01", 1) == 1);
             } else if (damage == u"computed"_s) {
                 execute(incoming,
                     {u"ALTER TABLE Masters ADD COLUMN Ballast TEXT GENERATED ALWAYS AS (hex(zeroblob(150e6 + 0 * Id)))"

@@ -2,6 +2,7 @@
 #include "ddd/ddd_repository.h"
 #include "ddd_file_builder.h"
 #include "storage/app_paths.h"
+#include "storage/customer_repository.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
@@ -385,10 +386,15 @@ private Q_SLOTS:
                                  "Manufacturer TEXT, Model TEXT, ParametersJson TEXT, UpdatedAt TEXT)"_s,
                         u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
                         "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
-                    u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s}}) {
+                    u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s},
+                {u"CustomersDB.db"_s, true,
+                    QStringList {u"CREATE TABLE Unread (x DEFAULT (1 IN (%1)))"_s.arg(u"1,"_s.repeated(140000) + u'1')},
+                    u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s}}) {
             const QString path = folder.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + name);
             if (ownLayout && name == u"MasterDB.db"_s)
                 QVERIFY(tessaron::storage::MasterRepository(path).isOpen());
+            else if (ownLayout && name == u"CustomersDB.db"_s)
+                QVERIFY(tessaron::storage::CustomerRepository(path).addCustomer(u"Ромашка"_s, {}, {}) > 0);
             else if (ownLayout)
                 QVERIFY(tessaron::ddd::DddRepository(path).isOpen());
             QVERIFY(SqliteProbe(path).executeAll(statements));

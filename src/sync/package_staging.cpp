@@ -73,7 +73,6 @@ bool PackageStaging::stageDatabase(const QString &name, const QByteArray &conten
 {
     if (SynchronizationManager::databasePath(name).isEmpty())
         return true;
-
     QFile file(m_path + u'/' + name);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size())
         return true;

@@ -5,6 +5,9 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace tessaron::bench {
@@ -15,6 +18,31 @@ inline long peakResidentKilobytes()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// Linux: starts the process's peak resident memory ("VmHWM") again from its present size, so that a later
+// residentKilobytes("VmHWM:") is the peak of what ran since. False where the system does not allow it.
+inline bool restartPeakResident()
+{
+    FILE *file = std::fopen("/proc/self/clear_refs", "w");
+    const bool written = file && std::fputs("5", file) >= 0;
+    return file && std::fclose(file) == 0 && written;
+}
+
+// Linux: a line of /proc/self/status in kilobytes ("VmRSS:" the present resident memory, "VmHWM:" its peak); -1 when
+// it cannot be read.
+inline long residentKilobytes(const char *field)
+{
+    FILE *file = std::fopen("/proc/self/status", "r");
+    long kilobytes = -1;
+    char line[256];
+    while (file && std::fgets(line, sizeof line, file)) {
+        if (std::strncmp(line, field, std::strlen(field)) == 0)
+            kilobytes = std::strtol(line + std::strlen(field), nullptr, 10);
+    }
+    if (file)
+        std::fclose(file);
+    return kilobytes;
 }
 
 struct Measurement

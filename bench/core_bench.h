@@ -4,9 +4,11 @@
 // area table of tessaron_core_bench.cpp.
 
 #include "bench_timing.h"
+#include "storage/app_paths.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <vector>
@@ -31,6 +33,14 @@ inline void print(const char *what, int repeat, const Measurement &measurement)
     std::printf("%-64s runs %3d  best %9.2f ms  mean %9.2f ms\n", what, repeat, measurement.best, measurement.mean);
 }
 
+// Points the application's folders at the installation of that name inside root, and makes them.
+inline void useInstallation(const QTemporaryDir &root, const QString &name)
+{
+    qputenv("LOCALAPPDATA", root.filePath(name + QStringLiteral("/LocalAppData")).toLocal8Bit());
+    storage::AppPaths::setProgramDirectoryForTesting(root.filePath(name + QStringLiteral("/Program")));
+    storage::AppPaths::ensureDirectories();
+}
+
 // Area "database": the report database on the vehicle-unit download given (files.first()). 0 on success.
 int benchReportDatabase(const QStringList &files, int repeat);
 // Area "pdf": the DDD PDF report of each download given. 0 on success.
@@ -47,5 +57,8 @@ int benchNamesDeep(const QStringList &files, int repeat);
 // Area "usb-join": the computer's side of a synchronisation session whose phone answers with a join file of
 // 200 MB (the files are not read). 0 when the session refuses the join.
 int benchUsbJoin(const QStringList &files, int repeat);
+// Area "schema": the import of a package whose customers database holds a 10 MB schema in a table never read (the
+// files are not read). 0 on success.
+int benchSyncSchema(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

@@ -32,13 +32,6 @@ constexpr int downloads = 2000;
 constexpr int records = 2000;
 constexpr int people = 200;
 
-void useInstallation(const QTemporaryDir &root, const QString &name)
-{
-    qputenv("LOCALAPPDATA", root.filePath(name + u"/LocalAppData"_s).toLocal8Bit());
-    AppPaths::setProgramDirectoryForTesting(root.filePath(name + u"/Program"_s));
-    AppPaths::ensureDirectories();
-}
-
 bool writeBytes(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -23,6 +23,7 @@ constexpr Area areas[] = {
     {"names-wide", tessaron::bench::benchNamesWide},
     {"names-deep", tessaron::bench::benchNamesDeep},
     {"usb-join", tessaron::bench::benchUsbJoin},
+    {"schema", tessaron::bench::benchSyncSchema},
 };
 
 int usage()

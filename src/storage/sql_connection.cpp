@@ -26,14 +26,18 @@ void SqlConnection::setOpenReadOnly(bool readOnly)
     s_openReadOnly = readOnly;
 }
 
-SqlConnection::SqlConnection(const QString &prefix, const QString &path)
+SqlConnection::SqlConnection(const QString &prefix, const QString &path, const QString &connectOptions)
     : m_name(prefix + u'_' + QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_path(path)
 {
     QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
     database.setDatabaseName(path);
+    QStringList options;
+    if (!connectOptions.isEmpty())
+        options.append(connectOptions);
     if (s_openReadOnly)
-        database.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        options.append(u"QSQLITE_OPEN_READONLY"_s);
+    database.setConnectOptions(options.join(u';'));
     if (!database.open()) {
         // The driver's words go to the log; the technician reads which file failed.
         logFailure(u"cannot be opened"_s, database.lastError().text());

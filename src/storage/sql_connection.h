@@ -12,11 +12,12 @@ namespace tessaron::storage {
 // One named SQLite connection owned by one object on one thread: added and opened by the constructor,
 // closed and removed by the destructor. The name is the owner's fixed prefix, "_" and a fresh UUID, so
 // any number of owners can open the same file at once. The owner must have dropped every QSqlQuery and
-// QSqlDatabase copy of the connection before it is destroyed.
+// QSqlDatabase copy of the connection before it is destroyed. connectOptions are Qt's SQLite connect options
+// ("QSQLITE_OPEN_URI", ...; QSqlDatabase::setConnectOptions), joined with the read-only one of setOpenReadOnly.
 class SqlConnection
 {
 public:
-    SqlConnection(const QString &prefix, const QString &path);
+    SqlConnection(const QString &prefix, const QString &path, const QString &connectOptions = {});
     ~SqlConnection();
     SqlConnection(const SqlConnection &) = delete;
     SqlConnection &operator=(const SqlConnection &) = delete;

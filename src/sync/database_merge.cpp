@@ -768,7 +768,7 @@ bool mergeByRule(
 bool mergeInto(
     const storage::SqlConnection &source, const QString &localPath, const QString &ruleName, int *added, QString *error)
 {
-    storage::SqlConnection target(u"TessaronMergeTarget"_s, localPath);
+    storage::SqlConnection target(u"TessaronMergeTarget"_s, localPath, uriConnectOption());
     if (!target.isOpen()) {
         *error = target.openError();
         return false;
@@ -777,7 +777,7 @@ bool mergeInto(
     {
         QSqlQuery attach(target.database());
         attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
-        attach.bindValue(0, source.path());
+        attach.bindValue(0, source.path()); // packageDatabaseUri: the file alone, never a journal beside it
         if (!attach.exec()) {
             *error = logging::shownFailure(
                 u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), attach.lastError().text(), u"sync"_s);
@@ -803,7 +803,7 @@ bool mergeInto(
 bool mergeFiles(
     const QString &incomingPath, const QString &localPath, const QString &buildId, int *added, QString *error)
 {
-    storage::SqlConnection source(u"TessaronMergeSource"_s, incomingPath);
+    storage::SqlConnection source(u"TessaronMergeSource"_s, packageDatabaseUri(incomingPath), packageConnectOptions());
     if (!source.isOpen()) {
         *error = source.openError();
         return false;

@@ -11,6 +11,7 @@
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/entry_name_check.h"
+#include "sync/sqlite_schema_size.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <utility>
 
@@ -238,6 +240,32 @@ QList<OwnTable> cachedOwnLayout(const QString &fileName, bool *known, QString *p
     return layout;
 }
 
+// The file a connection on packageDatabaseUri reads, or the path another connection was opened with.
+QString connectedFile(const QSqlDatabase &database)
+{
+    const QString name = database.databaseName();
+    return name.startsWith(u"file:"_s) ? QUrl(name).toLocalFile() : name;
+}
+
+// SQLite builds the whole schema of a file the first time it reads it, the objects the merge never reads included,
+// at up to a hundred times the size of their statements: a bound far above the program's own schemas (under 10 KB)
+// keeps that within a few tens of megabytes.
+constexpr qint64 schemaSizeLimit = 256 * 1024;
+
+PackageDatabaseFault checkSchemaSize(const QString &path)
+{
+    const qint64 size = schemaSize(path, schemaSizeLimit);
+    if (size < 0) {
+        logging::shownFailure(u"База данных в пакете повреждена"_s, u"its schema table cannot be read"_s, u"sync"_s);
+        return {true, {}};
+    }
+    if (size > schemaSizeLimit) {
+        return refusedFor(u"её схема (описание таблиц, индексов, представлений и триггеров) больше %1 КБ"_s.arg(
+            schemaSizeLimit / 1024));
+    }
+    return {};
+}
+
 } // namespace
 
 bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
@@ -309,8 +337,30 @@ void distrustSchema(const QSqlDatabase &database)
     query.exec(u"PRAGMA trusted_schema = OFF"_s);
 }
 
+QString packageDatabaseUri(const QString &path)
+{
+    // Everything but the separators percent-encoded, after an empty authority: no "?", "#" or "%" of a name is
+    // read as part of the URI, and a Windows network path keeps its leading "//".
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!absolute.startsWith(u'/'))
+        absolute.prepend(u'/');
+    return u"file://"_s + QString::fromLatin1(QUrl::toPercentEncoding(absolute, "/")) + u"?mode=ro&immutable=1"_s;
+}
+
+QString packageConnectOptions()
+{
+    return uriConnectOption() + u";QSQLITE_OPEN_READONLY"_s;
+}
+
+QString uriConnectOption()
+{
+    return u"QSQLITE_OPEN_URI"_s;
+}
+
 PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QString &fileName)
 {
+    if (const PackageDatabaseFault fault = checkSchemaSize(connectedFile(database)); !fault.isNone())
+        return fault;
     distrustSchema(database);
     QSqlQuery query(database);
     // SQLite evaluates CHECK constraints in its own check; the rows are only read here, never written.
@@ -334,7 +384,7 @@ PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QS
 
 PackageDatabaseFault checkPackageDatabaseFile(const QString &path, const QString &fileName)
 {
-    storage::SqlConnection connection(u"TessaronPackageCheck"_s, path);
+    storage::SqlConnection connection(u"TessaronPackageCheck"_s, packageDatabaseUri(path), packageConnectOptions());
     if (!connection.isOpen())
         return {true, {}};
     return checkPackageDatabase(connection.database(), fileName);

@@ -46,6 +46,17 @@ bool isReadTable(const QString &fileName, const QString &table);
 // file, checkPackageDatabase also turns off CHECK constraints, which SQLite's own check would evaluate.
 void distrustSchema(const QSqlDatabase &database);
 
+// The name under which a package database file is opened and attached: a URI that makes SQLite read that one file
+// as it lies, read only and immutable. A rollback journal, WAL or shared-memory file beside it is then never read,
+// played back or deleted, and none is made: a hot journal would rewrite the file and then delete whatever file its
+// super-journal name points at, anywhere. A connection opens it with packageConnectOptions(); one that attaches it
+// must have been opened with uriConnectOption().
+QString packageDatabaseUri(const QString &path);
+// Qt's connect options for a connection on packageDatabaseUri: the name read as a URI, the file opened read only.
+QString packageConnectOptions();
+// Qt's connect option under which SQLite reads the names a connection attaches as URIs.
+QString uriConnectOption();
+
 // What the check of a package database found.
 struct PackageDatabaseFault
 {
@@ -59,12 +70,15 @@ struct PackageDatabaseFault
 };
 
 // Checks the incoming file, open read only on this connection, before anything is merged from it, at a cost that
-// grows with the file and never with what its schema would compute. In order: the text encoding (UTF-8, as the
-// program's own files, which the file is attached to); every table the merge under the file name's rule reads is
-// an ordinary table (no view or virtual table under its name) without generated columns, and has the program's
-// key columns; SQLite finds those tables whole ("PRAGMA quick_check" of each, nothing else: a view, trigger or
-// table the merge does not read stays unread); no row holds NULL in a column the program declares NOT NULL. The
-// file is only read.
+// grows with the file and never with what its schema would compute or hold. In order, first before SQLite has built
+// the file's schema (the connection opened on packageDatabaseUri, or on the file's path, and not used yet): the size
+// of its schema, read from the file the connection names (schemaSize; at most 256 KB, where the program's largest is
+// under 10 KB, as SQLite builds all of it in memory at up to a hundred times its size); the text encoding (UTF-8, as
+// the program's own files, which the file is attached to); every table the merge under the file name's rule reads is an
+// ordinary table (no view or virtual table under its name) without generated columns, and has the program's key
+// columns; SQLite finds those tables whole ("PRAGMA quick_check" of each, nothing else: a view, trigger or table the
+// merge does not read stays unread); no row holds NULL in a column the program declares NOT NULL. The file is only
+// read.
 PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QString &fileName);
 
 // The same for the file at path, opened for this check alone.

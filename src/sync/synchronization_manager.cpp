@@ -7,14 +7,13 @@
 #include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
 #include "sync/package_database_check.h"
+#include "sync/package_staging.h"
 
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QUuid>
@@ -310,7 +309,8 @@ Placement placeEntry(const QString &path, const QString &stagingFolder, const QL
             return {Kind::Damaged};
         if (EntryNameCheck::isLocalPathTooLong(target))
             return {Kind::Refused, {}, EntryNameFault::PathTooLong};
-        return {Kind::Database, target};
+        // Only the package databases themselves: SQLite would read a journal or WAL beside one as its own.
+        return {SynchronizationManager::databasePath(rest).isEmpty() ? Kind::Ignored : Kind::Database, target};
     }
     for (qsizetype i = 0; i < areas.size(); ++i) {
         const DataArea &area = areas.at(i);
@@ -489,12 +489,6 @@ bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const
     return false;
 }
 
-bool writeStagingFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
 bool saveFile(const QString &path, const QByteArray &content, QIODevice::OpenMode extraMode = {})
 {
     QSaveFile file(path);
@@ -556,157 +550,14 @@ bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
     return saveFile(path, merged, QIODevice::Text);
 }
 
-const QString stagingPrefix = u"incoming_"_s;
-const QString stagingLockSuffix = u".lock"_s;
-
-// The staging folder of the import of this id; its lock is this path with stagingLockSuffix.
-QString stagingPath(const QString &id)
-{
-    return SynchronizationManager::syncDirectory() + u'/' + stagingPrefix + id;
-}
-
-// The lock that marks a staging folder as owned by a running import: the file beside it, "<folder>.lock". Only
-// the death of the process that holds it makes it stale, never its age: an import of a large package runs long.
-void prepareStagingLock(QLockFile *lock)
-{
-    lock->setStaleLockTime(0);
-}
-
-// An import's own staging folder, Sync/incoming_<id>, held through its lock for as long as the import runs, and
-// removed with the lock, and with the folders it had to make when they stay empty, on every way out.
-class StagingFolder
-{
-public:
-    explicit StagingFolder(const QString &id)
-        : m_id(id)
-        , m_path(stagingPath(id))
-        , m_lock(m_path + stagingLockSuffix)
-    {
-        prepareStagingLock(&m_lock);
-    }
-    ~StagingFolder()
-    {
-        if (m_lock.isLocked()) {
-            QDir(m_path).removeRecursively();
-            m_lock.unlock();
-        }
-        for (QString folder = QFileInfo(m_path).absolutePath(); !m_madeFrom.isEmpty() && QDir().rmdir(folder);
-             folder = QFileInfo(folder).absolutePath()) {
-            if (folder == m_madeFrom)
-                break;
-        }
-    }
-    StagingFolder(const StagingFolder &) = delete;
-    StagingFolder &operator=(const StagingFolder &) = delete;
-
-    QString id() const { return m_id; }
-    QString path() const { return m_path; }
-
-    // Takes the lock and makes the folder; false when either fails.
-    bool create()
-    {
-        const QString parent = QFileInfo(m_path).absolutePath();
-        for (QString folder = parent; !QFileInfo::exists(folder); folder = QFileInfo(folder).absolutePath()) {
-            m_madeFrom = folder;
-            if (QFileInfo(folder).absolutePath() == folder)
-                break;
-        }
-        return QDir().mkpath(parent) && m_lock.tryLock(0) && QDir().mkdir(m_path);
-    }
-
-private:
-    QString m_id;
-    QString m_path;
-    QLockFile m_lock;
-    // The outermost folder above the staging folder that create() made, if any.
-    QString m_madeFrom;
-};
-
-// The form of an import's id, a UUID without braces.
-const QString importIdPattern = u"[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"_s;
-
-// Removes the staging folders (and their locks) of the synchronisation folder that no running import holds: those
-// an import left when it was killed or its machine lost power. The folder at ownPath is this import's.
-void removeAbandonedStagingFolders(const QString &ownPath)
-{
-    static const QRegularExpression stagingName(
-        QRegularExpression::anchoredPattern(stagingPrefix + importIdPattern + u"(\\.lock)?"_s));
-    const QDir sync(QFileInfo(ownPath).absolutePath());
-    QSet<QString> folders;
-    const QStringList names = sync.entryList({stagingPrefix + u'*'}, QDir::AllEntries | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (const QRegularExpressionMatch match = stagingName.match(name); match.hasMatch())
-            folders.insert(sync.filePath(name.chopped(match.capturedLength(1))));
-    }
-    folders.remove(ownPath);
-    for (const QString &folder : std::as_const(folders)) {
-        QLockFile lock(folder + stagingLockSuffix);
-        prepareStagingLock(&lock);
-        if (!lock.tryLock(0))
-            continue;
-        QDir(folder).removeRecursively();
-        lock.unlock();
-    }
-}
-
-// Removes the databases, with their journals, that imports no longer running were making beside the local ones
-// (mergeDatabase's buildingDatabasePath under the import's id): a killed import leaves a copy as large as the
-// incoming database for good. The staging lock of the id in the name tells whether its import still runs; this
-// import holds its own.
-void removeAbandonedDatabaseBuilds()
-{
-    static const QRegularExpression builtName(u"^.*\\.("_s + importIdPattern + u")\\.new(-journal|-wal|-shm)?$"_s);
-    const QStringList names = SynchronizationManager::databaseNames();
-    for (const QString &name : names) {
-        const QDir folder = QFileInfo(SynchronizationManager::databasePath(name)).absoluteDir();
-        const QStringList files = folder.entryList({name + u".*.new*"_s}, QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString &file : files) {
-            const QRegularExpressionMatch match = builtName.match(file);
-            const QString id = match.captured(1);
-            if (!match.hasMatch() || file != buildingDatabasePath(name, id) + match.captured(2))
-                continue;
-            QLockFile lock(stagingPath(id) + stagingLockSuffix);
-            prepareStagingLock(&lock);
-            if (!lock.tryLock(0))
-                continue;
-            QFile::remove(folder.filePath(file));
-            lock.unlock();
-        }
-    }
-}
-
 // Writes the package's databases into the staging folder.
-bool stageDatabases(const ReadPackage &package, QString *error)
+bool stageDatabases(const ReadPackage &package, const PackageStaging &staging, QString *error)
 {
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const Placement &placement = package.placements.at(i);
-        if (placement.kind != Placement::Kind::Database)
-            continue;
-        if (!ensureParent(placement.target, error))
+        const PackageEntry &entry = package.entries.at(i);
+        if (package.placements.at(i).kind == Placement::Kind::Database
+            && !staging.stageDatabase(entry.path.mid(databasePrefix.size()), entry.content, error))
             return false;
-        if (!writeStagingFile(placement.target, package.entries.at(i).content)) {
-            *error = u"Не удалось подготовить базу %1."_s.arg(package.entries.at(i).path.mid(databasePrefix.size()));
-            return false;
-        }
-    }
-    return true;
-}
-
-// Runs the merge's own check on every staged package database, so that a damaged one refuses the package before
-// the first merge.
-bool checkStagedDatabases(const QString &stagingFolder, QString *error)
-{
-    const QStringList names = SynchronizationManager::databaseNames();
-    for (const QString &name : names) {
-        const QString incoming = stagingFolder + u'/' + name;
-        if (!QFileInfo::exists(incoming))
-            continue;
-        // SQLite's own words on a damaged file are in the log; the technician reads which database failed.
-        if (const PackageDatabaseFault fault = checkPackageDatabaseFile(incoming, name); !fault.isNone()) {
-            *error = u"Пакет не импортирован: база %1 не прошла проверку"_s.arg(name)
-                + (fault.reason.isEmpty() ? QString() : u": "_s + fault.reason);
-            return false;
-        }
     }
     return true;
 }
@@ -908,7 +759,7 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
 
 SyncResult SynchronizationManager::importPackage(const QString &packagePath)
 {
-    StagingFolder staging(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    PackageStaging staging(QUuid::createUuid().toString(QUuid::WithoutBraces));
     ReadPackage package;
     QString error;
     // Every check comes first: until the package has passed them all, nothing changes on disk but this import's
@@ -919,7 +770,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
         return failure(u"Не удалось подготовить импорт."_s);
     removeAbandonedStagingFolders(staging.path());
     removeAbandonedDatabaseBuilds();
-    if (!stageDatabases(package, &error) || !checkStagedDatabases(staging.path(), &error))
+    if (!stageDatabases(package, staging, &error) || !checkStagedDatabases(staging.path(), &error))
         return failure(error);
 
     QString backupFolder;

@@ -114,9 +114,11 @@ public:
     // folder, links of both resolved), onto a local folder or below a local file, or whose local path is longer than
     // Windows holds under this installation's own data folder, is left unwritten (nothing is written through the
     // link) and named with its reason in leftOut and the message, and the databases and every other file are taken.
-    // The databases are checked in the import's staging folder Sync/incoming_<uuid>, marked as its own by the lock
-    // file "incoming_<uuid>.lock" beside it and removed on every way out; each import removes the staging folders
-    // whose lock no running process holds (left by an import that was killed), and so the databases such an
+    // The package databases, and no other "db/" entry (a journal, a WAL, any other name is ignored), are staged and
+    // checked, each read as that one file alone (packageDatabaseUri), in the import's staging folder
+    // Sync/incoming_<uuid>, marked as its own by the lock file "incoming_<uuid>.lock" beside it and removed on every
+    // way out; each import removes the staging folders whose lock no running process holds (left by an import that
+    // was killed), and so the databases such an
     // import was making beside their local places (mergeDatabase's "<name>.<uuid>.new" with its journal). Then every
     // existing local package database is copied into a new backup folder backupDirectory()/Sync_<yyyyMMdd_HHmmss>
     // ("_2", ... when taken), the staged databases are merged into the local ones in the list's order (rows are only

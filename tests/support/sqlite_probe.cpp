@@ -1,11 +1,13 @@
 #include "sqlite_probe.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +31,18 @@ template<typename Work> auto withConnection(const QString &path, Work work)
     database.close();
     database = QSqlDatabase();
     return result;
+}
+
+bool executeEach(QSqlDatabase &database, const QStringList &statements)
+{
+    for (const QString &statement : statements) {
+        QSqlQuery query(database);
+        if (!query.exec(statement)) {
+            qWarning("probe statement failed: %s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -64,15 +78,22 @@ bool SqliteProbe::execute(const QString &statement, const QVariantList &values) 
 
 bool SqliteProbe::executeAll(const QStringList &statements) const
 {
+    return withConnection(m_path, [&](QSqlDatabase &database) { return executeEach(database, statements); });
+}
+
+bool SqliteProbe::copyMidway(const QStringList &statements, const QString &copyPath) const
+{
     return withConnection(m_path, [&](QSqlDatabase &database) {
-        for (const QString &statement : statements) {
-            QSqlQuery query(database);
-            if (!query.exec(statement)) {
-                qWarning("probe statement failed: %s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
-                return false;
+        bool copied = executeEach(database, statements);
+        for (const QString &suffix : {QString(), u"-journal"_s, u"-wal"_s}) {
+            QFile::remove(copyPath + suffix);
+            if (copied && QFileInfo::exists(m_path + suffix) && !QFile::copy(m_path + suffix, copyPath + suffix)) {
+                qWarning("probe cannot copy %s", qPrintable(m_path + suffix));
+                copied = false;
             }
         }
-        return true;
+        QSqlQuery(database).exec(u"ROLLBACK"_s); // a transaction left open, if any
+        return copied;
     });
 }
 
@@ -111,6 +132,33 @@ QByteArray writeCorruptFile(const QString &path)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return bytes;
+}
+
+bool nameSuperJournal(const QString &journalPath, const QString &superJournal)
+{
+    // The record as SQLite's pager writes it: the page number it reserves for the lock byte's page, the name, then
+    // its length, its checksum (the sum of its bytes, taken as signed chars) and the journal's magic, big-endian.
+    QFile journal(journalPath);
+    if (!journal.open(QIODevice::ReadWrite) || journal.size() < 28)
+        return false;
+    const QByteArray header = journal.read(28);
+    const quint32 pageSize = qFromBigEndian<quint32>(header.constData() + 24);
+    if (pageSize == 0)
+        return false;
+    const QByteArray name = QFile::encodeName(superJournal);
+    quint32 checksum = 0;
+    for (const char c : name)
+        checksum += quint32(qint32(static_cast<signed char>(c)));
+    QByteArray record(4, '\0');
+    qToBigEndian<quint32>(0x40000000U / pageSize + 1, record.data());
+    record += name;
+    for (const quint32 value : {quint32(name.size()), checksum}) {
+        char bytes[4];
+        qToBigEndian(value, bytes);
+        record.append(bytes, 4);
+    }
+    record += QByteArray::fromHex("d9d505f920a163d7");
+    return journal.seek(journal.size()) && journal.write(record) == record.size();
 }
 
 } // namespace tessaron::test

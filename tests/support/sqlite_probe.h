@@ -27,6 +27,11 @@ public:
     QVariant scalar(const QString &statement, const QVariantList &values = {}) const;
     // Every row of the result, each as its list of fields; empty on failure.
     QList<QVariantList> rows(const QString &statement, const QVariantList &values = {}) const;
+    // Runs the statements in order on one connection and, while it still holds what they left (a transaction open, a
+    // WAL not checkpointed), copies the file with its rollback journal and WAL to copyPath (copyPath + "-journal",
+    // "-wal"): what a process killed at that moment leaves on disk. Then an open transaction is rolled back. False
+    // (and a warning) when a statement or a copy fails.
+    bool copyMidway(const QStringList &statements, const QString &copyPath) const;
 
 private:
     QString m_path;
@@ -34,5 +39,10 @@ private:
 
 // Fills a file with bytes that are no SQLite database; returns its content.
 QByteArray writeCorruptFile(const QString &path);
+
+// Appends to the rollback journal at journalPath the record that SQLite writes into each journal of a commit spanning
+// several files, naming their super-journal: rolling the journal back, SQLite deletes the file of that name once no
+// other journal names it. False when the journal cannot be read or written.
+bool nameSuperJournal(const QString &journalPath, const QString &superJournal);
 
 } // namespace tessaron::test

@@ -12,6 +12,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "support/log_capture.h"
 #include "support/sqlite_probe.h"
+#include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
 
@@ -22,6 +23,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <tuple>
 
@@ -119,6 +121,25 @@ QStringList dump(const QString &path)
         }
     }
     return lines;
+}
+
+// Overwrites in the database file the first page that its rollback journal beside it holds, so that only rolling
+// the journal back would make the file whole again.
+bool spoilFirstJournalledPage(const QString &path)
+{
+    // The journal's header fills its first sector: the sector size at byte 20, the page size at byte 24; each
+    // record then begins with its page number.
+    const QByteArray journal = contentOf(path + u"-journal"_s);
+    if (journal.size() < 28)
+        return false;
+    const quint32 sector = qFromBigEndian<quint32>(journal.constData() + 20);
+    const quint32 pageSize = qFromBigEndian<quint32>(journal.constData() + 24);
+    if (sector > quint32(journal.size()) - 4 || pageSize == 0)
+        return false;
+    const quint32 page = qFromBigEndian<quint32>(journal.constData() + sector);
+    QFile file(path);
+    return page > 0 && file.open(QIODevice::ReadWrite) && file.seek(qint64(page - 1) * pageSize)
+        && file.write(QByteArray(qsizetype(pageSize), 'x')) == pageSize;
 }
 
 // A trigger that lets two writes of the table through and refuses the third.
@@ -587,6 +608,13 @@ private slots:
             << u"computed"_s << refused + u"столбец Ballast таблицы Masters вычисляемый"_s;
         QTest::addRow("virtual table in the table's place, no local file")
             << u"virtual"_s << refused + u"на месте таблицы Masters лежит виртуальная таблица"_s;
+        // The file is read alone: the journal beside it is neither played back nor deleted, nor is its super-journal.
+        QTest::addRow("hot journal that would make the spoilt file whole, local file") << u"journal"_s << damaged;
+        // SQLite would build the whole schema, a table never read included, at about a hundred times its size.
+        QTest::addRow("schema over 256 KB, no local file")
+            << u"schema"_s
+            << refused + u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s;
+        QTest::addRow("schema table spoilt, no local file") << u"schema table"_s << damaged;
     }
 
     void unsoundFilesAreRefused()
@@ -602,10 +630,20 @@ private slots:
         const QString blocker = path(u"blocker"_s);
         const QString local = damage == u"blocked"_s ? blocker + u"/MasterDB.db"_s : path(u"MasterDB.db"_s);
         const QByteArray bytes = contentOf(sound);
-        if (damage == u"random"_s || damage == u"view"_s)
+        const QString outside = path(u"outside"_s);
+        QVERIFY(tessaron::test::writeFile(outside, "kept"));
+        if (damage == u"random"_s || damage == u"view"_s || damage == u"journal"_s)
             makeDatabase(Masters, local, {u"INSERT INTO Masters (FullName) VALUES ('a')"_s});
         if (damage == u"random"_s) {
             tessaron::test::writeCorruptFile(incoming);
+        } else if (damage == u"journal"_s) {
+            // A real hot journal of a transaction that had begun to write the file; then the first page it holds is
+            // spoilt in the file. Rolled back, the journal would make the file whole, then delete the file outside.
+            QVERIFY(SqliteProbe(sound).copyMidway({u"PRAGMA synchronous = OFF"_s, u"PRAGMA cache_size = 2"_s,
+                                                      u"BEGIN"_s, u"UPDATE Masters SET FullName = 'x' || FullName"_s},
+                incoming));
+            QVERIFY(tessaron::test::nameSuperJournal(incoming + u"-journal"_s, outside));
+            QVERIFY(spoilFirstJournalledPage(incoming));
         } else if (damage == u"truncated"_s) {
             QFile file(incoming);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.left(bytes.size() / 2)) > 0);
@@ -620,6 +658,12 @@ private slots:
                 execute(incoming,
                     {u"DROP TABLE Masters"_s, u"CREATE VIRTUAL TABLE Masters USING fts5(FullName)"_s,
                         u"INSERT INTO Masters (FullName) VALUES ('Мастер')"_s});
+            } else if (damage == u"schema"_s) {
+                execute(
+                    incoming, {u"CREATE TABLE Unread (x DEFAULT (1 IN (%1)))"_s.arg(u"1,"_s.repeated(140000) + u'1')});
+            } else if (damage == u"schema table"_s) {
+                QFile file(incoming); // the kind of page 1's b-tree page, after the database header
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("\x01", 1) == 1);
             } else if (damage == u"computed"_s) {
                 execute(incoming,
                     {u"ALTER TABLE Masters ADD COLUMN Ballast TEXT GENERATED ALWAYS AS (hex(zeroblob(150e6 + 0 * Id)))"
@@ -646,8 +690,11 @@ private slots:
         QVERIFY(QFile::remove(incoming) && QFile::copy(sound, incoming));
         QVERIFY(QDir(local).removeRecursively() || !QFileInfo(local).isDir());
         QFile::remove(blocker);
+        const QByteArray journal = contentOf(incoming + u"-journal"_s);
         QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
         QVERIFY(QFileInfo(local).isFile());
+        QCOMPARE(contentOf(incoming + u"-journal"_s), journal);
+        QCOMPARE(contentOf(outside), "kept");
     }
 
     void failedCommitIsReported()

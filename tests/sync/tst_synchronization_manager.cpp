@@ -3,6 +3,7 @@
 #include "ddd_file_builder.h"
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
+#include "storage/customer_repository.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
@@ -130,6 +131,8 @@ class TestSynchronizationManager : public QObject
     Q_OBJECT
 
     std::unique_ptr<tessaron::test::TempAppPaths> m_paths;
+    // A folder of the test's own outside every installation, kept from row to row.
+    QTemporaryDir m_elsewhere;
 
     // Writes the bytes (none: no file) as a package outside every installation and imports it.
     SyncResult importBytes(const QByteArray &bytes)
@@ -435,10 +438,15 @@ private Q_SLOTS:
                                  "Manufacturer TEXT, Model TEXT, ParametersJson TEXT, UpdatedAt TEXT)"_s,
                         u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
                         "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
-                    u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s}}) {
+                    u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s},
+                {u"CustomersDB.db"_s, true,
+                    QStringList {u"CREATE TABLE Unread (x DEFAULT (1 IN (%1)))"_s.arg(u"1,"_s.repeated(140000) + u'1')},
+                    u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s}}) {
             const QString path = folder.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + name);
             if (ownLayout && name == u"MasterDB.db"_s)
                 QVERIFY(tessaron::storage::MasterRepository(path).isOpen());
+            else if (ownLayout && name == u"CustomersDB.db"_s)
+                QVERIFY(tessaron::storage::CustomerRepository(path).addCustomer(u"Ромашка"_s, {}, {}) > 0);
             else if (ownLayout)
                 QVERIFY(tessaron::ddd::DddRepository(path).isOpen());
             QVERIFY(SqliteProbe(path).executeAll(statements));
@@ -450,6 +458,32 @@ private Q_SLOTS:
             QTest::addRow("%s: %s", qPrintable(name), qPrintable(reason))
                 << bytes << QString() << u"Пакет не импортирован: база %1 не прошла проверку: %2"_s.arg(name, reason);
         }
+        // A real hot journal beside the masters this installation has, taken in the middle of a transaction, its
+        // super-journal record naming a file outside every installation, which SQLite deletes once it has rolled
+        // the journal back; a legacy report file in WAL mode with a report in its WAL. Neither companion is staged
+        // or read: nothing comes of either and the file outside stays, whether the package is taken or refused.
+        const QString ownMasters = folder.filePath(u"own-masters.db"_s);
+        const QString hot = folder.filePath(u"hot.db"_s);
+        QVERIFY(tessaron::storage::MasterRepository(ownMasters).addMaster(u"Петров"_s) > 0);
+        QVERIFY(SqliteProbe(ownMasters)
+                    .copyMidway({u"PRAGMA synchronous = OFF"_s, u"BEGIN"_s, u"DELETE FROM Masters"_s}, hot));
+        QVERIFY(tessaron::test::nameSuperJournal(hot + u"-journal"_s, m_elsewhere.filePath(u"super-journal"_s)));
+        const QByteArray journalled = packageFields(
+            u"db/MasterDB.db"_s, fileBytes(hot), u"db/MasterDB.db-journal"_s, fileBytes(hot + u"-journal"_s));
+        const QString reports = folder.filePath(u"reports.db"_s);
+        const QString wal = folder.filePath(u"wal.db"_s);
+        QVERIFY(tessaron::ddd::DddRepository(reports).isOpen());
+        QVERIFY(SqliteProbe(reports).copyMidway(
+            {u"PRAGMA journal_mode = WAL"_s, u"PRAGMA wal_autocheckpoint = 0"_s, reportRow}, wal));
+        QVERIFY(!fileBytes(wal + u"-wal"_s).isEmpty());
+        QTest::addRow("hot journal beside MasterDB.db, WAL beside driver_cards.db")
+            << packageHeader(4) + journalled
+                + packageFields(
+                    u"db/driver_cards.db"_s, fileBytes(wal), u"db/driver_cards.db-wal"_s, fileBytes(wal + u"-wal"_s))
+            << QString() << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        QTest::addRow("hot journal beside MasterDB.db, damaged CustomersDB.db")
+            << packageHeader(3) + journalled + packageFields(u"db/CustomersDB.db"_s, QByteArray(4096, 'x')) << QString()
+            << u"Пакет не импортирован: база CustomersDB.db не прошла проверку"_s;
     }
 
     // Nothing changes anywhere: not the installation with its links, not the canary outside it; no backup is made
@@ -481,25 +515,29 @@ private Q_SLOTS:
                 message = message.arg(path.size() > 200 ? path.left(100) + u'…' + path.right(50) : path);
         }
         message.replace(u"<data>"_s, AppPaths::data());
+        QVERIFY(writeFile(m_elsewhere.filePath(u"super-journal"_s), "kept"));
+        const auto elsewhere = tessaron::test::fileTree(m_elsewhere.path());
         const auto before = tessaron::test::fileTree(m_paths->path());
         const SyncResult result = importBytes(bytes);
         QCOMPARE(result.message, message);
         auto after = tessaron::test::fileTree(m_paths->path());
         after.remove(u"incoming.tspak"_s);
         const QDir base(m_paths->path());
-        const QString calibrations
-            = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Calibrations);
         const QString sound = AppPaths::downloadDirectory() + u"/ok.ddd"_s;
         QCOMPARE(fileBytes(sound), result.message.contains(u"Не записаны"_s) ? "ok" : "");
-        after.removeIf(
-            [&](const auto &entry) { // an accepted package's backup, staging folder, new database, sound file
-                return result.success && !before.contains(entry.key())
-                    && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
-                        || entry.key() == base.relativeFilePath(Sync::syncDirectory())
-                        || entry.key() == base.relativeFilePath(calibrations)
-                        || entry.key() == base.relativeFilePath(sound));
-            });
+        QStringList databases;
+        for (const QString &name : Sync::databaseNames())
+            databases.append(base.relativeFilePath(Sync::databasePath(name)));
+        after.removeIf([&](const auto &entry) { // an accepted package's backup, staging folder, new databases, sound file
+            return result.success && !before.contains(entry.key())
+                && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
+                    || entry.key() == base.relativeFilePath(Sync::syncDirectory()) || databases.contains(entry.key())
+                    || entry.key() == base.relativeFilePath(sound));
+        });
         QCOMPARE(after, before);
+        QCOMPARE(tessaron::test::fileTree(m_elsewhere.path()), elsewhere);
+        const QString calibrations
+            = tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Calibrations);
         if (QFileInfo::exists(calibrations)) // only our table, with both rows
             QCOMPARE(SqliteProbe(calibrations)
                          .rows(u"SELECT name, (SELECT count(*) FROM Calibrations) FROM sqlite_master "

@@ -462,9 +462,7 @@ private Q_SLOTS:
             {
                 tessaron::ddd::DddRepository repository(legacyDatabase());
                 for (qsizetype i = name == u"B"_s; i < samples.size(); i += 2) { // B: vu-gen1-anon, A: card-gen1-a
-                    const QString file = tessaron::test::samplePath(samples.at(i) + u".ddd"_s);
-                    if (!QFileInfo::exists(file))
-                        QSKIP(qPrintable(u"real sample file not found: "_s + file));
+                    TESSARON_REQUIRE_SAMPLE(file, samples.at(i) + u".ddd"_s);
                     tessaron::ddd::DddReport report = tessaron::ddd::Decoder::decodeFile(file);
                     QVERIFY(repository.save(report) > 0);
                     if (samples.at(i) == u"vu-gen1-anon"_s) { // again, as another download

@@ -380,6 +380,12 @@ private Q_SLOTS:
                     u"в таблице TachoEvents нет столбца ReportId"_s},
                 {u"VehicleConfigurations.db"_s, false,
                     QStringList {u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                 "Manufacturer TEXT, Model TEXT, UpdatedAt TEXT)"_s,
+                        u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
+                        "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
+                    u"в таблице VehicleConfigurations нет столбца ParametersJson"_s},
+                {u"VehicleConfigurations.db"_s, false,
+                    QStringList {u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                  "Manufacturer TEXT, Model TEXT, ParametersJson TEXT, UpdatedAt TEXT)"_s,
                         u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
                         "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},

@@ -33,7 +33,8 @@ bool samplesRequired()
 
 QString requiredSampleFailure(const QString &reason)
 {
-    return reason + QStringLiteral(", although TESSARON_REQUIRE_SAMPLES=1 says the samples are there");
+    return QStringLiteral("TESSARON_REQUIRE_SAMPLES=1: the samples must be there, so this fails instead of skipping: ")
+        + reason;
 }
 
 QStringList sampleNames()

@@ -1,11 +1,13 @@
 # Compiler settings shared by every target of our own. Qt's generated sources compile with the same flags.
 
-set(TESSARON_SAMPLES_DIR_DEFAULT "${PROJECT_SOURCE_DIR}/../shared/samples/ddd")
+# The folder of real tachograph downloads. The tests look up the environment variable of the same name when they
+# run; configuring with it set also writes it into the cache, so that the build's own default follows it.
+set(TESSARON_SAMPLES_DIR_DOC "Folder of real tachograph downloads read (never written) by the tests")
 if(DEFINED ENV{TESSARON_SAMPLES_DIR} AND NOT "$ENV{TESSARON_SAMPLES_DIR}" STREQUAL "")
-    set(TESSARON_SAMPLES_DIR_DEFAULT "$ENV{TESSARON_SAMPLES_DIR}")
+    set(TESSARON_SAMPLES_DIR "$ENV{TESSARON_SAMPLES_DIR}" CACHE PATH "${TESSARON_SAMPLES_DIR_DOC}" FORCE)
+else()
+    set(TESSARON_SAMPLES_DIR "${PROJECT_SOURCE_DIR}/../shared/samples/ddd" CACHE PATH "${TESSARON_SAMPLES_DIR_DOC}")
 endif()
-set(TESSARON_SAMPLES_DIR "${TESSARON_SAMPLES_DIR_DEFAULT}" CACHE PATH
-    "Folder of real tachograph downloads read (never written) by the tests")
 
 if(TESSARON_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

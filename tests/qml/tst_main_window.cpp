@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -33,6 +34,7 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -402,18 +404,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("seriesProperty");
         QTest::addColumn<QString>("countProperty");
         QTest::addColumn<QString>("chartCountProperty");
-        QTest::addRow("speed chart") << 1 << u"speedSeries"_s << u"sampleCount"_s << u"speedSampleCount"_s;
-        QTest::addRow("activity chart") << 0 << u"activitySeries"_s << u"laneCount"_s << u"laneCount"_s;
+        QTest::addColumn<bool>("whileTheNewBuildRuns");
+        for (const bool running : {false, true}) {
+            const char *when = running ? "while the new build runs" : "before the new build starts";
+            QTest::addRow("speed chart, %s", when)
+                << 1 << u"speedSeries"_s << u"sampleCount"_s << u"speedSampleCount"_s << running;
+            QTest::addRow("activity chart, %s", when)
+                << 0 << u"activitySeries"_s << u"laneCount"_s << u"laneCount"_s << running;
+        }
     }
 
     // Another file shown just as the chart's series of the first one is handed back: the result arrives after
-    // its rows were replaced and is dropped; the chart holds only the series of the rows shown.
+    // its rows were replaced, before the build of the new rows starts or while that build runs (held at its own
+    // hand-back), and is dropped; the chart holds only the series of the rows shown.
     void chartDropsTheResultOfRowsReplaced()
     {
         QFETCH(int, chartType);
         QFETCH(QString, seriesProperty);
         QFETCH(QString, countProperty);
         QFETCH(QString, chartCountProperty);
+        QFETCH(bool, whileTheNewBuildRuns);
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
@@ -429,24 +439,47 @@ private Q_SLOTS:
         auto *series = qobject_cast<tessaron::qml::QmlWorkerSeries *>(
             chart->property(qPrintable(seriesProperty)).value<QObject *>());
         QVERIFY(series);
-        auto handingBack = std::make_shared<QSemaphore>();
-        auto resume = std::make_shared<QSemaphore>();
-        series->setHandBackPauseForTesting([handingBack, resume] {
-            handingBack->release();
-            resume->acquire();
-        });
-        const auto resumeAtTheEnd = qScopeGuard([series, resume] {
+        // A build held at its hand-back until let go, and its worker thread.
+        struct Gate
+        {
+            QSemaphore reached;
+            QSemaphore resume;
+            std::atomic<QThread *> worker {nullptr};
+        };
+        const auto old = std::make_shared<Gate>();
+        const auto wanted = std::make_shared<Gate>();
+        const auto holdAt = [](const std::shared_ptr<Gate> &gate) {
+            return [gate] {
+                gate->worker = QThread::currentThread();
+                gate->reached.release();
+                gate->resume.acquire();
+            };
+        };
+        series->setHandBackPauseForTesting(holdAt(old));
+        const auto resumeAtTheEnd = qScopeGuard([series, old, wanted] {
             series->setHandBackPauseForTesting({});
-            resume->release();
+            old->resume.release();
+            wanted->resume.release();
         });
-        QTRY_COMPARE(handingBack->available(), 1);
-        series->setHandBackPauseForTesting({});
+        QTRY_COMPARE(old->reached.available(), 1);
+        series->setHandBackPauseForTesting(whileTheNewBuildRuns ? holdAt(wanted) : std::function<void()>());
         QList<int> counts;
         QObject receiver;
         connect(series, &tessaron::qml::QmlWorkerSeries::seriesChanged, &receiver,
             [series, &counts, &countProperty] { counts.append(series->property(qPrintable(countProperty)).toInt()); });
         QVERIFY(show(2));
-        resume->release();
+        if (whileTheNewBuildRuns)
+            QTRY_COMPARE(wanted->reached.available(), 1);
+        // The old worker hands its result back before it ends, and its thread object is deleted through a later
+        // event to the series: once that is gone, the result has been dealt with.
+        const QPointer<QThread> oldWorker = old->worker.load();
+        old->resume.release();
+        if (whileTheNewBuildRuns) {
+            QTRY_VERIFY(oldWorker.isNull());
+            QCOMPARE(counts, QList<int>({0}));
+            QVERIFY(series->isBuilding());
+            wanted->resume.release();
+        }
         QTRY_VERIFY(!series->isBuilding());
         QCOMPARE(counts, QList<int>({0, 2}));
         QCOMPARE(chart->property(qPrintable(chartCountProperty)).toInt(), 2);

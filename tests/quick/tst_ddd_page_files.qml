@@ -55,11 +55,19 @@ TestCase {
             app.ddd.clear();
     }
 
+    // Every skip for a real download: with the reason, which names the path tried; a failure where the samples
+    // are required.
+    function skipSample(reason) {
+        if (sampleFiles.required)
+            fail(sampleFiles.requiredFailure(reason));
+        skip(reason);
+    }
+
     // The path of a real download; the test skips, naming the path it tried, when the file is absent.
     function samplePath(name) {
         var missing = sampleFiles.missing(name);
         if (missing.length > 0)
-            skip(missing);
+            skipSample(missing);
         return sampleFiles.path(name);
     }
 

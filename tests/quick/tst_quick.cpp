@@ -53,15 +53,23 @@ private:
     QList<int> m_added;
 };
 
-// The real sample files to a suite: a file's path, and why a test that needs it skips when it is absent.
+// The real sample files to a suite: a file's path, why a test that needs it skips when it is absent, and whether
+// it must fail instead (the samples required, as in CI).
 class SampleFiles : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(bool required READ isRequired CONSTANT)
 
 public:
     Q_INVOKABLE QString path(const QString &fileName) const { return tessaron::test::samplePath(fileName); }
     // Empty when the file is there, else the text to skip with, naming the path tried.
     Q_INVOKABLE QString missing(const QString &fileName) const { return tessaron::test::missingSample(fileName); }
+    bool isRequired() const { return tessaron::test::samplesRequired(); }
+    // The text to fail with, where the samples are required, instead of skipping for the reason.
+    Q_INVOKABLE QString requiredFailure(const QString &reason) const
+    {
+        return tessaron::test::requiredSampleFailure(reason);
+    }
 };
 
 // Gives every suite what the application gives its QML: the application controller as "app", here over

@@ -549,6 +549,33 @@ private slots:
         QCOMPARE(added, matched ? 3 : 5 + !incomingMeta.isEmpty());
     }
 
+    // Where the local file has no meta table of its own, its reports have no identity and are matched by their own
+    // rows, never by the package's meta, which the attached file holds under the same name. The package's report 1
+    // is another download (its meta says so); its report 2 has no meta and equals the local report in every column.
+    void localReportsWithoutMetaAreMatchedByTheirOwnRows()
+    {
+        const QString local = path(u"driver_cards.db"_s);
+        const QString incoming = path(u"incoming.db"_s);
+        makeReportFile(local, u"ReportId"_s);
+        makeReportFile(incoming, u"ReportId"_s);
+        execute(local,
+            {u"DROP TABLE DddReportMeta"_s, u"INSERT INTO TachographReports VALUES (1, 'VIN', '2024-01-01')"_s,
+                u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'a')"_s});
+        execute(incoming,
+            {u"INSERT INTO TachographReports VALUES (1, 'OTHER', '2024-01-01'), (2, 'VIN', '2024-01-01')"_s,
+                u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'c'), (2, 'b')"_s,
+                u"INSERT INTO DddReportMeta VALUES (1, 2, '{\"filePath\":\"/a\",\"sourceFingerprint\":\"f\"}')"_s});
+        int added = 0;
+        QString error;
+        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
+        QCOMPARE(
+            SqliteProbe(local).rows(u"SELECT ReportId, VIN, (SELECT group_concat(EventType, '') FROM (SELECT "
+                                    "EventType FROM TachoEvents e WHERE e.ReportId = r.ReportId ORDER BY EventId)) "
+                                    "FROM TachographReports r ORDER BY ReportId"_s),
+            (QList<QVariantList> {{1, u"VIN"_s, u"ab"_s}, {2, u"OTHER"_s, u"c"_s}}));
+        QCOMPARE(added, 3);
+    }
+
     void storedReportsComeOverWhole()
     {
         using tessaron::ddd::DddFileType;

@@ -435,6 +435,12 @@ private Q_SLOTS:
                     u"в таблице TachoEvents нет столбца ReportId"_s},
                 {u"VehicleConfigurations.db"_s, false,
                     QStringList {u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                 "Manufacturer TEXT, Model TEXT, UpdatedAt TEXT)"_s,
+                        u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
+                        "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
+                    u"в таблице VehicleConfigurations нет столбца ParametersJson"_s},
+                {u"VehicleConfigurations.db"_s, false,
+                    QStringList {u"CREATE TABLE VehicleConfigurations (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                  "Manufacturer TEXT, Model TEXT, ParametersJson TEXT, UpdatedAt TEXT)"_s,
                         u"INSERT INTO VehicleConfigurations (Manufacturer, Model, UpdatedAt) "
                         "VALUES ('MAN', 'TGX', '2025-03-01 10:15:00')"_s},
@@ -582,9 +588,7 @@ private Q_SLOTS:
             {
                 tessaron::ddd::DddRepository repository(legacyDatabase());
                 for (qsizetype i = name == u"B"_s; i < samples.size(); i += 2) { // B: vu-gen1-anon, A: card-gen1-a
-                    const QString file = tessaron::test::samplePath(samples.at(i) + u".ddd"_s);
-                    if (!QFileInfo::exists(file))
-                        QSKIP(qPrintable(u"real sample file not found: "_s + file));
+                    TESSARON_REQUIRE_SAMPLE(file, samples.at(i) + u".ddd"_s);
                     tessaron::ddd::DddReport report = tessaron::ddd::Decoder::decodeFile(file);
                     QVERIFY(repository.save(report) > 0);
                     if (samples.at(i) == u"vu-gen1-anon"_s) { // again, as another download

@@ -534,12 +534,13 @@ private Q_SLOTS:
         QStringList databases;
         for (const QString &name : Sync::databaseNames())
             databases.append(base.relativeFilePath(Sync::databasePath(name)));
-        after.removeIf([&](const auto &entry) { // an accepted package's backup, staging folder, new databases, sound file
-            return result.success && !before.contains(entry.key())
-                && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
-                    || entry.key() == base.relativeFilePath(Sync::syncDirectory()) || databases.contains(entry.key())
-                    || entry.key() == base.relativeFilePath(sound));
-        });
+        after.removeIf(
+            [&](const auto &entry) { // an accepted package's backup, staging folder, new databases, sound file
+                return result.success && !before.contains(entry.key())
+                    && (entry.key().startsWith(base.relativeFilePath(AppPaths::backupDirectory()) + u"/Sync_"_s)
+                        || entry.key() == base.relativeFilePath(Sync::syncDirectory())
+                        || databases.contains(entry.key()) || entry.key() == base.relativeFilePath(sound));
+            });
         QCOMPARE(after, before);
         QCOMPARE(tessaron::test::fileTree(m_elsewhere.path()), elsewhere);
         const QString calibrations

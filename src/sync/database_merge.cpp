@@ -671,43 +671,6 @@ void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &loc
     }
 }
 
-// The names of the database's tables but SQLite's own, in name order; with a name given, only the table of that
-// name in any letter case.
-QStringList tableNames(const QSqlDatabase &database, const QString &only = {})
-{
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                  "AND (? IS NULL OR name = ? COLLATE NOCASE) ORDER BY name"_s);
-    const QVariant name = only.isEmpty() ? QVariant() : QVariant(only);
-    query.bindValue(0, name);
-    query.bindValue(1, name);
-    QStringList names;
-    if (!query.exec())
-        return names;
-    while (query.next())
-        names.append(query.value(0).toString());
-    return names;
-}
-
-// The table as "PRAGMA table_info" describes it; an empty TableInfo when the pragma fails or finds no column.
-TableInfo describeTable(const QSqlDatabase &database, const QString &name)
-{
-    QSqlQuery query(database);
-    if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
-        return {};
-    TableInfo info;
-    while (query.next()) {
-        const QString column = query.value(1).toString();
-        info.columns.append(column);
-        if (query.value(5).toInt() > 0)
-            info.primaryKeyColumns.append(column);
-    }
-    if (!info.columns.isEmpty())
-        info.name = name;
-    return info;
-}
-
 bool mergeByRule(
     const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
@@ -811,20 +774,29 @@ bool isGeneratedColumn(const QString &column)
 
 QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder)
 {
+    QList<CatalogueEntry> entries;
+    readCatalogue(database, &entries);
     QList<TableInfo> list;
-    for (const QString &name : tableNames(database)) {
-        if (readUnder.isEmpty() || isReadTable(readUnder, name)) {
-            if (TableInfo info = describeTable(database, name); info.exists())
-                list.append(info);
-        }
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (entry.isView || (!readUnder.isEmpty() && !isReadTable(readUnder, entry.name)))
+            continue;
+        if (TableInfo info = describeTable(database, entry.name); info.exists() && !info.isVirtual)
+            list.append(info);
     }
     return list;
 }
 
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
 {
-    const QStringList names = tableNames(database, table);
-    return names.isEmpty() ? TableInfo() : describeTable(database, names.constFirst());
+    QList<CatalogueEntry> entries;
+    readCatalogue(database, &entries);
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (!entry.isView && entry.name.compare(table, Qt::CaseInsensitive) == 0) {
+            const TableInfo info = describeTable(database, entry.name);
+            return info.isVirtual ? TableInfo() : info;
+        }
+    }
+    return {};
 }
 
 QStringList commonColumns(const TableInfo &a, const TableInfo &b)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/table_catalogue.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -16,27 +18,12 @@ class QSqlRecord;
 // only read) and keeps no state; callers with an error argument pass a non-null text, written only on failure.
 namespace tessaron::sync {
 
-// A table as the database's own catalogue describes it. An empty name means the table does not exist.
-struct TableInfo
-{
-    QString name;
-    // Every column, in declaration order (the field order of a "SELECT *" row).
-    QStringList columns;
-    // The primary-key columns, in declaration order.
-    QStringList primaryKeyColumns;
-
-    bool exists() const { return !name.isEmpty(); }
-    bool isSingleKeyed() const { return primaryKeyColumns.size() == 1; }
-    // The key column of a single-keyed table, else empty.
-    QString keyColumn() const { return isSingleKeyed() ? primaryKeyColumns.constFirst() : QString(); }
-};
-
 // "ImportDate" and "CreationTimestamp", in any letter case: stamps of when a row was stored, left out of
 // every duplicate test.
 bool isGeneratedColumn(const QString &column);
 
-// Every table of the database except SQLite's own, in name order; with readUnder, a file name, only those the merge
-// under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
+// Every ordinary table of the database except SQLite's own, in name order; with readUnder, a file name, only those the
+// merge under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
 // columns cannot be read is left out; a failing catalogue query gives an empty list.
 QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder = {});
 

@@ -11,6 +11,7 @@
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/entry_name_check.h"
+#include "sync/table_catalogue.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -28,41 +29,37 @@ namespace tessaron::sync {
 
 namespace {
 
-// What "PRAGMA table_xinfo" says in its column "hidden" of a generated column: 2 computed when read, 3 stored.
-constexpr int virtualGeneratedColumn = 2;
-constexpr int storedGeneratedColumn = 3;
-
 bool containsName(const QStringList &names, const QString &name)
 {
     return names.contains(name, Qt::CaseInsensitive);
 }
 
-// The layout's tables as the file at path holds them; *read false when a statement fails.
+// The layout's tables as the file at path holds them; *read false when the catalogue cannot be read.
 QList<OwnTable> readLayout(const QString &path, bool *read)
 {
     storage::SqlConnection connection(u"TessaronOwnLayout"_s, path);
+    QList<CatalogueEntry> entries;
+    *read = connection.isOpen() && readCatalogue(connection.database(), &entries);
     QList<OwnTable> layout;
-    QSqlQuery query(connection.database());
-    *read = connection.isOpen()
-        && query.exec(u"SELECT name FROM sqlite_schema WHERE type = 'table' "
-                      "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"_s);
-    while (*read && query.next())
-        layout.append({query.value(0).toString(), {}, {}});
-    for (OwnTable &table : layout) {
-        *read = *read && query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(table.name)));
-        while (*read && query.next()) {
-            const QString column = query.value(1).toString();
-            const bool notNull = query.value(3).toInt() != 0;
-            if (notNull)
-                table.notNullColumns.append(column);
-            if (query.value(5).toInt() > 0 || (notNull && query.value(4).isNull()))
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (entry.isView)
+            continue;
+        const TableInfo info = describeTable(connection.database(), entry.name);
+        OwnTable table {entry.name, {}, {}};
+        for (const ColumnInfo &column : info.declared) {
+            if (column.notNull)
+                table.notNullColumns.append(column.name);
+            if (column.inPrimaryKey || (column.notNull && !column.hasDefault))
+                table.keyColumns.append(column.name);
+        }
+        QStringList references;
+        *read = *read && info.exists() && !info.isVirtual
+            && readReferencingColumns(connection.database(), entry.name, &references);
+        for (const QString &column : std::as_const(references)) {
+            if (!containsName(table.keyColumns, column))
                 table.keyColumns.append(column);
         }
-        *read = *read && query.exec(u"PRAGMA foreign_key_list(%1)"_s.arg(quoteIdentifier(table.name)));
-        while (*read && query.next()) {
-            if (const QString column = query.value(3).toString(); !containsName(table.keyColumns, column))
-                table.keyColumns.append(column);
-        }
+        layout.append(table);
     }
     return layout;
 }
@@ -72,15 +69,19 @@ struct IncomingTable
 {
     // The program's table (its name as the program spells it), or, under a name without a layout, the file's own.
     OwnTable own;
-    QString name;
-    QStringList columns;
+    TableInfo info;
 };
 
 // A failing statement: the file is damaged or no database; SQLite's words go to the log.
+PackageDatabaseFault damagedBy(const QString &systemText)
+{
+    logging::shownFailure(u"База данных в пакете повреждена"_s, systemText, u"sync"_s);
+    return {true, {}};
+}
+
 PackageDatabaseFault damagedBy(const QSqlQuery &query)
 {
-    logging::shownFailure(u"База данных в пакете повреждена"_s, query.lastError().text(), u"sync"_s);
-    return {true, {}};
+    return damagedBy(query.lastError().text());
 }
 
 PackageDatabaseFault refusedFor(const QString &reason)
@@ -93,52 +94,43 @@ PackageDatabaseFault refusedFor(const QString &reason)
 // named ordinary table are read: a view's query is not even compiled.
 PackageDatabaseFault readTables(const QSqlDatabase &database, const QString &fileName, QList<IncomingTable> *tables)
 {
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    if (!query.exec(u"SELECT type, name FROM sqlite_schema WHERE type IN ('table', 'view') "
-                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"_s))
-        return damagedBy(query);
-    QList<std::pair<QString, QString>> entries;
-    while (query.next())
-        entries.append({query.value(0).toString(), query.value(1).toString()});
+    QList<CatalogueEntry> entries;
+    QString error;
+    if (!readCatalogue(database, &entries, &error))
+        return damagedBy(error);
     bool known = true;
     const QList<OwnTable> layout = ownLayout(fileName, &known);
     if (known && layout.isEmpty())
         return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
-    for (const auto &[type, name] : std::as_const(entries)) {
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
         OwnTable own;
         for (const OwnTable &table : layout) {
-            if (table.name.compare(name, Qt::CaseInsensitive) == 0)
+            if (table.name.compare(entry.name, Qt::CaseInsensitive) == 0)
                 own = table;
         }
         // Under a name without a layout the merge reads every table and no view.
-        if (known ? own.name.isEmpty() : type != u"table"_s)
+        if (known ? own.name.isEmpty() : entry.isView)
             continue;
         if (own.name.isEmpty())
-            own.name = name;
-        if (type != u"table"_s)
+            own.name = entry.name;
+        if (entry.isView)
             return refusedFor(u"на месте таблицы %1 лежит представление"_s.arg(own.name));
-        if (!query.exec(u"PRAGMA table_list(%1)"_s.arg(quoteIdentifier(name))) || !query.next())
-            return damagedBy(query);
-        if (query.value(2).toString() == u"virtual"_s)
+        const TableInfo info = describeTable(database, entry.name, &error);
+        if (!info.exists())
+            return damagedBy(error);
+        if (info.isVirtual)
             return refusedFor(u"на месте таблицы %1 лежит виртуальная таблица"_s.arg(own.name));
-        IncomingTable incoming {own, name, {}};
-        if (!query.exec(u"PRAGMA table_xinfo(%1)"_s.arg(quoteIdentifier(name))))
-            return damagedBy(query);
-        while (query.next()) {
-            const QString column = query.value(1).toString();
-            const int hidden = query.value(6).toInt();
-            if (hidden == virtualGeneratedColumn || hidden == storedGeneratedColumn) {
+        for (const ColumnInfo &column : info.declared) {
+            if (column.generated) {
                 return refusedFor(
-                    u"столбец %1 таблицы %2 вычисляемый"_s.arg(EntryNameCheck::displayed(column), own.name));
+                    u"столбец %1 таблицы %2 вычисляемый"_s.arg(EntryNameCheck::displayed(column.name), own.name));
             }
-            incoming.columns.append(column);
         }
         for (const QString &key : std::as_const(own.keyColumns)) {
-            if (!containsName(incoming.columns, key))
+            if (!containsName(info.columns, key))
                 return refusedFor(u"в таблице %1 нет столбца %2"_s.arg(own.name, key));
         }
-        tables->append(incoming);
+        tables->append({own, info});
     }
     return {};
 }
@@ -149,7 +141,7 @@ PackageDatabaseFault checkWhole(const QSqlDatabase &database, const QList<Incomi
 {
     QStringList checked {u"sqlite_schema"_s};
     for (const IncomingTable &table : tables)
-        checked.append(table.name);
+        checked.append(table.info.name);
     QSqlQuery query(database);
     query.setForwardOnly(true);
     for (const QString &table : std::as_const(checked)) {
@@ -172,7 +164,7 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
 {
     QStringList present;
     for (const QString &column : table.own.notNullColumns) {
-        if (containsName(table.columns, column))
+        if (containsName(table.info.columns, column))
             present.append(column);
     }
     if (present.isEmpty())
@@ -186,7 +178,7 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
     QSqlQuery query(database);
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT CASE %1 END FROM main.%2 WHERE %3 LIMIT 1"_s.arg(
-            which.join(u' '), quoteIdentifier(table.name), anyNull.join(u" OR "_s))))
+            which.join(u' '), quoteIdentifier(table.info.name), anyNull.join(u" OR "_s))))
         return damagedBy(query);
     if (!query.next())
         return {};

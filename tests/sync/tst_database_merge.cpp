@@ -441,43 +441,88 @@ private slots:
     {
         QTest::addColumn<QString>("localMeta");
         QTest::addColumn<QString>("incomingMeta");
-        QTest::addColumn<bool>("matched");
+        // The event types of the one local report and of each incoming report, one letter an event; every report has
+        // the same report row, and its events differ in their type alone (rows of one key).
+        QTest::addColumn<QString>("localEvents");
+        QTest::addColumn<QStringList>("incomingEvents");
+        // The events of each local report after the merge, in their order.
+        QTest::addColumn<QStringList>("merged");
+        QTest::addColumn<int>("added");
         const QString meta = u"{\"filePath\":\"/%1\",\"sourceFingerprint\":\"%2\"}"_s;
-        QTest::addRow("same fingerprint, other path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << true;
-        QTest::addRow("other fingerprint, same path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u"g"_s) << false;
-        QTest::addRow("no fingerprint here, same path") << meta.arg(u"a"_s, u""_s) << meta.arg(u"a"_s, u"f"_s) << true;
-        QTest::addRow("no fingerprint there, same path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u""_s) << true;
-        QTest::addRow("no meta, equal report rows") << QString() << QString() << true;
-        QTest::addRow("meta only here, equal report rows") << meta.arg(u"a"_s, u"f"_s) << QString() << false;
+        const QStringList one {u"aaac"_s};
+        const QStringList joined {u"abaac"_s};
+        const QStringList apart {u"ab"_s, u"aaac"_s};
+        QTest::addRow("same fingerprint, other path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << u"ab"_s << one << joined << 3;
+        // A new report: its row, four events, its meta.
+        QTest::addRow("other fingerprint, same path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u"g"_s) << u"ab"_s << one << apart << 6;
+        QTest::addRow("no fingerprint here, same path")
+            << meta.arg(u"a"_s, u""_s) << meta.arg(u"a"_s, u"f"_s) << u"ab"_s << one << joined << 3;
+        QTest::addRow("no fingerprint there, same path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u""_s) << u"ab"_s << one << joined << 3;
+        QTest::addRow("no meta, equal report rows") << QString() << QString() << u"ab"_s << one << joined << 3;
+        QTest::addRow("meta only here, equal report rows")
+            << meta.arg(u"a"_s, u"f"_s) << QString() << u"ab"_s << one << apart << 5;
+        QTest::addRow("many rows of one key")
+            << QString() << QString() << u"b"_s + QString(300, u'a') << QStringList {QString(500, u'a') + u'c'}
+            << QStringList {u"b"_s + QString(500, u'a') + u'c'} << 201;
+        // Every copy goes to the same local report and is compared with what the copies before it left there: each
+        // row as often as the copy holding it most often has it.
+        QStringList copies {u"ab"_s, u"aac"_s, u"bbb"_s};
+        copies += QStringList(97, u"aab"_s);
+        QTest::addRow("copies of one report without meta")
+            << QString() << QString() << u"a"_s << copies << QStringList {u"abacbb"_s} << 5;
+        QTest::addRow("copies of one report without meta, new here")
+            << meta.arg(u"a"_s, u"f"_s) << QString() << u"ab"_s << copies << QStringList {u"ab"_s, u"abacbb"_s}
+            << 1 + 6;
+        // The same download saved again: its first report brings the rows.
+        QTest::addRow("copies of one download") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << u"ab"_s
+                                                << QStringList {u"aaac"_s, u"dddd"_s} << joined << 3;
     }
 
     // A report is the same download under the archive's own rule, whatever its report row says; the same report
-    // takes only the copies of a row that the incoming one holds more often, a new one arrives whole.
+    // takes only the copies of a row that the incoming ones hold more often, a new one arrives whole, and a repeated
+    // merge adds nothing.
     void reportsMatchByTheirDownload()
     {
         QFETCH(QString, localMeta);
         QFETCH(QString, incomingMeta);
-        QFETCH(bool, matched);
+        QFETCH(QString, localEvents);
+        QFETCH(QStringList, incomingEvents);
+        QFETCH(QStringList, merged);
+        QFETCH(int, added);
         const QString local = path(u"driver_cards.db"_s);
         const QString incoming = path(u"incoming.db"_s);
-        for (const auto &[file, meta, events] : {std::tuple {local, localMeta, u"(1, 'a'), (1, 'b')"_s},
-                 std::tuple {incoming, incomingMeta, u"(1, 'a'), (1, 'a'), (1, 'a'), (1, 'c')"_s}}) {
+        for (const auto &[file, meta, reports] : {std::tuple {local, localMeta, QStringList {localEvents}},
+                 std::tuple {incoming, incomingMeta, incomingEvents}}) {
             makeReportFile(file, u"ReportId"_s);
-            execute(file,
-                {u"INSERT INTO TachographReports VALUES (1, 'VIN', '2024-01-01')"_s,
-                    u"INSERT INTO TachoEvents (ReportId, EventType) VALUES "_s + events});
-            if (!meta.isEmpty())
-                execute(file, {u"INSERT INTO DddReportMeta VALUES (1, 2, ?)"_s}, {meta});
+            QStringList statements {u"BEGIN"_s};
+            for (qsizetype i = 0; i < reports.size(); ++i) {
+                statements.append(u"INSERT INTO TachographReports VALUES (%1, 'VIN', '2024-01-01')"_s.arg(i + 1));
+                statements.append(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                  "INSERT INTO TachoEvents (ReportId, EventType) SELECT %2, substr('%3', i, 1) FROM n"_s
+                                      .arg(reports.at(i).size())
+                                      .arg(i + 1)
+                                      .arg(reports.at(i)));
+                if (!meta.isEmpty())
+                    statements.append(u"INSERT INTO DddReportMeta VALUES (%1, 2, '%2')"_s.arg(i + 1).arg(meta));
+            }
+            QVERIFY(SqliteProbe(file).executeAll(statements + QStringList {u"COMMIT"_s}));
         }
-        int added = 0;
+        int count = 0;
         QString error;
-        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-        QCOMPARE(added, matched ? 3 : 5 + !incomingMeta.isEmpty()); // a new report: its row, four events, its meta
-        QCOMPARE(SqliteProbe(local).rows(u"SELECT group_concat(EventType, '') FROM (SELECT * FROM TachoEvents "
-                                         "ORDER BY EventId) GROUP BY ReportId"_s),
-            (matched ? QList<QVariantList> {{u"abaac"_s}} : QList<QVariantList> {{u"ab"_s}, {u"aaac"_s}}));
-        QVERIFY(mergeDatabase(incoming, local, &added, &error));
-        QCOMPARE(added, matched ? 3 : 5 + !incomingMeta.isEmpty());
+        QVERIFY2(mergeDatabase(incoming, local, &count, &error), qPrintable(error));
+        QCOMPARE(count, added);
+        QList<QVariantList> expected;
+        for (const QString &events : std::as_const(merged))
+            expected.append({events});
+        const QString events = u"SELECT group_concat(EventType, '') FROM (SELECT * FROM TachoEvents ORDER BY EventId) "
+                               "GROUP BY ReportId"_s;
+        QCOMPARE(SqliteProbe(local).rows(events), expected);
+        QVERIFY(mergeDatabase(incoming, local, &count, &error));
+        QCOMPARE(count, added);
+        QCOMPARE(SqliteProbe(local).rows(events), expected);
     }
 
     void storedReportsComeOverWhole()

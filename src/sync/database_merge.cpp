@@ -64,11 +64,17 @@ QStringList insertColumnsFor(const QStringList &common, const TableInfo &target)
     return columns;
 }
 
+// Every column of every row of a table of the incoming database, on its own connection.
+QString selectAll(const QString &table)
+{
+    return u"SELECT * FROM main."_s + quoteIdentifier(table);
+}
+
 // "SELECT *" over a table of the incoming database, read forward only.
 bool readTable(QSqlQuery &query, const QString &table, QString *error)
 {
     query.setForwardOnly(true);
-    if (query.exec(u"SELECT * FROM "_s + quoteIdentifier(table)))
+    if (query.exec(selectAll(table)))
         return true;
     *error = logging::shownFailure(
         u"Не удалось прочитать таблицу %1 из базы пакета"_s.arg(table), query.lastError().text(), u"sync"_s);
@@ -236,6 +242,16 @@ private:
     QSqlQuery m_insert;
 };
 
+// The settings' columns, read by name: each is written over the local value of its key (LastModified decides), so none
+// can be read as absent.
+const QStringList settingsColumns {
+    u"Section"_s, u"Key"_s, u"Value"_s, u"ValueType"_s, u"Description"_s, u"LastModified"_s};
+
+QString settingsSelect()
+{
+    return u"SELECT %1 FROM main.Settings"_s.arg(settingsColumns.join(u", "_s));
+}
+
 // A key takes the incoming row when it is at least as new as the local one. A row equal in every field is not
 // written again, so that only a change is counted.
 bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
@@ -244,7 +260,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return true;
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
-    if (!rows.exec(u"SELECT Section, Key, Value, ValueType, Description, LastModified FROM Settings"_s)) {
+    if (!rows.exec(settingsSelect())) {
         *error = logging::shownFailure(
             u"Не удалось прочитать настройки из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
@@ -261,7 +277,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return false;
     }
     while (rows.next()) {
-        for (int field = 0; field < 6; ++field)
+        for (int field = 0; field < int(settingsColumns.size()); ++field)
             upsert.bindValue(field, rows.value(field));
         if (!upsert.exec()) {
             *error = logging::shownFailure(
@@ -317,17 +333,42 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     return true;
 }
 
+// The manufacturers' columns read from the incoming file: Id and Name, which the check finds in every file it passes,
+// and CreatedAt where the file has it. Without it a manufacturer new here takes the local default stamp: the column is
+// no key, and a manufacturer the installation has keeps its own.
+QStringList manufacturerColumns(const TableInfo &incoming)
+{
+    QStringList columns {u"Id"_s, u"Name"_s};
+    if (indexOfName(incoming.columns, u"CreatedAt"_s) >= 0)
+        columns.append(u"CreatedAt"_s);
+    return columns;
+}
+
+QString manufacturersSelect(const TableInfo &incoming)
+{
+    return u"SELECT %1 FROM main.Manufacturers"_s.arg(manufacturerColumns(incoming).join(u", "_s));
+}
+
 bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
-    if (!tableInfo(source, u"Manufacturers"_s).exists() || !tableInfo(target, u"Manufacturers"_s).exists())
+    const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
+    if (!manufacturers.exists() || !tableInfo(target, u"Manufacturers"_s).exists())
         return true;
     QHash<qint64, qint64> manufacturerIds;
     {
         QSqlQuery rows(source);
         rows.setForwardOnly(true);
-        if (!rows.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers"_s)) {
+        if (!rows.exec(manufacturersSelect(manufacturers))) {
             *error = logging::shownFailure(
                 u"Не удалось прочитать производителей из базы пакета"_s, rows.lastError().text(), u"sync"_s);
+            return false;
+        }
+        // The incoming row without its Id.
+        const QStringList inserted = manufacturerColumns(manufacturers).mid(1);
+        QSqlQuery insert(target);
+        if (!insert.prepare(insertStatement(u"Manufacturers"_s, inserted, false))) {
+            *error
+                = logging::shownFailure(u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
             return false;
         }
         QSqlQuery probe(target);
@@ -339,10 +380,10 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
                 manufacturerIds.insert(oldId, localId);
                 continue;
             }
-            QSqlQuery insert(target);
-            insert.prepare(u"INSERT INTO main.Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
-            insert.addBindValue(rows.value(1));
-            insert.addBindValue(rows.value(2));
+            QList<QVariant> values;
+            for (int field = 1; field <= int(inserted.size()); ++field)
+                values.append(rows.value(field));
+            bindAll(insert, values);
             if (!insert.exec()) {
                 *error = logging::shownFailure(
                     u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
@@ -359,7 +400,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         return true;
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
-    if (!rows.exec(u"SELECT * FROM Models"_s)) {
+    if (!rows.exec(selectAll(incoming.name))) {
         *error = logging::shownFailure(
             u"Не удалось прочитать модели из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
@@ -416,14 +457,19 @@ struct ReportIdentity
 
 // The identities of the stored reports of one type whose header is in the table; a database without readable
 // meta has none.
+QString identitiesSelect(const TableInfo &header)
+{
+    return u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+           "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
+               ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()),
+               quoteIdentifier(header.name));
+}
+
 QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, const TableInfo &header, int reportType)
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
-                      ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s),
-                      quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
+    query.prepare(identitiesSelect(header));
     query.bindValue(0, reportType);
     QHash<qint64, ReportIdentity> identities;
     if (!query.exec())
@@ -675,9 +721,10 @@ struct ChildRowStatements
 {
     // Copies every row of the reports new here, in their incoming order.
     QString copyFresh;
-    // Make the table of kept rows anew, its columns of the local table's types, and fill it in one pass over the
-    // incoming table.
+    // Make the table of kept rows anew, empty, its columns of the local table's types.
     QStringList makeKeptRows;
+    // Fills it in one pass over the incoming table.
+    QString fillKeptRows;
     // Make the table of candidates, indexed by the compared columns: when every local report takes one incoming
     // report at most, by one count of the kept rows and the local rows of their reports; otherwise (rounds) by a
     // count of each round's copies, then of their most in any round.
@@ -743,8 +790,9 @@ ChildRowStatements childRowStatements(const ChildTable &table)
     fresh.prepend(u"l.Round"_s);
     statements.makeKeptRows = {u"DROP TABLE IF EXISTS "_s + keptRowsTable,
         u"CREATE TABLE %1 AS SELECT 0 AS tessaron_round, 0 AS tessaron_order, %2 FROM %3 AS t WHERE 0"_s.arg(
-            keptRowsTable, localRows.join(u", "_s), target),
-        u"INSERT INTO %1 SELECT %2 %3 AND NOT l.Fresh"_s.arg(keptRowsTable, fresh.join(u", "_s), linked)};
+            keptRowsTable, localRows.join(u", "_s), target)};
+    statements.fillKeptRows
+        = u"INSERT INTO %1 SELECT %2 %3 AND NOT l.Fresh"_s.arg(keptRowsTable, fresh.join(u", "_s), linked);
     const QString dropCandidates = u"DROP TABLE IF EXISTS "_s + candidatesTable;
     const QString indexCandidates
         = u"CREATE INDEX %1_row ON %2 (%3)"_s.arg(candidatesTable, candidatesTable.mid(5), partition);
@@ -797,8 +845,8 @@ bool mergeReportChildren(
         return false;
     if (!links.hasKept)
         return true;
-    for (const QString &statement :
-        statements.makeKeptRows + (links.hasRounds ? statements.makeCandidatesOfRounds : statements.makeCandidates)) {
+    for (const QString &statement : statements.makeKeptRows + QStringList {statements.fillKeptRows}
+            + (links.hasRounds ? statements.makeCandidatesOfRounds : statements.makeCandidates)) {
         if (!run(statement, false))
             return false;
     }
@@ -879,15 +927,9 @@ bool mergeInto(
         return false;
     }
     distrustSchema(target.database());
-    {
-        QSqlQuery attach(target.database());
-        attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
-        attach.bindValue(0, source.path());
-        if (!attach.exec()) {
-            *error = logging::shownFailure(
-                u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), attach.lastError().text(), u"sync"_s);
-            return false;
-        }
+    if (QString failure; !attachIncoming(target.database(), source.path(), &failure)) {
+        *error = logging::shownFailure(u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), failure, u"sync"_s);
+        return false;
     }
     storage::TransactionGuard transaction(target.database());
     if (!transaction.isActive()) {
@@ -1202,6 +1244,88 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
             return false;
     }
     return true;
+}
+
+bool attachIncoming(const QSqlDatabase &target, const QString &incomingPath, QString *error)
+{
+    QSqlQuery attach(target);
+    attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
+    attach.bindValue(0, incomingPath);
+    if (attach.exec())
+        return true;
+    *error = attach.lastError().text();
+    return false;
+}
+
+MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName)
+{
+    MergeReadFault fault;
+    const auto prepares = [&fault](const QSqlDatabase &database, const QString &statement, const QString &table) {
+        QSqlQuery query(database);
+        if (query.prepare(statement))
+            return true;
+        fault = {table, {}, query.lastError().text()};
+        return false;
+    };
+    if (fileName == u"SettingsDB.db"_s) {
+        const TableInfo settings = tableInfo(source, u"Settings"_s);
+        if (!settings.exists() || !tableInfo(target, u"Settings"_s).exists())
+            return fault;
+        for (const QString &column : settingsColumns) {
+            if (indexOfName(settings.columns, column) < 0)
+                return {u"Settings"_s, column, {}};
+        }
+        prepares(source, settingsSelect(), u"Settings"_s);
+        return fault;
+    }
+    if (fileName == u"VehicleDB.db"_s) {
+        const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
+        const TableInfo models = tableInfo(source, u"Models"_s);
+        if (manufacturers.exists() && prepares(source, manufacturersSelect(manufacturers), u"Manufacturers"_s)
+            && models.exists())
+            prepares(source, selectAll(models.name), u"Models"_s);
+        return fault;
+    }
+    if (fileName != u"driver_cards.db"_s) {
+        // Every other rule reads the tables it takes whole.
+        for (const TableInfo &incoming : tables(source, fileName)) {
+            if (!prepares(source, selectAll(incoming.name), incoming.name))
+                break;
+        }
+        return fault;
+    }
+    const bool hasMeta = tableInfo(source, u"DddReportMeta"_s).exists();
+    for (const QString &header : {u"DriverCardReports"_s, u"TachographReports"_s}) {
+        const TableInfo incoming = tableInfo(source, header);
+        if (incoming.exists()
+            && (!prepares(source, selectAll(incoming.name), header)
+                || (hasMeta && incoming.isSingleKeyed() && !prepares(source, identitiesSelect(incoming), header))))
+            return fault;
+    }
+    // The child rows are read through the links and the kept rows, made here empty in temporary tables.
+    LinkSummary links;
+    QString failure;
+    if (!writeReportLinks(target, {}, &links, &failure))
+        return {{}, {}, failure};
+    for (const ChildTable &child : reportChildTables(source, tables(target))) {
+        if (child.reportType.isEmpty()) {
+            if (!prepares(source, selectAll(child.incoming.name), child.local.name))
+                break;
+            continue;
+        }
+        const ChildRowStatements statements = childRowStatements(child);
+        if (statements.copyFresh.isEmpty())
+            continue;
+        QSqlQuery make(target);
+        for (const QString &statement : statements.makeKeptRows) {
+            if (!make.exec(statement))
+                return {{}, {}, make.lastError().text()};
+        }
+        if (!prepares(target, statements.copyFresh, child.local.name)
+            || !prepares(target, statements.fillKeptRows, child.local.name))
+            break;
+    }
+    return fault;
 }
 
 bool ensureParent(const QString &filePath, QString *error)

@@ -100,6 +100,31 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
 // incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
 
+// Attaches the incoming file to the connection under the schema name by which the merge's statements read it, as
+// mergeDatabase attaches it to the local connection. False, with SQLite's words in *error, when SQLite cannot.
+bool attachIncoming(const QSqlDatabase &target, const QString &incomingPath, QString *error);
+
+// What of an incoming file the merge under its name's rule could not read.
+struct MergeReadFault
+{
+    // The table a statement that SQLite cannot prepare reads (as the program names it); empty with systemText set when
+    // the preparation itself failed, and with both empty when every statement is prepared.
+    QString table;
+    // A column the rule reads by name and the table lacks; SQLite was not asked.
+    QString missingColumn;
+    // SQLite's words.
+    QString systemText;
+
+    bool isNone() const { return table.isEmpty() && systemText.isEmpty(); }
+};
+
+// Prepares, and runs none of, every statement by which the merge under the file name's rule reads the incoming file
+// open on source: those it runs on source itself and those it runs on target, a connection to a database of the
+// program's own layout for that name (empty) to which the same file is attached by attachIncoming; under a name
+// without a layout target is not used. Only temporary tables of target are made. The first statement SQLite cannot
+// prepare, or a column the rule reads by name and the table lacks, gives the fault.
+MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName);
+
 // Creates the parent folder of the file path with every missing parent. On failure *error is
 // "Не удалось создать каталог: <folder>" and the result false.
 bool ensureParent(const QString &filePath, QString *error);

@@ -10,6 +10,7 @@
 #include "storage/sql_connection.h"
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
 #include "sync/table_catalogue.h"
 
@@ -34,13 +35,21 @@ bool containsName(const QStringList &names, const QString &name)
     return names.contains(name, Qt::CaseInsensitive);
 }
 
-// The layout's tables as the file at path holds them; *read false when the catalogue cannot be read.
-QList<OwnTable> readLayout(const QString &path, bool *read)
+// The program's own layout for a file name: its tables, and the statements that make them and their indexes.
+struct OwnLayout
+{
+    QList<OwnTable> tables;
+    QStringList statements;
+};
+
+// The layout as the file at path holds it; *read false when the catalogue cannot be read.
+OwnLayout readLayout(const QString &path, bool *read)
 {
     storage::SqlConnection connection(u"TessaronOwnLayout"_s, path);
     QList<CatalogueEntry> entries;
-    *read = connection.isOpen() && readCatalogue(connection.database(), &entries);
-    QList<OwnTable> layout;
+    OwnLayout layout;
+    *read = connection.isOpen() && readCatalogue(connection.database(), &entries)
+        && readSchemaStatements(connection.database(), &layout.statements);
     for (const CatalogueEntry &entry : std::as_const(entries)) {
         if (entry.isView)
             continue;
@@ -59,8 +68,36 @@ QList<OwnTable> readLayout(const QString &path, bool *read)
             if (!containsName(table.keyColumns, column))
                 table.keyColumns.append(column);
         }
-        layout.append(table);
+        layout.tables.append(table);
     }
+    return layout;
+}
+
+// The layout for the file name, made once per process by createOwnDatabase in a temporary folder and read back;
+// *known false, the layout empty, for a name the program keeps no database under; empty with *known true when it
+// could not be made.
+OwnLayout cachedLayout(const QString &fileName, bool *known)
+{
+    static QMutex mutex;
+    // The layouts made so far, and an empty one for each name the program keeps no database under.
+    static QHash<QString, OwnLayout> layouts;
+    const QMutexLocker locker(&mutex);
+    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
+        *known = !found->tables.isEmpty();
+        return *found;
+    }
+    *known = true;
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(fileName);
+    QString error;
+    bool read = false;
+    OwnLayout layout;
+    if (folder.isValid() && createOwnDatabase(fileName, path, known, &error))
+        layout = readLayout(path, &read);
+    if (!read)
+        layout = {};
+    if (!*known || !layout.tables.isEmpty())
+        layouts.insert(fileName, layout);
     return layout;
 }
 
@@ -186,6 +223,70 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
         table.own.name, present.value(query.value(0).toInt())));
 }
 
+// The first column of the table whose values SQLite cannot order, as it cannot compare them: one declared with a
+// collation SQLite does not have.
+QString uncomparableColumn(const QSqlDatabase &database, const TableInfo &table)
+{
+    QSqlQuery query(database);
+    for (const QString &column : table.columns) {
+        if (!query.prepare(
+                u"SELECT 1 FROM main.%1 ORDER BY %2"_s.arg(quoteIdentifier(table.name), quoteIdentifier(column))))
+            return column;
+    }
+    return {};
+}
+
+// Why the merge could not read a table of the file, in the words of the other refusals.
+PackageDatabaseFault unreadable(
+    const QSqlDatabase &database, const MergeReadFault &fault, const QList<IncomingTable> &tables)
+{
+    if (!fault.missingColumn.isEmpty())
+        return refusedFor(u"в таблице %1 нет столбца %2"_s.arg(fault.table, fault.missingColumn));
+    if (fault.table.isEmpty()) {
+        logging::shownFailure(u"Не удалось подготовить образец базы для сверки"_s, fault.systemText, u"sync"_s);
+        return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
+    }
+    logging::shownFailure(
+        u"База данных в пакете не читается так, как её читает программа"_s, fault.systemText, u"sync"_s);
+    for (const IncomingTable &table : tables) {
+        if (table.own.name.compare(fault.table, Qt::CaseInsensitive) != 0)
+            continue;
+        if (const QString column = uncomparableColumn(database, table.info); !column.isEmpty()) {
+            return refusedFor(u"у столбца %1 таблицы %2 неизвестное правило сравнения"_s.arg(
+                EntryNameCheck::displayed(column), table.own.name));
+        }
+    }
+    return refusedFor(u"таблица %1 не читается так, как её читает программа"_s.arg(fault.table));
+}
+
+// Every statement by which the merge reads the file, prepared as the merge will run it: on this connection, and on an
+// empty database of the program's own layout made in memory, to which the file is attached as the merge attaches it
+// to the local one. Nothing is read from the tables and nothing written.
+PackageDatabaseFault checkMergeReads(
+    const QSqlDatabase &database, const QString &fileName, const QList<IncomingTable> &tables)
+{
+    bool known = true;
+    const OwnLayout layout = cachedLayout(fileName, &known);
+    const storage::SqlConnection target(u"TessaronPackageCheckLayout"_s, u":memory:"_s);
+    QString failure = target.openError();
+    if (target.isOpen()) {
+        QSqlQuery make(target.database());
+        for (const QString &statement : layout.statements) {
+            if (failure.isEmpty() && !make.exec(statement))
+                failure = make.lastError().text();
+        }
+        distrustSchema(target.database());
+    }
+    if (failure.isEmpty() && known)
+        attachIncoming(target.database(), database.databaseName(), &failure);
+    if (!failure.isEmpty()) {
+        logging::shownFailure(u"Не удалось подготовить образец базы для сверки"_s, failure, u"sync"_s);
+        return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
+    }
+    const MergeReadFault fault = prepareMergeReads(database, target.database(), fileName);
+    return fault.isNone() ? PackageDatabaseFault() : unreadable(database, fault, tables);
+}
+
 } // namespace
 
 bool createOwnDatabase(const QString &fileName, const QString &path, bool *known, QString *error)
@@ -220,27 +321,7 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 
 QList<OwnTable> ownLayout(const QString &fileName, bool *known)
 {
-    static QMutex mutex;
-    // The layouts made so far, and an empty one for each name the program keeps no database under.
-    static QHash<QString, QList<OwnTable>> layouts;
-    const QMutexLocker locker(&mutex);
-    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
-        *known = !found->isEmpty();
-        return *found;
-    }
-    *known = true;
-    const QTemporaryDir folder;
-    const QString path = folder.filePath(fileName);
-    QString error;
-    bool read = false;
-    QList<OwnTable> layout;
-    if (folder.isValid() && createOwnDatabase(fileName, path, known, &error))
-        layout = readLayout(path, &read);
-    if (!read)
-        layout.clear();
-    if (!*known || !layout.isEmpty())
-        layouts.insert(fileName, layout);
-    return layout;
+    return cachedLayout(fileName, known).tables;
 }
 
 bool isReadTable(const QString &fileName, const QString &table)
@@ -283,7 +364,7 @@ PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QS
         if (const PackageDatabaseFault fault = findMissingValue(database, table); !fault.isNone())
             return fault;
     }
-    return {};
+    return checkMergeReads(database, fileName, tables);
 }
 
 PackageDatabaseFault checkPackageDatabaseFile(const QString &path, const QString &fileName)

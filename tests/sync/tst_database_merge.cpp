@@ -92,7 +92,8 @@ void makeDatabase(Kind kind, const QString &path, const QStringList &rows = {})
         makeReportFile(path, u"ReportId"_s);
         break;
     }
-    execute(path, rows);
+    // One connection, so that an edit of the schema follows the pragma that allows it.
+    QVERIFY(SqliteProbe(path).executeAll(rows));
 }
 
 QByteArray contentOf(const QString &path)
@@ -221,6 +222,31 @@ private slots:
             << u"Calibrations"_s << 3 << 0;
         QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18
                                         << 0;
+        // What a sender's file declares beyond the program's layout is not read: a collation SQLite does not have on a
+        // column the merge compares (rows are compared as the local table stores them), the most columns a table can
+        // have (only the program's are selected), a manufacturer's stamp (a new one takes the local default).
+        QTest::addRow("legacy reports, an event type of a collation SQLite lacks") << int(Reports)
+                                                                                   << u"driver_cards.db"_s
+                                                                                   << reports
+                + QStringList {u"PRAGMA writable_schema = ON"_s,
+                    u"UPDATE sqlite_schema SET sql = replace(sql, 'EventType TEXT', 'EventType TEXT COLLATE missing') "
+                    "WHERE name = 'Events'"_s} << u"DddReportMeta"_s << 18 << 0;
+        QStringList wide;
+        for (int column = 5; column <= 2000; ++column)
+            wide.append(u"Extra%1 TEXT"_s.arg(column));
+        QTest::addRow("legacy reports, events of 2000 columns")
+            << int(Reports) << u"driver_cards.db"_s
+            << QStringList {u"DROP TABLE Events"_s,
+                   u"CREATE TABLE Events (EventId INTEGER PRIMARY KEY AUTOINCREMENT, ReportId INTEGER, EventType TEXT, "
+                   "ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP, %1)"_s.arg(wide.join(u", "_s))}
+                + reports
+            << u"DddReportMeta"_s << 18 << 0;
+        QTest::addRow("vehicle catalogue without the manufacturers' stamp")
+            << int(Vehicles) << u"VehicleDB.db"_s
+            << QStringList {u"ALTER TABLE Manufacturers DROP COLUMN CreatedAt"_s,
+                   u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
+                   u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
+            << u"Models"_s << 6 << 0;
         QTest::addRow("current reports: generic")
             << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
     }
@@ -344,9 +370,12 @@ private slots:
         // manufacturer is dropped.
         const QString vehicles = path(u"VehicleDB.db"_s);
         const QString incomingVehicles = path(u"vehicles.db"_s);
-        makeDatabase(Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name) VALUES (1, 'b')"_s});
+        // Without their stamp in the incoming file, a new one takes the local default and a local one keeps its own.
+        makeDatabase(
+            Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name, CreatedAt) VALUES (1, 'b', '2001')"_s});
         makeDatabase(Vehicles, incomingVehicles,
-            {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
+            {u"ALTER TABLE Manufacturers DROP COLUMN CreatedAt"_s,
+                u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
                 u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('Сирота', 99)"_s});
         added = 0;
         QVERIFY(mergeDatabase(incomingVehicles, vehicles, &added, &error));
@@ -354,6 +383,8 @@ private slots:
         QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT m.Name, f.Name FROM Models m JOIN Manufacturers f "
                                             "ON f.Id = m.ManufacturerId ORDER BY m.Name"_s),
             (QList<QVariantList> {{u"x"_s, u"a"_s}, {u"y"_s, u"b"_s}}));
+        QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT Name, CreatedAt = '2001' FROM Manufacturers ORDER BY Name"_s),
+            (QList<QVariantList> {{u"a"_s, 0}, {u"b"_s, 1}}));
     }
 
     void genericRuleHandlesEveryTableShape()

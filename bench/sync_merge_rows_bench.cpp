@@ -17,6 +17,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 namespace tessaron::bench {
@@ -114,11 +116,11 @@ int benchSyncMergeRows(const QStringList &, int repeat)
 {
     bool measured = measureFile("20,000 events of one key", {1, true, oneKeyRows, false}, repeat, true)
         && measureFile("20,000 distinct events", {1, true, oneKeyRows, true}, repeat, true);
-    for (const int events : {30, 1000}) {
+    for (const auto &[events, copy, report] : {std::tuple {30, "30", "30,000"}, {1000, "1,000", "1,000,000"}}) {
         measured = measured
-            && measureFile(qPrintable(u"1,000 copies of %1 events, no meta"_s.arg(events)),
+            && measureFile(qPrintable(u"1,000 copies of %1 events, no meta"_s.arg(QLatin1StringView(copy))),
                 {copies, false, events, true}, repeat, false)
-            && measureFile(qPrintable(u"one report of %1,000 events, no meta"_s.arg(events)),
+            && measureFile(qPrintable(u"one report of %1 events, no meta"_s.arg(QLatin1StringView(report))),
                 {1, false, copies * events, true}, repeat, false);
     }
     return measured ? 0 : 1;

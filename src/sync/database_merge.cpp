@@ -455,8 +455,7 @@ struct ReportIdentity
     bool isEmpty() const { return fingerprint.isEmpty() && path.isEmpty(); }
 };
 
-// The identities of the stored reports of one type whose header is in the table; a database without readable
-// meta has none.
+// The meta of the reports whose header is in the table, their identities read from it (the report type bound).
 QString identitiesSelect(const TableInfo &header)
 {
     return u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
@@ -465,6 +464,8 @@ QString identitiesSelect(const TableInfo &header)
                quoteIdentifier(header.name));
 }
 
+// The identities of the stored reports of one type whose header is in the table; a database without readable
+// meta has none.
 QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, const TableInfo &header, int reportType)
 {
     QSqlQuery query(database);
@@ -737,6 +738,40 @@ struct ChildRowStatements
     QString copyMissing;
 };
 
+// The statements of the candidates: compared are the quoted columns rows are compared in, the report id first; rows
+// the kept and local rows; copy the insert of the local table's columns up to its SELECT list.
+void addCandidateStatements(
+    ChildRowStatements *statements, const QString &copy, const QStringList &compared, const QString &rows)
+{
+    const QString partition = compared.join(u", "_s);
+    QStringList sameRow;
+    for (const QString &column : compared)
+        sameRow.append(u"c.%1 IS u.%1"_s.arg(column));
+    const QString dropCandidates = u"DROP TABLE IF EXISTS "_s + candidatesTable;
+    const QString indexCandidates
+        = u"CREATE INDEX temp.tessaron_candidates_row ON tessaron_candidates (%1)"_s.arg(partition);
+    statements->makeCandidates = {dropCandidates,
+        u"CREATE TABLE %1 AS SELECT %2 FROM %3 GROUP BY %2 HAVING sum(tessaron_round >= 0) > sum(tessaron_round < 0)"_s
+            .arg(candidatesTable, partition, rows),
+        indexCandidates};
+    statements->makeCandidatesOfRounds = {dropCandidates,
+        u"CREATE TABLE %1 AS SELECT %2 FROM (SELECT %2, tessaron_round, count(*) AS tessaron_count FROM %3 "
+        "GROUP BY %2, tessaron_round) GROUP BY %2 HAVING max(CASE WHEN tessaron_round >= 0 THEN tessaron_count END) "
+        "> coalesce(max(CASE WHEN tessaron_round < 0 THEN tessaron_count END), 0)"_s.arg(
+            candidatesTable, partition, rows),
+        indexCandidates};
+    statements->findCandidate = u"SELECT 1 FROM "_s + candidatesTable + u" LIMIT 1"_s;
+    statements->copyMissing = copy
+        + u" FROM (SELECT *, max(tessaron_count) OVER (PARTITION BY %1 ORDER BY tessaron_round "
+          "RANGE BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS tessaron_before "
+          "FROM (SELECT *, row_number() OVER copies AS tessaron_copy, "
+          "count(*) OVER (copies ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS tessaron_count "
+          "FROM %2 AS u WHERE EXISTS (SELECT 1 FROM %3 AS c WHERE %4) "
+          "WINDOW copies AS (PARTITION BY %1, tessaron_round ORDER BY tessaron_order))) "
+          "WHERE tessaron_round >= 0 AND tessaron_copy > coalesce(tessaron_before, 0) "
+          "ORDER BY tessaron_round, tessaron_order"_s.arg(partition, rows, candidatesTable, sameRow.join(u" AND "_s));
+}
+
 // Rows are compared in every column but the key, the report id and the generated ones. A report new here takes every
 // row of its incoming report. For one the local file held, each copy of a row is numbered within its incoming report,
 // and a copy is inserted when its number exceeds how often the local report held the row before (its own rows, and
@@ -767,9 +802,6 @@ ChildRowStatements childRowStatements(const ChildTable &table)
         else if (!isGeneratedColumn(column))
             compared.append(quoted);
     }
-    QStringList sameRow;
-    for (const QString &column : std::as_const(compared))
-        sameRow.append(u"c.%1 IS u.%1"_s.arg(column));
     const QString source = quoteIdentifier(incomingSchema) + u'.' + quoteIdentifier(table.incoming.name);
     const QString target = u"main."_s + quoteIdentifier(table.local.name);
     const QString insert = u"INSERT %1 INTO %2 (%3) SELECT "_s.arg(
@@ -779,11 +811,6 @@ ChildRowStatements childRowStatements(const ChildTable &table)
     // The incoming table is the outer loop (CROSS JOIN keeps it there): each row finds its link by the links' key.
     const QString linked = u"FROM %1 AS s CROSS JOIN %2 AS l WHERE l.Kind = %3 AND l.OldId = s.%4"_s.arg(
         source, reportLinksTable, table.reportType, reportColumn);
-    // The kept rows and the local rows of the reports they go to (round -1).
-    const QString rows = u"(SELECT -1 AS tessaron_round, NULL AS tessaron_order, %1 FROM %2 AS t WHERE t.%3 IN "
-                         "(SELECT NewId FROM %4 WHERE NOT Fresh) UNION ALL SELECT * FROM %5)"_s.arg(
-                             localRows.join(u", "_s), target, localReport, reportLinksTable, keptRowsTable);
-    const QString partition = compared.join(u", "_s);
     ChildRowStatements statements;
     statements.copyFresh = insert + fresh.join(u", "_s) + u' ' + linked + u" AND l.Fresh ORDER BY "_s + incomingOrder;
     fresh.prepend(incomingOrder);
@@ -793,29 +820,11 @@ ChildRowStatements childRowStatements(const ChildTable &table)
             keptRowsTable, localRows.join(u", "_s), target)};
     statements.fillKeptRows
         = u"INSERT INTO %1 SELECT %2 %3 AND NOT l.Fresh"_s.arg(keptRowsTable, fresh.join(u", "_s), linked);
-    const QString dropCandidates = u"DROP TABLE IF EXISTS "_s + candidatesTable;
-    const QString indexCandidates
-        = u"CREATE INDEX %1_row ON %2 (%3)"_s.arg(candidatesTable, candidatesTable.mid(5), partition);
-    statements.makeCandidates = {dropCandidates,
-        u"CREATE TABLE %1 AS SELECT %2 FROM %3 GROUP BY %2 HAVING sum(tessaron_round >= 0) > sum(tessaron_round < 0)"_s
-            .arg(candidatesTable, partition, rows),
-        indexCandidates};
-    statements.makeCandidatesOfRounds = {dropCandidates,
-        u"CREATE TABLE %1 AS SELECT %2 FROM (SELECT %2, tessaron_round, count(*) AS tessaron_count FROM %3 "
-        "GROUP BY %2, tessaron_round) GROUP BY %2 HAVING max(CASE WHEN tessaron_round >= 0 THEN tessaron_count END) "
-        "> coalesce(max(CASE WHEN tessaron_round < 0 THEN tessaron_count END), 0)"_s.arg(
-            candidatesTable, partition, rows),
-        indexCandidates};
-    statements.findCandidate = u"SELECT 1 FROM "_s + candidatesTable + u" LIMIT 1"_s;
-    statements.copyMissing = insert + quotedList(columns)
-        + u" FROM (SELECT *, max(tessaron_count) OVER (PARTITION BY %1 ORDER BY tessaron_round "
-          "RANGE BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS tessaron_before "
-          "FROM (SELECT *, row_number() OVER copies AS tessaron_copy, "
-          "count(*) OVER (copies ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS tessaron_count "
-          "FROM %2 AS u WHERE EXISTS (SELECT 1 FROM %3 AS c WHERE %4) "
-          "WINDOW copies AS (PARTITION BY %1, tessaron_round ORDER BY tessaron_order))) "
-          "WHERE tessaron_round >= 0 AND tessaron_copy > coalesce(tessaron_before, 0) "
-          "ORDER BY tessaron_round, tessaron_order"_s.arg(partition, rows, candidatesTable, sameRow.join(u" AND "_s));
+    // The kept rows and the local rows of the reports they go to (round -1).
+    const QString rows = u"(SELECT -1 AS tessaron_round, NULL AS tessaron_order, %1 FROM %2 AS t WHERE t.%3 IN "
+                         "(SELECT NewId FROM %4 WHERE NOT Fresh) UNION ALL SELECT * FROM %5)"_s.arg(
+                             localRows.join(u", "_s), target, localReport, reportLinksTable, keptRowsTable);
+    addCandidateStatements(&statements, insert + quotedList(columns), compared, rows);
     return statements;
 }
 
@@ -855,8 +864,9 @@ bool mergeReportChildren(
     return !query.next() || run(statements.copyMissing, true);
 }
 
-// The legacy report file has no index that a duplicate probe of its child tables can use, so every probe
-// would scan the whole table. These indexes add no row and change no value; they serve later merges too.
+// The legacy report file has no index by which the merge can find the rows of one report in its typed child tables,
+// so each lookup would scan the whole table. These indexes (the report id first) add no row and change no value;
+// they serve later merges too.
 void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &localTables)
 {
     static const struct

@@ -726,22 +726,26 @@ struct ChildRowStatements
     QStringList makeKeptRows;
     // Fills it in one pass over the incoming table.
     QString fillKeptRows;
-    // Make the table of candidates, indexed by the compared columns: when every local report takes one incoming
-    // report at most, by one count of the kept rows and the local rows of their reports; otherwise (rounds) by a
-    // count of each round's copies, then of their most in any round.
+    // Make the table of candidates, indexed by the compared columns, each marked whole or not: when every local report
+    // takes one incoming report at most, by one count of the kept rows and the local rows of their reports; otherwise
+    // (rounds) by a count of each round's copies, then of their most in any round.
     QStringList makeCandidates;
     QStringList makeCandidatesOfRounds;
-    // One row when there is any candidate.
-    QString findCandidate;
+    // Whether every candidate is whole: null when there is none.
+    QString findCandidates;
+    // Inserts every kept row of the candidates, all whole, in rounds and incoming order.
+    QString copyWhole;
     // Inserts each kept row of a candidate whose copy is one more than the local report held (after the rounds
-    // before), in rounds and incoming order.
+    // before; every copy of a whole one), in rounds and incoming order.
     QString copyMissing;
 };
 
-// The statements of the candidates: compared are the quoted columns rows are compared in, the report id first; rows
-// the kept and local rows; copy the insert of the local table's columns up to its SELECT list.
-void addCandidateStatements(
-    ChildRowStatements *statements, const QString &copy, const QStringList &compared, const QString &rows)
+// The statements of the candidates: compared are the quoted columns rows are compared in, the report id first;
+// copied those of the local table that a row is inserted with; rows the kept and local rows; insert the insert of
+// the local table's columns up to its SELECT list. A candidate that the local report lacks and one incoming report
+// holds (whole) takes every kept copy as it is; only the others are numbered.
+void addCandidateStatements(ChildRowStatements *statements, const QString &insert, const QStringList &compared,
+    const QString &copied, const QString &rows)
 {
     const QString partition = compared.join(u", "_s);
     QStringList sameRow;
@@ -751,25 +755,34 @@ void addCandidateStatements(
     const QString indexCandidates
         = u"CREATE INDEX temp.tessaron_candidates_row ON tessaron_candidates (%1)"_s.arg(partition);
     statements->makeCandidates = {dropCandidates,
-        u"CREATE TABLE %1 AS SELECT %2 FROM %3 GROUP BY %2 HAVING sum(tessaron_round >= 0) > sum(tessaron_round < 0)"_s
-            .arg(candidatesTable, partition, rows),
+        u"CREATE TABLE %1 AS SELECT %2, sum(tessaron_round < 0) = 0 AS tessaron_whole FROM %3 GROUP BY %2 "
+        "HAVING sum(tessaron_round >= 0) > sum(tessaron_round < 0)"_s.arg(candidatesTable, partition, rows),
         indexCandidates};
     statements->makeCandidatesOfRounds = {dropCandidates,
-        u"CREATE TABLE %1 AS SELECT %2 FROM (SELECT %2, tessaron_round, count(*) AS tessaron_count FROM %3 "
-        "GROUP BY %2, tessaron_round) GROUP BY %2 HAVING max(CASE WHEN tessaron_round >= 0 THEN tessaron_count END) "
+        u"CREATE TABLE %1 AS SELECT %2, max(CASE WHEN tessaron_round < 0 THEN tessaron_count END) IS NULL "
+        "AND count(CASE WHEN tessaron_round >= 0 THEN 1 END) = 1 AS tessaron_whole "
+        "FROM (SELECT %2, tessaron_round, count(*) AS tessaron_count FROM %3 GROUP BY %2, tessaron_round) GROUP BY %2 "
+        "HAVING max(CASE WHEN tessaron_round >= 0 THEN tessaron_count END) "
         "> coalesce(max(CASE WHEN tessaron_round < 0 THEN tessaron_count END), 0)"_s.arg(
             candidatesTable, partition, rows),
         indexCandidates};
-    statements->findCandidate = u"SELECT 1 FROM "_s + candidatesTable + u" LIMIT 1"_s;
-    statements->copyMissing = copy
-        + u" FROM (SELECT *, max(tessaron_count) OVER (PARTITION BY %1 ORDER BY tessaron_round "
+    statements->findCandidates = u"SELECT min(tessaron_whole) FROM "_s + candidatesTable;
+    const QString candidate = u"EXISTS (SELECT 1 FROM %1 AS c WHERE %2 AND %3c.tessaron_whole)"_s;
+    const QString selected = copied + u", tessaron_round, tessaron_order"_s;
+    statements->copyWhole = insert + copied
+        + u" FROM %1 AS u WHERE %2 ORDER BY tessaron_round, tessaron_order"_s.arg(
+            keptRowsTable, candidate.arg(candidatesTable, sameRow.join(u" AND "_s), QString()));
+    statements->copyMissing = insert + copied
+        + u" FROM (SELECT %1 FROM %2 AS u WHERE %3 UNION ALL "
+          "SELECT %1 FROM (SELECT *, max(tessaron_count) OVER (PARTITION BY %4 ORDER BY tessaron_round "
           "RANGE BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS tessaron_before "
           "FROM (SELECT *, row_number() OVER copies AS tessaron_copy, "
           "count(*) OVER (copies ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS tessaron_count "
-          "FROM %2 AS u WHERE EXISTS (SELECT 1 FROM %3 AS c WHERE %4) "
-          "WINDOW copies AS (PARTITION BY %1, tessaron_round ORDER BY tessaron_order))) "
-          "WHERE tessaron_round >= 0 AND tessaron_copy > coalesce(tessaron_before, 0) "
-          "ORDER BY tessaron_round, tessaron_order"_s.arg(partition, rows, candidatesTable, sameRow.join(u" AND "_s));
+          "FROM %5 AS u WHERE %6 WINDOW copies AS (PARTITION BY %4, tessaron_round ORDER BY tessaron_order))) "
+          "WHERE tessaron_round >= 0 AND tessaron_copy > coalesce(tessaron_before, 0)) "
+          "ORDER BY tessaron_round, tessaron_order"_s.arg(selected, keptRowsTable,
+              candidate.arg(candidatesTable, sameRow.join(u" AND "_s), QString()), partition, rows,
+              candidate.arg(candidatesTable, sameRow.join(u" AND "_s), u"NOT "_s));
 }
 
 // Rows are compared in every column but the key, the report id and the generated ones. A report new here takes every
@@ -824,7 +837,7 @@ ChildRowStatements childRowStatements(const ChildTable &table)
     const QString rows = u"(SELECT -1 AS tessaron_round, NULL AS tessaron_order, %1 FROM %2 AS t WHERE t.%3 IN "
                          "(SELECT NewId FROM %4 WHERE NOT Fresh) UNION ALL SELECT * FROM %5)"_s.arg(
                              localRows.join(u", "_s), target, localReport, reportLinksTable, keptRowsTable);
-    addCandidateStatements(&statements, insert + quotedList(columns), compared, rows);
+    addCandidateStatements(&statements, insert, compared, quotedList(columns), rows);
     return statements;
 }
 
@@ -859,9 +872,14 @@ bool mergeReportChildren(
         if (!run(statement, false))
             return false;
     }
-    if (!run(statements.findCandidate, false))
+    if (!run(statements.findCandidates, false))
         return false;
-    return !query.next() || run(statements.copyMissing, true);
+    // The aggregate's one row: null without candidates.
+    const QVariant allWhole = query.next() ? query.value(0) : QVariant();
+    query.finish();
+    if (allWhole.isNull())
+        return true;
+    return run(allWhole.toBool() ? statements.copyWhole : statements.copyMissing, true);
 }
 
 // The legacy report file has no index by which the merge can find the rows of one report in its typed child tables,

@@ -495,6 +495,8 @@ private slots:
         QTest::addRow("no meta, equal report rows") << QString() << QString() << u"ab"_s << one << joined << 3;
         QTest::addRow("meta only here, equal report rows")
             << meta.arg(u"a"_s, u"f"_s) << QString() << u"ab"_s << one << apart << 5;
+        QTest::addRow("rows the local report lacks")
+            << QString() << QString() << u"ab"_s << QStringList {u"cdc"_s} << QStringList {u"abcdc"_s} << 3;
         QTest::addRow("many rows of one key")
             << QString() << QString() << u"b"_s + QString(300, u'a') << QStringList {QString(500, u'a') + u'c'}
             << QStringList {u"b"_s + QString(500, u'a') + u'c'} << 201;

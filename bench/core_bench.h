@@ -47,6 +47,9 @@ int benchReportDatabase(const QStringList &files, int repeat);
 int benchPdfReport(const QStringList &files, int repeat);
 // Area "merge": a synthetic legacy report file merged into a copy of itself (the files are not read). 0 on success.
 int benchSyncMerge(const QStringList &files, int repeat);
+// Area "merge-rows": report files of many equal rows and of many copies of one report, each beside as many distinct
+// rows, merged (the files are not read). 0 on success.
+int benchSyncMergeRows(const QStringList &files, int repeat);
 // Area "sync": export and import of a synchronisation package with a year of downloads cycled from the files
 // given. 0 on success.
 int benchSyncPackage(const QStringList &files, int repeat);

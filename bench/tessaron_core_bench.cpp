@@ -19,6 +19,7 @@ constexpr Area areas[] = {
     {"database", tessaron::bench::benchReportDatabase},
     {"pdf", tessaron::bench::benchPdfReport},
     {"merge", tessaron::bench::benchSyncMerge},
+    {"merge-rows", tessaron::bench::benchSyncMergeRows},
     {"sync", tessaron::bench::benchSyncPackage},
     {"names-wide", tessaron::bench::benchNamesWide},
     {"names-deep", tessaron::bench::benchNamesDeep},

@@ -64,13 +64,19 @@ QStringList insertColumnsFor(const QStringList &common, const TableInfo &target)
     return columns;
 }
 
-// "SELECT *" over a table of the incoming database, read forward only; the expressions of more, when given, follow
-// the table's own fields.
+// Every column of every row of a table of the incoming database, on its own connection; the expressions of more, when
+// given, follow the table's own fields.
+QString selectAll(const QString &table, const QStringList &more = {})
+{
+    const QString fields = more.isEmpty() ? u"*"_s : u"*, "_s + more.join(u", "_s);
+    return u"SELECT %1 FROM main.%2"_s.arg(fields, quoteIdentifier(table));
+}
+
+// "SELECT *" over a table of the incoming database, read forward only, with the expressions of more.
 bool readTable(QSqlQuery &query, const QString &table, QString *error, const QStringList &more = {})
 {
     query.setForwardOnly(true);
-    const QString fields = more.isEmpty() ? u"*"_s : u"*, "_s + more.join(u", "_s);
-    if (query.exec(u"SELECT %1 FROM %2"_s.arg(fields, quoteIdentifier(table))))
+    if (query.exec(selectAll(table, more)))
         return true;
     *error = logging::shownFailure(
         u"Не удалось прочитать таблицу %1 из базы пакета"_s.arg(table), query.lastError().text(), u"sync"_s);
@@ -83,16 +89,15 @@ QString insertStatement(const QString &table, const QStringList &columns, bool i
         quoteIdentifier(table), quotedList(columns), QStringList(columns.size(), u"?"_s).join(u", "_s));
 }
 
-// The first row equal in every column, or, with everyMatch, all of them, the highest id first.
-QString probeStatement(
-    const QString &table, const QStringList &columns, const QString &idColumn, bool everyMatch = false)
+// The first row equal in every column.
+QString probeStatement(const QString &table, const QStringList &columns, const QString &idColumn)
 {
     QStringList conditions;
     conditions.reserve(columns.size());
     for (const QString &column : columns)
         conditions.append(quoteIdentifier(column) + u" IS ?"_s);
-    return u"SELECT %1 FROM main.%2 WHERE %3 %4"_s.arg(quoteIdentifier(idColumn), quoteIdentifier(table),
-        conditions.join(u" AND "_s), everyMatch ? u"ORDER BY %1 DESC"_s.arg(quoteIdentifier(idColumn)) : u"LIMIT 1"_s);
+    return u"SELECT %1 FROM main.%2 WHERE %3 LIMIT 1"_s.arg(
+        quoteIdentifier(idColumn), quoteIdentifier(table), conditions.join(u" AND "_s));
 }
 
 void bindAll(QSqlQuery &query, const QList<QVariant> &values)
@@ -239,6 +244,16 @@ private:
     QSqlQuery m_insert;
 };
 
+// The settings' columns, read by name: each is written over the local value of its key (LastModified decides), so none
+// can be read as absent.
+const QStringList settingsColumns {
+    u"Section"_s, u"Key"_s, u"Value"_s, u"ValueType"_s, u"Description"_s, u"LastModified"_s};
+
+QString settingsSelect()
+{
+    return u"SELECT %1 FROM main.Settings"_s.arg(settingsColumns.join(u", "_s));
+}
+
 // A key takes the incoming row when it is at least as new as the local one. A row equal in every field is not
 // written again, so that only a change is counted.
 bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
@@ -247,7 +262,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return true;
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
-    if (!rows.exec(u"SELECT Section, Key, Value, ValueType, Description, LastModified FROM Settings"_s)) {
+    if (!rows.exec(settingsSelect())) {
         *error = logging::shownFailure(
             u"Не удалось прочитать настройки из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
@@ -264,7 +279,7 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
         return false;
     }
     while (rows.next()) {
-        for (int field = 0; field < 6; ++field)
+        for (int field = 0; field < int(settingsColumns.size()); ++field)
             upsert.bindValue(field, rows.value(field));
         if (!upsert.exec()) {
             *error = logging::shownFailure(
@@ -298,6 +313,17 @@ QString asText(const QString &column)
     return u"CAST(%1 AS TEXT)"_s.arg(quoteIdentifier(column));
 }
 
+// A configuration's manufacturer and model as SQLite's text of them, read after the incoming row's own fields; empty
+// when the table lacks either.
+QStringList configurationNameFields(const TableInfo &incoming)
+{
+    const int manufacturer = indexOfName(incoming.columns, u"Manufacturer"_s);
+    const int model = indexOfName(incoming.columns, u"Model"_s);
+    if (manufacturer < 0 || model < 0)
+        return {};
+    return {asText(incoming.columns.at(manufacturer)), asText(incoming.columns.at(model))};
+}
+
 // The manufacturer and model of every local configuration, compared as the rule compares them. The names are read as
 // SQLite's text of them, as the incoming ones are, so that a number compares as the text the column would store.
 bool localConfigurations(const QSqlDatabase &target, const TableInfo &local, const QString &manufacturerColumn,
@@ -327,10 +353,8 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     if (!incoming.exists() || !local.exists())
         return true;
     const QStringList common = commonColumns(incoming, local);
-    const int manufacturerField = indexOfName(incoming.columns, u"Manufacturer"_s);
-    const int modelField = indexOfName(incoming.columns, u"Model"_s);
-    if (manufacturerField < 0 || modelField < 0 || indexOfName(common, u"Manufacturer"_s) < 0
-        || indexOfName(common, u"Model"_s) < 0)
+    const QStringList nameFields = configurationNameFields(incoming);
+    if (nameFields.isEmpty() || indexOfName(common, u"Manufacturer"_s) < 0 || indexOfName(common, u"Model"_s) < 0)
         return true;
     QSet<ConfigurationKey> present;
     if (!localConfigurations(target, local, local.columns.at(indexOfName(local.columns, u"Manufacturer"_s)),
@@ -340,8 +364,7 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     QSqlQuery rows(source);
     // The names as SQLite's text follow the row's own fields.
     const int names = int(incoming.columns.size());
-    if (!readTable(rows, incoming.name, error,
-            {asText(incoming.columns.at(manufacturerField)), asText(incoming.columns.at(modelField))}))
+    if (!readTable(rows, incoming.name, error, nameFields))
         return false;
     while (rows.next()) {
         const ConfigurationKey key {configurationName(rows.value(names)), configurationName(rows.value(names + 1))};
@@ -354,17 +377,42 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     return true;
 }
 
+// The manufacturers' columns read from the incoming file: Id and Name, which the check finds in every file it passes,
+// and CreatedAt where the file has it. Without it a manufacturer new here takes the local default stamp: the column is
+// no key, and a manufacturer the installation has keeps its own.
+QStringList manufacturerColumns(const TableInfo &incoming)
+{
+    QStringList columns {u"Id"_s, u"Name"_s};
+    if (indexOfName(incoming.columns, u"CreatedAt"_s) >= 0)
+        columns.append(u"CreatedAt"_s);
+    return columns;
+}
+
+QString manufacturersSelect(const TableInfo &incoming)
+{
+    return u"SELECT %1 FROM main.Manufacturers"_s.arg(manufacturerColumns(incoming).join(u", "_s));
+}
+
 bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
-    if (!tableInfo(source, u"Manufacturers"_s).exists() || !tableInfo(target, u"Manufacturers"_s).exists())
+    const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
+    if (!manufacturers.exists() || !tableInfo(target, u"Manufacturers"_s).exists())
         return true;
     QHash<qint64, qint64> manufacturerIds;
     {
         QSqlQuery rows(source);
         rows.setForwardOnly(true);
-        if (!rows.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers"_s)) {
+        if (!rows.exec(manufacturersSelect(manufacturers))) {
             *error = logging::shownFailure(
                 u"Не удалось прочитать производителей из базы пакета"_s, rows.lastError().text(), u"sync"_s);
+            return false;
+        }
+        // The incoming row without its Id.
+        const QStringList inserted = manufacturerColumns(manufacturers).mid(1);
+        QSqlQuery insert(target);
+        if (!insert.prepare(insertStatement(u"Manufacturers"_s, inserted, false))) {
+            *error
+                = logging::shownFailure(u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
             return false;
         }
         QSqlQuery probe(target);
@@ -376,10 +424,10 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
                 manufacturerIds.insert(oldId, localId);
                 continue;
             }
-            QSqlQuery insert(target);
-            insert.prepare(u"INSERT INTO main.Manufacturers(Name,CreatedAt) VALUES(?,?)"_s);
-            insert.addBindValue(rows.value(1));
-            insert.addBindValue(rows.value(2));
+            QList<QVariant> values;
+            for (int field = 1; field <= int(inserted.size()); ++field)
+                values.append(rows.value(field));
+            bindAll(insert, values);
             if (!insert.exec()) {
                 *error = logging::shownFailure(
                     u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
@@ -396,7 +444,7 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         return true;
     QSqlQuery rows(source);
     rows.setForwardOnly(true);
-    if (!rows.exec(u"SELECT * FROM Models"_s)) {
+    if (!rows.exec(selectAll(incoming.name))) {
         *error = logging::shownFailure(
             u"Не удалось прочитать модели из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
@@ -451,16 +499,22 @@ struct ReportIdentity
     bool isEmpty() const { return fingerprint.isEmpty() && path.isEmpty(); }
 };
 
+// The meta of the reports whose header is in the table, their identities read from it (the report type bound).
+QString identitiesSelect(const TableInfo &header)
+{
+    return u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
+           "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
+               ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s), quoteIdentifier(header.keyColumn()),
+               quoteIdentifier(header.name));
+}
+
 // The identities of the stored reports of one type whose header is in the table; a database without readable
 // meta has none.
 QHash<qint64, ReportIdentity> reportIdentities(const QSqlDatabase &database, const TableInfo &header, int reportType)
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(u"SELECT ReportId, %1, %2 FROM main.DddReportMeta WHERE ReportType = ? AND json_valid(Json) "
-                  "AND json_type(Json) = 'object' AND ReportId IN (SELECT %3 FROM main.%4)"_s.arg(
-                      ddd::metaText(u"sourceFingerprint"_s), ddd::metaText(u"filePath"_s),
-                      quoteIdentifier(header.keyColumn()), quoteIdentifier(header.name)));
+    query.prepare(identitiesSelect(header));
     query.bindValue(0, reportType);
     QHash<qint64, ReportIdentity> identities;
     if (!query.exec())
@@ -513,28 +567,94 @@ private:
     QSet<qint64> m_identified;
 };
 
-// The newest local report without an identity whose header row equals the incoming one in every compared
-// column, 0 when none: reports saved before the meta existed can be told apart by nothing else.
-qint64 findUnidentifiedReport(
-    QSqlQuery &probe, const QList<QVariant> &values, const QList<int> &compared, const ReportIndex &index)
+// The local reports of one header table that have no identity, each with its header row as the local table stores it,
+// indexed by that row: reports saved before the meta existed can be told apart by nothing else. Kept in a temporary
+// table of the local connection, whose columns take the local table's types, so that an incoming value is compared
+// as the local column would compare it; a lookup costs the same however many reports share a header row.
+class UnidentifiedReports
 {
-    for (qsizetype i = 0; i < compared.size(); ++i)
-        probe.bindValue(int(i), values.at(compared.at(i)));
-    if (!probe.exec())
-        return 0;
-    qint64 found = 0;
-    while (found == 0 && probe.next()) {
-        const qint64 id = probe.value(0).toLongLong();
-        if (!index.isIdentified(id))
-            found = id;
+public:
+    explicit UnidentifiedReports(const QSqlDatabase &target)
+        : m_target(target)
+        , m_add(target)
+        , m_find(target)
+    { }
+
+    // Made for the compared columns (none: every lookup finds nothing), from every local report the index does not
+    // identify. False, with the error set, when a statement fails.
+    bool make(const TableInfo &local, const QStringList &compared, const ReportIndex &index, QString *error)
+    {
+        if (compared.isEmpty())
+            return true;
+        QStringList columns;
+        QStringList conditions;
+        for (const QString &column : compared) {
+            columns.append(u"t.%1 AS %1"_s.arg(quoteIdentifier(column)));
+            conditions.append(quoteIdentifier(column) + u" IS ?"_s);
+        }
+        const QString key = quoteIdentifier(local.keyColumn());
+        const QString header = quoteIdentifier(local.name);
+        QSqlQuery query(m_target);
+        const QStringList statements {u"DROP TABLE IF EXISTS temp.tessaron_unidentified"_s,
+            u"CREATE TABLE temp.tessaron_unidentified AS SELECT t.%1 AS tessaron_id, %2 FROM main.%3 AS t WHERE 0"_s
+                .arg(key, columns.join(u", "_s), header),
+            u"CREATE INDEX temp.tessaron_unidentified_row ON tessaron_unidentified (%1, tessaron_id)"_s.arg(
+                quotedList(compared))};
+        for (const QString &statement : statements) {
+            if (!query.exec(statement))
+                return failed(query, error);
+        }
+        m_ready = m_add.prepare(
+                      u"INSERT INTO temp.tessaron_unidentified SELECT t.%1, %2 FROM main.%3 AS t WHERE t.%1 = ?"_s.arg(
+                          key, columns.join(u", "_s), header))
+            && m_find.prepare(u"SELECT tessaron_id FROM temp.tessaron_unidentified WHERE %1 ORDER BY tessaron_id DESC "
+                              "LIMIT 1"_s.arg(conditions.join(u" AND "_s)));
+        if (!m_ready)
+            return failed(m_add.lastError().isValid() ? m_add : m_find, error);
+        QSqlQuery keys(m_target);
+        keys.setForwardOnly(true);
+        if (!keys.exec(u"SELECT %1 FROM main.%2"_s.arg(key, header)))
+            return failed(keys, error);
+        while (keys.next()) {
+            if (const qint64 id = keys.value(0).toLongLong(); !index.isIdentified(id) && !add(id, error))
+                return false;
+        }
+        return true;
     }
-    probe.finish();
-    return found;
-}
+
+    // Adds the local report of that id, inserted without an identity.
+    bool add(qint64 id, QString *error)
+    {
+        if (!m_ready)
+            return true;
+        m_add.bindValue(0, id);
+        return m_add.exec() || failed(m_add, error);
+    }
+
+    // The newest of these reports whose header row equals the compared values in every column, 0 when none.
+    qint64 find(const QList<QVariant> &compared)
+    {
+        qint64 found = 0;
+        return m_ready && execProbe(m_find, compared, &found) ? found : 0;
+    }
+
+private:
+    static bool failed(const QSqlQuery &query, QString *error)
+    {
+        *error = logging::shownFailure(
+            u"Не удалось сопоставить отчёты пакета с отчётами базы"_s, query.lastError().text(), u"sync"_s);
+        return false;
+    }
+
+    QSqlDatabase m_target;
+    bool m_ready = false;
+    QSqlQuery m_add;
+    QSqlQuery m_find;
+};
 
 // One incoming report and the local one its rows go to. Fresh: the local report was inserted for it by this
-// merge and has no rows yet. Round: how many incoming reports before it (by id) go to the same local one; each
-// round is merged after the one before, so that every incoming report is compared with the rows already there.
+// merge and has no rows yet. Round: how many incoming reports before it (by id) go to the same local one; the rows
+// of each round are compared with what the local report holds after the rounds before.
 struct ReportLink
 {
     int reportType;
@@ -544,11 +664,13 @@ struct ReportLink
     int round;
 };
 
-// What the links hold: whether any report is fresh, and how many rounds the others take.
+// What the links hold: whether any report is fresh, whether any goes to a report the local file held, and whether any
+// local report takes more than one incoming report (rounds).
 struct LinkSummary
 {
     bool hasFresh = false;
-    int rounds = 0;
+    bool hasKept = false;
+    bool hasRounds = false;
 };
 
 // Fills the links table of this connection. False with the error set when a statement fails.
@@ -577,8 +699,8 @@ bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links
             return false;
         }
         summary->hasFresh = summary->hasFresh || link.fresh;
-        if (!link.fresh)
-            summary->rounds = std::max(summary->rounds, link.round + 1);
+        summary->hasKept = summary->hasKept || !link.fresh;
+        summary->hasRounds = summary->hasRounds || link.round > 0;
     }
     return true;
 }
@@ -597,76 +719,216 @@ void appendLinks(QList<ReportLink> *links, int reportType, const QHash<qint64, q
     }
 }
 
-// Merges one child table of the report database inside SQLite, the incoming file attached as "incoming": a
-// report new here takes every row of its incoming report; a report both sides hold takes a row only where the
-// incoming report holds more copies of it than the local one (rows equal in every column but the key, the
-// report id and the generated columns). reportType is the SQL expression over the incoming row "s" that names
-// the header the row hangs on.
-bool mergeReportChildren(const QSqlDatabase &target, const TableInfo &incoming, const TableInfo &local,
-    const QString &reportType, const LinkSummary &links, int *added, QString *error)
+// One child table of the report file as the rule merges it: the incoming table into the local one of its name.
+struct ChildTable
 {
-    const QStringList columns = insertColumnsFor(commonColumns(incoming, local), local);
-    if (columns.isEmpty())
-        return true;
-    const QString reportColumn
-        = quoteIdentifier(incoming.columns.at(indexOfName(incoming.columns, reportIdColumnName)));
-    QStringList fresh;
-    QStringList kept;
-    QStringList partition {u"s."_s + reportColumn};
-    QStringList sameRow {u"t."_s + reportColumn + u" = s.tessaron_report"_s};
-    for (const QString &column : columns) {
-        const bool isReport = column.compare(reportIdColumnName, Qt::CaseInsensitive) == 0;
-        fresh.append(isReport ? u"l.NewId"_s : u"s."_s + quoteIdentifier(column));
-        kept.append(isReport ? u"s.tessaron_report"_s : u"s."_s + quoteIdentifier(column));
-        if (isReport || isGeneratedColumn(column))
+    TableInfo incoming;
+    TableInfo local;
+    // The SQL expression over the incoming row "s" that names the header its row hangs on (a report type); empty for
+    // a table without report ids, merged as a simple table.
+    QString reportType;
+};
+
+// The child tables of the incoming report file that the rule reads, each with the local table of its name; a table
+// the local file lacks, and a generic one without ReportType, are left out.
+QList<ChildTable> reportChildTables(const QSqlDatabase &source, const QList<TableInfo> &localTables)
+{
+    QList<ChildTable> children;
+    for (const TableInfo &incoming : tables(source, u"driver_cards.db"_s)) {
+        const TableInfo local = findTable(localTables, incoming.name);
+        if (!local.exists() || incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
+            || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
             continue;
-        partition.append(u"s."_s + quoteIdentifier(column));
-        sameRow.append(u"t.%1 IS s.%1"_s.arg(quoteIdentifier(column)));
+        const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
+        if (indexOfName(incoming.columns, reportIdColumnName) < 0 || indexOfName(local.columns, reportIdColumnName) < 0)
+            children.append({incoming, local, {}});
+        else if (!incoming.name.startsWith(u"Ddd"_s, Qt::CaseInsensitive))
+            children.append({incoming, local,
+                QString::number(
+                    incoming.name.startsWith(u"Tacho"_s, Qt::CaseInsensitive) ? unitReportType : cardReportType)});
+        else if (typeField >= 0) // the generic tables say in ReportType which header a row hangs on
+            children.append({incoming, local,
+                u"(CASE WHEN CAST(s.%1 AS INTEGER) = %2 THEN %2 ELSE %3 END)"_s.arg(
+                    quoteIdentifier(incoming.columns.at(typeField)), QString::number(unitReportType),
+                    QString::number(cardReportType))});
     }
-    const QString insert = u"INSERT %1 INTO main.%2 (%3) SELECT "_s.arg(
-        local.isSingleKeyed() ? QString() : u"OR IGNORE"_s, quoteIdentifier(local.name), quotedList(columns));
-    const QString source = quoteIdentifier(incomingSchema) + u'.' + quoteIdentifier(incoming.name);
-    const QString link = u"l.Kind = %1 AND l.OldId = s.%2"_s.arg(reportType, reportColumn);
-    const QString order
-        = incoming.isSingleKeyed() ? u" ORDER BY s."_s + quoteIdentifier(incoming.keyColumn()) : QString();
-    // Rows of new reports are copied without a comparison; the others are numbered within their copies and
-    // compared, in rounds, with what the local report holds.
-    const QString copyFresh = insert + fresh.join(u", "_s)
-        + u" FROM %1 AS s JOIN %2 AS l ON %3 WHERE l.Fresh"_s.arg(source, reportLinksTable, link) + order;
-    const QString copyMissing = insert + kept.join(u", "_s)
-        + u" FROM (SELECT s.*, l.NewId AS tessaron_report, row_number() OVER (PARTITION BY %1) AS tessaron_copy "
-          "FROM %2 AS s JOIN %3 AS l ON %4 WHERE NOT l.Fresh AND l.Round = ?) AS s "
-          "WHERE s.tessaron_copy > (SELECT count(*) FROM main.%5 AS t WHERE %6)"_s.arg(partition.join(u", "_s), source,
-              reportLinksTable, link, quoteIdentifier(local.name), sameRow.join(u" AND "_s))
-        + order;
-    QSqlQuery query(target);
-    if (links.hasFresh) {
-        if (!query.exec(copyFresh)) {
-            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
-                query.lastError().text(), u"sync"_s);
-            return false;
-        }
-        *added += std::max(0, query.numRowsAffected());
-    }
-    if (links.rounds > 0 && !query.prepare(copyMissing)) {
-        *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
-            query.lastError().text(), u"sync"_s);
-        return false;
-    }
-    for (int round = 0; round < links.rounds; ++round) {
-        query.bindValue(0, round);
-        if (!query.exec()) {
-            *error = logging::shownFailure(u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(local.name),
-                query.lastError().text(), u"sync"_s);
-            return false;
-        }
-        *added += std::max(0, query.numRowsAffected());
-    }
-    return true;
+    return children;
 }
 
-// The legacy report file has no index that a duplicate probe of its child tables can use, so every probe
-// would scan the whole table. These indexes add no row and change no value; they serve later merges too.
+// The temporary tables of one child table's merge: the incoming rows that go to reports the local file held, as the
+// local table would store them, with the round of their report and their incoming order; and the rows (compared
+// columns) of which some such report may hold more copies than the local one.
+const QString keptRowsTable = u"temp.tessaron_kept_rows"_s;
+const QString candidatesTable = u"temp.tessaron_candidates"_s;
+
+// The statements that merge the rows of one child table (with report ids; none when the tables share no column).
+struct ChildRowStatements
+{
+    // Copies every row of the reports new here, in their incoming order.
+    QString copyFresh;
+    // Make the table of kept rows anew, empty, its columns of the local table's types.
+    QStringList makeKeptRows;
+    // Fills it in one pass over the incoming table.
+    QString fillKeptRows;
+    // Make the table of candidates, indexed by the compared columns, each marked whole or not: when every local report
+    // takes one incoming report at most, by one count of the kept rows and the local rows of their reports; otherwise
+    // (rounds) by a count of each round's copies, then of their most in any round.
+    QStringList makeCandidates;
+    QStringList makeCandidatesOfRounds;
+    // Whether every candidate is whole: null when there is none.
+    QString findCandidates;
+    // Inserts every kept row of the candidates, all whole, in rounds and incoming order.
+    QString copyWhole;
+    // Inserts each kept row of a candidate whose copy is one more than the local report held (after the rounds
+    // before; every copy of a whole one), in rounds and incoming order.
+    QString copyMissing;
+};
+
+// The statements of the candidates: compared are the quoted columns rows are compared in, the report id first;
+// copied those of the local table that a row is inserted with; rows the kept and local rows; insert the insert of
+// the local table's columns up to its SELECT list. A candidate that the local report lacks and one incoming report
+// holds (whole) takes every kept copy as it is; only the others are numbered.
+void addCandidateStatements(ChildRowStatements *statements, const QString &insert, const QStringList &compared,
+    const QString &copied, const QString &rows)
+{
+    const QString partition = compared.join(u", "_s);
+    QStringList sameRow;
+    for (const QString &column : compared)
+        sameRow.append(u"c.%1 IS u.%1"_s.arg(column));
+    const QString dropCandidates = u"DROP TABLE IF EXISTS "_s + candidatesTable;
+    const QString indexCandidates
+        = u"CREATE INDEX temp.tessaron_candidates_row ON tessaron_candidates (%1)"_s.arg(partition);
+    statements->makeCandidates = {dropCandidates,
+        u"CREATE TABLE %1 AS SELECT %2, sum(tessaron_round < 0) = 0 AS tessaron_whole FROM %3 GROUP BY %2 "
+        "HAVING sum(tessaron_round >= 0) > sum(tessaron_round < 0)"_s.arg(candidatesTable, partition, rows),
+        indexCandidates};
+    statements->makeCandidatesOfRounds = {dropCandidates,
+        u"CREATE TABLE %1 AS SELECT %2, max(CASE WHEN tessaron_round < 0 THEN tessaron_count END) IS NULL "
+        "AND count(CASE WHEN tessaron_round >= 0 THEN 1 END) = 1 AS tessaron_whole "
+        "FROM (SELECT %2, tessaron_round, count(*) AS tessaron_count FROM %3 GROUP BY %2, tessaron_round) GROUP BY %2 "
+        "HAVING max(CASE WHEN tessaron_round >= 0 THEN tessaron_count END) "
+        "> coalesce(max(CASE WHEN tessaron_round < 0 THEN tessaron_count END), 0)"_s.arg(
+            candidatesTable, partition, rows),
+        indexCandidates};
+    statements->findCandidates = u"SELECT min(tessaron_whole) FROM "_s + candidatesTable;
+    const QString candidate = u"EXISTS (SELECT 1 FROM %1 AS c WHERE %2 AND %3c.tessaron_whole)"_s;
+    const QString selected = copied + u", tessaron_round, tessaron_order"_s;
+    statements->copyWhole = insert + copied
+        + u" FROM %1 AS u WHERE %2 ORDER BY tessaron_round, tessaron_order"_s.arg(
+            keptRowsTable, candidate.arg(candidatesTable, sameRow.join(u" AND "_s), QString()));
+    statements->copyMissing = insert + copied
+        + u" FROM (SELECT %1 FROM %2 AS u WHERE %3 UNION ALL "
+          "SELECT %1 FROM (SELECT *, max(tessaron_count) OVER (PARTITION BY %4 ORDER BY tessaron_round "
+          "RANGE BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS tessaron_before "
+          "FROM (SELECT *, row_number() OVER copies AS tessaron_copy, "
+          "count(*) OVER (copies ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS tessaron_count "
+          "FROM %5 AS u WHERE %6 WINDOW copies AS (PARTITION BY %4, tessaron_round ORDER BY tessaron_order))) "
+          "WHERE tessaron_round >= 0 AND tessaron_copy > coalesce(tessaron_before, 0)) "
+          "ORDER BY tessaron_round, tessaron_order"_s.arg(selected, keptRowsTable,
+              candidate.arg(candidatesTable, sameRow.join(u" AND "_s), QString()), partition, rows,
+              candidate.arg(candidatesTable, sameRow.join(u" AND "_s), u"NOT "_s));
+}
+
+// Rows are compared in every column but the key, the report id and the generated ones. A report new here takes every
+// row of its incoming report. For one the local file held, each copy of a row is numbered within its incoming report,
+// and a copy is inserted when its number exceeds how often the local report held the row before (its own rows, and
+// the most any earlier round brought), so the local report ends with as many copies as the side holding more had.
+// The kept rows and the local rows of their reports are counted by a sort or two; only a row of which some incoming
+// report holds more copies than the local report (a candidate) is numbered. The incoming table is read once, whatever
+// the number of rounds, and values are compared as the local table stores them, whatever types the sender's file
+// declares.
+ChildRowStatements childRowStatements(const ChildTable &table)
+{
+    const QStringList columns = insertColumnsFor(commonColumns(table.incoming, table.local), table.local);
+    if (columns.isEmpty())
+        return {};
+    const QString reportColumn
+        = quoteIdentifier(table.incoming.columns.at(indexOfName(table.incoming.columns, reportIdColumnName)));
+    const QString localReport
+        = quoteIdentifier(table.local.columns.at(indexOfName(table.local.columns, reportIdColumnName)));
+    QStringList fresh;
+    QStringList localRows;
+    QStringList compared;
+    for (const QString &column : columns) {
+        const bool isReport = column.compare(reportIdColumnName, Qt::CaseInsensitive) == 0;
+        const QString quoted = quoteIdentifier(column);
+        fresh.append(isReport ? u"l.NewId"_s : u"s."_s + quoted);
+        localRows.append(u"t.%1 AS %1"_s.arg(quoted));
+        if (isReport)
+            compared.prepend(quoted);
+        else if (!isGeneratedColumn(column))
+            compared.append(quoted);
+    }
+    const QString source = quoteIdentifier(incomingSchema) + u'.' + quoteIdentifier(table.incoming.name);
+    const QString target = u"main."_s + quoteIdentifier(table.local.name);
+    const QString insert = u"INSERT %1 INTO %2 (%3) SELECT "_s.arg(
+        table.local.isSingleKeyed() ? QString() : u"OR IGNORE"_s, target, quotedList(columns));
+    const QString incomingOrder
+        = table.incoming.isSingleKeyed() ? u"s."_s + quoteIdentifier(table.incoming.keyColumn()) : u"NULL"_s;
+    // The incoming table is the outer loop (CROSS JOIN keeps it there): each row finds its link by the links' key.
+    const QString linked = u"FROM %1 AS s CROSS JOIN %2 AS l WHERE l.Kind = %3 AND l.OldId = s.%4"_s.arg(
+        source, reportLinksTable, table.reportType, reportColumn);
+    ChildRowStatements statements;
+    statements.copyFresh = insert + fresh.join(u", "_s) + u' ' + linked + u" AND l.Fresh ORDER BY "_s + incomingOrder;
+    fresh.prepend(incomingOrder);
+    fresh.prepend(u"l.Round"_s);
+    statements.makeKeptRows = {u"DROP TABLE IF EXISTS "_s + keptRowsTable,
+        u"CREATE TABLE %1 AS SELECT 0 AS tessaron_round, 0 AS tessaron_order, %2 FROM %3 AS t WHERE 0"_s.arg(
+            keptRowsTable, localRows.join(u", "_s), target)};
+    statements.fillKeptRows
+        = u"INSERT INTO %1 SELECT %2 %3 AND NOT l.Fresh"_s.arg(keptRowsTable, fresh.join(u", "_s), linked);
+    // The kept rows and the local rows of the reports they go to (round -1).
+    const QString rows = u"(SELECT -1 AS tessaron_round, NULL AS tessaron_order, %1 FROM %2 AS t WHERE t.%3 IN "
+                         "(SELECT NewId FROM %4 WHERE NOT Fresh) UNION ALL SELECT * FROM %5)"_s.arg(
+                             localRows.join(u", "_s), target, localReport, reportLinksTable, keptRowsTable);
+    addCandidateStatements(&statements, insert, compared, quotedList(columns), rows);
+    return statements;
+}
+
+// Merges one child table of the report database inside SQLite, the incoming file attached as "incoming", by the
+// statements above: the rows of reports new here if any, then, if any report goes to one the local file held, the
+// missing copies of the candidates if any. False, with the error set, when a statement fails.
+bool mergeReportChildren(
+    const QSqlDatabase &target, const ChildTable &table, const LinkSummary &links, int *added, QString *error)
+{
+    const ChildRowStatements statements = childRowStatements(table);
+    if (statements.copyFresh.isEmpty())
+        return true;
+    QSqlQuery query(target);
+    // Runs one statement; a counted one adds the rows it wrote.
+    const auto run = [&](const QString &statement, bool counted) {
+        if (!query.exec(statement)) {
+            *error = logging::shownFailure(
+                u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(table.local.name),
+                query.lastError().text(), u"sync"_s);
+            return false;
+        }
+        if (counted)
+            *added += std::max(0, query.numRowsAffected());
+        return true;
+    };
+    if (links.hasFresh && !run(statements.copyFresh, true))
+        return false;
+    if (!links.hasKept)
+        return true;
+    for (const QString &statement : statements.makeKeptRows + QStringList {statements.fillKeptRows}
+            + (links.hasRounds ? statements.makeCandidatesOfRounds : statements.makeCandidates)) {
+        if (!run(statement, false))
+            return false;
+    }
+    if (!run(statements.findCandidates, false))
+        return false;
+    // The aggregate's one row: null without candidates.
+    const QVariant allWhole = query.next() ? query.value(0) : QVariant();
+    query.finish();
+    if (allWhole.isNull())
+        return true;
+    return run(allWhole.toBool() ? statements.copyWhole : statements.copyMissing, true);
+}
+
+// The legacy report file has no index by which the merge can find the rows of one report in its typed child tables,
+// so each lookup would scan the whole table. These indexes (the report id first) add no row and change no value;
+// they serve later merges too.
 void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &localTables)
 {
     static const struct
@@ -707,43 +969,6 @@ void ensureReportIndexes(const QSqlDatabase &target, const QList<TableInfo> &loc
     }
 }
 
-// The names of the database's tables but SQLite's own, in name order; with a name given, only the table of that
-// name in any letter case.
-QStringList tableNames(const QSqlDatabase &database, const QString &only = {})
-{
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                  "AND (? IS NULL OR name = ? COLLATE NOCASE) ORDER BY name"_s);
-    const QVariant name = only.isEmpty() ? QVariant() : QVariant(only);
-    query.bindValue(0, name);
-    query.bindValue(1, name);
-    QStringList names;
-    if (!query.exec())
-        return names;
-    while (query.next())
-        names.append(query.value(0).toString());
-    return names;
-}
-
-// The table as "PRAGMA table_info" describes it; an empty TableInfo when the pragma fails or finds no column.
-TableInfo describeTable(const QSqlDatabase &database, const QString &name)
-{
-    QSqlQuery query(database);
-    if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(name))))
-        return {};
-    TableInfo info;
-    while (query.next()) {
-        const QString column = query.value(1).toString();
-        info.columns.append(column);
-        if (query.value(5).toInt() > 0)
-            info.primaryKeyColumns.append(column);
-    }
-    if (!info.columns.isEmpty())
-        info.name = name;
-    return info;
-}
-
 bool mergeByRule(
     const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
@@ -774,15 +999,9 @@ bool mergeInto(
         return false;
     }
     distrustSchema(target.database());
-    {
-        QSqlQuery attach(target.database());
-        attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
-        attach.bindValue(0, source.path()); // packageDatabaseUri: the file alone, never a journal beside it
-        if (!attach.exec()) {
-            *error = logging::shownFailure(
-                u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), attach.lastError().text(), u"sync"_s);
-            return false;
-        }
+    if (QString failure; !attachIncoming(target.database(), source.path(), &failure)) {
+        *error = logging::shownFailure(u"Не удалось открыть базу пакета для %1"_s.arg(ruleName), failure, u"sync"_s);
+        return false;
     }
     storage::TransactionGuard transaction(target.database());
     if (!transaction.isActive()) {
@@ -847,20 +1066,29 @@ bool isGeneratedColumn(const QString &column)
 
 QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder)
 {
+    QList<CatalogueEntry> entries;
+    readCatalogue(database, &entries);
     QList<TableInfo> list;
-    for (const QString &name : tableNames(database)) {
-        if (readUnder.isEmpty() || isReadTable(readUnder, name)) {
-            if (TableInfo info = describeTable(database, name); info.exists())
-                list.append(info);
-        }
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (entry.isView || (!readUnder.isEmpty() && !isReadTable(readUnder, entry.name)))
+            continue;
+        if (TableInfo info = describeTable(database, entry.name); info.exists() && !info.isVirtual)
+            list.append(info);
     }
     return list;
 }
 
 TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
 {
-    const QStringList names = tableNames(database, table);
-    return names.isEmpty() ? TableInfo() : describeTable(database, names.constFirst());
+    QList<CatalogueEntry> entries;
+    readCatalogue(database, &entries);
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (!entry.isView && entry.name.compare(table, Qt::CaseInsensitive) == 0) {
+            const TableInfo info = describeTable(database, entry.name);
+            return info.isVirtual ? TableInfo() : info;
+        }
+    }
+    return {};
 }
 
 QStringList commonColumns(const TableInfo &a, const TableInfo &b)
@@ -1018,9 +1246,9 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
             compared.append(int(i));
         }
     }
-    QSqlQuery probe(target);
-    const bool probeReady = !comparedColumns.isEmpty()
-        && probe.prepare(probeStatement(local.name, comparedColumns, local.keyColumn(), true));
+    UnidentifiedReports unidentified(target);
+    if (!unidentified.make(local, comparedColumns, index, error))
+        return {};
     QSqlQuery rows(source);
     if (!readTable(rows, incoming.name, error))
         return {};
@@ -1037,10 +1265,13 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
                 continue;
             fingerprints.insert(identity.fingerprint);
         }
-        qint64 localId = identity.isEmpty() ? (probeReady ? findUnidentifiedReport(probe, values, compared, index) : 0)
-                                            : index.find(identity);
+        QList<QVariant> comparedValues;
+        for (const int column : std::as_const(compared))
+            comparedValues.append(values.at(column));
+        qint64 localId = identity.isEmpty() ? unidentified.find(comparedValues) : index.find(identity);
         if (localId == 0) {
-            if (pass.columns().isEmpty() || pass.insert(values, &localId, error) < 0)
+            if (pass.columns().isEmpty() || pass.insert(values, &localId, error) < 0
+                || (identity.isEmpty() && !unidentified.add(localId, error)))
                 return {};
             ++*added;
             index.add(localId, identity);
@@ -1077,35 +1308,98 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
         return false;
     const QList<TableInfo> localTables = tables(target);
     ensureReportIndexes(target, localTables);
-    for (const TableInfo &incoming : tables(source, u"driver_cards.db"_s)) {
-        if (incoming.name.compare(u"DriverCardReports"_s, Qt::CaseInsensitive) == 0
-            || incoming.name.compare(u"TachographReports"_s, Qt::CaseInsensitive) == 0)
-            continue;
-        const TableInfo local = findTable(localTables, incoming.name);
-        if (!local.exists())
-            continue;
-        bool merged = true;
-        const int typeField = indexOfName(incoming.columns, u"ReportType"_s);
-        if (indexOfName(incoming.columns, reportIdColumnName) < 0
-            || indexOfName(local.columns, reportIdColumnName) < 0) {
-            merged = mergeSimpleTable(source, target, incoming, local, nullptr, added, error);
-        } else if (incoming.name.startsWith(u"Ddd"_s, Qt::CaseInsensitive)) {
-            // The generic tables say in ReportType which header a row hangs on (2 a vehicle unit, else a card).
-            if (typeField >= 0) {
-                const QString reportType = u"(CASE WHEN CAST(s.%1 AS INTEGER) = %2 THEN %2 ELSE %3 END)"_s.arg(
-                    quoteIdentifier(incoming.columns.at(typeField)), QString::number(unitReportType),
-                    QString::number(cardReportType));
-                merged = mergeReportChildren(target, incoming, local, reportType, summary, added, error);
-            }
-        } else {
-            const bool tachograph = incoming.name.startsWith(u"Tacho"_s, Qt::CaseInsensitive);
-            merged = mergeReportChildren(target, incoming, local,
-                QString::number(tachograph ? unitReportType : cardReportType), summary, added, error);
-        }
+    for (const ChildTable &child : reportChildTables(source, localTables)) {
+        const bool merged = child.reportType.isEmpty()
+            ? mergeSimpleTable(source, target, child.incoming, child.local, nullptr, added, error)
+            : mergeReportChildren(target, child, summary, added, error);
         if (!merged)
             return false;
     }
     return true;
+}
+
+bool attachIncoming(const QSqlDatabase &target, const QString &incomingPath, QString *error)
+{
+    QSqlQuery attach(target);
+    attach.prepare(u"ATTACH DATABASE ? AS "_s + quoteIdentifier(incomingSchema));
+    attach.bindValue(0, incomingPath);
+    if (attach.exec())
+        return true;
+    *error = attach.lastError().text();
+    return false;
+}
+
+MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName)
+{
+    MergeReadFault fault;
+    const auto prepares = [&fault](const QSqlDatabase &database, const QString &statement, const QString &table) {
+        QSqlQuery query(database);
+        if (query.prepare(statement))
+            return true;
+        fault = {table, {}, query.lastError().text()};
+        return false;
+    };
+    if (fileName == u"SettingsDB.db"_s) {
+        const TableInfo settings = tableInfo(source, u"Settings"_s);
+        if (!settings.exists() || !tableInfo(target, u"Settings"_s).exists())
+            return fault;
+        for (const QString &column : settingsColumns) {
+            if (indexOfName(settings.columns, column) < 0)
+                return {u"Settings"_s, column, {}};
+        }
+        prepares(source, settingsSelect(), u"Settings"_s);
+        return fault;
+    }
+    if (fileName == u"VehicleDB.db"_s) {
+        const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
+        const TableInfo models = tableInfo(source, u"Models"_s);
+        if (manufacturers.exists() && prepares(source, manufacturersSelect(manufacturers), u"Manufacturers"_s)
+            && models.exists())
+            prepares(source, selectAll(models.name), u"Models"_s);
+        return fault;
+    }
+    if (fileName != u"driver_cards.db"_s) {
+        // Every other rule reads the tables it takes whole; the configurations' rule their names as text too.
+        const bool configurations = fileName == u"VehicleConfigurations.db"_s;
+        for (const TableInfo &incoming : tables(source, fileName)) {
+            const QStringList more = configurations ? configurationNameFields(incoming) : QStringList();
+            if (!prepares(source, selectAll(incoming.name, more), incoming.name))
+                break;
+        }
+        return fault;
+    }
+    const bool hasMeta = tableInfo(source, u"DddReportMeta"_s).exists();
+    for (const QString &header : {u"DriverCardReports"_s, u"TachographReports"_s}) {
+        const TableInfo incoming = tableInfo(source, header);
+        if (incoming.exists()
+            && (!prepares(source, selectAll(incoming.name), header)
+                || (hasMeta && incoming.isSingleKeyed() && !prepares(source, identitiesSelect(incoming), header))))
+            return fault;
+    }
+    // The child rows are read through the links and the kept rows, made here empty in temporary tables.
+    LinkSummary links;
+    QString failure;
+    if (!writeReportLinks(target, {}, &links, &failure))
+        return {{}, {}, failure};
+    for (const ChildTable &child : reportChildTables(source, tables(target))) {
+        if (child.reportType.isEmpty()) {
+            if (!prepares(source, selectAll(child.incoming.name), child.local.name))
+                break;
+            continue;
+        }
+        const ChildRowStatements statements = childRowStatements(child);
+        if (statements.copyFresh.isEmpty())
+            continue;
+        QSqlQuery make(target);
+        for (const QString &statement : statements.makeKeptRows) {
+            if (!make.exec(statement))
+                return {{}, {}, make.lastError().text()};
+        }
+        if (!prepares(target, statements.copyFresh, child.local.name)
+            || !prepares(target, statements.fillKeptRows, child.local.name))
+            break;
+    }
+    return fault;
 }
 
 bool ensureParent(const QString &filePath, QString *error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/table_catalogue.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -16,27 +18,12 @@ class QSqlRecord;
 // only read) and keeps no state; callers with an error argument pass a non-null text, written only on failure.
 namespace tessaron::sync {
 
-// A table as the database's own catalogue describes it. An empty name means the table does not exist.
-struct TableInfo
-{
-    QString name;
-    // Every column, in declaration order (the field order of a "SELECT *" row).
-    QStringList columns;
-    // The primary-key columns, in declaration order.
-    QStringList primaryKeyColumns;
-
-    bool exists() const { return !name.isEmpty(); }
-    bool isSingleKeyed() const { return primaryKeyColumns.size() == 1; }
-    // The key column of a single-keyed table, else empty.
-    QString keyColumn() const { return isSingleKeyed() ? primaryKeyColumns.constFirst() : QString(); }
-};
-
 // "ImportDate" and "CreationTimestamp", in any letter case: stamps of when a row was stored, left out of
 // every duplicate test.
 bool isGeneratedColumn(const QString &column);
 
-// Every table of the database except SQLite's own, in name order; with readUnder, a file name, only those the merge
-// under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
+// Every ordinary table of the database except SQLite's own, in name order; with readUnder, a file name, only those the
+// merge under that name's rule reads from an incoming file (isReadTable), and no other is looked into. A table whose
 // columns cannot be read is left out; a failing catalogue query gives an empty list.
 QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder = {});
 
@@ -112,6 +99,31 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
 // that repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite: the
 // incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
+
+// Attaches the incoming file to the connection under the schema name by which the merge's statements read it, as
+// mergeDatabase attaches it to the local connection. False, with SQLite's words in *error, when SQLite cannot.
+bool attachIncoming(const QSqlDatabase &target, const QString &incomingPath, QString *error);
+
+// What of an incoming file the merge under its name's rule could not read.
+struct MergeReadFault
+{
+    // The table a statement that SQLite cannot prepare reads (as the program names it); empty with systemText set when
+    // the preparation itself failed, and with both empty when every statement is prepared.
+    QString table;
+    // A column the rule reads by name and the table lacks; SQLite was not asked.
+    QString missingColumn;
+    // SQLite's words.
+    QString systemText;
+
+    bool isNone() const { return table.isEmpty() && systemText.isEmpty(); }
+};
+
+// Prepares, and runs none of, every statement by which the merge under the file name's rule reads the incoming file
+// open on source: those it runs on source itself and those it runs on target, a connection to a database of the
+// program's own layout for that name (empty) to which the same file is attached by attachIncoming; under a name
+// without a layout target is not used. Only temporary tables of target are made. The first statement SQLite cannot
+// prepare, or a column the rule reads by name and the table lacks, gives the fault.
+MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName);
 
 // Creates the parent folder of the file path with every missing parent. On failure *error is
 // "Не удалось создать каталог: <folder>" and the result false.

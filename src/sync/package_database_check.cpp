@@ -10,8 +10,10 @@
 #include "storage/sql_connection.h"
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
 #include "sync/sqlite_schema_size.h"
+#include "sync/table_catalogue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,42 +33,91 @@ namespace tessaron::sync {
 
 namespace {
 
-// What "PRAGMA table_xinfo" says in its column "hidden" of a generated column: 2 computed when read, 3 stored.
-constexpr int virtualGeneratedColumn = 2;
-constexpr int storedGeneratedColumn = 3;
-
 bool containsName(const QStringList &names, const QString &name)
 {
     return names.contains(name, Qt::CaseInsensitive);
 }
 
-// The layout's tables as the file at path holds them; *read false when a statement fails.
-QList<OwnTable> readLayout(const QString &path, bool *read)
+// The program's own layout for a file name: its tables, and the statements that make them and their indexes.
+struct OwnLayout
+{
+    QList<OwnTable> tables;
+    QStringList statements;
+};
+
+// The layout as the file at path holds it; *read false when the catalogue cannot be read.
+OwnLayout readLayout(const QString &path, bool *read)
 {
     storage::SqlConnection connection(u"TessaronOwnLayout"_s, path);
-    QList<OwnTable> layout;
-    QSqlQuery query(connection.database());
-    *read = connection.isOpen()
-        && query.exec(u"SELECT name FROM sqlite_schema WHERE type = 'table' "
-                      "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"_s);
-    while (*read && query.next())
-        layout.append({query.value(0).toString(), {}, {}});
-    for (OwnTable &table : layout) {
-        *read = *read && query.exec(u"PRAGMA table_info(%1)"_s.arg(quoteIdentifier(table.name)));
-        while (*read && query.next()) {
-            const QString column = query.value(1).toString();
-            const bool notNull = query.value(3).toInt() != 0;
-            if (notNull)
-                table.notNullColumns.append(column);
-            if (query.value(5).toInt() > 0 || (notNull && query.value(4).isNull()))
+    QList<CatalogueEntry> entries;
+    OwnLayout layout;
+    *read = connection.isOpen() && readCatalogue(connection.database(), &entries)
+        && readSchemaStatements(connection.database(), &layout.statements);
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
+        if (entry.isView)
+            continue;
+        const TableInfo info = describeTable(connection.database(), entry.name);
+        OwnTable table {entry.name, {}, {}};
+        for (const ColumnInfo &column : info.declared) {
+            if (column.notNull)
+                table.notNullColumns.append(column.name);
+            if (column.inPrimaryKey || (column.notNull && !column.hasDefault))
+                table.keyColumns.append(column.name);
+        }
+        QStringList references;
+        *read = *read && info.exists() && !info.isVirtual
+            && readReferencingColumns(connection.database(), entry.name, &references);
+        for (const QString &column : std::as_const(references)) {
+            if (!containsName(table.keyColumns, column))
                 table.keyColumns.append(column);
         }
-        *read = *read && query.exec(u"PRAGMA foreign_key_list(%1)"_s.arg(quoteIdentifier(table.name)));
-        while (*read && query.next()) {
-            if (const QString column = query.value(3).toString(); !containsName(table.keyColumns, column))
-                table.keyColumns.append(column);
-        }
+        layout.tables.append(table);
     }
+    return layout;
+}
+
+// The layout made in a temporary folder of its own; empty when it could not be made, with why, naming the folder, in
+// *problem (for the log).
+OwnLayout makeOwnLayout(const QString &fileName, bool *known, QString *problem)
+{
+    const QTemporaryDir folder;
+    if (!folder.isValid()) {
+        *problem = u"не удалось создать временную папку в %1: %2"_s.arg(
+            QDir::toNativeSeparators(QDir::tempPath()), folder.errorString());
+        return {};
+    }
+    const QString path = folder.filePath(fileName);
+    QString error;
+    if (!createOwnDatabase(fileName, path, known, &error)) {
+        if (*known)
+            *problem = u"не удалось создать базу в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
+        return {};
+    }
+    bool read = false;
+    OwnLayout layout = readLayout(path, &read);
+    if (read && !layout.tables.isEmpty())
+        return layout;
+    *problem = u"не удалось прочитать таблицы базы в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
+    return {};
+}
+
+// The layout for the file name, made once per process by makeOwnLayout and read back; *known false, the layout empty,
+// for a name the program keeps no database under; empty with *known true, and why in *problem, when it could not be
+// made.
+OwnLayout cachedLayout(const QString &fileName, bool *known, QString *problem)
+{
+    static QMutex mutex;
+    // The layouts made so far, and an empty one for each name the program keeps no database under.
+    static QHash<QString, OwnLayout> layouts;
+    const QMutexLocker locker(&mutex);
+    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
+        *known = !found->tables.isEmpty();
+        return *found;
+    }
+    *known = true;
+    const OwnLayout layout = makeOwnLayout(fileName, known, problem);
+    if (!*known || !layout.tables.isEmpty())
+        layouts.insert(fileName, layout);
     return layout;
 }
 
@@ -75,15 +126,19 @@ struct IncomingTable
 {
     // The program's table (its name as the program spells it), or, under a name without a layout, the file's own.
     OwnTable own;
-    QString name;
-    QStringList columns;
+    TableInfo info;
 };
 
 // A failing statement: the file is damaged or no database; SQLite's words go to the log.
+PackageDatabaseFault damagedBy(const QString &systemText)
+{
+    logging::shownFailure(u"База данных в пакете повреждена"_s, systemText, u"sync"_s);
+    return {true, {}};
+}
+
 PackageDatabaseFault damagedBy(const QSqlQuery &query)
 {
-    logging::shownFailure(u"База данных в пакете повреждена"_s, query.lastError().text(), u"sync"_s);
-    return {true, {}};
+    return damagedBy(query.lastError().text());
 }
 
 PackageDatabaseFault refusedFor(const QString &reason)
@@ -96,52 +151,43 @@ PackageDatabaseFault refusedFor(const QString &reason)
 // named ordinary table are read: a view's query is not even compiled.
 PackageDatabaseFault readTables(const QSqlDatabase &database, const QString &fileName, QList<IncomingTable> *tables)
 {
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    if (!query.exec(u"SELECT type, name FROM sqlite_schema WHERE type IN ('table', 'view') "
-                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"_s))
-        return damagedBy(query);
-    QList<std::pair<QString, QString>> entries;
-    while (query.next())
-        entries.append({query.value(0).toString(), query.value(1).toString()});
+    QList<CatalogueEntry> entries;
+    QString error;
+    if (!readCatalogue(database, &entries, &error))
+        return damagedBy(error);
     bool known = true;
     const QList<OwnTable> layout = ownLayout(fileName, &known);
     if (known && layout.isEmpty())
         return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
-    for (const auto &[type, name] : std::as_const(entries)) {
+    for (const CatalogueEntry &entry : std::as_const(entries)) {
         OwnTable own;
         for (const OwnTable &table : layout) {
-            if (table.name.compare(name, Qt::CaseInsensitive) == 0)
+            if (table.name.compare(entry.name, Qt::CaseInsensitive) == 0)
                 own = table;
         }
         // Under a name without a layout the merge reads every table and no view.
-        if (known ? own.name.isEmpty() : type != u"table"_s)
+        if (known ? own.name.isEmpty() : entry.isView)
             continue;
         if (own.name.isEmpty())
-            own.name = name;
-        if (type != u"table"_s)
+            own.name = entry.name;
+        if (entry.isView)
             return refusedFor(u"на месте таблицы %1 лежит представление"_s.arg(own.name));
-        if (!query.exec(u"PRAGMA table_list(%1)"_s.arg(quoteIdentifier(name))) || !query.next())
-            return damagedBy(query);
-        if (query.value(2).toString() == u"virtual"_s)
+        const TableInfo info = describeTable(database, entry.name, &error);
+        if (!info.exists())
+            return damagedBy(error);
+        if (info.isVirtual)
             return refusedFor(u"на месте таблицы %1 лежит виртуальная таблица"_s.arg(own.name));
-        IncomingTable incoming {own, name, {}};
-        if (!query.exec(u"PRAGMA table_xinfo(%1)"_s.arg(quoteIdentifier(name))))
-            return damagedBy(query);
-        while (query.next()) {
-            const QString column = query.value(1).toString();
-            const int hidden = query.value(6).toInt();
-            if (hidden == virtualGeneratedColumn || hidden == storedGeneratedColumn) {
+        for (const ColumnInfo &column : info.declared) {
+            if (column.generated) {
                 return refusedFor(
-                    u"столбец %1 таблицы %2 вычисляемый"_s.arg(EntryNameCheck::displayed(column), own.name));
+                    u"столбец %1 таблицы %2 вычисляемый"_s.arg(EntryNameCheck::displayed(column.name), own.name));
             }
-            incoming.columns.append(column);
         }
         for (const QString &key : std::as_const(own.keyColumns)) {
-            if (!containsName(incoming.columns, key))
+            if (!containsName(info.columns, key))
                 return refusedFor(u"в таблице %1 нет столбца %2"_s.arg(own.name, key));
         }
-        tables->append(incoming);
+        tables->append({own, info});
     }
     return {};
 }
@@ -152,7 +198,7 @@ PackageDatabaseFault checkWhole(const QSqlDatabase &database, const QList<Incomi
 {
     QStringList checked {u"sqlite_schema"_s};
     for (const IncomingTable &table : tables)
-        checked.append(table.name);
+        checked.append(table.info.name);
     QSqlQuery query(database);
     query.setForwardOnly(true);
     for (const QString &table : std::as_const(checked)) {
@@ -175,7 +221,7 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
 {
     QStringList present;
     for (const QString &column : table.own.notNullColumns) {
-        if (containsName(table.columns, column))
+        if (containsName(table.info.columns, column))
             present.append(column);
     }
     if (present.isEmpty())
@@ -189,55 +235,12 @@ PackageDatabaseFault findMissingValue(const QSqlDatabase &database, const Incomi
     QSqlQuery query(database);
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT CASE %1 END FROM main.%2 WHERE %3 LIMIT 1"_s.arg(
-            which.join(u' '), quoteIdentifier(table.name), anyNull.join(u" OR "_s))))
+            which.join(u' '), quoteIdentifier(table.info.name), anyNull.join(u" OR "_s))))
         return damagedBy(query);
     if (!query.next())
         return {};
     return refusedFor(u"в таблице %1 пустое значение в обязательном столбце %2"_s.arg(
         table.own.name, present.value(query.value(0).toInt())));
-}
-
-// The layout made in a temporary folder of its own; empty when it could not be made, with why, naming the folder, in
-// *problem (for the log).
-QList<OwnTable> makeOwnLayout(const QString &fileName, bool *known, QString *problem)
-{
-    const QTemporaryDir folder;
-    if (!folder.isValid()) {
-        *problem = u"не удалось создать временную папку в %1: %2"_s.arg(
-            QDir::toNativeSeparators(QDir::tempPath()), folder.errorString());
-        return {};
-    }
-    const QString path = folder.filePath(fileName);
-    QString error;
-    if (!createOwnDatabase(fileName, path, known, &error)) {
-        if (*known)
-            *problem = u"не удалось создать базу в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
-        return {};
-    }
-    bool read = false;
-    const QList<OwnTable> layout = readLayout(path, &read);
-    if (read && !layout.isEmpty())
-        return layout;
-    *problem = u"не удалось прочитать таблицы базы в %1"_s.arg(QDir::toNativeSeparators(folder.path()));
-    return {};
-}
-
-// ownLayout, with why a layout of a known name could not be made in *problem.
-QList<OwnTable> cachedOwnLayout(const QString &fileName, bool *known, QString *problem)
-{
-    static QMutex mutex;
-    // The layouts made so far, and an empty one for each name the program keeps no database under.
-    static QHash<QString, QList<OwnTable>> layouts;
-    const QMutexLocker locker(&mutex);
-    if (const auto found = layouts.constFind(fileName); found != layouts.constEnd()) {
-        *known = !found->isEmpty();
-        return *found;
-    }
-    *known = true;
-    const QList<OwnTable> layout = makeOwnLayout(fileName, known, problem);
-    if (!*known || !layout.isEmpty())
-        layouts.insert(fileName, layout);
-    return layout;
 }
 
 // The file a connection on packageDatabaseUri reads, or the path another connection was opened with.
@@ -264,6 +267,72 @@ PackageDatabaseFault checkSchemaSize(const QString &path)
             schemaSizeLimit / 1024));
     }
     return {};
+}
+
+// The first column of the table whose values SQLite cannot order, as it cannot compare them: one declared with a
+// collation SQLite does not have.
+QString uncomparableColumn(const QSqlDatabase &database, const TableInfo &table)
+{
+    QSqlQuery query(database);
+    for (const QString &column : table.columns) {
+        if (!query.prepare(
+                u"SELECT 1 FROM main.%1 ORDER BY %2"_s.arg(quoteIdentifier(table.name), quoteIdentifier(column))))
+            return column;
+    }
+    return {};
+}
+
+// Why the merge could not read a table of the file, in the words of the other refusals.
+PackageDatabaseFault unreadable(
+    const QSqlDatabase &database, const MergeReadFault &fault, const QList<IncomingTable> &tables)
+{
+    if (!fault.missingColumn.isEmpty())
+        return refusedFor(u"в таблице %1 нет столбца %2"_s.arg(fault.table, fault.missingColumn));
+    if (fault.table.isEmpty()) {
+        logging::shownFailure(u"Не удалось подготовить образец базы для сверки"_s, fault.systemText, u"sync"_s);
+        return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
+    }
+    logging::shownFailure(
+        u"База данных в пакете не читается так, как её читает программа"_s, fault.systemText, u"sync"_s);
+    for (const IncomingTable &table : tables) {
+        if (table.own.name.compare(fault.table, Qt::CaseInsensitive) != 0)
+            continue;
+        if (const QString column = uncomparableColumn(database, table.info); !column.isEmpty()) {
+            return refusedFor(u"у столбца %1 таблицы %2 неизвестное правило сравнения"_s.arg(
+                EntryNameCheck::displayed(column), table.own.name));
+        }
+    }
+    return refusedFor(u"таблица %1 не читается так, как её читает программа"_s.arg(fault.table));
+}
+
+// Every statement by which the merge reads the file, prepared as the merge will run it: on this connection, and on an
+// empty database of the program's own layout made in memory, to which the file is attached as the merge attaches it
+// to the local one. Nothing is read from the tables and nothing written.
+PackageDatabaseFault checkMergeReads(
+    const QSqlDatabase &database, const QString &fileName, const QList<IncomingTable> &tables)
+{
+    bool known = true;
+    QString problem;
+    const OwnLayout layout = cachedLayout(fileName, &known, &problem);
+    // The package file is attached by its URI, which only a connection opened for URIs takes everywhere.
+    const storage::SqlConnection target(u"TessaronPackageCheckLayout"_s, u":memory:"_s, uriConnectOption());
+    QString failure = target.openError();
+    if (target.isOpen()) {
+        QSqlQuery make(target.database());
+        for (const QString &statement : layout.statements) {
+            if (failure.isEmpty() && !make.exec(statement))
+                failure = make.lastError().text();
+        }
+        distrustSchema(target.database());
+    }
+    if (failure.isEmpty() && known)
+        attachIncoming(target.database(), database.databaseName(), &failure);
+    if (!failure.isEmpty()) {
+        logging::shownFailure(u"Не удалось подготовить образец базы для сверки"_s, failure, u"sync"_s);
+        return refusedFor(u"не удалось подготовить образец её таблиц для сверки"_s);
+    }
+    const MergeReadFault fault = prepareMergeReads(database, target.database(), fileName);
+    return fault.isNone() ? PackageDatabaseFault() : unreadable(database, fault, tables);
 }
 
 } // namespace
@@ -301,14 +370,14 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
 QList<OwnTable> ownLayout(const QString &fileName, bool *known)
 {
     QString problem;
-    return cachedOwnLayout(fileName, known, &problem);
+    return cachedLayout(fileName, known, &problem).tables;
 }
 
 bool prepareOwnLayout(const QString &fileName, QString *error)
 {
     bool known = true;
     QString problem;
-    if (!cachedOwnLayout(fileName, &known, &problem).isEmpty() || !known)
+    if (!cachedLayout(fileName, &known, &problem).tables.isEmpty() || !known)
         return true;
     *error = logging::shownFailure(
         u"программа не смогла подготовить проверку базы %1: не удалось создать образец её таблиц во временной папке %2"_s
@@ -379,7 +448,7 @@ PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QS
         if (const PackageDatabaseFault fault = findMissingValue(database, table); !fault.isNone())
             return fault;
     }
-    return {};
+    return checkMergeReads(database, fileName, tables);
 }
 
 PackageDatabaseFault checkPackageDatabaseFile(const QString &path, const QString &fileName)

@@ -77,8 +77,10 @@ struct PackageDatabaseFault
 // the program's own files, which the file is attached to); every table the merge under the file name's rule reads is an
 // ordinary table (no view or virtual table under its name) without generated columns, and has the program's key
 // columns; SQLite finds those tables whole ("PRAGMA quick_check" of each, nothing else: a view, trigger or table the
-// merge does not read stays unread); no row holds NULL in a column the program declares NOT NULL. The file is only
-// read.
+// merge does not read stays unread); no row holds NULL in a column the program declares NOT NULL; every statement by
+// which the merge reads the file can be prepared (prepareMergeReads, the file attached to an empty database of the
+// program's own layout made in memory): what the merge will read is shown readable before any change. The file is
+// only read.
 PackageDatabaseFault checkPackageDatabase(const QSqlDatabase &database, const QString &fileName);
 
 // The same for the file at path, opened for this check alone.

@@ -94,7 +94,8 @@ void makeDatabase(Kind kind, const QString &path, const QStringList &rows = {})
         makeReportFile(path, u"ReportId"_s);
         break;
     }
-    execute(path, rows);
+    // One connection, so that an edit of the schema follows the pragma that allows it.
+    QVERIFY(SqliteProbe(path).executeAll(rows));
 }
 
 QByteArray contentOf(const QString &path)
@@ -242,6 +243,31 @@ private slots:
             << u"Calibrations"_s << 3 << 0;
         QTest::addRow("legacy reports") << int(Reports) << u"driver_cards.db"_s << reports << u"DddReportMeta"_s << 18
                                         << 0;
+        // What a sender's file declares beyond the program's layout is not read: a collation SQLite does not have on a
+        // column the merge compares (rows are compared as the local table stores them), the most columns a table can
+        // have (only the program's are selected), a manufacturer's stamp (a new one takes the local default).
+        QTest::addRow("legacy reports, an event type of a collation SQLite lacks") << int(Reports)
+                                                                                   << u"driver_cards.db"_s
+                                                                                   << reports
+                + QStringList {u"PRAGMA writable_schema = ON"_s,
+                    u"UPDATE sqlite_schema SET sql = replace(sql, 'EventType TEXT', 'EventType TEXT COLLATE missing') "
+                    "WHERE name = 'Events'"_s} << u"DddReportMeta"_s << 18 << 0;
+        QStringList wide;
+        for (int column = 5; column <= 2000; ++column)
+            wide.append(u"Extra%1 TEXT"_s.arg(column));
+        QTest::addRow("legacy reports, events of 2000 columns")
+            << int(Reports) << u"driver_cards.db"_s
+            << QStringList {u"DROP TABLE Events"_s,
+                   u"CREATE TABLE Events (EventId INTEGER PRIMARY KEY AUTOINCREMENT, ReportId INTEGER, EventType TEXT, "
+                   "ImportDate DATETIME DEFAULT CURRENT_TIMESTAMP, %1)"_s.arg(wide.join(u", "_s))}
+                + reports
+            << u"DddReportMeta"_s << 18 << 0;
+        QTest::addRow("vehicle catalogue without the manufacturers' stamp")
+            << int(Vehicles) << u"VehicleDB.db"_s
+            << QStringList {u"ALTER TABLE Manufacturers DROP COLUMN CreatedAt"_s,
+                   u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b'), (6, 'c')"_s,
+                   u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('z', 6)"_s}
+            << u"Models"_s << 6 << 0;
         QTest::addRow("current reports: generic")
             << int(Reports) << u"ReportsDB.db"_s << reports << u"TachographReports"_s << 18 << 0;
     }
@@ -413,9 +439,12 @@ private slots:
         // manufacturer is dropped.
         const QString vehicles = path(u"VehicleDB.db"_s);
         const QString incomingVehicles = path(u"vehicles.db"_s);
-        makeDatabase(Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name) VALUES (1, 'b')"_s});
+        // Without their stamp in the incoming file, a new one takes the local default and a local one keeps its own.
+        makeDatabase(
+            Vehicles, vehicles, {u"INSERT INTO Manufacturers (Id, Name, CreatedAt) VALUES (1, 'b', '2001')"_s});
         makeDatabase(Vehicles, incomingVehicles,
-            {u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
+            {u"ALTER TABLE Manufacturers DROP COLUMN CreatedAt"_s,
+                u"INSERT INTO Manufacturers (Id, Name) VALUES (4, 'a'), (5, 'b')"_s,
                 u"INSERT INTO Models (Name, ManufacturerId) VALUES ('x', 4), ('y', 5), ('Сирота', 99)"_s});
         added = 0;
         QVERIFY(mergeDatabase(incomingVehicles, vehicles, &added, &error));
@@ -423,6 +452,8 @@ private slots:
         QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT m.Name, f.Name FROM Models m JOIN Manufacturers f "
                                             "ON f.Id = m.ManufacturerId ORDER BY m.Name"_s),
             (QList<QVariantList> {{u"x"_s, u"a"_s}, {u"y"_s, u"b"_s}}));
+        QCOMPARE(SqliteProbe(vehicles).rows(u"SELECT Name, CreatedAt = '2001' FROM Manufacturers ORDER BY Name"_s),
+            (QList<QVariantList> {{u"a"_s, 0}, {u"b"_s, 1}}));
     }
 
     void genericRuleHandlesEveryTableShape()
@@ -510,43 +541,90 @@ private slots:
     {
         QTest::addColumn<QString>("localMeta");
         QTest::addColumn<QString>("incomingMeta");
-        QTest::addColumn<bool>("matched");
+        // The event types of the one local report and of each incoming report, one letter an event; every report has
+        // the same report row, and its events differ in their type alone (rows of one key).
+        QTest::addColumn<QString>("localEvents");
+        QTest::addColumn<QStringList>("incomingEvents");
+        // The events of each local report after the merge, in their order.
+        QTest::addColumn<QStringList>("merged");
+        QTest::addColumn<int>("added");
         const QString meta = u"{\"filePath\":\"/%1\",\"sourceFingerprint\":\"%2\"}"_s;
-        QTest::addRow("same fingerprint, other path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << true;
-        QTest::addRow("other fingerprint, same path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u"g"_s) << false;
-        QTest::addRow("no fingerprint here, same path") << meta.arg(u"a"_s, u""_s) << meta.arg(u"a"_s, u"f"_s) << true;
-        QTest::addRow("no fingerprint there, same path") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u""_s) << true;
-        QTest::addRow("no meta, equal report rows") << QString() << QString() << true;
-        QTest::addRow("meta only here, equal report rows") << meta.arg(u"a"_s, u"f"_s) << QString() << false;
+        const QStringList one {u"aaac"_s};
+        const QStringList joined {u"abaac"_s};
+        const QStringList apart {u"ab"_s, u"aaac"_s};
+        QTest::addRow("same fingerprint, other path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << u"ab"_s << one << joined << 3;
+        // A new report: its row, four events, its meta.
+        QTest::addRow("other fingerprint, same path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u"g"_s) << u"ab"_s << one << apart << 6;
+        QTest::addRow("no fingerprint here, same path")
+            << meta.arg(u"a"_s, u""_s) << meta.arg(u"a"_s, u"f"_s) << u"ab"_s << one << joined << 3;
+        QTest::addRow("no fingerprint there, same path")
+            << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"a"_s, u""_s) << u"ab"_s << one << joined << 3;
+        QTest::addRow("no meta, equal report rows") << QString() << QString() << u"ab"_s << one << joined << 3;
+        QTest::addRow("meta only here, equal report rows")
+            << meta.arg(u"a"_s, u"f"_s) << QString() << u"ab"_s << one << apart << 5;
+        QTest::addRow("rows the local report lacks")
+            << QString() << QString() << u"ab"_s << QStringList {u"cdc"_s} << QStringList {u"abcdc"_s} << 3;
+        QTest::addRow("many rows of one key")
+            << QString() << QString() << u"b"_s + QString(300, u'a') << QStringList {QString(500, u'a') + u'c'}
+            << QStringList {u"b"_s + QString(500, u'a') + u'c'} << 201;
+        // Every copy goes to the same local report and is compared with what the copies before it left there: each
+        // row as often as the copy holding it most often has it.
+        QStringList copies {u"ab"_s, u"aac"_s, u"bbb"_s};
+        copies += QStringList(97, u"aab"_s);
+        QTest::addRow("copies of one report without meta")
+            << QString() << QString() << u"a"_s << copies << QStringList {u"abacbb"_s} << 5;
+        QTest::addRow("copies of one report without meta, new here")
+            << meta.arg(u"a"_s, u"f"_s) << QString() << u"ab"_s << copies << QStringList {u"ab"_s, u"abacbb"_s}
+            << 1 + 6;
+        // The same download saved again: its first report brings the rows.
+        QTest::addRow("copies of one download") << meta.arg(u"a"_s, u"f"_s) << meta.arg(u"b"_s, u"f"_s) << u"ab"_s
+                                                << QStringList {u"aaac"_s, u"dddd"_s} << joined << 3;
     }
 
     // A report is the same download under the archive's own rule, whatever its report row says; the same report
-    // takes only the copies of a row that the incoming one holds more often, a new one arrives whole.
+    // takes only the copies of a row that the incoming ones hold more often, a new one arrives whole, and a repeated
+    // merge adds nothing.
     void reportsMatchByTheirDownload()
     {
         QFETCH(QString, localMeta);
         QFETCH(QString, incomingMeta);
-        QFETCH(bool, matched);
+        QFETCH(QString, localEvents);
+        QFETCH(QStringList, incomingEvents);
+        QFETCH(QStringList, merged);
+        QFETCH(int, added);
         const QString local = path(u"driver_cards.db"_s);
         const QString incoming = path(u"incoming.db"_s);
-        for (const auto &[file, meta, events] : {std::tuple {local, localMeta, u"(1, 'a'), (1, 'b')"_s},
-                 std::tuple {incoming, incomingMeta, u"(1, 'a'), (1, 'a'), (1, 'a'), (1, 'c')"_s}}) {
+        for (const auto &[file, meta, reports] : {std::tuple {local, localMeta, QStringList {localEvents}},
+                 std::tuple {incoming, incomingMeta, incomingEvents}}) {
             makeReportFile(file, u"ReportId"_s);
-            execute(file,
-                {u"INSERT INTO TachographReports VALUES (1, 'VIN', '2024-01-01')"_s,
-                    u"INSERT INTO TachoEvents (ReportId, EventType) VALUES "_s + events});
-            if (!meta.isEmpty())
-                execute(file, {u"INSERT INTO DddReportMeta VALUES (1, 2, ?)"_s}, {meta});
+            QStringList statements {u"BEGIN"_s};
+            for (qsizetype i = 0; i < reports.size(); ++i) {
+                statements.append(u"INSERT INTO TachographReports VALUES (%1, 'VIN', '2024-01-01')"_s.arg(i + 1));
+                statements.append(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                  "INSERT INTO TachoEvents (ReportId, EventType) SELECT %2, substr('%3', i, 1) FROM n"_s
+                                      .arg(reports.at(i).size())
+                                      .arg(i + 1)
+                                      .arg(reports.at(i)));
+                if (!meta.isEmpty())
+                    statements.append(u"INSERT INTO DddReportMeta VALUES (%1, 2, '%2')"_s.arg(i + 1).arg(meta));
+            }
+            QVERIFY(SqliteProbe(file).executeAll(statements + QStringList {u"COMMIT"_s}));
         }
-        int added = 0;
+        int count = 0;
         QString error;
-        QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
-        QCOMPARE(added, matched ? 3 : 5 + !incomingMeta.isEmpty()); // a new report: its row, four events, its meta
-        QCOMPARE(SqliteProbe(local).rows(u"SELECT group_concat(EventType, '') FROM (SELECT * FROM TachoEvents "
-                                         "ORDER BY EventId) GROUP BY ReportId"_s),
-            (matched ? QList<QVariantList> {{u"abaac"_s}} : QList<QVariantList> {{u"ab"_s}, {u"aaac"_s}}));
-        QVERIFY(mergeDatabase(incoming, local, &added, &error));
-        QCOMPARE(added, matched ? 3 : 5 + !incomingMeta.isEmpty());
+        QVERIFY2(mergeDatabase(incoming, local, &count, &error), qPrintable(error));
+        QCOMPARE(count, added);
+        QList<QVariantList> expected;
+        for (const QString &events : std::as_const(merged))
+            expected.append({events});
+        const QString events = u"SELECT group_concat(EventType, '') FROM (SELECT * FROM TachoEvents ORDER BY EventId) "
+                               "GROUP BY ReportId"_s;
+        QCOMPARE(SqliteProbe(local).rows(events), expected);
+        QVERIFY(mergeDatabase(incoming, local, &count, &error));
+        QCOMPARE(count, added);
+        QCOMPARE(SqliteProbe(local).rows(events), expected);
     }
 
     // Where the local file has no meta table of its own, its reports have no identity and are matched by their own

@@ -3,7 +3,6 @@
 #include "ddd_file_builder.h"
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
-#include "storage/customer_repository.h"
 #include "storage/database_catalog.h"
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
@@ -14,6 +13,7 @@
 #include "support/test_files.h"
 #include "support/test_paths.h"
 #include "sync/entry_name_check.h"
+#include "sync/package_database_check.h"
 #include "sync/synchronization_manager.h"
 
 #include <QDir>
@@ -407,9 +407,9 @@ private Q_SLOTS:
         // Sound settings and masters, then a database whose reading would never end or would compute 300 MB a row,
         // that SQLite cannot attach to ours, or whose rows the merge cannot place: each is refused by the check.
         const QString settings = folder.filePath(u"SettingsDB.db"_s);
-        const QString sound = folder.filePath(u"MasterDB.db"_s);
+        const QString master = folder.filePath(u"MasterDB.db"_s);
         QVERIFY(tessaron::storage::SettingsRepository(settings).setString(u"Workshop"_s, u"Name"_s, u"Тахосервис"_s));
-        QVERIFY(tessaron::storage::MasterRepository(sound).addMaster(u"Иванов"_s) > 0);
+        QVERIFY(tessaron::storage::MasterRepository(master).addMaster(u"Иванов"_s) > 0);
         const QString reportRow = u"INSERT INTO TachographReports (VIN) VALUES ('VIN')"_s;
         // Each database is made with the program's own layout (or, where false, without), then changed.
         for (const auto &[name, ownLayout, statements, reason] :
@@ -447,20 +447,32 @@ private Q_SLOTS:
                     u"в таблице VehicleConfigurations пустое значение в обязательном столбце ParametersJson"_s},
                 {u"CustomersDB.db"_s, true,
                     QStringList {u"CREATE TABLE Unread (x DEFAULT (1 IN (%1)))"_s.arg(u"1,"_s.repeated(140000) + u'1')},
-                    u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s}}) {
+                    u"её схема (описание таблиц, индексов, представлений и триггеров) больше 256 КБ"_s},
+                // What the merge would read and cannot: report ids it could not match to the reports (their collation
+                // unknown to SQLite), settings without a column each of whose values it writes.
+                {u"driver_cards.db"_s, true,
+                    QStringList {reportRow, u"INSERT INTO TachoEvents (ReportId, EventType) VALUES (1, 'e')"_s,
+                        u"PRAGMA writable_schema = ON"_s,
+                        u"UPDATE sqlite_schema SET sql = replace(sql, 'ReportId INTEGER NOT NULL', "
+                        "'ReportId INTEGER NOT NULL COLLATE missing') WHERE name = 'TachoEvents'"_s},
+                    u"у столбца ReportId таблицы TachoEvents неизвестное правило сравнения"_s},
+                {u"SettingsDB.db"_s, true, QStringList {u"ALTER TABLE Settings DROP COLUMN Description"_s},
+                    u"в таблице Settings нет столбца Description"_s}}) {
             const QString path = folder.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + name);
-            if (ownLayout && name == u"MasterDB.db"_s)
-                QVERIFY(tessaron::storage::MasterRepository(path).isOpen());
-            else if (ownLayout && name == u"CustomersDB.db"_s)
-                QVERIFY(tessaron::storage::CustomerRepository(path).addCustomer(u"Ромашка"_s, {}, {}) > 0);
-            else if (ownLayout)
-                QVERIFY(tessaron::ddd::DddRepository(path).isOpen());
+            bool known = true;
+            QString error;
+            QVERIFY(!ownLayout || tessaron::sync::createOwnDatabase(name, path, &known, &error));
             QVERIFY(SqliteProbe(path).executeAll(statements));
-            QByteArray bytes = packageHeader(name == u"MasterDB.db"_s ? 3 : 4)
-                + packageFields(u"db/SettingsDB.db"_s, fileBytes(settings));
-            if (name != u"MasterDB.db"_s)
-                bytes += packageFields(u"db/MasterDB.db"_s, fileBytes(sound));
-            bytes += packageFields(u"db/"_s + name, fileBytes(path), u"files/DATA/ok.ddd"_s, QByteArray("ok"));
+            // Sound settings and masters go first unless they are the row's.
+            QList<std::pair<QString, QByteArray>> entries;
+            for (const auto &[sound, file] : {std::pair {u"SettingsDB.db"_s, settings}, {u"MasterDB.db"_s, master}}) {
+                if (name != sound)
+                    entries.append({u"db/"_s + sound, fileBytes(file)});
+            }
+            entries += {{u"db/"_s + name, fileBytes(path)}, {u"files/DATA/ok.ddd"_s, QByteArray("ok")}};
+            QByteArray bytes = packageHeader(qint32(entries.size()));
+            for (const auto &[entry, content] : std::as_const(entries))
+                bytes += packageFields(entry, content);
             QTest::addRow("%s: %s", qPrintable(name), qPrintable(reason))
                 << bytes << QString() << u"Пакет не импортирован: база %1 не прошла проверку: %2"_s.arg(name, reason);
         }

@@ -613,11 +613,10 @@ bool writeDataFiles(const ReadPackage &package, const QString &backupFolder, int
 // temporary folder), told as such before anything changes.
 bool prepareDatabaseChecks(const ReadPackage &package, QString *error)
 {
-    const QStringList names = SynchronizationManager::databaseNames();
     for (qsizetype i = 0; i < package.entries.size(); ++i) {
-        const QString name = package.entries.at(i).path.mid(databasePrefix.size());
-        if (package.placements.at(i).kind != Placement::Kind::Database || !names.contains(name))
+        if (package.placements.at(i).kind != Placement::Kind::Database)
             continue;
+        const QString name = package.entries.at(i).path.mid(databasePrefix.size());
         if (QString problem; !prepareOwnLayout(name, &problem)) {
             *error = u"Пакет не импортирован: "_s + problem + u'.';
             return false;
@@ -687,6 +686,11 @@ QString SynchronizationManager::listed(const QList<LeftOutFile> &files)
     if (files.size() > named)
         parts.append(u"и ещё %1"_s.arg(files.size() - named));
     return parts.join(u", "_s);
+}
+
+QString SynchronizationManager::addedCounts(int recordsAdded, int fileCount)
+{
+    return u"Добавлено записей: %1, файлов: %2."_s.arg(recordsAdded).arg(fileCount);
 }
 
 SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
@@ -781,16 +785,13 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
         && writeDataFiles(package, backupFolder, &result.fileCount, &error);
     result.dataChanged = result.recordsAdded > 0 || result.fileCount > 0;
     if (!merged) {
-        const QString done
-            = u"Часть данных уже объединена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)
-                  .arg(result.fileCount);
+        const QString done = u"Часть данных уже объединена. "_s + addedCounts(result.recordsAdded, result.fileCount);
         result.message = result.dataChanged ? logging::withSentence(error, done) : error;
         return result;
     }
 
     result.success = true;
-    result.message = u"Синхронизация завершена. Добавлено записей: %1, файлов: %2."_s.arg(result.recordsAdded)
-                         .arg(result.fileCount);
+    result.message = u"Синхронизация завершена. "_s + addedCounts(result.recordsAdded, result.fileCount);
     result.leftOut = unwrittenFiles(package);
     if (!result.leftOut.isEmpty())
         result.message += u" Не записаны: %1."_s.arg(listed(result.leftOut));

@@ -85,6 +85,9 @@ public:
     // then how many more.
     static QString listed(const QList<LeftOutFile> &files);
 
+    // What an import changed, for a message: "Добавлено записей: 3, файлов: 1."
+    static QString addedCounts(int recordsAdded, int fileCount);
+
     // Writes a package of the local data to targetPath, or, when it is empty, to
     // "TessaronSync_<yyyy-MM-dd_HH-mm-ss>.tspak" in the synchronisation folder ("_2", "_3", ... appended to the
     // name while it is taken, so an existing package is never replaced). The package is written through a save

@@ -180,7 +180,7 @@ QString Session::localSyncFile(const QString &id, const QString &suffix) const
 
 QString Session::mergedCounts() const
 {
-    return u"Добавлено записей: %1, файлов: %2."_s.arg(m_result.recordsAdded).arg(m_result.fileCount);
+    return SynchronizationManager::addedCounts(m_result.recordsAdded, m_result.fileCount);
 }
 
 bool Session::send(const QString &localPath, const QString &name, bool toAllFolders)

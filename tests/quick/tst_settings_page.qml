@@ -256,12 +256,14 @@ TestCase {
 
     // An item's or a popup's rectangle in the window.
     function sceneRect(item) {
-        return typeof item.mapToItem !== "function" ? item.parent.mapToItem(null, item.x, item.y, item.width, item.height)
-                                                   : item.mapToItem(null, 0, 0, item.width, item.height);
+        if (typeof item.mapToItem !== "function")
+            return item.parent.mapToItem(null, item.x, item.y, item.width, item.height);
+        return item.mapToItem(null, 0, 0, item.width, item.height);
     }
 
     function within(inner, outer) {
-        return inner.x >= outer.x - 0.5 && inner.y >= outer.y - 0.5 && inner.x + inner.width <= outer.x + outer.width + 0.5
+        return inner.x >= outer.x - 0.5 && inner.y >= outer.y - 0.5
+                && inner.x + inner.width <= outer.x + outer.width + 0.5
                 && inner.y + inner.height <= outer.y + outer.height + 0.5;
     }
 
@@ -306,7 +308,8 @@ TestCase {
             const dialog = findChild(page, "mtpDialog");
             tryCompare(dialog, "opened", true);
             tryCompare(settings, "usbSyncActive", false);
-            compare([dialog.width, dialog.height], [Math.min(window.width - 24, 620), Math.min(window.height - 40, 300)]);
+            compare([dialog.width, dialog.height],
+                    [Math.min(window.width - 24, 620), Math.min(window.height - 40, 300)]);
             const status = findChild(dialog.contentItem, "mtpStatus");
             compare(status.text, message);
             verify(status.height < status.contentHeight, "the text scrolls within the dialog");
@@ -345,7 +348,10 @@ TestCase {
             content.contentY = Math.max(0, Math.min(top - content.height / 2, content.contentHeight - content.height));
             verifyUncovered(control, content, page.footer);
         }
+        for (const name of ["backButton", "saveButton"])
+            verifyUncovered(findChild(page, name), page, page.footer);
         compare(footLine.text, message, "nothing was started");
+        verify(window.pageStack.currentItem === page, "nothing was started");
         scrollToTheEnd(footLine);
         waitForRendering(page);
         grabImage(findChild(page, "mtpDialog").parent.parent).save("settings_page_long_" + tag + "_end.png");

@@ -75,11 +75,14 @@ PageFrame {
                 Rectangle {
                     width: parent.width
                     height: 1
+                    visible: footLine.text !== ""
                     color: "#c8c8c8"
                 }
             }
 
             ScrollingLabel {
+                id: footLine
+
                 objectName: "footLine"
                 width: parent.width
                 maximumHeight: page.footLineMaximumHeight - footPane.topPadding - footPane.bottomPadding

@@ -89,6 +89,7 @@ Page {
     Flickable {
         id: contentFlickable
 
+        objectName: "contentFlickable"
         anchors.fill: parent
         clip: true
         interactive: frame.contentScrollable && contentHeight > height

@@ -12,6 +12,8 @@ PageFrame {
     property string localMessage: ""
     readonly property bool narrow: width < Math.round(560 * uiScale)
     readonly property int captionFontSize: Math.max(11, uiFontSize - 1)
+    // The foot line's share of the page: a long message scrolls within it, and the page's controls keep the rest.
+    readonly property real footLineMaximumHeight: Math.round(height / 4)
 
     readonly property var workshopFields: [
         { key: "workshopMark", label: "Клеймо мастерской" },
@@ -62,15 +64,30 @@ PageFrame {
 
     footerComponent: Component {
         Pane {
+            id: footPane
+
             padding: Math.round(8 * page.uiScale)
 
-            Label {
+            // A line above: where the page's own content ends and the message, which scrolls by itself, begins.
+            background: Rectangle {
+                color: footPane.palette.window
+
+                Rectangle {
+                    width: parent.width
+                    height: 1
+                    visible: footLine.text !== ""
+                    color: "#c8c8c8"
+                }
+            }
+
+            ScrollingLabel {
+                id: footLine
+
                 objectName: "footLine"
                 width: parent.width
+                maximumHeight: page.footLineMaximumHeight - footPane.topPadding - footPane.bottomPadding
                 text: page.settings && page.settings.lastError !== "" ? page.settings.lastError : page.localMessage
                 color: page.settings && page.settings.lastError !== "" ? "#b00020" : "#606060"
-                textFormat: Text.PlainText
-                wrapMode: Text.Wrap
             }
         }
     }
@@ -419,15 +436,12 @@ PageFrame {
             anchors.fill: parent
             spacing: page.contentSpacing
 
-            // May carry the phone's own words.
-            Label {
+            // May carry the phone's own words, up to 16 KB: the dialog keeps its size and the text scrolls.
+            ScrollingLabel {
                 objectName: "mtpStatus"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 text: page.settings ? page.settings.usbSyncStatus : ""
-                textFormat: Text.PlainText
-                wrapMode: Text.Wrap
-                elide: Text.ElideRight
             }
 
             ProgressBar {

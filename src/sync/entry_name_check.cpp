@@ -143,7 +143,7 @@ QString EntryNameCheck::reason(EntryNameFault fault)
     return {};
 }
 
-QString EntryNameCheck::displayed(const QString &path)
+QString EntryNameCheck::escaped(const QString &path)
 {
     QString shown;
     for (qsizetype i = 0; i < path.size(); ++i) {
@@ -158,8 +158,14 @@ QString EntryNameCheck::displayed(const QString &path)
             shown += c;
         }
     }
+    return shown;
+}
+
+QString EntryNameCheck::displayed(const QString &path)
+{
+    const QString shown = escaped(path);
     if (shown.size() > maximumDisplayedLength)
-        shown = shown.left(maximumDisplayedLength / 2) + u'…' + shown.right(maximumDisplayedLength / 4);
+        return shown.left(maximumDisplayedLength / 2) + u'…' + shown.right(maximumDisplayedLength / 4);
     return shown;
 }
 

@@ -48,8 +48,9 @@ public:
     static EntryNameFault fault(const QString &path);
     // The fault as a short Russian phrase ("две точки подряд"); empty for None.
     static QString reason(EntryNameFault fault);
-    // The path as a message shows it: each control character or unpaired surrogate as \uXXXX, a very long path
-    // shortened in its middle.
+    // The whole path with each control character or unpaired surrogate as \uXXXX, as the log names a file.
+    static QString escaped(const QString &path);
+    // The path as a message shows it: escaped, a very long path shortened in its middle.
     static QString displayed(const QString &path);
     // Whether a file (or, with isFolder, a folder) at this absolute local path is more than Windows holds without
     // its long paths enabled, which no program can count on: the one limit on every platform, as for names.

@@ -1,5 +1,6 @@
 #include "synchronization_manager.h"
 
+#include "logging/application_logger.h"
 #include "logging/shown_failure.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
@@ -636,6 +637,25 @@ QList<LeftOutFile> unwrittenFiles(const ReadPackage &package)
     return files;
 }
 
+// Each file on a line of its own, whole path and reason, under the sentence that says what befell it: a message names
+// ten files at most, and a technician looks here for the rest.
+void logLeftOut(const QList<LeftOutFile> &files, const QString &sentence, const QString &operation)
+{
+    for (const LeftOutFile &file : files) {
+        logging::ApplicationLogger::write(logging::Level::Warning, u"sync"_s,
+            u"%1: «%2» (%3)"_s.arg(sentence, EntryNameCheck::escaped(file.path), file.reason), operation);
+    }
+}
+
+// Where the whole list of the files a message names in part is to be found.
+QString wholeListPlace()
+{
+    using logging::ApplicationLogger;
+    return ApplicationLogger::isInitialized() && ApplicationLogger::isEnabled()
+        ? u"весь список — в журнале работы программы"_s
+        : u"весь список записывается в журнал работы программы, когда журнал включён"_s;
+}
+
 } // namespace
 
 QStringList SynchronizationManager::databaseNames()
@@ -684,7 +704,7 @@ QString SynchronizationManager::listed(const QList<LeftOutFile> &files)
     for (qsizetype i = 0; i < files.size() && i < named; ++i)
         parts.append(u"«%1» (%2)"_s.arg(EntryNameCheck::displayed(files.at(i).path), files.at(i).reason));
     if (files.size() > named)
-        parts.append(u"и ещё %1"_s.arg(files.size() - named));
+        parts.append(u"и ещё %1 (%2)"_s.arg(QString::number(files.size() - named), wholeListPlace()));
     return parts.join(u", "_s);
 }
 
@@ -756,6 +776,7 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     result.packagePath = target;
     result.fileCount = int(entries.size());
     result.message = u"Пакет создан: %1"_s.arg(target);
+    logLeftOut(result.leftOut, u"Не вошёл в пакет %1"_s.arg(target), u"export-left-out"_s);
     if (!result.leftOut.isEmpty())
         result.message += u". Не вошли в пакет: %1."_s.arg(listed(result.leftOut));
     return result;
@@ -793,6 +814,7 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     result.success = true;
     result.message = u"Синхронизация завершена. "_s + addedCounts(result.recordsAdded, result.fileCount);
     result.leftOut = unwrittenFiles(package);
+    logLeftOut(result.leftOut, u"Не записан из пакета %1"_s.arg(packagePath), u"import-unwritten"_s);
     if (!result.leftOut.isEmpty())
         result.message += u" Не записаны: %1."_s.arg(listed(result.leftOut));
     return result;

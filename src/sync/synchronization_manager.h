@@ -62,7 +62,7 @@ struct SyncResult
 //
 // No state, no instances, no lock on the data (an import only marks its own staging folder): every function may
 // run on any thread, but never two at once on the same data folders. Failures come back in SyncResult::message; nothing
-// is thrown or logged.
+// is thrown. A message names ten files left out at most: the log names each, one line a file with its reason.
 class SynchronizationManager
 {
 public:
@@ -82,7 +82,8 @@ public:
     static QStringList packageFiles();
 
     // The left-out files for a message: each shown with its reason ("«a..b.pdf» (две точки подряд)"), the first ten,
-    // then how many more.
+    // then how many more and that the application's log holds the whole list (or holds it once switched on, while
+    // it is off). The export and the import write that list; a message built from their leftOut may say so.
     static QString listed(const QList<LeftOutFile> &files);
 
     // What an import changed, for a message: "Добавлено записей: 3, файлов: 1."
@@ -99,7 +100,8 @@ public:
     // Windows holds), a file that cannot be opened or read (no read permission; on Windows, one another program
     // holds open), anything else that is no regular file (a named pipe, a socket, a device), a folder link leading
     // out of its data folder and one leading to a folder that holds it (a loop) are left out and named in leftOut and
-    // the message, so that one odd file never stops or floods a synchronisation.
+    // the message, so that one odd file never stops or floods a synchronisation; once the package is written, the
+    // log names every one of them with its reason.
     static SyncResult exportPackage(const QString &targetPath = {});
 
     // Brings the package at packagePath into the local data. Everything is checked before the first change, and a
@@ -116,7 +118,8 @@ public:
     // written through a link in the data folders (the file itself a link, or a link on its way leading out of its
     // folder, links of both resolved), onto a local folder or below a local file, or whose local path is longer than
     // Windows holds under this installation's own data folder, is left unwritten (nothing is written through the
-    // link) and named with its reason in leftOut and the message, and the databases and every other file are taken.
+    // link) and named with its reason in leftOut, the message and the log, and the databases and every other file are
+    // taken.
     // The package databases, and no other "db/" entry (a journal, a WAL, any other name is ignored), are staged and
     // checked, each read as that one file alone (packageDatabaseUri), in the import's staging folder
     // Sync/incoming_<uuid>, marked as its own by the lock file "incoming_<uuid>.lock" beside it and removed on every

@@ -43,6 +43,7 @@ TestCase {
 
     function cleanup() {
         stack.clear();
+        syncFixture.reset();
         settings.loadSettings(true);
     }
 
@@ -208,5 +209,170 @@ TestCase {
         tryCompare(dialog, "visible", false);
         waitForRendering(page);
         grabImage(page).save("settings_page_mtp_cancelled.png");
+    }
+
+    // The program's own window at its smallest size, showing the settings page on its tab "Программа".
+    function openSmallestWindow() {
+        const component = Qt.createComponent("qrc:/qml/Main.qml");
+        compare(component.status, Component.Ready, component.errorString());
+        const window = createTemporaryObject(component, testCase, { visible: true, width: 1024, height: 640 });
+        findChild(window, "settingsCommand").trigger();
+        tryCompare(window.pageStack, "busy", false);
+        const page = window.pageStack.currentItem;
+        compare([page.objectName, window.width, window.height], ["settingsPage", 1024, 640]);
+        findChild(page, "settingsTabs").currentIndex = 2;
+        waitForRendering(page);
+        return page;
+    }
+
+    // What a phone may answer, as long as its answer may be (16 KB in UTF-8): its own lines, then its reason and what
+    // had already been done, which must stay readable.
+    function phoneFailure() {
+        const end = " Причина: недостаточно места. Данные уже объединены. Добавлено записей: 3, файлов: 0.";
+        let text = "Телефон не смог объединить базы: ";
+        const bytes = piece => piece.split("").reduce((sum, c) => sum + (c.charCodeAt(0) < 0x80 ? 1 : 2), 0);
+        let size = bytes(text) + bytes(end);
+        for (let line = 1; ; ++line) {
+            const piece = "строка " + line + " ответа приложения на телефоне, записанная как есть;"
+                          + (line % 7 === 0 ? "\n" : " ");
+            if (size + bytes(piece) > 16384)
+                break;
+            text += piece;
+            size += bytes(piece);
+        }
+        return text + end;
+    }
+
+    // Scrolls the view until its end shows, with the mouse wheel as a user would; the end of the text is then in
+    // sight.
+    function scrollToTheEnd(view) {
+        tryVerify(() => {
+            mouseWheel(view, view.width / 2, view.height / 2, 0, -120);
+            return view.atYEnd;
+        }, 20000, view.objectName);
+        compare(view.contentHeight, view.label.height);
+        verify(view.label.mapToItem(view, 0, view.label.height).y <= view.height + 1);
+    }
+
+    // An item's or a popup's rectangle in the window.
+    function sceneRect(item) {
+        if (typeof item.mapToItem !== "function")
+            return item.parent.mapToItem(null, item.x, item.y, item.width, item.height);
+        return item.mapToItem(null, 0, 0, item.width, item.height);
+    }
+
+    function within(inner, outer) {
+        return inner.x >= outer.x - 0.5 && inner.y >= outer.y - 0.5
+                && inner.x + inner.width <= outer.x + outer.width + 0.5
+                && inner.y + inner.height <= outer.y + outer.height + 0.5;
+    }
+
+    // The innermost of the topmost visible items at the point, stacked as they are drawn (by z, then in order): the
+    // one a press there reaches first.
+    function topItemAt(item, x, y) {
+        const children = [];
+        for (let i = 0; i < item.children.length; ++i)
+            children.push({ child: item.children[i], order: i });
+        children.sort((a, b) => b.child.z - a.child.z || b.order - a.order);
+        for (const entry of children) {
+            const point = item.mapToItem(entry.child, x, y);
+            if (entry.child.visible && entry.child.contains(point))
+                return topItemAt(entry.child, point.x, point.y);
+        }
+        return item;
+    }
+
+    // The control is enabled and lies wholly in sight, inside the area and above the other item given, and nothing
+    // lies over its middle.
+    function verifyUncovered(control, area, other) {
+        const rect = sceneRect(control);
+        const window = control.Window.window;
+        verify(control.visible && control.enabled, control.objectName);
+        verify(within(rect, sceneRect(area)) && within(rect, Qt.rect(0, 0, window.width, window.height)),
+               control.objectName + " " + rect + " " + sceneRect(area));
+        verify(!other || rect.y + rect.height <= sceneRect(other).y + 0.5, control.objectName);
+        let root = control;
+        while (root.parent)
+            root = root.parent;
+        const middle = control.mapToItem(root, control.width / 2, control.height / 2);
+        let found = topItemAt(root, middle.x, middle.y);
+        while (found && found !== control)
+            found = found.parent;
+        verify(found === control, control.objectName + " is covered by " + topItemAt(root, middle.x, middle.y));
+    }
+
+    function test_syncMessagesAtTheSmallestWindow_data() {
+        return [{ tag: "a phone's failure of 16 KB", phone: true },
+                { tag: "an export leaving out 300 files", phone: false }];
+    }
+
+    // At the program's smallest window a long message takes no more than a third of it and is read whole by
+    // scrolling the foot line; each control of the synchronisation block can still be scrolled to, uncovered. The
+    // MTP dialog keeps its size and its button, and its text scrolls. The run saves the workshop, as the MTP test
+    // does: both sort after the tests that count on an empty one.
+    function test_syncMessagesAtTheSmallestWindow(data) {
+        const page = openSmallestWindow();
+        const window = page.Window.window;
+        const content = findChild(page, "contentFlickable");
+        const footLine = findChild(page, "footLine");
+        const mtpSyncButton = findChild(page, "mtpSyncButton");
+        const tag = data.phone ? "phone_failure" : "export_300_left_out";
+        let message = "";
+        if (data.phone) {
+            message = phoneFailure();
+            syncFixture.endSessionsWith(message);
+            fillWorkshop();
+            content.contentY = content.contentHeight - content.height;
+            mouseClick(mtpSyncButton);
+            const dialog = findChild(page, "mtpDialog");
+            tryCompare(dialog, "opened", true);
+            tryCompare(settings, "usbSyncActive", false);
+            compare([dialog.width, dialog.height],
+                    [Math.min(window.width - 24, 620), Math.min(window.height - 40, 300)]);
+            const status = findChild(dialog.contentItem, "mtpStatus");
+            compare(status.text, message);
+            verify(status.height < status.contentHeight, "the text scrolls within the dialog");
+            const button = findChild(dialog.footer, "mtpDialogButton");
+            compare(button.text, "Закрыть");
+            verifyUncovered(button, dialog);
+            waitForRendering(page);
+            grabImage(dialog.parent.parent).save("settings_page_long_" + tag + "_dialog.png");
+            scrollToTheEnd(status);
+            verifyUncovered(button, dialog);
+            waitForRendering(page);
+            grabImage(dialog.parent.parent).save("settings_page_long_" + tag + "_dialog_end.png");
+            mouseClick(button);
+            tryCompare(dialog, "visible", false);
+            compare(footLine.color, Qt.color("#b00020"));
+        } else {
+            verify(syncFixture.addRefusedDocuments(300));
+            mouseClick(findChild(page, "createSyncPackageButton"));
+            message = settings.syncStatus;
+            verify(message.startsWith("Пакет создан: ") && message.endsWith(
+                       "и ещё 290 (весь список — в журнале работы программы)."), message);
+            compare(footLine.color, Qt.color("#606060"));
+        }
+        compare(footLine.text, message);
+        verify(page.footer.height <= window.height / 3, page.footer.height);
+        verify(footLine.height < footLine.contentHeight, "the foot line scrolls");
+        verify(footLine.height >= 3 * footLine.font.pixelSize, footLine.height);
+
+        content.contentY = 0;
+        waitForRendering(page);
+        grabImage(findChild(page, "mtpDialog").parent.parent).save("settings_page_long_" + tag + ".png");
+        for (const name of ["logSwitch", "openLogFolderButton", "createSyncPackageButton", "importSyncPackageButton",
+                            "shareSyncPackageButton", "mtpSyncButton"]) {
+            const control = findChild(page, name);
+            const top = control.mapToItem(content.contentItem, 0, 0).y;
+            content.contentY = Math.max(0, Math.min(top - content.height / 2, content.contentHeight - content.height));
+            verifyUncovered(control, content, page.footer);
+        }
+        for (const name of ["backButton", "saveButton"])
+            verifyUncovered(findChild(page, name), page, page.footer);
+        compare(footLine.text, message, "nothing was started");
+        verify(window.pageStack.currentItem === page, "nothing was started");
+        scrollToTheEnd(footLine);
+        waitForRendering(page);
+        grabImage(findChild(page, "mtpDialog").parent.parent).save("settings_page_long_" + tag + "_end.png");
     }
 }

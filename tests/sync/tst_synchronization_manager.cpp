@@ -7,6 +7,7 @@
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
 #include "support/temp_app_paths.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -770,6 +772,78 @@ private Q_SLOTS:
         QCOMPARE(named(exported.leftOut), QStringList({u"files/Documents/A/скан.pdf ("_s + reason + u')'}));
         QCOMPARE(packageEntryPaths(exported.packagePath),
             QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
+    }
+
+    void everyLeftOutFileIsLogged_data()
+    {
+        QTest::addColumn<bool>("importing");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("logging");
+        QTest::addColumn<QString>("more");
+        QTest::addRow("an export leaving out 300 files")
+            << false << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s;
+        QTest::addRow("an export leaving out 11 files")
+            << false << 11 << true << u"и ещё 1 (весь список — в журнале работы программы)"_s;
+        QTest::addRow("an export leaving out 10 files, all of them named") << false << 10 << true << QString();
+        QTest::addRow("an export leaving out 300 files, the log switched off")
+            << false << 300 << false
+            << u"и ещё 290 (весь список записывается в журнал работы программы, когда журнал включён)"_s;
+        QTest::addRow("an import leaving 300 files unwritten")
+            << true << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s;
+    }
+
+    // A message names ten of the files an export leaves out or an import leaves unwritten and says where the others
+    // are: the log names each, whole, with its reason, one record a file.
+    void everyLeftOutFileIsLogged()
+    {
+        QFETCH(bool, importing);
+        QFETCH(int, count);
+        QFETCH(bool, logging);
+        QFETCH(QString, more);
+        const tessaron::test::LogCapture log;
+        const auto restore = qScopeGuard([] { tessaron::logging::ApplicationLogger::setEnabled(true); });
+        tessaron::logging::ApplicationLogger::setEnabled(logging);
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        QStringList expected;
+        for (int i = 1; i <= count; ++i) {
+            // Alternately two reasons the export refuses a name for, or, on the import's side, a plain name.
+            const QString name = importing
+                ? u"Акт выполненных работ №%1.pdf"_s.arg(i)
+                : u"Акт выполненных работ №%1%2"_s.arg(i).arg(i % 2 ? u"..pdf"_s : u".pdf."_s);
+            QVERIFY(writeFile(dataFile(u"Documents/A/"_s + name), "act"));
+            const QString reason = importing ? u"на его месте лежит папка"_s
+                : i % 2                      ? u"две точки подряд"_s
+                        : u"имя оканчивается точкой или пробелом"_s;
+            expected.append(u"«files/Documents/A/%1» (%2)"_s.arg(name, reason));
+        }
+        SyncResult result = Sync::exportPackage();
+        QVERIFY2(result.success, qPrintable(result.message));
+        QString sentence = u"Не вошёл в пакет "_s + result.packagePath;
+        if (importing) {
+            const QString package = result.packagePath;
+            makeInstallation(u"B"_s, u"Петров"_s);
+            for (int i = 1; i <= count; ++i)
+                QVERIFY(QDir().mkpath(dataFile(u"Documents/A/Акт выполненных работ №%1.pdf/kept"_s.arg(i))));
+            result = Sync::importPackage(package);
+            QVERIFY2(result.success, qPrintable(result.message));
+            sentence = u"Не записан из пакета "_s + package;
+        }
+        QCOMPARE(result.leftOut.size(), count);
+        expected.sort();
+        QStringList logged;
+        for (const QVariantMap &record : tessaron::test::logRecords(u"sync"_s)) {
+            if (record.value(u"operation"_s) == (importing ? u"import-unwritten"_s : u"export-left-out"_s)) {
+                QCOMPARE(record.value(u"level"_s), u"warning"_s);
+                QVERIFY2(record.value(u"message"_s).toString().startsWith(sentence + u": «"_s),
+                    qPrintable(record.value(u"message"_s).toString()));
+                logged.append(record.value(u"message"_s).toString().mid(sentence.size() + 2));
+            }
+        }
+        logged.sort();
+        QCOMPARE(logged, logging ? expected : QStringList());
+        QCOMPARE(result.message.count(u"«files/"_s), std::min(count, 10));
+        QVERIFY2(
+            result.message.endsWith(more.isEmpty() ? u")."_s : u"), "_s + more + u'.'), qPrintable(result.message));
     }
 
     void abandonedStagingIsRemoved_data()

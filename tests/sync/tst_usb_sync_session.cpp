@@ -1,6 +1,7 @@
 #include "logging/application_logger.h"
 #include "storage/app_paths.h"
 #include "storage/master_repository.h"
+#include "support/log_capture.h"
 #include "support/scripted_phone.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
@@ -11,7 +12,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -123,12 +123,10 @@ UsbSyncResult runSide(bool host)
 QStringList sessionLog()
 {
     QStringList records;
-    for (const QByteArray &line : fileBytes(tessaron::logging::ApplicationLogger::filePath()).split('\n')) {
-        QVariantMap record = QJsonDocument::fromJson(line).toVariant().toMap();
-        if (record[u"category"_s] == u"sync.mtp"_s)
-            records.append(u"%1 %2: %3"_s.arg(
-                record[u"level"_s].toString(), record[u"operation"_s].toString(), record[u"message"_s].toString()));
-    }
+    const QList<QVariantMap> log = tessaron::test::logRecords(u"sync.mtp"_s);
+    for (const QVariantMap &record : log)
+        records.append(u"%1 %2: %3"_s.arg(record.value(u"level"_s).toString(), record.value(u"operation"_s).toString(),
+            record.value(u"message"_s).toString()));
     return records;
 }
 

@@ -224,7 +224,10 @@ bool collectDatabases(Collection *collection, QString *error)
         if (!staging) {
             staging.emplace(QUuid::createUuid().toString(QUuid::WithoutBraces));
             if (!staging->create()) {
-                *error = u"Не удалось создать папку для копий баз: %1"_s.arg(QDir::toNativeSeparators(staging->path()));
+                // The synchronisation folder's own failure is told as the package's would be.
+                if (ensureParent(staging->path(), error))
+                    *error = u"Не удалось создать папку для копий баз: %1"_s.arg(
+                        QDir::toNativeSeparators(staging->path()));
                 return false;
             }
         }
@@ -759,7 +762,7 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
 
     Collection collection;
     if (QString error; !collectDatabases(&collection, &error))
-        return failure(logging::withSentence(error, u"Пакет не создан."_s));
+        return failure(error);
     const QList<DataArea> areas = dataAreas();
     for (const DataArea &area : areas) {
         collection.areaFolder = resolvedPath(area.folder);

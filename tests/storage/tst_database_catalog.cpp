@@ -234,10 +234,8 @@ void TestDatabaseCatalog::failedMoveLeavesNothingBehind_data()
     QTest::addColumn<QString>("expectedError");
     QTest::addColumn<bool>("movedLater");
     const QString later = u" Перенос повторится при следующем запуске программы."_s;
-    QTest::addRow("corrupt former file") << u"corrupt"_s
-                                         << u"Не удалось скопировать базу %1: файл повреждён или не является базой "
-                                            "данных."_s
-            + later << false;
+    const QString notADatabase = u"Не удалось скопировать базу %1: файл повреждён или не является базой данных."_s;
+    QTest::addRow("corrupt former file") << u"corrupt"_s << notADatabase + later << false;
     QTest::addRow("former file with a damaged page")
         << u"damaged page"_s << u"База отчётов %1 повреждена и не перенесена"_s << false;
     // Moved at the next start, once the other program has let the file go.
@@ -255,11 +253,10 @@ void TestDatabaseCatalog::failedMoveLeavesNothingBehind()
     tessaron::test::TempAppPaths paths;
     QDir().mkpath(AppPaths::runtimeDataDirectory());
     const QString former = AppPaths::runtimeDataDirectory() + u"/driver_cards.db"_s;
-    if (kind == u"corrupt"_s) {
+    if (kind == u"corrupt"_s)
         tessaron::test::writeCorruptFile(former);
-    } else {
+    else
         writeFormerDatabase(former, u"runtime"_s);
-    }
     if (kind == u"damaged page"_s) { // a leaf of the table's tree, its page type and cells overwritten
         QFile file(former);
         QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(2 * 4096) && file.write(QByteArray(4096, '\xff')) == 4096);

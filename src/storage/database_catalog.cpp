@@ -1,6 +1,7 @@
 #include "database_catalog.h"
 
 #include "app_paths.h"
+#include "database_copy.h"
 #include "logging/shown_failure.h"
 #include "sql_connection.h"
 
@@ -46,17 +47,15 @@ bool passesQuickCheck(const QString &path, QString *problem)
     return false;
 }
 
-// Copies source beside target, checks the copy and renames it into place. Nothing is left at the target or
-// at the temporary name when a step fails; source is only read.
+// Copies source beside target through SQLite, checks the copy and renames it into place. Nothing is left at the
+// target or at the temporary name when a step fails; source's committed content is never changed.
 bool moveReportsDatabase(const QString &source, const QString &target, QString *error)
 {
     const QString temporary = target + u".moving"_s;
-    QFile::remove(temporary);
-    if (!QFile::copy(source, temporary)) {
-        QFile::remove(temporary);
-        setError(error,
-            u"Не удалось скопировать базу отчётов %1 в %2"_s.arg(
-                QDir::toNativeSeparators(source), QDir::toNativeSeparators(temporary)));
+    // Not the file's bytes: another program in the middle of an update (or one killed there) has written pages of it
+    // into the file that its journal undoes, and only SQLite reads the file as its last commit left it.
+    if (QString problem; !copyDatabase(source, temporary, &problem)) {
+        setError(error, logging::withSentence(problem, u"Перенос повторится при следующем запуске программы."_s));
         return false;
     }
     QString problem;

@@ -20,10 +20,12 @@ public:
 
     // Makes sure the report database can be opened at path(Reports). When that file is missing, an earlier
     // "driver_cards.db" (runtime data folder, database folder, program folder, in that order) is copied
-    // beside the target, checked with "PRAGMA quick_check" and only then renamed into place; the earlier file
-    // is never changed or removed. A failed move leaves neither the target nor a temporary copy behind.
-    // Returns false, with a Russian text in *error (written only on failure), when the move fails or the
-    // target's folder cannot be created.
+    // beside the target through SQLite, as its last commit left it (another program's write in progress is waited
+    // for up to 5 s), checked with "PRAGMA quick_check" and only then renamed into place. The earlier file is never
+    // removed and its committed content never changed (a journal a killed program left is rolled back in it, as
+    // any SQLite reader does). A failed move leaves neither the target nor a temporary copy behind, and the next
+    // call tries again. Returns false, with a Russian text in *error (written only on failure), when the move fails
+    // (a file held past the wait says so) or the target's folder cannot be created.
     static bool prepareReportsDatabase(QString *error = nullptr);
 };
 

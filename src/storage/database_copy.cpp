@@ -90,11 +90,14 @@ QString copyInto(const QString &source, const QString &target, std::chrono::mill
     if (result == SQLITE_OK)
         return {};
     QString sentence = u"Не удалось скопировать базу %1"_s.arg(shownSource);
+    const int primary = result & 0xff;
     if (isBusy(result))
         sentence += u": её держит другая программа дольше %1 с"_s.arg(
             std::chrono::duration_cast<std::chrono::seconds>(busyWait).count());
-    else if ((result & 0xff) == SQLITE_FULL)
+    else if (primary == SQLITE_FULL)
         sentence += u": на диске нет места"_s;
+    else if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+        sentence += u": файл повреждён или не является базой данных"_s;
     return logging::shownFailure(sentence, QString::fromUtf8(sqlite3_errstr(result)), u"storage"_s);
 }
 

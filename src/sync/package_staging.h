@@ -9,7 +9,8 @@
 namespace tessaron::sync {
 
 // An import's own staging folder, Sync/incoming_<id>, held through its lock for as long as the import runs, and
-// removed with the lock, and with the folders it had to make when they stay empty, on every way out.
+// removed with the lock, and with the folders it had to make when they stay empty, on every way out. An export copies
+// its databases in one of its own, so that an import removes what a killed export left there too.
 class PackageStaging
 {
 public:

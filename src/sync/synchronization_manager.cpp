@@ -4,6 +4,7 @@
 #include "logging/shown_failure.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
+#include "storage/database_copy.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
@@ -20,6 +21,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -190,6 +192,54 @@ struct Collection
     // where an import would write it too.
     QString areaFolder;
 };
+
+// The committed state of the database at local, as bytes: copied through SQLite to copyPath, read and removed there.
+// The file's own bytes would hold, half-done, what another process is writing. False with why in *error.
+bool readCommittedDatabase(const QString &local, const QString &copyPath, QByteArray *content, QString *error)
+{
+    if (!storage::copyDatabase(local, copyPath, error))
+        return false;
+    QFile copy(copyPath);
+    if (copy.open(QIODevice::ReadOnly))
+        *content = copy.readAll();
+    const bool read = copy.error() == QFileDevice::NoError;
+    if (!read)
+        *error = logging::shownFailure(u"Не удалось прочитать копию базы %1"_s.arg(QDir::toNativeSeparators(local)),
+            copy.errorString(), u"sync"_s);
+    copy.close();
+    QFile::remove(copyPath);
+    return read;
+}
+
+// Adds each existing package database, in the list's order, as its committed state, copied in a staging folder of the
+// export's own (made at the first database, removed on return); their local places are never taken as data files.
+// False with why, naming the database, in *error.
+bool collectDatabases(Collection *collection, QString *error)
+{
+    std::optional<PackageStaging> staging;
+    const QStringList names = SynchronizationManager::databaseNames();
+    for (const QString &name : names) {
+        const QString local = SynchronizationManager::databasePath(name);
+        if (!QFileInfo::exists(local))
+            continue;
+        if (!staging) {
+            staging.emplace(QUuid::createUuid().toString(QUuid::WithoutBraces));
+            if (!staging->create()) {
+                // The synchronisation folder's own failure is told as the package's would be.
+                if (ensureParent(staging->path(), error))
+                    *error = u"Не удалось создать папку для копий баз: %1"_s.arg(
+                        QDir::toNativeSeparators(staging->path()));
+                return false;
+            }
+        }
+        QByteArray content;
+        if (!readCommittedDatabase(local, staging->path() + u'/' + name, &content, error))
+            return false;
+        collection->entries.append({databasePrefix + name, std::move(content)});
+        collection->excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
+    }
+    return true;
+}
 
 // All not hidden regular files of the folder by name, then each subfolder by name, depth first. What is listed but
 // no regular file (a pipe, a socket, a device, links to them) would hang the read or never end; it is left out and
@@ -437,8 +487,9 @@ bool readPackage(const QString &packagePath, const QString &stagingFolder, ReadP
     return true;
 }
 
-// Copies every existing local package database into a new folder of the backup folder, whose path goes into
-// *folder.
+// Copies every existing local package database, as its last commit left it, into a new folder of the backup folder,
+// whose path goes into *folder. A database that cannot be copied (another program holding it past the wait, a damaged
+// file) fails the backup, naming it and why, and the folder is removed: a backup is whole or none.
 bool backUpDatabases(QString *folder, QString *error)
 {
     const QString parent = AppPaths::backupDirectory();
@@ -463,11 +514,12 @@ bool backUpDatabases(QString *folder, QString *error)
         if (!QFileInfo::exists(local))
             continue;
         const QString target = *folder + u"/db/"_s + name;
-        if (!ensureParent(target, error))
-            return false;
-        QFile::remove(target);
-        if (!QFile::copy(local, target)) {
-            *error = u"Не удалось создать резервную копию: %1"_s.arg(local);
+        QString problem;
+        if (!ensureParent(target, error) || !storage::copyDatabase(local, target, &problem)) {
+            if (!problem.isEmpty())
+                *error = logging::withSentence(problem, u"Резервная копия не создана, данные не изменены."_s);
+            QDir(*folder).removeRecursively();
+            folder->clear();
             return false;
         }
     }
@@ -729,21 +781,8 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     target = QFileInfo(target).absoluteFilePath();
 
     Collection collection;
-    const QStringList names = databaseNames();
-    for (const QString &name : names) {
-        const QString local = databasePath(name);
-        if (!QFileInfo::exists(local))
-            continue;
-        QFile file(local);
-        QByteArray content;
-        if (file.open(QIODevice::ReadOnly))
-            content = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return failure(
-                logging::shownFailure(u"Не удалось прочитать базу %1"_s.arg(name), file.errorString(), u"sync"_s));
-        collection.entries.append({databasePrefix + name, content});
-        collection.excludedFiles.insert(fileKey(QFileInfo(local).canonicalFilePath()));
-    }
+    if (QString error; !collectDatabases(&collection, &error))
+        return failure(error);
     const QList<DataArea> areas = dataAreas();
     for (const DataArea &area : areas) {
         collection.areaFolder = resolvedPath(area.folder);

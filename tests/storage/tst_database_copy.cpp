@@ -119,7 +119,8 @@ void TestDatabaseCopy::failureLeavesNothingAtTheTarget_data()
     QTest::addColumn<QString>("expectedError");
     QTest::addRow("missing source") << u"missing.db"_s << QStringList {}
                                     << u"Не удалось открыть базу %1 для копирования"_s;
-    QTest::addRow("not a database") << u"garbage.db"_s << QStringList {} << u"Не удалось скопировать базу %1"_s;
+    QTest::addRow("not a database") << u"garbage.db"_s << QStringList {}
+                                    << u"Не удалось скопировать базу %1: файл повреждён или не является базой данных"_s;
     QTest::addRow("writer holding the file past the wait")
         << u"source.db"_s << spilledUpdate
         << u"Не удалось скопировать базу %1: её держит другая программа дольше 0 с"_s;

@@ -4,22 +4,30 @@
 
 namespace tessaron::test {
 
-QStringList packageEntryPaths(const QString &packagePath)
+QList<std::pair<QString, QByteArray>> packageEntries(const QString &packagePath)
 {
     QFile file(packagePath);
     file.open(QIODevice::ReadOnly);
     QDataStream in(&file);
     in.setVersion(QDataStream::Qt_5_15);
     QString text;
-    QByteArray content;
     qint32 count = 0;
     in >> text >> text >> text >> count;
-    QStringList paths;
+    QList<std::pair<QString, QByteArray>> entries;
     for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
-        in >> text >> content;
-        paths.append(text);
+        std::pair<QString, QByteArray> entry;
+        in >> entry.first >> entry.second;
+        entries.append(std::move(entry));
     }
-    return in.status() == QDataStream::Ok ? paths : QStringList();
+    return in.status() == QDataStream::Ok ? entries : QList<std::pair<QString, QByteArray>>();
+}
+
+QStringList packageEntryPaths(const QString &packagePath)
+{
+    QStringList paths;
+    for (const auto &entry : packageEntries(packagePath))
+        paths.append(entry.first);
+    return paths;
 }
 
 } // namespace tessaron::test

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QDataStream>
 #include <QIODevice>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
 
 namespace tessaron::test {
 
@@ -24,6 +27,9 @@ inline QByteArray packageHeader(qint32 count, const QString &createdAt = QString
 {
     return packageFields(QStringLiteral("TESSARON_SYNC_PACKAGE_V1"), QStringLiteral("1"), createdAt, count);
 }
+
+// The entries of a package as paths and contents, in package order; empty when it cannot be read.
+QList<std::pair<QString, QByteArray>> packageEntries(const QString &packagePath);
 
 // The entry paths of a package, in package order; empty when it cannot be read.
 QStringList packageEntryPaths(const QString &packagePath);

@@ -7,6 +7,7 @@
 #include "storage/master_repository.h"
 #include "storage/settings_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "support/held_update.h"
 #include "support/log_capture.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
@@ -18,6 +19,7 @@
 #include "sync/synchronization_manager.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -30,7 +32,6 @@
 
 #include <csignal>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,8 @@ using tessaron::storage::AppPaths;
 using tessaron::sync::EntryNameCheck;
 using tessaron::sync::SyncResult;
 using tessaron::test::fileBytes;
+using tessaron::test::HeldUpdate;
+using tessaron::test::packageEntries;
 using tessaron::test::packageEntryPaths;
 using tessaron::test::packageFields;
 using tessaron::test::packageHeader;
@@ -56,6 +59,40 @@ QString dataFile(const QString &relative)
 QString legacyDatabase()
 {
     return tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::DriverCards);
+}
+
+// A week of a vehicle unit with four hours of one-minute speed blocks: a save writes about 2.3 MB, past SQLite's page
+// cache.
+tessaron::ddd::DddReport downloadToWrite()
+{
+    return tessaron::ddd::Decoder::decode(tessaron::test::VuFileBuilder::typicalDownload(7, 240));
+}
+
+// For the time given, saves the download again and again into the legacy report database, removing the one saved
+// before, and adds a master after each, every change in a transaction of its own as the program makes it. Prints a line
+// once it starts, then how many it saved.
+int writeForAWhile(int milliseconds)
+{
+    QTextStream out(stdout);
+    tessaron::ddd::DddReport report = downloadToWrite();
+    tessaron::ddd::DddRepository reports(legacyDatabase());
+    tessaron::storage::MasterRepository masters;
+    out << u"writing\n"_s << Qt::flush;
+    QElapsedTimer timer;
+    timer.start();
+    int saved = 0;
+    for (qint64 previous = 0; !timer.hasExpired(milliseconds); ++saved) {
+        report.sourceFingerprint = QString::number(saved).rightJustified(64, u'0');
+        const qint64 id = reports.save(report);
+        if (id <= 0 || !reports.remove(previous, tessaron::ddd::DddFileType::Tachograph)
+            || masters.addMaster(u"Мастер %1"_s.arg(saved)) <= 0) {
+            out << reports.lastError() << masters.lastError();
+            return 1;
+        }
+        previous = id;
+    }
+    out << saved;
+    return 0;
 }
 
 // The names of the masters, sorted.
@@ -145,17 +182,22 @@ class TestSynchronizationManager : public QObject
         return Sync::importPackage(path);
     }
 
-    // Starts this program again as an import of the package into the installation in use (see main), with more
-    // variables in its environment.
-    void startImport(QProcess *import, const QString &package, const QList<std::pair<QString, QString>> &more = {})
+    // Starts this program again on the installation in use, as what the variables ask for (see main).
+    void startAgain(QProcess *process, const QList<std::pair<QString, QString>> &variables)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"TESSARON_TEST_IMPORT_PACKAGE"_s, package);
         environment.insert(u"TESSARON_TEST_PROGRAM"_s, m_paths->programDirectory());
-        for (const auto &[name, value] : more)
+        for (const auto &[name, value] : variables)
             environment.insert(name, value);
-        import->setProcessEnvironment(environment);
-        import->start(QCoreApplication::applicationFilePath(), {});
+        process->setProcessEnvironment(environment);
+        process->start(QCoreApplication::applicationFilePath(), {});
+    }
+
+    // Starts this program again as an import of the package into the installation in use, with more variables in its
+    // environment.
+    void startImport(QProcess *import, const QString &package, const QList<std::pair<QString, QString>> &more = {})
+    {
+        startAgain(import, QList<std::pair<QString, QString>> {{u"TESSARON_TEST_IMPORT_PACKAGE"_s, package}} + more);
     }
 
     // Switches to an installation holding one master, a download named after it and a document.
@@ -214,7 +256,8 @@ private Q_SLOTS:
 
         makeInstallation(u"B"_s, u"Петров"_s);
         QVERIFY(writeFile(dataFile(u"XML/checksums.txt"_s), "c0|zero.xml\n"));
-        const QByteArray own = fileBytes(AppPaths::database(u"MasterDB.db"_s));
+        const QString ownRows = u"SELECT * FROM Masters ORDER BY 1"_s;
+        const QList<QVariantList> own = SqliteProbe(AppPaths::database(u"MasterDB.db"_s)).rows(ownRows);
         for (int run = 1; run <= 2; ++run) {
             const SyncResult imported = Sync::importPackage(exported.packagePath);
             QCOMPARE(imported.message,
@@ -227,7 +270,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(backup + u"/db"_s).entryList(QDir::Files), QStringList({u"MasterDB.db"_s}));
         QCOMPARE(QDir(AppPaths::backupDirectory() + u'/' + backups[1] + u"/db"_s).entryList(QDir::Files, QDir::Name),
             QStringList({u"MasterDB.db"_s, u"driver_cards.db"_s}));
-        QCOMPARE(fileBytes(backup + u"/db/MasterDB.db"_s), own);
+        QCOMPARE(SqliteProbe(backup + u"/db/MasterDB.db"_s).rows(ownRows), own);
         QCOMPARE(masters(backup + u"/db/MasterDB.db"_s), QStringList({u"Петров"_s}));
         QCOMPARE(fileBytes(AppPaths::downloadDirectory() + u"/A.ddd"_s) + fileBytes(dataFile(u"Documents/A/act.pdf"_s)),
             "AA");
@@ -854,7 +897,7 @@ private Q_SLOTS:
     }
 
     // The next import removes what no running import holds: the staging folder of an import killed in the middle (a
-    // real process, held inside its backup by a database that is a pipe, then killed there or, let on, while it
+    // real process, held inside its backup by a database another process holds, then killed there or, let on, while it
     // makes the report database this installation lacks, with that database and its journal beside the data), one
     // an older program left without a lock, and a database build without a lock. A staging folder and a database
     // build whose import's lock a running process holds stay, however old the lock.
@@ -867,23 +910,24 @@ private Q_SLOTS:
             > 0);
         const QString package = Sync::exportPackage().packagePath;
         makeInstallation(u"B"_s, u"Петров"_s);
-        const QByteArray pipe = QFile::encodeName(AppPaths::database(u"CustomersDB.db"_s));
-        QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+        const QString customers = AppPaths::database(u"CustomersDB.db"_s);
+        QVERIFY(SqliteProbe(customers).execute(u"CREATE TABLE Customers(Id INTEGER PRIMARY KEY)"_s));
+        HeldUpdate holder(customers, {u"BEGIN EXCLUSIVE"_s});
+        QVERIFY2(holder.isHeld(), qPrintable(holder.output()));
         QProcess import;
         startImport(&import, package);
-        // The pipe opens for writing once the import reads it, that is while it backs the databases up.
-        int writer = -1;
+        // The backup's folder is made before its first database is copied, and the held one keeps it waiting.
         QTRY_VERIFY_WITH_TIMEOUT(
-            (writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0 || import.state() == QProcess::NotRunning,
+            !folders(AppPaths::backupDirectory(), u"Sync_*"_s).isEmpty() || import.state() == QProcess::NotRunning,
             120000);
-        QVERIFY2(writer >= 0, import.readAllStandardOutput().constData());
+        QVERIFY2(import.state() != QProcess::NotRunning, import.readAllStandardOutput().constData());
         const QString staging = Sync::syncDirectory() + u"/incoming_"_s;
         const QString killedBuild
             = legacyDatabase() + u'.' + folders(Sync::syncDirectory(), u"incoming_*"_s).value(0).mid(9) + u".new"_s;
         if (building) {
-            // The pipe ends, the backup ends; stopped while the database it makes and its journal are both there.
-            ::close(writer);
-            writer = -1;
+            // The held database is let go, the backup ends; stopped while the database it makes and its journal are
+            // both there.
+            holder.end();
             bool caught = false;
             while (!caught && !import.waitForFinished(0)) {
                 if (!QFileInfo::exists(killedBuild + u"-journal"_s))
@@ -897,9 +941,7 @@ private Q_SLOTS:
         }
         import.kill();
         QVERIFY(import.waitForFinished());
-        if (writer >= 0)
-            ::close(writer);
-        QVERIFY(QFile::remove(QFile::decodeName(pipe)));
+        holder.end();
         const QStringList killed = QDir(Sync::syncDirectory()).entryList({u"incoming_*"_s}, QDir::AllEntries);
         QCOMPARE(killed.size(), 2); // the folder with the staged databases, and its lock
         QCOMPARE(QFileInfo::exists(killedBuild), building);
@@ -923,6 +965,52 @@ private Q_SLOTS:
         QCOMPARE(QDir(AppPaths::runtimeDataDirectory()).entryList({legacyName + u'*'}, QDir::AllEntries, QDir::Name),
             QStringList(
                 {legacyName, legacyName + u'.' + held + u".new"_s, legacyName + u'.' + held + u".new-journal"_s}));
+    }
+
+    // Exports and an import's backups taken while another process writes the installation's databases as the program
+    // does (it saves a download and removes the one before, adds a master): every database of every export told as
+    // made, and of every backup left, is whole to SQLite's integrity check; an export or an import that could not take
+    // a database says why.
+    void copiesWhileAnotherProcessWrites()
+    {
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(tessaron::ddd::DddRepository(legacyDatabase()).save(downloadToWrite()) > 0);
+        const QString empty = m_paths->filePath(u"empty.tspak"_s);
+        QVERIFY(writeFile(empty, packageHeader(0)));
+        QProcess writer;
+        startAgain(&writer, {{u"TESSARON_TEST_WRITE_MS"_s, u"3000"_s}});
+        QVERIFY(writer.waitForReadyRead(120000)); // a line once it writes
+        const auto isWhole = [this](const QByteArray &content) {
+            const QString copy = m_paths->filePath(u"taken.db"_s);
+            return writeFile(copy, content)
+                && SqliteProbe(copy).scalar(u"PRAGMA integrity_check"_s).toString() == u"ok"_s && QFile::remove(copy);
+        };
+        const QString busy = u"её держит другая программа дольше 5 с"_s;
+        int exports = 0;
+        int imports = 0;
+        while (writer.state() != QProcess::NotRunning) {
+            const SyncResult exported = Sync::exportPackage();
+            QVERIFY2(exported.success || exported.message.contains(busy), qPrintable(exported.message));
+            for (const auto &[path, content] : packageEntries(exported.packagePath))
+                QVERIFY2(!path.startsWith(u"db/"_s) || isWhole(content), qPrintable(path));
+            exports += exported.success && QFile::remove(exported.packagePath);
+            const SyncResult imported = Sync::importPackage(empty);
+            QVERIFY2(imported.success || imported.message.contains(busy), qPrintable(imported.message));
+            imports += imported.success;
+            writer.waitForFinished(0);
+        }
+        const QString written = QString::fromUtf8(writer.readAll());
+        QVERIFY2(writer.exitCode() == 0 && written.section(u'\n', 1).toInt() > 1, qPrintable(written));
+        const QStringList backups = folders(AppPaths::backupDirectory(), u"Sync_*"_s);
+        QVERIFY(exports > 0 && imports > 0);
+        QCOMPARE(backups.size(), imports);
+        for (const QString &backup : backups) {
+            const QDir databases(AppPaths::backupDirectory() + u'/' + backup + u"/db"_s);
+            QCOMPARE(
+                databases.entryList(QDir::Files, QDir::Name), QStringList({u"MasterDB.db"_s, u"driver_cards.db"_s}));
+            for (const QString &name : databases.entryList(QDir::Files))
+                QVERIFY2(isWhole(fileBytes(databases.filePath(name))), qPrintable(backup + u'/' + name));
+        }
     }
 
     // A failing merge keeps the merges before it and the backup; a file that cannot be written is named.
@@ -1059,10 +1147,18 @@ private Q_SLOTS:
 
 // Started again with TESSARON_TEST_IMPORT_PACKAGE set (LOCALAPPDATA and TESSARON_TEST_PROGRAM naming an
 // installation), the program imports that package there and prints the message: an import the test can kill, or one
-// in a process that has made nothing yet. With TESSARON_TEST_LOG it writes the application log into that folder.
+// in a process that has made nothing yet. With TESSARON_TEST_LOG it writes the application log into that folder. With
+// TESSARON_TEST_WRITE_MS set instead, it writes the installation's databases for that many milliseconds; started by a
+// HeldUpdate, it holds an update of a database.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (const int code = HeldUpdate::runIfAsked(); code >= 0)
+        return code;
+    if (const int milliseconds = qEnvironmentVariableIntValue("TESSARON_TEST_WRITE_MS"); milliseconds > 0) {
+        AppPaths::setProgramDirectoryForTesting(qEnvironmentVariable("TESSARON_TEST_PROGRAM"));
+        return writeForAWhile(milliseconds);
+    }
     if (const QString package = qEnvironmentVariable("TESSARON_TEST_IMPORT_PACKAGE"); !package.isEmpty()) {
         AppPaths::setProgramDirectoryForTesting(qEnvironmentVariable("TESSARON_TEST_PROGRAM"));
         if (const QString log = qEnvironmentVariable("TESSARON_TEST_LOG"); !log.isEmpty())

@@ -205,6 +205,12 @@ QByteArray CardFileBuilder::driverCardWithActivity(const QList<CardActivityDay> 
     return card + activity.build();
 }
 
+QByteArray CardFileBuilder::driverCardCutInActivity(const QList<CardActivityDay> &days)
+{
+    const qsizetype activityContentStart = minimalDriverCard().size() + 5;
+    return driverCardWithActivity(days).left(activityContentStart + activityContent(days).size() / 2);
+}
+
 // ---- vehicle unit -----------------------------------------------------------------------------------------
 
 VuFileBuilder &VuFileBuilder::addTransfer(quint8 parameter, const QByteArray &body, int signatureLength)

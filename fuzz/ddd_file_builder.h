@@ -102,6 +102,9 @@ public:
     static QByteArray activityContent(const QList<CardActivityDay> &days);
     // The minimal driver card with those days as its signed activity file.
     static QByteArray driverCardWithActivity(const QList<CardActivityDay> &days);
+    // The same download stopped halfway through the activity file's content, as a file still being written is read:
+    // its 0504 block claims more bytes than the file holds.
+    static QByteArray driverCardCutInActivity(const QList<CardActivityDay> &days);
 
 private:
     QByteArray m_data;

@@ -67,7 +67,7 @@ bool isLinkLoop(const QString &path)
 QString decodedStatus(const ddd::DddReport &report)
 {
     if (!report.truncatedBlock.isEmpty())
-        return QStringLiteral("Файл обрезан: блок %1 короче заявленного").arg(report.truncatedBlock);
+        return report.truncationText();
     if (const qint64 unsplit = report.unsplitByteCount(); unsplit > 0)
         return QStringLiteral("Разбор завершён с ошибками: не разобрано %1 байт из %2").arg(unsplit).arg(report.size);
     // Only the first-generation records are decoded: a file that carries more says so.

@@ -24,7 +24,6 @@ using namespace Qt::StringLiterals;
 using tessaron::ddd::DddFileType;
 using tessaron::ddd::DddReport;
 using tessaron::ddd::DddRepository;
-using tessaron::test::CardActivityDay;
 using tessaron::test::CardFileBuilder;
 using tessaron::test::SecondCopy;
 using tessaron::test::SqliteProbe;
@@ -61,17 +60,6 @@ DddReport vuReport(int cardIwRows = 0)
     report.tachoEvents = rows(3, u"eventType"_s);
     report.cardIwData = rows(cardIwRows, u"dayNo"_s);
     return report;
-}
-
-// Four days of a driver's work on his card: driving, work and rest.
-QList<CardActivityDay> activityDays()
-{
-    QList<CardActivityDay> days;
-    for (int day = 0; day < 4; ++day)
-        days.append({tessaron::test::unixTime(2024, 3, 1 + day), day + 1, 250,
-            {{0, false, false, 0, 0}, {0, false, false, 3, 420}, {0, false, false, 2, 690},
-                {0, false, false, 0, 1080}}});
-    return days;
 }
 
 QStringList canonicalRows(const QVariantList &list)
@@ -119,7 +107,7 @@ private slots:
 
         const QString none;
         const QByteArray unit = VuFileBuilder::typicalDownload(3, 10);
-        const QList<CardActivityDay> days = activityDays();
+        const auto days = CardFileBuilder::workingDays(4);
         const QByteArray card = CardFileBuilder::driverCardWithActivity(days);
         const QString speedRows = u"Dataset = 'detailedSpeed'"_s;
         const QString failed = u"Не удалось прочитать сохранённый отчёт"_s;

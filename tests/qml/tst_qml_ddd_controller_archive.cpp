@@ -54,17 +54,6 @@ qint64 storedCount(const QString &table)
     return tessaron::test::SqliteProbe(reportsFile()).scalar(u"SELECT count(*) FROM "_s + table).toLongLong();
 }
 
-// Three days of a driver's work on his card.
-QList<tessaron::test::CardActivityDay> activityDays()
-{
-    QList<tessaron::test::CardActivityDay> days;
-    for (int day = 0; day < 3; ++day)
-        days.append({tessaron::test::unixTime(2024, 3, 1 + day), day + 1, 180,
-            {{0, false, false, 0, 0}, {0, false, false, 3, 400}, {0, false, false, 2, 700},
-                {0, false, false, 0, 1000}}});
-    return days;
-}
-
 QSemaphore s_decodeStarted;
 QSemaphore s_decodeRelease;
 
@@ -260,8 +249,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("warning");
 
         using tessaron::test::CardFileBuilder;
-        const QByteArray whole = CardFileBuilder::driverCardWithActivity(activityDays());
-        const QByteArray cut = CardFileBuilder::driverCardCutInActivity(activityDays());
+        const QByteArray whole = CardFileBuilder::driverCardWithActivity(CardFileBuilder::workingDays(3));
+        const QByteArray cut = CardFileBuilder::driverCardCutInActivity(CardFileBuilder::workingDays(3));
         const QString truncated = u"Файл обрезан: блок 0504 короче заявленного"_s;
         QTest::addRow("whole card") << whole << QString() << QString() << QString() << u"Сохранённый отчёт №1 открыт"_s
                                     << false;

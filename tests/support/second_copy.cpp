@@ -18,10 +18,9 @@ namespace tessaron::test {
 
 namespace {
 
-const QString modeVariable = u"TESSARON_TEST_SECOND_COPY"_s;
-const QString fileVariable = u"TESSARON_TEST_SECOND_COPY_FILE"_s;
-const QString waitVariable = u"TESSARON_TEST_SECOND_COPY_WAIT_MS"_s;
-const QString reportVariable = u"TESSARON_TEST_SECOND_COPY_REPORT"_s;
+// What the copy is asked to do, its fields one a line: "hold", the file, the wait in milliseconds; or "remove", the
+// file, the report id, the report type's value.
+const char *const requestVariable = "TESSARON_TEST_SECOND_COPY";
 
 void say(const QString &line)
 {
@@ -29,13 +28,13 @@ void say(const QString &line)
 }
 
 // Holds the file with an exclusive lock until the test closes this process's input.
-int actHolding(const QString &path, int waitMs)
+void holdFile(const QString &path, const QString &waitMs)
 {
     const QString name = u"SecondCopy"_s;
     {
         QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
         database.setDatabaseName(path);
-        database.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(waitMs));
+        database.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT="_s + waitMs);
         QSqlQuery query(database);
         if (!database.open() || !query.exec(u"BEGIN EXCLUSIVE"_s)) {
             say(query.lastError().nativeErrorCode() == u"5"_s ? u"busy"_s : u"failed: "_s + query.lastError().text());
@@ -48,10 +47,9 @@ int actHolding(const QString &path, int waitMs)
         }
     }
     QSqlDatabase::removeDatabase(name);
-    return 0;
 }
 
-int actRemoving(const QString &path, qint64 reportId, ddd::DddFileType type)
+void removeReport(const QString &path, qint64 reportId, ddd::DddFileType type)
 {
     ddd::DddRepository repository(path);
     const StatementHook hook(u"TessaronDdd_"_s, [](const QString &statement) {
@@ -59,20 +57,20 @@ int actRemoving(const QString &path, qint64 reportId, ddd::DddFileType type)
             say(u"committing"_s);
     });
     say(repository.remove(reportId, type) ? u"removed"_s : u"failed: "_s + repository.lastError());
-    return 0;
 }
 
 } // namespace
 
-SecondCopy::SecondCopy(const QList<std::pair<QString, QString>> &request)
+SecondCopy::SecondCopy(const QStringList &request)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto &[name, value] : request)
-        environment.insert(name, value);
+    environment.insert(QString::fromLatin1(requestVariable), request.join(u'\n'));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QCoreApplication::applicationFilePath(), {});
-    m_said = nextLine();
+    while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning)
+        m_process.waitForReadyRead(1000);
+    m_said = QString::fromUtf8(m_process.readLine()).trimmed();
 }
 
 SecondCopy::~SecondCopy()
@@ -82,53 +80,40 @@ SecondCopy::~SecondCopy()
 
 std::unique_ptr<SecondCopy> SecondCopy::holdFile(const QString &path, std::chrono::milliseconds wait)
 {
-    return std::unique_ptr<SecondCopy>(new SecondCopy(
-        {{modeVariable, u"hold"_s}, {fileVariable, path}, {waitVariable, QString::number(wait.count())}}));
+    return std::unique_ptr<SecondCopy>(new SecondCopy({u"hold"_s, path, QString::number(wait.count())}));
 }
 
 std::unique_ptr<SecondCopy> SecondCopy::removeReport(const QString &path, qint64 reportId, ddd::DddFileType type)
 {
-    return std::unique_ptr<SecondCopy>(new SecondCopy({{modeVariable, u"remove"_s}, {fileVariable, path},
-        {reportVariable, u"%1 %2"_s.arg(reportId).arg(int(type))}}));
-}
-
-QString SecondCopy::nextLine()
-{
-    while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning)
-        m_process.waitForReadyRead(1000);
-    return QString::fromUtf8(m_process.readLine()).trimmed();
+    return std::unique_ptr<SecondCopy>(
+        new SecondCopy({u"remove"_s, path, QString::number(reportId), QString::number(int(type))}));
 }
 
 QString SecondCopy::finish()
 {
     m_process.closeWriteChannel();
     m_process.waitForFinished(30000);
-    QString last = m_said;
-    for (const QByteArray &line : m_process.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            last = QString::fromUtf8(line.trimmed());
-    }
-    return last;
+    const QString rest = QString::fromUtf8(m_process.readAll()).trimmed();
+    return rest.isEmpty() ? m_said : rest.section(u'\n', -1);
 }
 
 void SecondCopy::actIfAsked()
 {
-    const QString mode = qEnvironmentVariable(qPrintable(modeVariable));
-    if (mode.isEmpty())
+    const QStringList request = qEnvironmentVariable(requestVariable).split(u'\n');
+    if (request.size() < 3)
         return;
-    int exitCode = 0;
     {
         int argc = 1;
         char name[] = "second-copy";
         char *argv[] = {name, nullptr};
         const QCoreApplication application(argc, argv);
-        const QString path = qEnvironmentVariable(qPrintable(fileVariable));
-        const QStringList report = qEnvironmentVariable(qPrintable(reportVariable)).split(u' ');
-        exitCode = mode == u"hold"_s
-            ? actHolding(path, qEnvironmentVariableIntValue(qPrintable(waitVariable)))
-            : actRemoving(path, report.value(0).toLongLong(), ddd::DddFileType(report.value(1).toInt()));
+        if (request.at(0) == u"hold")
+            tessaron::test::holdFile(request.at(1), request.at(2));
+        else
+            tessaron::test::removeReport(
+                request.at(1), request.at(2).toLongLong(), ddd::DddFileType(request.value(3).toInt()));
     }
-    std::exit(exitCode);
+    std::exit(0);
 }
 
 } // namespace tessaron::test

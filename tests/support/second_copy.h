@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -36,8 +37,7 @@ public:
     static void actIfAsked();
 
 private:
-    explicit SecondCopy(const QList<std::pair<QString, QString>> &request);
-    QString nextLine();
+    explicit SecondCopy(const QStringList &request);
 
     QProcess m_process;
     QString m_said;

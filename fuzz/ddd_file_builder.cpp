@@ -197,12 +197,28 @@ QByteArray CardFileBuilder::activityContent(const QList<CardActivityDay> &days)
     return ByteWriter().u16(0).u16(newest).bytes(ring.data()).data();
 }
 
+QList<CardActivityDay> CardFileBuilder::workingDays(int count)
+{
+    QList<CardActivityDay> days;
+    for (int day = 0; day < count; ++day)
+        days.append({unixTime(2024, 3, 1 + day), day + 1, 180,
+            {{0, false, false, 0, 0}, {0, false, false, 3, 400}, {0, false, false, 2, 700},
+                {0, false, false, 0, 1000}}});
+    return days;
+}
+
 QByteArray CardFileBuilder::driverCardWithActivity(const QList<CardActivityDay> &days)
 {
     QByteArray card = minimalDriverCard();
     CardFileBuilder activity;
     activity.addSignedFile(0x0504, activityContent(days));
     return card + activity.build();
+}
+
+QByteArray CardFileBuilder::driverCardCutInActivity(const QList<CardActivityDay> &days)
+{
+    const qsizetype activityContentStart = minimalDriverCard().size() + 5;
+    return driverCardWithActivity(days).left(activityContentStart + activityContent(days).size() / 2);
 }
 
 // ---- vehicle unit -----------------------------------------------------------------------------------------

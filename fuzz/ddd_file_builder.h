@@ -100,8 +100,13 @@ public:
     // EF Driver_Activity_Data (0504): the oldest and newest record pointers, then the records one after another
     // from the start of the ring, which they fill exactly.
     static QByteArray activityContent(const QList<CardActivityDay> &days);
+    // count days from 1 March 2024, each of driving, work and rest as a driver's day goes.
+    static QList<CardActivityDay> workingDays(int count);
     // The minimal driver card with those days as its signed activity file.
     static QByteArray driverCardWithActivity(const QList<CardActivityDay> &days);
+    // The same download stopped halfway through the activity file's content, as a file still being written is read:
+    // its 0504 block claims more bytes than the file holds.
+    static QByteArray driverCardCutInActivity(const QList<CardActivityDay> &days);
 
 private:
     QByteArray m_data;

@@ -20,6 +20,7 @@ var exactTranslations = {
     "Файл не выбран": "No file selected",
     "Выберите файл .ddd": "Select a .ddd file",
     "Сохранённый отчёт не найден": "Saved report not found",
+    "Не удалось прочитать сохранённый отчёт": "Could not read the saved report",
     "Отчёт не сохранён": "Report was not saved",
     "Отчёт не сформирован": "Report was not generated",
     "Этот отчёт уже сохранён": "This report is already saved",
@@ -80,6 +81,7 @@ var prefixTranslations = [
     ["Этот отчёт уже сохранён (№", "This report is already saved (#"],
     ["Отчёт сохранён в ReportsDB.db (№", "Report saved to ReportsDB.db (#"],
     ["Сохранённый отчёт №", "Saved report #"],
+    ["Не удалось прочитать сохранённый отчёт: ", "Could not read the saved report: "],
     ["Превышен дневной лимит вождения: ", "Daily driving limit exceeded: "],
     ["Превышен недельный лимит вождения: ", "Weekly driving limit exceeded: "],
     ["Превышено непрерывное вождение: ", "Continuous driving limit exceeded: "],
@@ -105,6 +107,8 @@ var suffixTranslations = [
     [/^(.*) повреждена или не читается$/, "$1 is damaged or unreadable"],
     [/^\(таблица (.*)\)$/, "(table $1)"],
     [/^(.*) МБ$/, "$1 MB"],
+    [/^базу отчётов держит другая программа дольше (\d+) с$/,
+     "another program has held the report database for longer than $1 s"],
     [/^(.*) открыт$/, "$1 opened"],
     [/^(.*) удалён$/, "$1 deleted"]
 ];

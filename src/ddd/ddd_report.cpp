@@ -97,6 +97,11 @@ QVariantMap asn1IdentityMap(const Asn1Identity &identity)
     };
 }
 
+QString DddReport::truncationText() const
+{
+    return truncatedBlock.isEmpty() ? QString() : u"Файл обрезан: блок %1 короче заявленного"_s.arg(truncatedBlock);
+}
+
 qint64 DddReport::unsplitByteCount() const
 {
     qint64 bytes = 0;

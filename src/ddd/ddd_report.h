@@ -98,8 +98,13 @@ struct DddReport
     Asn1Identity asn1Identity;
     QVariantMap analysis;
 
-    // The fileNumber of a block that claims more bytes than the file holds; empty for a file that is whole.
+    // The fileNumber of a block that claims more bytes than the file holds; empty for a file that is whole. A
+    // report stored from such a file keeps it, so that it is told as cut whenever it is shown again.
     QString truncatedBlock;
+
+    // What the technician is told of a file cut inside a block, "Файл обрезан: блок 0504 короче заявленного", in the
+    // viewer's status and in the PDF alike; empty for a file that is whole.
+    QString truncationText() const;
 
     // Bytes the splitter could not cut into blocks (the "RAW" blocks).
     qint64 unsplitByteCount() const;

@@ -208,7 +208,8 @@ DddRepository::DddRepository(const QString &path)
             return;
         databasePath = storage::DatabaseCatalog::path(storage::KnownDatabase::Reports);
     }
-    m_connection = std::make_unique<storage::SqlConnection>(u"TessaronDdd"_s, databasePath);
+    m_connection = std::make_unique<storage::SqlConnection>(
+        u"TessaronDdd"_s, databasePath, u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(busyWaitSeconds * 1000));
     if (!m_connection->isOpen()) {
         m_lastError = m_connection->openError();
         return;

@@ -25,10 +25,13 @@ struct TypedTable;
 // the synchronisation merge reads these tables too.
 //
 // Owns one named connection; used on the thread that made it. Failures are results: -1, false or an empty
-// value, with the driver's text in lastError(), which no later success clears.
+// value, with the driver's text in lastError(), which no later success clears. A statement waits busyWaitSeconds
+// for a file that another program (or another copy of this one) holds before it fails.
 class DddRepository
 {
 public:
+    static constexpr int busyWaitSeconds = 5;
+
     // Opens path, or the catalogue's reports database (moving an earlier one into place) when path is empty,
     // and creates and upgrades the schema. When the catalogue or the open fails, isOpen() is false, no
     // connection exists and lastError() says why; every operation then fails at once without touching a file.
@@ -47,16 +50,18 @@ public:
 
     // The stored report rebuilt: header fields, meta, all 38 datasets (typed tables for a dataset that has no
     // JSON rows), blocks from the stored sections and a one-line structure note; the analysis is recomputed
-    // when none was stored. Type Unknown when no such report is stored (or type is neither DriverCard nor
-    // Tachograph).
-    DddReport loadReport(qint64 reportId, DddFileType type) const;
+    // when none was stored. Every statement runs in one read transaction, so a write of another program is
+    // seen whole or not at all. Type Unknown when no such report is stored (or type is neither DriverCard nor
+    // Tachograph), error untouched; type Unknown too when a statement failed (a file held past the busy wait):
+    // then lastError and error, when not null, say why, and nothing read so far is returned.
+    DddReport loadReport(qint64 reportId, DddFileType type, QString *error = nullptr) const;
     // The loaded report as the viewer reads it: its summary with "reportId", "analysis" and 30 of the datasets;
-    // an empty map when loadReport finds nothing.
+    // an empty map when loadReport finds nothing or fails.
     QVariantMap load(qint64 reportId, DddFileType type) const;
-    // One dataset's rows from DddRows in row order; rows that are not JSON objects are skipped.
+    // One dataset's rows from DddRows in row order; rows that are not JSON objects are skipped. Empty on failure.
     QVariantList loadRows(qint64 reportId, DddFileType type, const QString &dataset) const;
     // All rows of one typed child table for the report, each column under its name and under the name with a
-    // lower-case first letter; empty when the table is missing.
+    // lower-case first letter; empty when the table is missing or on failure.
     QVariantList loadLegacyRows(qint64 reportId, const QString &table) const;
     // Replaces the report's dataset of that name with rows; any other name changes nothing.
     static void appendRows(DddReport &report, const QString &dataset, const QVariantList &rows);
@@ -96,9 +101,21 @@ private:
     bool saveRows(qint64 reportId, DddFileType type, const QString &dataset, const QVariantList &rows) const;
     bool saveSections(qint64 reportId, DddFileType type, const DddReport &report) const;
 
-    bool loadHeader(DddReport &report, qint64 reportId) const;
-    void loadMeta(DddReport &report, qint64 reportId) const;
-    void loadSections(DddReport &report, qint64 reportId) const;
+    enum class Lookup { Found, Missing, Failed };
+    // The stored parts of the report, read in one read transaction: Missing without a header row, Failed when a
+    // statement failed.
+    Lookup readStoredReport(DddReport &report, qint64 reportId) const;
+    Lookup loadHeader(DddReport &report, qint64 reportId) const;
+    bool loadMeta(DddReport &report, qint64 reportId) const;
+    bool loadDatasets(DddReport &report, qint64 reportId) const;
+    bool loadSections(DddReport &report, qint64 reportId) const;
+    // Each false on a failed statement, with the load's failure in lastError; rows as their public twins give them.
+    bool readRows(qint64 reportId, DddFileType type, const QString &dataset, QVariantList *rows) const;
+    bool readLegacyRows(qint64 reportId, const QString &table, QVariantList *rows) const;
+    // Makes the query's failure the load's, in lastError; always false.
+    bool loadFailed(const QSqlQuery &query) const;
+    // After the query's rows: true when they ran out, false (as loadFailed) when a step failed.
+    bool rowsRanOut(const QSqlQuery &query) const;
 
     std::unique_ptr<storage::SqlConnection> m_connection;
     mutable QString m_lastError;

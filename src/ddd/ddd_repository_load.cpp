@@ -4,7 +4,9 @@
 
 #include "ddd_decoder.h"
 #include "ddd_repository_values.h"
+#include "logging/shown_failure.h"
 #include "storage/sql_connection.h"
+#include "storage/transaction_guard.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -24,6 +26,8 @@ using namespace Qt::StringLiterals;
 namespace tessaron::ddd {
 
 namespace {
+
+const QString loadFailureText = u"Не удалось прочитать сохранённый отчёт"_s;
 
 struct LegacyTable
 {
@@ -68,6 +72,18 @@ constexpr QLatin1StringView datasetsNotInMap[] = {
     QLatin1StringView("drivingLicence"),
 };
 
+// Prepares and runs a read with its values bound, forward only; false when either fails, the cause in the query's
+// lastError (a prepare needs the file too: SQLite may have to read the schema again).
+bool runRead(QSqlQuery &query, const QString &statement, const QVariantList &values)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        return false;
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 QVariantMap jsonObject(const QByteArray &json)
 {
     return QJsonDocument::fromJson(json).object().toVariantMap();
@@ -97,28 +113,24 @@ void keepFileType(QVariantMap &section, const QVariantList &storedRows, qsizetyp
 
 } // namespace
 
-DddReport DddRepository::loadReport(qint64 reportId, DddFileType type) const
+DddReport DddRepository::loadReport(qint64 reportId, DddFileType type, QString *error) const
 {
     DddReport report;
     if (!isOpen() || type == DddFileType::Unknown)
         return report;
     report.fileType = type;
-    if (!loadHeader(report, reportId)) {
-        report.fileType = DddFileType::Unknown;
-        return report;
+    switch (readStoredReport(report, reportId)) {
+    case Lookup::Found:
+        break;
+    case Lookup::Failed:
+        if (error)
+            *error = m_lastError;
+        return {};
+    case Lookup::Missing:
+        return {};
     }
-    loadMeta(report, reportId);
-    for (const DddDataset &entry : allDatasets)
-        appendRows(report, QString(entry.name), loadRows(reportId, type, QString(entry.name)));
 
     const bool isTachograph = type == DddFileType::Tachograph;
-    const std::span<const LegacyTable> legacyTables
-        = isTachograph ? std::span<const LegacyTable>(tachographLegacyTables) : driverCardLegacyTables;
-    for (const LegacyTable &legacy : legacyTables) {
-        QVariantList *rows = dataset(report, QStringView(legacy.dataset));
-        if (rows->isEmpty())
-            *rows = loadLegacyRows(reportId, QStringView(legacy.table).toString());
-    }
     if (isTachograph) {
         if (report.events.isEmpty())
             report.events = report.tachoEvents;
@@ -137,21 +149,70 @@ DddReport DddRepository::loadReport(qint64 reportId, DddFileType type) const
     }
     if (report.analysis.isEmpty())
         Decoder::analyze(report);
-    loadSections(report, reportId);
     report.structureText = u"Сохранённый отчёт: %1, разделов: %2"_s
                                .arg(Decoder::typeName(isTachograph ? DddFileType::Tachograph : DddFileType::DriverCard))
                                .arg(report.blocks.size());
     return report;
 }
 
-bool DddRepository::loadHeader(DddReport &report, qint64 reportId) const
+DddRepository::Lookup DddRepository::readStoredReport(DddReport &report, qint64 reportId) const
+{
+    // Without it each statement would take the file anew: another program's write between two of them would
+    // leave the report half read (rows of a deleted report gone, a dataset missing after a busy wait).
+    storage::TransactionGuard transaction(m_connection->database());
+    if (!transaction.isActive()) {
+        setError(logging::shownFailure(loadFailureText, transaction.errorText(), u"ddd"_s));
+        return Lookup::Failed;
+    }
+    const Lookup header = loadHeader(report, reportId);
+    if (header != Lookup::Found)
+        return header;
+    const bool read = loadMeta(report, reportId) && loadDatasets(report, reportId) && loadSections(report, reportId);
+    return read ? Lookup::Found : Lookup::Failed;
+}
+
+bool DddRepository::loadDatasets(DddReport &report, qint64 reportId) const
+{
+    for (const DddDataset &entry : allDatasets) {
+        if (!readRows(reportId, report.fileType, QString(entry.name), &(report.*entry.member)))
+            return false;
+    }
+    const std::span<const LegacyTable> legacyTables = report.fileType == DddFileType::Tachograph
+        ? std::span<const LegacyTable>(tachographLegacyTables)
+        : driverCardLegacyTables;
+    for (const LegacyTable &legacy : legacyTables) {
+        QVariantList *rows = dataset(report, QStringView(legacy.dataset));
+        if (rows->isEmpty() && !readLegacyRows(reportId, QStringView(legacy.table).toString(), rows))
+            return false;
+    }
+    return true;
+}
+
+bool DddRepository::loadFailed(const QSqlQuery &query) const
+{
+    const QSqlError error = query.lastError();
+    const bool busy = error.nativeErrorCode() == u"5"_s || error.nativeErrorCode() == u"6"_s;
+    const QString sentence = busy
+        ? u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText).arg(busyWaitSeconds)
+        : loadFailureText;
+    setError(logging::shownFailure(sentence, error.text(), u"ddd"_s));
+    return false;
+}
+
+bool DddRepository::rowsRanOut(const QSqlQuery &query) const
+{
+    return !query.lastError().isValid() || loadFailed(query);
+}
+
+DddRepository::Lookup DddRepository::loadHeader(DddReport &report, qint64 reportId) const
 {
     QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT * FROM %1 WHERE ReportId = ?"_s.arg(headerTable(report.fileType)));
-    query.addBindValue(reportId);
-    if (!query.exec() || !query.next())
-        return false;
+    if (!runRead(query, u"SELECT * FROM %1 WHERE ReportId = ?"_s.arg(headerTable(report.fileType)), {reportId})) {
+        loadFailed(query);
+        return Lookup::Failed;
+    }
+    if (!query.next())
+        return rowsRanOut(query) ? Lookup::Missing : Lookup::Failed;
     const QSqlRecord record = query.record();
     const auto value = [&](const QString &column) {
         const int index = record.indexOf(column);
@@ -188,18 +249,18 @@ bool DddRepository::loadHeader(DddReport &report, qint64 reportId) const
         = qint32(std::clamp<qint64>(value(u"TotalDistanceKm"_s).toLongLong(), 0, std::numeric_limits<qint32>::max()));
     report.dataStartDate = value(u"DataStartDate"_s).toString();
     report.dataEndDate = value(u"DataEndDate"_s).toString();
-    return true;
+    return Lookup::Found;
 }
 
-void DddRepository::loadMeta(DddReport &report, qint64 reportId) const
+bool DddRepository::loadMeta(DddReport &report, qint64 reportId) const
 {
     QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT Json FROM DddReportMeta WHERE ReportId = ? AND ReportType = ?"_s);
-    query.addBindValue(reportId);
-    query.addBindValue(storedReportType(report.fileType));
-    if (!query.exec() || !query.next())
-        return;
+    if (!runRead(query, u"SELECT Json FROM DddReportMeta WHERE ReportId = ? AND ReportType = ?"_s,
+            {reportId, storedReportType(report.fileType)}))
+        return loadFailed(query);
+    // A report stored before the meta existed has none: its header alone.
+    if (!query.next())
+        return rowsRanOut(query);
     const QVariantMap meta = jsonObject(query.value(0).toString().toUtf8());
     report.filePath = meta.value(u"filePath"_s).toString();
     report.fileName = meta.value(u"fileName"_s).toString();
@@ -210,6 +271,8 @@ void DddRepository::loadMeta(DddReport &report, qint64 reportId) const
     readText(report.vehicleFirstUseDate, meta, u"vehicleFirstUseDate"_s);
     readText(report.cardWithdrawalTime, meta, u"cardWithdrawalTime"_s);
     readInteger(report.asn1Version, meta, u"asn1Version"_s);
+    // Absent from the meta of a whole file and of every report stored before the member existed.
+    readText(report.truncatedBlock, meta, u"truncatedBlock"_s);
 
     const QVariantMap identity = meta.value(u"asn1Identity"_s).toMap();
     Asn1Identity &asn1 = report.asn1Identity;
@@ -225,18 +288,17 @@ void DddRepository::loadMeta(DddReport &report, qint64 reportId) const
     asn1.cardWithdrawalTime = identity.value(u"cardWithdrawalTime"_s, report.cardWithdrawalTime).toString();
 
     report.analysis = meta.value(u"analysis"_s).toMap();
+    return true;
 }
 
-void DddRepository::loadSections(DddReport &report, qint64 reportId) const
+bool DddRepository::loadSections(DddReport &report, qint64 reportId) const
 {
     QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT FileNumber, Name, Occurrence, Offset, Length, RecordCount, RecordLength, PayloadHex, "
-                  "RecordsJson FROM DddSections WHERE ReportId = ? AND ReportType = ? ORDER BY SectionId"_s);
-    query.addBindValue(reportId);
-    query.addBindValue(storedReportType(report.fileType));
-    if (!query.exec())
-        return;
+    if (!runRead(query,
+            u"SELECT FileNumber, Name, Occurrence, Offset, Length, RecordCount, RecordLength, PayloadHex, "
+            "RecordsJson FROM DddSections WHERE ReportId = ? AND ReportType = ? ORDER BY SectionId"_s,
+            {reportId, storedReportType(report.fileType)}))
+        return loadFailed(query);
     const QVariantList storedRows = std::exchange(report.sections, {});
     while (query.next()) {
         QVariantMap section {
@@ -263,6 +325,7 @@ void DddRepository::loadSections(DddReport &report, qint64 reportId) const
         report.blocks.append(block);
         report.sections.append(section);
     }
+    return rowsRanOut(query);
 }
 
 QVariantMap DddRepository::load(qint64 reportId, DddFileType type) const
@@ -283,17 +346,20 @@ QVariantMap DddRepository::load(qint64 reportId, DddFileType type) const
 
 QVariantList DddRepository::loadRows(qint64 reportId, DddFileType type, const QString &dataset) const
 {
-    if (!isOpen())
-        return {};
+    QVariantList rows;
+    return isOpen() && readRows(reportId, type, dataset, &rows) ? rows : QVariantList();
+}
+
+bool DddRepository::readRows(qint64 reportId, DddFileType type, const QString &dataset, QVariantList *rows) const
+{
+    rows->clear();
     QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT Json FROM DddRows WHERE ReportId = ? AND ReportType = ? AND Dataset = ? "
-                  "ORDER BY RowIndex"_s);
-    if (!execBound(query, {reportId, storedReportType(type), dataset}))
-        return {};
+    if (!runRead(query,
+            u"SELECT Json FROM DddRows WHERE ReportId = ? AND ReportType = ? AND Dataset = ? ORDER BY RowIndex"_s,
+            {reportId, storedReportType(type), dataset}))
+        return loadFailed(query);
     // Equal rows (a vehicle unit's repeated chart points) are parsed once and share one map again.
     QHash<QString, QVariant> parsed;
-    QVariantList rows;
     while (query.next()) {
         const QString json = query.value(0).toString();
         auto known = parsed.constFind(json);
@@ -302,29 +368,32 @@ QVariantList DddRepository::loadRows(qint64 reportId, DddFileType type, const QS
             known = parsed.insert(json, document.isObject() ? QVariant(document.object().toVariantMap()) : QVariant());
         }
         if (known->isValid())
-            rows.append(*known);
+            rows->append(*known);
     }
-    return rows;
+    return rowsRanOut(query);
 }
 
 QVariantList DddRepository::loadLegacyRows(qint64 reportId, const QString &table) const
 {
-    if (!isOpen())
-        return {};
+    QVariantList rows;
+    return isOpen() && readLegacyRows(reportId, table, &rows) ? rows : QVariantList();
+}
+
+bool DddRepository::readLegacyRows(qint64 reportId, const QString &table, QVariantList *rows) const
+{
+    rows->clear();
     {
         QSqlQuery exists(m_connection->database());
-        exists.prepare(u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? LIMIT 1"_s);
-        exists.addBindValue(table);
-        if (!exists.exec() || !exists.next())
-            return {};
+        if (!runRead(exists, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? LIMIT 1"_s, {table}))
+            return loadFailed(exists);
+        // A file of a layout that never had the table.
+        if (!exists.next())
+            return rowsRanOut(exists);
     }
     QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT * FROM %1 WHERE ReportId = ?"_s.arg(storage::quoteIdentifier(table)));
-    if (!execBound(query, {reportId}))
-        return {};
+    if (!runRead(query, u"SELECT * FROM %1 WHERE ReportId = ?"_s.arg(storage::quoteIdentifier(table)), {reportId}))
+        return loadFailed(query);
     const QSqlRecord record = query.record();
-    QVariantList rows;
     while (query.next()) {
         QVariantMap row;
         for (int i = 0; i < record.count(); ++i) {
@@ -337,9 +406,9 @@ QVariantList DddRepository::loadLegacyRows(qint64 reportId, const QString &table
                     row.insert(twin, value);
             }
         }
-        rows.append(row);
+        rows->append(row);
     }
-    return rows;
+    return rowsRanOut(query);
 }
 
 void DddRepository::appendRows(DddReport &report, const QString &dataset, const QVariantList &rows)

@@ -217,7 +217,7 @@ qint64 positiveOr(qint32 value, qsizetype fallback)
 
 QVariantMap reportMeta(const DddReport &report)
 {
-    return {
+    QVariantMap meta {
         {u"filePath"_s, report.filePath},
         {u"fileName"_s, report.fileName},
         {u"sourceFingerprint"_s, report.sourceFingerprint},
@@ -256,6 +256,11 @@ QVariantMap reportMeta(const DddReport &report)
         {u"printableStrings"_s, report.printableStrings},
         {u"analysis"_s, report.analysis},
     };
+    // Only a file cut inside a block has it: a whole report's meta stays as every earlier version wrote it, and an
+    // archive without the member reads as whole.
+    if (!report.truncatedBlock.isEmpty())
+        meta.insert(u"truncatedBlock"_s, report.truncatedBlock);
+    return meta;
 }
 
 } // namespace

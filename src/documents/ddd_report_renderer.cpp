@@ -245,7 +245,8 @@ void drawSection(ReportPainter &painter, const ReportSection &section, const Ddd
 
 void drawTitleBlock(ReportPainter &painter, const DddReport &report)
 {
-    painter.ensureRoom(56.0);
+    const QString truncation = report.truncationText();
+    painter.ensureRoom(truncation.isEmpty() ? 56.0 : 76.0);
     const double width = painter.pageWidth - 2.0 * painter.leftMargin;
     QPainter *p = painter.painter;
     p->setPen(Qt::black);
@@ -261,6 +262,14 @@ void drawTitleBlock(ReportPainter &painter, const DddReport &report)
     const QString when = ddd::currentDateTime().toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s);
     p->drawText(QRectF(painter.leftMargin, painter.y, width, 16.0), Qt::AlignCenter, u"%1 | %2"_s.arg(source, when));
     painter.y += 25.0;
+    // A report of a file cut inside a block says so on paper too, as the viewer does, whether it was decoded just now
+    // or reopened from the archive.
+    if (!truncation.isEmpty()) {
+        p->setFont(ReportPainter::font(9, true));
+        p->setPen(QColor(0xa0, 0x60, 0x00));
+        p->drawText(QRectF(painter.leftMargin, painter.y, width, 16.0), Qt::AlignCenter, truncation);
+        painter.y += 20.0;
+    }
     p->setPen(Qt::black);
 }
 

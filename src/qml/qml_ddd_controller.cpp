@@ -66,8 +66,8 @@ bool isLinkLoop(const QString &path)
 // The status of a decoded report: a damaged file, or one with data left undecoded, is never called decoded.
 QString decodedStatus(const ddd::DddReport &report)
 {
-    if (!report.truncatedBlock.isEmpty())
-        return QStringLiteral("Файл обрезан: блок %1 короче заявленного").arg(report.truncatedBlock);
+    if (QString truncation = report.truncationText(); !truncation.isEmpty())
+        return truncation;
     if (const qint64 unsplit = report.unsplitByteCount(); unsplit > 0)
         return QStringLiteral("Разбор завершён с ошибками: не разобрано %1 байт из %2").arg(unsplit).arg(report.size);
     // Only the first-generation records are decoded: a file that carries more says so.

@@ -75,7 +75,8 @@ public:
     int fileKind() const { return int(m_report.fileType); }
     int fileSize() const { return m_fileSize; }
     QString statusText() const { return m_statusText; }
-    // True when the shown report was decoded from a damaged file: bytes left unsplit or a block cut short.
+    // True when the shown report was decoded from a damaged file (bytes left unsplit or a block cut short), or
+    // reopened from the archive as stored from a file with a block cut short.
     bool statusWarning() const { return m_statusWarning; }
     QString lastError() const { return m_lastError; }
     QVariantMap summary() const { return m_summary; }
@@ -115,8 +116,10 @@ public:
     Q_INVOKABLE bool exportReportPdfDocument(const QUrl &documentUrl);
     // Reloads savedReports; a database that is closed or cannot be listed puts its text in lastError.
     Q_INVOKABLE void refreshSavedReports();
-    // Shows a stored report, named by its id and kind. Refused while a decode runs (false, nothing changes),
-    // since the decode's result would replace it.
+    // Shows a stored report, named by its id and kind; one stored from a file cut inside a block is told as its
+    // decode told it (statusText and statusWarning). Refused while a decode runs (false, nothing changes), since
+    // the decode's result would replace it. A report not stored, or a load that failed (the file held by another
+    // program), leaves the shown report as it was, with lastError saying which.
     Q_INVOKABLE bool openSavedReport(qlonglong reportId, bool tachograph);
     // Removes a stored report; the shown report stays shown even when it is the removed one.
     Q_INVOKABLE bool deleteSavedReport(qlonglong reportId, bool tachograph);

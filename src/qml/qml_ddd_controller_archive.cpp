@@ -159,21 +159,25 @@ bool QmlDddController::openSavedReport(qlonglong reportId, bool tachograph)
     if (m_busy)
         return false;
     const ddd::DddFileType type = storedType(tachograph);
-    const ddd::DddReport report = ensureRepository().loadReport(reportId, type);
+    QString loadError;
+    const ddd::DddReport report = ensureRepository().loadReport(reportId, type, &loadError);
     const bool found
         = report.fileType != ddd::DddFileType::Unknown && (!report.fileName.isEmpty() || !report.summary().isEmpty());
     if (!found) {
-        m_lastError = u"Сохранённый отчёт не найден"_s;
+        // A load that failed returns nothing read: the report shown before stays, and so does what "Сохранить" stores.
+        m_lastError = loadError.isEmpty() ? u"Сохранённый отчёт не найден"_s : loadError;
         Q_EMIT stateChanged();
         return false;
     }
     setReport(report);
-    // The warning colours belong to a damaged file's decode, not to the stored report now shown.
-    m_statusWarning = false;
     m_reopenedReportId = reportId;
     m_reopenedReportType = type;
     m_lastError.clear();
-    m_statusText = u"Сохранённый отчёт №%1 открыт"_s.arg(reportId);
+    // A report stored from a cut file is told as its decode told it, in the warning colours; a whole one is not
+    // coloured by a damaged file's decode shown before it.
+    const QString truncation = report.truncationText();
+    m_statusWarning = !truncation.isEmpty();
+    m_statusText = m_statusWarning ? truncation : u"Сохранённый отчёт №%1 открыт"_s.arg(reportId);
     Q_EMIT stateChanged();
     return true;
 }

@@ -1,12 +1,16 @@
 #include "ddd/ddd_decoder.h"
+#include "ddd_file_builder.h"
 #include "qml/qml_ddd_controller.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "support/pdf_probe.h"
+#include "support/second_copy.h"
 #include "support/sqlite_probe.h"
+#include "support/statement_hook.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
+#include "support/time_zone_pin.h"
 #include "support/url_catcher.h"
 
 #include <QDesktopServices>
@@ -34,12 +38,20 @@ DddReport report(DddFileType type, const QString &name)
     return report;
 }
 
+QString reportsFile()
+{
+    return tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Reports);
+}
+
 // Runs SQL on the report database behind the controller's back.
 bool alterDatabase(const QString &statement)
 {
-    return tessaron::test::SqliteProbe(
-        tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Reports))
-        .execute(statement);
+    return tessaron::test::SqliteProbe(reportsFile()).execute(statement);
+}
+
+qint64 storedCount(const QString &table)
+{
+    return tessaron::test::SqliteProbe(reportsFile()).scalar(u"SELECT count(*) FROM "_s + table).toLongLong();
 }
 
 QSemaphore s_decodeStarted;
@@ -61,6 +73,9 @@ class TestQmlDddControllerArchive : public QObject
 {
     Q_OBJECT
 
+public:
+    static void initMain() { tessaron::test::SecondCopy::actIfAsked(); }
+
 private Q_SLOTS:
     void init()
     {
@@ -73,6 +88,7 @@ private Q_SLOTS:
         m_controller.reset();
         m_paths.reset();
         QmlDddController::setDecodeFunctionForTesting(nullptr);
+        tessaron::test::releaseTimeZoneAndClock();
     }
 
     // Both kinds stored under id 1 and reopened by (id, type); a report stored the older way, without the meta
@@ -220,6 +236,105 @@ private Q_SLOTS:
         QVERIFY(controller.statusWarning());
         QVERIFY(controller.openSavedReport(1, false));
         QVERIFY2(!controller.statusWarning(), "the damaged decode's colours do not stay on a stored report");
+    }
+
+    void reopenedAsDecodedOrNotAtAll_data()
+    {
+        QTest::addColumn<QByteArray>("download"); // decoded, exported and saved as report 1 of its kind
+        QTest::addColumn<QString>(
+            "intruder"); // what a second copy does while report 1 is read: "hold" the file, "remove"
+        QTest::addColumn<QString>("atStatement"); // ... as the load's statement holding this text starts
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("warning");
+
+        using tessaron::test::CardFileBuilder;
+        const QByteArray whole = CardFileBuilder::driverCardWithActivity(CardFileBuilder::workingDays(3));
+        const QByteArray cut = CardFileBuilder::driverCardCutInActivity(CardFileBuilder::workingDays(3));
+        const QString truncated = u"Файл обрезан: блок 0504 короче заявленного"_s;
+        QTest::addRow("whole card") << whole << QString() << QString() << QString() << u"Сохранённый отчёт №1 открыт"_s
+                                    << false;
+        QTest::addRow("card cut inside its activity file")
+            << cut << QString() << QString() << QString() << truncated << true;
+        QTest::addRow("report removed by another copy while it is read")
+            << cut << u"remove"_s << u"FROM DddSections"_s << QString() << truncated << true;
+        QTest::addRow("file held by another program past the wait")
+            << whole << u"hold"_s << u"FROM DriverCardReports"_s
+            << u"Не удалось прочитать сохранённый отчёт: базу отчётов держит другая программа дольше 5 с"_s
+            << u"Выберите файл .ddd"_s << false;
+    }
+
+    // A stored report reopens as its download was decoded (a cut one told as cut, in the status and in the PDF), read
+    // whole whatever another program does meanwhile, or not at all: a load that failed shows nothing and offers
+    // nothing to save.
+    void reopenedAsDecodedOrNotAtAll()
+    {
+        QFETCH(QByteArray, download);
+        QFETCH(QString, intruder);
+        QFETCH(QString, atStatement);
+        QFETCH(QString, error);
+        QFETCH(QString, status);
+        QFETCH(bool, warning);
+        tessaron::test::pinTimeZoneAndClock(); // one "now" in both PDFs
+        QmlDddController &controller = *m_controller;
+        const QString path = m_paths->filePath(u"download.ddd"_s);
+        QVERIFY(tessaron::test::writeFile(path, download) && controller.openFile(path));
+        QVERIFY(QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 20000));
+        const QList<QVariant> decoded {controller.statusText(), controller.statusWarning()};
+        const QString decodedPdf = m_paths->filePath(u"decoded.pdf"_s);
+        QVERIFY(controller.exportReportPdf(decodedPdf));
+        QVERIFY(controller.saveReport());
+        QCOMPARE(controller.statusText(), u"Отчёт сохранён в ReportsDB.db (№1)"_s);
+        const qint64 storedRows = storedCount(u"DddRows"_s);
+        controller.clear();
+
+        std::unique_ptr<tessaron::test::SecondCopy> copy;
+        bool opened = false;
+        {
+            const tessaron::test::StatementHook hook(u"TessaronDdd_"_s, [&](const QString &statement) {
+                if (!intruder.isEmpty() && !copy && statement.contains(atStatement))
+                    copy = intruder == u"hold"_s
+                        ? tessaron::test::SecondCopy::holdFile(reportsFile(), std::chrono::milliseconds(300))
+                        : tessaron::test::SecondCopy::removeReport(reportsFile(), 1, DddFileType::DriverCard);
+            });
+            QVERIFY(hook.isHooked());
+            opened = controller.openSavedReport(1, false);
+        }
+        QCOMPARE(copy == nullptr, intruder.isEmpty());
+        QCOMPARE(QList<QVariant>({opened, controller.lastError(), controller.statusText(), controller.statusWarning()}),
+            QList<QVariant>({error.isEmpty(), error, status, warning}));
+        if (!error.isEmpty()) {
+            QCOMPARE(copy->said(), u"held"_s);
+            copy->finish();
+            QCOMPARE(controller.fileKind(), 0);
+            QVERIFY(controller.blocks().isEmpty());
+            QVERIFY(!controller.saveReport());
+            QCOMPARE(controller.lastError(), u"Сначала откройте корректный файл .ddd"_s);
+            QCOMPARE(storedCount(u"DriverCardReports"_s), 1);
+            return;
+        }
+        if (warning)
+            QCOMPARE(decoded, QList<QVariant>({status, warning}));
+        const QString reopenedPdf = m_paths->filePath(u"reopened.pdf"_s);
+        QVERIFY(controller.exportReportPdf(reopenedPdf));
+        const QStringList pages = tessaron::test::pdfPageTexts(tessaron::test::fileBytes(reopenedPdf));
+        QCOMPARE(pages, tessaron::test::pdfPageTexts(tessaron::test::fileBytes(decodedPdf)));
+        QCOMPARE(pages.value(0).contains(u"Файл обрезан"_s), warning);
+        if (warning)
+            QVERIFY2(pages.value(0).contains(status), qPrintable(pages.value(0)));
+
+        if (intruder == u"remove"_s) {
+            QCOMPARE(QList<QString>({copy->said(), copy->finish()}), QList<QString>({u"committing"_s, u"removed"_s}));
+            // What was shown is the whole report, which "Сохранить" stores again.
+            QVERIFY(controller.saveReport());
+            QCOMPARE(controller.statusText(), u"Отчёт сохранён в ReportsDB.db (№2)"_s);
+            QCOMPARE(storedCount(u"DddRows"_s), storedRows);
+            QCOMPARE(
+                tessaron::test::SqliteProbe(reportsFile())
+                    .scalar(u"SELECT json_extract(Json, '$.truncatedBlock') FROM DddReportMeta WHERE ReportId = 2"_s)
+                    .toString(),
+                u"0504"_s);
+        }
     }
 
     void dataFolderIsCreatedAndHandedToTheDesktop()

@@ -47,7 +47,10 @@ TestCase {
             row("renderer's text", DddPageText.translate, ["Не удалось создать PDF отчёта: /a b.pdf", true],
                 "Could not create the PDF report: /a b.pdf"),
             row("catalogue's text", DddPageText.translate, ["Не удалось создать каталог базы отчётов: /d", true],
-                "Could not create the report database folder: /d")
+                "Could not create the report database folder: /d"),
+            row("stored report held by another program", DddPageText.translate,
+                ["Не удалось прочитать сохранённый отчёт: базу отчётов держит другая программа дольше 5 с", true],
+                "Could not read the saved report: another program has held the report database for longer than 5 s")
         ];
     }
 

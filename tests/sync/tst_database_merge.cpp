@@ -161,7 +161,8 @@ QByteArray storedReport(const QString &file, qint64 id, tessaron::ddd::DddFileTy
     const tessaron::ddd::DddReport report = repository.loadReport(id, type);
     if (report.fileType != type)
         return {};
-    QByteArray text = tessaron::ddd::compactJson(report.summary()) + tessaron::ddd::compactJson(report.analysis);
+    QByteArray text = tessaron::ddd::compactJson(report.summary()) + tessaron::ddd::compactJson(report.analysis)
+        + report.truncationText().toUtf8();
     for (const auto &entry : tessaron::ddd::allDatasets)
         text += tessaron::ddd::compactJson(report.*entry.member);
     const SqliteProbe probe(file);
@@ -666,11 +667,13 @@ private slots:
         const QString local = path(u"driver_cards.db"_s);
         {
             // Both reports are number 1 of their kind in the incoming file; locally the card becomes number 2 and
-            // the vehicle unit number 3.
+            // the vehicle unit number 3. The card was saved from a download cut short, and stays so.
             tessaron::ddd::DddRepository repository(incoming);
+            card.truncatedBlock = u"0504"_s;
             QCOMPARE(repository.save(card), 1);
             QCOMPARE(repository.save(unit), 1);
             // Other downloads: the archive tells them apart by their fingerprints.
+            card.truncatedBlock.clear();
             card.cardNumber += u"X"_s;
             card.sourceFingerprint += u"X"_s;
             unit.vin += u"X"_s;
@@ -687,6 +690,10 @@ private slots:
         QVERIFY2(mergeDatabase(incoming, local, &added, &error), qPrintable(error));
         QVERIFY(added > 90000);
         QCOMPARE(storedReport(local, 2, DddFileType::DriverCard), storedReport(incoming, 1, DddFileType::DriverCard));
+        QCOMPARE(
+            QList<QString>({tessaron::ddd::DddRepository(local).loadReport(1, DddFileType::DriverCard).truncatedBlock,
+                tessaron::ddd::DddRepository(local).loadReport(2, DddFileType::DriverCard).truncatedBlock}),
+            QList<QString>({QString(), u"0504"_s}));
         QCOMPARE(storedReport(local, 3, DddFileType::Tachograph), storedReport(incoming, 1, DddFileType::Tachograph));
         QVERIFY(!storedReport(local, 3, DddFileType::Tachograph).isEmpty());
 

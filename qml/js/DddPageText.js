@@ -109,6 +109,9 @@ var suffixTranslations = [
     [/^(.*) МБ$/, "$1 MB"],
     [/^базу отчётов держит другая программа дольше (\d+) с$/,
      "another program has held the report database for longer than $1 s"],
+    [/^(.*) \(на диске нет места\)$/, "$1 (the disk is full)"],
+    [/^(.*) \(ошибка записи\)$/, "$1 (write error)"],
+    [/^(.*) \(ошибка файловой системы\)$/, "$1 (file system error)"],
     [/^(.*) открыт$/, "$1 opened"],
     [/^(.*) удалён$/, "$1 deleted"]
 ];

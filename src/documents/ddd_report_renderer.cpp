@@ -2,6 +2,7 @@
 
 #include "ddd/ddd_readers.h"
 #include "documents/ddd_report_renderer_p.h"
+#include "storage/checked_save_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -432,17 +432,18 @@ void addAnalysis(ReportPainter &painter, const QVariantMap &analysis)
 bool DddReportRenderer::writePdf(
     const QString &filePath, const DddReport &report, const QVariantMap &options, QString *error)
 {
-    const auto fail = [&] {
+    const QString failure = u"Не удалось создать PDF отчёта: %1"_s.arg(filePath);
+    const auto fail = [&](const QString &text) {
         if (error)
-            *error = u"Не удалось создать PDF отчёта: %1"_s.arg(filePath);
+            *error = text;
         return false;
     };
     QDir().mkpath(QFileInfo(filePath).absolutePath());
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
+    storage::CheckedSaveFile file(filePath);
+    if (!file.open())
+        return fail(failure);
 
-    QPdfWriter writer(&file);
+    QPdfWriter writer(file.device());
     const bool card = report.fileType == ddd::DddFileType::DriverCard;
     writer.setTitle(card ? u"Отчёт по карте водителя"_s : u"Отчёт по тахографу"_s);
     writer.setCreator(u"TessaronQt"_s);
@@ -452,7 +453,7 @@ bool DddReportRenderer::writePdf(
 
     QPainter painter;
     if (!painter.begin(&writer))
-        return fail();
+        return fail(failure);
     ReportPainter reportPainter;
     reportPainter.painter = &painter;
     reportPainter.device = &writer;
@@ -462,7 +463,7 @@ bool DddReportRenderer::writePdf(
     // A write that failed part-way (a full disk) shows only here; the save file then removes its temporary copy
     // and an earlier report at filePath stays as it was.
     if (!painter.end() || !file.commit())
-        return fail();
+        return fail(file.failure(failure, u"documents"_s));
     return true;
 }
 

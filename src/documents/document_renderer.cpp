@@ -1,6 +1,7 @@
 #include "documents/document_renderer.h"
 
 #include "documents/document_renderer_p.h"
+#include "storage/checked_save_file.h"
 #include "storage/settings_keys.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -257,10 +257,10 @@ bool DocumentRenderer::writePdf(const QString &filePath, DocumentType type, cons
 {
     createFolderOf(filePath);
     const QString failure = u"Не удалось создать PDF: %1"_s.arg(filePath);
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    storage::CheckedSaveFile file(filePath);
+    if (!file.open())
         return fail(error, failure);
-    QPdfWriter writer(&file);
+    QPdfWriter writer(file.device());
     writer.setTitle(type == DocumentType::Sticker ? u"Наклейка"_s : u"Сертификат"_s);
     writer.setCreator(u"TessaronQt"_s);
     writer.setResolution(72);
@@ -269,8 +269,9 @@ bool DocumentRenderer::writePdf(const QString &filePath, DocumentType type, cons
     if (!painter.begin(&writer))
         return fail(error, failure);
     drawDocument(painter, type, data);
+    // The earlier document at the path stays unless this one reached the disk whole.
     if (!painter.end() || !file.commit())
-        return fail(error, failure);
+        return fail(error, file.failure(failure, u"documents"_s));
     return true;
 }
 
@@ -281,8 +282,8 @@ bool DocumentRenderer::writePreviewImage(
     const QImage image = previewImage(type, data);
     if (image.isNull())
         return fail(error, u"Не удалось создать изображение предпросмотра: %1"_s.arg(filePath));
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+    storage::CheckedSaveFile file(filePath);
+    if (!file.open() || !image.save(file.device(), "PNG") || !file.commit())
         return fail(error, u"Не удалось сохранить изображение предпросмотра: %1"_s.arg(filePath));
     return true;
 }

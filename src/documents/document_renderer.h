@@ -49,8 +49,9 @@ public:
 
     // Writes the document as a one-page PDF (title "Сертификат" or "Наклейка", creator "TessaronQt"; A4 or
     // 100 × 18.6 mm, text in real fonts). The file's folder is created first. The file is replaced only when
-    // the whole PDF was written: a failed re-issue leaves an earlier file whole.
-    // Failure: "Не удалось создать PDF: <path>".
+    // every byte of the PDF reached the disk: a failed re-issue (a full disk) leaves an earlier file whole.
+    // Failure: "Не удалось создать PDF: <path>", followed by the reason in brackets when the write failed
+    // ("(на диске нет места)").
     static bool writePdf(const QString &filePath, DocumentType type, const QVariantMap &data, QString *error = nullptr);
 
     // Writes a PNG of the page at 144 dpi (twice the page's size in points: 1190 × 1684 for the certificate,

@@ -72,4 +72,10 @@ QString failureReason(const std::error_code &code)
     return u"ошибка файловой системы"_s;
 }
 
+QString shownFileFailure(
+    const QString &sentence, QFileDevice::FileError error, const QString &systemText, const QString &category)
+{
+    return shownFailure(u"%1 (%2)"_s.arg(sentence, failureReason(error)), systemText, category);
+}
+
 } // namespace tessaron::logging

@@ -22,4 +22,9 @@ QString withSentence(const QString &text, const QString &sentence);
 QString failureReason(QFileDevice::FileError error);
 QString failureReason(const std::error_code &code);
 
+// shownFailure for a file's failure: the sentence with the Russian reason of error in brackets ("Не удалось записать
+// файл: … (на диске нет места)").
+QString shownFileFailure(
+    const QString &sentence, QFileDevice::FileError error, const QString &systemText, const QString &category);
+
 } // namespace tessaron::logging

@@ -2,13 +2,13 @@
 
 #include "app_paths.h"
 #include "certificate_field.h"
+#include "checked_save_file.h"
 #include "logging/shown_failure.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -40,6 +40,58 @@ void writeTextElement(QXmlStreamWriter &writer, const QString &name, const QStri
         writer.writeCharacters(parts.at(i));
     }
     writer.writeEndElement();
+}
+
+// Whether the file's last byte, at size - 1, ends a line; an empty file counts as ended.
+bool endsWithLineEnd(const QString &path, qint64 size)
+{
+    if (size <= 0)
+        return true;
+    QFile file(path);
+    char last = 0;
+    return file.open(QIODevice::ReadOnly) && file.seek(size - 1) && file.getChar(&last) && last == '\n';
+}
+
+// Writes all of bytes, offering a part the file system did not take once more, which either takes it or tells why
+// not (a full disk).
+bool writeWhole(QFile &file, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+struct LedgerAppend
+{
+    bool opened = false;
+    QFileDevice::FileError error = QFileDevice::NoError;
+    QString systemText;
+};
+
+// Adds the line to the ledger whole, on a line of its own, or leaves the ledger as it was.
+LedgerAppend appendLedgerLine(const QString &path, const QString &text)
+{
+    QFile ledger(path);
+    // Unbuffered: the line goes out in one write, whose answer tells whether all of it reached the file.
+    if (!ledger.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered))
+        return {false, ledger.error(), ledger.errorString()};
+    const qint64 before = ledger.size();
+    QByteArray line = (text + u'\n').toUtf8();
+    // A line cut short before (a full disk, a killed program) would take this one into its own.
+    if (!endsWithLineEnd(path, before))
+        line.prepend('\n');
+    if (writeWhole(ledger, line))
+        return {true, QFileDevice::NoError, {}};
+    const LedgerAppend failed {
+        true, ledger.error() == QFileDevice::NoError ? QFileDevice::WriteError : ledger.error(), ledger.errorString()};
+    // What the disk took of the line goes again, so that the ledger ends where it did.
+    ledger.resize(before);
+    return failed;
 }
 
 } // namespace
@@ -91,18 +143,17 @@ QString CertificateXmlStorage::checksum(const QVariantMap &record)
 
 bool CertificateXmlStorage::appendChecksum(const QString &fileName, const QString &checksum, QString *error) const
 {
-    QFile ledger(checksumsPath());
-    if (!ledger.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+    const LedgerAppend append = appendLedgerLine(checksumsPath(), checksum + ledgerSeparator + fileName);
+    if (!append.opened) {
         if (error)
             *error = logging::shownFailure(
-                u"Не удалось открыть журнал контрольных сумм свидетельств"_s, ledger.errorString(), u"storage"_s);
+                u"Не удалось открыть журнал контрольных сумм свидетельств"_s, append.systemText, u"storage"_s);
         return false;
     }
-    const QByteArray line = (checksum + ledgerSeparator + fileName + u'\n').toUtf8();
-    if (ledger.write(line) != line.size() || !ledger.flush()) {
+    if (append.error != QFileDevice::NoError) {
         if (error)
-            *error = logging::shownFailure(
-                u"Не удалось записать контрольную сумму свидетельства в журнал"_s, ledger.errorString(), u"storage"_s);
+            *error = logging::shownFileFailure(u"Не удалось записать контрольную сумму свидетельства в журнал"_s,
+                append.error, append.systemText, u"storage"_s);
         return false;
     }
     return true;
@@ -195,26 +246,27 @@ QString CertificateXmlStorage::saveCertificate(
         return {};
     const QString name = fileName(record);
     const QString path = QDir(m_folder).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content) != content.size() || !file.commit()) {
+    CheckedSaveFile file(path);
+    if (!file.open(QIODevice::Text) || !file.write(content) || !file.commit()) {
         if (systemError)
             *systemError = file.errorString();
         if (error) {
             const QString problem = folderProblem();
-            *error = problem.isEmpty() ? u"Не удалось записать файл XML-копии: %1"_s.arg(QDir::toNativeSeparators(path))
+            *error = problem.isEmpty() ? u"Не удалось записать файл XML-копии: %1 (%2)"_s.arg(
+                         QDir::toNativeSeparators(path), logging::failureReason(file.error()))
                                        : problem;
         }
         return {};
     }
 
     const QString sum = CertificateXmlStorage::checksum(record);
-    QString ledgerError;
-    if (!appendChecksum(name, sum, &ledgerError)) {
+    const LedgerAppend append = appendLedgerLine(checksumsPath(), sum + ledgerSeparator + name);
+    if (!append.opened || append.error != QFileDevice::NoError) {
         if (systemError)
-            *systemError = ledgerError;
+            *systemError = append.systemText;
         if (error) {
-            *error = u"Не удалось дописать журнал контрольных сумм XML-копий: %1"_s.arg(
-                QDir::toNativeSeparators(checksumsPath()));
+            *error = u"Не удалось дописать журнал контрольных сумм XML-копий: %1 (%2)"_s.arg(
+                QDir::toNativeSeparators(checksumsPath()), logging::failureReason(append.error));
         }
         return {};
     }

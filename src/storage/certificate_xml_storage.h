@@ -43,8 +43,10 @@ public:
     // Keys outside the field set do not count; any change of a value, white space included, does.
     static QString checksum(const QVariantMap &record);
 
-    // Appends the ledger line "checksum|fileName". False with the file's error text when the ledger cannot be
-    // opened or written.
+    // Appends the ledger line "checksum|fileName", whole or not at all: a line that does not reach the file whole
+    // (a full disk) is taken back. A ledger that ends inside a line (cut short by a killed program) gets a line end
+    // first, so that the new line stands on its own. False, with a Russian sentence naming the reason, when the
+    // ledger cannot be opened or written; the file system's own text goes to the log.
     bool appendChecksum(const QString &fileName, const QString &checksum, QString *error = nullptr) const;
 
     // The ledger as checksum -> file name; where one checksum stands on several lines the last one wins. Lines
@@ -61,13 +63,15 @@ public:
     bool isSaved(const QVariantMap &record) const;
 
     // Writes the record's XML file (all 30 fields, in field-set order, through an atomic save) and appends its
-    // ledger line. Returns the file's full path and, through checksum, the record's checksum. On failure
-    // returns the empty text: when the file cannot be written the earlier file of that name stays untouched
-    // and no ledger line is written; a value holding a character XML cannot carry is such a failure, named
-    // in the error. When only the ledger append fails, the new file stands without its line.
+    // ledger line as appendChecksum does. Returns the file's full path and, through checksum, the record's
+    // checksum. On failure returns the empty text: when the file cannot be written whole (a full disk included)
+    // the earlier file of that name stays untouched and no ledger line is written; a value holding a character
+    // XML cannot carry is such a failure, named in the error. When only the ledger append fails, the new file
+    // stands without its line and the ledger as it was.
     // error gets a Russian sentence naming what failed (a file standing where the folder should be, a folder
-    // that cannot be created or written, the file, the ledger, a field); systemError the file system's own
-    // text, for the log, and stays empty for a failure of the record's content.
+    // that cannot be created or written, the file or the ledger with the reason, "на диске нет места" for a full
+    // disk, a field); systemError the file system's own text, for the log, and stays empty for a failure of the
+    // record's content.
     QString saveCertificate(const QVariantMap &record, QString *checksum = nullptr, QString *error = nullptr,
         QString *systemError = nullptr) const;
 

@@ -3,6 +3,7 @@
 #include "logging/application_logger.h"
 #include "logging/shown_failure.h"
 #include "storage/app_paths.h"
+#include "storage/checked_save_file.h"
 #include "storage/database_catalog.h"
 #include "storage/database_copy.h"
 #include "storage/vehicle_configuration_repository.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QUuid>
 
@@ -542,10 +542,14 @@ bool backUpDataFile(const QString &backupFolder, const QString &entryPath, const
     return false;
 }
 
-bool saveFile(const QString &path, const QByteArray &content, QIODevice::OpenMode extraMode = {})
+// Replaces the file at path with content whole, or leaves it as it was and names the file and why in *error.
+bool saveFile(const QString &path, const QByteArray &content, QString *error, QIODevice::OpenMode extraMode = {})
 {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly | extraMode) && file.write(content) == content.size() && file.commit();
+    storage::CheckedSaveFile file(path);
+    if (file.open(extraMode) && file.write(content) && file.commit())
+        return true;
+    *error = file.failure(u"Не удалось записать файл: %1"_s.arg(path), u"sync"_s);
+    return false;
 }
 
 // The ledger's lines without line ends, empty lines dropped.
@@ -573,15 +577,20 @@ bool holdsBytes(const QString &path, const QByteArray &content)
 }
 
 // The certificate ledger is append-only everywhere: the local lines stay in their order and the incoming
-// lines this ledger lacks follow them. A ledger that gains no line is left as it is (*changed false).
-bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
+// lines this ledger lacks follow them, each on a line of its own (a line cut short on either side stays a line by
+// itself, never glued to the next). A ledger that gains no line is left as it is (*changed false).
+bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed, QString *error)
 {
     QByteArray local;
     if (QFileInfo::exists(path)) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (file.open(QIODevice::ReadOnly))
+            local = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            *error = logging::shownFileFailure(
+                u"Не удалось записать файл: %1"_s.arg(path), file.error(), file.errorString(), u"sync"_s);
             return false;
-        local = file.readAll();
+        }
     }
     QList<QByteArray> lines = ledgerLines(local);
     QSet<QByteArray> known(lines.cbegin(), lines.cend());
@@ -600,7 +609,7 @@ bool mergeLedger(const QString &path, const QByteArray &incoming, bool *changed)
     for (const QByteArray &line : std::as_const(lines))
         merged += line + '\n';
     // Text mode: the line ends of the platform, as the certificate storage appends them.
-    return saveFile(path, merged, QIODevice::Text);
+    return saveFile(path, merged, error, QIODevice::Text);
 }
 
 // Writes the package's databases into the staging folder.
@@ -650,12 +659,10 @@ bool writeDataFiles(const ReadPackage &package, const QString &backupFolder, int
         if (!ensureParent(placement.target, error))
             return false;
         bool changed = true;
-        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content, &changed)
-                                                            : saveFile(placement.target, content);
-        if (!written) {
-            *error = u"Не удалось записать файл: %1"_s.arg(placement.target);
+        const bool written = placement.kind == Kind::Ledger ? mergeLedger(placement.target, content, &changed, error)
+                                                            : saveFile(placement.target, content, error);
+        if (!written)
             return false;
-        }
         if (changed)
             ++*fileCount;
     }
@@ -804,12 +811,12 @@ SyncResult SynchronizationManager::exportPackage(const QString &targetPath)
     QString error;
     if (!ensureParent(target, &error))
         return failure(error);
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    storage::CheckedSaveFile file(target);
+    if (!file.open())
         return failure(
             logging::shownFailure(u"Не удалось создать пакет синхронизации"_s, file.errorString(), u"sync"_s));
-    if (!writePackage(&file, entries) || !file.commit())
-        return failure(u"Не удалось записать пакет синхронизации."_s);
+    if (!writePackage(file.device(), entries) || !file.commit())
+        return failure(file.failure(u"Не удалось записать пакет синхронизации"_s, u"sync"_s) + u'.');
 
     result.success = true;
     result.packagePath = target;

@@ -92,11 +92,12 @@ public:
     // Writes a package of the local data to targetPath, or, when it is empty, to
     // "TessaronSync_<yyyy-MM-dd_HH-mm-ss>.tspak" in the synchronisation folder ("_2", "_3", ... appended to the
     // name while it is taken, so an existing package is never replaced). The package is written through a save
-    // file: a failure leaves nothing at the target (and an existing file there as it was). Each local database is
-    // taken as its last commit left it, whatever another process is writing: copied through SQLite (waiting up to 5 s
-    // for a writer that holds it) into a staging folder of the export's own, Sync/incoming_<uuid> as an import's,
-    // read and removed; a database that cannot be copied (held past the wait, damaged) or read fails the export,
-    // naming it and why. Only regular files are read,
+    // file and is there only when every byte of it reached the disk: a failure (a full disk: "Не удалось записать
+    // пакет синхронизации (на диске нет места).") leaves nothing at the target (and an existing file there as it
+    // was). Each local database is taken as its last commit left it, whatever another process is writing: copied
+    // through SQLite (waiting up to 5 s for a writer that holds it) into a staging folder of the export's own,
+    // Sync/incoming_<uuid> as an import's, read and removed; a database that cannot be copied (held past the wait,
+    // damaged) or read fails the export, naming it and why. Only regular files are read,
     // through a link too; symbolic links to folders are followed while they stay inside their data folder, and no
     // folder is entered twice. Files that are the local path of a package database are never taken as data files. A
     // file whose entry path the import would refuse (EntryNameCheck, the same check, and a local path longer than
@@ -134,7 +135,9 @@ public:
     // by another program or damaged, refuses the import before any change, naming it and why, and leaves no backup
     // folder), the staged databases are merged into the local ones in the list's order (rows are only
     // added; settings take the newer value), and the data files are written through save files over the local files of
-    // the same relative path; a local file that already holds the same bytes is left unwritten. Entries outside
+    // the same relative path, each whole or not at all (a file that did not reach the disk whole keeps the local one
+    // and ends the import: "Не удалось записать файл: <path> (на диске нет места)"); a local file that already holds
+    // the same bytes is left unwritten. Entries outside
     // the three data folders, entries named like a package database or its journal ("-journal", "-wal", "-shm")
     // in any letter case, and entries that would land on a package database are ignored; the certificate ledger
     // XML/checksums.txt, named in any letter case, is merged line by line (local lines first, then the incoming

@@ -63,6 +63,14 @@ QVariantMap options(const QStringList &sections, const QStringList &graphs = {})
     return {{u"sections"_s, sections}, {u"graphs"_s, graphs}};
 }
 
+// The report's PDF with every section, written in a folder of its own.
+QByteArray reportPdf(const DddReport &report)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"report.pdf"_s);
+    return DddReportRenderer::writePdf(path, report) ? tessaron::test::fileBytes(path) : QByteArray();
+}
+
 void verifyTexts(const QString &text, const QStringList &present, const QStringList &absent)
 {
     for (const QString &expected : present)
@@ -327,9 +335,8 @@ private slots:
         QCOMPARE(labels.last(), u"12"_s);
     }
 
-    // A write that fails part-way (here at the file size limit, as on a full disk) is reported, and neither the
-    // earlier report nor a partial file is lost or left.
-    void failedWrites()
+    // A folder that cannot be made fails at the writer, with the message alone.
+    void unwritableFolder()
     {
         const DddReport report = vehicleUnit(40);
         const QString unwritable = u"/proc/no-such-folder/report.pdf"_s;
@@ -337,24 +344,51 @@ private slots:
         QVERIFY(!DddReportRenderer::writePdf(unwritable, report, &error));
         QCOMPARE(error, u"Не удалось создать PDF отчёта: "_s + unwritable);
         QVERIFY(!DddReportRenderer::writePdf(unwritable, report, nullptr));
+    }
 
+    // A write that fails part-way (here at the file size limit, as on a full disk), wherever it stops, down to the
+    // report's last byte, is reported, and neither the earlier report nor a partial file is lost or left; at the
+    // report's own size it is written whole.
+    void failedWrites_data()
+    {
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<bool>("fits");
+        const qint64 size = reportPdf(vehicleUnit(40)).size();
+        QTest::addRow("at 4 KiB") << qint64(4096) << false;
+        QTest::addRow("at half the report") << size / 2 << false;
+        QTest::addRow("1000 bytes short") << size - 1000 << false;
+        QTest::addRow("100 bytes short") << size - 100 << false;
+        QTest::addRow("one byte short") << size - 1 << false;
+        QTest::addRow("at the report's size") << size << true;
+    }
+    void failedWrites()
+    {
+        QFETCH(qint64, limit);
+        QFETCH(bool, fits);
+        const DddReport report = vehicleUnit(40);
         QTemporaryDir folder;
         const QString path = folder.filePath(u"report.pdf"_s);
         QVERIFY(tessaron::test::writeFile(path, "earlier report"));
         rlimit saved {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
-        small.rlim_cur = 4096;
+        small.rlim_cur = rlim_t(limit);
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
         const bool written = DddReportRenderer::writePdf(path, report, &error);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
 
-        QVERIFY(!written);
-        QCOMPARE(error, u"Не удалось создать PDF отчёта: "_s + path);
-        QCOMPARE(tessaron::test::fileBytes(path), QByteArray("earlier report"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList {u"report.pdf"_s});
+        if (fits) {
+            QVERIFY2(written, qPrintable(error));
+            QCOMPARE(tessaron::test::pdfInfoValue(tessaron::test::fileBytes(path), u"Pages"_s), u"3"_s);
+            return;
+        }
+        QVERIFY(!written);
+        QCOMPARE(error, u"Не удалось создать PDF отчёта: "_s + path + u" (ошибка записи)"_s);
+        QCOMPARE(tessaron::test::fileBytes(path), QByteArray("earlier report"));
     }
 
     // The page's mileage chart (its own script over what the controller publishes) and the PDF's draw the same

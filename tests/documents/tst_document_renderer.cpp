@@ -442,7 +442,50 @@ private slots:
         const QByteArray earlier = fileBytes(path);
         disk.fill();
         QVERIFY(!DocumentRenderer::writePdf(path, C, markerRecord(), &error));
-        QCOMPARE(error, u"Не удалось создать PDF: "_s + path);
+        QCOMPARE(error, u"Не удалось создать PDF: "_s + path + u" (на диске нет места)"_s);
+        QCOMPARE(fileBytes(path), earlier);
+    }
+
+    // Issued again on a disk with any room left, a document replaces the earlier one whole (poppler reads it) or
+    // fails, says the disk is full and leaves the earlier one as it was, with nothing beside it.
+    void pdfOnFullDisk_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<bool>("fits");
+        for (const DocumentType type : {C, S}) {
+            const qint64 size = m_pdfs[int(type)][0].size();
+            for (const qint64 room : roomsToTry(size)) {
+                QTest::addRow(
+                    "%s of %lld bytes, %s", qPrintable(typeName(type)), size, roomName(room, size).constData())
+                    << int(type) << room << (room >= size);
+            }
+        }
+    }
+    void pdfOnFullDisk()
+    {
+        QFETCH(int, type);
+        QFETCH(qint64, room);
+        QFETCH(bool, fits);
+        const SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const QString path = disk.filePath(u"document.pdf"_s);
+        QVERIFY(DocumentRenderer::writePdf(path, DocumentType(type), {}));
+        const QByteArray earlier = fileBytes(path);
+        disk.fill(room);
+
+        QString error;
+        const bool written = DocumentRenderer::writePdf(path, DocumentType(type), markerRecord(), &error);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            QStringList({u"document.pdf"_s, u"filler"_s}));
+        if (fits) {
+            QVERIFY2(written, qPrintable(error));
+            QCOMPARE(pdfPageTexts(fileBytes(path)), pdfPageTexts(m_pdfs[type][0]));
+            return;
+        }
+        QVERIFY(!written);
+        QCOMPARE(error, u"Не удалось создать PDF: "_s + path + u" (на диске нет места)"_s);
         QCOMPARE(fileBytes(path), earlier);
     }
 

@@ -1,6 +1,7 @@
 #include "storage/certificate_field.h"
 #include "storage/certificate_xml_storage.h"
 #include "support/log_capture.h"
+#include "support/small_disk.h"
 #include "support/temp_app_paths.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
@@ -208,6 +209,11 @@ private slots:
             {u"bbb"_s, u"Сертификат.xml"_s}, {u"ccc"_s, u"new.xml"_s}};
         QCOMPARE(storage.allChecksums(), expected);
         QVERIFY(fileBytes(storage.checksumsPath()).endsWith("later.xml\nccc|new.xml\n"));
+        // A line cut short before stays a line of its own, and the next one starts after it.
+        QVERIFY(writeFile(storage.checksumsPath(), fileBytes(storage.checksumsPath()) + "ddd|cut"));
+        QVERIFY(storage.appendChecksum(u"next.xml"_s, u"eee"_s));
+        QVERIFY(fileBytes(storage.checksumsPath()).endsWith("ccc|new.xml\nddd|cut\neee|next.xml\n"));
+        QCOMPARE(storage.allChecksums().value(u"eee"_s), u"next.xml"_s);
         QVERIFY(storage.isCertificateExists(u"bbb"_s));
         QVERIFY(!storage.isCertificateExists(u"BBB"_s));
 
@@ -220,6 +226,95 @@ private slots:
         QVERIFY(!error.isEmpty());
         const QString path = QDir(blocked.folderPath()).filePath(CertificateXmlStorage::fileName(goldenRecord()));
         QCOMPARE(blocked.loadCertificate(path).size(), 30);
+    }
+
+    // On a full disk a save either writes the copy whole and adds its ledger line whole, or leaves the earlier copy
+    // and the ledger as they were and says the disk is full; a line the disk took only in part is taken back. The
+    // next certificate, once there is room, saves and verifies, a ledger that ends inside a line included.
+    void fullDisk_data()
+    {
+        QTest::addColumn<qint64>("ledgerSize");
+        QTest::addColumn<bool>("cutLine");
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<bool>("sameName");
+        QTest::addColumn<QString>("outcome");
+        QTest::addRow("no room: the earlier copy and the ledger stay")
+            << qint64(200) << false << qint64(0) << true << u"copy not saved"_s;
+        QTest::addRow("room for the copy") << qint64(200) << false << qint64(4096) << true << u"saved"_s;
+        // The copy takes the last free page; the line fits only with its first 30 bytes in the ledger's last page.
+        QTest::addRow("the ledger's line runs past the last free byte")
+            << qint64(4096 - 30) << false << qint64(4096) << false << u"line not added"_s;
+        QTest::addRow("a ledger ending inside a line") << qint64(200) << true << qint64(4096) << true << u"saved"_s;
+        QTest::addRow("a ledger ending inside a line, no room")
+            << qint64(200) << true << qint64(0) << true << u"copy not saved"_s;
+    }
+
+    void fullDisk()
+    {
+        QFETCH(qint64, ledgerSize);
+        QFETCH(bool, cutLine);
+        QFETCH(qint64, room);
+        QFETCH(bool, sameName);
+        QFETCH(QString, outcome);
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const CertificateXmlStorage storage(disk.filePath(u"XML"_s));
+        const QVariantMap first = goldenRecord();
+        const QString firstPath = storage.saveCertificate(first);
+        QVERIFY(!firstPath.isEmpty());
+        const QByteArray firstFile = fileBytes(firstPath);
+        QByteArray ledger = fileBytes(storage.checksumsPath());
+        ledger += "padding|" + QByteArray(ledgerSize - ledger.size() - 9, 'p') + '\n';
+        if (cutLine)
+            ledger += goldenChecksum.left(30).toLatin1();
+        QVERIFY(writeFile(storage.checksumsPath(), ledger));
+        disk.fill(room);
+
+        QVariantMap second = first;
+        second.insert(u"VehicleOdometr"_s, u"123456"_s);
+        if (!sameName)
+            second.insert(u"TachographSerialNumber"_s, u"другой"_s);
+        const QString secondPath = QDir(storage.folderPath()).filePath(CertificateXmlStorage::fileName(second));
+        QString error;
+        QString system;
+        const QString saved = storage.saveCertificate(second, nullptr, &error, &system);
+        if (outcome == u"saved"_s) {
+            QCOMPARE(saved, secondPath);
+            QVERIFY(storage.verifyCertificateIntegrity(saved));
+            QCOMPARE(fileBytes(storage.checksumsPath()),
+                ledger + (cutLine ? "\n" : "") + (CertificateXmlStorage::checksum(second) + u'|').toUtf8()
+                    + CertificateXmlStorage::fileName(second).toUtf8() + '\n');
+        } else {
+            QCOMPARE(saved, QString());
+            QCOMPARE(fileBytes(storage.checksumsPath()), ledger);
+            QVERIFY2(system.contains(u"No space left on device"_s), qPrintable(system));
+        }
+        if (outcome == u"copy not saved"_s) {
+            QCOMPARE(error,
+                u"Не удалось записать файл XML-копии: %1 (на диске нет места)"_s.arg(
+                    QDir::toNativeSeparators(secondPath)));
+            QCOMPARE(QDir(storage.folderPath()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                QStringList({CertificateXmlStorage::fileName(first), u"checksums.txt"_s}));
+        }
+        if (outcome == u"line not added"_s) {
+            QCOMPARE(error,
+                u"Не удалось дописать журнал контрольных сумм XML-копий: %1 (на диске нет места)"_s.arg(
+                    QDir::toNativeSeparators(storage.checksumsPath())));
+            QVERIFY(!storage.isSaved(second));
+        }
+        if (sameName && outcome != u"saved"_s)
+            QCOMPARE(fileBytes(firstPath), firstFile);
+
+        // With room again, the next save of each certificate verifies.
+        QVERIFY(QFile::remove(disk.filePath(u"filler"_s)));
+        QCOMPARE(storage.saveCertificate(second), secondPath);
+        QVERIFY(storage.verifyCertificateIntegrity(secondPath));
+        QVERIFY(storage.isSaved(second));
+        if (!sameName) {
+            QVERIFY(storage.verifyCertificateIntegrity(firstPath));
+            QVERIFY(storage.isSaved(first));
+        }
     }
 
     // Saving is needed unless the record's own file and its ledger line are both there as saving left them.

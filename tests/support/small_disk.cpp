@@ -1,13 +1,23 @@
 #include "support/small_disk.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace tessaron::test {
 
 namespace {
+
+constexpr qint64 pageSize = 4096;
+
+qint64 pagesOf(qint64 bytes)
+{
+    return (bytes + pageSize - 1) / pageSize;
+}
 
 bool run(const QString &program, const QStringList &arguments)
 {
@@ -30,15 +40,35 @@ SmallDisk::~SmallDisk()
         run(u"umount"_s, {m_folder.path()});
 }
 
-void SmallDisk::fill() const
+void SmallDisk::fill(qint64 room) const
 {
-    QFile filler(filePath(u"filler"_s));
-    if (!filler.open(QIODevice::WriteOnly))
-        return;
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) { }
-    const QByteArray byte(1, 'x');
-    while (filler.write(byte) == 1 && filler.flush()) { }
+    const QString path = filePath(u"filler"_s);
+    {
+        QFile filler(path);
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(pageSize, 'x');
+        while (filler.write(block) == block.size()) { }
+        const QByteArray byte(1, 'x');
+        while (filler.write(byte) == 1) { }
+    }
+    const qint64 pages = pagesOf(room);
+    if (pages > 0)
+        QFile::resize(path, std::max<qint64>(0, QFileInfo(path).size() - pages * pageSize));
+}
+
+QList<qint64> roomsToTry(qint64 size)
+{
+    QList<qint64> rooms;
+    for (qint64 pages = 0; pages <= pagesOf(size); ++pages)
+        rooms.append(pages * pageSize);
+    return rooms;
+}
+
+QByteArray roomName(qint64 room, qint64 size)
+{
+    return QByteArray("room ") + QByteArray::number(pagesOf(room)) + " of " + QByteArray::number(pagesOf(size))
+        + " pages";
 }
 
 } // namespace tessaron::test

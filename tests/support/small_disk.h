@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -18,12 +19,19 @@ public:
     bool isMounted() const { return m_mounted; }
     QString filePath(const QString &name) const { return m_folder.filePath(name); }
 
-    // Writes a filler file until the disk refuses another byte.
-    void fill() const;
+    // Writes a filler file until the disk refuses another byte, then gives room bytes back (rounded up to the
+    // tmpfs's pages of 4 KiB), so that a file of up to that size fits and the next byte does not.
+    void fill(qint64 room = 0) const;
 
 private:
     QTemporaryDir m_folder;
     bool m_mounted = false;
 };
+
+// The room, in bytes, to leave on a full disk for a save of size bytes so that it stops at every page it can: none,
+// one page, two, ... all of its pages (the save then fits). Each is a tmpfs page of 4 KiB.
+QList<qint64> roomsToTry(qint64 size);
+// A data row's name for the room: "room 3 of 5 pages".
+QByteArray roomName(qint64 room, qint64 size);
 
 } // namespace tessaron::test

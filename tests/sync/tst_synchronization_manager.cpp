@@ -9,6 +9,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "support/held_update.h"
 #include "support/log_capture.h"
+#include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 #include "support/sync_package_bytes.h"
 #include "support/temp_app_paths.h"
@@ -32,6 +33,8 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,6 +106,21 @@ QStringList masters(const QString &databasePath = {})
         names.append(master.fullName);
     names.sort();
     return names;
+}
+
+// A document of 340 KB, larger than the import's file size limit.
+QByteArray largeDocument()
+{
+    return QByteArray("документ ").repeated(20000);
+}
+
+// Ledger lines "c<n>|f<n>.xml" for n from first, count of them.
+QByteArray ledgerLines(int first, int count)
+{
+    QByteArray lines;
+    for (int n = first; n < first + count; ++n)
+        lines += "c" + QByteArray::number(n) + "|f" + QByteArray::number(n) + ".xml\n";
+    return lines;
 }
 
 QStringList folders(const QString &parent, const QString &pattern)
@@ -210,6 +228,14 @@ class TestSynchronizationManager : public QObject
         QVERIFY(writeFile(dataFile(u"Documents/"_s + name + u"/act.pdf"_s), name.toUtf8()));
     }
 
+    // Installation A with a download of 40 KB and a document of 12 KB, the package's last entry.
+    void makeLargeInstallation()
+    {
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(writeFile(AppPaths::downloadDirectory() + u"/A.ddd"_s, largeDocument().left(40000)));
+        QVERIFY(writeFile(dataFile(u"Documents/A/act.pdf"_s), largeDocument().left(12000)));
+    }
+
 private Q_SLOTS:
     void init() { m_paths = std::make_unique<tessaron::test::TempAppPaths>(); }
     void cleanup() { m_paths.reset(); }
@@ -238,6 +264,50 @@ private Q_SLOTS:
         QCOMPARE(Sync::exportPackage(file + u"/p.tspak"_s).message, u"Не удалось создать каталог: "_s + file);
         QCOMPARE(Sync::exportPackage(folder).message, u"Не удалось создать пакет синхронизации"_s);
         QVERIFY(QDir(folder).isEmpty() && fileBytes(file).isEmpty());
+    }
+
+    // Exported again over an earlier package on a disk with any room left, a package is there whole (its entries
+    // read back) or the export fails, says the disk is full and leaves the earlier package as it was. The package
+    // ends with a document smaller than the save file's buffer, written out only at the commit.
+    void exportOnAFullDisk_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<bool>("fits");
+        m_paths = std::make_unique<tessaron::test::TempAppPaths>();
+        makeLargeInstallation();
+        const qint64 size = QFileInfo(Sync::exportPackage().packagePath).size();
+        m_paths.reset();
+        for (const qint64 room : tessaron::test::roomsToTry(size))
+            QTest::addRow("%lld bytes, %s", size, tessaron::test::roomName(room, size).constData())
+                << room << (room >= size);
+    }
+
+    void exportOnAFullDisk()
+    {
+        QFETCH(qint64, room);
+        QFETCH(bool, fits);
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        const QString target = disk.filePath(u"package.tspak"_s);
+        QVERIFY(Sync::exportPackage(target).success);
+        const QByteArray earlier = fileBytes(target);
+        makeLargeInstallation();
+        disk.fill(room);
+
+        const SyncResult exported = Sync::exportPackage(target);
+        QCOMPARE(QDir(disk.filePath(QString())).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            QStringList({u"filler"_s, u"package.tspak"_s}));
+        if (fits) {
+            QVERIFY2(exported.success, qPrintable(exported.message));
+            QCOMPARE(packageEntryPaths(target),
+                QStringList({u"db/MasterDB.db"_s, u"files/DATA/A.ddd"_s, u"files/Documents/A/act.pdf"_s}));
+            return;
+        }
+        QVERIFY(!exported.success);
+        QCOMPARE(exported.message, u"Не удалось записать пакет синхронизации (на диске нет места)."_s);
+        QCOMPARE(fileBytes(target), earlier);
     }
 
     // A adds its master, files and ledger lines to B; B keeps its own; each import backs B up as it was.
@@ -695,6 +765,58 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(backup + u'/' + act), "правка техника");
     }
 
+    // A data file or a merged ledger that does not reach the disk whole (here at the file size limit of the
+    // importing process, as on a full disk) ends the import, named with why, and the local file stays as it was
+    // with nothing beside it; a local ledger that ends inside a line keeps that line apart from the next.
+    void importOnAFullDisk_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("local");
+        QTest::addColumn<QByteArray>("incoming");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<QByteArray>("after");
+        const qint64 limit = 256 * 1024;
+        const QString document = u"files/Documents/B/large.pdf"_s;
+        QTest::addRow("a document over the limit")
+            << document << QByteArray("earlier") << largeDocument() << limit << QByteArray("earlier");
+        const QString ledger = u"files/XML/checksums.txt"_s;
+        const QByteArray local = ledgerLines(0, 11000);
+        QTest::addRow("a ledger merged past the limit")
+            << ledger << local << ledgerLines(11000, 8000) << limit << local;
+        QTest::addRow("a ledger ending inside a line")
+            << ledger << QByteArray("c0|zero.xml\nc1|on") << QByteArray("c2|two.xml\n") << qint64(0)
+            << QByteArray("c0|zero.xml\nc1|on\nc2|two.xml\n");
+    }
+
+    void importOnAFullDisk()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, local);
+        QFETCH(QByteArray, incoming);
+        QFETCH(qint64, limit);
+        QFETCH(QByteArray, after);
+        makeInstallation(u"B"_s, u"Петров"_s);
+        const QString target = dataFile(entry.mid(6));
+        QVERIFY(writeFile(target, local));
+        const QString package = m_paths->filePath(u"incoming.tspak"_s);
+        QVERIFY(writeFile(package, packageHeader(1) + packageFields(entry, incoming)));
+
+        const QDir folder = QFileInfo(target).dir();
+        const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+        QProcess import;
+        startImport(&import, package, {{u"TESSARON_TEST_FILE_SIZE_LIMIT"_s, QString::number(limit)}});
+        QVERIFY(import.waitForFinished(120000));
+        const QString message = QString::fromUtf8(import.readAllStandardOutput());
+        QCOMPARE(fileBytes(target), after);
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), files);
+        if (limit == 0) {
+            QCOMPARE(message, u"Синхронизация завершена. Добавлено записей: 0, файлов: 1."_s);
+            return;
+        }
+        QCOMPARE(import.exitCode(), 1);
+        QCOMPARE(message, u"Не удалось записать файл: %1 (ошибка записи)"_s.arg(target));
+    }
+
     // A package made here and brought back changes nothing: nothing is counted, no file is written again.
     void importingOwnPackageCountsNothing()
     {
@@ -1147,9 +1269,10 @@ private Q_SLOTS:
 
 // Started again with TESSARON_TEST_IMPORT_PACKAGE set (LOCALAPPDATA and TESSARON_TEST_PROGRAM naming an
 // installation), the program imports that package there and prints the message: an import the test can kill, or one
-// in a process that has made nothing yet. With TESSARON_TEST_LOG it writes the application log into that folder. With
-// TESSARON_TEST_WRITE_MS set instead, it writes the installation's databases for that many milliseconds; started by a
-// HeldUpdate, it holds an update of a database.
+// in a process that has made nothing yet. With TESSARON_TEST_LOG it writes the application log into that folder;
+// with TESSARON_TEST_FILE_SIZE_LIMIT (bytes) no file it writes grows past that size. With TESSARON_TEST_WRITE_MS set
+// instead, it writes the installation's databases for that many milliseconds; started by a HeldUpdate, it holds an
+// update of a database.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -1161,6 +1284,12 @@ int main(int argc, char *argv[])
     }
     if (const QString package = qEnvironmentVariable("TESSARON_TEST_IMPORT_PACKAGE"); !package.isEmpty()) {
         AppPaths::setProgramDirectoryForTesting(qEnvironmentVariable("TESSARON_TEST_PROGRAM"));
+        // A write past the limit fails (EFBIG) instead of ending the process.
+        if (const qint64 limit = qEnvironmentVariableIntValue("TESSARON_TEST_FILE_SIZE_LIMIT"); limit > 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit fileSize {rlim_t(limit), rlim_t(limit)};
+            setrlimit(RLIMIT_FSIZE, &fileSize);
+        }
         if (const QString log = qEnvironmentVariable("TESSARON_TEST_LOG"); !log.isEmpty())
             tessaron::logging::ApplicationLogger::initialize(log);
         const SyncResult result = Sync::importPackage(package);

@@ -12,6 +12,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
+#include "sync/merge_rules.h"
 #include "sync/sqlite_schema_size.h"
 #include "sync/table_catalogue.h"
 

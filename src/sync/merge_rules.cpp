@@ -4,8 +4,6 @@
 #include "storage/sql_connection.h"
 #include "sync/merge_statements.h"
 #include "sync/merge_tables.h"
-#include "sync/report_child_statements.h"
-#include "sync/report_matching.h"
 #include "sync/report_merge.h"
 #include "sync/table_pass.h"
 
@@ -22,18 +20,18 @@ namespace {
 
 // A key takes the incoming row when it is at least as new as the local one. A row equal in every field is not
 // written again, so that only a change is counted.
-bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+bool mergeSettings(const MergeRule &, const MergeSides &sides, int *added, QString *error)
 {
-    if (!tableInfo(source, u"Settings"_s).exists() || !tableInfo(target, u"Settings"_s).exists())
+    if (!tableInfo(sides.source, u"Settings"_s).exists() || !tableInfo(sides.target, u"Settings"_s).exists())
         return true;
-    QSqlQuery rows(source);
+    QSqlQuery rows(sides.source);
     rows.setForwardOnly(true);
     if (!rows.exec(settingsSelect())) {
         *error = logging::shownFailure(
             u"Не удалось прочитать настройки из базы пакета"_s, rows.lastError().text(), u"sync"_s);
         return false;
     }
-    QSqlQuery upsert(target);
+    QSqlQuery upsert(sides.target);
     if (!upsert.prepare(settingsUpsert())) {
         *error
             = logging::shownFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
@@ -51,6 +49,19 @@ bool mergeSettings(const QSqlDatabase &source, const QSqlDatabase &target, int *
             ++*added;
     }
     return true;
+}
+
+// Each settings column is read by name, as each is written over the local value of its key.
+void prepareSettingsReads(const MergeRule &, const MergeSides &sides, MergeReads *reads)
+{
+    const TableInfo settings = tableInfo(sides.source, u"Settings"_s);
+    if (!settings.exists() || !tableInfo(sides.target, u"Settings"_s).exists())
+        return;
+    for (const QString &column : settingsColumns) {
+        if (indexOfName(settings.columns, column) < 0)
+            return reads->lacks(u"Settings"_s, column);
+    }
+    reads->prepare(sides.source, settingsSelect(), u"Settings"_s);
 }
 
 // A configuration's name as the rule compares it: surrounding white space removed and Latin letters folded, as the
@@ -90,10 +101,10 @@ bool localConfigurations(const QSqlDatabase &target, const TableInfo &local, con
 // with a blank ("КАМАЗ ") and is stored so is found the next time too, so the table's UNIQUE(Manufacturer, Model)
 // never refuses a configuration that is already here. A configuration found is never replaced; the others are inserted
 // as stored.
-bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+bool mergeVehicleConfigurations(const MergeRule &, const MergeSides &sides, int *added, QString *error)
 {
-    const TableInfo incoming = tableInfo(source, u"VehicleConfigurations"_s);
-    const TableInfo local = tableInfo(target, u"VehicleConfigurations"_s);
+    const TableInfo incoming = tableInfo(sides.source, u"VehicleConfigurations"_s);
+    const TableInfo local = tableInfo(sides.target, u"VehicleConfigurations"_s);
     if (!incoming.exists() || !local.exists())
         return true;
     const QStringList common = commonColumns(incoming, local);
@@ -101,11 +112,11 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     if (nameFields.isEmpty() || indexOfName(common, u"Manufacturer"_s) < 0 || indexOfName(common, u"Model"_s) < 0)
         return true;
     QSet<ConfigurationKey> present;
-    if (!localConfigurations(target, local, local.columns.at(indexOfName(local.columns, u"Manufacturer"_s)),
+    if (!localConfigurations(sides.target, local, local.columns.at(indexOfName(local.columns, u"Manufacturer"_s)),
             local.columns.at(indexOfName(local.columns, u"Model"_s)), &present, error))
         return false;
-    TablePass pass(target, incoming, local, insertColumnsFor(common, local), false);
-    QSqlQuery rows(source);
+    TablePass pass(sides.target, incoming, local, insertColumnsFor(common, local), false);
+    QSqlQuery rows(sides.source);
     // The names as SQLite's text follow the row's own fields.
     const int names = int(incoming.columns.size());
     if (!readTable(rows, incoming.name, error, nameFields))
@@ -121,14 +132,21 @@ bool mergeVehicleConfigurations(const QSqlDatabase &source, const QSqlDatabase &
     return true;
 }
 
-bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+// The configurations are read whole, their names as SQLite's text of them too.
+void prepareConfigurationReads(const MergeRule &, const MergeSides &sides, MergeReads *reads)
 {
-    const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
-    if (!manufacturers.exists() || !tableInfo(target, u"Manufacturers"_s).exists())
+    if (const TableInfo incoming = tableInfo(sides.source, u"VehicleConfigurations"_s); incoming.exists())
+        reads->prepare(sides.source, selectAll(incoming.name, configurationNameFields(incoming)), incoming.name);
+}
+
+bool mergeVehicleCatalog(const MergeRule &, const MergeSides &sides, int *added, QString *error)
+{
+    const TableInfo manufacturers = tableInfo(sides.source, u"Manufacturers"_s);
+    if (!manufacturers.exists() || !tableInfo(sides.target, u"Manufacturers"_s).exists())
         return true;
     QHash<qint64, qint64> manufacturerIds;
     {
-        QSqlQuery rows(source);
+        QSqlQuery rows(sides.source);
         rows.setForwardOnly(true);
         if (!rows.exec(manufacturersSelect(manufacturers))) {
             *error = logging::shownFailure(
@@ -137,13 +155,13 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         }
         // The incoming row without its Id.
         const QStringList inserted = manufacturerColumns(manufacturers).mid(1);
-        QSqlQuery insert(target);
+        QSqlQuery insert(sides.target);
         if (!insert.prepare(insertStatement(u"Manufacturers"_s, inserted, false))) {
             *error
                 = logging::shownFailure(u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
             return false;
         }
-        QSqlQuery probe(target);
+        QSqlQuery probe(sides.target);
         const bool probeReady = probe.prepare(u"SELECT Id FROM main.Manufacturers WHERE Name IS ? LIMIT 1"_s);
         while (rows.next()) {
             const qint64 oldId = rows.value(0).toLongLong();
@@ -166,11 +184,11 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
         }
     }
 
-    const TableInfo incoming = tableInfo(source, u"Models"_s);
-    const TableInfo local = tableInfo(target, u"Models"_s);
+    const TableInfo incoming = tableInfo(sides.source, u"Models"_s);
+    const TableInfo local = tableInfo(sides.target, u"Models"_s);
     if (!incoming.exists() || !local.exists())
         return true;
-    QSqlQuery rows(source);
+    QSqlQuery rows(sides.source);
     rows.setForwardOnly(true);
     if (!rows.exec(selectAll(incoming.name))) {
         *error = logging::shownFailure(
@@ -179,9 +197,9 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     }
     const int manufacturerField = indexOfName(incoming.columns, u"ManufacturerId"_s);
     const int nameField = indexOfName(incoming.columns, u"Name"_s);
-    TablePass pass(target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
+    TablePass pass(sides.target, incoming, local, insertColumnsFor(commonColumns(incoming, local), local), false);
     const int manufacturerColumn = indexOfName(pass.columns(), u"ManufacturerId"_s);
-    QSqlQuery probe(target);
+    QSqlQuery probe(sides.target);
     const bool probeReady = probe.prepare(u"SELECT Id FROM main.Models WHERE ManufacturerId=? AND Name=? LIMIT 1"_s);
     while (manufacturerField >= 0 && nameField >= 0 && rows.next()) {
         const auto mapped = manufacturerIds.constFind(rows.value(manufacturerField).toLongLong());
@@ -196,36 +214,113 @@ bool mergeVehicleCatalog(const QSqlDatabase &source, const QSqlDatabase &target,
     return true;
 }
 
-bool mergeGeneric(
-    const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
+void prepareVehicleCatalogReads(const MergeRule &, const MergeSides &sides, MergeReads *reads)
 {
-    const QList<TableInfo> localTables = tables(target);
-    for (const TableInfo &incoming : tables(source, fileName)) {
+    const TableInfo manufacturers = tableInfo(sides.source, u"Manufacturers"_s);
+    const TableInfo models = tableInfo(sides.source, u"Models"_s);
+    if (manufacturers.exists() && reads->prepare(sides.source, manufacturersSelect(manufacturers), u"Manufacturers"_s)
+        && models.exists())
+        reads->prepare(sides.source, selectAll(models.name), u"Models"_s);
+}
+
+bool mergeGeneric(const MergeRule &, const MergeSides &sides, int *added, QString *error)
+{
+    const QList<TableInfo> localTables = tables(sides.target);
+    for (const TableInfo &incoming : tables(sides.source, sides.fileName)) {
         const TableInfo local = findTable(localTables, incoming.name);
-        if (local.exists() && !mergeSimpleTable(source, target, incoming, local, nullptr, added, error))
+        if (local.exists() && !mergeSimpleTable(sides.source, sides.target, incoming, local, nullptr, added, error))
             return false;
     }
     return true;
 }
 
+// Every table the rule reads is read whole.
+void prepareGenericReads(const MergeRule &, const MergeSides &sides, MergeReads *reads)
+{
+    for (const TableInfo &incoming : tables(sides.source, sides.fileName)) {
+        if (!reads->prepare(sides.source, selectAll(incoming.name), incoming.name))
+            return;
+    }
+}
+
+bool mergeList(const MergeRule &rule, const MergeSides &sides, int *added, QString *error)
+{
+    return mergeNamedList(sides.source, sides.target, rule.listTable, rule.nameColumn, added, error);
+}
+
+// A list is read whole.
+void prepareListReads(const MergeRule &rule, const MergeSides &sides, MergeReads *reads)
+{
+    if (const TableInfo incoming = tableInfo(sides.source, rule.listTable); incoming.exists())
+        reads->prepare(sides.source, selectAll(incoming.name), incoming.name);
+}
+
+bool mergeReports(const MergeRule &, const MergeSides &sides, int *added, QString *error)
+{
+    return mergeDriverCards(sides.source, sides.target, added, error);
+}
+
+void prepareReportReads(const MergeRule &, const MergeSides &sides, MergeReads *reads)
+{
+    prepareDriverCardReads(sides.source, sides.target, reads);
+}
+
 } // namespace
+
+bool MergeReads::prepare(const QSqlDatabase &database, const QString &statement, const QString &table)
+{
+    if (!isSound())
+        return false;
+    QSqlQuery query(database);
+    if (query.prepare(statement))
+        return true;
+    m_fault = {table, {}, query.lastError().text()};
+    return false;
+}
+
+void MergeReads::lacks(const QString &table, const QString &column)
+{
+    if (isSound())
+        m_fault = {table, column, {}};
+}
+
+void MergeReads::failed(const QString &systemText)
+{
+    if (isSound())
+        m_fault = {{}, {}, systemText};
+}
+
+const MergeRule &mergeRule(const QString &fileName)
+{
+    static const MergeRule rules[] = {
+        {u"VehicleConfigurations.db"_s, {}, {}, mergeVehicleConfigurations, prepareConfigurationReads},
+        {u"SettingsDB.db"_s, {}, {}, mergeSettings, prepareSettingsReads},
+        {u"MasterDB.db"_s, u"Masters"_s, u"FullName"_s, mergeList, prepareListReads},
+        {u"CustomersDB.db"_s, u"Customers"_s, u"CustomerName"_s, mergeList, prepareListReads},
+        {u"VehicleDB.db"_s, {}, {}, mergeVehicleCatalog, prepareVehicleCatalogReads},
+        {u"driver_cards.db"_s, {}, {}, mergeReports, prepareReportReads},
+        {{}, {}, {}, mergeGeneric, prepareGenericReads},
+    };
+    for (const MergeRule &rule : rules) {
+        if (rule.fileName == fileName)
+            return rule;
+    }
+    return std::end(rules)[-1];
+}
 
 bool mergeByRule(
     const QString &fileName, const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error)
 {
-    if (fileName == u"VehicleConfigurations.db"_s)
-        return mergeVehicleConfigurations(source, target, added, error);
-    if (fileName == u"SettingsDB.db"_s)
-        return mergeSettings(source, target, added, error);
-    if (fileName == u"MasterDB.db"_s)
-        return mergeNamedList(source, target, u"Masters"_s, u"FullName"_s, added, error);
-    if (fileName == u"CustomersDB.db"_s)
-        return mergeNamedList(source, target, u"Customers"_s, u"CustomerName"_s, added, error);
-    if (fileName == u"VehicleDB.db"_s)
-        return mergeVehicleCatalog(source, target, added, error);
-    if (fileName == u"driver_cards.db"_s)
-        return mergeDriverCards(source, target, added, error);
-    return mergeGeneric(fileName, source, target, added, error);
+    const MergeRule &rule = mergeRule(fileName);
+    return rule.merge(rule, {source, target, fileName}, added, error);
+}
+
+MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName)
+{
+    const MergeRule &rule = mergeRule(fileName);
+    MergeReads reads;
+    rule.prepareReads(rule, {source, target, fileName}, &reads);
+    return reads.fault();
 }
 
 bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, const QString &table,
@@ -255,79 +350,6 @@ bool mergeNamedList(const QSqlDatabase &source, const QSqlDatabase &target, cons
             return false;
     }
     return true;
-}
-
-MergeReadFault prepareMergeReads(const QSqlDatabase &source, const QSqlDatabase &target, const QString &fileName)
-{
-    MergeReadFault fault;
-    const auto prepares = [&fault](const QSqlDatabase &database, const QString &statement, const QString &table) {
-        QSqlQuery query(database);
-        if (query.prepare(statement))
-            return true;
-        fault = {table, {}, query.lastError().text()};
-        return false;
-    };
-    if (fileName == u"SettingsDB.db"_s) {
-        const TableInfo settings = tableInfo(source, u"Settings"_s);
-        if (!settings.exists() || !tableInfo(target, u"Settings"_s).exists())
-            return fault;
-        for (const QString &column : settingsColumns) {
-            if (indexOfName(settings.columns, column) < 0)
-                return {u"Settings"_s, column, {}};
-        }
-        prepares(source, settingsSelect(), u"Settings"_s);
-        return fault;
-    }
-    if (fileName == u"VehicleDB.db"_s) {
-        const TableInfo manufacturers = tableInfo(source, u"Manufacturers"_s);
-        const TableInfo models = tableInfo(source, u"Models"_s);
-        if (manufacturers.exists() && prepares(source, manufacturersSelect(manufacturers), u"Manufacturers"_s)
-            && models.exists())
-            prepares(source, selectAll(models.name), u"Models"_s);
-        return fault;
-    }
-    if (fileName != u"driver_cards.db"_s) {
-        // Every other rule reads the tables it takes whole; the configurations' rule their names as text too.
-        const bool configurations = fileName == u"VehicleConfigurations.db"_s;
-        for (const TableInfo &incoming : tables(source, fileName)) {
-            const QStringList more = configurations ? configurationNameFields(incoming) : QStringList();
-            if (!prepares(source, selectAll(incoming.name, more), incoming.name))
-                break;
-        }
-        return fault;
-    }
-    const bool hasMeta = tableInfo(source, u"DddReportMeta"_s).exists();
-    for (const QString &header : {u"DriverCardReports"_s, u"TachographReports"_s}) {
-        const TableInfo incoming = tableInfo(source, header);
-        if (incoming.exists()
-            && (!prepares(source, selectAll(incoming.name), header)
-                || (hasMeta && incoming.isSingleKeyed() && !prepares(source, identitiesSelect(incoming), header))))
-            return fault;
-    }
-    // The child rows are read through the links and the kept rows, made here empty in temporary tables.
-    LinkSummary links;
-    QString failure;
-    if (!writeReportLinks(target, {}, &links, &failure))
-        return {{}, {}, failure};
-    for (const ChildTable &child : reportChildTables(source, tables(target))) {
-        if (child.reportType.isEmpty()) {
-            if (!prepares(source, selectAll(child.incoming.name), child.local.name))
-                break;
-            continue;
-        }
-        const ChildRowStatements statements = childRowStatements(child);
-        if (statements.copyFresh.isEmpty())
-            continue;
-        QSqlQuery make(target);
-        for (const QString &statement : statements.makeKeptRows) {
-            if (!make.exec(statement))
-                return {{}, {}, make.lastError().text()};
-        }
-        if (!prepares(target, statements.copyFresh, child.local.name)
-            || !prepares(target, statements.fillKeptRows, child.local.name))
-            break;
-    }
-    return fault;
 }
 
 } // namespace tessaron::sync

@@ -236,4 +236,40 @@ bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, in
     return true;
 }
 
+void prepareDriverCardReads(const QSqlDatabase &source, const QSqlDatabase &target, MergeReads *reads)
+{
+    const bool hasMeta = tableInfo(source, u"DddReportMeta"_s).exists();
+    for (const QString &header : {u"DriverCardReports"_s, u"TachographReports"_s}) {
+        const TableInfo incoming = tableInfo(source, header);
+        if (incoming.exists()
+            && (!reads->prepare(source, selectAll(incoming.name), header)
+                || (hasMeta && incoming.isSingleKeyed()
+                    && !reads->prepare(source, identitiesSelect(incoming), header))))
+            return;
+    }
+    // The child rows are read through the links and the kept rows, made here empty in temporary tables.
+    LinkSummary links;
+    QString failure;
+    if (!writeReportLinks(target, {}, &links, &failure))
+        return reads->failed(failure);
+    for (const ChildTable &child : reportChildTables(source, tables(target))) {
+        if (child.reportType.isEmpty()) {
+            if (!reads->prepare(source, selectAll(child.incoming.name), child.local.name))
+                return;
+            continue;
+        }
+        const ChildRowStatements statements = childRowStatements(child);
+        if (statements.copyFresh.isEmpty())
+            continue;
+        QSqlQuery make(target);
+        for (const QString &statement : statements.makeKeptRows) {
+            if (!make.exec(statement))
+                return reads->failed(make.lastError().text());
+        }
+        if (!reads->prepare(target, statements.copyFresh, child.local.name)
+            || !reads->prepare(target, statements.fillKeptRows, child.local.name))
+            return;
+    }
+}
+
 } // namespace tessaron::sync

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/merge_rules.h"
 #include "sync/table_catalogue.h"
 
 #include <QHash>
@@ -70,5 +71,10 @@ QHash<qint64, qint64> mergeReportParents(const QSqlDatabase &source, const QSqlD
 // that repeat within a report survive and a repeated merge adds nothing. The child rows are copied inside SQLite: the
 // incoming file must be attached to the target connection as schema "incoming" (mergeDatabase does so).
 bool mergeDriverCards(const QSqlDatabase &source, const QSqlDatabase &target, int *added, QString *error);
+
+// Prepares every statement by which mergeDriverCards reads the incoming file: on source, the report headers and their
+// meta and the tables without report ids; on target, to which the file is attached, the copies of the child rows,
+// through link and kept-row tables made here empty and temporary.
+void prepareDriverCardReads(const QSqlDatabase &source, const QSqlDatabase &target, MergeReads *reads);
 
 } // namespace tessaron::sync

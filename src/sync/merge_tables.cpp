@@ -18,9 +18,9 @@ QList<TableInfo> tables(const QSqlDatabase &database, const QString &readUnder)
     readCatalogue(database, &entries);
     QList<TableInfo> list;
     for (const CatalogueEntry &entry : std::as_const(entries)) {
-        if (entry.isView || (!readUnder.isEmpty() && !isReadTable(readUnder, entry.name)))
+        if (entry.kind != CatalogueKind::Table || (!readUnder.isEmpty() && !isReadTable(readUnder, entry.name)))
             continue;
-        if (TableInfo info = describeTable(database, entry.name); info.exists() && !info.isVirtual)
+        if (TableInfo info = describeTable(database, entry); info.exists())
             list.append(info);
     }
     return list;
@@ -31,10 +31,8 @@ TableInfo tableInfo(const QSqlDatabase &database, const QString &table)
     QList<CatalogueEntry> entries;
     readCatalogue(database, &entries);
     for (const CatalogueEntry &entry : std::as_const(entries)) {
-        if (!entry.isView && entry.name.compare(table, Qt::CaseInsensitive) == 0) {
-            const TableInfo info = describeTable(database, entry.name);
-            return info.isVirtual ? TableInfo() : info;
-        }
+        if (entry.kind == CatalogueKind::Table && entry.name.compare(table, Qt::CaseInsensitive) == 0)
+            return describeTable(database, entry);
     }
     return {};
 }

@@ -396,6 +396,21 @@ private Q_SLOTS:
         QTest::addRow("a database the installation lacks, with a trigger and a view")
             << packageHeader(1) + packageFields(u"db/CalibrationDB.db"_s, fileBytes(calibrations)) << QString()
             << u"Синхронизация завершена. Добавлено записей: 2, файлов: 0."_s;
+        // Beside the masters, views that would take SQLite minutes to compile (each of the fifteen the UNION ALL of the
+        // one before with itself, forty over the last) and a trigger over them: neither is ever compiled.
+        const QString nested = folder.filePath(u"nested-views.db"_s);
+        QVERIFY(tessaron::storage::MasterRepository(nested).addMaster(u"Петров"_s) > 0);
+        QStringList views {u"CREATE VIEW Nested0 AS SELECT * FROM Masters"_s};
+        for (int level = 1; level <= 15; ++level)
+            views.append(u"CREATE VIEW Nested%1 AS SELECT * FROM Nested%2 UNION ALL SELECT * FROM Nested%2"_s.arg(
+                QString::number(level), QString::number(level - 1)));
+        for (int view = 1; view <= 40; ++view)
+            views.append(u"CREATE VIEW Over%1 AS SELECT * FROM Nested15"_s.arg(view));
+        views.append(u"CREATE TRIGGER Counted AFTER INSERT ON Masters BEGIN SELECT count(*) FROM Over40; END"_s);
+        QVERIFY(SqliteProbe(nested).executeAll(views));
+        QTest::addRow("MasterDB.db with fifteen nested views and forty over the last")
+            << packageHeader(1) + packageFields(u"db/MasterDB.db"_s, fileBytes(nested)) << QString()
+            << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
         // Four sound databases (that one), then a damaged one: nothing is merged, nothing is backed up.
         QByteArray later = packageHeader(6);
         for (const QString &name : {u"MasterDB.db"_s, u"CustomersDB.db"_s, u"VehicleDB.db"_s, u"CalibrationDB.db"_s})

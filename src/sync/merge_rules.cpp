@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <iterator>
+
 using namespace Qt::StringLiterals;
 using tessaron::storage::quoteIdentifier;
 
@@ -305,7 +307,8 @@ const MergeRule &mergeRule(const QString &fileName)
         if (rule.fileName == fileName)
             return rule;
     }
-    return std::end(rules)[-1];
+    // The generic rule, last.
+    return rules[std::size(rules) - 1];
 }
 
 bool mergeByRule(

@@ -63,5 +63,8 @@ int benchUsbJoin(const QStringList &files, int repeat);
 // Area "schema": the import of a package whose customers database holds a 10 MB schema in a table never read (the
 // files are not read). 0 on success.
 int benchSyncSchema(const QStringList &files, int repeat);
+// Area "views": the import of a package whose masters database holds views slow to compile, beside a plain package's
+// (the files are not read). 0 on success.
+int benchSyncViews(const QStringList &files, int repeat);
 
 } // namespace tessaron::bench

@@ -25,6 +25,7 @@ constexpr Area areas[] = {
     {"names-deep", tessaron::bench::benchNamesDeep},
     {"usb-join", tessaron::bench::benchUsbJoin},
     {"schema", tessaron::bench::benchSyncSchema},
+    {"views", tessaron::bench::benchSyncViews},
 };
 
 int usage()

@@ -143,7 +143,8 @@ public:
     // Saves the settings, then synchronises with the phone on a worker thread: the computer's side of a session
     // over the phone's synchronisation folder. False, starting nothing, while one runs (with a message) or when
     // saving fails (with its message). A session that ends after its merge, failed or not, reloads the settings and
-    // lists, so that the next save or synchronisation never writes older values over what it merged.
+    // lists, so that the next save or synchronisation never writes older values over what it merged; so does one
+    // whose runner throws, which may have thrown after the merge, its message saying the data may be merged.
     Q_INVOKABLE bool startUsbSync();
     // Asks the running synchronisation to stop; it stays active until the session has ended. Nothing without one.
     // The cancel's outcome then becomes syncStatus, with lastError cleared: a stop asked for is no failure.

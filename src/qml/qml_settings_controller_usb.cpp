@@ -1,5 +1,7 @@
 #include "qml_settings_controller.h"
 
+#include "logging/application_logger.h"
+#include "logging/shown_failure.h"
 #include "sync/usb_sync_session.h"
 
 #include <QThread>
@@ -80,12 +82,17 @@ void QmlSettingsController::runUsbSyncWorker(bool pcSide)
         };
         sync::UsbSyncResult result;
         // An exception leaving a thread's function would end the program, and without a completion the page
-        // would stay busy for good (a package too large for memory throws std::bad_alloc).
+        // would stay busy for good (a package too large for memory throws std::bad_alloc). What threw may have come
+        // after the merge (the answer to the phone reads every data file into memory), so the session is taken as one
+        // that may have changed the stored data, as a failure after the merge is.
         try {
             result = runner(pcSide, m_usbSyncCancel, progress);
         } catch (...) {
             result = {};
-            result.message = u"Синхронизация по MTP прервана из-за внутренней ошибки."_s;
+            result.message = logging::withSentence(
+                u"Синхронизация по MTP прервана из-за внутренней ошибки"_s, u"Данные, возможно, уже объединены."_s);
+            result.dataChanged = true;
+            logging::ApplicationLogger::write(logging::Level::Error, u"sync.mtp"_s, result.message, u"thrown"_s);
         }
         QMetaObject::invokeMethod(
             this, [this, result] { finishUsbSync(result); }, Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 #include "storage/vehicle_configuration_repository.h"
 #include "sync/database_merge.h"
 #include "sync/entry_name_check.h"
+#include "sync/merge_rules.h"
 #include "sync/sqlite_schema_size.h"
 #include "sync/table_catalogue.h"
 
@@ -54,9 +55,9 @@ OwnLayout readLayout(const QString &path, bool *read)
     *read = connection.isOpen() && readCatalogue(connection.database(), &entries)
         && readSchemaStatements(connection.database(), &layout.statements);
     for (const CatalogueEntry &entry : std::as_const(entries)) {
-        if (entry.isView)
+        if (entry.kind == CatalogueKind::View)
             continue;
-        const TableInfo info = describeTable(connection.database(), entry.name);
+        const TableInfo info = describeTable(connection.database(), entry);
         OwnTable table {entry.name, {}, {}};
         for (const ColumnInfo &column : info.declared) {
             if (column.notNull)
@@ -148,7 +149,7 @@ PackageDatabaseFault refusedFor(const QString &reason)
 
 // The tables of the file that the merge under the file name's rule reads, each checked to be an ordinary table
 // without generated columns that has the program's key columns. Only the schema table and the pragmas about one
-// named ordinary table are read: a view's query is not even compiled.
+// named ordinary table are read: no view's query, nor any trigger, is even compiled.
 PackageDatabaseFault readTables(const QSqlDatabase &database, const QString &fileName, QList<IncomingTable> *tables)
 {
     QList<CatalogueEntry> entries;
@@ -166,17 +167,17 @@ PackageDatabaseFault readTables(const QSqlDatabase &database, const QString &fil
                 own = table;
         }
         // Under a name without a layout the merge reads every table and no view.
-        if (known ? own.name.isEmpty() : entry.isView)
+        if (known ? own.name.isEmpty() : entry.kind == CatalogueKind::View)
             continue;
         if (own.name.isEmpty())
             own.name = entry.name;
-        if (entry.isView)
+        if (entry.kind == CatalogueKind::View)
             return refusedFor(u"на месте таблицы %1 лежит представление"_s.arg(own.name));
-        const TableInfo info = describeTable(database, entry.name, &error);
+        if (entry.kind == CatalogueKind::VirtualTable)
+            return refusedFor(u"на месте таблицы %1 лежит виртуальная таблица"_s.arg(own.name));
+        const TableInfo info = describeTable(database, entry, &error);
         if (!info.exists())
             return damagedBy(error);
-        if (info.isVirtual)
-            return refusedFor(u"на месте таблицы %1 лежит виртуальная таблица"_s.arg(own.name));
         for (const ColumnInfo &column : info.declared) {
             if (column.generated) {
                 return refusedFor(

@@ -30,6 +30,44 @@ bool run(QSqlQuery &query, const QString &statement, QString *error)
     return false;
 }
 
+// The characters SQLite's tokenizer skips as blanks.
+bool isSqlBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
+
+// The characters of a word to SQLite's tokenizer: ASCII letters and digits, "_", "$" and every character beyond ASCII.
+bool isSqlWordCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'$'
+        || c.unicode() > 0x7f;
+}
+
+// The next word of an SQL statement from *position on, after the blanks and comments SQLite skips between words (a
+// comment left open runs to the end); empty where none begins. *position moves past it.
+QStringView nextWord(QStringView sql, qsizetype *position)
+{
+    qsizetype i = *position;
+    while (i < sql.size()) {
+        if (isSqlBlank(sql.at(i))) {
+            ++i;
+        } else if (sql.mid(i).startsWith(u"--")) {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? sql.size() : end + 1;
+        } else if (sql.mid(i).startsWith(u"/*")) {
+            const qsizetype end = sql.indexOf(u"*/", i + 2);
+            i = end < 0 ? sql.size() : end + 2;
+        } else {
+            break;
+        }
+    }
+    const qsizetype start = i;
+    while (i < sql.size() && isSqlWordCharacter(sql.at(i)))
+        ++i;
+    *position = i;
+    return sql.sliced(start, i - start);
+}
+
 } // namespace
 
 bool readCatalogue(const QSqlDatabase &database, QList<CatalogueEntry> *entries, QString *error)
@@ -37,28 +75,43 @@ bool readCatalogue(const QSqlDatabase &database, QList<CatalogueEntry> *entries,
     entries->clear();
     QSqlQuery query(database);
     if (!run(query,
-            u"SELECT type, name FROM main.sqlite_schema WHERE type IN ('table', 'view') AND "_s + notSqlitesOwn
+            u"SELECT type, name, sql FROM main.sqlite_schema WHERE type IN ('table', 'view') AND "_s + notSqlitesOwn
                 + u" ORDER BY name"_s,
             error))
         return false;
-    while (query.next())
-        entries->append({query.value(1).toString(), query.value(0).toString() == u"view"_s});
+    while (query.next()) {
+        CatalogueKind kind = CatalogueKind::Table;
+        if (query.value(0).toString() == u"view"_s)
+            kind = CatalogueKind::View;
+        else if (makesVirtualTable(query.value(2).toString()))
+            kind = CatalogueKind::VirtualTable;
+        entries->append({query.value(1).toString(), kind});
+    }
     return true;
 }
 
-TableInfo describeTable(const QSqlDatabase &database, const QString &name, QString *error)
+bool makesVirtualTable(QStringView statement)
 {
-    QSqlQuery query(database);
-    if (!run(query, u"PRAGMA main.table_list(%1)"_s.arg(quoteIdentifier(name)), error) || !query.next())
-        return {};
+    qsizetype position = 0;
+    return nextWord(statement, &position).compare(u"CREATE", Qt::CaseInsensitive) == 0
+        && nextWord(statement, &position).compare(u"VIRTUAL", Qt::CaseInsensitive) == 0;
+}
+
+TableInfo describeTable(const QSqlDatabase &database, const CatalogueEntry &entry, QString *error)
+{
     TableInfo info;
-    if (query.value(2).toString() == u"virtual"_s) {
-        info.name = name;
+    switch (entry.kind) {
+    case CatalogueKind::View:
+        return info;
+    case CatalogueKind::VirtualTable:
+        info.name = entry.name;
         info.isVirtual = true;
         return info;
+    case CatalogueKind::Table:
+        break;
     }
-    query.finish();
-    if (!run(query, u"PRAGMA main.table_xinfo(%1)"_s.arg(quoteIdentifier(name)), error))
+    QSqlQuery query(database);
+    if (!run(query, u"PRAGMA main.table_xinfo(%1)"_s.arg(quoteIdentifier(entry.name)), error))
         return {};
     while (query.next()) {
         const int hidden = query.value(6).toInt();
@@ -71,7 +124,7 @@ TableInfo describeTable(const QSqlDatabase &database, const QString &name, QStri
             info.primaryKeyColumns.append(column.name);
     }
     if (!info.declared.isEmpty())
-        info.name = name;
+        info.name = entry.name;
     return info;
 }
 

@@ -10,11 +10,15 @@
 // Every function reads the "main" schema of the connection it is handed and writes nothing.
 namespace tessaron::sync {
 
+// What an entry of the schema table makes. SQLite tells a view from a table by the entry's type, and refuses a file
+// whose entry's statement says otherwise; a virtual table is a table whose statement reads "CREATE VIRTUAL TABLE".
+enum class CatalogueKind { Table, VirtualTable, View };
+
 // One table or view of the schema table.
 struct CatalogueEntry
 {
     QString name;
-    bool isView = false;
+    CatalogueKind kind = CatalogueKind::Table;
 };
 
 // One column as "PRAGMA table_xinfo" declares it.
@@ -47,13 +51,20 @@ struct TableInfo
     QString keyColumn() const { return isSingleKeyed() ? primaryKeyColumns.constFirst() : QString(); }
 };
 
-// The tables and views of the schema table but SQLite's own, in name order. Only the schema table is read: no view's
-// query is compiled. False, the list empty and SQLite's words in *error when given, when it cannot be read.
+// The tables and views of the schema table but SQLite's own, in name order, each of its kind. Only the schema table is
+// read, its statements as text: nothing of the schema is compiled. False, the list empty and SQLite's words in *error
+// when given, when it cannot be read.
 bool readCatalogue(const QSqlDatabase &database, QList<CatalogueEntry> *entries, QString *error = nullptr);
 
-// The table of that exact name: whether it is virtual and, for an ordinary one, its columns. An empty TableInfo when
-// a pragma fails (SQLite's words in *error when given) or finds no table or no column.
-TableInfo describeTable(const QSqlDatabase &database, const QString &name, QString *error = nullptr);
+// Whether a table's statement in the schema table makes a virtual table, as SQLite reads it: the word after CREATE
+// is VIRTUAL, in any letter case, blanks and comments between them skipped.
+bool makesVirtualTable(QStringView statement);
+
+// The table of the catalogue's entry: a virtual one by its name alone, an ordinary one with its columns ("PRAGMA
+// table_xinfo", which compiles nothing). A view is never described, as that would compile its query and every view
+// it reads: an empty TableInfo. Empty too when the pragma fails (SQLite's words in *error when given) or finds no
+// column.
+TableInfo describeTable(const QSqlDatabase &database, const CatalogueEntry &entry, QString *error = nullptr);
 
 // The columns of the table that refer to a row of another table ("PRAGMA foreign_key_list"), in the order declared.
 // False when the pragma fails.

@@ -461,7 +461,8 @@ private Q_SLOTS:
         const QString done = QStringLiteral("Слияние по MTP завершено. Синхронизация завершена.");
         QTest::addRow("success") << done << done;
         QTest::addRow("thrown") << QStringLiteral("throw")
-                                << QStringLiteral("Синхронизация по MTP прервана из-за внутренней ошибки.");
+                                << QStringLiteral("Синхронизация по MTP прервана из-за внутренней ошибки. Данные, "
+                                                  "возможно, уже объединены.");
     }
 
     void usbSyncCompletes()
@@ -553,6 +554,9 @@ private Q_SLOTS:
             << u"Не удалось передать файл Response_%1\\.tspak на телефон: этап запись, записано \\d+ из \\d+ байт "
                u"\\(на диске нет места\\)"_s.arg(kPhoneId)
                 + merged;
+        QTest::addRow("session throwing past its merge")
+            << u"thrown"_s
+            << u"Синхронизация по MTP прервана из-за внутренней ошибки\\. Данные, возможно, уже объединены\\."_s;
         QTest::addRow("package import, a later database refusing its rows")
             << u"import"_s
             << u"Ошибка объединения CustomersDB\\.db: .*\\. Часть данных уже объединена\\. Добавлено записей: 2, файлов: 0\\."_s;
@@ -577,6 +581,17 @@ private Q_SLOTS:
             QVERIFY(probe.execute(u"CREATE TRIGGER refuse BEFORE INSERT ON Customers BEGIN SELECT RAISE(ABORT, "
                                   u"'disk full'); END"_s));
             QVERIFY(!controller.importSyncPackage(package));
+        } else if (fault == u"thrown") {
+            // The phone's package is merged; then the answer to the phone, which reads every data file into memory,
+            // runs out of it.
+            controller.setUsbSyncRunner(
+                [package](bool, std::atomic<bool> &, const std::function<void(const QString &)> &) -> UsbSyncResult {
+                    if (tessaron::sync::SynchronizationManager::importPackage(package).success)
+                        throw std::bad_alloc();
+                    return {};
+                });
+            QVERIFY(controller.startUsbSync());
+            QTRY_VERIFY_WITH_TIMEOUT(!controller.isUsbSyncActive(), kGenerous);
         } else {
             const QString root = fault == u"full" ? disk.filePath(u"Phone"_s) : m_paths->filePath(u"Phone"_s);
             const QString folder = root + u"/Internal/TessaronSyncMTP"_s;

@@ -97,6 +97,37 @@ bool SqliteProbe::copyMidway(const QStringList &statements, const QString &copyP
     });
 }
 
+bool SqliteProbe::fillSchema(qint64 bytes) const
+{
+    return withConnection(m_path, [&](QSqlDatabase &database) {
+        QSqlQuery query(database);
+        const auto schemaBytes = [&query] {
+            return query.exec(u"SELECT sum(payload) FROM dbstat WHERE name = 'sqlite_schema'"_s) && query.next()
+                ? query.value(0).toLongLong()
+                : -1;
+        };
+        // Views of one length make records of one size; the last one's text is longer by what remains. Their texts
+        // stay between 58 and 8,185 bytes, whose length the record's header writes in two bytes.
+        int number = 0;
+        const auto addView = [&](qsizetype padding) {
+            return query.exec(
+                u"CREATE VIEW v%1 AS SELECT '%2'"_s.arg(number++, 6, 10, QChar(u'0')).arg(QString(64 + padding, u'x')));
+        };
+        const qint64 empty = schemaBytes();
+        const qint64 first = query.exec(u"BEGIN"_s) && addView(0) ? schemaBytes() : -1;
+        const qint64 record = first - empty;
+        const qint64 views = empty < 0 || first < 0 ? 0 : (bytes - empty) / record;
+        bool filled = views > 0;
+        for (qint64 view = 2; filled && view < views; ++view)
+            filled = addView(0);
+        filled = filled && (views < 2 || addView((bytes - empty) % record)) && query.exec(u"COMMIT"_s)
+            && schemaBytes() == bytes;
+        if (!filled)
+            qWarning("probe cannot fill the schema of %s to %lld bytes", qPrintable(m_path), bytes);
+        return filled;
+    });
+}
+
 QVariant SqliteProbe::scalar(const QString &statement, const QVariantList &values) const
 {
     const QList<QVariantList> all = rows(statement, values);

@@ -32,6 +32,10 @@ public:
     // "-wal"): what a process killed at that moment leaves on disk. Then an open transaction is rolled back. False
     // (and a warning) when a statement or a copy fails.
     bool copyMidway(const QStringList &statements, const QString &copyPath) const;
+    // Adds small views, in one transaction, until the records of the file's schema table come to exactly bytes, as
+    // SQLite itself counts them (its dbstat table): many statements over as many pages as they fill. False (and a
+    // warning) when the schema is already larger than bytes less one view, or a statement fails.
+    bool fillSchema(qint64 bytes) const;
 
 private:
     QString m_path;

@@ -310,9 +310,18 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(target), earlier);
     }
 
+    void exportOnOneInstallationImportOnAnother_data()
+    {
+        QTest::addColumn<QString>("receiver");
+        QTest::addRow("receiver B") << u"B"_s;
+        // SQLite reads a name opened as a URI up to its "?" or "#", and "%" starts an escape there.
+        QTest::addRow("receiver whose data folder holds ?, # and %%") << u"B?x=1#y%41%"_s;
+    }
+
     // A adds its master, files and ledger lines to B; B keeps its own; each import backs B up as it was.
     void exportOnOneInstallationImportOnAnother()
     {
+        QFETCH(QString, receiver);
         makeInstallation(u"A"_s, u"Иванов"_s);
         QVERIFY(writeFile(dataFile(u"XML/checksums.txt"_s), "c1|one.xml\r\nc0|zero.xml\r\n"));
         QVERIFY(SqliteProbe(legacyDatabase()).execute(u"CREATE TABLE Legacy(x)"_s));
@@ -324,7 +333,8 @@ private Q_SLOTS:
                 u"files/XML/checksums.txt"_s, u"files/Documents/A/act.pdf"_s}));
         QCOMPARE(exported.fileCount, entries.size());
 
-        makeInstallation(u"B"_s, u"Петров"_s);
+        makeInstallation(receiver, u"Петров"_s);
+        QVERIFY(Sync::syncDirectory().contains(receiver));
         QVERIFY(writeFile(dataFile(u"XML/checksums.txt"_s), "c0|zero.xml\n"));
         const QString ownRows = u"SELECT * FROM Masters ORDER BY 1"_s;
         const QList<QVariantList> own = SqliteProbe(AppPaths::database(u"MasterDB.db"_s)).rows(ownRows);
@@ -344,7 +354,7 @@ private Q_SLOTS:
         QCOMPARE(masters(backup + u"/db/MasterDB.db"_s), QStringList({u"Петров"_s}));
         QCOMPARE(fileBytes(AppPaths::downloadDirectory() + u"/A.ddd"_s) + fileBytes(dataFile(u"Documents/A/act.pdf"_s)),
             "AA");
-        QCOMPARE(fileBytes(AppPaths::downloadDirectory() + u"/B.ddd"_s), "B");
+        QCOMPARE(fileBytes(AppPaths::downloadDirectory() + u'/' + receiver + u".ddd"_s), receiver.toUtf8());
         QCOMPARE(fileBytes(dataFile(u"XML/checksums.txt"_s)), "c0|zero.xml\nc1|one.xml\n");
         QVERIFY(QFileInfo::exists(legacyDatabase()) && !QFileInfo::exists(AppPaths::database(u"ReportsDB.db"_s)));
         QVERIFY(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty());
@@ -511,6 +521,47 @@ private Q_SLOTS:
         QTest::addRow("a database the installation lacks, with a trigger and a view")
             << packageHeader(1) + packageFields(u"db/CalibrationDB.db"_s, fileBytes(calibrations)) << QString()
             << u"Синхронизация завершена. Добавлено записей: 2, файлов: 0."_s;
+        // Beside the masters, views that would take SQLite minutes to compile (each of the fifteen the UNION ALL of the
+        // one before with itself, forty over the last) and a trigger over them: neither is ever compiled.
+        const QString nested = folder.filePath(u"nested-views.db"_s);
+        QVERIFY(tessaron::storage::MasterRepository(nested).addMaster(u"Петров"_s) > 0);
+        QStringList views {u"CREATE VIEW Nested0 AS SELECT * FROM Masters"_s};
+        for (int level = 1; level <= 15; ++level)
+            views.append(u"CREATE VIEW Nested%1 AS SELECT * FROM Nested%2 UNION ALL SELECT * FROM Nested%2"_s.arg(
+                QString::number(level), QString::number(level - 1)));
+        for (int view = 1; view <= 40; ++view)
+            views.append(u"CREATE VIEW Over%1 AS SELECT * FROM Nested15"_s.arg(view));
+        views.append(u"CREATE TRIGGER Counted AFTER INSERT ON Masters BEGIN SELECT count(*) FROM Over40; END"_s);
+        QVERIFY(SqliteProbe(nested).executeAll(views));
+        QTest::addRow("MasterDB.db with fifteen nested views and forty over the last")
+            << packageHeader(1) + packageFields(u"db/MasterDB.db"_s, fileBytes(nested)) << QString()
+            << u"Синхронизация завершена. Добавлено записей: 0, файлов: 0."_s;
+        // A schema of many small statements, over pages enough that the schema table's root is an interior page, at the
+        // bound and one byte past it, in pages of 4 KiB and of 64 KiB (the file's page-size field then 1): a page left
+        // out of the count, the right-most child included, would take the second.
+        for (const int pageSize : {4096, 65536}) {
+            for (const qint64 schemaBytes : {qint64(256 * 1024), qint64(256 * 1024 + 1)}) {
+                const QString path = folder.filePath(u"schema-%1-%2.db"_s.arg(pageSize).arg(schemaBytes));
+                bool known = true;
+                QString error;
+                QVERIFY(tessaron::sync::createOwnDatabase(u"CalibrationDB.db"_s, path, &known, &error));
+                QVERIFY(SqliteProbe(path).executeAll({u"PRAGMA page_size = %1"_s.arg(pageSize), u"VACUUM"_s,
+                    u"INSERT INTO Calibrations (VehicleRegistrationNumber) VALUES ('А001АА77'), ('В002ВВ77')"_s}));
+                QVERIFY(SqliteProbe(path).fillSchema(schemaBytes));
+                QCOMPARE(
+                    fileBytes(path).mid(16, 2), pageSize == 65536 ? QByteArray("\0\1", 2) : QByteArray("\20\0", 2));
+                QCOMPARE(
+                    SqliteProbe(path).scalar(u"SELECT count(*) FROM dbstat WHERE name = 'sqlite_schema'"_s).toInt() > 2,
+                    true);
+                QTest::addRow("schema of %lld bytes in small statements, %d-byte pages", schemaBytes, pageSize)
+                    << packageHeader(1) + packageFields(u"db/CalibrationDB.db"_s, fileBytes(path)) << QString()
+                    << (schemaBytes > 256 * 1024
+                               ? u"Пакет не импортирован: база CalibrationDB.db не прошла проверку: её "
+                                 u"схема (описание таблиц, индексов, представлений и триггеров) больше "
+                                 u"256 КБ"_s
+                               : u"Синхронизация завершена. Добавлено записей: 2, файлов: 0."_s);
+            }
+        }
         // Four sound databases (that one), then a damaged one: nothing is merged, nothing is backed up.
         QByteArray later = packageHeader(6);
         for (const QString &name : {u"MasterDB.db"_s, u"CustomersDB.db"_s, u"VehicleDB.db"_s, u"CalibrationDB.db"_s})

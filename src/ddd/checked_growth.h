@@ -3,10 +3,11 @@
 // Growth that fails the one way whoever runs the decode, the save or the export turns into its message: a
 // std::bad_alloc. Qt 6.4's QList appends and resize, QString, QByteArray and the std containers throw it; two
 // growths of Qt 6.4 do not. QList::reserve takes a failed allocation silently: a list that held rows is left
-// pointing at nothing, and the next append writes through a null pointer (so do the QList constructors that take
-// a size). And QHash and QSet insert through a function declared noexcept: an allocation that fails there ends the
-// program, whoever would catch it. Every reservation of the decoder and of what builds rows from its report goes
-// through here, and the sets and maps they grow are the std ones.
+// pointing at nothing, and the next append writes through a null pointer (so do the QList constructors that take a
+// size or a range, and the copy a shared list makes at its first change). And QHash and QSet insert through a
+// function declared noexcept: an allocation that fails there ends the program, whoever would catch it. Every
+// reservation of the decoder and of what builds rows from its report goes through here, and the sets and maps they
+// grow are the std ones.
 
 #include <QHashFunctions>
 #include <QList>
@@ -46,7 +47,7 @@ template<typename T> void reserveChecked(QList<T> &list, qsizetype total)
     QList<T> grown;
     grown.reserve(total);
     if (grown.capacity() < total)
-        qBadAlloc();
+        qBadAlloc(); // Qt's own report of a failed allocation, as its appends make it
     // Moved when the list is its own, copied when it is shared; either way into the room just made.
     grown.append(std::move(list));
     list.swap(grown);

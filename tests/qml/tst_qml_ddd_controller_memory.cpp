@@ -64,7 +64,7 @@ int runUnderLimit()
     };
 
     QmlDddController controller;
-    // The archive listed, as the viewer's page lists it on showing: a save then starts no database.
+    // The archive opened and listed first, as the viewer's page does on showing: a save stores into an open database.
     controller.refreshSavedReports();
     const qint64 threads = statusField("Threads");
     if (step == u"decode"_s)

@@ -2,6 +2,7 @@
 
 #include "activity_conditions.h"
 #include "activity_events.h"
+#include "checked_growth.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
 #include "row_template.h"
@@ -449,7 +450,7 @@ QVariantMap emptyResult(const QVariantMap &conditions)
 QVariantMap resultOf(const QList<DayData> &days, const Measures &m, const QVariantMap &conditions)
 {
     QVariantList workingHours;
-    workingHours.reserve(days.size());
+    reserveChecked(workingHours, days.size());
     for (const DayData &day : days)
         workingHours.append(workingHoursEntry(day));
 
@@ -580,7 +581,7 @@ QVariantMap resultOf(const QList<DayData> &days, const Measures &m, const QVaria
 
 // Adds each row's day key and date ("dd.MM.yyyy"); a key given two different dates has none.
 void addDayDates(
-    QHash<QString, QDate> &dates, const QVariantList &rows, const QString &keyName, const QString &dateName)
+    CheckedHash<QString, QDate> &dates, const QVariantList &rows, const QString &keyName, const QString &dateName)
 {
     QString lastKey;
     QString lastDate;
@@ -596,11 +597,8 @@ void addDayDates(
         const QDate date = QDate::fromString(dateText, QStringLiteral("dd.MM.yyyy"));
         if (key.isEmpty() || !date.isValid())
             continue;
-        const auto known = dates.constFind(key);
-        if (known == dates.cend())
-            dates.insert(key, date);
-        else if (known.value() != date)
-            dates[key] = QDate();
+        if (const auto [known, added] = dates.try_emplace(key, date); !added && known->second != date)
+            known->second = QDate();
     }
 }
 
@@ -625,7 +623,7 @@ QVariantMap ActivityAnalyzer::analyze(const QVariantList &activityChanges, const
 
     QList<DayData> days = activity::groupDays(std::move(events));
     for (DayData &day : days)
-        day.date = source.dayDates.value(day.dayKey);
+        day.date = valueOf(source.dayDates, day.dayKey);
     Measures measures;
     DrivingRun drivingRun;
     for (qsizetype k = 0; k < days.size(); ++k) {

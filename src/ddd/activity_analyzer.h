@@ -1,7 +1,8 @@
 #pragma once
 
+#include "checked_growth.h"
+
 #include <QDate>
-#include <QHash>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -15,7 +16,7 @@ struct ActivitySource
 {
     // The calendar date of each day key of the activity changes. Two days are consecutive when their dates are
     // one day apart; only when either lacks a date here do their order keys decide (one apart).
-    QHash<QString, QDate> dayDates;
+    CheckedHash<QString, QDate> dayDates;
     // A vehicle unit records the co-driver slot as a timeline of its own beside the driver's: only the driver
     // slot is analysed. A card's rows are all its holder's, whatever slot they name.
     bool driverSlotOnly = false;

@@ -1,8 +1,7 @@
 #include "activity_chart.h"
 
+#include "checked_growth.h"
 #include "speed_series.h"
-
-#include <QHash>
 
 #include <algorithm>
 #include <cmath>
@@ -93,12 +92,10 @@ class Tally
 public:
     void add(const QString &key)
     {
-        const auto found = m_positions.constFind(key);
-        if (found != m_positions.cend()) {
-            ++m_counts[found.value()].count;
+        if (const auto [found, added] = m_positions.try_emplace(key, m_counts.size()); !added) {
+            ++m_counts[found->second].count;
             return;
         }
-        m_positions.insert(key, m_counts.size());
         m_counts.append({key, 1});
     }
 
@@ -114,7 +111,7 @@ public:
     }
 
 private:
-    QHash<QString, qsizetype> m_positions;
+    CheckedHash<QString, qsizetype> m_positions;
     QList<ActivityCount> m_counts;
 };
 
@@ -173,7 +170,7 @@ double activityMinute(const QVariantMap &row)
 ActivityChart activityChart(const QVariantList &rows, const std::atomic_bool *stop)
 {
     const QString activityKey = u"activity"_s;
-    QHash<QString, qsizetype> laneOfDay;
+    CheckedHash<QString, qsizetype> laneOfDay;
     QStringList days;
     std::vector<std::vector<Change>> changes;
     Tally dayCounts;
@@ -184,13 +181,12 @@ ActivityChart activityChart(const QVariantList &rows, const std::atomic_bool *st
         const QVariantMap row = rows.at(i).toMap();
         const QString day = dayOf(row);
         const QString lane = day.isEmpty() ? u"0"_s : day;
-        auto found = laneOfDay.constFind(lane);
-        if (found == laneOfDay.cend()) {
-            found = laneOfDay.insert(lane, days.size());
+        const auto [found, added] = laneOfDay.try_emplace(lane, days.size());
+        if (added) {
             days.append(lane);
             changes.emplace_back();
         }
-        changes[found.value()].push_back({activityMinute(row), i, activityColor(row)});
+        changes[size_t(found->second)].push_back({activityMinute(row), i, activityColor(row)});
         dayCounts.add(day.isEmpty() ? QString::number(i + 1) : day);
         const QVariant activity = row.value(activityKey);
         activityCounts.add(isBlank(activity) ? u"—"_s : activity.toString());
@@ -203,7 +199,7 @@ ActivityChart activityChart(const QVariantList &rows, const std::atomic_bool *st
         order.begin(), order.end(), [&days](qsizetype a, qsizetype b) { return dayKeyBefore(days.at(a), days.at(b)); });
 
     ActivityChart chart;
-    chart.lanes.reserve(days.size());
+    reserveChecked(chart.lanes, days.size());
     const auto clamp = [](double minute) { return std::clamp(minute, 0.0, minutesPerDay); };
     for (const qsizetype index : order) {
         if (stop && *stop)
@@ -212,7 +208,7 @@ ActivityChart activityChart(const QVariantList &rows, const std::atomic_bool *st
         std::stable_sort(
             entries.begin(), entries.end(), [](const Change &a, const Change &b) { return a.minute < b.minute; });
         ActivityLane lane {days.at(index), {}};
-        lane.segments.reserve(qsizetype(entries.size()));
+        reserveChecked(lane.segments, qsizetype(entries.size()));
         for (std::size_t j = 0; j < entries.size(); ++j) {
             const double end = j + 1 < entries.size() ? clamp(entries[j + 1].minute) : minutesPerDay;
             lane.segments.append({clamp(entries[j].minute), end, entries[j].color});

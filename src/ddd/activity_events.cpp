@@ -1,6 +1,7 @@
 #include "activity_events.h"
 
 #include "activity_conditions.h"
+#include "checked_growth.h"
 #include "vu_records.h"
 
 #include <QRegularExpression>
@@ -210,7 +211,7 @@ QList<Event> makeEvents(const QVariantList &rows, bool driverSlotOnly)
     int lastDayOrder = 0;
 
     QList<Event> events;
-    events.reserve(rows.size());
+    reserveChecked(events, rows.size());
     for (const QVariant &row : rows) {
         Event event;
         event.record = row.toMap();
@@ -261,7 +262,7 @@ QList<DayData> groupDays(QList<Event> events)
             ++runEnd;
         DayData day;
         day.dayKey = events.at(runStart).dayKey;
-        day.events.reserve(runEnd - runStart);
+        reserveChecked(day.events, runEnd - runStart);
         for (qsizetype i = runStart; i < runEnd; ++i)
             day.events.append(std::move(events[i]));
         std::stable_sort(day.events.begin(), day.events.end(), inDayLess);

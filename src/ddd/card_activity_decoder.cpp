@@ -1,5 +1,6 @@
 #include "byte_reader.h"
 #include "card_records.h"
+#include "checked_growth.h"
 #include "ddd_readers.h"
 #include "row_template.h"
 
@@ -194,7 +195,7 @@ void decodeActivities(DddReport &report, const DddBlock &block, ActivityChangeKe
     const qsizetype mostChanges = ring.size() / 2;
     reserveMore(report.activityChanges, mostChanges);
     reserveMore(report.charts, mostChanges);
-    changeKeys.reserve(changeKeys.size() + size_t(mostChanges));
+    reserveChecked(changeKeys, qsizetype(changeKeys.size()) + mostChanges);
     if (oldest < ring.size() && newest < ring.size())
         walkRing(report, ring, oldest, newest, changeKeys);
     else
@@ -207,7 +208,7 @@ void sortActivityChanges(QVariantList &changes, const ActivityChangeKeys &change
     ActivityChangeKeys rowKeys;
     if (changeKeys.size() != count) {
         const Keys &k = keys();
-        rowKeys.reserve(count);
+        reserveChecked(rowKeys, qsizetype(count));
         for (const QVariant &change : std::as_const(changes)) {
             const QVariantMap row = change.toMap();
             rowKeys.push_back({row.value(k.day).toInt(), row.value(k.minutes).toInt()});

@@ -1,9 +1,7 @@
 #include "ddd_file_splitter.h"
 
 #include "byte_reader.h"
-
-#include <QHash>
-#include <QSet>
+#include "checked_growth.h"
 
 #include <limits>
 
@@ -297,7 +295,7 @@ DddBlock rawBlock(const QByteArray &bytes, qsizetype offset)
 void splitCard(const QByteArray &bytes, QList<DddBlock> &blocks, QString *truncatedBlock)
 {
     ByteReader reader(bytes);
-    QSet<quint32> seen;
+    CheckedSet<quint32> seen;
     while (!reader.atEnd()) {
         const qsizetype offset = reader.position();
         const auto fileId = reader.u16BeAt(offset);
@@ -400,7 +398,7 @@ QList<DddBlock> FileSplitter::split(const QByteArray &bytes, DddFileType type, Q
             blocks.append(rawBlock(bytes, 0));
         break;
     }
-    QHash<QString, qint32> occurrences;
+    CheckedHash<QString, qint32> occurrences;
     for (DddBlock &block : blocks)
         block.occurrence = ++occurrences[block.fileNumber];
     return blocks;

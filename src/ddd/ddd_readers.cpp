@@ -1,11 +1,11 @@
 #include "ddd_readers.h"
 
 #include "byte_reader.h"
+#include "checked_growth.h"
 
 #include <QDate>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSet>
 #include <QTimeZone>
 
 #include <array>
@@ -238,7 +238,7 @@ QString readAsciiWithReplacement(const QByteArray &data, qsizetype offset, qsize
     if (!bytes)
         return {};
     QString text;
-    text.reserve(length);
+    reserveChecked(text, length);
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = quint8(bytes->at(i));
         if (byte == 0x00)
@@ -253,7 +253,7 @@ QStringList printableStrings(const QByteArray &data)
     // Speeds of 32 to 126 km/h are printable bytes, so a detailed-speed block alone yields thousands of runs:
     // duplicates are found on views into the data before any text is made.
     QStringList result;
-    QSet<QByteArrayView> seen;
+    CheckedSet<QByteArrayView> seen;
     const char *bytes = data.constData();
     const qsizetype size = data.size();
     qsizetype runStart = 0;

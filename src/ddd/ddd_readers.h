@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <algorithm>
 #include <optional>
 
 namespace tessaron::ddd {
@@ -58,14 +57,5 @@ QString hexText(const QByteArray &data, qsizetype offset, qsizetype length);
 // hexText of at most the first 64 KiB, then a note of the whole length: the viewer's hex of a block or section,
 // which must not outgrow the file however large a block is.
 QString shownHexText(QByteArrayView bytes);
-
-// Room for extra more rows in a list that grows block by block. QList::reserve reallocates to exactly the size
-// asked and copies every row, so reserving exactly per block would make a file of many blocks quadratic; the
-// capacity grows at least twofold instead.
-template<typename List> void reserveMore(List &list, qsizetype extra)
-{
-    if (list.capacity() - list.size() < extra)
-        list.reserve(std::max(list.size() + extra, 2 * list.size()));
-}
 
 } // namespace tessaron::ddd

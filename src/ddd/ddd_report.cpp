@@ -1,10 +1,9 @@
 #include "ddd_report.h"
 
+#include "checked_growth.h"
 #include "ddd_decoder.h"
 #include "ddd_file_splitter.h"
 #include "ddd_readers.h"
-
-#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -12,7 +11,7 @@ namespace tessaron::ddd {
 
 namespace {
 
-QString generationText(const QSet<int> &generations)
+QString generationText(const CheckedSet<int> &generations)
 {
     QStringList parts;
     if (generations.contains(1))
@@ -29,7 +28,7 @@ QString formatNoteOf(const DddReport &report)
 {
     if (report.fileType == DddFileType::Unknown)
         return u"Формат файла не распознан"_s;
-    QSet<int> generations;
+    CheckedSet<int> generations;
     for (const DddBlock &block : report.blocks) {
         if (block.fileNumber == u"RAW")
             continue;
@@ -40,9 +39,9 @@ QString formatNoteOf(const DddReport &report)
             generations.insert(FileSplitter::transferGeneration(*parameter));
         }
     }
-    generations.remove(0);
+    generations.erase(0);
     QString note = Decoder::typeName(report.fileType);
-    if (!generations.isEmpty())
+    if (!generations.empty())
         note += u": "_s + generationText(generations);
     if (const qint64 rawBytes = report.unsplitByteCount(); rawBytes > 0)
         note += u"; не разобрано байт: %1"_s.arg(rawBytes);
@@ -203,7 +202,7 @@ QVariantMap DddReport::summary() const
 QVariantList DddReport::blockRows() const
 {
     QVariantList rows;
-    rows.reserve(blocks.size());
+    reserveChecked(rows, blocks.size());
     for (const DddBlock &block : blocks) {
         const QString payloadHex = shownHexText(block.data);
         rows.append(QVariantMap {

@@ -2,6 +2,7 @@
 
 #include "asn1_reader.h"
 #include "byte_reader.h"
+#include "checked_growth.h"
 #include "ddd_decoder.h"
 #include "ddd_file_splitter.h"
 #include "ddd_readers.h"
@@ -236,14 +237,14 @@ void buildSectionInventories(DddReport &report)
 {
     report.sections.clear();
     report.tachoChildSections.clear();
-    report.sections.reserve(report.blocks.size());
+    reserveChecked(report.sections, report.blocks.size());
     for (const DddBlock &block : std::as_const(report.blocks)) {
         if (stopRequested())
             return;
         const QList<RecordGroup> groups
             = report.fileType == DddFileType::Tachograph ? FileSplitter::recordGroups(block) : QList<RecordGroup>();
         QVariantList records;
-        records.reserve(groups.size());
+        reserveChecked(records, groups.size());
         for (const RecordGroup &group : groups) {
             if (report.tachoChildSections.size() >= MaxChildSections)
                 break;

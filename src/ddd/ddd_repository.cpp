@@ -1,5 +1,6 @@
 #include "ddd_repository.h"
 
+#include "checked_growth.h"
 #include "ddd_repository_values.h"
 #include "logging/shown_failure.h"
 #include "storage/database_catalog.h"
@@ -321,7 +322,7 @@ QVariantList DddRepository::listReports(QString *error) const
     std::stable_sort(entries.begin(), entries.end(),
         [](const Entry &a, const Entry &b) { return a.date != b.date ? a.date > b.date : a.id > b.id; });
     QVariantList list;
-    list.reserve(qsizetype(entries.size()));
+    reserveChecked(list, qsizetype(entries.size()));
     for (Entry &entry : entries)
         list.append(std::move(entry.map));
     return list;

@@ -44,8 +44,9 @@ public:
     QString lastError() const { return m_lastError; }
 
     // Stores the whole report in one transaction and returns its new id; -1 when nothing was stored (lastError
-    // unchanged when the database is not open). A Tachograph report is stored as a tachograph report, every
-    // other type as a driver card. Saving the same report twice stores it twice.
+    // unchanged when the database is not open; "Не удалось сохранить отчёт в базу: недостаточно памяти" when memory
+    // ran out). A Tachograph report is stored as a tachograph report, every other type as a driver card. Saving the
+    // same report twice stores it twice.
     qint64 save(const DddReport &report);
 
     // The stored report rebuilt: header fields, meta, all 38 datasets (typed tables for a dataset that has no

@@ -2,19 +2,20 @@
 
 #include "ddd_repository.h"
 
+#include "checked_growth.h"
 #include "ddd_repository_values.h"
 #include "driven_distance.h"
 #include "logging/shown_failure.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
-#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -81,8 +82,10 @@ QVariant columnValue(const QVariantMap &row, const TypedColumn &column)
 // An over-speeding row with neither an event type nor a maximum speed carries nothing worth a typed row.
 bool isEmptyOverSpeeding(const QVariantMap &row)
 {
-    return rowValue(row, {u"eventType1"_s, u"eventType"_s, u"EventType"_s}).toString().isEmpty()
-        && !row.contains(u"maxSpeedValue"_s) && !row.contains(u"MaxSpeedValue"_s);
+    // Made once: a list made per row is an allocation per row that could fail silently.
+    static const QStringList eventTypeKeys {u"eventType1"_s, u"eventType"_s, u"EventType"_s};
+    return rowValue(row, eventTypeKeys).toString().isEmpty() && !row.contains(u"maxSpeedValue"_s)
+        && !row.contains(u"MaxSpeedValue"_s);
 }
 
 } // namespace
@@ -101,8 +104,8 @@ struct TypedTable
         QStringList names {u"ReportId"_s};
         for (const TypedColumn &column : columns)
             names.append(column.name);
-        QStringList marks(names.size(), u"?"_s);
-        return u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, names.join(u", "_s), marks.join(u", "_s));
+        const QString marks = u"?, "_s.repeated(names.size()).chopped(2);
+        return u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, names.join(u", "_s), marks);
     }
 };
 
@@ -269,7 +272,14 @@ qint64 DddRepository::save(const DddReport &report)
 {
     if (!isOpen())
         return -1;
-    return report.fileType == DddFileType::Tachograph ? saveTachograph(report) : saveDriverCard(report);
+    // The rows' JSON text grows with the report. Running out of memory for it unwinds through the transaction's
+    // guard, which rolls back before the handler runs: nothing of the report stays stored.
+    try {
+        return report.fileType == DddFileType::Tachograph ? saveTachograph(report) : saveDriverCard(report);
+    } catch (const std::bad_alloc &) {
+        setError(u"Не удалось сохранить отчёт в базу: недостаточно памяти"_s);
+        return -1;
+    }
 }
 
 qint64 DddRepository::saveDriverCard(const DddReport &report)
@@ -421,7 +431,7 @@ bool DddRepository::saveRows(qint64 reportId, DddFileType type, const QString &d
     query.prepare(u"INSERT INTO DddRows (ReportId, ReportType, Dataset, RowIndex, Json) VALUES (?, ?, ?, ?, ?)"_s);
     // Rows that share one map (a vehicle unit's repeated chart points) are written to JSON once; the address of
     // the shared map's first entry names it while the rows are alive.
-    QHash<const void *, QString> written;
+    CheckedHash<const void *, QString> written;
     const auto jsonOf = [&written](const QVariant &row) {
         const QVariantMap *map = row.metaType().id() == QMetaType::QVariantMap
             ? static_cast<const QVariantMap *>(row.constData())
@@ -429,10 +439,10 @@ bool DddRepository::saveRows(qint64 reportId, DddFileType type, const QString &d
         if (!map || map->isEmpty())
             return QString::fromUtf8(compactJson(row));
         const void *identity = &*map->constBegin();
-        auto cached = written.constFind(identity);
-        if (cached == written.constEnd())
-            cached = written.insert(identity, QString::fromUtf8(compactJson(row)));
-        return cached.value();
+        auto cached = written.find(identity);
+        if (cached == written.end())
+            cached = written.emplace(identity, QString::fromUtf8(compactJson(row))).first;
+        return cached->second;
     };
     for (qsizetype index = 0; index < rows.size(); ++index) {
         query.bindValue(0, reportId);

@@ -1,5 +1,6 @@
 #include "driven_distance.h"
 
+#include "checked_growth.h"
 #include "ddd_report.h"
 
 #include <QVariantMap>
@@ -106,7 +107,7 @@ QVariantList drivenDistanceRows(const DddReport &report)
 {
     QVariantList rows;
     const QList<DrivenDistance> distances = drivenDistances(report);
-    rows.reserve(distances.size());
+    reserveChecked(rows, distances.size());
     for (const DrivenDistance &distance : distances)
         rows.append(QVariantMap {{u"label"_s, distance.label}, {u"value"_s, distance.kilometres}});
     return rows;

@@ -1,5 +1,7 @@
 #include "row_template.h"
 
+#include "checked_growth.h"
+
 #include <QtGlobal>
 
 namespace tessaron::ddd {
@@ -9,7 +11,7 @@ RowTemplate::RowTemplate(std::initializer_list<QString> keys)
     for (const QString &key : keys)
         m_shape.emplace(key, QVariant());
     Q_ASSERT(m_shape.size() == keys.size());
-    m_valueIndex.reserve(keys.size());
+    reserveChecked(m_valueIndex, qsizetype(keys.size()));
     for (const auto &[shapeKey, value] : m_shape) {
         qsizetype index = 0;
         for (const QString &key : keys) {

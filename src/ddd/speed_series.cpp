@@ -1,5 +1,7 @@
 #include "speed_series.h"
 
+#include "checked_growth.h"
+
 #include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -187,7 +189,7 @@ QList<double> speedRowValues(const QVariantMap &row)
     if (isBlank(source))
         return values;
     const QVariantList items = speedItems(source);
-    values.reserve(items.size());
+    reserveChecked(values, items.size());
     for (const QVariant &item : items) {
         const double value = chartNumber(item);
         if (!std::isnan(value))
@@ -239,7 +241,7 @@ SpeedSeries speedSeries(const QVariantList &rows, int bucketCount, const std::at
     const QString declaredKey = u"validSpeedCount"_s;
 
     std::vector<SpeedBlock> blocks;
-    blocks.reserve(size_t(rows.size()));
+    reserveChecked(blocks, rows.size());
     qint64 declared = 0;
     qint64 added = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {

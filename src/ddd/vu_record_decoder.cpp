@@ -1,4 +1,5 @@
 #include "byte_reader.h"
+#include "checked_growth.h"
 #include "code_page_text.h"
 #include "ddd_decoder.h"
 #include "ddd_readers.h"
@@ -7,13 +8,12 @@
 #include "record_names.h"
 #include "vu_records.h"
 
-#include <QHash>
-#include <QSet>
 #include <QTimeZone>
 
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <vector>
 
 namespace tessaron::ddd {
 
@@ -375,11 +375,12 @@ struct TimeKey
 
 template<typename Key> void sortRowsBy(QVariantList &rows, const QList<Key> &keys)
 {
-    QList<qsizetype> order(rows.size());
+    // Not a QList: its sized constructor takes a failed allocation as silently as its reserve.
+    std::vector<qsizetype> order(size_t(rows.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
     std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
     QVariantList sorted;
-    sorted.reserve(rows.size());
+    reserveChecked(sorted, rows.size());
     for (qsizetype index : std::as_const(order))
         sorted.append(std::move(rows[index]));
     rows = std::move(sorted);
@@ -388,7 +389,7 @@ template<typename Key> void sortRowsBy(QVariantList &rows, const QList<Key> &key
 QList<TimeKey> timeKeys(const QVariantList &rows, const QString &key)
 {
     QList<TimeKey> keys;
-    keys.reserve(rows.size());
+    reserveChecked(keys, rows.size());
     for (const QVariant &row : rows)
         keys.append(TimeKey(vu::parseVuDateTime(rowText(row, key))));
     return keys;
@@ -399,11 +400,11 @@ void orderDays(DddReport &report)
 {
     sortRowsBy(report.dayInformation, timeKeys(report.dayInformation, u"timeReal"_s));
 
-    QHash<int, QString> dates;
+    CheckedHash<int, QString> dates;
     for (const QVariant &row : std::as_const(report.dayInformation)) {
         const QDateTime time = vu::parseVuDateTime(rowText(row, u"timeReal"_s));
         if (time.isValid())
-            dates.insert(intOf(rowValue(row, u"dayNo"_s)), vu::formatVuDateTime(time, false));
+            dates.insert_or_assign(intOf(rowValue(row, u"dayNo"_s)), vu::formatVuDateTime(time, false));
     }
     const QString activityDate = u"activityDate"_s;
     const QString dayNo = u"dayNo"_s;
@@ -411,7 +412,7 @@ void orderDays(DddReport &report)
         QVariantMap *map = rowMap(row);
         if (!map)
             continue;
-        const QString date = dates.value(intOf(map->value(dayNo)));
+        const QString date = valueOf(dates, intOf(map->value(dayNo)));
         if (const auto it = map->find(activityDate); it != map->end())
             it.value() = date;
         else
@@ -441,7 +442,7 @@ void orderCardRecords(DddReport &report)
     QVariantList &rows = report.cardIwData;
     const QList<TimeKey> insertions = timeKeys(rows, u"cardInsertionDate"_s);
     QList<CardRecordKey> keys;
-    keys.reserve(rows.size());
+    reserveChecked(keys, rows.size());
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const QString slot = rowText(rows[i], u"cardSlot"_s);
         const bool coDriver
@@ -450,9 +451,9 @@ void orderCardRecords(DddReport &report)
     }
     sortRowsBy(rows, keys);
 
-    QSet<QString> seen;
+    CheckedSet<QString> seen;
     QVariantList unique;
-    unique.reserve(rows.size());
+    reserveChecked(unique, rows.size());
     for (QVariant &row : rows) {
         const QString key = rowText(row, u"cardHolderSurname"_s) % u'|' % rowText(row, u"cardHolderFirstNames"_s) % u'|'
             % rowText(row, u"driverCardNumber"_s) % u'|' % rowText(row, u"cardInsertionDate"_s) % u'|'
@@ -525,7 +526,7 @@ void fillNextCalibrationDate(DddReport &report)
 
 qint32 distinctDays(const QVariantList &rows, const QString &key, const QString &fallbackKey = {})
 {
-    QSet<qint64> days;
+    CheckedSet<qint64> days;
     for (const QVariant &row : rows) {
         QString text = rowText(row, key);
         if (text.isEmpty() && !fallbackKey.isEmpty())

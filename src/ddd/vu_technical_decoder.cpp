@@ -1,6 +1,7 @@
 #include "vu_records.h"
 
 #include "byte_reader.h"
+#include "checked_growth.h"
 #include "code_page_text.h"
 #include "ddd_readers.h"
 #include "decode_stop.h"
@@ -112,7 +113,7 @@ QVariant detailedSpeedRow(quint32 beginSeconds, QByteArrayView speeds, QByteArra
     QChar *out = perSecond.data();
 
     QVariantList values;
-    values.reserve(speeds.size());
+    reserveChecked(values, speeds.size());
     int valid = 0;
     int sum = 0;
     int max = 0;

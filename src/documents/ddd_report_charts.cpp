@@ -1,12 +1,12 @@
 // The charts of the DDD PDF report: rows of the decoded datasets and the analysis's days turned into chart
 // points.
 
+#include "ddd/checked_growth.h"
 #include "ddd/ddd_report.h"
 #include "ddd/driven_distance.h"
 #include "ddd/speed_series.h"
 #include "documents/ddd_report_renderer_p.h"
 
-#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -100,18 +100,16 @@ double numericValue(const QVariantMap &row, const KeyNames &keys, double fallbac
 
 QList<ChartPoint> categoryCounts(const QVariantList &rows, const KeyNames &keys, CategoryOrder order)
 {
-    QHash<QString, qsizetype> positions;
+    ddd::CheckedHash<QString, qsizetype> positions;
     QList<ChartPoint> points;
     for (const QVariant &row : rows) {
         QString label = rowValue(row.toMap(), keys).trimmed();
         if (label.isEmpty())
             label = u"—"_s;
-        auto position = positions.constFind(label);
-        if (position == positions.cend()) {
-            position = positions.insert(label, points.size());
+        const auto [position, added] = positions.try_emplace(label, points.size());
+        if (added)
             points.append(plainPoint(label, 0.0));
-        }
-        ChartPoint &point = points[position.value()];
+        ChartPoint &point = points[position->second];
         point.value += 1.0;
         point.maximum = point.value;
     }
@@ -141,7 +139,7 @@ QList<ChartPoint> speedBuckets(const QList<double> &speeds)
         bucketer.add(speed, 0.0);
     const QList<ddd::SpeedBucket> buckets = bucketer.finish();
     QList<ChartPoint> points;
-    points.reserve(buckets.size());
+    ddd::reserveChecked(points, buckets.size());
     for (const ddd::SpeedBucket &bucket : buckets)
         points.append({QString::number(bucket.firstSample), bucket.mean, bucket.minimum, bucket.maximum});
     return points;
@@ -151,21 +149,24 @@ QList<ChartPoint> mileagePoints(const DddReport &report)
 {
     QList<ChartPoint> points;
     const QList<ddd::DrivenDistance> distances = ddd::drivenDistances(report);
-    points.reserve(distances.size());
+    ddd::reserveChecked(points, distances.size());
     for (const ddd::DrivenDistance &distance : distances)
         points.append(plainPoint(distance.label, double(distance.kilometres)));
     return points;
 }
 
+// The key lists of a row are made once: a list made per row is an allocation per row that could fail silently.
+
 QList<ChartPoint> odometerPoints(const QVariantList &dayInformation)
 {
+    static const KeyNames readingKeys {"odometerValueMidnight"_L1, "odometerValue"_L1, "vehicleOdometerValue"_L1};
+    static const KeyNames dayKeys {"dayNo"_L1, "dayNumber"_L1};
     QList<ChartPoint> points;
     for (const QVariant &value : dayInformation) {
         const QVariantMap row = value.toMap();
-        const double reading
-            = numericValue(row, {"odometerValueMidnight"_L1, "odometerValue"_L1, "vehicleOdometerValue"_L1}, -1.0);
+        const double reading = numericValue(row, readingKeys, -1.0);
         if (reading >= 0.0)
-            points.append({rowValue(row, {"dayNo"_L1, "dayNumber"_L1}), reading, reading, reading});
+            points.append({rowValue(row, dayKeys), reading, reading, reading});
     }
     return points;
 }
@@ -173,14 +174,16 @@ QList<ChartPoint> odometerPoints(const QVariantList &dayInformation)
 QList<ChartPoint> workingTimePoints(const QVariantList &workingHours)
 {
     static const QRegularExpression hoursAndMinutes(u"(\\d{1,3}):(\\d{2})"_s);
+    static const KeyNames workKeys {"workTime"_L1};
+    static const KeyNames dayKeys {"dayNumber"_L1, "day"_L1};
     QList<ChartPoint> points;
-    points.reserve(workingHours.size());
+    ddd::reserveChecked(points, workingHours.size());
     for (const QVariant &value : workingHours) {
         const QVariantMap entry = value.toMap();
-        const QRegularExpressionMatch match = hoursAndMinutes.match(rowValue(entry, {"workTime"_L1}));
+        const QRegularExpressionMatch match = hoursAndMinutes.match(rowValue(entry, workKeys));
         const double hours
             = match.hasMatch() ? match.captured(1).toDouble() + match.captured(2).toDouble() / 60.0 : 0.0;
-        points.append(plainPoint(rowValue(entry, {"dayNumber"_L1, "day"_L1}), hours));
+        points.append(plainPoint(rowValue(entry, dayKeys), hours));
     }
     return points;
 }

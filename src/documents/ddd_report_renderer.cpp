@@ -1,5 +1,6 @@
 #include "documents/ddd_report_renderer.h"
 
+#include "ddd/checked_growth.h"
 #include "ddd/ddd_readers.h"
 #include "documents/ddd_report_renderer_p.h"
 #include "storage/checked_save_file.h"
@@ -9,10 +10,13 @@
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 
 #include <cmath>
+#include <exception>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -40,7 +44,7 @@ QString joinedItems(const QVariant &value)
 {
     QStringList parts;
     const QVariantList items = value.toList();
-    parts.reserve(items.size());
+    ddd::reserveChecked(parts, items.size());
     for (const QVariant &item : items)
         parts.append(valueText(item));
     return parts.join(u", "_s);
@@ -54,7 +58,7 @@ QString plainText(const QVariant &value)
 QString mapEntriesText(const QVariantMap &map)
 {
     QStringList parts;
-    parts.reserve(map.size());
+    ddd::reserveChecked(parts, map.size());
     for (auto it = map.cbegin(); it != map.cend(); ++it)
         parts.append(it.key() + u": "_s + scalarText(it.value()));
     return parts.join(u"; "_s);
@@ -323,7 +327,7 @@ QString scalarText(const QVariant &value)
     if (isList(value)) {
         QStringList parts;
         const QVariantList items = value.toList();
-        parts.reserve(items.size());
+        ddd::reserveChecked(parts, items.size());
         for (const QVariant &item : items)
             parts.append(scalarText(item));
         return parts.join(u", "_s);
@@ -356,9 +360,9 @@ QString mapText(const QVariantMap &map, const QString &key)
 QList<QStringList> genericRows(const QVariantList &rows)
 {
     QList<QStringList> result;
-    result.reserve(rows.size());
+    ddd::reserveChecked(result, rows.size());
     for (const QVariant &row : rows)
-        result.append(QStringList {mapEntriesText(row.toMap())});
+        result.append(QStringList() << mapEntriesText(row.toMap()));
     return result;
 }
 
@@ -368,11 +372,11 @@ QList<QStringList> rowsFor(const QVariantList &rows, const KeyNames &keys)
     for (const QLatin1StringView key : keys)
         names.append(key);
     QList<QStringList> result;
-    result.reserve(rows.size());
+    ddd::reserveChecked(result, rows.size());
     for (const QVariant &row : rows) {
         const QVariantMap map = row.toMap();
         QStringList cells;
-        cells.reserve(names.size());
+        ddd::reserveChecked(cells, names.size());
         for (const QString &name : names)
             cells.append(plainText(map.value(name)));
         result.append(cells);
@@ -424,13 +428,39 @@ void addAnalysis(ReportPainter &painter, const QVariantMap &analysis)
         QList<QStringList> rows;
         const QVariantList messages = compliance.value(key).toList();
         for (const QVariant &message : messages)
-            rows.append(QStringList {message.toString()});
+            rows.append(QStringList() << message.toString());
         painter.table(title, {u"Описание"_s}, rows);
     }
 }
 
-bool DddReportRenderer::writePdf(
-    const QString &filePath, const DddReport &report, const QVariantMap &options, QString *error)
+namespace {
+
+// Ends the painting without the PDF engine's last writes when an exception unwinds past it. Memory that ran out
+// inside the engine leaves it halfway through a page: ended as usual it would write on and fail again, inside the
+// painter's destructor, which ends the program. Dropped, the engine writes nothing more (Qt then warns that the
+// writer goes while painted on), and the save file discards its temporary copy.
+class PainterUnwindGuard
+{
+public:
+    explicit PainterUnwindGuard(QPainter &painter)
+        : m_painter(painter)
+    { }
+    PainterUnwindGuard(const PainterUnwindGuard &) = delete;
+    PainterUnwindGuard &operator=(const PainterUnwindGuard &) = delete;
+    ~PainterUnwindGuard()
+    {
+        if (std::uncaught_exceptions() > m_exceptions && m_painter.isActive()) {
+            m_painter.paintEngine()->setActive(false);
+            m_painter.end();
+        }
+    }
+
+private:
+    QPainter &m_painter;
+    const int m_exceptions = std::uncaught_exceptions();
+};
+
+bool writeReportPdf(const QString &filePath, const DddReport &report, const QVariantMap &options, QString *error)
 {
     const QString failure = u"Не удалось создать PDF отчёта: %1"_s.arg(filePath);
     const auto fail = [&](const QString &text) {
@@ -452,6 +482,7 @@ bool DddReportRenderer::writePdf(
         QPageLayout::Point, QMarginsF(0, 0, 0, 0)));
 
     QPainter painter;
+    const PainterUnwindGuard unwindGuard(painter);
     if (!painter.begin(&writer))
         return fail(failure);
     ReportPainter reportPainter;
@@ -465,6 +496,22 @@ bool DddReportRenderer::writePdf(
     if (!painter.end() || !file.commit())
         return fail(file.failure(failure, u"documents"_s));
     return true;
+}
+
+} // namespace
+
+bool DddReportRenderer::writePdf(
+    const QString &filePath, const DddReport &report, const QVariantMap &options, QString *error)
+{
+    // The rows' texts and the chart samples grow with the report. Running out of memory for them unwinds through the
+    // save file, which drops its temporary copy unwritten: the earlier file at filePath stays.
+    try {
+        return writeReportPdf(filePath, report, options, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = u"Не удалось создать PDF отчёта: недостаточно памяти"_s;
+        return false;
+    }
 }
 
 bool DddReportRenderer::writePdf(const QString &filePath, const DddReport &report, QString *error)

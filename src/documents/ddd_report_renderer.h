@@ -21,8 +21,9 @@ public:
     // Creates the file's folder, writes the whole report to a temporary file beside it and moves it over
     // filePath only once every byte of every page reached the disk. On failure returns false and stores "Не удалось
     // создать PDF отчёта: <filePath>" through error when it is not null, followed by the reason in brackets when the
-    // write failed ("(на диске нет места)"): an earlier file at filePath stays as it was and no partial file is
-    // left behind. error is not touched on success.
+    // write failed ("(на диске нет места)"), or "Не удалось создать PDF отчёта: недостаточно памяти" when memory ran
+    // out: an earlier file at filePath stays as it was and no partial file is left behind. error is not touched on
+    // success.
     static bool writePdf(
         const QString &filePath, const ddd::DddReport &report, const QVariantMap &options, QString *error = nullptr);
     // Every section of the file type, no chart.

@@ -1,5 +1,7 @@
 #include "qml_activity_series.h"
 
+#include "ddd/checked_growth.h"
+
 #include <QVariantMap>
 
 #include <algorithm>
@@ -23,7 +25,7 @@ QVariantList countsOf(const QList<ddd::ActivityCount> &counts)
     const QString labelKey = u"label"_s;
     const QString valueKey = u"value"_s;
     QVariantList points;
-    points.reserve(counts.size());
+    ddd::reserveChecked(points, counts.size());
     for (const ddd::ActivityCount &count : counts)
         points.append(QVariantMap {{labelKey, count.label}, {valueKey, double(count.count)}});
     return points;
@@ -46,7 +48,7 @@ QVariantList QmlActivitySeries::lanesFrom(int first, int count) const
     for (qsizetype i = begin; i < end; ++i) {
         const ddd::ActivityLane &lane = m_lanes.at(i);
         QVariantList segments;
-        segments.reserve(lane.segments.size());
+        ddd::reserveChecked(segments, lane.segments.size());
         for (const ddd::ActivitySegment &segment : lane.segments)
             segments.append(QVariantMap {{startKey, segment.start}, {endKey, segment.end}, {colorKey, segment.color}});
         result.append(QVariantMap {{u"key"_s, lane.key}, {u"segments"_s, segments}});

@@ -27,24 +27,43 @@ const QString s_statusChoose = QStringLiteral("Выберите файл .ddd");
 const QString s_statusDecoding = QStringLiteral("Разбор файла .ddd...");
 const QString s_statusDone = QStringLiteral("Разбор завершён");
 const QString s_statusFailed = QStringLiteral("Ошибка разбора");
+const QString s_decodeOutOfMemory = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
 
 std::atomic<QmlDddController::DecodeFunction> s_decodeFunction {nullptr};
 
-// Runs on the worker thread. Any exception (a std::bad_alloc on a file that does not fit in memory) ends
-// the decode as a failure instead of ending the program.
-ddd::DddReport decode(const QString &path, QString *error, const std::atomic<bool> *stop)
+} // namespace
+
+// A report with the rows the page reads besides its datasets, made together.
+struct ShownReport
+{
+    ddd::DddReport report;
+    QVariantMap summary;
+    QVariantList blocks;
+    QVariantList drivenDistances;
+};
+
+namespace {
+
+ShownReport shownReport(const ddd::DddReport &report)
+{
+    return {report, report.summary(), report.blockRows(), ddd::drivenDistanceRows(report)};
+}
+
+// Runs on the worker thread, and so do the shown rows, whose cost grows with the file. Any exception (a
+// std::bad_alloc on a file that does not fit in memory) ends the decode as a failure instead of ending the program.
+ShownReport decode(const QString &path, QString *error, const std::atomic<bool> *stop)
 {
     const QmlDddController::DecodeFunction function = s_decodeFunction.load();
     try {
         if (function)
-            return function(path, error, stop);
+            return shownReport(function(path, error, stop));
         QString systemError;
-        ddd::DddReport report = ddd::Decoder::decodeFile(path, error, stop, &systemError);
+        const ddd::DddReport report = ddd::Decoder::decodeFile(path, error, stop, &systemError);
         if (!systemError.isEmpty())
             *error = logging::shownFailure(*error, systemError, u"ddd"_s);
-        return report;
+        return shownReport(report);
     } catch (const std::bad_alloc &) {
-        *error = QStringLiteral("Не удалось разобрать файл: недостаточно памяти");
+        *error = s_decodeOutOfMemory;
     } catch (const std::exception &exception) {
         *error = logging::shownFailure(QStringLiteral("Не удалось разобрать файл: внутренняя ошибка"),
             QString::fromLocal8Bit(exception.what()), u"ddd"_s);
@@ -151,14 +170,22 @@ bool QmlDddController::openFile(const QString &filePath)
     m_stopDecode = false;
     QThread *thread = QThread::create([controller = this, path, stop = &m_stopDecode] {
         QString error;
-        ddd::DddReport report = decode(path, &error, stop);
+        ShownReport shown = decode(path, &error, stop);
         QMetaObject::invokeMethod(
-            controller, [controller, report = std::move(report), error]() { controller->deliverResult(report, error); },
+            controller, [controller, shown = std::move(shown), error]() { controller->deliverResult(shown, error); },
             Qt::QueuedConnection);
     });
     m_worker = thread;
     connect(thread, &QThread::finished, this, [this, thread] { workerFinished(thread); });
     thread->start(QThread::InheritPriority);
+    // A thread the system could not make (no room left for its stack) neither runs nor ever finishes: no result
+    // would come, and the viewer would stay busy for good.
+    if (!thread->isRunning() && !thread->isFinished()) {
+        m_worker = nullptr;
+        delete thread;
+        deliverResult({}, s_decodeOutOfMemory);
+        return false;
+    }
     return true;
 }
 
@@ -228,27 +255,32 @@ void QmlDddController::handRetiredReportsToThePool()
 
 void QmlDddController::setReport(const ddd::DddReport &report)
 {
+    show(shownReport(report));
+}
+
+void QmlDddController::show(const ShownReport &shown)
+{
     retireShownReport();
-    m_fileName = report.fileName;
-    m_filePath = report.filePath;
-    m_fileType = ddd::Decoder::typeName(report.fileType);
-    m_fileSize = report.size;
-    m_summary = report.summary();
-    m_blocks = report.blockRows();
-    m_drivenDistances = ddd::drivenDistanceRows(report);
-    m_report = report;
+    m_fileName = shown.report.fileName;
+    m_filePath = shown.report.filePath;
+    m_fileType = ddd::Decoder::typeName(shown.report.fileType);
+    m_fileSize = shown.report.size;
+    m_summary = shown.summary;
+    m_blocks = shown.blocks;
+    m_drivenDistances = shown.drivenDistances;
+    m_report = shown.report;
     m_reopenedReportId = 0;
 }
 
-void QmlDddController::deliverResult(const ddd::DddReport &report, const QString &error)
+void QmlDddController::deliverResult(const ShownReport &shown, const QString &error)
 {
     m_busy = false;
-    if (report.fileType == ddd::DddFileType::Unknown) {
+    if (shown.report.fileType == ddd::DddFileType::Unknown) {
         m_lastError = error.isEmpty() ? QStringLiteral("Не удалось определить формат DDD") : error;
         m_statusText = s_statusFailed;
     } else {
-        setReport(report);
-        m_statusText = decodedStatus(report);
+        show(shown);
+        m_statusText = decodedStatus(shown.report);
         m_statusWarning = m_statusText != s_statusDone;
     }
     Q_EMIT stateChanged();

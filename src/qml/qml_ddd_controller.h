@@ -32,6 +32,8 @@ class DddRepository;
 
 namespace tessaron::qml {
 
+struct ShownReport;
+
 // The DDD viewer as QML sees it (app.ddd): opens a DDD file, decodes it on a worker thread of its own and
 // publishes the decoded report as read-only properties, one per dataset. At most one decode runs at a time;
 // a request made while one runs is refused silently (false, nothing changes).
@@ -93,7 +95,8 @@ public:
     // Where the page's save dialog starts: see platform::dialogStartFolder (it may make the documents folder).
     Q_INVOKABLE QUrl dialogStartFolder() const;
     // Starts decoding the file (a path or a local-file URL text). True when the decode has started; false when
-    // one is running (nothing changes) or the path is refused (lastError says why; the shown report is gone).
+    // one is running (nothing changes), or the path is refused or no thread could be made for the decode (lastError
+    // says why; the shown report is gone).
     Q_INVOKABLE bool openFile(const QString &filePath);
     Q_INVOKABLE bool openDocument(const QUrl &url);
     // Empties everything but savedReports; ignored while a decode runs.
@@ -144,7 +147,8 @@ private:
     // the pool.
     void releaseRetiredReports();
     void handRetiredReportsToThePool();
-    void deliverResult(const ddd::DddReport &report, const QString &error);
+    void show(const ShownReport &shown);
+    void deliverResult(const ShownReport &shown, const QString &error);
     void workerFinished(QThread *thread);
     // The report database, opened on first use and kept; check isOpen() on it.
     ddd::DddRepository &ensureRepository();

@@ -1,5 +1,6 @@
 #include "qml_speed_series.h"
 
+#include "ddd/checked_growth.h"
 #include "ddd/speed_series.h"
 
 #include <QDateTime>
@@ -23,7 +24,7 @@ QVariantList pointsOf(const QList<ddd::SpeedBucket> &buckets)
     const QString maximumKey = u"max"_s;
     const QString timeKey = u"time"_s;
     QVariantList points;
-    points.reserve(buckets.size());
+    ddd::reserveChecked(points, buckets.size());
     for (const ddd::SpeedBucket &bucket : buckets) {
         const QString label = std::isnan(bucket.startTime)
             ? u"—"_s

@@ -1,3 +1,4 @@
+#include "ddd/checked_growth.h"
 #include "ddd/ddd_decoder.h"
 #include "ddd/ddd_file_splitter.h"
 #include "ddd_file_builder.h"
@@ -8,6 +9,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <limits>
+#include <new>
 
 using namespace tessaron::ddd;
 using namespace tessaron::test;
@@ -78,6 +81,30 @@ private Q_SLOTS:
         QCOMPARE(report.charts.size(), 3 * 240 * 60);
         QCOMPARE(report.detailedSpeed.capacity(), report.detailedSpeed.size());
         QCOMPARE(report.charts.capacity(), report.charts.size());
+    }
+
+    // A reservation that cannot be made throws std::bad_alloc, as every other growth does, and leaves the list as it
+    // was (QList::reserve would leave a list that holds rows pointing at nothing); one that can be made keeps the rows
+    // and leaves a list it shared alone.
+    void reservationsFailAsEveryGrowthFails_data()
+    {
+        QTest::addColumn<QVariantList>("rows");
+        QTest::newRow("empty list") << QVariantList();
+        QTest::newRow("list with rows") << QVariantList {1, u"two"_s, 3.0};
+    }
+    void reservationsFailAsEveryGrowthFails()
+    {
+        QFETCH(QVariantList, rows);
+        QVariantList list = rows;
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, reserveChecked(list, std::numeric_limits<qsizetype>::max() / 2));
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, reserveMore(list, std::numeric_limits<qsizetype>::max() / 4));
+        QCOMPARE(list, rows);
+        reserveMore(list, 1000);
+        QVERIFY(list.capacity() >= rows.size() + 1000);
+        QVERIFY(!list.isSharedWith(rows));
+        list.append(4);
+        QCOMPARE(list.first(rows.size()), rows);
+        QCOMPARE(rows.size() + 1, list.size());
     }
 
     void fileBoundsAndTexts_data()

@@ -3,6 +3,7 @@
 #include "checked_growth.h"
 #include "ddd_repository_values.h"
 #include "logging/shown_failure.h"
+#include "storage/busy_wait.h"
 #include "storage/database_catalog.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
@@ -209,8 +210,8 @@ DddRepository::DddRepository(const QString &path)
             return;
         databasePath = storage::DatabaseCatalog::path(storage::KnownDatabase::Reports);
     }
-    m_connection = std::make_unique<storage::SqlConnection>(
-        u"TessaronDdd"_s, databasePath, u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(busyWaitSeconds * 1000));
+    m_connection = std::make_unique<storage::SqlConnection>(u"TessaronDdd"_s, databasePath,
+        u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(std::chrono::milliseconds(storage::busyWait).count()));
     if (!m_connection->isOpen()) {
         m_lastError = m_connection->openError();
         return;

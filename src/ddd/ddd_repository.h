@@ -25,13 +25,11 @@ struct TypedTable;
 // the synchronisation merge reads these tables too.
 //
 // Owns one named connection; used on the thread that made it. Failures are results: -1, false or an empty
-// value, with the driver's text in lastError(), which no later success clears. A statement waits busyWaitSeconds
+// value, with the driver's text in lastError(), which no later success clears. A statement waits storage::busyWait
 // for a file that another program (or another copy of this one) holds before it fails.
 class DddRepository
 {
 public:
-    static constexpr int busyWaitSeconds = 5;
-
     // Opens path, or the catalogue's reports database (moving an earlier one into place) when path is empty,
     // and creates and upgrades the schema. When the catalogue or the open fails, isOpen() is false, no
     // connection exists and lastError() says why; every operation then fails at once without touching a file.

@@ -5,6 +5,7 @@
 #include "ddd_decoder.h"
 #include "ddd_repository_values.h"
 #include "logging/shown_failure.h"
+#include "storage/busy_wait.h"
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
@@ -193,7 +194,7 @@ bool DddRepository::loadFailed(const QSqlQuery &query) const
     const QSqlError error = query.lastError();
     const bool busy = error.nativeErrorCode() == u"5"_s || error.nativeErrorCode() == u"6"_s;
     const QString sentence = busy
-        ? u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText).arg(busyWaitSeconds)
+        ? u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText).arg(storage::busyWait.count())
         : loadFailureText;
     setError(logging::shownFailure(sentence, error.text(), u"ddd"_s));
     return false;

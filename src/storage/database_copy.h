@@ -1,5 +1,7 @@
 #pragma once
 
+#include "busy_wait.h"
+
 #include <QString>
 
 #include <chrono>
@@ -13,6 +15,6 @@ namespace tessaron::storage {
 // the file is busy. target is replaced when it exists. Returns false with a Russian sentence naming source in *error
 // (SQLite's own text is logged) and leaves no file at target; source is only read.
 bool copyDatabase(const QString &source, const QString &target, QString *error,
-    std::chrono::milliseconds busyWait = std::chrono::seconds(5));
+    std::chrono::milliseconds busyWait = storage::busyWait);
 
 } // namespace tessaron::storage

@@ -1,6 +1,9 @@
 #include "transaction_guard.h"
 
 #include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
 
 namespace tessaron::storage {
 
@@ -9,7 +12,7 @@ TransactionGuard::TransactionGuard(QSqlDatabase database)
 {
     m_active = m_database.transaction();
     if (!m_active)
-        m_errorText = m_database.lastError().text();
+        m_error = m_database.lastError();
 }
 
 TransactionGuard::~TransactionGuard()
@@ -21,11 +24,13 @@ bool TransactionGuard::commit()
 {
     if (!m_active)
         return false;
-    if (m_database.commit()) {
+    // QSqlDatabase::commit runs the same statement but keeps only SQLite's text, not its code (a full disk).
+    QSqlQuery commit(m_database);
+    if (commit.exec(u"COMMIT"_s)) {
         m_active = false;
         return true;
     }
-    m_errorText = m_database.lastError().text();
+    m_error = commit.lastError();
     rollback();
     return false;
 }

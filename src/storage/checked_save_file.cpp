@@ -4,6 +4,14 @@
 
 #include <QSaveFile>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace tessaron::storage {
 
 // A save file that keeps its first failure: the file's own error is cleared by the next write, and a writer that
@@ -24,8 +32,37 @@ public:
         // buffer gives the file system's own (a full disk).
         if (isOpen())
             flush();
-        failure = error() == NoError ? WriteError : error();
-        failureText = errorString();
+        keep(error() == NoError ? WriteError : error(), errorString());
+    }
+
+    void keep(FileError kind, const QString &text)
+    {
+        if (failure != NoError)
+            return;
+        failure = kind;
+        failureText = text;
+    }
+
+    // Forces the written bytes from the system's cache to the device. Only here does the system tell of a write it
+    // took and then could not complete (a network share's delayed write error, an I/O error, a quota): the close
+    // that follows the commit's rename has no one left to tell. A file system that cannot be synced at all has
+    // nothing to tell.
+    void syncToDevice()
+    {
+#ifdef Q_OS_WIN
+        if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(handle()))))
+            return;
+        const DWORD code = GetLastError();
+        keep(code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? ResourceError : WriteError,
+            qt_error_string(int(code)));
+#else
+        if (::fsync(handle()) == 0)
+            return;
+        const int code = errno;
+        if (code == EINVAL || code == ENOTSUP)
+            return;
+        keep(code == ENOSPC || code == EDQUOT ? ResourceError : WriteError, qt_error_string(code));
+#endif
     }
 
 protected:
@@ -75,9 +112,12 @@ bool CheckedSaveFile::commit()
         m_file->keepFailure();
         return false;
     }
-    // The commit would write out the buffer while closing and rename the file whatever came of it.
+    // The commit would write out the buffer while closing, sync the file ignoring what the system answers, and
+    // rename it whatever came of either.
     if (m_file->failure == QFileDevice::NoError && !m_file->flush())
         m_file->keepFailure();
+    if (m_file->failure == QFileDevice::NoError)
+        m_file->syncToDevice();
     if (m_file->failure != QFileDevice::NoError) {
         m_file->cancelWriting();
         m_file->commit(); // removes the temporary file and answers false

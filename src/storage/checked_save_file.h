@@ -13,9 +13,11 @@ namespace tessaron::storage {
 //
 // The bytes go to a temporary file beside the target (QSaveFile) that is renamed over it on commit. QSaveFile alone
 // does not hold on Qt 6.4: its commit() writes out the last buffered bytes while closing and misses a failure there
-// (a full disk), so it renames an empty or cut file over the good one and answers true; and a write the file system
+// (a full disk), so it renames an empty or cut file over the good one and answers true; it ignores what syncing the
+// file and closing it answer (a network share tells of a failed write only there); and a write the file system
 // takes only in part is no error to it. Here every write must take all of its bytes, the buffer is written out and
-// checked before the commit, and the commit's answer and the file's error after it decide.
+// checked, and the file is forced to the device (fsync; FlushFileBuffers on Windows) and that checked, before the
+// commit; then the commit's answer and the file's error after it decide.
 //
 // One save on one thread. Destroyed without a commit, it removes its temporary file.
 class CheckedSaveFile
@@ -37,10 +39,9 @@ public:
     // Writes all of bytes; false when any of them did not reach the file (the commit then fails).
     bool write(QByteArrayView bytes);
 
-    // Puts what was written in the place of the file at the path. True only when every byte reached the file and
-    // it took that place. Otherwise false: the temporary file is removed and the file at the path stays as it was,
-    // except where the system tells of a failure only when closing the file, after its bytes were all taken (a
-    // network share), when the new file may already stand there; it is not trusted either.
+    // Puts what was written in the place of the file at the path. True only when every byte reached the file, the
+    // device holds them, and the file took that place. Otherwise false: the temporary file is removed and the file
+    // at the path stays as it was.
     bool commit();
 
     // The first failure: the file system's kind (QFileDevice::ResourceError for a full disk) and its own English

@@ -1,6 +1,7 @@
 #include "sql_connection.h"
 
 #include "logging/application_logger.h"
+#include "logging/shown_failure.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -111,6 +112,14 @@ void SqlConnection::logFailure(const QString &what, const QString &text) const
 {
     logging::ApplicationLogger::write(logging::Level::Warning, u"storage"_s,
         u"Database %1 %2: %3"_s.arg(QDir::toNativeSeparators(m_path), what, text), u"open"_s);
+}
+
+QString shownSqlFailure(const QString &sentence, const QSqlError &error, const QString &category)
+{
+    constexpr int sqliteFull = 13; // SQLITE_FULL: a write the disk had no room for
+    if (error.nativeErrorCode() == QString::number(sqliteFull))
+        return logging::shownFileFailure(sentence, QFileDevice::ResourceError, error.text(), category);
+    return logging::shownFailure(sentence, error.text(), category);
 }
 
 QVariantMap rowFromRecord(const QSqlRecord &record)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
@@ -64,6 +65,10 @@ private:
     QString m_accessError;
     bool m_readOnly = false;
 };
+
+// logging::shownFailure for a failed SQLite statement: the sentence, with "(на диске нет места)" when SQLite found
+// the disk full, as a file's failure says it; SQLite's own text goes to the log under category.
+QString shownSqlFailure(const QString &sentence, const QSqlError &error, const QString &category);
 
 // One result row as column name -> the driver's value, every column of the row.
 QVariantMap rowFromRecord(const QSqlRecord &record);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 namespace tessaron::storage {
@@ -20,12 +21,14 @@ public:
     // Commits; on failure rolls back and keeps the driver's text in errorText().
     bool commit();
     void rollback();
-    QString errorText() const { return m_errorText; }
+    QString errorText() const { return m_error.text(); }
+    // The driver's error of the failed begin or commit, for storage::shownSqlFailure.
+    QSqlError error() const { return m_error; }
 
 private:
     QSqlDatabase m_database;
     bool m_active = false;
-    QString m_errorText;
+    QSqlError m_error;
 };
 
 } // namespace tessaron::storage

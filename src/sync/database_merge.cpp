@@ -39,15 +39,15 @@ bool mergeInto(
     }
     storage::TransactionGuard transaction(target.database());
     if (!transaction.isActive()) {
-        *error = logging::shownFailure(
-            u"Не удалось начать запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
+        *error = storage::shownSqlFailure(
+            u"Не удалось начать запись в базу %1"_s.arg(ruleName), transaction.error(), u"sync"_s);
         return false;
     }
     if (!mergeByRule(ruleName, source.database(), target.database(), added, error))
         return false;
     if (!transaction.commit()) {
-        *error = logging::shownFailure(
-            u"Не удалось завершить запись в базу %1"_s.arg(ruleName), transaction.errorText(), u"sync"_s);
+        *error = storage::shownSqlFailure(
+            u"Не удалось завершить запись в базу %1"_s.arg(ruleName), transaction.error(), u"sync"_s);
         return false;
     }
     return true;

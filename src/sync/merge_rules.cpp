@@ -35,16 +35,15 @@ bool mergeSettings(const MergeRule &, const MergeSides &sides, int *added, QStri
     }
     QSqlQuery upsert(sides.target);
     if (!upsert.prepare(settingsUpsert())) {
-        *error
-            = logging::shownFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
+        *error = storage::shownSqlFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError(), u"sync"_s);
         return false;
     }
     while (rows.next()) {
         for (int field = 0; field < int(settingsColumns.size()); ++field)
             upsert.bindValue(field, rows.value(field));
         if (!upsert.exec()) {
-            *error = logging::shownFailure(
-                u"Не удалось записать настройки из пакета"_s, upsert.lastError().text(), u"sync"_s);
+            *error
+                = storage::shownSqlFailure(u"Не удалось записать настройки из пакета"_s, upsert.lastError(), u"sync"_s);
             return false;
         }
         if (upsert.numRowsAffected() > 0)
@@ -159,8 +158,7 @@ bool mergeVehicleCatalog(const MergeRule &, const MergeSides &sides, int *added,
         const QStringList inserted = manufacturerColumns(manufacturers).mid(1);
         QSqlQuery insert(sides.target);
         if (!insert.prepare(insertStatement(u"Manufacturers"_s, inserted, false))) {
-            *error
-                = logging::shownFailure(u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
+            *error = storage::shownSqlFailure(u"Не удалось добавить производителя"_s, insert.lastError(), u"sync"_s);
             return false;
         }
         QSqlQuery probe(sides.target);
@@ -177,8 +175,8 @@ bool mergeVehicleCatalog(const MergeRule &, const MergeSides &sides, int *added,
                 values.append(rows.value(field));
             bindAll(insert, values);
             if (!insert.exec()) {
-                *error = logging::shownFailure(
-                    u"Не удалось добавить производителя"_s, insert.lastError().text(), u"sync"_s);
+                *error
+                    = storage::shownSqlFailure(u"Не удалось добавить производителя"_s, insert.lastError(), u"sync"_s);
                 return false;
             }
             manufacturerIds.insert(oldId, insert.lastInsertId().toLongLong());

@@ -1,5 +1,7 @@
 #include "package_staging.h"
 
+#include "logging/shown_failure.h"
+#include "storage/checked_save_file.h"
 #include "sync/database_merge.h"
 #include "sync/package_database_check.h"
 #include "sync/synchronization_manager.h"
@@ -9,6 +11,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +37,22 @@ QString stagingPath(const QString &id)
 void prepareStagingLock(QLockFile *lock)
 {
     lock->setStaleLockTime(0);
+}
+
+std::filesystem::path nativePath(const QString &path)
+{
+    return std::filesystem::path(path.toStdU16String());
+}
+
+// Why the lock in folder could not be taken. Qt tells of a lock file it could not write only as an unknown error
+// (and removes what it wrote of it): a disk left without a block of room is where it met that.
+QString lockFailureReason(const QLockFile &lock, const QString &folder)
+{
+    if (lock.error() == QLockFile::PermissionError)
+        return logging::failureReason(QFileDevice::PermissionsError);
+    const QStorageInfo disk(folder);
+    const bool full = disk.isValid() && disk.bytesAvailable() < std::max(disk.blockSize(), 1);
+    return logging::failureReason(full ? QFileDevice::ResourceError : QFileDevice::UnspecifiedError);
 }
 
 // The form of an import's id, a UUID without braces.
@@ -58,7 +81,7 @@ PackageStaging::~PackageStaging()
     }
 }
 
-bool PackageStaging::create()
+bool PackageStaging::create(QString *reason)
 {
     const QString parent = QFileInfo(m_path).absolutePath();
     for (QString folder = parent; !QFileInfo::exists(folder); folder = QFileInfo(folder).absolutePath()) {
@@ -66,17 +89,30 @@ bool PackageStaging::create()
         if (QFileInfo(folder).absolutePath() == folder)
             break;
     }
-    return QDir().mkpath(parent) && m_lock.tryLock(0) && QDir().mkdir(m_path);
+    std::error_code code;
+    QString why;
+    if (std::filesystem::create_directories(nativePath(parent), code); code)
+        why = logging::failureReason(code);
+    else if (!m_lock.tryLock(0))
+        why = lockFailureReason(m_lock, parent);
+    else if (!std::filesystem::create_directory(nativePath(m_path), code))
+        why = logging::failureReason(code ? code : std::make_error_code(std::errc::file_exists));
+    if (why.isEmpty())
+        return true;
+    if (reason)
+        *reason = why;
+    return false;
 }
 
 bool PackageStaging::stageDatabase(const QString &name, const QByteArray &content, QString *error) const
 {
     if (SynchronizationManager::databasePath(name).isEmpty())
         return true;
-    QFile file(m_path + u'/' + name);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size())
+    // Checked to the device: a cut copy would be read as a damaged package and refuse a sound one.
+    storage::CheckedSaveFile file(m_path + u'/' + name);
+    if (file.open() && file.write(content) && file.commit())
         return true;
-    *error = u"Не удалось подготовить базу %1."_s.arg(name);
+    *error = file.failure(u"Не удалось подготовить базу %1"_s.arg(name), u"sync"_s) + u'.';
     return false;
 }
 

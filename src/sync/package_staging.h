@@ -22,12 +22,15 @@ public:
     QString id() const { return m_id; }
     QString path() const { return m_path; }
 
-    // Takes the lock and makes the folder; false when either fails.
-    bool create();
+    // Takes the lock and makes the folder; false when either fails, with the Russian reason in *reason when given
+    // ("на диске нет места").
+    bool create(QString *reason = nullptr);
 
     // Writes the bytes of the package database of that name (one of SynchronizationManager::databaseNames(),
     // exactly) into the folder, and nothing for any other name: a journal, WAL or shared-memory file beside a staged
-    // database would be read as its own. False with the Russian reason in *error when the write fails.
+    // database would be read as its own. False when any byte did not reach the device, with the Russian sentence and
+    // its reason in *error ("Не удалось подготовить базу MasterDB.db (на диске нет места)."); the file system's own
+    // text goes to the log.
     bool stageDatabase(const QString &name, const QByteArray &content, QString *error) const;
 
 private:

@@ -1,6 +1,5 @@
 #include "report_merge.h"
 
-#include "logging/shown_failure.h"
 #include "storage/sql_connection.h"
 #include "sync/merge_statements.h"
 #include "sync/merge_tables.h"
@@ -28,18 +27,18 @@ bool writeReportLinks(const QSqlDatabase &target, const QList<ReportLink> &links
               "Round INTEGER NOT NULL, PRIMARY KEY (Kind, OldId))"_s};
     for (const QString &statement : statements) {
         if (!query.exec(statement)) {
-            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
+            *error = storage::shownSqlFailure(linksFailure, query.lastError(), u"sync"_s);
             return false;
         }
     }
     if (!query.prepare(u"INSERT INTO %1 VALUES (?, ?, ?, ?, ?)"_s.arg(reportLinksTable))) {
-        *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
+        *error = storage::shownSqlFailure(linksFailure, query.lastError(), u"sync"_s);
         return false;
     }
     for (const ReportLink &link : links) {
         bindAll(query, {link.reportType, link.incomingId, link.localId, link.fresh ? 1 : 0, link.round});
         if (!query.exec()) {
-            *error = logging::shownFailure(linksFailure, query.lastError().text(), u"sync"_s);
+            *error = storage::shownSqlFailure(linksFailure, query.lastError(), u"sync"_s);
             return false;
         }
         summary->hasFresh = summary->hasFresh || link.fresh;
@@ -72,9 +71,9 @@ bool mergeReportChildren(
     // Runs one statement; a counted one adds the rows it wrote.
     const auto run = [&](const QString &statement, bool counted) {
         if (!query.exec(statement)) {
-            *error = logging::shownFailure(
-                u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(table.local.name),
-                query.lastError().text(), u"sync"_s);
+            *error = storage::shownSqlFailure(
+                u"Не удалось перенести строки таблицы %1 из базы пакета"_s.arg(table.local.name), query.lastError(),
+                u"sync"_s);
             return false;
         }
         if (counted)

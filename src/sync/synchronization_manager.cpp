@@ -837,8 +837,8 @@ SyncResult SynchronizationManager::importPackage(const QString &packagePath)
     // own staging folder, which goes with the import.
     if (!readPackage(packagePath, staging.path(), &package, &error) || !prepareDatabaseChecks(package, &error))
         return failure(error);
-    if (!staging.create())
-        return failure(u"Не удалось подготовить импорт."_s);
+    if (QString reason; !staging.create(&reason))
+        return failure(logging::shownFailure(u"Не удалось подготовить импорт (%1)."_s.arg(reason), {}, u"sync"_s));
     removeAbandonedStagingFolders(staging.path());
     removeAbandonedDatabaseBuilds();
     if (!stageDatabases(package, staging, &error) || !checkStagedDatabases(staging.path(), &error))

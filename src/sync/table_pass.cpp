@@ -1,6 +1,7 @@
 #include "table_pass.h"
 
 #include "logging/shown_failure.h"
+#include "storage/sql_connection.h"
 #include "sync/merge_statements.h"
 #include "sync/merge_tables.h"
 
@@ -18,7 +19,7 @@ int execInsert(QSqlQuery &query, const QList<QVariant> &values, qint64 *inserted
 {
     bindAll(query, values);
     if (!query.exec()) {
-        *error = logging::shownFailure(u"Не удалось добавить запись в базу"_s, query.lastError().text(), u"sync"_s);
+        *error = storage::shownSqlFailure(u"Не удалось добавить запись в базу"_s, query.lastError(), u"sync"_s);
         return -1;
     }
     if (insertedId)

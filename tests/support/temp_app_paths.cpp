@@ -17,7 +17,12 @@ TempAppPaths::TempAppPaths()
 
 void TempAppPaths::useInstallation(const QString &name)
 {
-    m_installation = name.isEmpty() ? QString() : name + u'/';
+    useInstallationIn(name.isEmpty() ? m_directory.path() : m_directory.filePath(name));
+}
+
+void TempAppPaths::useInstallationIn(const QString &folder)
+{
+    m_installation = folder;
     QDir().mkpath(localAppData());
     QDir().mkpath(programDirectory());
     qputenv("LOCALAPPDATA", QDir::toNativeSeparators(localAppData()).toLocal8Bit());
@@ -35,12 +40,12 @@ TempAppPaths::~TempAppPaths()
 
 QString TempAppPaths::localAppData() const
 {
-    return m_directory.filePath(m_installation + u"LocalAppData"_s);
+    return m_installation + u"/LocalAppData"_s;
 }
 
 QString TempAppPaths::programDirectory() const
 {
-    return m_directory.filePath(m_installation + u"Program"_s);
+    return m_installation + u"/Program"_s;
 }
 
 } // namespace tessaron::test

@@ -29,11 +29,15 @@ public:
     // Points the folders at another installation: <tmp>/<name>/LocalAppData and <tmp>/<name>/Program, created
     // when missing. An empty name returns to the first one.
     void useInstallation(const QString &name);
+    // The same for an installation in a folder of the test's own outside the temporary folder (another disk):
+    // <folder>/LocalAppData and <folder>/Program. The test removes that folder itself.
+    void useInstallationIn(const QString &folder);
 
 private:
     QTemporaryDir m_directory;
     QByteArray m_previousLocalAppData;
     bool m_hadLocalAppData = false;
+    // The folder holding the installation in use.
     QString m_installation;
 };
 

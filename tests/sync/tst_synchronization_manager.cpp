@@ -54,6 +54,10 @@ using Sync = tessaron::sync::SynchronizationManager;
 
 namespace {
 
+// Room enough for an import of a package of one small database, a download and a document (it stages the database,
+// backs the local one up and merges it); the test checks that it is.
+constexpr qint64 importRoom = 96 * 1024;
+
 QString dataFile(const QString &relative)
 {
     return AppPaths::data() + u'/' + relative;
@@ -222,6 +226,12 @@ class TestSynchronizationManager : public QObject
     void makeInstallation(const QString &name, const QString &master)
     {
         m_paths->useInstallation(name);
+        fillInstallation(name, master);
+    }
+
+    // Gives the installation in use one master, a download named after name and a document.
+    void fillInstallation(const QString &name, const QString &master)
+    {
         AppPaths::ensureDirectories();
         QVERIFY(tessaron::storage::MasterRepository().addMaster(master) > 0);
         QVERIFY(writeFile(AppPaths::downloadDirectory() + u'/' + name + u".ddd"_s, name.toUtf8()));
@@ -868,6 +878,49 @@ private Q_SLOTS:
         QCOMPARE(message, u"Не удалось записать файл: %1 (ошибка записи)"_s.arg(target));
     }
 
+    void importOnADiskWithLittleRoom_data()
+    {
+        QTest::addColumn<qint64>("room");
+        for (const qint64 room : tessaron::test::roomsToTry(importRoom))
+            QTest::addRow("%s", tessaron::test::roomName(room, importRoom).constData()) << room;
+    }
+
+    // An installation on a disk with any room left takes a sound package whole, or ends the import saying the disk
+    // is full, never blaming the package, its databases as they were or merged, and nothing of the import left
+    // behind. A package database smaller than the save file's buffer is written out only when it is closed.
+    void importOnADiskWithLittleRoom()
+    {
+        QFETCH(qint64, room);
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        makeInstallation(u"A"_s, u"Иванов"_s);
+        const QString package = Sync::exportPackage(m_paths->filePath(u"incoming.tspak"_s)).packagePath;
+        m_paths->useInstallationIn(disk.filePath(u"B"_s));
+        fillInstallation(u"B"_s, u"Петров"_s);
+        disk.fill(room);
+
+        QProcess import;
+        startImport(&import, package);
+        QVERIFY(import.waitForFinished(120000));
+        const QString message = QString::fromUtf8(import.readAllStandardOutput());
+        QVERIFY(QFile::remove(disk.filePath(u"filler"_s)));
+        QVERIFY2(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty(), qPrintable(message));
+        const QString done = u"Синхронизация завершена. Добавлено записей: 1, файлов: 2."_s;
+        const QStringList merged {u"Иванов"_s, u"Петров"_s};
+        if (room == importRoom)
+            QCOMPARE(message, done);
+        if (message == done) {
+            QCOMPARE(masters(), merged);
+            return;
+        }
+        QCOMPARE(import.exitCode(), 1);
+        QVERIFY2(message.contains(u"(на диске нет места)"_s) || message.contains(u": на диске нет места"_s),
+            qPrintable(message));
+        QVERIFY2(!message.contains(u"пакет"_s, Qt::CaseInsensitive), qPrintable(message));
+        QVERIFY(masters() == QStringList {u"Петров"_s} || masters() == merged);
+    }
+
     // A package made here and brought back changes nothing: nothing is counted, no file is written again.
     void importingOwnPackageCountsNothing()
     {
@@ -996,26 +1049,31 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("logging");
         QTest::addColumn<QString>("more");
+        QTest::addColumn<int>("pathLength");
         QTest::addRow("an export leaving out 300 files")
-            << false << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s;
+            << false << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s << 0;
+        QTest::addRow("an export leaving out 11 files of paths near 200 characters")
+            << false << 11 << true << u"и ещё 1 (весь список — в журнале работы программы)"_s << 205;
         QTest::addRow("an export leaving out 11 files")
-            << false << 11 << true << u"и ещё 1 (весь список — в журнале работы программы)"_s;
-        QTest::addRow("an export leaving out 10 files, all of them named") << false << 10 << true << QString();
+            << false << 11 << true << u"и ещё 1 (весь список — в журнале работы программы)"_s << 0;
+        QTest::addRow("an export leaving out 10 files, all of them named") << false << 10 << true << QString() << 0;
         QTest::addRow("an export leaving out 300 files, the log switched off")
             << false << 300 << false
-            << u"и ещё 290 (весь список записывается в журнал работы программы, когда журнал включён)"_s;
+            << u"и ещё 290 (весь список записывается в журнал работы программы, когда журнал включён)"_s << 0;
         QTest::addRow("an import leaving 300 files unwritten")
-            << true << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s;
+            << true << 300 << true << u"и ещё 290 (весь список — в журнале работы программы)"_s << 0;
     }
 
     // A message names ten of the files an export leaves out or an import leaves unwritten and says where the others
-    // are: the log names each, whole, with its reason, one record a file.
+    // are: the log names each, whole, with its reason, one record a file, also where the message shortens a long
+    // path.
     void everyLeftOutFileIsLogged()
     {
         QFETCH(bool, importing);
         QFETCH(int, count);
         QFETCH(bool, logging);
         QFETCH(QString, more);
+        QFETCH(int, pathLength);
         const tessaron::test::LogCapture log;
         const auto restore = qScopeGuard([] { tessaron::logging::ApplicationLogger::setEnabled(true); });
         tessaron::logging::ApplicationLogger::setEnabled(logging);
@@ -1023,12 +1081,16 @@ private Q_SLOTS:
         QStringList expected;
         for (int i = 1; i <= count; ++i) {
             // Alternately two reasons the export refuses a name for, or, on the import's side, a plain name.
-            const QString name = importing
-                ? u"Акт выполненных работ №%1.pdf"_s.arg(i)
-                : u"Акт выполненных работ №%1%2"_s.arg(i).arg(i % 2 ? u"..pdf"_s : u".pdf."_s);
+            QString name = importing ? u"Акт выполненных работ №%1.pdf"_s.arg(i)
+                                     : u"Акт выполненных работ №%1%2"_s.arg(i).arg(i % 2 ? u"..pdf"_s : u".pdf."_s);
+            // Made as long as asked by letters before the number.
+            const qsizetype padding = std::max<qsizetype>(0, pathLength - 18 - name.size());
+            name.insert(name.indexOf(u'№'), QString(padding, u'x'));
             QVERIFY(writeFile(dataFile(u"Documents/A/"_s + name), "act"));
             const QString reason = importing ? u"на его месте лежит папка"_s
-                : i % 2                      ? u"две точки подряд"_s
+                : EntryNameCheck::isLocalPathTooLong(dataFile(u"Documents/A/"_s + name), false)
+                ? u"вместе с папкой данных путь длиннее, чем допускает Windows"_s
+                : i % 2 ? u"две точки подряд"_s
                         : u"имя оканчивается точкой или пробелом"_s;
             expected.append(u"«files/Documents/A/%1» (%2)"_s.arg(name, reason));
         }
@@ -1058,6 +1120,7 @@ private Q_SLOTS:
         logged.sort();
         QCOMPARE(logged, logging ? expected : QStringList());
         QCOMPARE(result.message.count(u"«files/"_s), std::min(count, 10));
+        QCOMPARE(result.message.count(u'…'), pathLength > 200 ? 10 : 0);
         QVERIFY2(
             result.message.endsWith(more.isEmpty() ? u")."_s : u"), "_s + more + u'.'), qPrintable(result.message));
     }

@@ -11,6 +11,7 @@
 #include "storage/customer_repository.h"
 #include "storage/settings_keys.h"
 #include "storage/settings_repository.h"
+#include "storage/stored_date_time.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -69,19 +70,14 @@ QString fieldName(CertificateField field)
 }
 
 // A stored date as the list shows it: "dd.MM.yyyy HH:mm" when it has a time, "dd.MM.yyyy" when not; a text
-// that is no date stays as it is.
+// that is no date stays as it is. The text is read as the date and time it writes, never through local time.
 QString documentDate(const QVariant &value)
 {
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return {};
-    QDateTime dateTime = value.toDateTime();
-    if (!dateTime.isValid())
-        dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!dateTime.isValid())
-        dateTime = QDateTime::fromString(text, Qt::ISODate);
-    if (!dateTime.isValid())
-        dateTime = QDateTime::fromString(text, u"yyyy-MM-dd HH:mm:ss"_s);
+    const QDateTime dateTime
+        = value.metaType().id() == QMetaType::QDateTime ? value.toDateTime() : storage::isoDateTime(text);
     if (!dateTime.isValid())
         return text;
     return dateTime.toString(text.contains(u':') ? u"dd.MM.yyyy HH:mm"_s : u"dd.MM.yyyy"_s);
@@ -164,7 +160,7 @@ QString fileNamePart(const QString &text)
 // "dd_MM_yyyy", anything else as it is; today when nothing is left.
 QString fileDatePart(const QString &orderDate)
 {
-    const QDateTime dateTime = QDateTime::fromString(orderDate, Qt::ISODate);
+    const QDateTime dateTime = storage::isoDateTime(orderDate);
     const QString part = fileNamePart(dateTime.isValid() ? dateTime.toString(u"dd_MM_yyyy"_s) : orderDate);
     return part.isEmpty() ? ddd::currentDateTime().toString(u"dd_MM_yyyy"_s) : part;
 }

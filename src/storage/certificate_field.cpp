@@ -1,5 +1,7 @@
 #include "certificate_field.h"
 
+#include "stored_date_time.h"
+
 #include <QDateTime>
 #include <QTime>
 
@@ -39,7 +41,7 @@ QString certificateFieldText(const QVariantMap &record, CertificateField field)
 QDate certificateFieldDate(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    if (const QDateTime dateTime = QDateTime::fromString(trimmed, Qt::ISODateWithMs); dateTime.isValid())
+    if (const QDateTime dateTime = isoDateTime(trimmed); dateTime.isValid())
         return dateTime.date();
     const qsizetype space = trimmed.indexOf(u' ');
     const QString time = space < 0 ? QString() : trimmed.mid(space + 1).trimmed();

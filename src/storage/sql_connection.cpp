@@ -2,12 +2,12 @@
 
 #include "logging/application_logger.h"
 #include "logging/shown_failure.h"
+#include "stored_date_time.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QUuid>
 
 #include <atomic>
@@ -144,15 +144,7 @@ QString currentSqlTimestamp()
 
 QDateTime dateTimeFromSql(const QVariant &value)
 {
-    // Date and time are read apart: a whole-text parse would take local time and break in its gaps.
-    const QString text = value.toString();
-    if (text.size() != 19 || text.at(10) != u' ')
-        return {};
-    const QDate date = QDate::fromString(text.left(10), u"yyyy-MM-dd"_s);
-    const QTime time = QTime::fromString(text.mid(11), u"HH:mm:ss"_s);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time, QTimeZone::utc());
+    return dateTimeInForm(value.toString(), u"yyyy-MM-dd HH:mm:ss");
 }
 
 } // namespace tessaron::storage

@@ -9,6 +9,7 @@
 #include "ddd/ddd_readers.h"
 #include "ddd/record_names.h"
 #include "ddd_file_builder.h"
+#include "storage/stored_date_time.h"
 #include "support/card_test_blocks.h"
 #include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
@@ -29,7 +30,7 @@ namespace {
 
 QDateTime utcOf(const QJsonValue &iso)
 {
-    return QDateTime::fromString(iso.toString(), Qt::ISODate).toUTC();
+    return tessaron::storage::isoDateTime(iso.toString()).toUTC();
 }
 
 // "dd.MM.yyyy HH:mm:ss" of an ISO time of the facts, empty for null.

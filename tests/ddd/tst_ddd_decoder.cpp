@@ -2,6 +2,7 @@
 #include "ddd/ddd_file_splitter.h"
 #include "ddd/ddd_readers.h"
 #include "ddd_file_builder.h"
+#include "storage/stored_date_time.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 
@@ -310,7 +311,7 @@ private slots:
         const QJsonObject expected = tessaron::test::sampleFacts(name);
         const DddReport report = Decoder::decodeFile(path);
         const auto dateOf = [](const QJsonValue &value, const QString &format) {
-            return QDateTime::fromString(value.toString(), Qt::ISODate).toUTC().toString(format);
+            return tessaron::storage::isoDateTime(value.toString()).toUTC().toString(format);
         };
         if (report.fileType == DddFileType::DriverCard) {
             const QJsonObject gen1 = expected.value(u"card"_s).toObject().value(u"gen1"_s).toObject();

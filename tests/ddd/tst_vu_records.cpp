@@ -7,6 +7,7 @@
 #include "ddd/record_names.h"
 #include "ddd/vu_records.h"
 #include "ddd_file_builder.h"
+#include "storage/stored_date_time.h"
 #include "support/ddd_test_rows.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
@@ -17,8 +18,6 @@
 #include <QTest>
 #include <QTimeZone>
 #include <QtEndian>
-
-#include <ctime>
 
 using namespace tessaron::ddd;
 using namespace tessaron::test;
@@ -138,7 +137,7 @@ QString factTime(const QJsonValue &value)
 {
     if (value.isNull())
         return QString();
-    return QDateTime::fromString(value.toString(), Qt::ISODate).toUTC().toString(u"dd.MM.yyyy H:mm:ss"_s);
+    return tessaron::storage::isoDateTime(value.toString()).toUTC().toString(u"dd.MM.yyyy H:mm:ss"_s);
 }
 
 QString slotText(int cardType)
@@ -723,11 +722,9 @@ private slots:
         VuCardIwRecord card;
         card.insertionTime = qbswap(unixTime(2022, 7, 30, 14, 45, 38));
         card.withdrawalTime = 0x4F000060; // 2012 stored, 2021 the other way
-        qputenv("TZ", "MSK-3");
-        tzset();
+        tessaron::test::setTimeZone("MSK-3");
         const DddReport report = decodeDay(dayBody({card}));
-        qputenv("TZ", "UTC");
-        tzset();
+        tessaron::test::restoreSuiteTimeZone();
         QCOMPARE(rowText(report.cardIwData, 0, u"cardInsertionDate"_s), u"30.07.2022 14:45:38"_s);
         QCOMPARE(rowText(report.cardIwData, 0, u"cardWithdrawalTime"_s), u"01.01.2012 6:42:40"_s);
     }

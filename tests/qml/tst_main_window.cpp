@@ -487,18 +487,22 @@ private Q_SLOTS:
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
-    // print form.
+    // print form. The first record listed was stored inside Berlin's clock change, shown like the other.
     void documentsCommandPushesItsPageWithoutPausing()
     {
         using namespace Qt::StringLiterals;
         tessaron::storage::CalibrationRepository calibrations;
-        for (const QString &serial : {u"0001234567"_s, u"0007654321"_s}) {
-            QVERIFY(calibrations.insertCalibration({{u"VuSerialNumber"_s, serial}, {u"OrderNumber"_s, 17},
-                        {u"CustomerName"_s, u"Иванов"_s}, {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s},
-                        {u"VuPartNumber"_s, u"1381"_s}, {u"RecordDateTime"_s, u"2024-05-06 12:34:56"_s},
-                        {u"NextCalibrationDate"_s, u"2026-05-06"_s}, {u"WVehicleCharacteristicConstant"_s, u"8000"_s},
-                        {u"KConstantOfRecordingEquipment"_s, u"8000"_s}, {u"LTyreCircumference"_s, u"3250"_s},
-                        {u"WriteResult"_s, 1}})
+        // Serial, order date, written: the later written is listed first.
+        const QList<QStringList> records = {{u"0001234567"_s, u"2024-05-06 12:34:56"_s, u"2024-05-06 12:40:00"_s},
+            {u"0007654321"_s, u"2024-03-31 02:30:00"_s, u"2024-05-07 09:00:00"_s}};
+        for (const QStringList &record : records) {
+            QVERIFY(
+                calibrations.insertCalibration({{u"VuSerialNumber"_s, record.at(0)},
+                    {u"WriteTimestamp"_s, record.at(2)}, {u"OrderNumber"_s, 17}, {u"CustomerName"_s, u"Иванов"_s},
+                    {u"VehicleRegistrationNumber"_s, u"А123ВС77"_s}, {u"VuPartNumber"_s, u"1381"_s},
+                    {u"RecordDateTime"_s, record.at(1)}, {u"NextCalibrationDate"_s, u"2026-05-06"_s},
+                    {u"WVehicleCharacteristicConstant"_s, u"8000"_s}, {u"KConstantOfRecordingEquipment"_s, u"8000"_s},
+                    {u"LTyreCircumference"_s, u"3250"_s}, {u"WriteResult"_s, 1}})
                 > 0);
         }
         namespace keys = tessaron::storage::settings;
@@ -522,6 +526,7 @@ private Q_SLOTS:
 
         auto *documents = m_controller->documentsController();
         QTRY_COMPARE(documents->records().size(), 2);
+        QCOMPARE(documents->records().constFirst().toMap().value(u"date"_s), u"31.03.2024 02:30"_s);
         documents->select(documents->records().constFirst().toMap().value(u"id"_s).toInt());
         QCOMPARE(documents->selected().value(u"OrderMaster"_s), u"Петров Пётр Петрович"_s);
         const auto shoot = [window](const QString &name) {

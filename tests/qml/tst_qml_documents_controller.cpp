@@ -170,6 +170,51 @@ private Q_SLOTS:
                 {u"serial"_s, u"12345"_s}, {u"nextCalibration"_s, shown}, {u"vehicle"_s, u"А123ВС77"_s}}));
     }
 
+    // A record stored inside a clock change's gap (Berlin's on 31 March 2024, Moscow's on 28 March 2010) reads as
+    // the date and time it writes: the list, the form and the certificate's name are the same in every zone.
+    void datesInAClockChangeGap_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("fileDate");
+        for (const char *zone : {"UTC", "Europe/Berlin", "Europe/Moscow"}) {
+            QTest::addRow("%s, Berlin's gap", zone)
+                << QByteArray(zone) << u"2024-03-31 02:30:00"_s << u"31.03.2024"_s << u"31_03_2024"_s;
+            QTest::addRow("%s, Moscow's gap", zone)
+                << QByteArray(zone) << u"2010-03-28 02:30:00"_s << u"28.03.2010"_s << u"28_03_2010"_s;
+        }
+    }
+
+    void datesInAClockChangeGap()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, fileDate);
+        tessaron::test::pinTimeZoneAndClock(zone.constData());
+        QVERIFY(setWorkshop());
+        QString nextCalibration = stored;
+        nextCalibration[10] = u'T';
+        const int id = insertRecord({{u"RecordDateTime"_s, stored}, {u"NextCalibrationDate"_s, nextCalibration}});
+        QmlDocumentsController controller;
+        controller.refresh();
+        const QVariantMap row = controller.records().constFirst().toMap();
+        QCOMPARE(row.value(u"date"_s).toString(), shown + u" 02:30"_s);
+        QCOMPARE(row.value(u"nextCalibration"_s).toString(), shown + u" 02:30"_s);
+
+        controller.select(id);
+        QCOMPARE(controller.formValues().value(u"RecordDateTime"_s).toString(), shown + u" 02:30"_s);
+        QCOMPARE(controller.formValues().value(u"NextCalibrationDate"_s).toString(), shown);
+        QCOMPARE(controller.fieldErrors(), QVariantMap());
+        QVERIFY2(controller.createCertificate(), qPrintable(controller.lastError()));
+        const QString pdf = u"Сертификат_%1_12345.pdf"_s.arg(fileDate);
+        QCOMPARE(QDir(dataPath(u"Сертификаты"_s)).entryList(QDir::Files), QStringList {pdf});
+        const QString printed
+            = tessaron::test::pdfPageTexts(tessaron::test::fileBytes(dataPath(u"Сертификаты/"_s + pdf))).join(u'\n');
+        QVERIFY2(printed.contains(shown) && !printed.contains(nextCalibration), qPrintable(printed));
+    }
+
     void selectEditAndRemove_data()
     {
         QTest::addColumn<QString>("directoryName");

@@ -1,13 +1,12 @@
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 #include "support/sqlite_probe.h"
+#include "support/time_zone_pin.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-
-#include <ctime>
 
 using namespace Qt::StringLiterals;
 using tessaron::storage::SqlConnection;
@@ -89,12 +88,9 @@ void TestSqlConnection::timestampsHaveTheDatabaseForm()
     QVERIFY(!tessaron::storage::dateTimeFromSql(QVariant()).isValid());
 
     // A stamp inside a local daylight-saving gap is still the UTC instant it names.
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
+    tessaron::test::setTimeZone("Europe/Berlin");
     const QDateTime gap = tessaron::storage::dateTimeFromSql(u"2024-03-31 02:30:00"_s);
-    qputenv("TZ", zone);
-    tzset();
+    tessaron::test::restoreSuiteTimeZone();
     QCOMPARE(gap, QDateTime(QDate(2024, 3, 31), QTime(2, 30), QTimeZone::utc()));
 }
 

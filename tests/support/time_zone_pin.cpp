@@ -5,12 +5,35 @@
 #include <QTimeZone>
 
 #include <ctime>
+#include <optional>
 
 namespace tessaron::test {
 
+namespace {
+
+// TZ as the program found it; nullopt when it was not set, which the C library reads differently from empty.
+const std::optional<QByteArray> &suiteZone()
+{
+    static const std::optional<QByteArray> zone
+        = qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt;
+    return zone;
+}
+
+} // namespace
+
 void setTimeZone(const char *zone)
 {
+    suiteZone();
     qputenv("TZ", zone);
+    tzset();
+}
+
+void restoreSuiteTimeZone()
+{
+    if (const std::optional<QByteArray> &zone = suiteZone())
+        qputenv("TZ", *zone);
+    else
+        qunsetenv("TZ");
     tzset();
 }
 
@@ -28,7 +51,7 @@ void pinTimeZoneAndClock(const char *zone, const QDateTime &now)
 void releaseTimeZoneAndClock()
 {
     ddd::setCurrentDateTimeForTesting({});
-    setTimeZone("UTC");
+    restoreSuiteTimeZone();
 }
 
 } // namespace tessaron::test

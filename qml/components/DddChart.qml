@@ -44,6 +44,9 @@ Item {
     // True while the series of the chart shown is being built on a worker.
     readonly property bool seriesPending: isSpeed ? speedBuilder.building
                                                   : isActivity && activityBuilder.building
+    // True when the series of the chart shown could not be built for want of memory: the area says so instead of
+    // drawing, and the rest of the page stays.
+    readonly property bool seriesFailed: isSpeed ? speedBuilder.failed : isActivity && activityBuilder.failed
     readonly property string form: DddChartSeries.drawingForm(chartType, visualizationType)
     readonly property var series: {
         if (isSpeed)
@@ -244,7 +247,7 @@ Item {
                 })
                 boundsBehavior: Flickable.StopAtBounds
                 clip: true
-                visible: chart.itemCount > 0
+                visible: chart.itemCount > 0 && !chart.seriesFailed
                 onContentXChanged: chart.repaint()
                 onContentYChanged: chart.repaint()
 
@@ -328,13 +331,26 @@ Item {
             Text {
                 anchors.centerIn: parent
                 width: parent.width - 24
-                visible: chart.itemCount === 0 && !chart.seriesPending
+                visible: chart.itemCount === 0 && !chart.seriesPending && !chart.seriesFailed
                 text: DddChartSeries.emptyText(chart.chartType, chart.english)
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 font.pixelSize: chart.uiFontSize
                 color: "#777777"
+            }
+
+            Text {
+                objectName: "failureNotice"
+                anchors.centerIn: parent
+                width: parent.width - 24
+                visible: chart.seriesFailed && !chart.seriesPending
+                text: DddChartSeries.failureText(chart.english)
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                font.pixelSize: chart.uiFontSize
+                color: "#a00000"
             }
         }
     }

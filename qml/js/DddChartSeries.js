@@ -434,6 +434,11 @@ function buildingText(chartType, english) {
     return t(english, "Строится график скорости…", "Building the speed chart…");
 }
 
+// Shown in the chart's area when its series could not be built for want of memory.
+function failureText(english) {
+    return t(english, "Недостаточно памяти для построения графика.", "Not enough memory to build the chart.");
+}
+
 function emptyText(chartType, english) {
     if (chartType === ChartSpeed)
         return t(english, "В файле нет данных детальной скорости", "This file has no detailed speed data");

@@ -51,9 +51,13 @@ public:
     // JSON rows), blocks from the stored sections and a one-line structure note; the analysis is recomputed
     // when none was stored. Every statement runs in one read transaction, so a write of another program is
     // seen whole or not at all. Type Unknown when no such report is stored (or type is neither DriverCard nor
-    // Tachograph), error untouched; type Unknown too when a statement failed (a file held past the busy wait):
-    // then lastError and error, when not null, say why, and nothing read so far is returned.
+    // Tachograph), error untouched; type Unknown too when a statement failed (a file held past the busy wait) or
+    // memory ran out (loadOutOfMemoryText): then lastError and error, when not null, say why, and nothing read so
+    // far is returned.
     DddReport loadReport(qint64 reportId, DddFileType type, QString *error = nullptr) const;
+    // "Не удалось прочитать сохранённый отчёт: недостаточно памяти": how a load tells that memory ran out, and so
+    // whatever builds more from the loaded report on the way to showing it.
+    static QString loadOutOfMemoryText();
     // The loaded report as the viewer reads it: its summary with "reportId", "analysis" and 30 of the datasets;
     // an empty map when loadReport finds nothing or fails.
     QVariantMap load(qint64 reportId, DddFileType type) const;
@@ -101,6 +105,8 @@ private:
     bool saveSections(qint64 reportId, DddFileType type, const DddReport &report) const;
 
     enum class Lookup { Found, Missing, Failed };
+    // loadReport's work, which throws std::bad_alloc when memory runs out.
+    DddReport rebuildReport(qint64 reportId, DddFileType type, QString *error) const;
     // The stored parts of the report, read in one read transaction: Missing without a header row, Failed when a
     // statement failed.
     Lookup readStoredReport(DddReport &report, qint64 reportId) const;

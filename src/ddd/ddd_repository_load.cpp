@@ -2,6 +2,7 @@
 
 #include "ddd_repository.h"
 
+#include "checked_growth.h"
 #include "ddd_decoder.h"
 #include "ddd_repository_values.h"
 #include "logging/shown_failure.h"
@@ -9,7 +10,6 @@
 #include "storage/sql_connection.h"
 #include "storage/transaction_guard.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <span>
 #include <utility>
 
@@ -116,9 +117,29 @@ void keepFileType(QVariantMap &section, const QVariantList &storedRows, qsizetyp
 
 DddReport DddRepository::loadReport(qint64 reportId, DddFileType type, QString *error) const
 {
-    DddReport report;
     if (!isOpen() || type == DddFileType::Unknown)
-        return report;
+        return {};
+    // The rows' JSON is parsed into maps that grow with the report. Running out of memory for them unwinds through
+    // the read transaction's guard, which ends the read, and frees what was read: the load fails whole, as a failed
+    // statement makes it.
+    try {
+        return rebuildReport(reportId, type, error);
+    } catch (const std::bad_alloc &) {
+        setError(loadOutOfMemoryText());
+        if (error)
+            *error = m_lastError;
+        return {};
+    }
+}
+
+QString DddRepository::loadOutOfMemoryText()
+{
+    return loadFailureText + u": недостаточно памяти"_s;
+}
+
+DddReport DddRepository::rebuildReport(qint64 reportId, DddFileType type, QString *error) const
+{
+    DddReport report;
     report.fileType = type;
     switch (readStoredReport(report, reportId)) {
     case Lookup::Found:
@@ -192,10 +213,13 @@ bool DddRepository::loadDatasets(DddReport &report, qint64 reportId) const
 bool DddRepository::loadFailed(const QSqlQuery &query) const
 {
     const QSqlError error = query.lastError();
-    const bool busy = error.nativeErrorCode() == u"5"_s || error.nativeErrorCode() == u"6"_s;
-    const QString sentence = busy
-        ? u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText).arg(storage::busyWait.count())
-        : loadFailureText;
+    const QString code = error.nativeErrorCode();
+    QString sentence = loadFailureText;
+    if (code == u"5"_s || code == u"6"_s)
+        sentence = u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText)
+                       .arg(storage::busyWait.count());
+    else if (code == u"7"_s) // SQLite's own allocation failed
+        sentence = loadOutOfMemoryText();
     setError(logging::shownFailure(sentence, error.text(), u"ddd"_s));
     return false;
 }
@@ -359,17 +383,19 @@ bool DddRepository::readRows(qint64 reportId, DddFileType type, const QString &d
             u"SELECT Json FROM DddRows WHERE ReportId = ? AND ReportType = ? AND Dataset = ? ORDER BY RowIndex"_s,
             {reportId, storedReportType(type), dataset}))
         return loadFailed(query);
-    // Equal rows (a vehicle unit's repeated chart points) are parsed once and share one map again.
-    QHash<QString, QVariant> parsed;
+    // Equal rows (a vehicle unit's repeated chart points) are parsed once and share one map again. The cache grows
+    // with the report, so it is one that reports a failed allocation.
+    CheckedHash<QString, QVariant> parsed;
     while (query.next()) {
         const QString json = query.value(0).toString();
-        auto known = parsed.constFind(json);
-        if (known == parsed.constEnd()) {
+        auto known = parsed.find(json);
+        if (known == parsed.end()) {
             const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
-            known = parsed.insert(json, document.isObject() ? QVariant(document.object().toVariantMap()) : QVariant());
+            known = parsed.emplace(json, document.isObject() ? QVariant(document.object().toVariantMap()) : QVariant())
+                        .first;
         }
-        if (known->isValid())
-            rows->append(*known);
+        if (known->second.isValid())
+            rows->append(known->second);
     }
     return rowsRanOut(query);
 }

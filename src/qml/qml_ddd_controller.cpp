@@ -141,7 +141,7 @@ bool QmlDddController::openFile(const QString &filePath)
 
     clear();
     m_busy = true;
-    m_statusText = s_statusDecoding;
+    setStatus(s_statusDecoding);
     Q_EMIT stateChanged();
 
     QString path = filePath.trimmed();
@@ -162,7 +162,7 @@ bool QmlDddController::openFile(const QString &filePath)
     if (!refusal.isEmpty()) {
         m_busy = false;
         m_lastError = refusal;
-        m_statusText = s_statusFailed;
+        setStatus(s_statusFailed);
         Q_EMIT stateChanged();
         return false;
     }
@@ -214,12 +214,17 @@ void QmlDddController::clearState()
     m_filePath.clear();
     m_fileType.clear();
     m_fileSize = 0;
-    m_statusWarning = false;
     m_lastError.clear();
     retireShownReport();
     m_drivenDistances.clear();
     m_reopenedReportId = 0;
-    m_statusText = s_statusChoose;
+    setStatus(s_statusChoose);
+}
+
+void QmlDddController::setStatus(const QString &text, bool warning)
+{
+    m_statusText = text;
+    m_statusWarning = warning;
 }
 
 void QmlDddController::retireShownReport()
@@ -231,9 +236,14 @@ void QmlDddController::retireShownReport()
         m_blocks.clear();
         return;
     }
+    // Room for it made before anything moves: when memory runs out for it, the shown report stays whole.
+    auto retired = std::make_unique<RetiredReport>();
+    m_retired.reserve(m_retired.size() + 1);
     // Moved, not copied: nothing of the controller refers to the old rows any more.
-    m_retired.push_back(std::make_unique<RetiredReport>(
-        RetiredReport {std::exchange(m_report, {}), std::exchange(m_summary, {}), std::exchange(m_blocks, {})}));
+    retired->report = std::exchange(m_report, {});
+    retired->summary = std::exchange(m_summary, {});
+    retired->blocks = std::exchange(m_blocks, {});
+    m_retired.push_back(std::move(retired));
     m_releaseTimer.start();
 }
 
@@ -277,11 +287,11 @@ void QmlDddController::deliverResult(const ShownReport &shown, const QString &er
     m_busy = false;
     if (shown.report.fileType == ddd::DddFileType::Unknown) {
         m_lastError = error.isEmpty() ? QStringLiteral("Не удалось определить формат DDD") : error;
-        m_statusText = s_statusFailed;
+        setStatus(s_statusFailed);
     } else {
         show(shown);
-        m_statusText = decodedStatus(shown.report);
-        m_statusWarning = m_statusText != s_statusDone;
+        const QString status = decodedStatus(shown.report);
+        setStatus(status, status != s_statusDone);
     }
     Q_EMIT stateChanged();
 }

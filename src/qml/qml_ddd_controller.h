@@ -77,8 +77,9 @@ public:
     int fileKind() const { return int(m_report.fileType); }
     int fileSize() const { return m_fileSize; }
     QString statusText() const { return m_statusText; }
-    // True when the shown report was decoded from a damaged file (bytes left unsplit or a block cut short), or
-    // reopened from the archive as stored from a file with a block cut short.
+    // True while statusText is a warning: it tells that the shown report was decoded from a damaged file (bytes left
+    // unsplit or a block cut short) or with data left undecoded, or reopened from the archive as stored from a file
+    // with a block cut short. Any later status (a save, a removal) is not.
     bool statusWarning() const { return m_statusWarning; }
     QString lastError() const { return m_lastError; }
     QVariantMap summary() const { return m_summary; }
@@ -122,13 +123,16 @@ public:
     // Shows a stored report, named by its id and kind; one stored from a file cut inside a block is told as its
     // decode told it (statusText and statusWarning). Refused while a decode runs (false, nothing changes), since
     // the decode's result would replace it. A report not stored, or a load that failed (the file held by another
-    // program), leaves the shown report as it was, with lastError saying which.
+    // program, memory run out while reading it or making the page's rows), leaves the shown report and the status
+    // as they were, with lastError saying which.
     Q_INVOKABLE bool openSavedReport(qlonglong reportId, bool tachograph);
     // Removes a stored report; the shown report stays shown even when it is the removed one.
     Q_INVOKABLE bool deleteSavedReport(qlonglong reportId, bool tachograph);
 
     // Publishes a report without touching busy, statusText or lastError and without a signal: callers set
-    // the status and emit stateChanged once. The report it replaces is freed off the GUI thread.
+    // the status and emit stateChanged once. The report it replaces is freed off the GUI thread. The rows the page
+    // reads besides the datasets are made first: when memory runs out for them, the std::bad_alloc leaves
+    // everything as it was.
     void setReport(const ddd::DddReport &report);
     // The shown report, whole: the source for saving and export.
     const ddd::DddReport &report() const { return m_report; }
@@ -140,6 +144,10 @@ Q_SIGNALS:
 
 private:
     void clearState();
+    // Every status goes through here: a success that follows a warning is told as a success.
+    void setStatus(const QString &text, bool warning = false);
+    // openSavedReport past its busy check; memory running out escapes as std::bad_alloc before anything changes.
+    bool reopen(qlonglong reportId, ddd::DddFileType type);
     // Moves the shown report and the rows made from it aside, leaving them empty here, to be freed on a pool
     // thread shortly after: freeing a long download's rows takes long enough to hold up the window's drawing.
     void retireShownReport();

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <new>
+
 using namespace Qt::StringLiterals;
 
 namespace tessaron::qml {
@@ -57,7 +59,7 @@ bool QmlDddController::saveReport()
         id = repository.storedReportId(m_reopenedReportId, m_reopenedReportType);
     if (id > 0) {
         m_lastError.clear();
-        m_statusText = u"Этот отчёт уже сохранён (№%1)"_s.arg(id);
+        setStatus(u"Этот отчёт уже сохранён (№%1)"_s.arg(id));
         Q_EMIT duplicateReportDetected(id);
         Q_EMIT stateChanged();
         return false;
@@ -65,12 +67,12 @@ bool QmlDddController::saveReport()
     const qint64 newId = id == 0 ? repository.save(m_report) : -1;
     if (newId < 0) {
         m_lastError = repository.lastError();
-        m_statusText = s_reportNotSaved;
+        setStatus(s_reportNotSaved);
         Q_EMIT stateChanged();
         return false;
     }
     m_lastError.clear();
-    m_statusText = u"Отчёт сохранён в ReportsDB.db (№%1)"_s.arg(newId);
+    setStatus(u"Отчёт сохранён в ReportsDB.db (№%1)"_s.arg(newId));
     refreshSavedReports();
     Q_EMIT stateChanged();
     return true;
@@ -107,7 +109,7 @@ bool QmlDddController::exportReportPdf(const QString &filePath, const QVariantMa
         return false;
     }
     m_lastError.clear();
-    m_statusText = u"Отчёт сохранён: %1"_s.arg(path);
+    setStatus(u"Отчёт сохранён: %1"_s.arg(path));
     Q_EMIT stateChanged();
     return true;
 }
@@ -136,7 +138,7 @@ bool QmlDddController::exportReportPdfDocument(const QUrl &documentUrl)
 void QmlDddController::setExportFailure(const QString &error, const QString &status)
 {
     m_lastError = error;
-    m_statusText = status;
+    setStatus(status);
     Q_EMIT stateChanged();
 }
 
@@ -158,7 +160,18 @@ bool QmlDddController::openSavedReport(qlonglong reportId, bool tachograph)
 {
     if (m_busy)
         return false;
-    const ddd::DddFileType type = storedType(tachograph);
+    // A stored report is rebuilt here, on the GUI thread, into rows that grow with it.
+    try {
+        return reopen(reportId, storedType(tachograph));
+    } catch (const std::bad_alloc &) {
+        m_lastError = ddd::DddRepository::loadOutOfMemoryText();
+        Q_EMIT stateChanged();
+        return false;
+    }
+}
+
+bool QmlDddController::reopen(qlonglong reportId, ddd::DddFileType type)
+{
     QString loadError;
     const ddd::DddReport report = ensureRepository().loadReport(reportId, type, &loadError);
     const bool found
@@ -169,15 +182,15 @@ bool QmlDddController::openSavedReport(qlonglong reportId, bool tachograph)
         Q_EMIT stateChanged();
         return false;
     }
+    // A report stored from a cut file is told as its decode told it, in the warning colours. The status is made
+    // before anything is shown, so that nothing after setReport can run out of memory.
+    const QString truncation = report.truncationText();
+    const QString status = truncation.isEmpty() ? u"Сохранённый отчёт №%1 открыт"_s.arg(reportId) : truncation;
     setReport(report);
     m_reopenedReportId = reportId;
     m_reopenedReportType = type;
     m_lastError.clear();
-    // A report stored from a cut file is told as its decode told it, in the warning colours; a whole one is not
-    // coloured by a damaged file's decode shown before it.
-    const QString truncation = report.truncationText();
-    m_statusWarning = !truncation.isEmpty();
-    m_statusText = m_statusWarning ? truncation : u"Сохранённый отчёт №%1 открыт"_s.arg(reportId);
+    setStatus(status, !truncation.isEmpty());
     Q_EMIT stateChanged();
     return true;
 }
@@ -191,7 +204,7 @@ bool QmlDddController::deleteSavedReport(qlonglong reportId, bool tachograph)
         // that follows still shows.
         m_lastError.clear();
         refreshSavedReports();
-        m_statusText = u"Сохранённый отчёт удалён"_s;
+        setStatus(u"Сохранённый отчёт удалён"_s);
     } else {
         m_lastError = repository.lastError();
     }

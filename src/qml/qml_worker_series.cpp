@@ -3,6 +3,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace tessaron::qml {
@@ -41,6 +43,7 @@ void QmlWorkerSeries::setRows(const QVariantList &rows)
     m_rows = rows;
     abandonBuild();
     m_hasSeries = false;
+    m_failed = false;
     clearSeries();
     Q_EMIT seriesChanged();
     Q_EMIT inputChanged();
@@ -64,7 +67,7 @@ void QmlWorkerSeries::shapeChanged()
 
 bool QmlWorkerSeries::seriesFitsInputs() const
 {
-    return m_hasSeries && m_seriesShape == shape();
+    return (m_hasSeries || m_failed) && m_seriesShape == shape();
 }
 
 void QmlWorkerSeries::scheduleBuild()
@@ -91,27 +94,69 @@ void QmlWorkerSeries::startBuild()
     const int wanted = shape();
     if (!m_active || seriesFitsInputs() || (m_build && m_build->shape == wanted))
         return;
+    // Making a build takes memory of its own (its state, its thread's stack), which may be what ran out.
+    bool launched = false;
+    try {
+        launched = launchBuild(wanted);
+    } catch (const std::bad_alloc &) {
+        launched = false;
+    }
+    if (!launched)
+        fail(wanted);
+}
+
+bool QmlWorkerSeries::launchBuild(int shape)
+{
     auto build = std::make_shared<Build>();
     build->rows = m_rows;
-    build->shape = wanted;
+    build->shape = shape;
     m_build = build;
-    QThread *worker = QThread::create([series = this, build, compute = computation(wanted), pause = m_handBackPause] {
-        // Taken over here, so that when this is the last reference the rows are freed on this thread.
-        const QVariantList rows = std::exchange(build->rows, {});
-        const QVariant result = compute(rows, build->stop);
-        if (build->stop)
-            return;
-        if (pause)
-            pause();
-        QMetaObject::invokeMethod(
-            series, [series, build, result] { series->deliver(build, result); }, Qt::QueuedConnection);
-    });
-    m_workers.append(worker);
-    connect(worker, &QThread::finished, this, [this, worker] {
-        m_workers.removeOne(worker);
-        worker->deleteLater();
-    });
+    std::unique_ptr<QThread> made(
+        QThread::create([series = this, build, compute = computation(shape), pause = m_handBackPause] {
+            // Taken over here, so that when this is the last reference the rows are freed on this thread.
+            const QVariantList rows = std::exchange(build->rows, {});
+            // Nothing may leave a thread but through its end. A build that ran out of memory hands nothing back,
+            // which the series reads, once the thread has ended, as its failure.
+            try {
+                const QVariant result = compute(rows, build->stop);
+                if (build->stop)
+                    return;
+                if (pause)
+                    pause();
+                QMetaObject::invokeMethod(
+                    series, [series, build, result] { series->deliver(build, result); }, Qt::QueuedConnection);
+            } catch (const std::bad_alloc &) { }
+        }));
+    m_workers.append(made.get());
+    QThread *worker = made.release();
+    // Queued behind the hand-back the worker posted before it ended.
+    connect(worker, &QThread::finished, this, [this, worker, build] { workerEnded(worker, build); });
     worker->start();
+    // A thread the system could not make (no room left for its stack) neither runs nor ever finishes.
+    if (worker->isRunning() || worker->isFinished())
+        return true;
+    m_workers.removeOne(worker);
+    delete worker;
+    return false;
+}
+
+void QmlWorkerSeries::workerEnded(QThread *worker, const std::shared_ptr<Build> &build)
+{
+    m_workers.removeOne(worker);
+    worker->deleteLater();
+    if (build == m_build)
+        fail(build->shape);
+}
+
+void QmlWorkerSeries::fail(int shape)
+{
+    abandonBuild();
+    m_hasSeries = false;
+    m_failed = true;
+    m_seriesShape = shape;
+    clearSeries();
+    Q_EMIT seriesChanged();
+    scheduleBuild();
 }
 
 void QmlWorkerSeries::deliver(const std::shared_ptr<Build> &build, const QVariant &series)
@@ -122,6 +167,7 @@ void QmlWorkerSeries::deliver(const std::shared_ptr<Build> &build, const QVarian
     m_build.reset();
     m_seriesShape = build->shape;
     m_hasSeries = true;
+    m_failed = false;
     takeSeries(series);
     Q_EMIT seriesChanged();
     scheduleBuild();

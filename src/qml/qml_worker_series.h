@@ -22,7 +22,8 @@ namespace tessaron::qml {
 // (while active) a worker gets a copy of the rows (a shared list, no walk) and a stop flag, computes, and hands
 // the result back through a queued call. A change that makes a build's result unwanted stops it. New rows empty
 // the series at once; a change of another input (the series' shape) keeps the old series shown until the new one
-// comes.
+// comes. A build that runs out of memory (its computation, or the thread it needs) hands back no series: the
+// series is empty and failed until a build of other inputs succeeds; the same inputs are not tried again.
 class QmlWorkerSeries : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ class QmlWorkerSeries : public QObject
     Q_PROPERTY(QVariantList rows READ rows WRITE setRows NOTIFY inputChanged)
     Q_PROPERTY(bool active READ isActive WRITE setActive NOTIFY inputChanged)
     Q_PROPERTY(bool building READ isBuilding NOTIFY buildingChanged)
+    Q_PROPERTY(bool failed READ hasFailed NOTIFY seriesChanged)
 
 public:
     // Stops the builds in flight and waits for them (each checks its stop flag at every row).
@@ -44,9 +46,12 @@ public:
     void setActive(bool active);
     // True from a change that needs a new series until that series is here.
     bool isBuilding() const { return m_building; }
+    // True when the last build for the current rows ran out of memory: the series is empty, not a series of none.
+    bool hasFailed() const { return m_failed; }
     // Run on the worker of every build started from now on, once its result is made and still wanted, just
     // before it is handed back. Tests hold a build there: new inputs then make unwanted a result already on its
-    // way, a moment no timing reaches for sure. Empty runs nothing.
+    // way, a moment no timing reaches for sure; or they throw std::bad_alloc there, as the computation does when
+    // memory runs out. Empty runs nothing.
     void setHandBackPauseForTesting(std::function<void()> pause) { m_handBackPause = std::move(pause); }
 
 Q_SIGNALS:
@@ -77,7 +82,14 @@ private:
     void scheduleBuild();
     bool seriesFitsInputs() const;
     void startBuild();
+    // Starts a worker on a build of that shape; false when no thread could be made for it. Throws std::bad_alloc
+    // when there is no memory for the build's own state.
+    bool launchBuild(int shape);
     void deliver(const std::shared_ptr<Build> &build, const QVariant &series);
+    // After a worker that ended without handing its result back: when that build was still wanted, it failed.
+    void workerEnded(QThread *worker, const std::shared_ptr<Build> &build);
+    // The build of that shape ran out of memory: no series, and no new try until the inputs change.
+    void fail(int shape);
     void abandonBuild();
     void setBuilding(bool building);
     // Drops this object's reference to rows on a pool thread: it may be the last one, and freeing a month of
@@ -87,6 +99,7 @@ private:
     QVariantList m_rows;
     bool m_active = false;
     bool m_hasSeries = false; // the series is of the current rows
+    bool m_failed = false; // the build for the current rows and m_seriesShape ran out of memory
     int m_seriesShape = 0;
     bool m_building = false;
     QTimer m_pause;

@@ -36,6 +36,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <utility>
 
 Q_IMPORT_QML_PLUGIN(TessaronPlugin)
@@ -72,6 +73,7 @@ tessaron::ddd::DddReport reportWithSpeedsAndDays(int count)
 {
     tessaron::ddd::DddReport report;
     report.fileType = tessaron::ddd::DddFileType::Tachograph;
+    report.fileName = u"vu-%1.ddd"_s.arg(count); // the page shows its sections for a report with a name
     QVariantList speeds;
     for (int second = 0; second < count; ++second)
         speeds.append(40 + second);
@@ -427,13 +429,7 @@ private Q_SLOTS:
         QQuickItem *page = showDddPage();
         QVERIFY(page);
         auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
-        const auto show = [ddd, page, chartType](int count) {
-            ddd->setReport(reportWithSpeedsAndDays(count));
-            Q_EMIT ddd->stateChanged();
-            const int charts = page->property("datasets").toList().size() + 1;
-            return QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts))
-                && page->setProperty("selectedChartMetric", chartType);
-        };
+        const auto show = [this, page, chartType](int count) { return showChart(page, chartType, count); };
         QVERIFY(show(3));
         QQuickItem *chart = findItem(page, u"chart"_s);
         auto *series = qobject_cast<tessaron::qml::QmlWorkerSeries *>(
@@ -484,6 +480,50 @@ private Q_SLOTS:
         QCOMPARE(counts, QList<int>({0, 2}));
         QCOMPARE(chart->property(qPrintable(chartCountProperty)).toInt(), 2);
         ddd->clear();
+    }
+
+    void chartThatRunsOutOfMemorySaysSo_data()
+    {
+        QTest::addColumn<int>("chartType");
+        QTest::addColumn<QString>("seriesProperty");
+        QTest::addColumn<QString>("chartCountProperty");
+        QTest::addRow("speed chart") << 1 << u"speedSeries"_s << u"speedSampleCount"_s;
+        QTest::addRow("activity chart") << 0 << u"activitySeries"_s << u"laneCount"_s;
+    }
+
+    // A build that runs out of memory on its worker hands back no series: the chart's own area says so, the page
+    // around it stays; the next rows are drawn again.
+    void chartThatRunsOutOfMemorySaysSo()
+    {
+        QFETCH(int, chartType);
+        QFETCH(QString, seriesProperty);
+        QFETCH(QString, chartCountProperty);
+        QQuickItem *page = showDddPage();
+        QVERIFY(page);
+        QVERIFY(showChart(page, chartType, 3));
+        QQuickItem *chart = findItem(page, u"chart"_s);
+        auto *series = qobject_cast<tessaron::qml::QmlWorkerSeries *>(
+            chart->property(qPrintable(seriesProperty)).value<QObject *>());
+        QVERIFY(series);
+        QTRY_VERIFY(!chart->property("seriesPending").toBool());
+        series->setHandBackPauseForTesting([] { throw std::bad_alloc(); });
+        const auto noPause = qScopeGuard([series] { series->setHandBackPauseForTesting({}); });
+        QVERIFY(showChart(page, chartType, 4));
+        QTRY_VERIFY(series->hasFailed() && !chart->property("seriesPending").toBool());
+        QQuickItem *notice = findItem(chart, u"failureNotice"_s);
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->property("text").toString(), u"Недостаточно памяти для построения графика."_s);
+        QCOMPARE(chart->property(qPrintable(chartCountProperty)).toInt(), 0);
+        QVERIFY(findItem(page, u"sectionList"_s)->isVisible());
+        QVERIFY(page->window()->grabWindow().save(
+            u"%1/ddd_chart_out_of_memory_%2.png"_s.arg(QCoreApplication::applicationDirPath()).arg(chartType)));
+
+        series->setHandBackPauseForTesting({});
+        QVERIFY(showChart(page, chartType, 2));
+        QTRY_VERIFY(!chart->property("seriesPending").toBool() && !series->hasFailed());
+        QCOMPARE(chart->property(qPrintable(chartCountProperty)).toInt(), 2);
+        QVERIFY(!notice->isVisible());
+        qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd())->clear();
     }
 
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
@@ -567,6 +607,17 @@ private:
         const bool shown = stack && waitForPage(stack, u"mainMenuPage"_s)
             && clickItem(window, findItem(window, u"dddCommandButton"_s)) && waitForPage(stack, u"dddPage"_s);
         return shown ? currentPage(stack) : nullptr;
+    }
+
+    // Shows a report of `count` speeds and days on the page and selects the chart of that type.
+    bool showChart(QQuickItem *page, int chartType, int count)
+    {
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        ddd->setReport(reportWithSpeedsAndDays(count));
+        Q_EMIT ddd->stateChanged();
+        const int charts = page->property("datasets").toList().size() + 1;
+        return QMetaObject::invokeMethod(page, "selectSection", Q_ARG(QVariant, charts))
+            && page->setProperty("selectedChartMetric", chartType);
     }
 
     QtMessageHandler m_previousHandler = nullptr;

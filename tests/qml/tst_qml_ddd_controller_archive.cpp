@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using tessaron::ddd::DddFileType;
@@ -236,6 +237,49 @@ private Q_SLOTS:
         QVERIFY(controller.statusWarning());
         QVERIFY(controller.openSavedReport(1, false));
         QVERIFY2(!controller.statusWarning(), "the damaged decode's colours do not stay on a stored report");
+    }
+
+    void successAfterAWarningIsToldAsSuccess_data()
+    {
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<bool>("tachograph");
+        QTest::addColumn<QString>("warning"); // how its decode and its reopen are told, as a warning; empty: not
+        using tessaron::test::CardFileBuilder;
+        using tessaron::test::VuFileBuilder;
+        const QByteArray secondGeneration = VuFileBuilder::typicalDownload(1, 2)
+            + VuFileBuilder().addRecordArrays(0x24, {{0x12, 64, {QByteArray(64, 4)}}}).build();
+        QTest::addRow("vehicle unit with second-generation data")
+            << secondGeneration << true << u"Разбор завершён: данные второго поколения не расшифрованы (блоков: 1)"_s;
+        QTest::addRow("card cut inside its activity file") << CardFileBuilder::driverCardCutInActivity(
+            CardFileBuilder::workingDays(3)) << false << u"Файл обрезан: блок 0504 короче заявленного"_s;
+    }
+
+    // A damaged or partly decoded download is told in the warning colours; the save, the duplicate found, the export
+    // and the removal that follow it are successes and are told so. A cut report reopened is told as its decode.
+    void successAfterAWarningIsToldAsSuccess()
+    {
+        QFETCH(QByteArray, download);
+        QFETCH(bool, tachograph);
+        QFETCH(QString, warning);
+        QmlDddController &controller = *m_controller;
+        const auto status = [&controller] { return std::pair(controller.statusText(), controller.statusWarning()); };
+        const QString path = m_paths->filePath(u"download.ddd"_s);
+        QVERIFY(tessaron::test::writeFile(path, download) && controller.openFile(path));
+        QVERIFY(QTest::qWaitFor([&controller] { return !controller.isBusy(); }, 20000));
+        QCOMPARE(status(), std::pair(warning, true));
+        QVERIFY(controller.saveReport());
+        QCOMPARE(status(), std::pair(u"Отчёт сохранён в ReportsDB.db (№1)"_s, false));
+        QVERIFY(controller.openSavedReport(1, tachograph));
+        const bool cut = !controller.report().truncatedBlock.isEmpty();
+        QCOMPARE(status(), std::pair(cut ? warning : u"Сохранённый отчёт №1 открыт"_s, cut));
+        QVERIFY(!controller.saveReport());
+        QCOMPARE(status(), std::pair(u"Этот отчёт уже сохранён (№1)"_s, false));
+        const QString pdf = m_paths->filePath(u"report.pdf"_s);
+        QVERIFY(controller.openSavedReport(1, tachograph) && controller.exportReportPdf(pdf));
+        QCOMPARE(status(), std::pair(u"Отчёт сохранён: %1"_s.arg(pdf), false));
+        QVERIFY(controller.openSavedReport(1, tachograph) && controller.deleteSavedReport(1, tachograph));
+        QCOMPARE(status(), std::pair(u"Сохранённый отчёт удалён"_s, false));
+        QVERIFY(controller.lastError().isEmpty());
     }
 
     void reopenedAsDecodedOrNotAtAll_data()

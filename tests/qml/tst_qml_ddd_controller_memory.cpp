@@ -1,5 +1,7 @@
 #include "ddd_file_builder.h"
+#include "qml/qml_activity_series.h"
 #include "qml/qml_ddd_controller.h"
+#include "qml/qml_speed_series.h"
 #include "storage/app_paths.h"
 #include "storage/database_catalog.h"
 #include "support/pdf_probe.h"
@@ -46,11 +48,68 @@ QString outcome(const QmlDddController &controller, bool done)
     return done || controller.lastError().isEmpty() ? controller.statusText() : controller.lastError();
 }
 
+// What a step that failed must leave as it was: the report shown, and for a reopen the status too.
+QStringList shownState(const QmlDddController &controller, const QString &step)
+{
+    return {step == u"reopen"_s ? controller.statusText() : QString(), controller.structureText(),
+        QString::number(controller.blocks().size()), QString::number(controller.detailedSpeed().size())};
+}
+
+// A chart's series built from rows as the page's chart builds it: "built" with a series (countProperty above 0),
+// "failed" when the build ran out of memory and left none.
+QString chartOutcome(tessaron::qml::QmlWorkerSeries &series, const QVariantList &rows, const char *countProperty)
+{
+    series.setRows(rows);
+    series.setActive(true);
+    if (!QTest::qWaitFor([&series] { return !series.isBuilding(); }, 600'000))
+        return u"still building"_s;
+    const bool empty = series.property(countProperty).toLongLong() == 0;
+    if (series.hasFailed())
+        return empty ? u"failed"_s : u"failed, a series left"_s;
+    return empty ? u"built nothing"_s : u"built"_s;
+}
+
+// The rows a chart step builds its series from, as the page gives them to the chart, joined until there are at least
+// `total`: a longer download's rows, without the time its decode takes. Empty for the other steps.
+QVariantList chartRows(const QmlDddController &controller, const QString &step, qsizetype total)
+{
+    const QVariantList daily = controller.activityDaily();
+    QVariantList source;
+    if (step == u"speed chart"_s)
+        source = controller.detailedSpeed();
+    else if (step == u"activity chart"_s)
+        source = daily.isEmpty() ? controller.activityChanges() : daily;
+    QVariantList rows;
+    while (!source.isEmpty() && rows.size() < total)
+        rows.append(source);
+    return rows;
+}
+
+// The step, on the decoded report, under the limit.
+QString stepOutcome(QmlDddController &controller, const QString &step, const QVariantList &rows)
+{
+    if (step == u"save"_s)
+        return outcome(controller, controller.saveReport());
+    if (step == u"export"_s)
+        return outcome(controller, controller.exportReportPdf(qEnvironmentVariable("TESSARON_TEST_MEMORY_PDF")));
+    if (step == u"reopen"_s)
+        return outcome(controller, controller.openSavedReport(1, true));
+    if (step == u"speed chart"_s) {
+        tessaron::qml::QmlSpeedSeries series;
+        series.setChartWidth(1000);
+        return chartOutcome(series, rows, "sampleCount");
+    }
+    tessaron::qml::QmlActivitySeries series;
+    return chartOutcome(series, rows, "laneCount");
+}
+
 // Started again with TESSARON_TEST_MEMORY_FILE set, the program opens that file in the viewer's controller and, as
 // TESSARON_TEST_MEMORY_STEP says, stops there ("decode"), saves the report into the installation of LOCALAPPDATA and
-// TESSARON_TEST_MEMORY_PROGRAM ("save") or exports it to TESSARON_TEST_MEMORY_PDF ("export"). From the start of
-// that step its address space is held to what it then takes and TESSARON_TEST_MEMORY_ROOM bytes more. It prints
-// the decode's word and the step's, a line each, once the soft limit is lifted again.
+// TESSARON_TEST_MEMORY_PROGRAM ("save"), exports it to TESSARON_TEST_MEMORY_PDF ("export"), reopens it once saved
+// with memory to spare ("reopen") or builds a chart's series of it ("speed chart", "activity chart"). From the
+// start of that step its address space is held to what it then takes and TESSARON_TEST_MEMORY_ROOM bytes more. It
+// prints the decode's word and the step's, a line each, once the soft limit is lifted again; a step that failed
+// and changed the report shown or the status says so in its word.
 int runUnderLimit()
 {
     tessaron::storage::AppPaths::setProgramDirectoryForTesting(qEnvironmentVariable("TESSARON_TEST_MEMORY_PROGRAM"));
@@ -76,11 +135,15 @@ int runUnderLimit()
     const bool decoded = ended && controller.report().fileType != tessaron::ddd::DddFileType::Unknown;
     const QString decodeWord = outcome(controller, decoded);
     QString stepWord = decodeWord;
-    if (decoded && step != u"decode"_s) {
+    if (decoded && step == u"reopen"_s && !controller.saveReport())
+        stepWord = u"not stored first: "_s + outcome(controller, false);
+    else if (decoded && step != u"decode"_s) {
+        const QStringList before = shownState(controller, step);
+        const QVariantList rows = chartRows(controller, step, qsizetype(1) << 21);
         limit();
-        stepWord = step == u"save"_s
-            ? outcome(controller, controller.saveReport())
-            : outcome(controller, controller.exportReportPdf(qEnvironmentVariable("TESSARON_TEST_MEMORY_PDF")));
+        stepWord = stepOutcome(controller, step, rows);
+        if (!controller.lastError().isEmpty() && shownState(controller, step) != before)
+            stepWord += u" (and the report shown changed)"_s;
     }
     setrlimit(RLIMIT_AS, &unlimited);
     QTextStream(stdout) << decodeWord << '\n' << stepWord << '\n';
@@ -141,8 +204,9 @@ private Q_SLOTS:
 
     // With no room at all, then four times more at each try until the step gives its result, each step of the viewer
     // ends with its result or its failure, never with the program: a report is stored whole or not at all, and the
-    // earlier PDF stays until a whole new one replaces it. The decode and the export tell running out of memory as
-    // such; a save can also run SQLite out of memory first, which it tells as a failed row.
+    // earlier PDF stays until a whole new one replaces it. The decode, the export and the reopen tell running out of
+    // memory as such, a reopen that failed leaving the report shown before it; a save can also run SQLite out of
+    // memory first, which it tells as a failed row. A chart's build that runs out hands back no series.
     void runningOutOfMemoryIsAMessage_data()
     {
         QTest::addColumn<QString>("download"); // a month of a vehicle unit, synthetic or real
@@ -158,6 +222,13 @@ private Q_SLOTS:
         QTest::newRow("exporting six synthetic months")
             << synthetic << 6 << u"export"_s << u"Отчёт сохранён: %1"_s.arg(pdfPath())
             << u"Не удалось создать PDF отчёта: недостаточно памяти"_s;
+        QTest::newRow("reopening six synthetic months")
+            << synthetic << 6 << u"reopen"_s << u"Сохранённый отчёт №1 открыт"_s
+            << u"Не удалось прочитать сохранённый отчёт: недостаточно памяти"_s;
+        QTest::newRow("speed chart of six synthetic months")
+            << synthetic << 6 << u"speed chart"_s << u"built"_s << u"failed"_s;
+        QTest::newRow("activity chart of six synthetic months")
+            << synthetic << 6 << u"activity chart"_s << u"built"_s << u"failed"_s;
         // As a workshop's joined download arrives; its save and export take minutes.
         QTest::newRow("decoding 162 real months")
             << u"vu-gen1-a.ddd"_s << 162 << u"decode"_s << s_decoded << decodeMessage;
@@ -194,7 +265,8 @@ private Q_SLOTS:
             QVERIFY2(words.at(0) == s_decoded || (step == u"decode"_s && words.at(0) == message), qPrintable(said));
             const bool done = words.at(1) == success;
             QVERIFY2(done || (message.isEmpty() ? !words.at(1).isEmpty() : words.at(1) == message), qPrintable(said));
-            QVERIFY2(leftOnlyItsResult(done && step == u"save"_s, done && step == u"export"_s), qPrintable(said));
+            const bool stored = step == u"reopen"_s || (done && step == u"save"_s);
+            QVERIFY2(leftOnlyItsResult(stored, done && step == u"export"_s), qPrintable(said));
             if (done && !succeeded) {
                 QVERIFY2(i > 0, "even no room at all was enough");
                 rooms.append((rooms.at(i - 1) + rooms.at(i)) / 2);

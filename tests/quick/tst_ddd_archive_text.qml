@@ -50,7 +50,10 @@ TestCase {
                 "Could not create the report database folder: /d"),
             row("stored report held by another program", DddPageText.translate,
                 ["Не удалось прочитать сохранённый отчёт: базу отчётов держит другая программа дольше 5 с", true],
-                "Could not read the saved report: another program has held the report database for longer than 5 s")
+                "Could not read the saved report: another program has held the report database for longer than 5 s"),
+            row("stored report without the memory to read it", DddPageText.translate,
+                ["Не удалось прочитать сохранённый отчёт: недостаточно памяти", true],
+                "Could not read the saved report: not enough memory")
         ];
     }
 

@@ -35,10 +35,11 @@ ApplicationWindow {
     }
 
     // The size the window asks for; the entry point shows it at this size where the screen holds it, else at the
-    // screen's available size, never below the minimum, centred.
+    // screen's available size, centred.
     width: 1280
     height: 800
-    // A small laptop screen less the task bar: every page is laid out to stay whole from here up.
+    // A small laptop screen less the task bar: every page is laid out to stay whole from here up. On a screen with
+    // less room (a scaled laptop's) the entry point lowers it to the available area, and the pages scroll.
     minimumWidth: 1024
     minimumHeight: 640
     title: "Tessaron " + Qt.application.version

@@ -221,6 +221,7 @@ PageFrame {
                     }
 
                     Button {
+                        objectName: "listExitButton"
                         text: "Выход"
                         onClicked: page.backRequested()
                     }
@@ -260,6 +261,7 @@ PageFrame {
                     }
 
                     Button {
+                        objectName: "formExitButton"
                         text: "Выход"
                         onClicked: page.backRequested()
                     }
@@ -631,6 +633,8 @@ PageFrame {
             objectName: "formView"
             clip: true
             contentWidth: availableWidth
+            // Beside the form, not over the right-hand fields: on a low window the form always scrolls.
+            rightPadding: ScrollBar.vertical.visible ? ScrollBar.vertical.width + Math.round(4 * page.uiScale) : 0
             ScrollBar.vertical.policy: contentHeight > height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
 
             GridLayout {

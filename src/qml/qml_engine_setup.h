@@ -15,8 +15,8 @@ inline const QUrl mainQmlUrl {QStringLiteral("qrc:/qml/Main.qml")};
 void configureEngine(QQmlEngine &engine);
 
 // Loads the main window and shows it at its first size and place on its screen (ui::showPlaced): 1280×800 where
-// the screen holds it, never below its minimum, centred. False, with nothing shown, when the window could not
-// be created.
+// the screen holds it, never larger than the screen's available area (its minimum lowered to it), centred. False,
+// with nothing shown, when the window could not be created.
 bool loadMainWindow(QQmlApplicationEngine &engine);
 
 } // namespace tessaron::qml

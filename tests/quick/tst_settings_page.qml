@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import Tessaron
+import "ItemsInSight.js" as InSight
 
 TestCase {
     id: testCase
@@ -211,15 +212,17 @@ TestCase {
         grabImage(page).save("settings_page_mtp_cancelled.png");
     }
 
-    // The program's own window at its smallest size, showing the settings page on its tab "Программа".
-    function openSmallestWindow() {
+    // The program's own window at that size, showing the settings page on its tab "Программа". A screen smaller
+    // than the window's minimum lowers the minimum to its own available area, as the placement does.
+    function openSmallestWindow(width, height) {
         const component = Qt.createComponent("qrc:/qml/Main.qml");
         compare(component.status, Component.Ready, component.errorString());
-        const window = createTemporaryObject(component, testCase, { visible: true, width: 1024, height: 640 });
+        const window = createTemporaryObject(component, testCase, { visible: true, width: width, height: height,
+                                                                    minimumHeight: Math.min(640, height) });
         findChild(window, "settingsCommand").trigger();
         tryCompare(window.pageStack, "busy", false);
         const page = window.pageStack.currentItem;
-        compare([page.objectName, window.width, window.height], ["settingsPage", 1024, 640]);
+        compare([page.objectName, window.width, window.height], ["settingsPage", width, height]);
         findChild(page, "settingsTabs").currentIndex = 2;
         waitForRendering(page);
         return page;
@@ -254,69 +257,26 @@ TestCase {
         verify(view.label.mapToItem(view, 0, view.label.height).y <= view.height + 1);
     }
 
-    // An item's or a popup's rectangle in the window.
-    function sceneRect(item) {
-        if (typeof item.mapToItem !== "function")
-            return item.parent.mapToItem(null, item.x, item.y, item.width, item.height);
-        return item.mapToItem(null, 0, 0, item.width, item.height);
-    }
-
-    function within(inner, outer) {
-        return inner.x >= outer.x - 0.5 && inner.y >= outer.y - 0.5
-                && inner.x + inner.width <= outer.x + outer.width + 0.5
-                && inner.y + inner.height <= outer.y + outer.height + 0.5;
-    }
-
-    // The innermost of the topmost visible items at the point, stacked as they are drawn (by z, then in order): the
-    // one a press there reaches first.
-    function topItemAt(item, x, y) {
-        const children = [];
-        for (let i = 0; i < item.children.length; ++i)
-            children.push({ child: item.children[i], order: i });
-        children.sort((a, b) => b.child.z - a.child.z || b.order - a.order);
-        for (const entry of children) {
-            const point = item.mapToItem(entry.child, x, y);
-            if (entry.child.visible && entry.child.contains(point))
-                return topItemAt(entry.child, point.x, point.y);
-        }
-        return item;
-    }
-
-    // The control is enabled and lies wholly in sight, inside the area and above the other item given, and nothing
-    // lies over its middle.
-    function verifyUncovered(control, area, other) {
-        const rect = sceneRect(control);
-        const window = control.Window.window;
-        verify(control.visible && control.enabled, control.objectName);
-        verify(within(rect, sceneRect(area)) && within(rect, Qt.rect(0, 0, window.width, window.height)),
-               control.objectName + " " + rect + " " + sceneRect(area));
-        verify(!other || rect.y + rect.height <= sceneRect(other).y + 0.5, control.objectName);
-        let root = control;
-        while (root.parent)
-            root = root.parent;
-        const middle = control.mapToItem(root, control.width / 2, control.height / 2);
-        let found = topItemAt(root, middle.x, middle.y);
-        while (found && found !== control)
-            found = found.parent;
-        verify(found === control, control.objectName + " is covered by " + topItemAt(root, middle.x, middle.y));
-    }
-
     function test_syncMessagesAtTheSmallestWindow_data() {
-        return [{ tag: "a phone's failure of 16 KB", phone: true },
-                { tag: "an export leaving out 300 files", phone: false }];
+        return [{ tag: "a phone's failure of 16 KB", phone: true, width: 1024, height: 640, name: "" },
+                { tag: "an export leaving out 300 files", phone: false, width: 1024, height: 640, name: "" },
+                { tag: "a phone's failure of 16 KB, on a scaled laptop screen", phone: true, width: 1093, height: 582,
+                  name: "_laptop" },
+                { tag: "an export leaving out 300 files, on a scaled laptop screen", phone: false, width: 1093,
+                  height: 582, name: "_laptop" }];
     }
 
-    // At the program's smallest window a long message takes no more than a third of it and is read whole by
-    // scrolling the foot line; each control of the synchronisation block can still be scrolled to, uncovered. The
-    // MTP dialog keeps its size and its button, and its text scrolls. The run saves the workshop, as the MTP test
+    // At the program's smallest window on an ordinary screen, and on a scaled laptop's, a long message takes no more
+    // than a third of it and is read whole by scrolling the foot line; each control of the synchronisation block can
+    // still be scrolled to, uncovered. The MTP dialog keeps its size and its button, and its text scrolls. The run saves the workshop, as the MTP test
     // does: both sort after the tests that count on an empty one.
     function test_syncMessagesAtTheSmallestWindow(data) {
-        const page = openSmallestWindow();
+        const page = openSmallestWindow(data.width, data.height);
         const window = page.Window.window;
         const content = findChild(page, "contentFlickable");
         const footLine = findChild(page, "footLine");
         const mtpSyncButton = findChild(page, "mtpSyncButton");
-        const tag = data.phone ? "phone_failure" : "export_300_left_out";
+        const tag = (data.phone ? "phone_failure" : "export_300_left_out") + data.name;
         let message = "";
         if (data.phone) {
             message = phoneFailure();
@@ -334,11 +294,11 @@ TestCase {
             verify(status.height < status.contentHeight, "the text scrolls within the dialog");
             const button = findChild(dialog.footer, "mtpDialogButton");
             compare(button.text, "Закрыть");
-            verifyUncovered(button, dialog);
+            InSight.verifyUncovered(testCase, button, dialog);
             waitForRendering(page);
             grabImage(dialog.parent.parent).save("settings_page_long_" + tag + "_dialog.png");
             scrollToTheEnd(status);
-            verifyUncovered(button, dialog);
+            InSight.verifyUncovered(testCase, button, dialog);
             waitForRendering(page);
             grabImage(dialog.parent.parent).save("settings_page_long_" + tag + "_dialog_end.png");
             mouseClick(button);
@@ -363,12 +323,11 @@ TestCase {
         for (const name of ["logSwitch", "openLogFolderButton", "createSyncPackageButton", "importSyncPackageButton",
                             "shareSyncPackageButton", "mtpSyncButton"]) {
             const control = findChild(page, name);
-            const top = control.mapToItem(content.contentItem, 0, 0).y;
-            content.contentY = Math.max(0, Math.min(top - content.height / 2, content.contentHeight - content.height));
-            verifyUncovered(control, content, page.footer);
+            compare(InSight.scrollIntoSight(control), content);
+            InSight.verifyUncovered(testCase, control, content, page.footer);
         }
         for (const name of ["backButton", "saveButton"])
-            verifyUncovered(findChild(page, name), page, page.footer);
+            InSight.verifyUncovered(testCase, findChild(page, name), page, page.footer);
         compare(footLine.text, message, "nothing was started");
         verify(window.pageStack.currentItem === page, "nothing was started");
         scrollToTheEnd(footLine);

@@ -6,11 +6,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
 #include <atomic>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -73,19 +76,32 @@ QString SqlConnection::settle(const QString &setUpError, const QString &probeTab
 {
     if (!isOpen())
         return m_accessError;
-    const QString refusal = setUpError.isEmpty() ? writeProbeError() : setUpError;
-    if (refusal.isEmpty())
+    // The set-up's failure is the connection's last one; its code is read before the probes below replace it.
+    QSqlError refusal(QString(), setUpError, QSqlError::StatementError, lastSqliteCode(database()));
+    if (setUpError.isEmpty())
+        refusal = writeProbeError();
+    if (!refusal.isValid())
         return m_accessError;
+    bool diskFull = isDiskFull(refusal);
+    // A set-up that took its failure back (a rolled-back transaction) left no code; a write tried again tells
+    // whether the disk is full. Not after a wait for another program's write, which the probe would wait out again.
+    const QString code = refusal.nativeErrorCode();
+    if (!diskFull && !setUpError.isEmpty() && code != u"5"_s && code != u"6"_s)
+        diskFull = isDiskFull(writeProbeError());
     QSqlQuery probe(database());
     const QString file = QDir::toNativeSeparators(m_path);
     if (probe.exec(u"SELECT 1 FROM "_s + quoteIdentifier(probeTable) + u" LIMIT 1"_s)) {
         m_readOnly = true;
         m_accessError = u"База данных %1 доступна только для чтения"_s.arg(file);
-        logFailure(u"is read-only"_s, refusal);
+        if (diskFull)
+            m_accessError += fullDiskReason();
+        logFailure(u"is read-only"_s, refusal.text());
         return m_accessError;
     }
-    m_accessError = u"База данных %1 повреждена или не читается"_s.arg(file);
-    logFailure(u"cannot be read"_s, refusal);
+    // A file that could not even be set up for want of room is not damaged: a store made anew on a full disk.
+    m_accessError = diskFull ? u"Не удалось записать базу данных %1"_s.arg(file) + fullDiskReason()
+                             : u"База данных %1 повреждена или не читается"_s.arg(file);
+    logFailure(u"cannot be read"_s, refusal.text());
     probe = QSqlQuery();
     close();
     return m_accessError;
@@ -93,17 +109,17 @@ QString SqlConnection::settle(const QString &setUpError, const QString &probeTab
 
 // Starts a write and takes it back. A store that another connection is writing right now is not read-only:
 // a busy or locked answer counts as writable.
-QString SqlConnection::writeProbeError() const
+QSqlError SqlConnection::writeProbeError() const
 {
     QSqlDatabase db = database();
     QSqlQuery query(db);
     if (!query.exec(u"BEGIN IMMEDIATE"_s)) {
         const QString code = query.lastError().nativeErrorCode();
-        return code == u"5"_s || code == u"6"_s ? QString() : query.lastError().text();
+        return code == u"5"_s || code == u"6"_s ? QSqlError() : query.lastError();
     }
-    QString error;
+    QSqlError error;
     if (!query.exec(u"CREATE TABLE tessaron_write_probe (x)"_s))
-        error = query.lastError().text();
+        error = query.lastError();
     query.exec(u"ROLLBACK"_s);
     return error;
 }
@@ -114,10 +130,28 @@ void SqlConnection::logFailure(const QString &what, const QString &text) const
         u"Database %1 %2: %3"_s.arg(QDir::toNativeSeparators(m_path), what, text), u"open"_s);
 }
 
+QString lastSqliteCode(const QSqlDatabase &database)
+{
+    const QVariant handle = database.isValid() ? database.driver()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return {};
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    return connection != nullptr ? QString::number(sqlite3_errcode(connection) & 0xff) : QString();
+}
+
+bool isDiskFull(const QSqlError &error)
+{
+    return error.nativeErrorCode() == QString::number(SQLITE_FULL);
+}
+
+QString fullDiskReason()
+{
+    return u" ("_s + logging::failureReason(QFileDevice::ResourceError) + u')';
+}
+
 QString shownSqlFailure(const QString &sentence, const QSqlError &error, const QString &category)
 {
-    constexpr int sqliteFull = 13; // SQLITE_FULL: a write the disk had no room for
-    if (error.nativeErrorCode() == QString::number(sqliteFull))
+    if (isDiskFull(error))
         return logging::shownFileFailure(sentence, QFileDevice::ResourceError, error.text(), category);
     return logging::shownFailure(sentence, error.text(), category);
 }

@@ -43,7 +43,9 @@ public:
     // write (tried in a transaction that is rolled back, so the file stays as it was) is writable. Otherwise,
     // when probeTable can still be read, it stays open for reading: isReadOnly() is true and accessError()
     // says so in Russian, naming the file. Otherwise it is closed, and accessError() says that the file is damaged
-    // or unreadable. Each failure is logged (category "storage") with the file and the driver's text.
+    // or unreadable. Where SQLite found the disk full, accessError() ends with fullDiskReason(), and a store closed
+    // for it is told as not written, not as damaged. Each failure is logged (category "storage") with the file and
+    // the driver's text.
     // Returns accessError().
     QString settle(const QString &setUpError, const QString &probeTable);
     // Open for reading only: the file, its folder or its disk refuses writes (see settle()).
@@ -56,7 +58,8 @@ public:
     static void setOpenReadOnly(bool readOnly);
 
 private:
-    QString writeProbeError() const;
+    // The failure of a write started and taken back; no error (not valid) when the store takes writes.
+    QSqlError writeProbeError() const;
     void logFailure(const QString &what, const QString &text) const;
 
     QString m_name;
@@ -65,6 +68,14 @@ private:
     QString m_accessError;
     bool m_readOnly = false;
 };
+
+// SQLite's primary result code of the connection's last failed call, as QSqlError's native code ("13"); empty where
+// the connection is no SQLite one. Qt keeps only SQLite's text of a failed commit, and the code tells a full disk.
+QString lastSqliteCode(const QSqlDatabase &database);
+// True where SQLite failed for want of room on the disk (SQLITE_FULL).
+bool isDiskFull(const QSqlError &error);
+// " (на диске нет места)", the reason a full disk adds to a sentence, as a file's failure says it.
+QString fullDiskReason();
 
 // logging::shownFailure for a failed SQLite statement: the sentence, with "(на диске нет места)" when SQLite found
 // the disk full, as a file's failure says it; SQLite's own text goes to the log under category.

@@ -1,27 +1,10 @@
 #include "transaction_guard.h"
 
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QVariant>
+#include "sql_connection.h"
 
-#include <sqlite3.h>
+#include <QSqlError>
 
 namespace tessaron::storage {
-
-namespace {
-
-// SQLite's primary code of the connection's last failure. Qt keeps only SQLite's text for a failed commit, and the
-// code tells a full disk.
-QString lastSqliteCode(const QSqlDatabase &database)
-{
-    const QVariant handle = database.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return {};
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
-    return connection != nullptr ? QString::number(sqlite3_errcode(connection) & 0xff) : QString();
-}
-
-} // namespace
 
 TransactionGuard::TransactionGuard(QSqlDatabase database)
     : m_database(std::move(database))

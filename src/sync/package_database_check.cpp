@@ -364,7 +364,11 @@ bool createOwnDatabase(const QString &fileName, const QString &path, bool *known
         return false;
     if (failure.isEmpty() && QFileInfo(path).isFile())
         return true;
-    *error = logging::shownFailure(u"Не удалось создать базу %1"_s.arg(fileName), failure, u"sync"_s);
+    // The store's own text names a temporary file; of it only a full disk is worth the technician's reading.
+    const QString sentence = u"Не удалось создать базу %1"_s.arg(fileName);
+    *error = logging::shownFailure(
+        failure.endsWith(storage::fullDiskReason()) ? sentence + storage::fullDiskReason() : sentence, failure,
+        u"sync"_s);
     return false;
 }
 

@@ -114,7 +114,7 @@ private slots:
         QTest::addColumn<QString>("fault");
         const QList<Store> all = stores();
         for (qsizetype i = 0; i < all.size(); ++i) {
-            for (const char *fault : {"read-only", "full disk", "a text file", "truncated"})
+            for (const char *fault : {"read-only", "full disk", "made anew on a full disk", "a text file", "truncated"})
                 QTest::addRow("%s, %s", all.at(i).name, fault) << int(i) << QString::fromLatin1(fault);
         }
     }
@@ -124,7 +124,8 @@ private slots:
         QFETCH(int, store);
         QFETCH(QString, fault);
         const StoreRun storeRun = stores().at(store).run;
-        const bool fullDisk = fault == u"full disk"_s;
+        const bool madeAnew = fault == u"made anew on a full disk"_s;
+        const bool fullDisk = fault == u"full disk"_s || madeAnew;
         const bool damaged = fault == u"a text file"_s || fault == u"truncated"_s;
 
         SmallDisk disk;
@@ -134,7 +135,7 @@ private slots:
         const QString path = fullDisk ? disk.filePath(u"store.db"_s) : plainFolder.filePath(u"store.db"_s);
         if (fault == u"a text file"_s) {
             tessaron::test::writeCorruptFile(path);
-        } else {
+        } else if (!madeAnew) {
             const Outcome first = storeRun(path, true);
             QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
             QVERIFY(first.readBack);
@@ -152,6 +153,15 @@ private slots:
         QCOMPARE(tessaron::test::fileBytes(path), before);
         QVERIFY(!second.openError.isEmpty());
         QVERIFY(!second.wrote);
+        // A full disk is told as such, never as a damaged file.
+        if (fullDisk) {
+            QVERIFY2(second.openError.endsWith(u" (на диске нет места)"_s), qPrintable(second.openError));
+            QVERIFY2(!second.openError.contains(u"повреждена"_s), qPrintable(second.openError));
+        }
+        if (madeAnew) {
+            QVERIFY(!second.open);
+            return;
+        }
         if (damaged) {
             QVERIFY(!second.open);
             QCOMPARE(QDir(plainFolder.path()).entryList(QDir::Files), QStringList {u"store.db"_s});

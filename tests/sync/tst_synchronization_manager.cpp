@@ -881,8 +881,13 @@ private Q_SLOTS:
     void importOnADiskWithLittleRoom_data()
     {
         QTest::addColumn<qint64>("room");
-        for (const qint64 room : tessaron::test::roomsToTry(importRoom))
-            QTest::addRow("%s", tessaron::test::roomName(room, importRoom).constData()) << room;
+        QTest::addColumn<bool>("hasMasters");
+        for (const bool hasMasters : {true, false}) {
+            for (const qint64 room : tessaron::test::roomsToTry(importRoom))
+                QTest::addRow("%s, %s", hasMasters ? "masters kept" : "masters made anew",
+                    tessaron::test::roomName(room, importRoom).constData())
+                    << room << hasMasters;
+        }
     }
 
     // An installation on a disk with any room left takes a sound package whole, or ends the import saying the disk
@@ -891,6 +896,7 @@ private Q_SLOTS:
     void importOnADiskWithLittleRoom()
     {
         QFETCH(qint64, room);
+        QFETCH(bool, hasMasters);
         const tessaron::test::SmallDisk disk;
         if (!disk.isMounted())
             QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
@@ -898,6 +904,8 @@ private Q_SLOTS:
         const QString package = Sync::exportPackage(m_paths->filePath(u"incoming.tspak"_s)).packagePath;
         m_paths->useInstallationIn(disk.filePath(u"B"_s));
         fillInstallation(u"B"_s, u"Петров"_s);
+        if (!hasMasters)
+            QVERIFY(QFile::remove(tessaron::storage::DatabaseCatalog::path(tessaron::storage::KnownDatabase::Masters)));
         disk.fill(room);
 
         QProcess import;
@@ -907,7 +915,8 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(disk.filePath(u"filler"_s)));
         QVERIFY2(folders(Sync::syncDirectory(), u"incoming_*"_s).isEmpty(), qPrintable(message));
         const QString done = u"Синхронизация завершена. Добавлено записей: 1, файлов: 2."_s;
-        const QStringList merged {u"Иванов"_s, u"Петров"_s};
+        const QStringList kept = hasMasters ? QStringList {u"Петров"_s} : QStringList();
+        const QStringList merged = QStringList {u"Иванов"_s} + kept;
         if (room == importRoom)
             QCOMPARE(message, done);
         if (message == done) {
@@ -918,7 +927,7 @@ private Q_SLOTS:
         QVERIFY2(message.contains(u"(на диске нет места)"_s) || message.contains(u": на диске нет места"_s),
             qPrintable(message));
         QVERIFY2(!message.contains(u"пакет"_s, Qt::CaseInsensitive), qPrintable(message));
-        QVERIFY(masters() == QStringList {u"Петров"_s} || masters() == merged);
+        QVERIFY(masters() == kept || masters() == merged);
     }
 
     // A package made here and brought back changes nothing: nothing is counted, no file is written again.

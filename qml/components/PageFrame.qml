@@ -3,7 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // The shared page container every page derives from: a header with the back command, the title and a
-// trailing slot; a content column that scrolls when asked; an optional footer.
+// trailing slot; a content column that scrolls when asked, under a column of items that never scroll away; an
+// optional footer.
 Page {
     id: frame
 
@@ -26,8 +27,13 @@ Page {
 
     readonly property real uiScale: app && app.settings && app.settings.uiScale > 0 ? app.settings.uiScale : 1.0
     readonly property int uiFontSize: Math.round(14 * uiScale)
+    // The height the content column fills when it does not scroll: the page's less its pinned items.
+    readonly property real contentRoom: contentFlickable.height - contentColumn.y - contentMargin
 
     default property alias content: contentColumn.data
+    // Items kept above the content, in sight however far it is scrolled: where a page gives its answers, so that
+    // the answer to a command at the page's foot is never scrolled away.
+    property alias pinnedContent: pinnedColumn.data
 
     signal backRequested()
 
@@ -90,11 +96,15 @@ Page {
         id: contentFlickable
 
         objectName: "contentFlickable"
-        anchors.fill: parent
+        anchors.top: pinnedColumn.shown ? pinnedColumn.bottom : parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
         clip: true
         interactive: frame.contentScrollable && contentHeight > height
         contentWidth: width
-        contentHeight: frame.contentScrollable ? contentColumn.implicitHeight + 2 * frame.contentMargin : height
+        contentHeight: frame.contentScrollable ? contentColumn.y + contentColumn.implicitHeight + frame.contentMargin
+                                               : height
         boundsBehavior: Flickable.StopAtBounds
 
         ScrollBar.vertical: ScrollBar {
@@ -105,10 +115,26 @@ Page {
             id: contentColumn
 
             x: frame.contentMargin
-            y: frame.contentMargin
+            // Under pinned items the content follows them as it would within one column.
+            y: pinnedColumn.shown ? frame.contentSpacing : frame.contentMargin
             width: contentFlickable.width - 2 * frame.contentMargin
-            height: frame.contentScrollable ? implicitHeight : contentFlickable.height - 2 * frame.contentMargin
+            height: frame.contentScrollable ? implicitHeight : frame.contentRoom
             spacing: frame.contentSpacing
         }
+    }
+
+    // After the flickable, which stays the content item's first child.
+    ColumnLayout {
+        id: pinnedColumn
+
+        // Whether any pinned item shows: a layout leaves hidden items out of its size.
+        readonly property bool shown: implicitHeight > 0
+
+        objectName: "pinnedColumn"
+        x: frame.contentMargin
+        y: frame.contentMargin
+        width: parent.width - 2 * frame.contentMargin
+        height: implicitHeight
+        spacing: frame.contentSpacing
     }
 }

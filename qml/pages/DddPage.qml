@@ -50,16 +50,8 @@ PageFrame {
     readonly property var fileBoxRows: hasReport ? DddPageText.fileBoxRows(controller, summary, isTachograph, english) : []
     readonly property bool showingStoredReports: selectedSection === DddPageText.reportsSection
 
-    // The height left for the data area below the bars and the file box, so that it fills a scrolling page too.
-    readonly property real roomForData: {
-        var used = 2 * contentMargin;
-        var above = [busyBar, statusBar, fileBox];
-        for (var i = 0; i < above.length; ++i) {
-            if (above[i].visible)
-                used += above[i].height + contentSpacing;
-        }
-        return (contentItem ? contentItem.height : availableHeight) - used;
-    }
+    // The height left for the data area below the file box, so that it fills a scrolling page too.
+    readonly property real roomForData: contentRoom - (fileBox.visible ? fileBox.height + contentSpacing : 0)
 
     function t(ru, en) {
         return english ? en : ru;
@@ -241,51 +233,54 @@ PageFrame {
         }
     }
 
-    RowLayout {
-        id: busyBar
+    // The answers stay in sight above the scrolling content: a save or an export pressed at the page's foot, with
+    // the page scrolled to its end, is told where it can be read.
+    pinnedContent: [
+        RowLayout {
+            id: busyBar
 
-        objectName: "busyBar"
-        Layout.fillWidth: true
-        visible: page.busy
-        spacing: page.contentSpacing
+            objectName: "busyBar"
+            Layout.fillWidth: true
+            visible: page.busy
+            spacing: page.contentSpacing
 
-        BusyIndicator {
-            running: page.busy
-            Layout.preferredWidth: Math.round(32 * page.uiScale)
-            Layout.preferredHeight: Math.round(32 * page.uiScale)
+            BusyIndicator {
+                running: page.busy
+                Layout.preferredWidth: Math.round(32 * page.uiScale)
+                Layout.preferredHeight: Math.round(32 * page.uiScale)
+            }
+
+            Label {
+                text: page.t("Идёт расшифровка файла…", "Decoding file…")
+                textFormat: Text.PlainText
+            }
+        },
+
+        Rectangle {
+            id: statusBar
+
+            objectName: "statusBar"
+            Layout.fillWidth: true
+            Layout.preferredHeight: statusLabel.implicitHeight + Math.round(16 * page.uiScale)
+            visible: (page.hasReport || page.lastError.length > 0 || page.busy)
+                     && (page.statusText.length > 0 || page.lastError.length > 0)
+            color: page.lastError.length > 0 ? "#fde9e9" : page.statusWarning ? "#fdf6e9" : "#eaf4ea"
+            border.color: page.lastError.length > 0 ? "#dd6666" : page.statusWarning ? "#a06000" : "#8abf8a"
+            radius: 4
+
+            // A long error scrolls within its quarter of the page rather than push the page's data out of it.
+            ScrollingLabel {
+                id: statusLabel
+
+                objectName: "statusLabel"
+                anchors.fill: parent
+                anchors.margins: Math.round(8 * page.uiScale)
+                maximumHeight: Math.round(page.height / 4) - 2 * anchors.margins
+                text: page.tr(page.lastError.length > 0 ? page.lastError : page.statusText)
+                color: page.lastError.length > 0 ? "#a00000" : page.statusWarning ? "#a06000" : "#276327"
+            }
         }
-
-        Label {
-            text: page.t("Идёт расшифровка файла…", "Decoding file…")
-            textFormat: Text.PlainText
-        }
-    }
-
-    Rectangle {
-        id: statusBar
-
-        objectName: "statusBar"
-        Layout.fillWidth: true
-        Layout.preferredHeight: statusLabel.implicitHeight + Math.round(16 * page.uiScale)
-        visible: (page.hasReport || page.lastError.length > 0 || page.busy)
-                 && (page.statusText.length > 0 || page.lastError.length > 0)
-        color: page.lastError.length > 0 ? "#fde9e9" : page.statusWarning ? "#fdf6e9" : "#eaf4ea"
-        border.color: page.lastError.length > 0 ? "#dd6666" : page.statusWarning ? "#a06000" : "#8abf8a"
-        radius: 4
-
-        Label {
-            id: statusLabel
-
-            objectName: "statusLabel"
-            anchors.fill: parent
-            anchors.margins: Math.round(8 * page.uiScale)
-            verticalAlignment: Text.AlignVCenter
-            text: page.tr(page.lastError.length > 0 ? page.lastError : page.statusText)
-            textFormat: Text.PlainText
-            wrapMode: Text.Wrap
-            color: page.lastError.length > 0 ? "#a00000" : page.statusWarning ? "#a06000" : "#276327"
-        }
-    }
+    ]
 
     GroupBox {
         id: fileBox

@@ -44,6 +44,17 @@ function rootOf(item) {
     return root;
 }
 
+// The nearest item around the control that clips it and cuts some of it off, or null: a control scrolled part
+// way out of its view is not read whole.
+function clipperOf(item) {
+    const rect = sceneRect(item);
+    for (let around = item.parent; around; around = around.parent) {
+        if (around.clip && !within(rect, sceneRect(around)))
+            return around;
+    }
+    return null;
+}
+
 // The nearest view around the item that scrolls its content (a Flickable, the inside of a ScrollView), or null.
 function scrollingViewOf(item) {
     for (let view = item.parent; view; view = view.parent) {

@@ -246,6 +246,22 @@ TestCase {
         compare(child("statusBar").color, "#eaf4ea");
     }
 
+    // A long error is read whole by scrolling within its line, which keeps to a quarter of the page: the answer
+    // stays above the scrolling content and must not take the page from the data.
+    function test_longErrorScrollsWithinItsLine() {
+        const error = "Не удалось сохранить отчёт: " + "база данных занята другим процессом; ".repeat(200);
+        publishCard({ lastError: error });
+        waitForRendering(page());
+        const label = child("statusLabel");
+        compare(label.text, error);
+        verify(label.interactive && label.contentHeight > label.height, "the rest is reached by scrolling it");
+        const bar = child("statusBar");
+        verify(bar.height <= Math.round(page().height / 4), bar.height + " of " + page().height);
+        const area = child("dataArea");
+        fuzzyCompare(area.height, page().roomForData, 1, "the data fills the rest of the page");
+        grabImage(page()).save("ddd_page_long_error.png");
+    }
+
     function test_buttonsCallTheController() {
         var open = child("openButton");
         var process = child("processButton");

@@ -72,6 +72,7 @@ TestCase {
         savedReportIds = [];
         app.ddd.clear();
         documentsFixture.reset();
+        syncFixture.reset();
     }
 
     // Each page as a scaled laptop screen shows it: 1366×768 at 125 % leaves 1093×614 logical pixels, and the
@@ -140,6 +141,99 @@ TestCase {
             waitForRendering(page);
             grabImage(root).save(name + "_end.png");
         }
+    }
+
+    // The answer to a command is read wherever the page is scrolled: on a scaled laptop's smallest page (1093×530
+    // under the menu bar), with the content scrolled to its end, a command of the footer, the header or the
+    // content is pressed, and its answer lies whole in the window, uncovered, at the content's end and at its top.
+    function test_answerStaysInSightWhereverThePageIsScrolled_data() {
+        return [
+            { tag: "ddd save", command: "dddCommand", view: "analysis", press: "saveButton", line: "statusBar",
+              text: "statusLabel", answer: /^Отчёт сохранён в ReportsDB\.db \(№\d+\)$/, failed: false },
+            { tag: "ddd failed export", command: "dddCommand", view: "analysis", press: "exportButton",
+              line: "statusBar", text: "statusLabel", answer: /^Не удалось .+/, failed: true },
+            { tag: "ddd decoded again", command: "dddCommand", view: "analysis", press: "processButton",
+              line: "statusBar", text: "statusLabel", answer: /^Разбор завершён$/, failed: false },
+            { tag: "documents search", command: "documentsCommand", view: "list", press: "searchButton",
+              line: "statusLine", text: "statusLine", answer: /^Записей в списке: 1$/, failed: false },
+            { tag: "documents folder not opened", command: "documentsCommand", view: "list",
+              press: "certificatesFolderButton", line: "statusLine", text: "statusLine",
+              answer: /^Не удалось открыть папку.*Сертификаты$/, failed: true },
+            { tag: "settings package made", command: "settingsCommand", view: "2", press: "createSyncPackageButton",
+              line: "footLine", text: "footLine", answer: /^Пакет создан: /, failed: false },
+            { tag: "settings package not found", command: "settingsCommand", view: "2",
+              press: "importSyncPackageButton", line: "footLine", text: "footLine",
+              answer: /^Пакет синхронизации не найден\.$/, failed: true }
+        ];
+    }
+
+    function test_answerStaysInSightWhereverThePageIsScrolled(data) {
+        const window = createWindow({ width: 1093, height: 560, minimumHeight: 400 });
+        window.height = 530 + window.menuBar.height;
+        if (data.command !== "")
+            open(window, data.command);
+        const page = window.pageStack.currentItem;
+        if (page.objectName === "dddPage")
+            showReport(page, data.view);
+        else
+            showView(page, data.view);
+        compare([page.width, page.height], [1093, 530]);
+        const content = findChild(page, "contentFlickable");
+        const toEnd = () => {
+            content.contentY = Math.max(0, content.contentHeight - content.height);
+            waitForRendering(page);
+        };
+        verify(page.objectName !== "dddPage" || content.contentHeight > content.height, "the page scrolls");
+        toEnd();
+
+        const pressed = control(page, data.press);
+        if (InSight.scrollingViewOf(pressed))
+            InSight.scrollIntoSight(pressed);
+        if (data.press === "exportButton") {
+            // The save dialog answers with a file whose folder cannot be made: a file stands in its place.
+            const exporter = control(page, "pdfExport");
+            exporter.saveDialogOpener = () => exporter.finish("file://" + syntheticFiles.vehicleUnit + "/отчёт.pdf", "");
+        }
+        mouseClick(pressed);
+        if (data.press === "exportButton") {
+            const options = control(page, "pdfOptionsDialog");
+            tryVerify(() => options.opened);
+            mouseClick(findChild(options, "pdfContinue"));
+            tryVerify(() => !options.visible);
+        }
+        if (data.press === "processButton")
+            tryVerify(() => !app.ddd.busy, 60000, "the decode ends");
+        if (data.press === "saveButton")
+            savedReportIds = app.ddd.savedReports.map(report => report.reportId);
+
+        const text = control(page, data.text);
+        verify(data.answer.test(text.text), text.text);
+        compare(text.color, Qt.color(data.failed ? (page.objectName === "dddPage" ? "#a00000" : "#b00020")
+                                                 : (page.objectName === "dddPage" ? "#276327" : "#606060")));
+        const line = control(page, data.line);
+        for (const place of ["end", "top"]) {
+            if (place === "end")
+                toEnd();
+            else
+                content.contentY = 0;
+            waitForRendering(page);
+            grabImage(InSight.rootOf(page)).save("answer_" + data.tag.replace(/\W+/g, "_") + "_" + place + ".png");
+            verify(line.visible, data.line);
+            compare(InSight.clipperOf(line), null, "nothing cuts the answer off at the " + place);
+            InSight.verifyUncovered(testCase, line, page, page.objectName === "dddPage" ? page.footer : null);
+        }
+    }
+
+    // A vehicle unit's download decoded on the DDD page, with no stored report to take a save for a second one.
+    function showReport(page, view) {
+        app.ddd.refreshSavedReports();
+        for (const report of app.ddd.savedReports.slice())
+            verify(app.ddd.deleteSavedReport(report.reportId, DddArchiveText.isTachographRow(report)));
+        verify(app.ddd.openFile(syntheticFiles.vehicleUnit));
+        tryVerify(() => !app.ddd.busy, 60000, "the decode ends");
+        compare(app.ddd.lastError, "");
+        page.selectSection(page.datasets.length + (view === "charts" ? 1 : 0));
+        waitForRendering(page);
     }
 
     function control(page, name) {

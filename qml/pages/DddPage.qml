@@ -71,6 +71,8 @@ PageFrame {
 
     function selectSection(index) {
         selectedSection = DddPageText.sectionKey(datasets, index);
+        if (selectedSection === DddPageText.chartsSection)
+            chart.chooseAgain();
     }
 
     function reloadRows() {
@@ -447,7 +449,10 @@ PageFrame {
                         Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartMetrics, page.english)
                         selectedIndex: page.selectedChartMetric
-                        onActivated: function (index) { page.selectedChartMetric = index; }
+                        onActivated: function (index) {
+                            page.selectedChartMetric = index;
+                            chart.chooseAgain();
+                        }
                     }
 
                     Label {
@@ -461,7 +466,10 @@ PageFrame {
                         Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartStyles, page.english)
                         selectedIndex: page.selectedChartStyle
-                        onActivated: function (index) { page.selectedChartStyle = index; }
+                        onActivated: function (index) {
+                            page.selectedChartStyle = index;
+                            chart.chooseAgain();
+                        }
                     }
 
                     Item {
@@ -470,6 +478,8 @@ PageFrame {
                 }
 
                 DddChart {
+                    id: chart
+
                     objectName: "chart"
                     Layout.fillWidth: true
                     Layout.fillHeight: true

@@ -18,7 +18,9 @@
 
 #include <sys/resource.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using tessaron::qml::QmlDddController;
@@ -56,17 +58,35 @@ QStringList shownState(const QmlDddController &controller, const QString &step)
 }
 
 // A chart's series built from rows as the page's chart builds it: "built" with a series (countProperty above 0),
-// "failed" when the build ran out of memory and left none.
-QString chartOutcome(tessaron::qml::QmlWorkerSeries &series, const QVariantList &rows, const char *countProperty)
+// "failed" when the build ran out of memory and left none. One that failed is chosen again, once `unlimit` has lifted
+// the limit, as `again` says: "chosen again" (its metric or view picked again), "switched off and on" (another chart
+// and back) or "given the same rows" (the page's state read again); the word of that build follows.
+QString chartOutcome(tessaron::qml::QmlWorkerSeries &series, const QVariantList &rows, const char *countProperty,
+    const QString &again, const std::function<void()> &unlimit)
 {
+    const auto word = [&series, countProperty] {
+        if (!QTest::qWaitFor([&series] { return !series.isBuilding(); }, 600'000))
+            return u"still building"_s;
+        const bool empty = series.property(countProperty).toLongLong() == 0;
+        if (series.hasFailed())
+            return empty ? u"failed"_s : u"failed, a series left"_s;
+        return empty ? u"built nothing"_s : u"built"_s;
+    };
     series.setRows(rows);
     series.setActive(true);
-    if (!QTest::qWaitFor([&series] { return !series.isBuilding(); }, 600'000))
-        return u"still building"_s;
-    const bool empty = series.property(countProperty).toLongLong() == 0;
-    if (series.hasFailed())
-        return empty ? u"failed"_s : u"failed, a series left"_s;
-    return empty ? u"built nothing"_s : u"built"_s;
+    const QString first = word();
+    if (first != u"failed"_s || again.isEmpty())
+        return first;
+    unlimit();
+    if (again == u"chosen again"_s) {
+        series.tryAgain();
+    } else if (again == u"switched off and on"_s) {
+        series.setActive(false);
+        series.setActive(true);
+    } else {
+        series.setRows(rows);
+    }
+    return first + u", then "_s + word();
 }
 
 // The rows a chart step builds its series from, as the page gives them to the chart, joined until there are at least
@@ -75,9 +95,9 @@ QVariantList chartRows(const QmlDddController &controller, const QString &step, 
 {
     const QVariantList daily = controller.activityDaily();
     QVariantList source;
-    if (step == u"speed chart"_s)
+    if (step.startsWith(u"speed chart"_s))
         source = controller.detailedSpeed();
-    else if (step == u"activity chart"_s)
+    else if (step.startsWith(u"activity chart"_s))
         source = daily.isEmpty() ? controller.activityChanges() : daily;
     QVariantList rows;
     while (!source.isEmpty() && rows.size() < total)
@@ -85,8 +105,10 @@ QVariantList chartRows(const QmlDddController &controller, const QString &step, 
     return rows;
 }
 
-// The step, on the decoded report, under the limit.
-QString stepOutcome(QmlDddController &controller, const QString &step, const QVariantList &rows)
+// The step, on the decoded report, under the limit. A chart step "<chart>, <again>" chooses its chart again as
+// chartOutcome says.
+QString stepOutcome(
+    QmlDddController &controller, const QString &step, const QVariantList &rows, const std::function<void()> &unlimit)
 {
     if (step == u"save"_s)
         return outcome(controller, controller.saveReport());
@@ -94,13 +116,14 @@ QString stepOutcome(QmlDddController &controller, const QString &step, const QVa
         return outcome(controller, controller.exportReportPdf(qEnvironmentVariable("TESSARON_TEST_MEMORY_PDF")));
     if (step == u"reopen"_s)
         return outcome(controller, controller.openSavedReport(1, true));
-    if (step == u"speed chart"_s) {
+    const QString again = step.section(u", "_s, 1);
+    if (step.startsWith(u"speed chart"_s)) {
         tessaron::qml::QmlSpeedSeries series;
         series.setChartWidth(1000);
-        return chartOutcome(series, rows, "sampleCount");
+        return chartOutcome(series, rows, "sampleCount", again, unlimit);
     }
     tessaron::qml::QmlActivitySeries series;
-    return chartOutcome(series, rows, "laneCount");
+    return chartOutcome(series, rows, "laneCount", again, unlimit);
 }
 
 // Started again with TESSARON_TEST_MEMORY_FILE set, the program opens that file in the viewer's controller and, as
@@ -116,11 +139,12 @@ int runUnderLimit()
     const QString step = qEnvironmentVariable("TESSARON_TEST_MEMORY_STEP");
     rlimit unlimited {};
     getrlimit(RLIMIT_AS, &unlimited);
-    const auto limit = [&unlimited] {
-        const qint64 room = qEnvironmentVariable("TESSARON_TEST_MEMORY_ROOM").toLongLong();
+    const qint64 room = qEnvironmentVariable("TESSARON_TEST_MEMORY_ROOM").toLongLong();
+    const auto limit = [&unlimited, room] {
         const rlimit limited {rlim_t(statusField("VmSize") + room), unlimited.rlim_max};
         setrlimit(RLIMIT_AS, &limited);
     };
+    const auto unlimit = [&unlimited] { setrlimit(RLIMIT_AS, &unlimited); };
 
     QmlDddController controller;
     // The archive opened and listed first, as the viewer's page does on showing: a save stores into an open database.
@@ -141,11 +165,12 @@ int runUnderLimit()
         const QStringList before = shownState(controller, step);
         const QVariantList rows = chartRows(controller, step, qsizetype(1) << 21);
         limit();
-        stepWord = stepOutcome(controller, step, rows);
+        stepWord = stepOutcome(controller, step, rows, unlimit);
+        unlimit();
         if (!controller.lastError().isEmpty() && shownState(controller, step) != before)
             stepWord += u" (and the report shown changed)"_s;
     }
-    setrlimit(RLIMIT_AS, &unlimited);
+    unlimit();
     QTextStream(stdout) << decodeWord << '\n' << stepWord << '\n';
     return 0;
 }
@@ -206,7 +231,8 @@ private Q_SLOTS:
     // ends with its result or its failure, never with the program: a report is stored whole or not at all, and the
     // earlier PDF stays until a whole new one replaces it. The decode, the export and the reopen tell running out of
     // memory as such, a reopen that failed leaving the report shown before it; a save can also run SQLite out of
-    // memory first, which it tells as a failed row. A chart's build that runs out hands back no series.
+    // memory first, which it tells as a failed row. A chart's build that runs out hands back no series, and chosen
+    // again with the limit lifted it is built.
     void runningOutOfMemoryIsAMessage_data()
     {
         QTest::addColumn<QString>("download"); // a month of a vehicle unit, synthetic or real
@@ -229,6 +255,11 @@ private Q_SLOTS:
             << synthetic << 6 << u"speed chart"_s << u"built"_s << u"failed"_s;
         QTest::newRow("activity chart of six synthetic months")
             << synthetic << 6 << u"activity chart"_s << u"built"_s << u"failed"_s;
+        for (const char *again :
+            {"speed chart, chosen again", "activity chart, switched off and on", "speed chart, given the same rows"}) {
+            QTest::addRow("%s once memory is back", again)
+                << synthetic << 6 << QString::fromLatin1(again) << u"built"_s << u"failed, then built"_s;
+        }
         // As a workshop's joined download arrives; its save and export take minutes.
         QTest::newRow("decoding 162 real months")
             << u"vu-gen1-a.ddd"_s << 162 << u"decode"_s << s_decoded << decodeMessage;

@@ -98,6 +98,15 @@ Item {
         canvas.requestPaint();
     }
 
+    // The technician chose this chart again (its metric, its view, the charts section): a series that failed for
+    // want of memory is tried once more, memory may be back.
+    function chooseAgain() {
+        if (isSpeed)
+            speedBuilder.tryAgain();
+        else if (isActivity)
+            activityBuilder.tryAgain();
+    }
+
     onZoomFactorChanged: repaint()
     onChartTypeChanged: {
         zoomFactor = DddChartSeries.zoomAfterChartChange(chartType, zoomFactor);

@@ -63,6 +63,8 @@ PageFrame {
 
     function selectSection(index) {
         selectedSection = DddPageText.sectionKey(datasets, index);
+        if (selectedSection === DddPageText.chartsSection)
+            chart.chooseAgain();
     }
 
     function reloadRows() {
@@ -442,7 +444,10 @@ PageFrame {
                         Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartMetrics, page.english)
                         selectedIndex: page.selectedChartMetric
-                        onActivated: function (index) { page.selectedChartMetric = index; }
+                        onActivated: function (index) {
+                            page.selectedChartMetric = index;
+                            chart.chooseAgain();
+                        }
                     }
 
                     Label {
@@ -456,7 +461,10 @@ PageFrame {
                         Layout.maximumWidth: Layout.preferredWidth
                         model: DddPageText.names(DddPageText.chartStyles, page.english)
                         selectedIndex: page.selectedChartStyle
-                        onActivated: function (index) { page.selectedChartStyle = index; }
+                        onActivated: function (index) {
+                            page.selectedChartStyle = index;
+                            chart.chooseAgain();
+                        }
                     }
 
                     Item {
@@ -465,6 +473,8 @@ PageFrame {
                 }
 
                 DddChart {
+                    id: chart
+
                     objectName: "chart"
                     Layout.fillWidth: true
                     Layout.fillHeight: true

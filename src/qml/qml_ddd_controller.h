@@ -11,7 +11,9 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QThread;
@@ -136,6 +138,10 @@ public:
     void setReport(const ddd::DddReport &report);
     // The shown report, whole: the source for saving and export.
     const ddd::DddReport &report() const { return m_report; }
+    // Run when openSavedReport has read a stored report whole and made its status, just before the page's rows are
+    // made of it. Tests take the memory left there, so that it runs out while those rows are made. Empty runs
+    // nothing.
+    void setReadPauseForTesting(std::function<void()> pause) { m_readPause = std::move(pause); }
 
 Q_SIGNALS:
     void stateChanged();
@@ -192,6 +198,7 @@ private:
     // stored without its file's fingerprint and path is found as already stored through it.
     qint64 m_reopenedReportId = 0;
     ddd::DddFileType m_reopenedReportType = ddd::DddFileType::Unknown;
+    std::function<void()> m_readPause;
 };
 
 } // namespace tessaron::qml

@@ -186,6 +186,8 @@ bool QmlDddController::reopen(qlonglong reportId, ddd::DddFileType type)
     // before anything is shown, so that nothing after setReport can run out of memory.
     const QString truncation = report.truncationText();
     const QString status = truncation.isEmpty() ? u"Сохранённый отчёт №%1 открыт"_s.arg(reportId) : truncation;
+    if (m_readPause)
+        m_readPause();
     setReport(report);
     m_reopenedReportId = reportId;
     m_reopenedReportType = type;

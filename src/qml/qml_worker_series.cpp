@@ -37,13 +37,16 @@ QmlWorkerSeries::~QmlWorkerSeries()
 
 void QmlWorkerSeries::setRows(const QVariantList &rows)
 {
-    if (rows.constData() == m_rows.constData() && rows.size() == m_rows.size())
+    if (rows.constData() == m_rows.constData() && rows.size() == m_rows.size()) {
+        tryAgain();
         return;
+    }
     releaseOffThisThread(m_rows);
     m_rows = rows;
     abandonBuild();
     m_hasSeries = false;
     m_failed = false;
+    m_failureStands = false;
     clearSeries();
     Q_EMIT seriesChanged();
     Q_EMIT inputChanged();
@@ -55,19 +58,30 @@ void QmlWorkerSeries::setActive(bool active)
     if (active == m_active)
         return;
     m_active = active;
+    if (active)
+        m_failureStands = false;
     Q_EMIT inputChanged();
+    scheduleBuild();
+}
+
+void QmlWorkerSeries::tryAgain()
+{
+    if (!m_failureStands)
+        return;
+    m_failureStands = false;
     scheduleBuild();
 }
 
 void QmlWorkerSeries::shapeChanged()
 {
+    m_failureStands = false;
     Q_EMIT inputChanged();
     scheduleBuild();
 }
 
 bool QmlWorkerSeries::seriesFitsInputs() const
 {
-    return (m_hasSeries || m_failed) && m_seriesShape == shape();
+    return (m_hasSeries || m_failureStands) && m_seriesShape == shape();
 }
 
 void QmlWorkerSeries::scheduleBuild()
@@ -153,6 +167,7 @@ void QmlWorkerSeries::fail(int shape)
     abandonBuild();
     m_hasSeries = false;
     m_failed = true;
+    m_failureStands = true;
     m_seriesShape = shape;
     clearSeries();
     Q_EMIT seriesChanged();
@@ -168,6 +183,7 @@ void QmlWorkerSeries::deliver(const std::shared_ptr<Build> &build, const QVarian
     m_seriesShape = build->shape;
     m_hasSeries = true;
     m_failed = false;
+    m_failureStands = false;
     takeSeries(series);
     Q_EMIT seriesChanged();
     scheduleBuild();

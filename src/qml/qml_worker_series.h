@@ -23,7 +23,10 @@ namespace tessaron::qml {
 // the result back through a queued call. A change that makes a build's result unwanted stops it. New rows empty
 // the series at once; a change of another input (the series' shape) keeps the old series shown until the new one
 // comes. A build that runs out of memory (its computation, or the thread it needs) hands back no series: the
-// series is empty and failed until a build of other inputs succeeds; the same inputs are not tried again.
+// series is empty and failed. That failure answers only the request it was built for: the next request (an input set
+// again, the same rows included; the series switched on again; tryAgain()) builds anew after the usual pause, and
+// requests made within that pause or while that build runs join it. Nothing else starts a build, so while memory
+// stays short a failed series costs one build per request and none of its own.
 class QmlWorkerSeries : public QObject
 {
     Q_OBJECT
@@ -40,14 +43,18 @@ public:
 
     QVariantList rows() const { return m_rows; }
     // Rows are told apart by their list's identity, never compared element by element: QML hands the same
-    // list over again at every change of the page's state, and comparing a month of rows would be a walk.
+    // list over again at every change of the page's state, and comparing a month of rows would be a walk. The same
+    // list given again is a request only to a series that failed (see tryAgain).
     void setRows(const QVariantList &rows);
     bool isActive() const { return m_active; }
     void setActive(bool active);
     // True from a change that needs a new series until that series is here.
     bool isBuilding() const { return m_building; }
     // True when the last build for the current rows ran out of memory: the series is empty, not a series of none.
+    // It stays true while that series is tried again, until a build hands back a series.
     bool hasFailed() const { return m_failed; }
+    // The chart was chosen again: a series that failed for want of memory is built anew; any other is kept.
+    Q_INVOKABLE void tryAgain();
     // Run on the worker of every build started from now on, once its result is made and still wanted, just
     // before it is handed back. Tests hold a build there: new inputs then make unwanted a result already on its
     // way, a moment no timing reaches for sure; or they throw std::bad_alloc there, as the computation does when
@@ -88,7 +95,7 @@ private:
     void deliver(const std::shared_ptr<Build> &build, const QVariant &series);
     // After a worker that ended without handing its result back: when that build was still wanted, it failed.
     void workerEnded(QThread *worker, const std::shared_ptr<Build> &build);
-    // The build of that shape ran out of memory: no series, and no new try until the inputs change.
+    // The build of that shape ran out of memory: no series, and no new try until the next request.
     void fail(int shape);
     void abandonBuild();
     void setBuilding(bool building);
@@ -100,6 +107,7 @@ private:
     bool m_active = false;
     bool m_hasSeries = false; // the series is of the current rows
     bool m_failed = false; // the build for the current rows and m_seriesShape ran out of memory
+    bool m_failureStands = false; // m_failed is the answer to the inputs until the next request
     int m_seriesShape = 0;
     bool m_building = false;
     QTimer m_pause;

@@ -544,6 +544,71 @@ private Q_SLOTS:
         qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd())->clear();
     }
 
+    void chartThatRanOutIsTriedAgainWhenChosenAgain_data()
+    {
+        QTest::addColumn<int>("chartType");
+        QTest::addColumn<QString>("choice");
+        for (const char *choice : {"its metric picked again", "its view picked again", "another metric and back",
+                 "the charts section opened again", "the same rows given again"}) {
+            QTest::addRow("speed chart, %s", choice) << 1 << QString::fromLatin1(choice);
+            QTest::addRow("activity chart, %s", choice) << 0 << QString::fromLatin1(choice);
+        }
+    }
+
+    // A chart whose build ran out of memory is built once more at each choice of it and at nothing else: while memory
+    // stays short each choice costs one build and the failure is told again; once memory is back the chart is drawn.
+    void chartThatRanOutIsTriedAgainWhenChosenAgain()
+    {
+        QFETCH(int, chartType);
+        QFETCH(QString, choice);
+        QQuickItem *page = showDddPage();
+        QVERIFY(page && showChart(page, chartType, 3));
+        QQuickItem *chart = findItem(page, u"chart"_s);
+        auto *series = qobject_cast<tessaron::qml::QmlWorkerSeries *>(
+            chart->property(chartType == 1 ? "speedSeries" : "activitySeries").value<QObject *>());
+        QTRY_VERIFY(!chart->property("seriesPending").toBool());
+        // Each build is counted as it hands its series back, where it runs out of memory while memory is short.
+        const auto builds = std::make_shared<std::atomic_int>(0);
+        const auto memoryShort = std::make_shared<std::atomic_bool>(true);
+        series->setHandBackPauseForTesting([builds, memoryShort] {
+            ++*builds;
+            if (*memoryShort)
+                throw std::bad_alloc();
+        });
+        const auto noPause = qScopeGuard([series] { series->setHandBackPauseForTesting({}); });
+        QVERIFY(showChart(page, chartType, 4));
+        QTRY_VERIFY(series->hasFailed() && !chart->property("seriesPending").toBool());
+        auto *ddd = qobject_cast<tessaron::qml::QmlDddController *>(m_controller->ddd());
+        const auto pick = [page](const char *box, int index) {
+            return QMetaObject::invokeMethod(findItem(page, QString::fromLatin1(box)), "activated", Q_ARG(int, index));
+        };
+        const auto chooseAgain = [&] {
+            if (choice == u"its metric picked again"_s)
+                return pick("metricBox", chartType);
+            if (choice == u"its view picked again"_s)
+                return pick("styleBox", page->property("selectedChartStyle").toInt());
+            if (choice == u"another metric and back"_s)
+                return pick("metricBox", 3) && pick("metricBox", chartType);
+            if (choice == u"the charts section opened again"_s)
+                return clickItem(page->window(), findItem(page, u"chartsButton"_s));
+            Q_EMIT ddd->stateChanged();
+            return true;
+        };
+        // Left alone for several of the pauses before a build, the failed chart builds nothing more.
+        for (int chosen = 1; chosen <= 3; ++chosen) {
+            QTest::qWait(600);
+            QCOMPARE(builds->load(), chosen);
+            *memoryShort = chosen < 3;
+            QVERIFY(chooseAgain());
+            QTRY_COMPARE(builds->load(), chosen + 1);
+            QTRY_VERIFY(!chart->property("seriesPending").toBool());
+            QCOMPARE(series->hasFailed(), chosen < 3);
+        }
+        QCOMPARE(chart->property(chartType == 1 ? "speedSampleCount" : "laneCount").toInt(), 4);
+        QVERIFY(!findItem(chart, u"failureNotice"_s)->isVisible());
+        ddd->clear();
+    }
+
     // With the real controller and stores, no QML warning: the screenshots of the page, the preview and the
     // print form. The first record listed was stored inside Berlin's clock change, shown like the other.
     void documentsCommandPushesItsPageWithoutPausing()

@@ -237,7 +237,7 @@ bool DddRepository::exec(const QString &sql) const
     QSqlQuery query(m_connection->database());
     if (query.exec(sql))
         return true;
-    setError(logging::shownFailure(u"Ошибка базы отчётов"_s, query.lastError().text(), u"ddd"_s));
+    setError(storage::shownSqlFailure(u"Ошибка базы отчётов"_s, query.lastError(), u"ddd"_s));
     return false;
 }
 

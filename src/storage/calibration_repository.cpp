@@ -61,8 +61,7 @@ CalibrationRepository::CalibrationRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    const bool ready = createAndUpgradeTable();
-    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Calibrations"_s); !error.isEmpty())
+    if (const QString error = m_connection.settle(createAndUpgradeTable(), u"Calibrations"_s); !error.isEmpty())
         m_lastError = error;
 }
 
@@ -81,7 +80,7 @@ QStringList CalibrationRepository::columnNames()
     return names;
 }
 
-bool CalibrationRepository::createAndUpgradeTable()
+QSqlError CalibrationRepository::createAndUpgradeTable()
 {
     QString statement = u"CREATE TABLE IF NOT EXISTS Calibrations (Id INTEGER PRIMARY KEY AUTOINCREMENT"_s;
     for (const Column &column : columns)
@@ -92,17 +91,23 @@ bool CalibrationRepository::createAndUpgradeTable()
     if (!query.exec(statement)) {
         m_lastError = logging::shownFailure(
             u"Не удалось подготовить журнал калибровок"_s, query.lastError().text(), u"storage"_s);
-        return false;
+        return query.lastError();
     }
+    // A column that cannot be added leaves the journal usable without it, unless the disk is full or the file
+    // damaged: that is the store's state, told as such.
+    QSqlError upgradeError;
     for (const Column &column : columns) {
         QSqlQuery alter(m_connection.database());
         const QString add = u"ALTER TABLE Calibrations ADD COLUMN "_s + quoteIdentifier(column.name.toString()) + u' '
             + column.addedDefinition;
-        if (!alter.exec(add) && !isDuplicateColumn(alter.lastError()))
-            m_lastError = logging::shownFailure(
-                u"Не удалось обновить журнал калибровок"_s, alter.lastError().text(), u"storage"_s);
+        if (alter.exec(add) || isDuplicateColumn(alter.lastError()))
+            continue;
+        m_lastError
+            = logging::shownFailure(u"Не удалось обновить журнал калибровок"_s, alter.lastError().text(), u"storage"_s);
+        if (!upgradeError.isValid() && (isDiskFull(alter.lastError()) || isDamaged(alter.lastError())))
+            upgradeError = alter.lastError();
     }
-    return true;
+    return upgradeError;
 }
 
 QList<QVariantMap> CalibrationRepository::searchSuccessfulCalibrations(

@@ -58,7 +58,9 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    bool createAndUpgradeTable();
+    // The error that leaves the journal as it cannot be used (with SQLite's code, for SqlConnection::settle); not
+    // valid when it is ready.
+    QSqlError createAndUpgradeTable();
     // Runs an UPDATE of one record: true when it changed a row.
     bool updateRecord(const QString &statement, const QVariantList &values, QString *error);
 

@@ -96,15 +96,13 @@ bool CertificateRepository::run(QSqlQuery &query, const QString &sql, const QLis
     if (!m_connection.isOpen())
         return false;
     if (!query.prepare(sql)) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось обратиться к базе свидетельств"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось обратиться к базе свидетельств"_s, query.lastError(), u"storage"_s);
         return false;
     }
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось обратиться к базе свидетельств"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось обратиться к базе свидетельств"_s, query.lastError(), u"storage"_s);
         return false;
     }
     return true;

@@ -37,7 +37,7 @@ CustomerRepository::CustomerRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    QString setUpError;
+    QSqlError setUpError;
     {
         QSqlQuery query(m_connection.database());
         if (!query.exec(u"CREATE TABLE IF NOT EXISTS Customers ("
@@ -47,7 +47,7 @@ CustomerRepository::CustomerRepository(const QString &databasePath)
                         "Phone TEXT, "
                         "CreatedAt DATETIME DEFAULT CURRENT_TIMESTAMP, "
                         "IsActive INTEGER DEFAULT 1)"_s))
-            setUpError = query.lastError().text();
+            setUpError = query.lastError();
     }
     if (const QString error = m_connection.settle(setUpError, u"Customers"_s); !error.isEmpty())
         m_lastError = error;

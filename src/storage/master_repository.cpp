@@ -20,7 +20,7 @@ MasterRepository::MasterRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    QString setUpError;
+    QSqlError setUpError;
     {
         QSqlQuery query(m_connection.database());
         if (!query.exec(u"CREATE TABLE IF NOT EXISTS Masters ("
@@ -28,7 +28,7 @@ MasterRepository::MasterRepository(const QString &databasePath)
                         "FullName TEXT NOT NULL, "
                         "CreatedAt DATETIME DEFAULT CURRENT_TIMESTAMP, "
                         "IsActive INTEGER DEFAULT 1)"_s))
-            setUpError = query.lastError().text();
+            setUpError = query.lastError();
     }
     if (const QString error = m_connection.settle(setUpError, u"Masters"_s); !error.isEmpty())
         m_lastError = error;

@@ -28,8 +28,10 @@ SettingsRepository::SettingsRepository(const QString &databasePath)
         return;
     }
     // A store that can be read but not written keeps showing what it holds; the seeding's failure is its error.
-    const bool ready = createSchema() && seedDefaults();
-    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Settings"_s); !error.isEmpty())
+    QSqlError setUpError = createSchema();
+    if (!setUpError.isValid())
+        setUpError = seedDefaults();
+    if (const QString error = m_connection.settle(setUpError, u"Settings"_s); !error.isEmpty())
         m_lastError = error;
 }
 
@@ -40,7 +42,7 @@ bool SettingsRepository::isOpen() const
     return m_connection.isOpen();
 }
 
-bool SettingsRepository::createSchema()
+QSqlError SettingsRepository::createSchema()
 {
     QSqlQuery query(m_connection.database());
     if (!query.exec(u"CREATE TABLE IF NOT EXISTS Settings ("
@@ -53,24 +55,24 @@ bool SettingsRepository::createSchema()
                     "LastModified DATETIME DEFAULT CURRENT_TIMESTAMP, "
                     "UNIQUE(Section, Key))"_s)) {
         fail(u"Не удалось подготовить базу настроек"_s, query.lastError().text());
-        return false;
+        return query.lastError();
     }
-    return true;
+    return {};
 }
 
-bool SettingsRepository::seedDefaults()
+QSqlError SettingsRepository::seedDefaults()
 {
     TransactionGuard transaction(m_connection.database());
     if (!transaction.isActive()) {
         fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
-        return false;
+        return transaction.error();
     }
     {
         QSqlQuery query(m_connection.database());
         if (!query.prepare(u"INSERT OR IGNORE INTO Settings (Section, Key, Value, ValueType, Description, "
                            "LastModified) VALUES (?, ?, ?, ?, ?, ?)"_s)) {
             fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
-            return false;
+            return query.lastError();
         }
         for (const settings::Default &entry : settings::defaults()) {
             query.addBindValue(entry.section);
@@ -81,15 +83,15 @@ bool SettingsRepository::seedDefaults()
             query.addBindValue(seededTimestamp);
             if (!query.exec()) {
                 fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
-                return false;
+                return query.lastError();
             }
         }
     }
     if (!transaction.commit()) {
         fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
-        return false;
+        return transaction.error();
     }
-    return true;
+    return {};
 }
 
 QString SettingsRepository::value(const QString &section, const QString &key, const QString &defaultValue) const

@@ -3,6 +3,7 @@
 #include "sql_connection.h"
 
 #include <QList>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -56,8 +57,9 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    bool createSchema();
-    bool seedDefaults();
+    // Each the failed statement's error, with SQLite's code, for SqlConnection::settle; not valid on success.
+    QSqlError createSchema();
+    QSqlError seedDefaults();
     bool store(const QString &section, const QString &key, const QString &value, const QString &valueType);
     // Keeps the sentence as the last error and logs the driver's text with it.
     void fail(const QString &sentence, const QString &driverText) const;

@@ -23,6 +23,13 @@ namespace {
 
 std::atomic<bool> s_openReadOnly = false;
 
+// Another connection's write held the file past the wait.
+bool isWaitedOut(const QSqlError &error)
+{
+    const int code = sqliteCode(error);
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 } // namespace
 
 void SqlConnection::setOpenReadOnly(bool readOnly)
@@ -72,36 +79,44 @@ void SqlConnection::close()
         database.close();
 }
 
-QString SqlConnection::settle(const QString &setUpError, const QString &probeTable)
+QString SqlConnection::settle(const QSqlError &setUpError, const QString &probeTable)
 {
     if (!isOpen())
         return m_accessError;
-    // The set-up's failure is the connection's last one; its code is read before the probes below replace it.
-    QSqlError refusal(QString(), setUpError, QSqlError::StatementError, lastSqliteCode(database()));
-    if (setUpError.isEmpty())
-        refusal = writeProbeError();
-    if (!refusal.isValid())
+    // A set-up that waited in vain for another program's write learnt nothing of the file: it is read as it can be.
+    // So is a store whose pages could not be checked for the same wait, which a write probe would only wait out again.
+    const QSqlError check = isWaitedOut(setUpError) ? QSqlError() : pageCheckError();
+    const bool waitedOut = isWaitedOut(setUpError) || isWaitedOut(check);
+    QSqlError damage = isDamaged(check) ? check : QSqlError();
+    QSqlError refusal = setUpError;
+    // A set-up that failed for want of room is told so whatever a probe finds afterwards: its transaction rolled
+    // back, the pages it gave back may well hold the probe's small write.
+    if (!waitedOut && !damage.isValid() && !isDiskFull(setUpError)) {
+        const QSqlError probeRefusal = writeProbeError();
+        if (!refusal.isValid() || isDiskFull(probeRefusal) || isDamaged(probeRefusal))
+            refusal = probeRefusal;
+    }
+    if (!damage.isValid() && isDamaged(refusal))
+        damage = refusal;
+    if (!refusal.isValid() && !damage.isValid())
         return m_accessError;
-    bool diskFull = isDiskFull(refusal);
-    // A set-up that took its failure back (a rolled-back transaction) left no code; a write tried again tells
-    // whether the disk is full. Not after a wait for another program's write, which the probe would wait out again.
-    const QString code = refusal.nativeErrorCode();
-    if (!diskFull && !setUpError.isEmpty() && code != u"5"_s && code != u"6"_s)
-        diskFull = isDiskFull(writeProbeError());
-    QSqlQuery probe(database());
     const QString file = QDir::toNativeSeparators(m_path);
-    if (probe.exec(u"SELECT 1 FROM "_s + quoteIdentifier(probeTable) + u" LIMIT 1"_s)) {
+    QSqlQuery probe(database());
+    if (!damage.isValid() && probe.exec(u"SELECT 1 FROM "_s + quoteIdentifier(probeTable) + u" LIMIT 1"_s)) {
         m_readOnly = true;
         m_accessError = u"База данных %1 доступна только для чтения"_s.arg(file);
-        if (diskFull)
+        if (isDiskFull(refusal))
             m_accessError += fullDiskReason();
         logFailure(u"is read-only"_s, refusal.text());
         return m_accessError;
     }
+    if (!damage.isValid() && isDamaged(probe.lastError()))
+        damage = probe.lastError();
     // A file that could not even be set up for want of room is not damaged: a store made anew on a full disk.
+    const bool diskFull = !damage.isValid() && isDiskFull(refusal);
     m_accessError = diskFull ? u"Не удалось записать базу данных %1"_s.arg(file) + fullDiskReason()
                              : u"База данных %1 повреждена или не читается"_s.arg(file);
-    logFailure(u"cannot be read"_s, refusal.text());
+    logFailure(u"cannot be read"_s, damage.isValid() ? damage.text() : refusal.text());
     probe = QSqlQuery();
     close();
     return m_accessError;
@@ -113,15 +128,27 @@ QSqlError SqlConnection::writeProbeError() const
 {
     QSqlDatabase db = database();
     QSqlQuery query(db);
-    if (!query.exec(u"BEGIN IMMEDIATE"_s)) {
-        const QString code = query.lastError().nativeErrorCode();
-        return code == u"5"_s || code == u"6"_s ? QSqlError() : query.lastError();
-    }
+    if (!query.exec(u"BEGIN IMMEDIATE"_s))
+        return isWaitedOut(query.lastError()) ? QSqlError() : query.lastError();
     QSqlError error;
     if (!query.exec(u"CREATE TABLE tessaron_write_probe (x)"_s))
         error = query.lastError();
     query.exec(u"ROLLBACK"_s);
     return error;
+}
+
+// The quick check reads every page and each table's structure, not the agreement of indexes with their tables;
+// the stores that settle are small.
+QSqlError SqlConnection::pageCheckError() const
+{
+    QSqlQuery check(database());
+    check.setForwardOnly(true);
+    if (!check.exec(u"PRAGMA quick_check(1)"_s) || !check.next())
+        return check.lastError();
+    const QString verdict = check.value(0).toString();
+    if (verdict == u"ok"_s)
+        return {};
+    return QSqlError(QString(), verdict, QSqlError::StatementError, QString::number(SQLITE_CORRUPT));
 }
 
 void SqlConnection::logFailure(const QString &what, const QString &text) const
@@ -139,9 +166,22 @@ QString lastSqliteCode(const QSqlDatabase &database)
     return connection != nullptr ? QString::number(sqlite3_errcode(connection) & 0xff) : QString();
 }
 
+int sqliteCode(const QSqlError &error)
+{
+    bool isNumber = false;
+    const int code = error.nativeErrorCode().toInt(&isNumber);
+    return isNumber ? code & 0xff : -1;
+}
+
 bool isDiskFull(const QSqlError &error)
 {
-    return error.nativeErrorCode() == QString::number(SQLITE_FULL);
+    return sqliteCode(error) == SQLITE_FULL;
+}
+
+bool isDamaged(const QSqlError &error)
+{
+    const int code = sqliteCode(error);
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 QString fullDiskReason()

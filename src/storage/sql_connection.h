@@ -38,16 +38,21 @@ public:
     // registered until the destructor.
     void close();
 
-    // Decides, once the owner has set up its tables, how the store goes on. setUpError is the driver's text of
-    // the set-up step that failed, empty when it succeeded. A store whose set-up succeeded and that can start a
-    // write (tried in a transaction that is rolled back, so the file stays as it was) is writable. Otherwise,
-    // when probeTable can still be read, it stays open for reading: isReadOnly() is true and accessError()
-    // says so in Russian, naming the file. Otherwise it is closed, and accessError() says that the file is damaged
-    // or unreadable. Where SQLite found the disk full, accessError() ends with fullDiskReason(), and a store closed
-    // for it is told as not written, not as damaged. Each failure is logged (category "storage") with the file and
-    // the driver's text.
-    // Returns accessError().
-    QString settle(const QString &setUpError, const QString &probeTable);
+    // Decides, once the owner has set up its tables, how the store goes on. setUpError is the driver's error of the
+    // set-up step that failed, with SQLite's code of that step (not valid when the set-up succeeded). A store whose
+    // set-up succeeded, whose pages SQLite finds sound and that can start a write (tried in a transaction that is
+    // rolled back, so the file stays as it was) is writable. Otherwise its cause is told, the first that applies:
+    // - damage (SQLite finds a page malformed or the file no database, in the set-up, its check of the pages or the
+    //   write tried): the store is closed and accessError() says that the file is damaged or unreadable;
+    // - no room (SQLITE_FULL in the set-up, whatever the write tried afterwards finds, or in the write tried):
+    //   accessError() ends with fullDiskReason(); the store stays open for reading when probeTable can be read, else
+    //   it is closed and told as not written;
+    // - any other refusal of a write: when probeTable can still be read, the store stays open for reading and
+    //   accessError() says it is read-only, naming the file; otherwise it is closed and told as damaged or unreadable.
+    // A set-up or a check that waited in vain for another program's write goes no further (no write is tried): the
+    // store is writable when its set-up succeeded, else read-only when probeTable can be read. Each failure is logged
+    // (category "storage") with the file and the driver's text. Returns accessError().
+    QString settle(const QSqlError &setUpError, const QString &probeTable);
     // Open for reading only: the file, its folder or its disk refuses writes (see settle()).
     bool isReadOnly() const { return m_readOnly; }
     // Why the store is read-only or was closed after opening; empty otherwise.
@@ -60,6 +65,10 @@ public:
 private:
     // The failure of a write started and taken back; no error (not valid) when the store takes writes.
     QSqlError writeProbeError() const;
+    // SQLite's check of every page of the file: no error when it finds them sound, SQLITE_CORRUPT with SQLite's
+    // words when it finds one malformed, the driver's error when the check itself failed (a file another program
+    // holds, damage that stops the check).
+    QSqlError pageCheckError() const;
     void logFailure(const QString &what, const QString &text) const;
 
     QString m_name;
@@ -72,8 +81,14 @@ private:
 // SQLite's primary result code of the connection's last failed call, as QSqlError's native code ("13"); empty where
 // the connection is no SQLite one. Qt keeps only SQLite's text of a failed commit, and the code tells a full disk.
 QString lastSqliteCode(const QSqlDatabase &database);
+// SQLite's primary result code of a failed statement (QSqlError's native code without the extended bits); -1 where
+// the error carries none.
+int sqliteCode(const QSqlError &error);
 // True where SQLite failed for want of room on the disk (SQLITE_FULL).
 bool isDiskFull(const QSqlError &error);
+// True where SQLite found the file damaged: a page it cannot make sense of (SQLITE_CORRUPT, "database disk image is
+// malformed") or a file that is no database (SQLITE_NOTADB).
+bool isDamaged(const QSqlError &error);
 // " (на диске нет места)", the reason a full disk adds to a sentence, as a file's failure says it.
 QString fullDiskReason();
 

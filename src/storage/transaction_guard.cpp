@@ -6,12 +6,19 @@
 
 namespace tessaron::storage {
 
+// Qt keeps only SQLite's text of a failed begin or commit; the code, read before anything else runs on the
+// connection, tells a full disk or a damaged file.
+QSqlError TransactionGuard::withSqliteCode(const QSqlError &error) const
+{
+    return QSqlError(error.driverText(), error.databaseText(), error.type(), lastSqliteCode(m_database));
+}
+
 TransactionGuard::TransactionGuard(QSqlDatabase database)
     : m_database(std::move(database))
 {
     m_active = m_database.transaction();
     if (!m_active)
-        m_error = m_database.lastError();
+        m_error = withSqliteCode(m_database.lastError());
 }
 
 TransactionGuard::~TransactionGuard()
@@ -27,8 +34,7 @@ bool TransactionGuard::commit()
         m_active = false;
         return true;
     }
-    const QSqlError error = m_database.lastError();
-    m_error = QSqlError(error.driverText(), error.databaseText(), error.type(), lastSqliteCode(m_database));
+    m_error = withSqliteCode(m_database.lastError());
     rollback();
     return false;
 }

@@ -22,10 +22,12 @@ public:
     bool commit();
     void rollback();
     QString errorText() const { return m_error.text(); }
-    // The driver's error of the failed begin or commit, for storage::shownSqlFailure.
+    // The driver's error of the failed begin or commit with SQLite's code, for storage::shownSqlFailure.
     QSqlError error() const { return m_error; }
 
 private:
+    QSqlError withSqliteCode(const QSqlError &error) const;
+
     QSqlDatabase m_database;
     bool m_active = false;
     QSqlError m_error;

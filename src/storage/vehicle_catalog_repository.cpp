@@ -32,8 +32,7 @@ VehicleCatalogRepository::VehicleCatalogRepository(const QString &databasePath)
         m_lastError = m_connection.openError();
         return;
     }
-    const bool ready = createSchema();
-    if (const QString error = m_connection.settle(ready ? QString() : m_lastError, u"Models"_s); !error.isEmpty())
+    if (const QString error = m_connection.settle(createSchema(), u"Models"_s); !error.isEmpty())
         m_lastError = error;
 }
 
@@ -44,7 +43,7 @@ bool VehicleCatalogRepository::isOpen() const
     return m_connection.isOpen();
 }
 
-bool VehicleCatalogRepository::createSchema()
+QSqlError VehicleCatalogRepository::createSchema()
 {
     const QString statements[] = {
         // SQLite enforces references, and so the cascade, only when a connection asks for it.
@@ -73,10 +72,10 @@ bool VehicleCatalogRepository::createSchema()
         if (!query.exec(statement)) {
             m_lastError = logging::shownFailure(
                 u"Не удалось подготовить справочник транспортных средств"_s, query.lastError().text(), u"storage"_s);
-            return false;
+            return query.lastError();
         }
     }
-    return true;
+    return {};
 }
 
 QList<Manufacturer> VehicleCatalogRepository::manufacturers() const

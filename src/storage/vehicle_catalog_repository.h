@@ -43,7 +43,8 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    bool createSchema();
+    // The failed statement's error, with SQLite's code, for SqlConnection::settle; not valid on success.
+    QSqlError createSchema();
 
     SqlConnection m_connection;
     mutable QString m_lastError;

@@ -18,7 +18,7 @@ VehicleConfigurationRepository::VehicleConfigurationRepository(const QString &da
         m_lastError = m_connection.openError();
         return;
     }
-    QString setUpError;
+    QSqlError setUpError;
     {
         QSqlQuery query(m_connection.database());
         if (!query.exec(u"CREATE TABLE IF NOT EXISTS VehicleConfigurations ("
@@ -28,7 +28,7 @@ VehicleConfigurationRepository::VehicleConfigurationRepository(const QString &da
                         "ParametersJson TEXT NOT NULL, "
                         "UpdatedAt TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP, "
                         "UNIQUE(Manufacturer, Model))"_s))
-            setUpError = query.lastError().text();
+            setUpError = query.lastError();
     }
     if (const QString error = m_connection.settle(setUpError, u"VehicleConfigurations"_s); !error.isEmpty())
         m_lastError = error;

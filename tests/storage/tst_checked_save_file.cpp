@@ -160,6 +160,8 @@ private slots:
                 << u"Не удалось сохранить файл (на диске нет места)\nDisk quota exceeded"_s;
             QTest::addRow("%lld bytes, a file system that cannot sync", size)
                 << size << true << EINVAL << false << u"saved"_s;
+            QTest::addRow("%lld bytes, a file system that does not support the sync", size)
+                << size << true << ENOTSUP << false << u"saved"_s;
             QTest::addRow("%lld bytes, failures injected elsewhere", size)
                 << size << false << EIO << true << u"saved"_s;
         }

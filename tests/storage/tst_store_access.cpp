@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +35,9 @@ struct Outcome
     QString writeError;
     bool readBack = false; // what the first, writable run wrote reads back
 };
+
+// Room enough on a disk for any store made anew, with the journal of its set-up: every store is writable there.
+constexpr qint64 roomForAStore = 40 * 1024;
 
 using StoreRun = std::function<Outcome(const QString &path, bool write)>;
 
@@ -100,7 +104,8 @@ QList<Store> stores()
 } // namespace
 
 // Stores whose file can be read but not written keep showing what they hold, refuse every write with the
-// driver's text and say why from the start; stores whose file is no database are not opened and not touched.
+// driver's text and say why from the start; stores whose file is no database, or is damaged, are not opened and not
+// touched, on any disk.
 class TestStoreAccess : public QObject
 {
     Q_OBJECT
@@ -114,7 +119,8 @@ private slots:
         QTest::addColumn<QString>("fault");
         const QList<Store> all = stores();
         for (qsizetype i = 0; i < all.size(); ++i) {
-            for (const char *fault : {"read-only", "full disk", "made anew on a full disk", "a text file", "truncated"})
+            for (const char *fault : {"read-only", "full disk", "made anew on a full disk", "a text file", "truncated",
+                     "a damaged page", "a damaged page on a full disk"})
                 QTest::addRow("%s, %s", all.at(i).name, fault) << int(i) << QString::fromLatin1(fault);
         }
     }
@@ -125,8 +131,9 @@ private slots:
         QFETCH(QString, fault);
         const StoreRun storeRun = stores().at(store).run;
         const bool madeAnew = fault == u"made anew on a full disk"_s;
-        const bool fullDisk = fault == u"full disk"_s || madeAnew;
-        const bool damaged = fault == u"a text file"_s || fault == u"truncated"_s;
+        const bool fullDisk = fault.endsWith(u"full disk"_s);
+        const bool damagedPage = fault.startsWith(u"a damaged page"_s);
+        const bool damaged = fault == u"a text file"_s || fault == u"truncated"_s || damagedPage;
 
         SmallDisk disk;
         QTemporaryDir plainFolder;
@@ -140,6 +147,9 @@ private slots:
             QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
             QVERIFY(first.readBack);
         }
+        // Page 2 is the root of the table each store makes first.
+        if (damagedPage)
+            QVERIFY(tessaron::test::damagePage(path, 2));
         if (fullDisk)
             disk.fill();
         else if (damaged)
@@ -153,8 +163,8 @@ private slots:
         QCOMPARE(tessaron::test::fileBytes(path), before);
         QVERIFY(!second.openError.isEmpty());
         QVERIFY(!second.wrote);
-        // A full disk is told as such, never as a damaged file.
-        if (fullDisk) {
+        // A full disk is told as such, never as a damaged file; a damaged file as such, on any disk.
+        if (fullDisk && !damaged) {
             QVERIFY2(second.openError.endsWith(u" (на диске нет места)"_s), qPrintable(second.openError));
             QVERIFY2(!second.openError.contains(u"повреждена"_s), qPrintable(second.openError));
         }
@@ -164,7 +174,10 @@ private slots:
         }
         if (damaged) {
             QVERIFY(!second.open);
-            QCOMPARE(QDir(plainFolder.path()).entryList(QDir::Files), QStringList {u"store.db"_s});
+            QVERIFY2(second.openError.contains(u"повреждена или не читается"_s), qPrintable(second.openError));
+            QStringList left = QFileInfo(path).dir().entryList(QDir::Files);
+            left.removeOne(u"filler"_s);
+            QCOMPARE(left, QStringList {u"store.db"_s});
             return;
         }
         QVERIFY2(second.open, qPrintable(second.openError));
@@ -178,6 +191,53 @@ private slots:
             QVERIFY(!second.writeError.contains(u"readonly"_s));
             QVERIFY2(log.text().contains(u"readonly"_s), qPrintable(log.text()));
         }
+    }
+
+    void littleRoom_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<bool>("madeAnew");
+        QTest::addColumn<qint64>("room");
+        const QList<Store> all = stores();
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            for (const bool madeAnew : {true, false}) {
+                for (const qint64 room : tessaron::test::roomsToTry(roomForAStore)) {
+                    QTest::addRow(
+                        "%s, %s, %lld KiB free", all.at(i).name, madeAnew ? "made anew" : "existing", room / 1024)
+                        << int(i) << madeAnew << room;
+                }
+            }
+        }
+    }
+
+    // On a disk with little room, a store made anew or opened again is writable, or says that the disk is full:
+    // never read-only without a reason, never damaged. One that was written before still shows what it holds.
+    void littleRoom()
+    {
+        QFETCH(int, store);
+        QFETCH(bool, madeAnew);
+        QFETCH(qint64, room);
+        const StoreRun storeRun = stores().at(store).run;
+        const SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const QString path = disk.filePath(u"store.db"_s);
+        if (!madeAnew)
+            QVERIFY(storeRun(path, true).wrote);
+        disk.fill(room);
+
+        const Outcome outcome = storeRun(path, false);
+        if (room == roomForAStore)
+            QVERIFY2(outcome.openError.isEmpty(), qPrintable(outcome.openError));
+        if (outcome.openError.isEmpty()) {
+            QVERIFY(outcome.open && !outcome.readOnly);
+            return;
+        }
+        QVERIFY2(outcome.openError.endsWith(u" (на диске нет места)"_s), qPrintable(outcome.openError));
+        QVERIFY2(!outcome.openError.contains(u"повреждена"_s), qPrintable(outcome.openError));
+        QCOMPARE(outcome.open, outcome.readOnly);
+        QVERIFY(outcome.open || madeAnew);
+        QCOMPARE(outcome.readBack, !madeAnew);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -163,6 +164,25 @@ QByteArray writeCorruptFile(const QString &path)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return bytes;
+}
+
+bool damagePage(const QString &path, qint64 page)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray header = file.read(18);
+    if (header.size() < 18)
+        return false;
+    const quint16 size = qFromBigEndian<quint16>(header.constData() + 16);
+    const qint64 pageSize = size == 1 ? 65536 : size;
+    if (file.size() < page * pageSize)
+        return false;
+    QRandomGenerator random(63);
+    QByteArray bytes(pageSize, '\0');
+    for (char &byte : bytes)
+        byte = char(random.bounded(256));
+    return file.seek((page - 1) * pageSize) && file.write(bytes) == pageSize;
 }
 
 bool nameSuperJournal(const QString &journalPath, const QString &superJournal)

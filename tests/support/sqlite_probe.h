@@ -44,6 +44,10 @@ private:
 // Fills a file with bytes that are no SQLite database; returns its content.
 QByteArray writeCorruptFile(const QString &path);
 
+// Overwrites page (counted from 1, of the page size the file's header gives) of the SQLite file with random bytes,
+// the same on every run; false when the file cannot be read or written or is shorter.
+bool damagePage(const QString &path, qint64 page);
+
 // Appends to the rollback journal at journalPath the record that SQLite writes into each journal of a commit spanning
 // several files, naming their super-journal: rolling the journal back, SQLite deletes the file of that name once no
 // other journal names it. False when the journal cannot be read or written.

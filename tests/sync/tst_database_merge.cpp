@@ -11,10 +11,13 @@
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
 #include "support/log_capture.h"
+#include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 #include "support/test_files.h"
 #include "support/test_paths.h"
 #include "support/time_zone_pin.h"
+#include "sync/package_database_check.h"
+#include "sync/synchronization_manager.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +99,14 @@ void makeDatabase(Kind kind, const QString &path, const QStringList &rows = {})
     }
     // One connection, so that an edit of the schema follows the pragma that allows it.
     QVERIFY(SqliteProbe(path).executeAll(rows));
+}
+
+// An empty database of the program's own layout for a package database's file name.
+bool makeOwnDatabase(const QString &name, const QString &path)
+{
+    bool known = true;
+    QString error;
+    return tessaron::sync::createOwnDatabase(name, path, &known, &error);
 }
 
 QByteArray contentOf(const QString &path)
@@ -807,6 +818,49 @@ private slots:
         QVERIFY(QFileInfo(local).isFile());
         QCOMPARE(contentOf(incoming + u"-journal"_s), journal);
         QCOMPARE(contentOf(outside), "kept");
+    }
+
+    void databaseMadeOnALittleDisk_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<qint64>("enough");
+        const QTemporaryDir folder;
+        for (const QString &name : tessaron::sync::SynchronizationManager::databaseNames()) {
+            QVERIFY(makeOwnDatabase(name, folder.filePath(name)));
+            // The new file and a journal at worst as large beside it, with a page to spare.
+            const qint64 enough = 2 * QFileInfo(folder.filePath(name)).size() + 4096;
+            for (const qint64 room : tessaron::test::roomsToTry(enough))
+                QTest::addRow("%s, %s", qPrintable(name), tessaron::test::roomName(room, enough).constData())
+                    << name << room << enough;
+        }
+    }
+
+    // A package database the installation lacks is made on its disk whole, or the merge says that the disk is full
+    // and leaves nothing of it behind.
+    void databaseMadeOnALittleDisk()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, room);
+        QFETCH(qint64, enough);
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const QString incoming = path(u"incoming.db"_s);
+        QVERIFY(makeOwnDatabase(name, incoming));
+        disk.fill(room);
+        int added = 0;
+        QString error;
+        const bool merged = mergeDatabase(incoming, disk.filePath(name), &added, &error);
+        const QStringList left = QDir(QFileInfo(disk.filePath(name)).path()).entryList(QDir::Files, QDir::Name);
+        if (room >= enough)
+            QVERIFY2(merged, qPrintable(error));
+        if (merged) {
+            QCOMPARE(left, (QStringList {name, u"filler"_s}));
+            return;
+        }
+        QVERIFY2(error.endsWith(u" (на диске нет места)"_s), qPrintable(error));
+        QCOMPARE(left, QStringList {u"filler"_s});
     }
 
     void failedCommitIsReported()

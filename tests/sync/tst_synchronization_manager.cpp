@@ -884,7 +884,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasMasters");
         for (const bool hasMasters : {true, false}) {
             for (const qint64 room : tessaron::test::roomsToTry(importRoom))
-                QTest::addRow("%s, %s", hasMasters ? "masters kept" : "masters made anew",
+                QTest::addRow("%s, %s", hasMasters ? "masters kept" : "no databases yet",
                     tessaron::test::roomName(room, importRoom).constData())
                     << room << hasMasters;
         }
@@ -892,7 +892,9 @@ private Q_SLOTS:
 
     // An installation on a disk with any room left takes a sound package whole, or ends the import saying the disk
     // is full, never blaming the package, its databases as they were or merged, and nothing of the import left
-    // behind. A package database smaller than the save file's buffer is written out only when it is closed.
+    // behind. A package database smaller than the save file's buffer is written out only when it is closed. The
+    // package's settings are made anew wherever they are merged; without the masters' database the installation
+    // makes every database it takes.
     void importOnADiskWithLittleRoom()
     {
         QFETCH(qint64, room);
@@ -901,6 +903,7 @@ private Q_SLOTS:
         if (!disk.isMounted())
             QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
         makeInstallation(u"A"_s, u"Иванов"_s);
+        QVERIFY(tessaron::storage::SettingsRepository().isOpen());
         const QString package = Sync::exportPackage(m_paths->filePath(u"incoming.tspak"_s)).packagePath;
         m_paths->useInstallationIn(disk.filePath(u"B"_s));
         fillInstallation(u"B"_s, u"Петров"_s);

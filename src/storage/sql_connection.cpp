@@ -1,5 +1,6 @@
 #include "sql_connection.h"
 
+#include "busy_wait.h"
 #include "logging/application_logger.h"
 #include "logging/shown_failure.h"
 #include "stored_date_time.h"
@@ -28,6 +29,12 @@ bool isWaitedOut(const QSqlError &error)
 {
     const int code = sqliteCode(error);
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+// Why a store another program kept was not set up, or not read, as a message's bracketed reason.
+QString heldReason()
+{
+    return u" (её держит другая программа дольше %1 с)"_s.arg(busyWait.count());
 }
 
 } // namespace
@@ -107,16 +114,27 @@ QString SqlConnection::settle(const QSqlError &setUpError, const QString &probeT
         m_accessError = u"База данных %1 доступна только для чтения"_s.arg(file);
         if (isDiskFull(refusal))
             m_accessError += fullDiskReason();
+        else if (isWaitedOut(refusal))
+            m_accessError += heldReason();
         logFailure(u"is read-only"_s, refusal.text());
         return m_accessError;
     }
     if (!damage.isValid() && isDamaged(probe.lastError()))
         damage = probe.lastError();
-    // A file that could not even be set up for want of room is not damaged: a store made anew on a full disk.
+    // A file that could not even be set up for want of room is not damaged: a store made anew on a full disk. Nor is
+    // one that another program keeps from being read.
     const bool diskFull = !damage.isValid() && isDiskFull(refusal);
-    m_accessError = diskFull ? u"Не удалось записать базу данных %1"_s.arg(file) + fullDiskReason()
-                             : u"База данных %1 повреждена или не читается"_s.arg(file);
-    logFailure(u"cannot be read"_s, damage.isValid() ? damage.text() : refusal.text());
+    const bool held = !damage.isValid() && !diskFull && isWaitedOut(probe.lastError());
+    if (diskFull)
+        m_accessError = u"Не удалось записать базу данных %1"_s.arg(file) + fullDiskReason();
+    else if (held)
+        m_accessError = u"База данных %1 не читается"_s.arg(file) + heldReason();
+    else
+        m_accessError = u"База данных %1 повреждена или не читается"_s.arg(file);
+    logFailure(u"cannot be read"_s,
+        damage.isValid() ? damage.text()
+            : held       ? probe.lastError().text()
+                         : refusal.text());
     probe = QSqlQuery();
     close();
     return m_accessError;

@@ -50,8 +50,9 @@ public:
     // - any other refusal of a write: when probeTable can still be read, the store stays open for reading and
     //   accessError() says it is read-only, naming the file; otherwise it is closed and told as damaged or unreadable.
     // A set-up or a check that waited in vain for another program's write goes no further (no write is tried): the
-    // store is writable when its set-up succeeded, else read-only when probeTable can be read. Each failure is logged
-    // (category "storage") with the file and the driver's text. Returns accessError().
+    // store is writable when its set-up succeeded, else read-only when probeTable can be read, with that program as
+    // the reason; a store that program keeps from being read is closed and told as held, not as damaged. Each failure
+    // is logged (category "storage") with the file and the driver's text. Returns accessError().
     QString settle(const QSqlError &setUpError, const QString &probeTable);
     // Open for reading only: the file, its folder or its disk refuses writes (see settle()).
     bool isReadOnly() const { return m_readOnly; }

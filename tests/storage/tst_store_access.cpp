@@ -6,11 +6,13 @@
 #include "storage/sql_connection.h"
 #include "storage/vehicle_catalog_repository.h"
 #include "storage/vehicle_configuration_repository.h"
+#include "support/held_update.h"
 #include "support/log_capture.h"
 #include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 #include "support/test_files.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +23,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace tessaron::storage;
+using tessaron::test::HeldUpdate;
 using tessaron::test::SmallDisk;
 
 namespace {
@@ -239,7 +242,54 @@ private slots:
         QVERIFY(outcome.open || madeAnew);
         QCOMPARE(outcome.readBack, !madeAnew);
     }
+
+    void heldByAnotherProgram_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<QString>("hold");
+        // Two stores are enough for the shapes of a set-up: settings write their defaults in a transaction, masters
+        // write nothing once their table is there. Each row waits out the other program, seconds at a time.
+        for (const int store : {0, 1}) {
+            for (const char *hold : {"BEGIN IMMEDIATE", "BEGIN EXCLUSIVE"})
+                QTest::addRow("%s, %s", stores().at(store).name, hold) << store << QString::fromLatin1(hold);
+        }
+    }
+
+    // A store that another program is writing is never told as damaged: it opens, read-only at worst with that
+    // program as the reason, or, where that program keeps it from being read at all, it says so.
+    void heldByAnotherProgram()
+    {
+        QFETCH(int, store);
+        QFETCH(QString, hold);
+        const StoreRun storeRun = stores().at(store).run;
+        const QTemporaryDir folder;
+        const QString path = folder.filePath(u"store.db"_s);
+        QVERIFY(storeRun(path, true).wrote);
+        const HeldUpdate holder(path, {hold});
+        QVERIFY2(holder.isHeld(), qPrintable(holder.output()));
+
+        const Outcome outcome = storeRun(path, false);
+        QVERIFY2(!outcome.openError.contains(u"повреждена"_s), qPrintable(outcome.openError));
+        if (outcome.openError.isEmpty())
+            QVERIFY(outcome.open && !outcome.readOnly);
+        else
+            QVERIFY2(outcome.openError.endsWith(u" (её держит другая программа дольше 5 с)"_s),
+                qPrintable(outcome.openError));
+        if (hold == u"BEGIN EXCLUSIVE"_s)
+            QVERIFY(!outcome.open);
+        else
+            QVERIFY(outcome.readBack);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestStoreAccess)
+// Started again by a HeldUpdate, the program holds an update of a store instead of testing.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (const int code = HeldUpdate::runIfAsked(); code >= 0)
+        return code;
+    TestStoreAccess test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_store_access.moc"

@@ -247,7 +247,7 @@ bool DddRepository::execBound(QSqlQuery &query, const QVariantList &values) cons
         query.bindValue(int(i), values.at(i));
     if (query.exec())
         return true;
-    setError(logging::shownFailure(u"Ошибка базы отчётов"_s, query.lastError().text(), u"ddd"_s));
+    setError(storage::shownSqlFailure(u"Ошибка базы отчётов"_s, query.lastError(), u"ddd"_s));
     return false;
 }
 
@@ -271,7 +271,7 @@ bool DddRepository::ensureColumn(const QString &table, const QString &column, co
     {
         QSqlQuery query(m_connection->database());
         if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(storage::quoteIdentifier(table)))) {
-            setError(logging::shownFailure(u"Не удалось обновить базу отчётов"_s, query.lastError().text(), u"ddd"_s));
+            setError(storage::shownSqlFailure(u"Не удалось обновить базу отчётов"_s, query.lastError(), u"ddd"_s));
             return false;
         }
         bool found = false;
@@ -375,7 +375,7 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
         return false;
     storage::TransactionGuard transaction(m_connection->database());
     if (!transaction.isActive()) {
-        setError(logging::shownFailure(u"Не удалось удалить отчёт из базы"_s, transaction.errorText(), u"ddd"_s));
+        setError(storage::shownSqlFailure(u"Не удалось удалить отчёт из базы"_s, transaction.error(), u"ddd"_s));
         return false;
     }
     const QString header = headerTable(type);
@@ -394,7 +394,7 @@ bool DddRepository::remove(qint64 reportId, DddFileType type)
             return false;
     }
     if (!transaction.commit()) {
-        setError(logging::shownFailure(u"Не удалось удалить отчёт из базы"_s, transaction.errorText(), u"ddd"_s));
+        setError(storage::shownSqlFailure(u"Не удалось удалить отчёт из базы"_s, transaction.error(), u"ddd"_s));
         return false;
     }
     return true;

@@ -183,7 +183,7 @@ DddRepository::Lookup DddRepository::readStoredReport(DddReport &report, qint64 
     // leave the report half read (rows of a deleted report gone, a dataset missing after a busy wait).
     storage::TransactionGuard transaction(m_connection->database());
     if (!transaction.isActive()) {
-        setError(logging::shownFailure(loadFailureText, transaction.errorText(), u"ddd"_s));
+        setError(storage::shownSqlFailure(loadFailureText, transaction.error(), u"ddd"_s));
         return Lookup::Failed;
     }
     const Lookup header = loadHeader(report, reportId);

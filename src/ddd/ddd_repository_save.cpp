@@ -296,7 +296,7 @@ qint64 DddRepository::saveInTransaction(const DddReport &report, DddFileType sto
 {
     storage::TransactionGuard transaction(m_connection->database());
     if (!transaction.isActive()) {
-        setError(logging::shownFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.errorText(), u"ddd"_s));
+        setError(storage::shownSqlFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.error(), u"ddd"_s));
         return -1;
     }
     const bool isTachograph = storedType == DddFileType::Tachograph;
@@ -317,7 +317,7 @@ qint64 DddRepository::saveInTransaction(const DddReport &report, DddFileType sto
         return -1;
     // A failed commit is rolled back at once, so the connection is never left inside the transaction.
     if (!transaction.commit()) {
-        setError(logging::shownFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.errorText(), u"ddd"_s));
+        setError(storage::shownSqlFailure(u"Не удалось сохранить отчёт в базу"_s, transaction.error(), u"ddd"_s));
         return -1;
     }
     return id;
@@ -405,9 +405,10 @@ bool DddRepository::saveTypedRows(qint64 reportId, const DddReport &report, cons
         for (qsizetype i = 0; i < table.columns.size(); ++i)
             query.bindValue(int(i + 1), columnValue(row, table.columns.at(i)));
         if (!query.exec()) {
-            const QString error = query.lastError().text();
-            setError(logging::shownFailure(u"Не удалось сохранить строки отчёта (таблица %1)"_s.arg(table.table),
-                table.statementInError ? u"%1: %2"_s.arg(error, statement) : error, u"ddd"_s));
+            const QSqlError failure = query.lastError();
+            const QString text = table.statementInError ? u"%1: %2"_s.arg(failure.text(), statement) : failure.text();
+            setError(storage::shownSqlFailure(u"Не удалось сохранить строки отчёта (таблица %1)"_s.arg(table.table),
+                QSqlError(QString(), text, failure.type(), failure.nativeErrorCode()), u"ddd"_s));
             return false;
         }
     }
@@ -451,8 +452,8 @@ bool DddRepository::saveRows(qint64 reportId, DddFileType type, const QString &d
         query.bindValue(3, qint64(index));
         query.bindValue(4, jsonOf(rows.at(index)));
         if (!query.exec()) {
-            setError(logging::shownFailure(
-                u"Не удалось сохранить строки отчёта (%1)"_s.arg(dataset), query.lastError().text(), u"ddd"_s));
+            setError(storage::shownSqlFailure(
+                u"Не удалось сохранить строки отчёта (%1)"_s.arg(dataset), query.lastError(), u"ddd"_s));
             return false;
         }
     }
@@ -487,8 +488,8 @@ bool DddRepository::saveSections(qint64 reportId, DddFileType type, const DddRep
                     ? QVariant(QString::fromUtf8(compactJson(records)))
                     : QVariant());
             if (!query.exec()) {
-                setError(logging::shownFailure(
-                    u"Не удалось сохранить разделы отчёта"_s, query.lastError().text(), u"ddd"_s));
+                setError(
+                    storage::shownSqlFailure(u"Не удалось сохранить разделы отчёта"_s, query.lastError(), u"ddd"_s));
                 return false;
             }
         }

@@ -89,8 +89,7 @@ QSqlError CalibrationRepository::createAndUpgradeTable()
 
     QSqlQuery query(m_connection.database());
     if (!query.exec(statement)) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось подготовить журнал калибровок"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось подготовить журнал калибровок"_s, query.lastError(), u"storage"_s);
         return query.lastError();
     }
     // A column that cannot be added leaves the journal usable without it, unless the disk is full or the file
@@ -102,8 +101,7 @@ QSqlError CalibrationRepository::createAndUpgradeTable()
             + column.addedDefinition;
         if (alter.exec(add) || isDuplicateColumn(alter.lastError()))
             continue;
-        m_lastError
-            = logging::shownFailure(u"Не удалось обновить журнал калибровок"_s, alter.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось обновить журнал калибровок"_s, alter.lastError(), u"storage"_s);
         if (!upgradeError.isValid() && (isDiskFull(alter.lastError()) || isDamaged(alter.lastError())))
             upgradeError = alter.lastError();
     }
@@ -119,8 +117,7 @@ QList<QVariantMap> CalibrationRepository::searchSuccessfulCalibrations(
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT * FROM Calibrations WHERE WriteResult = 1 ORDER BY WriteTimestamp DESC"_s)) {
-        m_lastError
-            = logging::shownFailure(u"Не удалось найти калибровки в журнале"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось найти калибровки в журнале"_s, query.lastError(), u"storage"_s);
         return rows;
     }
     // SQLite's LIKE and lower() fold only ASCII letters, so Cyrillic filters are matched here.
@@ -146,8 +143,8 @@ QVariantMap CalibrationRepository::calibration(int id) const
     query.prepare(u"SELECT * FROM Calibrations WHERE Id = ?"_s);
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось прочитать запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
+        m_lastError
+            = shownSqlFailure(u"Не удалось прочитать запись журнала калибровок"_s, query.lastError(), u"storage"_s);
         return {};
     }
     if (!query.next())
@@ -178,8 +175,8 @@ bool CalibrationRepository::updateRecord(const QString &statement, const QVarian
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось изменить запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
+        m_lastError
+            = shownSqlFailure(u"Не удалось изменить запись журнала калибровок"_s, query.lastError(), u"storage"_s);
         if (error)
             *error = m_lastError;
         return false;
@@ -195,8 +192,8 @@ bool CalibrationRepository::deleteCalibration(int id)
     query.prepare(u"DELETE FROM Calibrations WHERE Id = ?"_s);
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось удалить запись журнала калибровок"_s, query.lastError().text(), u"storage"_s);
+        m_lastError
+            = shownSqlFailure(u"Не удалось удалить запись журнала калибровок"_s, query.lastError(), u"storage"_s);
         return false;
     }
     return query.numRowsAffected() > 0;
@@ -230,8 +227,8 @@ int CalibrationRepository::insertCalibration(const QVariantMap &values)
     for (const QVariant &value : std::as_const(bound))
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось добавить запись в журнал калибровок"_s, query.lastError().text(), u"storage"_s);
+        m_lastError
+            = shownSqlFailure(u"Не удалось добавить запись в журнал калибровок"_s, query.lastError(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toInt();

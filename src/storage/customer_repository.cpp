@@ -75,8 +75,7 @@ qint64 CustomerRepository::addCustomer(const QString &name, const QString &addre
     query.addBindValue(address.trimmed());
     query.addBindValue(phone.trimmed());
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось добавить заказчика в справочник"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось добавить заказчика в справочник"_s, query.lastError(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toLongLong();
@@ -90,8 +89,7 @@ QList<Customer> CustomerRepository::customers() const
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT * FROM Customers WHERE IsActive = 1 ORDER BY Id"_s)) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось прочитать справочник заказчиков"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось прочитать справочник заказчиков"_s, query.lastError(), u"storage"_s);
         return result;
     }
     while (query.next())
@@ -111,8 +109,7 @@ std::unique_ptr<Customer> CustomerRepository::customerByName(const QString &name
     query.prepare(u"SELECT * FROM Customers WHERE CustomerName = ? AND IsActive = 1 LIMIT 1"_s);
     query.addBindValue(name);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось найти заказчика в справочнике"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось найти заказчика в справочнике"_s, query.lastError(), u"storage"_s);
         return nullptr;
     }
     if (!query.next())

@@ -54,8 +54,7 @@ qint64 MasterRepository::addMaster(const QString &fullName)
     query.prepare(u"INSERT INTO Masters (FullName) VALUES (?)"_s);
     query.addBindValue(name);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось добавить мастера в справочник"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось добавить мастера в справочник"_s, query.lastError(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toLongLong();
@@ -69,8 +68,7 @@ QList<Master> MasterRepository::masters() const
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT Id, FullName, CreatedAt, IsActive FROM Masters WHERE IsActive = 1 ORDER BY Id"_s)) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось прочитать справочник мастеров"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось прочитать справочник мастеров"_s, query.lastError(), u"storage"_s);
         return result;
     }
     while (query.next()) {

@@ -54,7 +54,7 @@ QSqlError SettingsRepository::createSchema()
                     "Description TEXT, "
                     "LastModified DATETIME DEFAULT CURRENT_TIMESTAMP, "
                     "UNIQUE(Section, Key))"_s)) {
-        fail(u"Не удалось подготовить базу настроек"_s, query.lastError().text());
+        fail(u"Не удалось подготовить базу настроек"_s, query.lastError());
         return query.lastError();
     }
     return {};
@@ -64,14 +64,14 @@ QSqlError SettingsRepository::seedDefaults()
 {
     TransactionGuard transaction(m_connection.database());
     if (!transaction.isActive()) {
-        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
+        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.error());
         return transaction.error();
     }
     {
         QSqlQuery query(m_connection.database());
         if (!query.prepare(u"INSERT OR IGNORE INTO Settings (Section, Key, Value, ValueType, Description, "
                            "LastModified) VALUES (?, ?, ?, ?, ?, ?)"_s)) {
-            fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
+            fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError());
             return query.lastError();
         }
         for (const settings::Default &entry : settings::defaults()) {
@@ -82,13 +82,13 @@ QSqlError SettingsRepository::seedDefaults()
             query.addBindValue(entry.description);
             query.addBindValue(seededTimestamp);
             if (!query.exec()) {
-                fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError().text());
+                fail(u"Не удалось записать настройки по умолчанию"_s, query.lastError());
                 return query.lastError();
             }
         }
     }
     if (!transaction.commit()) {
-        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.errorText());
+        fail(u"Не удалось записать настройки по умолчанию"_s, transaction.error());
         return transaction.error();
     }
     return {};
@@ -103,7 +103,7 @@ QString SettingsRepository::value(const QString &section, const QString &key, co
     query.addBindValue(section);
     query.addBindValue(key);
     if (!query.exec()) {
-        fail(u"Не удалось прочитать настройку"_s, query.lastError().text());
+        fail(u"Не удалось прочитать настройку"_s, query.lastError());
         return defaultValue;
     }
     if (!query.next())
@@ -149,7 +149,7 @@ bool SettingsRepository::setValues(const QList<SettingValue> &values)
         return false;
     TransactionGuard transaction(m_connection.database());
     if (!transaction.isActive()) {
-        fail(u"Не удалось записать настройки"_s, transaction.errorText());
+        fail(u"Не удалось записать настройки"_s, transaction.error());
         return false;
     }
     for (const SettingValue &setting : values) {
@@ -169,7 +169,7 @@ bool SettingsRepository::setValues(const QList<SettingValue> &values)
             return false;
     }
     if (!transaction.commit()) {
-        fail(u"Не удалось записать настройки"_s, transaction.errorText());
+        fail(u"Не удалось записать настройки"_s, transaction.error());
         return false;
     }
     return true;
@@ -191,15 +191,15 @@ bool SettingsRepository::store(
     query.addBindValue(valueType);
     query.addBindValue(currentSqlTimestamp());
     if (!query.exec()) {
-        fail(u"Не удалось записать настройку"_s, query.lastError().text());
+        fail(u"Не удалось записать настройку"_s, query.lastError());
         return false;
     }
     return true;
 }
 
-void SettingsRepository::fail(const QString &sentence, const QString &driverText) const
+void SettingsRepository::fail(const QString &sentence, const QSqlError &error) const
 {
-    m_lastError = logging::shownFailure(sentence, driverText, u"storage"_s);
+    m_lastError = shownSqlFailure(sentence, error, u"storage"_s);
 }
 
 } // namespace tessaron::storage

@@ -62,7 +62,7 @@ private:
     QSqlError seedDefaults();
     bool store(const QString &section, const QString &key, const QString &value, const QString &valueType);
     // Keeps the sentence as the last error and logs the driver's text with it.
-    void fail(const QString &sentence, const QString &driverText) const;
+    void fail(const QString &sentence, const QSqlError &error) const;
 
     SqlConnection m_connection;
     mutable QString m_lastError;

@@ -70,8 +70,8 @@ QSqlError VehicleCatalogRepository::createSchema()
     for (const QString &statement : statements) {
         QSqlQuery query(m_connection.database());
         if (!query.exec(statement)) {
-            m_lastError = logging::shownFailure(
-                u"Не удалось подготовить справочник транспортных средств"_s, query.lastError().text(), u"storage"_s);
+            m_lastError = shownSqlFailure(
+                u"Не удалось подготовить справочник транспортных средств"_s, query.lastError(), u"storage"_s);
             return query.lastError();
         }
     }
@@ -86,8 +86,7 @@ QList<Manufacturer> VehicleCatalogRepository::manufacturers() const
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
     if (!query.exec(u"SELECT Id, Name, CreatedAt FROM Manufacturers ORDER BY Id"_s)) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось прочитать список производителей"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось прочитать список производителей"_s, query.lastError(), u"storage"_s);
         return result;
     }
     while (query.next())
@@ -107,8 +106,7 @@ QList<VehicleModel> VehicleCatalogRepository::models(qint64 manufacturerId) cons
                   "Protocol, SpeedRatioPrimaryShaft, CreatedAt FROM Models WHERE ManufacturerId = ? ORDER BY Id"_s);
     query.addBindValue(manufacturerId);
     if (!query.exec()) {
-        m_lastError
-            = logging::shownFailure(u"Не удалось прочитать список моделей"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось прочитать список моделей"_s, query.lastError(), u"storage"_s);
         return result;
     }
     while (query.next()) {
@@ -143,8 +141,7 @@ qint64 VehicleCatalogRepository::addManufacturer(const QString &name)
     query.prepare(u"INSERT INTO Manufacturers (Name) VALUES (?)"_s);
     query.addBindValue(trimmed);
     if (!query.exec()) {
-        m_lastError
-            = logging::shownFailure(u"Не удалось добавить производителя"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось добавить производителя"_s, query.lastError(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toLongLong();
@@ -172,7 +169,7 @@ qint64 VehicleCatalogRepository::addModel(const VehicleModel &model)
     query.addBindValue(model.protocol);
     query.addBindValue(model.speedRatioPrimaryShaft);
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(u"Не удалось добавить модель"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(u"Не удалось добавить модель"_s, query.lastError(), u"storage"_s);
         return -1;
     }
     return query.lastInsertId().toLongLong();

@@ -61,8 +61,8 @@ bool VehicleConfigurationRepository::saveConfiguration(
     query.addBindValue(parametersJson.isNull() ? u""_s : parametersJson);
     query.addBindValue(currentSqlTimestamp());
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось сохранить конфигурацию транспортного средства"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(
+            u"Не удалось сохранить конфигурацию транспортного средства"_s, query.lastError(), u"storage"_s);
         return false;
     }
     return true;
@@ -78,8 +78,8 @@ QString VehicleConfigurationRepository::parametersJson(const QString &manufactur
     query.addBindValue(manufacturer.trimmed());
     query.addBindValue(model.trimmed());
     if (!query.exec()) {
-        m_lastError = logging::shownFailure(
-            u"Не удалось прочитать конфигурацию транспортного средства"_s, query.lastError().text(), u"storage"_s);
+        m_lastError = shownSqlFailure(
+            u"Не удалось прочитать конфигурацию транспортного средства"_s, query.lastError(), u"storage"_s);
         return {};
     }
     return query.next() ? query.value(0).toString() : QString();

@@ -6,6 +6,7 @@
 #include "storage/database_catalog.h"
 #include "support/log_capture.h"
 #include "support/second_copy.h"
+#include "support/small_disk.h"
 #include "support/sqlite_probe.h"
 #include "support/statement_hook.h"
 #include "support/temp_app_paths.h"
@@ -320,6 +321,27 @@ private slots:
         QVERIFY2(next > 0, qPrintable(m_repository->lastError()));
         QVERIFY(m_repository->remove(next, DddFileType::DriverCard));
         QCOMPARE(rowsInAllTables(), 0);
+    }
+
+    // A save that meets a full disk says so, and the reports stored before stay whole.
+    void saveOnAFullDiskSaysSo()
+    {
+        const tessaron::test::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        DddRepository repository(disk.filePath(u"ReportsDB.db"_s));
+        QVERIFY2(repository.isOpen(), qPrintable(repository.lastError()));
+        QVERIFY2(repository.save(cardReport(u"C1"_s, 5)) > 0, qPrintable(repository.lastError()));
+        disk.fill();
+
+        QCOMPARE(repository.save(vuReport(200)), -1);
+        QVERIFY2(repository.lastError().endsWith(u" (на диске нет места)"_s), qPrintable(repository.lastError()));
+        const QVariantList stored = repository.listReports();
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(
+            repository.loadReport(stored.first().toMap().value(u"reportId"_s).toLongLong(), DddFileType::DriverCard)
+                .places.size(),
+            5);
     }
 
     void olderFilesGainTheirColumnsOnce()

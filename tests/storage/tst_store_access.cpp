@@ -42,16 +42,19 @@ struct Outcome
 // Room enough on a disk for any store made anew, with the journal of its set-up: every store is writable there.
 constexpr qint64 roomForAStore = 40 * 1024;
 
-using StoreRun = std::function<Outcome(const QString &path, bool write)>;
+// Opens the store at path and, if asked, writes to it; beforeWrite runs between the two.
+using StoreRun = std::function<Outcome(const QString &path, bool write, const std::function<void()> &beforeWrite)>;
 
 template<typename Repository, typename Write, typename Read> StoreRun storeRun(Write write, Read read)
 {
-    return [write, read](const QString &path, bool doWrite) {
+    return [write, read](const QString &path, bool doWrite, const std::function<void()> &beforeWrite) {
         Repository repository(path);
         Outcome outcome;
         outcome.open = repository.isOpen();
         outcome.readOnly = repository.isReadOnly();
         outcome.openError = repository.lastError();
+        if (beforeWrite)
+            beforeWrite();
         if (doWrite) {
             outcome.wrote = write(repository);
             outcome.writeError = repository.lastError();
@@ -146,7 +149,7 @@ private slots:
         if (fault == u"a text file"_s) {
             tessaron::test::writeCorruptFile(path);
         } else if (!madeAnew) {
-            const Outcome first = storeRun(path, true);
+            const Outcome first = storeRun(path, true, {});
             QVERIFY2(first.open && !first.readOnly && first.wrote, qPrintable(first.writeError));
             QVERIFY(first.readBack);
         }
@@ -162,7 +165,7 @@ private slots:
 
         const QByteArray before = tessaron::test::fileBytes(path);
         const tessaron::test::LogCapture log;
-        const Outcome second = storeRun(path, true);
+        const Outcome second = storeRun(path, true, {});
         QCOMPARE(tessaron::test::fileBytes(path), before);
         QVERIFY(!second.openError.isEmpty());
         QVERIFY(!second.wrote);
@@ -226,10 +229,10 @@ private slots:
             QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
         const QString path = disk.filePath(u"store.db"_s);
         if (!madeAnew)
-            QVERIFY(storeRun(path, true).wrote);
+            QVERIFY(storeRun(path, true, {}).wrote);
         disk.fill(room);
 
-        const Outcome outcome = storeRun(path, false);
+        const Outcome outcome = storeRun(path, false, {});
         if (room == roomForAStore)
             QVERIFY2(outcome.openError.isEmpty(), qPrintable(outcome.openError));
         if (outcome.openError.isEmpty()) {
@@ -241,6 +244,27 @@ private slots:
         QCOMPARE(outcome.open, outcome.readOnly);
         QVERIFY(outcome.open || madeAnew);
         QCOMPARE(outcome.readBack, !madeAnew);
+    }
+
+    void writeOnAFullDisk_data()
+    {
+        QTest::addColumn<int>("store");
+        const QList<Store> all = stores();
+        for (qsizetype i = 0; i < all.size(); ++i)
+            QTest::addRow("%s", all.at(i).name) << int(i);
+    }
+
+    // A store that opened writable and meets a full disk at its next write says that the disk is full.
+    void writeOnAFullDisk()
+    {
+        QFETCH(int, store);
+        const SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a full disk needs a tmpfs of its own, which only root may mount");
+        const Outcome outcome = stores().at(store).run(disk.filePath(u"store.db"_s), true, [&disk] { disk.fill(); });
+        QVERIFY2(outcome.open && !outcome.readOnly, qPrintable(outcome.openError));
+        QVERIFY(!outcome.wrote);
+        QVERIFY2(outcome.writeError.endsWith(u" (на диске нет места)"_s), qPrintable(outcome.writeError));
     }
 
     void heldByAnotherProgram_data()
@@ -264,11 +288,11 @@ private slots:
         const StoreRun storeRun = stores().at(store).run;
         const QTemporaryDir folder;
         const QString path = folder.filePath(u"store.db"_s);
-        QVERIFY(storeRun(path, true).wrote);
+        QVERIFY(storeRun(path, true, {}).wrote);
         const HeldUpdate holder(path, {hold});
         QVERIFY2(holder.isHeld(), qPrintable(holder.output()));
 
-        const Outcome outcome = storeRun(path, false);
+        const Outcome outcome = storeRun(path, false, {});
         QVERIFY2(!outcome.openError.contains(u"повреждена"_s), qPrintable(outcome.openError));
         if (outcome.openError.isEmpty())
             QVERIFY(outcome.open && !outcome.readOnly);

@@ -2,8 +2,35 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using tessaron::ui::initialWindowGeometry;
 using tessaron::ui::minimumSizeWithin;
+using tessaron::ui::roomWithinFrame;
+
+namespace {
+
+// The main window's declared size and minimum.
+const QSize preferredSize(1280, 800);
+const QSize minimumSize(1024, 640);
+
+// A window's device pixels as Qt maps its logical geometry on a screen at origin: position and size each scaled
+// and rounded.
+QRect toDevice(const QRect &logical, qreal scale, const QPoint &origin)
+{
+    return QRect((logical.topLeft() - origin) * scale + origin, logical.size() * scale);
+}
+
+QString rectText(const QRect &rect)
+{
+    return u"%1x%2%3%4%5%6"_s.arg(rect.width())
+        .arg(rect.height())
+        .arg(rect.x() < 0 ? u""_s : u"+"_s)
+        .arg(rect.x())
+        .arg(rect.y() < 0 ? u""_s : u"+"_s)
+        .arg(rect.y());
+}
+
+} // namespace
 
 // The main window's first size and place on screens from a small laptop's to a second monitor's.
 class TestWindowPlacement : public QObject
@@ -59,6 +86,63 @@ private Q_SLOTS:
         QFETCH(QRect, available);
         QFETCH(QSize, expected);
         QCOMPARE(minimumSizeWithin(available, QSize(1024, 640)), expected);
+    }
+
+    void roomBesideTheFrame_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QMargins>("frame");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QPoint>("origin");
+        QTest::addColumn<QRect>("expected");
+        const QMargins openbox(1, 20, 1, 5);
+        QTest::addRow("1920x1080, no frame: the whole screen")
+            << QRect(0, 0, 1920, 1080) << QMargins() << 1.0 << QPoint() << QRect(0, 0, 1920, 1080);
+        QTest::addRow("1280x720, openbox's frame")
+            << QRect(0, 0, 1280, 720) << openbox << 1.0 << QPoint() << QRect(1, 20, 1278, 695);
+        QTest::addRow("1366x768 at 125 %%, openbox's frame")
+            << QRect(0, 0, 1366, 768) << openbox << 1.25 << QPoint() << QRect(1, 16, 1090, 594);
+        QTest::addRow("1920x1080 at 175 %%, openbox's frame")
+            << QRect(0, 0, 1920, 1080) << openbox << 1.75 << QPoint() << QRect(1, 12, 1095, 602);
+        QTest::addRow("1366x768 at 150 %%, no frame: 910 wide, not 911")
+            << QRect(0, 0, 1366, 768) << QMargins() << 1.5 << QPoint() << QRect(0, 0, 910, 511);
+        QTest::addRow("1024x768 at 150 %%, no frame: 682 wide, not 683")
+            << QRect(0, 0, 1024, 768) << QMargins() << 1.5 << QPoint() << QRect(0, 0, 682, 511);
+        QTest::addRow("1366x768 at 125 %%, task bar above")
+            << QRect(0, 40, 1366, 728) << QMargins() << 1.25 << QPoint() << QRect(0, 32, 1092, 582);
+        QTest::addRow("1366x768 at 150 %% right of a screen, openbox's frame")
+            << QRect(1920, 0, 1366, 768) << openbox << 1.5 << QPoint(1920, 0) << QRect(1921, 14, 908, 494);
+        QTest::addRow("a frame wider than the screen: none")
+            << QRect(0, 0, 100, 100) << QMargins(60, 0, 60, 0) << 1.0 << QPoint() << QRect();
+        QTest::addRow("no screen: none") << QRect() << QMargins() << 1.0 << QPoint() << QRect();
+    }
+
+    // The room left beside the frame, in logical pixels. A window anywhere in it, mapped to device pixels as Qt maps
+    // it, with its frame around it, lies within the area: the main window placed in it, and windows of the widest
+    // sizes (where two roundings can reach a pixel past the area) at every position the room leaves them.
+    void roomBesideTheFrame()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QMargins, frame);
+        QFETCH(double, scale);
+        QFETCH(QPoint, origin);
+        QFETCH(QRect, expected);
+        const QRect room = roomWithinFrame(available, frame, scale, origin);
+        QCOMPARE(room, expected);
+        if (room.isEmpty())
+            return;
+        QList<QRect> windows {initialWindowGeometry(room, preferredSize, minimumSize)};
+        for (int less = 0; less < 4; ++less) {
+            for (int offset = 0; offset <= less; ++offset) {
+                windows.append(QRect(room.x() + offset, room.y(), room.width() - less, room.height()));
+                windows.append(QRect(room.x(), room.y() + offset, room.width(), room.height() - less));
+            }
+        }
+        for (const QRect &window : std::as_const(windows)) {
+            const QRect device = toDevice(window, scale, origin).marginsAdded(frame);
+            QVERIFY2(available.contains(device),
+                qPrintable(u"window "_s + rectText(window) + u", with its frame "_s + rectText(device)));
+        }
     }
 };
 

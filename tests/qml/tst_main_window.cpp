@@ -219,8 +219,7 @@ private Q_SLOTS:
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(window->minimumSize(),
-            tessaron::ui::minimumSizeWithin(
-                window->screen()->availableGeometry().marginsRemoved(window->frameMargins()), QSize(1024, 640)));
+            tessaron::ui::minimumSizeWithin(tessaron::ui::windowRoom(*window), QSize(1024, 640)));
         window->resize(size);
         QQuickItem *stack = findItem(window, QStringLiteral("pageStack"));
         QVERIFY(waitForPage(stack, QStringLiteral("mainMenuPage")));
@@ -257,17 +256,17 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "clear");
     }
 
-    // The window opens at 1280×800 or the screen's available size, whichever is smaller, never below its minimum
-    // within that area, centred: on the offscreen platform's screen (800×600) and, by the test list, on 1024×640 and
-    // 1920×1080 screens and on scaled laptop screens (1366×768 at 125 %, 1920×1080 at 175 %). It is never larger than
-    // the area, nor is its minimum. The picture shows the window where it lies on its screen.
+    // The window opens at 1280×800 or the room the screen's available area leaves beside its frame, whichever is
+    // smaller, never below its minimum within that room, centred: on the offscreen platform's screen (800×600) and,
+    // by the test list, on 1024×640 and 1920×1080 screens and on scaled laptop screens (1366×768 at 125 %, 1920×1080
+    // at 175 %). It is never larger than the area, nor is its minimum. The picture shows the window where it lies on
+    // its screen.
     void windowOpensWithinTheScreen()
     {
         auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const QRect available = window->screen()->availableGeometry();
-        const QMargins frame = window->frameMargins();
-        const QRect inside = available.marginsRemoved(frame);
+        const QRect inside = tessaron::ui::windowRoom(*window);
         const QRect expected = tessaron::ui::initialWindowGeometry(inside, QSize(1280, 800), QSize(1024, 640));
         QCOMPARE(window->geometry(), expected);
         QCOMPARE(window->minimumSize(), tessaron::ui::minimumSizeWithin(inside, QSize(1024, 640)));

@@ -213,12 +213,11 @@ bool DddRepository::loadDatasets(DddReport &report, qint64 reportId) const
 bool DddRepository::loadFailed(const QSqlQuery &query) const
 {
     const QSqlError error = query.lastError();
-    const QString code = error.nativeErrorCode();
     QString sentence = loadFailureText;
-    if (code == u"5"_s || code == u"6"_s)
+    if (storage::isWaitedOut(error))
         sentence = u"%1: базу отчётов держит другая программа дольше %2 с"_s.arg(loadFailureText)
                        .arg(storage::busyWait.count());
-    else if (code == u"7"_s) // SQLite's own allocation failed
+    else if (storage::sqliteCode(error) == 7) // SQLITE_NOMEM: SQLite's own allocation failed
         sentence = loadOutOfMemoryText();
     setError(logging::shownFailure(sentence, error.text(), u"ddd"_s));
     return false;

@@ -24,13 +24,6 @@ namespace {
 
 std::atomic<bool> s_openReadOnly = false;
 
-// Another connection's write held the file past the wait.
-bool isWaitedOut(const QSqlError &error)
-{
-    const int code = sqliteCode(error);
-    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
-}
-
 // Why a store another program kept was not set up, or not read, as a message's bracketed reason.
 QString heldReason()
 {
@@ -194,6 +187,12 @@ int sqliteCode(const QSqlError &error)
 bool isDiskFull(const QSqlError &error)
 {
     return sqliteCode(error) == SQLITE_FULL;
+}
+
+bool isWaitedOut(const QSqlError &error)
+{
+    const int code = sqliteCode(error);
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 bool isDamaged(const QSqlError &error)

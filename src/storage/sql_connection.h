@@ -90,6 +90,8 @@ bool isDiskFull(const QSqlError &error);
 // True where SQLite found the file damaged: a page it cannot make sense of (SQLITE_CORRUPT, "database disk image is
 // malformed") or a file that is no database (SQLITE_NOTADB).
 bool isDamaged(const QSqlError &error);
+// True where another connection's write held the file past the wait (SQLITE_BUSY, SQLITE_LOCKED).
+bool isWaitedOut(const QSqlError &error);
 // " (на диске нет места)", the reason a full disk adds to a sentence, as a file's failure says it.
 QString fullDiskReason();
 
